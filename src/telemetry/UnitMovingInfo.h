@@ -1,0 +1,143 @@
+#pragma once
+// The telemetry of one video file as the rest of the program uses it: GPS
+// points and G-sensor samples in time order, cleaned of the faults camera
+// logs carry, every sample timed and centred, trip, speed and course
+// completed; plus every query the player, the map, the graphs, the exports
+// and the cutting job make of it.
+
+#include "UnitUtils.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace kp {
+
+// One GPS point. Time..NoFix is the block shared with TTrackInfoItem.
+struct TMovingPoint : TFixBlock {
+  int32_t Index = 0; // position in the recording, continued across joined files
+};
+
+// A point with every field 0 (Course and Speed included): what queries hand
+// out when there is nothing to report.
+TMovingPoint ZeroedPoint();
+
+struct TGSensorSample {
+  TDateTime Time = 0;
+  double X = 0, Y = 0, Z = 0; // g
+  double A = 0;               // magnitude, g
+  // While loading: for a sample read without a time, the index of the GPS
+  // point directly before it, or -1 when another sample stands between.
+  int32_t GpsIndex = 0;
+  int32_t Index = 0; // position in the recording, continued across joined files
+};
+
+// Simplified map route: one item per segment (a segment ends at a point
+// without fix or at a gap of more than 6 s).
+struct TTrackPoint {
+  double Lon = 0, Lat = 0;
+  TDateTime Time = 0;
+};
+struct TTrackItem {
+  std::vector<TTrackPoint> Points;
+};
+using TTrack = std::vector<TTrackItem>;
+
+// One pixel column of a time graph. The caller sizes the array (one element
+// per column) before asking for a series.
+struct TGraphicItem {
+  double MinValue = 0, MaxValue = 0;
+  int32_t Count = 0;  // values in the column; 0 = empty column
+  TDateTime Time = 0; // time of the first value that fell into the column
+};
+using TGraphicItems = std::vector<TGraphicItem>;
+
+// Display shift added wherever times are shown (none for local time, else the
+// chosen GMT offset less the computer's offset), in days.
+double TimeZoneShift();
+void SetTimeZoneShift(double days);
+
+class TMovingInfo {
+public:
+  std::vector<TGSensorSample> GSensor; // in time order
+  std::vector<TMovingPoint> Points;    // in time order
+  TDateTime StartTime = 0, EndTime = 0; // recording window
+  double SampleInterval = 0;           // mean sample interval, days (0 = not measured)
+
+  // ------------------------------------------------------------ loading
+
+  // Reads, detects, cleans and completes a track file. Null when the file
+  // yields no track. Quick skips course and speed completion (the catalogue).
+  static std::unique_ptr<TMovingInfo> LoadFromFile(const QString &fileName, bool quick);
+  // The same from an already parsed track; FileName gives the file times for
+  // untimed samples. Null when Info holds no GPS fix and no G-sensor sample.
+  static std::unique_ptr<TMovingInfo> LoadFromTrackInfo(const TTrackInfo &info, const QString &fileName, bool quick);
+
+  // Loader steps, in the order LoadFromTrackInfo runs them (public so each
+  // can be checked on its own).
+  void Clean();
+  void RemoveDuplicates();
+  void FixDayJumps();
+  void FixTimeSteps();
+  void MarkOutliers();
+  void AssignGSensorTimes(const QString &fileName);
+  void CenterGSensor();
+  void CalcDerived(bool quick);
+
+  // ------------------------------------------------------------ queries
+
+  // Telemetry at a play time (interpolated); Valid tells whether the point
+  // may be shown as a position.
+  void GetDataAtTime(TDateTime time, TMovingPoint &point, TGSensorSample &sample, bool &valid) const;
+  TDateTime GetStartTime() const { return StartTime; }
+  TDateTime GetEndTime() const { return EndTime; }
+  void SetTimeRange(TDateTime startTime, TDateTime endTime);
+
+  // Tolerance in metres; negative asks for the default (5..20 m by size).
+  void GetRoute(TTrack &track, double tolerance) const;
+  int CountRoutePointsInBounds(double west, double north, double east, double south, double tolerance) const;
+  // Widens NorthWest to (min Lon, max Lat) and SouthEast to (max Lon, min Lat).
+  void GetBounds(TGeoPoint &northWest, TGeoPoint &southEast) const;
+
+  void GetSpeedSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const;
+  void GetAltitudeSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const;
+  void GetGSensorASeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const;
+  void GetGSensorXSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const;
+  void GetGSensorYSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const;
+  void GetGSensorZSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const;
+
+  // Fraction of the recording window at the point nearest to (Lat, Lon), or
+  // -1. MaxDist2 (squared degrees) bounds the search and returns the best.
+  double FindPositionByCoord(double &maxDist2, double lat, double lon) const;
+
+  double GetTrackLength() const; // metres
+  double GetAvgSpeed() const;    // km/h, -1 when unknown
+  int GetPointSpan() const;
+  int GetGSensorSpan() const;
+  // Point I, or a zeroed record when I is out of range.
+  void GetPoint(int i, TMovingPoint &point) const;
+
+  void ToTrackInfo(TTrackInfo &info) const;
+  void AppendToTrackInfo(TTrackInfo &info) const;
+
+  // Continues point and sample indexes and the trip across the files of one
+  // recording, in playing order. Every element must exist.
+  static void Join(std::span<TMovingInfo *const> infos);
+  // Takes altitudes from another track of the same trip (by time).
+  void MergeAltitude(const TMovingInfo *other);
+  // Refills Info.Items with the fixes and samples of a time range.
+  void ExtractRange(TTrackInfo &info, TDateTime fromTime, TDateTime toTime) const;
+  // Cuts everything outside the window; true when anything was cut.
+  bool Crop(TDateTime fromTime, TDateTime toTime);
+
+  std::unique_ptr<TMovingInfo> Clone() const;
+  std::unique_ptr<TMovingInfo> CloneGps() const;
+};
+
+// Value of 0-based rank N div 2 in ascending order (the upper middle value
+// for even N); Fallback for an empty array.
+double UtilMedian(std::vector<double> values, double fallback = 0.0);
+
+} // namespace kp
