@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kp {
@@ -181,6 +182,10 @@ QByteArray LoadFileToString(const QString &path);
 // Creation (0 when the file system keeps none) and last-write times as local
 // date-times; both 0 when the file cannot be examined.
 bool GetFileTimes(const QString &path, TDateTime &created, TDateTime &modified);
+// Tests replace where file times come from; an empty function restores the
+// file system.
+using TFileTimesSource = std::function<bool(const QString &path, TDateTime &created, TDateTime &modified)>;
+void SetFileTimesSource(TFileTimesSource source);
 
 // ---------------------------------------------------------------- byte order
 
