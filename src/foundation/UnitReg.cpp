@@ -1,0 +1,257 @@
+#include "UnitReg.h"
+
+#include "UnitRegFile.h"
+#include "UnitRegSettings.h"
+#include "UnitUtils.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace kp {
+
+namespace {
+
+const QString FileName = QStringLiteral("settings.conf");
+const QString LockName = QStringLiteral("settings.lock");
+
+// Serialises the threads of this process; the lock file serialises
+// processes. Also guards the two values below.
+std::mutex g_mutex;
+QString g_dir;
+std::function<void()> g_beforeReplace;
+
+QString DirLocked()
+{
+  if (!g_dir.isEmpty()) return g_dir;
+  const QString fromEnv = qEnvironmentVariable(SettingsDirVariable);
+  if (!fromEnv.isEmpty()) return fromEnv;
+  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  return config.isEmpty() ? QString() : config + QLatin1String("/kestril-player");
+}
+
+QString NormalKey(const QString &key)
+{
+  QString k = key;
+  k.replace(QLatin1Char('/'), QLatin1Char('\\'));
+  while (k.startsWith(QLatin1Char('\\'))) k.remove(0, 1);
+  while (k.endsWith(QLatin1Char('\\'))) k.chop(1);
+  return k.toCaseFolded();
+}
+
+bool IsProgramKey(TRegRoot root, const QString &key)
+{
+  static const QString programKey = NormalKey(SettingsKey);
+  return root == SettingsRoot && NormalKey(key) == programKey;
+}
+
+// Holds an exclusive lock on the folder's lock file while it lives.
+class TProcessLock {
+public:
+  explicit TProcessLock(const QString &dir)
+  {
+    m_fd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
+                  0600);
+    if (m_fd < 0) return;
+    while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~TProcessLock()
+  {
+    if (m_fd >= 0) ::close(m_fd); // closing drops the lock
+  }
+  TProcessLock(const TProcessLock &) = delete;
+  TProcessLock &operator=(const TProcessLock &) = delete;
+  bool Held() const { return m_fd >= 0; }
+
+private:
+  int m_fd = -1;
+};
+
+bool LoadValues(const QString &path, TSettingsValues &values)
+{
+  QFile file(path);
+  if (!file.exists()) {
+    values = TSettingsValues();
+    return true;
+  }
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  values = TSettingsValues::FromText(file.readAll());
+  return true;
+}
+
+void Warn(const QString &what)
+{
+  qWarning().noquote() << "settings:" << what;
+}
+
+// Reads the store, lets Change alter it and writes it back when Change says
+// it changed something.
+bool ModifyValues(const std::function<bool(TSettingsValues &)> &change)
+{
+  std::lock_guard<std::mutex> guard(g_mutex);
+  const QString dir = DirLocked();
+  if (dir.isEmpty() || !QDir().mkpath(dir)) {
+    Warn(QStringLiteral("cannot create the folder \"%1\"").arg(dir));
+    return false;
+  }
+  TProcessLock lock(dir);
+  if (!lock.Held()) {
+    Warn(QStringLiteral("cannot lock the folder \"%1\"").arg(dir));
+    return false;
+  }
+  const QString path = dir + QLatin1Char('/') + FileName;
+  RemoveStaleTempFiles(path);
+  TSettingsValues values;
+  if (!LoadValues(path, values)) {
+    Warn(QStringLiteral("cannot read \"%1\"").arg(path));
+    return false;
+  }
+  if (!change(values)) return true;
+  QString error;
+  if (ReplaceFileAtomically(path, values.ToText(), g_beforeReplace, error)) return true;
+  Warn(error + QStringLiteral(" (\"%1\")").arg(path));
+  return false;
+}
+
+} // namespace
+
+QString SettingsDir()
+{
+  std::lock_guard<std::mutex> guard(g_mutex);
+  return DirLocked();
+}
+
+QString SettingsFilePath()
+{
+  const QString dir = SettingsDir();
+  return dir.isEmpty() ? QString() : dir + QLatin1Char('/') + FileName;
+}
+
+void SetSettingsDir(const QString &dir)
+{
+  std::lock_guard<std::mutex> guard(g_mutex);
+  g_dir = dir;
+}
+
+QString RegReadString(TRegRoot root, const QString &key, const QString &name, const QString &def)
+{
+  if (!IsProgramKey(root, key)) return def;
+  std::lock_guard<std::mutex> guard(g_mutex);
+  const QString dir = DirLocked();
+  TSettingsValues values;
+  QString value;
+  if (dir.isEmpty() || !LoadValues(dir + QLatin1Char('/') + FileName, values) || !values.Get(name, value)) return def;
+  return value;
+}
+
+bool RegWriteString(TRegRoot root, const QString &key, const QString &name, const QString &value)
+{
+  if (!IsProgramKey(root, key)) return false;
+  return ModifyValues([&](TSettingsValues &values) {
+    QString old;
+    if (values.Get(name, old) && old == value) return false;
+    values.Set(name, value);
+    return true;
+  });
+}
+
+bool RegDeleteValue(TRegRoot root, const QString &key, const QString &name)
+{
+  if (!IsProgramKey(root, key)) return false;
+  return ModifyValues([&](TSettingsValues &values) { return values.Remove(name); });
+}
+
+QString ReadSetting(const QString &name, const QString &def)
+{
+  return RegReadString(SettingsRoot, SettingsKey, name, def);
+}
+
+bool WriteSetting(const QString &name, const QString &value)
+{
+  return RegWriteString(SettingsRoot, SettingsKey, name, value);
+}
+
+int32_t ReadSettingInt(const QString &name, int32_t def)
+{
+  const QString text = ReadSetting(name, QString());
+  return text.isEmpty() ? def : StrToIntDef(QStringView(text), def);
+}
+
+bool WriteSettingInt(const QString &name, int32_t value)
+{
+  return WriteSetting(name, QString::number(value));
+}
+
+double ReadSettingFloat(const QString &name, double def)
+{
+  const QString text = ReadSetting(name, QString());
+  return text.isEmpty() ? def : StrToFloatAny(QStringView(text), def);
+}
+
+bool WriteSettingFloat(const QString &name, double value, int digits, bool fixed)
+{
+  return WriteSetting(name, FloatToStrDot(value, digits, fixed));
+}
+
+bool ReadSettingBool(const QString &name, bool def)
+{
+  const QString text = ReadSetting(name, QString());
+  if (text == QLatin1String("true")) return true;
+  if (text == QLatin1String("false")) return false;
+  return def;
+}
+
+bool WriteSettingBool(const QString &name, bool value)
+{
+  return WriteSetting(name, value ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+bool DeleteSetting(const QString &name)
+{
+  return RegDeleteValue(SettingsRoot, SettingsKey, name);
+}
+
+bool ClearSettings()
+{
+  std::lock_guard<std::mutex> guard(g_mutex);
+  const QString dir = DirLocked();
+  if (dir.isEmpty() || !QDir(dir).exists()) return true;
+  TProcessLock lock(dir);
+  const QString path = dir + QLatin1Char('/') + FileName;
+  RemoveStaleTempFiles(path);
+  if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
+    Warn(QStringLiteral("cannot remove \"%1\"").arg(path));
+    return false;
+  }
+  return true;
+}
+
+namespace settings {
+QString ColumnWidthName(int designIndex)
+{
+  return QStringLiteral("col%1_w").arg(designIndex);
+}
+
+QString ColumnIndexName(int position)
+{
+  return QStringLiteral("col%1_i").arg(position);
+}
+} // namespace settings
+
+namespace testing {
+void SetBeforeReplaceHook(std::function<void()> hook)
+{
+  std::lock_guard<std::mutex> guard(g_mutex);
+  g_beforeReplace = std::move(hook);
+}
+} // namespace testing
+
+} // namespace kp

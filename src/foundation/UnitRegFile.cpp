@@ -1,0 +1,174 @@
+#include "UnitRegFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringTokenizer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kp {
+
+namespace {
+
+const char TempInfix[] = ".tmp-";
+
+void AppendEscaped(QString &out, const QString &text, bool isName)
+{
+  for (int i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c == QLatin1Char('\\')) out += QLatin1String("\\\\");
+    else if (c == QLatin1Char('\n')) out += QLatin1String("\\n");
+    else if (c == QLatin1Char('\r')) out += QLatin1String("\\r");
+    else if (isName && c == QLatin1Char('=')) out += QLatin1String("\\=");
+    else if (isName && i == 0 && c == QLatin1Char('#')) out += QLatin1String("\\#");
+    else out += c;
+  }
+}
+
+// Undoes AppendEscaped from Pos up to an unescaped Stop character (or the end
+// of the line); Pos ends on the stop character or at the end.
+QString TakeEscaped(const QString &line, int &pos, QChar stop)
+{
+  QString out;
+  while (pos < line.size() && line[pos] != stop) {
+    QChar c = line[pos++];
+    if (c == QLatin1Char('\\') && pos < line.size()) {
+      c = line[pos++];
+      if (c == QLatin1Char('n')) c = QLatin1Char('\n');
+      else if (c == QLatin1Char('r')) c = QLatin1Char('\r');
+    }
+    out += c;
+  }
+  return out;
+}
+
+bool WriteAll(int fd, const QByteArray &data)
+{
+  const char *p = data.constData();
+  qsizetype left = data.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    left -= n;
+  }
+  return true;
+}
+
+// Makes a finished rename durable; a failure here loses nothing already
+// visible, so it is not reported.
+void SyncFolder(const QString &folder)
+{
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+QString ErrnoText(const char *what)
+{
+  return QString::fromLatin1(what) + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+int TSettingsValues::IndexOf(const QString &name) const
+{
+  for (int i = 0; i < Count(); ++i) {
+    if (m_items[i].first.compare(name, Qt::CaseInsensitive) == 0) return i;
+  }
+  return -1;
+}
+
+bool TSettingsValues::Get(const QString &name, QString &value) const
+{
+  const int i = IndexOf(name);
+  if (i < 0) return false;
+  value = m_items[i].second;
+  return true;
+}
+
+void TSettingsValues::Set(const QString &name, const QString &value)
+{
+  const int i = IndexOf(name);
+  if (i < 0) m_items.append({name, value});
+  else m_items[i].second = value;
+}
+
+bool TSettingsValues::Remove(const QString &name)
+{
+  const int i = IndexOf(name);
+  if (i < 0) return false;
+  m_items.removeAt(i);
+  return true;
+}
+
+QByteArray TSettingsValues::ToText() const
+{
+  QString text = QStringLiteral("# kestril-player settings\n");
+  for (const auto &item : m_items) {
+    AppendEscaped(text, item.first, true);
+    text += QLatin1Char('=');
+    AppendEscaped(text, item.second, false);
+    text += QLatin1Char('\n');
+  }
+  return text.toUtf8();
+}
+
+TSettingsValues TSettingsValues::FromText(const QByteArray &text)
+{
+  TSettingsValues values;
+  const QString all = QString::fromUtf8(text);
+  for (QStringView lineView : QStringTokenizer(all, QLatin1Char('\n'))) {
+    QString line = lineView.toString();
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1); // edited by hand elsewhere
+    if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+    int pos = 0;
+    const QString name = TakeEscaped(line, pos, QLatin1Char('='));
+    if (pos >= line.size()) continue; // no "=": not a value
+    ++pos;
+    values.Set(name, TakeEscaped(line, pos, QChar(0xFFFF)));
+  }
+  return values;
+}
+
+bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const std::function<void()> &hook,
+                           QString &error)
+{
+  QByteArray temp = QFile::encodeName(path) + TempInfix + "XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error = ErrnoText("cannot create a temporary file");
+    return false;
+  }
+  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  if (!ok) error = ErrnoText("cannot write the temporary file");
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = ErrnoText("cannot close the temporary file");
+  }
+  if (ok && hook) hook();
+  if (ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
+    ok = false;
+    error = ErrnoText("cannot replace the settings file");
+  }
+  if (!ok) ::unlink(temp.constData());
+  else SyncFolder(QFileInfo(path).absolutePath());
+  return ok;
+}
+
+void RemoveStaleTempFiles(const QString &path)
+{
+  const QFileInfo info(path);
+  QDir folder(info.absolutePath());
+  const QStringList stale =
+      folder.entryList({info.fileName() + QLatin1String(TempInfix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+  for (const QString &name : stale) folder.remove(name);
+}
+
+} // namespace kp

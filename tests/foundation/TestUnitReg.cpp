@@ -1,0 +1,272 @@
+#include "UnitReg.h"
+#include "UnitRegFile.h"
+#include "UnitRegSettings.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace kp;
+
+namespace {
+
+void RestoreEnv(const char *name, const QByteArray &old)
+{
+  if (old.isNull()) qunsetenv(name);
+  else qputenv(name, old);
+}
+
+class SettingsStore : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_TRUE(m_tmp.isValid());
+    m_dir = m_tmp.path() + QLatin1String("/config/kestril-player");
+    SetSettingsDir(m_dir);
+  }
+  void TearDown() override
+  {
+    kp::testing::SetBeforeReplaceHook({});
+    SetSettingsDir(QString());
+  }
+  QString FilePath() const { return m_dir + QLatin1String("/settings.conf"); }
+  QByteArray FileBytes() const { return kptest::readFileBytes(FilePath()); }
+  QStringList TempFiles() const
+  {
+    return QDir(m_dir).entryList({QStringLiteral("settings.conf.tmp-*")}, QDir::Files | QDir::Hidden);
+  }
+
+  QTemporaryDir m_tmp;
+  QString m_dir;
+};
+
+TEST_F(SettingsStore, MissingStoreReadsAsDefaultsAndIsMadeByTheFirstWrite)
+{
+  EXPECT_EQ(ReadSetting("copyFolder", "dflt"), "dflt");
+  EXPECT_EQ(ReadSettingInt("volume", 100), 100);
+  EXPECT_EQ(ReadSettingFloat("panel_Browser", 0.6), 0.6);
+  EXPECT_TRUE(ReadSettingBool("col_sort_dur", true));
+  EXPECT_FALSE(QFileInfo::exists(FilePath()));
+
+  EXPECT_TRUE(WriteSetting("copyFolder", "/home/u/Videos"));
+  EXPECT_EQ(ReadSetting("copyFolder", "dflt"), "/home/u/Videos");
+  EXPECT_TRUE(QFileInfo::exists(FilePath()));
+  EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+TEST_F(SettingsStore, TypedReadsTakeOnlyWellFormedText)
+{
+  WriteSetting("b1", "True");
+  WriteSetting("b2", "TRUE");
+  WriteSetting("b3", "1");
+  EXPECT_FALSE(ReadSettingBool("b1", false));
+  EXPECT_TRUE(ReadSettingBool("b1", true));
+  EXPECT_FALSE(ReadSettingBool("b2", false));
+  EXPECT_FALSE(ReadSettingBool("b3", false));
+  WriteSettingBool("b4", false);
+  EXPECT_EQ(ReadSetting("b4", ""), "false");
+  EXPECT_FALSE(ReadSettingBool("b4", true));
+  WriteSettingBool("b4", true);
+  EXPECT_TRUE(ReadSettingBool("b4", false));
+
+  WriteSetting("f1", "0,75");
+  WriteSetting("f2", "0.75");
+  WriteSetting("f3", "abc");
+  WriteSetting("f4", "nan");
+  EXPECT_DOUBLE_EQ(ReadSettingFloat("f1", 0), 0.75);
+  EXPECT_DOUBLE_EQ(ReadSettingFloat("f2", 0), 0.75);
+  EXPECT_DOUBLE_EQ(ReadSettingFloat("f3", 0.6), 0.6);
+  EXPECT_DOUBLE_EQ(ReadSettingFloat("f4", 0.6), 0.6);
+  WriteSettingFloat("f5", 0.6, 3, true);
+  EXPECT_EQ(ReadSetting("f5", ""), "0.600");
+
+  WriteSetting("i1", "12abc");
+  WriteSetting("i2", "-7");
+  WriteSetting("i3", "99999999999");
+  WriteSetting("i4", "");
+  EXPECT_EQ(ReadSettingInt("i1", 5), 5);
+  EXPECT_EQ(ReadSettingInt("i2", 5), -7);
+  EXPECT_EQ(ReadSettingInt("i3", 5), 5);
+  EXPECT_EQ(ReadSettingInt("i4", 5), 5);
+  WriteSettingInt("i5", -2147483647 - 1);
+  EXPECT_EQ(ReadSettingInt("i5", 0), -2147483647 - 1);
+}
+
+TEST_F(SettingsStore, NamesCompareWithoutCaseAndKeepTheirFirstSpelling)
+{
+  WriteSettingInt("Volume", 5);
+  EXPECT_EQ(ReadSettingInt("VOLUME", 100), 5);
+  WriteSettingInt("volume", 7);
+  EXPECT_EQ(ReadSettingInt("Volume", 100), 7);
+  const auto values = TSettingsValues::FromText(FileBytes());
+  ASSERT_EQ(values.Count(), 1);
+  EXPECT_EQ(values.At(0).first, "Volume");
+  EXPECT_TRUE(DeleteSetting("vOlUmE"));
+  EXPECT_EQ(ReadSettingInt("volume", 100), 100);
+  EXPECT_TRUE(DeleteSetting("volume")); // already gone: still fine
+}
+
+TEST_F(SettingsStore, ClearDropsEveryValueUntilTheNextWrite)
+{
+  WriteSetting("id", "abcdefghijk");
+  WriteSetting("gps", "1,2");
+  WriteSettingInt("gm_Z", 12);
+  EXPECT_TRUE(ClearSettings());
+  EXPECT_EQ(ReadSetting("id", ""), "");
+  EXPECT_EQ(ReadSetting("gps", "none"), "none");
+  EXPECT_EQ(ReadSettingInt("gm_Z", 10), 10);
+  EXPECT_TRUE(ClearSettings()); // nothing left to clear
+  WriteSetting("id", "zyxwvutsrqp");
+  EXPECT_EQ(ReadSetting("id", ""), "zyxwvutsrqp");
+  EXPECT_EQ(ReadSetting("gps", "none"), "none");
+}
+
+TEST_F(SettingsStore, AnyNameAndValueTextSurvives)
+{
+  const QList<QPair<QString, QString>> cases = {
+      {"a=b", "c=d"},
+      {"#hash", "# not a comment"},
+      {"back\\slash", "C:\\Videos\\"},
+      {"lines", "one\ntwo\r\nthree\\n"},
+      {" blanks ", "  both sides  "},
+      {"", "empty name"},
+      {QString::fromUtf8("Папка"), QString::fromUtf8("/home/u/Відео")},
+      {"empty", ""},
+  };
+  for (const auto &c : cases) ASSERT_TRUE(WriteSetting(c.first, c.second)) << c.first.toStdString();
+  for (const auto &c : cases) EXPECT_EQ(ReadSetting(c.first, "?"), c.second) << c.first.toStdString();
+  EXPECT_EQ(TSettingsValues::FromText(FileBytes()).Count(), cases.size());
+}
+
+TEST_F(SettingsStore, HandEditedFileIsReadWhereItMakesSense)
+{
+  ASSERT_TRUE(QDir().mkpath(m_dir));
+  ASSERT_TRUE(kptest::writeFileBytes(FilePath(), "# comment\r\nvolume=40\r\nno equals sign\r\n\r\n"
+                                                 "gm_T=roadmap\nvolume=60\n\xff\xfe=bad utf8\n"));
+  EXPECT_EQ(ReadSettingInt("volume", 100), 60); // the later line wins
+  EXPECT_EQ(ReadSetting("gm_T", ""), "roadmap");
+  EXPECT_EQ(ReadSetting("no equals sign", "dflt"), "dflt");
+  WriteSetting("id", "x");
+  EXPECT_EQ(ReadSettingInt("volume", 100), 60);
+}
+
+TEST_F(SettingsStore, OnlyTheProgramsKeyIsKept)
+{
+  EXPECT_TRUE(RegWriteString(TRegRoot::CurrentUser, "Software\\kestril player", "x", "1"));
+  EXPECT_EQ(RegReadString(TRegRoot::CurrentUser, "\\SOFTWARE\\KESTRIL PLAYER\\", "X", ""), "1");
+  EXPECT_EQ(ReadSetting("x", ""), "1");
+
+  EXPECT_FALSE(RegWriteString(TRegRoot::ClassesRoot, ".MOV", "", "kestril"));
+  EXPECT_FALSE(RegWriteString(TRegRoot::CurrentUser, "\\Software\\Other\\", "x", "2"));
+  EXPECT_EQ(RegReadString(TRegRoot::LocalMachine, SettingsKey, "x", "dflt"), "dflt");
+  EXPECT_EQ(RegReadString(TRegRoot::CurrentUser, "\\Software\\Other\\", "x", "dflt"), "dflt");
+  EXPECT_FALSE(RegDeleteValue(TRegRoot::LocalMachine, SettingsKey, "x"));
+  EXPECT_EQ(ReadSetting("x", ""), "1");
+}
+
+TEST_F(SettingsStore, FolderComesFromTheEnvironmentUnlessPinned)
+{
+  const QByteArray oldOverride = qgetenv(SettingsDirVariable);
+  const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
+  SetSettingsDir(QString());
+  qputenv(SettingsDirVariable, QFile::encodeName(m_tmp.path() + "/over"));
+  EXPECT_EQ(SettingsDir(), m_tmp.path() + "/over");
+  qunsetenv(SettingsDirVariable);
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_tmp.path() + "/xdg"));
+  EXPECT_EQ(SettingsFilePath(), m_tmp.path() + "/xdg/kestril-player/settings.conf");
+  SetSettingsDir(m_dir);
+  EXPECT_EQ(SettingsDir(), m_dir);
+  RestoreEnv(SettingsDirVariable, oldOverride);
+  RestoreEnv("XDG_CONFIG_HOME", oldXdg);
+}
+
+TEST_F(SettingsStore, WriteFailureIsReportedAndReadsStayDefault)
+{
+  const QString blocker = m_tmp.path() + "/plainfile";
+  ASSERT_TRUE(kptest::writeFileBytes(blocker, "x"));
+  SetSettingsDir(blocker + "/kestril-player"); // its parent is a regular file
+  EXPECT_FALSE(WriteSetting("volume", "10"));
+  EXPECT_EQ(ReadSettingInt("volume", 100), 100);
+  EXPECT_TRUE(ClearSettings());
+}
+
+TEST_F(SettingsStore, TwoThreadsWritingLoseNothing)
+{
+  constexpr int PerThread = 60;
+  auto writer = [](const char *prefix) {
+    for (int i = 0; i < PerThread; ++i) {
+      const QString name = QString::fromLatin1(prefix) + QString::number(i);
+      WriteSettingInt(name, i);
+      ReadSettingInt(name, -1);
+    }
+  };
+  std::thread a(writer, "main");
+  std::thread b(writer, "gps");
+  a.join();
+  b.join();
+  const auto values = TSettingsValues::FromText(FileBytes());
+  EXPECT_EQ(values.Count(), 2 * PerThread);
+  for (int i = 0; i < PerThread; ++i) {
+    EXPECT_EQ(ReadSettingInt(QStringLiteral("main%1").arg(i), -1), i);
+    EXPECT_EQ(ReadSettingInt(QStringLiteral("GPS%1").arg(i), -1), i);
+  }
+  EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+TEST_F(SettingsStore, CrashBeforeTheRenameKeepsTheOldFile)
+{
+  WriteSettingInt("volume", 50);
+  WriteSetting("id", "abcdefghijk");
+  const QByteArray before = FileBytes();
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Dies the way a crash would: after the new text is on disk, before it
+    // replaces the old file.
+    kp::testing::SetBeforeReplaceHook([] { ::_exit(42); });
+    WriteSettingInt("volume", 80);
+    ::_exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 42);
+
+  EXPECT_EQ(FileBytes(), before);
+  EXPECT_EQ(ReadSettingInt("volume", 100), 50);
+  EXPECT_EQ(TempFiles().size(), 1); // the orphan of the crashed write
+
+  EXPECT_TRUE(WriteSettingInt("volume", 70));
+  EXPECT_EQ(ReadSettingInt("volume", 100), 70);
+  EXPECT_EQ(ReadSetting("id", ""), "abcdefghijk");
+  EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+TEST_F(SettingsStore, DeclaredSettingsUseTheirNamesAndDefaults)
+{
+  EXPECT_EQ(settings::Volume.Read(), 100);
+  EXPECT_EQ(settings::PosState.Read(), 2);
+  EXPECT_EQ(settings::ColSort.Read(), 2);
+  EXPECT_TRUE(settings::ColSortDur.Read());
+  EXPECT_DOUBLE_EQ(settings::PanelBrowser.Read(), 0.6);
+  EXPECT_EQ(settings::PanelRight.ReadOr(250), 250);
+
+  settings::Volume.WriteOrDelete(40, 100);
+  EXPECT_EQ(ReadSetting("volume", ""), "40");
+  settings::Volume.WriteOrDelete(100, 100);
+  EXPECT_EQ(ReadSetting("volume", "gone"), "gone");
+
+  settings::PanelBrowser.Write(0.45678);
+  EXPECT_EQ(ReadSetting("panel_Browser", ""), "0.457");
+  EXPECT_EQ(settings::ColumnWidthName(3), "col3_w");
+  EXPECT_EQ(settings::ColumnIndexName(0), "col0_i");
+}
+
+} // namespace
