@@ -1,0 +1,215 @@
+#pragma once
+// Internals of the GStreamer layer (see GstMediaGraph.h for the contract).
+
+#include "GstMediaGraph.h"
+#include "VideoFrameSlot.h"
+
+#include <QObject>
+#include <atomic>
+#include <deque>
+#include <gst/gst.h>
+
+namespace kp {
+
+class TGstMediaGraph;
+
+// Receives what streaming threads report; implemented by the graph.
+class IGstCrossing {
+public:
+  virtual ~IGstCrossing() = default;
+  // Any thread. Bits: kCrossBus, kCrossFrame.
+  virtual void NotifyFromStreamingThread(unsigned bits) = 0;
+};
+constexpr unsigned kCrossBus = 1u;
+constexpr unsigned kCrossFrame = 2u;
+
+// "videoconvert ! video/x-raw,format=BGRx ! appsink": every preroll and
+// sample lands in the frame slot, wrapped without copying.
+class TGstVideoSink : public IVideoRenderer {
+public:
+  explicit TGstVideoSink(bool sync);
+  ~TGstVideoSink() override;
+
+  QString FilterName() const override { return m_name; }
+  QString ClassId() const override { return QString::fromLatin1(kVideoRendererRole); }
+  std::vector<IPinPtr> EnumPins() override { return {}; }
+  HRESULT GetState(uint32_t timeoutMs, FILTER_STATE &state) override;
+  HRESULT Stop() override { return S_OK; }
+  TVideoFrameSlotPtr Frames() override { return m_slot; }
+
+  GstElement *Element() const { return m_bin; }
+  void SetName(const QString &name) { m_name = name; }
+  // Set only while the pipeline is in NULL, so no streaming thread reads it
+  // during the change.
+  void SetCrossing(IGstCrossing *crossing) { m_crossing.store(crossing); }
+  bool IsValid() const { return m_bin != nullptr; }
+
+private:
+  static GstFlowReturn onPreroll(GstElement *sink, gpointer self);
+  static GstFlowReturn onSample(GstElement *sink, gpointer self);
+  void takeSample(GstSample *sample);
+
+  GstElement *m_bin = nullptr;
+  QString m_name;
+  TVideoFrameSlotPtr m_slot = std::make_shared<TVideoFrameSlot>();
+  std::atomic<IGstCrossing *> m_crossing{nullptr};
+};
+
+// A filter that only takes a place in the graph's list (decoders are chosen
+// by the pipeline itself).
+class TGstPlainFilter : public IBaseFilter {
+public:
+  explicit TGstPlainFilter(const QString &classId) : m_classId(classId) {}
+  QString FilterName() const override { return m_name; }
+  QString ClassId() const override { return m_classId; }
+  std::vector<IPinPtr> EnumPins() override { return {}; }
+  HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = State_Stopped; return S_OK; }
+  HRESULT Stop() override { return S_OK; }
+  void SetName(const QString &name) { m_name = name; }
+
+private:
+  QString m_classId;
+  QString m_name;
+};
+
+class TGstStreamPin : public IPin {
+public:
+  TGstStreamPin(TStreamKind kind, const QString &type, bool decodable)
+    : m_kind(kind), m_type(type), m_decodable(decodable) {}
+  TStreamKind Kind() const override { return m_kind; }
+  QString MediaType() const override { return m_type; }
+  bool IsConnected() const override { return m_connected; }
+  HRESULT Disconnect() override { m_connected = false; return S_OK; }
+  bool Decodable() const { return m_decodable; }
+  void SetConnected(bool c) { m_connected = c; }
+
+private:
+  TStreamKind m_kind;
+  QString m_type;
+  bool m_decodable;
+  bool m_connected = false;
+};
+
+// The opened file: one pin per stream.
+class TGstSourceFilter : public IBaseFilter {
+public:
+  TGstSourceFilter(const QString &fileName, std::vector<IPinPtr> pins) : m_fileName(fileName), m_pins(std::move(pins)) {}
+  QString FilterName() const override { return m_name; }
+  QString ClassId() const override { return QStringLiteral("source"); }
+  std::vector<IPinPtr> EnumPins() override { return m_pins; }
+  HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = State_Stopped; return S_OK; }
+  HRESULT Stop() override { return S_OK; }
+  void SetName(const QString &name) { m_name = name; }
+  QString FileName() const { return m_fileName; }
+
+private:
+  QString m_fileName;
+  std::vector<IPinPtr> m_pins;
+  QString m_name;
+};
+
+class TGstMediaGraph : public QObject,
+                       public IMediaGraph,
+                       public IMediaControl,
+                       public IMediaSeeking,
+                       public IVideoFrameStep,
+                       public IBasicAudio,
+                       public IMediaEventEx,
+                       public IGstCrossing {
+  Q_OBJECT
+public:
+  explicit TGstMediaGraph(const TGstGraphOptions &options);
+  ~TGstMediaGraph() override;
+  bool IsValid() const { return m_playbin != nullptr; }
+
+  // IFilterGraph / IGraphBuilder
+  HRESULT AddFilter(const IBaseFilterPtr &filter, const QString &name) override;
+  HRESULT RemoveFilter(const IBaseFilterPtr &filter) override;
+  std::vector<IBaseFilterPtr> EnumFilters() override;
+  HRESULT AddSourceFilter(const QString &fileName, const QString &filterName, IBaseFilterPtr &filter) override;
+  HRESULT Render(const IPinPtr &pin) override;
+
+  // IMediaControl
+  HRESULT Run() override;
+  HRESULT Pause() override;
+  HRESULT Stop() override;
+  HRESULT GetState(uint32_t timeoutMs, FILTER_STATE &state) override;
+
+  // IMediaSeeking
+  HRESULT GetDuration(REFERENCE_TIME &duration) override;
+  HRESULT GetCurrentPosition(REFERENCE_TIME &current) override;
+  HRESULT GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &stop) override;
+  HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop, uint32_t stopFlags) override;
+  HRESULT SetRate(double rate) override;
+  HRESULT GetRate(double &rate) override;
+
+  // IVideoFrameStep
+  HRESULT Step(uint32_t frames) override;
+  HRESULT CanStep(bool multiple) override;
+  HRESULT CancelStep() override;
+
+  // IBasicAudio
+  HRESULT put_Volume(int32_t volume) override;
+  HRESULT get_Volume(int32_t &volume) override;
+  HRESULT put_Balance(int32_t balance) override;
+  HRESULT get_Balance(int32_t &balance) override;
+
+  // IMediaEventEx
+  HRESULT SetNotifyWindow(std::function<void()> notify) override;
+  HRESULT SetNotifyFlags(int32_t flags) override;
+  HRESULT GetEvent(int32_t &code, intptr_t &param1, intptr_t &param2, uint32_t timeoutMs) override;
+  HRESULT FreeEventParams(int32_t, intptr_t, intptr_t) override { return S_OK; }
+
+  // IGstCrossing: the one place where streaming threads hand work to the
+  // main thread.
+  void NotifyFromStreamingThread(unsigned bits) override;
+
+private:
+  struct TEvent {
+    int32_t Code;
+    intptr_t Param1, Param2;
+  };
+  enum TWaitFor { wfAsyncDone = 1, wfStepDone = 2 };
+
+  static GstBusSyncReply busSyncHandler(GstBus *bus, GstMessage *message, gpointer self);
+  void onCrossing();
+  void drainBus();
+  void handleMessage(GstMessage *message);
+  void postEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
+  HRESULT failure(HRESULT hr, const QString &text);
+  HRESULT changeState(GstState target, bool wait);
+  bool waitForBus(unsigned what, int timeoutMs);
+  HRESULT seekTo(gint64 positionNs, double rate);
+  void applyVideoSink();
+  void dropSource();
+  gint64 durationNs();
+  bool hasSource() const { return m_source != nullptr; }
+  FILTER_STATE logicalState() const;
+
+  TGstGraphOptions m_options;
+  GstElement *m_playbin = nullptr;
+  GstBus *m_bus = nullptr;
+  GstElement *m_panorama = nullptr;
+  std::vector<IBaseFilterPtr> m_filters;
+  std::shared_ptr<TGstSourceFilter> m_source;
+  std::shared_ptr<TGstVideoSink> m_renderer;
+  std::atomic<unsigned> m_pending{0};
+
+  bool m_stopped = true;     // logical stop over a prerolled pipeline
+  bool m_eos = false;        // end-of-stream latch
+  FILTER_STATE m_emptyState = State_Stopped; // state of a graph without file
+  double m_rate = 1.0;
+  gint64 m_durationNs = -1;
+  gint64 m_stopNs = -1;      // -1: none set (the duration stands in)
+  int32_t m_volume = 0;
+  int32_t m_balance = 0;
+  unsigned m_seen = 0;       // TWaitFor bits seen since the last wait began
+  QString m_lastError;
+  QStringList m_missing;     // streams without a decoder, while opening
+
+  std::deque<TEvent> m_events;
+  std::function<void()> m_notify;
+  int32_t m_notifyFlags = 0;
+};
+
+} // namespace kp

@@ -1,0 +1,61 @@
+#pragma once
+// The hand-over point between a video renderer's streaming thread and the
+// widgets that paint its pictures: the latest decoded frame, kept without
+// copying, plus the GUI-thread listeners that repaint when one arrives.
+
+#include "DSInterfaces.h"
+
+#include <QImage>
+#include <QSize>
+#include <functional>
+#include <map>
+#include <mutex>
+
+namespace kp {
+
+struct TVideoFrame {
+  QImage Image;              // wraps the decoder's buffer (RGB32, no copy)
+  REFERENCE_TIME Time = -1;  // presentation time, 100-ns units; -1 unknown
+  int ParN = 1, ParD = 1;    // pixel aspect ratio from the caps
+  bool IsValid() const { return !Image.isNull(); }
+};
+
+class TVideoFrameSlot {
+public:
+  // Any thread. Replaces the held frame; returns true when the slot was
+  // empty of news (the caller then asks the GUI thread to Announce once).
+  bool Store(TVideoFrame frame);
+  TVideoFrame Latest() const;
+  void Clear();
+  // Caps seen by the renderer (any thread); kept after Clear so a stopped
+  // graph still knows its picture size.
+  void SetFormat(QSize size, int parN, int parD);
+  bool Format(QSize &size, int &parN, int &parD) const;
+
+  // GUI thread only.
+  int Subscribe(std::function<void()> onFrame);
+  void Unsubscribe(int id);
+  void Announce();
+
+  // Frames stored and frames announced (for the benchmark and tests).
+  uint64_t StoredCount() const;
+
+private:
+  mutable std::mutex m_mutex;
+  TVideoFrame m_frame;
+  QSize m_size;
+  int m_parN = 1, m_parD = 1;
+  bool m_news = false;
+  uint64_t m_stored = 0;
+  std::map<int, std::function<void()>> m_listeners;
+  int m_nextId = 1;
+};
+using TVideoFrameSlotPtr = std::shared_ptr<TVideoFrameSlot>;
+
+// A filter that renders video into a frame slot.
+class IVideoRenderer : public virtual IBaseFilter {
+public:
+  virtual TVideoFrameSlotPtr Frames() = 0;
+};
+
+} // namespace kp
