@@ -1,0 +1,264 @@
+// The atom walk and the header facts of movie files built in memory.
+
+#include "AtomBuilder.h"
+#include "TestSupport.h"
+#include "UnitMOV.h"
+
+#include <QTemporaryDir>
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+QByteArray VideoTrak(int32_t id = 1, const QByteArray &extra = {})
+{
+  return Trak(Tkhd0(100, id, 600, 320, 240), Mdhd(0, 1000, 1000, 0x55C4), "vide", "avc1",
+              Stts({{10, 100}}) + Stsz({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + extra);
+}
+
+} // namespace
+
+TEST(MOVWalk, FilesNotStartingWithFtypAreNotParsed)
+{
+  const QByteArray moov = Atom("moov", {Mvhd0(0, 600, 600), VideoTrak()});
+  EXPECT_FALSE(Read(moov)->HasMoov());
+  EXPECT_FALSE(Read(Atom("mdat", QByteArray(4, '\0')) + moov)->HasMoov());
+  EXPECT_FALSE(Read(QByteArray("\0\0\0\x08", 4) + "fty")->HasMoov());
+  EXPECT_FALSE(Read(QByteArray())->HasMoov());
+  EXPECT_TRUE(Read(Movie(Mvhd0(0, 600, 600) + VideoTrak()))->HasMoov());
+  EXPECT_FALSE(TMOVReader(QStringLiteral("/nonexistent/x.mov"), true).HasMoov());
+}
+
+TEST(MOVWalk, SizesZeroAndOneEndTheLevel)
+{
+  const QByteArray moov = Atom("moov", {Mvhd0(0, 600, 600), VideoTrak()});
+  const QByteArray wide = Bytes().u32(1).tag("mdat").u64(16);
+  EXPECT_FALSE(Read(Ftyp() + wide + moov)->HasMoov());
+  const QByteArray toEnd = Bytes().u32(0).tag("free");
+  EXPECT_FALSE(Read(Ftyp() + toEnd + moov)->HasMoov());
+  const QByteArray tiny = Bytes().u32(7).tag("free");
+  EXPECT_FALSE(Read(Ftyp() + tiny + moov)->HasMoov());
+}
+
+TEST(MOVWalk, OverrunningAtomEndsOnlyItsParent)
+{
+  // The first trak's stbl holds an atom claiming more than is left: the
+  // tables after it in that stbl are lost, the second trak is still read.
+  const QByteArray bad = Bytes().u32(1000).tag("junk").zeros(8);
+  const QByteArray trak1 = Trak(Tkhd0(0, 1, 600, 320, 240), Mdhd(0, 1000, 1000, 0), "vide", "avc1",
+                                Stts({{10, 100}}) + bad + Stsz({1, 2, 3}));
+  const auto r = Read(Movie(Mvhd0(0, 600, 600) + trak1 + VideoTrak(2)));
+  ASSERT_TRUE(r->HasMoov());
+  ASSERT_EQ(r->Tracks.size(), 2u);
+  EXPECT_EQ(r->Tracks[0].TotalBytes, 0);
+  EXPECT_EQ(r->Tracks[1].TrackID, 2);
+  EXPECT_EQ(r->Tracks[1].TotalBytes, 55);
+  EXPECT_FALSE(r->LastError().isEmpty());
+}
+
+TEST(MOVWalk, TrakOutsideMoovIsIgnored)
+{
+  const auto r = Read(Ftyp() + VideoTrak(7) + Atom("moov", {Mvhd0(0, 600, 600), VideoTrak(1)}) + VideoTrak(8));
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  EXPECT_EQ(r->Tracks[0].TrackID, 1);
+}
+
+TEST(MOVWalk, DeepNestingNeitherCrashesNorRecursesWithoutEnd)
+{
+  QByteArray nest = VideoTrak();
+  for (int i = 0; i < 20000; ++i) nest = Atom("udta", nest);
+  const auto r = Read(Movie(Mvhd0(0, 600, 600) + nest));
+  EXPECT_TRUE(r->HasMoov());
+  EXPECT_TRUE(r->Tracks.empty());
+}
+
+TEST(MOVWalk, MdatOfTwoToFourGiBBeforeMoovIsSkipped)
+{
+  // A long recording with the moov at the end: its mdat size has the top bit
+  // set. Written sparse, so the test costs no disk space.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString path = dir.filePath(QStringLiteral("long.mov"));
+  const uint32_t mdatSize = 0x90000000u;
+  const QByteArray moov = Atom("moov", {Mvhd0(0, 600, 600), VideoTrak()});
+  {
+    TFileStream w(path, TFileStream::fmCreate);
+    w.WriteBlock(Ftyp());
+    const int64_t mdatPos = w.Position();
+    w.WriteU32BE(mdatSize);
+    w.WriteBlock("mdat");
+    w.WriteAt(mdatPos + mdatSize, moov.constData(), moov.size());
+  }
+  TMOVReader r(path, true);
+  ASSERT_TRUE(r.HasMoov());
+  EXPECT_EQ(r.MoovPos, int64_t(Ftyp().size()) + mdatSize);
+  EXPECT_EQ(r.MoovSize, moov.size());
+  auto *file = dynamic_cast<TFileStream *>(r.Stream.get());
+  ASSERT_NE(file, nullptr);
+  // Header-only: the atom headers and the moov, nothing of the media data.
+  EXPECT_LE(file->BytesRead(), moov.size() + 64);
+}
+
+TEST(MOVHeader, MovieHeaderVersions)
+{
+  auto r = Read(Movie(Mvhd0(3600u * 24 * 365, 600, 6000)));
+  EXPECT_EQ(r->TimeScale, 600);
+  EXPECT_EQ(r->Duration, 6000);
+  EXPECT_EQ(r->DurationMs, 10000);
+  EXPECT_DOUBLE_EQ(r->CreationTime, QuickTimeEpoch + 365);
+
+  r = Read(Movie(Mvhd1(1000, 123456789012ull)));
+  EXPECT_EQ(r->Duration, 123456789012);
+  EXPECT_EQ(r->DurationMs, 123456789012);
+  EXPECT_EQ(r->CreationTime, 0);
+
+  // 32-bit durations of 2^31 and more are real durations, not negatives.
+  r = Read(Movie(Mvhd0(0, 1000, 0x90000000u)));
+  EXPECT_EQ(r->DurationMs, int64_t(0x90000000u));
+  // All ones means unknown.
+  r = Read(Movie(Mvhd0(0, 1000, 0xFFFFFFFFu)));
+  EXPECT_EQ(r->DurationMs, -1);
+  // Duration x 1000 beyond 64 bits saturates instead of wrapping.
+  r = Read(Movie(Mvhd1(1, 0x7FFFFFFFFFFFFFFFull)));
+  EXPECT_EQ(r->DurationMs, std::numeric_limits<int64_t>::max());
+  // A time scale of 0 leaves the milliseconds alone.
+  r = Read(Movie(Mvhd0(0, 0, 600)));
+  EXPECT_EQ(r->DurationMs, 0);
+}
+
+TEST(MOVHeader, TrackHeaderAndApertureSize)
+{
+  const auto trak = [](const QByteArray &tkhd, const QByteArray &enof, bool enofFirst) {
+    const QByteArray tapt = Atom("tapt", enof);
+    return Atom("trak", enofFirst ? tapt + tkhd : tkhd + tapt);
+  };
+  auto r = Read(Movie(trak(Tkhd0(5000, 3, 1234, 1920, 1080), Enof(1440, 1080), false)));
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  const TMOVTrack &t = r->Tracks[0];
+  EXPECT_EQ(t.TrackID, 3);
+  EXPECT_EQ(t.Duration, 1234);
+  EXPECT_DOUBLE_EQ(t.CreationTime, MacTimeToDateTime(5000));
+  EXPECT_EQ(t.Width, 1440);
+  EXPECT_EQ(t.Height, 1080);
+
+  r = Read(Movie(trak(Tkhd0(0, 3, 1, 1920, 1080), Enof(9000, 1080), false)));
+  EXPECT_EQ(r->Tracks[0].Width, 1920);
+  // An enof before the tkhd wins: the tkhd then reads no size.
+  r = Read(Movie(trak(Tkhd1(4, 99, 1920, 1080), Enof(1280, 720), true)));
+  EXPECT_EQ(r->Tracks[0].Width, 1280);
+  EXPECT_EQ(r->Tracks[0].Height, 720);
+  EXPECT_EQ(r->Tracks[0].TrackID, 4);
+  EXPECT_EQ(r->Tracks[0].Duration, 99);
+  EXPECT_EQ(r->Tracks[0].CreationTime, 0);
+}
+
+TEST(MOVHeader, MediaHeaderVersions)
+{
+  const auto track = [](const QByteArray &mdhd) {
+    return Read(Movie(Atom("trak", {Tkhd0(0, 1, 777, 0, 0), Atom("mdia", mdhd)})))->Tracks.at(0);
+  };
+  TMOVTrack t = track(Mdhd(0, 90000, 900000, 0x15C7));
+  EXPECT_EQ(t.TimeScale, 90000);
+  EXPECT_EQ(t.Duration, 900000);
+  EXPECT_EQ(t.DurationMs, 10000);
+  EXPECT_EQ(t.Language, 0x15C7);
+
+  t = track(Mdhd(1, 48000, 48000ull * 3600 * 30, 7));
+  EXPECT_EQ(t.DurationMs, 3600 * 30 * 1000LL);
+  EXPECT_EQ(t.Language, 7);
+
+  // An unknown version: scale 1, durations untouched, language at offset 4.
+  t = track(FullAtom("mdhd", 2, Bytes().u16(0x1234).zeros(20)));
+  EXPECT_EQ(t.TimeScale, 1);
+  EXPECT_EQ(t.Duration, 777);
+  EXPECT_EQ(t.DurationMs, 0);
+  EXPECT_EQ(t.Language, 0x1234);
+
+  // Durations of 2^31 and more count.
+  t = track(Mdhd(0, 1, 0x80000000u, 0));
+  EXPECT_EQ(t.Duration, int64_t(0x80000000u));
+}
+
+TEST(MOVHeader, HandlerNames)
+{
+  const auto names = [](std::initializer_list<QByteArray> hdlrs) {
+    QByteArray body = Tkhd0(0, 1, 1, 0, 0);
+    for (const QByteArray &h : hdlrs) body += h;
+    const TMOVTrack t = Read(Movie(Atom("trak", body)))->Tracks.at(0);
+    return std::make_pair(t.HandlerType, t.HandlerName);
+  };
+  // A counted name loses its count byte, a zero-terminated one keeps its NUL.
+  EXPECT_EQ(names({Hdlr("vide", QByteArray("\x05Video", 6))}),
+            std::make_pair(QByteArray("vide"), QByteArray("Video")));
+  EXPECT_EQ(names({Hdlr("soun", QByteArray("Sound\0", 6))}),
+            std::make_pair(QByteArray("soun"), QByteArray("Sound\0", 6)));
+  // The first complete handler wins.
+  EXPECT_EQ(names({Hdlr("vide", "A"), Hdlr("alis", "B")}), std::make_pair(QByteArray("vide"), QByteArray("A")));
+  // A name of one zero byte becomes empty, so the next handler replaces both.
+  EXPECT_EQ(names({Hdlr("vide", QByteArray(1, '\0')), Atom("minf", Hdlr("alis", "\x04" "Data"))}),
+            std::make_pair(QByteArray("alis"), QByteArray("Data")));
+  // A handler cut short has a type and no name.
+  EXPECT_EQ(names({FullAtom("hdlr", 0, Bytes().tag("mhlr").tag("text"))}),
+            std::make_pair(QByteArray("text"), QByteArray()));
+}
+
+TEST(MOVHeader, CodecAndKind)
+{
+  const auto of = [](const QByteArray &format) {
+    const TMOVTrack t = Read(Movie(Atom("trak", {Tkhd0(0, 1, 1, 0, 0), Stsd(format.constData())})))->Tracks.at(0);
+    return std::make_pair(t.Codec, t.Kind);
+  };
+  EXPECT_EQ(of("avc1"), std::make_pair(QByteArray("AVC1"), mtkVideo));
+  EXPECT_EQ(of("png_"), std::make_pair(QByteArray("PNG_"), mtkVideo));
+  EXPECT_EQ(of("png "), std::make_pair(QByteArray("PNG "), mtkOther));
+  EXPECT_EQ(of("sowt"), std::make_pair(QByteArray("SOWT"), mtkAudio));
+  EXPECT_EQ(of("raw "), std::make_pair(QByteArray("RAW "), mtkAudio));
+  EXPECT_EQ(of(QByteArray("ms\0\x11", 4)), std::make_pair(QByteArray("MS\0\x11", 4), mtkAudio));
+  EXPECT_EQ(of(QByteArray("\x02\0sm", 4)), std::make_pair(QByteArray("\x02\0SM", 4), mtkAudio));
+  EXPECT_EQ(of(".mp3"), std::make_pair(QByteArray(".MP3"), mtkAudio));
+  EXPECT_EQ(of("tx3g"), std::make_pair(QByteArray("TX3G"), mtkText));
+  EXPECT_EQ(of("hvc1"), std::make_pair(QByteArray("HVC1"), mtkOther));
+}
+
+TEST(MOVHeader, HeaderOnlySkipsTheSampleLayout)
+{
+  const QByteArray tables = Stts({{3, 100}}) + Stsz({10, 20, 30}) + Stsc({{1, 3}}) + Stco({100}) + Stss({1});
+  const QByteArray trak = Trak(Tkhd0(0, 1, 300, 64, 48), Mdhd(0, 1000, 300, 0), "vide", "avc1", tables);
+  const QByteArray file = Movie(Mvhd0(0, 1000, 300) + trak, 200);
+  const auto head = Read(file, true);
+  ASSERT_EQ(head->Tracks.size(), 1u);
+  EXPECT_EQ(head->Tracks[0].SampleCount, 3);
+  EXPECT_EQ(head->Tracks[0].TotalBytes, 60);
+  EXPECT_TRUE(head->Tracks[0].Samples.empty());
+  const auto full = Read(file, false);
+  EXPECT_EQ(full->Tracks[0].Samples.size(), 3u);
+}
+
+TEST(MOVHeader, MacTime)
+{
+  EXPECT_EQ(MacTimeToDateTime(0), 0);
+  EXPECT_EQ(MacTimeToDateTime(1), 0);
+  EXPECT_EQ(MacTimeToDateTime(0xFFFFFFFFu), 0);
+  EXPECT_DOUBLE_EQ(MacTimeToDateTime(86400), QuickTimeEpoch + 1);
+  EXPECT_DOUBLE_EQ(MacTimeToDateTime(43200), QuickTimeEpoch + 0.5);
+}
+
+TEST(MOVHeader, DumpIsStable)
+{
+  const QByteArray tables = Stts({{2, 512}}) + Stsz({10, 20}) + Stsc({{1, 2}}) + Stco({60}) + Stss({1}) +
+                            Ctts({{2, -512}}) + Sdtp(QByteArray("\x20\x10", 2));
+  const QByteArray trak = Trak(Tkhd0(86400, 1, 1024, 64, 48), Mdhd(0, 12800, 1024, 0x55C4), "vide", "avc1", tables);
+  // The mdat (and so the samples) comes first, at offset 20 + 8.
+  const QByteArray file = Ftyp() + Atom("mdat", QByteArray(40, '\0')) + Atom("moov", Mvhd0(0, 1000, 80) + trak);
+  const QString expected = QStringLiteral(
+      "moov pos=68 size=%1\n"
+      "movie timescale=1000 duration=80 duration_ms=80 created=1463 tracks=1\n"
+      "track 0 id=1 kind=video handler=\"vide\" codec=\"AVC1\" name=\"TestHandler\" language=21956\n"
+      "  timescale=12800 duration=1024 duration_ms=80 size=64x48 created=1463\n"
+      "  sample_count=2 total_bytes=30 pcm_frame=0 listed=2\n"
+      "  sample 0 offset=60 dts=0 duration=512 size=10 cto=-512 dep=32 key=1\n"
+      "  sample 1 offset=70 dts=512 duration=512 size=20 cto=-512 dep=16 key=0\n")
+                               .arg(file.size() - 68);
+  EXPECT_EQ(DumpMOV(*Read(file), 5), expected);
+}
