@@ -1,0 +1,320 @@
+#include "UnitUtils.h"
+#include "UnitUtilsFiles.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kp;
+
+namespace {
+
+// ---------------------------------------------------------------- drives
+
+// A small copy of the kernel's device tree and mount table: a USB card
+// reader with a card, the same with a freshly formatted card, a USB reader
+// without medium, a USB hard disk, a built-in reader on the mmc bus and the
+// system disk.
+class FakeDrives : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_TRUE(m_tmp.isValid());
+    m_sys = m_tmp.path() + "/sys";
+    m_media = m_tmp.path() + "/media";
+    for (const char *bus : {"usb", "mmc", "scsi", "pci"}) MakeDir(m_sys + "/bus/" + bus);
+    const QString usbPort = "/devices/pci0000:00/0000:00:14.0/usb1";
+    const QString scsi = "/host6/target6:0:0/6:0:0:0/block/";
+    Disk(usbPort + "/1-1/1-1:1.0" + scsi, "sdb", "sdb1", true, {usbPort, usbPort + "/1-1", usbPort + "/1-1/1-1:1.0"});
+    Disk(usbPort + "/1-2/1-2:1.0" + scsi, "sdc", "sdc1", false, {usbPort, usbPort + "/1-2", usbPort + "/1-2/1-2:1.0"});
+    Disk(usbPort + "/1-3/1-3:1.0" + scsi, "sdd", "", true, {usbPort + "/1-3"});
+    Disk(usbPort + "/1-4/1-4:1.0" + scsi, "sde", "sde1", true, {usbPort + "/1-4", usbPort + "/1-4/1-4:1.0"});
+    Disk("/devices/platform/sdhci/mmc_host/mmc0/mmc0:0001/block/", "mmcblk0", "mmcblk0p1", true, {});
+    Link(m_sys + "/devices/platform/sdhci/mmc_host/mmc0/mmc0:0001/subsystem", m_sys + "/bus/mmc");
+    Disk("/devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block/", "sda", "sda2", false, {});
+
+    MakeDir(m_media + "/CARD A/DCIM");
+    MakeDir(m_media + "/usbdisk/films");
+    MakeDir(m_media + "/sdcard/DCIM");
+    MakeDir(m_media + "/fresh");
+    const QByteArray mounts = "/dev/sda2 / ext4 rw,relatime 0 0\n"
+                              "proc /proc proc rw 0 0\n"
+                              "tmpfs /run tmpfs rw 0 0\n"
+                              "/dev/sdb1 " + Media("/CARD\\040A") + " vfat rw 0 0\n"
+                              "/dev/sdc1 " + Media("/usbdisk") + " ext4 rw 0 0\n"
+                              "/dev/mmcblk0p1 " + Media("/sdcard") + " vfat rw 0 0\n"
+                              "/dev/sdd " + Media("/nomedium") + " vfat rw 0 0\n"
+                              "/dev/sde1 " + Media("/fresh/") + " exfat rw 0 0\n";
+    ASSERT_TRUE(kptest::writeFileBytes(m_tmp.path() + "/mounts", mounts));
+    SetDriveSources({m_sys, m_tmp.path() + "/mounts"});
+  }
+  void TearDown() override { SetDriveSources(TDriveSources()); }
+
+  QByteArray Media(const char *rest) const { return QFile::encodeName(m_media) + rest; }
+  QString Root(const char *name) const { return m_media + "/" + name; }
+  static void MakeDir(const QString &path) { ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString(); }
+  static void Link(const QString &link, const QString &target)
+  {
+    ASSERT_TRUE(QFile::link(target, link)) << link.toStdString();
+  }
+  // A disk under Parent (relative to the tree), with one partition when
+  // Partition is not empty; UsbDirs get a "subsystem" link to the USB bus.
+  void Disk(const QString &parent, const QString &disk, const QString &partition, bool removable,
+            const QStringList &usbDirs)
+  {
+    const QString diskDir = m_sys + parent + disk;
+    MakeDir(diskDir);
+    ASSERT_TRUE(kptest::writeFileBytes(diskDir + "/removable", removable ? "1\n" : "0\n"));
+    MakeDir(m_sys + "/class/block");
+    QFile::link(diskDir, m_sys + "/class/block/" + disk);
+    if (!partition.isEmpty()) {
+      MakeDir(diskDir + "/" + partition);
+      ASSERT_TRUE(kptest::writeFileBytes(diskDir + "/" + partition + "/partition", "1\n"));
+      Link(m_sys + "/class/block/" + partition, diskDir + "/" + partition);
+    }
+    for (const QString &dir : usbDirs) QFile::link(m_sys + "/bus/usb", m_sys + dir + "/subsystem");
+  }
+
+  QTemporaryDir m_tmp;
+  QString m_sys, m_media;
+};
+
+TEST_F(FakeDrives, VolumesAreTheMountedBlockDevices)
+{
+  const QList<TVolume> volumes = ListVolumes();
+  QStringList roots;
+  for (const TVolume &v : volumes) roots << v.Root;
+  EXPECT_EQ(roots, QStringList({"/", Root("CARD A"), Root("usbdisk"), Root("sdcard"), Root("nomedium"), Root("fresh")}));
+  TVolume card;
+  ASSERT_TRUE(FindVolume(Root("CARD A") + "/", card));
+  EXPECT_EQ(card.Device, "/dev/sdb1");
+  EXPECT_EQ(card.FsType, "vfat");
+  EXPECT_FALSE(FindVolume(m_media, card));
+}
+
+TEST_F(FakeDrives, BusAndRemovableComeFromTheDeviceTree)
+{
+  EXPECT_TRUE(IsUsbDrive(Root("CARD A")));
+  EXPECT_TRUE(IsUsbDrive(Root("usbdisk")));
+  EXPECT_TRUE(IsUsbDrive(Root("nomedium")));
+  EXPECT_FALSE(IsUsbDrive(Root("sdcard")));
+  EXPECT_FALSE(IsUsbDrive("/"));
+  EXPECT_FALSE(IsUsbDrive(m_media)); // not a volume
+
+  EXPECT_TRUE(IsRemovableDrive(Root("CARD A")));
+  EXPECT_FALSE(IsRemovableDrive(Root("usbdisk")));
+  EXPECT_TRUE(IsRemovableDrive(Root("sdcard")));
+  EXPECT_FALSE(IsRemovableDrive("/"));
+}
+
+TEST_F(FakeDrives, DriveStateTellsMissingEmptyAndUsed)
+{
+  EXPECT_EQ(GetDriveState(Root("CARD A")), dsHasEntries);
+  EXPECT_EQ(GetDriveState(Root("fresh")), dsEmpty);
+  EXPECT_EQ(GetDriveState(Root("nomedium")), dsNotReady);
+  EXPECT_EQ(GetDriveState(""), dsNotReady);
+  ASSERT_TRUE(kptest::writeFileBytes(m_tmp.path() + "/file", "x"));
+  EXPECT_EQ(GetDriveState(m_tmp.path() + "/file"), dsNotReady);
+}
+
+TEST_F(FakeDrives, OnlyRemovableUsbVolumesThatAreReadyAreCards)
+{
+  EXPECT_TRUE(IsCardDrive(Root("CARD A")));
+  EXPECT_TRUE(IsCardDrive(Root("fresh")));     // freshly formatted card
+  EXPECT_FALSE(IsCardDrive(Root("nomedium"))); // reader slot without a card
+  EXPECT_FALSE(IsCardDrive(Root("usbdisk")));  // USB hard disk: fixed
+  EXPECT_FALSE(IsCardDrive(Root("sdcard")));   // built-in reader on the mmc bus
+  EXPECT_FALSE(IsCardDrive("/"));
+  EXPECT_EQ(CardDrives(), QStringList({Root("CARD A"), Root("fresh")}));
+}
+
+TEST_F(FakeDrives, MissingDeviceTreeMeansNoCards)
+{
+  SetDriveSources({m_tmp.path() + "/nosys", m_tmp.path() + "/mounts"});
+  EXPECT_FALSE(IsUsbDrive(Root("CARD A")));
+  EXPECT_TRUE(CardDrives().isEmpty());
+  SetDriveSources({m_sys, m_tmp.path() + "/nomounts"});
+  EXPECT_TRUE(ListVolumes().isEmpty());
+  EXPECT_FALSE(IsCardDrive(Root("CARD A")));
+}
+
+TEST(DiskSpace, ReportsSizesOrLeavesThemUntouched)
+{
+  QTemporaryDir tmp;
+  int64_t freeBytes = -5, totalBytes = -5;
+  ASSERT_TRUE(GetDiskSpace(tmp.path(), freeBytes, totalBytes));
+  EXPECT_GT(totalBytes, 0);
+  EXPECT_GE(freeBytes, 0);
+  EXPECT_LE(freeBytes, totalBytes);
+  int64_t f2 = -5, t2 = -5;
+  EXPECT_FALSE(GetDiskSpace(tmp.path() + "/missing", f2, t2));
+  EXPECT_FALSE(GetDiskSpace("", f2, t2));
+  EXPECT_EQ(f2, -5);
+  EXPECT_EQ(t2, -5);
+}
+
+// ---------------------------------------------------------------- names
+
+TEST(Sanitise, OnlyTheBuiltFileNameChanges)
+{
+  EXPECT_EQ(SanitizedPath("/tmp/a:b?.txt"), "/tmp/a_b_.txt");
+  EXPECT_EQ(SanitizedPath("/home/u/x:y?/a<b>|\"*.kml"), "/home/u/x:y?/a_b____.kml");
+  EXPECT_EQ(SanitizedPath("plain.srt"), "plain.srt");
+  EXPECT_EQ(SanitizedPath("/home/u/dir:1/"), "/home/u/dir:1/");
+  EXPECT_EQ(SanitizedPath(""), "");
+  QString p = "/tmp/Track 10:00.kml";
+  SanitizePath(p);
+  EXPECT_EQ(p, "/tmp/Track 10_00.kml");
+
+  // Date text of many locales carries slashes: a name made from it must not
+  // turn into folders.
+  EXPECT_EQ(SanitizeFileName("Track 12/05/2026 10:00:00.kml"), "Track 12_05_2026 10_00_00.kml");
+  EXPECT_EQ(SanitizeFileName("a\\b|c"), "a_b_c");
+}
+
+// ---------------------------------------------------------------- files
+
+class TempFolder : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(m_tmp.isValid()); }
+  QString Path(const QString &rest) const { return m_tmp.path() + "/" + rest; }
+  QTemporaryDir m_tmp;
+};
+
+TEST_F(TempFolder, ForceDirsMakesMissingParents)
+{
+  EXPECT_TRUE(ForceDirs(""));
+  EXPECT_TRUE(ForceDirs(Path("a/b/c/")));
+  EXPECT_TRUE(QFileInfo(Path("a/b/c")).isDir());
+  EXPECT_TRUE(ForceDirs(Path("a/b")));
+  EXPECT_TRUE(ForceDirs(Path("odd:name?/x")));
+
+  ASSERT_TRUE(kptest::writeFileBytes(Path("file"), "x"));
+  EXPECT_FALSE(ForceDirs(Path("file")));
+  EXPECT_FALSE(ForceDirs(Path("file/below")));
+  EXPECT_EQ(kptest::readFileBytes(Path("file")), "x");
+}
+
+TEST_F(TempFolder, SaveStringToFileWritesExactlyTheText)
+{
+  QString path = Path("out:1.kml");
+  ASSERT_TRUE(SaveStringToFile(path, "a longer first text\r\n"));
+  EXPECT_EQ(path, Path("out_1.kml"));
+  ASSERT_TRUE(SaveStringToFile(path, "short"));
+  EXPECT_EQ(kptest::readFileBytes(path), "short");
+  ASSERT_TRUE(SaveStringToFile(path, ""));
+  EXPECT_EQ(QFileInfo(path).size(), 0);
+}
+
+TEST_F(TempFolder, SaveStringToFileReportsFailure)
+{
+  ASSERT_TRUE(kptest::writeFileBytes(Path("file"), "x"));
+  QString underFile = Path("file/out.kml");
+  EXPECT_FALSE(SaveStringToFile(underFile, "text"));
+  QString missingFolder = Path("nowhere/out.kml");
+  EXPECT_FALSE(SaveStringToFile(missingFolder, "text"));
+  QString folder = m_tmp.path();
+  EXPECT_FALSE(SaveStringToFile(folder, "text"));
+  QString empty;
+  EXPECT_FALSE(SaveStringToFile(empty, "text"));
+}
+
+TEST_F(TempFolder, SaveStringToFileIntoReadOnlyFolderFails)
+{
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  ASSERT_TRUE(ForceDirs(Path("ro")));
+  ASSERT_EQ(::chmod(QFile::encodeName(Path("ro")).constData(), 0555), 0);
+  QString readOnly = Path("ro/out.kml");
+  EXPECT_FALSE(SaveStringToFile(readOnly, "text"));
+  ::chmod(QFile::encodeName(Path("ro")).constData(), 0755);
+}
+
+TEST_F(TempFolder, FileSizeOfFilesOnly)
+{
+  ASSERT_TRUE(kptest::writeFileBytes(Path("f"), QByteArray(1234, 'x')));
+  EXPECT_EQ(GetFileSize64(Path("f")), 1234);
+  EXPECT_EQ(GetFileSize64(Path("missing")), 0);
+  EXPECT_EQ(GetFileSize64(m_tmp.path()), 0);
+}
+
+TEST_F(TempFolder, FileTimesRoundTrip)
+{
+  const double oldOffset = LocalTimeOffset();
+  SetLocalTimeOffset(3.0 / 24);
+  const QString a = Path("a.mov"), b = Path("b.mov");
+  ASSERT_TRUE(kptest::writeFileBytes(a, "a"));
+  ASSERT_TRUE(kptest::writeFileBytes(b, "b"));
+
+  const TDateTime written = EncodeDateTimeOr0(2021, 3, 4, 5, 6, 7, 890);
+  ASSERT_TRUE(SetFileTimes(a, written - 1, written));
+  TDateTime created = -1, modified = -1;
+  ASSERT_TRUE(GetFileTimes(a, created, modified));
+  EXPECT_EQ(DateTimeToMSecs(modified), DateTimeToMSecs(written));
+
+  EXPECT_FALSE(SetFileTimes(a, 0, 0)); // unknown time: left alone
+  ASSERT_TRUE(GetFileTimes(a, created, modified));
+  EXPECT_EQ(DateTimeToMSecs(modified), DateTimeToMSecs(written));
+  EXPECT_FALSE(SetFileTimes(Path("missing"), 0, written));
+
+  ASSERT_TRUE(CopyFileTimes(a, b));
+  struct stat sa {}, sb {};
+  ASSERT_EQ(::stat(QFile::encodeName(a).constData(), &sa), 0);
+  ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &sb), 0);
+  EXPECT_EQ(sa.st_mtim.tv_sec, sb.st_mtim.tv_sec);
+  EXPECT_EQ(sa.st_mtim.tv_nsec, sb.st_mtim.tv_nsec);
+  EXPECT_EQ(sa.st_atim.tv_sec, sb.st_atim.tv_sec);
+  EXPECT_FALSE(CopyFileTimes(Path("missing"), b));
+  EXPECT_FALSE(CopyFileTimes(a, Path("missing")));
+
+  // Before 1970 the nanoseconds are negative.
+  const TDateTime old = EncodeDateTimeOr0(1969, 12, 31, 23, 59, 59, 250);
+  ASSERT_TRUE(SetFileTimes(a, 0, old));
+  ASSERT_TRUE(GetFileTimes(a, created, modified));
+  EXPECT_EQ(DateTimeToMSecs(modified), DateTimeToMSecs(old));
+  SetLocalTimeOffset(oldOffset);
+}
+
+TEST_F(TempFolder, SpecialFoldersFollowTheUsersDirsAndAreCreated)
+{
+  const QByteArray oldHome = qgetenv("HOME"), oldXdg = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", QFile::encodeName(Path("home")));
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(Path("home/.config")));
+  ASSERT_TRUE(ForceDirs(Path("home/.config")));
+  ASSERT_TRUE(kptest::writeFileBytes(Path("home/.config/user-dirs.dirs"), "XDG_VIDEOS_DIR=\"$HOME/Clips\"\n"));
+
+  EXPECT_EQ(GetSpecialFolder(sfVideos), Path("home/Clips"));
+  EXPECT_TRUE(QFileInfo(Path("home/Clips")).isDir());
+  EXPECT_EQ(GetSpecialFolder(sfDocuments), Path("home/Documents"));
+  EXPECT_TRUE(QFileInfo(Path("home/Documents")).isDir());
+  EXPECT_EQ(GetSpecialFolder(99), "");
+
+  qputenv("HOME", oldHome);
+  if (oldXdg.isNull()) qunsetenv("XDG_CONFIG_HOME");
+  else qputenv("XDG_CONFIG_HOME", oldXdg);
+}
+
+TEST(Program, FileNameIsThisTest)
+{
+  const QString self = GetAppFileNameW();
+  EXPECT_TRUE(QFileInfo(self).isFile());
+  EXPECT_TRUE(self.endsWith("kp_foundation_tests")) << self.toStdString();
+}
+
+// ---------------------------------------------------------------- resources
+
+TEST(Resources, ReadByNameAndEmptyWhenMissing)
+{
+  EXPECT_TRUE(ResourceExists("kptest_resource.txt"));
+  EXPECT_EQ(LoadResourceText("kptest_resource.txt"), "line one\nline two \xd0\xaf\n");
+  EXPECT_FALSE(ResourceExists("kptest_missing.txt"));
+  EXPECT_TRUE(LoadResourceText("kptest_missing.txt").isEmpty());
+  EXPECT_TRUE(LoadResourceText("").isEmpty());
+}
+
+} // namespace
