@@ -134,6 +134,14 @@ public:
 
   std::unique_ptr<TMovingInfo> Clone() const;
   std::unique_ptr<TMovingInfo> CloneGps() const;
+
+private:
+  void FillUntimedGaps();
+  void CalcTrip();
+  double SpeedAround(size_t i) const;
+  void InterpolateBetweenGoodPoints();
+  template <typename TVisit>
+  void WalkRoute(double tolerance, TVisit &&visit) const;
 };
 
 // Value of 0-based rank N div 2 in ascending order (the upper middle value

@@ -1,0 +1,24 @@
+#pragma once
+// The camera's own ".dat" track: one record a line, TAB-separated.
+//   [S] X Y Z            G-sensor sample in thousandths of g, untimed
+//   [G] time lat lon speed course   GPS fix
+//   [B]                  a further fragment starts (cut movies)
+
+#include "UnitGpsConverters.h"
+
+namespace kp {
+
+class TGpsInfoConverterDatDOD : public TGpsInfoConverter {
+public:
+  QString GetName() const override { return QStringLiteral("GS600, Q3"); }
+  QString GetExt() const override { return QStringLiteral("dat"); }
+  QString GetId() const override { return QStringLiteral("dat600"); }
+  bool ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item, TTrackInfo &info) const override;
+  void WriteTrack(const TTrackInfo &info, TStringBuffer &output) const override;
+  void GetSignatureChars(TCharSet &required, TCharSet &forbidden) const override;
+};
+
+// "yyyy-mm-dd hh:nn:ss", with ".zzz" appended when WithMs.
+QByteArray DatTimeText(TDateTime t, bool withMs);
+
+} // namespace kp

@@ -1,0 +1,125 @@
+#pragma once
+// The family of track-file formats. A converter knows one format: its name,
+// extension and id, how to recognise its text, where its file lies beside a
+// video, how to parse it into TTrackInfo items and how to write TTrackInfo
+// back as text. Adding a format is one class plus one registration line in
+// UnitGpsConverterLists.cpp.
+//
+// Converters are process-wide objects shared by the main and the catalogue
+// threads. Everything a parse needs to remember lives in a TParseContext
+// made for that parse, so a converter without state of its own parses
+// concurrently; one that keeps state sets FNeedsLock and is serialised.
+
+#include "UnitUtils.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace kp {
+
+// The state of one parse of one text.
+struct TParseContext {
+  int LineNo = 0;          // counted (non-empty, not skipped) lines so far
+  int Count = 0;           // items stored so far
+  bool BlockStart = false; // a block tag was seen; re-time at the next fix
+  bool Skip = false;       // the current line is not counted
+  TArrayBytes Fields;      // scratch: the current line split into fields
+  double HeldAlt = 0;      // altitude carried from an earlier sentence
+  int Shift = 0;           // key of a scrambled text
+};
+
+class TGpsInfoConverter {
+public:
+  TGpsInfoConverter() = default;
+  virtual ~TGpsInfoConverter() = default;
+  TGpsInfoConverter(const TGpsInfoConverter &) = delete;
+  TGpsInfoConverter &operator=(const TGpsInfoConverter &) = delete;
+
+  // The ten operations every format may override.
+  virtual QString GetName() const = 0;
+  virtual QString GetExt() const = 0;
+  virtual QString GetId() const { return GetExt(); }
+  // Recognition on the head (first 512 bytes) of a file.
+  virtual bool CanRead(QByteArrayView head) const;
+  // This format's track file beside a video, or empty.
+  virtual QString FindTrackFile(const QString &videoFileName) const;
+  // Appends the track as text; the base writes nothing.
+  virtual void WriteTrack(const TTrackInfo &info, TStringBuffer &output) const;
+  // Parses a whole text into Info.Items (pre-sized by Load); true when at
+  // least one item was stored.
+  virtual bool ParseText(QByteArrayView text, TTrackInfo &info, TParseContext &ctx) const;
+  // One line into one item; the base reads nothing.
+  virtual bool ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item, TTrackInfo &info) const;
+  // Grows Items, parses the line into the next slot, validates and counts it.
+  virtual void AddLine(QByteArrayView line, TParseContext &ctx, TTrackInfo &info) const;
+  virtual void GetSignatureChars(TCharSet &required, TCharSet &forbidden) const;
+
+  // The track as this format's text. False (and Text empty) when writing
+  // failed, so a truncated text never looks complete.
+  bool ExportToText(const TTrackInfo &info, QByteArray &text) const;
+  // Parses Text into Info.Items; on success records the format id. A failed
+  // load leaves no items. Never throws.
+  bool Load(QByteArrayView text, TTrackInfo &info) const;
+
+  QString GetCaption() const; // name (.ext)
+  QString GetFilter() const;  // caption|*.ext|
+
+  // Replaces the G-sensor items of Info with those of the side file (".3gf")
+  // beside Info.Name, when there is one.
+  static void LoadGSensorSideFile(TTrackInfo &info);
+
+protected:
+  // Set by a converter that keeps parse state in its own members.
+  bool FNeedsLock = false;
+
+private:
+  mutable std::mutex FLock;
+};
+
+// Detection order (first readable format wins), export dialog order, and the
+// ".dat" writer of the cutting job. Built once, alive for the whole run.
+const std::vector<TGpsInfoConverter *> &GpsImportConverters();
+const std::vector<TGpsInfoConverter *> &GpsExportConverters();
+TGpsInfoConverter &GpsDefaultConverter();
+
+// Detects the format of Text and loads it; then reads the side file. True
+// when Info holds at least one item. Never throws.
+bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackInfo &info);
+
+// "All files|*.*|All supported formats  ( ... )|...|" with one pair per mask.
+QString GpsConvertersOpenFilter();
+
+// ---------------------------------------------------------------- format register
+
+// Records a format id that a load recognised: appended to GpsFormats (and the
+// "gps" setting) when new, which sets GpsFormatsChanged. Thread-safe.
+void RegisterGpsFormat(const QString &id);
+QString GpsFormats();
+void SetGpsFormats(const QString &formats); // start-up: read back from the setting
+bool GpsFormatsChanged();
+void SetGpsFormatsChanged(bool changed);
+// Where the list is persisted; by default the "gps" setting.
+void SetGpsFormatsWriter(std::function<void(const QString &)> writer);
+
+// ---------------------------------------------------------------- track file search
+
+// Path of Base + "." + the converter's extension, or of the same name in the
+// GPS/INFO/gps folders around it (case-insensitively); empty when none.
+QString GpsFindTrackFileByName(const TGpsInfoConverter &converter, const QString &base);
+// The last run of digits in the file-name part of Name shifted by Delta,
+// zero-padded to the run's width; empty when there is no such run, the run
+// starts the whole text, or the result would be negative.
+QString GpsFileNumberShift(const QString &name, int64_t delta);
+// Recording span of a file from its times: End = last write; Start = creation
+// when plausible (before End, less than 4 hours), else one minute before End.
+void GpsFileTimeSpan(const QString &fileName, TDateTime &start, TDateTime &end);
+
+// The existing file whose path equals Path ignoring the case of every
+// component that does not exist as spelled (cards hold "FILE0001.DAT" where
+// the probes say ".dat"); the exact spelling wins. Empty when none.
+QString FindFileNoCase(const QString &path);
+
+} // namespace kp

@@ -1,0 +1,256 @@
+// Telemetry back into a track record (exports, the cutting job), joining the
+// files of one recording, the altitude merge, cropping and copies.
+
+#include "UnitMovingInfo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kp {
+
+namespace {
+
+constexpr double kOneMs = 1.1574074074074074e-08;
+constexpr double kShortRange = 0.0002314814814814815; // 20 s
+constexpr double kNear = 6.944444444444444e-05;       // 6 s
+
+TTrackInfoItem PointItem(const TMovingPoint &p)
+{
+  TTrackInfoItem item;
+  item.block() = p;
+  item.Kind = ikGps;
+  return item;
+}
+
+TTrackInfoItem SampleItem(const TGSensorSample &s)
+{
+  TTrackInfoItem item;
+  item.Kind = ikGSensor;
+  item.Time = s.Time;
+  item.Lon = s.X;
+  item.Lat = s.Y;
+  item.Alt = s.Z;
+  return item;
+}
+
+void Widen(TTrackInfo &info, const TMovingPoint &p)
+{
+  info.MinLon = std::min(info.MinLon, p.Lon);
+  info.MaxLat = std::max(info.MaxLat, p.Lat);
+  info.MaxLon = std::max(info.MaxLon, p.Lon);
+  info.MinLat = std::min(info.MinLat, p.Lat);
+}
+
+// "Track 2012.05.01 10:00:00" in the chosen zone.
+QString TrackName(TDateTime start)
+{
+  const TDateTime t = start + TimeZoneShift();
+  TDateTimeFields f;
+  DecodeDateTime(t, f);
+  return QStringLiteral("Track ") + IntToStrZ(f.year, 4) + QLatin1Char('.') + IntToStr2(f.month) + QLatin1Char('.') +
+         IntToStr2(f.day) + QLatin1Char(' ') + TimeToStr(t);
+}
+
+// The average speed with one decimal in the user's number format.
+QString SpeedText(double kmh)
+{
+  QString text = FloatToStrDot(double(Round(kmh * 10)) / 10, 1);
+  text.replace(QLatin1Char('.'), FormatSettings().decimalSeparator);
+  return text;
+}
+
+} // namespace
+
+void TMovingInfo::ToTrackInfo(TTrackInfo &info) const
+{
+  info = TTrackInfo{};
+  info.MinLon = 1000;
+  info.MaxLat = -1000;
+  info.MaxLon = -1000;
+  info.MinLat = 1000;
+  AppendToTrackInfo(info);
+}
+
+void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
+{
+  if (StartTime > 0 && (info.StartTime == 0 || StartTime < info.StartTime)) info.StartTime = StartTime;
+  info.EndTime = std::max(EndTime, info.EndTime);
+
+  // Merge by time: a point goes before samples of the same time, samples up
+  // to 1 ms after a point go after it. Ends when both arrays are used up.
+  constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+  auto &items = info.Items;
+  items.reserve(items.size() + Points.size() + GSensor.size());
+  size_t p = 0, s = 0;
+  double limit = 0;
+  while (p < Points.size() || s < GSensor.size()) {
+    const size_t before = p + s;
+    for (; p < Points.size(); ++p) {
+      if (!(Points[p].Time < limit)) {
+        limit = Points[p].Time;
+        break;
+      }
+      items.push_back(PointItem(Points[p]));
+      Widen(info, Points[p]);
+    }
+    if (p >= Points.size()) limit = kNoLimit;
+    for (; s < GSensor.size(); ++s) {
+      if (!(GSensor[s].Time < limit)) {
+        limit = GSensor[s].Time + kOneMs;
+        break;
+      }
+      items.push_back(SampleItem(GSensor[s]));
+    }
+    if (s >= GSensor.size()) limit = kNoLimit;
+    // Times that do not compare (NaN) would stall the merge: take the next
+    // point as it comes.
+    if (p + s == before && p < Points.size()) {
+      items.push_back(PointItem(Points[p]));
+      Widen(info, Points[p++]);
+    } else if (p + s == before && s < GSensor.size()) {
+      items.push_back(SampleItem(GSensor[s++]));
+    }
+  }
+
+  info.CentreLon = (info.MinLon + info.MaxLon) / 2;
+  info.CentreLat = (info.MaxLat + info.MinLat) / 2;
+  info.Width = GeoDistance(info.MinLon, info.CentreLat, info.MaxLon, info.CentreLat);
+  info.Height = GeoDistance(info.CentreLon, info.MaxLat, info.CentreLon, info.MinLat);
+  info.Length += GetTrackLength();
+  const double duration = info.EndTime - info.StartTime;
+  info.AvgSpeed = info.StartTime < info.EndTime ? info.Length / 1000 / (duration * 24) : 0;
+  info.Name = TrackName(info.StartTime);
+  info.Description = QStringLiteral("Duration: ") + FormatDateTime(FormatSettings().longTimeFormat, duration) +
+                     QStringLiteral(". Length: ") + QString::number(Round(info.Length)) +
+                     QStringLiteral("m. AvgSpeed: ") + SpeedText(info.AvgSpeed) + QStringLiteral("km/h.");
+}
+
+void TMovingInfo::Join(std::span<TMovingInfo *const> infos)
+{
+  int32_t pointOffset = 0, sampleOffset = 0;
+  double tripOffset = 0;
+  for (size_t k = 1; k < infos.size(); ++k) {
+    const TMovingInfo &prev = *infos[k - 1];
+    if (!prev.Points.empty()) {
+      pointOffset = prev.Points.back().Index + 1;
+      tripOffset = prev.Points.back().Trip;
+    }
+    if (!prev.GSensor.empty()) sampleOffset = prev.GSensor.back().Index + 1;
+    TMovingInfo &info = *infos[k];
+    for (TMovingPoint &p : info.Points) {
+      p.Index += pointOffset;
+      p.Trip += tripOffset;
+    }
+    for (TGSensorSample &s : info.GSensor) s.Index += sampleOffset;
+  }
+}
+
+// Altitudes of the other track's points go to the first own point at or
+// after each; own points between two such points are interpolated by time.
+void TMovingInfo::MergeAltitude(const TMovingInfo *other)
+{
+  if (!other || Points.empty() || other->Points.empty()) return;
+  const auto &o = other->Points;
+  const auto byTime = [](const TMovingPoint &p, TDateTime t) { return p.Time < t; };
+  size_t i = size_t(std::lower_bound(o.begin(), o.end(), Points[0].Time, byTime) - o.begin());
+  size_t k = 0;
+  ptrdiff_t last = -1;
+  for (; i < o.size(); ++i) {
+    while (k < Points.size() && Points[k].Time < o[i].Time) ++k;
+    if (k >= Points.size()) break;
+    Points[k].Alt = o[i].Alt;
+    if (last >= 0 && size_t(last) + 1 < k) {
+      const TMovingPoint &a = Points[size_t(last)], &b = Points[k];
+      const double span = b.Time - a.Time;
+      for (size_t j = size_t(last) + 1; j < k; ++j) {
+        const double f = span > 0 ? (Points[j].Time - a.Time) / span : double(j - size_t(last)) / double(k - size_t(last));
+        Points[j].Alt = a.Alt + (b.Alt - a.Alt) * f;
+      }
+    }
+    last = ptrdiff_t(k);
+  }
+}
+
+void TMovingInfo::ExtractRange(TTrackInfo &info, TDateTime fromTime, TDateTime toTime) const
+{
+  auto &items = info.Items;
+  items.clear();
+  auto addPoint = [&](const TMovingPoint &p) {
+    if (!p.NoFix) items.push_back(PointItem(p));
+  };
+  const auto pointBefore = [](const TMovingPoint &p, TDateTime t) { return p.Time < t; };
+  const auto sampleBefore = [](const TGSensorSample &s, TDateTime t) { return s.Time < t; };
+  size_t p = size_t(std::lower_bound(Points.begin(), Points.end(), fromTime, pointBefore) - Points.begin());
+  size_t s = size_t(std::lower_bound(GSensor.begin(), GSensor.end(), fromTime, sampleBefore) - GSensor.begin());
+  // A short range also shows the fix just before it, when that is close.
+  if (toTime - fromTime < kShortRange && p >= 1 && p < Points.size() && Points[p].Time - Points[p - 1].Time < kNear)
+    addPoint(Points[p - 1]);
+  for (; p < Points.size() && Points[p].Time <= toTime; ++p) {
+    for (; s < GSensor.size() && GSensor[s].Time < Points[p].Time; ++s) items.push_back(SampleItem(GSensor[s]));
+    addPoint(Points[p]);
+  }
+  for (; s < GSensor.size() && GSensor[s].Time < toTime; ++s) items.push_back(SampleItem(GSensor[s]));
+}
+
+namespace {
+
+// Removes the leading records before From and the trailing ones after To;
+// true when any went.
+template <typename TRecord>
+bool CutOutside(std::vector<TRecord> &r, TDateTime fromTime, TDateTime toTime)
+{
+  size_t lead = 0;
+  while (lead < r.size() && r[lead].Time < fromTime) ++lead;
+  size_t end = r.size();
+  while (end > lead && r[end - 1].Time > toTime) --end;
+  if (lead == 0 && end == r.size()) return false;
+  r.erase(r.begin() + ptrdiff_t(end), r.end());
+  r.erase(r.begin(), r.begin() + ptrdiff_t(lead));
+  return true;
+}
+
+} // namespace
+
+bool TMovingInfo::Crop(TDateTime fromTime, TDateTime toTime)
+{
+  const bool pointsCut = CutOutside(Points, fromTime, toTime);
+  if (!Points.empty()) {
+    const double firstTrip = Points[0].Trip;
+    for (size_t i = 0; i < Points.size(); ++i) {
+      Points[i].Trip -= firstTrip;
+      Points[i].Index = int32_t(i);
+    }
+  }
+  const bool samplesCut = CutOutside(GSensor, fromTime, toTime);
+  for (size_t i = 0; i < GSensor.size(); ++i) GSensor[i].Index = int32_t(i);
+  if (!pointsCut && !samplesCut) return false;
+  StartTime = fromTime;
+  EndTime = toTime;
+  if (!Points.empty()) {
+    StartTime = std::min(StartTime, Points.front().Time);
+    EndTime = std::max(EndTime, Points.back().Time);
+  }
+  if (!GSensor.empty()) {
+    StartTime = std::min(StartTime, GSensor.front().Time);
+    EndTime = std::max(EndTime, GSensor.back().Time);
+  }
+  return true;
+}
+
+std::unique_ptr<TMovingInfo> TMovingInfo::Clone() const
+{
+  return std::make_unique<TMovingInfo>(*this);
+}
+
+std::unique_ptr<TMovingInfo> TMovingInfo::CloneGps() const
+{
+  auto copy = std::make_unique<TMovingInfo>();
+  copy->Points = Points;
+  copy->StartTime = StartTime;
+  copy->EndTime = EndTime;
+  copy->SampleInterval = SampleInterval;
+  return copy;
+}
+
+} // namespace kp
