@@ -1,0 +1,106 @@
+// Runs with the __cxa_throw interposer linked in, as the program does.
+#include "DiagnosticsTestSupport.h"
+#include "UnitException.h"
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace kptest {
+
+[[gnu::noinline]] void ThrowFromKnownPlace() {
+  asm volatile("" ::: "memory");
+  throw std::runtime_error("thrown at a known place");
+}
+
+[[gnu::noinline]] void CallThrower() {
+  ThrowFromKnownPlace();
+  asm volatile("" ::: "memory");
+}
+
+[[gnu::noinline]] void RethrowElsewhere() {
+  try {
+    CallThrower();
+  } catch (...) {
+    asm volatile("" ::: "memory");
+    throw;
+  }
+}
+
+} // namespace kptest
+
+namespace {
+
+using kptest::ReportLines;
+
+// The compiler moves a throw into the function's cold part, which the symbol
+// table names "<function> [clone .cold]".
+bool ThrownAtKnownPlace(uintptr_t address) {
+  const QString routine = kp::LocateAddress(address).Routine;
+  EXPECT_TRUE(routine.startsWith(QStringLiteral("kptest::ThrowFromKnownPlace()"))) << routine.toStdString();
+  return routine.startsWith(QStringLiteral("kptest::ThrowFromKnownPlace()"));
+}
+
+TEST(ThrowHook, StackOfTheThrowIsReported) {
+  kptest::TInstalledReporter reporter;
+  try {
+    kptest::CallThrower();
+  } catch (...) {
+    EXPECT_TRUE(ThrownAtKnownPlace(kp::ExceptionAddress(std::current_exception())));
+    kp::ReportException();
+  }
+  kptest::RunQueuedCalls();
+  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
+  const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
+  ASSERT_GE(lines.size(), 6);
+  EXPECT_EQ(lines[0], QStringLiteral("std::runtime_error, thrown at a known place"));
+  EXPECT_EQ(lines[1], QStringLiteral("Thread: main:"));
+  EXPECT_TRUE(lines[3].startsWith(QStringLiteral(" => kp_diagnostics_throwhook_tests @ "))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].contains(QStringLiteral(" kptest::ThrowFromKnownPlace()"))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[4].contains(QStringLiteral(" kptest::CallThrower()"))) << lines[4].toStdString();
+  EXPECT_TRUE(lines[5].contains(QStringLiteral("TestBody"))) << lines[5].toStdString();
+}
+
+TEST(ThrowHook, ThrowsInsideSharedLibrariesAreRecorded) {
+  std::vector<int> empty;
+  try {
+    (void)empty.at(3);
+    FAIL();
+  } catch (const std::out_of_range &) {
+    const kp::TCodeLocation where = kp::LocateAddress(kp::ExceptionAddress(std::current_exception()));
+    EXPECT_TRUE(where.ModulePath.contains(QStringLiteral("libstdc++"))) << where.ModulePath.toStdString();
+  }
+}
+
+TEST(ThrowHook, RethrowKeepsTheOriginalThrowSite) {
+  try {
+    kptest::RethrowElsewhere();
+  } catch (...) {
+    EXPECT_TRUE(ThrownAtKnownPlace(kp::ExceptionAddress(std::current_exception())));
+  }
+}
+
+TEST(ThrowHook, EachThreadRecordsItsOwnThrows) {
+  std::exception_ptr carried;
+  bool recorded = false;
+  std::thread([&] {
+    try {
+      kptest::CallThrower();
+    } catch (...) {
+      carried = std::current_exception();
+      recorded = ThrownAtKnownPlace(kp::ExceptionAddress(carried));
+    }
+  }).join();
+  EXPECT_TRUE(recorded);
+  // Caught on another thread: not in this thread's ring, so the report
+  // falls back to the current stack.
+  EXPECT_EQ(kp::ExceptionAddress(carried), 0u);
+  kptest::TInstalledReporter reporter;
+  kp::ReportException(carried);
+  kptest::RunQueuedCalls();
+  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
+  EXPECT_TRUE(ReportLines(reporter.Shower().Shown[0])[3].contains(QStringLiteral("TestBody")));
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+#include "DiagnosticsTestSupport.h"
+#include "Errors.h"
+#include "UnitException.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
+// Classes of the kinds the reporter must tell apart.
+namespace kp {
+class EFileBroken : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+class EBadTrackLine : public EConvertError {
+public:
+  using EConvertError::EConvertError;
+};
+class EIdHTTPProtocolException : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+} // namespace kp
+
+namespace playbacktest {
+class EDirectShowException : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+} // namespace playbacktest
+
+namespace kptest {
+
+[[gnu::noinline]] void RecordInKnownPlace(const std::exception_ptr &exception) {
+  kp::RecordThrowStack(kp::ExceptionObject(exception), 0);
+  asm volatile("" ::: "memory");
+}
+
+} // namespace kptest
+
+namespace {
+
+using kptest::ReportLines;
+using kptest::RunQueuedCalls;
+using kptest::TInstalledReporter;
+
+template <typename E> [[gnu::noinline]] void ThrowAndReport(const E &exception) {
+  try {
+    throw exception;
+  } catch (...) {
+    kp::ReportException();
+  }
+}
+
+TEST(ReportText, ExactWithAndWithoutAnObject) {
+  kp::TCallStackFrames frames{};
+  frames[0] = 0x1000;
+  frames[1] = 5; // too small for a code address: left out
+  frames[2] = 0x2000;
+  const QString stack = QStringLiteral("Exception callstack\r\n => 0000000000003000 \r\n <> 0000000000001000 "
+                                       "\r\n <> 0000000000002000 ");
+  EXPECT_EQ(kp::ExceptionReportText(QStringLiteral("EFileBroken, bad header\r\n"), QStringLiteral("Thread: main:\r\n"),
+                                    0x3000, frames),
+            QStringLiteral("EFileBroken, bad header\r\nThread: main:\r\n") + stack);
+  EXPECT_EQ(kp::ExceptionReportText(QString(), QStringLiteral("Thread: 4711:\r\n"), 0x3000, frames),
+            QStringLiteral("Thread: 4711:\r\n") + stack);
+}
+
+TEST(ReportText, HeadNamesTheClassAndMessage) {
+  auto head = [](auto exception) { return kp::ExceptionHeadText(std::make_exception_ptr(exception)); };
+  EXPECT_EQ(head(kp::EFileBroken("bad header")), QStringLiteral("EFileBroken, bad header\r\n"));
+  EXPECT_EQ(head(std::out_of_range("index 9")), QStringLiteral("std::out_of_range, index 9\r\n"));
+  EXPECT_EQ(head(std::runtime_error("Größe")), QStringLiteral("std::runtime_error, Größe\r\n"));
+  // No exception object: a foreign thrown value.
+  EXPECT_EQ(head(42), QString());
+  EXPECT_EQ(kp::ExceptionHeadText(std::exception_ptr()), QString());
+}
+
+TEST(Report, MainThreadWithObject) {
+  TInstalledReporter reporter;
+  ThrowAndReport(kp::EFileBroken("disk on fire"));
+  EXPECT_TRUE(reporter.Shower().Shown.empty()) << "shown only after the current message";
+  RunQueuedCalls();
+  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
+  const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
+  ASSERT_GE(lines.size(), 5);
+  EXPECT_EQ(lines[0], QStringLiteral("EFileBroken, disk on fire"));
+  EXPECT_EQ(lines[1], QStringLiteral("Thread: main:"));
+  EXPECT_EQ(lines[2], QStringLiteral("Exception callstack"));
+  // Without the throw interposer the catch site stands in for the throw.
+  EXPECT_TRUE(lines[3].startsWith(QStringLiteral(" => kp_diagnostics_tests @ "))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].contains(QStringLiteral("ThrowAndReport"))) << lines[3].toStdString();
+  EXPECT_LE(lines.size(), 4 + kp::kCallStackDepth);
+  for (const QString &line : lines.mid(4)) EXPECT_TRUE(line.startsWith(QStringLiteral(" <> "))) << line.toStdString();
+}
+
+TEST(Report, MainThreadWithoutObject) {
+  TInstalledReporter reporter;
+  ThrowAndReport(42);
+  struct NotAnException {};
+  ThrowAndReport(NotAnException{});
+  RunQueuedCalls();
+  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
+  const QString report = reporter.Shower().Shown[0];
+  EXPECT_TRUE(report.startsWith(QStringLiteral("Thread: main:\r\nException callstack\r\n => "))) << report.toStdString();
+}
+
+TEST(Report, WorkerThreadShowsItsIdOnTheMainThread) {
+  TInstalledReporter reporter;
+  pid_t worker = 0;
+  std::thread([&] {
+    worker = gettid();
+    ThrowAndReport(std::logic_error("from the copy thread"));
+  }).join();
+  ASSERT_NE(worker, getpid());
+  RunQueuedCalls();
+  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
+  const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
+  EXPECT_EQ(lines[0], QStringLiteral("std::logic_error, from the copy thread"));
+  EXPECT_EQ(lines[1], QStringLiteral("Thread: %1:").arg(worker));
+  EXPECT_EQ(lines[2], QStringLiteral("Exception callstack"));
+}
+
+TEST(SkipList, NamesAndThePrefix) {
+  for (const char *name : {"EOleException", "ERegistryException", "EConvertError", "kp::EConvertError",
+                           "EStringListError", "EDecompressionError", "EDirectShowException", "EStreamReadError",
+                           "EId", "EIdSocketError", "Indy::EIdHTTPProtocolException"})
+    EXPECT_TRUE(kp::IsSkippedExceptionClass(QString::fromLatin1(name))) << name;
+  for (const char *name : {"EFileBroken", "std::runtime_error", "EconvertError", "EDirectShowExceptionX",
+                           "eidSocketError", "EID", "XEIdSocketError", "EStreamWriteError",
+                           "std::vector<kp::EConvertError>", ""})
+    EXPECT_FALSE(kp::IsSkippedExceptionClass(QString::fromLatin1(name))) << name;
+}
+
+TEST(SkipList, SkippedClassesShowNothing) {
+  TInstalledReporter reporter;
+  ThrowAndReport(kp::EConvertError("not a number"));
+  ThrowAndReport(kp::EBadTrackLine("line 7 has 3 fields")); // readers' own classes
+  ThrowAndReport(kp::EIdHTTPProtocolException("404"));
+  ThrowAndReport(playbacktest::EDirectShowException("no decoder"));
+  RunQueuedCalls();
+  EXPECT_TRUE(reporter.Shower().Shown.empty());
+  ThrowAndReport(std::runtime_error("not skipped"));
+  RunQueuedCalls();
+  EXPECT_EQ(reporter.Shower().Shown.size(), 1u);
+}
+
+TEST(PendingSlot, QuickReportsShowOnceWithTheLast) {
+  TInstalledReporter reporter;
+  std::thread([] {
+    ThrowAndReport(std::runtime_error("first"));
+    ThrowAndReport(std::runtime_error("second"));
+  }).join();
+  RunQueuedCalls();
+  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
+  EXPECT_TRUE(reporter.Shower().Shown[0].startsWith(QStringLiteral("std::runtime_error, second\r\n")));
+  RunQueuedCalls();
+  EXPECT_EQ(reporter.Shower().Shown.size(), 1u);
+}
+
+TEST(PendingSlot, NoSecondBoxWhileOneIsOpen) {
+  kptest::EnsureCoreApplication();
+  auto owned = std::make_unique<kptest::TRecordingShower>();
+  kptest::TRecordingShower &shower = *owned;
+  kp::TShowMesThread reporter(std::move(owned));
+  shower.WhileOpen = [&](const QString &text) {
+    if (text != QStringLiteral("first")) return;
+    EXPECT_TRUE(reporter.Showing());
+    // A box's event loop keeps running queued calls while it is open.
+    reporter.SetMessage(QStringLiteral("second"));
+    QCoreApplication::processEvents();
+    RunQueuedCalls();
+    reporter.SetMessage(QStringLiteral("third"));
+    RunQueuedCalls();
+    EXPECT_EQ(reporter.Pending(), QStringLiteral("third"));
+  };
+  reporter.SetMessage(QStringLiteral("first"));
+  RunQueuedCalls();
+  EXPECT_EQ(shower.MaxDepth, 1);
+  EXPECT_EQ(shower.Shown, (std::vector<QString>{QStringLiteral("first"), QStringLiteral("third")}));
+  EXPECT_FALSE(reporter.Showing());
+  EXPECT_TRUE(reporter.Pending().isEmpty());
+}
+
+TEST(PendingSlot, WithoutReporterTheReportGoesToStandardError) {
+  testing::internal::CaptureStderr();
+  ThrowAndReport(std::runtime_error("nobody listens"));
+  const std::string written = testing::internal::GetCapturedStderr();
+  EXPECT_NE(written.find("std::runtime_error, nobody listens\r\nThread: main:\r\n"), std::string::npos);
+}
+
+TEST(ThrowStacks, RecordedStackNamesTheThrowSite) {
+  const std::exception_ptr exception = std::make_exception_ptr(std::runtime_error("recorded"));
+  kptest::RecordInKnownPlace(exception);
+  const uintptr_t address = kp::ExceptionAddress(exception);
+  ASSERT_NE(address, 0u);
+  EXPECT_EQ(kp::LocateAddress(address).Routine, QStringLiteral("kptest::RecordInKnownPlace(std::__exception_ptr::exception_ptr const&)"));
+
+  TInstalledReporter reporter;
+  kp::ReportException(exception);
+  RunQueuedCalls();
+  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
+  const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
+  ASSERT_GE(lines.size(), 5);
+  EXPECT_TRUE(lines[3].contains(QStringLiteral("kptest::RecordInKnownPlace"))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[4].contains(QStringLiteral("TestBody"))) << lines[4].toStdString();
+
+  // Other threads keep their own records.
+  uintptr_t elsewhere = 1;
+  std::thread([&] { elsewhere = kp::ExceptionAddress(exception); }).join();
+  EXPECT_EQ(elsewhere, 0u);
+}
+
+TEST(ThrowStacks, RingKeepsOnlyTheNewestThrows) {
+  const std::exception_ptr old = std::make_exception_ptr(std::runtime_error("old"));
+  kptest::RecordInKnownPlace(old);
+  std::vector<std::exception_ptr> newer;
+  for (int i = 0; i < 7; ++i) newer.push_back(std::make_exception_ptr(std::runtime_error("newer")));
+  for (const auto &exception : newer) kptest::RecordInKnownPlace(exception);
+  EXPECT_NE(kp::ExceptionAddress(old), 0u);
+  newer.push_back(std::make_exception_ptr(std::runtime_error("one more")));
+  kptest::RecordInKnownPlace(newer.back());
+  EXPECT_EQ(kp::ExceptionAddress(old), 0u);
+  EXPECT_NE(kp::ExceptionAddress(newer.front()), 0u);
+}
+
+TEST(ThrowStacks, ObjectIsTheCaughtObject) {
+  try {
+    throw kp::EFileBroken("where");
+  } catch (const kp::EFileBroken &caught) {
+    EXPECT_EQ(kp::ExceptionObject(std::current_exception()), static_cast<const void *>(&caught));
+  }
+}
+
+} // namespace
