@@ -1,0 +1,182 @@
+#pragma once
+// Gauge painters (speedometer, compass, G-sensor) and the seek bar. Each
+// painter keeps a background with everything static and restores it before
+// drawing the moving parts. The geometry is computed by pure functions so it
+// can be checked without looking at pixels.
+
+#include "Canvas.h"
+#include "UnitUtils.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace kp {
+
+// The picture control a painter draws into: a widget sets Width and Height
+// to its own size and shows Picture; Changed is called after every drawing.
+struct TImage {
+  int Width = 0;
+  int Height = 0;
+  QImage Picture;
+  std::function<void()> Changed;
+};
+
+using TTriangle = std::array<QPoint, 3>;
+
+// ---------------------------------------------------------------- geometry
+
+// One stripe of DrawCoverage, in picture pixels: a line at X1 or a filled
+// rectangle X1..X2-1, over the whole height.
+struct TCoverageStripe {
+  int X1 = 0;
+  int X2 = 0;
+  bool IsLine = false;
+  QColor Colour;
+};
+std::vector<TCoverageStripe> CoverageStripes(int margin, const TArrayInteger &gaps, const TArrayInteger &noHeader,
+                                             const TArrayInteger &selection);
+
+// Speedometer needle on the 134 x 134 dial: 0 points left, 90 up, 180 right.
+TTriangle SpeedNeedle(double speed);
+// The trip box text: whole units with a blank before the thousands when the
+// number has 4 to 6 characters, else Decimals fixed decimals with ".".
+QString TripText(int decimals, double trip);
+QString RoundedText(double value);
+
+struct TCompassNeedle {
+  TTriangle South; // drawn red
+  TTriangle North; // drawn blue
+};
+TCompassNeedle CompassNeedle(int w, int h, double bearing);
+
+struct TGSensorLayout {
+  QPoint XCentre, YCentre, ZCentre;
+  int Radius = 0;         // pixels for 1 g on the x and z axes
+  int DiagonalRadius = 0; // pixels for 1 g along the diagonal y axis
+};
+TGSensorLayout GSensorLayout(int w, int h);
+struct TGSensorDots {
+  QPoint X, Y, Z;
+};
+TGSensorDots GSensorDots(const TGSensorLayout &layout, double x, double y, double z);
+
+// ---------------------------------------------------------------- painters
+
+class TMyBitmap {
+public:
+  explicit TMyBitmap(TImage *image);
+  virtual ~TMyBitmap() = default;
+  TMyBitmap(const TMyBitmap &) = delete;
+  TMyBitmap &operator=(const TMyBitmap &) = delete;
+
+  virtual void Resize();
+  void FillBackground(const QColor &colour);
+  void DrawCoverage(int margin, const TArrayInteger &gaps, const TArrayInteger &noHeader,
+                    const TArrayInteger &selection);
+
+  const QImage &Background() const { return m_background; }
+  TImage *Image() const { return m_image; }
+
+protected:
+  int W() const { return m_image->Width; }
+  int H() const { return m_image->Height; }
+  // Restores the static drawing on the picture.
+  void RestoreBackground();
+  void NotifyChanged();
+
+  TImage *m_image;
+  QImage m_background;
+  TCanvas BackCanvas;
+  TCanvas ImageCanvas;
+  std::vector<QPoint> Polygon{3};
+};
+
+class TSpeedBitmap : public TMyBitmap {
+public:
+  TSpeedBitmap(TImage *image, const QColor &backColour);
+  void Draw(int decimals, double speed, double trip, double altitude);
+};
+
+class TAzimutBitmap : public TMyBitmap {
+public:
+  TAzimutBitmap(TImage *image, const QColor &backColour);
+  void Draw(double bearing);
+};
+
+class TGSensorBitmap : public TMyBitmap {
+public:
+  TGSensorBitmap(TImage *image, const QColor &backColour);
+  // Magnitude is passed along by the playback loop and not shown.
+  void Draw(double x, double y, double z, double magnitude = 0);
+  const TGSensorLayout &Layout() const { return m_layout; }
+
+private:
+  void DrawAxes();
+  TGSensorLayout m_layout;
+};
+
+// ---------------------------------------------------------------- seek bar
+
+// One label position of a seek-bar scale; Drawn is false for a label that
+// would touch the previous one (its tick is left out too).
+struct TScaleTick {
+  int X = 0;
+  QString Text;
+  bool Drawn = false;
+};
+using TTextWidth = std::function<int(const QString &)>;
+
+constexpr double kShortWindow = 1.0 / 360.0; // 4 minutes, in days
+
+// The scale step: the smallest multiple of Base (at least Base) for which
+// Floor(Span / Step) <= MaxLabels. Computed directly; ScaleStepByGrowth is
+// the step-by-step search it replaces, kept for comparison.
+double ScaleStep(double span, double base, int64_t maxLabels);
+double ScaleStepByGrowth(double span, double base, int64_t maxLabels, int64_t maxSteps);
+
+struct TSeekScaleInput {
+  double StartTime = 0; // the recording's first moment
+  double T1 = 0;        // clock time of the window's start
+  double T2 = 0;        // clock time of the window's end
+  int Margin = 0;
+  int Wd = 1; // usable width
+};
+std::vector<TScaleTick> ElapsedTicks(const TSeekScaleInput &in, const TTextWidth &width);
+std::vector<TScaleTick> ClockTicks(const TSeekScaleInput &in, const TTextWidth &width);
+// The cursor's elapsed label: duration with seconds and 0 to 3 decimals.
+QString CursorElapsedText(int decimals, int64_t ms);
+
+class TSeekBitmap : public TMyBitmap {
+public:
+  explicit TSeekBitmap(TImage *image);
+  void Draw(const QColor &backColour, const TArrayInteger &gaps, double startTime, double endTime,
+            long double windowStart, long double windowEnd, const TArrayInteger &noHeader,
+            const TArrayInteger &selection);
+  void DrawCursor(int decimals, long double position);
+  long double XToPosition(int x, bool &onCursor) const;
+
+  int Margin() const { return m_margin; }
+  int BarHeight() const { return m_barHeight; }
+  int CursorX() const { return m_cursorX; }
+  int Wd() const { return std::max(1, W() - 2 * m_margin); }
+
+private:
+  void DrawScales(double t1, double t2);
+  void DrawBar();
+
+  int m_barHeight = 10;
+  double m_startTime = 0;
+  double m_endTime = 0;
+  long double m_windowStart = 0;
+  long double m_windowEnd = 0;
+  // No cursor drawn yet: far from any pixel, so no click lands on it.
+  int m_cursorX = INT32_MIN / 2;
+  int m_margin = 0;
+};
+
+} // namespace kp
