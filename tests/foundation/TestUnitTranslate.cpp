@@ -1,0 +1,270 @@
+#include "UnitTranslate.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace kp;
+
+namespace {
+
+QByteArray embedded(const QString &name)
+{
+  QFile f(QStringLiteral(":/") + name);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Tables given as texts, English first; a missing name loads nothing.
+TLanguageSources fakeSources(std::map<QString, QByteArray> tables, int installerLanguage)
+{
+  TLanguageSources s;
+  s.LoadText = [tables](const QString &name) {
+    const auto it = tables.find(name);
+    return it == tables.end() ? QByteArray() : it->second;
+  };
+  s.InstallerLanguage = [installerLanguage](int) { return installerLanguage; };
+  s.SystemLocale = [] { return QLocale(QLocale::English, QLocale::UnitedStates); };
+  return s;
+}
+
+TLanguageSources embeddedSources(int installerLanguage)
+{
+  TLanguageSources s;
+  s.LoadText = embedded;
+  s.InstallerLanguage = [installerLanguage](int) { return installerLanguage; };
+  s.SystemLocale = [] { return QLocale(QLocale::English, QLocale::UnitedStates); };
+  return s;
+}
+
+const QByteArray kEnglish = "LangCharSet \"0\"\nLangCodePage \"0\"\nLangSystemID \"1033\"\n"
+                            "LangID \"en\"\nLangName \"English\"\n"
+                            "colorGraph_S \"#0000FF\"\nOnlyEnglish \"english text\"\n"
+                            "Name \"Name\"\nFileList_Col_Name \"%Name%\"\n";
+const QByteArray kRussian = "LangCharSet \"204\"\nLangCodePage \"1251\"\nLangSystemID \"1049\"\n"
+                            "LangID \"ru\"\nLangName \"Русский\"\nName \"Имя\"\n"
+                            "FileList_Col_Name \"%Name%\"\nRefEnglish \"%OnlyEnglish%\"\nRefNowhere \"%Nowhere%\"\n";
+const QByteArray kUkrainian = "LangCharSet \"204\"\nLangCodePage \"1251\"\nLangSystemID \"1058\"\n"
+                              "LangID \"ua\"\nLangName \"Українська\"\nName \"Ім'я\"\n";
+
+std::map<QString, QByteArray> threeTables()
+{
+  return {{"translate_en.txt", kEnglish}, {"translate_ru.txt", kRussian}, {"translate_ua.txt", kUkrainian}};
+}
+
+class TranslateTest : public ::testing::Test {
+protected:
+  void TearDown() override { SetThemeColorResolver({}); }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- table parsing
+
+TEST(TLangParse, KeyWithoutValueAddsNothingAndKeepsTheRest)
+{
+  const TLang lang(QByteArray("first \"1\"\nlonely\nblanks    \t \nsecond \"2\"\n"));
+  ASSERT_EQ(lang.Items.size(), 2u);
+  EXPECT_EQ(lang.GetValue(u"first"), "1");
+  EXPECT_EQ(lang.GetValue(u"second"), "2");
+  EXPECT_EQ(lang.GetValue(u"lonely"), "");
+  EXPECT_EQ(lang.GetValue(u"blanks"), "");
+}
+
+TEST(TLangParse, BackslashNInQuotedValueBecomesCrLf)
+{
+  const TLang lang(QByteArray("msg \"first\\nsecond\"\n"));
+  EXPECT_EQ(lang.GetValue(u"msg"), "first\r\nsecond");
+}
+
+TEST(TLangParse, LeadingQuoteAloneStillLosesTheLastCharacter)
+{
+  const TLang lang(QByteArray("a \"open end\nb \"\"\nc \"\nd plain\n"));
+  EXPECT_EQ(lang.GetValue(u"a"), "open en");
+  EXPECT_EQ(lang.GetValue(u"d"), "plain");
+  // An empty quoted value and a lone quote are entries with empty values.
+  EXPECT_EQ(lang.Items.size(), 4u);
+  EXPECT_EQ(lang.GetValue(u"b"), "");
+  EXPECT_EQ(lang.GetValue(u"c"), "");
+}
+
+TEST(TLangParse, LineEndsBomBlanksAndTabs)
+{
+  const QByteArray text = "\xEF\xBB\xBFLangID\t\"en\"\r\n\r\n   spaced   \t  \"x y\"  \r"
+                          "\x01" "ctrl \"c\"\x02\ntabbed\t\t\"t\"\n";
+  const TLang lang(text);
+  EXPECT_EQ(lang.ID, "en");
+  EXPECT_EQ(lang.GetValue(u"spaced"), "x y");
+  EXPECT_EQ(lang.GetValue(u"ctrl"), "c");
+  EXPECT_EQ(lang.GetValue(u"tabbed"), "t");
+  EXPECT_EQ(lang.Items.size(), 4u);
+}
+
+TEST(TLangParse, KeysIgnoreCaseAndTheFirstEntryWins)
+{
+  const TLang lang(QByteArray("EVROnly \"first\"\nevronly \"second\"\n"));
+  EXPECT_EQ(lang.Items[0].Key, "evronly");
+  EXPECT_EQ(lang.GetValue(u"EVRonly"), "first");
+  EXPECT_EQ(lang.GetValue(u"EVRONLY"), "first");
+}
+
+TEST(TLangParse, HeaderValuesAndNonNumbers)
+{
+  const TLang ru(kRussian);
+  EXPECT_EQ(ru.CodePage, 1251);
+  EXPECT_EQ(ru.CharSet, 204);
+  EXPECT_EQ(ru.SystemID, 1049);
+  EXPECT_EQ(ru.ID, "ru");
+  EXPECT_EQ(ru.Name, QString::fromUtf8("Русский"));
+  const TLang odd(QByteArray("LangCodePage \"cp1251\"\nLangSystemID \"\"\n"));
+  EXPECT_EQ(odd.CodePage, 0);
+  EXPECT_EQ(odd.SystemID, 0);
+  const TLang empty{QByteArray()};
+  EXPECT_TRUE(empty.Items.empty());
+  EXPECT_EQ(empty.CodePage, 0);
+  EXPECT_EQ(empty.Name, "");
+}
+
+// ---------------------------------------------------------------- lookups
+
+TEST_F(TranslateTest, FallsBackToEnglishThenToTheKey)
+{
+  InitLanguages(fakeSources(threeTables(), LangIdUkrainian));
+  ASSERT_EQ(CurLang(), LangUkrainian);
+  EXPECT_EQ(Translate(u"colorGraph_S"), "#0000FF");
+  EXPECT_EQ(Translate(u"Name"), QString::fromUtf8("Ім'я"));
+  EXPECT_EQ(Translate(u"NoSuchKeyAnywhere"), "NoSuchKeyAnywhere");
+  EXPECT_EQ(Translate(u""), "");
+}
+
+TEST_F(TranslateTest, InstallerLanguageChoosesTheTable)
+{
+  InitLanguages(fakeSources(threeTables(), LangIdRussian));
+  EXPECT_EQ(CurLang(), LangRussian);
+  EXPECT_EQ(Translate(u"name"), QString::fromUtf8("Имя"));
+  InitLanguages(fakeSources(threeTables(), 1031)); // German: no table
+  EXPECT_EQ(CurLang(), LangEnglish);
+  EXPECT_EQ(Translate(u"Name"), "Name");
+}
+
+TEST_F(TranslateTest, InstallerLanguageDefaultsFromTheLocale)
+{
+  auto sources = fakeSources(threeTables(), 0);
+  int askedDefault = -1;
+  sources.InstallerLanguage = [&askedDefault](int def) {
+    askedDefault = def;
+    return def;
+  };
+  sources.SystemLocale = [] { return QLocale(QLocale::Ukrainian, QLocale::Ukraine); };
+  InitLanguages(sources);
+  EXPECT_EQ(askedDefault, LangIdUkrainian);
+  EXPECT_EQ(CurLang(), LangUkrainian);
+  EXPECT_EQ(LanguageIdForLocale(QLocale(QLocale::Russian)), LangIdRussian);
+  EXPECT_EQ(LanguageIdForLocale(QLocale(QLocale::German)), LangIdEnglish);
+}
+
+TEST_F(TranslateTest, PercentReferencesResolveOnceAtStartUp)
+{
+  InitLanguages(fakeSources(threeTables(), LangIdRussian));
+  const auto &langs = Langs();
+  ASSERT_EQ(langs.size(), 3u);
+  EXPECT_EQ(langs[LangEnglish].GetValue(u"FileList_Col_Name"), "Name");
+  EXPECT_EQ(langs[LangRussian].GetValue(u"FileList_Col_Name"), QString::fromUtf8("Имя"));
+  EXPECT_EQ(langs[LangRussian].GetValue(u"RefEnglish"), "english text");
+  EXPECT_EQ(langs[LangRussian].GetValue(u"RefNowhere"), "Nowhere");
+  // The Russian table holds the resolved text itself.
+  SetCurLang(LangUkrainian);
+  EXPECT_EQ(Translate(u"RefEnglish"), "RefEnglish");
+  SetCurLang(LangRussian);
+  EXPECT_EQ(Translate(u"RefEnglish"), "english text");
+}
+
+TEST_F(TranslateTest, MissingTablesGiveKeysAndAreNeverChosen)
+{
+  InitLanguages(fakeSources({{"translate_en.txt", kEnglish}}, 0));
+  ASSERT_EQ(Langs().size(), 3u);
+  EXPECT_TRUE(Langs()[LangRussian].Items.empty());
+  EXPECT_EQ(CurLang(), LangEnglish);
+  SetCurLang(LangRussian);
+  EXPECT_EQ(Translate(u"OnlyEnglish"), "english text");
+  SetCurLang(7); // ignored
+  EXPECT_EQ(CurLang(), LangRussian);
+  InitLanguages(fakeSources({}, LangIdEnglish));
+  EXPECT_EQ(Translate(u"Cancel"), "Cancel");
+}
+
+TEST_F(TranslateTest, TranslateCPEncodesTheText)
+{
+  InitLanguages(fakeSources(threeTables(), LangIdRussian));
+  const QByteArray utf8 = QString::fromUtf8("Имя").toUtf8();
+  EXPECT_EQ(TranslateCP(u"Name", 65001), utf8);
+  EXPECT_EQ(TranslateCP(u"Name", 0), utf8);
+  EXPECT_EQ(TranslateCP(u"Name", 1251), QByteArray("\xC8\xEC\xFF"));
+  // Characters the code page cannot hold become "?".
+  SetCurLang(LangUkrainian);
+  EXPECT_EQ(TranslateCP(u"Name", 1252), QByteArray("?" "?'?"));
+  // A code page the platform does not know keeps the UTF-8 text.
+  EXPECT_EQ(TranslateCP(u"Name", 99999), QString::fromUtf8("Ім'я").toUtf8());
+  EXPECT_EQ(TranslateCP(u"UnknownKey", 1251), QByteArray("UnknownKey"));
+}
+
+// ---------------------------------------------------------------- colours
+
+TEST_F(TranslateTest, ColourTexts)
+{
+  EXPECT_EQ(ColorFromText(u"#FF8000"), RGBColor(255, 128, 0));
+  EXPECT_EQ(ColorRed(ColorFromText(u"#FF8000")), 255);
+  EXPECT_EQ(ColorGreen(ColorFromText(u"#FF8000")), 128);
+  EXPECT_EQ(ColorBlue(ColorFromText(u"#FF8000")), 0);
+  EXPECT_EQ(ColorFromText(u"#996E0B"), 0x0B6E99u);
+  // Pairs cut short or holding other characters count 0 digit by digit.
+  EXPECT_EQ(ColorFromText(u"#FF80"), RGBColor(255, 128, 0));
+  EXPECT_EQ(ColorFromText(u"#"), 0u);
+  EXPECT_EQ(ColorFromText(u"#GG0000"), 0u);
+  // Plain numbers are platform colour values with red in the low byte.
+  EXPECT_EQ(ColorFromText(u"255"), RGBColor(255, 0, 0));
+  EXPECT_EQ(ColorFromText(u"16711680"), RGBColor(0, 0, 255));
+  EXPECT_EQ(ColorFromText(u"$FF00"), RGBColor(0, 255, 0));
+  EXPECT_EQ(ColorFromText(u"0"), 0u);
+  // Neither a colour nor a number: pure red.
+  EXPECT_EQ(ColorFromText(u"blue-ish"), 255u);
+  EXPECT_EQ(ColorFromText(u""), 255u);
+  EXPECT_EQ(ColorFromText(u"-1"), 255u);
+  EXPECT_EQ(ColorFromText(u"16777216"), 255u);
+}
+
+TEST_F(TranslateTest, ColourNames)
+{
+  EXPECT_EQ(ColorFromText(u"clWindow"), DefaultThemeColor(TThemeRole::Base));
+  EXPECT_EQ(ColorFromText(u"clBtnFace"), DefaultThemeColor(TThemeRole::Window));
+  EXPECT_EQ(ColorFromText(u"clRed"), RGBColor(255, 0, 0));
+  EXPECT_EQ(ColorFromText(u"clsilver"), RGBColor(192, 192, 192));
+  // An unknown "cl" name is not an error here: it shows as pure red.
+  EXPECT_EQ(ColorFromText(u"clNoSuchColour"), 255u);
+  // Too short for a colour name, and not a number.
+  EXPECT_EQ(ColorFromText(u"cl"), 255u);
+  TThemeRole role;
+  ASSERT_TRUE(ThemeRoleForColorName(u"CLHIGHLIGHTTEXT", role));
+  EXPECT_EQ(role, TThemeRole::HighlightedText);
+  EXPECT_FALSE(ThemeRoleForColorName(u"clRed", role));
+}
+
+TEST_F(TranslateTest, ThemeColoursComeFromTheResolver)
+{
+  SetThemeColorResolver([](TThemeRole role) {
+    return role == TThemeRole::Highlight ? RGBColor(1, 2, 3) : RGBColor(9, 9, 9);
+  });
+  InitLanguages(embeddedSources(LangIdEnglish));
+  EXPECT_EQ(TranslateColor(u"colorListSelBG"), RGBColor(1, 2, 3));
+  EXPECT_EQ(TranslateColor(u"colorListBG"), RGBColor(9, 9, 9));
+  SetThemeColorResolver({});
+  EXPECT_EQ(TranslateColor(u"colorListBG"), DefaultThemeColor(TThemeRole::Base));
+}
+
+TEST_F(TranslateTest, TranslateColorUsesTheActiveTable)
+{
+  InitLanguages(embeddedSources(LangIdUkrainian));
+  EXPECT_EQ(TranslateColor(u"colorGraph_Z"), RGBColor(0xD3, 0x00, 0xA9));
+  EXPECT_EQ(TranslateColor(u"colorSpeedArrow"), RGBColor(255, 0, 0));
+  // A key found nowhere is its own text, which is no colour.
+  EXPECT_EQ(TranslateColor(u"colorNoSuchKey"), 255u);
+}
