@@ -9,9 +9,11 @@
 // All of it runs on the main thread.
 
 #include "DSUtil.h"
+#include "VideoPresenter.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 #include <functional>
 
 namespace kp {
@@ -86,6 +88,10 @@ public:
   int GetState() const;
   // 1 stop, 2 pause, 3 run; no control event; failure raises.
   void SetState(int state);
+  // Repaints the frame a paused graph holds, on every renderer member. Use
+  // it where the picture must be redrawn while paused: running and pausing
+  // again would advance the video.
+  void RefreshPausedFrame();
 
   // Stops, disconnects every pin and removes every filter that is not a
   // member's (source and decoders). Raises on a filter that will not go.
@@ -153,6 +159,115 @@ private:
   TBaseFilter m_baseFilter;
   QPointer<TFilterGraph> m_graph;
   IBaseFilterPtr m_filter;
+};
+
+
+// ------------------------------------------------------------ video window
+
+enum TVideoMode { vmNormal = 0, vmVMR = 1 };
+enum TVMRVideoMode { vmrWindowed = 0, vmrWindowless = 1, vmrRenderless = 2 };
+enum TVMRPreference : uint32_t {
+  vpForceOffscreen = 1,
+  vpForceOverlays = 2,
+  vpForceMixer = 4,
+  vpDoNotRenderColorKeyAndBorder = 8,
+  vpRestrictToInitialMonitor = 16,
+  vpPreferAGPMemWhenMixing = 32,
+};
+
+class TVideoWindow;
+
+// Set-up of the mixing renderer. Changing a value while the owner is in
+// vmVMR mode and joined to an active graph rebuilds the renderer.
+class TVMROptions {
+public:
+  explicit TVMROptions(TVideoWindow *owner) : m_owner(owner) {}
+  uint32_t Streams() const { return m_streams; }
+  void SetStreams(uint32_t streams); // outside 1..16 becomes 1
+  uint32_t Preferences() const { return m_preferences; }
+  void SetPreferences(uint32_t preferences);
+  TVMRVideoMode Mode() const { return m_mode; }
+  void SetMode(TVMRVideoMode mode);
+  bool KeepAspectRatio() const { return m_keepAspectRatio; }
+  void SetKeepAspectRatio(bool keep);
+
+private:
+  friend class TVideoWindow;
+  TVideoWindow *m_owner;
+  uint32_t m_streams = 4;
+  uint32_t m_preferences = vpForceMixer;
+  TVMRVideoMode m_mode = vmrWindowed;
+  bool m_keepAspectRatio = true;
+};
+
+// A widget that puts a video renderer into a TFilterGraph and paints its
+// pictures. vmNormal (the "NUL" renderer) stretches the picture over the
+// whole control and tells no native size; vmVMR letterboxes (with
+// KeepAspectRatio), takes source and destination rectangles and flips, and
+// gives snapshots. Both render from the same frame slot.
+class TVideoWindow : public QWidget, public IGraphMember, public IGraphListener {
+  Q_OBJECT
+public:
+  explicit TVideoWindow(QWidget *parent = nullptr);
+  ~TVideoWindow() override;
+
+  // Whether the mixing renderer can be made with this graph's factory (or
+  // the default one when not joined).
+  bool CheckVMR() const;
+  TVideoMode Mode() const { return m_mode; }
+  void SetMode(TVideoMode mode); // vmVMR falls back to vmNormal when CheckVMR fails
+  TVMROptions &VMROptions() { return m_options; }
+  TFilterGraph *FilterGraph() const { return m_graph; }
+  void SetFilterGraph(TFilterGraph *graph);
+  // Kept as values: the main window has its own full-screen window.
+  bool FullScreen() const { return m_fullScreen; }
+  void SetFullScreen(bool value) { m_fullScreen = value; }
+  bool FullScreenTopMost() const { return m_fullScreenTopMost; }
+  void SetFullScreenTopMost(bool value) { m_fullScreenTopMost = value; }
+
+  // The renderer's current picture at full resolution (mixing renderer
+  // only); false on vmNormal, without a renderer or before the first frame.
+  bool VMRGetBitmap(QImage &image) const;
+
+  // Windowless-control operations of the mixing renderer.
+  // Native size and aspect pair; false when unknown or in vmNormal.
+  bool GetNativeVideoSize(int &width, int &height, int &aspectWidth, int &aspectHeight) const;
+  // Source in video pixels (empty = whole picture) and destination in this
+  // control's pixels (empty = whole control).
+  void SetVideoPosition(const QRect &source, const QRect &dest);
+  void RepaintVideo() { m_presenter.Repaint(); }
+  // Mixer output rectangle: (0,0,1,1) with left/right exchanged flips
+  // horizontally, top/bottom exchanged flips vertically.
+  void SetOutputRect(const TNormalizedRect &rect);
+
+  TVideoPresenter &Presenter() { return m_presenter; }
+  IBaseFilterPtr Renderer() const { return m_renderer; }
+
+  IBaseFilterPtr MemberFilter() const override { return m_renderer; }
+  QString MemberName() const override { return objectName(); }
+  void NotifyMember(int operation, int parameter) override;
+  void GraphEvent(int32_t event, intptr_t param1, intptr_t param2) override;
+  void ControlEvent(int, int) override {}
+
+signals:
+  void DoubleClicked();
+
+protected:
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+  friend class TVMROptions;
+  void rebuild();
+  void applyPresentation();
+
+  TVideoMode m_mode = vmNormal;
+  TVMROptions m_options{this};
+  QPointer<TFilterGraph> m_graph;
+  IBaseFilterPtr m_renderer;
+  TVideoPresenter m_presenter;
+  QRect m_sourcePixels;
+  bool m_fullScreen = false;
+  bool m_fullScreenTopMost = false;
 };
 
 } // namespace kp

@@ -2,6 +2,7 @@
 
 #include "GstMediaGraph.h"
 #include "Numbers.h"
+#include "VideoFrameSlot.h"
 
 #include <QMetaObject>
 #include <algorithm>
@@ -182,6 +183,12 @@ void TFilterGraph::SetState(int state)
   case psPlaying: CheckDSError(control->Run()); break;
   default: break;
   }
+}
+
+void TFilterGraph::RefreshPausedFrame()
+{
+  for (IGraphMember *member : m_members)
+    if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(member->MemberFilter())) renderer->Frames()->Announce();
 }
 
 void TFilterGraph::DisconnectFilters()

@@ -1,0 +1,136 @@
+#include "VideoPresenter.h"
+
+#include "Numbers.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <numeric>
+
+namespace kp {
+
+TNormalizedRect MakeNormalizedRect(float l, float t, float r, float b)
+{
+  TNormalizedRect rect;
+  rect.left = l;
+  rect.top = t;
+  rect.right = r;
+  rect.bottom = b;
+  return rect;
+}
+
+QSize NativeVideoSizeFromAspect(QSize size, QSize aspect)
+{
+  // An aspect height of 0 is as unknown as a width of 0 (no division).
+  if (aspect.width() < 1 || aspect.height() < 1) return size;
+  if (size.width() < 1) return aspect;
+  const double width = static_cast<double>(size.height()) * aspect.width() / aspect.height();
+  return QSize(static_cast<int>(Round32(width)), size.height());
+}
+
+TVideoPresenter::TVideoPresenter(QObject *parent) : QObject(parent) {}
+
+TVideoPresenter::~TVideoPresenter()
+{
+  SetFrames(nullptr);
+  SetVideoWindow(nullptr);
+}
+
+void TVideoPresenter::SetVideoWindow(QWidget *target)
+{
+  if (target == m_target) return;
+  if (m_target) {
+    m_target->removeEventFilter(this);
+    m_target->update();
+  }
+  m_target = target;
+  if (m_target) {
+    m_target->installEventFilter(this);
+    m_target->update();
+  }
+}
+
+void TVideoPresenter::SetFrames(TVideoFrameSlotPtr slot)
+{
+  if (m_slot && m_subscription) m_slot->Unsubscribe(m_subscription);
+  m_subscription = 0;
+  m_slot = std::move(slot);
+  if (m_slot) {
+    QPointer<TVideoPresenter> self(this);
+    m_subscription = m_slot->Subscribe([self] {
+      if (self) self->onFrame();
+    });
+  }
+  Repaint();
+}
+
+void TVideoPresenter::onFrame() { Repaint(); }
+
+void TVideoPresenter::Repaint()
+{
+  if (m_target) m_target->update();
+}
+
+bool TVideoPresenter::GetNativeVideoSize(QSize &size, QSize &aspect) const
+{
+  size = QSize();
+  aspect = QSize();
+  int parN = 1, parD = 1;
+  if (!m_slot || !m_slot->Format(size, parN, parD)) return false;
+  const int64_t w = static_cast<int64_t>(size.width()) * parN, h = static_cast<int64_t>(size.height()) * parD;
+  const int64_t g = std::gcd(w, h);
+  aspect = g > 0 ? QSize(static_cast<int>(w / g), static_cast<int>(h / g)) : QSize();
+  return true;
+}
+
+QImage TVideoPresenter::GetCurrentImage() const
+{
+  if (!m_slot) return {};
+  const TVideoFrame frame = m_slot->Latest();
+  return frame.IsValid() ? frame.Image.copy() : QImage();
+}
+
+QRectF TVideoPresenter::PictureRect(const QRect &area, QSize frameSize, int parN, int parD) const
+{
+  const QRectF dest = m_dest.isEmpty() ? QRectF(area) : QRectF(m_dest);
+  if (m_aspectMode != vamPreserve || frameSize.isEmpty()) return dest;
+  const double srcW = std::max(0.0, double(m_source.right - m_source.left)) * frameSize.width() * SafeDiv(parN, parD, 1.0);
+  const double srcH = std::max(0.0, double(m_source.bottom - m_source.top)) * frameSize.height();
+  if (srcW <= 0 || srcH <= 0 || dest.isEmpty()) return dest;
+  const double scale = std::min(dest.width() / srcW, dest.height() / srcH);
+  const double w = srcW * scale, h = srcH * scale;
+  return QRectF(dest.left() + (dest.width() - w) / 2, dest.top() + (dest.height() - h) / 2, w, h);
+}
+
+void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
+{
+  painter.fillRect(area, Qt::black);
+  if (!m_slot) return;
+  const TVideoFrame frame = m_slot->Latest();
+  if (!frame.IsValid()) return;
+  const QSize size = frame.Image.size();
+  const QRectF target = PictureRect(area, size, frame.ParN, frame.ParD);
+  const QRectF source(m_source.left * size.width(), m_source.top * size.height(),
+                      (m_source.right - m_source.left) * size.width(), (m_source.bottom - m_source.top) * size.height());
+  if (target.isEmpty() || source.isEmpty()) return;
+  painter.save();
+  if (m_flipH || m_flipV) {
+    const QPointF centre = target.center();
+    painter.translate(centre);
+    painter.scale(m_flipH ? -1 : 1, m_flipV ? -1 : 1);
+    painter.translate(-centre);
+  }
+  painter.drawImage(target, frame.Image, source);
+  painter.restore();
+}
+
+bool TVideoPresenter::eventFilter(QObject *watched, QEvent *event)
+{
+  if (watched == m_target && event->type() == QEvent::Paint) {
+    QPainter painter(m_target);
+    Paint(painter, m_target->rect());
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+} // namespace kp

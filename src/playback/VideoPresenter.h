@@ -1,0 +1,83 @@
+#pragma once
+// Paints the latest frame of a renderer into a widget: the source part of
+// the picture (normalised or in video pixels), the destination rectangle in
+// the widget, the aspect mode and the flips. It is the display control the
+// window classes (TVideoWindow, TEVR) are built on. GUI thread only; the
+// renderer reaches it through TVideoFrameSlot::Announce.
+
+#include "VideoFrameSlot.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+namespace kp {
+
+// A rectangle in fractions 0..1 of the picture.
+struct TNormalizedRect {
+  float left = 0, top = 0, right = 1, bottom = 1;
+  bool operator==(const TNormalizedRect &) const = default;
+};
+TNormalizedRect MakeNormalizedRect(float l, float t, float r, float b);
+
+// Aspect modes as the display control numbers them.
+enum TVideoAspectMode : int { vamNone = 0, vamPreserve = 3, vamNonLinear = 4 };
+
+// The picture size a display should assume: the frame size with the
+// aspect pair applied to its width. An aspect pair with a zero side is
+// unknown (size unchanged); an unknown size gives the aspect pair itself.
+QSize NativeVideoSizeFromAspect(QSize size, QSize aspect);
+
+class TVideoPresenter : public QObject {
+  Q_OBJECT
+public:
+  explicit TVideoPresenter(QObject *parent = nullptr);
+  ~TVideoPresenter() override;
+
+  // Paints into target's paint events (through an event filter, so the
+  // target may be any plain widget). nullptr detaches.
+  void SetVideoWindow(QWidget *target);
+  QWidget *VideoWindow() const { return m_target; }
+  void SetFrames(TVideoFrameSlotPtr slot);
+  TVideoFrameSlotPtr Frames() const { return m_slot; }
+
+  void SetSourceRect(const TNormalizedRect &source) { m_source = source; Repaint(); }
+  TNormalizedRect SourceRect() const { return m_source; }
+  // Destination in the target's pixels; an empty rectangle means the whole
+  // target.
+  void SetDestination(const QRect &dest) { m_dest = dest; Repaint(); }
+  QRect Destination() const { return m_dest; }
+  void SetAspectMode(int mode) { m_aspectMode = mode; Repaint(); }
+  int AspectMode() const { return m_aspectMode; }
+  void SetFlips(bool horizontal, bool vertical) { m_flipH = horizontal; m_flipV = vertical; Repaint(); }
+  bool FlipH() const { return m_flipH; }
+  bool FlipV() const { return m_flipV; }
+
+  void Repaint();
+  // Frame size and aspect pair (frame size times pixel aspect, reduced);
+  // false when no format has been seen.
+  bool GetNativeVideoSize(QSize &size, QSize &aspect) const;
+  // A copy of the current frame at full resolution, upright; null when
+  // there is none.
+  QImage GetCurrentImage() const;
+  // Where the picture lands inside area for a frame of that size.
+  QRectF PictureRect(const QRect &area, QSize frameSize, int parN, int parD) const;
+  void Paint(QPainter &painter, const QRect &area) const;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  void onFrame();
+
+  QPointer<QWidget> m_target;
+  TVideoFrameSlotPtr m_slot;
+  int m_subscription = 0;
+  TNormalizedRect m_source;
+  QRect m_dest;
+  int m_aspectMode = vamNone;
+  bool m_flipH = false, m_flipV = false;
+};
+
+} // namespace kp
