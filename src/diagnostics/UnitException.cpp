@@ -72,9 +72,9 @@ QString ThreadPartText() {
 
 QString ExceptionReportText(const QString &head, const QString &threadPart, uintptr_t exceptionAddress,
                             const TCallStackFrames &frames) {
-  QString address = DebugInfoForAddress(exceptionAddress);
+  QString address = QStringLiteral(" => ") + DebugInfoForAddress(exceptionAddress);
   address.replace(u'@', QStringLiteral(" @ "));
-  return head + threadPart + QStringLiteral("Exception callstack\r\n => ") + address + CallStackLinesText(frames);
+  return head + threadPart + QStringLiteral("Exception callstack\r\n") + address + CallStackLinesText(frames);
 }
 
 const void *ExceptionObject(const std::exception_ptr &exception) noexcept {
@@ -96,18 +96,31 @@ uintptr_t ExceptionAddress(const std::exception_ptr &exception) noexcept {
   return exception && FindThrowStack(ExceptionObject(exception), stack) ? stack.Address : 0;
 }
 
+// The recorded throw, or else the caller of the routine that called this
+// one (the catch site) and its callers.
+[[gnu::noinline]] TThrowStack ThrowOrCatchStack(const std::exception_ptr &exception) noexcept {
+  TThrowStack stack;
+  if (exception && FindThrowStack(ExceptionObject(exception), stack)) return stack;
+  uintptr_t sites[1 + kCallStackDepth];
+  CaptureCallSites(sites, 1 + kCallStackDepth, 2);
+  stack.Object = nullptr;
+  stack.Address = sites[0];
+  std::copy(sites + 1, sites + 1 + kCallStackDepth, stack.Frames.begin());
+  return stack;
+}
+
+[[gnu::noinline]] QString ExceptionCallStackText(const std::exception_ptr &exception) {
+  const TThrowStack stack = ThrowOrCatchStack(exception);
+  QString address = QStringLiteral(" => ") + DebugInfoForAddress(stack.Address);
+  address.replace(u'@', QStringLiteral(" @ "));
+  return address + CallStackLinesText(stack.Frames);
+}
+
 [[gnu::noinline]] void ReportException(const std::exception_ptr &exception) noexcept {
   try {
     const std::optional<QString> head = ExceptionHeadText(exception);
     if (!head) return;
-    TThrowStack stack;
-    if (!exception || !FindThrowStack(ExceptionObject(exception), stack)) {
-      // The catch site and its callers stand in for the throw.
-      uintptr_t sites[1 + kCallStackDepth];
-      CaptureCallSites(sites, 1 + kCallStackDepth, 1);
-      stack.Address = sites[0];
-      std::copy(sites + 1, sites + 1 + kCallStackDepth, stack.Frames.begin());
-    }
+    const TThrowStack stack = ThrowOrCatchStack(exception);
     SetPendingReport(ExceptionReportText(*head, ThreadPartText(), stack.Address, stack.Frames));
   } catch (...) {
   }

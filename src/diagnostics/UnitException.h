@@ -71,9 +71,12 @@ struct TThrowStack {
 void RecordThrowStack(const void *object, int skip) noexcept;
 // The newest record of this thread for the object.
 bool FindThrowStack(const void *object, TThrowStack &stack) noexcept;
-// The call that threw the exception, or 0 when its stack was not recorded;
-// the main window's own exception box passes it to GetCallStackText.
+// The call that threw the exception, or 0 when its stack was not recorded.
 uintptr_t ExceptionAddress(const std::exception_ptr &exception) noexcept;
+// " => " and the throw site, then one "\r\n <> " line per frame of the
+// throw's stack, as in a report; without a recorded stack, the caller (the
+// catch site) and its callers. For the application handler's own box.
+QString ExceptionCallStackText(const std::exception_ptr &exception);
 
 // ------------------------------------------------------------------ showing
 

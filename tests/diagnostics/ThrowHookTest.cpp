@@ -48,6 +48,10 @@ TEST(ThrowHook, StackOfTheThrowIsReported) {
     kptest::CallThrower();
   } catch (...) {
     EXPECT_TRUE(ThrownAtKnownPlace(kp::ExceptionAddress(std::current_exception())));
+    const QStringList stack = ReportLines(kp::ExceptionCallStackText(std::current_exception()));
+    ASSERT_GE(stack.size(), 2);
+    EXPECT_TRUE(stack[0].contains(QStringLiteral(" kptest::ThrowFromKnownPlace()"))) << stack[0].toStdString();
+    EXPECT_TRUE(stack[1].contains(QStringLiteral(" kptest::CallThrower()"))) << stack[1].toStdString();
     kp::ReportException();
   }
   kptest::RunQueuedCalls();

@@ -38,6 +38,17 @@ namespace kptest {
   asm volatile("" ::: "memory");
 }
 
+[[gnu::noinline]] QString StackTextInKnownCatch() {
+  QString text;
+  try {
+    throw std::runtime_error("caught here");
+  } catch (...) {
+    text = kp::ExceptionCallStackText(std::current_exception());
+  }
+  asm volatile("" ::: "memory");
+  return text;
+}
+
 } // namespace kptest
 
 namespace {
@@ -224,6 +235,14 @@ TEST(ThrowStacks, RingKeepsOnlyTheNewestThrows) {
   kptest::RecordInKnownPlace(newer.back());
   EXPECT_EQ(kp::ExceptionAddress(old), 0u);
   EXPECT_NE(kp::ExceptionAddress(newer.front()), 0u);
+}
+
+TEST(ThrowStacks, StackTextWithoutRecordStartsAtTheCatchSite) {
+  const QStringList lines = ReportLines(kptest::StackTextInKnownCatch());
+  ASSERT_GE(lines.size(), 2);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral(" => kp_diagnostics_tests @ "))) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].contains(QStringLiteral(" kptest::StackTextInKnownCatch()"))) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].contains(QStringLiteral("TestBody"))) << lines[1].toStdString();
 }
 
 TEST(ThrowStacks, ObjectIsTheCaughtObject) {
