@@ -54,7 +54,9 @@ double ScaleStep(double span, double base, int64_t maxLabels)
   double k = std::max(1.0, std::floor(span / (base * (double(maxLabels) + 1))) + 1);
   // Settle rounding at the boundary against the condition itself.
   for (int i = 0; i < 4 && k > 1 && !stepTooSmall(span, (k - 1) * base, maxLabels); ++i) k -= 1;
-  for (int i = 0; i < 4 && stepTooSmall(span, k * base, maxLabels); ++i) k += 1;
+  // Past 2^53 adding 1 no longer changes k: step to the next double instead.
+  for (int i = 0; i < 8 && stepTooSmall(span, k * base, maxLabels); ++i)
+    k = std::max(k + 1, std::nextafter(k, HUGE_VAL));
   return k * base;
 }
 
