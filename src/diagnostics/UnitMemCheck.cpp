@@ -9,6 +9,7 @@ namespace {
 
 constexpr int kMaxSkip = 64;
 constexpr int kMaxSites = 64;
+constexpr int kMaxFront = 4;
 
 // Keeps a call that ends a function from becoming a jump, which would take
 // the caller's frame off the stack and shift every skip count by one.
@@ -26,11 +27,21 @@ QString Widened(QString text) { return text.replace(u'@', QStringLiteral(" @ "))
   count = std::clamp(count, 0, kMaxSites);
   skip = std::clamp(skip, 0, kMaxSkip);
   std::fill_n(sites, count, uintptr_t{0});
-  // raw[0] is this routine's own call of backtrace().
-  void *raw[1 + kMaxSkip + kMaxSites];
-  const int n = backtrace(raw, 1 + skip + count);
+  void *raw[kMaxFront + kMaxSkip + kMaxSites];
+  const int n = backtrace(raw, kMaxFront + skip + count);
+  // The list starts with our own call of backtrace(), or with more frames
+  // when a sanitizer runtime intercepts it; our caller's call site is where
+  // this routine returns to.
+  const void *callerSite = __builtin_extract_return_addr(__builtin_return_address(0));
+  int first = 1;
+  for (int i = 0; i < std::min(n, kMaxFront); ++i) {
+    if (raw[i] == callerSite) {
+      first = i;
+      break;
+    }
+  }
   int found = 0;
-  for (int i = 1 + skip; i < n && found < count; ++i) {
+  for (int i = first + skip; i < n && found < count; ++i) {
     const auto ret = reinterpret_cast<uintptr_t>(raw[i]);
     if (ret == 0) break;
     sites[found++] = ret - 1;
