@@ -1,0 +1,100 @@
+#pragma once
+// Shared helpers of the telemetry tests: date-times, ".dat" lines, a
+// temporary folder with pinned file times, and a format register that does
+// not touch the user's settings.
+
+#include "UnitGpsConverterDatDOD.h"
+#include "UnitGpsConverters.h"
+#include "UnitMovingInfo.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cmath>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <utility>
+
+namespace kptest {
+
+constexpr double kSec = 1.0 / 86400.0;
+constexpr double kMsDays = kSec / 1000.0;
+
+inline kp::TDateTime Dt(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
+{
+  return kp::EncodeDateTimeOr0(y, mo, d, h, mi, s, ms);
+}
+
+// One "[G]" line of the camera's ".dat" format with CR LF.
+inline QByteArray DatFix(kp::TDateTime t, double lat, double lon, int speed = 50, int course = 90)
+{
+  return "[G]\t" + kp::DatTimeText(t, false) + "\t" + (lat >= 0 ? "N" : "S") + kp::CoordToBytes(std::fabs(lat)) +
+         "\t" + (lon >= 0 ? "E" : "W") + kp::CoordToBytes(std::fabs(lon)) + "\t" + QByteArray::number(speed) + "\t" +
+         QByteArray::number(course) + "\r\n";
+}
+
+inline QByteArray DatSample(int x, int y, int z)
+{
+  return "[S]\t" + QByteArray::number(x) + "\t" + QByteArray::number(y) + "\t" + QByteArray::number(z) + "\r\n";
+}
+
+// A temporary folder whose files report the times set here (others: 0).
+class TTrackFolder {
+public:
+  TTrackFolder()
+  {
+    kp::SetFileTimesSource([this](const QString &path, kp::TDateTime &c, kp::TDateTime &m) {
+      auto it = FTimes.constFind(QFileInfo(path).absoluteFilePath());
+      if (it == FTimes.constEnd()) return QFileInfo::exists(path);
+      c = it->first;
+      m = it->second;
+      return true;
+    });
+  }
+  ~TTrackFolder() { kp::SetFileTimesSource({}); }
+
+  QString Path(const QString &relative) const { return FDir.filePath(relative); }
+  QString Write(const QString &relative, const QByteArray &bytes)
+  {
+    const QString path = Path(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return {};
+    f.write(bytes);
+    return path;
+  }
+  void SetTimes(const QString &relative, kp::TDateTime created, kp::TDateTime modified)
+  {
+    FTimes.insert(QFileInfo(Path(relative)).absoluteFilePath(), {created, modified});
+  }
+
+private:
+  QTemporaryDir FDir;
+  QHash<QString, std::pair<kp::TDateTime, kp::TDateTime>> FTimes;
+};
+
+// Keeps format ids away from the settings file and lets tests see them.
+class TFormatCapture {
+public:
+  TFormatCapture()
+  {
+    FSaved = kp::GpsFormats();
+    kp::SetGpsFormats(QString());
+    kp::SetGpsFormatsChanged(false);
+    kp::SetGpsFormatsWriter([this](const QString &list) {
+      Written.append(list);
+    });
+  }
+  ~TFormatCapture()
+  {
+    kp::SetGpsFormatsWriter([](const QString &) {});
+    kp::SetGpsFormats(FSaved);
+  }
+  QStringList Written;
+
+private:
+  QString FSaved;
+};
+
+} // namespace kptest

@@ -1,0 +1,319 @@
+// Detection, the shared line parser and its give-up rule, block re-timing,
+// the format register and the open-dialog filter.
+
+#include "TelemetryTestSupport.h"
+
+#include <QSet>
+#include <thread>
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+const TGpsInfoConverter &Dat()
+{
+  return *GpsImportConverters().front();
+}
+
+QByteArray FixLines(int count, TDateTime start, int stepSec = 1)
+{
+  QByteArray text;
+  for (int i = 0; i < count; ++i) text += DatFix(start + i * stepSec * kSec, 55.75 + i * 1e-4, 37.6);
+  return text;
+}
+
+// A format of our own for the engine's rules: "G <sec> <lon> <lat> [v]"
+// makes a fix (v = receiver says invalid), "S" a sample, "X" throws.
+class TTestConverter : public TGpsInfoConverter {
+public:
+  QString GetName() const override { return QStringLiteral("Test"); }
+  QString GetExt() const override { return QStringLiteral("tst"); }
+  bool ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item, TTrackInfo &) const override
+  {
+    SplitStringCount(line, " ", false, ctx.Fields);
+    const QByteArray tag = ctx.Fields.value(0);
+    if (tag == "X") throw std::runtime_error("broken");
+    if (tag == "S") {
+      item.Kind = ikGSensor;
+      return true;
+    }
+    if (tag != "G" || ctx.Fields.size() < 4) return false;
+    item.Kind = ikGps;
+    item.Time = StrToFloatAny(QByteArrayView(ctx.Fields[1]), 0);
+    item.Lon = StrToFloatAny(QByteArrayView(ctx.Fields[2]), 0);
+    item.Lat = StrToFloatAny(QByteArrayView(ctx.Fields[3]), 0);
+    item.NoFix = ctx.Fields.size() > 4 && ctx.Fields[4] == "v";
+    return true;
+  }
+  void WriteTrack(const TTrackInfo &, TStringBuffer &output) const override
+  {
+    output.Append("partial");
+    throw std::runtime_error("disk full");
+  }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- detection
+
+TEST(GpsDetection, ShortTextSkipsConvertersButStillReadsTheSideFile)
+{
+  TFormatCapture formats;
+  TTrackFolder dir;
+  const QString track = dir.Write("FILE0001.dat", "[G]\t2012");
+  dir.SetTimes("FILE0001.dat", 40000.0, 41000.0);
+  TTrackInfo info;
+  info.Description = QStringLiteral("old");
+  EXPECT_FALSE(GpsConvertersLoad("[G]\t2012", track, info));
+  EXPECT_EQ(info.Name, track);
+  EXPECT_EQ(info.Description, QString());
+  EXPECT_EQ(info.EndTime, 41000.0);
+  EXPECT_TRUE(formats.Written.isEmpty());
+
+  // A parking-mode clip: empty GPS text, full side file.
+  const QByteArray record("\x00\x00\x00\x64\x00\x80\x00\x00\x00\x00", 10);
+  dir.Write("FILE0001.3gf", record + record);
+  EXPECT_TRUE(GpsConvertersLoad(QByteArray(), track, info));
+  ASSERT_EQ(info.Items.size(), 2u);
+  EXPECT_EQ(info.Items[0].Kind, ikGSensor);
+}
+
+TEST(GpsDetection, CameraDatSignature)
+{
+  const QByteArray good = FixLines(3, Dt(2012, 5, 1, 10));
+  EXPECT_TRUE(Dat().CanRead(good));
+  EXPECT_TRUE(Dat().CanRead(good + QByteArray(40, '\0'))) << "trailing NULs are padding";
+  EXPECT_FALSE(Dat().CanRead(good + "x")) << "lower-case letter";
+  EXPECT_FALSE(Dat().CanRead(good + ",")) << "comma";
+  EXPECT_FALSE(Dat().CanRead(QByteArray("[G]\t\0x", 6))) << "inner NUL";
+  EXPECT_FALSE(Dat().CanRead("[G] 2012-05-01")) << "no TAB";
+  EXPECT_FALSE(Dat().CanRead(QByteArray()));
+}
+
+TEST(GpsDetection, LineEndsCrOnlyLfCrAndCrLfReadAlike)
+{
+  TFormatCapture formats;
+  const QByteArray crlf = FixLines(5, Dt(2012, 5, 1, 10)) + DatSample(1, 2, 1000);
+  QByteArray cr = crlf, lfcr = crlf;
+  cr.replace("\r\n", "\r");
+  lfcr.replace("\r\n", "\n\r");
+  for (const QByteArray &text : {crlf, cr, lfcr}) {
+    TTrackInfo info;
+    ASSERT_TRUE(GpsConvertersLoad(text, QStringLiteral("/nonexistent/a.dat"), info));
+    ASSERT_EQ(info.Items.size(), 6u);
+    EXPECT_EQ(info.Items[4].Time, Dt(2012, 5, 1, 10, 0, 4));
+    EXPECT_EQ(info.Items[5].Kind, ikGSensor);
+  }
+}
+
+TEST(GpsDetection, HeadCutsALineAt512AndTheWholeTextIsStillParsed)
+{
+  TFormatCapture formats;
+  QByteArray text = FixLines(40, Dt(2012, 5, 1, 10));
+  ASSERT_GT(text.size(), 600);
+  // Byte 512 lies inside a line.
+  ASSERT_NE(text[511], '\n');
+  ASSERT_NE(text[512], '\r');
+  TTrackInfo info;
+  ASSERT_TRUE(GpsConvertersLoad(text, QStringLiteral("/nonexistent/b.dat"), info));
+  EXPECT_EQ(info.Items.size(), 40u);
+  // A lower-case letter after the head does not stop detection.
+  text += "[S]\t1\t2\tz\r\n";
+  ASSERT_TRUE(GpsConvertersLoad(text, QStringLiteral("/nonexistent/b.dat"), info));
+  EXPECT_EQ(info.Items.size(), 41u);
+}
+
+TEST(GpsDetection, TrailingNulsAreTolerated)
+{
+  TFormatCapture formats;
+  const QByteArray text = FixLines(4, Dt(2012, 5, 1, 10)) + QByteArray(300, '\0');
+  TTrackInfo info;
+  ASSERT_TRUE(GpsConvertersLoad(text, QStringLiteral("/nonexistent/c.dat"), info));
+  EXPECT_EQ(info.Items.size(), 4u);
+}
+
+TEST(GpsDetection, ExtensionRetryIgnoresCase)
+{
+  TFormatCapture formats;
+  // A comment line with lower-case letters defeats the signature.
+  const QByteArray text = FixLines(4, Dt(2012, 5, 1, 10)) + "[G]\tnote\r\n";
+  ASSERT_FALSE(Dat().CanRead(text));
+  TTrackInfo info;
+  EXPECT_TRUE(GpsConvertersLoad(text, QStringLiteral("/card/DCIM/FILE0001.DAT"), info));
+  EXPECT_EQ(info.Items.size(), 4u);
+  EXPECT_TRUE(GpsConvertersLoad(text, QStringLiteral("/card/DCIM/FILE0001.dat"), info));
+  EXPECT_FALSE(GpsConvertersLoad(text, QStringLiteral("/card/DCIM/FILE0001.txt"), info));
+  EXPECT_TRUE(info.Items.empty());
+  EXPECT_EQ(info.Name, QStringLiteral("/card/DCIM/FILE0001.txt"));
+}
+
+// ---------------------------------------------------------------- line engine
+
+TEST(GpsLineEngine, GivesUpWhenTheFirstNineLinesYieldNothing)
+{
+  TFormatCapture formats;
+  const QByteArray bad = "[S]\t1\t2\r\n"; // three fields: a line without an item
+  TTrackInfo info;
+  EXPECT_TRUE(Dat().Load(bad.repeated(8) + FixLines(3, Dt(2012, 5, 1)), info));
+  EXPECT_FALSE(Dat().Load(bad.repeated(9) + FixLines(3, Dt(2012, 5, 1)), info));
+  EXPECT_TRUE(info.Items.empty());
+}
+
+TEST(GpsLineEngine, GivesUpWhenLessThanHalfTheLinesAfter32YieldItems)
+{
+  TFormatCapture formats;
+  const QByteArray bad = "[S]\t1\t2\r\n";
+  const QByteArray items = FixLines(16, Dt(2012, 5, 1));
+  TTrackInfo info;
+  // 33 lines, 16 items: 33 div 2 = 16 is not more than 16.
+  EXPECT_TRUE(Dat().Load(items + bad.repeated(17), info));
+  EXPECT_EQ(info.Items.size(), 16u);
+  // 34 lines, 16 items: the parse fails and holds no items at all.
+  EXPECT_FALSE(Dat().Load(items + bad.repeated(18), info));
+  EXPECT_TRUE(info.Items.empty());
+  // Empty lines are not counted.
+  EXPECT_TRUE(Dat().Load(items + QByteArray("\r\n\r\n\r\n").repeated(30) + bad.repeated(17), info));
+}
+
+TEST(GpsLineEngine, FixRulesInAddLine)
+{
+  TFormatCapture formats;
+  TTestConverter conv;
+  TTrackInfo info;
+  ASSERT_TRUE(conv.Load("G 40000 37.6 55.7\nG 0 37.6 55.7\nG 40001 37.6 55.7 v\nG 40002 0 55.7\nG 40003 37.6 0\nS\n",
+                        info));
+  ASSERT_EQ(info.Items.size(), 5u) << "a fix with time 0 is dropped";
+  EXPECT_FALSE(info.Items[0].NoFix);
+  EXPECT_TRUE(info.Items[1].NoFix) << "the receiver's own invalid status survives";
+  EXPECT_TRUE(info.Items[2].NoFix);
+  EXPECT_TRUE(info.Items[3].NoFix);
+  EXPECT_EQ(info.Items[4].Kind, ikGSensor);
+}
+
+TEST(GpsLineEngine, FailedLoadLeavesNoItemsAndRegistersNothing)
+{
+  TFormatCapture formats;
+  TTestConverter conv;
+  TTrackInfo info;
+  EXPECT_FALSE(conv.Load("G 40000 37.6 55.7\nG 40001 37.6 55.7\nX\n", info));
+  EXPECT_TRUE(info.Items.empty());
+  EXPECT_TRUE(formats.Written.isEmpty());
+  EXPECT_FALSE(GpsFormatsChanged());
+}
+
+TEST(GpsLineEngine, FailedExportIsReported)
+{
+  TTestConverter conv;
+  QByteArray text = "old";
+  EXPECT_FALSE(conv.ExportToText(TTrackInfo{}, text));
+  EXPECT_TRUE(text.isEmpty());
+}
+
+// ---------------------------------------------------------------- block re-timing
+
+TEST(GpsBlockRetiming, EarlierBlockEndsJustBeforeTheNextBlock)
+{
+  TFormatCapture formats;
+  const TDateTime a = Dt(2012, 5, 1, 10), b = Dt(2012, 5, 1, 9);
+  const QByteArray text = DatFix(a, 55.7, 37.6) + DatSample(1, 1, 1000) + DatFix(a + kSec, 55.7, 37.6) +
+                          DatFix(a + 2 * kSec, 55.7, 37.6) + "[B]\r\n" + DatSample(2, 2, 1000) + DatFix(b, 55.8, 37.6) +
+                          DatFix(b + kSec, 55.8, 37.6);
+  TTrackInfo info;
+  ASSERT_TRUE(Dat().Load(text, info));
+  ASSERT_EQ(info.Items.size(), 7u);
+  const double delta = b - 0.1 * kSec - (a + 2 * kSec);
+  EXPECT_NEAR(info.Items[0].Time, a + delta, 1e-9);
+  EXPECT_NEAR(info.Items[2].Time, a + kSec + delta, 1e-9);
+  EXPECT_NEAR(info.Items[3].Time, b - 0.1 * kSec, 1e-9);
+  EXPECT_EQ(info.Items[1].Time, 0) << "untimed samples do not move";
+  EXPECT_EQ(info.Items[4].Time, 0);
+  EXPECT_EQ(info.Items[5].Time, b);
+  EXPECT_EQ(info.Items[6].Time, b + kSec);
+}
+
+TEST(GpsBlockRetiming, WaitsForTheThirdStoredItem)
+{
+  TFormatCapture formats;
+  const TDateTime a = Dt(2012, 5, 1, 10), b = Dt(2012, 5, 1, 12);
+  // One fix, the block tag, then fixes: only the third stored item (a fix)
+  // re-times, and then everything before it moves, the new block's first
+  // fix included.
+  const QByteArray text =
+      DatFix(a, 55.7, 37.6) + "[B]\r\n" + DatFix(b, 55.7, 37.6) + DatFix(b + kSec, 55.7, 37.6) + DatFix(b + 2 * kSec, 55.7, 37.6);
+  TTrackInfo info;
+  ASSERT_TRUE(Dat().Load(text, info));
+  ASSERT_EQ(info.Items.size(), 4u);
+  const double delta = (b + kSec) - 0.1 * kSec - b;
+  EXPECT_NEAR(info.Items[0].Time, a + delta, 1e-9);
+  EXPECT_NEAR(info.Items[1].Time, b + delta, 1e-9);
+  EXPECT_EQ(info.Items[2].Time, b + kSec);
+  EXPECT_EQ(info.Items[3].Time, b + 2 * kSec);
+}
+
+TEST(GpsBlockRetiming, SeveralBlocksAndABlockTagWithABlankIsNoTag)
+{
+  TFormatCapture formats;
+  const TDateTime a = Dt(2012, 5, 1, 10), b = Dt(2012, 5, 1, 8), c = Dt(2012, 5, 1, 6);
+  const QByteArray text = FixLines(3, a) + "[B]\r\n" + FixLines(3, b) + "[B]\r\n" + FixLines(3, c);
+  TTrackInfo info;
+  ASSERT_TRUE(Dat().Load(text, info));
+  ASSERT_EQ(info.Items.size(), 9u);
+  for (size_t i = 1; i < info.Items.size(); ++i) EXPECT_GT(info.Items[i].Time, info.Items[i - 1].Time) << i;
+  EXPECT_NEAR(info.Items[5].Time, c - 0.1 * kSec, 1e-9);
+  EXPECT_NEAR(info.Items[2].Time, info.Items[3].Time - 0.1 * kSec, 1e-9);
+
+  ASSERT_TRUE(Dat().Load(FixLines(3, a) + "[B] \r\n" + FixLines(3, b), info));
+  EXPECT_EQ(info.Items[0].Time, a) << "\"[B] \" is not a block line";
+}
+
+// ---------------------------------------------------------------- format register
+
+TEST(GpsFormatRegister, RecordsEachIdOnce)
+{
+  TFormatCapture formats;
+  TTrackInfo info;
+  ASSERT_TRUE(Dat().Load(FixLines(3, Dt(2012, 5, 1)), info));
+  ASSERT_TRUE(Dat().Load(FixLines(3, Dt(2012, 5, 2)), info));
+  EXPECT_EQ(GpsFormats(), QStringLiteral("dat600"));
+  EXPECT_EQ(formats.Written, QStringList{QStringLiteral("dat600")});
+  EXPECT_TRUE(GpsFormatsChanged());
+  SetGpsFormatsChanged(false);
+  RegisterGpsFormat(QStringLiteral("NMEA"));
+  EXPECT_EQ(GpsFormats(), QStringLiteral("dat600,NMEA"));
+  EXPECT_TRUE(GpsFormatsChanged());
+}
+
+TEST(GpsFormatRegister, ConcurrentRegistrationsKeepEveryIdOnce)
+{
+  TFormatCapture formats;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([] {
+      for (int i = 0; i < 200; ++i) RegisterGpsFormat(QStringLiteral("id%1x").arg(i % 20));
+    });
+  for (auto &t : threads) t.join();
+  const QStringList ids = GpsFormats().split(QLatin1Char(','));
+  EXPECT_EQ(ids.size(), 20);
+  EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()).size(), 20);
+  EXPECT_EQ(formats.Written.size(), 20);
+  EXPECT_EQ(formats.Written.last(), GpsFormats()) << "the last write holds the whole list";
+}
+
+// ---------------------------------------------------------------- lists and filters
+
+TEST(GpsConverterLists, CameraDatLeadsAndFiltersHaveNoDuplicateMasks)
+{
+  ASSERT_FALSE(GpsImportConverters().empty());
+  EXPECT_EQ(GpsImportConverters().front()->GetId(), QStringLiteral("dat600"));
+  EXPECT_EQ(GpsDefaultConverter().GetId(), QStringLiteral("dat600"));
+  EXPECT_EQ(Dat().GetCaption(), QStringLiteral("GS600, Q3 (.dat)"));
+  EXPECT_EQ(Dat().GetFilter(), QStringLiteral("GS600, Q3 (.dat)|*.dat|"));
+
+  const QString filter = GpsConvertersOpenFilter();
+  EXPECT_TRUE(filter.startsWith(QStringLiteral("All files|*.*|All supported formats  ( *.dat  ")));
+  EXPECT_EQ(filter.count(QStringLiteral("*.dat|*.dat|")), 1);
+  if (GpsImportConverters().size() == 1) {
+    EXPECT_EQ(filter, QStringLiteral("All files|*.*|All supported formats  ( *.dat  )|*.dat;|*.dat|*.dat|"));
+  }
+}

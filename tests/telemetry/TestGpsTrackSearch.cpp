@@ -1,0 +1,225 @@
+// Where a video's track file is found, the file-number shift, file time
+// spans and the G-sensor side file.
+
+#include "TelemetryTestSupport.h"
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+const TGpsInfoConverter &Dat()
+{
+  return *GpsImportConverters().front();
+}
+
+QByteArray SideRecord(int32_t ms, int16_t z, int16_t x, int16_t y)
+{
+  QByteArray r;
+  auto put = [&r](uint32_t v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) r.append(char((v >> (8 * i)) & 0xFF));
+  };
+  put(uint32_t(ms), 4);
+  put(uint16_t(z), 2);
+  put(uint16_t(x), 2);
+  put(uint16_t(y), 2);
+  return r;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- probes
+
+TEST(GpsTrackSearch, EveryProbeLocationWithCaseVariants)
+{
+  struct TCase {
+    const char *file;
+  };
+  // Video at <root>/card/DCIM/100/FILE0001.MOV.
+  const char *locations[] = {
+      "card/DCIM/100/FILE0001.DAT",     // beside it, upper case
+      "card/DCIM/100/GPS/FILE0001.dat", // GPS subfolder
+      "card/DCIM/100/gps/FILE0001.DAT", // its lower-case spelling
+      "card/DCIM/INFO/FILE0001.dat",    // INFO beside the parent
+      "card/DCIM/info/FILE0001.dat",
+      "card/gps/FILE0001.dat", // gps two levels up
+      "card/GPS/FILE0001.DAT",
+      "card/DCIM/100/FILE0001..dat", // the dotted name variant
+      "card/DCIM/100/GPS/gps0001.dat", // "gps" + the name from its 5th character
+      "card/DCIM/100/GPS/GPS0001.DAT",
+  };
+  for (const char *location : locations) {
+    TTrackFolder dir;
+    const QString video = dir.Write("card/DCIM/100/FILE0001.MOV", "movie");
+    const QString track = dir.Write(QString::fromLatin1(location), "track");
+    EXPECT_EQ(Dat().FindTrackFile(video), track) << location;
+    EXPECT_EQ(GpsFindTrackFileByName(Dat(), dir.Path("card/DCIM/100/FILE0001")), track) << location;
+  }
+}
+
+TEST(GpsTrackSearch, ProbeOrderAndExactSpellingWin)
+{
+  TTrackFolder dir;
+  const QString video = dir.Write("DCIM/FILE0001.MOV", "movie");
+  const QString inGps = dir.Write("DCIM/GPS/FILE0001.dat", "track");
+  EXPECT_EQ(Dat().FindTrackFile(video), inGps);
+  const QString upper = dir.Write("DCIM/FILE0001.DAT", "track");
+  EXPECT_EQ(Dat().FindTrackFile(video), upper) << "the video's own folder comes first";
+  const QString exact = dir.Write("DCIM/FILE0001.dat", "track");
+  EXPECT_EQ(Dat().FindTrackFile(video), exact);
+  EXPECT_EQ(FindFileNoCase(dir.Path("DCIM/file0001.Dat")), upper) << "sorted: upper case first";
+  EXPECT_EQ(FindFileNoCase(dir.Path("dcim/gps/FILE0001.DAT")), inGps);
+  EXPECT_EQ(FindFileNoCase(dir.Path("DCIM/GPS")), QString()) << "a folder is no file";
+  EXPECT_EQ(FindFileNoCase(dir.Path("DCIM/FILE0002.dat")), QString());
+  EXPECT_EQ(FindFileNoCase(QString()), QString());
+}
+
+TEST(GpsTrackSearch, NoTrackGivesEmpty)
+{
+  TTrackFolder dir;
+  const QString video = dir.Write("DCIM/clip.MOV", "movie");
+  dir.Write("DCIM/clip.log", "other format");
+  EXPECT_EQ(Dat().FindTrackFile(video), QString());
+}
+
+// ---------------------------------------------------------------- previous file
+
+TEST(GpsTrackSearch, PreviousFileWinsOnlyWithALargerOverlap)
+{
+  TTrackFolder dir;
+  const TDateTime t0 = Dt(2012, 5, 1, 10);
+  const TDateTime min = 60 * kSec;
+  const QString video = dir.Write("DCIM/FILE0005.MOV", "movie");
+  dir.SetTimes("DCIM/FILE0005.MOV", t0, t0 + 3 * min);
+  const QString prev = dir.Write("DCIM/FILE0004.dat", "track");
+  dir.SetTimes("DCIM/FILE0004.dat", t0 - 2 * min, t0 + 2 * min);
+  // No FILE0005.dat: the previous recording's track, which overlaps.
+  EXPECT_EQ(Dat().FindTrackFile(video), prev);
+
+  const QString own = dir.Write("DCIM/FILE0005.dat", "track");
+  dir.SetTimes("DCIM/FILE0005.dat", t0 + 2.5 * min, t0 + 3 * min);
+  EXPECT_EQ(Dat().FindTrackFile(video), prev) << "2 minutes of overlap beat half a minute";
+  dir.SetTimes("DCIM/FILE0005.dat", t0, t0 + 2 * min);
+  EXPECT_EQ(Dat().FindTrackFile(video), own) << "an equal overlap keeps the video's own track";
+  dir.SetTimes("DCIM/FILE0004.dat", t0 - 10 * min, t0 - 5 * min);
+  dir.SetTimes("DCIM/FILE0005.dat", 0, 0);
+  EXPECT_EQ(Dat().FindTrackFile(video), own) << "no overlap of the previous one";
+}
+
+TEST(GpsTrackSearch, VideoNameWithoutDigitsHasNoPreviousCandidate)
+{
+  TTrackFolder dir;
+  const QString video = dir.Write("100MEDIA/clip.MOV", "movie");
+  dir.SetTimes("100MEDIA/clip.MOV", 40000, 40000.01);
+  // A previous-file probe would have shifted the folder's number.
+  dir.Write("099MEDIA/clip.dat", "track");
+  dir.SetTimes("099MEDIA/clip.dat", 40000, 40000.01);
+  EXPECT_EQ(Dat().FindTrackFile(video), QString());
+}
+
+TEST(GpsTrackSearch, FileNumberShift)
+{
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0005"), -1), QStringLiteral("/c/FILE0004"));
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0001.dat"), -1), QStringLiteral("/c/FILE0000.dat"));
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0000"), -1), QString()) << "no negative numbers";
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE9"), 1), QStringLiteral("/c/FILE10"));
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/20120501100000_F"), -1), QStringLiteral("/c/20120501099999_F"))
+      << "14 digits need 64 bits";
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/A1B22"), -1), QStringLiteral("/c/A1B21")) << "the last run";
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/100MEDIA/clip"), -1), QString()) << "folder digits do not count";
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("0005.dat"), -1), QString()) << "run at the first character";
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/x12345678901234567890"), -1), QString());
+}
+
+TEST(GpsTrackSearch, FileTimeSpan)
+{
+  TTrackFolder dir;
+  const TDateTime end = Dt(2012, 5, 1, 10);
+  TDateTime s = -1, e = -1;
+  dir.Write("a.MOV", "");
+  dir.SetTimes("a.MOV", end - 0.01, end);
+  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
+  EXPECT_EQ(s, end - 0.01);
+  EXPECT_EQ(e, end);
+  dir.SetTimes("a.MOV", 0, end);
+  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
+  EXPECT_NEAR(s, end - 60 * kSec, 1e-12) << "creation unknown";
+  dir.SetTimes("a.MOV", end - 0.2, end);
+  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
+  EXPECT_NEAR(s, end - 60 * kSec, 1e-12) << "more than 4 hours";
+  dir.SetTimes("a.MOV", end + 0.01, end);
+  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
+  EXPECT_NEAR(s, end - 60 * kSec, 1e-12) << "created after the last write";
+  GpsFileTimeSpan(dir.Path("missing.MOV"), s, e);
+  EXPECT_EQ(s, 0);
+  EXPECT_EQ(e, 0);
+}
+
+// ---------------------------------------------------------------- side file
+
+TEST(GpsSideFile, RecordsAreZXYBigEndianAndTheLastFallsOnTheLastItem)
+{
+  TTrackFolder dir;
+  // 25 bytes: two records and a trailing part that is ignored.
+  dir.Write("FILE0001.3GF", SideRecord(1000, 128, -64, 256) + SideRecord(1250, -128, 32767, -32768) + "abcde");
+  TTrackInfo info;
+  info.Name = dir.Path("FILE0001.dat");
+  TTrackInfoItem fix;
+  fix.Kind = ikGps;
+  fix.Time = Dt(2012, 5, 1, 10);
+  TTrackInfoItem oldSample;
+  oldSample.Kind = ikGSensor;
+  info.Items = {oldSample, fix};
+  TGpsInfoConverter::LoadGSensorSideFile(info);
+  ASSERT_EQ(info.Items.size(), 3u);
+  EXPECT_EQ(info.Items[0].Kind, ikGps) << "earlier samples are replaced";
+  const TTrackInfoItem &a = info.Items[1], &b = info.Items[2];
+  EXPECT_EQ(a.Kind, ikGSensor);
+  EXPECT_DOUBLE_EQ(a.Alt, 1.0);
+  EXPECT_DOUBLE_EQ(a.Lon, -0.5);
+  EXPECT_DOUBLE_EQ(a.Lat, 2.0);
+  EXPECT_DOUBLE_EQ(b.Alt, -1.0);
+  EXPECT_DOUBLE_EQ(b.Lon, 32767 / 128.0);
+  EXPECT_DOUBLE_EQ(b.Lat, -256.0);
+  EXPECT_NEAR(b.Time, fix.Time, 1e-12);
+  EXPECT_NEAR(a.Time, fix.Time - 250 * kMsDays, 1e-12);
+}
+
+TEST(GpsSideFile, WithoutItemsTheFilesLastWriteIsTheAnchor)
+{
+  TTrackFolder dir;
+  const TDateTime written = Dt(2012, 5, 1, 11);
+  dir.Write("park/clip.3gf", SideRecord(-100, 0, 0, 0) + SideRecord(400, 0, 0, 0));
+  dir.SetTimes("park/clip.3gf", 0, written);
+  TTrackInfo info;
+  info.Name = dir.Path("park/clip.MP4");
+  TGpsInfoConverter::LoadGSensorSideFile(info);
+  ASSERT_EQ(info.Items.size(), 2u);
+  EXPECT_NEAR(info.Items[1].Time, written, 1e-12);
+  EXPECT_NEAR(info.Items[0].Time, written - 500 * kMsDays, 1e-12);
+}
+
+TEST(GpsSideFile, TooShortMissingOrDottedFolderChangeNothing)
+{
+  TTrackFolder dir;
+  TTrackInfo info;
+  TTrackInfoItem sample;
+  sample.Kind = ikGSensor;
+  info.Items = {sample};
+  dir.Write("short.3gf", QByteArray(9, '\1'));
+  info.Name = dir.Path("short.dat");
+  TGpsInfoConverter::LoadGSensorSideFile(info);
+  EXPECT_EQ(info.Items.size(), 1u);
+  info.Name = dir.Path("missing.dat");
+  TGpsInfoConverter::LoadGSensorSideFile(info);
+  EXPECT_EQ(info.Items.size(), 1u);
+  // Only the file name's extension is replaced: "x.y/track" probes
+  // "x.y/track.3gf", never "x.3gf".
+  dir.Write("x.3gf", SideRecord(0, 0, 0, 0));
+  info.Name = dir.Path("x.y/track");
+  TGpsInfoConverter::LoadGSensorSideFile(info);
+  EXPECT_EQ(info.Items.size(), 1u);
+  dir.Write("x.y/track.3gf", SideRecord(0, 0, 0, 0).repeated(3));
+  TGpsInfoConverter::LoadGSensorSideFile(info);
+  EXPECT_EQ(info.Items.size(), 3u);
+}
