@@ -1,0 +1,209 @@
+// Real files from ffmpeg, with ffprobe as the oracle for every sample.
+
+#include "CorpusSupport.h"
+#include "TestSupport.h"
+#include "UnitMOV.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QProcess>
+#include <cmath>
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+QJsonObject Probe(const QString &ffprobe, const QStringList &args, const QString &file)
+{
+  QProcess p;
+  p.start(ffprobe, QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-of"),
+                               QStringLiteral("json")} + args + QStringList{file});
+  if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
+  return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+struct TPacket {
+  int64_t Pos = 0;
+  int32_t Size = 0;
+  bool Key = false;
+};
+
+QMap<int, QList<TPacket>> PacketsByStream(const QJsonObject &probe)
+{
+  QMap<int, QList<TPacket>> out;
+  for (const QJsonValue &v : probe[QStringLiteral("packets")].toArray()) {
+    const QJsonObject p = v.toObject();
+    out[p[QStringLiteral("stream_index")].toInt()].append(
+        {p[QStringLiteral("pos")].toString().toLongLong(), p[QStringLiteral("size")].toString().toInt(),
+         p[QStringLiteral("flags")].toString().startsWith(QLatin1Char('K'))});
+  }
+  return out;
+}
+
+bool IsPCM(const TMOVTrack &t)
+{
+  for (const char *c : {"SOWT", "TWOS", "ULAW", "ALAW", "RAW ", "LPCM", "IN24", "IN32", "FL32", "FL64"})
+    if (t.Codec == c) return true;
+  return false;
+}
+
+bool HasKeyFrames(const TMOVTrack &t)
+{
+  return std::any_of(t.Samples.begin(), t.Samples.end(), [](const TMOVSample &s) { return s.KeyFrame; });
+}
+
+double MaxSampleMs(const TMOVTrack &t)
+{
+  double d = 0;
+  for (const TMOVSample &s : t.Samples) d = std::max(d, s.Duration);
+  return t.TimeScale > 0 ? d * 1000.0 / t.TimeScale : 0;
+}
+
+void CompareTrack(const TMOVTrack &t, const QJsonObject &stream, const QList<TPacket> &packets)
+{
+  const QString type = stream[QStringLiteral("codec_type")].toString();
+  if (t.Kind == mtkVideo) {
+    EXPECT_EQ(type, QStringLiteral("video"));
+    EXPECT_EQ(t.Width, stream[QStringLiteral("width")].toInt());
+    EXPECT_EQ(t.Height, stream[QStringLiteral("height")].toInt());
+  }
+  if (t.Kind == mtkAudio) {
+    EXPECT_EQ(type, QStringLiteral("audio"));
+  }
+  if (t.Kind == mtkText) {
+    EXPECT_EQ(type, QStringLiteral("subtitle"));
+  }
+
+  // Durations within a frame: ffprobe applies the edit list, we do not.
+  const double probeMs = stream[QStringLiteral("duration")].toString().toDouble() * 1000.0;
+  EXPECT_NEAR(double(t.DurationMs), probeMs, MaxSampleMs(t) + 1.0);
+
+  if (IsPCM(t)) {
+    int64_t ours = 0, theirs = 0;
+    for (const TMOVSample &s : t.Samples) ours += s.Size;
+    for (const TPacket &p : packets) theirs += p.Size;
+    EXPECT_EQ(ours, theirs);
+    ASSERT_FALSE(t.Samples.empty());
+    ASSERT_FALSE(packets.isEmpty());
+    EXPECT_EQ(t.Samples.front().Offset, packets.front().Pos);
+    return;
+  }
+  // A text track's last empty sample may lie beyond the edit: ffprobe drops it.
+  if (t.Kind == mtkText) {
+    EXPECT_LE(int(t.Samples.size()) - int(packets.size()), 1);
+  } else {
+    ASSERT_EQ(t.Samples.size(), size_t(packets.size()));
+  }
+  const bool keys = t.Kind == mtkVideo && HasKeyFrames(t);
+  for (qsizetype i = 0; i < packets.size() && i < qsizetype(t.Samples.size()); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(t.Samples[i].Offset, packets[i].Pos);
+    EXPECT_EQ(t.Samples[i].Size, packets[i].Size);
+    if (keys) {
+      EXPECT_EQ(t.Samples[i].KeyFrame, packets[i].Key);
+    }
+  }
+}
+
+} // namespace
+
+TEST(MOVCorpus, EverySampleMatchesFfprobe)
+{
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  KP_REQUIRE_CORPUS(files);
+  for (const QString &file : files) {
+    SCOPED_TRACE(qPrintable(QFileInfo(file).fileName()));
+    const QJsonObject probe = Probe(ffprobe, {QStringLiteral("-show_streams"), QStringLiteral("-show_packets")}, file);
+    const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
+    ASSERT_FALSE(streams.isEmpty());
+    TMOVReader r(file, false);
+    ASSERT_TRUE(r.HasMoov()) << qPrintable(r.LastError());
+    EXPECT_TRUE(r.LastError().isEmpty()) << qPrintable(r.LastError());
+    ASSERT_EQ(r.Tracks.size(), size_t(streams.size()));
+    const auto packets = PacketsByStream(probe);
+    for (qsizetype i = 0; i < streams.size(); ++i) {
+      SCOPED_TRACE(qPrintable(QStringLiteral("track %1 %2").arg(i).arg(QString::fromLatin1(r.Tracks[i].Codec))));
+      CompareTrack(r.Tracks[i], streams[i].toObject(), packets.value(int(i)));
+    }
+  }
+}
+
+TEST(MOVCorpus, VideoFactsMatchFfprobe)
+{
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  KP_REQUIRE_CORPUS(files);
+  for (const QString &file : files) {
+    SCOPED_TRACE(qPrintable(QFileInfo(file).fileName()));
+    const QJsonObject probe = Probe(ffprobe, {QStringLiteral("-show_streams"), QStringLiteral("-select_streams"),
+                                              QStringLiteral("v")}, file);
+    const QJsonObject v = probe[QStringLiteral("streams")].toArray().at(0).toObject();
+    TMOVReader r(file, true);
+    int32_t w = 0, h = 0;
+    r.GetVideoSize(w, h);
+    EXPECT_EQ(w, v[QStringLiteral("width")].toInt());
+    EXPECT_EQ(h, v[QStringLiteral("height")].toInt());
+    const QStringList rate = v[QStringLiteral("avg_frame_rate")].toString().split(QLatin1Char('/'));
+    ASSERT_EQ(rate.size(), 2);
+    const double fps = rate[0].toDouble() / rate[1].toDouble();
+    EXPECT_NEAR(r.GetVideoFPS(), fps, fps * 0.01);
+    const double kbps = v[QStringLiteral("bit_rate")].toString().toDouble() / 1000.0;
+    EXPECT_NEAR(r.GetVideoBitrate(), kbps, kbps * 0.01);
+  }
+}
+
+TEST(MOVCorpus, FrameTypesMatchDecodedPictureTypes)
+{
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  KP_REQUIRE_CORPUS(files);
+  int withDelimiters = 0;
+  for (const QString &file : files) {
+    SCOPED_TRACE(qPrintable(QFileInfo(file).fileName()));
+    TMOVReader r(file, false);
+    const QString types = r.GetFrameTypes();
+    if (!file.contains(QStringLiteral("_aud_"))) {
+      EXPECT_EQ(types, QString(types.size(), QLatin1Char('.')));
+      continue;
+    }
+    ++withDelimiters;
+    const QJsonObject probe = Probe(ffprobe, {QStringLiteral("-select_streams"), QStringLiteral("v"),
+                                              QStringLiteral("-show_frames"), QStringLiteral("-show_entries"),
+                                              QStringLiteral("frame=pkt_pos,pict_type")}, file);
+    QMap<int64_t, QString> typeAt;
+    for (const QJsonValue &f : probe[QStringLiteral("frames")].toArray())
+      typeAt[f[QStringLiteral("pkt_pos")].toString().toLongLong()] = f[QStringLiteral("pict_type")].toString();
+    const TMOVTrack *video = r.FindVideoTrack();
+    ASSERT_NE(video, nullptr);
+    QString expected;
+    for (size_t i = 1; i < video->Samples.size() && !video->Samples[i].KeyFrame; ++i)
+      expected += typeAt.value(video->Samples[i].Offset, QStringLiteral("-"));
+    EXPECT_FALSE(expected.isEmpty());
+    EXPECT_EQ(types, expected);
+  }
+  EXPECT_GE(withDelimiters, 3);
+}
+
+TEST(MOVCorpus, HeaderOnlyReadsTheMoovAndNoMediaData)
+{
+  KP_REQUIRE_CORPUS(files);
+  for (const QString &file : files) {
+    SCOPED_TRACE(qPrintable(QFileInfo(file).fileName()));
+    TMOVReader head(file, true);
+    TMOVReader full(file, false);
+    ASSERT_TRUE(head.HasMoov());
+    EXPECT_EQ(head.MoovPos, full.MoovPos);
+    EXPECT_EQ(head.MoovSize, full.MoovSize);
+    EXPECT_EQ(head.DurationMs, full.DurationMs);
+    ASSERT_EQ(head.Tracks.size(), full.Tracks.size());
+    for (size_t i = 0; i < head.Tracks.size(); ++i) {
+      EXPECT_TRUE(head.Tracks[i].Samples.empty());
+      EXPECT_EQ(head.Tracks[i].SampleCount, full.Tracks[i].SampleCount);
+      EXPECT_EQ(head.Tracks[i].TotalBytes, full.Tracks[i].TotalBytes);
+    }
+    // The moov, the tag at offset 4 and one header per top-level atom.
+    EXPECT_LE(head.Stream->BytesRead(), head.MoovSize + 4 + 8 * 8);
+  }
+}
