@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <cxxabi.h>
 #include <typeinfo>
@@ -27,7 +28,7 @@ QString ClassNameOf(const std::type_info &type) {
   return name;
 }
 
-// "a::b<c::d>::E" -> "E"; templates keep their arguments.
+// "a::b::E" -> "E"; "a::T<b::E>" -> "T<b::E>" (template arguments kept).
 QString WithoutNamespaces(const QString &className) {
   const QString outer = className.left(className.indexOf(u'<'));
   const int colons = outer.lastIndexOf(QStringLiteral("::"));
@@ -70,11 +71,19 @@ QString ThreadPartText() {
   return QStringLiteral("Thread: ") + name + QStringLiteral(":\r\n");
 }
 
-QString ExceptionReportText(const QString &head, const QString &threadPart, uintptr_t exceptionAddress,
-                            const TCallStackFrames &frames) {
+namespace {
+
+QString StackText(uintptr_t exceptionAddress, const TCallStackFrames &frames) {
   QString address = QStringLiteral(" => ") + DebugInfoForAddress(exceptionAddress);
   address.replace(u'@', QStringLiteral(" @ "));
-  return head + threadPart + QStringLiteral("Exception callstack\r\n") + address + CallStackLinesText(frames);
+  return address + CallStackLinesText(frames);
+}
+
+} // namespace
+
+QString ExceptionReportText(const QString &head, const QString &threadPart, uintptr_t exceptionAddress,
+                            const TCallStackFrames &frames) {
+  return head + threadPart + QStringLiteral("Exception callstack\r\n") + StackText(exceptionAddress, frames);
 }
 
 const void *ExceptionObject(const std::exception_ptr &exception) noexcept {
@@ -96,6 +105,8 @@ uintptr_t ExceptionAddress(const std::exception_ptr &exception) noexcept {
   return exception && FindThrowStack(ExceptionObject(exception), stack) ? stack.Address : 0;
 }
 
+namespace {
+
 // The recorded throw, or else the caller of the routine that called this
 // one (the catch site) and its callers.
 [[gnu::noinline]] TThrowStack ThrowOrCatchStack(const std::exception_ptr &exception) noexcept {
@@ -109,11 +120,11 @@ uintptr_t ExceptionAddress(const std::exception_ptr &exception) noexcept {
   return stack;
 }
 
+} // namespace
+
 [[gnu::noinline]] QString ExceptionCallStackText(const std::exception_ptr &exception) {
   const TThrowStack stack = ThrowOrCatchStack(exception);
-  QString address = QStringLiteral(" => ") + DebugInfoForAddress(stack.Address);
-  address.replace(u'@', QStringLiteral(" @ "));
-  return address + CallStackLinesText(stack.Frames);
+  return StackText(stack.Address, stack.Frames);
 }
 
 [[gnu::noinline]] void ReportException(const std::exception_ptr &exception) noexcept {
