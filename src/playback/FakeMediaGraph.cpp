@@ -293,6 +293,7 @@ IMediaGraphPtr TFakeGraphFactory::CreateGraph()
 IBaseFilterPtr TFakeGraphFactory::CreateFilter(const QString &description)
 {
   if (description == QLatin1String("missing")) return nullptr;
+  if (description == QLatin1String("video-renderer") && m_script->NoVideoRenderer) return nullptr;
   if (description == QLatin1String("video-renderer")) return std::make_shared<TFakeVideoRenderer>(m_script);
   return std::make_shared<TFakeFilter>(description, m_script);
 }

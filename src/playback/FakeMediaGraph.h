@@ -29,6 +29,8 @@ struct TFakeFile {
 struct TFakeScript {
   QStringList Log;
   bool FailCreate = false;
+  // The factory cannot make a video renderer.
+  bool NoVideoRenderer = false;
   // Files AddSourceFilter can open; any other name gives the splitter
   // failure (VFW_E_UNSUPPORTED_STREAM).
   std::map<QString, TFakeFile> Files;

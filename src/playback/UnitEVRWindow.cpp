@@ -20,6 +20,7 @@ TEVR::TEVR(QWidget *parent, QWidget *videoWindow, std::function<void()> onDouble
     own->installEventFilter(this);
     own->show();
     m_videoWindow = own;
+    m_own = own;
   }
   m_dest = QRect(0, 0, 100, 100);
 }
@@ -29,7 +30,7 @@ TEVR::~TEVR()
   SetVideoPosition(QRect(), m_source);
   SetVideoWindow(nullptr);
   m_control.reset();
-  if (m_ownWindow && m_videoWindow) delete m_videoWindow.data();
+  delete m_own.data();
 }
 
 bool TEVR::IsEVRFilter(const TFilter *filter)
@@ -59,7 +60,7 @@ void TEVR::SetVideoPosition(const QRect &dest, const TNormalizedRect &source)
 {
   m_dest = dest;
   m_source = source;
-  if (m_ownWindow && m_videoWindow) m_videoWindow->setGeometry(dest);
+  if (m_own) m_own->setGeometry(dest);
   if (m_control) {
     m_control->SetSourceRect(source);
     // An empty destination shows nothing (it is how the picture is hidden);
@@ -94,7 +95,7 @@ QSize TEVR::GetNativeVideoSize() const
 
 bool TEVR::eventFilter(QObject *watched, QEvent *event)
 {
-  if (m_ownWindow && watched == m_videoWindow && event->type() == QEvent::MouseButtonDblClick && m_onDoubleClick) m_onDoubleClick();
+  if (m_own && watched == m_own && event->type() == QEvent::MouseButtonDblClick && m_onDoubleClick) m_onDoubleClick();
   return QObject::eventFilter(watched, event);
 }
 

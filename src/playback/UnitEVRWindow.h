@@ -49,6 +49,7 @@ private:
   QPointer<QWidget> m_parent;
   QPointer<QWidget> m_videoWindow;
   bool m_ownWindow = false;
+  QPointer<QWidget> m_own;
   std::unique_ptr<TVideoPresenter> m_control;
   TNormalizedRect m_source;
   QRect m_dest{0, 0, 100, 100};

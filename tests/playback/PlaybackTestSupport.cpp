@@ -1,0 +1,125 @@
+#include "PlaybackTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+namespace kptest {
+
+void ensureApplication()
+{
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "kp_playback_tests";
+  static char *argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
+{
+  QElapsedTimer timer;
+  timer.start();
+  while (!pred()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+void spin(int ms)
+{
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(5);
+  }
+}
+
+namespace {
+
+QString fixturesDir()
+{
+  const QString dir = QString::fromUtf8(KP_PLAYBACK_FIXTURES);
+  QDir().mkpath(dir);
+  return dir;
+}
+
+bool runFfmpeg(const QString &ffmpeg, const QStringList &args)
+{
+  QProcess process;
+  process.start(ffmpeg, QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args);
+  if (!process.waitForFinished(60000)) {
+    process.kill();
+    process.waitForFinished(5000);
+    return false;
+  }
+  return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+const char *kPatternFilter =
+  "geq=r='if(lt(Y,H/2),if(lt(X,W/2),255,0),mod(N,50)*5)'"
+  ":g='if(lt(Y,H/2),if(lt(X,W/2),0,255),mod(N,50)*5)'"
+  ":b='if(lt(Y,H/2),0,mod(N,50)*5)'";
+
+QStringList videoInputs()
+{
+  return {"-f", "lavfi", "-i", "color=c=black:s=64x48:r=25:d=8", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=8"};
+}
+
+QStringList videoCodec()
+{
+  return {"-vf", QString::fromLatin1(kPatternFilter) + ",format=yuv444p", "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0",
+          "-g", "25", "-bf", "0", "-c:a", "aac", "-b:a", "64k", "-shortest"};
+}
+
+// Writes to a temporary name first so a broken run never leaves a clip
+// that later runs would trust.
+QString makeOnce(const QString &name, const std::function<bool(const QString &)> &make)
+{
+  const QString path = fixturesDir() + QLatin1Char('/') + name;
+  if (QFile::exists(path)) return path;
+  const QString temp = path + QStringLiteral(".part") + QFileInfo(name).suffix().prepend(QLatin1Char('.'));
+  QFile::remove(temp);
+  if (!make(temp) || !QFile::rename(temp, path)) return {};
+  return path;
+}
+
+} // namespace
+
+QString patternClip(const QString &ffmpeg)
+{
+  return makeOnce(QStringLiteral("pattern.mp4"), [&](const QString &out) {
+    return runFfmpeg(ffmpeg, videoInputs() + videoCodec() + QStringList{out});
+  });
+}
+
+QString subtitledClip(const QString &ffmpeg)
+{
+  return makeOnce(QStringLiteral("subtitled.mov"), [&](const QString &out) {
+    const QString srt = fixturesDir() + QStringLiteral("/subtitle.srt");
+    QFile file(srt);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write("1\r\n00:00:00,000 --> 00:00:08,000\r\nWWWWWWWW WWWWWWWW\r\nWWWWWWWW WWWWWWWW\r\n\r\n");
+    file.close();
+    return runFfmpeg(ffmpeg, videoInputs() + QStringList{"-i", srt} + videoCodec() +
+                               QStringList{"-map", "0:v", "-map", "1:a", "-map", "2:s", "-c:s", "mov_text", out});
+  });
+}
+
+QString nonMediaFile()
+{
+  const QString path = fixturesDir() + QStringLiteral("/notes.mp4");
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    for (int i = 0; i < 200; ++i) file.write("This is a plain text file, not a movie.\n");
+  }
+  return path;
+}
+
+} // namespace kptest

@@ -1,0 +1,263 @@
+// The video window and the EVR wrapper over the fake renderer, painted
+// offscreen: letterboxing, stretching, flips, snapshots and native size.
+
+#include "DSPack.h"
+#include "FakeMediaGraph.h"
+#include "PlaybackTestSupport.h"
+#include "UnitEVRWindow.h"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+// Left half red, right half blue.
+QImage halves(int w, int h)
+{
+  QImage image(w, h, QImage::Format_RGB32);
+  QPainter p(&image);
+  p.fillRect(0, 0, w / 2, h, Qt::red);
+  p.fillRect(w / 2, 0, w - w / 2, h, Qt::blue);
+  return image;
+}
+
+QColor at(const QImage &image, int x, int y) { return image.pixelColor(x, y); }
+
+class VideoWidgetTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    kptest::ensureApplication();
+    script = std::make_shared<TFakeScript>();
+    graph = std::make_unique<TFilterGraph>(std::make_shared<TFakeGraphFactory>(script));
+  }
+
+  std::shared_ptr<TFakeVideoRenderer> rendererOf(const IBaseFilterPtr &filter)
+  {
+    return std::dynamic_pointer_cast<TFakeVideoRenderer>(filter);
+  }
+
+  TFakeScriptPtr script;
+  std::unique_ptr<TFilterGraph> graph;
+};
+
+} // namespace
+
+TEST_F(VideoWidgetTest, MixingRendererLetterboxesWithBlackBars)
+{
+  TVideoWindow window;
+  window.resize(100, 100);
+  window.SetFilterGraph(graph.get());
+  window.SetMode(vmVMR);
+  ASSERT_EQ(window.Mode(), vmVMR);
+  graph->SetActive(true);
+  auto renderer = rendererOf(window.Renderer());
+  ASSERT_NE(renderer, nullptr);
+  renderer->Deliver(halves(64, 32));
+
+  const QImage shot = window.grab().toImage();
+  ASSERT_EQ(shot.size(), QSize(100, 100));
+  EXPECT_EQ(at(shot, 50, 5), QColor(Qt::black)) << "bar above";
+  EXPECT_EQ(at(shot, 50, 94), QColor(Qt::black)) << "bar below";
+  EXPECT_EQ(at(shot, 10, 50), QColor(Qt::red));
+  EXPECT_EQ(at(shot, 90, 50), QColor(Qt::blue));
+
+  window.VMROptions().SetKeepAspectRatio(false);
+  const QImage stretched = window.grab().toImage();
+  EXPECT_EQ(at(stretched, 10, 5), QColor(Qt::red)) << "no bars when the aspect is not kept";
+  window.SetFilterGraph(nullptr);
+}
+
+TEST_F(VideoWidgetTest, FlipsMirrorThePicture)
+{
+  TVideoWindow window;
+  window.resize(80, 40);
+  window.SetFilterGraph(graph.get());
+  window.SetMode(vmVMR);
+  graph->SetActive(true);
+  QImage pattern = halves(64, 32);
+  QPainter(&pattern).fillRect(0, 0, 64, 8, Qt::green); // a green band on top
+  rendererOf(window.Renderer())->Deliver(pattern);
+
+  QImage shot = window.grab().toImage();
+  EXPECT_EQ(at(shot, 5, 20), QColor(Qt::red));
+  EXPECT_EQ(at(shot, 40, 2), QColor(Qt::green));
+
+  window.SetOutputRect(MakeNormalizedRect(1, 0, 0, 1)); // left and right exchanged
+  shot = window.grab().toImage();
+  EXPECT_EQ(at(shot, 5, 20), QColor(Qt::blue));
+  EXPECT_EQ(at(shot, 75, 20), QColor(Qt::red));
+  EXPECT_EQ(at(shot, 40, 2), QColor(Qt::green));
+
+  window.SetOutputRect(MakeNormalizedRect(0, 1, 1, 0)); // top and bottom exchanged
+  shot = window.grab().toImage();
+  EXPECT_EQ(at(shot, 5, 20), QColor(Qt::red));
+  EXPECT_EQ(at(shot, 40, 38), QColor(Qt::green));
+  EXPECT_NE(at(shot, 40, 2), QColor(Qt::green));
+  window.SetFilterGraph(nullptr);
+}
+
+TEST_F(VideoWidgetTest, PlainRendererStretchesAndTellsNoSizeOrSnapshot)
+{
+  TVideoWindow window;
+  window.resize(100, 100);
+  window.SetFilterGraph(graph.get());
+  graph->SetActive(true);
+  ASSERT_EQ(window.Mode(), vmNormal);
+  rendererOf(window.Renderer())->Deliver(halves(64, 32));
+  const QImage shot = window.grab().toImage();
+  EXPECT_EQ(at(shot, 10, 2), QColor(Qt::red));
+  EXPECT_EQ(at(shot, 90, 97), QColor(Qt::blue));
+  QImage image;
+  EXPECT_FALSE(window.VMRGetBitmap(image));
+  int w, h, aw, ah;
+  EXPECT_FALSE(window.GetNativeVideoSize(w, h, aw, ah));
+  window.SetOutputRect(MakeNormalizedRect(1, 0, 0, 1));
+  EXPECT_EQ(at(window.grab().toImage(), 10, 50), QColor(Qt::red)) << "no flips on the plain renderer";
+  window.SetFilterGraph(nullptr);
+}
+
+TEST_F(VideoWidgetTest, SnapshotIsTheFullFrameAndSourceRectZooms)
+{
+  TVideoWindow window;
+  window.resize(50, 50);
+  window.SetFilterGraph(graph.get());
+  window.SetMode(vmVMR);
+  QImage image;
+  EXPECT_FALSE(window.VMRGetBitmap(image)) << "no renderer before activation";
+  graph->SetActive(true);
+  EXPECT_FALSE(window.VMRGetBitmap(image)) << "no frame yet";
+  rendererOf(window.Renderer())->Deliver(halves(64, 32), 1, 1);
+  ASSERT_TRUE(window.VMRGetBitmap(image));
+  EXPECT_EQ(image.size(), QSize(64, 32)) << "full resolution, not the window's size";
+  EXPECT_EQ(at(image, 0, 0), QColor(Qt::red));
+  int w, h, aw, ah;
+  ASSERT_TRUE(window.GetNativeVideoSize(w, h, aw, ah));
+  EXPECT_EQ(QSize(w, h), QSize(64, 32));
+  EXPECT_EQ(QSize(aw, ah), QSize(2, 1));
+
+  window.SetVideoPosition(QRect(32, 0, 32, 32), QRect());
+  EXPECT_EQ(at(window.grab().toImage(), 25, 25), QColor(Qt::blue)) << "only the right half is shown";
+  window.SetFilterGraph(nullptr);
+}
+
+TEST_F(VideoWidgetTest, MixingRendererFallsBackWhenItCannotBeMade)
+{
+  script->NoVideoRenderer = true;
+  TVideoWindow window;
+  window.SetFilterGraph(graph.get());
+  window.SetMode(vmVMR);
+  EXPECT_EQ(window.Mode(), vmNormal);
+  window.VMROptions().SetStreams(0);
+  EXPECT_EQ(window.VMROptions().Streams(), 1u);
+  window.VMROptions().SetStreams(17);
+  EXPECT_EQ(window.VMROptions().Streams(), 1u);
+  window.VMROptions().SetStreams(16);
+  EXPECT_EQ(window.VMROptions().Streams(), 16u);
+  window.SetFilterGraph(nullptr);
+}
+
+TEST_F(VideoWidgetTest, ModeChangeOnAnActiveGraphRebuildsTheRenderer)
+{
+  TVideoWindow window;
+  window.setObjectName(QStringLiteral("VideoWindowWMR"));
+  window.SetFilterGraph(graph.get());
+  graph->SetActive(true);
+  const IBaseFilterPtr first = window.Renderer();
+  script->Log.clear();
+  window.SetMode(vmVMR);
+  EXPECT_NE(window.Renderer(), first);
+  EXPECT_EQ(script->Log, (QStringList{"Filter.Stop VideoWindowWMR", "RemoveFilter VideoWindowWMR", "AddFilter VideoWindowWMR"}));
+  graph->SetActive(false);
+  EXPECT_EQ(window.Renderer(), nullptr);
+  window.SetFilterGraph(nullptr);
+}
+
+TEST(EVRTest, NativeSizeAppliesTheAspectAndSurvivesAZeroSide)
+{
+  EXPECT_EQ(NativeVideoSizeFromAspect(QSize(1440, 1080), QSize(16, 9)), QSize(1920, 1080));
+  EXPECT_EQ(NativeVideoSizeFromAspect(QSize(1440, 1080), QSize(0, 0)), QSize(1440, 1080));
+  EXPECT_EQ(NativeVideoSizeFromAspect(QSize(0, 0), QSize(4, 3)), QSize(4, 3));
+  EXPECT_EQ(NativeVideoSizeFromAspect(QSize(1440, 1080), QSize(16, 0)), QSize(1440, 1080)) << "no division by zero";
+  EXPECT_EQ(NativeVideoSizeFromAspect(QSize(5, 3), QSize(3, 2)), QSize(4, 3)) << "4.5 rounds half to even";
+}
+
+TEST_F(VideoWidgetTest, EVRDrawsIntoTheGivenPanelAndAnswersOnlyWhenConnected)
+{
+  QWidget parent;
+  QWidget panel(&parent);
+  panel.resize(100, 100);
+  TFilter filterEVR(QStringLiteral("FilterEVR"));
+  filterEVR.BaseFilter().SetDescription(QStringLiteral("video-renderer"));
+  {
+    TEVR evr(&parent, &panel);
+    EXPECT_FALSE(evr.OwnWindow());
+    EXPECT_TRUE(parent.findChildren<QWidget *>(QStringLiteral("EVR")).isEmpty()) << "no window of its own";
+    EXPECT_TRUE(evr.GetCurrentImage().isNull());
+    EXPECT_EQ(evr.GetNativeVideoSize(), QSize(0, 0));
+
+    filterEVR.SetFilterGraph(graph.get());
+    graph->SetActive(true);
+    EXPECT_TRUE(TEVR::IsEVRFilter(&filterEVR));
+    evr.ConnectFilter(&filterEVR);
+    evr.SetAspectRatioMode(true, true);
+    EXPECT_EQ(evr.AspectRatioMode(), 3);
+    evr.SetAspectRatioMode(false, true);
+    EXPECT_EQ(evr.AspectRatioMode(), 4);
+    evr.SetAspectRatioMode(false, false);
+    EXPECT_EQ(evr.AspectRatioMode(), 0);
+
+    rendererOf(filterEVR.MemberFilter())->Deliver(halves(48, 36), 4, 3); // 4:3 pixels: a 16:9 picture
+    EXPECT_EQ(evr.GetNativeVideoSize(), QSize(64, 36));
+    EXPECT_EQ(evr.GetCurrentImage().size(), QSize(48, 36));
+
+    evr.SetAspectRatioMode(true, false);
+    evr.SetVideoPosition(QRect(0, 0, 100, 100), MakeNormalizedRect(0, 0, 1, 1));
+    QImage shot = panel.grab().toImage();
+    EXPECT_EQ(at(shot, 50, 10), QColor(Qt::black)) << "letterbox bar of the 16:9 picture";
+    EXPECT_EQ(at(shot, 10, 50), QColor(Qt::red));
+    EXPECT_EQ(at(shot, 90, 50), QColor(Qt::blue));
+
+    evr.SetVideoPosition(QRect(0, 0, 100, 100), MakeNormalizedRect(0.5f, 0, 1, 1));
+    evr.SetAspectRatioMode(false, false);
+    shot = panel.grab().toImage();
+    EXPECT_EQ(at(shot, 10, 10), QColor(Qt::blue)) << "the source rectangle selects the right half";
+  }
+  // Destroyed: the panel is detached and paints as a plain panel again.
+  const QImage after = panel.grab().toImage();
+  EXPECT_NE(at(after, 10, 50), QColor(Qt::red));
+  filterEVR.SetFilterGraph(nullptr);
+}
+
+TEST_F(VideoWidgetTest, EVRWithoutAWindowMakesItsOwnChild)
+{
+  QWidget parent;
+  int doubleClicks = 0;
+  auto evr = std::make_unique<TEVR>(&parent, nullptr, [&] { ++doubleClicks; });
+  EXPECT_TRUE(evr->OwnWindow());
+  ASSERT_NE(evr->VideoWindow(), nullptr);
+  EXPECT_EQ(evr->VideoWindow()->parentWidget(), &parent);
+  EXPECT_EQ(evr->VideoWindow()->size(), QSize(100, 100));
+  evr->SetVideoPosition(QRect(10, 20, 30, 40), TNormalizedRect());
+  EXPECT_EQ(evr->VideoWindow()->geometry(), QRect(10, 20, 30, 40));
+  evr.reset();
+  EXPECT_TRUE(parent.findChildren<QWidget *>().isEmpty());
+}
+
+TEST_F(VideoWidgetTest, RefreshPausedFrameRepaintsWithoutTouchingTheGraph)
+{
+  TVideoWindow window;
+  window.resize(40, 40);
+  window.SetFilterGraph(graph.get());
+  graph->SetActive(true);
+  auto renderer = rendererOf(window.Renderer());
+  int announced = 0;
+  renderer->Frames()->Subscribe([&] { ++announced; });
+  script->Log.clear();
+  graph->RefreshPausedFrame();
+  EXPECT_EQ(announced, 1);
+  EXPECT_TRUE(script->Log.isEmpty()) << "no run and pause";
+  window.SetFilterGraph(nullptr);
+}
