@@ -1,7 +1,18 @@
 // The converter lists. Each format joins by one line in each list it belongs
 // to; the orders are those of detection and of the export dialogs.
 
+#include "UnitGpsConverterBlackVue.h"
+#include "UnitGpsConverterCSV.h"
 #include "UnitGpsConverterDatDOD.h"
+#include "UnitGpsConverterDatSamoon.h"
+#include "UnitGpsConverterGPX.h"
+#include "UnitGpsConverterKML.h"
+#include "UnitGpsConverterLogDOD.h"
+#include "UnitGpsConverterLogDVR.h"
+#include "UnitGpsConverterMapKestril.h"
+#include "UnitGpsConverterNMEA.h"
+#include "UnitGpsConverterPLT.h"
+#include "UnitGpsConverterSRT.h"
 #include "UnitGpsConverters.h"
 
 namespace kp {
@@ -14,6 +25,14 @@ std::vector<TGpsInfoConverter *> BuildImportList()
 {
   return {
       new TGpsInfoConverterDatDOD,
+      new TGpsInfoConverterGPX,
+      new TGpsInfoConverterPLT,
+      new TGpsInfoConverterLogDOD,
+      new TGpsInfoConverterLogDVR,
+      new TGpsInfoConverterBlackVue,
+      new TGpsInfoConverterDatSamoon,
+      new TGpsInfoConverterMapKestril,
+      new TGpsInfoConverterNMEA,
   };
 }
 
@@ -22,7 +41,14 @@ std::vector<TGpsInfoConverter *> BuildImportList()
 std::vector<TGpsInfoConverter *> BuildExportList()
 {
   return {
+      new TGpsInfoConverterKML,
+      new TGpsInfoConverterPLT,
+      new TGpsInfoConverterGPX,
       new TGpsInfoConverterDatDOD,
+      new TGpsInfoConverterCSV(true, true),
+      new TGpsInfoConverterCSV(true, false),
+      new TGpsInfoConverterCSV(false, true),
+      new TGpsInfoConverterSRT,
   };
 }
 

@@ -1,0 +1,155 @@
+#include "UnitGpsConverterGPX.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kp {
+
+namespace {
+
+constexpr double kMetresPerSecondToKmh = 3.6;
+
+bool IsValueStop(char c)
+{
+  return c == '"' || c == '<' || c == '=' || c == '>';
+}
+
+QByteArray Iso(TDateTime t)
+{
+  return DateTimeToISO(t).toLatin1();
+}
+
+QByteArray CourseText(double course)
+{
+  // Degrees in [0, 360): a course that rounds up to 360 is north.
+  return QByteArray::number(static_cast<qlonglong>(Mod(Round(course), 360)));
+}
+
+void WriteHeader(const TTrackInfo &info, TStringBuffer &out)
+{
+  const QByteArray start = Iso(info.StartTime - LocalTimeOffset());
+  out.Append("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n"
+             "<gpx\r\n"
+             " version=\"1.0\"\r\n"
+             " creator=\"KESTRIL PLAYER 1.1\"\r\n"
+             " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n"
+             " xmlns=\"http://www.topografix.com/GPX/1/0\"\r\n"
+             " xsi:schemaLocation=\"http://www.topografix.com/GPX/1/0 "
+             "http://www.topografix.com/GPX/1/0/gpx.xsd\">\r\n");
+  out.Append("<time>" + start + "</time>\r\n");
+  out.Append("<bounds minlat=\"" + CoordToBytes(info.MinLat) + "\" minlon=\"" + CoordToBytes(info.MinLon) +
+             "\" maxlat=\"" + CoordToBytes(info.MaxLat) + "\" maxlon=\"" + CoordToBytes(info.MaxLon) + "\"/>\r\n");
+  out.Append("<trk>\r\n  <name>" + XmlEscape(info.Name) + "</name>\r\n  <desc>" + XmlEscape(info.Description) +
+             "</desc>\r\n  <time>" + start + "</time>\r\n  <trkseg>\r\n");
+}
+
+// Children in the order the GPX 1.0 schema demands; an unknown course or
+// speed is left out rather than written as an invalid value.
+void WritePoint(const TTrackInfoItem &item, TStringBuffer &out)
+{
+  QByteArray line = "\t<trkpt lat=\"" + CoordToBytes(item.Lat) + "\" lon=\"" + CoordToBytes(item.Lon) + "\">";
+  if (item.Alt != 0) line += "<ele>" + FloatToStrDotBytes(item.Alt, 1) + "</ele>";
+  line += "<time>" + Iso(item.Time - LocalTimeOffset()) + "</time>";
+  if (item.Course >= 0) line += "<course>" + CourseText(item.Course) + "</course>";
+  if (item.Speed >= 0) line += "<speed>" + FloatToStrDotBytes(item.Speed / kMetresPerSecondToKmh, 2) + "</speed>";
+  line += "</trkpt>\r\n";
+  out.Append(line);
+}
+
+double ValueOr(QByteArrayView element, QByteArrayView key, double def)
+{
+  const QByteArrayView v = GpxValue(element, key);
+  return v.isEmpty() ? def : StrToFloatAny(v, def);
+}
+
+// One "<trkpt " element into Item; false when it has no position or time.
+bool ReadPoint(QByteArrayView element, TTrackInfoItem &item)
+{
+  item = TTrackInfoItem{};
+  item.Kind = ikGps;
+  item.Lat = ValueOr(element, "lat", 0);
+  item.Lon = ValueOr(element, "lon", 0);
+  item.Alt = ValueOr(element, "ele", 0);
+  // Whole seconds; a zone offset is not read (the file's times are UTC).
+  item.Time = ParseDateTime19(GpxValue(element, "time"));
+  if (item.Lon == 0 || item.Lat == 0 || !(item.Time > 0)) return false;
+  item.Time += LocalTimeOffset();
+  item.Course = ValueOr(element, "course", -1);
+  item.Speed = ValueOr(element, "speed", -1);
+  if (item.Speed > 0) item.Speed *= kMetresPerSecondToKmh;
+  return true;
+}
+
+} // namespace
+
+QByteArray XmlEscape(const QString &text)
+{
+  const QByteArray utf8 = text.toUtf8();
+  QByteArray out;
+  out.reserve(utf8.size());
+  for (char c : utf8) {
+    switch (c) {
+    case '&': out += "&amp;"; break;
+    case '<': out += "&lt;"; break;
+    case '>': out += "&gt;"; break;
+    case '"': out += "&quot;"; break;
+    default: out += c;
+    }
+  }
+  return out;
+}
+
+QByteArrayView GpxValue(QByteArrayView element, QByteArrayView key)
+{
+  const std::string_view el(element.data(), static_cast<size_t>(element.size()));
+  size_t p = el.find(std::string_view(key.data(), static_cast<size_t>(key.size())));
+  if (p == std::string_view::npos) return {};
+  p += static_cast<size_t>(key.size());
+  while (p < el.size() && IsValueStop(el[p])) ++p;
+  size_t e = p;
+  while (e < el.size() && !IsValueStop(el[e])) ++e;
+  return element.sliced(static_cast<qsizetype>(p), static_cast<qsizetype>(e - p));
+}
+
+bool TGpsInfoConverterGPX::CanRead(QByteArrayView head) const
+{
+  if (!TGpsInfoConverter::CanRead(head)) return false;
+  const std::string_view h(head.data(), static_cast<size_t>(head.size()));
+  return h.find("<?xml") != std::string_view::npos && h.find("<gpx") != std::string_view::npos;
+}
+
+bool TGpsInfoConverterGPX::ParseText(QByteArrayView text, TTrackInfo &info, TParseContext &ctx) const
+{
+  const std::string_view t(text.data(), static_cast<size_t>(text.size()));
+  const size_t scanEnd = t.size() > 16 ? t.size() - 16 : 0;
+  auto &items = info.Items;
+  ctx.Count = 0;
+  size_t pos = 0;
+  while (pos < scanEnd) {
+    const size_t start = t.find("<trkpt ", pos);
+    if (start == std::string_view::npos || start >= scanEnd) break;
+    size_t end = t.find("</trkpt", start + 7);
+    if (end == std::string_view::npos) end = t.size();
+    if (items.size() <= static_cast<size_t>(ctx.Count)) items.resize(2 * std::max<size_t>(16, items.size()));
+    const QByteArrayView element = text.sliced(static_cast<qsizetype>(start), static_cast<qsizetype>(end - start));
+    if (ReadPoint(element, items[ctx.Count])) ++ctx.Count;
+    pos = end;
+  }
+  items.resize(ctx.Count);
+  return ctx.Count >= 1;
+}
+
+void TGpsInfoConverterGPX::WriteTrack(const TTrackInfo &info, TStringBuffer &output) const
+{
+  WriteHeader(info, output);
+  for (const TTrackInfoItem &item : info.Items)
+    if (item.Kind == ikGps && !item.NoFix) WritePoint(item, output);
+  output.Append("  </trkseg>\r\n</trk>\r\n</gpx>\r\n");
+}
+
+void TGpsInfoConverterGPX::GetSignatureChars(TCharSet &required, TCharSet &) const
+{
+  required.addAll("\"/<=>");
+}
+
+} // namespace kp

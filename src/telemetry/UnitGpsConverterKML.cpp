@@ -1,0 +1,56 @@
+#include "UnitGpsConverterKML.h"
+
+#include "UnitGpsConverterGPX.h"
+
+#include <algorithm>
+
+namespace kp {
+
+namespace {
+
+constexpr int64_t kMinRange = 200;
+
+// Track files carry UTC, whatever the computer's zone.
+QByteArray UtcIso(TDateTime localTime)
+{
+  return DateTimeToISO(localTime - LocalTimeOffset()).toLatin1();
+}
+
+void WriteHead(const TTrackInfo &info, TStringBuffer &out)
+{
+  out.Append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+             "<kml creator=\"KESTRIL PLAYER 1.1\" xmlns=\"http://www.opengis.net/kml/2.2\" "
+             "xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\r\n"
+             "<Placemark>\r\n");
+  out.Append("  <name>" + XmlEscape(info.Name) + "</name>\r\n");
+  out.Append("  <description>" + XmlEscape(info.Description) + "</description>\r\n");
+  out.Append("  <LookAt>\r\n    <longitude>" + CoordToBytes(info.CentreLon) + "</longitude>\r\n    <latitude>" +
+             CoordToBytes(info.CentreLat) + "</latitude>\r\n    <range>" +
+             QByteArray::number(static_cast<qlonglong>(TGpsInfoConverterKML::ViewRange(info))) +
+             "</range>\r\n    <altitude>0</altitude>\r\n    <tilt>0</tilt>\r\n    <heading>0</heading>\r\n"
+             "    <gx:TimeSpan>\r\n      <begin>" +
+             UtcIso(info.StartTime) + "</begin>\r\n      <end>" + UtcIso(info.EndTime) +
+             "</end>\r\n    </gx:TimeSpan>\r\n  </LookAt>\r\n");
+  out.Append("  <Style id=\"yellowLine\">\r\n    <LineStyle>\r\n      <color>7f00ffff</color>\r\n"
+             "      <width>4</width>\r\n    </LineStyle>\r\n  </Style>\r\n  <LineString>\r\n  <coordinates>\r\n");
+}
+
+} // namespace
+
+int64_t TGpsInfoConverterKML::ViewRange(const TTrackInfo &info)
+{
+  return std::max<int64_t>(Round(std::max(info.Width, info.Height) * 1.2), kMinRange);
+}
+
+void TGpsInfoConverterKML::WriteTrack(const TTrackInfo &info, TStringBuffer &output) const
+{
+  WriteHead(info, output);
+  for (const TTrackInfoItem &item : info.Items) {
+    if (item.Kind != ikGps || item.NoFix) continue;
+    output.Append('\t' + CoordToBytes(item.Lon) + ',' + CoordToBytes(item.Lat) + ',' +
+                  FloatToStrDotBytes(item.Alt, 1) + "\r\n");
+  }
+  output.Append("  </coordinates>\r\n  </LineString>\r\n</Placemark>\r\n</kml>\r\n");
+}
+
+} // namespace kp

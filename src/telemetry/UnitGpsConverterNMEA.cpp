@@ -1,0 +1,130 @@
+#include "UnitGpsConverterNMEA.h"
+
+#include <cmath>
+
+namespace kp {
+
+namespace {
+
+// 6 s in days.
+constexpr double kTailGap = 6.944444444444444e-05;
+
+QByteArrayView CutBlankToken(QByteArrayView &rest)
+{
+  const qsizetype p = rest.indexOf(' ');
+  if (p < 0) {
+    const QByteArrayView all = rest;
+    rest = {};
+    return all;
+  }
+  const QByteArrayView head = rest.first(p);
+  rest = rest.sliced(p + 1);
+  return head;
+}
+
+// "$A y x z": three blank-separated numbers in g.
+void ParseASentence(QByteArrayView line, TTrackInfoItem &item)
+{
+  QByteArrayView rest = line.sliced(3);
+  item.Kind = ikGSensor;
+  item.Time = 0;
+  item.Lat = StrToFloatAny(CutBlankToken(rest), 0);
+  item.Lon = StrToFloatAny(CutBlankToken(rest), 0);
+  item.Alt = StrToFloatAny(CutBlankToken(rest), 0);
+}
+
+// The leading "-" and digits of a field: a trailing checksum goes.
+QByteArrayView SignedDigits(QByteArrayView text)
+{
+  qsizetype n = 0;
+  while (n < text.size() && (text[n] == '-' || (text[n] >= '0' && text[n] <= '9'))) ++n;
+  return text.first(n);
+}
+
+void ParseGSensorSentence(const TArrayBytes &f, TTrackInfoItem &item)
+{
+  item.Kind = ikGSensor;
+  item.Time = 0;
+  item.Lon = StrToIntDef(QByteArrayView(f[1]), 0) / 1000.0;
+  item.Lat = StrToIntDef(QByteArrayView(f[2]), 0) / 1000.0;
+  item.Alt = StrToIntDef(SignedDigits(f[3]), 0) / 1000.0;
+}
+
+} // namespace
+
+bool ParseGpSentence(TParseContext &ctx, int n, TTrackInfoItem &item)
+{
+  const QByteArray &name = ctx.Fields[0];
+  if (name == "$GPRMC") {
+    ParseNmeaRMC(ctx.Fields, item);
+    if (!(item.Time > 0)) {
+      ctx.Skip = true;
+      return false;
+    }
+    item.Kind = ikGps;
+    item.Alt = ctx.HeldAlt;
+    ctx.HeldAlt = 0;
+    return true;
+  }
+  if (name == "$GPGGA") {
+    ctx.HeldAlt = n > 9 ? StrToFloatAny(QByteArrayView(ctx.Fields[9]), 0) : 0;
+    ctx.Skip = true;
+    return false;
+  }
+  if (name.startsWith("$GP")) ctx.Skip = true;
+  return false;
+}
+
+void TrimStrayTailFixes(TTrackInfo &info)
+{
+  int found[3] = {-1, -1, -1}; // last, second-last, third-last fix
+  int k = 0;
+  for (int i = static_cast<int>(info.Items.size()) - 1; i >= 1 && k < 3; --i)
+    if (info.Items[i].Kind == ikGps) found[k++] = i;
+  if (k < 3) return;
+  const double t1 = info.Items[found[0]].Time, t2 = info.Items[found[1]].Time, t3 = info.Items[found[2]].Time;
+  if (std::fabs(t1 - t2) < kTailGap && t2 - t3 > kTailGap)
+    info.Items.resize(found[1]);
+  else if (t1 - t2 > kTailGap)
+    info.Items.resize(found[0]);
+}
+
+bool TGpsInfoConverterNMEA::CanRead(QByteArrayView head) const
+{
+  if (head.isEmpty() || head[0] != '$') return false;
+  return TGpsInfoConverter::CanRead(head);
+}
+
+bool TGpsInfoConverterNMEA::ParseText(QByteArrayView text, TTrackInfo &info, TParseContext &ctx) const
+{
+  // Reset once per text: a GGA on the very first line must reach its RMC.
+  ctx.HeldAlt = 0;
+  if (!TGpsInfoConverter::ParseText(text, info, ctx)) return false;
+  TrimStrayTailFixes(info);
+  return !info.Items.empty();
+}
+
+bool TGpsInfoConverterNMEA::ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item,
+                                      TTrackInfo &) const
+{
+  if (line.size() < 11 || line[0] != '$') return false;
+  if (line[1] == 'A' && line[2] == ' ') {
+    ParseASentence(line, item);
+    return true;
+  }
+  const int n = SplitStringCount(line, ",", true, ctx.Fields);
+  if (n >= 4 && ctx.Fields[0] == "$GSENSOR") {
+    ParseGSensorSentence(ctx.Fields, item);
+    return true;
+  }
+  return ParseGpSentence(ctx, n, item);
+}
+
+void TGpsInfoConverterNMEA::GetSignatureChars(TCharSet &required, TCharSet &forbidden) const
+{
+  required.add('$');
+  forbidden.add(0);
+  forbidden.addAll("\t:<>[]");
+}
+
+} // namespace kp

@@ -1,0 +1,33 @@
+#pragma once
+// Plain NMEA 0183 logs (".nmea"). Only the GP talker's RMC and GGA sentences
+// make fixes: GGA lends its altitude to the RMC that follows it. Two G-sensor
+// sentences of camera logs are read as untimed samples:
+//   $GSENSOR,x,y,z*cs     thousandths of g
+//   $A y x z              g, blank-separated
+
+#include "UnitGpsConverters.h"
+
+namespace kp {
+
+class TGpsInfoConverterNMEA : public TGpsInfoConverter {
+public:
+  QString GetName() const override { return QStringLiteral("National Marine Electronics Association"); }
+  QString GetExt() const override { return QStringLiteral("nmea"); }
+  QString GetId() const override { return QStringLiteral("NMEA"); }
+  bool CanRead(QByteArrayView head) const override;
+  bool ParseText(QByteArrayView text, TTrackInfo &info, TParseContext &ctx) const override;
+  bool ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item, TTrackInfo &info) const override;
+  void GetSignatureChars(TCharSet &required, TCharSet &forbidden) const override;
+};
+
+// One "$GP" sentence split into ctx.Fields (N of them), as the NMEA and the
+// BlackVue readers take it: RMC fills Item (with the held GGA altitude) and
+// returns true; GGA holds its altitude; every other "$GP" sentence, and an
+// RMC without a date and time (a receiver's cold start), sets Skip so it
+// counts towards no give-up rule. Anything else returns false.
+bool ParseGpSentence(TParseContext &ctx, int n, TTrackInfoItem &item);
+
+// Drops one or two stray fixes after a final gap of more than 6 s.
+void TrimStrayTailFixes(TTrackInfo &info);
+
+} // namespace kp

@@ -1,0 +1,89 @@
+#include "UnitGpsConverterPLT.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kp {
+
+namespace {
+
+constexpr double kFoot = 0.3048;
+constexpr double kNoAltitude = -777;
+constexpr int kHeaderLines = 6;
+// A gap of more than 6 s starts a new segment.
+constexpr double kSegmentGap = 6.944444444444444e-05;
+
+QByteArray Trimmed(const QByteArray &field)
+{
+  return field.trimmed();
+}
+
+QByteArray AltitudeText(double alt)
+{
+  if (alt == 0) return "-777";
+  return QByteArray::number(static_cast<qlonglong>(Round(alt / kFoot)));
+}
+
+QByteArray PointLine(const TTrackInfoItem &item, bool newSegment)
+{
+  const TDateTime utc = item.Time - LocalTimeOffset();
+  QByteArray days = FloatToStrDotBytes(utc, 7);
+  days.replace(',', '.');
+  return CoordToBytes(item.Lat) + ',' + CoordToBytes(item.Lon) + (newSegment ? ",1," : ",0,") +
+         AltitudeText(item.Alt) + ',' + days + ',' + DateToStr(utc).toUtf8() + ',' + TimeToStr(utc).toUtf8() + ',' +
+         QByteArray::number(static_cast<qlonglong>(Round(item.Speed))) + ",\r\n";
+}
+
+} // namespace
+
+bool TGpsInfoConverterPLT::CanRead(QByteArrayView head) const
+{
+  if (!TGpsInfoConverter::CanRead(head)) return false;
+  const QByteArray start = head.first(std::min<qsizetype>(head.size(), 50)).toByteArray().toLower();
+  return start.contains("ozi") && start.contains("explorer");
+}
+
+bool TGpsInfoConverterPLT::ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item,
+                                     TTrackInfo &) const
+{
+  if (ctx.LineNo < kHeaderLines) return false;
+  const int n = SplitStringCount(line, ",", true, ctx.Fields);
+  if (n <= 4) return false;
+  const TArrayBytes &f = ctx.Fields;
+  item.Kind = ikGps;
+  item.Lat = StrToFloatAny(QByteArrayView(Trimmed(f[0])), 0);
+  item.Lon = StrToFloatAny(QByteArrayView(Trimmed(f[1])), 0);
+  const double feet = StrToFloatAny(QByteArrayView(Trimmed(f[3])), 0);
+  item.Alt = feet == kNoAltitude ? 0 : feet * kFoot;
+  item.Time = StrToFloatAny(QByteArrayView(Trimmed(f[4])), 0);
+  if (item.Time > 0) item.Time += LocalTimeOffset();
+  item.Course = -1;
+  item.Speed = -1;
+  return true;
+}
+
+void TGpsInfoConverterPLT::WriteTrack(const TTrackInfo &info, TStringBuffer &output) const
+{
+  int points = 0;
+  for (const TTrackInfoItem &item : info.Items)
+    if (item.Kind == ikGps && !item.NoFix) ++points;
+  output.Append("OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n0,2,8323327," +
+                info.Name.toUtf8() + ",0,0,2,8421376\r\n" + QByteArray::number(points) + "\r\n");
+  bool first = true;
+  for (size_t i = 0; i < info.Items.size(); ++i) {
+    const TTrackInfoItem &item = info.Items[i];
+    if (item.Kind != ikGps || item.NoFix) continue;
+    const bool gap = i > 0 && std::fabs(item.Time - info.Items[i - 1].Time) > kSegmentGap;
+    output.Append(PointLine(item, first || gap));
+    first = false;
+  }
+}
+
+void TGpsInfoConverterPLT::GetSignatureChars(TCharSet &required, TCharSet &forbidden) const
+{
+  required.addAll(" ,.");
+  forbidden.add(0);
+  forbidden.add('\t');
+}
+
+} // namespace kp

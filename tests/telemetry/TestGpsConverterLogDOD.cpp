@@ -1,0 +1,114 @@
+// The two ".log" formats: TAB-separated fixes of the GS600/Q3 cameras and
+// the comma-separated NMEA-like lines of the DS103/GPS100 recorders.
+
+#include "TestGpsConverterSupport.h"
+#include "UnitGpsConverterLogDOD.h"
+#include "UnitGpsConverterLogDVR.h"
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+class LogReaders : public TFormatsTest {
+protected:
+  TGpsInfoConverterLogDOD FDod;
+  TGpsInfoConverterLogDVR FDvr;
+};
+
+TEST_F(LogReaders, DodReadsFieldsWithDefaultsForMissingOnes)
+{
+  TTrackInfo info;
+  ASSERT_TRUE(LoadWith(FDod,
+                       "2011-05-01 10:00:00\tN55.751244\tE37.618423\t150.5\t60\t90\r\n"
+                       "2011-05-01 10:00:01\tS33.5\tW70.25\r\n",
+                       info));
+  ASSERT_EQ(info.Items.size(), 2u);
+  const TTrackInfoItem &a = info.Items[0], &b = info.Items[1];
+  EXPECT_EQ(a.Kind, ikGps);
+  EXPECT_DOUBLE_EQ(a.Time, Dt(2011, 5, 1, 10, 0, 0)); // stored as local time already
+  EXPECT_DOUBLE_EQ(a.Lat, 55.751244);
+  EXPECT_DOUBLE_EQ(a.Lon, 37.618423);
+  EXPECT_DOUBLE_EQ(a.Alt, 150.5);
+  EXPECT_DOUBLE_EQ(a.Speed, 60);
+  EXPECT_DOUBLE_EQ(a.Course, 90);
+  EXPECT_DOUBLE_EQ(b.Lat, -33.5);
+  EXPECT_DOUBLE_EQ(b.Lon, -70.25);
+  EXPECT_EQ(b.Alt, 0);
+  EXPECT_EQ(b.Speed, -1);
+  EXPECT_EQ(b.Course, -1);
+}
+
+TEST_F(LogReaders, DodLineWithTooFewFieldsCountsTowardsGivingUp)
+{
+  QByteArray text;
+  for (int i = 0; i < 9; ++i) text += "2011-05-01 10:00:00\tN55.75\r\n";
+  text += "2011-05-01 10:00:00\tN55.75\tE37.61\r\n";
+  TTrackInfo info;
+  EXPECT_FALSE(LoadWith(FDod, text, info));
+  EXPECT_TRUE(info.Items.empty());
+}
+
+TEST_F(LogReaders, DodSignatureRejectsLowerCaseAndCommas)
+{
+  EXPECT_TRUE(FDod.CanRead("2011-05-01 10:00:00\tN55.75\tE37.61\r\n"));
+  EXPECT_FALSE(FDod.CanRead("2011-05-01 10:00:00\tN55,75\tE37,61\r\n"));
+  EXPECT_FALSE(FDod.CanRead("time\tN55.75\tE37.61\r\n"));
+}
+
+TEST_F(LogReaders, DvrReadsNmeaFieldsAndProgramKnots)
+{
+  TTrackInfo info;
+  ASSERT_TRUE(LoadWith(FDvr,
+                       "A,010511,100000,5545.0746,N,03737.1054,E,10.0\r\n"
+                       "A,010511,100001,3330.0000,S,07015.0000,W\r\n"
+                       "A,010511,100002,3330.0000,n,07015.0000,e,0\r\n",
+                       info));
+  ASSERT_EQ(info.Items.size(), 3u);
+  EXPECT_DOUBLE_EQ(info.Items[0].Time, Dt(2011, 5, 1, 10, 0, 0) + kZone); // UTC in the file
+  EXPECT_NEAR(info.Items[0].Lat, 55 + 45.0746 / 60, 1e-12);
+  EXPECT_NEAR(info.Items[0].Lon, 37 + 37.1054 / 60, 1e-12);
+  EXPECT_NEAR(info.Items[0].Speed, 18.5325, 1e-12); // 10 knots of 1.85325 km/h
+  EXPECT_EQ(info.Items[0].Course, -1);
+  EXPECT_DOUBLE_EQ(info.Items[1].Lat, -33.5);
+  EXPECT_DOUBLE_EQ(info.Items[1].Lon, -70.25);
+  EXPECT_EQ(info.Items[1].Speed, -1); // no speed field
+  // Only the exact upper-case letters are positive.
+  EXPECT_LT(info.Items[2].Lat, 0);
+  EXPECT_LT(info.Items[2].Lon, 0);
+  EXPECT_EQ(info.Items[2].Speed, 0);
+}
+
+TEST_F(LogReaders, DvrNeedsCommasAtFixedPlacesAndSevenFields)
+{
+  TTrackInfo info;
+  // Second or ninth character not a comma, or too few fields: no item.
+  EXPECT_FALSE(LoadWith(FDvr, "AA010511,100000,5545.0746,N,03737.1054,E,10\r\n", info));
+  EXPECT_FALSE(LoadWith(FDvr, "A,0105110,100000,5545.0746,N,03737.1054,E\r\n", info));
+  EXPECT_FALSE(LoadWith(FDvr, "A,010511,100000,5545.0746,N,03737.1054\r\n", info));
+  EXPECT_TRUE(LoadWith(FDvr, "A,010511,100000;5545.0746;N;03737.1054;E\r\n", info));
+}
+
+TEST_F(LogReaders, DetectionTellsTheTwoLogFormatsApart)
+{
+  TTrackFolder folder;
+  TTrackInfo info;
+  const QByteArray dod = "2011-05-01 10:00:00\tN55.751244\tE37.618423\t150.5\t60\t90\r\n";
+  ASSERT_TRUE(GpsConvertersLoad(dod, folder.Write("a.log", dod), info));
+  EXPECT_EQ(GpsFormats(), "log600");
+  const QByteArray dvr = "A,010511,100000,5545.0746,N,03737.1054,E,10.0\r\n";
+  ASSERT_TRUE(GpsConvertersLoad(dvr, folder.Write("b.log", dvr), info));
+  EXPECT_EQ(GpsFormats(), "log600,logDVR");
+}
+
+TEST_F(LogReaders, LogFileFailingBothSignaturesIsTriedByExtensionDodFirst)
+{
+  TTrackFolder folder;
+  TTrackInfo info;
+  // A lower-case word fails both signatures; LogDOD still reads it by name.
+  const QByteArray text = "2011-05-01 10:00:00\tN55.75\tE37.61\tx\r\n";
+  ASSERT_TRUE(GpsConvertersLoad(text, folder.Write("c.log", text), info));
+  EXPECT_EQ(GpsFormats(), "log600");
+}
+
+} // namespace
