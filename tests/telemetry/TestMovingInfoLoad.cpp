@@ -1,0 +1,456 @@
+// Loading and cleaning: duplicates, day jumps, clock steps, spikes, sample
+// timing and centring, derived values, and the fast steps against literal
+// implementations of the same rules on random inputs.
+
+#include "TelemetryTestSupport.h"
+
+#include <random>
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+const TDateTime kT0 = Dt(2012, 5, 1, 10);
+// Metres to degrees of latitude.
+constexpr double kDeg = 1.0 / MetresPerDegree;
+
+TTrackInfoItem Fix(TDateTime t, double lon, double lat, double speed = -1, double course = -1)
+{
+  TTrackInfoItem item;
+  item.Kind = ikGps;
+  item.Time = t;
+  item.Lon = lon;
+  item.Lat = lat;
+  item.Speed = speed;
+  item.Course = course;
+  item.NoFix = lon == 0 || lat == 0;
+  return item;
+}
+
+TTrackInfoItem Sample(double x, double y, double z, TDateTime t = 0)
+{
+  TTrackInfoItem item;
+  item.Kind = ikGSensor;
+  item.Time = t;
+  item.Lon = x;
+  item.Lat = y;
+  item.Alt = z;
+  return item;
+}
+
+std::unique_ptr<TMovingInfo> Load(const std::vector<TTrackInfoItem> &items, bool quick = false,
+                                  const QString &fileName = QStringLiteral("/nonexistent/track.dat"))
+{
+  TTrackInfo info;
+  info.Items = items;
+  return TMovingInfo::LoadFromTrackInfo(info, fileName, quick);
+}
+
+TMovingInfo PointsAt(const std::vector<TDateTime> &times)
+{
+  TMovingInfo m;
+  for (size_t i = 0; i < times.size(); ++i) {
+    TMovingPoint p;
+    p.Time = times[i];
+    p.Lon = 37.6;
+    p.Lat = 55.7 + double(i) * 10 * kDeg;
+    m.Points.push_back(p);
+  }
+  return m;
+}
+
+// ---------------------------------------------------------------- literal rules
+
+// The median as first described: K times remove the smallest value (the last
+// element moves into its place), then the smallest remaining one.
+double LiteralMedian(std::vector<double> v)
+{
+  if (v.size() < 2) return v.empty() ? 0 : v[0];
+  const size_t k = v.size() / 2;
+  for (size_t removed = 0; removed < k; ++removed) {
+    size_t m = 0;
+    for (size_t i = 1; i < v.size(); ++i)
+      if (v[i] < v[m]) m = i;
+    v[m] = v.back();
+    v.pop_back();
+  }
+  return *std::min_element(v.begin(), v.end());
+}
+
+void LiteralRemoveDuplicates(TMovingInfo &m)
+{
+  auto &p = m.Points;
+  size_t i = 0;
+  while (p.size() >= 2 && i + 1 < p.size()) {
+    if (std::fabs(p[i].Time - p[i + 1].Time) < 2.3148148148148148e-07 &&
+        std::fabs(p[i].Lon - p[i + 1].Lon) < CoincidenceDegrees && std::fabs(p[i].Lat - p[i + 1].Lat) < CoincidenceDegrees) {
+      p.erase(p.begin() + ptrdiff_t(i) + 1);
+      for (TGSensorSample &s : m.GSensor) {
+        if (s.GpsIndex == int32_t(i) + 1) s.GpsIndex = -1;
+        else if (s.GpsIndex > int32_t(i) + 1) --s.GpsIndex;
+      }
+    } else {
+      ++i;
+    }
+  }
+}
+
+// Sample timing with the untimed runs filled one run at a time, every run
+// moving the whole prefix at once.
+int LiteralAssignGSensorTimes(TMovingInfo &m)
+{
+  int runs = 0;
+  auto &s = m.GSensor;
+  auto &p = m.Points;
+  const size_t n = s.size();
+  double sum = 1.1747685185185185e-06, count = 1;
+  TDateTime prevTime = 0;
+  size_t prevIdx = 0;
+  ptrdiff_t first = -1, last = -1;
+  for (size_t i = 0; i < n; ++i) {
+    TDateTime t = 0;
+    if (s[i].GpsIndex >= 0) {
+      t = p[size_t(s[i].GpsIndex)].Time;
+      s[i].Time = t;
+    }
+    if (t > 0) {
+      if (prevTime > 0 && prevTime < t) {
+        const size_t k = i - prevIdx;
+        const double st = (t - prevTime) / double(k);
+        for (size_t j = 0; j <= k; ++j) s[prevIdx + j].Time = prevTime + double(j) * st;
+        sum += double(k) * st;
+        count += double(k);
+      }
+      if (first < 0) first = ptrdiff_t(i);
+      prevTime = t;
+      last = ptrdiff_t(i);
+      prevIdx = i;
+    }
+  }
+  const double si = 0.99 * sum / count;
+  m.SampleInterval = si;
+  if (first > 0)
+    for (ptrdiff_t j = first - 1; j >= 0; --j) s[size_t(j)].Time = s[size_t(j) + 1].Time - si;
+  if (last >= 0)
+    for (size_t j = size_t(last) + 1; j < n; ++j) s[j].Time = s[j - 1].Time + si;
+  if (n == 0 || !(s[0].Time > 0)) return 0;
+  size_t anchor = 0;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    if (s[i].Time <= 0 && s[i + 1].Time > 0) {
+      for (size_t k = i; k > anchor; --k) s[k].Time = s[i + 1].Time - double(i + 1 - k) * si;
+      const double d = s[anchor].Time - (s[anchor + 1].Time - si);
+      for (size_t k = anchor + 1; k-- > 0;) s[k].Time -= d;
+      if (s[anchor].GpsIndex >= 0)
+        for (size_t k = size_t(s[anchor].GpsIndex) + 1; k-- > 0;) p[k].Time -= d;
+      ++runs;
+    }
+    if (s[i].Time > 0) anchor = i;
+  }
+  return runs;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- fast steps = literal steps
+
+TEST(MovingInfoFastSteps, MedianIsRankNDiv2)
+{
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::uniform_int_distribution<int> len(0, 40), val(0, 9);
+    std::vector<double> v(size_t(len(rng)));
+    for (double &x : v) x = val(rng) * 0.5;
+    if (v.empty()) {
+      EXPECT_EQ(UtilMedian(v, -7), -7);
+      continue;
+    }
+    EXPECT_EQ(UtilMedian(v), LiteralMedian(v)) << "trial " << trial;
+  }
+  EXPECT_EQ(UtilMedian({3, 1, 2, 4}), 3) << "upper middle value for even counts";
+}
+
+TEST(MovingInfoFastSteps, RemoveDuplicatesMatchesDeletingOneByOne)
+{
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 200; ++trial) {
+    TMovingInfo m;
+    std::uniform_int_distribution<int> len(0, 60), coin(0, 3), idx(-1, 60);
+    TDateTime t = kT0;
+    const int n = len(rng);
+    for (int i = 0; i < n; ++i) {
+      TMovingPoint p;
+      // Runs of near-identical fixes among normal ones.
+      const int c = coin(rng);
+      t += c == 0 ? 0.005 * kSec : (c == 1 ? 0.03 * kSec : kSec);
+      p.Time = t;
+      p.Lon = 37.6 + (c == 2 ? 1e-4 : 0);
+      p.Lat = 55.7;
+      m.Points.push_back(p);
+    }
+    for (int k = 0; k < 30; ++k) {
+      TGSensorSample s;
+      s.GpsIndex = std::min(idx(rng), n - 1);
+      m.GSensor.push_back(s);
+    }
+    TMovingInfo literal = m;
+    m.RemoveDuplicates();
+    LiteralRemoveDuplicates(literal);
+    ASSERT_EQ(m.Points.size(), literal.Points.size()) << trial;
+    for (size_t i = 0; i < m.Points.size(); ++i) EXPECT_EQ(m.Points[i].Time, literal.Points[i].Time);
+    for (size_t k = 0; k < m.GSensor.size(); ++k) EXPECT_EQ(m.GSensor[k].GpsIndex, literal.GSensor[k].GpsIndex) << k;
+  }
+}
+
+TEST(MovingInfoFastSteps, SampleTimingMatchesTheLiteralRunByRunShifts)
+{
+  std::mt19937 rng(5);
+  int runsSeen = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    TMovingInfo m;
+    std::uniform_int_distribution<int> pts(1, 12), step(-1, 2), samples(1, 80), tie(0, 4);
+    const int np = pts(rng);
+    TDateTime t = kT0;
+    for (int i = 0; i < np; ++i) {
+      TMovingPoint p;
+      t += step(rng) * kSec; // equal and backward steps leave runs untimed
+      p.Time = t;
+      p.Lon = 37.6;
+      p.Lat = 55.7;
+      m.Points.push_back(p);
+    }
+    const int ns = samples(rng);
+    for (int k = 0; k < ns; ++k) {
+      TGSensorSample s;
+      s.GpsIndex = tie(rng) == 0 ? std::uniform_int_distribution<int>(0, np - 1)(rng) : -1;
+      m.GSensor.push_back(s);
+    }
+    TMovingInfo literal = m;
+    m.AssignGSensorTimes(QString());
+    runsSeen += LiteralAssignGSensorTimes(literal);
+    EXPECT_EQ(m.SampleInterval, literal.SampleInterval);
+    for (size_t k = 0; k < m.GSensor.size(); ++k)
+      ASSERT_NEAR(m.GSensor[k].Time, literal.GSensor[k].Time, 1e-10) << "trial " << trial << " sample " << k;
+    for (size_t i = 0; i < m.Points.size(); ++i)
+      ASSERT_NEAR(m.Points[i].Time, literal.Points[i].Time, 1e-10) << "trial " << trial << " point " << i;
+  }
+  EXPECT_GT(runsSeen, 100) << "the inputs must exercise the untimed-run rule";
+}
+
+// ---------------------------------------------------------------- cleaning
+
+TEST(MovingInfoCleaning, DuplicatesWithin20MsCollapse)
+{
+  auto m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + 0.01 * kSec, 37.6, 55.7), Fix(kT0 + kSec, 37.6, 55.7 + 10 * kDeg)});
+  EXPECT_EQ(m->Points.size(), 2u);
+  m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + 0.03 * kSec, 37.6, 55.7), Fix(kT0 + kSec, 37.6, 55.7 + 10 * kDeg)});
+  EXPECT_EQ(m->Points.size(), 3u);
+}
+
+TEST(MovingInfoCleaning, LastFixOneDayLateComesBack)
+{
+  TMovingInfo m = PointsAt({kT0, kT0 + kSec, kT0 + 2 * kSec, kT0 + 1.0 + 3 * kSec + 0.2});
+  m.FixDayJumps();
+  EXPECT_NEAR(m.Points[3].Time, kT0 + 3 * kSec + 0.2, 1e-9);
+  // A day jump inside: the earlier part moves by whole days to its successor.
+  m = PointsAt({kT0 - 1.0, kT0 - 1.0 + kSec, kT0 + 2 * kSec, kT0 + 3 * kSec});
+  m.FixDayJumps();
+  EXPECT_NEAR(m.Points[0].Time, kT0, 1e-9);
+  EXPECT_NEAR(m.Points[1].Time, kT0 + kSec, 1e-9);
+  // A single fix stepping back between two good ones is put in the middle.
+  m = PointsAt({kT0, kT0 - 10 * kSec, kT0 + 2 * kSec});
+  m.FixDayJumps();
+  EXPECT_NEAR(m.Points[1].Time, kT0 + kSec, 1e-9);
+}
+
+TEST(MovingInfoCleaning, EqualStampsMoveApartBackwards)
+{
+  TMovingInfo m = PointsAt({kT0, kT0 + kSec, kT0 + 2 * kSec, kT0 + 2 * kSec, kT0 + 3 * kSec});
+  m.FixTimeSteps();
+  EXPECT_NEAR(m.Points[3].Time, kT0 + 2 * kSec, 1e-10);
+  EXPECT_NEAR(m.Points[2].Time, kT0 + kSec, 1e-10) << "one median interval before its successor";
+  EXPECT_NEAR(m.Points[1].Time, kT0, 1e-10) << "earlier points move back with it";
+  EXPECT_NEAR(m.Points[0].Time, kT0 - kSec, 1e-10);
+  for (size_t i = 1; i < m.Points.size(); ++i) EXPECT_GE(m.Points[i].Time - m.Points[i - 1].Time, kSec / 20 - 1e-15);
+
+  // With a clear gap before, the shift stops there.
+  m = PointsAt({kT0 - 10 * kSec, kT0, kT0 + kSec, kT0 + kSec, kT0 + 2 * kSec});
+  m.FixTimeSteps();
+  EXPECT_NEAR(m.Points[0].Time, kT0 - 10 * kSec, 1e-10);
+  // Sub-0.09 s medians mean the receiver stamps whole seconds: 1 s steps.
+  m = PointsAt({kT0, kT0, kT0, kT0 + kSec});
+  m.FixTimeSteps();
+  EXPECT_NEAR(m.Points[0].Time, kT0 - 2 * kSec, 1e-10);
+}
+
+TEST(MovingInfoCleaning, SpikeOf5KmIsMarkedAndKept)
+{
+  // 50 km/h is 13.9 m/s; one fix 5 km off the road.
+  const double step = 13.9 * kDeg;
+  auto m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + kSec, 37.6 + 5000 * kDeg * 1.8, 55.7 + step),
+                 Fix(kT0 + 2 * kSec, 37.6, 55.7 + 2 * step), Fix(kT0 + 3 * kSec, 37.6, 55.7 + 3 * step)});
+  ASSERT_EQ(m->Points.size(), 4u);
+  EXPECT_FALSE(m->Points[0].NoFix);
+  EXPECT_TRUE(m->Points[1].NoFix);
+  EXPECT_FALSE(m->Points[2].NoFix);
+  EXPECT_FALSE(m->Points[3].NoFix);
+  // Standing still: no rule applies.
+  m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + kSec, 37.6, 55.7 + 0.5 * kDeg), Fix(kT0 + 2 * kSec, 37.6, 55.7)});
+  for (const TMovingPoint &p : m->Points) EXPECT_FALSE(p.NoFix);
+}
+
+// ---------------------------------------------------------------- G-sensor timing
+
+TEST(MovingInfoGSensor, TenSamplesPerFixAreSpreadAndTheTailContinues)
+{
+  std::vector<TTrackInfoItem> items;
+  for (int f = 0; f < 3; ++f) {
+    items.push_back(Fix(kT0 + f * kSec, 37.6, 55.7 + f * 10 * kDeg));
+    for (int k = 0; k < 10; ++k) items.push_back(Sample(0, 0, 1));
+  }
+  auto m = Load(items);
+  ASSERT_EQ(m->GSensor.size(), 30u);
+  for (int k = 0; k < 20; ++k) EXPECT_NEAR(m->GSensor[size_t(k)].Time, kT0 + k * 0.1 * kSec, 1e-10) << k;
+  // Mean interval: (0.1015 s + 20 x 0.1 s) / 21, times 0.99.
+  const double si = 0.99 * (0.1015 + 2.0) / 21 * kSec;
+  EXPECT_NEAR(m->SampleInterval, si, 1e-12);
+  EXPECT_NEAR(m->GSensor[20].Time, kT0 + 2 * kSec, 1e-10);
+  for (int k = 21; k < 30; ++k) EXPECT_NEAR(m->GSensor[size_t(k)].Time, kT0 + 2 * kSec + (k - 20) * si, 1e-10);
+  EXPECT_EQ(m->GSensor[5].Index, 5);
+  EXPECT_NEAR(m->GSensor[0].Z, 0, 1e-12) << "centred per axis";
+}
+
+TEST(MovingInfoGSensor, OneFixThenSamplesStepAt099Of01015s)
+{
+  auto m = Load({Fix(kT0, 37.6, 55.7), Sample(0, 0, 1), Sample(0, 0, 1), Sample(0, 0, 1)});
+  ASSERT_EQ(m->GSensor.size(), 3u);
+  EXPECT_EQ(m->GSensor[0].Time, kT0);
+  EXPECT_NEAR(m->GSensor[2].Time - m->GSensor[1].Time, 0.99 * 0.1015 * kSec, 1e-10);
+}
+
+TEST(MovingInfoGSensor, SamplesOnlyAreTimedFromTheFile)
+{
+  TTrackFolder dir;
+  const QString file = dir.Write("park.dat", "x");
+  const TDateTime written = Dt(2012, 5, 1, 12);
+  std::vector<TTrackInfoItem> items(100, Sample(0.1, 0.2, 1.0));
+  items[50] = Sample(0.5, 0.2, 1.0);
+
+  dir.SetTimes("park.dat", written - 10 * kSec, written); // under 4 hours: spread over it
+  auto m = Load(items, false, file);
+  ASSERT_TRUE(m);
+  EXPECT_NEAR(m->GSensor.back().Time, written, 1e-12);
+  EXPECT_NEAR(m->GSensor[1].Time - m->GSensor[0].Time, 0.1 * kSec, 1e-12);
+  EXPECT_EQ(m->SampleInterval, 0);
+  EXPECT_NEAR(m->StartTime, written - 9.9 * kSec, 1e-9);
+  EXPECT_EQ(m->EndTime, written);
+  EXPECT_NEAR(m->GSensor[50].X, 0.4, 1e-12);
+  EXPECT_NEAR(m->GSensor[50].A, 0.4, 1e-12);
+
+  dir.SetTimes("park.dat", 0, written); // creation unknown
+  m = Load(items, false, file);
+  EXPECT_NEAR(m->GSensor[1].Time - m->GSensor[0].Time, 0.1015 * kSec, 1e-12);
+  dir.SetTimes("park.dat", written - 0.2, written); // 4.8 hours
+  m = Load(items, false, file);
+  EXPECT_NEAR(m->GSensor[1].Time - m->GSensor[0].Time, 0.1015 * kSec, 1e-12);
+}
+
+// ---------------------------------------------------------------- derived values
+
+TEST(MovingInfoDerived, PositionlessFixIsATimeAnchorAndThenRemoved)
+{
+  auto m = Load({Fix(kT0, 37.6, 55.7), Sample(0, 0, 1), Fix(kT0 + kSec, 0, 0), Sample(0, 0, 1),
+                 Fix(kT0 + 2 * kSec, 37.6, 55.7 + 20 * kDeg), Sample(0, 0, 1)});
+  ASSERT_EQ(m->Points.size(), 2u);
+  EXPECT_NEAR(m->GSensor[1].Time, kT0 + kSec, 1e-12);
+  for (const TMovingPoint &p : m->Points) EXPECT_NE(p.Lon, 0);
+}
+
+TEST(MovingInfoDerived, QuickLeavesCourseAndSpeedFullFillsThem)
+{
+  std::vector<TTrackInfoItem> items;
+  // Northwards at 10 m/s, then eastwards.
+  for (int i = 0; i < 5; ++i) items.push_back(Fix(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+  auto quick = Load(items, true);
+  for (const TMovingPoint &p : quick->Points) {
+    EXPECT_EQ(p.Speed, -1);
+    EXPECT_EQ(p.Course, -1);
+  }
+  EXPECT_NEAR(quick->Points[4].Trip, 40, 0.01);
+  auto full = Load(items, false);
+  for (const TMovingPoint &p : full->Points) {
+    EXPECT_NEAR(p.Speed, 36, 0.05);
+    EXPECT_NEAR(p.Course, 0, 1e-9);
+  }
+  EXPECT_EQ(full->Points[3].Index, 3);
+}
+
+TEST(MovingInfoDerived, PointsWithoutFixTakeInterpolatedSpeedAndTrip)
+{
+  std::vector<TTrackInfoItem> items;
+  for (int i = 0; i < 7; ++i) items.push_back(Fix(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+  items[3].NoFix = true; // the receiver's own invalid status
+  auto m = Load(items);
+  const TMovingPoint &p = m->Points[3];
+  EXPECT_EQ(p.Course, -1);
+  EXPECT_NEAR(p.Trip, (m->Points[2].Trip + m->Points[4].Trip) / 2, 1e-9);
+  EXPECT_GT(p.Speed, 0);
+}
+
+TEST(MovingInfoDerived, AltitudeAtTheEndsIsCompleted)
+{
+  std::vector<TTrackInfoItem> items;
+  for (int i = 0; i < 4; ++i) {
+    items.push_back(Fix(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+    items.back().Alt = (i == 0 || i == 3) ? 0 : 100 + i;
+  }
+  auto m = Load(items);
+  EXPECT_EQ(m->Points[0].Alt, 101);
+  EXPECT_EQ(m->Points[3].Alt, 102);
+}
+
+TEST(MovingInfoDerived, NothingToLoadGivesNull)
+{
+  EXPECT_FALSE(Load({}));
+  EXPECT_FALSE(TMovingInfo::LoadFromFile(QStringLiteral("/nonexistent/none.dat"), true));
+}
+
+// ---------------------------------------------------------------- invariants
+
+TEST(MovingInfoInvariants, MessyTracksComeOutOrderedAndPositioned)
+{
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> len(2, 120), kind(0, 19), samples(0, 12);
+  std::normal_distribution<double> jitter(0, 3e-5);
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<TTrackInfoItem> items;
+    TDateTime t = kT0;
+    double lat = 55.7;
+    const int n = len(rng);
+    for (int i = 0; i < n; ++i) {
+      const int k = kind(rng);
+      t += k == 0 ? 0 : (k == 1 ? 0.01 * kSec : (k == 2 ? -3 * kSec : kSec));
+      lat += 10 * kDeg;
+      TTrackInfoItem f = Fix(t + (k == 3 ? 1.0 : 0), 37.6 + jitter(rng), lat);
+      if (k == 4) f = Fix(t, 0, 0);
+      if (k == 5) f.Lat += 0.05; // a spike
+      items.push_back(f);
+      for (int s = samples(rng); s > 0; --s) items.push_back(Sample(0.01 * s, 0, 1));
+    }
+    for (bool quick : {true, false}) {
+      auto m = Load(items, quick);
+      ASSERT_TRUE(m);
+      for (size_t i = 0; i < m->Points.size(); ++i) {
+        const TMovingPoint &p = m->Points[i];
+        EXPECT_NE(p.Lon, 0);
+        EXPECT_NE(p.Lat, 0);
+        if (i == 0) continue;
+        EXPECT_GT(p.Time, m->Points[i - 1].Time) << "trial " << trial << " point " << i;
+        EXPECT_GE(p.Trip, m->Points[i - 1].Trip) << "trial " << trial << " point " << i;
+      }
+      if (!quick && m->Points.size() >= 2) {
+        for (const TMovingPoint &p : m->Points) EXPECT_GE(p.Speed, 0);
+      }
+    }
+  }
+}
