@@ -5,9 +5,13 @@
 
 namespace kp {
 
+using TThrowDestructor = void (*)(void *);
+
 // Records the current stack for a thrown object, leaving out `skip` frames
-// above the caller (the interposer passes 1: itself).
-void RecordThrowStack(const void *object, int skip) noexcept;
+// above the caller (the interposer passes 1: itself). Returns the destructor
+// to hand on to the runtime: it forgets the record and then runs `destroy`.
+// When no record can be made it returns `destroy` itself.
+TThrowDestructor RecordThrowStack(void *object, TThrowDestructor destroy, int skip) noexcept;
 
 // Loads the unwinder library ahead of the first capture.
 void PreloadUnwinder() noexcept;

@@ -7,15 +7,17 @@
 //
 // Stacks: C++ unwinds without a hook at the catch, so the stack is taken
 // where the exception is made. The program links an interposer of
-// __cxa_throw (target kp_throwhook) that records the stack of every throw in
-// a small per-thread ring, keyed by the thrown object; ReportException looks
-// the exception up there and falls back to the stack of the catch site when
-// it is not found (another thread threw it, or the binary carries no
-// interposer, as tests and sanitizer builds do).
+// __cxa_throw (target kp_throwhook) that records the stack of every throw,
+// keyed by the thrown object, for as long as the object lives;
+// ReportException looks the exception up there and falls back to the stack
+// of the catch site when it is not found (the binary carries no interposer,
+// as tests and sanitizer builds do, or the exception was made without a
+// throw).
 //
 // Classes the program throws and catches in its ordinary work are never
 // reported (IsSkippedExceptionClass). Reporting never throws.
 
+#include "ThrowStacks.h"
 #include "UnitMemCheck.h"
 
 #include <QObject>
@@ -66,10 +68,8 @@ struct TThrowStack {
   TCallStackFrames Frames;
 };
 
-// Records the current stack for a thrown object; `skip` frames above the
-// caller are left out (the interposer passes 1 to leave itself out).
-void RecordThrowStack(const void *object, int skip) noexcept;
-// The newest record of this thread for the object.
+// Recording is RecordThrowStack in ThrowStacks.h. The record of a live
+// thrown object, made on any thread.
 bool FindThrowStack(const void *object, TThrowStack &stack) noexcept;
 // The call that threw the exception, or 0 when its stack was not recorded.
 uintptr_t ExceptionAddress(const std::exception_ptr &exception) noexcept;

@@ -85,7 +85,21 @@ TEST(ThrowHook, RethrowKeepsTheOriginalThrowSite) {
   }
 }
 
-TEST(ThrowHook, EachThreadRecordsItsOwnThrows) {
+TEST(ThrowHook, RecordEndsWithTheException) {
+  const void *old = nullptr;
+  try {
+    kptest::CallThrower();
+  } catch (const std::runtime_error &caught) {
+    old = &caught;
+  }
+  kp::TThrowStack stack;
+  EXPECT_FALSE(kp::FindThrowStack(old, stack));
+  // Made without a throw, and most likely at the freed object's address.
+  const std::exception_ptr unthrown = std::make_exception_ptr(std::runtime_error("same size"));
+  EXPECT_EQ(kp::ExceptionAddress(unthrown), 0u);
+}
+
+TEST(ThrowHook, StackTravelsWithTheExceptionToAnotherThread) {
   std::exception_ptr carried;
   bool recorded = false;
   std::thread([&] {
@@ -97,14 +111,13 @@ TEST(ThrowHook, EachThreadRecordsItsOwnThrows) {
     }
   }).join();
   EXPECT_TRUE(recorded);
-  // Caught on another thread: not in this thread's ring, so the report
-  // falls back to the current stack.
-  EXPECT_EQ(kp::ExceptionAddress(carried), 0u);
   kptest::TInstalledReporter reporter;
   kp::ReportException(carried);
   kptest::RunQueuedCalls();
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
-  EXPECT_TRUE(ReportLines(reporter.Shower().Shown[0])[3].contains(QStringLiteral("TestBody")));
+  const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
+  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Thread: main:")));
+  EXPECT_TRUE(lines[3].contains(QStringLiteral(" kptest::ThrowFromKnownPlace()"))) << lines[3].toStdString();
 }
 
 } // namespace

@@ -33,9 +33,11 @@ public:
 
 namespace kptest {
 
-[[gnu::noinline]] void RecordInKnownPlace(const std::exception_ptr &exception) {
-  kp::RecordThrowStack(kp::ExceptionObject(exception), 0);
+// Stands in for the throw interposer.
+[[gnu::noinline]] kp::TThrowDestructor RecordInKnownPlace(const void *object, kp::TThrowDestructor destroy) {
+  const kp::TThrowDestructor forget = kp::RecordThrowStack(const_cast<void *>(object), destroy, 0);
   asm volatile("" ::: "memory");
+  return forget;
 }
 
 [[gnu::noinline]] QString StackTextInKnownCatch() {
@@ -202,12 +204,37 @@ TEST(PendingSlot, WithoutReporterTheReportGoesToStandardError) {
   EXPECT_NE(written.find("std::runtime_error, nobody listens\r\nThread: main:\r\n"), std::string::npos);
 }
 
-TEST(ThrowStacks, RecordedStackNamesTheThrowSite) {
+TEST(ThrowStacks, RecordLivesAsLongAsTheObject) {
+  static int destroyed = 0;
+  static void *destroyedObject = nullptr;
+  const kp::TThrowDestructor destroy = [](void *object) {
+    ++destroyed;
+    destroyedObject = object;
+  };
+  int object = 0;
+  const kp::TThrowDestructor forget = kptest::RecordInKnownPlace(&object, destroy);
+  ASSERT_NE(forget, destroy);
+
+  kp::TThrowStack stack;
+  ASSERT_TRUE(kp::FindThrowStack(&object, stack));
+  EXPECT_EQ(kp::LocateAddress(stack.Address).Routine,
+            QStringLiteral("kptest::RecordInKnownPlace(void const*, void (*)(void*))"));
+  EXPECT_TRUE(kp::LocateAddress(stack.Frames[0]).Routine.contains(QStringLiteral("TestBody")));
+  bool seenElsewhere = false;
+  std::thread([&] { seenElsewhere = kp::FindThrowStack(&object, stack); }).join();
+  EXPECT_TRUE(seenElsewhere) << "an exception carried to another thread keeps its stack";
+
+  // The runtime destroys the object through the returned destructor.
+  forget(&object);
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(destroyedObject, &object);
+  EXPECT_FALSE(kp::FindThrowStack(&object, stack));
+}
+
+TEST(ThrowStacks, ReportUsesTheRecordedStack) {
   const std::exception_ptr exception = std::make_exception_ptr(std::runtime_error("recorded"));
-  kptest::RecordInKnownPlace(exception);
-  const uintptr_t address = kp::ExceptionAddress(exception);
-  ASSERT_NE(address, 0u);
-  EXPECT_EQ(kp::LocateAddress(address).Routine, QStringLiteral("kptest::RecordInKnownPlace(std::__exception_ptr::exception_ptr const&)"));
+  const kp::TThrowDestructor forget = kptest::RecordInKnownPlace(kp::ExceptionObject(exception), nullptr);
+  EXPECT_NE(kp::ExceptionAddress(exception), 0u);
 
   TInstalledReporter reporter;
   kp::ReportException(exception);
@@ -215,26 +242,11 @@ TEST(ThrowStacks, RecordedStackNamesTheThrowSite) {
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
   const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
   ASSERT_GE(lines.size(), 5);
-  EXPECT_TRUE(lines[3].contains(QStringLiteral("kptest::RecordInKnownPlace"))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].contains(QStringLiteral(" kptest::RecordInKnownPlace("))) << lines[3].toStdString();
   EXPECT_TRUE(lines[4].contains(QStringLiteral("TestBody"))) << lines[4].toStdString();
 
-  // Other threads keep their own records.
-  uintptr_t elsewhere = 1;
-  std::thread([&] { elsewhere = kp::ExceptionAddress(exception); }).join();
-  EXPECT_EQ(elsewhere, 0u);
-}
-
-TEST(ThrowStacks, RingKeepsOnlyTheNewestThrows) {
-  const std::exception_ptr old = std::make_exception_ptr(std::runtime_error("old"));
-  kptest::RecordInKnownPlace(old);
-  std::vector<std::exception_ptr> newer;
-  for (int i = 0; i < 7; ++i) newer.push_back(std::make_exception_ptr(std::runtime_error("newer")));
-  for (const auto &exception : newer) kptest::RecordInKnownPlace(exception);
-  EXPECT_NE(kp::ExceptionAddress(old), 0u);
-  newer.push_back(std::make_exception_ptr(std::runtime_error("one more")));
-  kptest::RecordInKnownPlace(newer.back());
-  EXPECT_EQ(kp::ExceptionAddress(old), 0u);
-  EXPECT_NE(kp::ExceptionAddress(newer.front()), 0u);
+  forget(const_cast<void *>(kp::ExceptionObject(exception)));
+  EXPECT_EQ(kp::ExceptionAddress(exception), 0u);
 }
 
 TEST(ThrowStacks, StackTextWithoutRecordStartsAtTheCatchSite) {

@@ -30,7 +30,7 @@ struct TPrepare {
 } // namespace
 
 extern "C" [[noreturn]] void __cxa_throw(void *object, void *type, void (*destroy)(void *)) {
-  kp::RecordThrowStack(object, 1);
-  if (TRuntimeThrow next = RuntimeThrow()) next(object, type, destroy);
+  const kp::TThrowDestructor forgetAndDestroy = kp::RecordThrowStack(object, destroy, 1);
+  if (TRuntimeThrow next = RuntimeThrow()) next(object, type, forgetAndDestroy);
   std::abort();
 }
