@@ -1,0 +1,158 @@
+#include "UnitGraphics.h"
+
+namespace kp {
+
+namespace {
+
+const QString kNine = QStringLiteral("9");
+
+} // namespace
+
+TMyGraphic::TMyGraphic(TImage *image, int margin, double gridStep, const QString &colourKey)
+    : TMyBitmap(image), m_margin(margin), m_gridStep(gridStep), m_colour(DisplayColour(colourKey))
+{
+  UpdateMargins();
+}
+
+void TMyGraphic::Resize()
+{
+  TMyBitmap::Resize();
+  UpdateMargins();
+}
+
+void TMyGraphic::UpdateMargins()
+{
+  const int th = ImageCanvas.TextHeight(kNine);
+  m_topMargin = H() < 60 ? th / 2 + 1 : th;
+  m_bottomMargin = th / 2 + 1;
+}
+
+TGraphArea TMyGraphic::Area(double m) const
+{
+  return TGraphArea{W(), H(), m_margin, m_topMargin, m_bottomMargin, m_baseY, m};
+}
+
+void TMyGraphic::Draw(TGraphicItems &series, const TArrayInteger &gaps, const TArrayInteger &noHeader,
+                      const TArrayInteger &selection, long double timeStart, long double timeEnd)
+{
+  m_timeStart = timeStart;
+  m_timeEnd = timeEnd;
+  if (series.empty()) return;
+  const TGraphScale scale = PrepareSeries(series, m_gridStep, ZeroIsNoValue());
+  m_allPositive = scale.AllPositive;
+  DrawCoverage(m_margin, gaps, noHeader, selection);
+  m_baseY = BaseLine(H(), m_topMargin, m_bottomMargin, m_allPositive);
+  DrawGrid(scale.M);
+  const TGraphArea area = Area(scale.M);
+  DrawCurve(series, area);
+  DrawPeaks(series, area);
+}
+
+void TMyGraphic::DrawCurve(const TGraphicItems &series, const TGraphArea &a)
+{
+  TCanvas &c = BackCanvas;
+  c.PenMode = TPenMode::Copy;
+  c.PenWidth = 1;
+  c.PenColor = m_colour;
+  for (const TCurveSegment &s : CurveSegments(series, a)) {
+    if (s.What == TCurveSegment::Pixel)
+      c.SetPixel(s.From.x(), s.From.y(), m_colour);
+    else
+      c.Line(s.From.x(), s.From.y(), s.To.x(), s.To.y());
+  }
+}
+
+void TMyGraphic::DrawPeaks(TGraphicItems &series, const TGraphArea &a)
+{
+  TCanvas &c = BackCanvas;
+  const QColor text = DisplayColour(QStringLiteral("colorGraphText"));
+  c.PenColor = text;
+  c.FontColor = text;
+  c.BrushClear = true;
+  const TTextWidth width = [&c](const QString &s) { return c.TextWidth(s); };
+  for (const TPeakLabel &p : PickPeaks(series, a, m_gridStep, width, c.TextHeight(kNine))) {
+    const int x = p.Mark.x(), y = p.Mark.y();
+    c.Line(x, y - 1, x, y + 2);
+    c.Line(x - 1, y, x + 2, y);
+    c.TextOut(p.TextTopLeft.x(), p.TextTopLeft.y(), p.Text);
+  }
+}
+
+void TMyGraphic::DrawGrid(double maxValue)
+{
+  TCanvas &c = BackCanvas;
+  const QColor axis = DisplayColour(QStringLiteral("colorGraphOS"));
+  const QColor minor = DisplayColour(QStringLiteral("colorGraphOSm"));
+  const int w = W(), h = H(), left = m_margin;
+  c.PenMode = TPenMode::Copy;
+  c.PenWidth = 1;
+  c.PenColor = axis;
+  c.FontColor = DisplayColour(QStringLiteral("colorGraphText"));
+  c.BrushColor = DisplayColour(QStringLiteral("colorGraphBG"));
+  c.BrushClear = false;
+  c.Line(left, 0, left, h);
+  c.Line(w - left, 0, w - left, h);
+  c.Line(left, m_baseY, w - left, m_baseY);
+  const int th = c.TextHeight(kNine);
+  for (const TGridLabel &l : GridLabels(Area(maxValue), m_gridStep, th)) {
+    c.PenColor = axis;
+    c.Line(left - 1, l.Y, left + 1, l.Y);
+    c.TextOut(left - 2 - c.TextWidth(l.Text), l.Y - th / 2, l.Text);
+    if (l.GridLine) {
+      c.PenColor = minor;
+      c.Line(left + 1, l.Y, w - left, l.Y);
+    }
+  }
+  const QString letter = GetLetter();
+  c.TextOut(w - left / 2 - c.TextWidth(letter) / 2, (m_topMargin + h - m_bottomMargin) / 2 - th / 2, letter);
+}
+
+void TMyGraphic::DrawBorder()
+{
+  TCanvas &c = BackCanvas;
+  const int w = W(), h = H();
+  c.PenMode = TPenMode::Copy;
+  c.PenWidth = 1;
+  c.PenColor = DisplayColour(QStringLiteral("colorGraphBorderT"));
+  c.Line(0, 0, w - 1, 0);
+  c.PenColor = DisplayColour(QStringLiteral("colorGraphBorderB"));
+  c.Line(w - 1, h - 1, 0, h - 1);
+}
+
+void TMyGraphic::DrawCursor(long double time)
+{
+  RestoreBackground();
+  if (const std::optional<int> x = GraphCursorX(W(), m_margin, time, m_timeStart, m_timeEnd)) {
+    TCanvas &c = ImageCanvas;
+    c.PenWidth = 1;
+    c.PenColor = QColor(255, 0, 0);
+    c.PenMode = TPenMode::NotMerge;
+    c.Line(*x, 0, *x, H());
+    c.PenMode = TPenMode::Copy;
+  }
+  NotifyChanged();
+}
+
+// ---------------------------------------------------------------- the six graphs
+
+#define KP_DEFINE_GRAPHIC(Class, Step, ColourKey, Letter, MenuName, Getter, ZeroIsNone)              \
+  Class::Class(TImage *image, int margin) : TMyGraphic(image, margin, Step, QStringLiteral(ColourKey)) {} \
+  TGraphSeriesGetter Class::GetValueGetter(const TMovingInfo &info) const                            \
+  {                                                                                                  \
+    const TMovingInfo *p = &info;                                                                    \
+    return [p](TGraphicItems &series, TDateTime from, TDateTime to) { p->Getter(series, from, to); }; \
+  }                                                                                                  \
+  QString Class::GetLetter() const { return QStringLiteral(Letter); }                                \
+  QString Class::GetMenuName() const { return QStringLiteral(MenuName); }                            \
+  bool Class::ZeroIsNoValue() const { return ZeroIsNone; }
+
+KP_DEFINE_GRAPHIC(TSpeedGraphic, 10, "colorGraph_S", "S", "N_View_Graphics_S", GetSpeedSeries, false)
+KP_DEFINE_GRAPHIC(TAltitudeGraphic, 5, "colorGraph_H", "H", "N_View_Graphics_H", GetAltitudeSeries, true)
+KP_DEFINE_GRAPHIC(TGsensorAGraphic, 0.1, "colorGraph_G", "G", "N_View_Graphics_G", GetGSensorASeries, false)
+KP_DEFINE_GRAPHIC(TGsensorXGraphic, 0.1, "colorGraph_X", "X", "N_View_Graphics_X", GetGSensorXSeries, false)
+KP_DEFINE_GRAPHIC(TGsensorYGraphic, 0.1, "colorGraph_Y", "Y", "N_View_Graphics_Y", GetGSensorYSeries, false)
+KP_DEFINE_GRAPHIC(TGsensorZGraphic, 0.1, "colorGraph_Z", "Z", "N_View_Graphics_Z", GetGSensorZSeries, false)
+
+#undef KP_DEFINE_GRAPHIC
+
+} // namespace kp
