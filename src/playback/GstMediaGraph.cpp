@@ -247,6 +247,7 @@ void TGstMediaGraph::dropSource()
   m_source.reset();
   m_eos = false;
   m_stopped = true;
+  m_stoppedAtNs = 0;
   m_durationNs = -1;
 }
 
@@ -297,6 +298,7 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   m_events.clear();
   m_eos = false;
   m_stopped = true;
+  m_stoppedAtNs = 0;
   m_durationNs = -1;
   m_source = std::make_shared<TGstSourceFilter>(fileName, std::move(pins));
   m_source->SetName(filterName);
@@ -329,6 +331,11 @@ FILTER_STATE TGstMediaGraph::logicalState() const
 
 HRESULT TGstMediaGraph::changeState(GstState target, bool wait)
 {
+  GstState current = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
+  gst_element_get_state(m_playbin, &current, &pending, 0);
+  // Asking again for the state it is in would restart the clock base of the
+  // pipeline and nudge the position of a paused picture.
+  if (current == target && pending == GST_STATE_VOID_PENDING) return S_OK;
   m_seen = 0;
   const GstStateChangeReturn change = gst_element_set_state(m_playbin, target);
   if (change == GST_STATE_CHANGE_FAILURE) {
@@ -374,10 +381,14 @@ HRESULT TGstMediaGraph::Stop()
     m_emptyState = State_Stopped;
     return S_OK;
   }
-  if (logicalState() != State_Stopped) m_eos = false;
+  if (logicalState() == State_Stopped) return S_OK;
+  m_eos = false;
   const HRESULT hr = changeState(GST_STATE_PAUSED, true);
+  if (FAILED(hr)) return hr;
+  gint64 position = 0;
+  m_stoppedAtNs = gst_element_query_position(m_playbin, GST_FORMAT_TIME, &position) && position > 0 ? position : 0;
   m_stopped = true;
-  return FAILED(hr) ? hr : S_OK;
+  return S_OK;
 }
 
 HRESULT TGstMediaGraph::GetState(uint32_t timeoutMs, FILTER_STATE &state)
@@ -423,7 +434,10 @@ HRESULT TGstMediaGraph::GetCurrentPosition(REFERENCE_TIME &current)
     return S_OK;
   }
   gint64 position = -1;
-  if (!gst_element_query_position(m_playbin, GST_FORMAT_TIME, &position) || position < 0) return E_FAIL;
+  if (m_stopped)
+    position = m_stoppedAtNs;
+  else if (!gst_element_query_position(m_playbin, GST_FORMAT_TIME, &position) || position < 0)
+    return E_FAIL;
   if (duration >= 0) position = std::min(position, duration);
   current = position / 100;
   return S_OK;
@@ -448,6 +462,7 @@ HRESULT TGstMediaGraph::seekTo(gint64 positionNs, double rate)
   const GstSeekType stopType = m_stopNs >= 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE;
   if (!gst_element_seek(m_playbin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, positionNs, stopType, m_stopNs >= 0 ? m_stopNs : -1))
     return failure(E_FAIL, QStringLiteral("The stream refused the seek."));
+  if (m_stopped) m_stoppedAtNs = positionNs;
   if (paused) {
     // A paused seek shows its frame before returning (preroll).
     gst_element_get_state(m_playbin, nullptr, nullptr, static_cast<GstClockTime>(m_options.WaitTimeoutMs) * GST_MSECOND);

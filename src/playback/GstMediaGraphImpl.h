@@ -196,6 +196,7 @@ private:
   std::atomic<unsigned> m_pending{0};
 
   bool m_stopped = true;     // logical stop over a prerolled pipeline
+  gint64 m_stoppedAtNs = 0;  // the position a logical stop keeps
   bool m_eos = false;        // end-of-stream latch
   FILTER_STATE m_emptyState = State_Stopped; // state of a graph without file
   double m_rate = 1.0;

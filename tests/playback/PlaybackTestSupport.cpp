@@ -75,7 +75,7 @@ QStringList videoInputs()
 QStringList videoCodec()
 {
   return {"-vf", QString::fromLatin1(kPatternFilter) + ",format=yuv444p", "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0",
-          "-g", "25", "-bf", "0", "-c:a", "aac", "-b:a", "64k", "-shortest"};
+          "-g", "25", "-bf", "0", "-c:a", "aac", "-b:a", "64k"};
 }
 
 // Writes to a temporary name first so a broken run never leaves a clip

@@ -1,0 +1,346 @@
+// The GStreamer layer on real clips made by ffmpeg: opening, play controls,
+// logical stop, latched end of stream, accurate seeks, frame steps, rate,
+// failures, subtitle tracks and snapshots. Audio goes to a clock-synced
+// fakesink, so no sound device is needed.
+
+#include "DSPack.h"
+#include "GstMediaGraph.h"
+#include "PlaybackTestSupport.h"
+#include "TestSupport.h"
+#include "UnitEVRWindow.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <charconv>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+constexpr REFERENCE_TIME kSecond = 10000000;
+constexpr REFERENCE_TIME kFrame = kSecond / 25;
+
+double ffprobeDuration(const QString &ffprobe, const QString &file)
+{
+  QProcess process;
+  process.start(ffprobe, {"-v", "error", "-show_entries", "format=duration", "-of", "default=nw=1:nk=1", file});
+  if (!process.waitForFinished(30000)) {
+    process.kill();
+    process.waitForFinished(5000);
+    return -1;
+  }
+  const QByteArray text = process.readAllStandardOutput().trimmed();
+  double value = -1;
+  std::from_chars(text.constData(), text.constData() + text.size(), value);
+  return value;
+}
+
+// Grey level of the bottom half of a pattern frame.
+int greyOf(const QImage &image) { return image.isNull() ? -1 : qGray(image.pixel(image.width() / 2, image.height() * 3 / 4)); }
+
+class GstPlaybackTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    kptest::ensureApplication();
+    TGstGraphOptions options;
+    options.AudioSink = QStringLiteral("fakesink sync=true");
+    options.WaitTimeoutMs = 10000;
+    graph = std::make_unique<TFilterGraph>(CreateGstGraphFactory(options));
+    window = std::make_unique<TVideoWindow>();
+    window->setObjectName(QStringLiteral("VideoWindowWMR"));
+    window->resize(64, 48);
+    window->SetFilterGraph(graph.get());
+    window->SetMode(vmVMR);
+    graph->SetActive(true);
+    ASSERT_TRUE(graph->Active()) << "GStreamer could not make a playbin";
+  }
+
+  void TearDown() override
+  {
+    if (graph) {
+      try {
+        graph->Stop();
+        graph->ClearGraph();
+      } catch (const EDirectShowException &) {
+      }
+      graph->SetActive(false);
+      window->SetFilterGraph(nullptr);
+    }
+  }
+
+  // The main window's way: a source filter, then every pin rendered.
+  std::vector<HRESULT> open(const QString &file, HRESULT *sourceResult = nullptr)
+  {
+    auto builder = graph->QueryInterface<IGraphBuilder>();
+    IBaseFilterPtr source;
+    const HRESULT hr = builder->AddSourceFilter(file, QStringLiteral("File"), source);
+    if (sourceResult) *sourceResult = hr;
+    std::vector<HRESULT> results;
+    if (source)
+      for (const IPinPtr &pin : source->EnumPins()) results.push_back(builder->Render(pin));
+    seeking = graph->QueryInterface<IMediaSeeking>();
+    return results;
+  }
+
+  REFERENCE_TIME position()
+  {
+    REFERENCE_TIME now = -1;
+    seeking->GetCurrentPosition(now);
+    return now;
+  }
+
+  void seek(REFERENCE_TIME target)
+  {
+    ASSERT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, nullptr, 0), S_OK);
+  }
+
+  TVideoFrame latestFrame()
+  {
+    auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(window->Renderer());
+    return renderer ? renderer->Frames()->Latest() : TVideoFrame();
+  }
+
+  // Waits until the shown frame is the one for time t.
+  bool frameShownAt(REFERENCE_TIME t)
+  {
+    return kptest::waitUntil([&] { return latestFrame().Time == t; }, 5000);
+  }
+
+  std::unique_ptr<TFilterGraph> graph;
+  std::unique_ptr<TVideoWindow> window;
+  std::shared_ptr<IMediaSeeking> seeking;
+};
+
+} // namespace
+
+TEST_F(GstPlaybackTest, OpeningPrerollsAndKnowsTheDurationAtOnce)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  const QString clip = kptest::patternClip(ffmpeg);
+  ASSERT_FALSE(clip.isEmpty());
+  EXPECT_EQ(open(clip), (std::vector<HRESULT>{S_OK, S_OK})) << "one video and one audio pin";
+  const double expected = ffprobeDuration(ffprobe, clip);
+  ASSERT_GT(expected, 0);
+  EXPECT_NEAR(graph->GetDuration(), expected * 1000.0, 50.0);
+  EXPECT_EQ(graph->GetState(), psStopped) << "a new file starts stopped";
+  EXPECT_EQ(position(), 0);
+  ASSERT_TRUE(frameShownAt(0)) << "the preroll frame reaches the renderer";
+  int w, h, aw, ah;
+  ASSERT_TRUE(window->GetNativeVideoSize(w, h, aw, ah));
+  EXPECT_EQ(QSize(w, h), QSize(64, 48));
+  EXPECT_EQ(QSize(aw, ah), QSize(4, 3));
+}
+
+TEST_F(GstPlaybackTest, PlayPauseLogicalStopAndResume)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  ASSERT_TRUE(graph->Play());
+  EXPECT_EQ(graph->GetState(), psPlaying);
+  ASSERT_TRUE(kptest::waitUntil([&] { return position() > kSecond / 2; }, 5000)) << "the position moves while playing";
+
+  ASSERT_TRUE(graph->Pause());
+  EXPECT_EQ(graph->GetState(), psPaused);
+  const REFERENCE_TIME paused = position();
+  kptest::spin(300);
+  EXPECT_EQ(position(), paused) << "paused means still";
+
+  ASSERT_TRUE(graph->Stop());
+  EXPECT_EQ(graph->GetState(), psStopped);
+  EXPECT_EQ(position(), paused) << "stop keeps the position";
+  EXPECT_GT(graph->GetDuration(), 7900) << "and the duration";
+
+  ASSERT_TRUE(graph->Play());
+  ASSERT_TRUE(kptest::waitUntil([&] { return position() > paused + kSecond / 4; }, 5000));
+  EXPECT_LT(position(), paused + 3 * kSecond) << "resumes where it stood, not from the start";
+}
+
+TEST_F(GstPlaybackTest, EndOfStreamIsLatchedAtTheDurationUntilASeek)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  REFERENCE_TIME duration = 0;
+  ASSERT_EQ(seeking->GetDuration(duration), S_OK);
+  graph->Pause();
+  seek(duration - 3 * kSecond / 10);
+  ASSERT_TRUE(graph->Play());
+  ASSERT_TRUE(kptest::waitUntil([&] { return position() == duration; }, 5000)) << "position reaches exactly the duration";
+  kptest::spin(200);
+  EXPECT_EQ(position(), duration);
+  EXPECT_EQ(graph->GetState(), psPlaying) << "the state stays playing at the end";
+  seek(kSecond);
+  EXPECT_LT(position(), 2 * kSecond) << "a seek clears the latch";
+}
+
+TEST_F(GstPlaybackTest, PausedAccurateSeekShowsTheAskedFrame)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  ASSERT_TRUE(graph->Pause());
+  // Frame 38 lies between key frames 25 and 50: a key-unit seek would show 25.
+  seek(38 * kFrame);
+  EXPECT_EQ(position(), 38 * kFrame);
+  ASSERT_TRUE(frameShownAt(38 * kFrame)) << "got frame at " << latestFrame().Time;
+  EXPECT_NEAR(greyOf(latestFrame().Image), kptest::patternGrey(38), 3);
+
+  REFERENCE_TIME current = 0, stop = 0;
+  seeking->GetPositions(current, stop);
+  EXPECT_EQ(current, 38 * kFrame);
+  EXPECT_EQ(stop, 8 * kSecond) << "the duration stands in for an unset stop";
+}
+
+TEST_F(GstPlaybackTest, FrameStepAdvancesOneFrame)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  graph->Pause();
+  seek(30 * kFrame);
+  ASSERT_TRUE(frameShownAt(30 * kFrame));
+  auto step = graph->QueryInterface<IVideoFrameStep>();
+  ASSERT_NE(step, nullptr);
+  EXPECT_EQ(step->CanStep(false), S_OK);
+  ASSERT_EQ(step->Step(1), S_OK);
+  ASSERT_TRUE(frameShownAt(31 * kFrame)) << "got frame at " << latestFrame().Time;
+  EXPECT_NEAR(greyOf(latestFrame().Image), kptest::patternGrey(31), 3);
+  EXPECT_EQ(graph->GetState(), psPaused);
+  ASSERT_EQ(step->Step(1), S_OK);
+  ASSERT_TRUE(frameShownAt(32 * kFrame));
+}
+
+TEST_F(GstPlaybackTest, RateTwoPlaysTwiceAsMuchMediaAsWallTime)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  graph->Pause();
+  graph->SetRate(2.0);
+  double rate = 0;
+  seeking->GetRate(rate);
+  EXPECT_DOUBLE_EQ(rate, 2.0);
+  const REFERENCE_TIME start = position();
+  QElapsedTimer wall;
+  ASSERT_TRUE(graph->Play());
+  wall.start();
+  kptest::spin(2000);
+  const REFERENCE_TIME media = position() - start;
+  const double expected = 2.0 * wall.elapsed() * 10000.0;
+  EXPECT_NEAR(static_cast<double>(media), expected, 0.15 * expected) << "position is media time";
+
+  // A new file plays at 1.0 until the rate is set again.
+  open(kptest::patternClip(ffmpeg));
+  seeking->GetRate(rate);
+  EXPECT_DOUBLE_EQ(rate, 1.0);
+}
+
+TEST_F(GstPlaybackTest, NonMediaFileGivesTheSplitterFailure)
+{
+  HRESULT hr = S_OK;
+  EXPECT_TRUE(open(kptest::nonMediaFile(), &hr).empty());
+  EXPECT_EQ(hr, VFW_E_UNSUPPORTED_STREAM);
+  EXPECT_FALSE(GetErrorString(hr).isEmpty());
+  EXPECT_EQ(graph->GetState(), psStopped);
+  EXPECT_NO_THROW(graph->Play()) << "an empty graph takes commands";
+
+  open(QStringLiteral("/nonexistent/file.mov"), &hr);
+  EXPECT_TRUE(FAILED(hr));
+}
+
+TEST_F(GstPlaybackTest, SubtitleTrackIsNeitherDrawnNorAFailure)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  const QString clip = kptest::subtitledClip(ffmpeg);
+  ASSERT_FALSE(clip.isEmpty());
+  const std::vector<HRESULT> results = open(clip);
+  ASSERT_FALSE(results.empty());
+  for (HRESULT hr : results) EXPECT_EQ(hr, S_OK);
+  graph->Pause();
+  seek(2 * kSecond);
+  ASSERT_TRUE(frameShownAt(2 * kSecond));
+  const QImage image = latestFrame().Image.copy();
+  const int grey = kptest::patternGrey(50);
+  int off = 0;
+  for (int y = image.height() / 2 + 1; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (std::abs(qGray(image.pixel(x, y)) - grey) > 6) ++off;
+  EXPECT_EQ(off, 0) << "no subtitle text over the picture";
+}
+
+TEST_F(GstPlaybackTest, StreamWithoutDecoderFailsAloneWhileThePictureStillPlays)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  const QString clip = kptest::patternClip(ffmpeg);
+  // Hide every AAC decoder from a fresh pipeline, as on a machine without one.
+  std::vector<std::pair<GstPluginFeature *, guint>> hidden;
+  for (const char *name : {"avdec_aac", "avdec_aac_fixed", "faad", "fdkaacdec", "avdec_aac_latm"}) {
+    if (GstPluginFeature *feature = gst_registry_lookup_feature(gst_registry_get(), name)) {
+      hidden.emplace_back(feature, gst_plugin_feature_get_rank(feature));
+      gst_plugin_feature_set_rank(feature, GST_RANK_NONE);
+    }
+  }
+  graph->SetActive(false);
+  graph->SetActive(true);
+  const std::vector<HRESULT> results = open(clip);
+  for (auto &[feature, rank] : hidden) {
+    gst_plugin_feature_set_rank(feature, rank);
+    gst_object_unref(feature);
+  }
+  EXPECT_EQ(std::count(results.begin(), results.end(), VFW_E_CANNOT_RENDER), 1) << "one codec failure, for the sound";
+  EXPECT_EQ(std::count(results.begin(), results.end(), S_OK), 1) << "the picture renders";
+  graph->Pause();
+  seek(kSecond);
+  EXPECT_TRUE(frameShownAt(kSecond));
+}
+
+TEST_F(GstPlaybackTest, SnapshotMatchesTheTestPattern)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  graph->Pause();
+  seek(10 * kFrame);
+  ASSERT_TRUE(frameShownAt(10 * kFrame));
+  QImage snapshot;
+  ASSERT_TRUE(window->VMRGetBitmap(snapshot));
+  ASSERT_EQ(snapshot.size(), QSize(64, 48));
+  const auto near = [](QRgb c, int r, int g, int b) {
+    return std::abs(qRed(c) - r) <= 8 && std::abs(qGreen(c) - g) <= 8 && std::abs(qBlue(c) - b) <= 8; // limited-range YUV
+  };
+  EXPECT_TRUE(near(snapshot.pixel(5, 5), 255, 0, 0)) << std::hex << snapshot.pixel(5, 5);
+  EXPECT_TRUE(near(snapshot.pixel(58, 5), 0, 255, 0)) << std::hex << snapshot.pixel(58, 5);
+  EXPECT_TRUE(near(snapshot.pixel(5, 42), 50, 50, 50)) << std::hex << snapshot.pixel(5, 42);
+
+  // The widget paints the same frame (frames reach it only through the
+  // main thread's crossing).
+  const QImage shown = window->grab().toImage();
+  EXPECT_TRUE(near(shown.pixel(5, 5), 255, 0, 0));
+  EXPECT_TRUE(near(shown.pixel(58, 5), 0, 255, 0));
+}
+
+TEST_F(GstPlaybackTest, EndOfStreamReachesListenersThroughTheEventLoop)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  std::vector<int32_t> events;
+  graph->OnDSEvent = [&](int32_t code, intptr_t, intptr_t) { events.push_back(code); };
+  graph->Pause();
+  seek(8 * kSecond - 2 * kFrame);
+  graph->Play();
+  EXPECT_TRUE(kptest::waitUntil([&] { return std::count(events.begin(), events.end(), EC_COMPLETE) == 1; }, 5000));
+}
+
+TEST_F(GstPlaybackTest, VolumeAndRateOnAnOpenFileAreAccepted)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  auto audio = graph->QueryInterface<IBasicAudio>();
+  ASSERT_NE(audio, nullptr);
+  graph->SetVolume(0);
+  int32_t volume = 1;
+  audio->get_Volume(volume);
+  EXPECT_EQ(volume, -10000);
+  EXPECT_EQ(audio->put_Volume(1), E_INVALIDARG);
+  EXPECT_EQ(seeking->SetRate(0), E_INVALIDARG);
+  EXPECT_EQ(seeking->SetRate(-1), E_INVALIDARG);
+}
