@@ -1,0 +1,99 @@
+#include "UnitUtilsDesktop.h"
+
+#include "UnitUtils.h"
+#include "UnitUtilsFiles.h"
+#include "UnitUtilsPower.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPixmap>
+#include <QPointer>
+#include <QUrl>
+
+namespace kp {
+
+namespace {
+
+void OpenFolder(const QString &folder)
+{
+  if (!folder.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+// The folder part of a path: the text up to its last separator.
+QString FolderOf(const QString &path)
+{
+  const int slash = path.lastIndexOf(QLatin1Char('/'));
+  if (slash < 0) return QFileInfo(path).absolutePath();
+  return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+} // namespace
+
+QImage LoadResourceBitmap(const QString &name)
+{
+  const QByteArray data = LoadResourceText(name);
+  return data.isEmpty() ? QImage() : QImage::fromData(data);
+}
+
+QIcon LoadResourceIcon(const QString &name)
+{
+  QByteArray data = LoadResourceText(name);
+  QIcon icon;
+  if (data.isEmpty()) return icon;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  do {
+    const QImage image = reader.read();
+    if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+  } while (reader.jumpToNextImage());
+  return icon;
+}
+
+bool CopyTextToClipboard(const QByteArray &text, int codePage)
+{
+  if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) return false;
+  QClipboard *clipboard = QGuiApplication::clipboard();
+  if (!clipboard) return false;
+  clipboard->setText(DecodeCodePage(text, codePage));
+  return true;
+}
+
+void ShowInExplorer(const QString &path, const QDBusConnection &bus)
+{
+  const QFileInfo file(path);
+  if (path.isEmpty() || !file.exists() || !bus.isConnected()) {
+    OpenFolder(FolderOf(path));
+    return;
+  }
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+                                     QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+  call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded)} << QString();
+  auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), QCoreApplication::instance());
+  const QString folder = file.absolutePath();
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [folder](QDBusPendingCallWatcher *w) {
+    if (w->isError()) OpenFolder(folder);
+    w->deleteLater();
+  });
+}
+
+void SetScreenSaverEnabled(bool enable)
+{
+  static QPointer<TScreenSaverInhibitor> inhibitor;
+  if (!inhibitor) {
+    if (!QCoreApplication::instance()) return;
+    inhibitor = new TScreenSaverInhibitor(QDBusConnection::sessionBus(), QCoreApplication::instance());
+  }
+  if (enable) inhibitor->Release();
+  else inhibitor->Inhibit();
+}
+
+} // namespace kp

@@ -1,0 +1,34 @@
+#pragma once
+// The foundation's services that need the desktop session. They expect a
+// QGuiApplication and run on its thread; none of them fails loudly: without
+// a session bus or a desktop service they do what they can, or nothing.
+
+#include <QByteArray>
+#include <QDBusConnection>
+#include <QIcon>
+#include <QImage>
+#include <QString>
+
+namespace kp {
+
+// The resource's picture; a null image when the resource is missing or is
+// no picture.
+QImage LoadResourceBitmap(const QString &name);
+// Every picture the resource holds (an icon file holds several sizes); a
+// null icon when the resource is missing.
+QIcon LoadResourceIcon(const QString &name);
+
+// Puts Text, converted from CodePage, on the clipboard as text. False when
+// there is no clipboard.
+bool CopyTextToClipboard(const QByteArray &text, int codePage);
+
+// Shows the file selected in the desktop's file manager; when the file does
+// not exist, or no file manager answers on Bus, opens the folder part of
+// Path instead.
+void ShowInExplorer(const QString &path, const QDBusConnection &bus = QDBusConnection::sessionBus());
+
+// False keeps the screen saver and display power saving off (while a
+// recording plays); true lets them work again. Repeated calls are harmless.
+void SetScreenSaverEnabled(bool enable);
+
+} // namespace kp
