@@ -5,6 +5,7 @@
 
 #include <cxxabi.h>
 #include <dlfcn.h>
+#include <elfutils/libdw.h>
 #include <elfutils/libdwfl.h>
 #include <link.h>
 #include <unistd.h>
@@ -75,6 +76,26 @@ bool FindModule(uintptr_t address, TCodeLocation &where, const char *&dynamicNam
   return true;
 }
 
+// Modules without an address index (clang writes no .debug_aranges by
+// default) are searched unit by unit.
+Dwarf_Line *LineByUnitScan(Dwfl_Module *module, uintptr_t address) {
+  Dwarf_Addr bias = 0;
+  Dwarf *dwarf = dwfl_module_getdwarf(module, &bias);
+  if (!dwarf) return nullptr;
+  const Dwarf_Addr pc = address - bias;
+  Dwarf_CU *unit = nullptr;
+  Dwarf_Die unitDie;
+  while (dwarf_get_units(dwarf, unit, &unit, nullptr, nullptr, &unitDie, nullptr) == 0)
+    if (dwarf_haspc(&unitDie, pc) > 0) return dwarf_getsrc_die(&unitDie, pc);
+  return nullptr;
+}
+
+void AddSourceLine(const char *file, int lineNo, TCodeLocation &where) {
+  if (!file) return;
+  where.SourceFile = QString::fromUtf8(file).section(u'/', -1);
+  where.Line = lineNo;
+}
+
 void AddDebugInfoLocked(uintptr_t address, TCodeLocation &where) {
   Dwfl *session = SessionLocked();
   Dwfl_Module *module = session ? dwfl_addrmodule(session, address) : nullptr;
@@ -83,12 +104,16 @@ void AddDebugInfoLocked(uintptr_t address, TCodeLocation &where) {
   GElf_Sym symbol{};
   if (const char *name = dwfl_module_addrinfo(module, address, &offset, &symbol, nullptr, nullptr, nullptr))
     where.Routine = Demangled(name);
+  int lineNo = 0;
   if (Dwfl_Line *line = dwfl_module_getsrc(module, address)) {
-    int lineNo = 0;
-    if (const char *file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr)) {
-      where.SourceFile = QString::fromUtf8(file).section(u'/', -1);
-      where.Line = lineNo;
-    }
+    const char *file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr);
+    AddSourceLine(file, lineNo, where);
+    return;
+  }
+  Dwarf_Line *unitLine = LineByUnitScan(module, address);
+  if (unitLine && dwarf_lineno(unitLine, &lineNo) == 0) {
+    const char *file = dwarf_linesrc(unitLine, nullptr, nullptr);
+    AddSourceLine(file, lineNo, where);
   }
 }
 
