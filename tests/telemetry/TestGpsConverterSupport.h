@@ -50,6 +50,36 @@ inline kp::TTrackInfoItem Sample(kp::TDateTime t, double x, double y, double z)
   return item;
 }
 
+// The track every writer test exports (local times, zone +3 h): a sample
+// ahead of the first fix, a fix with everything, a sample, a fix with nothing
+// known, a fix without position and, 8 s later, a southern-western fix.
+inline kp::TTrackInfo GoldenTrack()
+{
+  kp::TTrackInfo info;
+  info.Name = QStringLiteral("Trip & <Test> \"1\"");
+  info.Description = QStringLiteral("Desc");
+  info.MinLon = -70.25;
+  info.MaxLat = 55.7513;
+  info.MaxLon = 37.6185;
+  info.MinLat = -33.5;
+  info.CentreLon = 1.5;
+  info.CentreLat = 11.125;
+  info.Width = 50;
+  info.Height = 30;
+  info.StartTime = Dt(2011, 5, 1, 13, 0, 0);
+  info.EndTime = Dt(2011, 5, 1, 13, 0, 10);
+  info.Items.push_back(Sample(Dt(2011, 5, 1, 13, 0, 0), 0.1, 0.2, 0.3));
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 0), 55.751244, 37.618423, 150.5, 36, 90.4));
+  info.Items.push_back(Sample(Dt(2011, 5, 1, 13, 0, 0, 500), 0.012, -0.98, 0.025));
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 1), 55.7513, 37.6185));
+  info.Items.back().Trip = 7.4;
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 2), 0, 0));
+  info.Items.back().NoFix = true;
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 10), -33.5, -70.25, 10, 45, 359.7));
+  info.Items.back().Trip = 12.5;
+  return info;
+}
+
 // Loads Text with one converter; EndTime stands in for the file's time (the
 // date of GGA-only logs).
 inline bool LoadWith(const kp::TGpsInfoConverter &converter, const QByteArray &text, kp::TTrackInfo &info,

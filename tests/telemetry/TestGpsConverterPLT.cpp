@@ -1,0 +1,90 @@
+// OziExplorer PLT: the exact text, segment flags and reading it back.
+
+#include "TestGpsConverterSupport.h"
+#include "UnitGpsConverterPLT.h"
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+const QByteArray kGoldenPlt = "OziExplorer Track Point File Version 2.1\r\n"
+                              "WGS 84\r\n"
+                              "Altitude is in Feet\r\n"
+                              "Reserved 3\r\n"
+                              "0,2,8323327,Trip & <Test> \"1\",0,0,2,8421376\r\n"
+                              "3\r\n"
+                              "55.751244,37.618423,1,494,40664.4166666,01.05.2011,10:00:00,36,\r\n"
+                              "55.751300,37.618500,0,-777,40664.4166782,01.05.2011,10:00:01,-1,\r\n"
+                              "-33.500000,-70.250000,1,33,40664.4167824,01.05.2011,10:00:10,45,\r\n";
+
+class PltFormat : public TFormatsTest {
+protected:
+  TGpsInfoConverterPLT FPlt;
+};
+
+TEST_F(PltFormat, WritesTheExactTextInUtc)
+{
+  // The first item is a sample at the first fix's time: the first written
+  // point still starts a segment.
+  EXPECT_EQ(Export(FPlt, GoldenTrack()), kGoldenPlt);
+}
+
+TEST_F(PltFormat, FirstWrittenPointStartsASegmentAfterANoFixPoint)
+{
+  TTrackInfo info;
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 0), 0, 0));
+  info.Items.back().NoFix = true;
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 1), 55.5, 37.5));
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 7), 55.5, 37.5)); // 6 s: same segment
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 14), 55.5, 37.5)); // 7 s: new one
+  const QList<QByteArray> lines = Export(FPlt, info).split('\n');
+  ASSERT_EQ(lines.size(), 10);
+  EXPECT_EQ(lines[5], "3\r");
+  EXPECT_TRUE(lines[6].startsWith("55.500000,37.500000,1,")) << lines[6].constData();
+  EXPECT_TRUE(lines[7].startsWith("55.500000,37.500000,0,"));
+  EXPECT_TRUE(lines[8].startsWith("55.500000,37.500000,1,"));
+}
+
+TEST_F(PltFormat, RoundTripKeepsTimesWithinTheTruncation)
+{
+  TTrackInfo original = GoldenTrack();
+  original.Items[3].Time += 0.123 / SecsPerDay;
+  TTrackInfo info;
+  ASSERT_TRUE(LoadWith(FPlt, Export(FPlt, original), info));
+  ASSERT_EQ(info.Items.size(), 3u);
+  const double tolerance = 0.009 / SecsPerDay;
+  EXPECT_NEAR(info.Items[0].Time, original.Items[1].Time, tolerance);
+  EXPECT_NEAR(info.Items[1].Time, original.Items[3].Time, tolerance);
+  EXPECT_NEAR(info.Items[2].Time, original.Items[5].Time, tolerance);
+  EXPECT_NEAR(info.Items[0].Alt, 150.5, 0.3048 / 2);
+  EXPECT_EQ(info.Items[1].Alt, 0); // -777 is no altitude
+  EXPECT_DOUBLE_EQ(info.Items[2].Lat, -33.5);
+  EXPECT_DOUBLE_EQ(info.Items[2].Lon, -70.25);
+  EXPECT_EQ(info.Items[2].Speed, -1); // speed is not read
+  EXPECT_EQ(info.Items[2].Course, -1);
+}
+
+TEST_F(PltFormat, ReaderSkipsSixHeaderLinesAndTrimsFields)
+{
+  const QByteArray text = "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\n"
+                          "Reserved 3\r\n0,2,255,V\xe9zelay,0,0,2,8421376\r\n2390\r\n"
+                          "  47.465158,   3.749013,1, 485.0,39307.3279977,13-ao\xfbt-07, 07:52:18\r\n"
+                          "  47.465,   3.749,0\r\n";
+  TTrackInfo info;
+  ASSERT_TRUE(LoadWith(FPlt, text, info));
+  ASSERT_EQ(info.Items.size(), 1u);
+  EXPECT_DOUBLE_EQ(info.Items[0].Lat, 47.465158);
+  EXPECT_DOUBLE_EQ(info.Items[0].Lon, 3.749013);
+  EXPECT_DOUBLE_EQ(info.Items[0].Alt, 485.0 * 0.3048);
+  EXPECT_DOUBLE_EQ(info.Items[0].Time, 39307.3279977 + kZone);
+}
+
+TEST_F(PltFormat, RecognitionNeedsTheOziWordsUpFront)
+{
+  EXPECT_TRUE(FPlt.CanRead(kGoldenPlt));
+  EXPECT_FALSE(FPlt.CanRead(QByteArray(48, '.') + "\r\n" + kGoldenPlt));
+  EXPECT_FALSE(FPlt.CanRead(kGoldenPlt + "\t"));
+}
+
+} // namespace

@@ -1,0 +1,518 @@
+// Queries of loaded telemetry: values at a play time, route, series, map
+// click, summaries, export record, join, altitude merge, ranges and crops.
+
+#include "TelemetryTestSupport.h"
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+const TDateTime kT0 = Dt(2012, 5, 1, 10);
+constexpr double kDeg = 1.0 / MetresPerDegree;
+
+TMovingPoint Pt(TDateTime t, double lon, double lat, double speed = 0, double course = 0, double alt = 0,
+                bool noFix = false)
+{
+  TMovingPoint p;
+  p.Time = t;
+  p.Lon = lon;
+  p.Lat = lat;
+  p.Speed = speed;
+  p.Course = course;
+  p.Alt = alt;
+  p.NoFix = noFix;
+  return p;
+}
+
+TGSensorSample Smp(TDateTime t, double x)
+{
+  TGSensorSample s;
+  s.Time = t;
+  s.X = x;
+  s.A = std::fabs(x);
+  return s;
+}
+
+TMovingInfo Track(std::vector<TMovingPoint> points, std::vector<TGSensorSample> samples = {})
+{
+  TMovingInfo m;
+  m.Points = std::move(points);
+  m.GSensor = std::move(samples);
+  m.StartTime = kT0 - 1.0;
+  m.EndTime = kT0 + 1.0;
+  for (size_t i = 0; i < m.Points.size(); ++i) m.Points[i].Index = int32_t(i);
+  for (size_t i = 0; i < m.GSensor.size(); ++i) m.GSensor[i].Index = int32_t(i);
+  return m;
+}
+
+// N fixes 1 s apart going north, Spacing metres apart.
+TMovingInfo Line(int n, double spacing, TDateTime start = kT0)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < n; ++i) p.push_back(Pt(start + i * kSec, 37.6, 55.7 + i * spacing * kDeg));
+  return Track(p);
+}
+
+// Degrees apart on the circle.
+double AngleApart(double a, double b)
+{
+  const double d = std::fmod(std::fabs(a - b), 360.0);
+  return std::min(d, 360 - d);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- data at a time
+
+TEST(MovingInfoAtTime, ThreeSecondMarginsAtBothEnds)
+{
+  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
+  TMovingPoint p;
+  TGSensorSample s;
+  bool valid = false;
+  m.GetDataAtTime(kT0 - 2 * kSec, p, s, valid);
+  EXPECT_TRUE(valid);
+  EXPECT_EQ(p.Time, kT0) << "the first fix unchanged";
+  EXPECT_EQ(p.Speed, 40);
+  EXPECT_EQ(s.X, 0.5);
+  m.GetDataAtTime(kT0 - 4 * kSec, p, s, valid);
+  EXPECT_FALSE(valid);
+  EXPECT_EQ(p.Time, 0);
+  EXPECT_EQ(p.Speed, 0) << "a zeroed record";
+  EXPECT_EQ(s.Time, 0);
+  m.GetDataAtTime(kT0 + 3.5 * kSec, p, s, valid);
+  EXPECT_TRUE(valid);
+  EXPECT_EQ(p.Speed, 42);
+  m.GetDataAtTime(kT0 + 4.5 * kSec, p, s, valid);
+  EXPECT_FALSE(valid);
+
+  TMovingInfo noFix = m;
+  noFix.Points[0].NoFix = true;
+  noFix.GetDataAtTime(kT0 - 2 * kSec, p, s, valid);
+  EXPECT_FALSE(valid);
+  EXPECT_EQ(p.Time, kT0);
+}
+
+TEST(MovingInfoAtTime, ValidOnlyNearFixesAcrossLongGaps)
+{
+  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 10 * kSec, 37.6, 55.71, 60)});
+  TMovingPoint p;
+  TGSensorSample s;
+  bool valid = false;
+  m.GetDataAtTime(kT0 + 1.4 * kSec, p, s, valid);
+  EXPECT_TRUE(valid);
+  m.GetDataAtTime(kT0 + 5 * kSec, p, s, valid);
+  EXPECT_FALSE(valid);
+  EXPECT_NEAR(p.Speed, 50, 1e-6) << "values are still interpolated";
+  EXPECT_NEAR(p.Lat, 55.705, 1e-9);
+  EXPECT_EQ(p.Time, kT0 + 5 * kSec);
+  m.GetDataAtTime(kT0 + 8.6 * kSec, p, s, valid);
+  EXPECT_TRUE(valid);
+  // Fixes under 6 s apart are valid throughout.
+  const TMovingInfo close = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 5 * kSec, 37.6, 55.71)});
+  close.GetDataAtTime(kT0 + 2.5 * kSec, p, s, valid);
+  EXPECT_TRUE(valid);
+}
+
+TEST(MovingInfoAtTime, CourseWrapsAndMissingValuesTakeTheOtherSide)
+{
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 0, 350, 0), Pt(kT0 + kSec, 37.6, 55.7001, 0, 10, 120)});
+  TMovingPoint p;
+  TGSensorSample s;
+  bool valid = false;
+  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
+  EXPECT_LT(AngleApart(p.Course, 0), 1e-3) << "not 180";
+  EXPECT_LT(p.Course, 360);
+  EXPECT_EQ(p.Alt, 120) << "altitude 0 is unknown";
+  m.GetDataAtTime(kT0 + 0.25 * kSec, p, s, valid);
+  EXPECT_NEAR(p.Course, 355, 1e-3);
+  EXPECT_EQ(p.Alt, 120);
+  m.Points[0].Course = -1;
+  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
+  EXPECT_NEAR(p.Course, 10, 1e-3);
+  m.Points[0].Course = 20;
+  m.Points[1].Course = 40;
+  m.Points[0].Alt = 100;
+  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
+  EXPECT_NEAR(p.Course, 30, 1e-3);
+  EXPECT_NEAR(p.Alt, 110, 1e-3);
+  EXPECT_EQ(p.Index, 0);
+}
+
+TEST(MovingInfoAtTime, WindowAndEmptyArrays)
+{
+  TMovingPoint p;
+  TGSensorSample s;
+  bool valid = true;
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7)}, {Smp(kT0, 1), Smp(kT0 + kSec, 3)});
+  m.SetTimeRange(kT0, kT0);
+  m.GetDataAtTime(kT0, p, s, valid);
+  EXPECT_FALSE(valid) << "no recording window";
+  EXPECT_EQ(s.Time, 0);
+  m.SetTimeRange(kT0, kT0 + kSec);
+  m.Points.clear();
+  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
+  EXPECT_FALSE(valid);
+  EXPECT_NEAR(s.X, 2, 1e-4) << "samples without points";
+  m.Points = {Pt(kT0, 37.6, 55.7)};
+  m.GSensor.clear();
+  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
+  EXPECT_TRUE(valid) << "points without samples";
+  EXPECT_EQ(s.Time, 0);
+}
+
+// ---------------------------------------------------------------- route
+
+TEST(MovingInfoRoute, DefaultToleranceGrowsWithTheTrack)
+{
+  // 1.01 m apart: every k-th point is taken for a tolerance of k metres.
+  for (auto [count, tolerance] : {std::pair{500, 5}, std::pair{3000, 6}, std::pair{20000, 20}}) {
+    const TMovingInfo m = Line(count, 1.01);
+    TTrack route;
+    m.GetRoute(route, -1);
+    ASSERT_EQ(route.size(), 1u);
+    size_t expected = 2; // first and last
+    for (int j = 1; j <= count - 2; ++j) expected += j % tolerance == 0 ? 1 : 0;
+    EXPECT_EQ(route[0].Points.size(), expected) << count;
+    EXPECT_EQ(int(expected), m.CountRoutePointsInBounds(-180, 90, 180, -90, -1));
+  }
+}
+
+TEST(MovingInfoRoute, GapOfSevenSecondsSplitsUnlessTheTrackContinuesInPlace)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < 5; ++i) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+  for (int i = 0; i < 5; ++i) p.push_back(Pt(kT0 + (11 + i) * kSec, 37.6, 55.8 + i * 10 * kDeg));
+  TTrack route;
+  Track(p).GetRoute(route, 5);
+  ASSERT_EQ(route.size(), 2u);
+  EXPECT_EQ(route[0].Points.size(), 5u);
+  EXPECT_EQ(route[1].Points.front().Time, kT0 + 11 * kSec);
+
+  // After the gap the car stood still: the route goes on in the same segment.
+  for (int i = 5; i < 10; ++i) p[size_t(i)].Lat = 55.7 + 40 * kDeg + (i - 5) * 10 * kDeg + 2 * kDeg * (i == 5);
+  Track(p).GetRoute(route, 5);
+  ASSERT_EQ(route.size(), 1u);
+  EXPECT_EQ(route[0].Points.size(), 10u);
+}
+
+TEST(MovingInfoRoute, PointsWithoutFixEndSegmentsAndAreNotDrawn)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < 8; ++i) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+  p[4].NoFix = true;
+  p[7].NoFix = true; // an outlier at the very end
+  TTrack route;
+  Track(p).GetRoute(route, 5);
+  ASSERT_EQ(route.size(), 2u);
+  EXPECT_EQ(route[0].Points.size(), 4u);
+  EXPECT_EQ(route[1].Points.size(), 2u);
+  for (const TTrackItem &item : route)
+    for (const TTrackPoint &q : item.Points) EXPECT_NE(q.Time, kT0 + 7 * kSec);
+  EXPECT_EQ(Track(p).CountRoutePointsInBounds(-180, 90, 180, -90, 5), 6);
+  // A bounds box around the first two points only.
+  EXPECT_EQ(Track(p).CountRoutePointsInBounds(37, 55.7 + 15 * kDeg, 38, 55.69, 5), 2);
+}
+
+TEST(MovingInfoRoute, ALonePointAfterAGapIsItsOwnSegmentAndRejoiningPicksTheFirstSegment)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < 3; ++i) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * 100 * kDeg));
+  p.push_back(Pt(kT0 + 20 * kSec, 37.7, 55.7));
+  TTrack route;
+  Track(p).GetRoute(route, 5);
+  ASSERT_EQ(route.size(), 2u);
+  EXPECT_EQ(route[1].Points.size(), 1u);
+  // Back at the end of the first segment after the gap: continues it.
+  p.push_back(Pt(kT0 + 40 * kSec, 37.6, 55.7 + 200 * kDeg + 1 * kDeg));
+  p.push_back(Pt(kT0 + 41 * kSec, 37.6, 55.7 + 300 * kDeg));
+  Track(p).GetRoute(route, 5);
+  ASSERT_EQ(route.size(), 2u);
+  EXPECT_EQ(route[0].Points.size(), 5u);
+}
+
+TEST(MovingInfoRoute, BoundsWidenTheCallersCorners)
+{
+  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + kSec, 37.8, 55.5)});
+  TGeoPoint nw{1000, -1000}, se{-1000, 1000};
+  m.GetBounds(nw, se);
+  EXPECT_EQ(nw.X, 37.6);
+  EXPECT_EQ(nw.Y, 55.7);
+  EXPECT_EQ(se.X, 37.8);
+  EXPECT_EQ(se.Y, 55.5);
+  TGeoPoint nw2{30, 60}, se2{40, 50};
+  m.GetBounds(nw2, se2);
+  EXPECT_EQ(nw2.X, 30);
+  EXPECT_EQ(se2.Y, 50);
+}
+
+// ---------------------------------------------------------------- series
+
+TEST(MovingInfoSeries, ColumnsCollectMinMaxCountAndFirstTime)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i <= 10; ++i) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7, 10 * i, 0, 100 + i));
+  const TMovingInfo m = Track(p);
+  TGraphicItems series(3); // 5 s per column
+  m.GetSpeedSeries(series, kT0, kT0 + 10 * kSec);
+  EXPECT_EQ(series[0].Count, 3);
+  EXPECT_EQ(series[0].MinValue, 0);
+  EXPECT_EQ(series[0].MaxValue, 20);
+  EXPECT_EQ(series[1].Count, 5);
+  EXPECT_EQ(series[1].MinValue, 30);
+  EXPECT_EQ(series[1].MaxValue, 70);
+  EXPECT_EQ(series[1].Time, kT0 + 3 * kSec);
+  EXPECT_EQ(series[2].Count, 3);
+  EXPECT_EQ(series[2].MaxValue, 100);
+  TGraphicItems alt(3);
+  m.GetAltitudeSeries(alt, kT0, kT0 + 10 * kSec);
+  EXPECT_EQ(alt[2].MaxValue, 110);
+}
+
+TEST(MovingInfoSeries, WindowBetweenTwoFixesShowsInterpolatedEnds)
+{
+  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 0), Pt(kT0 + 10 * kSec, 37.6, 55.7, 100)});
+  TGraphicItems series(5);
+  m.GetSpeedSeries(series, kT0 + 2 * kSec, kT0 + 6 * kSec);
+  EXPECT_EQ(series[0].Count, 1);
+  EXPECT_NEAR(series[0].MinValue, 20, 1e-3);
+  EXPECT_EQ(series[4].Count, 1);
+  EXPECT_NEAR(series[4].MaxValue, 60, 1e-3);
+  EXPECT_EQ(series[2].Count, 0);
+  // A window starting between fixes takes the value at its start.
+  TGraphicItems later(5);
+  m.GetSpeedSeries(later, kT0 + 8 * kSec, kT0 + 12 * kSec);
+  EXPECT_EQ(later[0].Count, 1);
+  EXPECT_NEAR(later[0].MinValue, 80, 1e-3);
+  EXPECT_EQ(later[2].MaxValue, 100);
+  EXPECT_EQ(later[4].Count, 0) << "no record after the window";
+}
+
+TEST(MovingInfoSeries, SampleAxesAndDegenerateWindows)
+{
+  const TMovingInfo m = Track({}, {Smp(kT0, -1), Smp(kT0 + kSec, 2)});
+  TGraphicItems x(3), a(3), one(1), empty;
+  m.GetGSensorXSeries(x, kT0, kT0 + kSec);
+  m.GetGSensorASeries(a, kT0, kT0 + kSec);
+  EXPECT_EQ(x[0].MinValue, -1);
+  EXPECT_EQ(x[2].MaxValue, 2);
+  EXPECT_EQ(a[0].MinValue, 1);
+  m.GetGSensorXSeries(one, kT0, kT0 + kSec);
+  EXPECT_EQ(one[0].Count, 2) << "one column holds the whole window";
+  m.GetGSensorXSeries(empty, kT0, kT0 + kSec);
+  EXPECT_TRUE(empty.empty());
+  x.assign(3, TGraphicItem{1, 2, 3, 4});
+  m.GetGSensorYSeries(x, kT0 + kSec, kT0 + kSec);
+  for (const TGraphicItem &c : x) EXPECT_EQ(c.Count, 0) << "an empty window gives an empty series";
+  m.GetGSensorZSeries(x, kT0 + kSec, kT0);
+  for (const TGraphicItem &c : x) EXPECT_EQ(c.Count, 0);
+}
+
+// ---------------------------------------------------------------- map click and summaries
+
+TEST(MovingInfoMapClick, NearestPointAndHalfSecondNudges)
+{
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + kSec, 37.61, 55.7), Pt(kT0 + 20 * kSec, 37.62, 55.7),
+                         Pt(kT0 + 40 * kSec, 37.63, 55.7)});
+  m.SetTimeRange(kT0, kT0 + 100 * kSec);
+  double d2 = 999999;
+  EXPECT_NEAR(m.FindPositionByCoord(d2, 55.7, 37.6101), 0.015, 1e-6) << "0.5 s after the point";
+  EXPECT_NEAR(d2, 0.0001 * 0.0001, 1e-15);
+  d2 = 999999;
+  EXPECT_NEAR(m.FindPositionByCoord(d2, 55.7, 37.62), 0.195, 1e-6) << "isolated point: 0.5 s before";
+  d2 = 1e-12;
+  EXPECT_EQ(m.FindPositionByCoord(d2, 55.7, 37.65), -1) << "nothing nearer than the bound";
+  m.SetTimeRange(kT0, kT0);
+  d2 = 999999;
+  EXPECT_EQ(m.FindPositionByCoord(d2, 55.7, 37.6), -1);
+  EXPECT_EQ(d2, 999999) << "an empty window leaves the bound alone";
+}
+
+TEST(MovingInfoSummary, LengthSpeedSpansAndPoints)
+{
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 3600 * kSec, 37.6, 55.8)}, {Smp(kT0, 1)});
+  m.Points[1].Trip = 50000;
+  m.Points[0].Trip = 10000;
+  EXPECT_EQ(m.GetTrackLength(), 40000);
+  EXPECT_NEAR(m.GetAvgSpeed(), 40, 1e-6);
+  m.Points[1].Index = 9;
+  EXPECT_EQ(m.GetPointSpan(), 10);
+  EXPECT_EQ(m.GetGSensorSpan(), 1);
+  TMovingPoint p;
+  m.GetPoint(1, p);
+  EXPECT_EQ(p.Trip, 50000);
+  m.GetPoint(2, p);
+  EXPECT_EQ(p.Time, 0);
+  EXPECT_EQ(p.Speed, 0);
+  const TMovingInfo empty;
+  EXPECT_EQ(empty.GetTrackLength(), 0);
+  EXPECT_EQ(empty.GetAvgSpeed(), -1);
+  EXPECT_EQ(empty.GetPointSpan(), 0);
+  EXPECT_EQ(empty.GetGSensorSpan(), 0);
+}
+
+// ---------------------------------------------------------------- export record
+
+TEST(MovingInfoTrackInfo, MergeOrderBoundsAndTexts)
+{
+  TFormatSettings fs;
+  SetFormatSettings(fs);
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 2 * kSec, 37.7, 55.8)},
+                        {Smp(kT0 - kSec, 1), Smp(kT0, 2), Smp(kT0 + 0.5 * kMsDays, 3), Smp(kT0 + kSec, 4),
+                         Smp(kT0 + 3 * kSec, 5)});
+  m.Points[1].Trip = 1234.4;
+  m.SetTimeRange(kT0, kT0 + 3600 * kSec);
+  TTrackInfo info;
+  m.ToTrackInfo(info);
+  ASSERT_EQ(info.Items.size(), 7u);
+  const std::vector<int> kinds = {2, 1, 2, 2, 2, 1, 2};
+  for (size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(info.Items[i].Kind, kinds[i]) << i;
+  EXPECT_EQ(info.Items[2].Lon, 2) << "a sample at a fix's time follows the fix";
+  EXPECT_EQ(info.MinLon, 37.6);
+  EXPECT_EQ(info.MaxLat, 55.8);
+  EXPECT_NEAR(info.CentreLon, 37.65, 1e-12);
+  EXPECT_GT(info.Width, 6000);
+  EXPECT_NEAR(info.Height, GeoDistance(37.65, 55.8, 37.65, 55.7), 1e-6);
+  EXPECT_NEAR(info.Length, 1234.4, 1e-9);
+  EXPECT_NEAR(info.AvgSpeed, 1.2344, 1e-9);
+  EXPECT_EQ(info.Name, QStringLiteral("Track 2012.05.01 10:00:00"));
+  EXPECT_EQ(info.Description, QStringLiteral("Duration: 01:00:00. Length: 1234m. AvgSpeed: 1.2km/h."));
+
+  SetTimeZoneShift(3.0 / 24);
+  fs.decimalSeparator = QLatin1Char(',');
+  SetFormatSettings(fs);
+  m.ToTrackInfo(info);
+  SetTimeZoneShift(0);
+  SetFormatSettings(TFormatSettings{});
+  EXPECT_EQ(info.Name, QStringLiteral("Track 2012.05.01 13:00:00")) << "the name shows the chosen zone";
+  EXPECT_EQ(info.Description, QStringLiteral("Duration: 01:00:00. Length: 1234m. AvgSpeed: 1,2km/h."));
+}
+
+TEST(MovingInfoTrackInfo, AppendAccumulatesAndHugeTimesEnd)
+{
+  TMovingInfo a = Track({Pt(kT0, 37.6, 55.7)});
+  a.Points[0].Trip = 0;
+  TMovingInfo b = Track({Pt(2e7, 37.6, 55.7), Pt(2e7 + kSec, 37.6, 55.8)}, {Smp(2e7, 1), Smp(2e7 + 2 * kSec, 2)});
+  b.Points[1].Trip = 500;
+  a.SetTimeRange(kT0, kT0 + 10 * kSec);
+  b.SetTimeRange(2e7, 2e7 + 10 * kSec);
+  TTrackInfo info;
+  a.ToTrackInfo(info);
+  b.AppendToTrackInfo(info);
+  EXPECT_EQ(info.Items.size(), 5u) << "times beyond 1e7 days still end the merge";
+  EXPECT_EQ(info.StartTime, kT0);
+  EXPECT_EQ(info.EndTime, 2e7 + 10 * kSec);
+  EXPECT_EQ(info.Length, 500);
+}
+
+// ---------------------------------------------------------------- join, merge
+
+TEST(MovingInfoJoin, IndexesAndTripContinueAcrossAnEmptyFile)
+{
+  TMovingInfo a = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + kSec, 37.6, 55.71)}, {Smp(kT0, 1), Smp(kT0, 1), Smp(kT0, 1)});
+  a.Points[1].Trip = 100;
+  TMovingInfo empty;
+  TMovingInfo c = Track({Pt(kT0 + 60 * kSec, 37.6, 55.72), Pt(kT0 + 61 * kSec, 37.6, 55.73)}, {Smp(kT0, 1)});
+  c.Points[1].Trip = 20;
+  TMovingInfo *infos[] = {&a, &empty, &c};
+  TMovingInfo::Join(infos);
+  EXPECT_EQ(c.Points[0].Index, 2);
+  EXPECT_EQ(c.Points[1].Index, 3);
+  EXPECT_EQ(c.Points[0].Trip, 100);
+  EXPECT_EQ(c.Points[1].Trip, 120);
+  EXPECT_EQ(c.GSensor[0].Index, 3);
+  EXPECT_EQ(a.Points[1].Index, 1) << "the first file stays";
+}
+
+TEST(MovingInfoMerge, AltitudeByTimeWithInterpolationAndGuards)
+{
+  std::vector<TMovingPoint> own;
+  for (int i = 0; i < 5; ++i) own.push_back(Pt(kT0 + i * kSec, 37.6, 55.7));
+  TMovingInfo m = Track(own);
+  own[3].Time = kT0 + 3.5 * kSec; // uneven: interpolation goes by time
+  m = Track(own);
+  const TMovingInfo other = Track({Pt(kT0 - kSec, 0, 0, 0, 0, 1), Pt(kT0 + 0.5 * kSec, 0, 0, 0, 0, 100),
+                                   Pt(kT0 + 4 * kSec, 0, 0, 0, 0, 400)});
+  m.MergeAltitude(&other);
+  EXPECT_EQ(m.Points[0].Alt, 0) << "before the other's first point at or after ours";
+  EXPECT_EQ(m.Points[1].Alt, 100);
+  EXPECT_NEAR(m.Points[2].Alt, 200, 1e-3);
+  EXPECT_NEAR(m.Points[3].Alt, 350, 1e-3);
+  EXPECT_EQ(m.Points[4].Alt, 400);
+
+  const TMovingInfo early = Track({Pt(kT0 - 10 * kSec, 0, 0, 0, 0, 7)});
+  m.MergeAltitude(&early); // no point of the other at or after ours
+  m.MergeAltitude(nullptr);
+  EXPECT_EQ(m.Points[4].Alt, 400);
+}
+
+// ---------------------------------------------------------------- ranges and crops
+
+TEST(MovingInfoRange, ShortRangesIncludeTheFixJustBefore)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < 60; i += 5) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * kDeg));
+  std::vector<TGSensorSample> s;
+  for (int i = 0; i < 60; ++i) s.push_back(Smp(kT0 + i * kSec, i));
+  TMovingInfo m = Track(p, s);
+  m.Points[4].NoFix = true; // 20 s: left out
+  TTrackInfo info;
+  info.Name = QStringLiteral("kept");
+  m.ExtractRange(info, kT0 + 12 * kSec, kT0 + 22 * kSec);
+  ASSERT_FALSE(info.Items.empty());
+  EXPECT_EQ(info.Items[0].Kind, ikGps);
+  EXPECT_EQ(info.Items[0].Time, kT0 + 10 * kSec) << "10 s range: the fix before";
+  int fixes = 0, samples = 0;
+  for (const TTrackInfoItem &it : info.Items) (it.Kind == ikGps ? fixes : samples)++;
+  EXPECT_EQ(fixes, 2);     // 10 and 15 (20 has no fix)
+  EXPECT_EQ(samples, 10);  // 12 .. 21
+  EXPECT_EQ(info.Name, QStringLiteral("kept"));
+  m.ExtractRange(info, kT0 + 12 * kSec, kT0 + 42 * kSec);
+  EXPECT_EQ(info.Items[0].Kind, ikGSensor) << "30 s range: no fix before";
+  EXPECT_EQ(info.Items[0].Time, kT0 + 12 * kSec);
+  m.ExtractRange(info, kT0 + 56 * kSec, kT0 + 58 * kSec); // after the last fix
+  EXPECT_EQ(info.Items.size(), 2u);
+}
+
+TEST(MovingInfoCrop, CutsRebasesAndSetsTheWindow)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < 10; ++i) {
+    p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7));
+    p.back().Trip = 10 * i;
+  }
+  std::vector<TGSensorSample> s;
+  for (int i = 0; i < 10; ++i) s.push_back(Smp(kT0 + i * kSec + 0.5 * kSec, i));
+  TMovingInfo m = Track(p, s);
+  EXPECT_FALSE(m.Crop(kT0 - kSec, kT0 + 20 * kSec));
+  ASSERT_TRUE(m.Crop(kT0 + 2 * kSec, kT0 + 5.2 * kSec));
+  ASSERT_EQ(m.Points.size(), 4u);
+  EXPECT_EQ(m.Points[0].Trip, 0);
+  EXPECT_EQ(m.Points[3].Trip, 30);
+  EXPECT_EQ(m.Points[3].Index, 3);
+  ASSERT_EQ(m.GSensor.size(), 3u);
+  EXPECT_EQ(m.GSensor[0].Index, 0);
+  EXPECT_EQ(m.StartTime, kT0 + 2 * kSec);
+  EXPECT_EQ(m.EndTime, kT0 + 5.2 * kSec);
+
+  // Cutting every point must not read a first point.
+  TMovingInfo all = Track(p, s);
+  ASSERT_TRUE(all.Crop(kT0 + 9.7 * kSec, kT0 + 20 * kSec));
+  EXPECT_TRUE(all.Points.empty());
+  EXPECT_EQ(all.GSensor.size(), 0u);
+  EXPECT_EQ(all.StartTime, kT0 + 9.7 * kSec);
+}
+
+TEST(MovingInfoCopy, CloneAndCloneGps)
+{
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7)}, {Smp(kT0, 1)});
+  m.SampleInterval = 0.5;
+  auto c = m.Clone();
+  EXPECT_EQ(c->GSensor.size(), 1u);
+  EXPECT_EQ(c->SampleInterval, 0.5);
+  auto g = m.CloneGps();
+  EXPECT_TRUE(g->GSensor.empty());
+  EXPECT_EQ(g->Points.size(), 1u);
+  EXPECT_EQ(g->StartTime, m.StartTime);
+}
