@@ -84,10 +84,13 @@ QString makeOnce(const QString &name, const std::function<bool(const QString &)>
 {
   const QString path = fixturesDir() + QLatin1Char('/') + name;
   if (QFile::exists(path)) return path;
-  const QString temp = path + QStringLiteral(".part") + QFileInfo(name).suffix().prepend(QLatin1Char('.'));
+  // Tests run in parallel processes: each makes its own temporary file and
+  // the first rename wins.
+  const QString temp = path + QStringLiteral(".part%1.").arg(QCoreApplication::applicationPid()) + QFileInfo(name).suffix();
   QFile::remove(temp);
-  if (!make(temp) || !QFile::rename(temp, path)) return {};
-  return path;
+  const bool made = make(temp) && QFile::rename(temp, path);
+  QFile::remove(temp);
+  return made || QFile::exists(path) ? path : QString();
 }
 
 } // namespace
@@ -102,24 +105,26 @@ QString patternClip(const QString &ffmpeg)
 QString subtitledClip(const QString &ffmpeg)
 {
   return makeOnce(QStringLiteral("subtitled.mov"), [&](const QString &out) {
-    const QString srt = fixturesDir() + QStringLiteral("/subtitle.srt");
+    const QString srt = out + QStringLiteral(".srt");
     QFile file(srt);
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write("1\r\n00:00:00,000 --> 00:00:08,000\r\nWWWWWWWW WWWWWWWW\r\nWWWWWWWW WWWWWWWW\r\n\r\n");
     file.close();
-    return runFfmpeg(ffmpeg, videoInputs() + QStringList{"-i", srt} + videoCodec() +
-                               QStringList{"-map", "0:v", "-map", "1:a", "-map", "2:s", "-c:s", "mov_text", out});
+    const bool ok = runFfmpeg(ffmpeg, videoInputs() + QStringList{"-i", srt} + videoCodec() +
+                                        QStringList{"-map", "0:v", "-map", "1:a", "-map", "2:s", "-c:s", "mov_text", out});
+    QFile::remove(srt);
+    return ok;
   });
 }
 
 QString nonMediaFile()
 {
-  const QString path = fixturesDir() + QStringLiteral("/notes.mp4");
-  QFile file(path);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  return makeOnce(QStringLiteral("notes.mp4"), [](const QString &out) {
+    QFile file(out);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     for (int i = 0; i < 200; ++i) file.write("This is a plain text file, not a movie.\n");
-  }
-  return path;
+    return true;
+  });
 }
 
 } // namespace kptest
