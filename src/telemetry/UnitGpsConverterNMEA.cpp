@@ -1,13 +1,19 @@
 #include "UnitGpsConverterNMEA.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace kp {
 
 namespace {
 
-// 6 s in days.
-constexpr double kTailGap = 6.944444444444444e-05;
+// 6 s, compared in whole milliseconds so a gap of exactly 6 s is not "more".
+constexpr int64_t kTailGapMs = 6000;
+
+int64_t SpanMs(double days)
+{
+  return Round(days * MSecsPerDay);
+}
 
 QByteArrayView CutBlankToken(QByteArrayView &rest)
 {
@@ -83,9 +89,9 @@ void TrimStrayTailFixes(TTrackInfo &info)
     if (info.Items[i].Kind == ikGps) found[k++] = i;
   if (k < 3) return;
   const double t1 = info.Items[found[0]].Time, t2 = info.Items[found[1]].Time, t3 = info.Items[found[2]].Time;
-  if (std::fabs(t1 - t2) < kTailGap && t2 - t3 > kTailGap)
+  if (std::abs(SpanMs(t1 - t2)) < kTailGapMs && SpanMs(t2 - t3) > kTailGapMs)
     info.Items.resize(found[1]);
-  else if (t1 - t2 > kTailGap)
+  else if (SpanMs(t1 - t2) > kTailGapMs)
     info.Items.resize(found[0]);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace kp {
 
@@ -10,8 +11,10 @@ namespace {
 constexpr double kFoot = 0.3048;
 constexpr double kNoAltitude = -777;
 constexpr int kHeaderLines = 6;
-// A gap of more than 6 s starts a new segment.
-constexpr double kSegmentGap = 6.944444444444444e-05;
+// A gap of more than 6 s starts a new segment. Compared in whole
+// milliseconds, so that fixes exactly 6 s apart never split on the last bit
+// of a date-time.
+constexpr int64_t kSegmentGapMs = 6000;
 
 QByteArray Trimmed(const QByteArray &field)
 {
@@ -73,7 +76,7 @@ void TGpsInfoConverterPLT::WriteTrack(const TTrackInfo &info, TStringBuffer &out
   for (size_t i = 0; i < info.Items.size(); ++i) {
     const TTrackInfoItem &item = info.Items[i];
     if (item.Kind != ikGps || item.NoFix) continue;
-    const bool gap = i > 0 && std::fabs(item.Time - info.Items[i - 1].Time) > kSegmentGap;
+    const bool gap = i > 0 && std::abs(Round((item.Time - info.Items[i - 1].Time) * MSecsPerDay)) > kSegmentGapMs;
     output.Append(PointLine(item, first || gap));
     first = false;
   }
