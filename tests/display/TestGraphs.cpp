@@ -405,3 +405,47 @@ TEST(GraphPainters, Golden)
   const QString msg = kptest::compareGolden(img.Picture, QStringLiteral("graph"), 150);
   EXPECT_TRUE(msg.isEmpty()) << msg.toStdString();
 }
+
+TEST(GraphPainters, ValueGetterReadsTheGraphsOwnSeries)
+{
+  TMovingInfo info;
+  for (int i = 0; i < 20; ++i) {
+    TMovingPoint p;
+    p.Time = 45000.5 + i * kSec;
+    p.Speed = 10 + i;
+    p.Alt = 200 - i;
+    info.Points.push_back(p);
+    TGSensorSample g;
+    g.Time = p.Time;
+    g.X = 0.01 * i;
+    g.Y = -0.02 * i;
+    g.Z = 0.03 * i;
+    g.A = 0.04 * i;
+    info.GSensor.push_back(g);
+  }
+  info.StartTime = info.Points.front().Time;
+  info.EndTime = info.Points.back().Time;
+  using Method = void (TMovingInfo::*)(TGraphicItems &, TDateTime, TDateTime) const;
+  TImage img = graphImage();
+  const std::vector<std::pair<TMyGraphicClass, Method>> table = {
+      {&TSpeedGraphic::Create, &TMovingInfo::GetSpeedSeries},
+      {&TAltitudeGraphic::Create, &TMovingInfo::GetAltitudeSeries},
+      {&TGsensorAGraphic::Create, &TMovingInfo::GetGSensorASeries},
+      {&TGsensorXGraphic::Create, &TMovingInfo::GetGSensorXSeries},
+      {&TGsensorYGraphic::Create, &TMovingInfo::GetGSensorYSeries},
+      {&TGsensorZGraphic::Create, &TMovingInfo::GetGSensorZSeries},
+  };
+  for (const auto &[create, method] : table) {
+    const auto g = create(&img, 25);
+    TGraphicItems viaGetter(40), direct(40);
+    g->GetValueGetter(info)(viaGetter, info.StartTime, info.EndTime);
+    (info.*method)(direct, info.StartTime, info.EndTime);
+    int filled = 0;
+    for (size_t i = 0; i < direct.size(); ++i) {
+      EXPECT_EQ(viaGetter[i].Count, direct[i].Count) << g->GetLetter().toStdString() << i;
+      EXPECT_EQ(viaGetter[i].MaxValue, direct[i].MaxValue) << g->GetLetter().toStdString() << i;
+      filled += direct[i].Count > 0;
+    }
+    EXPECT_GT(filled, 0) << g->GetLetter().toStdString();
+  }
+}
