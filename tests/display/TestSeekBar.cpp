@@ -1,6 +1,7 @@
 #include "DisplayTestSupport.h"
 #include "UnitBitmaps.h"
 
+#include <QFontMetrics>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -185,6 +186,16 @@ TEST_F(SeekBarPainter, BarScalesAndEmptyWindow)
   };
   EXPECT_GT(ink(0, mid - 5), 0);
   EXPECT_GT(ink(mid + 6, 40), 0);
+  // The first labels sit centred on the first ticks: "0" with its bottom on
+  // the bar's top, the clock time just under the bar.
+  const QFontMetrics fm(MakeFont(QStringLiteral("Arial"), 8));
+  const int th = fm.height(), zero = fm.horizontalAdvance(QStringLiteral("0"));
+  const int clock = fm.horizontalAdvance(QStringLiteral("12:00:00"));
+  auto dark = [](QRgb p) { return qGray(p) < 128; };
+  EXPECT_GT(countPixels(img.Picture, m - zero / 2, mid - 5 - th, m - zero / 2 + zero, mid - 6, dark), 0);
+  EXPECT_EQ(countPixels(img.Picture, m - zero / 2 - 8, mid - 5 - th, m - zero / 2 - 1, mid - 5, dark), 0);
+  EXPECT_GT(countPixels(img.Picture, m - clock / 2, mid + 6, m - clock / 4, mid + 6 + th, dark), 0);
+  EXPECT_EQ(countPixels(img.Picture, m - clock / 2 - 8, mid + 6, m - clock / 2 - 1, mid + 6 + th, dark), 0);
 
   // A window of no length draws the bar alone.
   bar.Draw(back, {}, start, end, 0.5L, 0.5L, {}, {});
