@@ -122,22 +122,27 @@ QString sourceDir()
   return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().absoluteFilePath(QStringLiteral("../../src"));
 }
 
-// Every string literal that some call in the source tree passes as the first
-// argument of one of Functions.
-QSet<QString> literalArguments(const QString &functions)
+// String literals passed as the first argument of one of Functions in Text.
+QSet<QString> literalsIn(const QString &text, const QString &functions)
 {
   const QRegularExpression call(
       QStringLiteral("\\b(?:%1)\\s*\\(\\s*(?:u8?|QStringLiteral\\s*\\(\\s*|QLatin1String\\s*\\(\\s*|"
                      "QString\\s*\\(\\s*)?\"([^\"]*)\"")
           .arg(functions));
   QSet<QString> found;
+  for (const auto &m : call.globalMatch(text)) found.insert(m.captured(1));
+  return found;
+}
+
+// The same over every source file of the program.
+QSet<QString> literalArguments(const QString &functions)
+{
+  QSet<QString> found;
   QDirIterator it(sourceDir(), {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
                   QDirIterator::Subdirectories);
   while (it.hasNext()) {
     QFile f(it.next());
-    if (!f.open(QIODevice::ReadOnly)) continue;
-    const QString text = QString::fromUtf8(f.readAll());
-    for (const auto &m : call.globalMatch(text)) found.insert(m.captured(1));
+    if (f.open(QIODevice::ReadOnly)) found |= literalsIn(QString::fromUtf8(f.readAll()), functions);
   }
   return found;
 }
@@ -279,13 +284,23 @@ TEST(TranslateTables, ReferencesPlaceholdersAndContacts)
     EXPECT_TRUE(Translate(u"MySite").startsWith(u"https://www.example.org"));
     EXPECT_FALSE(Translate(u"MySite").endsWith(u'/')); // pages are appended with "/"
   }
+  loadEmbeddedTables(LangIdEnglish);
+}
+
+TEST(TranslateTables, KeyScannerFindsEveryCallForm)
+{
+  const QString code = QStringLiteral(
+      "Translate(\"A\"); TranslateCP(u\"B\", 65001); TranslateColor( QStringLiteral(\"C\") );\n"
+      "TranslateMenuItem(\"no\"); Translate(key); x = Translate (QLatin1String(\"D\"));");
+  EXPECT_EQ(literalsIn(code, QStringLiteral("Translate|TranslateCP|TranslateColor")),
+            QSet<QString>({"A", "B", "C", "D"}));
 }
 
 TEST(TranslateTables, EveryKeyTheCodeAsksForIsInEnglish)
 {
   ASSERT_TRUE(QFileInfo(sourceDir()).isDir()) << sourceDir().toStdString();
   const QSet<QString> english = englishKeys();
-  for (const QString &key : literalArguments(QStringLiteral("Translate|TranslateCP|TranslateColor")))
+  for (const QString &key : literalArguments(QStringLiteral("Translate|TranslateCP|TranslateColor|DisplayColour")))
     EXPECT_TRUE(english.contains(key.toLower())) << "no English text for \"" << key.toStdString() << "\"";
 }
 

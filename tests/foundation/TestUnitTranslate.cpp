@@ -51,12 +51,18 @@ std::map<QString, QByteArray> threeTables()
   return {{"translate_en.txt", kEnglish}, {"translate_ru.txt", kRussian}, {"translate_ua.txt", kUkrainian}};
 }
 
+} // namespace
+
+// Leaves the program's own tables in English behind, for tests that follow
+// in the same process.
 class TranslateTest : public ::testing::Test {
 protected:
-  void TearDown() override { SetThemeColorResolver({}); }
+  void TearDown() override
+  {
+    SetThemeColorResolver({});
+    InitLanguages(embeddedSources(LangIdEnglish));
+  }
 };
-
-} // namespace
 
 // ---------------------------------------------------------------- table parsing
 
