@@ -79,10 +79,13 @@ QString ErrnoText(const char *what)
 
 int TSettingsValues::IndexOf(const QString &name) const
 {
-  for (int i = 0; i < Count(); ++i) {
-    if (m_items[i].first.compare(name, Qt::CaseInsensitive) == 0) return i;
-  }
-  return -1;
+  return m_index.value(name.toCaseFolded(), -1);
+}
+
+void TSettingsValues::Reindex()
+{
+  m_index.clear();
+  for (int i = 0; i < Count(); ++i) m_index.insert(m_items[i].first.toCaseFolded(), i);
 }
 
 bool TSettingsValues::Get(const QString &name, QString &value) const
@@ -96,8 +99,12 @@ bool TSettingsValues::Get(const QString &name, QString &value) const
 void TSettingsValues::Set(const QString &name, const QString &value)
 {
   const int i = IndexOf(name);
-  if (i < 0) m_items.append({name, value});
-  else m_items[i].second = value;
+  if (i >= 0) {
+    m_items[i].second = value;
+    return;
+  }
+  m_index.insert(name.toCaseFolded(), Count());
+  m_items.append({name, value});
 }
 
 bool TSettingsValues::Remove(const QString &name)
@@ -105,6 +112,7 @@ bool TSettingsValues::Remove(const QString &name)
   const int i = IndexOf(name);
   if (i < 0) return false;
   m_items.removeAt(i);
+  Reindex();
   return true;
 }
 

@@ -8,6 +8,7 @@
 // are comments; lines without "=" are skipped.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -32,7 +33,10 @@ public:
   static TSettingsValues FromText(const QByteArray &text);
 
 private:
+  void Reindex();
+
   QList<QPair<QString, QString>> m_items;
+  QHash<QString, int> m_index; // case-folded name -> position in m_items
 };
 
 // Writes Data to a new file beside Path, flushes it to the disk and renames

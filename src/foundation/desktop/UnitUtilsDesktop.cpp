@@ -68,8 +68,9 @@ bool CopyTextToClipboard(const QByteArray &text, int codePage)
 
 void ShowInExplorer(const QString &path, const QDBusConnection &bus)
 {
+  if (path.isEmpty()) return;
   const QFileInfo file(path);
-  if (path.isEmpty() || !file.exists() || !bus.isConnected()) {
+  if (!file.exists() || !bus.isConnected()) {
     OpenFolder(FolderOf(path));
     return;
   }

@@ -272,6 +272,8 @@ TEST_F(FileManager, MissingFileOpensItsFolder)
   ShowInExplorer(m_tmp.path() + "/not yet copied.mov", *m_client);
   ASSERT_EQ(m_urls.opened.size(), 1);
   EXPECT_EQ(m_urls.opened[0].toLocalFile(), m_tmp.path());
+  ShowInExplorer("", *m_client); // no row, nothing to show
+  EXPECT_EQ(m_urls.opened.size(), 1);
   EXPECT_TRUE(m_manager.shown.isEmpty());
 }
 
