@@ -93,7 +93,6 @@ protected:
   QImage m_background;
   TCanvas BackCanvas;
   TCanvas ImageCanvas;
-  std::vector<QPoint> Polygon{3};
 };
 
 class TSpeedBitmap : public TMyBitmap {
