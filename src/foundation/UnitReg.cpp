@@ -19,8 +19,8 @@ namespace kp {
 
 namespace {
 
-const QString FileName = QStringLiteral("settings.conf");
-const QString LockName = QStringLiteral("settings.lock");
+constexpr QLatin1String FileName("settings.conf");
+constexpr QLatin1String LockName("settings.lock");
 
 // Serialises the threads of this process; the lock file serialises
 // processes. Also guards the two values below.

@@ -19,7 +19,7 @@ enum class TRegRoot { CurrentUser, LocalMachine, ClassesRoot };
 inline constexpr TRegRoot SettingsRoot = TRegRoot::CurrentUser;
 // The program's key, spelt as callers pass it (surrounding backslashes and
 // the case of the letters do not matter).
-inline const QString SettingsKey = QStringLiteral("\\Software\\KESTRIL PLAYER\\");
+inline constexpr QLatin1String SettingsKey("\\Software\\KESTRIL PLAYER\\");
 
 // Environment variable that moves the settings folder (tests use it).
 inline constexpr const char *SettingsDirVariable = "KESTRIL_PLAYER_CONFIG_DIR";

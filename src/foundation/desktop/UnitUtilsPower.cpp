@@ -9,9 +9,9 @@ namespace kp {
 
 namespace {
 
-const QString Service = QStringLiteral("org.freedesktop.ScreenSaver");
-const QString Path = QStringLiteral("/org/freedesktop/ScreenSaver");
-const QString Interface = QStringLiteral("org.freedesktop.ScreenSaver");
+constexpr QLatin1String Service("org.freedesktop.ScreenSaver");
+constexpr QLatin1String Path("/org/freedesktop/ScreenSaver");
+constexpr QLatin1String Interface("org.freedesktop.ScreenSaver");
 constexpr int CallTimeoutMs = 5000;
 
 QDBusMessage ScreenSaverCall(const QString &method)
