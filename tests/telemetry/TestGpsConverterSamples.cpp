@@ -1,0 +1,329 @@
+// Every reader over every real-world sample, and the NMEA, GPX and PLT
+// readers compared fix by fix with gpsbabel reading the same files.
+
+#include "TestGpsConverterSupport.h"
+#include "UnitGpsConverterGPX.h"
+#include "UnitGpsConverterNMEA.h"
+#include "UnitGpsConverterPLT.h"
+
+#include <QDirIterator>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+QStringList ListSamples()
+{
+  QStringList files;
+  QDirIterator it(samplesDir(), QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    if (!path.contains(QLatin1String("/LICENSES/")) && !path.endsWith(QLatin1String(".md"))) files << path;
+  }
+  files.sort();
+  return files;
+}
+
+QString Relative(const QString &path)
+{
+  return QDir(samplesDir()).relativeFilePath(path);
+}
+
+// What each converter reads from a text: "id=fixes/samples" for every one
+// that succeeds.
+QString ReadByEach(const QByteArray &text)
+{
+  QStringList parts;
+  for (const TGpsInfoConverter *c : GpsImportConverters()) {
+    TTrackInfo info;
+    info.EndTime = Dt(2020, 1, 1); // the date a GGA-only log would borrow
+    if (c->Load(text, info))
+      parts << c->GetId() + "=" + QString::number(CountKind(info, ikGps)) + "/" +
+                   QString::number(CountKind(info, ikGSensor));
+  }
+  return parts.join(' ');
+}
+
+class SampleFiles : public TFormatsTest {
+protected:
+  void SetUp() override
+  {
+    TFormatsTest::SetUp();
+    SetLocalTimeOffset(0); // local time = UTC, as gpsbabel prints it
+  }
+};
+
+// Direct reads by every converter and the detected format, per file. The
+// gpsd logs begin with "#" comment lines, which count towards the give-up
+// rule and hide the NMEA from detection (its first character is not "$").
+const std::map<QString, std::pair<QString, QString>> kExpected = {
+    {"blackvue/blackvuesync_mock.3gf", {"", "side file: 155 samples"}},
+    {"blackvue/blackvuesync_mock_anonymised.gps", {"", ""}}, // one GGA, no RMC
+    {"blackvue/mapillary_test_excerpt_DC_2021.gps", {"gpsBV=2/0", "gpsBV 2"}},
+    {"dashcam-other/70mai_A810_GPSData000001.txt", {"plt=7054/0", ""}}, // no signature fits
+    {"nmea/exiftool_Geotag2_tnt_compass.log", {"NMEA=3/0", "NMEA 3"}},
+    {"nmea/exiftool_Geotag_magellan_pmgntrk.log", {"", ""}},
+    {"nmea/gpsbabel_amod3080.nmea", {"plt=8/0 NMEA=4/0", "NMEA 4"}},
+    {"nmea/gpsbabel_gga_only_no_date.nmea", {"plt=494/0", ""}},
+    {"nmea/gpsbabel_subsecond_4hz.nmea", {"NMEA=30/0", "NMEA 30"}},
+    {"nmea/gpsbabel_time_fraction_variants.nmea", {"NMEA=19/0", "NMEA 19"}},
+    {"nmea/gpsbabel_track_2004.nmea", {"plt=551/0 NMEA=154/0", "NMEA 154"}},
+    {"nmea/gpsd_bu353-glonass.log", {"", ""}},
+    {"nmea/gpsd_ch-4711.log", {"", ""}},
+    {"nmea/gpsd_garmin25lp.log", {"NMEA=20/0", ""}},
+    {"nmea/gpsd_gp-320fw-2019-04-07-coldboot.log", {"", ""}},
+    {"nmea/gpsd_haicom-305N.log", {"", ""}},
+    {"nmea/gpsd_mt3339.log", {"plt=108/0 NMEA=30/0", ""}},
+    {"nmea/gpsd_mtk-3301.log", {"", ""}},
+    {"nmea/gpsd_nmea-rtk.log", {"", ""}},
+    {"nmea/gpsd_quectel-eg25-g.log", {"", ""}},
+    {"nmea/gpsd_quectel-l76k-nmea.log", {"", ""}},
+    {"nmea/gpsd_rx210.log", {"", ""}},
+    {"nmea/gpsd_telit-he910.log", {"", ""}},
+    {"nmea/gpsd_tomtom-mkII.log", {"NMEA=27/0", ""}},
+    {"nmea/gpsd_ublox-neo-m9n-nmea.log", {"", ""}},
+    {"nmea/pynmeagps_ublox_startup_nofix_crlf.log", {"", ""}},
+    {"nmea/pynmeagps_unicore_um981_crlf.log", {"", ""}},
+    {"other-loggers/columbus_v900_advanced_mode.csv", {"", ""}},
+    {"other-loggers/columbus_v900_basic_mode.csv", {"", ""}},
+    {"tracks/exiftool_Geotag_google_latitude.kml", {"", ""}},
+    {"tracks/exiftool_Geotag_gpx10_map3d.gpx", {"gpx=9/0", "gpx 9"}},
+    {"tracks/gpsbabel_garmin_mapsource.txt", {"", ""}},
+    {"tracks/gpxpy_etrex20x_gpx11.gpx", {"gpx=104/0", "gpx 104"}},
+    {"tracks/gpxpy_korita-zbevnica_gpx10.gpx", {"gpx=513/0", "gpx 513"}}, // 358 untimed points dropped
+    {"tracks/gpxpy_nikeplus_ms_tzoffset.gpx", {"gpx=2/0", "gpx 2"}},
+    {"tracks/gpxpy_ultra_gps_logger_comments.gpx", {"gpx=1/0", "gpx 1"}},
+    {"tracks/opentracks_gx_multitrack.kml", {"", ""}},
+    {"tracks/ozi_20070813_short.plt", {"plt=44/0", "plt 44"}}, // the header claims 2390
+    {"tracks/skydrop_vario_linestring.kml", {"", ""}},
+};
+
+TEST_F(SampleFiles, EveryReaderOverEveryFile)
+{
+  KP_REQUIRE_SAMPLES();
+  const QStringList files = ListSamples();
+  ASSERT_EQ(files.size(), static_cast<qsizetype>(kExpected.size()));
+  for (const QString &path : files) {
+    SCOPED_TRACE(Relative(path).toStdString());
+    const QByteArray text = readFileBytes(path);
+    const auto expected = kExpected.find(Relative(path));
+    ASSERT_NE(expected, kExpected.end());
+    EXPECT_EQ(ReadByEach(text).toStdString(), expected->second.first.toStdString());
+    // Recognition and detection, then the same on a cut-off copy.
+    TTrackInfo info;
+    SetGpsFormats(QString());
+    const bool loaded = GpsConvertersLoad(text, path, info);
+    QString detected;
+    if (path.endsWith(QLatin1String(".3gf")))
+      detected = loaded ? "side file: " + QString::number(CountKind(info, ikGSensor)) + " samples" : "";
+    else if (loaded)
+      detected = GpsFormats() + " " + QString::number(info.Items.size());
+    EXPECT_EQ(detected.toStdString(), expected->second.second.toStdString());
+    for (const qsizetype cut : {text.size() / 2, text.size() - 1, qsizetype(600), qsizetype(11)}) {
+      const QByteArray part = text.left(cut);
+      for (const TGpsInfoConverter *c : GpsImportConverters()) {
+        TTrackInfo p;
+        c->CanRead(part.left(512));
+        c->Load(part, p);
+      }
+    }
+  }
+}
+
+} // namespace
+
+namespace {
+
+struct TPoint {
+  int64_t Ms = 0; // UTC milliseconds since 1899-12-30; 0 when untimed
+  double Lat = 0, Lon = 0;
+};
+
+// gpsbabel's reading of a file ("-t": tracks) as points with UTC times.
+std::vector<TPoint> BabelPoints(const QString &tool, const QString &format, const QString &path, bool &ok)
+{
+  const QByteArray csv =
+      RunTool(tool, {"-t", "-i", format, "-f", path, "-o", "unicsv,utc=0", "-F", "-"}, ok);
+  std::vector<TPoint> points;
+  const QList<QByteArray> lines = csv.split('\n');
+  if (lines.isEmpty()) return points;
+  const QList<QByteArray> header = lines[0].trimmed().split(',');
+  const qsizetype lat = header.indexOf("Latitude"), lon = header.indexOf("Longitude");
+  const qsizetype date = header.indexOf("Date"), time = header.indexOf("Time");
+  for (qsizetype i = 1; i < lines.size(); ++i) {
+    const QList<QByteArray> f = lines[i].trimmed().split(',');
+    if (f.size() < header.size()) continue;
+    TPoint p;
+    p.Lat = StrToFloatAny(QByteArrayView(f[lat]), 0);
+    p.Lon = StrToFloatAny(QByteArrayView(f[lon]), 0);
+    if (date >= 0 && time >= 0) {
+      const QByteArray d = f[date], t = f[time];
+      const TDateTime day = EncodeDateTimeOr0(d.left(4).toInt(), d.mid(5, 2).toInt(), d.mid(8, 2).toInt(), 0, 0, 0);
+      if (day > 0) p.Ms = DateTimeToMSecs(day) + t.left(2).toInt() * 3600000LL + t.mid(3, 2).toInt() * 60000LL +
+                            Round(StrToFloatAny(QByteArrayView(t.mid(6)), 0) * 1000);
+    }
+    points.push_back(p);
+  }
+  return points;
+}
+
+std::vector<TPoint> OurFixes(const TTrackInfo &info)
+{
+  std::vector<TPoint> points;
+  for (const TTrackInfoItem &item : info.Items)
+    if (item.Kind == ikGps && !item.NoFix) points.push_back({DateTimeToMSecs(item.Time), item.Lat, item.Lon});
+  return points;
+}
+
+// Our fixes that gpsbabel has nowhere at the same second (ours carry whole
+// seconds; gpsbabel keeps fractions) and position, allowing a fixed shift.
+// With TimeToleranceMs the times need only lie that close.
+int Unmatched(const std::vector<TPoint> &ours, const std::vector<TPoint> &babel, int64_t shiftMs = 0,
+              int64_t timeToleranceMs = 0, double tolerance = 1.5e-6)
+{
+  int missing = 0;
+  for (const TPoint &o : ours) {
+    const bool found = std::any_of(babel.begin(), babel.end(), [&](const TPoint &b) {
+      const bool sameTime = timeToleranceMs > 0 ? std::abs(b.Ms + shiftMs - o.Ms) <= timeToleranceMs
+                                                : Div(b.Ms + shiftMs, 1000) == Div(o.Ms, 1000);
+      return sameTime && std::fabs(b.Lat - o.Lat) <= tolerance && std::fabs(b.Lon - o.Lon) <= tolerance;
+    });
+    missing += !found;
+    if (!found && qEnvironmentVariableIsSet("KP_DEBUG_SAMPLES"))
+      printf("      unmatched %s %.7f %.7f\n", qPrintable(DateTimeToISO(MSecsToDateTime(o.Ms))), o.Lat, o.Lon);
+  }
+  return missing;
+}
+
+// The gpsd logs carry an annotation header of "#" lines that no receiver
+// wrote; the comparison reads the receiver's own lines.
+QByteArray WithoutCommentHeader(const QByteArray &text)
+{
+  qsizetype pos = 0;
+  while (pos < text.size() && text[pos] == '#') {
+    const qsizetype lf = text.indexOf('\n', pos);
+    pos = lf < 0 ? text.size() : lf + 1;
+  }
+  return text.mid(pos);
+}
+
+struct TBabelExpectation {
+  int Ours;      // valid fixes we keep
+  int Babel;     // points gpsbabel reads
+  int Unmatched; // of ours, not found in gpsbabel's
+  const char *Reason;
+  int64_t ShiftMs = 0; // added to gpsbabel's times before comparing
+};
+
+// Reasons shared by several files.
+const char *const kSame = "same fixes";
+const char *const kOtherTalkers = "only $GPRMC makes fixes: this receiver sends $GNRMC (GP talker only)";
+const char *const kGiveUp = "give-up rule: GL/GA/GN sentences ahead of the first GP fix count as lines "
+                            "without items, so after 8 of them the file yields nothing";
+
+void ComparePrint(const QString &name, int ours, int babel, int unmatched)
+{
+  printf("    {\"%s\", {%d, %d, %d, \"\"}},\n", qPrintable(name), ours, babel, unmatched);
+}
+
+} // namespace
+
+TEST_F(SampleFiles, NmeaFixesAgreeWithGpsbabel)
+{
+  KP_REQUIRE_SAMPLES();
+  KP_REQUIRE_TOOL(babel, "gpsbabel");
+  const std::map<QString, TBabelExpectation> expected = {
+      {"exiftool_Geotag2_tnt_compass.log", {3, 3, 0, kSame}},
+      {"exiftool_Geotag_magellan_pmgntrk.log", {0, 0, 0, "only proprietary $PMGNTRK sentences"}},
+      {"gpsbabel_amod3080.nmea", {4, 4, 0, kSame}},
+      {"gpsbabel_gga_only_no_date.nmea", {0, 0, 0, "GGA only: GGA lends altitude, never makes a fix"}},
+      {"gpsbabel_subsecond_4hz.nmea",
+       {30, 26, 3, "4 Hz: gpsbabel pairs each RMC with a GGA of another quarter second and drops the "
+                   "backward step; three of our RMC positions are not among its points"}},
+      {"gpsbabel_time_fraction_variants.nmea",
+       {19, 19, 3, "malformed times read by position: \"222515.x\", \" 222519\" (00:22:51) and \"222523.0x\""}},
+      {"gpsbabel_track_2004.nmea", {154, 154, 0, kSame}},
+      {"gpsd_bu353-glonass.log", {0, 9, 0, kOtherTalkers}},
+      {"gpsd_ch-4711.log", {0, 7, 0, "its 7 $GPRMC are all void; gpsbabel's points come from GN/GL"}},
+      {"gpsd_garmin25lp.log",
+       {10, 9, 1, "gpsbabel dates each point one second late (integer-second times) and has no point for "
+                  "our last fix",
+        -1000}},
+      {"gpsd_gp-320fw-2019-04-07-coldboot.log", {1, 1, 0, "spliced sentences: one clean GP fix for both"}},
+      {"gpsd_haicom-305N.log", {68, 68, 0, kSame}},
+      {"gpsd_mt3339.log", {30, 30, 0, kSame}},
+      {"gpsd_mtk-3301.log", {4, 4, 0, kSame}},
+      {"gpsd_nmea-rtk.log", {0, 122, 0, kGiveUp}},
+      {"gpsd_quectel-eg25-g.log", {0, 23, 0, kGiveUp}},
+      {"gpsd_quectel-l76k-nmea.log", {0, 151, 0, kOtherTalkers}},
+      {"gpsd_rx210.log", {0, 39, 0, kOtherTalkers}},
+      {"gpsd_telit-he910.log", {187, 187, 0, "same fixes, after 37 empty cold-start RMC"}},
+      {"gpsd_tomtom-mkII.log", {4, 4, 0, kSame}},
+      {"gpsd_ublox-neo-m9n-nmea.log", {0, 61, 0, kOtherTalkers}},
+      {"pynmeagps_ublox_startup_nofix_crlf.log", {0, 0, 0, "no fix at all"}},
+      {"pynmeagps_unicore_um981_crlf.log", {0, 2, 0, kOtherTalkers}},
+  };
+  TGpsInfoConverterNMEA nmea;
+  for (const QString &path : ListSamples()) {
+    if (!Relative(path).startsWith(QLatin1String("nmea/"))) continue;
+    SCOPED_TRACE(Relative(path).toStdString());
+    TTrackInfo info;
+    LoadWith(nmea, WithoutCommentHeader(readFileBytes(path)), info);
+    bool ok = false;
+    const std::vector<TPoint> theirs = BabelPoints(babel, "nmea", path, ok);
+    ASSERT_TRUE(ok);
+    const std::vector<TPoint> ours = OurFixes(info);
+    const auto e = expected.find(QFileInfo(path).fileName());
+    const int unmatched = Unmatched(ours, theirs, e == expected.end() ? 0 : e->second.ShiftMs);
+    if (e == expected.end()) {
+      ComparePrint(QFileInfo(path).fileName(), int(ours.size()), int(theirs.size()), unmatched);
+      ADD_FAILURE();
+      continue;
+    }
+    EXPECT_EQ(int(ours.size()), e->second.Ours) << e->second.Reason;
+    EXPECT_EQ(int(theirs.size()), e->second.Babel) << e->second.Reason;
+    EXPECT_EQ(unmatched, e->second.Unmatched) << e->second.Reason;
+  }
+}
+
+TEST_F(SampleFiles, GpxAndPltPointsAgreeWithGpsbabel)
+{
+  KP_REQUIRE_SAMPLES();
+  KP_REQUIRE_TOOL(babel, "gpsbabel");
+  struct TCase {
+    const char *File, *BabelFormat;
+    TBabelExpectation Expect;
+    int64_t TimeToleranceMs;
+  };
+  const TCase cases[] = {
+      {"tracks/exiftool_Geotag_gpx10_map3d.gpx", "gpx", {9, 9, 0, kSame}, 0},
+      {"tracks/gpxpy_etrex20x_gpx11.gpx", "gpx", {104, 104, 0, kSame}, 0},
+      {"tracks/gpxpy_korita-zbevnica_gpx10.gpx", "gpx", {513, 871, 0, "358 points without <time> are dropped"}, 0},
+      {"tracks/gpxpy_nikeplus_ms_tzoffset.gpx", "gpx",
+       {2, 2, 0, "the +01:00 zone offset is not read: our times are one hour later", 3600000}, 0},
+      {"tracks/gpxpy_ultra_gps_logger_comments.gpx", "gpx", {1, 1, 0, kSame}, 0},
+      // gpsbabel takes the time from the date and time texts, we from the
+      // day number; they lie within a second.
+      {"tracks/ozi_20070813_short.plt", "ozi", {44, 44, 0, "day number against date texts"}, 1000},
+  };
+  TGpsInfoConverterGPX gpx;
+  TGpsInfoConverterPLT plt;
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.File);
+    const QString path = samplePath(c.File);
+    TTrackInfo info;
+    const TGpsInfoConverter &reader = QByteArray(c.BabelFormat) == "gpx" ? static_cast<const TGpsInfoConverter &>(gpx) : plt;
+    ASSERT_TRUE(LoadWith(reader, readFileBytes(path), info));
+    bool ok = false;
+    const std::vector<TPoint> theirs = BabelPoints(babel, c.BabelFormat, path, ok);
+    ASSERT_TRUE(ok);
+    const std::vector<TPoint> ours = OurFixes(info);
+    EXPECT_EQ(int(ours.size()), c.Expect.Ours) << c.Expect.Reason;
+    EXPECT_EQ(int(theirs.size()), c.Expect.Babel) << c.Expect.Reason;
+    EXPECT_EQ(Unmatched(ours, theirs, c.Expect.ShiftMs, c.TimeToleranceMs), c.Expect.Unmatched) << c.Expect.Reason;
+  }
+}
