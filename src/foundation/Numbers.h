@@ -35,7 +35,13 @@ int64_t Ceil(double v);
 
 // Integer division and remainder truncating towards zero; a zero divisor
 // gives 0 instead of a trap.
-inline int64_t Div(int64_t a, int64_t b) { return b == 0 ? 0 : (b == -1 ? -a : a / b); }
+inline int64_t Div(int64_t a, int64_t b)
+{
+  if (b == 0) return 0;
+  // Negating the lowest value wraps, as the original's integer division did.
+  if (b == -1) return static_cast<int64_t>(0ULL - static_cast<uint64_t>(a));
+  return a / b;
+}
 inline int64_t Mod(int64_t a, int64_t b) { return (b == 0 || b == -1) ? 0 : a % b; }
 
 // Division guarded against a zero (or non-finite) result: gives fallback.
