@@ -54,18 +54,19 @@ std::vector<TGpsInfoConverter *> BuildExportList()
 
 } // namespace
 
-// The instances live until the process ends (threads may still hold them
-// while it shuts down), so they are deliberately never freed.
+// The lists and their instances live until the process ends (threads may
+// still hold them while it shuts down), so they are deliberately never freed;
+// held from static pointers they stay reachable, not leaked.
 const std::vector<TGpsInfoConverter *> &GpsImportConverters()
 {
-  static const std::vector<TGpsInfoConverter *> list = BuildImportList();
-  return list;
+  static const auto *list = new std::vector<TGpsInfoConverter *>(BuildImportList());
+  return *list;
 }
 
 const std::vector<TGpsInfoConverter *> &GpsExportConverters()
 {
-  static const std::vector<TGpsInfoConverter *> list = BuildExportList();
-  return list;
+  static const auto *list = new std::vector<TGpsInfoConverter *>(BuildExportList());
+  return *list;
 }
 
 TGpsInfoConverter &GpsDefaultConverter()
