@@ -7,6 +7,21 @@
 // IMediaControl / IVideoFrameStep / IBasicAudio>() while it is active.
 //
 // All of it runs on the main thread.
+//
+// Typical use by the main window:
+//   TFilterGraph graph;                      // GStreamer underneath
+//   TVideoWindow video(panel);               // or TFilter FilterEVR + TEVR
+//   video.SetFilterGraph(&graph); video.SetMode(vmVMR);
+//   graph.SetActive(true);                   // adds the renderer
+//   auto builder = graph.QueryInterface<IGraphBuilder>();
+//   builder->AddSourceFilter(file, "File", source);  // prerolls; failure = splitter
+//   for (pin : source->EnumPins()) builder->Render(pin);  // failure = codec
+//   auto seeking = graph.QueryInterface<IMediaSeeking>();  // 100-ns units
+//   graph.SetState(psPaused); graph.Play(); graph.GetState(); ...
+//   graph.RefreshPausedFrame();              // redraw while paused
+//   graph.SetActive(false);                  // removes the members first
+// Play, Pause, Stop, SetState, ClearGraph and DisconnectFilters raise
+// EDirectShowException; catch it where the program must go on.
 
 #include "DSUtil.h"
 #include "VideoPresenter.h"

@@ -100,6 +100,9 @@ void TVideoWindow::NotifyMember(int operation, int)
 {
   switch (operation) {
   case gmoAdding:
+    // Renderless mode needs an allocator class, which this program never
+    // supplies.
+    if (m_mode == vmVMR && m_options.Mode() == vmrRenderless) throw EDSPackException(QStringLiteral("Allocator class not set."));
     if (m_graph && m_graph->Factory()) m_renderer = m_graph->Factory()->CreateFilter(QString::fromLatin1(kVideoRendererRole));
     break;
   case gmoAdded:

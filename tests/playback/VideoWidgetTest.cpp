@@ -261,3 +261,20 @@ TEST_F(VideoWidgetTest, RefreshPausedFrameRepaintsWithoutTouchingTheGraph)
   EXPECT_TRUE(script->Log.isEmpty()) << "no run and pause";
   window.SetFilterGraph(nullptr);
 }
+
+TEST_F(VideoWidgetTest, RenderlessModeWithoutAllocatorIsAConfigurationError)
+{
+  TVideoWindow window;
+  window.SetFilterGraph(graph.get());
+  window.SetMode(vmVMR);
+  window.VMROptions().SetMode(vmrRenderless);
+  try {
+    graph->SetActive(true);
+    FAIL() << "renderless mode has no allocator";
+  } catch (const EDSPackException &e) {
+    EXPECT_EQ(e.Message(), QStringLiteral("Allocator class not set."));
+  }
+  EXPECT_EQ(window.Renderer(), nullptr);
+  EXPECT_NO_THROW(graph->SetActive(false));
+  window.SetFilterGraph(nullptr);
+}
