@@ -1,0 +1,173 @@
+#pragma once
+// Writing a new QuickTime movie out of parts of existing ones, without
+// re-encoding: fragments of source movies are copied sample by sample into
+// mdat atoms (with speed changes and key-frame thinning), an optional
+// subtitle text track is added, and the moov is rebuilt last from a source's
+// moov with freshly generated sample tables.
+//
+// The writer holds no UI: progress and cancellation come only through the
+// callback, so the job may run on any one thread.
+
+#include "UnitMOV.h"
+#include "UnitUtils.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kp {
+
+// Seconds of output written so far, and the part of the current fragment
+// copied; returning false stops the copy in an orderly way.
+using TMOVProgressEvent = std::function<bool(double Seconds, double Fraction)>;
+
+// The output file: a byte stream whose size can be set, reserved ahead and
+// flushed. Tests derive from it to make writes fail.
+class TMOVOutStream : public TByteStream {
+public:
+  // Creates (or truncates) the file; throws EStreamOpenError.
+  explicit TMOVOutStream(const QString &fileName);
+  ~TMOVOutStream() override;
+  bool Writable() const override { return true; }
+  QString FileName() const { return FFileName; }
+
+  // Sets the file's size (truncates or extends); false on failure.
+  bool SetSize(int64_t size);
+  // Asks the file system for room up to size bytes with fallocate(2), which
+  // never falls back to writing zeros (FAT would zero-fill a plain resize).
+  // The file's size grows to size when it succeeds; false otherwise.
+  bool Reserve(int64_t size);
+  // Flushes written data to the disk; false on failure.
+  bool Flush();
+
+protected:
+  int64_t DoSize() const override { return FSize; }
+  int64_t DoReadAt(int64_t pos, void *buffer, int64_t n) override;
+  bool DoWriteAt(int64_t pos, const void *buffer, int64_t n) override;
+
+private:
+  QString FFileName;
+  int FFd = -1;
+  int64_t FSize = 0;
+};
+
+// Sizes at which a fragment continues in a further mdat and at which chunk
+// offsets need 64 bits; small values let tests split with small files.
+struct TMOVWriterLimits {
+  int64_t MdatSplit = 1900000000;
+  int64_t Co64From = 1900000000;
+};
+
+class TMOVWriter : public TMOVBaseFile {
+public:
+  // Creates or truncates the file (clearing a read-only attribute) and writes
+  // the ftyp atom. Throws EStreamOpenError or EStreamWriteError.
+  explicit TMOVWriter(const QString &fileName, TMOVWriterLimits limits = {});
+  TMOVWriter(std::unique_ptr<TMOVOutStream> out, TMOVWriterLimits limits = {});
+  // Closes every atom still open and flushes; never throws.
+  ~TMOVWriter() override;
+
+  // Copies the part P1..P2 (fractions of each source track's duration) of
+  // the reader's tracks; P1 moves back to the preceding video key frame and
+  // is written back. Returns false when onProgress asked to stop. A read or
+  // write error rolls this call's output back (file and tracks as they were
+  // before the call) and is rethrown.
+  bool AppendFragment(double &P1, double &P2, double Speed, bool BigFPS, TMOVReader &Reader,
+                      const TMOVProgressEvent &OnProgress, bool Video, bool Audio);
+
+  // Writes the moov from the template's moov; nothing without a template.
+  void WriteMoov(TMOVReader *Template);
+  void CopyAtoms(TMOVReader &Template, int64_t EndPos);
+
+  // The subtitle text track.
+  void AddTextTrack(const QByteArray &Name, uint16_t Language);
+  void SelectTextTrack();
+  void WriteSubtitles(const TSubtitleItems &Items);
+  void WriteTextSample(const QByteArray &Text, double Seconds);
+  void WriteTextTrak();
+
+  // Atom primitives, writing at the stream position.
+  int64_t GetPos() const;
+  void BeginAtom(const char *Name, int32_t Size);
+  void EndAtom();
+  void WriteVersionFlags(uint8_t Version, uint8_t F1, uint8_t F2, uint8_t F3);
+  void WriteByte(uint8_t v) { FOut->WriteU8(v); }
+  void WriteWord(uint16_t v) { FOut->WriteU16BE(v); }
+  void WriteDWord(uint32_t v) { FOut->WriteU32BE(v); }
+  void WriteInt64(uint64_t v) { FOut->WriteU64BE(v); }
+  void WriteStr(const QByteArray &s) { FOut->WriteBlock(s); }
+
+  // Index writers for CurTrack.
+  void WriteChunkOffsets();
+  void WriteStsc();
+  void WriteStss();
+  void WriteStsz();
+  void WriteStts();
+  void WriteCtts();
+  void WriteSdtp();
+
+  int OpenAtoms() const { return int(AtomStarts.size()); }
+  TMOVOutStream &Out() { return *FOut; }
+  const TMOVWriterLimits &Limits() const { return FLimits; }
+
+  std::vector<uint8_t> Buffer;
+  std::vector<int64_t> AtomStarts;
+  std::vector<int32_t> AtomSizes;
+
+private:
+  struct TCopyState;
+  struct TFragment;
+  struct TUndo;
+
+  void WriteFtyp();
+  bool CopyFragment(TFragment &f);
+  void SetUpState(TFragment &f, int ti, double P1, double P2, bool Video, bool Audio);
+  void ClipToSource(TFragment &f, const TMOVTrack &t, TCopyState &s);
+  void ChooseStep(TFragment &f);
+  void CopySample(TFragment &f, int ti);
+  bool ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp);
+  void ReadSample(TMOVReader &reader, const TMOVSample &smp);
+  void WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp);
+  void RecomputeDurations();
+
+  TUndo SaveUndo() const;
+  void Rollback(const TUndo &undo) noexcept;
+
+  int FindDestination(const TMOVTrack &source) const;
+  void AssignTextTrackIDs(const TMOVReader &Template);
+  bool UseCo64() const;
+  int64_t MovieUnits(const TMOVTrack &t) const;
+
+  void CopyAtom(TMOVReader &Template, const QByteArray &name, int64_t bodyPos, int64_t end);
+  void FinishMoov();
+  void CopyTrak(TMOVReader &Template, int64_t bodyPos, int64_t end);
+  void CopyPatched(TMOVReader &Template, const QByteArray &name, int64_t bodyPos, int64_t end);
+  void PatchMdhd(QByteArray &body) const;
+  void PatchTkhd(QByteArray &body) const;
+  void PatchMvhd(QByteArray &body);
+  void WriteEdts();
+
+  void WriteTextTkhd(const TMOVTrack &t);
+  void WriteTextMdia(const TMOVTrack &t);
+  void WriteTextMdhd(const TMOVTrack &t);
+  void WriteTextHdlr(const TMOVTrack &t);
+  void WriteTextMinf();
+  void WriteGmhd();
+  void WriteDinf();
+  void WriteTextStsd(const TMOVTrack &t);
+
+  TMOVOutStream *FOut = nullptr; // the base's Stream, typed
+  TMOVWriterLimits FLimits;
+  int64_t FIntendedSize = 0;  // the file's size as the moov's reserve meant it
+  int64_t FNextTrackIDPos = -1; // where the written mvhd holds the next track ID
+  int32_t FHighestWrittenID = 0;
+  int FCopyDepth = 0;
+};
+
+// Longest prefix of a UTF-8 text that fits in maxBytes without splitting a
+// character.
+QByteArray TruncateUtf8(const QByteArray &text, int maxBytes);
+
+} // namespace kp

@@ -1,0 +1,271 @@
+// Copying one fragment of a source movie: the start snapped back to a key
+// frame, the selected tracks interleaved by output time into mdat atoms, and
+// the speed applied (durations scaled, sound decimated or repeated, video
+// thinned to decodable frames).
+
+#include "Errors.h"
+#include "Numbers.h"
+#include "UnitMOVWriter.h"
+#include "UnitMOVWriterImpl.h"
+
+#include <cmath>
+
+namespace kp {
+
+namespace {
+
+// The H.264 frame type from an access-unit delimiter at the start of the
+// sample: 1 I, 2 P, 3 B, 0 unknown (no delimiter, or another value).
+int FrameType(const std::vector<uint8_t> &data, int32_t size)
+{
+  if (size < 6 || data.size() < 6) return 0;
+  if (data[0] != 0 || data[1] != 0 || data[2] != 0 || data[3] != 2 || data[4] != 9) return 0;
+  switch (data[5]) {
+  case 0x10: return 1;
+  case 0x30: return 2;
+  case 0x50: return 3;
+  default: return 0;
+  }
+}
+
+bool Copied(TMOVTrackKind kind, bool video, bool audio)
+{
+  return (kind == mtkVideo && video) || (kind == mtkAudio && audio);
+}
+
+} // namespace
+
+bool TMOVWriter::AppendFragment(double &P1, double &P2, double Speed, bool BigFPS, TMOVReader &Reader,
+                                const TMOVProgressEvent &OnProgress, bool Video, bool Audio)
+{
+  // A speed that is not a positive number cannot scale anything.
+  if (!(Speed > 0) || !std::isfinite(Speed)) Speed = 1;
+  if (const TMOVTrack *v = Reader.FindVideoTrack()) {
+    const int32_t i = TrackSampleIndexAt(*v, P1);
+    if (i < int32_t(v->Samples.size()) && !v->Samples[i].KeyFrame) {
+      const int32_t k = TrackKeyFrameAtOrBefore(*v, i);
+      if (k >= 0 && v->Duration > 0) P1 = double(v->Samples[k].DecodeTime) / double(v->Duration);
+    }
+  }
+  TFragment f{Reader, Speed, BigFPS, OnProgress, {}, 1, 0, -1, 0, 0};
+  const TUndo undo = SaveUndo();
+  try {
+    f.States.resize(Reader.Tracks.size());
+    for (size_t ti = 0; ti < Reader.Tracks.size(); ++ti) SetUpState(f, int(ti), P1, P2, Video, Audio);
+    ChooseStep(f);
+    return CopyFragment(f);
+  } catch (...) {
+    Rollback(undo);
+    throw;
+  }
+}
+
+// The writer track a source track continues: same ID and same kind, never
+// the text track. -1: none yet; -2: the ID belongs to a track of another
+// kind, so the source track cannot be copied.
+int TMOVWriter::FindDestination(const TMOVTrack &source) const
+{
+  for (size_t i = 0; i < Tracks.size(); ++i) {
+    const TMOVTrack &t = Tracks[i];
+    if (t.Kind == mtkText || t.TrackID != source.TrackID) continue;
+    return t.Kind == source.Kind ? int(i) : -2;
+  }
+  return -1;
+}
+
+// Samples First..Last, clipped to those that lie wholly inside the source
+// file (a truncated camera file keeps its intact part).
+void TMOVWriter::ClipToSource(TFragment &f, const TMOVTrack &t, TCopyState &s)
+{
+  const int64_t fileSize = f.Reader.Stream ? f.Reader.Stream->Size() : 0;
+  for (int32_t i = s.First; i <= s.Last; ++i) {
+    const TMOVSample &smp = t.Samples[i];
+    if (smp.Size < 0 || smp.Offset < 0)
+      throw EConvertError(QStringLiteral("track %1: sample %2 has a negative size or offset").arg(t.TrackID).arg(i));
+    if (smp.Offset > fileSize - smp.Size) {
+      s.Last = i - 1;
+      break;
+    }
+    f.Bytes += smp.Size;
+  }
+}
+
+void TMOVWriter::SetUpState(TFragment &f, int ti, double P1, double P2, bool Video, bool Audio)
+{
+  const TMOVTrack &t = f.Reader.Tracks[ti];
+  TCopyState &s = f.States[ti];
+  s.First = TrackSampleIndexAt(t, P1);
+  s.Last = t.Samples.empty() ? s.First - 1 : TrackSampleIndexAt(t, P2);
+  if (t.Kind == mtkVideo) {
+    for (size_t i = 1; i < t.Samples.size(); ++i)
+      if (t.Samples[i].KeyFrame) {
+        f.Gop = int32_t(i);
+        break;
+      }
+  }
+  ClipToSource(f, t, s);
+  s.Cur = s.First;
+  s.Count = std::max(0, s.Last - s.First + 1);
+  int dst = FindDestination(t);
+  for (int j = 0; j < ti && dst >= 0; ++j)
+    if (f.States[j].DstIndex == dst) dst = -2; // a duplicate ID within the source
+  if (dst == -1 && Copied(t.Kind, Video, Audio)) {
+    TMOVTrack d = t;
+    d.Samples = {};
+    d.Tables.Clear();
+    d.Duration = 0;
+    d.DurationMs = 0;
+    d.Written = false;
+    Tracks.push_back(std::move(d));
+    dst = int(Tracks.size()) - 1;
+  }
+  if (dst < 0) {
+    s = TCopyState();
+    s.Cur = 1;
+    return;
+  }
+  TMOVTrack &d = Tracks[dst];
+  s.DstIndex = dst;
+  s.DstCount = int32_t(d.Samples.size());
+  int64_t room = int64_t(s.DstCount) + s.Count;
+  if (d.Kind == mtkAudio && f.Speed < 0.99) room = Round(double(room) / f.Speed);
+  d.Samples.reserve(size_t(std::max<int64_t>(room, 0)));
+  s.OutTime = d.TimeScale > 0 ? (long double)d.Duration / d.TimeScale : 0;
+  // Progress follows the first track, or the first one copied when that
+  // one is not.
+  if (f.ProgressTrack < 0) f.ProgressTrack = ti;
+}
+
+void TMOVWriter::ChooseStep(TFragment &f)
+{
+  f.Step = int32_t(std::max<int64_t>(1, Round(f.Speed)));
+  if (f.Gop <= 1) return;
+  const double r = double(f.Step) / f.Gop;
+  if (r < 0.5) return;
+  if (r <= 0.55)
+    f.Step = f.Gop / 2;
+  else
+    f.Step = int32_t(std::ceil(r)) * f.Gop;
+}
+
+bool TMOVWriter::CopyFragment(TFragment &f)
+{
+  const int64_t total = f.Bytes + (f.Bytes / FLimits.MdatSplit + 1) * 8;
+  FOut->Reserve(GetPos() + total); // only a hint to the file system
+  BeginAtom("mdat", 0);
+  f.MdatBytes = 0;
+  bool result = true;
+  for (;;) {
+    int best = -1;
+    for (size_t i = 0; i < f.States.size(); ++i) {
+      const TCopyState &s = f.States[i];
+      if (s.Cur <= s.Last && (best < 0 || s.OutTime < f.States[best].OutTime)) best = int(i);
+    }
+    if (best < 0) break;
+    TCopyState &s = f.States[best];
+    if (best == f.ProgressTrack && (s.Cur - s.First) % 32 == 0 && f.OnProgress &&
+        !f.OnProgress(double(s.OutTime), double(s.Cur - s.First) / std::max(s.Count, 1))) {
+      result = false;
+      break;
+    }
+    CopySample(f, best);
+    ++s.Cur;
+  }
+  EndAtom();
+  if (FOut->Size() != GetPos()) FOut->SetSize(GetPos());
+  RecomputeDurations();
+  return result;
+}
+
+void TMOVWriter::ReadSample(TMOVReader &reader, const TMOVSample &smp)
+{
+  if (Buffer.size() < size_t(smp.Size)) Buffer.resize(size_t(smp.Size) * 2);
+  if (!reader.Stream) throw EStreamReadError(QStringLiteral("source movie is closed"), smp.Offset);
+  reader.Stream->ReadAt(smp.Offset, Buffer.data(), smp.Size);
+}
+
+void TMOVWriter::CopySample(TFragment &f, int ti)
+{
+  TCopyState &s = f.States[ti];
+  const TMOVTrack &t = f.Reader.Tracks[ti];
+  TMOVTrack &d = Tracks[s.DstIndex];
+  if (d.Kind == mtkAudio && f.Speed > 1.01 && (s.Cur - s.First) % f.SoundStep() != 0) return;
+  TMOVSample smp = t.Samples[s.Cur];
+  if (t.TimeScale > 0 && d.TimeScale > 0 && t.TimeScale != d.TimeScale) {
+    smp.Duration = d.TimeScale * (smp.Duration / t.TimeScale);
+    smp.CompositionOffset = Round32(double(d.TimeScale) * smp.CompositionOffset / t.TimeScale);
+  }
+  if (d.Kind == mtkVideo && std::fabs(f.Speed - 1) > 0.01) {
+    smp.Duration = smp.Duration / f.Speed;
+    smp.CompositionOffset = Round32(smp.CompositionOffset / f.Speed);
+  }
+  const long double dt = d.TimeScale > 0 ? (long double)smp.Duration / d.TimeScale : 0;
+  s.OutTime += dt;
+  ReadSample(f.Reader, smp);
+  if (d.Kind == mtkVideo && f.Speed > 1.01 && !f.BigFPS && ThinKeyFrames(f, ti, smp)) return;
+  WriteSampleData(f, s, smp);
+  if (d.Kind == mtkAudio && f.Speed < 0.99) {
+    // Slow motion repeats each sound sample in the index; its data is
+    // written once.
+    const int64_t n = Round(1.0 / f.Speed);
+    const TMOVSample written = d.Samples.back();
+    for (int64_t k = 1; k < n; ++k) {
+      d.Samples.push_back(written);
+      s.OutTime += dt;
+      ++s.DstCount;
+    }
+  }
+}
+
+// Key-frame mode: keeps only frames that decode without the dropped ones,
+// at most one every Step frames. Returns true when the frame is dropped; its
+// time then goes to the last written frame.
+bool TMOVWriter::ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp)
+{
+  TCopyState &s = f.States[ti];
+  TMOVTrack &d = Tracks[s.DstIndex];
+  const int type = smp.KeyFrame ? 1 : FrameType(Buffer, smp.Size);
+  const bool drop = type == 3 || type == 0 || s.SinceKept < f.Step - 1 || (type == 2 && s.RememberedP > 0);
+  if (drop && s.DstCount > 0) {
+    if (s.RememberedP <= 0 && type == 2) s.RememberedP = s.Cur;
+    if (!smp.KeyFrame && type == 1) s.RememberedI = s.Cur;
+    ++s.SinceKept;
+    d.Samples[size_t(s.DstCount) - 1].Duration += smp.Duration;
+    return true;
+  }
+  s.SinceKept = 0;
+  if (smp.KeyFrame) {
+    const int32_t k = s.RememberedI > 0 ? s.RememberedI : (s.RememberedP > 0 ? s.RememberedP : 0);
+    if (s.KeptSinceKey == 1 && k > 0) {
+      // Only the previous key frame was written since the one before it:
+      // the first frame after it takes this key frame's place, so the
+      // picture moves on between key frames.
+      TMOVSample r = f.Reader.Tracks[ti].Samples[k];
+      r.Duration = smp.Duration;
+      r.CompositionOffset = smp.CompositionOffset;
+      smp = r;
+      ReadSample(f.Reader, smp);
+    }
+  }
+  s.KeptSinceKey = smp.KeyFrame ? 1 : s.KeptSinceKey + 1;
+  s.RememberedP = 0;
+  s.RememberedI = 0;
+  return false;
+}
+
+void TMOVWriter::WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp)
+{
+  smp.Offset = GetPos();
+  FOut->Seek(smp.Offset);
+  FOut->Write(Buffer.data(), smp.Size);
+  f.MdatBytes += smp.Size;
+  if (f.MdatBytes >= FLimits.MdatSplit) {
+    EndAtom();
+    BeginAtom("mdat", 0);
+    f.MdatBytes = 0;
+  }
+  Tracks[s.DstIndex].Samples.push_back(smp);
+  ++s.DstCount;
+}
+
+} // namespace kp
