@@ -138,67 +138,6 @@ TEST_F(SampleFiles, EveryReaderOverEveryFile)
 
 namespace {
 
-struct TPoint {
-  int64_t Ms = 0; // UTC milliseconds since 1899-12-30; 0 when untimed
-  double Lat = 0, Lon = 0;
-};
-
-// gpsbabel's reading of a file ("-t": tracks) as points with UTC times.
-std::vector<TPoint> BabelPoints(const QString &tool, const QString &format, const QString &path, bool &ok)
-{
-  const QByteArray csv =
-      RunTool(tool, {"-t", "-i", format, "-f", path, "-o", "unicsv,utc=0", "-F", "-"}, ok);
-  std::vector<TPoint> points;
-  const QList<QByteArray> lines = csv.split('\n');
-  if (lines.isEmpty()) return points;
-  const QList<QByteArray> header = lines[0].trimmed().split(',');
-  const qsizetype lat = header.indexOf("Latitude"), lon = header.indexOf("Longitude");
-  const qsizetype date = header.indexOf("Date"), time = header.indexOf("Time");
-  for (qsizetype i = 1; i < lines.size(); ++i) {
-    const QList<QByteArray> f = lines[i].trimmed().split(',');
-    if (f.size() < header.size()) continue;
-    TPoint p;
-    p.Lat = StrToFloatAny(QByteArrayView(f[lat]), 0);
-    p.Lon = StrToFloatAny(QByteArrayView(f[lon]), 0);
-    if (date >= 0 && time >= 0) {
-      const QByteArray d = f[date], t = f[time];
-      const TDateTime day = EncodeDateTimeOr0(d.left(4).toInt(), d.mid(5, 2).toInt(), d.mid(8, 2).toInt(), 0, 0, 0);
-      if (day > 0) p.Ms = DateTimeToMSecs(day) + t.left(2).toInt() * 3600000LL + t.mid(3, 2).toInt() * 60000LL +
-                            Round(StrToFloatAny(QByteArrayView(t.mid(6)), 0) * 1000);
-    }
-    points.push_back(p);
-  }
-  return points;
-}
-
-std::vector<TPoint> OurFixes(const TTrackInfo &info)
-{
-  std::vector<TPoint> points;
-  for (const TTrackInfoItem &item : info.Items)
-    if (item.Kind == ikGps && !item.NoFix) points.push_back({DateTimeToMSecs(item.Time), item.Lat, item.Lon});
-  return points;
-}
-
-// Our fixes that gpsbabel has nowhere at the same second (ours carry whole
-// seconds; gpsbabel keeps fractions) and position, allowing a fixed shift.
-// With TimeToleranceMs the times need only lie that close.
-int Unmatched(const std::vector<TPoint> &ours, const std::vector<TPoint> &babel, int64_t shiftMs = 0,
-              int64_t timeToleranceMs = 0, double tolerance = 1.5e-6)
-{
-  int missing = 0;
-  for (const TPoint &o : ours) {
-    const bool found = std::any_of(babel.begin(), babel.end(), [&](const TPoint &b) {
-      const bool sameTime = timeToleranceMs > 0 ? std::abs(b.Ms + shiftMs - o.Ms) <= timeToleranceMs
-                                                : Div(b.Ms + shiftMs, 1000) == Div(o.Ms, 1000);
-      return sameTime && std::fabs(b.Lat - o.Lat) <= tolerance && std::fabs(b.Lon - o.Lon) <= tolerance;
-    });
-    missing += !found;
-    if (!found && qEnvironmentVariableIsSet("KP_DEBUG_SAMPLES"))
-      printf("      unmatched %s %.7f %.7f\n", qPrintable(DateTimeToISO(MSecsToDateTime(o.Ms))), o.Lat, o.Lon);
-  }
-  return missing;
-}
-
 // The gpsd logs carry an annotation header of "#" lines that no receiver
 // wrote; the comparison reads the receiver's own lines.
 QByteArray WithoutCommentHeader(const QByteArray &text)
