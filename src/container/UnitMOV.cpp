@@ -144,6 +144,7 @@ void TMOVReader::Parse()
   CurTrack = -1;
   try {
     FIn = Stream.get();
+    FBase = 0;
     uint8_t tag[4] = {};
     if (Stream->Size() < 8) throw EStreamReadError(QStringLiteral("file shorter than an atom header"), 0);
     Stream->ReadAt(4, tag, 4);
@@ -158,7 +159,7 @@ void TMOVReader::Parse()
     Note(QString::fromStdString(e.what()));
   }
   FIn = Stream.get();
-  FMoovData.reset();
+  FBase = 0;
   CurTrack = -1;
   InMoov = false;
 }
@@ -168,7 +169,7 @@ void TMOVReader::Parse()
 void TMOVReader::Walk(int64_t end)
 {
   if (FDepth >= MaxAtomDepth) {
-    Note(QStringLiteral("atoms nested too deeply at %1").arg(FIn->Position()));
+    Note(QStringLiteral("atoms nested too deeply at %1").arg(FBase + FIn->Position()));
     return;
   }
   ++FDepth;
@@ -181,26 +182,39 @@ void TMOVReader::Walk(int64_t end)
       // Sizes 0 (to the end of the file) and 1 (64-bit) are not supported:
       // like any size below a header's, they end this level.
       if (size < 8 || int64_t(size) > end - pos) {
-        Note(QStringLiteral("atom size %1 at %2 ends its level").arg(size).arg(pos));
+        Note(QStringLiteral("atom size %1 at %2 ends its level").arg(size).arg(FBase + pos));
         break;
       }
       pos += size;
-      if (THandler handler = FindAtomHandler(code)) {
-        try {
-          (this->*handler)(pos);
-        } catch (const std::exception &e) {
-          Note(QStringLiteral("atom '%1' at %2: %3")
-                   .arg(QString::fromLatin1(FourCCText(code)))
-                   .arg(pos - size)
-                   .arg(QString::fromStdString(e.what())));
-        }
-      }
+      if (THandler handler = FindAtomHandler(code)) CallHandler(handler, code, pos - size + 8, size - 8);
     }
     FIn->Seek(std::min(pos, FIn->Size()));
   } catch (const std::exception &e) {
     Note(QString::fromStdString(e.what()));
   }
   --FDepth;
+}
+
+// A handler sees only its atom's body (position 0 is the first byte after
+// the header), so a short or lying atom can never make it read its
+// neighbours. Its errors are its own: the walk goes on with the next atom.
+void TMOVReader::CallHandler(THandler handler, uint32_t code, int64_t body, int64_t length)
+{
+  TByteStream *outer = FIn;
+  const int64_t outerBase = FBase;
+  try {
+    TSubStream atom(*outer, body, length);
+    FIn = &atom;
+    FBase = outerBase + body;
+    (this->*handler)(length);
+  } catch (const std::exception &e) {
+    Note(QStringLiteral("atom '%1' at %2: %3")
+             .arg(QString::fromLatin1(FourCCText(code)))
+             .arg(outerBase + body - 8)
+             .arg(QString::fromStdString(e.what())));
+  }
+  FIn = outer;
+  FBase = outerBase;
 }
 
 uint8_t TMOVReader::ReadVersion()
@@ -220,34 +234,20 @@ void TMOVReader::DoContainer(int64_t end)
 
 void TMOVReader::DoMoov(int64_t end)
 {
-  if (InMoov || FIn != Stream.get()) return; // a moov inside a moov is not a movie
-  const int64_t bodyPos = FIn->Position();
-  const int64_t size = end - bodyPos + 8;
+  if (InMoov) return; // a moov inside a moov is not a movie
+  MoovPos = FBase - 8;
   // Read the whole moov at once: media data around it is never touched, and
   // the many small table reads come from memory.
-  if (size <= MaxMoovInMemory) {
-    FIn->Seek(bodyPos - 8);
-    FMoovData = std::make_unique<TMemoryStream>(FIn->ReadBlock(size));
-  } else {
-    FMoovData = std::make_unique<TSubStream>(*FIn, bodyPos - 8, size);
-  }
+  std::unique_ptr<TByteStream> body;
+  if (end <= MaxMoovInMemory) body = std::make_unique<TMemoryStream>(FIn->ReadBlock(end));
   TByteStream *outer = FIn;
-  FIn = FMoovData.get();
+  if (body) FIn = body.get();
+  FIn->Seek(0);
   InMoov = true;
-  MoovPos = bodyPos - 8;
-  try {
-    FIn->Seek(8);
-    Walk(size);
-  } catch (...) {
-    FIn = outer;
-    InMoov = false;
-    throw;
-  }
-  FIn = outer;
+  Walk(end);
   InMoov = false;
-  MoovSize = size;
-  FMoovData.reset();
-  FIn->Seek(end);
+  FIn = outer;
+  MoovSize = end + 8;
 }
 
 void TMOVReader::DoTrak(int64_t end)

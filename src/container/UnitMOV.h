@@ -108,6 +108,7 @@ public:
 
 class TMOVReader : public TMOVBaseFile {
 public:
+  // Called with the stream on the atom's body alone; atomEnd is its length.
   using THandler = void (TMOVReader::*)(int64_t atomEnd);
   struct TMOVAtomHandler {
     uint32_t FourCC;
@@ -141,6 +142,7 @@ private:
   void RegisterAtom(const char *name, THandler handler);
   THandler FindAtomHandler(uint32_t fourCC) const;
   void Walk(int64_t end);
+  void CallHandler(THandler handler, uint32_t code, int64_t body, int64_t length);
   void Note(const QString &what);
 
   uint8_t ReadVersion();
@@ -170,8 +172,8 @@ private:
 
   std::vector<TMOVAtomHandler> FHandlers;
   bool FHeaderOnly;
-  TByteStream *FIn = nullptr; // the stream being walked: the file, or the moov
-  std::unique_ptr<TByteStream> FMoovData;
+  TByteStream *FIn = nullptr; // the atom being read, or the level being walked
+  int64_t FBase = 0;          // file offset of FIn's position 0
   int FDepth = 0;
   QString FLastError;
 };

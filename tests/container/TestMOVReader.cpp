@@ -262,3 +262,21 @@ TEST(MOVHeader, DumpIsStable)
                                .arg(file.size() - 68);
   EXPECT_EQ(DumpMOV(*Read(file), 5), expected);
 }
+
+TEST(MOVWalk, ShortAtomsNeverReadTheirNeighbours)
+{
+  // A tkhd cut after its duration, followed by a free atom whose bytes would
+  // read as a 640 x 480 picture if the handler ran on into it.
+  const QByteArray shortTkhd = FullAtom("tkhd", 0, Bytes().u32(0).u32(0).u32(9).u32(0).u32(500));
+  const QByteArray bait = Atom("free", Bytes().zeros(52).u32(640u << 16).u32(480u << 16));
+  const QByteArray shortMdhd = FullAtom("mdhd", 0, Bytes().u32(0).u32(0).u32(1000));
+  const auto r = Read(Movie(Atom("trak", {shortTkhd, bait, Atom("mdia", {shortMdhd, bait})})));
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  const TMOVTrack &t = r->Tracks[0];
+  EXPECT_EQ(t.TrackID, 9);
+  EXPECT_EQ(t.Duration, 500);
+  EXPECT_EQ(t.Width, 0);
+  EXPECT_EQ(t.Height, 0);
+  EXPECT_EQ(t.DurationMs, 0);
+  EXPECT_TRUE(r->LastError().contains(QStringLiteral("tkhd")));
+}
