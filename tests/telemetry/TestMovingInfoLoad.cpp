@@ -285,9 +285,11 @@ TEST(MovingInfoCleaning, EqualStampsMoveApartBackwards)
 
 TEST(MovingInfoCleaning, SpikeOf5KmIsMarkedAndKept)
 {
-  // 50 km/h is 13.9 m/s; one fix 5 km off the road.
+  // 50 km/h is 13.9 m/s; one fix 5 km east of the road (the fast distance
+  // scales longitude linearly by latitude).
   const double step = 13.9 * kDeg;
-  auto m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + kSec, 37.6 + 5000 * kDeg * 1.8, 55.7 + step),
+  const double fiveKmEast = 5000 * kDeg * 90 / (90 - 55.7);
+  auto m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + kSec, 37.6 + fiveKmEast, 55.7 + step),
                  Fix(kT0 + 2 * kSec, 37.6, 55.7 + 2 * step), Fix(kT0 + 3 * kSec, 37.6, 55.7 + 3 * step)});
   ASSERT_EQ(m->Points.size(), 4u);
   EXPECT_FALSE(m->Points[0].NoFix);
