@@ -29,8 +29,8 @@ public:
   bool OwnWindow() const { return m_ownWindow; }
   void SetVideoPosition(const QRect &dest, const TNormalizedRect &source);
   // Sends 3 (preserve) when preserve, else 4 (non-linear stretch) when
-  // nonLinear, else 0 (stretch); the non-linear stretch is drawn as a
-  // plain stretch.
+  // nonLinear, else 0 (stretch). The non-linear stretch fills the
+  // destination, keeping the middle of the picture in proportion.
   void SetAspectRatioMode(bool preserve, bool nonLinear);
   int AspectRatioMode() const { return m_aspectMode; }
   void RepaintVideo();

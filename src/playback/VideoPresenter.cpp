@@ -119,8 +119,40 @@ void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
     painter.scale(m_flipH ? -1 : 1, m_flipV ? -1 : 1);
     painter.translate(-centre);
   }
-  painter.drawImage(target, frame.Image, source);
+  if (m_aspectMode == vamNonLinear)
+    paintNonLinear(painter, target, frame, source);
+  else
+    painter.drawImage(target, frame.Image, source);
   painter.restore();
+}
+
+double NonLinearSourceX(double u, double centreSlope)
+{
+  // Odd cubic through (-1,-1), (0,0), (1,1) whose slope at 0 is centreSlope:
+  // the middle keeps the picture's proportions, the sides take the stretch.
+  return centreSlope * u + (1.0 - centreSlope) * u * u * u;
+}
+
+// Drawn in vertical strips, each a plain scaled copy of its part of the
+// source: the paint itself does the warp, no frame is resampled beforehand.
+void TVideoPresenter::paintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const
+{
+  const double aspectWidth = source.width() * SafeDiv(frame.ParN, frame.ParD, 1.0);
+  const double scale = SafeDiv(target.height(), source.height(), 0.0);
+  // Above 1.5 the cubic would fold back; keep a margin.
+  const double slope = Clamp(SafeDiv(target.width(), aspectWidth * scale, 1.0), 0.2, 1.45);
+  constexpr int kStrips = 32;
+  // Strip edges on whole pixels, so no seam is blended.
+  const auto edge = [&](int i) { return static_cast<double>(Round(target.left() + target.width() * i / kStrips)); };
+  for (int i = 0; i < kStrips; ++i) {
+    const double x0 = edge(i), x1 = edge(i + 1);
+    if (x1 <= x0) continue;
+    const double u0 = 2.0 * (x0 - target.left()) / target.width() - 1.0, u1 = 2.0 * (x1 - target.left()) / target.width() - 1.0;
+    const double v0 = (NonLinearSourceX(u0, slope) + 1.0) / 2.0, v1 = (NonLinearSourceX(u1, slope) + 1.0) / 2.0;
+    const QRectF to(x0, target.top(), x1 - x0, target.height());
+    const QRectF from(source.left() + v0 * source.width(), source.top(), (v1 - v0) * source.width(), source.height());
+    painter.drawImage(to, frame.Image, from);
+  }
 }
 
 bool TVideoPresenter::eventFilter(QObject *watched, QEvent *event)

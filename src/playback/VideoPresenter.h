@@ -21,13 +21,19 @@ struct TNormalizedRect {
 };
 TNormalizedRect MakeNormalizedRect(float l, float t, float r, float b);
 
-// Aspect modes as the display control numbers them.
+// Aspect modes as the display control numbers them. vamNonLinear keeps the
+// middle of the picture in proportion and stretches the sides.
 enum TVideoAspectMode : int { vamNone = 0, vamPreserve = 3, vamNonLinear = 4 };
 
 // The picture size a display should assume: the frame size with the
 // aspect pair applied to its width. An aspect pair with a zero side is
 // unknown (size unchanged); an unknown size gives the aspect pair itself.
 QSize NativeVideoSizeFromAspect(QSize size, QSize aspect);
+
+// The non-linear stretch: source x (-1..1) shown at destination x u (-1..1)
+// when the middle of the picture keeps its aspect with centreSlope (the
+// plain stretch factor, kept within 0.2..1.45).
+double NonLinearSourceX(double u, double centreSlope);
 
 class TVideoPresenter : public QObject {
   Q_OBJECT
@@ -70,6 +76,7 @@ protected:
 
 private:
   void onFrame();
+  void paintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const;
 
   QPointer<QWidget> m_target;
   TVideoFrameSlotPtr m_slot;

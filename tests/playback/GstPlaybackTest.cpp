@@ -344,3 +344,50 @@ TEST_F(GstPlaybackTest, VolumeAndRateOnAnOpenFileAreAccepted)
   EXPECT_EQ(seeking->SetRate(0), E_INVALIDARG);
   EXPECT_EQ(seeking->SetRate(-1), E_INVALIDARG);
 }
+
+// The main window's default set-up: the renderer and the decoder as
+// persisted member filters, and the EVR wrapper drawing into a plain panel.
+TEST(GstEVRTest, PersistedFiltersAndTheEVRWrapperShowThePicture)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  kptest::ensureApplication();
+  const QString clip = kptest::patternClip(ffmpeg);
+  TGstGraphOptions options;
+  options.AudioSink = QStringLiteral("fakesink sync=true");
+  TFilterGraph graph(CreateGstGraphFactory(options));
+  TFilter filterEVR(QStringLiteral("FilterEVR")), filterVideo(QStringLiteral("FilterMicrosoftVideo"));
+  filterEVR.BaseFilter().SetDescription(QString::fromLatin1(kVideoRendererRole));
+  filterVideo.BaseFilter().SetDescription(QString::fromLatin1(kVideoDecoderRole));
+  QWidget panel;
+  panel.resize(128, 48);
+  TEVR evr(nullptr, &panel);
+
+  filterEVR.SetFilterGraph(&graph);
+  filterVideo.SetFilterGraph(&graph);
+  graph.SetActive(true);
+  ASSERT_TRUE(TEVR::IsEVRFilter(&filterEVR)) << "the probe finds a working renderer";
+  EXPECT_FALSE(TEVR::IsEVRFilter(&filterVideo));
+  evr.ConnectFilter(&filterEVR);
+  evr.SetAspectRatioMode(true, false);
+  evr.SetVideoPosition(QRect(0, 0, 128, 48), MakeNormalizedRect(0, 0, 1, 1));
+
+  auto builder = graph.QueryInterface<IGraphBuilder>();
+  IBaseFilterPtr source;
+  ASSERT_EQ(builder->AddSourceFilter(clip, QStringLiteral("File"), source), S_OK);
+  for (const IPinPtr &pin : source->EnumPins()) EXPECT_EQ(builder->Render(pin), S_OK);
+  EXPECT_EQ(TFilterList(builder.get()).Count(), 3) << "renderer, decoder and source";
+  graph.SetState(psPaused);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !evr.GetCurrentImage().isNull(); }, 5000));
+  EXPECT_EQ(evr.GetNativeVideoSize(), QSize(64, 48));
+  const QImage shot = panel.grab().toImage();
+  EXPECT_EQ(shot.pixelColor(10, 24), QColor(Qt::black)) << "letterbox bar left of the 4:3 picture";
+  EXPECT_GT(qRed(shot.pixel(40, 10)), 200);
+  EXPECT_GT(qGreen(shot.pixel(90, 10)), 200);
+
+  graph.ClearGraph();
+  EXPECT_EQ(TFilterList(builder.get()).Count(), 2) << "the members stay";
+  graph.SetActive(false);
+  EXPECT_EQ(filterEVR.MemberFilter(), nullptr);
+  filterEVR.SetFilterGraph(nullptr);
+  filterVideo.SetFilterGraph(nullptr);
+}

@@ -278,3 +278,53 @@ TEST_F(VideoWidgetTest, RenderlessModeWithoutAllocatorIsAConfigurationError)
   EXPECT_NO_THROW(graph->SetActive(false));
   window.SetFilterGraph(nullptr);
 }
+
+TEST(EVRTest, NonLinearStretchKeepsTheMiddleAndStretchesTheSides)
+{
+  for (double slope : {0.2, 0.7, 1.0, 1.45}) {
+    EXPECT_DOUBLE_EQ(NonLinearSourceX(-1, slope), -1);
+    EXPECT_DOUBLE_EQ(NonLinearSourceX(0, slope), 0);
+    EXPECT_DOUBLE_EQ(NonLinearSourceX(1, slope), 1);
+    double previous = -1;
+    for (int i = 1; i <= 100; ++i) {
+      const double v = NonLinearSourceX(-1 + i / 50.0, slope);
+      ASSERT_GT(v, previous) << "monotone at slope " << slope;
+      previous = v;
+    }
+  }
+}
+
+TEST_F(VideoWidgetTest, NonLinearStretchFillsThePanelWithWiderSideStripes)
+{
+  QWidget panel;
+  panel.resize(200, 50);
+  TFilter filterEVR(QStringLiteral("FilterEVR"));
+  filterEVR.BaseFilter().SetDescription(QStringLiteral("video-renderer"));
+  filterEVR.SetFilterGraph(graph.get());
+  graph->SetActive(true);
+  TEVR evr(nullptr, &panel);
+  evr.ConnectFilter(&filterEVR);
+  evr.SetVideoPosition(QRect(0, 0, 200, 50), TNormalizedRect());
+  evr.SetAspectRatioMode(false, true);
+  QImage stripes(64, 32, QImage::Format_RGB32);
+  for (int x = 0; x < 64; ++x)
+    for (int y = 0; y < 32; ++y) stripes.setPixelColor(x, y, (x / 8) % 2 ? Qt::blue : Qt::red);
+  rendererOf(filterEVR.MemberFilter())->Deliver(stripes);
+
+  const QImage shot = panel.grab().toImage();
+  std::vector<int> runs{1};
+  for (int x = 1; x < shot.width(); ++x) {
+    if (shot.pixelColor(x, 25) == shot.pixelColor(x - 1, 25))
+      ++runs.back();
+    else
+      runs.push_back(1);
+  }
+  QString row;
+  for (int x = 0; x < shot.width(); ++x) row += shot.pixelColor(x, 25) == QColor(Qt::red) ? 'r' : shot.pixelColor(x, 25) == QColor(Qt::blue) ? 'b' : '?';
+  ASSERT_EQ(runs.size(), 8u) << "every stripe shown once, no bars: " << row.toStdString();
+  EXPECT_NE(shot.pixelColor(0, 25), QColor(Qt::black));
+  EXPECT_NE(shot.pixelColor(199, 25), QColor(Qt::black));
+  EXPECT_GT(runs.front(), runs[3] + 5) << "the sides are stretched more than the middle";
+  EXPECT_GT(runs.back(), runs[4] + 5);
+  filterEVR.SetFilterGraph(nullptr);
+}
