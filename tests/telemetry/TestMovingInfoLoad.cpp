@@ -4,7 +4,9 @@
 
 #include "TelemetryTestSupport.h"
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 using namespace kp;
 using namespace kptest;
@@ -455,4 +457,37 @@ TEST(MovingInfoInvariants, MessyTracksComeOutOrderedAndPositioned)
       }
     }
   }
+}
+
+// ---------------------------------------------------------------- threads
+
+TEST(MovingInfoThreads, ConcurrentLoadsGiveTheSameTelemetry)
+{
+  TFormatCapture formats;
+  TTrackFolder dir;
+  QByteArray text;
+  for (int i = 0; i < 300; ++i) {
+    text += DatFix(kT0 + i * kSec, 55.7 + i * 1e-4, 37.6, 40, 0);
+    for (int k = 0; k < 10; ++k) text += DatSample(k, -k, 1000 + k);
+  }
+  const QString path = dir.Write("FILE0001.dat", text);
+  dir.Write("FILE0002.3gf", QByteArray("\0\0\0\0\0\x80\0\0\0\0", 10).repeated(50));
+  const QString side = dir.Write("FILE0002.dat", "");
+  const auto reference = TMovingInfo::LoadFromFile(path, false);
+  ASSERT_TRUE(reference);
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int r = 0; r < 10; ++r) {
+        const auto m = TMovingInfo::LoadFromFile(path, t % 2 == 1);
+        const auto s = TMovingInfo::LoadFromFile(side, true);
+        if (!m || m->Points.size() != reference->Points.size() || m->GSensor.size() != reference->GSensor.size() ||
+            m->Points.back().Time != reference->Points.back().Time || !s || s->GSensor.size() != 50)
+          ++mismatches;
+      }
+    });
+  for (auto &th : threads) th.join();
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_EQ(GpsFormats(), QStringLiteral("dat600"));
 }
