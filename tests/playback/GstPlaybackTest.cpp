@@ -391,3 +391,26 @@ TEST(GstEVRTest, PersistedFiltersAndTheEVRWrapperShowThePicture)
   filterEVR.SetFilterGraph(nullptr);
   filterVideo.SetFilterGraph(nullptr);
 }
+
+TEST(GstFailureTest, APipelineThatRefusesToPlayRaisesWithGStreamersText)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  kptest::ensureApplication();
+  const QString clip = kptest::patternClip(ffmpeg);
+  TGstGraphOptions options;
+  options.AudioSink = QStringLiteral("fakesink sync=true state-error=paused-to-playing");
+  TFilterGraph graph(CreateGstGraphFactory(options));
+  graph.SetActive(true);
+  auto builder = graph.QueryInterface<IGraphBuilder>();
+  IBaseFilterPtr source;
+  ASSERT_EQ(builder->AddSourceFilter(clip, QStringLiteral("File"), source), S_OK);
+  try {
+    graph.Play();
+    FAIL() << "the audio sink refuses to play";
+  } catch (const EDirectShowException &e) {
+    EXPECT_EQ(e.ErrorCode(), E_FAIL);
+    EXPECT_TRUE(e.Message().endsWith(QStringLiteral(" ($80004005)."))) << e.what();
+    EXPECT_NE(e.Message(), QStringLiteral("Unspecified error ($80004005).")) << "the pipeline's own text is kept";
+  }
+  EXPECT_NO_THROW(graph.SetActive(false));
+}
