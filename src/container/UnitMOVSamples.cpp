@@ -11,6 +11,8 @@ namespace kp {
 
 namespace {
 
+constexpr int64_t MinSampleListBytes = int64_t(64) << 20;
+
 int64_t SaturatingAdd(int64_t a, int64_t b)
 {
   if (b > 0 && a > std::numeric_limits<int64_t>::max() - b) return std::numeric_limits<int64_t>::max();
@@ -130,6 +132,14 @@ void TMOVReader::BuildTrack(TMOVTrack &track)
   if (tab.ChunkOffsets.empty() || tab.TimeToSample.empty() || tab.SampleSizes.empty() || tab.SampleToChunk.empty() ||
       track.SampleCount <= 0)
     return;
+  // Tiny samples that lie inside the file can still describe far more
+  // records than memory holds (one byte each over gigabytes): the list is
+  // never allowed to outgrow the file, or a small floor for small files.
+  const int64_t records = std::max<int64_t>(fileSize, MinSampleListBytes) / int64_t(sizeof(TMOVSample));
+  if (track.SampleCount > records) {
+    Note(QStringLiteral("track %1: %2 samples would outgrow the file").arg(track.TrackID).arg(track.SampleCount));
+    return;
+  }
   // A dry run first: a table that puts a sample outside the file is refused
   // before anything is allocated for it.
   if (!WalkSamples(tab, track.SampleCount, fileSize, [](int64_t, const TMOVSample &) {})) {

@@ -292,3 +292,16 @@ TEST(MOVSamplesHostile, SampleDurationsSaturateInsteadOfWrapping)
   ASSERT_EQ(s.size(), 4u);
   EXPECT_EQ(s[3].DecodeTime, 3 * int64_t(0xFFFFFFFFu));
 }
+
+TEST(MOVSamplesHostile, SampleListNeverOutgrowsTheFile)
+{
+  // Two million one-byte samples inside a 2 MB file: every sample lies in
+  // the file, but their records would take 80 MB (over the 64 MiB floor).
+  const uint32_t n = 2000000;
+  const QByteArray tables = Stts({{n, 1}}) + StszConstant(1, n) + Stsc({{1, n / 2}, {2, n / 2}}) +
+                            Stco({MdatData, MdatData + n / 2});
+  const auto r = Read(OneTrack("soun", "sowt", tables, int(n)));
+  EXPECT_EQ(r->Tracks.at(0).SampleCount, n);
+  EXPECT_TRUE(r->Tracks.at(0).Samples.empty());
+  EXPECT_TRUE(r->LastError().contains(QStringLiteral("outgrow")));
+}
