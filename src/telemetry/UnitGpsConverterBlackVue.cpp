@@ -26,9 +26,9 @@ bool TGpsInfoConverterBlackVue::ParseLine(QByteArrayView line, TParseContext &ct
   if (close < 3 || close > 18) return false;
   const int64_t stamp = StrToInt64Def(line.sliced(1, close - 1), 0);
   if (stamp < kMinStamp || stamp >= kEndStamp) return false;
-  const int n = SplitStringCount(line.sliced(close + 1), ",", true, ctx.Fields);
-  if (n <= 6) return false;
-  return ParseGpSentence(ctx, n, item);
+  const QByteArrayView sentence = line.sliced(close + 1);
+  if (CommaFieldViews(sentence, nullptr, 0) <= 6) return false;
+  return ParseGpSentence(sentence, ctx, item);
 }
 
 void TGpsInfoConverterBlackVue::GetSignatureChars(TCharSet &required, TCharSet &forbidden) const

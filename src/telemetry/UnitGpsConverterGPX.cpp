@@ -1,5 +1,7 @@
 #include "UnitGpsConverterGPX.h"
 
+#include "UnitGpsConverterDatDOD.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,9 +16,14 @@ bool IsValueStop(char c)
   return c == '"' || c == '<' || c == '=' || c == '>';
 }
 
+// "yyyy-mm-ddThh:nn:ssZ", as DateTimeToISO writes it, without the detour
+// through QString (a writer calls this once per point).
 QByteArray Iso(TDateTime t)
 {
-  return DateTimeToISO(t).toLatin1();
+  QByteArray text = DatTimeText(t, false);
+  text[10] = 'T';
+  text += 'Z';
+  return text;
 }
 
 QByteArray CourseText(double course)
@@ -47,13 +54,30 @@ void WriteHeader(const TTrackInfo &info, TStringBuffer &out)
 // speed is left out rather than written as an invalid value.
 void WritePoint(const TTrackInfoItem &item, TStringBuffer &out)
 {
-  QByteArray line = "\t<trkpt lat=\"" + CoordToBytes(item.Lat) + "\" lon=\"" + CoordToBytes(item.Lon) + "\">";
-  if (item.Alt != 0) line += "<ele>" + FloatToStrDotBytes(item.Alt, 1) + "</ele>";
-  line += "<time>" + Iso(item.Time - LocalTimeOffset()) + "</time>";
-  if (item.Course >= 0) line += "<course>" + CourseText(item.Course) + "</course>";
-  if (item.Speed >= 0) line += "<speed>" + FloatToStrDotBytes(item.Speed / kMetresPerSecondToKmh, 2) + "</speed>";
-  line += "</trkpt>\r\n";
-  out.Append(line);
+  out.Append("\t<trkpt lat=\"");
+  out.Append(CoordToBytes(item.Lat));
+  out.Append("\" lon=\"");
+  out.Append(CoordToBytes(item.Lon));
+  out.Append("\">");
+  if (item.Alt != 0) {
+    out.Append("<ele>");
+    out.Append(FloatToStrDotBytes(item.Alt, 1));
+    out.Append("</ele>");
+  }
+  out.Append("<time>");
+  out.Append(Iso(item.Time - LocalTimeOffset()));
+  out.Append("</time>");
+  if (item.Course >= 0) {
+    out.Append("<course>");
+    out.Append(CourseText(item.Course));
+    out.Append("</course>");
+  }
+  if (item.Speed >= 0) {
+    out.Append("<speed>");
+    out.Append(FloatToStrDotBytes(item.Speed / kMetresPerSecondToKmh, 2));
+    out.Append("</speed>");
+  }
+  out.Append("</trkpt>\r\n");
 }
 
 double ValueOr(QByteArrayView element, QByteArrayView key, double def)

@@ -47,8 +47,13 @@ void TGpsInfoConverterKML::WriteTrack(const TTrackInfo &info, TStringBuffer &out
   WriteHead(info, output);
   for (const TTrackInfoItem &item : info.Items) {
     if (item.Kind != ikGps || item.NoFix) continue;
-    output.Append('\t' + CoordToBytes(item.Lon) + ',' + CoordToBytes(item.Lat) + ',' +
-                  FloatToStrDotBytes(item.Alt, 1) + "\r\n");
+    output.Append("\t");
+    output.Append(CoordToBytes(item.Lon));
+    output.Append(",");
+    output.Append(CoordToBytes(item.Lat));
+    output.Append(",");
+    output.Append(FloatToStrDotBytes(item.Alt, 1));
+    output.Append("\r\n");
   }
   output.Append("  </coordinates>\r\n  </LineString>\r\n</Placemark>\r\n</kml>\r\n");
 }

@@ -1,6 +1,7 @@
 #include "UnitGpsConverterNMEA.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 
 namespace kp {
@@ -47,21 +48,59 @@ QByteArrayView SignedDigits(QByteArrayView text)
   return text.first(n);
 }
 
-void ParseGSensorSentence(const TArrayBytes &f, TTrackInfoItem &item)
+// "$GSENSOR,x,y,z*cs" in thousandths of g.
+void ParseGSensorSentence(const QByteArrayView *f, TTrackInfoItem &item)
 {
   item.Kind = ikGSensor;
   item.Time = 0;
-  item.Lon = StrToIntDef(QByteArrayView(f[1]), 0) / 1000.0;
-  item.Lat = StrToIntDef(QByteArrayView(f[2]), 0) / 1000.0;
+  item.Lon = StrToIntDef(f[1], 0) / 1000.0;
+  item.Lat = StrToIntDef(f[2], 0) / 1000.0;
   item.Alt = StrToIntDef(SignedDigits(f[3]), 0) / 1000.0;
+}
+
+QByteArrayView SentenceName(QByteArrayView sentence)
+{
+  const qsizetype comma = sentence.indexOf(',');
+  return comma < 0 ? sentence : sentence.first(comma);
 }
 
 } // namespace
 
-bool ParseGpSentence(TParseContext &ctx, int n, TTrackInfoItem &item)
+int SplitCommaFields(QByteArrayView line, TArrayBytes &fields)
 {
-  const QByteArray &name = ctx.Fields[0];
+  fields.clear();
+  const char *p = line.data();
+  const char *const end = p + line.size();
+  while (true) {
+    const auto *comma = static_cast<const char *>(std::memchr(p, ',', static_cast<size_t>(end - p)));
+    const char *stop = comma ? comma : end;
+    fields.append(QByteArray(p, stop - p));
+    if (!comma) break;
+    p = comma + 1;
+  }
+  return static_cast<int>(fields.size());
+}
+
+int CommaFieldViews(QByteArrayView line, QByteArrayView *fields, int max)
+{
+  int n = 0;
+  const char *p = line.data();
+  const char *const end = p + line.size();
+  while (true) {
+    const auto *comma = static_cast<const char *>(std::memchr(p, ',', static_cast<size_t>(end - p)));
+    const char *stop = comma ? comma : end;
+    if (n < max) fields[n] = QByteArrayView(p, stop - p);
+    ++n;
+    if (!comma) return n;
+    p = comma + 1;
+  }
+}
+
+bool ParseGpSentence(QByteArrayView sentence, TParseContext &ctx, TTrackInfoItem &item)
+{
+  const QByteArrayView name = SentenceName(sentence);
   if (name == "$GPRMC") {
+    SplitCommaFields(sentence, ctx.Fields);
     ParseNmeaRMC(ctx.Fields, item);
     if (!(item.Time > 0)) {
       ctx.Skip = true;
@@ -73,7 +112,9 @@ bool ParseGpSentence(TParseContext &ctx, int n, TTrackInfoItem &item)
     return true;
   }
   if (name == "$GPGGA") {
-    ctx.HeldAlt = n > 9 ? StrToFloatAny(QByteArrayView(ctx.Fields[9]), 0) : 0;
+    QByteArrayView f[10];
+    const int n = CommaFieldViews(sentence, f, 10);
+    ctx.HeldAlt = n > 9 ? StrToFloatAny(f[9], 0) : 0;
     ctx.Skip = true;
     return false;
   }
@@ -118,12 +159,13 @@ bool TGpsInfoConverterNMEA::ParseLine(QByteArrayView line, TParseContext &ctx, T
     ParseASentence(line, item);
     return true;
   }
-  const int n = SplitStringCount(line, ",", true, ctx.Fields);
-  if (n >= 4 && ctx.Fields[0] == "$GSENSOR") {
-    ParseGSensorSentence(ctx.Fields, item);
+  if (SentenceName(line) == "$GSENSOR") {
+    QByteArrayView f[4];
+    if (CommaFieldViews(line, f, 4) < 4) return false;
+    ParseGSensorSentence(f, item);
     return true;
   }
-  return ParseGpSentence(ctx, n, item);
+  return ParseGpSentence(line, ctx, item);
 }
 
 void TGpsInfoConverterNMEA::GetSignatureChars(TCharSet &required, TCharSet &forbidden) const

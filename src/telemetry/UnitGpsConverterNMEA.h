@@ -20,12 +20,20 @@ public:
   void GetSignatureChars(TCharSet &required, TCharSet &forbidden) const override;
 };
 
-// One "$GP" sentence split into ctx.Fields (N of them), as the NMEA and the
-// BlackVue readers take it: RMC fills Item (with the held GGA altitude) and
-// returns true; GGA holds its altitude; every other "$GP" sentence, and an
-// RMC without a date and time (a receiver's cold start), sets Skip so it
-// counts towards no give-up rule. Anything else returns false.
-bool ParseGpSentence(TParseContext &ctx, int n, TTrackInfoItem &item);
+// One "$GP" sentence as the NMEA and the BlackVue readers take it: RMC
+// fills Item (with the held GGA altitude) and returns true; GGA holds its
+// altitude; every other "$GP" sentence, and an RMC without a date and time (a
+// receiver's cold start), sets Skip so it counts towards no give-up rule.
+// Anything else returns false.
+bool ParseGpSentence(QByteArrayView sentence, TParseContext &ctx, TTrackInfoItem &item);
+
+// Up to Max comma-separated fields of a line as views into it (empty fields
+// kept); the number of fields the line has, which may exceed Max.
+int CommaFieldViews(QByteArrayView line, QByteArrayView *fields, int max);
+
+// Splits a sentence at its commas into Fields (empty fields kept), as
+// SplitStringCount does for a single delimiter; the field count.
+int SplitCommaFields(QByteArrayView line, TArrayBytes &fields);
 
 // Drops one or two stray fixes after a final gap of more than 6 s.
 void TrimStrayTailFixes(TTrackInfo &info);

@@ -27,14 +27,46 @@ QByteArray AltitudeText(double alt)
   return QByteArray::number(static_cast<qlonglong>(Round(alt / kFoot)));
 }
 
-QByteArray PointLine(const TTrackInfoItem &item, bool newSegment)
+// The user's date text of a UTC day, kept while consecutive points share it
+// (formatting a date is the costliest part of a point).
+class TDateCache {
+public:
+  const QByteArray &DateOf(TDateTime utc)
+  {
+    const int64_t day = Floor(utc);
+    if (!FValid || day != FDay) {
+      FText = DateToStr(utc).toUtf8();
+      FDay = day;
+      FValid = true;
+    }
+    return FText;
+  }
+
+private:
+  bool FValid = false;
+  int64_t FDay = 0;
+  QByteArray FText;
+};
+
+void WritePoint(const TTrackInfoItem &item, bool newSegment, TDateCache &dates, TStringBuffer &out)
 {
   const TDateTime utc = item.Time - LocalTimeOffset();
   QByteArray days = FloatToStrDotBytes(utc, 7);
   days.replace(',', '.');
-  return CoordToBytes(item.Lat) + ',' + CoordToBytes(item.Lon) + (newSegment ? ",1," : ",0,") +
-         AltitudeText(item.Alt) + ',' + days + ',' + DateToStr(utc).toUtf8() + ',' + TimeToStr(utc).toUtf8() + ',' +
-         QByteArray::number(static_cast<qlonglong>(Round(item.Speed))) + ",\r\n";
+  out.Append(CoordToBytes(item.Lat));
+  out.Append(",");
+  out.Append(CoordToBytes(item.Lon));
+  out.Append(newSegment ? ",1," : ",0,");
+  out.Append(AltitudeText(item.Alt));
+  out.Append(",");
+  out.Append(days);
+  out.Append(",");
+  out.Append(dates.DateOf(utc));
+  out.Append(",");
+  out.Append(TimeToStr(utc).toUtf8());
+  out.Append(",");
+  out.Append(QByteArray::number(static_cast<qlonglong>(Round(item.Speed))));
+  out.Append(",\r\n");
 }
 
 } // namespace
@@ -73,11 +105,12 @@ void TGpsInfoConverterPLT::WriteTrack(const TTrackInfo &info, TStringBuffer &out
   output.Append("OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n0,2,8323327," +
                 info.Name.toUtf8() + ",0,0,2,8421376\r\n" + QByteArray::number(points) + "\r\n");
   bool first = true;
+  TDateCache dates;
   for (size_t i = 0; i < info.Items.size(); ++i) {
     const TTrackInfoItem &item = info.Items[i];
     if (item.Kind != ikGps || item.NoFix) continue;
     const bool gap = i > 0 && std::abs(Round((item.Time - info.Items[i - 1].Time) * MSecsPerDay)) > kSegmentGapMs;
-    output.Append(PointLine(item, first || gap));
+    WritePoint(item, first || gap, dates, output);
     first = false;
   }
 }
