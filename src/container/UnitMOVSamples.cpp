@@ -85,7 +85,7 @@ bool WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize, V
     s.DecodeTime = decodeTime;
     s.Duration = time.Delta;
     s.Size = sizes[std::min(size_t(i), sizes.size() - 1)];
-    s.DependencyFlags = i < tab.SampleDependency.size() ? uint8_t(tab.SampleDependency[i]) : 0;
+    s.DependencyFlags = i < tab.SampleDependency.size() ? uint8_t(tab.SampleDependency.at(qsizetype(i))) : 0;
     if (offset < 0 || offset > fileSize - s.Size) return false;
     offset += s.Size;
     ++k;
