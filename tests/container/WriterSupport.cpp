@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "Numbers.h"
+
 using namespace kp;
 
 namespace kptest {
@@ -41,9 +43,11 @@ QByteArray VideoTrak(const SynthVideo &v, const std::vector<uint32_t> &offsets)
             Stco(offsets);
   const uint64_t duration = uint64_t(n) * v.Delta;
   const QByteArray stbl = Atom("stbl", {Stsd("avc1"), tables});
-  QByteArray trak = Tkhd0(0, v.Id, uint32_t(duration * 1000 / uint64_t(v.TimeScale)), 128, 96);
+  const QByteArray tkhd = Tkhd0(0, v.Id, uint32_t(duration * 1000 / uint64_t(v.TimeScale)), 128, 96);
+  QByteArray trak = v.EditListFirst ? QByteArray() : tkhd;
   if (v.EditList) trak += Elst3();
-  trak += Atom("mdia", {Mdhd(0, v.TimeScale, duration, 0), Hdlr("vide", QByteArray("\x0cVideoHandler", 13)),
+  if (v.EditListFirst) trak += tkhd;
+  trak += Atom("mdia", {Mdhd(v.MdhdVersion, v.TimeScale, duration, 0), Hdlr("vide", QByteArray("\x0cVideoHandler", 13)),
                         Minf("vmhd", stbl)});
   return Atom("trak", trak);
 }
@@ -105,12 +109,16 @@ std::unique_ptr<TMOVReader> OpenSynth(const QTemporaryDir &dir, const QString &n
 
 int MarkerIndex(const QByteArray &file, const TMOVSample &s, char *kind)
 {
-  const int64_t at = s.Size >= 11 && file.mid(int(s.Offset) + 6, 1) == "V" ? s.Offset + 6 : s.Offset;
-  if (at + 5 > file.size()) return -1;
-  const char k = file[int(at)];
-  if (k != 'V' && k != 'A') return -1;
-  if (kind) *kind = k;
-  return int(BE32(file, int(at) + 1));
+  const int at = int(s.Offset);
+  if (s.Size >= 5 && at + 5 <= file.size() && file[at] == 'A') {
+    if (kind) *kind = 'A';
+    return int(BE32(file, at + 1));
+  }
+  if (s.Size >= 11 && at + 11 <= file.size() && file[at + 6] == 'V') {
+    if (kind) *kind = 'V';
+    return int(BE32(file, at + 7));
+  }
+  return -1;
 }
 
 std::vector<int> MarkerIndexes(const QByteArray &file, const TMOVTrack &t)
@@ -189,6 +197,55 @@ bool Append(TMOVWriter &w, TMOVReader &r, double p1, double p2, double speed, bo
             const TMOVProgressEvent &progress)
 {
   return w.AppendFragment(p1, p2, speed, bigFPS, r, progress, video, audio);
+}
+
+} // namespace kptest
+
+namespace kptest {
+
+Output Finish(std::unique_ptr<TMOVWriter> &w, TMOVReader *tmpl, const QString &path)
+{
+  Output o;
+  if (w) {
+    w->WriteMoov(tmpl);
+    o.Written = w->Tracks;
+  }
+  w.reset();
+  o.Bytes = readFileBytes(path);
+  o.Atoms = WalkAtoms(o.Bytes);
+  o.Reader = std::make_unique<TMOVReader>(path, false);
+  return o;
+}
+
+} // namespace kptest
+
+namespace kptest {
+
+void ExpectSameTables(const Output &o)
+{
+  for (const TMOVTrack &w : o.Written) {
+    const TMOVTrack *r = nullptr;
+    for (const TMOVTrack &t : o.Reader->Tracks)
+      if (t.TrackID == w.TrackID) r = &t;
+    if (!w.Written) {
+      EXPECT_FALSE(r) << "track " << w.TrackID << " has a trak but was not written";
+      continue;
+    }
+    ASSERT_TRUE(r) << "track " << w.TrackID << " missing";
+    EXPECT_EQ(r->Kind, w.Kind);
+    EXPECT_EQ(r->Duration, w.Duration) << "track " << w.TrackID;
+    if (w.PCMFrameSize > 0) continue; // re-read as PCM frames
+    ASSERT_EQ(r->Samples.size(), w.Samples.size()) << "track " << w.TrackID;
+    for (size_t i = 0; i < w.Samples.size(); ++i) {
+      const TMOVSample &a = w.Samples[i], &b = r->Samples[i];
+      ASSERT_EQ(b.Offset, a.Offset) << "track " << w.TrackID << " sample " << i;
+      ASSERT_EQ(b.Size, a.Size) << "track " << w.TrackID << " sample " << i;
+      ASSERT_EQ(b.Duration, double(Round(a.Duration))) << "track " << w.TrackID << " sample " << i;
+      if (w.Kind == mtkVideo) {
+        ASSERT_EQ(b.KeyFrame, a.KeyFrame) << "track " << w.TrackID << " sample " << i;
+      }
+    }
+  }
 }
 
 } // namespace kptest

@@ -26,6 +26,8 @@ struct SynthVideo {
   bool Ctts = false;    // composition offsets (i % 3) * Delta
   bool EditList = true; // a three-entry edit list in the template
   int32_t ConstSize = 0; // every frame this size (else 20 + i % 7)
+  bool EditListFirst = false; // the edit list stands before the tkhd
+  uint8_t MdhdVersion = 0;
 };
 
 struct SynthSound {
@@ -95,6 +97,28 @@ std::vector<FoundAtom> FindAtoms(const std::vector<FoundAtom> &atoms, const QByt
 QByteArray AtomBody(const QByteArray &file, const FoundAtom &a);
 uint32_t BE32(const QByteArray &b, int offset);
 uint16_t BE16(const QByteArray &b, int offset);
+
+// The finished output: its bytes, its atoms (sizes checked) and our reader's
+// view of it.
+struct Output {
+  QByteArray Bytes;
+  std::vector<FoundAtom> Atoms;
+  std::unique_ptr<kp::TMOVReader> Reader;
+  std::vector<kp::TMOVTrack> Written; // the writer's tracks as it finished
+  std::vector<FoundAtom> Find(const char *path) const { return FindAtoms(Atoms, path); }
+  QByteArray Body(const char *path, int n = 0) const
+  {
+    const auto found = Find(path);
+    return int(found.size()) > n ? AtomBody(Bytes, found[n]) : QByteArray();
+  }
+};
+// Writes the moov from tmpl, closes the writer and reads the file back.
+Output Finish(std::unique_ptr<kp::TMOVWriter> &w, kp::TMOVReader *tmpl, const QString &path);
+
+// Every written track re-read by our reader with the same samples (offset,
+// size, rounded duration, key flag, composition offset); a track without
+// trak must be absent.
+void ExpectSameTables(const Output &o);
 
 // Appends with the usual arguments.
 bool Append(kp::TMOVWriter &w, kp::TMOVReader &r, double p1, double p2, double speed = 1, bool bigFPS = false,

@@ -1,0 +1,366 @@
+// Fragment copying on synthetic sources: key-frame thinning, speeds, the
+// start snap, cancellation, mdat splits, joins and rollback.
+
+#include "Errors.h"
+#include "WriterSupport.h"
+
+#include <numeric>
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+class MOVWriterCopy : public ::testing::Test {
+protected:
+  QTemporaryDir Dir;
+  QString OutPath() const { return Dir.filePath(QStringLiteral("out.mov")); }
+  std::unique_ptr<TMOVWriter> NewWriter(TMOVWriterLimits limits = {})
+  {
+    return std::make_unique<TMOVWriter>(OutPath(), limits);
+  }
+  std::unique_ptr<TMOVReader> Source(const QString &name, const std::vector<SynthVideo> &v,
+                                     const std::vector<SynthSound> &s = {}, bool soundFirst = false)
+  {
+    return OpenSynth(Dir, name, SynthMovie(v, s, soundFirst));
+  }
+};
+
+double TotalDuration(const TMOVTrack &t)
+{
+  double d = 0;
+  for (const TMOVSample &s : t.Samples) d += s.Duration;
+  return d;
+}
+
+const TMOVTrack *TrackOfKind(const TMOVBaseFile &m, TMOVTrackKind kind)
+{
+  for (const TMOVTrack &t : m.Tracks)
+    if (t.Kind == kind) return &t;
+  return nullptr;
+}
+
+TEST_F(MOVWriterCopy, Speed4Gop30WithoutBFramesKeepsKeyFramesAndFirstPFrames)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(120, 30)}});
+  ASSERT_TRUE(src->HasMoov());
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 4));
+  // The writer's own lists keep the scaled durations before rounding.
+  ASSERT_EQ(w->Tracks.size(), 1u);
+  for (const TMOVSample &s : w->Tracks[0].Samples) EXPECT_DOUBLE_EQ(s.Duration, 30 * 3003 / 4.0);
+  Output o = Finish(w, src.get(), OutPath());
+  const TMOVTrack &v = o.Reader->Tracks.at(0);
+  EXPECT_EQ(MarkerIndexes(o.Bytes, v), (std::vector<int>{0, 1, 60, 61}));
+  std::vector<bool> keys;
+  for (const TMOVSample &s : v.Samples) keys.push_back(s.KeyFrame);
+  EXPECT_EQ(keys, (std::vector<bool>{true, false, true, false}));
+  for (const TMOVSample &s : v.Samples) EXPECT_EQ(s.Duration, 22522); // 22522.5, halves to even
+}
+
+TEST_F(MOVWriterCopy, KeyFrameModeDropsEveryBFrame)
+{
+  const QByteArray types = GopTypes(48, 12, "PBB");
+  auto src = Source("a.mov", {{.Types = types, .Ctts = true}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 2));
+  Output o = Finish(w, src.get(), OutPath());
+  const std::vector<int> kept = MarkerIndexes(o.Bytes, o.Reader->Tracks.at(0));
+  EXPECT_EQ(kept, (std::vector<int>{0, 1, 24, 25}));
+  for (int i : kept) EXPECT_NE(types[i], 'B') << i;
+}
+
+TEST_F(MOVWriterCopy, StepGrowsToHalfOrWholeKeyFrameIntervals)
+{
+  const QByteArray types = GopTypes(120, 30, "I"); // non-sync I frames decode alone
+  auto src = Source("a.mov", {{.Types = types}});
+  for (auto [speed, expected] : {std::pair<double, std::vector<int>>{16, {0, 15, 30, 45, 60, 75, 90, 105}},
+                                 std::pair<double, std::vector<int>>{20, {0, 29, 60, 89}},
+                                 std::pair<double, std::vector<int>>{4, {0, 4, 8, 12, 16, 20, 24, 28, 32}}}) {
+    auto w = NewWriter();
+    ASSERT_TRUE(Append(*w, *src, 0, 1, speed));
+    Output o = Finish(w, src.get(), OutPath());
+    std::vector<int> kept = MarkerIndexes(o.Bytes, o.Reader->Tracks.at(0));
+    kept.resize(std::min(kept.size(), expected.size()));
+    EXPECT_EQ(kept, expected) << "speed " << speed;
+  }
+}
+
+TEST_F(MOVWriterCopy, BigFPSKeepsEveryFrameWithShorterDurations)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(60, 15, "PBB"), .Ctts = true}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 2, true));
+  Output o = Finish(w, src.get(), OutPath());
+  const TMOVTrack &v = o.Reader->Tracks.at(0);
+  ASSERT_EQ(v.Samples.size(), 60u);
+  EXPECT_EQ(v.Samples[0].Duration, 1502); // 1501.5 halves to even
+  EXPECT_EQ(v.Samples[1].CompositionOffset, 1502);
+  EXPECT_EQ(v.Samples[2].CompositionOffset, 3003);
+}
+
+TEST_F(MOVWriterCopy, SoundIsDecimatedWhenFastAndRepeatedWhenSlow)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 40}});
+  {
+    auto w = NewWriter();
+    ASSERT_TRUE(Append(*w, *src, 0, 1, 2, true));
+    Output o = Finish(w, src.get(), OutPath());
+    const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
+    ASSERT_TRUE(a);
+    std::vector<int> expected;
+    for (int i = 0; i < 40; i += 2) expected.push_back(i);
+    EXPECT_EQ(MarkerIndexes(o.Bytes, *a), expected);
+    EXPECT_EQ(a->Samples[0].Duration, 1024); // sound durations stay
+  }
+  {
+    auto w = NewWriter();
+    ASSERT_TRUE(Append(*w, *src, 0, 1, 0.5));
+    Output o = Finish(w, src.get(), OutPath());
+    const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
+    ASSERT_TRUE(a);
+    ASSERT_EQ(a->Samples.size(), 80u);
+    for (size_t i = 0; i < 80; i += 2) {
+      EXPECT_EQ(a->Samples[i].Offset, a->Samples[i + 1].Offset);
+      EXPECT_EQ(MarkerIndex(o.Bytes, a->Samples[i]), int(i / 2));
+    }
+    const TMOVTrack *v = TrackOfKind(*o.Reader, mtkVideo);
+    EXPECT_EQ(v->Samples[0].Duration, 6006);
+    // Each sound sample's data is written once.
+    EXPECT_EQ(o.Find("mdat").at(0).Size, uint32_t(8 + 40 * 16 + std::accumulate(
+        src->Tracks[0].Samples.begin(), src->Tracks[0].Samples.end(), 0,
+        [](int n, const TMOVSample &s) { return n + s.Size; })));
+  }
+}
+
+TEST_F(MOVWriterCopy, SlowSoundListGrowsWhenTheRepeatRoundsUp)
+{
+  auto src = Source("a.mov", {}, {{.Count = 10}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 0.35)); // 1 / 0.35 rounds to 3
+  EXPECT_EQ(w->Tracks.at(0).Samples.size(), 30u);
+}
+
+TEST_F(MOVWriterCopy, StartSnapsBackToTheKeyFrame)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(60, 15)}});
+  auto w = NewWriter();
+  double p1 = 20.0 / 60, p2 = 1;
+  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, false, *src, {}, true, true));
+  EXPECT_DOUBLE_EQ(p1, 0.25);
+  EXPECT_EQ(p2, 1);
+  Output o = Finish(w, src.get(), OutPath());
+  EXPECT_EQ(MarkerIndexes(o.Bytes, o.Reader->Tracks.at(0)).front(), 15);
+  EXPECT_EQ(o.Reader->Tracks.at(0).Samples.size(), 45u);
+}
+
+TEST_F(MOVWriterCopy, CancelOnTheFirstCallCopiesNothing)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(60, 15)}}, {{.Count = 20}});
+  auto w = NewWriter();
+  int calls = 0;
+  EXPECT_FALSE(Append(*w, *src, 0, 1, 1, false, true, true, [&](double, double) {
+    ++calls;
+    return false;
+  }));
+  EXPECT_EQ(calls, 1);
+  for (const TMOVTrack &t : w->Tracks) EXPECT_TRUE(t.Samples.empty());
+  Output o = Finish(w, src.get(), OutPath());
+  EXPECT_TRUE(o.Reader->HasMoov());
+}
+
+TEST_F(MOVWriterCopy, ProgressFollowsTheFirstCopiedTrack)
+{
+  // Sound comes first in the source and is not copied: progress and
+  // cancellation still come, from the video track.
+  auto src = Source("a.mov", {{.Types = GopTypes(100, 25)}}, {{.Count = 80}}, true);
+  ASSERT_EQ(src->Tracks.at(0).Kind, mtkAudio);
+  auto w = NewWriter();
+  std::vector<double> fractions;
+  EXPECT_FALSE(Append(*w, *src, 0, 1, 1, false, true, false, [&](double, double f) {
+    fractions.push_back(f);
+    return fractions.size() < 3;
+  }));
+  EXPECT_EQ(fractions, (std::vector<double>{0, 0.32, 0.64}));
+  ASSERT_EQ(w->Tracks.size(), 1u);
+  EXPECT_EQ(w->Tracks[0].Samples.size(), 64u);
+  // An orderly stop leaves a valid movie of what was copied.
+  Output o = Finish(w, src.get(), OutPath());
+  EXPECT_EQ(o.Reader->Tracks.at(0).Samples.size(), 64u);
+}
+
+TEST_F(MOVWriterCopy, SoundOffCopiesNoSoundTrack)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 20}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 1, false, true, false));
+  ASSERT_EQ(w->Tracks.size(), 1u);
+  EXPECT_EQ(w->Tracks[0].Kind, mtkVideo);
+}
+
+TEST_F(MOVWriterCopy, MdatSplitsAfterTheSampleThatCrossesTheThreshold)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}});
+  auto w = NewWriter({.MdatSplit = 100, .Co64From = 1900000000});
+  ASSERT_TRUE(Append(*w, *src, 0, 1));
+  Output o = Finish(w, src.get(), OutPath());
+  const auto mdats = o.Find("mdat");
+  ASSERT_GE(mdats.size(), 5u);
+  const TMOVTrack &v = o.Reader->Tracks.at(0);
+  EXPECT_EQ(MarkerIndexes(o.Bytes, v).size(), 30u);
+  size_t k = 0;
+  for (size_t m = 0; m + 1 < mdats.size(); ++m) {
+    int64_t payload = 0, last = 0;
+    while (k < v.Samples.size() && v.Samples[k].Offset < mdats[m].Offset + mdats[m].Size) {
+      EXPECT_GE(v.Samples[k].Offset, mdats[m].Offset + 8);
+      payload += last = v.Samples[k].Size;
+      ++k;
+    }
+    EXPECT_EQ(payload, int64_t(mdats[m].Size) - 8);
+    EXPECT_GE(payload, 100);
+    EXPECT_LT(payload - last, 100);
+  }
+}
+
+TEST_F(MOVWriterCopy, JoinsFragmentsOfTwoSources)
+{
+  auto a = Source("a.mov", {{.Types = GopTypes(60, 30)}}, {{.Count = 30}});
+  auto b = Source("b.mov", {{.Types = GopTypes(60, 30)}}, {{.Count = 30}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  ASSERT_TRUE(Append(*w, *b, 0, 1, 4));
+  ASSERT_EQ(w->Tracks.size(), 2u);
+  // The key frame that opens the second fragment is dropped in key-frame
+  // mode; its time goes to the first fragment's last frame.
+  const TMOVTrack &v = w->Tracks[0];
+  EXPECT_DOUBLE_EQ(v.Samples[59].Duration, 3003 + 30 * 3003 / 4.0);
+  EXPECT_DOUBLE_EQ(TotalDuration(v), 60 * 3003 + 60 * 3003 / 4.0);
+  Output o = Finish(w, a.get(), OutPath());
+  const TMOVTrack &rv = o.Reader->Tracks.at(0);
+  std::vector<int> markers = MarkerIndexes(o.Bytes, rv);
+  ASSERT_EQ(markers.size(), 61u);
+  EXPECT_EQ(markers[60], 30);
+  EXPECT_EQ(o.Reader->Tracks.at(1).Samples.size(), 30u + 8u); // every 4th sound sample
+}
+
+TEST_F(MOVWriterCopy, TracksMatchByIdAndKind)
+{
+  auto a = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 10}});
+  // A second source whose track 2 is a video track: it cannot continue the
+  // sound track 2, and is not added beside it with the same ID.
+  auto b = Source("b.mov", {{.Types = GopTypes(30, 15)}, {.Id = 2, .Types = GopTypes(30, 15)}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  ASSERT_TRUE(Append(*w, *b, 0, 1));
+  ASSERT_EQ(w->Tracks.size(), 2u);
+  EXPECT_EQ(w->Tracks[0].Samples.size(), 60u);
+  EXPECT_EQ(w->Tracks[1].Kind, mtkAudio);
+  EXPECT_EQ(w->Tracks[1].Samples.size(), 10u);
+}
+
+// A source whose reads fail beyond a given offset once armed.
+class FailingStream : public TByteStream {
+public:
+  FailingStream(QByteArray data, int64_t failFrom) : FData(std::move(data)), FFailFrom(failFrom) {}
+  bool Armed = false;
+
+protected:
+  int64_t DoSize() const override { return FData.size(); }
+  int64_t DoReadAt(int64_t pos, void *buffer, int64_t n) override
+  {
+    if (Armed && pos + n > FFailFrom) return -1;
+    std::memcpy(buffer, FData.constData() + pos, size_t(n));
+    return n;
+  }
+
+private:
+  QByteArray FData;
+  int64_t FFailFrom;
+};
+
+TEST_F(MOVWriterCopy, FailedFragmentIsRolledBack)
+{
+  auto a = Source("a.mov", {{.Types = GopTypes(60, 30)}}, {{.Count = 30}});
+  const QByteArray bBytes = SynthMovie({{.Types = GopTypes(60, 30)}}, {{.Id = 3, .Count = 30}});
+  auto bStream = std::make_unique<FailingStream>(bBytes, 0);
+  FailingStream *fail = bStream.get();
+  TMOVReader b(std::move(bStream), false);
+  ASSERT_EQ(b.Tracks.size(), 2u);
+  // Fail in the middle of the second key-frame interval.
+  fail->Armed = true;
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  const int64_t sizeAfterA = w->GetPos();
+  const double lastA = w->Tracks[0].Samples.back().Duration;
+  const int64_t movieDuration = w->Duration;
+  EXPECT_THROW(Append(*w, b, 0, 1, 4), EStreamReadError);
+  EXPECT_EQ(w->GetPos(), sizeAfterA);
+  EXPECT_EQ(w->Out().Size(), sizeAfterA);
+  EXPECT_EQ(w->OpenAtoms(), 0);
+  ASSERT_EQ(w->Tracks.size(), 2u); // b's sound track 3 is gone again
+  EXPECT_EQ(w->Tracks[0].Samples.size(), 60u);
+  EXPECT_EQ(w->Tracks[0].Samples.back().Duration, lastA);
+  EXPECT_EQ(w->Duration, movieDuration);
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  Output o = Finish(w, a.get(), OutPath());
+  const TMOVTrack &v = o.Reader->Tracks.at(0);
+  std::vector<int> expected(60);
+  std::iota(expected.begin(), expected.end(), 0);
+  expected.insert(expected.end(), expected.begin(), expected.end());
+  EXPECT_EQ(MarkerIndexes(o.Bytes, v), expected);
+  EXPECT_EQ(v.Duration, 120 * 3003);
+}
+
+TEST_F(MOVWriterCopy, FailureAfterDroppedFramesRestoresTheLastDuration)
+{
+  auto a = Source("a.mov", {{.Types = GopTypes(60, 30)}});
+  const QByteArray bBytes = SynthMovie({{.Types = GopTypes(60, 30)}}, {});
+  auto probe = OpenSynth(Dir, "b.mov", bBytes);
+  // Reads fail from the key frame at 30 on: the frames before it were
+  // dropped and their time added to a's last frame first.
+  auto bStream = std::make_unique<FailingStream>(bBytes, probe->Tracks[0].Samples[30].Offset);
+  FailingStream *fail = bStream.get();
+  TMOVReader b(std::move(bStream), false);
+  fail->Armed = true;
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  EXPECT_THROW(Append(*w, b, 0, 1, 4), EStreamReadError);
+  EXPECT_EQ(w->Tracks[0].Samples.back().Duration, 3003);
+  EXPECT_EQ(w->Tracks[0].Duration, 60 * 3003);
+}
+
+TEST_F(MOVWriterCopy, TruncatedSourceIsClippedAndNegativeSizesRefused)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}});
+  {
+    TMOVReader clipped(Dir.filePath("a.mov"), false);
+    clipped.Tracks[0].Samples[20].Offset = clipped.Stream->Size() - 3;
+    auto w = NewWriter();
+    ASSERT_TRUE(Append(*w, clipped, 0, 1));
+    EXPECT_EQ(w->Tracks[0].Samples.size(), 20u);
+  }
+  {
+    TMOVReader bad(Dir.filePath("a.mov"), false);
+    bad.Tracks[0].Samples[5].Size = -1;
+    auto w = NewWriter();
+    const int64_t before = w->GetPos();
+    EXPECT_THROW(Append(*w, bad, 0, 1), EConvertError);
+    EXPECT_TRUE(w->Tracks.empty());
+    EXPECT_EQ(w->GetPos(), before);
+  }
+}
+
+TEST_F(MOVWriterCopy, BadSpeedAndEmptyTracksAreHarmless)
+{
+  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 10}});
+  src->Tracks[1].Samples.clear(); // a track whose tables could not be read
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 0));
+  EXPECT_EQ(w->Tracks[0].Samples.size(), 30u);
+  ASSERT_EQ(w->Tracks.size(), 2u);
+  EXPECT_TRUE(w->Tracks[1].Samples.empty());
+  ASSERT_TRUE(Append(*w, *src, 0, 1, std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_EQ(w->Tracks[0].Samples.size(), 60u);
+}
+
+} // namespace

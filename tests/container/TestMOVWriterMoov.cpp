@@ -1,0 +1,254 @@
+// The rebuilt moov: which traks are written with which IDs, the patched
+// headers, the regenerated tables, and the offsets' width.
+
+#include "WriterSupport.h"
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+class MOVWriterMoov : public ::testing::Test {
+protected:
+  QTemporaryDir Dir;
+  QString OutPath() const { return Dir.filePath(QStringLiteral("out.mov")); }
+  std::unique_ptr<TMOVReader> Source(const std::vector<SynthVideo> &v, const std::vector<SynthSound> &s = {},
+                                     bool soundFirst = false, const QString &name = QStringLiteral("a.mov"))
+  {
+    return OpenSynth(Dir, name, SynthMovie(v, s, soundFirst));
+  }
+  // Copies the whole source and writes the moov from it.
+  Output CopyAll(TMOVReader &src, bool video, bool audio, const TSubtitleItems *subs = nullptr,
+                 TMOVWriterLimits limits = {}, double speed = 1)
+  {
+    auto w = std::make_unique<TMOVWriter>(OutPath(), limits);
+    double p1 = 0, p2 = 1;
+    EXPECT_TRUE(w->AppendFragment(p1, p2, speed, true, src, {}, video, audio));
+    if (subs) {
+      w->AddTextTrack("GPS information", 0);
+      w->WriteSubtitles(*subs);
+    }
+    Output o = Finish(w, &src, OutPath());
+    ExpectSameTables(o);
+    return o;
+  }
+};
+
+const TSubtitleItems AB = {{"A", 0, 1 / 86400.0}, {"B", 1 / 86400.0, 2 / 86400.0}};
+
+uint32_t NextTrackID(const Output &o)
+{
+  return BE32(o.Body("moov/mvhd"), 96);
+}
+
+std::vector<uint32_t> TrakIDs(const Output &o)
+{
+  std::vector<uint32_t> ids;
+  for (const FoundAtom &a : o.Find("moov/trak/tkhd")) ids.push_back(BE32(AtomBody(o.Bytes, a), 12));
+  return ids;
+}
+
+TEST_F(MOVWriterMoov, SoundUntickedWithSubtitlesGivesTheTextTrackAnUnusedID)
+{
+  auto src = Source({{.Types = GopTypes(60, 15)}}, {{.Count = 40}});
+  Output o = CopyAll(*src, true, false, &AB);
+  EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1, 3}));
+  EXPECT_EQ(NextTrackID(o), 4u);
+  ASSERT_EQ(o.Reader->Tracks.size(), 2u);
+  const TMOVTrack &text = o.Reader->Tracks[1];
+  EXPECT_EQ(text.Kind, mtkText);
+  EXPECT_EQ(text.Codec, "TX3G");
+  EXPECT_EQ(text.HandlerName, "GPS information");
+  ASSERT_EQ(text.Samples.size(), 2u);
+  EXPECT_EQ(o.Bytes.mid(int(text.Samples[0].Offset), 6), QByteArray("\x00\x01\x41\x00\x01\x42", 6));
+  EXPECT_EQ(o.Reader->Tracks[0].Samples.size(), 60u);
+}
+
+TEST_F(MOVWriterMoov, NextTrackIDFollowsTheTraksWritten)
+{
+  auto src = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 20}});
+  Output soundOff = CopyAll(*src, true, false);
+  EXPECT_EQ(TrakIDs(soundOff), (std::vector<uint32_t>{1}));
+  EXPECT_EQ(NextTrackID(soundOff), 2u);
+  Output both = CopyAll(*src, true, true, &AB);
+  EXPECT_EQ(TrakIDs(both), (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(NextTrackID(both), 4u);
+}
+
+TEST_F(MOVWriterMoov, TrakIsChosenFromItsTkhdWhereverItStands)
+{
+  // Sound first; the video trak's edit list precedes its tkhd.
+  auto src = Source({{.Types = GopTypes(30, 15), .EditListFirst = true}}, {{.Count = 20}}, true);
+  Output o = CopyAll(*src, true, false);
+  EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
+  ASSERT_EQ(o.Find("moov/trak/edts/elst").size(), 1u);
+  const QByteArray elst = o.Body("moov/trak/edts/elst");
+  EXPECT_EQ(BE32(elst, 4), 1u);
+  EXPECT_EQ(BE32(elst, 12), 3003u); // media time: the first sample's duration
+  EXPECT_EQ(BE32(elst, 16), 0x00010000u);
+}
+
+TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
+{
+  auto src = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 60}});
+  Output o = CopyAll(*src, true, true, nullptr, {}, 2);
+  // Video at speed 2 lasts 30 x 1502 units of 1/90000 s; every second of
+  // the 60 sound samples (30 x 1024 at 48 kHz) is longer and sets the
+  // movie's scale.
+  const QByteArray mvhd = o.Body("moov/mvhd");
+  EXPECT_EQ(BE32(mvhd, 12), 48000u);
+  EXPECT_EQ(BE32(mvhd, 16), 30u * 1024u);
+  EXPECT_TRUE(o.Find("moov/free").empty());
+  const QByteArray videoTkhd = o.Body("moov/trak/tkhd", 0);
+  EXPECT_EQ(BE32(videoTkhd, 20), uint32_t(Round(30 * 1502 / 90000.0 * 48000)));
+  const QByteArray videoMdhd = o.Body("moov/trak/mdia/mdhd", 0);
+  EXPECT_EQ(BE32(videoMdhd, 12), 90000u);
+  EXPECT_EQ(BE32(videoMdhd, 16), 30u * 1502u);
+  const QByteArray elst = o.Body("moov/trak/edts/elst", 0);
+  EXPECT_EQ(BE32(elst, 8), BE32(videoTkhd, 20));
+  EXPECT_EQ(BE32(elst, 12), 1502u);
+  // The template's vmhd, smhd, dinf and counted handler names are kept.
+  EXPECT_EQ(o.Find("moov/trak/mdia/minf/vmhd").size(), 1u);
+  EXPECT_EQ(o.Find("moov/trak/mdia/minf/smhd").size(), 1u);
+  EXPECT_EQ(o.Reader->Tracks[0].HandlerName, "VideoHandler");
+}
+
+TEST_F(MOVWriterMoov, SampleTablesAreRegenerated)
+{
+  auto src = Source({{.Types = GopTypes(45, 15, "PBB"), .Ctts = true}});
+  auto w = std::make_unique<TMOVWriter>(OutPath());
+  double p1 = 0, p2 = 2.0 / 45, p3 = 3.0 / 45, p4 = 4.0 / 45;
+  // 3 frames at speed 1, then 2 at speed 2: durations 3003 x 3, 1501.5 x 2.
+  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+  src->Tracks[0].Samples[3].KeyFrame = true; // lets the second fragment start at 3
+  ASSERT_TRUE(w->AppendFragment(p3, p4, 2, true, *src, {}, true, true));
+  ASSERT_EQ(w->Tracks[0].Samples.size(), 5u);
+  Output o = Finish(w, src.get(), OutPath());
+  const QByteArray stts = o.Body("moov/trak/mdia/minf/stbl/stts");
+  EXPECT_EQ(BE32(stts, 4), 2u);
+  EXPECT_EQ(BE32(stts, 8), 3u);
+  EXPECT_EQ(BE32(stts, 12), 3003u);
+  EXPECT_EQ(BE32(stts, 16), 2u);
+  EXPECT_EQ(BE32(stts, 20), 1502u);
+  const QByteArray ctts = o.Body("moov/trak/mdia/minf/stbl/ctts");
+  EXPECT_EQ(BE32(ctts, 4), 5u);
+  EXPECT_EQ(BE32(ctts, 8 + 8 * 4), 1u);
+  EXPECT_EQ(BE32(ctts, 12 + 8 * 4), 1502u); // 3003 / 2
+  const QByteArray stss = o.Body("moov/trak/mdia/minf/stbl/stss");
+  EXPECT_EQ(BE32(stss, 4), 2u);
+  EXPECT_EQ(BE32(stss, 8), 1u);
+  EXPECT_EQ(BE32(stss, 12), 4u);
+  const QByteArray stsc = o.Body("moov/trak/mdia/minf/stbl/stsc");
+  EXPECT_EQ(BE32(stsc, 4), 1u);
+  EXPECT_EQ(BE32(stsc, 12), 1u);
+  EXPECT_TRUE(o.Find("moov/trak/mdia/minf/stbl/sdtp").empty()); // none in the template
+  ExpectSameTables(o);
+}
+
+TEST_F(MOVWriterMoov, ConstantSizesAndPCMNeedNoSizeTable)
+{
+  auto src = Source({{.Types = GopTypes(30, 15), .ConstSize = 40}}, {{.Count = 5, .PCMFrame = 4}});
+  ASSERT_EQ(src->Tracks[1].PCMFrameSize, 4);
+  Output o = CopyAll(*src, true, true);
+  const QByteArray vStsz = o.Body("moov/trak/mdia/minf/stbl/stsz", 0);
+  EXPECT_EQ(vStsz.size(), 12);
+  EXPECT_EQ(BE32(vStsz, 4), 40u);
+  EXPECT_EQ(BE32(vStsz, 8), 30u);
+  const QByteArray aStsz = o.Body("moov/trak/mdia/minf/stbl/stsz", 1);
+  EXPECT_EQ(aStsz.size(), 12);
+  EXPECT_EQ(BE32(aStsz, 4), 4u);
+  EXPECT_EQ(BE32(aStsz, 8), 5u * 1024u);
+  const QByteArray aStsc = o.Body("moov/trak/mdia/minf/stbl/stsc", 1);
+  EXPECT_EQ(BE32(aStsc, 12), 1024u);
+  const QByteArray aStts = o.Body("moov/trak/mdia/minf/stbl/stts", 1);
+  EXPECT_EQ(BE32(aStts, 4), 1u);
+  EXPECT_EQ(BE32(aStts, 8), 5u * 1024u);
+  EXPECT_EQ(BE32(aStts, 12), 1u);
+  // Read back, the sound is regrouped into the same five chunks.
+  EXPECT_EQ(o.Reader->Tracks[1].Samples.size(), 5u);
+  EXPECT_EQ(o.Reader->Tracks[1].Samples[4].Offset, o.Written[1].Samples[4].Offset);
+}
+
+TEST_F(MOVWriterMoov, Co64IsChosenFromTheIntendedSize)
+{
+  auto src = Source({{.Types = GopTypes(30, 15)}});
+  for (int extra : {0, 1}) {
+    auto w = std::make_unique<TMOVWriter>(OutPath());
+    double p1 = 0, p2 = 1;
+    ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+    const int64_t intended = w->GetPos() + src->MoovSize + 32 * 30 + 1048576;
+    // A small threshold stands in for 1,900,000,000: the file stays tiny.
+    w = std::make_unique<TMOVWriter>(OutPath(), TMOVWriterLimits{1900000000, intended + extra});
+    ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+    Output o = Finish(w, src.get(), OutPath());
+    EXPECT_LT(o.Bytes.size(), intended);
+    EXPECT_EQ(o.Find("moov/trak/mdia/minf/stbl/co64").size(), extra == 0 ? 1u : 0u);
+    EXPECT_EQ(o.Find("moov/trak/mdia/minf/stbl/stco").size(), extra == 0 ? 0u : 1u);
+    ExpectSameTables(o);
+  }
+}
+
+TEST_F(MOVWriterMoov, Version1MediaHeaderKeepsItsVersion)
+{
+  auto src = Source({{.Types = GopTypes(30, 15), .MdhdVersion = 1}});
+  Output o = CopyAll(*src, true, true);
+  const QByteArray mdhd = o.Body("moov/trak/mdia/mdhd");
+  ASSERT_EQ(mdhd.size(), 36);
+  EXPECT_EQ(uint8_t(mdhd[0]), 1);
+  EXPECT_EQ(BE32(mdhd, 20), 90000u);
+  EXPECT_EQ(BE32(mdhd, 28), 30u * 3003u);
+}
+
+TEST_F(MOVWriterMoov, TrackWithoutTemplateTrakHasNoIndex)
+{
+  auto a = Source({{.Types = GopTypes(30, 15)}});
+  auto b = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 10}}, false, QStringLiteral("b.mov"));
+  auto w = std::make_unique<TMOVWriter>(OutPath());
+  double p1 = 0, p2 = 1;
+  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *a, {}, true, true));
+  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *b, {}, true, true));
+  Output o = Finish(w, a.get(), OutPath());
+  EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
+  EXPECT_EQ(NextTrackID(o), 2u);
+  ExpectSameTables(o);
+}
+
+TEST_F(MOVWriterMoov, DamagedTemplateHeadersAreNotPatchedOutsideTheirAtoms)
+{
+  // A template whose first trak has a tkhd too short for its ID, and whose
+  // second has an mdhd too short to patch.
+  const QByteArray shortTkhd = FullAtom("tkhd", 0, QByteArray(8, '\0'));
+  const QByteArray shortMdhd = FullAtom("mdhd", 0, QByteArray(8, '\0'));
+  const QByteArray stbl = Atom("stbl", {Stsd("avc1"), Stts({}), Stsz({}), Stsc({}), Stco({})});
+  const QByteArray trak1 = Atom("trak", {shortTkhd, Atom("mdia", {Mdhd(0, 90000, 0, 0), Atom("minf", {stbl})})});
+  const QByteArray trak2 =
+      Atom("trak", {Tkhd0(0, 1, 0, 128, 96), Atom("mdia", {shortMdhd, Atom("minf", {stbl})})});
+  auto tmpl = OpenSynth(Dir, "t.mov", Movie(Mvhd0(0, 1000, 0) + trak1 + trak2));
+  ASSERT_TRUE(tmpl->HasMoov());
+  auto src = Source({{.Types = GopTypes(30, 15)}});
+  auto w = std::make_unique<TMOVWriter>(OutPath());
+  double p1 = 0, p2 = 1;
+  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+  Output o = Finish(w, tmpl.get(), OutPath());
+  EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
+  EXPECT_EQ(o.Body("moov/trak/mdia/mdhd"), shortMdhd.mid(8));
+  ASSERT_EQ(o.Reader->Tracks.size(), 1u);
+  EXPECT_EQ(o.Reader->Tracks[0].Samples.size(), 30u);
+}
+
+TEST_F(MOVWriterMoov, NoTemplateOrNoMoovWritesNoHeader)
+{
+  auto src = Source({{.Types = GopTypes(30, 15)}});
+  auto w = std::make_unique<TMOVWriter>(OutPath());
+  double p1 = 0, p2 = 1;
+  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+  const int64_t size = w->GetPos();
+  w->WriteMoov(nullptr);
+  EXPECT_EQ(w->Out().Size(), size);
+  auto noMoov = OpenSynth(Dir, "n.mov", Ftyp() + Atom("mdat", QByteArray(16, '\0')));
+  ASSERT_FALSE(noMoov->HasMoov());
+  w->WriteMoov(noMoov.get());
+  EXPECT_EQ(w->Out().Size(), size);
+}
+
+} // namespace

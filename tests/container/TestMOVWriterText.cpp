@@ -1,0 +1,173 @@
+// The subtitle text track: samples, gaps and trims, the trak's bytes.
+
+#include "WriterSupport.h"
+
+using namespace kp;
+using namespace kptest;
+
+namespace {
+
+constexpr double Sec = 1 / 86400.0;
+
+class MOVWriterText : public ::testing::Test {
+protected:
+  QTemporaryDir Dir;
+  QString OutPath() const { return Dir.filePath(QStringLiteral("out.mov")); }
+  std::unique_ptr<TMOVWriter> W = std::make_unique<TMOVWriter>(Dir.filePath(QStringLiteral("out.mov")));
+
+  TMOVTrack &Text() { return W->Tracks.back(); }
+  std::vector<double> Durations() const
+  {
+    std::vector<double> d;
+    for (const TMOVSample &s : W->Tracks.back().Samples) d.push_back(s.Duration);
+    return d;
+  }
+  QByteArray SampleBytes(const QByteArray &file, int i) const
+  {
+    const TMOVSample &s = W->Tracks.back().Samples.at(size_t(i));
+    return file.mid(int(s.Offset), s.Size);
+  }
+};
+
+TEST_F(MOVWriterText, EntriesBecomeCountedSamples)
+{
+  W->AddTextTrack("GPS information", 0);
+  W->WriteSubtitles({{"A", 0, 1 * Sec}, {"B", 1 * Sec, 2 * Sec}});
+  EXPECT_EQ(Durations(), (std::vector<double>{1000, 1000}));
+  const QByteArray file = readFileBytes(OutPath());
+  const auto mdats = FindAtoms(WalkAtoms(file), "mdat");
+  ASSERT_EQ(mdats.size(), 1u);
+  EXPECT_EQ(AtomBody(file, mdats[0]), QByteArray("\x00\x01\x41\x00\x01\x42", 6));
+}
+
+TEST_F(MOVWriterText, GapsAreFilledAndOverlapsTrimmed)
+{
+  W->AddTextTrack("GPS information", 0);
+  W->WriteSubtitles({{"A", 0, 1 * Sec}, {"B", 3 * Sec, 4 * Sec}});
+  EXPECT_EQ(Durations(), (std::vector<double>{1000, 2000, 1000}));
+  const QByteArray file = readFileBytes(OutPath());
+  EXPECT_EQ(SampleBytes(file, 1), QByteArray("\x00\x00", 2));
+  // Overlapping the written end: starts there. Ending before it: skipped.
+  // Reversed or empty: skipped.
+  W->WriteSubtitles({{"C", 3.5 * Sec, 4.5 * Sec}, {"D", 0, 1 * Sec}, {"E", 6 * Sec, 5 * Sec}, {"F", 6 * Sec, 6 * Sec}});
+  EXPECT_EQ(Durations(), (std::vector<double>{1000, 2000, 1000, 500}));
+  // The next call continues the timeline, filling the gap to its first entry.
+  W->WriteSubtitles({{"G", 6 * Sec, 7 * Sec}});
+  EXPECT_EQ(Durations(), (std::vector<double>{1000, 2000, 1000, 500, 1500, 1000}));
+  EXPECT_EQ(Text().Duration, 7000);
+}
+
+TEST_F(MOVWriterText, NothingWithoutATextTrack)
+{
+  const int64_t size = W->Out().Size();
+  W->WriteSubtitles({{"A", 0, 1 * Sec}});
+  EXPECT_EQ(W->Out().Size(), size);
+  EXPECT_TRUE(W->Tracks.empty());
+  W->SelectTextTrack();
+  EXPECT_EQ(W->CurTrack, -1);
+}
+
+TEST_F(MOVWriterText, LongTextIsCutAtACharacterBoundary)
+{
+  W->AddTextTrack("GPS information", 0);
+  QByteArray text = "ab";
+  for (int i = 0; i < 40000; ++i) text += "\xc3\xa9"; // é
+  W->WriteTextSample(text, 1);
+  ASSERT_EQ(Text().Samples.size(), 1u);
+  EXPECT_EQ(Text().Samples[0].Size, 2 + 65534);
+  const QByteArray stored = SampleBytes(readFileBytes(OutPath()), 0);
+  EXPECT_EQ(BE16(stored, 0), 65534);
+  EXPECT_EQ(QString::fromUtf8(stored.mid(2)).toUtf8(), stored.mid(2)); // valid UTF-8 throughout
+  EXPECT_EQ(TruncateUtf8("a\xc3\xa9", 2), "a");
+  EXPECT_EQ(TruncateUtf8("a\xe2\x82\xac", 3), "a");
+  EXPECT_EQ(TruncateUtf8("a\xe2\x82\xac", 4), "a\xe2\x82\xac");
+}
+
+TEST_F(MOVWriterText, TrakBytesFollowTheLayout)
+{
+  auto src = OpenSynth(Dir, "a.mov", SynthMovie({{.Types = GopTypes(30, 15)}}, {}));
+  double p1 = 0, p2 = 1;
+  ASSERT_TRUE(W->AppendFragment(p1, p2, 1, false, *src, {}, true, true));
+  W->AddTextTrack("GPS information", 32);
+  W->WriteSubtitles({{"A", 0, 1 * Sec}});
+  Output o = Finish(W, src.get(), OutPath());
+  ExpectSameTables(o);
+  const auto traks = o.Find("moov/trak");
+  ASSERT_EQ(traks.size(), 2u);
+  const QByteArray tkhd = o.Body("moov/trak/tkhd", 1);
+  ASSERT_EQ(tkhd.size(), 92 - 8);
+  EXPECT_EQ(BE32(tkhd, 0), 3u);  // version 0, enabled and in the movie
+  EXPECT_EQ(BE32(tkhd, 12), 2u); // track ID
+  EXPECT_EQ(BE32(tkhd, 76), 128u << 16);
+  EXPECT_EQ(BE32(tkhd, 80), 96u << 16);
+  EXPECT_EQ(BE32(tkhd, 20), uint32_t(Round(1.0 * 90000))); // in the movie's (video) scale
+  const QByteArray mdhd = o.Body("moov/trak/mdia/mdhd", 1);
+  ASSERT_EQ(mdhd.size(), 24);
+  EXPECT_EQ(BE32(mdhd, 12), 1000u);
+  EXPECT_EQ(BE32(mdhd, 16), 1000u);
+  EXPECT_EQ(BE16(mdhd, 20), 32);
+  const QByteArray hdlr = o.Body("moov/trak/mdia/hdlr", 1);
+  EXPECT_EQ(hdlr.mid(8, 4), "text");
+  EXPECT_EQ(hdlr.mid(24), QByteArray("\x0fGPS information"));
+  EXPECT_EQ(o.Body("moov/trak/mdia/minf/gmhd/gmin").size(), 16);
+  EXPECT_EQ(o.Body("moov/trak/mdia/minf/dinf/dref", 1).toHex(), QByteArray("00000000000000010000000c75726c2000000001"));
+  const QByteArray stsd = o.Body("moov/trak/mdia/minf/stbl/stsd", 1);
+  ASSERT_EQ(stsd.size(), 85 - 8);
+  const QByteArray tx3g = stsd.mid(8);
+  EXPECT_EQ(BE32(tx3g, 0), 69u);
+  EXPECT_EQ(tx3g.mid(4, 4), "tx3g");
+  EXPECT_EQ(BE16(tx3g, 30), 96);
+  EXPECT_EQ(BE16(tx3g, 32), 128);
+  EXPECT_EQ(tx3g.mid(46).toHex(), "00000017667461620001000" "10a53616e732d5365726966");
+  std::vector<QByteArray> order;
+  for (const FoundAtom &a : o.Atoms)
+    if (a.Offset > traks[1].Offset && a.Path.startsWith("moov/trak/mdia/minf/stbl/")) order.push_back(a.Path.mid(25));
+  EXPECT_EQ(order, (std::vector<QByteArray>{"stsd", "stts", "stsc", "stsz", "stco"}));
+  EXPECT_TRUE(o.Find("moov/trak/edts").size() == 1); // the video's only
+}
+
+TEST_F(MOVWriterText, WithoutVideoTheTextBoxIs640By480)
+{
+  auto src = OpenSynth(Dir, "a.mov", SynthMovie({}, {{.Count = 50}}));
+  double p1 = 0, p2 = 1;
+  ASSERT_TRUE(W->AppendFragment(p1, p2, 1, false, *src, {}, true, true));
+  W->AddTextTrack("GPS information", 0);
+  W->WriteSubtitles({{"A", 0, 1 * Sec}});
+  Output o = Finish(W, src.get(), OutPath());
+  const QByteArray tkhd = o.Body("moov/trak/tkhd", 1);
+  EXPECT_EQ(BE32(tkhd, 76), 640u << 16);
+  EXPECT_EQ(BE32(tkhd, 80), 480u << 16);
+  const QByteArray stsd = o.Body("moov/trak/mdia/minf/stbl/stsd", 1);
+  EXPECT_EQ(BE16(stsd, 8 + 30), 480);
+  EXPECT_EQ(BE16(stsd, 8 + 32), 640);
+}
+
+TEST_F(MOVWriterText, FailedSubtitlesAreRolledBack)
+{
+  // A stream that refuses writes once armed.
+  struct Refusing : TMOVOutStream {
+    using TMOVOutStream::TMOVOutStream;
+    bool Armed = false;
+    bool DoWriteAt(int64_t pos, const void *b, int64_t n) override
+    {
+      return !Armed && TMOVOutStream::DoWriteAt(pos, b, n);
+    }
+  };
+  auto out = std::make_unique<Refusing>(Dir.filePath(QStringLiteral("r.mov")));
+  Refusing *r = out.get();
+  TMOVWriter w(std::move(out));
+  w.AddTextTrack("GPS information", 0);
+  w.WriteSubtitles({{"A", 0, 1 * Sec}});
+  const int64_t size = w.GetPos();
+  r->Armed = true;
+  EXPECT_THROW(w.WriteSubtitles({{"B", 1 * Sec, 2 * Sec}}), EStreamWriteError);
+  r->Armed = false;
+  EXPECT_EQ(w.GetPos(), size);
+  EXPECT_EQ(w.OpenAtoms(), 0);
+  EXPECT_EQ(w.Tracks[0].Samples.size(), 1u);
+  EXPECT_EQ(w.Tracks[0].Duration, 1000);
+  w.WriteSubtitles({{"B", 1 * Sec, 2 * Sec}});
+  EXPECT_EQ(w.Tracks[0].Samples.size(), 2u);
+}
+
+} // namespace
