@@ -6,6 +6,7 @@
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -123,6 +124,31 @@ int main()
     const double ms = MedianMs(3, [&] { day = TMovingInfo::LoadFromFile(clip, false); });
     std::printf("%-32s full %7.2f ms   (%zu samples)\n", "a day of 10 Hz side-file data:", ms,
                 day ? day->GSensor.size() : size_t(0));
+  }
+
+  // The catalogue's track search: every import converter probes for every
+  // video of a card folder whose names are upper case.
+  {
+    const QString card = dir.filePath(QStringLiteral("DCIM"));
+    QDir().mkpath(card);
+    const int videos = 1000;
+    QStringList names;
+    for (int i = 1; i <= videos; ++i) {
+      const QString base = card + QStringLiteral("/FILE%1").arg(i, 4, 10, QLatin1Char('0'));
+      for (const char *ext : {".MOV", ".DAT"}) {
+        QFile f(base + QLatin1String(ext));
+        if (!f.open(QIODevice::WriteOnly)) return 1;
+      }
+      names << base + QStringLiteral(".MOV");
+    }
+    int found = 0;
+    const double ms = MedianMs(3, [&] {
+      found = 0;
+      for (const QString &video : names)
+        for (const TGpsInfoConverter *c : GpsImportConverters()) found += c->FindTrackFile(video).isEmpty() ? 0 : 1;
+    });
+    std::printf("%-32s %7.2f ms for %d videos x %zu formats (%d found)\n", "track search in a card folder:", ms, videos,
+                GpsImportConverters().size(), found);
   }
 
   auto m = TMovingInfo::LoadFromFile(plain, false);

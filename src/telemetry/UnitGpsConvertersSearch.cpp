@@ -28,31 +28,38 @@ constexpr double kOneMinute = 0.0006944444444444445;
 struct TListing {
   int64_t ModifiedNs = 0;
   std::chrono::steady_clock::time_point Taken;
-  QStringList Names; // sorted, so the choice among case variants is stable
+  // Entry names by their case-folded spelling; each list sorted, so the
+  // choice among case variants is stable.
+  QHash<QString, QStringList> ByFolded;
 };
 
 class TListingCache {
 public:
-  QStringList Names(const QString &dir)
+  // The entries of Dir whose names equal Name ignoring case.
+  QStringList Matches(const QString &dir, const QString &name)
   {
     struct stat st {};
     if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
     const int64_t modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     const auto now = std::chrono::steady_clock::now();
+    const QString folded = name.toCaseFolded();
     {
       std::lock_guard<std::mutex> guard(FLock);
       auto it = FListings.constFind(dir);
-      if (it != FListings.constEnd() && it->ModifiedNs == modified && now - it->Taken < kLifetime) return it->Names;
+      if (it != FListings.constEnd() && it->ModifiedNs == modified && now - it->Taken < kLifetime)
+        return it->ByFolded.value(folded);
     }
     TListing listing;
     listing.ModifiedNs = modified;
     listing.Taken = now;
-    listing.Names = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                        QDir::Name);
+    const QStringList names = QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &entry : names) listing.ByFolded[entry.toCaseFolded()].append(entry);
+    const QStringList result = listing.ByFolded.value(folded);
     std::lock_guard<std::mutex> guard(FLock);
     if (FListings.size() >= kMaxFolders) FListings.clear();
-    FListings.insert(dir, listing);
-    return listing.Names;
+    FListings.insert(dir, std::move(listing));
+    return result;
   }
 
 private:
@@ -72,8 +79,9 @@ enum class TEntryKind { File, Folder };
 
 bool IsKind(const QString &path, TEntryKind kind)
 {
-  const QFileInfo fi(path);
-  return kind == TEntryKind::File ? fi.isFile() : fi.isDir();
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
+  return kind == TEntryKind::File ? S_ISREG(st.st_mode) : S_ISDIR(st.st_mode);
 }
 
 QString JoinPath(const QString &folder, const QString &name)
@@ -114,8 +122,7 @@ QString FindEntryNoCase(const QString &path, TEntryKind kind)
   if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return {};
   const QString realFolder = ResolveFolder(folder);
   if (realFolder.isEmpty()) return {};
-  for (const QString &entry : Listings().Names(realFolder)) {
-    if (entry.compare(name, Qt::CaseInsensitive) != 0) continue;
+  for (const QString &entry : Listings().Matches(realFolder, name)) {
     const QString candidate = folder.isEmpty() ? entry : JoinPath(realFolder, entry);
     if (IsKind(candidate, kind)) return candidate;
   }
