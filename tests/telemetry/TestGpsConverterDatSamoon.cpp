@@ -66,15 +66,6 @@ TEST_F(SamoonReader, AGgaWithoutAnyDateGivesOnlyTheSample)
   EXPECT_EQ(info.Items[0].Kind, ikGSensor);
 }
 
-TEST_F(SamoonReader, ShiftIsFoundByTrialAndLinesStayShifted)
-{
-  const QByteArray line = "12\t-980\t25\t" + kRmc;
-  EXPECT_EQ(FindShiftKey(ShiftText(line, -kShift), TGpsInfoConverterDatSamoon::DataLineRequired(),
-                         TGpsInfoConverterDatSamoon::DataLineAllowed()),
-            kShift);
-  EXPECT_EQ(TGpsInfoConverterDatSamoon::DeviceShift(12345), 0);
-}
-
 TEST_F(SamoonReader, RecognitionWantsADeviceNumberLine)
 {
   const QByteArray body = ShiftText("12\t-980\t25\t" + kRmc, -kShift) + "\n";

@@ -73,9 +73,4 @@ TEST_F(KmlFormat, EmptyTrackIsStillADocument)
   EXPECT_TRUE(text.endsWith("</kml>\r\n"));
 }
 
-TEST_F(KmlFormat, NotAnImportFormat)
-{
-  EXPECT_FALSE(FKml.CanRead(kGoldenKml.left(512)));
-}
-
 } // namespace

@@ -14,7 +14,7 @@ QStringList Describe(const std::vector<TGpsInfoConverter *> &list)
   return out;
 }
 
-TEST(GpsConverterLists, ImportListInDetectionOrder)
+TEST(FormatLists, ImportListInDetectionOrder)
 {
   EXPECT_EQ(Describe(GpsImportConverters()), QStringList({
                                                  "GS600, Q3|dat|dat600",
@@ -29,7 +29,7 @@ TEST(GpsConverterLists, ImportListInDetectionOrder)
                                              }));
 }
 
-TEST(GpsConverterLists, ExportListInDialogOrder)
+TEST(FormatLists, ExportListInDialogOrder)
 {
   QStringList filters;
   for (const TGpsInfoConverter *c : GpsExportConverters()) filters << c->GetFilter();
@@ -48,7 +48,7 @@ TEST(GpsConverterLists, ExportListInDialogOrder)
   EXPECT_EQ(GpsExportConverters()[7]->GetId(), "srt");
 }
 
-TEST(GpsConverterLists, OpenFilterListsEachMaskOnce)
+TEST(FormatLists, OpenFilterListsEachMaskOnce)
 {
   EXPECT_EQ(GpsConvertersOpenFilter(),
             "All files|*.*|All supported formats  ( *.dat  *.gpx  *.plt  *.log  *.gps  *.map  *.nmea  )|"
