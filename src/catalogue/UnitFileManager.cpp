@@ -1,0 +1,232 @@
+// The catalogue object: its life cycle, notifications and the shared state
+// every other part reads under the lock.
+#include "UnitFileManager.h"
+
+#include <chrono>
+
+namespace kp {
+
+TFileManager::TFileManager(bool searchOnStart, TFileManagerEvent onChange, TFileManagerPost post)
+    : FSearchOnStart(searchOnStart), FNotify(std::make_shared<TNotifyState>()), FPost(std::move(post))
+{
+  FNotify->OnChange = std::move(onChange);
+  FNotify->Owner = std::this_thread::get_id();
+  FWords = TCatalogueWords::Current(false);
+  FDatFiles.reserve(1000);
+  FLogs.reserve(1000);
+}
+
+TFileManager::~TFileManager()
+{
+  Stop();
+  if (FThread.joinable()) FThread.join();
+}
+
+void TFileManager::Start()
+{
+  if (!FSearchOnStart || FThread.joinable()) return;
+  if (!FHasRootsOverride) FRootsOverride = SearchRoots(SystemSearchRootInputs());
+  FRunning.store(true);
+  // The status shows at once, so a Clear made before the thread's first
+  // step waits for the thread instead of racing it.
+  SetStatus(FWords.Initializing);
+  FThread = std::thread([this] {
+    Execute();
+    FRunning.store(false);
+  });
+}
+
+void TFileManager::Stop()
+{
+  FStop.store(true);
+  // A delivery already queued finds the catalogue gone quiet.
+  FNotify->Alive.store(false);
+}
+
+void TFileManager::WaitFor()
+{
+  if (FThread.joinable()) FThread.join();
+}
+
+void TFileManager::Changed(int32_t index)
+{
+  (void)index; // the whole list always changes
+  if (FStop.load()) return;
+  const std::shared_ptr<TNotifyState> state = FNotify;
+  if (!FPost || std::this_thread::get_id() == state->Owner) {
+    if (state->Alive.load() && state->OnChange) state->OnChange(-1);
+    return;
+  }
+  // One delivery pending at a time: later changes ride along with it.
+  if (state->Pending.exchange(true)) return;
+  FPost([state] {
+    state->Pending.store(false);
+    if (state->Alive.load() && state->OnChange) state->OnChange(-1);
+  });
+}
+
+int TFileManager::GetCount() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FItems.empty()) return FStatus.isEmpty() ? 0 : 1;
+  return int(FItems.size());
+}
+
+QString TFileManager::GetStatus() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return FStatus;
+}
+
+void TFileManager::SetStatus(const QString &status)
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  FStatus = status;
+}
+
+void TFileManager::SleepInterruptible(int ms) const
+{
+  for (int waited = 0; waited < ms && !FStop.load(); waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+int TFileManager::IndexOfFile(const QString &fileName, int *fileIndex) const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return IndexOfFileLocked(fileName, fileIndex);
+}
+
+int TFileManager::IndexOfFileLocked(const QString &fileName, int *fileIndex) const
+{
+  const QString key = fileName.toLower();
+  if (!FPaths.count(key)) return -1;
+  for (size_t r = 0; r < FItems.size(); ++r) {
+    const std::vector<TFileItemSubitem> &files = FItems[r].Files;
+    for (size_t f = 0; f < files.size(); ++f) {
+      if (files[f].FileName.compare(fileName, Qt::CaseInsensitive) == 0) {
+        if (fileIndex) *fileIndex = int(f);
+        return int(r);
+      }
+    }
+  }
+  return -1;
+}
+
+int TFileManager::FindRowByIdentity(int index, const QString &identity) const
+{
+  if (index < 0 || size_t(index) >= FItems.size()) return -1;
+  if (identity.isEmpty()) return index;
+  const TFileItem &row = FItems[size_t(index)];
+  return !row.Files.empty() && row.Files.front().FileName == identity ? index : -1;
+}
+
+void TFileManager::ClearRowsLocked()
+{
+  FItems.clear();
+  FPaths.clear();
+}
+
+void TFileManager::RemoveRowLocked(int index)
+{
+  FItems[size_t(index)] = std::move(FItems.back());
+  FItems.pop_back();
+}
+
+void TFileManager::ForgetPathsLocked(const TFileItem &row)
+{
+  for (const TFileItemSubitem &f : row.Files) FPaths.erase(f.FileName.toLower());
+}
+
+void TFileManager::RecalcAllLocked()
+{
+  for (TFileItem &row : FItems) RecalcLocked(row);
+}
+
+std::vector<TFileItem> TFileManager::Rows() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return FItems;
+}
+
+void TFileManager::SetRows(std::vector<TFileItem> rows)
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  FItems = std::move(rows);
+  FPaths.clear();
+  for (const TFileItem &row : FItems)
+    for (const TFileItemSubitem &f : row.Files) FPaths.insert(f.FileName.toLower());
+}
+
+void TFileManager::AddGpsLog(const TGPSLogFileItem &log)
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FLogs.size() == FLogs.capacity()) FLogs.reserve(FLogs.capacity() * 2);
+  FLogs.push_back(log);
+}
+
+TArrayString TFileManager::GetGpsLogList() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  TArrayString paths;
+  paths.reserve(qsizetype(FLogs.size()));
+  for (const TGPSLogFileItem &log : FLogs) paths += log.FileName;
+  return paths;
+}
+
+QStringList TFileManager::GetDatFiles() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return QStringList(FDatFiles.begin(), FDatFiles.end());
+}
+
+void TFileManager::AddDatFile(const QString &path)
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  if (FDatFiles.size() == FDatFiles.capacity()) FDatFiles.reserve(FDatFiles.capacity() * 2);
+  FDatFiles.push_back(path);
+  FDatByName.emplace(ExtractFileNameNoExt(path).toLower(), int(FDatFiles.size()) - 1);
+}
+
+QString TFileManager::DatFileFor(const QString &videoFileName) const
+{
+  const QString key = ExtractFileNameNoExt(videoFileName).toLower();
+  std::lock_guard<std::mutex> lock(FLock);
+  const auto it = FDatByName.find(key);
+  return it == FDatByName.end() ? QString() : FDatFiles[size_t(it->second)];
+}
+
+TFileItem TFileManager::GetGroup(int index) const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  if (index < 0 || size_t(index) >= FItems.size()) return TFileItem{};
+  return FItems[size_t(index)];
+}
+
+void TFileManager::Clear()
+{
+  bool cleared = false;
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    FClearRequested.store(true);
+    // While a search runs, its thread empties the list when it ends.
+    if (FStatus.isEmpty()) {
+      ClearRowsLocked();
+      FClearRequested.store(false);
+      cleared = true;
+    }
+  }
+  if (cleared) Changed(-1);
+}
+
+void TFileManager::Refresh()
+{
+  const TCatalogueWords words = TCatalogueWords::Current(true);
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    FWords = words;
+    RecalcAllLocked();
+  }
+  Changed(-1);
+}
+
+} // namespace kp

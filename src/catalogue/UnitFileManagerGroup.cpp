@@ -1,0 +1,279 @@
+// Joining rows into recordings and splitting them again; matching card GPS
+// logs to the files they cover.
+#include "UnitFileManager.h"
+#include "UnitFileManagerPairs.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kp {
+
+namespace catalogue {
+
+bool PairQualifies(const TFileItem &a, const TFileItem &b, int &score, double &gap)
+{
+  gap = TFileManager::RowTimeGap(a, b);
+  if (!(gap < kSixHours)) return false;
+  if (gap >= kSixMinutes) {
+    // One of the two must last more than four times the gap.
+    const int64_t g4 = Round(gap / 0.25 * MSecsPerDay);
+    if (!(a.Summary.DurationMs > g4 || b.Summary.DurationMs > g4)) return false;
+  }
+  score = std::min(std::max(TFileManager::RowNameDistance(a, b) - 4, 0), kWorstScore);
+  return true;
+}
+
+void RemoveRow(std::vector<TFileItem> &rows, size_t k)
+{
+  if (k + 1 != rows.size()) rows[k] = std::move(rows.back());
+  rows.pop_back();
+}
+
+} // namespace catalogue
+
+using namespace catalogue;
+
+namespace {
+constexpr double kFiveSeconds = 5.0 / SecsPerDay;
+} // namespace
+
+double IntervalOverlap(TDateTime s1, TDateTime e1, TDateTime s2, TDateTime e2)
+{
+  if (0 < s1 && s1 < e1 && 0 < s2 && s2 < e2) return std::min(e1, e2) - std::max(s1, s2);
+  return 0;
+}
+
+double TFileManager::RowTimeGap(const TFileItem &a, const TFileItem &b)
+{
+  const double s1 = a.Summary.StartTime, e1 = a.Summary.EndTime;
+  const double s2 = b.Summary.StartTime, e2 = b.Summary.EndTime;
+  if (&a == &b || !(s1 < e1) || !(s2 < e2) || !(s1 > 0) || !(s2 > 0)) return 1;
+  // One within the other (a copy of the same span) never joins.
+  if ((s1 - kFiveSeconds <= s2 && e2 <= e1 + kFiveSeconds) || (s2 - kFiveSeconds <= s1 && e1 <= e2 + kFiveSeconds))
+    return 1;
+  if (s2 <= e1 && e1 <= e2) return e1 - s2 <= kSixMinutes ? e1 - s2 : 1;
+  if (s1 <= e2 && e2 <= e1) return e2 - s1 <= kSixMinutes ? e2 - s1 : 1;
+  double gap = 1;
+  if (e1 > 0) gap = std::min(gap, std::abs(e1 - s2));
+  if (e2 > 0) gap = std::min(gap, std::abs(e2 - s1));
+  return gap;
+}
+
+int TFileManager::RowNameDistance(const TFileItem &a, const TFileItem &b)
+{
+  const QString &x = a.Summary.FileName;
+  const QString &y = b.Summary.FileName;
+  const qsizetype n = std::min(x.size(), y.size());
+  qsizetype p = 0;
+  while (p < n && x[p] == y[p]) ++p;
+  return int(std::max(x.size(), y.size()) - p - 1);
+}
+
+void TFileManager::QuickMerge(TFileItem &target, const TFileItem &other)
+{
+  target.Files.insert(target.Files.end(), other.Files.begin(), other.Files.end());
+  TFileItemSubitem &s = target.Summary;
+  s.StartTime = std::min(s.StartTime, other.Summary.StartTime);
+  s.EndTime = std::max(s.EndTime, other.Summary.EndTime);
+  s.DurationMs += other.Summary.DurationMs;
+}
+
+bool TFileManager::AutoGroupRowsLiteral(std::vector<TFileItem> &rows)
+{
+  bool joined = false;
+  for (;;) {
+    int bi = -1, bj = -1, bestScore = kWorstScore;
+    double bestGap = 1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      for (size_t j = i + 1; j < rows.size(); ++j) {
+        int score = 0;
+        double gap = 1;
+        if (!PairQualifies(rows[i], rows[j], score, gap)) continue;
+        if (score < bestScore || (score == bestScore && gap < bestGap)) {
+          bi = int(i);
+          bj = int(j);
+          bestScore = score;
+          bestGap = gap;
+        }
+      }
+    }
+    if (bi < 0) return joined;
+    QuickMerge(rows[size_t(bi)], rows[size_t(bj)]);
+    RemoveRow(rows, size_t(bj));
+    joined = true;
+  }
+}
+
+void TFileManager::AutoGroup()
+{
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    AutoGroupLocked();
+  }
+  Changed(-1);
+}
+
+void TFileManager::AutoGroupLocked()
+{
+  // During the pass a joined row carries a quick-merged summary; every row
+  // is rebuilt once at the end.
+  if (AutoGroupRows(FItems)) RecalcAllLocked();
+  SortLocked();
+}
+
+bool TFileManager::JoinGroups(std::vector<int> indices, bool recalculate, const QStringList &identities)
+{
+  bool done = false;
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    for (qsizetype k = 0; k < identities.size() && k < qsizetype(indices.size()); ++k)
+      if (FindRowByIdentity(indices[size_t(k)], identities[k]) < 0) return false;
+    done = JoinGroupsLocked(std::move(indices), recalculate);
+  }
+  if (done && recalculate) Changed(-1);
+  return done;
+}
+
+bool TFileManager::JoinGroupsLocked(std::vector<int> indices, bool recalculate)
+{
+  if (indices.size() < 2) return false;
+  int target = indices.front();
+  if (target < 0 || size_t(target) >= FItems.size()) return false;
+  // Each other row once, in the order given.
+  std::vector<int> others;
+  for (size_t k = 1; k < indices.size(); ++k) {
+    const int i = indices[k];
+    if (i == target || i < 0 || size_t(i) >= FItems.size()) continue;
+    if (std::find(others.begin(), others.end(), i) == others.end()) others.push_back(i);
+  }
+  for (int k : others) {
+    if (recalculate)
+      FItems[size_t(target)].Files.insert(FItems[size_t(target)].Files.end(), FItems[size_t(k)].Files.begin(),
+                                          FItems[size_t(k)].Files.end());
+    else
+      QuickMerge(FItems[size_t(target)], FItems[size_t(k)]);
+  }
+  // Highest index first, so no row still to be removed is moved; the target
+  // is followed when the last row moves.
+  std::sort(others.begin(), others.end(), std::greater<int>());
+  for (int k : others) {
+    const int last = int(FItems.size()) - 1;
+    RemoveRow(FItems, size_t(k));
+    if (target == last && k != last) target = k;
+  }
+  if (recalculate) {
+    RecalcLocked(FItems[size_t(target)]);
+    SortLocked();
+  }
+  return true;
+}
+
+bool TFileManager::Ungroup(int index, const QString &identity)
+{
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    const int row = FindRowByIdentity(index, identity);
+    if (row < 0) return false;
+    if (FItems[size_t(row)].Files.size() < 2) return true;
+    std::vector<TFileItemSubitem> files = std::move(FItems[size_t(row)].Files);
+    FItems[size_t(row)].Files.assign(1, files.front());
+    RecalcLocked(FItems[size_t(row)]);
+    for (size_t k = 1; k < files.size(); ++k) {
+      TFileItem single;
+      single.Files.push_back(std::move(files[k]));
+      RecalcLocked(single);
+      FItems.push_back(std::move(single));
+    }
+    SortLocked();
+  }
+  Changed(-1);
+  return true;
+}
+
+void TFileManager::UngroupAll()
+{
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    std::vector<TFileItem> rows;
+    for (TFileItem &row : FItems) {
+      for (TFileItemSubitem &f : row.Files) {
+        TFileItem single;
+        single.Files.push_back(std::move(f));
+        rows.push_back(std::move(single));
+      }
+    }
+    FItems = std::move(rows);
+    RecalcAllLocked();
+    SortLocked();
+  }
+  Changed(-1);
+}
+
+double TFileManager::TimeGap(int a, int b) const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  if (a == b || a < 0 || b < 0 || size_t(a) >= FItems.size() || size_t(b) >= FItems.size()) return 1;
+  return RowTimeGap(FItems[size_t(a)], FItems[size_t(b)]);
+}
+
+int TFileManager::NameDistance(int a, int b) const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  if (a < 0 || b < 0 || size_t(a) >= FItems.size() || size_t(b) >= FItems.size()) return -1;
+  return RowNameDistance(FItems[size_t(a)], FItems[size_t(b)]);
+}
+
+void TFileManager::MatchGpsLogs()
+{
+  std::vector<QString> marked;
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    MatchGpsLogsLocked(marked);
+  }
+  // The newly attached logs are loaded without the lock.
+  for (const QString &identity : marked) {
+    if (FStop.load()) break;
+    TFileItem copy;
+    int hint = -1;
+    {
+      std::lock_guard<std::mutex> lock(FLock);
+      hint = IndexOfFileLocked(identity, nullptr);
+      if (hint < 0) continue;
+      copy = FItems[size_t(hint)];
+    }
+    FindGpsFiles(copy);
+    FitTimesToGps(copy);
+    std::lock_guard<std::mutex> lock(FLock);
+    WriteBackLocked(copy, hint);
+  }
+}
+
+void TFileManager::MatchGpsLogsLocked(std::vector<QString> &markedIdentities)
+{
+  for (TFileItem &row : FItems) {
+    bool marked = false;
+    for (TFileItemSubitem &f : row.Files) {
+      if (!f.Log.FileName.isEmpty()) continue;
+      const TGPSLogFileItem *best = nullptr;
+      double bestOverlap = 0;
+      for (const TGPSLogFileItem &log : FLogs) {
+        if (log.FileName == f.TrackFileName) continue;
+        const double overlap = IntervalOverlap(f.StartTime, f.EndTime, log.StartTime, log.EndTime);
+        if (overlap > bestOverlap) {
+          bestOverlap = overlap;
+          best = &log;
+        }
+      }
+      if (!best) continue;
+      if (f.TrackFileName.isEmpty()) {
+        f.TrackFileName = best->FileName;
+        marked = true;
+      } else {
+        f.Log = *best;
+      }
+    }
+    if (marked) markedIdentities.push_back(row.Files.front().FileName);
+  }
+}
+
+} // namespace kp
