@@ -5,6 +5,7 @@
 #include "TelemetryTestSupport.h"
 
 #include <atomic>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -490,4 +491,46 @@ TEST(MovingInfoThreads, ConcurrentLoadsGiveTheSameTelemetry)
   for (auto &th : threads) th.join();
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_EQ(GpsFormats(), QStringLiteral("dat600"));
+}
+
+// ---------------------------------------------------------------- hostile values
+
+TEST(MovingInfoHostile, NonFiniteAndHugeValuesNeitherCrashNorHang)
+{
+  std::mt19937 rng(17);
+  const double specials[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(), 1e300, -1e300, 0.0, 1e7, 2e7, -1.0};
+  std::uniform_int_distribution<int> pick(0, 8), len(0, 40), coin(0, 2);
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<TTrackInfoItem> items;
+    for (int i = len(rng); i > 0; --i) {
+      TTrackInfoItem it = coin(rng) ? Fix(kT0 + i * kSec, 37.6, 55.7) : Sample(0, 0, 1);
+      if (coin(rng) == 0) it.Time = specials[pick(rng)];
+      if (coin(rng) == 0) it.Lon = specials[pick(rng)];
+      if (coin(rng) == 0) it.Lat = specials[pick(rng)];
+      if (coin(rng) == 0) it.Speed = specials[pick(rng)];
+      if (coin(rng) == 0) it.Course = specials[pick(rng)];
+      items.push_back(it);
+    }
+    auto m = Load(items, coin(rng) == 0);
+    if (!m) continue;
+    TMovingPoint p;
+    TGSensorSample s;
+    bool valid = false;
+    m->SetTimeRange(kT0 - 1, kT0 + 1);
+    m->GetDataAtTime(kT0 + 3 * kSec, p, s, valid);
+    TTrack route;
+    m->GetRoute(route, -1);
+    TGraphicItems series(50);
+    m->GetSpeedSeries(series, kT0, kT0 + 60 * kSec);
+    m->GetGSensorASeries(series, kT0, kT0 + 60 * kSec);
+    double d2 = 1e9;
+    m->FindPositionByCoord(d2, 55.7, 37.6);
+    TTrackInfo info;
+    m->ToTrackInfo(info);
+    m->ExtractRange(info, kT0, kT0 + 10 * kSec);
+    QByteArray text;
+    EXPECT_TRUE(GpsDefaultConverter().ExportToText(info, text));
+    m->Crop(kT0 + kSec, kT0 + 5 * kSec);
+  }
 }
