@@ -172,6 +172,10 @@ TEST_F(GstPlaybackTest, EndOfStreamIsLatchedAtTheDurationUntilASeek)
   kptest::spin(200);
   EXPECT_EQ(position(), duration);
   EXPECT_EQ(graph->GetState(), psPlaying) << "the state stays playing at the end";
+  // Pausing at the end and playing again reaches the end again.
+  ASSERT_TRUE(graph->Pause());
+  ASSERT_TRUE(graph->Play());
+  EXPECT_TRUE(kptest::waitUntil([&] { return position() == duration; }, 5000));
   seek(kSecond);
   EXPECT_LT(position(), 2 * kSecond) << "a seek clears the latch";
 }
