@@ -92,9 +92,13 @@ protected:
     return now;
   }
 
+  // As the main window seeks: key-frame flag, and the stop it read back
+  // passed with "no positioning".
   void seek(REFERENCE_TIME target)
   {
-    ASSERT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, nullptr, 0), S_OK);
+    REFERENCE_TIME current = 0, stop = 0;
+    seeking->GetPositions(current, stop);
+    ASSERT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, &stop, 0), S_OK);
   }
 
   TVideoFrame latestFrame()
