@@ -16,7 +16,7 @@ namespace kp {
 
 namespace {
 
-// 4 hours and 1 minute in days.
+// 4 hours; 1 minute (days).
 constexpr double kMaxSpan = 0.16666666666666666;
 constexpr double kOneMinute = 0.0006944444444444445;
 
@@ -24,7 +24,9 @@ constexpr double kOneMinute = 0.0006944444444444445;
 
 // A catalogue search probes a dozen names per video and converter in the same
 // few folders; their listings are kept briefly and dropped as soon as the
-// folder changes.
+// folder changes. File systems stamp folders coarsely (a clock tick; 2 s on
+// FAT), so a folder changed within the last 2 s is never cached: an entry
+// added in the same tick would not change the stamp.
 struct TListing {
   int64_t ModifiedNs = 0;
   std::chrono::steady_clock::time_point Taken;
@@ -56,6 +58,10 @@ public:
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &entry : names) listing.ByFolded[entry.toCaseFolded()].append(entry);
     const QStringList result = listing.ByFolded.value(folded);
+    const int64_t nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    if (nowNs - modified < kSettleNs) return result;
     std::lock_guard<std::mutex> guard(FLock);
     if (FListings.size() >= kMaxFolders) FListings.clear();
     FListings.insert(dir, std::move(listing));
@@ -65,6 +71,7 @@ public:
 private:
   static constexpr auto kLifetime = std::chrono::seconds(2);
   static constexpr int kMaxFolders = 256;
+  static constexpr int64_t kSettleNs = 2'000'000'000;
   std::mutex FLock;
   QHash<QString, TListing> FListings;
 };
