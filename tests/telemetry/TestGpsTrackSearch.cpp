@@ -3,6 +3,9 @@
 
 #include "TelemetryTestSupport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace kp;
 using namespace kptest;
 
@@ -222,4 +225,19 @@ TEST(GpsSideFile, TooShortMissingOrDottedFolderChangeNothing)
   dir.Write("x.y/track.3gf", SideRecord(0, 0, 0, 0).repeated(3));
   TGpsInfoConverter::LoadGSensorSideFile(info);
   EXPECT_EQ(info.Items.size(), 3u);
+}
+
+TEST(GpsTrackSearch, SettledFolderListingsFollowChanges)
+{
+  TTrackFolder dir;
+  const QString video = dir.Write("card/DCIM/FILE0001.MOV", "movie");
+  const timespec old[2] = {{1336000000, 0}, {1336000000, 0}};
+  const QByteArray folder = QFile::encodeName(dir.Path("card/DCIM"));
+  ASSERT_EQ(utimensat(AT_FDCWD, folder.constData(), old, 0), 0);
+  EXPECT_EQ(Dat().FindTrackFile(video), QString()); // the settled folder is now listed
+  const QString track = dir.Write("card/DCIM/FILE0001.DAT", "track");
+  EXPECT_EQ(Dat().FindTrackFile(video), track) << "a new entry changes the folder's stamp";
+  ASSERT_TRUE(QFile::remove(track));
+  ASSERT_EQ(utimensat(AT_FDCWD, folder.constData(), old, 0), 0);
+  EXPECT_EQ(Dat().FindTrackFile(video), QString());
 }
