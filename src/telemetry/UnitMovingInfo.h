@@ -96,7 +96,10 @@ public:
   void SetTimeRange(TDateTime startTime, TDateTime endTime);
 
   // Tolerance in metres; negative asks for the default (5..20 m by size).
+  // A segment that starts within the tolerance of an earlier segment's end
+  // continues the first such segment.
   void GetRoute(TTrack &track, double tolerance) const;
+  // Route points (same segments and thinning) inside the rectangle.
   int CountRoutePointsInBounds(double west, double north, double east, double south, double tolerance) const;
   // Widens NorthWest to (min Lon, max Lat) and SouthEast to (max Lon, min Lat).
   void GetBounds(TGeoPoint &northWest, TGeoPoint &southEast) const;
@@ -119,6 +122,9 @@ public:
   // Point I, or a zeroed record when I is out of range.
   void GetPoint(int i, TMovingPoint &point) const;
 
+  // The telemetry as an export record: fixes and samples merged by time,
+  // bounds, size, length, average speed, a "Track <date> <time>" name (in
+  // the chosen zone) and a summary text. Append adds to what Info holds.
   void ToTrackInfo(TTrackInfo &info) const;
   void AppendToTrackInfo(TTrackInfo &info) const;
 
