@@ -173,6 +173,12 @@ TArrayString TFileManager::GetGpsLogList() const
   return paths;
 }
 
+std::vector<TGPSLogFileItem> TFileManager::GetGpsLogs() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return FLogs;
+}
+
 QStringList TFileManager::GetDatFiles() const
 {
   std::lock_guard<std::mutex> lock(FLock);

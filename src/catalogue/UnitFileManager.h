@@ -281,6 +281,7 @@ public:
   bool DeleteGroupFiles(const TFileItem &item, QStringList *failed = nullptr);
   void RemoveGroup(const TFileItem &item);
   TArrayString GetGpsLogList() const;
+  std::vector<TGPSLogFileItem> GetGpsLogs() const;
   bool SetGroupTrack(int index, const QString &logFileName, const QString &identity = {});
   void UpdateFileTrack(const QString &fileName, TMovingInfo &telemetry);
   bool ShiftGroupTime(int index, double offset, const QString &identity = {});
