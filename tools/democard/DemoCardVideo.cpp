@@ -118,10 +118,15 @@ struct TMovieJob {
 
 bool Finish(TMovieJob &job, QString &error)
 {
-  job.Process->waitForFinished(-1);
-  if (job.Process->exitStatus() == QProcess::NormalExit && job.Process->exitCode() == 0) return true;
+  QProcess &p = *job.Process;
+  if (p.error() == QProcess::FailedToStart) {
+    error = QStringLiteral("cannot start ffmpeg: %1").arg(p.errorString());
+    return false;
+  }
+  p.waitForFinished(-1);
+  if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 && QFileInfo(job.Output).size() > 0) return true;
   error = QStringLiteral("ffmpeg failed on %1: %2")
-              .arg(job.Output, QString::fromLocal8Bit(job.Process->readAllStandardError()).trimmed());
+              .arg(job.Output, QString::fromLocal8Bit(p.readAllStandardError()).trimmed());
   return false;
 }
 

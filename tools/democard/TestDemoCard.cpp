@@ -118,6 +118,13 @@ void CheckTrack(const TDemoFragment &f, const QString &root)
 {
   SCOPED_TRACE(f.Name.toStdString());
   const QString dat = f.TrackPath(root);
+  // The catalogue pairs the movie with this track: the first import format
+  // that names a track file for it.
+  QString found;
+  for (const TGpsInfoConverter *c : GpsImportConverters())
+    if (!(found = c->FindTrackFile(f.MoviePath(root))).isEmpty()) break;
+  EXPECT_EQ(QFileInfo(found).canonicalFilePath(), QFileInfo(dat).canonicalFilePath());
+
   TTrackInfo info;
   ASSERT_TRUE(GpsConvertersLoad(LoadFileToString(dat), dat, info));
   const auto fixes = ItemsOf(info, ikGps);
@@ -213,50 +220,36 @@ void CheckLog(const TDemoTrip &trip, const QString &root)
   CheckFileTime(path, fixes.back().Time);
 }
 
-TEST_F(DemoCard, Generates)
+// The power cut: one fragment, the trip's last, lost its index.
+void CheckDamaged(const TDemoCard &card, const QString &root, const QString &ffprobe)
 {
-  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
-  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
-  const TRun run = RunGenerator({QStringLiteral("--quick"), Card()});
-  ASSERT_EQ(run.ExitCode, 0) << run.Output.toStdString();
-
-  const TDemoCard card = DemoCardPlan({true});
-  ASSERT_EQ(card.Trips.size(), size_t(3));
   qint64 smallestIntact = INT64_MAX;
-  for (const TDemoFragment &f : card.Fragments) {
-    CheckTrack(f, Card());
-    CheckFileTime(f.MoviePath(Card()), f.End());
-    CheckFileTime(f.TrackPath(Card()), f.End());
-    if (!f.Damaged) {
-      CheckMovie(f, Card(), ffprobe);
-      smallestIntact = std::min(smallestIntact, QFileInfo(f.MoviePath(Card())).size());
-    }
-  }
-  for (const TDemoTrip &trip : card.Trips) CheckLog(trip, Card());
-  EXPECT_EQ(GpsFormats(), QStringLiteral("dat600,log600"));
-
-  // One fragment lost its index to the power cut.
+  for (const TDemoFragment &f : card.Fragments)
+    if (!f.Damaged) smallestIntact = std::min(smallestIntact, QFileInfo(f.MoviePath(root)).size());
   const auto damaged = std::count_if(card.Fragments.begin(), card.Fragments.end(),
                                      [](const TDemoFragment &f) { return f.Damaged; });
   ASSERT_EQ(damaged, 1);
   const TDemoFragment &cut = card.Fragments.back();
   ASSERT_TRUE(cut.Damaged);
-  const qint64 cutSize = QFileInfo(cut.MoviePath(Card())).size();
+  const qint64 cutSize = QFileInfo(cut.MoviePath(root)).size();
   EXPECT_GT(cutSize, 0);
   EXPECT_LT(cutSize, smallestIntact);
-  EXPECT_FALSE(TMOVReader(cut.MoviePath(Card()), true).HasMoov());
-  EXPECT_NE(RunTool(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), cut.MoviePath(Card())}).ExitCode, 0);
+  EXPECT_FALSE(TMOVReader(cut.MoviePath(root), true).HasMoov());
+  EXPECT_NE(RunTool(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), cut.MoviePath(root)}).ExitCode, 0);
+}
 
-  // Exactly one fragment is locked, the one with the hard braking, and its
-  // movie is read-only on disk.
+// Exactly one fragment is locked, the one with the hard braking, and its
+// movie is read-only on disk.
+void CheckLocked(const TDemoCard &card, const QString &root)
+{
   double hardest = 0;
   int hardestAt = -1, locked = 0;
   for (size_t i = 0; i < card.Fragments.size(); ++i) {
     const TDemoFragment &f = card.Fragments[i];
     locked += f.Locked;
-    EXPECT_EQ(Writable(f.MoviePath(Card())), !f.Locked) << f.Name.toStdString();
+    EXPECT_EQ(Writable(f.MoviePath(root)), !f.Locked) << f.Name.toStdString();
     TTrackInfo info;
-    ASSERT_TRUE(GpsConvertersLoad(LoadFileToString(f.TrackPath(Card())), f.TrackPath(Card()), info));
+    ASSERT_TRUE(GpsConvertersLoad(LoadFileToString(f.TrackPath(root)), f.TrackPath(root), info));
     const double braking = StrongestBraking(ItemsOf(info, ikGSensor));
     if (braking < hardest) {
       hardest = braking;
@@ -267,6 +260,44 @@ TEST_F(DemoCard, Generates)
   ASSERT_GE(hardestAt, 0);
   EXPECT_TRUE(card.Fragments[size_t(hardestAt)].Locked);
   EXPECT_LT(hardest, -kLockThresholdG);
+}
+
+void CheckCard(const QString &root, const TDemoOptions &options, const QString &ffprobe)
+{
+  const TDemoCard card = DemoCardPlan(options);
+  ASSERT_EQ(card.Trips.size(), size_t(3));
+  for (const TDemoFragment &f : card.Fragments) {
+    CheckTrack(f, root);
+    CheckFileTime(f.MoviePath(root), f.End());
+    CheckFileTime(f.TrackPath(root), f.End());
+    if (!f.Damaged) CheckMovie(f, root, ffprobe);
+  }
+  for (const TDemoTrip &trip : card.Trips) CheckLog(trip, root);
+  EXPECT_EQ(GpsFormats(), QStringLiteral("dat600,log600"));
+  CheckDamaged(card, root, ffprobe);
+  CheckLocked(card, root);
+}
+
+TEST_F(DemoCard, Generates)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  const TRun run = RunGenerator({QStringLiteral("--quick"), Card()});
+  ASSERT_EQ(run.ExitCode, 0) << run.Output.toStdString();
+  CheckCard(Card(), {true}, ffprobe);
+}
+
+// The card the demo script makes: one-minute fragments.
+TEST_F(DemoCard, GeneratesTheDemoCard)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  const TRun run = RunGenerator({Card()});
+  ASSERT_EQ(run.ExitCode, 0) << run.Output.toStdString();
+  const TDemoCard card = DemoCardPlan({false});
+  EXPECT_EQ(card.Fragments.size(), size_t(12));
+  EXPECT_EQ(card.Fragments.front().Seconds, 60);
+  CheckCard(Card(), {false}, ffprobe);
 }
 
 TEST_F(DemoCard, SameCardEveryTimeAndKeptWhenUpToDate)
