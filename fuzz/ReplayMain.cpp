@@ -2,7 +2,8 @@
 // libFuzzer: the regression corpus as an ordinary test. Fails when an input
 // takes longer than the time limit; crashes fail by themselves.
 //
-// Usage: <harness>-replay [--max-seconds S] PATH...
+// Usage: kp_fuzzreplay_<harness> [--max-seconds S] [--peaks] PATH...
+// --peaks prints each input's peak of live allocated bytes (sanitizer builds).
 
 #include "FuzzSupport.h"
 
@@ -35,10 +36,15 @@ QStringList InputsOf(const QString &path)
 int main(int argc, char **argv)
 {
   double maxSeconds = 1.0;
+  bool peaks = false;
   QStringList inputs;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--max-seconds") == 0 && i + 1 < argc) {
       maxSeconds = std::stod(argv[++i]);
+      continue;
+    }
+    if (std::strcmp(argv[i], "--peaks") == 0) {
+      peaks = true;
       continue;
     }
     inputs << InputsOf(QString::fromLocal8Bit(argv[i]));
@@ -56,6 +62,10 @@ int main(int argc, char **argv)
     const auto start = std::chrono::steady_clock::now();
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (peaks)
+      std::printf("%s: %lld bytes, peak %lld bytes allocated, %.3f s\n", qPrintable(name),
+                  static_cast<long long>(bytes.size()), static_cast<long long>(kpfuzz::TAllocationBound::Peak()),
+                  seconds);
     if (seconds > maxSeconds) {
       std::fprintf(stderr, "%s took %.3f s (limit %.3f s)\n", qPrintable(name), seconds, maxSeconds);
       ++slow;
