@@ -7,6 +7,7 @@
 #include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -231,9 +232,20 @@ TDemoCard DemoCardPlan(const TDemoOptions &options)
   return card;
 }
 
-QString DemoCardSignature(const TDemoOptions &options)
+QString DemoCardSignature(const TDemoCard &card)
 {
-  return QStringLiteral("kestril demo card 1%1\n").arg(options.Quick ? QStringLiteral(" quick") : QString());
+  QCryptographicHash digest(QCryptographicHash::Sha1);
+  for (const TDemoTrip &trip : card.Trips) digest.addData(GpsLogText(trip));
+  for (const TDemoFragment &f : card.Fragments) {
+    digest.addData(f.MoviePath(QString()).toUtf8());
+    digest.addData(TrackFileText(card, f));
+    digest.addData(SideFileBytes(card, f));
+    digest.addData(QByteArray::number(int(f.Damaged) * 2 + int(f.Locked)));
+  }
+  return QStringLiteral("kestril demo card%1, movies %2, data %3\n")
+      .arg(card.Options.Quick ? QStringLiteral(" (quick)") : QString())
+      .arg(kMovieRecipe)
+      .arg(QString::fromLatin1(digest.result().toHex()));
 }
 
 const TSensorState &SensorAt(const TDemoTrip &trip, double seconds)

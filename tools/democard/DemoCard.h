@@ -78,8 +78,13 @@ constexpr int kSensorClockStartMs = 4210;
 // The card's script, simulated: trips, fragments, telemetry, lock marks.
 TDemoCard DemoCardPlan(const TDemoOptions &options);
 
-// Text that identifies a card made by this generator with these options.
-QString DemoCardSignature(const TDemoOptions &options);
+// Raise when the movies change in a way the track data does not show (the
+// scene, the encoder settings), so existing cards are written anew.
+constexpr int kMovieRecipe = 1;
+
+// Text that identifies a card with exactly this content: the options, the
+// movie recipe and a digest of every track, side file and log.
+QString DemoCardSignature(const TDemoCard &card);
 
 // The sensor state at a time of a trip (seconds from its start, on the
 // 100 ms grid).

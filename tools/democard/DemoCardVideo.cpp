@@ -87,27 +87,41 @@ QString FilterGraph(const TDemoTrip &trip, const TDemoFragment &f, const QString
   return g;
 }
 
+QStringList Words(const char *text)
+{
+  return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 QStringList FfmpegArgs(const TDemoTrip &trip, const TDemoFragment &f, const QString &out, const QString &commands,
                        const QString &font)
 {
   const QString secs = QString::number(qlonglong(f.Seconds));
-  return {QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
-          QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-filter_threads"), QStringLiteral("1"),
-          QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-          QStringLiteral("color=c=%1:s=%2x%3:r=%4:d=%5").arg(Hex(trip.SkyColour)).arg(kWidth).arg(kHeight).arg(kFps).arg(secs),
-          QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-          QStringLiteral("sine=frequency=%1:sample_rate=8000:samples_per_frame=800:duration=%2").arg(90 + 20 * f.Trip).arg(secs),
-          QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-          QStringLiteral("color=c=0xe8e8e8:s=6x12:r=%1").arg(kFps),
-          QStringLiteral("-filter_complex"), FilterGraph(trip, f, commands, font),
-          QStringLiteral("-map"), QStringLiteral("[v]"), QStringLiteral("-map"), QStringLiteral("[a]"),
-          QStringLiteral("-t"), secs, QStringLiteral("-threads"), QStringLiteral("1"),
-          QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-          QStringLiteral("-g"), QString::number(kFps), QStringLiteral("-bf"), QStringLiteral("0"),
-          QStringLiteral("-x264-params"), QStringLiteral("aud=1"), QStringLiteral("-pix_fmt"),
-          QStringLiteral("yuv420p"), QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"), QStringLiteral("-ac"),
-          QStringLiteral("1"), QStringLiteral("-fflags"), QStringLiteral("+bitexact"), QStringLiteral("-metadata"),
-          QStringLiteral("creation_time=") + DateTimeToISO(f.Start), QStringLiteral("-f"), QStringLiteral("mov"), out};
+  QStringList args = Words("-nostdin -hide_banner -loglevel error -y -filter_threads 1");
+  args << Words("-f lavfi -i")
+       << QStringLiteral("color=c=%1:s=%2x%3:r=%4:d=%5")
+              .arg(Hex(trip.SkyColour))
+              .arg(kWidth)
+              .arg(kHeight)
+              .arg(kFps)
+              .arg(secs);
+  // 800 sound samples per packet (one frame's worth) interleave evenly, so
+  // every chunk holds the same number of samples, as a camera writes them.
+  args << Words("-f lavfi -i")
+       << QStringLiteral("sine=frequency=%1:sample_rate=8000:samples_per_frame=800:duration=%2")
+              .arg(90 + 20 * f.Trip)
+              .arg(secs);
+  args << Words("-f lavfi -i") << QStringLiteral("color=c=0xe8e8e8:s=6x12:r=%1").arg(kFps);
+  args << QStringLiteral("-filter_complex") << FilterGraph(trip, f, commands, font);
+  args << Words("-map [v] -map [a] -t") << secs;
+  // One thread per encoder: the movies are encoded side by side, and a
+  // single-threaded x264 gives the same bytes every time. Access unit
+  // delimiters let the frame types be read without decoding.
+  args << Words("-threads 1 -c:v libx264 -preset ultrafast -bf 0 -x264-params aud=1 -pix_fmt yuv420p -g")
+       << QString::number(kFps);
+  args << Words("-c:a pcm_s16le -ac 1 -fflags +bitexact -metadata")
+       << QStringLiteral("creation_time=") + DateTimeToISO(f.Start);
+  args << Words("-f mov") << out;
+  return args;
 }
 
 struct TMovieJob {

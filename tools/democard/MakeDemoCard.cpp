@@ -80,7 +80,7 @@ bool WriteStamp(const QDir &dir, const QString &text)
 }
 
 // 0: write the card; 1: nothing to do; -1: refused or failed (message printed).
-int PrepareFolder(const TArgs &args, const QDir &dir)
+int PrepareFolder(const TArgs &args, const QDir &dir, const QString &signature)
 {
   if (dir.exists()) {
     const bool ours = QFileInfo::exists(dir.filePath(QLatin1String(kStampName)));
@@ -90,7 +90,7 @@ int PrepareFolder(const TArgs &args, const QDir &dir)
                                    "choose an empty or new folder").arg(dir.path()));
       return -1;
     }
-    if (ours && !args.Force && ReadStamp(dir) == DemoCardSignature(args.Options).toUtf8()) return 1;
+    if (ours && !args.Force && ReadStamp(dir) == signature.toUtf8()) return 1;
     if (ours && !QDir(dir).removeRecursively()) {
       Print(stderr, QStringLiteral("make-demo-card: cannot empty %1").arg(dir.path()));
       return -1;
@@ -111,19 +111,20 @@ int Run(const TArgs &args)
     Print(stderr, QStringLiteral("make-demo-card: ffmpeg is not installed (scripts/install-deps)"));
     return 1;
   }
-  const int prepared = PrepareFolder(args, dir);
+  QElapsedTimer clock;
+  clock.start();
+  const TDemoCard card = DemoCardPlan(args.Options);
+  const QString signature = DemoCardSignature(card);
+  const int prepared = PrepareFolder(args, dir, signature);
   if (prepared < 0) return 1;
   if (prepared > 0) {
     Print(stdout, QStringLiteral("Demo card up to date: %1").arg(dir.path()));
     return 0;
   }
-  QElapsedTimer clock;
-  clock.start();
-  const TDemoCard card = DemoCardPlan(args.Options);
   const int jobs = args.Jobs > 0 ? args.Jobs : std::max(1, QThread::idealThreadCount());
   QString error;
   if (!WriteTrackFiles(card, dir.path(), error) || !WriteMovies(card, dir.path(), ffmpeg, jobs, error) ||
-      !FinishCard(card, dir.path(), error) || !WriteStamp(dir, DemoCardSignature(args.Options))) {
+      !FinishCard(card, dir.path(), error) || !WriteStamp(dir, signature)) {
     Print(stderr, QStringLiteral("make-demo-card: %1").arg(error.isEmpty() ? QStringLiteral("cannot finish") : error));
     return 1;
   }

@@ -92,7 +92,8 @@ double StrongestBraking(const std::vector<TTrackInfoItem> &samples)
 // Any write bit (the "user" bit would tell what root may do instead).
 bool Writable(const QString &path)
 {
-  return (QFile::permissions(path) & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)) != 0;
+  const auto bits = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+  return (QFile::permissions(path) & bits) != 0;
 }
 
 class DemoCard : public ::testing::Test {
@@ -325,6 +326,15 @@ TEST_F(DemoCard, SameCardEveryTimeAndKeptWhenUpToDate)
   ASSERT_EQ(RunGenerator({QStringLiteral("--quick"), QStringLiteral("--force"), Card(QStringLiteral("a"))}).ExitCode,
             0);
   EXPECT_TRUE(QFileInfo::exists(mov));
+
+  // A card from another version of the generator is replaced.
+  const QString stamp = Card(QStringLiteral("a")) + QStringLiteral("/.kestril-demo-card");
+  ASSERT_TRUE(kptest::writeFileBytes(stamp, "kestril demo card (quick), movies 0, data 00\n"));
+  ASSERT_TRUE(QFile::remove(mov));
+  ASSERT_EQ(RunGenerator({QStringLiteral("--quick"), Card(QStringLiteral("a"))}).ExitCode, 0);
+  EXPECT_TRUE(QFileInfo::exists(mov));
+  EXPECT_EQ(kptest::readFileBytes(stamp),
+            kptest::readFileBytes(Card(QStringLiteral("b")) + QStringLiteral("/.kestril-demo-card")));
 }
 
 TEST_F(DemoCard, NeverWritesIntoSomeoneElsesFolder)
