@@ -159,7 +159,7 @@ QByteArray Degrees(double course)
 bool WriteWhole(const QString &path, const QByteArray &bytes, QString &error)
 {
   QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()) {
     error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
     return false;
   }

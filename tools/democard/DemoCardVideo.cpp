@@ -51,8 +51,8 @@ QByteArray SpeedCommands(const TDemoTrip &trip, const TDemoFragment &f, bool wit
     const double kmh = SensorAt(trip, f.OffsetSeconds + s).SpeedKmh;
     const double pixelsPerSecond = kmh * kLanePixelsPerKmh;
     out += QByteArray::number(s) + ".0 overlay@lane y '" + QByteArray::number(kHorizon) + "+mod(" +
-           QByteArray::number(phase, 'f', 2) + "+(t-" + QByteArray::number(s) + ")*" +
-           QByteArray::number(pixelsPerSecond, 'f', 2) + "," + QByteArray::number(kLaneCycle) + ")'";
+           FloatToStrDotBytes(phase, 2, true) + "+(t-" + QByteArray::number(s) + ")*" +
+           FloatToStrDotBytes(pixelsPerSecond, 2, true) + "," + QByteArray::number(kLaneCycle) + ")'";
     if (withText) {
       const QByteArray speed = fixed ? QByteArray::number(qlonglong(Round(kmh))).rightJustified(3, '0') : "---";
       out += ", drawtext@spd reinit 'text=" + speed + " KM/H'";
@@ -83,7 +83,7 @@ QString FilterGraph(const TDemoTrip &trip, const TDemoFragment &f, const QString
              .arg(font)
              .arg(epoch);
   }
-  g += QStringLiteral("[v];[1:a]volume=%1[a]").arg(0.2 + 0.05 * (trip.Seed % 3));
+  g += QStringLiteral("[v];[1:a]volume=%1[a]").arg(FloatToStrDot(0.2 + 0.05 * (trip.Seed % 3), 2, true));
   return g;
 }
 

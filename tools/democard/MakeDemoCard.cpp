@@ -76,7 +76,7 @@ bool WriteStamp(const QDir &dir, const QString &text)
 {
   QFile file(dir.filePath(QLatin1String(kStampName)));
   const QByteArray bytes = text.toUtf8();
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 // 0: write the card; 1: nothing to do; -1: refused or failed (message printed).
