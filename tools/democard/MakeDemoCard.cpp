@@ -2,8 +2,12 @@
 //
 // Writes a demo memory card into <folder>: the program started inside that
 // folder finds the recordings, as it searches its current folder. A folder
-// already holding a card made with the same options is left as it is
-// (unless --force); a folder holding anything else is never touched.
+// already holding this very card (same options, same content) is left as it
+// is unless --force; an older card is replaced; a folder holding anything
+// else is never touched.
+//
+// The full card (about 2 s on 8 cores, 5 s on 2) has 12 one-minute fragments;
+// --quick makes 9 fragments of 15 s for tests.
 
 #include "DemoCard.h"
 
