@@ -212,6 +212,9 @@ void TMOVWriter::Rollback(const TUndo &undo) noexcept
     if (smp.size() > undo.Tracks[i].Count) smp.resize(undo.Tracks[i].Count);
     if (!smp.empty()) smp.back().Duration = undo.Tracks[i].LastDuration;
   }
+  FDelays.resize(std::min(FDelays.size(), Tracks.size()));
+  for (size_t i = 0; i < FDelays.size(); ++i)
+    while (!FDelays[i].empty() && FDelays[i].back().first >= Tracks[i].Samples.size()) FDelays[i].pop_back();
   RecomputeDurations();
   TimeScale = undo.TimeScale;
   Duration = undo.Duration;

@@ -125,6 +125,7 @@ private:
   bool CopyFragment(TFragment &f);
   void SetUpState(TFragment &f, int ti, double P1, double P2, bool Video, bool Audio);
   void ClipToSource(TFragment &f, const TMOVTrack &t, TCopyState &s);
+  static int32_t DisplayClosedEnd(const TMOVTrack &t, int32_t first, int32_t last);
   void ChooseStep(TFragment &f);
   void CopySample(TFragment &f, int ti);
   bool ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp);
@@ -164,6 +165,9 @@ private:
   int64_t FNextTrackIDPos = -1; // where the written mvhd holds the next track ID
   int32_t FHighestWrittenID = 0;
   int FCopyDepth = 0;
+  // Per writer track: (first sample, composition delay) of each call's part
+  // of a reordered video track, so every part gets the same delay.
+  std::vector<std::vector<std::pair<size_t, int32_t>>> FDelays;
 };
 
 // Longest prefix of a UTF-8 text that fits in maxBytes without splitting a

@@ -8,7 +8,9 @@
 #include "UnitMOVWriter.h"
 #include "UnitMOVWriterImpl.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kp {
 
@@ -90,6 +92,36 @@ void TMOVWriter::ClipToSource(TFragment &f, const TMOVTrack &t, TCopyState &s)
   }
 }
 
+// With reordered frames (B-frames) a fragment that ends in decode order
+// between a reference frame and the frames shown before it would show that
+// frame after the next fragment's first. The end moves back to the last
+// sample after which nothing earlier is still to be shown.
+int32_t TMOVWriter::DisplayClosedEnd(const TMOVTrack &t, int32_t first, int32_t last)
+{
+  const auto &smp = t.Samples;
+  const int32_t n = int32_t(smp.size());
+  if (last < first || last >= n - 1) return last;
+  const bool reordered = std::any_of(smp.begin() + first, smp.begin() + last + 1,
+                                     [](const TMOVSample &x) { return x.CompositionOffset != 0; });
+  if (!reordered) return last;
+  auto pts = [&smp](int32_t i) { return smp[i].DecodeTime + smp[i].CompositionOffset; };
+  // Earliest presentation among the samples after each candidate end.
+  std::vector<int64_t> minAfter(size_t(last - first + 1));
+  int64_t m = std::numeric_limits<int64_t>::max();
+  for (int32_t j = n - 1; j > last; --j) m = std::min(m, pts(j));
+  for (int32_t e = last; e >= first; --e) {
+    minAfter[size_t(e - first)] = m;
+    m = std::min(m, pts(e));
+  }
+  int64_t maxUpTo = std::numeric_limits<int64_t>::min();
+  int32_t closed = -1;
+  for (int32_t e = first; e <= last; ++e) {
+    maxUpTo = std::max(maxUpTo, pts(e));
+    if (maxUpTo < minAfter[size_t(e - first)]) closed = e;
+  }
+  return closed >= 0 ? closed : last;
+}
+
 void TMOVWriter::SetUpState(TFragment &f, int ti, double P1, double P2, bool Video, bool Audio)
 {
   const TMOVTrack &t = f.Reader.Tracks[ti];
@@ -103,6 +135,7 @@ void TMOVWriter::SetUpState(TFragment &f, int ti, double P1, double P2, bool Vid
         break;
       }
   }
+  if (t.Kind == mtkVideo) s.Last = DisplayClosedEnd(t, s.First, s.Last);
   ClipToSource(f, t, s);
   s.Cur = s.First;
   s.Count = std::max(0, s.Last - s.First + 1);
@@ -225,7 +258,12 @@ bool TMOVWriter::ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp)
   TCopyState &s = f.States[ti];
   TMOVTrack &d = Tracks[s.DstIndex];
   const int type = smp.KeyFrame ? 1 : FrameType(Buffer, smp.Size);
-  const bool drop = type == 3 || type == 0 || s.SinceKept < f.Step - 1 || (type == 2 && s.RememberedP > 0);
+  // A P frame before this call's first written key frame would refer to
+  // frames that were never written (a dropped opening key frame, or the
+  // previous fragment's pictures): it cannot be decoded.
+  const bool orphan = type == 2 && s.KeptSinceKey == 0;
+  const bool drop =
+      type == 3 || type == 0 || s.SinceKept < f.Step - 1 || (type == 2 && s.RememberedP > 0) || orphan;
   if (drop && s.DstCount > 0) {
     if (s.RememberedP <= 0 && type == 2) s.RememberedP = s.Cur;
     if (!smp.KeyFrame && type == 1) s.RememberedI = s.Cur;
@@ -255,6 +293,12 @@ bool TMOVWriter::ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp)
 
 void TMOVWriter::WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp)
 {
+  TMOVTrack &d = Tracks[s.DstIndex];
+  if (!s.Started && d.Kind == mtkVideo) {
+    if (FDelays.size() < Tracks.size()) FDelays.resize(Tracks.size());
+    FDelays[s.DstIndex].push_back({d.Samples.size(), smp.CompositionOffset});
+  }
+  s.Started = true;
   smp.Offset = GetPos();
   FOut->Seek(smp.Offset);
   FOut->Write(Buffer.data(), smp.Size);
@@ -264,7 +308,7 @@ void TMOVWriter::WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp)
     BeginAtom("mdat", 0);
     f.MdatBytes = 0;
   }
-  Tracks[s.DstIndex].Samples.push_back(smp);
+  d.Samples.push_back(smp);
   ++s.DstCount;
 }
 

@@ -21,6 +21,7 @@ struct TMOVWriter::TCopyState {
   int32_t RememberedP = 0;
   int32_t RememberedI = 0;
   int32_t KeptSinceKey = 0;
+  bool Started = false;    // a sample of this call has been written
 };
 
 struct TMOVWriter::TFragment {

@@ -370,15 +370,26 @@ void TMOVWriter::WriteStts()
   EndAtom();
 }
 
+// Each fragment's composition offsets were scaled by its own speed, so the
+// delay between decoding and showing its first frame differs from part to
+// part; a part with a shorter delay would show frames before the previous
+// part's last ones. Every part is shifted to the longest delay.
 void TMOVWriter::WriteCtts()
 {
   const TMOVTrack &t = *Current();
+  static const std::vector<std::pair<size_t, int32_t>> none;
+  const auto &parts = CurTrack < int(FDelays.size()) ? FDelays[size_t(CurTrack)] : none;
+  int32_t longest = 0;
+  for (const auto &p : parts) longest = std::max(longest, p.second);
   BeginAtom("ctts", 0);
   WriteVersionFlags(0, 0, 0, 0);
   WriteDWord(uint32_t(t.Samples.size()));
-  for (const TMOVSample &s : t.Samples) {
+  size_t part = 0;
+  int32_t shift = 0;
+  for (size_t i = 0; i < t.Samples.size(); ++i) {
+    while (part < parts.size() && parts[part].first <= i) shift = longest - parts[part++].second;
     WriteDWord(1);
-    WriteDWord(uint32_t(s.CompositionOffset));
+    WriteDWord(uint32_t(t.Samples[i].CompositionOffset + shift));
   }
   EndAtom();
 }

@@ -243,6 +243,22 @@ TEST_F(MOVWriterCopy, JoinsFragmentsOfTwoSources)
   EXPECT_EQ(o.Reader->Tracks.at(1).Samples.size(), 30u + 8u); // every 4th sound sample
 }
 
+TEST_F(MOVWriterCopy, NoPFrameIsWrittenWithoutItsKeyFrame)
+{
+  // At speed 2 the second fragment's opening key frame is dropped; the P
+  // frame after it would refer to it, so nothing is written before the
+  // fragment's next key frame.
+  auto a = Source("a.mov", {{.Types = GopTypes(30, 15)}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  ASSERT_TRUE(Append(*w, *a, 0, 1, 2));
+  Output o = Finish(w, a.get(), OutPath());
+  const std::vector<int> markers = MarkerIndexes(o.Bytes, o.Reader->Tracks.at(0));
+  ASSERT_EQ(markers.size(), 31u);
+  EXPECT_EQ(markers[30], 15);
+  EXPECT_TRUE(o.Reader->Tracks.at(0).Samples[30].KeyFrame);
+}
+
 TEST_F(MOVWriterCopy, TracksMatchByIdAndKind)
 {
   auto a = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 10}});

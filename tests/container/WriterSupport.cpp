@@ -34,9 +34,13 @@ QByteArray VideoTrak(const SynthVideo &v, const std::vector<uint32_t> &offsets)
     if (v.Types[i] == 'K' || v.Types[i] == 'k') keys.push_back(uint32_t(i + 1));
   }
   QByteArray tables = Stts({{uint32_t(n), v.Delta}}) + Stss(keys);
-  if (v.Ctts) {
+  if (v.Ctts || v.Reorder) {
     std::vector<std::pair<uint32_t, int32_t>> c;
-    for (int i = 0; i < n; ++i) c.push_back({1, int32_t((i % 3) * v.Delta)});
+    for (int i = 0; i < n; ++i) {
+      const char type = v.Types[i];
+      const int frames = !v.Reorder ? i % 3 : (type == 'P' ? 4 : type == 'B' ? 1 : 2);
+      c.push_back({1, int32_t(frames * v.Delta)});
+    }
     tables += Ctts(c);
   }
   tables += Stsc({{1, 1}}) + (v.ConstSize > 0 ? StszConstant(uint32_t(VideoSize(v, 0)), uint32_t(n)) : Stsz(sizes)) +
