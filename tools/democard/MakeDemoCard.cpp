@@ -6,7 +6,7 @@
 // is unless --force; an older card is replaced; a folder holding anything
 // else is never touched.
 //
-// The full card (about 2 s on 8 cores, 5 s on 2) has 12 one-minute fragments;
+// The full card (about 3 s on 2 cores, 14 MB) has 12 one-minute fragments;
 // --quick makes 9 fragments of 15 s for tests.
 
 #include "DemoCard.h"
