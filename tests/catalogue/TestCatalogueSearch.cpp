@@ -347,6 +347,13 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
   fm->Start();
   EXPECT_TRUE(fm->Searching());
   EXPECT_EQ(fm->GetCount(), 1); // the status row
+  TFileListItem status;
+  status.ImageIndex = fliLocked;
+  fm->FillListItem(0, status);
+  ASSERT_EQ(status.SubItems.size(), 1);
+  EXPECT_TRUE(status.SubItems[0].startsWith(". . . ")) << status.SubItems[0].toStdString();
+  EXPECT_TRUE(status.SubItems[0].endsWith(" . . ."));
+  EXPECT_EQ(status.ImageIndex, fliNone);
   fm->WaitFor();
   EXPECT_FALSE(fm->Searching());
   EXPECT_EQ(queue.Size(), 1u); // coalesced while nobody drained
