@@ -1,0 +1,128 @@
+// Joining three big recordings with the movie writer (stream copy at speed
+// 1), against copying the same bytes with cp and joining them with ffmpeg's
+// concat demuxer, each followed by sync. Prints the times and throughputs.
+//
+// Usage: kp_movwriter_bench SRC1 SRC2 SRC3 [OUTDIR]
+// The sources come from bench/make_writer_bench_sources.sh (not made here:
+// about a gigabyte). Run on an otherwise quiet disk; the page cache is warm
+// for every contender (each reads the sources once before timing).
+
+#include "UnitMOVWriter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace kp;
+
+namespace {
+
+double Seconds(const QElapsedTimer &t)
+{
+  return double(t.nsecsElapsed()) / 1e9;
+}
+
+bool Run(const QString &program, const QStringList &args)
+{
+  QProcess p;
+  p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  p.start(program, args);
+  return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+void Report(const char *what, double seconds, int64_t bytes)
+{
+  std::printf("%-34s %8.3f s %9.1f MB/s\n", what, seconds, double(bytes) / 1e6 / seconds);
+}
+
+void WarmUp(const QStringList &files)
+{
+  std::vector<char> buf(8 << 20);
+  for (const QString &f : files) {
+    QFile in(f);
+    if (!in.open(QIODevice::ReadOnly)) continue;
+    while (in.read(buf.data(), qint64(buf.size())) > 0) {
+    }
+  }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: %s SRC1 SRC2 SRC3 [OUTDIR]\n", argv[0]);
+    return 2;
+  }
+  QStringList sources;
+  int64_t bytes = 0;
+  for (int i = 1; i <= 3; ++i) {
+    sources << QString::fromLocal8Bit(argv[i]);
+    bytes += QFileInfo(sources.back()).size();
+  }
+  const QString outDir = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QFileInfo(sources[0]).absolutePath();
+  const QString ours = outDir + QStringLiteral("/joined_kp.mov");
+  const QString ffOut = outDir + QStringLiteral("/joined_ffmpeg.mov");
+  const QString cpDir = outDir + QStringLiteral("/cp");
+  QDir().mkpath(cpDir);
+  std::printf("sources: 3 files, %.1f MB\n", double(bytes) / 1e6);
+  WarmUp(sources);
+
+  // The writer: readers opened first, as the cutting job does.
+  Run(QStringLiteral("sync"), {});
+  std::vector<std::unique_ptr<TMOVReader>> readers;
+  for (const QString &s : sources) readers.push_back(std::make_unique<TMOVReader>(s, false));
+  for (const auto &r : readers)
+    if (!r->HasMoov()) {
+      std::fprintf(stderr, "not a readable movie: %s\n", qPrintable(r->LastError()));
+      return 1;
+    }
+  QElapsedTimer t;
+  t.start();
+  auto writer = std::make_unique<TMOVWriter>(ours);
+  for (const auto &r : readers) {
+    double p1 = 0, p2 = 1;
+    writer->AppendFragment(p1, p2, 1, true, *r, {}, true, true);
+  }
+  writer->WriteMoov(readers.front().get());
+  const double unflushed = Seconds(t);
+  writer.reset(); // closes and flushes to the disk
+  const double flushed = Seconds(t);
+  const int64_t ourBytes = QFileInfo(ours).size();
+  Report("kp writer, before the flush", unflushed, ourBytes);
+  Report("kp writer, flushed", flushed, ourBytes);
+
+  Run(QStringLiteral("sync"), {});
+  t.restart();
+  Run(QStringLiteral("cp"), QStringList{QStringLiteral("--reflink=never")} + sources + QStringList{cpDir});
+  Run(QStringLiteral("sync"), {});
+  const double cp = Seconds(t);
+  Report("cp --reflink=never + sync", cp, bytes);
+
+  const QString list = outDir + QStringLiteral("/concat.txt");
+  QFile l(list);
+  if (l.open(QIODevice::WriteOnly)) {
+    for (const QString &s : sources) l.write("file '" + QFileInfo(s).absoluteFilePath().toUtf8() + "'\n");
+    l.close();
+  }
+  Run(QStringLiteral("sync"), {});
+  t.restart();
+  const bool ffOk = Run(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i", list,
+                                                   "-c", "copy", ffOut});
+  Run(QStringLiteral("sync"), {});
+  const double ff = Seconds(t);
+  if (ffOk) Report("ffmpeg -f concat -c copy + sync", ff, QFileInfo(ffOut).size());
+
+  std::printf("kp (flushed) / cp throughput: %.0f%%; kp / ffmpeg time: %.2f\n",
+              100.0 * (double(ourBytes) / flushed) / (double(bytes) / cp), flushed / ff);
+  for (const QString &f : sources) QFile::remove(cpDir + QLatin1Char('/') + QFileInfo(f).fileName());
+  QFile::remove(ours);
+  QFile::remove(ffOut);
+  QFile::remove(list);
+  return 0;
+}

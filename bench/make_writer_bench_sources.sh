@@ -1,0 +1,19 @@
+#!/bin/sh
+# Makes the big source movies the writer benchmark joins: three recordings
+# of about SIZE_MB megabytes each (default 300), one camera's settings
+# (H.264 lossless 720p at 30 fps, AAC), so their fragments join. Not part of
+# CI: it writes about a gigabyte. Usage: make_writer_bench_sources.sh DIR [SIZE_MB]
+set -eu
+dir=${1:?usage: make_writer_bench_sources.sh DIR [SIZE_MB]}
+size=${2:-300}
+mkdir -p "$dir"
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+for i in 1 2 3; do
+  out="$dir/src$i.mov"
+  [ -f "$out" ] && [ "$(stat -c %s "$out")" -ge $((size * 1000000)) ] && continue
+  # Lossless noise-free test pictures run at roughly 250 kB a frame.
+  ff -f lavfi -i "testsrc2=size=1280x720:rate=30,noise=alls=12:allf=t" -f lavfi -i "sine=frequency=$((400 + 100 * i)):sample_rate=48000" \
+    -fs "${size}M" -c:v libx264 -preset ultrafast -qp 0 -g 30 -x264-params aud=1 -pix_fmt yuv420p \
+    -c:a aac -b:a 128k -t 600 "$out"
+done
+ls -l "$dir"
