@@ -177,7 +177,10 @@ bool IsGpsLogPath(const QString &folderBelowMount, const QString &ext);
 using TFileManagerEvent = std::function<void(int32_t index)>;
 // Runs Deliver on the owner's thread later; must not block or run it inline
 // when called from another thread. Empty: deliveries run at once (tests and
-// catalogues that never search).
+// catalogues that never search). A window connects it as a queued call:
+//   [w](std::function<void()> d) { QMetaObject::invokeMethod(w, std::move(d), Qt::QueuedConnection); }
+// Deliver itself only reads atomics and the owner's OnChange, so it needs no
+// ordering from the queue it travels through.
 using TFileManagerPost = std::function<void(std::function<void()> deliver)>;
 
 // Snapshot of the translated words the catalogue shows, taken on the owner's
