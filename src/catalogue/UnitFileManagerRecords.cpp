@@ -279,7 +279,7 @@ void TFileManager::FillListItem(int index, TFileListItem &item) const
 {
   std::lock_guard<std::mutex> lock(FLock);
   if (index == 0 && !FStatus.isEmpty()) {
-    if (!FItems.empty()) item.Caption = FItems.front().Summary.Name;
+    item.Caption = FItems.empty() ? QString() : FItems.front().Summary.Name;
     item.SubItems = QStringList{QStringLiteral(". . . ") + FStatus + QStringLiteral(" . . .")};
     item.ImageIndex = fliNone;
     item.SubItemImages.assign(1, fliNone);
