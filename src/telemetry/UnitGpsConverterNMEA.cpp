@@ -102,13 +102,15 @@ bool ParseGpSentence(QByteArrayView sentence, TParseContext &ctx, TTrackInfoItem
   if (name == "$GPRMC") {
     SplitCommaFields(sentence, ctx.Fields);
     ParseNmeaRMC(ctx.Fields, item);
+    // The held altitude belongs to this RMC even when it is dropped.
+    const double alt = ctx.HeldAlt;
+    ctx.HeldAlt = 0;
     if (!(item.Time > 0)) {
       ctx.Skip = true;
       return false;
     }
     item.Kind = ikGps;
-    item.Alt = ctx.HeldAlt;
-    ctx.HeldAlt = 0;
+    item.Alt = alt;
     return true;
   }
   if (name == "$GPGGA") {

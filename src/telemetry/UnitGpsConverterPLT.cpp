@@ -33,7 +33,11 @@ class TDateCache {
 public:
   const QByteArray &DateOf(TDateTime utc)
   {
-    const int64_t day = Floor(utc);
+    // The day as the text shows it: rounded to the millisecond first, so a
+    // time just before midnight belongs to the next day.
+    TDateTimeFields f;
+    DecodeDateTime(utc, f);
+    const int64_t day = int64_t(f.year) * 10000 + f.month * 100 + f.day;
     if (!FValid || day != FDay) {
       FText = DateToStr(utc).toUtf8();
       FDay = day;
