@@ -2,6 +2,7 @@
 // start snap, cancellation, mdat splits, joins and rollback.
 
 #include "Errors.h"
+#include <QFile>
 #include "WriterSupport.h"
 
 #include <numeric>
@@ -38,6 +39,14 @@ const TMOVTrack *TrackOfKind(const TMOVBaseFile &m, TMOVTrackKind kind)
   for (const TMOVTrack &t : m.Tracks)
     if (t.Kind == kind) return &t;
   return nullptr;
+}
+
+TEST_F(MOVWriterCopy, CreateOverwritesAReadOnlyFileWithTheFileType)
+{
+  writeFileBytes(OutPath(), QByteArray(1000, 'x'));
+  QFile::setPermissions(OutPath(), QFileDevice::ReadOwner);
+  { TMOVWriter w(OutPath()); }
+  EXPECT_EQ(readFileBytes(OutPath()), QByteArray("\0\0\0\x18" "ftypqt  \0\0\0\0qt  \0\0\0\0", 24));
 }
 
 TEST_F(MOVWriterCopy, Speed4Gop30WithoutBFramesKeepsKeyFramesAndFirstPFrames)
