@@ -100,9 +100,9 @@ bool DecodeDateTime(TDateTime t, TDateTimeFields &f)
   } else {
     days = static_cast<int64_t>(std::trunc(t));
     msOfDay = Round(std::fabs(t - std::trunc(t)) * MSecsPerDay);
-    if (msOfDay >= 86400000) {
+    if (msOfDay >= 86400000) { // rounded up to midnight: the next day
       msOfDay -= 86400000;
-      days -= 1;
+      days += 1;
     }
   }
   civilFromDays(days + kBaseFromUnix, f.year, f.month, f.day);
