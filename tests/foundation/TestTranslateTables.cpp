@@ -77,8 +77,9 @@ const QStringList kWordKeys = {
     "SetupDevice_NoConfig", "SendMail", "MyEMail", "MySite", "MyCity", "MyName", "EVROnly", "VMROnly",
 };
 
-// The folder chooser's OK button asks for "Ok" as well.
-const QStringList kExtraKeys = {"Ok"};
+// Keys the code asks for that no table holds: they show as the key itself
+// (the folder chooser's OK button reads "Ok").
+const QStringList kKeysShownAsThemselves = {"Ok"};
 // Map menu items only the Ukrainian table carries; no menu has them.
 const QStringList kUkrainianOnlyKeys = {"N_View_Maps", "N_View_NoMaps", "N_View_YandexMaps"};
 
@@ -106,7 +107,7 @@ QSet<QString> keysOf(const TLang &lang)
 
 QSet<QString> englishKeys()
 {
-  return lowered(kHeaderKeys + kColourKeys + kMapKeys + kMenuKeys + kMessageKeys + kWordKeys + kExtraKeys);
+  return lowered(kHeaderKeys + kColourKeys + kMapKeys + kMenuKeys + kMessageKeys + kWordKeys);
 }
 
 void loadEmbeddedTables(int installerLanguage)
@@ -153,7 +154,7 @@ TEST(TranslateTables, EnglishHoldsEveryKnownKey)
 {
   const TLang en(embedded("translate_en.txt"));
   EXPECT_EQ(keysOf(en), englishKeys());
-  EXPECT_EQ(en.Items.size(), 264u); // no key twice
+  EXPECT_EQ(en.Items.size(), 263u); // no key twice
 }
 
 TEST(TranslateTables, RussianAndUkrainianKeysExistInEnglish)
@@ -169,8 +170,8 @@ TEST(TranslateTables, RussianAndUkrainianKeysExistInEnglish)
   const QSet<QString> colours = lowered(kColourKeys);
   EXPECT_EQ(keysOf(ru), english - colours - lowered(kMapKeys));
   EXPECT_EQ(keysOf(ua), (english - colours) | ukrainianOnly);
-  EXPECT_EQ(ru.Items.size(), 239u);
-  EXPECT_EQ(ua.Items.size(), 245u);
+  EXPECT_EQ(ru.Items.size(), 238u);
+  EXPECT_EQ(ua.Items.size(), 244u);
 }
 
 TEST(TranslateTables, EveryLineIsAKeyAndAQuotedValue)
@@ -299,7 +300,7 @@ TEST(TranslateTables, KeyScannerFindsEveryCallForm)
 TEST(TranslateTables, EveryKeyTheCodeAsksForIsInEnglish)
 {
   ASSERT_TRUE(QFileInfo(sourceDir()).isDir()) << sourceDir().toStdString();
-  const QSet<QString> english = englishKeys();
+  const QSet<QString> english = englishKeys() | lowered(kKeysShownAsThemselves);
   for (const QString &key : literalArguments(QStringLiteral("Translate|TranslateCP|TranslateColor|DisplayColour")))
     EXPECT_TRUE(english.contains(key.toLower())) << "no English text for \"" << key.toStdString() << "\"";
 }
