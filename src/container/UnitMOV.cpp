@@ -354,9 +354,10 @@ void TMOVReader::DoStsd(int64_t)
   FIn->ReadU32BE(); // entry count
   FIn->ReadU32BE(); // first entry's size
   const QByteArray format = ReadFourCC();
-  FIn->Skip(8);
   t->Codec = UpperAscii(format);
   t->Kind = KindOfCodec(t->Codec);
+  // The reserved bytes and data-reference index are not needed, so an entry
+  // cut short after its format still names the codec.
 }
 
 // ---------------------------------------------------------------- sample tables
@@ -402,10 +403,10 @@ void TMOVReader::DoStsz(int64_t end)
   TMOVTrack *t = Current();
   if (!t) return;
   ReadVersion();
+  // The field names a constant size only when it is positive as a signed
+  // 32-bit value; otherwise the count and the size table follow.
   const uint32_t constant = FIn->ReadU32BE();
-  if (constant > uint32_t(std::numeric_limits<int32_t>::max()))
-    throw EStreamReadError(QStringLiteral("constant sample size %1 out of range").arg(constant), FIn->Position());
-  if (constant > 0) {
+  if (constant > 0 && constant <= uint32_t(std::numeric_limits<int32_t>::max())) {
     t->Tables.SampleSizes.assign(1, int32_t(constant));
     return;
   }
@@ -488,8 +489,10 @@ void TMOVReader::DoSdtp(int64_t end)
   if (!t) return;
   ReadVersion();
   const int64_t left = std::max<int64_t>(0, end - FIn->Position());
+  // One byte per sample: a variable size table says how many samples there
+  // are; without one, or with a constant size, the atom's own length does.
   const std::vector<int32_t> &sizes = t->Tables.SampleSizes;
-  const int64_t wanted = sizes.empty() ? left : std::min<int64_t>(int64_t(sizes.size()), left);
+  const int64_t wanted = sizes.size() <= 1 ? left : std::min<int64_t>(int64_t(sizes.size()), left);
   t->Tables.SampleDependency = FIn->ReadBlock(wanted);
 }
 

@@ -241,13 +241,14 @@ TEST(MOVSamplesHostile, DependencyTableNeverReadsPastItsAtom)
   ASSERT_EQ(s.size(), 10u);
   EXPECT_EQ(s[2].DependencyFlags, 3);
   EXPECT_EQ(s[3].DependencyFlags, 0);
-  // A constant size reads one byte (two sample-to-chunk entries keep the
-  // tiny samples from being regrouped as PCM).
+  // A constant size reads what the atom holds (two sample-to-chunk entries
+  // keep the tiny samples from being regrouped as PCM).
   const QByteArray constant = StszConstant(1, 10) + Sdtp(QByteArray("\x01\x02\x03", 3)) + Stts({{10, 1}}) +
                               Stsc({{1, 5}, {2, 5}}) + Stco({MdatData, MdatData + 5});
   r = Read(OneTrack("vide", "avc1", constant, 10));
   EXPECT_EQ(r->Tracks.at(0).Samples.at(0).DependencyFlags, 1);
-  EXPECT_EQ(r->Tracks.at(0).Samples.at(1).DependencyFlags, 0);
+  EXPECT_EQ(r->Tracks.at(0).Samples.at(2).DependencyFlags, 3);
+  EXPECT_EQ(r->Tracks.at(0).Samples.at(3).DependencyFlags, 0);
 }
 
 TEST(MOVSamplesHostile, BuildStaysInsideEveryTable)
