@@ -73,9 +73,11 @@ QString ThreadPartText() {
 
 namespace {
 
-QString StackText(uintptr_t exceptionAddress, const TCallStackFrames &frames) {
+// widen: the application box's text widens every "@" (it is a call-stack
+// text with an address); a report keeps its address line as it is.
+QString StackText(uintptr_t exceptionAddress, const TCallStackFrames &frames, bool widen) {
   QString address = QStringLiteral(" => ") + DebugInfoForAddress(exceptionAddress);
-  address.replace(u'@', QStringLiteral(" @ "));
+  if (widen) address.replace(u'@', QStringLiteral(" @ "));
   return address + CallStackLinesText(frames);
 }
 
@@ -83,7 +85,7 @@ QString StackText(uintptr_t exceptionAddress, const TCallStackFrames &frames) {
 
 QString ExceptionReportText(const QString &head, const QString &threadPart, uintptr_t exceptionAddress,
                             const TCallStackFrames &frames) {
-  return head + threadPart + QStringLiteral("Exception callstack\r\n") + StackText(exceptionAddress, frames);
+  return head + threadPart + QStringLiteral("Exception callstack\r\n") + StackText(exceptionAddress, frames, false);
 }
 
 const void *ExceptionObject(const std::exception_ptr &exception) noexcept {
@@ -124,7 +126,7 @@ namespace {
 
 [[gnu::noinline]] QString ExceptionCallStackText(const std::exception_ptr &exception) {
   const TThrowStack stack = ThrowOrCatchStack(exception);
-  return StackText(stack.Address, stack.Frames);
+  return StackText(stack.Address, stack.Frames, true);
 }
 
 [[gnu::noinline]] void ReportException(const std::exception_ptr &exception) noexcept {

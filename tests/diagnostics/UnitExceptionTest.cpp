@@ -103,7 +103,7 @@ TEST(Report, MainThreadWithObject) {
   EXPECT_EQ(lines[1], QStringLiteral("Thread: main:"));
   EXPECT_EQ(lines[2], QStringLiteral("Exception callstack"));
   // Without the throw interposer the catch site stands in for the throw.
-  EXPECT_TRUE(lines[3].startsWith(QStringLiteral(" => kp_diagnostics_tests @ "))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].startsWith(QStringLiteral(" => kp_diagnostics_tests@"))) << lines[3].toStdString();
   EXPECT_TRUE(lines[3].contains(QStringLiteral("ThrowAndReport"))) << lines[3].toStdString();
   EXPECT_LE(lines.size(), 4 + kp::kCallStackDepth);
   for (const QString &line : lines.mid(4)) EXPECT_TRUE(line.startsWith(QStringLiteral(" <> "))) << line.toStdString();
