@@ -196,11 +196,13 @@ QString GpsFileNumberShift(const QString &name, int64_t delta)
   // Only the file name counts: digits in a folder name ("100MEDIA") say
   // nothing about the recording's order.
   const qsizetype fileStart = name.lastIndexOf(QLatin1Char('/')) + 1;
+  // Digits of other scripts are letters of the name here.
+  const auto isDigit = [&name](qsizetype i) { return name[i] >= QLatin1Char('0') && name[i] <= QLatin1Char('9'); };
   qsizetype end = name.size() - 1;
-  while (end >= fileStart && !name[end].isDigit()) --end;
+  while (end >= fileStart && !isDigit(end)) --end;
   if (end < fileStart) return {};
   qsizetype start = end;
-  while (start > fileStart && name[start - 1].isDigit()) --start;
+  while (start > fileStart && isDigit(start - 1)) --start;
   if (start == 0) return {};
   const qsizetype width = end - start + 1;
   if (width > 18) return {}; // beyond 64-bit arithmetic

@@ -179,10 +179,11 @@ void TMovingInfo::ExtractRange(TTrackInfo &info, TDateTime fromTime, TDateTime t
   auto addPoint = [&](const TMovingPoint &p) {
     if (!p.NoFix) items.push_back(PointItem(p));
   };
-  const auto pointBefore = [](const TMovingPoint &p, TDateTime t) { return p.Time < t; };
-  const auto sampleBefore = [](const TGSensorSample &s, TDateTime t) { return s.Time < t; };
-  size_t p = size_t(std::lower_bound(Points.begin(), Points.end(), fromTime, pointBefore) - Points.begin());
-  size_t s = size_t(std::lower_bound(GSensor.begin(), GSensor.end(), fromTime, sampleBefore) - GSensor.begin());
+  // A linear search: a side file whose clock stepped back leaves the samples
+  // out of order, where a binary search would skip some.
+  const auto atOrAfter = [fromTime](const auto &r) { return r.Time >= fromTime; };
+  size_t p = size_t(std::find_if(Points.begin(), Points.end(), atOrAfter) - Points.begin());
+  size_t s = size_t(std::find_if(GSensor.begin(), GSensor.end(), atOrAfter) - GSensor.begin());
   // A short range also shows the fix just before it, when that is close.
   if (toTime - fromTime < kShortRange && p >= 1 && p < Points.size() && Points[p].Time - Points[p - 1].Time < kNear)
     addPoint(Points[p - 1]);
