@@ -47,7 +47,9 @@ int64_t CountSamples(const TMOVSampleTables &tab, int64_t fileSize)
 {
   int64_t sum = 0;
   for (const TMOVTimeToSample &e : tab.TimeToSample) sum += e.Count; // at most 2^32 entries of 2^32
-  int64_t cap = int64_t(tab.SampleSizes.size());
+  // Without a size table no list is built, so the count only feeds the
+  // frame rate and needs no backing.
+  int64_t cap = tab.SampleSizes.empty() ? sum : int64_t(tab.SampleSizes.size());
   if (tab.SampleSizes.size() == 1 && tab.SampleSizes[0] > 0) cap = fileSize / tab.SampleSizes[0];
   return std::min({sum, cap, int64_t(std::numeric_limits<int32_t>::max())});
 }

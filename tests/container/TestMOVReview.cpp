@@ -59,3 +59,18 @@ TEST(MOVReview, SampleDescriptionCutAfterItsFormatStillNamesTheCodec)
   EXPECT_EQ(r->Tracks[0].Codec, QByteArray("AVC1"));
   EXPECT_EQ(r->Tracks[0].Kind, mtkVideo);
 }
+
+TEST(MOVReview, WithoutASizeTableTheTimesStillCountTheSamples)
+{
+  // No stsz (a writer that uses compact sizes): nothing is allocated, and the
+  // frame rate still comes from the time-to-sample counts.
+  const QByteArray trak = Atom(
+      "trak", {Tkhd0(0, 1, 10000, 320, 240),
+               Atom("mdia", {Mdhd(0, 1000, 10000, 0), Hdlr("vide", QByteArray("\x0bTestHandler", 12)),
+                             Atom("minf", {Atom("stbl", Stsd("avc1") + Stts({{300, 33}}))})})});
+  const auto r = Read(Ftyp() + Atom("moov", Mvhd0(0, 1000, 10000) + trak), true);
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  EXPECT_EQ(r->Tracks[0].SampleCount, 300);
+  EXPECT_DOUBLE_EQ(r->GetVideoFPS(), 30.0);
+  EXPECT_TRUE(r->Tracks[0].Samples.empty());
+}
