@@ -25,6 +25,21 @@ GstElement *makeFromDescription(const QString &description)
   return element;
 }
 
+// Whether a missing element would have decoded a stream of pictures, sound
+// or text. A missing "decoder" of an application/ type is the file itself
+// (an archive, a document): the file is no media file, not a stream without
+// its codec.
+bool missingStreamDecoder(GstMessage *message)
+{
+  const GstStructure *s = gst_message_get_structure(message);
+  GstCaps *caps = nullptr;
+  if (!s || !gst_structure_get(s, "detail", GST_TYPE_CAPS, &caps, nullptr) || !caps) return true;
+  const bool application = gst_caps_get_size(caps) > 0 &&
+                           g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "application/");
+  gst_caps_unref(caps);
+  return !application;
+}
+
 } // namespace
 
 TGstMediaGraph::TGstMediaGraph(const TGstGraphOptions &options) : m_options(options)
@@ -106,7 +121,7 @@ void TGstMediaGraph::handleMessage(GstMessage *message)
     break;
   }
   case GST_MESSAGE_ELEMENT:
-    if (gst_is_missing_plugin_message(message)) {
+    if (gst_is_missing_plugin_message(message) && missingStreamDecoder(message)) {
       gchar *text = gst_missing_plugin_message_get_description(message);
       m_missing << QString::fromUtf8(text ? text : "unknown stream");
       g_free(text);
