@@ -55,10 +55,11 @@ int64_t CountSamples(const TMOVSampleTables &tab, int64_t fileSize)
 }
 
 // Walks the tables sample by sample as the list is built, every index kept
-// inside its table. visit(i, sample) is called in decode order; returns false
-// at the first sample that does not lie inside the file.
+// inside its table. visit(i, sample) is called in decode order; the walk
+// stops at the first sample that does not lie inside the file and returns
+// how many samples it visited.
 template <typename Visit>
-bool WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize, Visit &&visit)
+int64_t WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize, Visit &&visit)
 {
   const auto &chunks = tab.ChunkOffsets;
   const auto &stc = tab.SampleToChunk;
@@ -88,7 +89,7 @@ bool WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize, V
     s.Duration = time.Delta;
     s.Size = sizes[std::min(size_t(i), sizes.size() - 1)];
     s.DependencyFlags = i < tab.SampleDependency.size() ? uint8_t(tab.SampleDependency.at(qsizetype(i))) : 0;
-    if (offset < 0 || offset > fileSize - s.Size) return false;
+    if (offset < 0 || offset > fileSize - s.Size) return i;
     offset += s.Size;
     ++k;
     decodeTime = SaturatingAdd(decodeTime, time.Delta);
@@ -103,7 +104,7 @@ bool WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize, V
     }
     visit(i, s);
   }
-  return true;
+  return count;
 }
 
 } // namespace
@@ -142,14 +143,16 @@ void TMOVReader::BuildTrack(TMOVTrack &track)
     Note(QStringLiteral("track %1: %2 samples would outgrow the file").arg(track.TrackID).arg(track.SampleCount));
     return;
   }
-  // A dry run first: a table that puts a sample outside the file is refused
-  // before anything is allocated for it.
-  if (!WalkSamples(tab, track.SampleCount, fileSize, [](int64_t, const TMOVSample &) {})) {
-    Note(QStringLiteral("track %1: a sample lies outside the file").arg(track.TrackID));
-    return;
-  }
-  track.Samples.resize(size_t(track.SampleCount));
-  WalkSamples(tab, track.SampleCount, fileSize, [&track](int64_t i, const TMOVSample &s) { track.Samples[i] = s; });
+  // A dry run first, before anything is allocated: the list keeps only the
+  // samples before the first one that lies outside the file, so the intact
+  // part of a recording cut short by a power loss can still be played and
+  // cut. SampleCount stays the table's own count (the header facts).
+  const int64_t inside = WalkSamples(tab, track.SampleCount, fileSize, [](int64_t, const TMOVSample &) {});
+  if (inside < track.SampleCount)
+    Note(QStringLiteral("track %1: sample %2 lies outside the file").arg(track.TrackID).arg(inside));
+  if (inside <= 0) return;
+  track.Samples.resize(size_t(inside));
+  WalkSamples(tab, inside, fileSize, [&track](int64_t i, const TMOVSample &s) { track.Samples[i] = s; });
   for (int32_t s : tab.SyncSamples)
     if (s >= 0 && s < int64_t(track.Samples.size())) track.Samples[s].KeyFrame = true;
 }

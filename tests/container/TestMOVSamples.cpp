@@ -212,11 +212,14 @@ TEST(MOVSamplesHostile, CountsAreCappedByWhatBacksThem)
   EXPECT_EQ(r->Tracks[0].SampleCount, 2);
 }
 
-TEST(MOVSamplesHostile, SamplesOutsideTheFileRefuseTheList)
+TEST(MOVSamplesHostile, SamplesFromTheFirstOneOutsideTheFileAreLeftOut)
 {
+  // A recording cut short: the first sample is whole, the second runs past
+  // the end of the file. The list keeps the intact part.
   const QByteArray tables = Stts({{2, 1}}) + Stsz({10, 100000}) + Stsc({{1, 2}}) + Stco({MdatData});
   auto r = Read(OneTrack("vide", "avc1", tables, 19));
-  EXPECT_TRUE(r->Tracks[0].Samples.empty());
+  ASSERT_EQ(r->Tracks[0].Samples.size(), 1u);
+  EXPECT_EQ(r->Tracks[0].Samples[0].Size, 10);
   EXPECT_EQ(r->Tracks[0].SampleCount, 2); // the header facts stay
   EXPECT_FALSE(r->LastError().isEmpty());
   const QByteArray far = Stts({{1, 1}}) + Stsz({10}) + Stsc({{1, 1}}) + Co64({0x7FFFFFFFFFFFFFF0ull});
