@@ -120,7 +120,9 @@ QString ScratchDir()
 
 QString FreshDir()
 {
-  const QString base = ScratchDir();
+  // Two levels down, so the probes of the folders around a video stay
+  // inside the scratch folder.
+  const QString base = ScratchDir() + QStringLiteral("/card/DCIM");
   QDir(base + QStringLiteral("/in%1").arg(gFresh)).removeRecursively();
   ++gFresh;
   const QString dir = base + QStringLiteral("/in%1").arg(gFresh);

@@ -20,8 +20,8 @@ void PinEnvironment();
 
 // A folder private to this process, removed at exit.
 QString ScratchDir();
-// A fresh empty sub-folder of the scratch folder for one input; removed by
-// the next call (or at exit).
+// A fresh empty folder (two levels below the scratch folder) for one input;
+// removed by the next call (or at exit).
 QString FreshDir();
 
 // Writes bytes to a file; false on failure.
