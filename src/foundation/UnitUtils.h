@@ -228,6 +228,9 @@ void ParseNmeaRMC(const TArrayBytes &fields, TFixBlock &fix);
 // The date comes from the latest stored GPS fix of Track, else from its end
 // time, each less LocalTimeOffset (the UTC date).
 void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &track);
+// The same when only the first Count items of Track are stored (a reader
+// that fills a pre-sized array); the free slots behind them are not searched.
+void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &track, size_t count);
 double ParseHemisphereFloat(QByteArrayView text, char positiveLetter, double def);
 
 } // namespace kp

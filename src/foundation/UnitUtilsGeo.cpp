@@ -1,6 +1,7 @@
 // Geodesy on the program's sphere and the NMEA field parsers.
 #include "UnitUtils.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -181,6 +182,11 @@ void ParseNmeaRMC(const TArrayBytes &fields, TFixBlock &fix)
 
 void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &track)
 {
+  ParseNmeaGGA(fields, fix, track, track.Items.size());
+}
+
+void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &track, size_t count)
+{
   if (fields.size() < 10) {
     fix.Time = 0;
     return;
@@ -188,9 +194,9 @@ void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &t
   // GGA carries no date: take the UTC date of the latest fix, else of the
   // file's end time.
   TDateTime reference = 0;
-  for (auto it = track.Items.rbegin(); it != track.Items.rend(); ++it)
-    if (it->Kind == ikGps && it->Time > 0) {
-      reference = it->Time;
+  for (size_t i = std::min(count, track.Items.size()); i-- > 0;)
+    if (track.Items[i].Kind == ikGps && track.Items[i].Time > 0) {
+      reference = track.Items[i].Time;
       break;
     }
   if (reference <= 0) reference = track.EndTime;

@@ -36,7 +36,7 @@ bool ParseSentence(QByteArrayView sentence, TParseContext &ctx, TTrackInfoItem &
   SplitStringCount(sentence, ",", true, ctx.Fields);
   slot = TTrackInfoItem{};
   if (ctx.Fields[0] == "$GPGGA")
-    ParseNmeaGGA(ctx.Fields, slot, info);
+    ParseNmeaGGA(ctx.Fields, slot, info, static_cast<size_t>(ctx.Count));
   else if (ctx.Fields[0] == "$GPRMC")
     ParseNmeaRMC(ctx.Fields, slot);
   else
