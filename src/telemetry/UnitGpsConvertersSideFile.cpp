@@ -71,7 +71,13 @@ void TGpsInfoConverter::LoadGSensorSideFile(TTrackInfo &info)
   }
   // The last record falls on the anchor.
   const TDateTime base = anchor - double(records.back().Ms) * kMsInDays;
-  items.reserve(items.size() + records.size());
+  // A side file too large for memory leaves the track without samples
+  // rather than letting the allocation failure escape the loader.
+  try {
+    items.reserve(items.size() + records.size());
+  } catch (const std::bad_alloc &) {
+    return;
+  }
   for (const TSideRecord &r : records) {
     TTrackInfoItem item;
     item.Kind = ikGSensor;
