@@ -10,6 +10,19 @@ namespace {
 // Fractions a seek bar produces, the edges and values just outside them.
 constexpr long double kPositions[] = {-1.0L, 0.0L, 1e-9L, 0.25L, 0.5L, 0.999999L, 1.0L, 1.5L, 1e30L};
 
+// What the players and the writer rely on: every listed sample lies inside
+// the file, and decode times never go back (positions are found by
+// bisection).
+void CheckSamples(const kp::TMOVTrack &track, int64_t fileSize)
+{
+  int64_t last = 0;
+  for (const kp::TMOVSample &s : track.Samples) {
+    if (s.Offset < 0 || s.Size < 0 || s.Offset > fileSize - s.Size) __builtin_trap();
+    if (s.DecodeTime < last) __builtin_trap();
+    last = s.DecodeTime;
+  }
+}
+
 void QueryTrack(const kp::TMOVTrack &track)
 {
   const auto count = int32_t(track.Samples.size());
@@ -32,7 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
   QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
   kp::TMOVReader reader(std::make_unique<kp::TMemoryStream>(bytes), false);
   (void)reader.GetFrameTypes();
-  for (const kp::TMOVTrack &track : reader.Tracks) QueryTrack(track);
+  for (const kp::TMOVTrack &track : reader.Tracks) {
+    CheckSamples(track, int64_t(size));
+    QueryTrack(track);
+  }
   int32_t width = 0, height = 0;
   reader.GetVideoSize(width, height);
   volatile double sink = reader.GetVideoFPS() + reader.GetVideoBitrate() + reader.HasPCMAudio();
