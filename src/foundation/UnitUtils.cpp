@@ -144,7 +144,7 @@ QByteArray FloatToStrDotBytes(double value, int digits, bool fixed)
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) value = 0.0; // no "-0"
   if (digits < 0) digits = 0;
-  char buf[400];
+  char buf[1100]; // 309 integer digits, the point and up to 340 decimals
   std::to_chars_result res;
   if (fixed)
     res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, std::min(digits, 340));

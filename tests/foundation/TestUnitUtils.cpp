@@ -56,6 +56,8 @@ TEST(NumberText, FloatToStrDotCutsInsteadOfRounding)
   EXPECT_EQ(FloatToStrDot(0.125, 2, true), QStringLiteral("0.12"));
   EXPECT_EQ(FloatToStrDot(0.6, 3, true), QStringLiteral("0.600"));
   EXPECT_EQ(FloatToStrDot(std::numeric_limits<double>::quiet_NaN(), 2), QStringLiteral("NAN"));
+  // The widest fixed text there is still fits.
+  EXPECT_EQ(FloatToStrDot(-1.7e308, 340, true).size(), 1 + 309 + 1 + 340);
 }
 
 TEST(NumberText, GeneralFormatIsShortestRoundTripTextTruncated)
