@@ -115,7 +115,8 @@ int TFileManager::IndexOfFileLocked(const QString &fileName, int *fileIndex) con
 int TFileManager::FindRowByIdentity(int index, const QString &identity) const
 {
   if (index < 0 || size_t(index) >= FItems.size()) return -1;
-  if (identity.isEmpty()) return index;
+  // While the search adds and sorts rows a bare index may name another row.
+  if (identity.isEmpty()) return FRunning.load() ? -1 : index;
   const TFileItem &row = FItems[size_t(index)];
   return !row.Files.empty() && row.Files.front().FileName == identity ? index : -1;
 }

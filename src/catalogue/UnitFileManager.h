@@ -256,7 +256,8 @@ public:
 
   // ------------------------------------------------------------ grouping
   // Index-taking operations accept the rows' identities (first file paths);
-  // when given, any mismatch refuses the operation (false).
+  // when given, any mismatch refuses the operation (false). Without them
+  // they are refused while a search runs.
   bool JoinGroups(std::vector<int> indices, bool recalculate, const QStringList &identities = {});
   bool Ungroup(int index, const QString &identity = {});
   void UngroupAll();

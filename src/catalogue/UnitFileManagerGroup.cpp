@@ -126,6 +126,7 @@ bool TFileManager::JoinGroups(std::vector<int> indices, bool recalculate, const 
   bool done = false;
   {
     std::lock_guard<std::mutex> lock(FLock);
+    if (identities.isEmpty() && FRunning.load()) return false;
     for (qsizetype k = 0; k < identities.size() && k < qsizetype(indices.size()); ++k)
       if (FindRowByIdentity(indices[size_t(k)], identities[k]) < 0) return false;
     done = JoinGroupsLocked(std::move(indices), recalculate);

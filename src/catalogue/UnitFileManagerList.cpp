@@ -220,16 +220,20 @@ bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
   std::unordered_set<QString> deleted;
   QStringList kept;
   for (const TFileItemSubitem &f : item.Files) {
-    // The track goes only with its video, so a video that stays keeps it.
+    // The track goes only with its video, so a video that stays keeps it
+    // (also when another file of this row shares it).
     if (!ForceDeleteFile(f.FileName) && QFileInfo::exists(f.FileName)) {
       kept += f.FileName;
+      if (!f.TrackFileName.isEmpty()) shared.insert(f.TrackFileName);
+      if (!f.Log.FileName.isEmpty()) shared.insert(f.Log.FileName);
       continue;
     }
     deleted.insert(f.FileName);
-    if (!f.TrackFileName.isEmpty() && !shared.count(f.TrackFileName)) {
-      ForceDeleteFile(f.TrackFileName);
-      ForceDeleteFile(SrtBeside(f.TrackFileName));
-    }
+  }
+  for (const TFileItemSubitem &f : item.Files) {
+    if (!deleted.count(f.FileName) || f.TrackFileName.isEmpty() || shared.count(f.TrackFileName)) continue;
+    ForceDeleteFile(f.TrackFileName);
+    ForceDeleteFile(SrtBeside(f.TrackFileName));
   }
   {
     std::lock_guard<std::mutex> lock(FLock);
