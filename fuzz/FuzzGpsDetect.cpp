@@ -15,8 +15,17 @@ namespace {
 // Extensions the probes know, and two they do not (detection by content).
 const char *const kExts[] = {"dat", "gpx", "plt", "log", "gps", "map", "nmea", "txt", "LOG", "csv"};
 
+// The queries find times by bisection: points and samples must come out of
+// loading in time order.
+void CheckOrder(const kp::TMovingInfo &info)
+{
+  for (size_t i = 1; i < info.Points.size(); ++i)
+    if (!(info.Points[i].Time >= info.Points[i - 1].Time)) __builtin_trap();
+}
+
 void Query(const kp::TMovingInfo &info)
 {
+  CheckOrder(info);
   kp::TTrack route;
   info.GetRoute(route, -1);
   kp::TGeoPoint nw{180, -90}, se{-180, 90};
