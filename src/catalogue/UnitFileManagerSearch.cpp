@@ -177,7 +177,12 @@ bool TFileManager::ScanFile(const QString &full, const QString &lowerBelow, cons
     return false;
   }
   if (ext != QLatin1String(".mov") && ext != QLatin1String(".mp4")) return false;
-  if (IndexOfFile(full) >= 0) return false;
+  {
+    // Overlapping roots meet the same files again: a set lookup, not a scan
+    // of every row.
+    std::lock_guard<std::mutex> lock(FLock);
+    if (FPaths.count(full.toLower())) return false;
+  }
   TFileRecord rec;
   if (!ReadFileRecord(full, rec)) return false;
   AddVideoFile(full, &rec);
