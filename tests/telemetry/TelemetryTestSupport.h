@@ -7,13 +7,15 @@
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
 
+#include <QDate>
 #include <QDir>
-#include <QFileInfo>
-#include <cmath>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <string>
 #include <utility>
 
 namespace kptest {
@@ -24,6 +26,49 @@ constexpr double kMsDays = kSec / 1000.0;
 inline kp::TDateTime Dt(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
 {
   return kp::EncodeDateTimeOr0(y, mo, d, h, mi, s, ms);
+}
+
+inline kp::TTrackInfoItem Fix(kp::TDateTime t, double lat, double lon, double alt = 0, double speed = -1,
+                              double course = -1)
+{
+  kp::TTrackInfoItem item;
+  item.Kind = kp::ikGps;
+  item.Time = t;
+  item.Lat = lat;
+  item.Lon = lon;
+  item.Alt = alt;
+  item.Speed = speed;
+  item.Course = course;
+  return item;
+}
+
+inline kp::TTrackInfoItem Sample(kp::TDateTime t, double x, double y, double z)
+{
+  kp::TTrackInfoItem item;
+  item.Kind = kp::ikGSensor;
+  item.Time = t;
+  item.Lon = x;
+  item.Lat = y;
+  item.Alt = z;
+  return item;
+}
+
+// The items of a track, one line each, so a whole result is one comparison:
+// "G <time> lat,lon a<alt> s<speed> c<course>[ nofix]" or "S <time> x,y,z";
+// times to the millisecond, "-" when untimed.
+inline std::string Items(const kp::TTrackInfo &info)
+{
+  const auto n = [](double v) { return QString::number(v, 'g', 10); };
+  QString out;
+  for (const kp::TTrackInfoItem &i : info.Items) {
+    const QString time = i.Time == 0 ? QStringLiteral("-")
+                                     : QDate(1899, 12, 30).startOfDay(Qt::UTC).addMSecs(kp::DateTimeToMSecs(i.Time))
+                                           .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    if (i.Kind == kp::ikGSensor) out += "S " + time + " " + n(i.Lon) + "," + n(i.Lat) + "," + n(i.Alt) + "\n";
+    else out += "G " + time + " " + n(i.Lat) + "," + n(i.Lon) + " a" + n(i.Alt) + " s" + n(i.Speed) + " c" +
+                n(i.Course) + (i.NoFix ? " nofix" : "") + "\n";
+  }
+  return out.toStdString();
 }
 
 // One "[G]" line of the camera's ".dat" format with CR LF.

@@ -31,23 +31,13 @@ TEST_F(SamoonReader, SampleAndSentencePerLine)
   const QByteArray text = SamoonFile({"12\t-980\t25\t" + kRmc, "10\t-990\t20\t" + kGga, "11\t-985\t21\tXYZ"});
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FSamoon, text, info));
-  ASSERT_EQ(info.Items.size(), 5u);
-  const TTrackInfoItem &fix = info.Items[0], &sample = info.Items[1], &gga = info.Items[2];
-  EXPECT_EQ(fix.Kind, ikGps);
-  EXPECT_DOUBLE_EQ(fix.Time, Dt(2011, 5, 1, 10, 0, 0) + kZone);
-  EXPECT_NEAR(fix.Lat, 55 + 45.0746 / 60, 1e-12);
-  EXPECT_EQ(sample.Kind, ikGSensor);
-  EXPECT_EQ(sample.Time, 0);
-  EXPECT_DOUBLE_EQ(sample.Lon, 0.012);
-  EXPECT_DOUBLE_EQ(sample.Lat, -0.98);
-  EXPECT_DOUBLE_EQ(sample.Alt, 0.025);
-  // GGA takes its date from the fix before it.
-  EXPECT_EQ(gga.Kind, ikGps);
-  EXPECT_DOUBLE_EQ(gga.Time, Dt(2011, 5, 1, 10, 0, 1) + kZone);
-  EXPECT_DOUBLE_EQ(gga.Alt, 150.5);
-  // A line whose rest is no sentence still stores its sample.
-  EXPECT_EQ(info.Items[4].Kind, ikGSensor);
-  EXPECT_DOUBLE_EQ(info.Items[4].Lon, 0.011);
+  // GGA takes its date from the fix before it; a line whose rest is no
+  // sentence still stores its sample.
+  EXPECT_EQ(Items(info), "G 2011-05-01 13:00:00.000 55.75124333,37.61842333 a0 s18.5325 c90\n"
+                         "S - 0.012,-0.98,0.025\n"
+                         "G 2011-05-01 13:00:01.000 55.75124333,37.61842333 a150.5 s-1 c-1\n"
+                         "S - 0.01,-0.99,0.02\n"
+                         "S - 0.011,-0.985,0.021\n");
 }
 
 TEST_F(SamoonReader, LinesWithoutNumbersOrWithoutRestStoreNothing)

@@ -3,6 +3,8 @@
 #include "TestGpsConverterSupport.h"
 #include "UnitGpsConverterKML.h"
 
+#include <tuple>
+
 using namespace kp;
 using namespace kptest;
 
@@ -51,26 +53,19 @@ protected:
 TEST_F(KmlFormat, WritesTheExactTextWithUtcTimes)
 {
   EXPECT_EQ(Export(FKml, GoldenTrack()), kGoldenKml);
+  EXPECT_TRUE(Export(FKml, TTrackInfo{}).endsWith("  <coordinates>\r\n  </coordinates>\r\n  </LineString>\r\n"
+                                                  "</Placemark>\r\n</kml>\r\n"));
 }
 
 TEST_F(KmlFormat, RangeFollowsTheLargerExtent)
 {
-  TTrackInfo info;
-  info.Width = 50;
-  info.Height = 30;
-  EXPECT_EQ(TGpsInfoConverterKML::ViewRange(info), 200);
-  info.Width = 10000;
-  EXPECT_EQ(TGpsInfoConverterKML::ViewRange(info), 12000);
-  info.Width = 0;
-  info.Height = 20000;
-  EXPECT_EQ(TGpsInfoConverterKML::ViewRange(info), 24000);
-}
-
-TEST_F(KmlFormat, EmptyTrackIsStillADocument)
-{
-  const QByteArray text = Export(FKml, TTrackInfo{});
-  EXPECT_TRUE(text.contains("  <coordinates>\r\n  </coordinates>\r\n"));
-  EXPECT_TRUE(text.endsWith("</kml>\r\n"));
+  const std::tuple<double, double, int> cases[] = {{50, 30, 200}, {10000, 30, 12000}, {0, 20000, 24000}};
+  for (const auto &[width, height, range] : cases) {
+    TTrackInfo info;
+    info.Width = width;
+    info.Height = height;
+    EXPECT_EQ(TGpsInfoConverterKML::ViewRange(info), range) << width << " x " << height;
+  }
 }
 
 } // namespace

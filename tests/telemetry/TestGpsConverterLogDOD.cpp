@@ -23,20 +23,8 @@ TEST_F(LogReaders, DodReadsFieldsWithDefaultsForMissingOnes)
                        "2011-05-01 10:00:00\tN55.751244\tE37.618423\t150.5\t60\t90\r\n"
                        "2011-05-01 10:00:01\tS33.5\tW70.25\r\n",
                        info));
-  ASSERT_EQ(info.Items.size(), 2u);
-  const TTrackInfoItem &a = info.Items[0], &b = info.Items[1];
-  EXPECT_EQ(a.Kind, ikGps);
-  EXPECT_DOUBLE_EQ(a.Time, Dt(2011, 5, 1, 10, 0, 0)); // stored as local time already
-  EXPECT_DOUBLE_EQ(a.Lat, 55.751244);
-  EXPECT_DOUBLE_EQ(a.Lon, 37.618423);
-  EXPECT_DOUBLE_EQ(a.Alt, 150.5);
-  EXPECT_DOUBLE_EQ(a.Speed, 60);
-  EXPECT_DOUBLE_EQ(a.Course, 90);
-  EXPECT_DOUBLE_EQ(b.Lat, -33.5);
-  EXPECT_DOUBLE_EQ(b.Lon, -70.25);
-  EXPECT_EQ(b.Alt, 0);
-  EXPECT_EQ(b.Speed, -1);
-  EXPECT_EQ(b.Course, -1);
+  EXPECT_EQ(Items(info), "G 2011-05-01 10:00:00.000 55.751244,37.618423 a150.5 s60 c90\n" // local time already
+                         "G 2011-05-01 10:00:01.000 -33.5,-70.25 a0 s-1 c-1\n");
 }
 
 TEST_F(LogReaders, DodLineWithTooFewFieldsCountsTowardsGivingUp)
@@ -64,19 +52,11 @@ TEST_F(LogReaders, DvrReadsNmeaFieldsAndProgramKnots)
                        "A,010511,100001,3330.0000,S,07015.0000,W\r\n"
                        "A,010511,100002,3330.0000,n,07015.0000,e,0\r\n",
                        info));
-  ASSERT_EQ(info.Items.size(), 3u);
-  EXPECT_DOUBLE_EQ(info.Items[0].Time, Dt(2011, 5, 1, 10, 0, 0) + kZone); // UTC in the file
-  EXPECT_NEAR(info.Items[0].Lat, 55 + 45.0746 / 60, 1e-12);
-  EXPECT_NEAR(info.Items[0].Lon, 37 + 37.1054 / 60, 1e-12);
-  EXPECT_NEAR(info.Items[0].Speed, 18.5325, 1e-12); // 10 knots of 1.85325 km/h
-  EXPECT_EQ(info.Items[0].Course, -1);
-  EXPECT_DOUBLE_EQ(info.Items[1].Lat, -33.5);
-  EXPECT_DOUBLE_EQ(info.Items[1].Lon, -70.25);
-  EXPECT_EQ(info.Items[1].Speed, -1); // no speed field
-  // Only the exact upper-case letters are positive.
-  EXPECT_LT(info.Items[2].Lat, 0);
-  EXPECT_LT(info.Items[2].Lon, 0);
-  EXPECT_EQ(info.Items[2].Speed, 0);
+  // UTC in the file; 10 knots of 1.85325 km/h; only upper-case N and E are
+  // positive.
+  EXPECT_EQ(Items(info), "G 2011-05-01 13:00:00.000 55.75124333,37.61842333 a0 s18.5325 c-1\n"
+                         "G 2011-05-01 13:00:01.000 -33.5,-70.25 a0 s-1 c-1\n"
+                         "G 2011-05-01 13:00:02.000 -33.5,-70.25 a0 s0 c-1\n");
 }
 
 TEST_F(LogReaders, DvrNeedsCommasAtFixedPlacesAndSevenFields)

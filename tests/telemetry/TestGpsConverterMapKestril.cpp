@@ -58,16 +58,8 @@ TEST_F(MapReader, RecordGivesAFixInLocalTime)
 {
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FMap, MapFile({TRecordSpec{}}, 250), info));
-  ASSERT_EQ(info.Items.size(), 1u); // the short tail is ignored
-  const TTrackInfoItem &fix = info.Items[0];
-  EXPECT_EQ(fix.Kind, ikGps);
-  EXPECT_DOUBLE_EQ(fix.Time, Dt(2012, 3, 15, 10, 30, 0) + kZone);
-  EXPECT_NEAR(fix.Lat, 55 + 45.0746 / 60, 1e-12);
-  EXPECT_NEAR(fix.Lon, 37 + 37.1054 / 60, 1e-12);
-  EXPECT_EQ(fix.Alt, 0);
-  EXPECT_EQ(fix.Speed, -1);
-  EXPECT_EQ(fix.Course, -1);
-  EXPECT_FALSE(fix.NoFix);
+  // The short tail is ignored.
+  EXPECT_EQ(Items(info), "G 2012-03-15 13:30:00.000 55.75124333,37.61842333 a0 s-1 c-1\n");
 }
 
 TEST_F(MapReader, FlagsAndMarkers)
@@ -78,13 +70,9 @@ TEST_F(MapReader, FlagsAndMarkers)
   badLon.LonMark = 166;
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FMap, MapFile({noFix, badLat, badLon}), info));
-  ASSERT_EQ(info.Items.size(), 3u);
-  EXPECT_TRUE(info.Items[0].NoFix);
-  EXPECT_NE(info.Items[0].Lat, 0);
-  for (int i = 1; i < 3; ++i) {
-    EXPECT_EQ(info.Items[i].Lat, 0);
-    EXPECT_EQ(info.Items[i].Lon, 0);
-  }
+  EXPECT_EQ(Items(info), "G 2012-03-15 13:30:00.000 55.75124333,37.61842333 a0 s-1 c-1 nofix\n"
+                         "G 2012-03-15 13:30:00.000 0,0 a0 s-1 c-1\n"
+                         "G 2012-03-15 13:30:00.000 0,0 a0 s-1 c-1\n");
 }
 
 TEST_F(MapReader, InvalidStampFallsBackToTheSecondOneWithoutZone)
@@ -97,10 +85,10 @@ TEST_F(MapReader, InvalidStampFallsBackToTheSecondOneWithoutZone)
   both.Stamp2 = "20120230000000";
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FMap, MapFile({badYear, impossibleDay, clamped, both}), info));
-  ASSERT_EQ(info.Items.size(), 3u); // the record with two bad stamps is dropped
-  EXPECT_DOUBLE_EQ(info.Items[0].Time, Dt(2012, 3, 15, 10, 29, 59));
-  EXPECT_DOUBLE_EQ(info.Items[1].Time, Dt(2012, 3, 15, 10, 29, 59));
-  EXPECT_DOUBLE_EQ(info.Items[2].Time, Dt(2012, 12, 31, 23, 59, 59) + kZone);
+  // The record with two bad stamps is dropped.
+  EXPECT_EQ(Items(info), "G 2012-03-15 10:29:59.000 55.75124333,37.61842333 a0 s-1 c-1\n"
+                         "G 2012-03-15 10:29:59.000 55.75124333,37.61842333 a0 s-1 c-1\n"
+                         "G 2013-01-01 02:59:59.000 55.75124333,37.61842333 a0 s-1 c-1\n");
 }
 
 TEST_F(MapReader, RecognitionOnTheFirstRecord)

@@ -31,46 +31,24 @@ protected:
   TGpsInfoConverterBlackVue FBv;
 };
 
-TEST_F(NmeaReader, GgaAltitudeGoesToTheNextRmcOnly)
+TEST_F(NmeaReader, GgaAltitudeGoesToTheNextRmcOnlyAndGSensorSentencesInBothForms)
 {
-  // The first line is a GGA: the first fix keeps its altitude.
-  const QByteArray text = Gga(0, 0, "150.5") + Rmc(0, 0) + Gga(0, 1, "150.5") + Rmc(0, 1) + Rmc(0, 2);
+  // The first line is a GGA: the first fix keeps its altitude. "$A" carries
+  // Y before X.
+  const QByteArray text = Gga(0, 0, "150.5") + Rmc(0, 0) + Gga(0, 1, "150.5") + Rmc(0, 1) + Rmc(0, 2) +
+                          "$GSENSOR,12,-980,25*7F\r\n$A 0.01 0.02 -0.98\r\n" + Rmc(0, 3, "V");
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FNmea, text, info));
-  ASSERT_EQ(info.Items.size(), 3u);
-  EXPECT_DOUBLE_EQ(info.Items[0].Alt, 150.5);
-  EXPECT_DOUBLE_EQ(info.Items[1].Alt, 150.5);
-  EXPECT_EQ(info.Items[2].Alt, 0);
-  EXPECT_DOUBLE_EQ(info.Items[0].Time, Dt(2011, 5, 1, 10, 0, 0) + kZone);
-  EXPECT_NEAR(info.Items[0].Speed, 18.5325, 1e-9);
-  EXPECT_DOUBLE_EQ(info.Items[0].Course, 90);
-  EXPECT_FALSE(info.Items[0].NoFix);
-}
-
-TEST_F(NmeaReader, HeldAltitudeDoesNotLeakIntoTheNextText)
-{
-  TTrackInfo info;
+  EXPECT_EQ(Items(info), "G 2011-05-01 13:00:00.000 55.75124333,37.61842333 a150.5 s18.5325 c90\n"
+                         "G 2011-05-01 13:00:01.000 55.75124333,37.61842333 a150.5 s18.5325 c90\n"
+                         "G 2011-05-01 13:00:02.000 55.75124333,37.61842333 a0 s18.5325 c90\n"
+                         "S - 0.012,-0.98,0.025\n"
+                         "S - 0.02,0.01,-0.98\n"
+                         "G 2011-05-01 13:00:03.000 55.75124333,37.61842333 a0 s18.5325 c90 nofix\n");
+  // The held altitude does not leak into the next text.
   ASSERT_TRUE(LoadWith(FNmea, Rmc(0, 0) + Gga(0, 1, "99.0"), info));
   ASSERT_TRUE(LoadWith(FNmea, Rmc(0, 0) + Rmc(0, 1), info));
   EXPECT_EQ(info.Items[0].Alt, 0);
-}
-
-TEST_F(NmeaReader, GSensorSentencesInBothForms)
-{
-  const QByteArray text = Rmc(0, 0) + "$GSENSOR,12,-980,25*7F\r\n$A 0.01 0.02 -0.98\r\n";
-  TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FNmea, text, info));
-  ASSERT_EQ(info.Items.size(), 3u);
-  const TTrackInfoItem &g = info.Items[1], &a = info.Items[2];
-  EXPECT_EQ(g.Kind, ikGSensor);
-  EXPECT_EQ(g.Time, 0);
-  EXPECT_DOUBLE_EQ(g.Lon, 0.012);
-  EXPECT_DOUBLE_EQ(g.Lat, -0.98);
-  EXPECT_DOUBLE_EQ(g.Alt, 0.025);
-  EXPECT_EQ(a.Kind, ikGSensor);
-  EXPECT_DOUBLE_EQ(a.Lat, 0.01); // Y comes first
-  EXPECT_DOUBLE_EQ(a.Lon, 0.02);
-  EXPECT_DOUBLE_EQ(a.Alt, -0.98);
 }
 
 TEST_F(NmeaReader, StrayFixesAfterAFinalGapAreDropped)
@@ -109,15 +87,6 @@ TEST_F(NmeaReader, OtherTalkersAndJunkCountTowardsGivingUp)
   EXPECT_TRUE(LoadWith(FNmea, text, info));
 }
 
-TEST_F(NmeaReader, VoidRmcWithADateIsAFixWithoutPosition)
-{
-  TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FNmea, Rmc(0, 0, "V") + Rmc(0, 1), info));
-  ASSERT_EQ(info.Items.size(), 2u);
-  EXPECT_TRUE(info.Items[0].NoFix);
-  EXPECT_FALSE(info.Items[1].NoFix);
-}
-
 TEST_F(NmeaReader, RecognitionNeedsALeadingDollar)
 {
   EXPECT_TRUE(FNmea.CanRead(Rmc(0, 0)));
@@ -151,10 +120,8 @@ TEST_F(NmeaReader, BlackVueHoldsAltitudeAndSurvivesColdStart)
           Stamped("1300000002000", Rmc(0, 1));
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FBv, text, info));
-  ASSERT_EQ(info.Items.size(), 2u);
-  EXPECT_DOUBLE_EQ(info.Items[0].Alt, 212.25);
-  EXPECT_EQ(info.Items[1].Alt, 0);
-  EXPECT_DOUBLE_EQ(info.Items[1].Time, Dt(2011, 5, 1, 10, 0, 1) + kZone);
+  EXPECT_EQ(Items(info), "G 2011-05-01 13:00:00.000 55.75124333,37.61842333 a212.25 s18.5325 c90\n"
+                         "G 2011-05-01 13:00:01.000 55.75124333,37.61842333 a0 s18.5325 c90\n");
 }
 
 TEST_F(NmeaReader, BlackVueDetectedByContent)

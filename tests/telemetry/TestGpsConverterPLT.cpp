@@ -53,16 +53,12 @@ TEST_F(PltFormat, RoundTripKeepsTimesWithinTheTruncation)
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FPlt, Export(FPlt, original), info));
   ASSERT_EQ(info.Items.size(), 3u);
-  const double tolerance = 0.009 / SecsPerDay;
-  EXPECT_NEAR(info.Items[0].Time, original.Items[1].Time, tolerance);
-  EXPECT_NEAR(info.Items[1].Time, original.Items[3].Time, tolerance);
-  EXPECT_NEAR(info.Items[2].Time, original.Items[5].Time, tolerance);
-  EXPECT_NEAR(info.Items[0].Alt, 150.5, 0.3048 / 2);
-  EXPECT_EQ(info.Items[1].Alt, 0); // -777 is no altitude
-  EXPECT_DOUBLE_EQ(info.Items[2].Lat, -33.5);
-  EXPECT_DOUBLE_EQ(info.Items[2].Lon, -70.25);
-  EXPECT_EQ(info.Items[2].Speed, -1); // speed is not read
-  EXPECT_EQ(info.Items[2].Course, -1);
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(info.Items[size_t(i)].Time, original.Items[size_t(2 * i + 1)].Time, 0.009 / SecsPerDay);
+  // Feet to metres; -777 is no altitude; speed and course are not read.
+  for (TTrackInfoItem &i : info.Items) i.Time = 0;
+  EXPECT_EQ(Items(info), "G - 55.751244,37.618423 a150.5712 s-1 c-1\n"
+                         "G - 55.7513,37.6185 a0 s-1 c-1\n"
+                         "G - -33.5,-70.25 a10.0584 s-1 c-1\n");
 }
 
 TEST_F(PltFormat, ReaderSkipsSixHeaderLinesAndTrimsFields)
@@ -74,10 +70,8 @@ TEST_F(PltFormat, ReaderSkipsSixHeaderLinesAndTrimsFields)
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FPlt, text, info));
   ASSERT_EQ(info.Items.size(), 1u);
-  EXPECT_DOUBLE_EQ(info.Items[0].Lat, 47.465158);
-  EXPECT_DOUBLE_EQ(info.Items[0].Lon, 3.749013);
-  EXPECT_DOUBLE_EQ(info.Items[0].Alt, 485.0 * 0.3048);
   EXPECT_DOUBLE_EQ(info.Items[0].Time, 39307.3279977 + kZone);
+  EXPECT_EQ(Items(info), "G 2007-08-13 10:52:19.001 47.465158,3.749013 a147.828 s-1 c-1\n");
 }
 
 TEST_F(PltFormat, RecognitionNeedsTheOziWordsUpFront)

@@ -29,31 +29,6 @@ protected:
   TFormatCapture FFormats;
 };
 
-inline kp::TTrackInfoItem Fix(kp::TDateTime t, double lat, double lon, double alt = 0, double speed = -1,
-                              double course = -1)
-{
-  kp::TTrackInfoItem item;
-  item.Kind = kp::ikGps;
-  item.Time = t;
-  item.Lat = lat;
-  item.Lon = lon;
-  item.Alt = alt;
-  item.Speed = speed;
-  item.Course = course;
-  return item;
-}
-
-inline kp::TTrackInfoItem Sample(kp::TDateTime t, double x, double y, double z)
-{
-  kp::TTrackInfoItem item;
-  item.Kind = kp::ikGSensor;
-  item.Time = t;
-  item.Lon = x;
-  item.Lat = y;
-  item.Alt = z;
-  return item;
-}
-
 // The track every writer test exports (local times, zone +3 h): a sample
 // ahead of the first fix, a fix with everything, a sample, a fix with nothing
 // known, a fix without position and, 8 s later, a southern-western fix.

@@ -4,6 +4,7 @@
 #include "TelemetryTestSupport.h"
 
 #include <fcntl.h>
+#include <tuple>
 #include <sys/stat.h>
 
 using namespace kp;
@@ -35,9 +36,6 @@ QByteArray SideRecord(int32_t ms, int16_t z, int16_t x, int16_t y)
 
 TEST(GpsTrackSearch, EveryProbeLocationWithCaseVariants)
 {
-  struct TCase {
-    const char *file;
-  };
   // Video at <root>/card/DCIM/100/FILE0001.MOV.
   const char *locations[] = {
       "card/DCIM/100/FILE0001.DAT",     // beside it, upper case
@@ -75,14 +73,8 @@ TEST(GpsTrackSearch, ProbeOrderAndExactSpellingWin)
   EXPECT_EQ(FindFileNoCase(dir.Path("DCIM/GPS")), QString()) << "a folder is no file";
   EXPECT_EQ(FindFileNoCase(dir.Path("DCIM/FILE0002.dat")), QString());
   EXPECT_EQ(FindFileNoCase(QString()), QString());
-}
-
-TEST(GpsTrackSearch, NoTrackGivesEmpty)
-{
-  TTrackFolder dir;
-  const QString video = dir.Write("DCIM/clip.MOV", "movie");
-  dir.Write("DCIM/clip.log", "other format");
-  EXPECT_EQ(Dat().FindTrackFile(video), QString());
+  dir.Write("CLIP/clip.log", "other format");
+  EXPECT_EQ(Dat().FindTrackFile(dir.Write("CLIP/clip.MOV", "movie")), QString()) << "no track of this format";
 }
 
 // ---------------------------------------------------------------- previous file
@@ -122,40 +114,40 @@ TEST(GpsTrackSearch, VideoNameWithoutDigitsHasNoPreviousCandidate)
 
 TEST(GpsTrackSearch, FileNumberShift)
 {
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0005"), -1), QStringLiteral("/c/FILE0004"));
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0001.dat"), -1), QStringLiteral("/c/FILE0000.dat"));
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0000"), -1), QString()) << "no negative numbers";
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE9"), 1), QStringLiteral("/c/FILE10"));
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/20120501100000_F"), -1), QStringLiteral("/c/20120501099999_F"))
-      << "14 digits need 64 bits";
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/A1B22"), -1), QStringLiteral("/c/A1B21")) << "the last run";
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/100MEDIA/clip"), -1), QString()) << "folder digits do not count";
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("0005.dat"), -1), QString()) << "run at the first character";
-  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/x12345678901234567890"), -1), QString());
+  const std::tuple<const char *, int, const char *> cases[] = {
+      {"/c/FILE0005", -1, "/c/FILE0004"},
+      {"/c/FILE0001.dat", -1, "/c/FILE0000.dat"},
+      {"/c/FILE0000", -1, ""}, // no negative numbers
+      {"/c/FILE9", 1, "/c/FILE10"},
+      {"/c/20120501100000_F", -1, "/c/20120501099999_F"}, // 14 digits need 64 bits
+      {"/c/A1B22", -1, "/c/A1B21"},                       // the last run
+      {"/c/100MEDIA/clip", -1, ""},                       // folder digits do not count
+      {"0005.dat", -1, ""},                               // run at the first character
+      {"/c/x12345678901234567890", -1, ""},
+  };
+  for (const auto &[name, shift, expected] : cases)
+    EXPECT_EQ(GpsFileNumberShift(QString::fromLatin1(name), shift), QString::fromLatin1(expected)) << name;
 }
 
 TEST(GpsTrackSearch, FileTimeSpan)
 {
   TTrackFolder dir;
-  const TDateTime end = Dt(2012, 5, 1, 10);
-  TDateTime s = -1, e = -1;
+  const TDateTime end = Dt(2012, 5, 1, 10), minute = 60 * kSec;
   dir.Write("a.MOV", "");
-  dir.SetTimes("a.MOV", end - 0.01, end);
-  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
-  EXPECT_EQ(s, end - 0.01);
-  EXPECT_EQ(e, end);
-  dir.SetTimes("a.MOV", 0, end);
-  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
-  EXPECT_NEAR(s, end - 60 * kSec, 1e-12) << "creation unknown";
-  dir.SetTimes("a.MOV", end - 0.2, end);
-  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
-  EXPECT_NEAR(s, end - 60 * kSec, 1e-12) << "more than 4 hours";
-  dir.SetTimes("a.MOV", end + 0.01, end);
-  GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
-  EXPECT_NEAR(s, end - 60 * kSec, 1e-12) << "created after the last write";
+  // Creation unknown, more than 4 hours before or after the last write: the
+  // last minute.
+  const std::pair<TDateTime, TDateTime> cases[] = {
+      {end - 0.01, end - 0.01}, {0, end - minute}, {end - 0.2, end - minute}, {end + 0.01, end - minute}};
+  for (const auto &[created, start] : cases) {
+    TDateTime s = -1, e = -1;
+    dir.SetTimes("a.MOV", created, end);
+    GpsFileTimeSpan(dir.Path("a.MOV"), s, e);
+    EXPECT_NEAR(s, start, 1e-12) << created;
+    EXPECT_EQ(e, end);
+  }
+  TDateTime s = -1, e = -1;
   GpsFileTimeSpan(dir.Path("missing.MOV"), s, e);
-  EXPECT_EQ(s, 0);
-  EXPECT_EQ(e, 0);
+  EXPECT_EQ(std::pair(s, e), std::pair(0.0, 0.0));
 }
 
 // ---------------------------------------------------------------- side file
@@ -167,25 +159,13 @@ TEST(GpsSideFile, RecordsAreZXYBigEndianAndTheLastFallsOnTheLastItem)
   dir.Write("FILE0001.3GF", SideRecord(1000, 128, -64, 256) + SideRecord(1250, -128, 32767, -32768) + "abcde");
   TTrackInfo info;
   info.Name = dir.Path("FILE0001.dat");
-  TTrackInfoItem fix;
-  fix.Kind = ikGps;
-  fix.Time = Dt(2012, 5, 1, 10);
-  TTrackInfoItem oldSample;
-  oldSample.Kind = ikGSensor;
-  info.Items = {oldSample, fix};
+  info.Items = {Sample(0, 1, 2, 3), Fix(Dt(2012, 5, 1, 10), 55, 37)};
   TGpsInfoConverter::LoadGSensorSideFile(info);
-  ASSERT_EQ(info.Items.size(), 3u);
-  EXPECT_EQ(info.Items[0].Kind, ikGps) << "earlier samples are replaced";
-  const TTrackInfoItem &a = info.Items[1], &b = info.Items[2];
-  EXPECT_EQ(a.Kind, ikGSensor);
-  EXPECT_DOUBLE_EQ(a.Alt, 1.0);
-  EXPECT_DOUBLE_EQ(a.Lon, -0.5);
-  EXPECT_DOUBLE_EQ(a.Lat, 2.0);
-  EXPECT_DOUBLE_EQ(b.Alt, -1.0);
-  EXPECT_DOUBLE_EQ(b.Lon, 32767 / 128.0);
-  EXPECT_DOUBLE_EQ(b.Lat, -256.0);
-  EXPECT_NEAR(b.Time, fix.Time, 1e-12);
-  EXPECT_NEAR(a.Time, fix.Time - 250 * kMsDays, 1e-12);
+  // Earlier samples are replaced; 1/128 g in Z, X, Y order.
+  EXPECT_EQ(Items(info), "G 2012-05-01 10:00:00.000 55,37 a0 s-1 c-1\n"
+                         "S 2012-05-01 09:59:59.750 -0.5,2,1\n"
+                         "S 2012-05-01 10:00:00.000 255.9921875,-256,-1\n");
+  EXPECT_NEAR(info.Items[2].Time, Dt(2012, 5, 1, 10), 1e-12);
 }
 
 TEST(GpsSideFile, WithoutItemsTheFilesLastWriteIsTheAnchor)
@@ -206,9 +186,7 @@ TEST(GpsSideFile, TooShortMissingOrDottedFolderChangeNothing)
 {
   TTrackFolder dir;
   TTrackInfo info;
-  TTrackInfoItem sample;
-  sample.Kind = ikGSensor;
-  info.Items = {sample};
+  info.Items = {Sample(0, 0, 0, 0)};
   dir.Write("short.3gf", QByteArray(9, '\1'));
   info.Name = dir.Path("short.dat");
   TGpsInfoConverter::LoadGSensorSideFile(info);

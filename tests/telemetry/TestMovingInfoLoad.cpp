@@ -18,28 +18,17 @@ const TDateTime kT0 = Dt(2012, 5, 1, 10);
 // Metres to degrees of latitude.
 constexpr double kDeg = 1.0 / MetresPerDegree;
 
-TTrackInfoItem Fix(TDateTime t, double lon, double lat, double speed = -1, double course = -1)
+// A fix as the loader gets it (no position: no fix) and an untimed sample.
+TTrackInfoItem At(TDateTime t, double lon, double lat)
 {
-  TTrackInfoItem item;
-  item.Kind = ikGps;
-  item.Time = t;
-  item.Lon = lon;
-  item.Lat = lat;
-  item.Speed = speed;
-  item.Course = course;
+  TTrackInfoItem item = Fix(t, lat, lon);
   item.NoFix = lon == 0 || lat == 0;
   return item;
 }
 
-TTrackInfoItem Sample(double x, double y, double z, TDateTime t = 0)
+TTrackInfoItem Acc(double x, double y, double z)
 {
-  TTrackInfoItem item;
-  item.Kind = ikGSensor;
-  item.Time = t;
-  item.Lon = x;
-  item.Lat = y;
-  item.Alt = z;
-  return item;
+  return Sample(0, x, y, z);
 }
 
 std::unique_ptr<TMovingInfo> Load(const std::vector<TTrackInfoItem> &items, bool quick = false,
@@ -64,40 +53,6 @@ TMovingInfo PointsAt(const std::vector<TDateTime> &times)
 }
 
 // ---------------------------------------------------------------- literal rules
-
-// The median as first described: K times remove the smallest value (the last
-// element moves into its place), then the smallest remaining one.
-double LiteralMedian(std::vector<double> v)
-{
-  if (v.size() < 2) return v.empty() ? 0 : v[0];
-  const size_t k = v.size() / 2;
-  for (size_t removed = 0; removed < k; ++removed) {
-    size_t m = 0;
-    for (size_t i = 1; i < v.size(); ++i)
-      if (v[i] < v[m]) m = i;
-    v[m] = v.back();
-    v.pop_back();
-  }
-  return *std::min_element(v.begin(), v.end());
-}
-
-void LiteralRemoveDuplicates(TMovingInfo &m)
-{
-  auto &p = m.Points;
-  size_t i = 0;
-  while (p.size() >= 2 && i + 1 < p.size()) {
-    if (std::fabs(p[i].Time - p[i + 1].Time) < 2.3148148148148148e-07 &&
-        std::fabs(p[i].Lon - p[i + 1].Lon) < CoincidenceDegrees && std::fabs(p[i].Lat - p[i + 1].Lat) < CoincidenceDegrees) {
-      p.erase(p.begin() + ptrdiff_t(i) + 1);
-      for (TGSensorSample &s : m.GSensor) {
-        if (s.GpsIndex == int32_t(i) + 1) s.GpsIndex = -1;
-        else if (s.GpsIndex > int32_t(i) + 1) --s.GpsIndex;
-      }
-    } else {
-      ++i;
-    }
-  }
-}
 
 // Sample timing with the untimed runs filled one run at a time, every run
 // moving the whole prefix at once.
@@ -157,52 +112,12 @@ int LiteralAssignGSensorTimes(TMovingInfo &m)
 
 // ---------------------------------------------------------------- fast steps = literal steps
 
-TEST(MovingInfoFastSteps, MedianIsRankNDiv2)
+TEST(MovingInfoFastSteps, MedianIsTheUpperMiddleValue)
 {
-  std::mt19937 rng(7);
-  for (int trial = 0; trial < 300; ++trial) {
-    std::uniform_int_distribution<int> len(0, 40), val(0, 9);
-    std::vector<double> v(size_t(len(rng)));
-    for (double &x : v) x = val(rng) * 0.5;
-    if (v.empty()) {
-      EXPECT_EQ(UtilMedian(v, -7), -7);
-      continue;
-    }
-    EXPECT_EQ(UtilMedian(v), LiteralMedian(v)) << "trial " << trial;
-  }
-  EXPECT_EQ(UtilMedian({3, 1, 2, 4}), 3) << "upper middle value for even counts";
-}
-
-TEST(MovingInfoFastSteps, RemoveDuplicatesMatchesDeletingOneByOne)
-{
-  std::mt19937 rng(11);
-  for (int trial = 0; trial < 200; ++trial) {
-    TMovingInfo m;
-    std::uniform_int_distribution<int> len(0, 60), coin(0, 3), idx(-1, 60);
-    TDateTime t = kT0;
-    const int n = len(rng);
-    for (int i = 0; i < n; ++i) {
-      TMovingPoint p;
-      // Runs of near-identical fixes among normal ones.
-      const int c = coin(rng);
-      t += c == 0 ? 0.005 * kSec : (c == 1 ? 0.03 * kSec : kSec);
-      p.Time = t;
-      p.Lon = 37.6 + (c == 2 ? 1e-4 : 0);
-      p.Lat = 55.7;
-      m.Points.push_back(p);
-    }
-    for (int k = 0; k < 30; ++k) {
-      TGSensorSample s;
-      s.GpsIndex = std::min(idx(rng), n - 1);
-      m.GSensor.push_back(s);
-    }
-    TMovingInfo literal = m;
-    m.RemoveDuplicates();
-    LiteralRemoveDuplicates(literal);
-    ASSERT_EQ(m.Points.size(), literal.Points.size()) << trial;
-    for (size_t i = 0; i < m.Points.size(); ++i) EXPECT_EQ(m.Points[i].Time, literal.Points[i].Time);
-    for (size_t k = 0; k < m.GSensor.size(); ++k) EXPECT_EQ(m.GSensor[k].GpsIndex, literal.GSensor[k].GpsIndex) << k;
-  }
+  const std::pair<std::vector<double>, double> cases[] = {
+      {{3, 1, 2, 4}, 3}, {{5}, 5}, {{2, 2, 1}, 2}, {{9, 1, 1, 1, 9, 9}, 9}, {{0.5, -1}, 0.5}};
+  for (const auto &[values, median] : cases) EXPECT_EQ(UtilMedian(values), median);
+  EXPECT_EQ(UtilMedian({}, -7), -7);
 }
 
 TEST(MovingInfoFastSteps, SampleTimingMatchesTheLiteralRunByRunShifts)
@@ -244,9 +159,14 @@ TEST(MovingInfoFastSteps, SampleTimingMatchesTheLiteralRunByRunShifts)
 
 TEST(MovingInfoCleaning, DuplicatesWithin20MsCollapse)
 {
-  auto m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + 0.01 * kSec, 37.6, 55.7), Fix(kT0 + kSec, 37.6, 55.7 + 10 * kDeg)});
+  // The sample after a dropped duplicate loses its fix and is spread instead.
+  auto m = Load({At(kT0, 37.6, 55.7), Acc(0, 0, 1), At(kT0 + 0.01 * kSec, 37.6, 55.7), Acc(0, 0, 1),
+                 At(kT0 + kSec, 37.6, 55.7 + 10 * kDeg), Acc(0, 0, 1)});
   EXPECT_EQ(m->Points.size(), 2u);
-  m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + 0.03 * kSec, 37.6, 55.7), Fix(kT0 + kSec, 37.6, 55.7 + 10 * kDeg)});
+  ASSERT_EQ(m->GSensor.size(), 3u);
+  EXPECT_NEAR(m->GSensor[1].Time, kT0 + 0.5 * kSec, 1e-10);
+  EXPECT_NEAR(m->GSensor[2].Time, kT0 + kSec, 1e-10);
+  m = Load({At(kT0, 37.6, 55.7), At(kT0 + 0.03 * kSec, 37.6, 55.7), At(kT0 + kSec, 37.6, 55.7 + 10 * kDeg)});
   EXPECT_EQ(m->Points.size(), 3u);
 }
 
@@ -292,15 +212,15 @@ TEST(MovingInfoCleaning, SpikeOf5KmIsMarkedAndKept)
   // scales longitude linearly by latitude).
   const double step = 13.9 * kDeg;
   const double fiveKmEast = 5000 * kDeg * 90 / (90 - 55.7);
-  auto m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + kSec, 37.6 + fiveKmEast, 55.7 + step),
-                 Fix(kT0 + 2 * kSec, 37.6, 55.7 + 2 * step), Fix(kT0 + 3 * kSec, 37.6, 55.7 + 3 * step)});
+  auto m = Load({At(kT0, 37.6, 55.7), At(kT0 + kSec, 37.6 + fiveKmEast, 55.7 + step),
+                 At(kT0 + 2 * kSec, 37.6, 55.7 + 2 * step), At(kT0 + 3 * kSec, 37.6, 55.7 + 3 * step)});
   ASSERT_EQ(m->Points.size(), 4u);
   EXPECT_FALSE(m->Points[0].NoFix);
   EXPECT_TRUE(m->Points[1].NoFix);
   EXPECT_FALSE(m->Points[2].NoFix);
   EXPECT_FALSE(m->Points[3].NoFix);
   // Standing still: no rule applies.
-  m = Load({Fix(kT0, 37.6, 55.7), Fix(kT0 + kSec, 37.6, 55.7 + 0.5 * kDeg), Fix(kT0 + 2 * kSec, 37.6, 55.7)});
+  m = Load({At(kT0, 37.6, 55.7), At(kT0 + kSec, 37.6, 55.7 + 0.5 * kDeg), At(kT0 + 2 * kSec, 37.6, 55.7)});
   for (const TMovingPoint &p : m->Points) EXPECT_FALSE(p.NoFix);
 }
 
@@ -310,8 +230,8 @@ TEST(MovingInfoGSensor, TenSamplesPerFixAreSpreadAndTheTailContinues)
 {
   std::vector<TTrackInfoItem> items;
   for (int f = 0; f < 3; ++f) {
-    items.push_back(Fix(kT0 + f * kSec, 37.6, 55.7 + f * 10 * kDeg));
-    for (int k = 0; k < 10; ++k) items.push_back(Sample(0, 0, 1));
+    items.push_back(At(kT0 + f * kSec, 37.6, 55.7 + f * 10 * kDeg));
+    for (int k = 0; k < 10; ++k) items.push_back(Acc(0, 0, 1));
   }
   auto m = Load(items);
   ASSERT_EQ(m->GSensor.size(), 30u);
@@ -327,7 +247,7 @@ TEST(MovingInfoGSensor, TenSamplesPerFixAreSpreadAndTheTailContinues)
 
 TEST(MovingInfoGSensor, OneFixThenSamplesStepAt099Of01015s)
 {
-  auto m = Load({Fix(kT0, 37.6, 55.7), Sample(0, 0, 1), Sample(0, 0, 1), Sample(0, 0, 1)});
+  auto m = Load({At(kT0, 37.6, 55.7), Acc(0, 0, 1), Acc(0, 0, 1), Acc(0, 0, 1)});
   ASSERT_EQ(m->GSensor.size(), 3u);
   EXPECT_EQ(m->GSensor[0].Time, kT0);
   EXPECT_NEAR(m->GSensor[2].Time - m->GSensor[1].Time, 0.99 * 0.1015 * kSec, 1e-10);
@@ -338,8 +258,8 @@ TEST(MovingInfoGSensor, SamplesOnlyAreTimedFromTheFile)
   TTrackFolder dir;
   const QString file = dir.Write("park.dat", "x");
   const TDateTime written = Dt(2012, 5, 1, 12);
-  std::vector<TTrackInfoItem> items(100, Sample(0.1, 0.2, 1.0));
-  items[50] = Sample(0.5, 0.2, 1.0);
+  std::vector<TTrackInfoItem> items(100, Acc(0.1, 0.2, 1.0));
+  items[50] = Acc(0.5, 0.2, 1.0);
 
   dir.SetTimes("park.dat", written - 10 * kSec, written); // under 4 hours: spread over it
   auto m = Load(items, false, file);
@@ -364,8 +284,8 @@ TEST(MovingInfoGSensor, SamplesOnlyAreTimedFromTheFile)
 
 TEST(MovingInfoDerived, PositionlessFixIsATimeAnchorAndThenRemoved)
 {
-  auto m = Load({Fix(kT0, 37.6, 55.7), Sample(0, 0, 1), Fix(kT0 + kSec, 0, 0), Sample(0, 0, 1),
-                 Fix(kT0 + 2 * kSec, 37.6, 55.7 + 20 * kDeg), Sample(0, 0, 1)});
+  auto m = Load({At(kT0, 37.6, 55.7), Acc(0, 0, 1), At(kT0 + kSec, 0, 0), Acc(0, 0, 1),
+                 At(kT0 + 2 * kSec, 37.6, 55.7 + 20 * kDeg), Acc(0, 0, 1)});
   ASSERT_EQ(m->Points.size(), 2u);
   EXPECT_NEAR(m->GSensor[1].Time, kT0 + kSec, 1e-12);
   for (const TMovingPoint &p : m->Points) EXPECT_NE(p.Lon, 0);
@@ -375,7 +295,7 @@ TEST(MovingInfoDerived, QuickLeavesCourseAndSpeedFullFillsThem)
 {
   std::vector<TTrackInfoItem> items;
   // Northwards at 10 m/s, then eastwards.
-  for (int i = 0; i < 5; ++i) items.push_back(Fix(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+  for (int i = 0; i < 5; ++i) items.push_back(At(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
   auto quick = Load(items, true);
   for (const TMovingPoint &p : quick->Points) {
     EXPECT_EQ(p.Speed, -1);
@@ -393,7 +313,7 @@ TEST(MovingInfoDerived, QuickLeavesCourseAndSpeedFullFillsThem)
 TEST(MovingInfoDerived, PointsWithoutFixTakeInterpolatedSpeedAndTrip)
 {
   std::vector<TTrackInfoItem> items;
-  for (int i = 0; i < 7; ++i) items.push_back(Fix(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+  for (int i = 0; i < 7; ++i) items.push_back(At(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
   items[3].NoFix = true; // the receiver's own invalid status
   auto m = Load(items);
   const TMovingPoint &p = m->Points[3];
@@ -406,7 +326,7 @@ TEST(MovingInfoDerived, AltitudeAtTheEndsIsCompleted)
 {
   std::vector<TTrackInfoItem> items;
   for (int i = 0; i < 4; ++i) {
-    items.push_back(Fix(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+    items.push_back(At(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
     items.back().Alt = (i == 0 || i == 3) ? 0 : 100 + i;
   }
   auto m = Load(items);
@@ -436,11 +356,11 @@ TEST(MovingInfoInvariants, MessyTracksComeOutOrderedAndPositioned)
       const int k = kind(rng);
       t += k == 0 ? 0 : (k == 1 ? 0.01 * kSec : (k == 2 ? -3 * kSec : kSec));
       lat += 10 * kDeg;
-      TTrackInfoItem f = Fix(t + (k == 3 ? 1.0 : 0), 37.6 + jitter(rng), lat);
-      if (k == 4) f = Fix(t, 0, 0);
+      TTrackInfoItem f = At(t + (k == 3 ? 1.0 : 0), 37.6 + jitter(rng), lat);
+      if (k == 4) f = At(t, 0, 0);
       if (k == 5) f.Lat += 0.05; // a spike
       items.push_back(f);
-      for (int s = samples(rng); s > 0; --s) items.push_back(Sample(0.01 * s, 0, 1));
+      for (int s = samples(rng); s > 0; --s) items.push_back(Acc(0.01 * s, 0, 1));
     }
     for (bool quick : {true, false}) {
       auto m = Load(items, quick);
@@ -504,7 +424,7 @@ TEST(MovingInfoHostile, NonFiniteAndHugeValuesNeitherCrashNorHang)
   for (int trial = 0; trial < 200; ++trial) {
     std::vector<TTrackInfoItem> items;
     for (int i = len(rng); i > 0; --i) {
-      TTrackInfoItem it = coin(rng) ? Fix(kT0 + i * kSec, 37.6, 55.7) : Sample(0, 0, 1);
+      TTrackInfoItem it = coin(rng) ? At(kT0 + i * kSec, 37.6, 55.7) : Acc(0, 0, 1);
       if (coin(rng) == 0) it.Time = specials[pick(rng)];
       if (coin(rng) == 0) it.Lon = specials[pick(rng)];
       if (coin(rng) == 0) it.Lat = specials[pick(rng)];

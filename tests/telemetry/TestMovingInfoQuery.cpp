@@ -3,6 +3,8 @@
 
 #include "TelemetryTestSupport.h"
 
+#include <QPointF>
+
 using namespace kp;
 using namespace kptest;
 
@@ -54,6 +56,19 @@ TMovingInfo Line(int n, double spacing, TDateTime start = kT0)
   return Track(p);
 }
 
+struct TAt {
+  TMovingPoint P;
+  TGSensorSample S;
+  bool Valid = false;
+};
+
+TAt DataAt(const TMovingInfo &m, TDateTime t)
+{
+  TAt r;
+  m.GetDataAtTime(t, r.P, r.S, r.Valid);
+  return r;
+}
+
 // Degrees apart on the circle.
 double AngleApart(double a, double b)
 {
@@ -67,99 +82,79 @@ double AngleApart(double a, double b)
 
 TEST(MovingInfoAtTime, ThreeSecondMarginsAtBothEnds)
 {
-  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
-  TMovingPoint p;
-  TGSensorSample s;
-  bool valid = false;
-  m.GetDataAtTime(kT0 - 2 * kSec, p, s, valid);
-  EXPECT_TRUE(valid);
-  EXPECT_EQ(p.Time, kT0) << "the first fix unchanged";
-  EXPECT_EQ(p.Speed, 40);
-  EXPECT_EQ(s.X, 0.5);
-  m.GetDataAtTime(kT0 - 4 * kSec, p, s, valid);
-  EXPECT_FALSE(valid);
-  EXPECT_EQ(p.Time, 0);
-  EXPECT_EQ(p.Speed, 0) << "a zeroed record";
-  EXPECT_EQ(s.Time, 0);
-  m.GetDataAtTime(kT0 + 3.5 * kSec, p, s, valid);
-  EXPECT_TRUE(valid);
-  EXPECT_EQ(p.Speed, 42);
-  m.GetDataAtTime(kT0 + 4.5 * kSec, p, s, valid);
-  EXPECT_FALSE(valid);
-
-  TMovingInfo noFix = m;
-  noFix.Points[0].NoFix = true;
-  noFix.GetDataAtTime(kT0 - 2 * kSec, p, s, valid);
-  EXPECT_FALSE(valid);
-  EXPECT_EQ(p.Time, kT0);
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
+  TAt r = DataAt(m, kT0 - 2 * kSec);
+  EXPECT_TRUE(r.Valid);
+  EXPECT_EQ(r.P.Time, kT0) << "the first fix unchanged";
+  EXPECT_EQ(r.P.Speed, 40);
+  EXPECT_EQ(r.S.X, 0.5);
+  r = DataAt(m, kT0 - 4 * kSec);
+  EXPECT_FALSE(r.Valid);
+  EXPECT_EQ(r.P.Time, 0);
+  EXPECT_EQ(r.P.Speed, 0) << "a zeroed record";
+  EXPECT_EQ(r.S.Time, 0);
+  r = DataAt(m, kT0 + 3.5 * kSec);
+  EXPECT_TRUE(r.Valid);
+  EXPECT_EQ(r.P.Speed, 42);
+  EXPECT_FALSE(DataAt(m, kT0 + 4.5 * kSec).Valid);
+  m.Points[0].NoFix = true;
+  r = DataAt(m, kT0 - 2 * kSec);
+  EXPECT_FALSE(r.Valid);
+  EXPECT_EQ(r.P.Time, kT0);
 }
 
 TEST(MovingInfoAtTime, ValidOnlyNearFixesAcrossLongGaps)
 {
   const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 10 * kSec, 37.6, 55.71, 60)});
-  TMovingPoint p;
-  TGSensorSample s;
-  bool valid = false;
-  m.GetDataAtTime(kT0 + 1.4 * kSec, p, s, valid);
-  EXPECT_TRUE(valid);
-  m.GetDataAtTime(kT0 + 5 * kSec, p, s, valid);
-  EXPECT_FALSE(valid);
-  EXPECT_NEAR(p.Speed, 50, 1e-6) << "values are still interpolated";
-  EXPECT_NEAR(p.Lat, 55.705, 1e-9);
-  EXPECT_EQ(p.Time, kT0 + 5 * kSec);
-  m.GetDataAtTime(kT0 + 8.6 * kSec, p, s, valid);
-  EXPECT_TRUE(valid);
+  EXPECT_TRUE(DataAt(m, kT0 + 1.4 * kSec).Valid);
+  EXPECT_TRUE(DataAt(m, kT0 + 8.6 * kSec).Valid);
+  const TAt r = DataAt(m, kT0 + 5 * kSec);
+  EXPECT_FALSE(r.Valid);
+  EXPECT_NEAR(r.P.Speed, 50, 1e-6) << "values are still interpolated";
+  EXPECT_NEAR(r.P.Lat, 55.705, 1e-9);
+  EXPECT_EQ(r.P.Time, kT0 + 5 * kSec);
   // Fixes under 6 s apart are valid throughout.
-  const TMovingInfo close = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 5 * kSec, 37.6, 55.71)});
-  close.GetDataAtTime(kT0 + 2.5 * kSec, p, s, valid);
-  EXPECT_TRUE(valid);
+  EXPECT_TRUE(DataAt(Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 5 * kSec, 37.6, 55.71)}), kT0 + 2.5 * kSec).Valid);
 }
 
 TEST(MovingInfoAtTime, CourseWrapsAndMissingValuesTakeTheOtherSide)
 {
   TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 0, 350, 0), Pt(kT0 + kSec, 37.6, 55.7001, 0, 10, 120)});
-  TMovingPoint p;
-  TGSensorSample s;
-  bool valid = false;
-  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
-  EXPECT_LT(AngleApart(p.Course, 0), 1e-3) << "not 180";
-  EXPECT_LT(p.Course, 360);
-  EXPECT_EQ(p.Alt, 120) << "altitude 0 is unknown";
-  m.GetDataAtTime(kT0 + 0.25 * kSec, p, s, valid);
-  EXPECT_NEAR(p.Course, 355, 1e-3);
-  EXPECT_EQ(p.Alt, 120);
+  TAt r = DataAt(m, kT0 + 0.5 * kSec);
+  EXPECT_LT(AngleApart(r.P.Course, 0), 1e-3) << "not 180";
+  EXPECT_LT(r.P.Course, 360);
+  EXPECT_EQ(r.P.Alt, 120) << "altitude 0 is unknown";
+  r = DataAt(m, kT0 + 0.25 * kSec);
+  EXPECT_NEAR(r.P.Course, 355, 1e-3);
+  EXPECT_EQ(r.P.Alt, 120);
   m.Points[0].Course = -1;
-  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
-  EXPECT_NEAR(p.Course, 10, 1e-3);
+  EXPECT_NEAR(DataAt(m, kT0 + 0.5 * kSec).P.Course, 10, 1e-3);
   m.Points[0].Course = 20;
   m.Points[1].Course = 40;
   m.Points[0].Alt = 100;
-  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
-  EXPECT_NEAR(p.Course, 30, 1e-3);
-  EXPECT_NEAR(p.Alt, 110, 1e-3);
-  EXPECT_EQ(p.Index, 0);
+  r = DataAt(m, kT0 + 0.5 * kSec);
+  EXPECT_NEAR(r.P.Course, 30, 1e-3);
+  EXPECT_NEAR(r.P.Alt, 110, 1e-3);
+  EXPECT_EQ(r.P.Index, 0);
 }
 
 TEST(MovingInfoAtTime, WindowAndEmptyArrays)
 {
-  TMovingPoint p;
-  TGSensorSample s;
-  bool valid = true;
   TMovingInfo m = Track({Pt(kT0, 37.6, 55.7)}, {Smp(kT0, 1), Smp(kT0 + kSec, 3)});
   m.SetTimeRange(kT0, kT0);
-  m.GetDataAtTime(kT0, p, s, valid);
-  EXPECT_FALSE(valid) << "no recording window";
-  EXPECT_EQ(s.Time, 0);
+  TAt r = DataAt(m, kT0);
+  EXPECT_FALSE(r.Valid) << "no recording window";
+  EXPECT_EQ(r.S.Time, 0);
   m.SetTimeRange(kT0, kT0 + kSec);
   m.Points.clear();
-  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
-  EXPECT_FALSE(valid);
-  EXPECT_NEAR(s.X, 2, 1e-4) << "samples without points";
+  r = DataAt(m, kT0 + 0.5 * kSec);
+  EXPECT_FALSE(r.Valid);
+  EXPECT_NEAR(r.S.X, 2, 1e-4) << "samples without points";
   m.Points = {Pt(kT0, 37.6, 55.7)};
   m.GSensor.clear();
-  m.GetDataAtTime(kT0 + 0.5 * kSec, p, s, valid);
-  EXPECT_TRUE(valid) << "points without samples";
-  EXPECT_EQ(s.Time, 0);
+  r = DataAt(m, kT0 + 0.5 * kSec);
+  EXPECT_TRUE(r.Valid) << "points without samples";
+  EXPECT_EQ(r.S.Time, 0);
 }
 
 // ---------------------------------------------------------------- route
@@ -230,21 +225,6 @@ TEST(MovingInfoRoute, ALonePointAfterAGapIsItsOwnSegmentAndRejoiningPicksTheFirs
   Track(p).GetRoute(route, 5);
   ASSERT_EQ(route.size(), 2u);
   EXPECT_EQ(route[0].Points.size(), 5u);
-}
-
-TEST(MovingInfoRoute, BoundsWidenTheCallersCorners)
-{
-  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + kSec, 37.8, 55.5)});
-  TGeoPoint nw{1000, -1000}, se{-1000, 1000};
-  m.GetBounds(nw, se);
-  EXPECT_EQ(nw.X, 37.6);
-  EXPECT_EQ(nw.Y, 55.7);
-  EXPECT_EQ(se.X, 37.8);
-  EXPECT_EQ(se.Y, 55.5);
-  TGeoPoint nw2{30, 60}, se2{40, 50};
-  m.GetBounds(nw2, se2);
-  EXPECT_EQ(nw2.X, 30);
-  EXPECT_EQ(se2.Y, 50);
 }
 
 // ---------------------------------------------------------------- series
@@ -349,7 +329,11 @@ TEST(MovingInfoSummary, LengthSpeedSpansAndPoints)
   EXPECT_EQ(empty.GetTrackLength(), 0);
   EXPECT_EQ(empty.GetAvgSpeed(), -1);
   EXPECT_EQ(empty.GetPointSpan(), 0);
-  EXPECT_EQ(empty.GetGSensorSpan(), 0);
+  // Bounds widen the caller's corners rather than replace them.
+  TGeoPoint nw{30, 55.6}, se{37.7, 50};
+  m.GetBounds(nw, se);
+  EXPECT_EQ(QPointF(nw.X, nw.Y), QPointF(30, 55.8));
+  EXPECT_EQ(QPointF(se.X, se.Y), QPointF(37.7, 50));
 }
 
 // ---------------------------------------------------------------- export record
@@ -429,9 +413,8 @@ TEST(MovingInfoMerge, AltitudeByTimeWithInterpolationAndGuards)
 {
   std::vector<TMovingPoint> own;
   for (int i = 0; i < 5; ++i) own.push_back(Pt(kT0 + i * kSec, 37.6, 55.7));
-  TMovingInfo m = Track(own);
   own[3].Time = kT0 + 3.5 * kSec; // uneven: interpolation goes by time
-  m = Track(own);
+  TMovingInfo m = Track(own);
   const TMovingInfo other = Track({Pt(kT0 - kSec, 0, 0, 0, 0, 1), Pt(kT0 + 0.5 * kSec, 0, 0, 0, 0, 100),
                                    Pt(kT0 + 4 * kSec, 0, 0, 0, 0, 400)});
   m.MergeAltitude(&other);
@@ -502,17 +485,4 @@ TEST(MovingInfoCrop, CutsRebasesAndSetsTheWindow)
   EXPECT_TRUE(all.Points.empty());
   EXPECT_EQ(all.GSensor.size(), 0u);
   EXPECT_EQ(all.StartTime, kT0 + 9.7 * kSec);
-}
-
-TEST(MovingInfoCopy, CloneAndCloneGps)
-{
-  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7)}, {Smp(kT0, 1)});
-  m.SampleInterval = 0.5;
-  auto c = m.Clone();
-  EXPECT_EQ(c->GSensor.size(), 1u);
-  EXPECT_EQ(c->SampleInterval, 0.5);
-  auto g = m.CloneGps();
-  EXPECT_TRUE(g->GSensor.empty());
-  EXPECT_EQ(g->Points.size(), 1u);
-  EXPECT_EQ(g->StartTime, m.StartTime);
 }
