@@ -3,6 +3,9 @@
 // formats and colours, pixel helpers and golden pictures.
 
 #include "Canvas.h"
+#include "UnitBitmaps.h"
+
+#include <gtest/gtest.h>
 
 #include <QColor>
 #include <QImage>
@@ -21,6 +24,21 @@ bool sameColour(QRgb a, const QColor &b);
 // KP_REGENERATE_GOLDEN=1 the picture is written instead. Returns a message,
 // empty on success.
 QString compareGolden(const QImage &image, const QString &name, int maxDifferent);
+
+#define KP_EXPECT_GOLDEN(image, name, maxDifferent)                                            \
+  do {                                                                                         \
+    const QString kpGoldenMsg_ = kptest::compareGolden(image, QStringLiteral(name), maxDifferent); \
+    EXPECT_TRUE(kpGoldenMsg_.isEmpty()) << kpGoldenMsg_.toStdString();                         \
+  } while (0)
+
+// An image of the given size whose picture the painter makes.
+inline kp::TImage blankImage(int w, int h)
+{
+  kp::TImage img;
+  img.Width = w;
+  img.Height = h;
+  return img;
+}
 
 // Pins the colour lookup to the English tables.
 void useEnglishColours();

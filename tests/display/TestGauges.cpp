@@ -7,6 +7,7 @@
 using namespace kp;
 using kptest::countColour;
 using kptest::countPixels;
+using kptest::blankImage;
 using kptest::sameColour;
 
 namespace {
@@ -24,14 +25,6 @@ TImage dialImage()
   p.setPen(Qt::NoPen);
   p.setBrush(Qt::white);
   p.drawEllipse(QRect(0, 0, 134, 134));
-  return img;
-}
-
-TImage blankImage(int w, int h)
-{
-  TImage img;
-  img.Width = w;
-  img.Height = h;
   return img;
 }
 
@@ -90,21 +83,15 @@ TEST(GaugeGeometry, CompassNeedleNorthUpAtZeroAndLeftAtNinety)
 TEST(GaugeGeometry, GSensorLayoutAndDots)
 {
   const TGSensorLayout l = GSensorLayout(100, 100);
-  EXPECT_EQ(l.Radius, 40);
-  EXPECT_EQ(l.DiagonalRadius, 29); // Round(40 / 1.4) = Round(28.57)
-  EXPECT_EQ(l.XCentre, QPoint(47, 95));
-  EXPECT_EQ(l.ZCentre, QPoint(95, 47));
-  EXPECT_EQ(l.YCentre, QPoint(38, 38));
-
   const TGSensorDots zero = GSensorDots(l, 0, 0, 0);
-  EXPECT_EQ(zero.X, l.XCentre);
-  EXPECT_EQ(zero.Y, l.YCentre);
-  EXPECT_EQ(zero.Z, l.ZCentre);
+  EXPECT_EQ(zero.X, QPoint(47, 95));
+  EXPECT_EQ(zero.Y, QPoint(38, 38));
+  EXPECT_EQ(zero.Z, QPoint(95, 47));
 
   const TGSensorDots one = GSensorDots(l, 1, 1, 1);
   EXPECT_EQ(one.X, QPoint(47 - 40, 95)); // positive X to the left
   EXPECT_EQ(one.Z, QPoint(95, 47 + 40)); // positive Z down
-  EXPECT_EQ(one.Y, QPoint(38 - 29, 38 + 29)); // positive Y down and left
+  EXPECT_EQ(one.Y, QPoint(38 - 29, 38 + 29)); // positive Y down and left, 40 / 1.4 on each axis
 
   // The reset reading puts every dot outside the picture; absurd readings
   // saturate instead of overflowing.
@@ -115,7 +102,7 @@ TEST(GaugeGeometry, GSensorLayoutAndDots)
   const TGSensorDots huge = GSensorDots(l, 1e300, -1e300, std::nan(""));
   EXPECT_LT(huge.X.x(), -1000000);
   EXPECT_GT(huge.Y.x(), 1000000);
-  EXPECT_EQ(huge.Z, l.ZCentre);
+  EXPECT_EQ(huge.Z, zero.Z);
 }
 
 TEST(GaugeGeometry, CoverageStripesOrderColoursAndOddEntries)
@@ -203,8 +190,7 @@ TEST(GaugePainters, SpeedometerGolden)
   TImage img = dialImage();
   TSpeedBitmap speed(&img, QColor(240, 240, 240));
   speed.Draw(0, 63.4, 12345, 187);
-  const QString msg = kptest::compareGolden(img.Picture, QStringLiteral("speed"), 150);
-  EXPECT_TRUE(msg.isEmpty()) << msg.toStdString();
+  KP_EXPECT_GOLDEN(img.Picture, "speed", 150);
 }
 
 TEST(GaugePainters, CompassHalvesFollowTheBearing)
@@ -237,8 +223,7 @@ TEST(GaugePainters, CompassGolden)
   TImage img = blankImage(100, 100);
   TAzimutBitmap compass(&img, QColor(240, 240, 240));
   compass.Draw(135);
-  const QString msg = kptest::compareGolden(img.Picture, QStringLiteral("compass"), 100);
-  EXPECT_TRUE(msg.isEmpty()) << msg.toStdString();
+  KP_EXPECT_GOLDEN(img.Picture, "compass", 100);
 }
 
 TEST(GaugePainters, GSensorDotsOnCentresAndOffPicture)
@@ -267,6 +252,5 @@ TEST(GaugePainters, GSensorGolden)
   TImage img = blankImage(100, 100);
   TGSensorBitmap g(&img, QColor(240, 240, 240));
   g.Draw(0.3, -0.2, 0.5, 0);
-  const QString msg = kptest::compareGolden(img.Picture, QStringLiteral("gsensor"), 60);
-  EXPECT_TRUE(msg.isEmpty()) << msg.toStdString();
+  KP_EXPECT_GOLDEN(img.Picture, "gsensor", 60);
 }

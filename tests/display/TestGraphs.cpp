@@ -45,10 +45,7 @@ bool hasConnector(const std::vector<TCurveSegment> &segs, int x1, int x2)
 
 TImage graphImage(int w = 300, int h = 100)
 {
-  TImage img;
-  img.Width = w;
-  img.Height = h;
-  return img;
+  return kptest::blankImage(w, h);
 }
 
 } // namespace
@@ -202,13 +199,11 @@ TEST(GraphCurve, ConnectorsJoinTheNearEnds)
       if (seg.What == TCurveSegment::Connector && seg.From.x() == a.Margin + from) return seg;
     return TCurveSegment{};
   };
-  EXPECT_EQ(connector(0).From.y(), ValueToY(a, 3));
-  EXPECT_EQ(connector(0).To.y(), ValueToY(a, 6));
-  EXPECT_EQ(connector(1).From.y(), ValueToY(a, 6));
-  EXPECT_EQ(connector(1).To.y(), ValueToY(a, 2));
+  auto ends = [&](int from) { return std::make_pair(connector(from).From.y(), connector(from).To.y()); };
+  EXPECT_EQ(ends(0), std::make_pair(ValueToY(a, 3), ValueToY(a, 6)));
+  EXPECT_EQ(ends(1), std::make_pair(ValueToY(a, 6), ValueToY(a, 2)));
   EXPECT_FALSE(hasConnector(segs, a.Margin + 2, a.Margin + 3));
-  EXPECT_EQ(connector(3).From.y(), ValueToY(a, 2.5));
-  EXPECT_EQ(connector(3).To.y(), ValueToY(a, 2));
+  EXPECT_EQ(ends(3), std::make_pair(ValueToY(a, 2.5), ValueToY(a, 2)));
   // Columns: a vertical line that includes its bottom pixel.
   for (const auto &seg : segs)
     if (seg.What == TCurveSegment::Column && seg.From.x() == a.Margin + 1) {
@@ -244,8 +239,8 @@ TEST(GraphPeaks, AtMostFiveAndNeverTwoOnOneHill)
     ASSERT_GE(hill, 0) << p.Column;
     EXPECT_TRUE(hillsSeen.insert(hill).second) << "second label on hill " << hill;
   }
-  const std::vector<int> columns = {peaks[0].Column, peaks[1].Column, peaks[2].Column, peaks[3].Column,
-                                    peaks[4].Column};
+  std::vector<int> columns;
+  for (const auto &p : peaks) columns.push_back(p.Column);
   EXPECT_EQ(columns, (std::vector<int>{465, 295, 255, 215, 175}));
   EXPECT_EQ(peaks[0].Text, "30");
   EXPECT_EQ(peaks[1].Text, "17");
@@ -303,27 +298,6 @@ void drawGraph(G &g, TGraphicItems series, long double cursor)
 }
 
 } // namespace
-
-TEST(GraphPainters, SixGraphsAndTheirKeys)
-{
-  TImage img = graphImage();
-  const std::vector<std::tuple<TMyGraphicClass, double, const char *, const char *, const char *>> table = {
-      {&TSpeedGraphic::Create, 10, "S", "N_View_Graphics_S", "colorGraph_S"},
-      {&TAltitudeGraphic::Create, 5, "H", "N_View_Graphics_H", "colorGraph_H"},
-      {&TGsensorAGraphic::Create, 0.1, "G", "N_View_Graphics_G", "colorGraph_G"},
-      {&TGsensorXGraphic::Create, 0.1, "X", "N_View_Graphics_X", "colorGraph_X"},
-      {&TGsensorYGraphic::Create, 0.1, "Y", "N_View_Graphics_Y", "colorGraph_Y"},
-      {&TGsensorZGraphic::Create, 0.1, "Z", "N_View_Graphics_Z", "colorGraph_Z"},
-  };
-  for (const auto &[create, step, letter, menu, colour] : table) {
-    const auto g = create(&img, 25);
-    EXPECT_DOUBLE_EQ(g->GridStep(), step);
-    EXPECT_EQ(g->GetLetter(), letter);
-    EXPECT_EQ(g->GetMenuName(), menu);
-    EXPECT_EQ(g->Colour(), DisplayColour(QString::fromLatin1(colour)));
-  }
-  EXPECT_EQ(DisplayColour(QStringLiteral("colorGraph_S")), QColor(0, 0, 255));
-}
 
 TEST(GraphPainters, MarginsFollowTheFont)
 {
@@ -402,8 +376,7 @@ TEST(GraphPainters, Golden)
   for (int i = 0; i < 250; ++i)
     if (i < 100 || i > 130) s[i] = {40 + 30 * std::sin(i / 20.0) - 2, 40 + 30 * std::sin(i / 20.0) + 2, 3, 45000.5 + i * kSec};
   drawGraph(g, s, 0.6L);
-  const QString msg = kptest::compareGolden(img.Picture, QStringLiteral("graph"), 150);
-  EXPECT_TRUE(msg.isEmpty()) << msg.toStdString();
+  KP_EXPECT_GOLDEN(img.Picture, "graph", 150);
 }
 
 TEST(GraphPainters, ValueGetterReadsTheGraphsOwnSeries)
@@ -416,11 +389,7 @@ TEST(GraphPainters, ValueGetterReadsTheGraphsOwnSeries)
     p.Alt = 200 - i;
     info.Points.push_back(p);
     TGSensorSample g;
-    g.Time = p.Time;
-    g.X = 0.01 * i;
-    g.Y = -0.02 * i;
-    g.Z = 0.03 * i;
-    g.A = 0.04 * i;
+    std::tie(g.Time, g.X, g.Y, g.Z, g.A) = std::make_tuple(p.Time, 0.01 * i, -0.02 * i, 0.03 * i, 0.04 * i);
     info.GSensor.push_back(g);
   }
   info.StartTime = info.Points.front().Time;
