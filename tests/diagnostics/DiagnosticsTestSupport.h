@@ -41,5 +41,6 @@ private:
 } // namespace kptest
 
 #include <ostream>
-// Readable failure messages for QString values.
+// Readable failure messages for QString values, and QString after "<<".
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline std::ostream &operator<<(std::ostream &os, const QString &text) { return os << text.toStdString(); }

@@ -38,8 +38,8 @@ using kptest::ReportLines;
 // table names "<function> [clone .cold]".
 bool ThrownAtKnownPlace(uintptr_t address) {
   const QString routine = kp::LocateAddress(address).Routine;
-  EXPECT_TRUE(routine.startsWith(QStringLiteral("kptest::ThrowFromKnownPlace()"))) << routine.toStdString();
-  return routine.startsWith(QStringLiteral("kptest::ThrowFromKnownPlace()"));
+  EXPECT_TRUE(routine.startsWith("kptest::ThrowFromKnownPlace()")) << routine;
+  return routine.startsWith("kptest::ThrowFromKnownPlace()");
 }
 
 TEST(ThrowHook, StackOfTheThrowIsReported) {
@@ -50,20 +50,19 @@ TEST(ThrowHook, StackOfTheThrowIsReported) {
     EXPECT_TRUE(ThrownAtKnownPlace(kp::ExceptionAddress(std::current_exception())));
     const QStringList stack = ReportLines(kp::ExceptionCallStackText(std::current_exception()));
     ASSERT_GE(stack.size(), 2);
-    EXPECT_TRUE(stack[0].contains(QStringLiteral(" kptest::ThrowFromKnownPlace()"))) << stack[0].toStdString();
-    EXPECT_TRUE(stack[1].contains(QStringLiteral(" kptest::CallThrower()"))) << stack[1].toStdString();
+    EXPECT_TRUE(stack[0].contains(" kptest::ThrowFromKnownPlace()")) << stack[0];
+    EXPECT_TRUE(stack[1].contains(" kptest::CallThrower()")) << stack[1];
     kp::ReportException();
   }
   kptest::RunQueuedCalls();
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
   const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
   ASSERT_GE(lines.size(), 6);
-  EXPECT_EQ(lines[0], QStringLiteral("std::runtime_error, thrown at a known place"));
-  EXPECT_EQ(lines[1], QStringLiteral("Thread: main:"));
-  EXPECT_TRUE(lines[3].startsWith(QStringLiteral(" => kp_diagnostics_throwhook_tests@"))) << lines[3].toStdString();
-  EXPECT_TRUE(lines[3].contains(QStringLiteral(" kptest::ThrowFromKnownPlace()"))) << lines[3].toStdString();
-  EXPECT_TRUE(lines[4].contains(QStringLiteral(" kptest::CallThrower()"))) << lines[4].toStdString();
-  EXPECT_TRUE(lines[5].contains(QStringLiteral("TestBody"))) << lines[5].toStdString();
+  EXPECT_EQ(lines.mid(0, 2), (QStringList{"std::runtime_error, thrown at a known place", "Thread: main:"}));
+  EXPECT_TRUE(lines[3].startsWith(" => kp_diagnostics_throwhook_tests@") &&
+              lines[3].contains(" kptest::ThrowFromKnownPlace()")) << lines[3];
+  EXPECT_TRUE(lines[4].contains(" kptest::CallThrower()")) << lines[4];
+  EXPECT_TRUE(lines[5].contains("TestBody")) << lines[5];
 }
 
 TEST(ThrowHook, ThrowsInsideSharedLibrariesAreRecorded) {
@@ -73,7 +72,7 @@ TEST(ThrowHook, ThrowsInsideSharedLibrariesAreRecorded) {
     FAIL();
   } catch (const std::out_of_range &) {
     const kp::TCodeLocation where = kp::LocateAddress(kp::ExceptionAddress(std::current_exception()));
-    EXPECT_TRUE(where.ModulePath.contains(QStringLiteral("libstdc++"))) << where.ModulePath.toStdString();
+    EXPECT_TRUE(where.ModulePath.contains("libstdc++")) << where.ModulePath;
   }
 }
 
@@ -116,8 +115,8 @@ TEST(ThrowHook, StackTravelsWithTheExceptionToAnotherThread) {
   kptest::RunQueuedCalls();
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
   const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
-  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Thread: main:")));
-  EXPECT_TRUE(lines[3].contains(QStringLiteral(" kptest::ThrowFromKnownPlace()"))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[1].startsWith("Thread: main:"));
+  EXPECT_TRUE(lines[3].contains(" kptest::ThrowFromKnownPlace()")) << lines[3];
 }
 
 } // namespace

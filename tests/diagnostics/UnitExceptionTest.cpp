@@ -72,19 +72,16 @@ TEST(ReportText, ExactWithAndWithoutAnObject) {
   frames[0] = 0x1000;
   frames[1] = 5; // too small for a code address: left out
   frames[2] = 0x2000;
-  const QString stack = QStringLiteral("Exception callstack\r\n => 0000000000003000 \r\n <> 0000000000001000 "
-                                       "\r\n <> 0000000000002000 ");
-  EXPECT_EQ(kp::ExceptionReportText(QStringLiteral("EFileBroken, bad header\r\n"), QStringLiteral("Thread: main:\r\n"),
-                                    0x3000, frames),
-            QStringLiteral("EFileBroken, bad header\r\nThread: main:\r\n") + stack);
-  EXPECT_EQ(kp::ExceptionReportText(QString(), QStringLiteral("Thread: 4711:\r\n"), 0x3000, frames),
-            QStringLiteral("Thread: 4711:\r\n") + stack);
+  const QString stack("Exception callstack\r\n => 0000000000003000 \r\n <> 0000000000001000 \r\n <> 0000000000002000 ");
+  EXPECT_EQ(kp::ExceptionReportText("EFileBroken, bad header\r\n", "Thread: main:\r\n", 0x3000, frames),
+            "EFileBroken, bad header\r\nThread: main:\r\n" + stack);
+  EXPECT_EQ(kp::ExceptionReportText(QString(), "Thread: 4711:\r\n", 0x3000, frames), "Thread: 4711:\r\n" + stack);
 }
 
 TEST(ReportText, HeadNamesTheClassAndMessage) {
   auto head = [](auto exception) { return kp::ExceptionHeadText(std::make_exception_ptr(exception)); };
-  EXPECT_EQ(head(kp::EFileBroken("bad header")), QStringLiteral("EFileBroken, bad header\r\n"));
-  EXPECT_EQ(head(std::out_of_range("index 9")), QStringLiteral("std::out_of_range, index 9\r\n"));
+  EXPECT_EQ(head(kp::EFileBroken("bad header")), "EFileBroken, bad header\r\n");
+  EXPECT_EQ(head(std::out_of_range("index 9")), "std::out_of_range, index 9\r\n");
   EXPECT_EQ(head(std::runtime_error("Größe")), QStringLiteral("std::runtime_error, Größe\r\n"));
   // No exception object: a foreign thrown value.
   EXPECT_EQ(head(42), QString());
@@ -99,29 +96,23 @@ TEST(Report, MainThreadWithObject) {
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
   const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
   ASSERT_GE(lines.size(), 5);
-  EXPECT_EQ(lines[0], QStringLiteral("EFileBroken, disk on fire"));
-  EXPECT_EQ(lines[1], QStringLiteral("Thread: main:"));
-  EXPECT_EQ(lines[2], QStringLiteral("Exception callstack"));
+  EXPECT_EQ(lines.mid(0, 3), (QStringList{"EFileBroken, disk on fire", "Thread: main:", "Exception callstack"}));
   // Without the throw interposer the catch site stands in for the throw.
-  EXPECT_TRUE(lines[3].startsWith(QStringLiteral(" => kp_diagnostics_tests@"))) << lines[3].toStdString();
-  EXPECT_TRUE(lines[3].contains(QStringLiteral("ThrowAndReport"))) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].startsWith(" => kp_diagnostics_tests@") && lines[3].contains("ThrowAndReport")) << lines[3];
   EXPECT_LE(lines.size(), 4 + kp::kCallStackDepth);
-  for (const QString &line : lines.mid(4)) EXPECT_TRUE(line.startsWith(QStringLiteral(" <> "))) << line.toStdString();
+  for (const QString &line : lines.mid(4)) EXPECT_TRUE(line.startsWith(" <> ")) << line;
 }
 
-TEST(Report, MainThreadWithoutObject) {
+TEST(Report, WithoutObjectAndFromAWorker) {
   TInstalledReporter reporter;
   ThrowAndReport(42);
   struct NotAnException {};
   ThrowAndReport(NotAnException{});
   RunQueuedCalls();
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
-  const QString report = reporter.Shower().Shown[0];
-  EXPECT_TRUE(report.startsWith(QStringLiteral("Thread: main:\r\nException callstack\r\n => "))) << report.toStdString();
-}
+  EXPECT_TRUE(reporter.Shower().Shown[0].startsWith("Thread: main:\r\nException callstack\r\n => "))
+      << reporter.Shower().Shown[0];
 
-TEST(Report, WorkerThreadShowsItsIdOnTheMainThread) {
-  TInstalledReporter reporter;
   pid_t worker = 0;
   std::thread([&] {
     worker = gettid();
@@ -129,11 +120,10 @@ TEST(Report, WorkerThreadShowsItsIdOnTheMainThread) {
   }).join();
   ASSERT_NE(worker, getpid());
   RunQueuedCalls();
-  ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
-  const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
-  EXPECT_EQ(lines[0], QStringLiteral("std::logic_error, from the copy thread"));
-  EXPECT_EQ(lines[1], QStringLiteral("Thread: %1:").arg(worker));
-  EXPECT_EQ(lines[2], QStringLiteral("Exception callstack"));
+  ASSERT_EQ(reporter.Shower().Shown.size(), 2u);
+  EXPECT_EQ(ReportLines(reporter.Shower().Shown[1]).mid(0, 3),
+            (QStringList{"std::logic_error, from the copy thread", QStringLiteral("Thread: %1:").arg(worker),
+                         "Exception callstack"}));
 }
 
 TEST(SkipList, NamesAndThePrefix) {
@@ -168,7 +158,7 @@ TEST(PendingSlot, QuickReportsShowOnceWithTheLast) {
   }).join();
   RunQueuedCalls();
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
-  EXPECT_TRUE(reporter.Shower().Shown[0].startsWith(QStringLiteral("std::runtime_error, second\r\n")));
+  EXPECT_TRUE(reporter.Shower().Shown[0].startsWith("std::runtime_error, second\r\n"));
   RunQueuedCalls();
   EXPECT_EQ(reporter.Shower().Shown.size(), 1u);
 }
@@ -179,20 +169,20 @@ TEST(PendingSlot, NoSecondBoxWhileOneIsOpen) {
   kptest::TRecordingShower &shower = *owned;
   kp::TShowMesThread reporter(std::move(owned));
   shower.WhileOpen = [&](const QString &text) {
-    if (text != QStringLiteral("first")) return;
+    if (text != "first") return;
     EXPECT_TRUE(reporter.Showing());
     // A box's event loop keeps running queued calls while it is open.
-    reporter.SetMessage(QStringLiteral("second"));
+    reporter.SetMessage("second");
     QCoreApplication::processEvents();
     RunQueuedCalls();
-    reporter.SetMessage(QStringLiteral("third"));
+    reporter.SetMessage("third");
     RunQueuedCalls();
-    EXPECT_EQ(reporter.Pending(), QStringLiteral("third"));
+    EXPECT_EQ(reporter.Pending(), "third");
   };
-  reporter.SetMessage(QStringLiteral("first"));
+  reporter.SetMessage("first");
   RunQueuedCalls();
   EXPECT_EQ(shower.MaxDepth, 1);
-  EXPECT_EQ(shower.Shown, (std::vector<QString>{QStringLiteral("first"), QStringLiteral("third")}));
+  EXPECT_EQ(shower.Shown, (std::vector<QString>{"first", "third"}));
   EXPECT_FALSE(reporter.Showing());
   EXPECT_TRUE(reporter.Pending().isEmpty());
 }
@@ -217,9 +207,8 @@ TEST(ThrowStacks, RecordLivesAsLongAsTheObject) {
 
   kp::TThrowStack stack;
   ASSERT_TRUE(kp::FindThrowStack(&object, stack));
-  EXPECT_EQ(kp::LocateAddress(stack.Address).Routine,
-            QStringLiteral("kptest::RecordInKnownPlace(void const*, void (*)(void*))"));
-  EXPECT_TRUE(kp::LocateAddress(stack.Frames[0]).Routine.contains(QStringLiteral("TestBody")));
+  EXPECT_EQ(kp::LocateAddress(stack.Address).Routine, "kptest::RecordInKnownPlace(void const*, void (*)(void*))");
+  EXPECT_TRUE(kp::LocateAddress(stack.Frames[0]).Routine.contains("TestBody"));
   bool seenElsewhere = false;
   std::thread([&] { seenElsewhere = kp::FindThrowStack(&object, stack); }).join();
   EXPECT_TRUE(seenElsewhere) << "an exception carried to another thread keeps its stack";
@@ -242,8 +231,8 @@ TEST(ThrowStacks, ReportUsesTheRecordedStack) {
   ASSERT_EQ(reporter.Shower().Shown.size(), 1u);
   const QStringList lines = ReportLines(reporter.Shower().Shown[0]);
   ASSERT_GE(lines.size(), 5);
-  EXPECT_TRUE(lines[3].contains(QStringLiteral(" kptest::RecordInKnownPlace("))) << lines[3].toStdString();
-  EXPECT_TRUE(lines[4].contains(QStringLiteral("TestBody"))) << lines[4].toStdString();
+  EXPECT_TRUE(lines[3].contains(" kptest::RecordInKnownPlace(")) << lines[3];
+  EXPECT_TRUE(lines[4].contains("TestBody")) << lines[4];
 
   forget(const_cast<void *>(kp::ExceptionObject(exception)));
   EXPECT_EQ(kp::ExceptionAddress(exception), 0u);
@@ -252,9 +241,9 @@ TEST(ThrowStacks, ReportUsesTheRecordedStack) {
 TEST(ThrowStacks, StackTextWithoutRecordStartsAtTheCatchSite) {
   const QStringList lines = ReportLines(kptest::StackTextInKnownCatch());
   ASSERT_GE(lines.size(), 2);
-  EXPECT_TRUE(lines[0].startsWith(QStringLiteral(" => kp_diagnostics_tests @ "))) << lines[0].toStdString();
-  EXPECT_TRUE(lines[0].contains(QStringLiteral(" kptest::StackTextInKnownCatch()"))) << lines[0].toStdString();
-  EXPECT_TRUE(lines[1].contains(QStringLiteral("TestBody"))) << lines[1].toStdString();
+  EXPECT_TRUE(lines[0].startsWith(" => kp_diagnostics_tests @ ") && lines[0].contains(" kptest::StackTextInKnownCatch()"))
+      << lines[0];
+  EXPECT_TRUE(lines[1].contains("TestBody")) << lines[1];
 }
 
 TEST(ThrowStacks, ObjectIsTheCaughtObject) {
