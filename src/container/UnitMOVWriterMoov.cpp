@@ -8,6 +8,7 @@
 #include "UnitMOVWriterImpl.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace kp {
 
@@ -60,15 +61,33 @@ bool TMOVWriter::UseCo64() const
 }
 
 // Text tracks take IDs above every ID of the writer's tracks and of the
-// template's traks, so no template trak is ever written over one.
+// template's traks, so no template trak is ever written over one. A file
+// whose IDs reach the top of the range leaves no room above: the lowest
+// free ID serves instead.
 void TMOVWriter::AssignTextTrackIDs(const TMOVReader &Template)
 {
   int32_t highest = 0;
+  std::vector<int32_t> used;
   for (const TMOVTrack &t : Tracks)
-    if (t.Kind != mtkText) highest = std::max(highest, t.TrackID);
-  for (const TMOVTrack &t : Template.Tracks) highest = std::max(highest, t.TrackID);
-  for (TMOVTrack &t : Tracks)
-    if (t.Kind == mtkText) t.TrackID = ++highest;
+    if (t.Kind != mtkText) {
+      highest = std::max(highest, t.TrackID);
+      used.push_back(t.TrackID);
+    }
+  for (const TMOVTrack &t : Template.Tracks) {
+    highest = std::max(highest, t.TrackID);
+    used.push_back(t.TrackID);
+  }
+  for (TMOVTrack &t : Tracks) {
+    if (t.Kind != mtkText) continue;
+    if (highest < std::numeric_limits<int32_t>::max()) {
+      t.TrackID = ++highest;
+    } else {
+      int32_t id = 1;
+      while (std::find(used.begin(), used.end(), id) != used.end()) ++id;
+      t.TrackID = id;
+    }
+    used.push_back(t.TrackID);
+  }
 }
 
 void TMOVWriter::WriteMoov(TMOVReader *Template)

@@ -6,6 +6,7 @@
 #include "UnitMOVWriterImpl.h"
 
 #include <cmath>
+#include <limits>
 
 namespace kp {
 
@@ -31,7 +32,7 @@ void TMOVWriter::AddTextTrack(const QByteArray &Name, uint16_t Language)
   // Provisional; the ID is fixed when the moov is written, above every ID
   // the template and the other tracks use.
   for (const TMOVTrack &o : Tracks) t.TrackID = std::max(t.TrackID, o.TrackID);
-  ++t.TrackID;
+  if (t.TrackID < std::numeric_limits<int32_t>::max()) ++t.TrackID; // a source may use the top ID
   Tracks.push_back(std::move(t));
   CurTrack = int(Tracks.size()) - 1;
 }
