@@ -171,12 +171,24 @@ inline QByteArray Sdtp(const QByteArray &flags)
   return FullAtom("sdtp", 0, flags);
 }
 
-// trak > (tkhd, mdia > (mdhd, hdlr, minf > stbl > (stsd, tables...))).
+// trak > (tkhd, mdia > (mdhd, hdlr, minf > stbl > (stsd, tables...))); no
+// stsd when codec is null.
 inline QByteArray Trak(const QByteArray &tkhd, const QByteArray &mdhd, const char *handler, const char *codec,
                        const QByteArray &tables)
 {
   return Atom("trak", {tkhd, Atom("mdia", {mdhd, Hdlr(handler, QByteArray("\x0bTestHandler", 12)),
-                                           Atom("minf", {Atom("stbl", {Stsd(codec), tables})})})});
+                                           Atom("minf", {Atom("stbl", {codec ? Stsd(codec) : QByteArray(), tables})})})});
+}
+
+// One track in a movie whose mdat (of mdatSize bytes) starts at file offset
+// MdatData, so chunk offsets can be given relative to it.
+constexpr uint32_t MdatData = 20 + 8;
+
+inline QByteArray OneTrack(const char *handler, const char *codec, const QByteArray &tables, int mdatSize,
+                           int32_t scale = 1000, uint32_t duration = 1000)
+{
+  const QByteArray trak = Trak(Tkhd0(0, 1, duration, 320, 240), Mdhd(0, scale, duration, 0), handler, codec, tables);
+  return Ftyp() + Atom("mdat", QByteArray(mdatSize, '\0')) + Atom("moov", Mvhd0(0, scale, duration) + trak);
 }
 
 // ftyp, then the moov and an mdat of mdatSize zero bytes in either order.

@@ -122,9 +122,7 @@ TEST(MOVMalformed, FlippedBytesNeverCrash)
     const int64_t moov = MoovStart(original);
     const int64_t moovEnd = MoovEnd(original);
     // KP_MOV_FLIP_ROUNDS raises the count for a longer run by hand.
-    const int rounds = qEnvironmentVariableIntValue("KP_MOV_FLIP_ROUNDS") > 0
-                           ? qEnvironmentVariableIntValue("KP_MOV_FLIP_ROUNDS")
-                           : 400;
+    const int rounds = std::max(400, qEnvironmentVariableIntValue("KP_MOV_FLIP_ROUNDS"));
     for (int round = 0; round < rounds; ++round) {
       QByteArray bytes = original;
       const int flips = 1 + int(random() % 4);

@@ -244,25 +244,6 @@ TEST(MOVHeader, MacTime)
   EXPECT_DOUBLE_EQ(MacTimeToDateTime(43200), QuickTimeEpoch + 0.5);
 }
 
-TEST(MOVHeader, DumpIsStable)
-{
-  const QByteArray tables = Stts({{2, 512}}) + Stsz({10, 20}) + Stsc({{1, 2}}) + Stco({60}) + Stss({1}) +
-                            Ctts({{2, -512}}) + Sdtp(QByteArray("\x20\x10", 2));
-  const QByteArray trak = Trak(Tkhd0(86400, 1, 1024, 64, 48), Mdhd(0, 12800, 1024, 0x55C4), "vide", "avc1", tables);
-  // The mdat (and so the samples) comes first, at offset 20 + 8.
-  const QByteArray file = Ftyp() + Atom("mdat", QByteArray(40, '\0')) + Atom("moov", Mvhd0(0, 1000, 80) + trak);
-  const QString expected = QStringLiteral(
-      "moov pos=68 size=%1\n"
-      "movie timescale=1000 duration=80 duration_ms=80 created=1463 tracks=1\n"
-      "track 0 id=1 kind=video handler=\"vide\" codec=\"AVC1\" name=\"TestHandler\" language=21956\n"
-      "  timescale=12800 duration=1024 duration_ms=80 size=64x48 created=1463\n"
-      "  sample_count=2 total_bytes=30 pcm_frame=0 listed=2\n"
-      "  sample 0 offset=60 dts=0 duration=512 size=10 cto=-512 dep=32 key=1\n"
-      "  sample 1 offset=70 dts=512 duration=512 size=20 cto=-512 dep=16 key=0\n")
-                               .arg(file.size() - 68);
-  EXPECT_EQ(DumpMOV(*Read(file), 5), expected);
-}
-
 TEST(MOVWalk, ShortAtomsNeverReadTheirNeighbours)
 {
   // A tkhd cut after its duration, followed by a free atom whose bytes would

@@ -9,27 +9,12 @@
 using namespace kp;
 using namespace kptest;
 
-namespace {
-
-constexpr uint32_t MdatData = 20 + 8;
-
-QByteArray OneTrack(const QByteArray &stbl, int mdatSize)
-{
-  const QByteArray trak = Atom(
-      "trak", {Tkhd0(0, 1, 1000, 320, 240),
-               Atom("mdia", {Mdhd(0, 1000, 1000, 0), Hdlr("vide", QByteArray("\x0bTestHandler", 12)),
-                             Atom("minf", {Atom("stbl", stbl)})})});
-  return Ftyp() + Atom("mdat", QByteArray(mdatSize, '\0')) + Atom("moov", Mvhd0(0, 1000, 1000) + trak);
-}
-
-} // namespace
-
 TEST(MOVReview, SampleSizeFieldIsConstantOnlyWhenPositiveAsInt32)
 {
   // A size field of 2^31 counts as no constant size: the count and the
   // size table after it are read.
   const QByteArray stsz = FullAtom("stsz", 0, Bytes().u32(0x80000000u).u32(2).u32(7).u32(8));
-  const auto r = Read(OneTrack(Stsd("avc1") + Stts({{2, 1}}) + stsz, 0), true);
+  const auto r = Read(OneTrack("vide", "avc1", Stts({{2, 1}}) + stsz, 0), true);
   ASSERT_EQ(r->Tracks.size(), 1u);
   EXPECT_EQ(r->Tracks[0].TotalBytes, 15);
   EXPECT_EQ(r->Tracks[0].SampleCount, 2);
@@ -39,22 +24,20 @@ TEST(MOVReview, DependencyBytesAfterAConstantSizeCoverEverySample)
 {
   // stsz (constant) before sdtp: every sample keeps its own dependency byte,
   // and nothing past the sdtp atom is taken.
-  const QByteArray tables = Stsd("avc1") + StszConstant(1, 4) + Sdtp(QByteArray("\x20\x10\x18", 3)) +
+  const QByteArray tables = StszConstant(1, 4) + Sdtp(QByteArray("\x20\x10\x18", 3)) +
                             Stts({{4, 1}}) + Stsc({{1, 2}, {2, 2}}) + Stco({MdatData, MdatData + 2});
-  const auto r = Read(OneTrack(tables, 4));
+  const auto r = Read(OneTrack("vide", "avc1", tables, 4));
   const auto &s = r->Tracks.at(0).Samples;
   ASSERT_EQ(s.size(), 4u);
-  EXPECT_EQ(s[0].DependencyFlags, 0x20);
-  EXPECT_EQ(s[1].DependencyFlags, 0x10);
-  EXPECT_EQ(s[2].DependencyFlags, 0x18);
-  EXPECT_EQ(s[3].DependencyFlags, 0);
+  const uint8_t expected[] = {0x20, 0x10, 0x18, 0};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(s[i].DependencyFlags, expected[i]) << i;
 }
 
 TEST(MOVReview, SampleDescriptionCutAfterItsFormatStillNamesTheCodec)
 {
   // Version, entry count, the entry's size and format, and nothing more.
   const QByteArray stsd = FullAtom("stsd", 0, Bytes().u32(1).u32(16).tag("avc1"));
-  const auto r = Read(OneTrack(stsd, 0), true);
+  const auto r = Read(OneTrack("vide", nullptr, stsd, 0), true);
   ASSERT_EQ(r->Tracks.size(), 1u);
   EXPECT_EQ(r->Tracks[0].Codec, QByteArray("AVC1"));
   EXPECT_EQ(r->Tracks[0].Kind, mtkVideo);
@@ -64,11 +47,7 @@ TEST(MOVReview, WithoutASizeTableTheTimesStillCountTheSamples)
 {
   // No stsz (a writer that uses compact sizes): nothing is allocated, and the
   // frame rate still comes from the time-to-sample counts.
-  const QByteArray trak = Atom(
-      "trak", {Tkhd0(0, 1, 10000, 320, 240),
-               Atom("mdia", {Mdhd(0, 1000, 10000, 0), Hdlr("vide", QByteArray("\x0bTestHandler", 12)),
-                             Atom("minf", {Atom("stbl", Stsd("avc1") + Stts({{300, 33}}))})})});
-  const auto r = Read(Ftyp() + Atom("moov", Mvhd0(0, 1000, 10000) + trak), true);
+  const auto r = Read(OneTrack("vide", "avc1", Stts({{300, 33}}), 0, 1000, 10000), true);
   ASSERT_EQ(r->Tracks.size(), 1u);
   EXPECT_EQ(r->Tracks[0].SampleCount, 300);
   EXPECT_DOUBLE_EQ(r->GetVideoFPS(), 30.0);

@@ -10,17 +10,6 @@ using namespace kptest;
 
 namespace {
 
-// One track in a movie whose mdat (of mdatSize bytes) starts at file offset
-// MdatData, so chunk offsets can be given relative to it.
-constexpr uint32_t MdatData = 20 + 8;
-
-QByteArray OneTrack(const char *handler, const char *codec, const QByteArray &tables, int mdatSize,
-                    int32_t scale = 1000, uint32_t duration = 1000)
-{
-  const QByteArray trak = Trak(Tkhd0(0, 1, duration, 320, 240), Mdhd(0, scale, duration, 0), handler, codec, tables);
-  return Ftyp() + Atom("mdat", QByteArray(mdatSize, '\0')) + Atom("moov", Mvhd0(0, scale, duration) + trak);
-}
-
 std::vector<int64_t> Offsets(const TMOVTrack &t)
 {
   std::vector<int64_t> out;
@@ -32,16 +21,14 @@ std::vector<int64_t> Offsets(const TMOVTrack &t)
 
 TEST(MOVSamples, OffsetsFollowSampleToChunk)
 {
-  const uint32_t c[4] = {0, 100, 200, 300};
-  const QByteArray tables = Stts({{6, 10}}) + Stsz({1, 2, 3, 4, 5, 6}) + Stsc({{1, 2}, {3, 1}}) +
-                            Stco({MdatData + c[0], MdatData + c[1], MdatData + c[2], MdatData + c[3]});
-  const auto r = Read(OneTrack("vide", "avc1", tables, 400));
-  ASSERT_EQ(r->Tracks.size(), 1u);
-  EXPECT_EQ(Offsets(r->Tracks[0]), (std::vector<int64_t>{0, 1, 100, 103, 200, 300}));
-  // The same through 64-bit offsets.
-  const QByteArray wide = Stts({{6, 10}}) + Stsz({1, 2, 3, 4, 5, 6}) + Stsc({{1, 2}, {3, 1}}) +
-                          Co64({MdatData + c[0], MdatData + c[1], MdatData + c[2], MdatData + c[3]});
-  EXPECT_EQ(Offsets(Read(OneTrack("vide", "avc1", wide, 400))->Tracks[0]), Offsets(r->Tracks[0]));
+  const QByteArray tables = Stts({{6, 10}}) + Stsz({1, 2, 3, 4, 5, 6}) + Stsc({{1, 2}, {3, 1}});
+  const std::vector<uint32_t> chunks = {MdatData, MdatData + 100, MdatData + 200, MdatData + 300};
+  // The same through 32- and 64-bit offsets.
+  for (const QByteArray &offsets : {Stco(chunks), Co64({chunks.begin(), chunks.end()})}) {
+    const auto r = Read(OneTrack("vide", "avc1", tables + offsets, 400));
+    ASSERT_EQ(r->Tracks.size(), 1u);
+    EXPECT_EQ(Offsets(r->Tracks[0]), (std::vector<int64_t>{0, 1, 100, 103, 200, 300}));
+  }
 }
 
 TEST(MOVSamples, TimesKeyFramesCompositionAndDependency)

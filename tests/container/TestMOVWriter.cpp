@@ -12,20 +12,7 @@ using namespace kptest;
 
 namespace {
 
-class MOVWriterCopy : public ::testing::Test {
-protected:
-  QTemporaryDir Dir;
-  QString OutPath() const { return Dir.filePath(QStringLiteral("out.mov")); }
-  std::unique_ptr<TMOVWriter> NewWriter(TMOVWriterLimits limits = {})
-  {
-    return std::make_unique<TMOVWriter>(OutPath(), limits);
-  }
-  std::unique_ptr<TMOVReader> Source(const QString &name, const std::vector<SynthVideo> &v,
-                                     const std::vector<SynthSound> &s = {}, bool soundFirst = false)
-  {
-    return OpenSynth(Dir, name, SynthMovie(v, s, soundFirst));
-  }
-};
+using MOVWriterCopy = WriterTest;
 
 double TotalDuration(const TMOVTrack &t)
 {
@@ -61,19 +48,17 @@ TEST_F(MOVWriterCopy, Speed4Gop30WithoutBFramesKeepsKeyFramesAndFirstPFrames)
   Output o = Finish(w, src.get(), OutPath());
   const TMOVTrack &v = o.Reader->Tracks.at(0);
   EXPECT_EQ(MarkerIndexes(o.Bytes, v), (std::vector<int>{0, 1, 60, 61}));
-  std::vector<bool> keys;
-  for (const TMOVSample &s : v.Samples) keys.push_back(s.KeyFrame);
-  EXPECT_EQ(keys, (std::vector<bool>{true, false, true, false}));
-  for (const TMOVSample &s : v.Samples) EXPECT_EQ(s.Duration, 22522); // 22522.5, halves to even
+  for (size_t i = 0; i < v.Samples.size(); ++i) {
+    EXPECT_EQ(v.Samples[i].KeyFrame, i % 2 == 0);
+    EXPECT_EQ(v.Samples[i].Duration, 22522); // 22522.5, halves to even
+  }
 }
 
 TEST_F(MOVWriterCopy, KeyFrameModeDropsEveryBFrame)
 {
   const QByteArray types = GopTypes(48, 12, "PBB");
   auto src = Source("a.mov", {{.Types = types, .Ctts = true}});
-  auto w = NewWriter();
-  ASSERT_TRUE(Append(*w, *src, 0, 1, 2));
-  Output o = Finish(w, src.get(), OutPath());
+  Output o = CutOne(*src, 0, 1, 2);
   const std::vector<int> kept = MarkerIndexes(o.Bytes, o.Reader->Tracks.at(0));
   EXPECT_EQ(kept, (std::vector<int>{0, 1, 24, 25}));
   for (int i : kept) EXPECT_NE(types[i], 'B') << i;
@@ -86,60 +71,45 @@ TEST_F(MOVWriterCopy, StepGrowsToHalfOrWholeKeyFrameIntervals)
   for (auto [speed, expected] : {std::pair<double, std::vector<int>>{16, {0, 15, 30, 45, 60, 75, 90, 105}},
                                  std::pair<double, std::vector<int>>{20, {0, 29, 60, 89}},
                                  std::pair<double, std::vector<int>>{4, {0, 4, 8, 12, 16, 20, 24, 28, 32}}}) {
-    auto w = NewWriter();
-    ASSERT_TRUE(Append(*w, *src, 0, 1, speed));
-    Output o = Finish(w, src.get(), OutPath());
+    Output o = CutOne(*src, 0, 1, speed);
     std::vector<int> kept = MarkerIndexes(o.Bytes, o.Reader->Tracks.at(0));
     kept.resize(std::min(kept.size(), expected.size()));
     EXPECT_EQ(kept, expected) << "speed " << speed;
   }
 }
 
-TEST_F(MOVWriterCopy, BigFPSKeepsEveryFrameWithShorterDurations)
+TEST_F(MOVWriterCopy, BigFPSKeepsEveryFrameWithShorterDurationsAndDecimatesSound)
 {
-  auto src = Source("a.mov", {{.Types = GopTypes(60, 15, "PBB"), .Ctts = true}});
-  auto w = NewWriter();
-  ASSERT_TRUE(Append(*w, *src, 0, 1, 2, true));
-  Output o = Finish(w, src.get(), OutPath());
-  const TMOVTrack &v = o.Reader->Tracks.at(0);
-  ASSERT_EQ(v.Samples.size(), 60u);
-  EXPECT_EQ(v.Samples[0].Duration, 1502); // 1501.5 halves to even
-  EXPECT_EQ(v.Samples[1].CompositionOffset, 1502);
-  EXPECT_EQ(v.Samples[2].CompositionOffset, 3003);
+  auto src = Source("a.mov", {{.Types = GopTypes(60, 15, "PBB"), .Ctts = true}}, {{.Count = 40}});
+  Output o = CutOne(*src, 0, 1, 2, true);
+  const TMOVTrack *v = TrackOfKind(*o.Reader, mtkVideo), *a = TrackOfKind(*o.Reader, mtkAudio);
+  ASSERT_TRUE(v && a);
+  ASSERT_EQ(v->Samples.size(), 60u);
+  EXPECT_EQ(v->Samples[0].Duration, 1502); // 1501.5 halves to even
+  EXPECT_EQ(v->Samples[1].CompositionOffset, 1502);
+  EXPECT_EQ(v->Samples[2].CompositionOffset, 3003);
+  const std::vector<int> markers = MarkerIndexes(o.Bytes, *a);
+  ASSERT_EQ(markers.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(markers[size_t(i)], 2 * i);
+  EXPECT_EQ(a->Samples[0].Duration, 1024); // sound durations stay
 }
 
-TEST_F(MOVWriterCopy, SoundIsDecimatedWhenFastAndRepeatedWhenSlow)
+TEST_F(MOVWriterCopy, SlowSoundIsRepeatedAndWrittenOnce)
 {
   auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 40}});
-  {
-    auto w = NewWriter();
-    ASSERT_TRUE(Append(*w, *src, 0, 1, 2, true));
-    Output o = Finish(w, src.get(), OutPath());
-    const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
-    ASSERT_TRUE(a);
-    std::vector<int> expected;
-    for (int i = 0; i < 40; i += 2) expected.push_back(i);
-    EXPECT_EQ(MarkerIndexes(o.Bytes, *a), expected);
-    EXPECT_EQ(a->Samples[0].Duration, 1024); // sound durations stay
+  Output o = CutOne(*src, 0, 1, 0.5);
+  const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
+  ASSERT_TRUE(a);
+  ASSERT_EQ(a->Samples.size(), 80u);
+  for (size_t i = 0; i < 80; i += 2) {
+    EXPECT_EQ(a->Samples[i].Offset, a->Samples[i + 1].Offset);
+    EXPECT_EQ(MarkerIndex(o.Bytes, a->Samples[i]), int(i / 2));
   }
-  {
-    auto w = NewWriter();
-    ASSERT_TRUE(Append(*w, *src, 0, 1, 0.5));
-    Output o = Finish(w, src.get(), OutPath());
-    const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
-    ASSERT_TRUE(a);
-    ASSERT_EQ(a->Samples.size(), 80u);
-    for (size_t i = 0; i < 80; i += 2) {
-      EXPECT_EQ(a->Samples[i].Offset, a->Samples[i + 1].Offset);
-      EXPECT_EQ(MarkerIndex(o.Bytes, a->Samples[i]), int(i / 2));
-    }
-    const TMOVTrack *v = TrackOfKind(*o.Reader, mtkVideo);
-    EXPECT_EQ(v->Samples[0].Duration, 6006);
-    // Each sound sample's data is written once.
-    EXPECT_EQ(o.Find("mdat").at(0).Size, uint32_t(8 + 40 * 16 + std::accumulate(
-        src->Tracks[0].Samples.begin(), src->Tracks[0].Samples.end(), 0,
-        [](int n, const TMOVSample &s) { return n + s.Size; })));
-  }
+  EXPECT_EQ(TrackOfKind(*o.Reader, mtkVideo)->Samples[0].Duration, 6006);
+  // Each sound sample's data is written once.
+  EXPECT_EQ(o.Find("mdat").at(0).Size, uint32_t(8 + 40 * 16 + std::accumulate(
+      src->Tracks[0].Samples.begin(), src->Tracks[0].Samples.end(), 0,
+      [](int n, const TMOVSample &s) { return n + s.Size; })));
 }
 
 TEST_F(MOVWriterCopy, SlowSoundListGrowsWhenTheRepeatRoundsUp)
@@ -191,20 +161,12 @@ TEST_F(MOVWriterCopy, ProgressFollowsTheFirstCopiedTrack)
     return fractions.size() < 3;
   }));
   EXPECT_EQ(fractions, (std::vector<double>{0, 0.32, 0.64}));
-  ASSERT_EQ(w->Tracks.size(), 1u);
+  ASSERT_EQ(w->Tracks.size(), 1u); // sound off: no sound track
+  EXPECT_EQ(w->Tracks[0].Kind, mtkVideo);
   EXPECT_EQ(w->Tracks[0].Samples.size(), 64u);
   // An orderly stop leaves a valid movie of what was copied.
   Output o = Finish(w, src.get(), OutPath());
   EXPECT_EQ(o.Reader->Tracks.at(0).Samples.size(), 64u);
-}
-
-TEST_F(MOVWriterCopy, SoundOffCopiesNoSoundTrack)
-{
-  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 20}});
-  auto w = NewWriter();
-  ASSERT_TRUE(Append(*w, *src, 0, 1, 1, false, true, false));
-  ASSERT_EQ(w->Tracks.size(), 1u);
-  EXPECT_EQ(w->Tracks[0].Kind, mtkVideo);
 }
 
 TEST_F(MOVWriterCopy, MdatSplitsAfterTheSampleThatCrossesTheThreshold)
@@ -284,23 +246,18 @@ TEST_F(MOVWriterCopy, TracksMatchByIdAndKind)
 }
 
 // A source whose reads fail beyond a given offset once armed.
-class FailingStream : public TByteStream {
-public:
-  FailingStream(QByteArray data, int64_t failFrom) : FData(std::move(data)), FFailFrom(failFrom) {}
+struct FailingStream : TByteStream {
+  FailingStream(QByteArray data, int64_t failFrom) : Data(std::move(data)), FailFrom(failFrom) {}
+  QByteArray Data;
+  int64_t FailFrom;
   bool Armed = false;
-
-protected:
-  int64_t DoSize() const override { return FData.size(); }
+  int64_t DoSize() const override { return Data.size(); }
   int64_t DoReadAt(int64_t pos, void *buffer, int64_t n) override
   {
-    if (Armed && pos + n > FFailFrom) return -1;
-    std::memcpy(buffer, FData.constData() + pos, size_t(n));
+    if (Armed && pos + n > FailFrom) return -1;
+    std::memcpy(buffer, Data.constData() + pos, size_t(n));
     return n;
   }
-
-private:
-  QByteArray FData;
-  int64_t FFailFrom;
 };
 
 TEST_F(MOVWriterCopy, FailedFragmentIsRolledBack)

@@ -44,17 +44,13 @@ ToolRun Execute(const QString &program, const QStringList &args, int timeoutMs =
 {
   QProcess p;
   p.start(program, args);
-  ToolRun r;
   if (!p.waitForFinished(timeoutMs)) {
     p.kill();
     p.waitForFinished();
-    r.Err = "timed out";
-    return r;
+    return {-1, {}, "timed out"};
   }
-  r.Exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.Out = p.readAllStandardOutput();
-  r.Err = p.readAllStandardError();
-  return r;
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+          p.readAllStandardError()};
 }
 
 struct Fragment {
@@ -149,8 +145,8 @@ protected:
           EXPECT_TRUE(line.contains("non monotonically increasing dts to muxer")) << line.constData();
         }
       QStringList own = args;
-      own.insert(5, QStringLiteral("-enc_time_base"));
-      own.insert(6, QStringLiteral("-1"));
+      own.insert(5, "-enc_time_base");
+      own.insert(6, "-1");
       r = Execute(Tools["ffmpeg"], own);
       EXPECT_EQ(r.Exit, 0);
     }
@@ -159,10 +155,8 @@ protected:
 
   void ExpectPlaysToTheEnd(const Cut &c)
   {
-    const ToolRun r = Execute(QStringLiteral("timeout"),
-                          {"60", Tools["gst-launch-1.0"], "-q", "playbin", "uri=file://" + c.Path,
-                           "video-sink=fakesink", "audio-sink=fakesink", "text-sink=fakesink"},
-                          90000);
+    const ToolRun r = Execute("timeout", {"60", Tools["gst-launch-1.0"], "-q", "playbin", "uri=file://" + c.Path,
+                                          "video-sink=fakesink", "audio-sink=fakesink", "text-sink=fakesink"}, 90000);
     EXPECT_EQ(r.Exit, 0) << qPrintable(c.Path) << "\n" << r.Out.constData() << r.Err.constData();
   }
 
@@ -262,6 +256,11 @@ protected:
   std::map<std::string, QString> Tools;
 };
 
+double Seconds(const TMOVTrack &t)
+{
+  return double(t.Duration) / t.TimeScale;
+}
+
 const TMOVTrack &Kind(const Cut &c, TMOVTrackKind kind)
 {
   for (const TMOVTrack &t : c.Out.Written)
@@ -285,14 +284,14 @@ TEST_F(MOVWriterFiles, Speed2KeyFramesWithBFrames)
   ExpectAll(c);
   const TMOVTrack &v = Kind(c, mtkVideo);
   EXPECT_LT(v.Samples.size(), 40u);
-  EXPECT_NEAR(double(v.Duration) / v.TimeScale, 2.0, 0.05);
+  EXPECT_NEAR(Seconds(v), 2.0, 0.05);
 }
 
 TEST_F(MOVWriterFiles, Speed8KeyFramesWithPCM)
 {
   const Cut c = Make("speed8.mov", {{"pcm_nob_aud.mov", 0, 1, 8}});
   ExpectAll(c);
-  EXPECT_NEAR(double(Kind(c, mtkVideo).Duration) / Kind(c, mtkVideo).TimeScale, 0.5, 0.05);
+  EXPECT_NEAR(Seconds(Kind(c, mtkVideo)), 0.5, 0.05);
 }
 
 TEST_F(MOVWriterFiles, Speed8WithoutDelimitersKeepsKeyFramesOnly)
@@ -306,7 +305,7 @@ TEST_F(MOVWriterFiles, HalfSpeedRepeatsSound)
 {
   const Cut c = Make("half.mov", {{"aac_b_noaud.mp4", 0, 0.5, 0.5}, {"aac_b_noaud.mp4", 0.5, 1, 1}});
   ExpectAll(c);
-  EXPECT_NEAR(double(Kind(c, mtkVideo).Duration) / Kind(c, mtkVideo).TimeScale, 6.0, 0.1);
+  EXPECT_NEAR(Seconds(Kind(c, mtkVideo)), 6.0, 0.1);
 }
 
 TEST_F(MOVWriterFiles, MixedSpeedsJoinWithHighFrameRate)

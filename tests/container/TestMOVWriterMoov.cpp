@@ -8,22 +8,18 @@ using namespace kptest;
 
 namespace {
 
-class MOVWriterMoov : public ::testing::Test {
+class MOVWriterMoov : public WriterTest {
 protected:
-  QTemporaryDir Dir;
-  QString OutPath() const { return Dir.filePath(QStringLiteral("out.mov")); }
   std::unique_ptr<TMOVReader> Source(const std::vector<SynthVideo> &v, const std::vector<SynthSound> &s = {},
                                      bool soundFirst = false, const QString &name = QStringLiteral("a.mov"))
   {
-    return OpenSynth(Dir, name, SynthMovie(v, s, soundFirst));
+    return WriterTest::Source(name, v, s, soundFirst);
   }
   // Copies the whole source and writes the moov from it.
-  Output CopyAll(TMOVReader &src, bool video, bool audio, const TSubtitleItems *subs = nullptr,
-                 TMOVWriterLimits limits = {}, double speed = 1)
+  Output CopyAll(TMOVReader &src, bool video, bool audio, const TSubtitleItems *subs = nullptr, double speed = 1)
   {
-    auto w = std::make_unique<TMOVWriter>(OutPath(), limits);
-    double p1 = 0, p2 = 1;
-    EXPECT_TRUE(w->AppendFragment(p1, p2, speed, true, src, {}, video, audio));
+    auto w = NewWriter();
+    EXPECT_TRUE(Append(*w, src, 0, 1, speed, true, video, audio));
     if (subs) {
       w->AddTextTrack("GPS information", 0);
       w->WriteSubtitles(*subs);
@@ -82,31 +78,26 @@ TEST_F(MOVWriterMoov, TrakIsChosenFromItsTkhdWhereverItStands)
   Output o = CopyAll(*src, true, false);
   EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
   ASSERT_EQ(o.Find("moov/trak/edts/elst").size(), 1u);
-  const QByteArray elst = o.Body("moov/trak/edts/elst");
-  EXPECT_EQ(BE32(elst, 4), 1u);
-  EXPECT_EQ(BE32(elst, 12), 3003u); // media time: the first sample's duration
-  EXPECT_EQ(BE32(elst, 16), 0x00010000u);
+  // One entry; media time: the first sample's duration; rate 1.
+  const std::vector<uint32_t> elst = Words(o.Body("moov/trak/edts/elst"), 4, 4);
+  EXPECT_EQ(elst[0], 1u);
+  EXPECT_EQ(elst[2], 3003u);
+  EXPECT_EQ(elst[3], 0x00010000u);
 }
 
 TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
 {
   auto src = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 60}});
-  Output o = CopyAll(*src, true, true, nullptr, {}, 2);
+  Output o = CopyAll(*src, true, true, nullptr, 2);
   // Video at speed 2 lasts 30 x 1502 units of 1/90000 s; every second of
   // the 60 sound samples (30 x 1024 at 48 kHz) is longer and sets the
   // movie's scale.
-  const QByteArray mvhd = o.Body("moov/mvhd");
-  EXPECT_EQ(BE32(mvhd, 12), 48000u);
-  EXPECT_EQ(BE32(mvhd, 16), 30u * 1024u);
+  EXPECT_EQ(Words(o.Body("moov/mvhd"), 12, 2), (std::vector<uint32_t>{48000, 30 * 1024}));
   EXPECT_TRUE(o.Find("moov/free").empty());
   const QByteArray videoTkhd = o.Body("moov/trak/tkhd", 0);
   EXPECT_EQ(BE32(videoTkhd, 20), uint32_t(Round(30 * 1502 / 90000.0 * 48000)));
-  const QByteArray videoMdhd = o.Body("moov/trak/mdia/mdhd", 0);
-  EXPECT_EQ(BE32(videoMdhd, 12), 90000u);
-  EXPECT_EQ(BE32(videoMdhd, 16), 30u * 1502u);
-  const QByteArray elst = o.Body("moov/trak/edts/elst", 0);
-  EXPECT_EQ(BE32(elst, 8), BE32(videoTkhd, 20));
-  EXPECT_EQ(BE32(elst, 12), 1502u);
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/mdhd", 0), 12, 2), (std::vector<uint32_t>{90000, 30 * 1502}));
+  EXPECT_EQ(Words(o.Body("moov/trak/edts/elst", 0), 8, 2), (std::vector<uint32_t>{BE32(videoTkhd, 20), 1502}));
   // The template's vmhd, smhd, dinf and counted handler names are kept.
   EXPECT_EQ(o.Find("moov/trak/mdia/minf/vmhd").size(), 1u);
   EXPECT_EQ(o.Find("moov/trak/mdia/minf/smhd").size(), 1u);
@@ -116,28 +107,19 @@ TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
 TEST_F(MOVWriterMoov, SampleTablesAreRegenerated)
 {
   auto src = Source({{.Types = GopTypes(45, 15, "PBB")}});
-  auto w = std::make_unique<TMOVWriter>(OutPath());
-  double p1 = 0, p2 = 2.0 / 45, p3 = 3.0 / 45, p4 = 4.0 / 45;
+  auto w = NewWriter();
   // 3 frames at speed 1, then 2 at speed 2: durations 3003 x 3, 1501.5 x 2.
-  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+  ASSERT_TRUE(Append(*w, *src, 0, 2.0 / 45, 1, true));
   src->Tracks[0].Samples[3].KeyFrame = true; // lets the second fragment start at 3
-  ASSERT_TRUE(w->AppendFragment(p3, p4, 2, true, *src, {}, true, true));
+  ASSERT_TRUE(Append(*w, *src, 3.0 / 45, 4.0 / 45, 2, true));
   ASSERT_EQ(w->Tracks[0].Samples.size(), 5u);
   Output o = Finish(w, src.get(), OutPath());
-  const QByteArray stts = o.Body("moov/trak/mdia/minf/stbl/stts");
-  EXPECT_EQ(BE32(stts, 4), 2u);
-  EXPECT_EQ(BE32(stts, 8), 3u);
-  EXPECT_EQ(BE32(stts, 12), 3003u);
-  EXPECT_EQ(BE32(stts, 16), 2u);
-  EXPECT_EQ(BE32(stts, 20), 1502u);
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stts"), 4, 5), (std::vector<uint32_t>{2, 3, 3003, 2, 1502}));
   EXPECT_TRUE(o.Find("moov/trak/mdia/minf/stbl/ctts").empty()); // none in the template
-  const QByteArray stss = o.Body("moov/trak/mdia/minf/stbl/stss");
-  EXPECT_EQ(BE32(stss, 4), 2u);
-  EXPECT_EQ(BE32(stss, 8), 1u);
-  EXPECT_EQ(BE32(stss, 12), 4u);
-  const QByteArray stsc = o.Body("moov/trak/mdia/minf/stbl/stsc");
-  EXPECT_EQ(BE32(stsc, 4), 1u);
-  EXPECT_EQ(BE32(stsc, 12), 1u);
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stss"), 4, 3), (std::vector<uint32_t>{2, 1, 4}));
+  const std::vector<uint32_t> stsc = Words(o.Body("moov/trak/mdia/minf/stbl/stsc"), 4, 3);
+  EXPECT_EQ(stsc[0], 1u);
+  EXPECT_EQ(stsc[2], 1u);
   EXPECT_TRUE(o.Find("moov/trak/mdia/minf/stbl/sdtp").empty()); // none in the template
   ExpectSameTables(o);
 }
@@ -156,20 +138,15 @@ TEST_F(MOVWriterMoov, ReorderedFramesStayInOrderAcrossFragments)
   // show it after the next fragment's first frame; the end moves back to
   // the B frame before it.
   auto src = Source({{.Types = GopTypes(52, 13, "PBB"), .Reorder = true}});
-  auto w = std::make_unique<TMOVWriter>(OutPath());
-  double p1 = 0, p2 = 4.0 / 52, p3 = 13.0 / 52, p4 = 25.0 / 52, p5 = 26.0 / 52, p6 = 1;
+  auto w = NewWriter();
   std::vector<size_t> parts = {0};
-  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
-  EXPECT_EQ(w->Tracks[0].Samples.size(), 4u);
-  parts.push_back(w->Tracks[0].Samples.size());
   // Then a slow part (offsets doubled) and a normal one: each part keeps
   // the longest decode-to-show delay, so none shows a frame too early.
-  ASSERT_TRUE(w->AppendFragment(p3, p4, 1, true, *src, {}, true, true));
-  parts.push_back(w->Tracks[0].Samples.size());
-  ASSERT_TRUE(w->AppendFragment(p5, p6, 0.5, true, *src, {}, true, true));
-  parts.push_back(w->Tracks[0].Samples.size());
-  ASSERT_TRUE(w->AppendFragment(p1, p6, 2, true, *src, {}, true, true));
-  parts.push_back(w->Tracks[0].Samples.size());
+  const std::tuple<double, double, double> cuts[] = {{0, 4.0 / 52, 1}, {13.0 / 52, 25.0 / 52, 1}, {0.5, 1, 0.5}, {0, 1, 2}};
+  for (auto [p1, p2, speed] : cuts) {
+    ASSERT_TRUE(Append(*w, *src, p1, p2, speed, true));
+    parts.push_back(w->Tracks[0].Samples.size());
+  }
   EXPECT_EQ(parts, (std::vector<size_t>{0, 4, 4 + 13, 4 + 13 + 26, 4 + 13 + 26 + 52}));
   Output o = Finish(w, src.get(), OutPath());
   ExpectSameTables(o);
@@ -190,20 +167,11 @@ TEST_F(MOVWriterMoov, ConstantSizesAndPCMNeedNoSizeTable)
   auto src = Source({{.Types = GopTypes(30, 15), .ConstSize = 40}}, {{.Count = 5, .PCMFrame = 4}});
   ASSERT_EQ(src->Tracks[1].PCMFrameSize, 4);
   Output o = CopyAll(*src, true, true);
-  const QByteArray vStsz = o.Body("moov/trak/mdia/minf/stbl/stsz", 0);
-  EXPECT_EQ(vStsz.size(), 12);
-  EXPECT_EQ(BE32(vStsz, 4), 40u);
-  EXPECT_EQ(BE32(vStsz, 8), 30u);
-  const QByteArray aStsz = o.Body("moov/trak/mdia/minf/stbl/stsz", 1);
-  EXPECT_EQ(aStsz.size(), 12);
-  EXPECT_EQ(BE32(aStsz, 4), 4u);
-  EXPECT_EQ(BE32(aStsz, 8), 5u * 1024u);
-  const QByteArray aStsc = o.Body("moov/trak/mdia/minf/stbl/stsc", 1);
-  EXPECT_EQ(BE32(aStsc, 12), 1024u);
-  const QByteArray aStts = o.Body("moov/trak/mdia/minf/stbl/stts", 1);
-  EXPECT_EQ(BE32(aStts, 4), 1u);
-  EXPECT_EQ(BE32(aStts, 8), 5u * 1024u);
-  EXPECT_EQ(BE32(aStts, 12), 1u);
+  // Each stsz is just the constant size and the count.
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stsz", 0), 0, 9), (std::vector<uint32_t>{0, 40, 30}));
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stsz", 1), 0, 9), (std::vector<uint32_t>{0, 4, 5 * 1024}));
+  EXPECT_EQ(BE32(o.Body("moov/trak/mdia/minf/stbl/stsc", 1), 12), 1024u);
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stts", 1), 4, 3), (std::vector<uint32_t>{1, 5 * 1024, 1}));
   // Read back, the sound is regrouped into the same five chunks.
   EXPECT_EQ(o.Reader->Tracks[1].Samples.size(), 5u);
   EXPECT_EQ(o.Reader->Tracks[1].Samples[4].Offset, o.Written[1].Samples[4].Offset);
@@ -213,13 +181,12 @@ TEST_F(MOVWriterMoov, Co64IsChosenFromTheIntendedSize)
 {
   auto src = Source({{.Types = GopTypes(30, 15)}});
   for (int extra : {0, 1}) {
-    auto w = std::make_unique<TMOVWriter>(OutPath());
-    double p1 = 0, p2 = 1;
-    ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+    auto w = NewWriter();
+    ASSERT_TRUE(Append(*w, *src, 0, 1, 1, true));
     const int64_t intended = w->GetPos() + src->MoovSize + 32 * 30 + 1048576;
     // A small threshold stands in for 1,900,000,000: the file stays tiny.
-    w = std::make_unique<TMOVWriter>(OutPath(), TMOVWriterLimits{1900000000, intended + extra});
-    ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+    w = NewWriter({1900000000, intended + extra});
+    ASSERT_TRUE(Append(*w, *src, 0, 1, 1, true));
     Output o = Finish(w, src.get(), OutPath());
     EXPECT_LT(o.Bytes.size(), intended);
     EXPECT_EQ(o.Find("moov/trak/mdia/minf/stbl/co64").size(), extra == 0 ? 1u : 0u);
@@ -243,10 +210,9 @@ TEST_F(MOVWriterMoov, TrackWithoutTemplateTrakHasNoIndex)
 {
   auto a = Source({{.Types = GopTypes(30, 15)}});
   auto b = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 10}}, false, QStringLiteral("b.mov"));
-  auto w = std::make_unique<TMOVWriter>(OutPath());
-  double p1 = 0, p2 = 1;
-  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *a, {}, true, true));
-  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *b, {}, true, true));
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1, 1, true));
+  ASSERT_TRUE(Append(*w, *b, 0, 1, 1, true));
   Output o = Finish(w, a.get(), OutPath());
   EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
   EXPECT_EQ(NextTrackID(o), 2u);
@@ -266,9 +232,8 @@ TEST_F(MOVWriterMoov, DamagedTemplateHeadersAreNotPatchedOutsideTheirAtoms)
   auto tmpl = OpenSynth(Dir, "t.mov", Movie(Mvhd0(0, 1000, 0) + trak1 + trak2));
   ASSERT_TRUE(tmpl->HasMoov());
   auto src = Source({{.Types = GopTypes(30, 15)}});
-  auto w = std::make_unique<TMOVWriter>(OutPath());
-  double p1 = 0, p2 = 1;
-  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 1, true));
   Output o = Finish(w, tmpl.get(), OutPath());
   EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
   EXPECT_EQ(o.Body("moov/trak/mdia/mdhd"), shortMdhd.mid(8));
@@ -279,9 +244,8 @@ TEST_F(MOVWriterMoov, DamagedTemplateHeadersAreNotPatchedOutsideTheirAtoms)
 TEST_F(MOVWriterMoov, NoTemplateOrNoMoovWritesNoHeader)
 {
   auto src = Source({{.Types = GopTypes(30, 15)}});
-  auto w = std::make_unique<TMOVWriter>(OutPath());
-  double p1 = 0, p2 = 1;
-  ASSERT_TRUE(w->AppendFragment(p1, p2, 1, true, *src, {}, true, true));
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *src, 0, 1, 1, true));
   const int64_t size = w->GetPos();
   w->WriteMoov(nullptr);
   EXPECT_EQ(w->Out().Size(), size);

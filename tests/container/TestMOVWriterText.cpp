@@ -9,11 +9,9 @@ namespace {
 
 constexpr double Sec = 1 / 86400.0;
 
-class MOVWriterText : public ::testing::Test {
+class MOVWriterText : public WriterTest {
 protected:
-  QTemporaryDir Dir;
-  QString OutPath() const { return Dir.filePath(QStringLiteral("out.mov")); }
-  std::unique_ptr<TMOVWriter> W = std::make_unique<TMOVWriter>(Dir.filePath(QStringLiteral("out.mov")));
+  std::unique_ptr<TMOVWriter> W = NewWriter();
 
   TMOVTrack &Text() { return W->Tracks.back(); }
   std::vector<double> Durations() const
@@ -85,9 +83,8 @@ TEST_F(MOVWriterText, LongTextIsCutAtACharacterBoundary)
 
 TEST_F(MOVWriterText, TrakBytesFollowTheLayout)
 {
-  auto src = OpenSynth(Dir, "a.mov", SynthMovie({{.Types = GopTypes(30, 15)}}, {}));
-  double p1 = 0, p2 = 1;
-  ASSERT_TRUE(W->AppendFragment(p1, p2, 1, false, *src, {}, true, true));
+  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}});
+  ASSERT_TRUE(Append(*W, *src, 0, 1));
   W->AddTextTrack("GPS information", 32);
   W->WriteSubtitles({{"A", 0, 1 * Sec}});
   Output o = Finish(W, src.get(), OutPath());
@@ -98,14 +95,12 @@ TEST_F(MOVWriterText, TrakBytesFollowTheLayout)
   ASSERT_EQ(tkhd.size(), 92 - 8);
   EXPECT_EQ(BE32(tkhd, 0), 3u);  // version 0, enabled and in the movie
   EXPECT_EQ(BE32(tkhd, 12), 2u); // track ID
-  EXPECT_EQ(BE32(tkhd, 76), 128u << 16);
-  EXPECT_EQ(BE32(tkhd, 80), 96u << 16);
+  EXPECT_EQ(Words(tkhd, 76, 2), (std::vector<uint32_t>{128u << 16, 96u << 16}));
   EXPECT_EQ(BE32(tkhd, 20), uint32_t(Round(1.0 * 90000))); // in the movie's (video) scale
   const QByteArray mdhd = o.Body("moov/trak/mdia/mdhd", 1);
   ASSERT_EQ(mdhd.size(), 24);
-  EXPECT_EQ(BE32(mdhd, 12), 1000u);
-  EXPECT_EQ(BE32(mdhd, 16), 1000u);
-  EXPECT_EQ(BE16(mdhd, 20), 32);
+  EXPECT_EQ(Words(mdhd, 12, 2), (std::vector<uint32_t>{1000, 1000}));
+  EXPECT_EQ(BE16(mdhd, 20), 32); // the language
   const QByteArray hdlr = o.Body("moov/trak/mdia/hdlr", 1);
   EXPECT_EQ(hdlr.mid(8, 4), "text");
   EXPECT_EQ(hdlr.mid(24), QByteArray("\x0fGPS information"));
@@ -116,8 +111,7 @@ TEST_F(MOVWriterText, TrakBytesFollowTheLayout)
   const QByteArray tx3g = stsd.mid(8);
   EXPECT_EQ(BE32(tx3g, 0), 69u);
   EXPECT_EQ(tx3g.mid(4, 4), "tx3g");
-  EXPECT_EQ(BE16(tx3g, 30), 96);
-  EXPECT_EQ(BE16(tx3g, 32), 128);
+  EXPECT_EQ(BE32(tx3g, 30), (96u << 16) | 128u); // box height, width
   EXPECT_EQ(tx3g.mid(46).toHex(), "00000017667461620001000" "10a53616e732d5365726966");
   std::vector<QByteArray> order;
   for (const FoundAtom &a : o.Atoms)
@@ -128,18 +122,15 @@ TEST_F(MOVWriterText, TrakBytesFollowTheLayout)
 
 TEST_F(MOVWriterText, WithoutVideoTheTextBoxIs640By480)
 {
-  auto src = OpenSynth(Dir, "a.mov", SynthMovie({}, {{.Count = 50}}));
-  double p1 = 0, p2 = 1;
-  ASSERT_TRUE(W->AppendFragment(p1, p2, 1, false, *src, {}, true, true));
+  auto src = Source("a.mov", {}, {{.Count = 50}});
+  ASSERT_TRUE(Append(*W, *src, 0, 1));
   W->AddTextTrack("GPS information", 0);
   W->WriteSubtitles({{"A", 0, 1 * Sec}});
   Output o = Finish(W, src.get(), OutPath());
   const QByteArray tkhd = o.Body("moov/trak/tkhd", 1);
-  EXPECT_EQ(BE32(tkhd, 76), 640u << 16);
-  EXPECT_EQ(BE32(tkhd, 80), 480u << 16);
-  const QByteArray stsd = o.Body("moov/trak/mdia/minf/stbl/stsd", 1);
-  EXPECT_EQ(BE16(stsd, 8 + 30), 480);
-  EXPECT_EQ(BE16(stsd, 8 + 32), 640);
+  EXPECT_EQ(Words(tkhd, 76, 2), (std::vector<uint32_t>{640u << 16, 480u << 16}));
+  // The sample description's text box: height, then width.
+  EXPECT_EQ(BE32(o.Body("moov/trak/mdia/minf/stbl/stsd", 1), 8 + 30), (480u << 16) | 640u);
 }
 
 TEST_F(MOVWriterText, FailedSubtitlesAreRolledBack)

@@ -98,6 +98,8 @@ std::vector<FoundAtom> FindAtoms(const std::vector<FoundAtom> &atoms, const QByt
 QByteArray AtomBody(const QByteArray &file, const FoundAtom &a);
 uint32_t BE32(const QByteArray &b, int offset);
 uint16_t BE16(const QByteArray &b, int offset);
+// n big-endian words from offset on, to compare a table in one go.
+std::vector<uint32_t> Words(const QByteArray &b, int offset, int n);
 
 // The finished output: its bytes, its atoms (sizes checked) and our reader's
 // view of it.
@@ -124,5 +126,28 @@ void ExpectSameTables(const Output &o);
 // Appends with the usual arguments.
 bool Append(kp::TMOVWriter &w, kp::TMOVReader &r, double p1, double p2, double speed = 1, bool bigFPS = false,
             bool video = true, bool audio = true, const kp::TMOVProgressEvent &progress = {});
+
+// A scratch folder with synthetic sources and one output movie.
+class WriterTest : public ::testing::Test {
+protected:
+  QTemporaryDir Dir;
+  QString OutPath() const { return Dir.filePath(QStringLiteral("out.mov")); }
+  std::unique_ptr<kp::TMOVWriter> NewWriter(kp::TMOVWriterLimits limits = {})
+  {
+    return std::make_unique<kp::TMOVWriter>(OutPath(), limits);
+  }
+  std::unique_ptr<kp::TMOVReader> Source(const QString &name, const std::vector<SynthVideo> &v,
+                                         const std::vector<SynthSound> &s = {}, bool soundFirst = false)
+  {
+    return OpenSynth(Dir, name, SynthMovie(v, s, soundFirst));
+  }
+  // One fragment of src into a fresh output, read back.
+  Output CutOne(kp::TMOVReader &src, double p1, double p2, double speed = 1, bool bigFPS = false)
+  {
+    auto w = NewWriter();
+    EXPECT_TRUE(Append(*w, src, p1, p2, speed, bigFPS));
+    return Finish(w, &src, OutPath());
+  }
+};
 
 } // namespace kptest
