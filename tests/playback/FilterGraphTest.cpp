@@ -11,37 +11,28 @@ using namespace kp;
 
 namespace {
 
-class TLoggingMember : public IGraphMember {
-public:
+struct TLoggingMember : IGraphMember {
   TLoggingMember(const QString &name, TFakeScriptPtr script, IGraphFactory *factory)
-    : m_name(name), m_script(std::move(script)), m_factory(factory) {}
-  IBaseFilterPtr MemberFilter() const override { return m_filter; }
-  QString MemberName() const override { return m_name; }
+    : Name(name), Script(std::move(script)), Factory(factory) {}
+  IBaseFilterPtr MemberFilter() const override { return Filter; }
+  QString MemberName() const override { return Name; }
   void NotifyMember(int operation, int) override
   {
-    m_script->Log << QStringLiteral("%1 notify %2").arg(m_name).arg(operation);
-    if (operation == gmoAdding) m_filter = m_factory->CreateFilter(QStringLiteral("member"));
-    if (operation == gmoRemoved) m_filter.reset();
+    Script->Log << QStringLiteral("%1 notify %2").arg(Name).arg(operation);
+    if (operation == gmoAdding) Filter = Factory->CreateFilter(QStringLiteral("member"));
+    if (operation == gmoRemoved) Filter.reset();
   }
-
-private:
-  QString m_name;
-  TFakeScriptPtr m_script;
-  IGraphFactory *m_factory;
-  IBaseFilterPtr m_filter;
+  QString Name;
+  TFakeScriptPtr Script;
+  IGraphFactory *Factory;
+  IBaseFilterPtr Filter;
 };
 
-class TLoggingListener : public IGraphListener {
-public:
-  explicit TLoggingListener(TFakeScriptPtr script) : m_script(std::move(script)) {}
-  void GraphEvent(int32_t event, intptr_t p1, intptr_t) override
-  {
-    m_script->Log << QStringLiteral("GraphEvent %1 %2").arg(event).arg(p1);
-  }
-  void ControlEvent(int event, int param) override { m_script->Log << QStringLiteral("ControlEvent %1 %2").arg(event).arg(param); }
-
-private:
-  TFakeScriptPtr m_script;
+struct TLoggingListener : IGraphListener {
+  explicit TLoggingListener(TFakeScriptPtr script) : Script(std::move(script)) {}
+  void GraphEvent(int32_t event, intptr_t p1, intptr_t) override { Script->Log << QStringLiteral("GraphEvent %1 %2").arg(event).arg(p1); }
+  void ControlEvent(int event, int param) override { Script->Log << QStringLiteral("ControlEvent %1 %2").arg(event).arg(param); }
+  TFakeScriptPtr Script;
 };
 
 class FilterGraphTest : public ::testing::Test {
@@ -348,25 +339,19 @@ TEST(DSUtilTest, CheckDSErrorPassesSuccessAndRaisesFailureWithItsCode)
 {
   EXPECT_EQ(CheckDSError(S_OK), S_OK);
   EXPECT_EQ(CheckDSError(S_FALSE), S_FALSE);
-  try {
-    CheckDSError(E_FAIL);
-    FAIL();
-  } catch (const EDirectShowException &e) {
-    EXPECT_EQ(e.ErrorCode(), E_FAIL);
-    EXPECT_EQ(e.Message(), QStringLiteral("Unspecified error ($80004005)."));
-  }
-}
-
-TEST(DSUtilTest, ErrorTextIsNeverReadAsAFormatPattern)
-{
-  const HRESULT code = static_cast<HRESULT>(0x80040265u);
-  SetErrorString(code, QStringLiteral("Decoder at 100% load %s %d %1"));
-  try {
-    CheckDSError(code);
-    FAIL();
-  } catch (const EDirectShowException &e) {
-    EXPECT_EQ(e.Message(), QStringLiteral("Decoder at 100% load %s %d %1 ($80040265)."));
-    EXPECT_STREQ(e.what(), "Decoder at 100% load %s %d %1 ($80040265).");
+  // The error text is never read as a format pattern.
+  const HRESULT decoder = static_cast<HRESULT>(0x80040265u);
+  SetErrorString(decoder, QStringLiteral("Decoder at 100% load %s %d %1"));
+  for (auto [code, text] : {std::pair{E_FAIL, "Unspecified error ($80004005)."},
+                            std::pair{decoder, "Decoder at 100% load %s %d %1 ($80040265)."}}) {
+    try {
+      CheckDSError(code);
+      ADD_FAILURE() << "no exception for " << code;
+    } catch (const EDirectShowException &e) {
+      EXPECT_EQ(e.ErrorCode(), code);
+      EXPECT_EQ(e.Message(), QString::fromLatin1(text));
+      EXPECT_STREQ(e.what(), text);
+    }
   }
   EXPECT_EQ(DSErrorMessage(static_cast<HRESULT>(0x8ABCDEF0u)), QStringLiteral(" ($8ABCDEF0)."));
 }

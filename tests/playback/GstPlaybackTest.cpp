@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <charconv>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
@@ -254,6 +255,23 @@ TEST_F(GstPlaybackTest, NonMediaFileGivesTheSplitterFailure)
 
   open(QStringLiteral("/nonexistent/file.mov"), &hr);
   EXPECT_TRUE(FAILED(hr));
+}
+
+// Files of a known type that hold no audio or video (an archive, a
+// document) are not media files either: the splitter failure, not a codec
+// failure of a stream.
+TEST_F(GstPlaybackTest, ArchivesAndDocumentsGiveTheSplitterFailure)
+{
+  QTemporaryDir dir;
+  auto builder = graph->QueryInterface<IGraphBuilder>();
+  for (const auto &[name, head] : {std::pair{"card.MOV", QByteArray("PK\x03\x04", 4)}, std::pair{"manual.mov", QByteArray("%PDF-1.4\n")}}) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    ASSERT_TRUE(kptest::writeFileBytes(path, head + QByteArray(400, '\0')));
+    IBaseFilterPtr source;
+    EXPECT_EQ(builder->AddSourceFilter(path, QStringLiteral("File"), source), VFW_E_UNSUPPORTED_STREAM) << name;
+    EXPECT_EQ(source, nullptr) << name;
+    EXPECT_EQ(graph->GetState(), psStopped);
+  }
 }
 
 TEST_F(GstPlaybackTest, SubtitleTrackIsNeitherDrawnNorAFailure)

@@ -34,89 +34,91 @@ protected:
     graph = std::make_unique<TFilterGraph>(std::make_shared<TFakeGraphFactory>(script));
   }
 
+  void TearDown() override
+  {
+    if (window) window->SetFilterGraph(nullptr);
+  }
+
   std::shared_ptr<TFakeVideoRenderer> rendererOf(const IBaseFilterPtr &filter)
   {
     return std::dynamic_pointer_cast<TFakeVideoRenderer>(filter);
   }
 
+  // A window of the given size on the graph (with the mixing renderer when
+  // vmr), then the graph activated.
+  TVideoWindow &activeWindow(int w, int h, bool vmr = true)
+  {
+    window = std::make_unique<TVideoWindow>();
+    window->resize(w, h);
+    window->SetFilterGraph(graph.get());
+    if (vmr) window->SetMode(vmVMR);
+    graph->SetActive(true);
+    return *window;
+  }
+  void deliver(const QImage &image, int parN = 1, int parD = 1) { rendererOf(window->Renderer())->Deliver(image, parN, parD); }
+  QImage shot() { return window->grab().toImage(); }
+
   TFakeScriptPtr script;
   std::unique_ptr<TFilterGraph> graph;
+  std::unique_ptr<TVideoWindow> window;
 };
 
 } // namespace
 
 TEST_F(VideoWidgetTest, MixingRendererLetterboxesWithBlackBars)
 {
-  TVideoWindow window;
-  window.resize(100, 100);
-  window.SetFilterGraph(graph.get());
-  window.SetMode(vmVMR);
+  TVideoWindow &window = activeWindow(100, 100);
   ASSERT_EQ(window.Mode(), vmVMR);
-  graph->SetActive(true);
-  auto renderer = rendererOf(window.Renderer());
-  ASSERT_NE(renderer, nullptr);
-  renderer->Deliver(halves(64, 32));
+  ASSERT_NE(rendererOf(window.Renderer()), nullptr);
+  deliver(halves(64, 32));
 
-  const QImage shot = window.grab().toImage();
-  ASSERT_EQ(shot.size(), QSize(100, 100));
-  EXPECT_EQ(at(shot, 50, 5), QColor(Qt::black)) << "bar above";
-  EXPECT_EQ(at(shot, 50, 94), QColor(Qt::black)) << "bar below";
-  EXPECT_EQ(at(shot, 10, 50), QColor(Qt::red));
-  EXPECT_EQ(at(shot, 90, 50), QColor(Qt::blue));
+  const QImage letterboxed = shot();
+  ASSERT_EQ(letterboxed.size(), QSize(100, 100));
+  EXPECT_EQ(at(letterboxed, 50, 5), QColor(Qt::black)) << "bar above";
+  EXPECT_EQ(at(letterboxed, 50, 94), QColor(Qt::black)) << "bar below";
+  EXPECT_EQ(at(letterboxed, 10, 50), QColor(Qt::red));
+  EXPECT_EQ(at(letterboxed, 90, 50), QColor(Qt::blue));
 
   window.VMROptions().SetKeepAspectRatio(false);
-  const QImage stretched = window.grab().toImage();
-  EXPECT_EQ(at(stretched, 10, 5), QColor(Qt::red)) << "no bars when the aspect is not kept";
-  window.SetFilterGraph(nullptr);
+  EXPECT_EQ(at(shot(), 10, 5), QColor(Qt::red)) << "no bars when the aspect is not kept";
 }
 
 TEST_F(VideoWidgetTest, FlipsMirrorThePicture)
 {
-  TVideoWindow window;
-  window.resize(80, 40);
-  window.SetFilterGraph(graph.get());
-  window.SetMode(vmVMR);
-  graph->SetActive(true);
+  TVideoWindow &window = activeWindow(80, 40);
   QImage pattern = halves(64, 32);
   QPainter(&pattern).fillRect(0, 0, 64, 8, Qt::green); // a green band on top
-  rendererOf(window.Renderer())->Deliver(pattern);
-
-  QImage shot = window.grab().toImage();
-  EXPECT_EQ(at(shot, 5, 20), QColor(Qt::red));
-  EXPECT_EQ(at(shot, 40, 2), QColor(Qt::green));
+  deliver(pattern);
+  QImage image = shot();
+  EXPECT_EQ(at(image, 5, 20), QColor(Qt::red));
+  EXPECT_EQ(at(image, 40, 2), QColor(Qt::green));
 
   window.SetOutputRect(MakeNormalizedRect(1, 0, 0, 1)); // left and right exchanged
-  shot = window.grab().toImage();
-  EXPECT_EQ(at(shot, 5, 20), QColor(Qt::blue));
-  EXPECT_EQ(at(shot, 75, 20), QColor(Qt::red));
-  EXPECT_EQ(at(shot, 40, 2), QColor(Qt::green));
+  image = shot();
+  EXPECT_EQ(at(image, 5, 20), QColor(Qt::blue));
+  EXPECT_EQ(at(image, 75, 20), QColor(Qt::red));
+  EXPECT_EQ(at(image, 40, 2), QColor(Qt::green));
 
   window.SetOutputRect(MakeNormalizedRect(0, 1, 1, 0)); // top and bottom exchanged
-  shot = window.grab().toImage();
-  EXPECT_EQ(at(shot, 5, 20), QColor(Qt::red));
-  EXPECT_EQ(at(shot, 40, 38), QColor(Qt::green));
-  EXPECT_NE(at(shot, 40, 2), QColor(Qt::green));
-  window.SetFilterGraph(nullptr);
+  image = shot();
+  EXPECT_EQ(at(image, 5, 20), QColor(Qt::red));
+  EXPECT_EQ(at(image, 40, 38), QColor(Qt::green));
+  EXPECT_NE(at(image, 40, 2), QColor(Qt::green));
 }
 
 TEST_F(VideoWidgetTest, PlainRendererStretchesAndTellsNoSizeOrSnapshot)
 {
-  TVideoWindow window;
-  window.resize(100, 100);
-  window.SetFilterGraph(graph.get());
-  graph->SetActive(true);
+  TVideoWindow &window = activeWindow(100, 100, false);
   ASSERT_EQ(window.Mode(), vmNormal);
-  rendererOf(window.Renderer())->Deliver(halves(64, 32));
-  const QImage shot = window.grab().toImage();
-  EXPECT_EQ(at(shot, 10, 2), QColor(Qt::red));
-  EXPECT_EQ(at(shot, 90, 97), QColor(Qt::blue));
+  deliver(halves(64, 32));
+  EXPECT_EQ(at(shot(), 10, 2), QColor(Qt::red));
+  EXPECT_EQ(at(shot(), 90, 97), QColor(Qt::blue));
   QImage image;
   EXPECT_FALSE(window.VMRGetBitmap(image));
   int w, h, aw, ah;
   EXPECT_FALSE(window.GetNativeVideoSize(w, h, aw, ah));
   window.SetOutputRect(MakeNormalizedRect(1, 0, 0, 1));
-  EXPECT_EQ(at(window.grab().toImage(), 10, 50), QColor(Qt::red)) << "no flips on the plain renderer";
-  window.SetFilterGraph(nullptr);
+  EXPECT_EQ(at(shot(), 10, 50), QColor(Qt::red)) << "no flips on the plain renderer";
 }
 
 TEST_F(VideoWidgetTest, SnapshotIsTheFullFrameAndSourceRectZooms)
@@ -248,18 +250,13 @@ TEST_F(VideoWidgetTest, EVRWithoutAWindowMakesItsOwnChild)
 
 TEST_F(VideoWidgetTest, RefreshPausedFrameRepaintsWithoutTouchingTheGraph)
 {
-  TVideoWindow window;
-  window.resize(40, 40);
-  window.SetFilterGraph(graph.get());
-  graph->SetActive(true);
-  auto renderer = rendererOf(window.Renderer());
+  TVideoWindow &window = activeWindow(40, 40, false);
   int announced = 0;
-  renderer->Frames()->Subscribe([&] { ++announced; });
+  rendererOf(window.Renderer())->Frames()->Subscribe([&] { ++announced; });
   script->Log.clear();
   graph->RefreshPausedFrame();
   EXPECT_EQ(announced, 1);
   EXPECT_TRUE(script->Log.isEmpty()) << "no run and pause";
-  window.SetFilterGraph(nullptr);
 }
 
 TEST_F(VideoWidgetTest, RenderlessModeWithoutAllocatorIsAConfigurationError)
@@ -311,19 +308,17 @@ TEST_F(VideoWidgetTest, NonLinearStretchFillsThePanelWithWiderSideStripes)
     for (int y = 0; y < 32; ++y) stripes.setPixelColor(x, y, (x / 8) % 2 ? Qt::blue : Qt::red);
   rendererOf(filterEVR.MemberFilter())->Deliver(stripes);
 
-  const QImage shot = panel.grab().toImage();
+  const QImage image = panel.grab().toImage();
   std::vector<int> runs{1};
-  for (int x = 1; x < shot.width(); ++x) {
-    if (shot.pixelColor(x, 25) == shot.pixelColor(x - 1, 25))
-      ++runs.back();
-    else
-      runs.push_back(1);
+  QString row = QStringLiteral("?");
+  for (int x = 1; x < image.width(); ++x) {
+    const QColor c = image.pixelColor(x, 25);
+    row += c == QColor(Qt::red) ? 'r' : c == QColor(Qt::blue) ? 'b' : '?';
+    if (c == image.pixelColor(x - 1, 25)) ++runs.back(); else runs.push_back(1);
   }
-  QString row;
-  for (int x = 0; x < shot.width(); ++x) row += shot.pixelColor(x, 25) == QColor(Qt::red) ? 'r' : shot.pixelColor(x, 25) == QColor(Qt::blue) ? 'b' : '?';
   ASSERT_EQ(runs.size(), 8u) << "every stripe shown once, no bars: " << row.toStdString();
-  EXPECT_NE(shot.pixelColor(0, 25), QColor(Qt::black));
-  EXPECT_NE(shot.pixelColor(199, 25), QColor(Qt::black));
+  EXPECT_NE(image.pixelColor(0, 25), QColor(Qt::black));
+  EXPECT_NE(image.pixelColor(199, 25), QColor(Qt::black));
   EXPECT_GT(runs.front(), runs[3] + 5) << "the sides are stretched more than the middle";
   EXPECT_GT(runs.back(), runs[4] + 5);
   filterEVR.SetFilterGraph(nullptr);
