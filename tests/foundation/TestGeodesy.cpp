@@ -1,6 +1,7 @@
 #include "UnitUtils.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace kp;
 
@@ -45,23 +46,22 @@ TEST(Geodesy, FastDistanceScalesLongitudeLinearlyByLatitude)
 
 TEST(Geodesy, DestinationCountsAzimuthTowardsTheWest)
 {
-  // A course of 90 (east) is azimuth -90.
-  TGeoPoint p = GeoDestination(37.62, 55.75, -90, 1000);
-  EXPECT_NEAR(p.X, 37.63597927711242, 1e-7);
-  EXPECT_NEAR(p.Y, 55.75, 1e-5);
-  p = GeoDestination(37.62, 55.75, 90, 1000);
-  EXPECT_NEAR(p.X, 37.62 - (37.63597927711242 - 37.62), 1e-7);
-  // Crossing the prime meridian westwards.
-  p = GeoDestination(0.0001, 51.5, -270, 1000);
-  EXPECT_NEAR(p.X, -0.01434659356290, 1e-7);
-  EXPECT_NEAR(p.Y, 51.49999911269644, 1e-7);
-  // Southern and eastern quadrant, course 45.
-  p = GeoDestination(151.2, -33.9, -45, 5000);
-  EXPECT_NEAR(p.X, 151.23829337257922, 1e-7);
-  EXPECT_NEAR(p.Y, -33.86819825512413, 1e-7);
-  // Western hemisphere: mirror image of the eastern case.
-  p = GeoDestination(-37.62, 55.75, 90, 1000);
-  EXPECT_NEAR(p.X, -37.63597927711242, 1e-7);
+  // Azimuth is minus the course: -90 heads east, 90 west; -270 crosses the
+  // prime meridian westwards; -45 runs north-east in the southern-eastern
+  // quadrant; the western hemisphere mirrors the eastern one.
+  struct Case { double x, y, azimuth, metres, toX, toY, yTolerance = 1e-7; };
+  const Case cases[] = {
+      {37.62, 55.75, -90, 1000, 37.63597927711242, 55.75, 1e-5},
+      {37.62, 55.75, 90, 1000, 37.62 - (37.63597927711242 - 37.62), 55.75, 1e-5},
+      {0.0001, 51.5, -270, 1000, -0.01434659356290, 51.49999911269644},
+      {151.2, -33.9, -45, 5000, 151.23829337257922, -33.86819825512413},
+      {-37.62, 55.75, 90, 1000, -37.63597927711242, 55.75, 1e-5},
+  };
+  for (const Case &c : cases) {
+    const TGeoPoint p = GeoDestination(c.x, c.y, c.azimuth, c.metres);
+    EXPECT_NEAR(p.X, c.toX, 1e-7) << c.x << "," << c.y << " " << c.azimuth;
+    EXPECT_NEAR(p.Y, c.toY, c.yTolerance) << c.x << "," << c.y << " " << c.azimuth;
+  }
 }
 
 TEST(Geodesy, DestinationWrapsLongitudeAndSurvivesHostileAzimuths)
@@ -110,22 +110,17 @@ TArrayBytes fields(const char *sentence)
 TEST(Nmea, DateFieldsAndCenturyWindow)
 {
   SetLocalTimeOffset(0);
-  TDateTimeFields f;
-  DecodeDateTime(NmeaDateTime("010195", "120000"), f);
-  EXPECT_EQ(f.year, 1995);
-  DecodeDateTime(NmeaDateTime("010180", "120000"), f);
-  EXPECT_EQ(f.year, 2080);
-  DecodeDateTime(NmeaDateTime("010181", "120000"), f);
-  EXPECT_EQ(f.year, 1981);
-  DecodeDateTime(NmeaDateTime("311223", "235959.999"), f);
-  EXPECT_EQ(f.second, 59); // the fraction of a second is ignored
+  // 95 is 1995, 80 is 2080, 81 is 1981; the fraction of a second is ignored.
+  const std::tuple<const char *, const char *, TDateTime> cases[] = {
+      {"010195", "120000", EncodeDateTimeOr0(1995, 1, 1, 12, 0, 0)},
+      {"010180", "120000", EncodeDateTimeOr0(2080, 1, 1, 12, 0, 0)},
+      {"010181", "120000", EncodeDateTimeOr0(1981, 1, 1, 12, 0, 0)},
+      {"311223", "235959.999", EncodeDateTimeOr0(2023, 12, 31, 23, 59, 59)},
+      // Dates that do not exist give no time at all, not 1899 plus the offset.
+      {"", "120000", 0}, {"311323", "120000", 0}, {"300223", "120000", 0}, {"010123", "126000", 0}};
   SetLocalTimeOffset(3.0 / 24);
-  EXPECT_NEAR(NmeaDateTime("010120", "000000"), EncodeDateTimeOr0(2020, 1, 1, 3, 0, 0), 1e-9);
-  // Dates that do not exist give no time at all, not 1899 plus the offset.
-  EXPECT_EQ(NmeaDateTime("", "120000"), 0);
-  EXPECT_EQ(NmeaDateTime("311323", "120000"), 0);
-  EXPECT_EQ(NmeaDateTime("300223", "120000"), 0);
-  EXPECT_EQ(NmeaDateTime("010123", "126000"), 0);
+  for (const auto &[date, time, local] : cases)
+    EXPECT_NEAR(NmeaDateTime(date, time), local == 0 ? 0 : local + 3.0 / 24, 1e-9) << date << " " << time;
   SetLocalTimeOffset(0);
 }
 
@@ -144,27 +139,23 @@ TEST(Nmea, CoordinatesAndHemispheres)
 TEST(Nmea, RmcSentence)
 {
   SetLocalTimeOffset(0);
-  TFixBlock fix;
-  ParseNmeaRMC(fields("$GPRMC,123519,A,4807.038,N,01131.000,E,10,084.4,230394,003.1,W"), fix);
-  EXPECT_FALSE(fix.NoFix);
-  EXPECT_NEAR(fix.Lat, 48.1173, 1e-9);
-  EXPECT_NEAR(fix.Lon, 11.516666666666667, 1e-9);
-  EXPECT_DOUBLE_EQ(fix.Speed, 18.5325);
-  EXPECT_DOUBLE_EQ(fix.Course, 84.4);
-  EXPECT_EQ(fix.Time, EncodeDateTimeOr0(1994, 3, 23, 12, 35, 19));
-
-  ParseNmeaRMC(fields("$GPRMC,123519,V,5545.0000,S,03700.0000,W,,,230394,,"), fix);
-  EXPECT_TRUE(fix.NoFix);
-  EXPECT_DOUBLE_EQ(fix.Lat, -55.75);
-  EXPECT_DOUBLE_EQ(fix.Lon, -37.0);
-  EXPECT_EQ(fix.Speed, -1);
-  EXPECT_EQ(fix.Course, -1);
-
-  fix.Time = 5;
-  ParseNmeaRMC(fields("$GPRMC,123519,A"), fix);
-  EXPECT_EQ(fix.Time, 0);
-  ParseNmeaRMC(fields("$GPRMC,,V,,,,,,,,,,N"), fix);
-  EXPECT_EQ(fix.Time, 0); // empty date before the first fix
+  const auto rmc = [](const char *sentence) {
+    TFixBlock fix;
+    fix.Time = 5;
+    ParseNmeaRMC(fields(sentence), fix);
+    return std::tuple(fix.Time, fix.Lat, fix.Lon, fix.Speed, fix.Course, fix.NoFix);
+  };
+  const auto [time, lat, lon, speed, course, noFix] =
+      rmc("$GPRMC,123519,A,4807.038,N,01131.000,E,10,084.4,230394,003.1,W");
+  EXPECT_EQ(time, EncodeDateTimeOr0(1994, 3, 23, 12, 35, 19));
+  EXPECT_NEAR(lat, 48.1173, 1e-9);
+  EXPECT_NEAR(lon, 11.516666666666667, 1e-9);
+  EXPECT_DOUBLE_EQ(speed, 18.5325);
+  EXPECT_EQ(std::tuple(course, noFix), std::tuple(84.4, false));
+  EXPECT_EQ(rmc("$GPRMC,123519,V,5545.0000,S,03700.0000,W,,,230394,,"),
+            std::tuple(EncodeDateTimeOr0(1994, 3, 23, 12, 35, 19), -55.75, -37.0, -1.0, -1.0, true));
+  EXPECT_EQ(std::get<0>(rmc("$GPRMC,123519,A")), 0);
+  EXPECT_EQ(std::get<0>(rmc("$GPRMC,,V,,,,,,,,,,N")), 0) << "empty date before the first fix";
 }
 
 TEST(Nmea, GgaTakesTheUtcDateOfTheLatestFix)

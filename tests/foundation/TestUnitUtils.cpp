@@ -4,6 +4,7 @@
 #include <charconv>
 #include <clocale>
 #include <random>
+#include <tuple>
 
 #include "TestSupport.h"
 
@@ -28,12 +29,12 @@ TEST(StringBuffer, CapacityStartsAt64AndDoubles)
 
 TEST(NumberText, StrToFloatAnyAcceptsPointOrCommaOnly)
 {
-  EXPECT_DOUBLE_EQ(StrToFloatAny(QStringView(u"1,5"), 0), 1.5);
-  EXPECT_DOUBLE_EQ(StrToFloatAny(QStringView(u"1.5"), 0), 1.5);
-  EXPECT_DOUBLE_EQ(StrToFloatAny(QStringView(u"  -2.25 "), 0), -2.25);
-  EXPECT_DOUBLE_EQ(StrToFloatAny(QStringView(u"+7"), 0), 7);
-  EXPECT_DOUBLE_EQ(StrToFloatAny(QByteArrayView(",5"), 0), 0.5);
-  EXPECT_DOUBLE_EQ(StrToFloatAny(QByteArrayView("1e3"), 0), 1000);
+  const std::pair<const char *, double> cases[] = {{"1,5", 1.5}, {"1.5", 1.5}, {"  -2.25 ", -2.25}, {"+7", 7},
+                                                   {",5", 0.5},  {"1e3", 1000}};
+  for (const auto &[text, value] : cases) {
+    EXPECT_DOUBLE_EQ(StrToFloatAny(QByteArrayView(text), 0), value) << text;
+    EXPECT_DOUBLE_EQ(StrToFloatAny(QStringView(QString::fromLatin1(text)), 0), value) << text;
+  }
   for (const char *bad : {"1.2.3", "", " ", "abc", "1,2,3", "1,000.5", "nan", "inf", "-inf", "0x10", "+-1", "--1",
                           "1.5x", "+", "."})
     EXPECT_EQ(StrToFloatAny(QByteArrayView(bad), -99), -99) << bad;
@@ -42,20 +43,17 @@ TEST(NumberText, StrToFloatAnyAcceptsPointOrCommaOnly)
 
 TEST(NumberText, FloatToStrDotCutsInsteadOfRounding)
 {
-  EXPECT_EQ(FloatToStrDot(1.23456789, 3), QStringLiteral("1.234"));
+  // Binary noise must not eat the last kept digit (100.3, 0.3); fixed format
+  // rounds.
+  const std::tuple<double, int, bool, const char *> cases[] = {
+      {1.23456789, 3, false, "1.234"}, {100.3, 1, false, "100.3"},   {0.3, 2, false, "0.3"},
+      {1.5e-7, 9, false, "0.00000015"}, {1e20, 2, false, "100000000000000000000"}, {-0.0, 2, false, "0"},
+      {42, 2, false, "42"},            {2.375, 2, true, "2.38"},     {0.125, 2, true, "0.12"},
+      {0.6, 3, true, "0.600"},         {std::numeric_limits<double>::quiet_NaN(), 2, false, "NAN"}};
+  for (const auto &[value, digits, fixed, text] : cases)
+    EXPECT_EQ(FloatToStrDot(value, digits, fixed), QLatin1String(text)) << value;
   EXPECT_EQ(CoordToStr(55.7), QStringLiteral("55.700000"));
   EXPECT_EQ(CoordToStr(-0.0000001), QStringLiteral("0.000000"));
-  // Binary noise must not eat the last kept digit.
-  EXPECT_EQ(FloatToStrDot(100.3, 1), QStringLiteral("100.3"));
-  EXPECT_EQ(FloatToStrDot(0.3, 2), QStringLiteral("0.3"));
-  EXPECT_EQ(FloatToStrDot(1.5e-7, 9), QStringLiteral("0.00000015"));
-  EXPECT_EQ(FloatToStrDot(1e20, 2), QStringLiteral("100000000000000000000"));
-  EXPECT_EQ(FloatToStrDot(-0.0, 2), QStringLiteral("0"));
-  EXPECT_EQ(FloatToStrDot(42, 2), QStringLiteral("42"));
-  EXPECT_EQ(FloatToStrDot(2.375, 2, true), QStringLiteral("2.38")); // fixed format rounds
-  EXPECT_EQ(FloatToStrDot(0.125, 2, true), QStringLiteral("0.12"));
-  EXPECT_EQ(FloatToStrDot(0.6, 3, true), QStringLiteral("0.600"));
-  EXPECT_EQ(FloatToStrDot(std::numeric_limits<double>::quiet_NaN(), 2), QStringLiteral("NAN"));
   // The widest fixed text there is still fits.
   EXPECT_EQ(FloatToStrDot(-1.7e308, 340, true).size(), 1 + 309 + 1 + 340);
 }
@@ -102,10 +100,8 @@ TEST(NumberText, IntegersHexAndPadding)
   EXPECT_EQ(IntToStrZ(1234, 2), QStringLiteral("1234"));
   EXPECT_EQ(IntToStrZ(1, 30).size(), 15); // at most 14 zeros are added
   EXPECT_EQ(IntToStr2(5), QStringLiteral("05"));
-  EXPECT_EQ(HexByteValue(u"4F"), 79);
-  EXPECT_EQ(HexByteValue(u"ff"), 255);
-  EXPECT_EQ(HexByteValue(u"F"), 0);
-  EXPECT_EQ(HexByteValue(u"4FF"), 0);
+  for (const auto &[text, value] : {std::pair(u"4F", 79), {u"ff", 255}, {u"F", 0}, {u"4FF", 0}})
+    EXPECT_EQ(HexByteValue(text), value);
   EXPECT_EQ(HexDigitValue(QLatin1Char('g')), 0);
   EXPECT_EQ(StrToIntDef(QByteArrayView("12ab"), -1), -1);
   EXPECT_EQ(StrToIntDef(QByteArrayView("99999999999"), -1), -1);
@@ -183,18 +179,19 @@ TEST(DateText, IsoAndFixedPositionParsing)
 {
   const TDateTime t = EncodeDateTimeOr0(2019, 7, 4, 9, 8, 7);
   EXPECT_EQ(DateTimeToISO(t), QStringLiteral("2019-07-04T09:08:07Z"));
-  EXPECT_EQ(ParseDateTime19(QStringView(u"2019-07-04T09:08:07Z")), t);
   EXPECT_EQ(ParseDateTime19(QByteArrayView("2019-07-04 09:08:07")), t);
-  EXPECT_EQ(ParseDateTime19(QStringView(u"2019-07-04T09:08")), 0);
-  EXPECT_EQ(ParseDateTime19(QStringView(u"2019-13-04T09:08:07Z")), 0);
-  EXPECT_EQ(ParseDateTime19(QStringView(u"2019-02-30T09:08:07Z")), 0);
-  EXPECT_EQ(ParseDateTime19(QStringView(u"2019-02-03T09:08:60Z")), 0);
-
-  EXPECT_DOUBLE_EQ(ParseISODateTime(u"2019-07-04T09:08:07.5Z"), t + 0.5 / 86400);
-  EXPECT_EQ(ParseISODateTime(u"1900-07-04T09:08:07Z"), 0);
-  EXPECT_EQ(ParseISODateTime(u"+12019-07-04T09:08:07Z"), t);
-  EXPECT_EQ(ParseISODateTime(u"2019-00-04T09:08:07Z"), 0);
-  EXPECT_EQ(ParseISODateTime(u"2019-13-04T09:08:07Z"), 0);
+  const std::pair<const char16_t *, TDateTime> fixed[] = {{u"2019-07-04T09:08:07Z", t},
+                                                          {u"2019-07-04T09:08", 0},
+                                                          {u"2019-13-04T09:08:07Z", 0},
+                                                          {u"2019-02-30T09:08:07Z", 0},
+                                                          {u"2019-02-03T09:08:60Z", 0}};
+  for (const auto &[text, value] : fixed) EXPECT_EQ(ParseDateTime19(QStringView(text)), value);
+  const std::pair<const char16_t *, TDateTime> iso[] = {{u"2019-07-04T09:08:07.5Z", t + 0.5 / 86400},
+                                                        {u"1900-07-04T09:08:07Z", 0},
+                                                        {u"+12019-07-04T09:08:07Z", t},
+                                                        {u"2019-00-04T09:08:07Z", 0},
+                                                        {u"2019-13-04T09:08:07Z", 0}};
+  for (const auto &[text, value] : iso) EXPECT_DOUBLE_EQ(ParseISODateTime(text), value);
 }
 
 TEST(DateText, DurationsAndClockText)

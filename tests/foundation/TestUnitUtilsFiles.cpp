@@ -215,14 +215,8 @@ TEST_F(TempFolder, SaveStringToFileWritesExactlyTheText)
 TEST_F(TempFolder, SaveStringToFileReportsFailure)
 {
   ASSERT_TRUE(kptest::writeFileBytes(Path("file"), "x"));
-  QString underFile = Path("file/out.kml");
-  EXPECT_FALSE(SaveStringToFile(underFile, "text"));
-  QString missingFolder = Path("nowhere/out.kml");
-  EXPECT_FALSE(SaveStringToFile(missingFolder, "text"));
-  QString folder = m_tmp.path();
-  EXPECT_FALSE(SaveStringToFile(folder, "text"));
-  QString empty;
-  EXPECT_FALSE(SaveStringToFile(empty, "text"));
+  for (QString path : {Path("file/out.kml"), Path("nowhere/out.kml"), m_tmp.path(), QString()})
+    EXPECT_FALSE(SaveStringToFile(path, "text")) << path.toStdString();
 }
 
 TEST_F(TempFolder, SaveStringToFileIntoReadOnlyFolderFails)
