@@ -31,26 +31,12 @@ inline kp::TDateTime Dt(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, 
 inline kp::TTrackInfoItem Fix(kp::TDateTime t, double lat, double lon, double alt = 0, double speed = -1,
                               double course = -1)
 {
-  kp::TTrackInfoItem item;
-  item.Kind = kp::ikGps;
-  item.Time = t;
-  item.Lat = lat;
-  item.Lon = lon;
-  item.Alt = alt;
-  item.Speed = speed;
-  item.Course = course;
-  return item;
+  return {{t, lon, lat, alt, course, speed, 0, false}, kp::ikGps};
 }
 
 inline kp::TTrackInfoItem Sample(kp::TDateTime t, double x, double y, double z)
 {
-  kp::TTrackInfoItem item;
-  item.Kind = kp::ikGSensor;
-  item.Time = t;
-  item.Lon = x;
-  item.Lat = y;
-  item.Alt = z;
-  return item;
+  return {{t, x, y, z, -1, -1, 0, false}, kp::ikGSensor};
 }
 
 // The items of a track, one line each, so a whole result is one comparison:

@@ -29,16 +29,12 @@ protected:
 
 TEST_F(CsvFormat, BothKindsTaggedWithUtcTimes)
 {
-  TGpsInfoConverterCSV csv(true, true);
-  EXPECT_EQ(csv.GetName(), "Comma Separated Values: GPS and GSensor");
-  EXPECT_EQ(Export(csv, GoldenTrack()), kBoth);
+  EXPECT_EQ(Export(TGpsInfoConverterCSV(true, true), GoldenTrack()), kBoth);
 }
 
 TEST_F(CsvFormat, GpsOnlyAndGSensorOnly)
 {
   TGpsInfoConverterCSV gps(true, false), gsensor(false, true);
-  EXPECT_EQ(gps.GetName(), "Comma Separated Values: GPS");
-  EXPECT_EQ(gsensor.GetName(), "Comma Separated Values: GSensor");
   const QByteArray g = Export(gps, GoldenTrack());
   EXPECT_TRUE(g.startsWith("Date;Time(GMT);X;Y;H;Speed;Bearing;Trip\r\n"
                            "01.05.2011;10:00:00.000;37.618423;55.751244;150.5;36;90;0;\r\n"));

@@ -86,11 +86,8 @@ TEST_F(GpxFormat, RecognitionNeedsXmlAndGpx)
   EXPECT_FALSE(FGpx.CanRead("<gpx version=\"1.0\">"));
 }
 
-TEST_F(GpxFormat, ValueOfAKey)
+TEST_F(GpxFormat, EscapingKeepsOtherCharacters)
 {
-  EXPECT_EQ(GpxValue("<trkpt lat=\"1.5\" lon=\"2\">", "lat"), "1.5");
-  EXPECT_EQ(GpxValue("<trkpt><ele>12</ele>", "ele"), "12");
-  EXPECT_EQ(GpxValue("<trkpt lat=\"1\">", "ele"), "");
   EXPECT_EQ(XmlEscape(QStringLiteral("a&b<c>d\"e\u00e9")), "a&amp;b&lt;c&gt;d&quot;e\xc3\xa9");
 }
 

@@ -71,15 +71,4 @@ TEST_F(SrtFormat, TimeTextWrapsHours)
   EXPECT_EQ(SrtFormatTime(0.0004 * kMsDays), "00:00:00,000");
 }
 
-TEST_F(SrtFormat, EntriesToTextNumbersFromOne)
-{
-  TSubtitleItems entries(2);
-  entries[0].Text = "a";
-  entries[1].Text = "b";
-  entries[1].StartTime = kSec;
-  entries[1].EndTime = 2 * kSec;
-  EXPECT_EQ(SrtEntriesToText(entries),
-            "1\r\n00:00:00,000 --> 00:00:00,000\r\na\r\n\r\n2\r\n00:00:01,000 --> 00:00:02,000\r\nb\r\n\r\n");
-}
-
 } // namespace

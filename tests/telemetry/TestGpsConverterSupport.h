@@ -47,15 +47,15 @@ inline kp::TTrackInfo GoldenTrack()
   info.Height = 30;
   info.StartTime = Dt(2011, 5, 1, 13, 0, 0);
   info.EndTime = Dt(2011, 5, 1, 13, 0, 10);
-  info.Items.push_back(Sample(Dt(2011, 5, 1, 13, 0, 0), 0.1, 0.2, 0.3));
-  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 0), 55.751244, 37.618423, 150.5, 36, 90.4));
-  info.Items.push_back(Sample(Dt(2011, 5, 1, 13, 0, 0, 500), 0.012, -0.98, 0.025));
-  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 1), 55.7513, 37.6185));
-  info.Items.back().Trip = 7.4;
-  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 2), 0, 0));
-  info.Items.back().NoFix = true;
-  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 10), -33.5, -70.25, 10, 45, 359.7));
-  info.Items.back().Trip = 12.5;
+  info.Items = {Sample(Dt(2011, 5, 1, 13, 0, 0), 0.1, 0.2, 0.3),
+                Fix(Dt(2011, 5, 1, 13, 0, 0), 55.751244, 37.618423, 150.5, 36, 90.4),
+                Sample(Dt(2011, 5, 1, 13, 0, 0, 500), 0.012, -0.98, 0.025),
+                Fix(Dt(2011, 5, 1, 13, 0, 1), 55.7513, 37.6185),
+                Fix(Dt(2011, 5, 1, 13, 0, 2), 0, 0),
+                Fix(Dt(2011, 5, 1, 13, 0, 10), -33.5, -70.25, 10, 45, 359.7)};
+  info.Items[3].Trip = 7.4;
+  info.Items[4].NoFix = true;
+  info.Items[5].Trip = 12.5;
   return info;
 }
 

@@ -170,6 +170,23 @@ TEST(MovingInfoCleaning, DuplicatesWithin20MsCollapse)
   EXPECT_EQ(m->Points.size(), 3u);
 }
 
+TEST(MovingInfoCleaning, DuplicateRunsCollapseOntoTheFixKeptAndSamplesFollow)
+{
+  // Fixes 5 ms apart at one place are each compared with the fix kept, so
+  // the run collapses until 20 ms have passed.
+  TMovingInfo m = PointsAt({kT0, kT0 + 0.005 * kSec, kT0 + 0.01 * kSec, kT0 + 0.015 * kSec, kT0 + 0.025 * kSec,
+                            kT0 + kSec});
+  for (TMovingPoint &p : m.Points) p.Lat = 55.7;
+  for (int32_t tie : {0, 1, 2, 3, 4, 5, -1}) m.GSensor.push_back(TGSensorSample{0, 0, 0, 0, 0, tie, 0});
+  m.RemoveDuplicates();
+  std::vector<TDateTime> times;
+  for (const TMovingPoint &p : m.Points) times.push_back(p.Time);
+  EXPECT_EQ(times, std::vector<TDateTime>({kT0, kT0 + 0.025 * kSec, kT0 + kSec}));
+  std::vector<int32_t> ties;
+  for (const TGSensorSample &g : m.GSensor) ties.push_back(g.GpsIndex);
+  EXPECT_EQ(ties, std::vector<int32_t>({0, -1, -1, -1, 1, 2, -1}));
+}
+
 TEST(MovingInfoCleaning, LastFixOneDayLateComesBack)
 {
   TMovingInfo m = PointsAt({kT0, kT0 + kSec, kT0 + 2 * kSec, kT0 + 1.0 + 3 * kSec + 0.2});

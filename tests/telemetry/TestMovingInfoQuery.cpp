@@ -13,18 +13,9 @@ namespace {
 const TDateTime kT0 = Dt(2012, 5, 1, 10);
 constexpr double kDeg = 1.0 / MetresPerDegree;
 
-TMovingPoint Pt(TDateTime t, double lon, double lat, double speed = 0, double course = 0, double alt = 0,
-                bool noFix = false)
+TMovingPoint Pt(TDateTime t, double lon, double lat, double speed = 0, double course = 0, double alt = 0)
 {
-  TMovingPoint p;
-  p.Time = t;
-  p.Lon = lon;
-  p.Lat = lat;
-  p.Speed = speed;
-  p.Course = course;
-  p.Alt = alt;
-  p.NoFix = noFix;
-  return p;
+  return {{t, lon, lat, alt, course, speed, 0, false}, 0};
 }
 
 TGSensorSample Smp(TDateTime t, double x)
