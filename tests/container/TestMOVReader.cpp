@@ -19,26 +19,21 @@ QByteArray VideoTrak(int32_t id = 1, const QByteArray &extra = {})
 
 } // namespace
 
-TEST(MOVWalk, FilesNotStartingWithFtypAreNotParsed)
+TEST(MOVWalk, MoovIsFoundOnlyAfterFtypAndBeforeAnyAtomThatEndsTheLevel)
 {
   const QByteArray moov = Atom("moov", {Mvhd0(0, 600, 600), VideoTrak()});
-  EXPECT_FALSE(Read(moov)->HasMoov());
-  EXPECT_FALSE(Read(Atom("mdat", QByteArray(4, '\0')) + moov)->HasMoov());
-  EXPECT_FALSE(Read(QByteArray("\0\0\0\x08", 4) + "fty")->HasMoov());
-  EXPECT_FALSE(Read(QByteArray())->HasMoov());
+  const std::pair<const char *, QByteArray> notFound[] = {
+      {"no ftyp", moov},
+      {"mdat first", Atom("mdat", QByteArray(4, '\0')) + moov},
+      {"cut ftyp", QByteArray("\0\0\0\x08", 4) + "fty"},
+      {"empty", QByteArray()},
+      {"64-bit size", Ftyp() + Bytes().u32(1).tag("mdat").u64(16) + moov},
+      {"size to the end", Ftyp() + Bytes().u32(0).tag("free") + moov},
+      {"size below a header", Ftyp() + Bytes().u32(7).tag("free") + moov},
+  };
+  for (const auto &[name, file] : notFound) EXPECT_FALSE(Read(file)->HasMoov()) << name;
   EXPECT_TRUE(Read(Movie(Mvhd0(0, 600, 600) + VideoTrak()))->HasMoov());
   EXPECT_FALSE(TMOVReader(QStringLiteral("/nonexistent/x.mov"), true).HasMoov());
-}
-
-TEST(MOVWalk, SizesZeroAndOneEndTheLevel)
-{
-  const QByteArray moov = Atom("moov", {Mvhd0(0, 600, 600), VideoTrak()});
-  const QByteArray wide = Bytes().u32(1).tag("mdat").u64(16);
-  EXPECT_FALSE(Read(Ftyp() + wide + moov)->HasMoov());
-  const QByteArray toEnd = Bytes().u32(0).tag("free");
-  EXPECT_FALSE(Read(Ftyp() + toEnd + moov)->HasMoov());
-  const QByteArray tiny = Bytes().u32(7).tag("free");
-  EXPECT_FALSE(Read(Ftyp() + tiny + moov)->HasMoov());
 }
 
 TEST(MOVWalk, OverrunningAtomEndsOnlyItsParent)

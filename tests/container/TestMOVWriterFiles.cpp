@@ -212,24 +212,21 @@ protected:
     const ToolRun r = Execute(Tools["ffmpeg"], {"-nostdin", "-v", "error", "-i", c.Path, "-map", "0:s:0", "-f", "srt", "-"});
     EXPECT_EQ(r.Exit, 0) << r.Err.constData();
     EXPECT_EQ(r.Err, QByteArray());
+    // A cue: its times, then its text up to a blank line. The sample
+    // description's font and size come back as a font tag.
+    static const QRegularExpression cue(QStringLiteral(
+        "(\\d+):(\\d+):(\\d+),(\\d+) --> (\\d+):(\\d+):(\\d+),(\\d+)\\r?\\n((?:[^\\r\\n]+\\r?\\n?)*)"));
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     std::vector<Cue> cues;
-    static const QRegularExpression time(
-        QStringLiteral("^(\\d+):(\\d+):(\\d+),(\\d+) --> (\\d+):(\\d+):(\\d+),(\\d+)$"));
-    const QList<QByteArray> lines = r.Out.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-      const auto m = time.match(QString::fromUtf8(lines[i].trimmed()));
-      if (!m.hasMatch()) continue;
+    for (const auto &m : cue.globalMatch(QString::fromUtf8(r.Out))) {
       auto ms = [&m](int k) {
         return ((m.captured(k).toLongLong() * 60 + m.captured(k + 1).toLongLong()) * 60 + m.captured(k + 2).toLongLong()) *
                    1000 + m.captured(k + 3).toLongLong();
       };
-      QByteArray text;
-      for (qsizetype j = i + 1; j < lines.size() && !lines[j].trimmed().isEmpty(); ++j)
-        text += (text.isEmpty() ? "" : "\n") + lines[j].trimmed();
-      // The sample description's font and size come back as a font tag.
-      static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
-      text = QString::fromUtf8(text).remove(tag).toUtf8();
-      if (!text.isEmpty()) cues.push_back({text, ms(1), ms(5)});
+      QStringList lines = m.captured(9).remove(tag).split(QLatin1Char('\n'));
+      for (QString &line : lines) line = line.trimmed();
+      lines.removeAll(QString());
+      if (!lines.isEmpty()) cues.push_back({lines.join(QLatin1Char('\n')).toUtf8(), ms(1), ms(5)});
     }
     return cues;
   }

@@ -63,12 +63,12 @@ TEST_F(MOVWriterMoov, SoundUntickedWithSubtitlesGivesTheTextTrackAnUnusedID)
 TEST_F(MOVWriterMoov, NextTrackIDFollowsTheTraksWritten)
 {
   auto src = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 20}});
-  Output soundOff = CopyAll(*src, true, false);
-  EXPECT_EQ(TrakIDs(soundOff), (std::vector<uint32_t>{1}));
-  EXPECT_EQ(NextTrackID(soundOff), 2u);
-  Output both = CopyAll(*src, true, true, &AB);
-  EXPECT_EQ(TrakIDs(both), (std::vector<uint32_t>{1, 2, 3}));
-  EXPECT_EQ(NextTrackID(both), 4u);
+  const std::tuple<bool, bool, std::vector<uint32_t>> cases[] = {{false, false, {1}}, {true, true, {1, 2, 3}}};
+  for (const auto &[audio, subs, ids] : cases) {
+    const Output o = CopyAll(*src, true, audio, subs ? &AB : nullptr);
+    EXPECT_EQ(TrakIDs(o), ids);
+    EXPECT_EQ(NextTrackID(o), ids.back() + 1);
+  }
 }
 
 TEST_F(MOVWriterMoov, TrakIsChosenFromItsTkhdWhereverItStands)
