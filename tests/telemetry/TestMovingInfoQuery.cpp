@@ -60,6 +60,16 @@ TAt DataAt(const TMovingInfo &m, TDateTime t)
   return r;
 }
 
+// A series as "count:min..max" per column, "-" for an empty one.
+std::string Columns(const TGraphicItems &series)
+{
+  std::string out;
+  for (const TGraphicItem &c : series)
+    out += (out.empty() ? "" : " ") + (c.Count == 0 ? std::string("-")
+                                                    : QStringLiteral("%1:%2..%3").arg(c.Count).arg(c.MinValue).arg(c.MaxValue).toStdString());
+  return out;
+}
+
 // Degrees apart on the circle.
 double AngleApart(double a, double b)
 {
@@ -225,39 +235,24 @@ TEST(MovingInfoSeries, ColumnsCollectMinMaxCountAndFirstTime)
   std::vector<TMovingPoint> p;
   for (int i = 0; i <= 10; ++i) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7, 10 * i, 0, 100 + i));
   const TMovingInfo m = Track(p);
-  TGraphicItems series(3); // 5 s per column
+  TGraphicItems series(3), alt(3); // 5 s per column
   m.GetSpeedSeries(series, kT0, kT0 + 10 * kSec);
-  EXPECT_EQ(series[0].Count, 3);
-  EXPECT_EQ(series[0].MinValue, 0);
-  EXPECT_EQ(series[0].MaxValue, 20);
-  EXPECT_EQ(series[1].Count, 5);
-  EXPECT_EQ(series[1].MinValue, 30);
-  EXPECT_EQ(series[1].MaxValue, 70);
-  EXPECT_EQ(series[1].Time, kT0 + 3 * kSec);
-  EXPECT_EQ(series[2].Count, 3);
-  EXPECT_EQ(series[2].MaxValue, 100);
-  TGraphicItems alt(3);
   m.GetAltitudeSeries(alt, kT0, kT0 + 10 * kSec);
-  EXPECT_EQ(alt[2].MaxValue, 110);
+  EXPECT_EQ(Columns(series), "3:0..20 5:30..70 3:80..100");
+  EXPECT_EQ(series[1].Time, kT0 + 3 * kSec);
+  EXPECT_EQ(Columns(alt), "3:100..102 5:103..107 3:108..110");
 }
 
 TEST(MovingInfoSeries, WindowBetweenTwoFixesShowsInterpolatedEnds)
 {
   const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 0), Pt(kT0 + 10 * kSec, 37.6, 55.7, 100)});
-  TGraphicItems series(5);
+  TGraphicItems series(5), later(5);
   m.GetSpeedSeries(series, kT0 + 2 * kSec, kT0 + 6 * kSec);
-  EXPECT_EQ(series[0].Count, 1);
-  EXPECT_NEAR(series[0].MinValue, 20, 1e-3);
-  EXPECT_EQ(series[4].Count, 1);
-  EXPECT_NEAR(series[4].MaxValue, 60, 1e-3);
-  EXPECT_EQ(series[2].Count, 0);
-  // A window starting between fixes takes the value at its start.
-  TGraphicItems later(5);
+  EXPECT_EQ(Columns(series), "1:20..20 - - - 1:60..60");
+  // A window starting between fixes takes the value at its start; no record
+  // comes after the window.
   m.GetSpeedSeries(later, kT0 + 8 * kSec, kT0 + 12 * kSec);
-  EXPECT_EQ(later[0].Count, 1);
-  EXPECT_NEAR(later[0].MinValue, 80, 1e-3);
-  EXPECT_EQ(later[2].MaxValue, 100);
-  EXPECT_EQ(later[4].Count, 0) << "no record after the window";
+  EXPECT_EQ(Columns(later), "1:80..80 - 1:100..100 - -");
 }
 
 TEST(MovingInfoSeries, SampleAxesAndDegenerateWindows)
@@ -266,18 +261,19 @@ TEST(MovingInfoSeries, SampleAxesAndDegenerateWindows)
   TGraphicItems x(3), a(3), one(1), empty;
   m.GetGSensorXSeries(x, kT0, kT0 + kSec);
   m.GetGSensorASeries(a, kT0, kT0 + kSec);
-  EXPECT_EQ(x[0].MinValue, -1);
-  EXPECT_EQ(x[2].MaxValue, 2);
-  EXPECT_EQ(a[0].MinValue, 1);
   m.GetGSensorXSeries(one, kT0, kT0 + kSec);
-  EXPECT_EQ(one[0].Count, 2) << "one column holds the whole window";
   m.GetGSensorXSeries(empty, kT0, kT0 + kSec);
+  EXPECT_EQ(Columns(x), "1:-1..-1 - 1:2..2");
+  EXPECT_EQ(Columns(a), "1:1..1 - 1:2..2");
+  EXPECT_EQ(Columns(one), "2:-1..2") << "one column holds the whole window";
   EXPECT_TRUE(empty.empty());
+  // An empty or reversed window gives an empty series.
   x.assign(3, TGraphicItem{1, 2, 3, 4});
   m.GetGSensorYSeries(x, kT0 + kSec, kT0 + kSec);
-  for (const TGraphicItem &c : x) EXPECT_EQ(c.Count, 0) << "an empty window gives an empty series";
+  EXPECT_EQ(Columns(x), "- - -");
+  x.assign(3, TGraphicItem{1, 2, 3, 4});
   m.GetGSensorZSeries(x, kT0 + kSec, kT0);
-  for (const TGraphicItem &c : x) EXPECT_EQ(c.Count, 0);
+  EXPECT_EQ(Columns(x), "- - -");
 }
 
 // ---------------------------------------------------------------- map click and summaries
