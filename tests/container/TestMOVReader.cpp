@@ -216,20 +216,6 @@ TEST(MOVHeader, CodecAndKind)
   EXPECT_EQ(of("hvc1"), std::make_pair(QByteArray("HVC1"), mtkOther));
 }
 
-TEST(MOVHeader, HeaderOnlySkipsTheSampleLayout)
-{
-  const QByteArray tables = Stts({{3, 100}}) + Stsz({10, 20, 30}) + Stsc({{1, 3}}) + Stco({100}) + Stss({1});
-  const QByteArray trak = Trak(Tkhd0(0, 1, 300, 64, 48), Mdhd(0, 1000, 300, 0), "vide", "avc1", tables);
-  const QByteArray file = Movie(Mvhd0(0, 1000, 300) + trak, 200);
-  const auto head = Read(file, true);
-  ASSERT_EQ(head->Tracks.size(), 1u);
-  EXPECT_EQ(head->Tracks[0].SampleCount, 3);
-  EXPECT_EQ(head->Tracks[0].TotalBytes, 60);
-  EXPECT_TRUE(head->Tracks[0].Samples.empty());
-  const auto full = Read(file, false);
-  EXPECT_EQ(full->Tracks[0].Samples.size(), 3u);
-}
-
 TEST(MOVHeader, MacTime)
 {
   EXPECT_EQ(MacTimeToDateTime(0), 0);
