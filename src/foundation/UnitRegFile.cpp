@@ -1,4 +1,5 @@
 #include "UnitRegFile.h"
+#include "UnitUtilsFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,19 +47,6 @@ QString TakeEscaped(const QString &line, int &pos, QChar stop)
   return out;
 }
 
-bool WriteAll(int fd, const QByteArray &data)
-{
-  const char *p = data.constData();
-  qsizetype left = data.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    left -= n;
-  }
-  return true;
-}
 
 // Makes a finished rename durable; a failure here loses nothing already
 // visible, so it is not reported.
@@ -154,7 +142,7 @@ bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const st
     error = ErrnoText("cannot create a temporary file");
     return false;
   }
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  bool ok = WriteAllToFd(fd, data) && ::fsync(fd) == 0;
   if (!ok) error = ErrnoText("cannot write the temporary file");
   if (::close(fd) != 0 && ok) {
     ok = false;

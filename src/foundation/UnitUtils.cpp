@@ -261,6 +261,19 @@ QString CutToken(QString &text, QStringView delimiter)
   return head;
 }
 
+QByteArrayView CutTokenView(QByteArrayView &rest, char delimiter)
+{
+  const qsizetype p = rest.indexOf(delimiter);
+  if (p < 0) {
+    const QByteArrayView all = rest;
+    rest = {};
+    return all;
+  }
+  const QByteArrayView head = rest.first(p);
+  rest = rest.sliced(p + 1);
+  return head;
+}
+
 bool NextQueryParam(QString &query, QString &name, QString &value)
 {
   if (query.isEmpty()) return false;

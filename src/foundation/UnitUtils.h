@@ -133,6 +133,9 @@ void SplitString(QStringView text, QStringView delimiters, bool keepEmpty, TArra
 void SplitString(QByteArrayView text, QByteArrayView delimiters, bool keepEmpty, TArrayBytes &parts, int capacity = 0);
 
 QString CutToken(QString &text, QStringView delimiter);
+// The part of Rest before the first Delimiter (all of it when there is
+// none); Rest keeps what follows the delimiter.
+QByteArrayView CutTokenView(QByteArrayView &rest, char delimiter);
 bool NextQueryParam(QString &query, QString &name, QString &value);
 QString ExtractFileNameNoExt(const QString &path);
 // Last path component (either separator), and the part before it with its

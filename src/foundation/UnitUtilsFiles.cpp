@@ -27,7 +27,9 @@ bool IsReservedChar(QChar c)
   }
 }
 
-bool WriteAllTo(int fd, const QByteArray &data)
+} // namespace
+
+bool WriteAllToFd(int fd, const QByteArray &data)
 {
   const char *p = data.constData();
   qsizetype left = data.size();
@@ -40,6 +42,8 @@ bool WriteAllTo(int fd, const QByteArray &data)
   }
   return true;
 }
+
+namespace {
 
 timespec NanosToTimespec(int64_t nanos)
 {
@@ -115,7 +119,7 @@ bool SaveStringToFile(QString &path, const QByteArray &text)
   if (path.isEmpty()) return false;
   const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  const bool written = WriteAllTo(fd, text);
+  const bool written = WriteAllToFd(fd, text);
   return ::close(fd) == 0 && written;
 }
 

@@ -80,6 +80,10 @@ bool ForceDirs(const QString &path);
 
 // ---------------------------------------------------------------- files
 
+// Writes all of Data to an open descriptor, retrying short writes and
+// interrupted calls; false on any error.
+bool WriteAllToFd(int fd, const QByteArray &data);
+
 // File names the program builds: replaces ":", '"', "*", "<", ">", "?", "|"
 // and both slashes by "_". Use it on a name made from date or time text
 // before joining it to a folder.

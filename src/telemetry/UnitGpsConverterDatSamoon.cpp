@@ -11,22 +11,9 @@ constexpr double kNoValue = -1000000;
 // Where the device number line must have ended.
 constexpr qsizetype kDeviceLineMax = 15;
 
-QByteArrayView CutTabToken(QByteArrayView &rest)
-{
-  const qsizetype p = rest.indexOf('\t');
-  if (p < 0) {
-    const QByteArrayView all = rest;
-    rest = {};
-    return all;
-  }
-  const QByteArrayView head = rest.first(p);
-  rest = rest.sliced(p + 1);
-  return head;
-}
-
 double CutAxis(QByteArrayView &rest)
 {
-  return StrToFloatAny(CutTabToken(rest), kNoValue) / 1000;
+  return StrToFloatAny(CutTokenView(rest, '\t'), kNoValue) / 1000;
 }
 
 // The sentence of a line into the slot after the stored items; true when it

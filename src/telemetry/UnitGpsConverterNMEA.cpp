@@ -16,28 +16,15 @@ int64_t SpanMs(double days)
   return Round(days * MSecsPerDay);
 }
 
-QByteArrayView CutBlankToken(QByteArrayView &rest)
-{
-  const qsizetype p = rest.indexOf(' ');
-  if (p < 0) {
-    const QByteArrayView all = rest;
-    rest = {};
-    return all;
-  }
-  const QByteArrayView head = rest.first(p);
-  rest = rest.sliced(p + 1);
-  return head;
-}
-
 // "$A y x z": three blank-separated numbers in g.
 void ParseASentence(QByteArrayView line, TTrackInfoItem &item)
 {
   QByteArrayView rest = line.sliced(3);
   item.Kind = ikGSensor;
   item.Time = 0;
-  item.Lat = StrToFloatAny(CutBlankToken(rest), 0);
-  item.Lon = StrToFloatAny(CutBlankToken(rest), 0);
-  item.Alt = StrToFloatAny(CutBlankToken(rest), 0);
+  item.Lat = StrToFloatAny(CutTokenView(rest, ' '), 0);
+  item.Lon = StrToFloatAny(CutTokenView(rest, ' '), 0);
+  item.Alt = StrToFloatAny(CutTokenView(rest, ' '), 0);
 }
 
 // The leading "-" and digits of a field: a trailing checksum goes.
