@@ -404,9 +404,10 @@ void TMOVWriter::WriteCtts()
   WriteVersionFlags(0, 0, 0, 0);
   WriteDWord(uint32_t(t.Samples.size()));
   size_t part = 0;
-  int32_t shift = 0;
+  // Hostile offsets may sum past 32 bits; the field keeps the low 32.
+  int64_t shift = 0;
   for (size_t i = 0; i < t.Samples.size(); ++i) {
-    while (part < parts.size() && parts[part].first <= i) shift = longest - parts[part++].second;
+    while (part < parts.size() && parts[part].first <= i) shift = int64_t(longest) - parts[part++].second;
     WriteDWord(1);
     WriteDWord(uint32_t(t.Samples[i].CompositionOffset + shift));
   }
