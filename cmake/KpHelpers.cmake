@@ -9,13 +9,21 @@ function(kp_add_subsystem sub)
   endif()
 endfunction()
 
-# kp_add_test(<subsystem> <target> SOURCES ... LIBS ...)
+# kp_add_test(<subsystem> <target> SOURCES ... LIBS ... [XCB] [ENVIRONMENT VAR=value ...])
 # Every test case becomes a CTest test named "<subsystem>_<Suite>.<Case>", so
-# one subsystem's tests run alone with `ctest -R ^<subsystem>_`.
+# one subsystem's tests run alone with `ctest -R ^<subsystem>_`. Tests run
+# offscreen; XCB ones need a real X server (scripts/test starts Xvfb), for
+# window placement, screen grabs and the active window.
 function(kp_add_test sub target)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "XCB" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} kp_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
+  if(ARG_XCB)
+    set(platform "QT_QPA_PLATFORM=xcb")
+  else()
+    set(platform "QT_QPA_PLATFORM=offscreen")
+  endif()
+  set(envs ${platform} ${ARG_ENVIRONMENT})
   gtest_discover_tests(${target} TEST_PREFIX "${sub}_" DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "${envs}" TIMEOUT 300)
 endfunction()

@@ -119,8 +119,8 @@ void loadEmbeddedTables(int installerLanguage)
 
 QString sourceDir()
 {
-  // This file sits in tests/foundation of the source tree.
-  return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().absoluteFilePath(QStringLiteral("../../src"));
+  // From the build, not __FILE__: a compiler cache may make that relative.
+  return QStringLiteral(KP_SOURCE_ROOT "/src");
 }
 
 // String literals passed as the first argument of one of Functions in Text.

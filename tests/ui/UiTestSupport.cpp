@@ -1,0 +1,61 @@
+#include "UiTestSupport.h"
+
+#include "UnitReg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QWidget>
+
+namespace kptest {
+
+void ensureApplication()
+{
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "kp_ui_tests";
+  static char *argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
+{
+  QElapsedTimer timer;
+  timer.start();
+  while (!pred()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+  return true;
+}
+
+void spin(int ms)
+{
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+}
+
+ScopedSettings::ScopedSettings() { kp::SetSettingsDir(FDir.path()); }
+
+ScopedSettings::~ScopedSettings() { kp::SetSettingsDir(QString()); }
+
+QString artifactPath(const QString &name)
+{
+  const QString dir = QStringLiteral(KP_TEST_ARTIFACTS);
+  QDir().mkpath(dir);
+  return QDir(dir).absoluteFilePath(name);
+}
+
+QString saveScreenshot(QWidget *widget, const QString &name)
+{
+  const QString path = artifactPath(name);
+  return widget->grab().save(path) ? path : QString();
+}
+
+} // namespace kptest

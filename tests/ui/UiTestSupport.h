@@ -1,0 +1,43 @@
+#pragma once
+// Helpers shared by the window tests: one application object, bounded waits
+// on the event loop, a settings folder of the test's own and the folder
+// screenshots go to.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <ostream>
+
+class QWidget;
+
+// Readable failure output for Qt strings.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']'; }
+
+namespace kptest {
+
+// The QApplication every window test runs under (made on first use).
+void ensureApplication();
+// Runs the event loop until pred holds or timeoutMs passes; returns pred.
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs);
+// Runs the event loop for ms milliseconds.
+void spin(int ms);
+
+// Pins the settings store to a fresh temporary folder while it lives.
+class ScopedSettings {
+public:
+  ScopedSettings();
+  ~ScopedSettings();
+  QString Dir() const { return FDir.path(); }
+
+private:
+  QTemporaryDir FDir;
+};
+
+// build/test-artifacts/<name>, its folder made.
+QString artifactPath(const QString &name);
+// Saves the widget's picture there; returns the path written (empty on failure).
+QString saveScreenshot(QWidget *widget, const QString &name);
+
+} // namespace kptest
