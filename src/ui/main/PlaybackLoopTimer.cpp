@@ -94,7 +94,8 @@ void TPlaybackLoop::PlayNext(TOrigin origin)
 {
   QAbstractItemView *view = C.ListView;
   if (!view || !view->model()) return;
-  int row = view->currentIndex().row();
+  const QModelIndexList selected = view->selectionModel()->selectedRows();
+  int row = selected.size() == 1 ? selected.first().row() : view->currentIndex().row();
   view->clearSelection();
   ButtonStopClick(origin);
   const int rows = view->model()->rowCount();
