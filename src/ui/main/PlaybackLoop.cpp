@@ -60,7 +60,7 @@ void TPlaybackLoop::ButtonPlayClick(TOrigin)
 {
   TFilterGraph *graph = C.FilterGraph;
   bool nothingLoaded = false;
-  GuardStep(FHost, TGraphFailure::Log, [&] {
+  const bool done = GuardStep(FHost, TGraphFailure::Log, [&] {
     if (!graph->Active()) {
       if (S.Recording.Summary.FileName.isEmpty()) {
         nothingLoaded = true;
@@ -93,7 +93,9 @@ void TPlaybackLoop::ButtonPlayClick(TOrigin)
   SetEnabled(C.ButtonVideoZoomIn, true);
   SetEnabled(C.ButtonVideoZoomOut, true);
   FHost.FormResize();
-  if (!nothingLoaded) FinishPlayClick();
+  // A failed step ends the command after the buttons above, as a raised
+  // failure would.
+  if (done && !nothingLoaded) FinishPlayClick();
 }
 
 void TPlaybackLoop::FinishPlayClick()

@@ -89,7 +89,8 @@ TEST_F(PositionArithmetic, SeekBarSpans)
     {"a window wholly inside a gap", gapped, 0.42L, 0.48L, 0, 0, {0, 100}, {}, {}},
     {"A-B marks", {{"a", 0, 1}}, 0, 1, 0.25L, 0.5L, {}, {}, {25, 50}},
     {"A = B gives no span", {{"a", 0, 1}}, 0, 1, 0.5L, 0.5L, {}, {}, {}},
-    {"a 1e-9 window far from the marks", gapped, 0.45L, 0.45L + 1e-9L, 0.1L, 0.9L, {0, 100}, {}, {0, 100}},
+    // Mark A lies 2^32 - 50 pixels left of the bar: kept on it, not wrapped.
+    {"a 1e-9 window far from the marks", gapped, 0.45L, 0.45L + 1e-9L, 0.45L - 0.04294967246L, 0.9L, {0, 100}, {}, {0, 100}},
     {"an empty window", {{"a", 0, 1}}, 0.5L, 0.5L, 0.1L, 0.9L, {}, {}, {}},
   };
   for (const Case &c : cases) {
