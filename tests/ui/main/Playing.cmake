@@ -5,7 +5,7 @@ find_package(Qt6 6.4 REQUIRED COMPONENTS Test)
 set(KP_PLAYING_SUPPORT ${CMAKE_CURRENT_LIST_DIR}/PlayingTestSupport.cpp ${CMAKE_CURRENT_LIST_DIR}/PlayingTestSupport.h)
 kp_add_test(ui kp_ui_playing_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestPositionModel.cpp ${CMAKE_CURRENT_LIST_DIR}/TestPlaybackPass.cpp ${KP_PLAYING_SUPPORT}
-  LIBS kp_ui kp_ui_testsupport kp_playback_fake)
+  LIBS kp_ui kp_ui_testsupport kp_playback_fake Qt6::Test)
 kp_add_test(ui kp_ui_playing_gst_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestPlayingRealComponents.cpp ${KP_PLAYING_SUPPORT}
   LIBS kp_ui kp_ui_testsupport kp_playback_fake Qt6::Test)

@@ -5,8 +5,11 @@
 #include "FakeMediaGraph.h"
 #include "PlayingTestSupport.h"
 #include "UiTestSupport.h"
+#include "UnitReg.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace kp;
 
@@ -188,6 +191,59 @@ TEST_F(PlaybackPass, ReselectingTheLoadedRowKeepsPlayingAndTwoRowsStop)
   EXPECT_EQ(Rig->State.CurrentFile, -1);
   EXPECT_FALSE(Rig->Item("N_FileList_Open")->isEnabled());
   EXPECT_FALSE(Rig->ButtonPlay.isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PlaybackPass, ASharedLogIsReadOnceAndAnUntimedTrackTakesTheFileWindow)
+{
+  std::map<QString, int> reads;
+  Rig->Selection->LoadTrack = [&](const QString &name) -> std::unique_ptr<TMovingInfo> {
+    ++reads[name];
+    return name.endsWith(QLatin1String(".missing")) ? nullptr : std::make_unique<TMovingInfo>();
+  };
+  TFileItem row = kptest::MakeRecording(QStringLiteral("logged"), kDay, 30 * kSecond,
+                                        {{"/v/0.mp4", 0, 0.3L}, {"/v/1.mp4", 0.3L, 0.6L}, {"/v/2.mp4", 0.6L, 1}});
+  for (int i : {0, 1}) {
+    row.Files[i].TrackFileName = QStringLiteral("/v/%1.missing").arg(i);
+    row.Files[i].Log.FileName = QStringLiteral("/logs/shared.nmea");
+  }
+  row.Files[2].TrackFileName = QStringLiteral("/v/2.dat");
+  Rig->SetRows({row});
+  Rig->SelectRows({0});
+  EXPECT_EQ(reads["/logs/shared.nmea"], 1);
+  EXPECT_EQ(reads["/v/2.dat"], 1);
+  ASSERT_EQ(Rig->State.MovingInfos.size(), 3u);
+  EXPECT_EQ(Rig->State.MovingInfos[2]->GetStartTime(), row.Files[2].StartTime);
+  EXPECT_TRUE(Rig->Map.Calls.contains("SetMapBounds 3 1 1"));
+  Rig->SelectRows({});
+  Rig->SelectRows({0});
+  EXPECT_EQ(reads["/logs/shared.nmea"], 2) << "once per selection";
+}
+
+TEST_F(PlaybackPass, AClickWithCtrlOrShiftOnlySelects)
+{
+  Rig->SetRows(Rows);
+  const QPoint row0 = Rig->ListView->visualRect(Rig->ListModel.index(0, 0)).center();
+  for (Qt::KeyboardModifier held : {Qt::ControlModifier, Qt::ShiftModifier}) {
+    QTest::mouseClick(Rig->ListView->viewport(), Qt::LeftButton, held, row0);
+    EXPECT_EQ(Rig->State.Recording.Summary.Name, QStringLiteral("trip A"));
+    EXPECT_FALSE(Rig->Graph->Active());
+  }
+  QTest::mouseClick(Rig->ListView->viewport(), Qt::LeftButton, {}, row0);
+  EXPECT_EQ(Rig->Graph->GetState(), psPaused);
+}
+
+TEST_F(PlaybackPass, VolumeIsStoredUnlessFull)
+{
+  for (auto [value, stored] : {std::pair{40, 40}, {100, -1}}) {
+    Rig->TrackBarVolume.setValue(value);
+    Rig->Loop->TrackBarVolumeChange();
+    EXPECT_EQ(ReadSettingInt(QStringLiteral("volume"), -1), stored);
+    EXPECT_EQ(Rig->Graph->Volume(), value * 100);
+  }
 }
 
 } // namespace

