@@ -104,6 +104,10 @@ TPlayingRig::TPlayingRig(IGraphFactoryPtr factory)
   Item("N_View_Arrow_Big")->setChecked(true);
 
   SeekBitmap = std::make_unique<TSeekBitmap>(ImageSeek->Image());
+  GraphImage.Width = 400;
+  GraphImage.Height = 60;
+  SpeedGraph = TSpeedGraphic::Create(&GraphImage, 10);
+  SpeedGraph->Resize();
   for (TImage *image : {&SpeedImage, &AzimutImage, &GSensorImage}) {
     image->Width = 134;
     image->Height = 134;
@@ -134,6 +138,7 @@ TPlayingRig::TPlayingRig(IGraphFactoryPtr factory)
   Controls.SpeedBitmap = SpeedBitmap.get();
   Controls.AzimutBitmap = AzimutBitmap.get();
   Controls.GSensorBitmap = GSensorBitmap.get();
+  Controls.Graphs = {SpeedGraph.get()};
   Controls.MapPage = &Map;
   Controls.FileManager = &Catalogue;
   Controls.Menu = &Menu;
@@ -150,6 +155,8 @@ TPlayingRig::TPlayingRig(IGraphFactoryPtr factory)
     Model->GetSeekBarSpans(SeekBitmap->Wd(), gaps, noHeader, ab, State.TimeWindowStart, State.TimeWindowEnd);
     SeekBitmap->Draw(Qt::white, gaps, State.Recording.Summary.StartTime, State.Recording.Summary.EndTime,
                      State.TimeWindowStart, State.TimeWindowEnd, noHeader, ab);
+    Model->DrawGraphWindow(*SpeedGraph, GraphImage.Width, gaps, noHeader, ab, State.TimeWindowStart,
+                           State.TimeWindowEnd);
   };
   QObject::connect(ImageSeek, &TBS_Image::Resized, &Window, [this] {
     SeekBitmap->Resize();

@@ -110,7 +110,7 @@ public:
   QStandardItemModel ListModel;
   QWidget *PanelControl = nullptr;
   kp::TBS_Image *ImageSeek = nullptr;
-  kp::TImage SpeedImage, AzimutImage, GSensorImage;
+  kp::TImage SpeedImage, AzimutImage, GSensorImage, GraphImage;
   QObject Menu;
 
   std::unique_ptr<kp::TFilterGraph> Graph;
@@ -119,6 +119,7 @@ public:
   std::unique_ptr<kp::TSpeedBitmap> SpeedBitmap;
   std::unique_ptr<kp::TAzimutBitmap> AzimutBitmap;
   std::unique_ptr<kp::TGSensorBitmap> GSensorBitmap;
+  std::unique_ptr<kp::TMyGraphic> SpeedGraph;
   kp::TFileManager Catalogue{false, [](int32_t) {}};
   TRecordingHost Host;
   TRecordingMap Map;
