@@ -39,24 +39,24 @@ void TRecordingMap::SetMapBounds(const std::vector<const TMovingInfo *> &tracks,
   Calls << QStringLiteral("SetMapBounds %1 %2 %3").arg(tracks.size()).arg(fit).arg(drawGaps);
 }
 
-TFileItem MakeRecording(const QString &name, double start, double spanDays, const std::vector<TFileSpec> &files)
+TFileItem MakeRecording(const QString &name, double start, double spanDays, const std::vector<TTestFile> &files)
 {
   TFileItem item;
   QStringList paths;
-  for (const TFileSpec &spec : files) {
+  for (const TTestFile &planned : files) {
     TFileItemSubitem file;
-    file.FileName = spec.Name;
-    file.Name = spec.Name.section(QLatin1Char('/'), -1);
-    file.Position = {spec.Start, spec.End};
+    file.FileName = planned.Name;
+    file.Name = planned.Name.section(QLatin1Char('/'), -1);
+    file.Position = {planned.Start, planned.End};
     file.TrackPosition = file.Position;
-    file.DurationMs = spec.DurationMs;
-    file.DurationSource = spec.DurationSource;
-    file.StartTime = start + static_cast<double>(spec.Start) * spanDays;
-    file.EndTime = start + static_cast<double>(spec.End) * spanDays;
+    file.DurationMs = planned.DurationMs;
+    file.DurationSource = planned.DurationSource;
+    file.StartTime = start + static_cast<double>(planned.Start) * spanDays;
+    file.EndTime = start + static_cast<double>(planned.End) * spanDays;
     file.TrackStartTime = file.StartTime;
     file.TrackEndTime = file.EndTime;
     item.Files.push_back(file);
-    paths << spec.Name;
+    paths << planned.Name;
   }
   item.Summary.FileName = paths.join(QStringLiteral(", "));
   item.Summary.Name = name;

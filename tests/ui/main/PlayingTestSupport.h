@@ -79,14 +79,14 @@ public:
 };
 
 // One video file of a made-up recording: its share of the span and length.
-struct TFileSpec {
+struct TTestFile {
   QString Name;
   long double Start = 0, End = 1;
   int64_t DurationMs = 0;
   uint8_t DurationSource = kp::dsHeader;
 };
 // A recording starting at Start (days) whose files are the given specs.
-kp::TFileItem MakeRecording(const QString &name, double start, double spanDays, const std::vector<TFileSpec> &files);
+kp::TFileItem MakeRecording(const QString &name, double start, double spanDays, const std::vector<TTestFile> &files);
 
 // The window's playback parts. Graph factory: the fake or GStreamer.
 class TPlayingRig {

@@ -11,7 +11,7 @@
 #include <limits>
 
 using namespace kp;
-using kptest::TFileSpec;
+using kptest::TTestFile;
 
 namespace {
 
@@ -26,7 +26,7 @@ struct PositionArithmetic : ::testing::Test {
     kptest::ensureApplication();
     Model = std::make_unique<TPositionModel>(State, Controls, Host);
   }
-  void Load(const std::vector<TFileSpec> &files, double spanDays = 100 * kSecond)
+  void Load(const std::vector<TTestFile> &files, double spanDays = 100 * kSecond)
   {
     State.Recording = kptest::MakeRecording(QStringLiteral("trip"), kDay, spanDays, files);
     State.CurrentFile = 0;
@@ -41,11 +41,11 @@ TEST_F(PositionArithmetic, FindFileAt)
 {
   struct Case {
     const char *What;
-    std::vector<TFileSpec> Files;
+    std::vector<TTestFile> Files;
     long double G;
     int Expected;
   };
-  const std::vector<TFileSpec> three = {{"a", 0.1L, 0.4L}, {"b", 0.5L, 0.8L}, {"c", 0.8L, 1}};
+  const std::vector<TTestFile> three = {{"a", 0.1L, 0.4L}, {"b", 0.5L, 0.8L}, {"c", 0.8L, 1}};
   const Case cases[] = {
     {"in a gap belongs to the later file", three, 0.45L, 1},
     {"a shared boundary belongs to the later file", three, 0.8L, 2},
@@ -77,11 +77,11 @@ TEST_F(PositionArithmetic, SeekBarSpans)
 {
   struct Case {
     const char *What;
-    std::vector<TFileSpec> Files;
+    std::vector<TTestFile> Files;
     long double From, To, MarkA, MarkB;
     TArrayInteger Gaps, NoHeader, AB;
   };
-  const std::vector<TFileSpec> gapped = {{"a", 0, 0.4L}, {"b", 0.5L, 1, 0, dsNoHeader}};
+  const std::vector<TTestFile> gapped = {{"a", 0, 0.4L}, {"b", 0.5L, 1, 0, dsNoHeader}};
   const Case cases[] = {
     {"one file inside the window", {{"a", 0.2L, 0.7L}}, 0, 1, 0, 0, {0, 20, 70, 100}, {}, {}},
     {"one file covers the window", {{"a", 0, 1}}, 0.2L, 0.6L, 0, 0, {}, {}, {}},
