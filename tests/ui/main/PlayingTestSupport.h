@@ -85,7 +85,7 @@ struct TTestFile {
   int64_t DurationMs = 0;
   uint8_t DurationSource = kp::dsHeader;
 };
-// A recording starting at Start (days) whose files are the given specs.
+// A recording starting at Start (days) made of the given files.
 kp::TFileItem MakeRecording(const QString &name, double start, double spanDays, const std::vector<TTestFile> &files);
 
 // The window's playback parts. Graph factory: the fake or GStreamer.
