@@ -1,0 +1,23 @@
+#include "PanelSplitters.h"
+
+#include "UnitRegSettings.h"
+#include "UnitUtils.h"
+
+namespace kp {
+
+std::optional<double> BrowserShareAfterMove(const TRightColumnSizes &sizes)
+{
+  if (sizes.PanelRight2Height <= 20 || !sizes.BrowserVisible || !sizes.BrowserTopOrBottom) return std::nullopt;
+  return static_cast<double>(sizes.BrowserHeight) / sizes.PanelRight2Height;
+}
+
+void StorePanelSizes(bool windowVisible, int panelRightWidth, int panelBottomHeight, double browserShare)
+{
+  if (!windowVisible) return;
+  if (panelRightWidth > 0) settings::PanelRight.Write(panelRightWidth);
+  settings::PanelBottom.Write(panelBottomHeight);
+  // At most three decimals, without trailing zeros ("0.6", not "0.600").
+  WriteSetting(QLatin1String(settings::PanelBrowser.Name), FloatToStrDot(browserShare, 3));
+}
+
+} // namespace kp

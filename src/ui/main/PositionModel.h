@@ -1,0 +1,84 @@
+#pragma once
+// The recording as one movie: conversions between recording fractions,
+// file-local fractions, milliseconds and date-times; which file holds a
+// fraction; the position read back from the media graph; seeking, which
+// opens another file of the recording when needed; opening one file with its
+// failure messages; the telemetry at a fraction; the pixel spans and graph
+// series of the visible window; and the seek bar's mouse.
+//
+// The graph's vocabulary (100-ns units, result codes, interface queries)
+// stops here: the rest of the window speaks fractions and play states.
+// Main thread only. Nothing it does raises to its caller except SeekTo and
+// SwitchToFile, whose graph failures the command handlers catch.
+
+#include "IPlaybackHost.h"
+#include "PlaybackControls.h"
+#include "PlaybackState.h"
+
+#include <QObject>
+#include <functional>
+
+namespace kp {
+
+class TBS_Image;
+class TMyGraphic;
+
+class TPositionModel {
+public:
+  TPositionModel(TPlaybackState &state, const TPlaybackControls &controls, IPlaybackHost &host);
+
+  // Set by the playback loop: one timer pass, and the play speed re-applied.
+  std::function<void(TOrigin)> TimerPass;
+  std::function<void()> ReapplyPlaySpeed;
+
+  // ---------------------------------------------------------- conversions
+  static long double FileToGroupPosition(const TFileItemSubitem &file, long double f);
+  static long double FileTrackToGroupPosition(const TFileItemSubitem &file, long double f);
+  static bool GroupToFilePosition(const TFileItemSubitem &file, long double g, long double &f);
+  int FindFileAt(long double g) const;
+  int64_t PositionToMs(long double g) const;
+  double PositionToDateTime(long double g) const;
+  // The local time telemetry is stored in, at G (no display shift).
+  double TelemetryTime(long double g) const;
+  QString FileCaptionAt(long double g) const;
+  bool IsSelectedGroupLoaded(int row) const;
+
+  // ---------------------------------------------------------- media
+  long double GetPosition();
+  void SeekTo(long double g, bool refresh, bool force);
+  void SwitchToFile(int index, bool force);
+  void OpenVideoFile(const QString &fileName);
+
+  // ---------------------------------------------------------- telemetry and drawing
+  void GetTelemetryAt(long double g, TMovingPoint &point, TGSensorSample &sample, bool &valid) const;
+  void GetSeekBarSpans(int width, TArrayInteger &gaps, TArrayInteger &noHeader, TArrayInteger &ab,
+                       long double windowStart, long double windowEnd) const;
+  void DrawGraphWindow(TMyGraphic &graph, int width, const TArrayInteger &gaps, const TArrayInteger &noHeader,
+                       const TArrayInteger &ab, long double windowStart, long double windowEnd) const;
+
+  // ---------------------------------------------------------- seek-bar mouse
+  // Sender: the seek bar or one of the graph images.
+  void ImageSeekMouseDown(QObject *sender, Qt::MouseButton button, int x);
+  void ImageSeekMouseMove(QObject *sender, int x);
+  void ImageSeekMouseUp(int x);
+  void OnImageMouseLeave();
+  // Routes an image's mouse signals to the handlers above.
+  void ConnectImage(TBS_Image *image);
+
+  bool GraphPlaying() const;
+
+private:
+  int GraphState() const;
+  void Message(const QString &text) const;
+  bool PlayButtonDown() const;
+  long double XToPosition(int x, bool &onCursor) const;
+  void RunTimerPass(TOrigin origin);
+  void RenderSource(const QString &fileName);
+  void SeekInOpenFile(long double g);
+
+  TPlaybackState &S;
+  const TPlaybackControls &C;
+  IPlaybackHost &FHost;
+};
+
+} // namespace kp

@@ -1,0 +1,174 @@
+// The media half of the position model: reading the position back, seeking
+// across files and opening one file in the graph.
+#include "DSPack.h"
+#include "DSUtil.h"
+#include "Numbers.h"
+#include "PlaybackGuard.h"
+#include "PositionModel.h"
+#include "UnitTranslate.h"
+
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+
+namespace kp {
+
+namespace {
+
+QString CannotOpenText(const QString &fileName, const char *reason)
+{
+  return Translate(u"Mes_CannotOpen_Video") + QStringLiteral("\r\n") + fileName + QStringLiteral("\r\n") +
+         Translate(QString::fromLatin1(reason)) + QStringLiteral("\r\n\r\n") + Translate(u"Mes_CannotOpen_SysCodec") +
+         QStringLiteral("?");
+}
+
+} // namespace
+
+int TPositionModel::GraphState() const { return C.FilterGraph ? C.FilterGraph->GetState() : psNotInitialised; }
+
+bool TPositionModel::GraphPlaying() const
+{
+  const int state = GraphState();
+  return state == psPaused || state == psPlaying;
+}
+
+bool TPositionModel::PlayButtonDown() const { return C.ButtonPlay && C.ButtonPlay->isChecked(); }
+
+long double TPositionModel::GetPosition()
+{
+  long double result = S.Position;
+  const TFileItemSubitem *file = S.OpenFile();
+  if (S.Dragging)
+    result = S.DragPosition;
+  else if (file && GraphPlaying()) {
+    const auto &files = S.Recording.Files;
+    const size_t next = static_cast<size_t>(S.CurrentFile) + 1;
+    const bool later = next < files.size();
+    REFERENCE_TIME current = 0, duration = 0;
+    const bool known = S.MediaSeeking && SUCCEEDED(S.MediaSeeking->GetCurrentPosition(current));
+    if (known) S.MediaSeeking->GetDuration(duration);
+    // A file that could not be opened has nothing to play: it counts as
+    // played to its end, so one broken fragment does not stall the rest.
+    const bool ended = known ? duration > 0 && current >= duration - 1 : !S.SourceFilter;
+    if (later && ended) {
+      const long double g = std::max(file->Position.End, files[next].Position.Start);
+      GuardStep(FHost, TGraphFailure::Log, [&] { SeekTo(g, false, false); });
+      result = S.Position;
+    } else if (known && ended) {
+      // The end of the last file is the end of the recording, whatever the
+      // rate or an overlap of the files says.
+      result = 1.0L;
+    } else if (known) {
+      const long double f = duration > 0 ? static_cast<long double>(current) / duration : 0;
+      result = FileToGroupPosition(*file, f);
+    }
+  }
+  S.LastPosition = result;
+  return result;
+}
+
+void TPositionModel::SeekTo(long double g, bool refresh, bool force)
+{
+  if (!std::isfinite(g)) return;
+  S.Position = g;
+  S.Dragging = false;
+  if (S.Map) S.Map->FollowMarker = true;
+  auto &files = S.Recording.Files;
+  if (S.CurrentFile < 0 || g < 0 || g > 1 || files.empty()) return;
+  const int index = FindFileAt(g);
+  g = std::max(g, files[static_cast<size_t>(index)].Position.Start);
+  if (index != S.CurrentFile) {
+    SwitchToFile(index, force);
+    S.CurrentFile = index;
+  }
+  if ((force || GraphPlaying()) && S.MediaSeeking) SeekInOpenFile(g);
+  if (S.FrameRefreshPending) {
+    if (GraphState() == psPaused) C.FilterGraph->RefreshPausedFrame();
+    S.FrameRefreshPending = false;
+  }
+  if (refresh) RunTimerPass(TOrigin::Window);
+}
+
+void TPositionModel::SeekInOpenFile(long double g)
+{
+  const TFileItemSubitem *file = S.OpenFile();
+  if (!file) return;
+  long double f = 0;
+  GroupToFilePosition(*file, g, f);
+  f = std::isnan(f) ? 0 : Clamp<long double>(f, 0, 1);
+  REFERENCE_TIME current = 0, stop = 0;
+  if (FAILED(S.MediaSeeking->GetPositions(current, stop))) return;
+  REFERENCE_TIME target = Round(f * stop);
+  if (target != current)
+    S.MediaSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, &stop,
+                                 AM_SEEKING_NoPositioning);
+  // The stored position is exactly the one asked of the graph.
+  const long double local = stop <= 0 ? 0 : static_cast<long double>(target) / stop;
+  S.Position = FileToGroupPosition(*file, local);
+}
+
+void TPositionModel::SwitchToFile(int index, bool force)
+{
+  if (index < 0 || static_cast<size_t>(index) >= S.Recording.Files.size() || !C.FilterGraph) return;
+  int state = GraphState();
+  if (state == psPlaying && C.ButtonPlay && C.ButtonPlay->isEnabled() && !C.ButtonPlay->isChecked())
+    state = psPaused;
+  C.FilterGraph->Stop();
+  if (force && state != psPaused && state != psPlaying) state = PlayButtonDown() ? psPlaying : psPaused;
+  if (state == psPaused || state == psPlaying) {
+    TFileItemSubitem &file = S.Recording.Files[static_cast<size_t>(index)];
+    OpenVideoFile(file.FileName);
+    const int32_t ms = C.FilterGraph->GetDuration();
+    if (file.DurationSource == dsNoHeader && ms > 0) {
+      file.DurationSource = dsHeader;
+      file.DurationMs = ms;
+      if (C.FileManager) C.FileManager->SetFileDuration(file.FileName, file.DurationMs);
+      FHost.FormResize();
+    }
+    if (state == psPlaying)
+      C.FilterGraph->Play();
+    else
+      C.FilterGraph->Pause();
+  }
+  if (C.ButtonPlay) C.ButtonPlay->setChecked(state == psPlaying);
+  FHost.ButtonVideoZoomOutClick();
+}
+
+void TPositionModel::OpenVideoFile(const QString &fileName)
+{
+  TBusyCursor cursor;
+  if (fileName.isEmpty() || !C.FilterGraph) return;
+  int saved = psNotInitialised;
+  GuardStep(FHost, TGraphFailure::Show, [&] {
+    saved = GraphState();
+    C.FilterGraph->Stop();
+    RenderSource(fileName);
+  });
+  GuardStep(FHost, TGraphFailure::Show, [&] {
+    S.MediaSeeking = C.FilterGraph->QueryInterface<IMediaSeeking>();
+    if (ReapplyPlaySpeed) ReapplyPlaySpeed();
+    if (saved >= psStopped && saved <= psPlaying) C.FilterGraph->SetState(saved);
+  });
+}
+
+void TPositionModel::RenderSource(const QString &fileName)
+{
+  auto builder = C.FilterGraph->QueryInterface<IGraphBuilder>();
+  if (S.SourceFilter) {
+    if (builder) builder->RemoveFilter(S.SourceFilter);
+    S.MediaSeeking.reset();
+    S.SourceFilter.reset();
+  }
+  IBaseFilterPtr source;
+  // No graph at all fails like a file no splitter takes.
+  if (builder) builder->AddSourceFilter(fileName, QStringLiteral("File"), source);
+  S.SourceFilter = source;
+  if (!source) {
+    Message(CannotOpenText(fileName, "Mes_CannotOpen_Splitter"));
+    return;
+  }
+  for (const IPinPtr &pin : source->EnumPins())
+    if (FAILED(builder->Render(pin))) Message(CannotOpenText(fileName, "Mes_CannotOpen_Codec"));
+}
+
+} // namespace kp

@@ -1,0 +1,159 @@
+#include "RecordingSelection.h"
+
+#include "DSPack.h"
+#include "IMapPage.h"
+#include "PlaybackGuard.h"
+#include "PlaybackLoop.h"
+#include "PositionModel.h"
+
+#include <QAbstractItemView>
+#include <QEvent>
+#include <QItemSelectionModel>
+#include <QMouseEvent>
+#include <QToolButton>
+
+namespace kp {
+
+TRecordingSelection::TRecordingSelection(TPlaybackState &state, const TPlaybackControls &controls,
+                                         IPlaybackHost &host, TPositionModel &model, TPlaybackLoop &loop)
+    : S(state), C(controls), FHost(host), FModel(model), FLoop(loop)
+{
+  LoadTrack = [](const QString &fileName) { return TMovingInfo::LoadFromFile(fileName, false); };
+  FLoop.ListViewDblClick = [this](TOrigin origin) { ListViewDblClick(origin); };
+}
+
+int TRecordingSelection::SelectedRow(bool &several) const
+{
+  several = false;
+  if (!C.ListView || !C.ListView->selectionModel()) return -1;
+  const QModelIndexList rows = C.ListView->selectionModel()->selectedRows();
+  several = rows.size() > 1;
+  return rows.size() == 1 ? rows.first().row() : -1;
+}
+
+void TRecordingSelection::ListViewSelectItem(bool selected)
+{
+  bool several = false;
+  const int row = SelectedRow(several);
+  if (several && ((C.ButtonStop && C.ButtonStop->isEnabled()) || (C.ButtonPlay && C.ButtonPlay->isEnabled())))
+    FLoop.ButtonStopClick(TOrigin::None);
+  if (QAction *open = C.Action("N_FileList_Open")) open->setEnabled(row >= 0);
+  if (row < 0) {
+    if (!C.FilterGraph->Active() && C.ButtonPlay) C.ButtonPlay->setEnabled(false);
+    S.SelectedCaption.clear();
+  } else {
+    S.SelectedCaption = C.ListView->model()->index(row, 0).data().toString();
+    const bool loaded = FModel.IsSelectedGroupLoaded(row) && C.ButtonPlay && C.ButtonPlay->isEnabled();
+    if (selected && !loaded) LoadRecording(row);
+  }
+  FHost.PopupMenuListViewPopup();
+}
+
+void TRecordingSelection::LoadRecording(int row)
+{
+  FLoop.ButtonStopClick(TOrigin::None);
+  if (!C.FileManager) return;
+  TFileItem item = C.FileManager->GetGroup(row);
+  // A row that vanished before it could be read loads nothing.
+  if (item.Files.empty()) return;
+  TBusyCursor cursor;
+  S.Recording = std::move(item);
+  S.CurrentFile = 0;
+  if (C.ButtonPlay) C.ButtonPlay->setEnabled(true);
+  if (C.PanelPlaySpeed) C.PanelPlaySpeed->setEnabled(true);
+  FHost.Repaint();
+  S.MovingInfos.clear();
+  for (const TFileItemSubitem &file : S.Recording.Files) S.MovingInfos.push_back(LoadFileTelemetry(file));
+  FCacheNames.clear();
+  FCacheInfos.clear();
+  std::vector<TMovingInfo *> infos;
+  for (const auto &info : S.MovingInfos) infos.push_back(info.get());
+  TMovingInfo::Join(infos);
+  FHost.NormalizeTimeWindow();
+  FHost.FormResize();
+  S.CurrentPoint = ZeroedPoint();
+  if (S.Map) S.Map->FollowMarker = true;
+  if (C.MapPage) C.MapPage->SetMapBounds(std::vector<const TMovingInfo *>(infos.begin(), infos.end()), {}, true, true);
+  FLoop.TimerTimer(TOrigin::None);
+}
+
+std::unique_ptr<TMovingInfo> TRecordingSelection::LoadFileTelemetry(const TFileItemSubitem &file)
+{
+  std::unique_ptr<TMovingInfo> info;
+  if (!file.TrackFileName.isEmpty()) info = LoadTrack(file.TrackFileName);
+  // A log several files share is read once; each file crops its own copy.
+  if (!info)
+    if (const TMovingInfo *log = GetMovingInfo(file.Log.FileName)) info = log->Clone();
+  if (!info) return std::make_unique<TMovingInfo>();
+  if (info->GetStartTime() == 0) info->SetTimeRange(file.StartTime, file.EndTime);
+  if (C.FileManager) C.FileManager->UpdateFileTrack(file.FileName, *info);
+  if (!file.Log.FileName.isEmpty()) info->MergeAltitude(GetMovingInfo(file.Log.FileName));
+  return info;
+}
+
+const TMovingInfo *TRecordingSelection::GetMovingInfo(const QString &fileName)
+{
+  if (fileName.isEmpty()) return nullptr;
+  for (size_t i = 0; i < FCacheNames.size(); ++i)
+    if (FCacheNames[i] == fileName) return FCacheInfos[i].get();
+  FCacheNames.push_back(fileName);
+  FCacheInfos.push_back(LoadTrack(fileName));
+  return FCacheInfos.back().get();
+}
+
+void TRecordingSelection::ListViewClick(Qt::KeyboardModifiers modifiers)
+{
+  if (!C.ButtonPlay || !C.ButtonPlay->isEnabled() || C.FilterGraph->Active()) return;
+  if (modifiers & (Qt::ControlModifier | Qt::ShiftModifier)) return;
+  FHost.Repaint();
+  C.ButtonPlay->setChecked(false);
+  FLoop.ButtonPlayClick(TOrigin::Control);
+}
+
+void TRecordingSelection::ListViewDblClick(TOrigin)
+{
+  if (C.ButtonPlay && !C.ButtonPlay->isEnabled()) {
+    FLoop.ButtonStopClick(TOrigin::None);
+    ListViewSelectItem(true);
+  }
+  FHost.Repaint();
+  if (C.ButtonPlay) C.ButtonPlay->setChecked(true);
+  FLoop.ButtonPlayClick(TOrigin::None);
+}
+
+namespace {
+
+// Remembers the keyboard modifiers of the last mouse press or release on
+// the list, which the list's click signal does not carry.
+class TClickModifiers : public QObject {
+public:
+  using QObject::QObject;
+  Qt::KeyboardModifiers Last;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override
+  {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+        event->type() == QEvent::MouseButtonDblClick)
+      Last = static_cast<QMouseEvent *>(event)->modifiers();
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+} // namespace
+
+void ConnectListView(QAbstractItemView *view, TRecordingSelection &selection)
+{
+  auto *modifiers = new TClickModifiers(view);
+  view->viewport()->installEventFilter(modifiers);
+  QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, view,
+                   [&selection](const QItemSelection &added, const QItemSelection &) {
+                     selection.ListViewSelectItem(!added.isEmpty());
+                   });
+  QObject::connect(view, &QAbstractItemView::clicked, view,
+                   [&selection, modifiers](const QModelIndex &) { selection.ListViewClick(modifiers->Last); });
+  QObject::connect(view, &QAbstractItemView::doubleClicked, view,
+                   [&selection](const QModelIndex &) { selection.ListViewDblClick(TOrigin::Control); });
+}
+
+} // namespace kp

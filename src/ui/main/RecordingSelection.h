@@ -1,0 +1,63 @@
+#pragma once
+// Selecting a row of the recording list loads that recording: playback
+// stops, the row is copied, one telemetry object is loaded per video file
+// (from its track file, else from its matched GPS log, with the log's
+// altitudes merged), the files' telemetry is joined, the map is fitted to
+// the track and the views are redrawn. A single click while nothing plays
+// opens the recording paused on its frame; a double-click plays it.
+// Main thread only.
+
+#include "IPlaybackHost.h"
+#include "PlaybackControls.h"
+#include "PlaybackState.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAbstractItemView;
+
+namespace kp {
+
+class TPlaybackLoop;
+class TPositionModel;
+
+class TRecordingSelection {
+public:
+  TRecordingSelection(TPlaybackState &state, const TPlaybackControls &controls, IPlaybackHost &host,
+                      TPositionModel &model, TPlaybackLoop &loop);
+
+  // Reads one track or log file; null when it yields no telemetry. The
+  // default is the telemetry loader itself.
+  std::function<std::unique_ptr<TMovingInfo>(const QString &fileName)> LoadTrack;
+
+  // The list's selection changed (Selected: a row was added to it).
+  void ListViewSelectItem(bool selected);
+  // The telemetry of a log shared by the files of the selection being
+  // loaded, read once; null for an empty name or an unreadable file.
+  const TMovingInfo *GetMovingInfo(const QString &fileName);
+  void ListViewClick(Qt::KeyboardModifiers modifiers);
+  void ListViewDblClick(TOrigin origin);
+
+private:
+  int SelectedRow(bool &several) const;
+  void LoadRecording(int row);
+  std::unique_ptr<TMovingInfo> LoadFileTelemetry(const TFileItemSubitem &file);
+
+  TPlaybackState &S;
+  const TPlaybackControls &C;
+  IPlaybackHost &FHost;
+  TPositionModel &FModel;
+  TPlaybackLoop &FLoop;
+  // The loaded logs of one selection: names and objects (null when the
+  // file could not be read), freed when the selection is loaded.
+  std::vector<QString> FCacheNames;
+  std::vector<std::unique_ptr<TMovingInfo>> FCacheInfos;
+};
+
+// Routes a list view's selection changes, clicks (with the modifiers the
+// click itself carried) and double-clicks to the selection. Call it after
+// the view has its model.
+void ConnectListView(QAbstractItemView *view, TRecordingSelection &selection);
+
+} // namespace kp
