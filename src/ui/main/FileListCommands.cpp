@@ -244,7 +244,8 @@ bool TFileListCommands::CollectSelectedTracks(TTrackInfo &info)
   for (int row : rows) {
     if (FModel.IsStatusRow(row)) continue;
     for (const TFileItemSubitem &f : m->GetGroup(row).Files)
-      if (const auto track = TMovingInfo::LoadFromFile(f.FileName, false)) feed(*track);
+      if (!f.TrackFileName.isEmpty())
+        if (const auto track = TMovingInfo::LoadFromFile(f.TrackFileName, false)) feed(*track);
   }
   FHost.SetBusy(false);
   return info.Items.size() >= 2;
