@@ -2,6 +2,9 @@
 
 #include "Canvas.h"
 #include "DateTime.h"
+#include "FileListCommands.h"
+#include "FileListModel.h"
+#include "UnitFileManager.h"
 #include "Numbers.h"
 #include "StartupSupport.h"
 #include "UnitGraphics.h"
@@ -58,6 +61,8 @@ void TFormMain::FormCreate()
   ButtonPlay->setAutoRaise(true);
   ButtonStop->setAutoRaise(true);
   BuildFileListToolbar();
+  BuildList();
+  ConnectCommands();
   LoadListColumns();
   ApplyColours();
   CreateGauges();
@@ -72,6 +77,7 @@ void TFormMain::FormCreate()
   setWindowTitle(QLatin1String(kProgramName));
   QApplication::setApplicationDisplayName(QString());
   BuildPlaySpeedButtons();
+  ApplyRefreshRate();
   RestoreLayout();
 }
 
@@ -151,13 +157,19 @@ void TFormMain::ApplyLanguage(QAction *sender)
 
 void TFormMain::TranslateMainWindowTexts()
 {
+  const bool britishUnits = UseBritishUnits();
+  FListModel->SetHeaders({Translate(u"FileList_Col_Name"), Translate(u"FileList_Col_Duration"),
+                          Translate(u"FileList_Col_DateTime"), Translate(u"FileList_Col_Track"),
+                          Translate(britishUnits ? u"MilesPerH" : u"KmetersPerH"), Translate(u"FileList_Col_FilePath"),
+                          Translate(u"Mb"), Translate(u"FileList_Col_PictSize")});
+  if (FFileManager) FFileManager->Refresh();
   const QList<QAction *> items = FMenus->ListPopupActions();
   size_t b = 0;
   for (QAction *a : items)
     if (!a->isSeparator() && b < FileListButtons.size()) FileListButtons[b++]->setToolTip(a->text());
   if (QAction *local = Item("N_View_TimeZone_Local"))
     local->setText(Translate(u"N_View_TimeZone_Local") + LocalOffsetSuffix(LocalTimeOffset()));
-  const bool british = false;
+  const bool british = britishUnits;
   TrackBarVolume->setToolTip(Translate(u"Volume"));
   PanelPlaySpeed->setToolTip(Translate(u"PlaySpeed"));
   CheckBoxLoop->setText(Translate(u"N_View_Time_LoopAB"));

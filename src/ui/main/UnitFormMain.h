@@ -23,7 +23,12 @@ class QToolButton;
 
 namespace kp {
 
+class TFileListCommands;
+class TFileListModel;
+class TFileManager;
+class TMainHost;
 class TMyGraphic;
+class TWindowPlacement;
 
 class TFormMain : public QMainWindow {
   Q_OBJECT
@@ -40,6 +45,20 @@ public:
   void LayoutControlPanel();
   // The other windows exist: ApplyLanguage may act.
   void SetAllWindowsCreated() { FAllWindowsCreated = true; }
+
+  // The catalogue and the list.
+  TFileManager *FileManager() const { return FFileManager.get(); }
+  TFileListCommands &ListCommands() { return *FListCommands; }
+  // A new catalogue that searches the cards and folders (or, with
+  // Search false, one that lists only what is added to it).
+  void N_FileList_RefreshClick(bool search = true);
+  void FileManagerChanged(int index);
+  void AddFiles(const QStringList &names);
+  void SaveSnapshot(bool window);
+  // The start-up that waits for the window to be on the screen; runs once.
+  void TimerOnStartTimer();
+  // The command line without the program's name (tests set it).
+  QStringList Arguments;
 
   // Widgets named as the layout names them (tests find them by name too).
   QWidget *PanelVideo = nullptr;
@@ -89,6 +108,10 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void showEvent(QShowEvent *event) override;
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
 
 private:
   void FormCreate();
@@ -105,8 +128,17 @@ private:
   void ApplyColours();
   void CreateGauges();
   void TranslateMainWindowTexts();
+  void ConnectCommands();
+  void ApplyRefreshRate();
+  void BuildList();
 
   TMainMenus *FMenus = nullptr; // a child of the window
+  TMainHost *FHost = nullptr;   // a child of the window
+  std::unique_ptr<TFileManager> FFileManager;
+  TFileListModel *FListModel = nullptr;
+  std::unique_ptr<TFileListCommands> FListCommands;
+  TWindowPlacement *FPlacement = nullptr;
+  bool FStarted = false;
   bool FAllWindowsCreated = false;
 };
 
