@@ -15,7 +15,9 @@ TCheckSave CheckSaveRule(bool checked, bool designCheck)
 
 void TMenuState::Register(QAction *action)
 {
-  if (action && !action->objectName().isEmpty()) FItems.insert(action->objectName(), action);
+  if (!action || action->objectName().isEmpty() || FItems.contains(action->objectName())) return;
+  FItems.insert(action->objectName(), action);
+  FOrder << action;
 }
 
 QAction *TMenuState::Item(const QString &name) const { return FItems.value(name, nullptr); }
@@ -23,24 +25,14 @@ QAction *TMenuState::Item(const QString &name) const { return FItems.value(name,
 void TMenuState::RememberDefaultChecks()
 {
   FDefaultChecks.clear();
-  for (QAction *a : FItems)
+  for (QAction *a : FOrder)
     if (a->isCheckable() && a->isChecked()) FDefaultChecks << a->objectName();
 }
 
 void TMenuState::RestoreMenuChecks()
 {
-  // Radio groups: an unchecked read must not leave a group empty, so the
-  // checked reads go last.
-  QList<QAction *> checkedLater;
-  for (QAction *a : FItems) {
-    if (!a->isCheckable()) continue;
-    const bool mark = ReadSettingBool(a->objectName(), a->isChecked());
-    if (mark && a->actionGroup())
-      checkedLater << a;
-    else if (!a->actionGroup() || mark != a->isChecked())
-      a->setChecked(mark);
-  }
-  for (QAction *a : checkedLater) a->setChecked(true);
+  for (QAction *a : FOrder)
+    if (a->isCheckable()) a->setChecked(ReadSettingBool(a->objectName(), a->isChecked()));
 }
 
 bool TMenuState::IsDefaultChecked(const QString &name) const { return FDefaultChecks.contains(name); }

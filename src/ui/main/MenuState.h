@@ -28,12 +28,14 @@ public:
   // Actions are found by objectName, which is the settings key.
   void Register(QAction *action);
   QAction *Item(const QString &name) const;
-  QList<QAction *> Items() const { return FItems.values(); }
+  // In the order they were registered (menu order).
+  const QList<QAction *> &Items() const { return FOrder; }
 
   // Records the checked items as the design defaults (before the saved
   // marks are restored).
   void RememberDefaultChecks();
-  // Each checkable item takes its saved mark, its current one as default.
+  // Each checkable item, in menu order, takes its saved mark, its current
+  // one as default (so a later radio item saved as checked wins).
   void RestoreMenuChecks();
   bool IsDefaultChecked(const QString &name) const;
   const QStringList &DefaultChecks() const { return FDefaultChecks; }
@@ -52,6 +54,7 @@ public:
 
 private:
   QHash<QString, QAction *> FItems;
+  QList<QAction *> FOrder;
   QStringList FDefaultChecks;
 };
 

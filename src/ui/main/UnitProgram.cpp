@@ -10,6 +10,17 @@
 
 namespace kp {
 
+std::unique_ptr<TFormMain> CreateWindows(const QStringList &args)
+{
+  InstallPaletteThemeColors();
+  InitLanguages();
+  auto main = std::make_unique<TFormMain>();
+  main->Arguments = args;
+  main->SetAllWindowsCreated();
+  main->ApplyLanguage(nullptr);
+  return main;
+}
+
 int ProgramMain(int argc, char **argv)
 {
   QApplication app(argc, argv);
@@ -18,14 +29,10 @@ int ProgramMain(int argc, char **argv)
   // The platform state the rest of the program reads, taken once at start.
   SetLocalTimeOffset(SystemLocalTimeOffset());
   SetFormatSettings(SystemFormatSettings());
-  InstallPaletteThemeColors();
-  InitLanguages();
   int result = 0;
   {
-    TFormMain main;
-    main.SetAllWindowsCreated();
-    main.ApplyLanguage(nullptr);
-    main.show();
+    std::unique_ptr<TFormMain> main = CreateWindows(QCoreApplication::arguments().mid(1));
+    main->show();
     result = QApplication::exec();
   }
   RemoveExceptionHook();

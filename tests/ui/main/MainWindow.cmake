@@ -2,7 +2,7 @@
 # marks, language, start-up support.
 kp_add_test(ui kp_ui_mainwindow_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestWindowLayout.cpp ${CMAKE_CURRENT_LIST_DIR}/TestMainMenus.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/TestStartupSupport.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/TestStartupSupport.cpp ${CMAKE_CURRENT_LIST_DIR}/TestFormMain.cpp
   LIBS kp_ui kp_ui_testsupport)
 
 # The recording list's commands on rows in memory.
