@@ -1,0 +1,324 @@
+#include "FileListCommands.h"
+
+#include "DateTime.h"
+#include "FileListModel.h"
+#include "MainMenus.h"
+#include "UnitGpsConverters.h"
+#include "UnitMovingInfo.h"
+#include "UnitRegSettings.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
+
+#include <QAction>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <algorithm>
+
+namespace kp {
+
+QString ExportFileName(const QString &trackName)
+{
+  QString name = trackName;
+  name.replace(QLatin1Char(':'), QLatin1Char('-'));
+  return SanitizeFileName(name);
+}
+
+QString WithExportExtension(const QString &name, const QString &ext)
+{
+  const QString dotted = QLatin1Char('.') + ext.toLower();
+  return name.right(dotted.size()).toLower() == dotted ? name : name + QLatin1Char('.') + ext;
+}
+
+QStringList QtFilters(const QString &pairs)
+{
+  QStringList out;
+  const QStringList parts = pairs.split(QLatin1Char('|'));
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    if (!parts[i].isEmpty()) out << parts[i] + QLatin1String(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
+  return out;
+}
+
+TFileListCommands::TFileListCommands(IFileListHost &host, TFileListModel &model, QTableView &view, TMainMenus &menus,
+                                     QObject *parent)
+    : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus)
+{
+}
+
+TFileManager *TFileListCommands::Manager() const { return FModel.FileManager(); }
+
+QAction *TFileListCommands::Item(const char *name) const { return FMenus.Action(QLatin1String(name)); }
+
+std::vector<int> TFileListCommands::SelectedRows() const
+{
+  std::vector<int> rows;
+  if (!FView.selectionModel()) return rows;
+  for (const QModelIndex &i : FView.selectionModel()->selectedRows()) rows.push_back(i.row());
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+int TFileListCommands::CurrentRow() const
+{
+  const QModelIndex current = FView.currentIndex();
+  return current.isValid() ? current.row() : -1;
+}
+
+void TFileListCommands::ClearSelection()
+{
+  if (!FView.selectionModel()) return;
+  FView.selectionModel()->clearSelection();
+  FView.selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void TFileListCommands::FileManagerChanged(int index)
+{
+  if (FModel.Sync()) UpdateEnabling();
+  const int current = CurrentRow();
+  if (!SelectedCaption.isEmpty() && (current < 0 || FModel.Caption(current) != SelectedCaption)) {
+    int match = -1;
+    for (int row = 0; row < FModel.rowCount() && match < 0; ++row)
+      if (!FModel.IsStatusRow(row) && FModel.Caption(row) == SelectedCaption) match = row;
+    ClearSelection();
+    if (match >= 0) {
+      FView.selectionModel()->setCurrentIndex(FModel.index(match, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+      SelectedCaption.clear();
+    }
+  }
+  if (index == -2 && GpsFormatsChanged()) FHost.RestartUpdateChecker(500);
+}
+
+void TFileListCommands::ColumnClick(int column)
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  m->SortByColumn(column);
+  settings::ColSort.Write(m->GetSortColumn());
+  settings::ColSortDur.Write(m->GetSortAscending());
+}
+
+void TFileListCommands::DeleteFromDisk()
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  std::vector<TFileItem> items;
+  QStringList names;
+  for (int row : SelectedRows()) {
+    if (FModel.IsStatusRow(row)) continue;
+    if (row == CurrentRow() && FHost.IsSelectedGroupLoaded()) FHost.StopPlayback();
+    items.push_back(m->GetGroup(row));
+    names << items.back().Summary.FileName;
+  }
+  if (items.empty()) return;
+  const QString question = Translate(u"Mes_SureToDelFile") + QLatin1String("\r\n") + names.join(QLatin1String("\r\n")) +
+                           QLatin1String(" ?\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
+  if (!FHost.AskYesNo(question, false)) return;
+  QStringList failed;
+  for (const TFileItem &item : items) m->DeleteGroupFiles(item, &failed);
+  ClearSelection();
+  ReportUndeleted(failed);
+}
+
+QString TFileListCommands::DeleteAllQuestion(const std::vector<TFileItem> &rows, int fileCount)
+{
+  QString names;
+  int collected = 0;
+  for (const TFileItem &row : rows) {
+    if (collected++ < 20)
+      names += row.Summary.FileName + QLatin1String("\r\n");
+    else
+      names += QLatin1String("... ");
+  }
+  return Translate(u"Mes_SureToDelAllFiles") + QLatin1String("?\r\n\r\n") + Translate(u"Mes_SureToDelAllFiles2") +
+         QLatin1String(": ") + QString::number(fileCount) + QLatin1String("\r\n") + names + QLatin1String("\r\n") +
+         Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
+}
+
+void TFileListCommands::DeleteAllUnlocked()
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  FHost.StopPlayback();
+  std::vector<TFileItem> items;
+  int fileCount = 0;
+  for (const TFileItem &row : m->Rows()) {
+    if (row.Summary.Locked != lsNone) continue;
+    items.push_back(row);
+    fileCount += int(row.Files.size());
+  }
+  if (items.empty()) return;
+  if (!FHost.AskYesNo(DeleteAllQuestion(items, fileCount), true)) return;
+  QStringList failed;
+  for (const TFileItem &item : items) {
+    m->DeleteGroupFiles(item, &failed);
+    FHost.ProcessEvents();
+  }
+  ReportUndeleted(failed);
+}
+
+void TFileListCommands::ReportUndeleted(const QStringList &failed)
+{
+  if (!failed.isEmpty()) FHost.ShowMessage(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + failed.join(QLatin1String("\r\n")));
+}
+
+void TFileListCommands::Remove()
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  std::vector<int> rows = SelectedRows();
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+    if (!FModel.IsStatusRow(*it)) m->RemoveGroup(m->GetGroup(*it));
+  ClearSelection();
+}
+
+void TFileListCommands::SetLock(bool lock)
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  std::vector<int> rows = SelectedRows();
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+    if (FModel.IsStatusRow(*it)) continue;
+    const TFileItem row = m->GetGroup(*it);
+    if (!row.Files.empty()) m->SetGroupLocked(*it, lock, row.Files.front().FileName);
+  }
+  UpdateEnabling();
+}
+
+void TFileListCommands::UpdateEnabling()
+{
+  TFileManager *m = Manager();
+  const int current = CurrentRow();
+  const bool hasCurrent = current >= 0;
+  for (QAction *a : FMenus.ListPopupActions())
+    if (!a->isSeparator()) a->setEnabled(hasCurrent);
+  for (const char *always : {"N_FileList_Add", "N_FileList_DelDiskAll", "N_FileList_Refresh", "N_FileList_Clear"})
+    Item(always)->setEnabled(true);
+  if (hasCurrent && m) {
+    bool setLock = false, unsetLock = false, ungroup = false, gpsLog = false, exportable = false;
+    for (int row : SelectedRows()) {
+      if (FModel.IsStatusRow(row)) continue;
+      const TFileItem item = m->GetGroup(row);
+      setLock |= item.Summary.Locked != lsLocked;
+      unsetLock |= item.Summary.Locked != lsNone;
+      ungroup |= item.Files.size() > 1;
+      for (const TFileItemSubitem &f : item.Files) gpsLog |= !f.Log.FileName.isEmpty();
+      exportable |= !item.Summary.TrackFileName.isEmpty();
+    }
+    Item("N_FileList_SetLock")->setEnabled(setLock);
+    Item("N_FileList_UnsetLock")->setEnabled(unsetLock);
+    Item("N_FileList_Ungroup")->setEnabled(ungroup);
+    Item("N_FileList_Track_GPSLog")->setEnabled(gpsLog);
+    Item("N_FileList_Track_Export")->setEnabled(exportable);
+    Item("N_FileList_Track_Google")->setEnabled(exportable);
+    Item("N_FileList_DelDisk")->setEnabled(!unsetLock);
+  }
+  const bool one = SelectedRows().size() == 1 && hasCurrent;
+  for (const char *name : {"N_FileList_Open", "N_FileList_Track_Set", "N_FileList_Track_Move"}) Item(name)->setEnabled(one);
+  const bool recording = FModel.rowCount() > 0 && !FModel.IsStatusRow(0);
+  for (const char *name : {"N_FileList_Group_With", "N_FileList_Group_Auto", "N_FileList_Ungroup_All"})
+    Item(name)->setEnabled(recording);
+}
+
+bool TFileListCommands::CollectSelectedTracks(TTrackInfo &info)
+{
+  info = TTrackInfo();
+  bool first = true;
+  const auto feed = [&](const TMovingInfo &track) {
+    if (first)
+      track.ToTrackInfo(info);
+    else
+      track.AppendToTrackInfo(info);
+    first = false;
+  };
+  const std::vector<int> rows = SelectedRows();
+  if (rows.size() == 1 && FHost.IsSelectedGroupLoaded()) {
+    for (const TMovingInfo *track : FHost.LoadedTracks())
+      if (track) feed(*track);
+    return info.Items.size() >= 2;
+  }
+  TFileManager *m = Manager();
+  if (!m) return false;
+  FHost.SetBusy(true);
+  for (int row : rows) {
+    if (FModel.IsStatusRow(row)) continue;
+    for (const TFileItemSubitem &f : m->GetGroup(row).Files)
+      if (!f.TrackFileName.isEmpty())
+        if (const auto track = TMovingInfo::LoadFromFile(f.TrackFileName, false)) feed(*track);
+  }
+  FHost.SetBusy(false);
+  return info.Items.size() >= 2;
+}
+
+void TFileListCommands::ExportTrack()
+{
+  TTrackInfo info;
+  if (!CollectSelectedTracks(info)) {
+    FHost.ShowMessage(Translate(u"Mes_NoGPSInfo"));
+    return;
+  }
+  QStringList filters;
+  for (const TGpsInfoConverter *c : GpsExportConverters()) filters << QtFilters(c->GetFilter());
+  int chosen = 0;
+  const QString name = FHost.ChooseSaveFile(ExportFileName(info.Name), filters, chosen, QString());
+  const auto &converters = GpsExportConverters();
+  if (name.isEmpty() || chosen < 0 || size_t(chosen) >= converters.size()) return;
+  const TGpsInfoConverter &converter = *converters[size_t(chosen)];
+  QString path = WithExportExtension(name, converter.GetExt());
+  QByteArray text;
+  if (!converter.ExportToText(info, text) || !SaveStringToFile(path, text))
+    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+}
+
+void TFileListCommands::OpenTrackInEarth()
+{
+  TTrackInfo info;
+  if (!CollectSelectedTracks(info)) {
+    FHost.ShowMessage(Translate(u"Mes_NoGPSInfo"));
+    return;
+  }
+  const QString file = SanitizeFileName(QLatin1String("Track ") + DateTimeToStr(info.StartTime + TimeZoneShift()) +
+                                        QLatin1String(".kml"));
+  QString path = QDir(QDir::tempPath()).absoluteFilePath(file);
+  QByteArray text;
+  if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text)) {
+    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+    return;
+  }
+  FHost.OpenDocument(path);
+}
+
+void TFileListCommands::ShowInExplorer()
+{
+  TFileManager *m = Manager();
+  const int row = CurrentRow();
+  if (!m || row < 0 || FModel.IsStatusRow(row)) return;
+  const TFileItem item = m->GetGroup(row);
+  if (!item.Files.empty()) FHost.ShowInFileManager(item.Files.front().FileName);
+}
+
+void TFileListCommands::ShowProperties()
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  for (int row : SelectedRows())
+    if (!FModel.IsStatusRow(row)) FHost.ShowProperties(m->GetGroup(row));
+}
+
+void TFileListCommands::ShowGpsLogs(bool matchedToSelection)
+{
+  TFileManager *m = Manager();
+  QStringList logs;
+  if (m)
+    for (const QString &log : m->GetGpsLogList()) logs << log;
+  QStringList tick;
+  if (matchedToSelection && m)
+    for (int row : SelectedRows())
+      for (const TFileItemSubitem &f : m->GetGroup(row).Files)
+        if (!f.Log.FileName.isEmpty() && !tick.contains(f.Log.FileName)) tick << f.Log.FileName;
+  FHost.ShowGpsLogs(logs, tick, matchedToSelection);
+  FHost.StopPlayback();
+}
+
+} // namespace kp

@@ -1,0 +1,76 @@
+#pragma once
+// The recording list's commands: the catalogue's change notification with
+// the reselection by caption, sorting, deleting, removing, locking, the
+// enabling of the list's items, track export and the temporary KML, the file
+// manager, properties and the GPS-log window. Rows are passed to the
+// catalogue with their identity (first file path), so they act correctly
+// while a search runs. Main thread only.
+
+#include "IFileListHost.h"
+#include "UnitFileManager.h"
+#include "UnitUtils.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QAction;
+class QTableView;
+
+namespace kp {
+
+class TFileManager;
+class TFileListModel;
+class TMainMenus;
+
+// Names built from date or time text, ready to join a folder.
+QString ExportFileName(const QString &trackName);
+// The chosen name with the format's extension unless it already ends so.
+QString WithExportExtension(const QString &name, const QString &ext);
+// "caption|*.ext|" pairs as Qt's "caption (*.ext)" filters.
+QStringList QtFilters(const QString &pairs);
+
+class TFileListCommands : public QObject {
+  Q_OBJECT
+public:
+  TFileListCommands(IFileListHost &host, TFileListModel &model, QTableView &view, TMainMenus &menus,
+                    QObject *parent = nullptr);
+
+  TFileManager *Manager() const;
+  // The caption kept selected across catalogue changes.
+  QString SelectedCaption;
+
+  void FileManagerChanged(int index);
+  void ColumnClick(int column);
+  void DeleteFromDisk();
+  void DeleteAllUnlocked();
+  void Remove();
+  void SetLock(bool lock);
+  void UpdateEnabling();
+  bool CollectSelectedTracks(TTrackInfo &info);
+  void ExportTrack();
+  void OpenTrackInEarth();
+  void ShowInExplorer();
+  void ShowProperties();
+  void ShowGpsLogs(bool matchedToSelection);
+
+  // The rows selected in display order, each with its identity.
+  std::vector<int> SelectedRows() const;
+  int CurrentRow() const;
+  void ClearSelection();
+
+  // The texts of the delete questions (pure, for tests).
+  static QString DeleteAllQuestion(const std::vector<TFileItem> &rows, int fileCount);
+
+private:
+  QAction *Item(const char *name) const;
+  void ReportUndeleted(const QStringList &failed);
+
+  IFileListHost &FHost;
+  TFileListModel &FModel;
+  QTableView &FView;
+  TMainMenus &FMenus;
+};
+
+} // namespace kp

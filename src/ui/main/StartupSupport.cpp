@@ -1,0 +1,93 @@
+#include "StartupSupport.h"
+
+#include "Numbers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace kp {
+
+TStartArgs ParseStartArgs(const QStringList &args)
+{
+  TStartArgs out;
+  int first = 0;
+  if (!args.isEmpty() && args[0] == QLatin1String("/whatsnew")) {
+    out.WhatsNew = true;
+    first = 1;
+    if (args.size() > 1 && args[1].startsWith(QLatin1String("/del"))) {
+      out.DeleteFile = args[1].mid(4);
+      first = 2;
+    }
+  }
+  for (int i = first; i < args.size(); ++i) out.Files << args[i];
+  return out;
+}
+
+QString MakeInstallationId(const std::function<int()> &coin, const std::function<int()> &letter)
+{
+  QString id;
+  for (int i = 0; i < 11; ++i) {
+    const char base = coin() ? 'A' : 'a';
+    id += QChar(base + std::clamp(letter(), 0, 25));
+  }
+  return id;
+}
+
+namespace {
+
+// Exec's quoting: inside double quotes, ", `, $ and \ take a backslash;
+// then the desktop file's own string escape doubles every backslash.
+QString QuotedExec(const QString &path)
+{
+  QString quoted;
+  for (QChar c : path) {
+    if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+      quoted += QLatin1Char('\\');
+    quoted += c;
+  }
+  quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
+QString DesktopEntryText(const QString &exePath)
+{
+  return QStringLiteral("[Desktop Entry]\n"
+                        "Type=Application\n"
+                        "Name=KESTRIL PLAYER\n"
+                        "Comment=Dash-camera recordings with their track\n"
+                        "Exec=%1 %f\n"
+                        "MimeType=video/quicktime;\n"
+                        "Categories=AudioVideo;Video;Player;\n"
+                        "Terminal=false\n")
+      .arg(QuotedExec(exePath));
+}
+
+bool WriteDesktopEntry(const QString &dataHome, const QString &exePath)
+{
+  const QString dir = QDir(dataHome).absoluteFilePath(QStringLiteral("applications"));
+  const QString path = QDir(dir).absoluteFilePath(QStringLiteral("kestril-player.desktop"));
+  const QByteArray text = DesktopEntryText(exePath).toUtf8();
+  QFile current(path);
+  if (current.open(QIODevice::ReadOnly) && current.readAll() == text) return false;
+  current.close();
+  if (!QDir().mkpath(dir)) return false;
+  QFile out(path);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(text) != text.size() || !out.flush())
+    return false;
+  out.close();
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+  if (!tool.isEmpty()) QProcess::startDetached(tool, {dir});
+  return true;
+}
+
+QString LocalOffsetSuffix(double localTimeOffsetDays)
+{
+  const int64_t hours = Round(localTimeOffsetDays * 24);
+  return QStringLiteral(" (%1%2)").arg(localTimeOffsetDays > 0 ? QStringLiteral("+") : QString()).arg(hours);
+}
+
+} // namespace kp

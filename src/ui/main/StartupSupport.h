@@ -1,0 +1,35 @@
+#pragma once
+// What the program reads and writes around its start: the switches of the
+// command line, the installation id, and the desktop entry that offers the
+// program for QuickTime movies (never as their default handler).
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kp {
+
+struct TStartArgs {
+  bool WhatsNew = false; // "/whatsnew" as the first argument
+  QString DeleteFile;    // "/del<path>" as the second, after "/whatsnew"
+  QStringList Files;     // every other argument, tried as a recording
+};
+
+// Args without the program's own name.
+TStartArgs ParseStartArgs(const QStringList &args);
+
+// Eleven letters, each 'a' or 'A' by Coin (0 or 1) plus Letter (0..25).
+QString MakeInstallationId(const std::function<int()> &coin, const std::function<int()> &letter);
+
+// The entry's text for the program at ExePath.
+QString DesktopEntryText(const QString &exePath);
+// Writes $dataHome/applications/kestril-player.desktop when its text
+// changed, then refreshes the desktop's cache when the tool exists. True
+// when the file was (re)written.
+bool WriteDesktopEntry(const QString &dataHome, const QString &exePath);
+
+// The local-time item's ending for an offset from UTC in days: " (+3)",
+// " (-5)", " (0)".
+QString LocalOffsetSuffix(double localTimeOffsetDays);
+
+} // namespace kp

@@ -1,0 +1,248 @@
+#include "UnitFormMain.h"
+
+#include "Canvas.h"
+#include "DateTime.h"
+#include "FileListCommands.h"
+#include "FileListModel.h"
+#include "UnitFileManager.h"
+#include "Numbers.h"
+#include "StartupSupport.h"
+#include "UnitGraphics.h"
+#include "UnitRegSettings.h"
+#include "UnitTranslate.h"
+#include "WindowLayout.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSplitter>
+#include <QTableView>
+#include <QToolButton>
+
+namespace kp {
+
+namespace {
+
+constexpr const char *kProgramName = "KESTRIL PLAYER";
+
+QColor Colour(const char *key) { return ToQColor(TranslateColor(QString::fromLatin1(key))); }
+
+void SetImageSize(TBS_Image *image)
+{
+  image->Image()->Width = image->width();
+  image->Image()->Height = image->height();
+}
+
+} // namespace
+
+TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
+{
+  setObjectName(QStringLiteral("FormMain"));
+  FormCreate();
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::FormCreate()
+{
+  setAcceptDrops(true);
+  BuildWidgets();
+  LoadButtonGlyphs();
+  LoadMenuBitmaps();
+  // The generated items are not part of the design: remember first.
+  FMenus->State().RememberDefaultChecks();
+  FMenus->BuildLanguageMenu();
+  FMenus->BuildTimeZoneMenu();
+  FMenus->State().RestoreMenuChecks();
+  ButtonPlay->setAutoRaise(true);
+  ButtonStop->setAutoRaise(true);
+  BuildFileListToolbar();
+  BuildList();
+  ConnectCommands();
+  LoadListColumns();
+  ApplyColours();
+  CreateGauges();
+  BrowserShare = std::clamp(ReadSettingFloat(QLatin1String(settings::PanelBrowser.Name), 0.6), 0.0, 1.0);
+  if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    const QRect s = screen->availableGeometry();
+    const QSize size(s.width() * 7 / 8, s.height() * 3 / 4);
+    setGeometry(QRect(s.center() - QPoint(size.width() / 2, size.height() / 2), size));
+  }
+  TrackBarVolume->setValue(std::clamp(settings::Volume.Read(), 0, 100));
+  FMenus->BuildPopupMenus();
+  setWindowTitle(QLatin1String(kProgramName));
+  QApplication::setApplicationDisplayName(QString());
+  BuildPlaySpeedButtons();
+  ApplyRefreshRate();
+  RestoreLayout();
+}
+
+void TFormMain::ApplyColours()
+{
+  QPalette list = ListView->palette();
+  list.setColor(QPalette::Base, Colour("colorListBG"));
+  ListView->setPalette(list);
+  QPalette window = palette();
+  window.setColor(QPalette::Window, Colour("colorMainBG"));
+  setPalette(window);
+  PanelVideo->setAutoFillBackground(true);
+  QPalette video = PanelVideo->palette();
+  video.setColor(QPalette::Window, Qt::black);
+  PanelVideo->setPalette(video);
+}
+
+void TFormMain::CreateGauges()
+{
+  const QColor back = Colour("colorMainBG");
+  for (TBS_Image *image : {ImageSpeed, ImageAzimut, ImageGSensor, ImageSeek}) SetImageSize(image);
+  SpeedBitmap = std::make_unique<TSpeedBitmap>(ImageSpeed->Image(), back);
+  AzimutBitmap = std::make_unique<TAzimutBitmap>(ImageAzimut->Image(), back);
+  GSensorBitmap = std::make_unique<TGSensorBitmap>(ImageGSensor->Image(), back);
+  SpeedBitmap->Draw(0, -1, -1, 0);
+  AzimutBitmap->Draw(-1);
+  GSensorBitmap->Draw(10, 10, 10, 0);
+  SeekBitmap = std::make_unique<TSeekBitmap>(ImageSeek->Image());
+  connect(ImageSeek, &TBS_Image::Resized, this, [this] { SeekBitmap->Resize(); });
+}
+
+void TFormMain::LoadListColumns()
+{
+  QHeaderView *header = ListView->horizontalHeader();
+  const int count = ListView->model() ? ListView->model()->columnCount() : 0;
+  if (count == 0) return;
+  DesignColumnWidths.clear();
+  for (int i = 0; i < count; ++i) DesignColumnWidths.push_back(header->sectionSize(i));
+  const TColumnRestore r = RestoreColumns(
+      DesignColumnWidths, [](int i) { return ReadSettingInt(settings::ColumnWidthName(i), -1); },
+      [](int i) { return ReadSettingInt(settings::ColumnIndexName(i), -1); });
+  for (int i : r.DeleteWidthOf) DeleteSetting(settings::ColumnWidthName(i));
+  for (int i = 0; i < count; ++i) header->resizeSection(i, r.Widths[size_t(i)]);
+  for (int pos = 0; pos < count; ++pos) header->moveSection(header->visualIndex(r.Order[size_t(pos)]), pos);
+}
+
+void TFormMain::RestoreLayout()
+{
+  if (PanelRight->width() > 0)
+    SplitterRight->setSizes({width() - std::max(5, settings::PanelRight.ReadOr(510)), std::max(5, settings::PanelRight.ReadOr(510))});
+  const int bottom = settings::PanelBottom.ReadOr(185);
+  SplitterBottom->setSizes({std::max(1, height() - bottom), bottom});
+  QRect bounds = geometry();
+  const int w = settings::PosWidth.ReadOr(bounds.width());
+  const int h = settings::PosHeight.ReadOr(bounds.height());
+  bounds = QRect(settings::PosLeft.ReadOr(bounds.x()), settings::PosTop.ReadOr(bounds.y()), w > 0 ? w : bounds.width(),
+                 h > 0 ? h : bounds.height());
+  if (QScreen *screen = QGuiApplication::screenAt(bounds.center()) ? QGuiApplication::screenAt(bounds.center())
+                                                                     : QGuiApplication::primaryScreen())
+    bounds = PullBackOntoScreen(bounds, screen->availableGeometry());
+  setGeometry(bounds);
+  if (settings::PosState.Read() == 2) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TFormMain::ApplyLanguage(QAction *sender)
+{
+  if (!FAllWindowsCreated) return;
+  TMenuState &state = FMenus->State();
+  if (sender) state.SetMenuChecked(sender);
+  if (QMenu *languages = FMenus->Menu(QStringLiteral("N_View_Language")))
+    for (QAction *a : languages->actions())
+      if (a->isChecked()) SetCurLang(a->data().toInt());
+  FMenus->TranslateMenus();
+  TranslateMainWindowTexts();
+  setWindowTitle(QLatin1String(kProgramName));
+}
+
+void TFormMain::TranslateMainWindowTexts()
+{
+  const bool britishUnits = UseBritishUnits();
+  FListModel->SetHeaders({Translate(u"FileList_Col_Name"), Translate(u"FileList_Col_Duration"),
+                          Translate(u"FileList_Col_DateTime"), Translate(u"FileList_Col_Track"),
+                          Translate(britishUnits ? u"MilesPerH" : u"KmetersPerH"), Translate(u"FileList_Col_FilePath"),
+                          Translate(u"Mb"), Translate(u"FileList_Col_PictSize")});
+  if (FFileManager) FFileManager->Refresh();
+  const QList<QAction *> items = FMenus->ListPopupActions();
+  size_t b = 0;
+  for (QAction *a : items)
+    if (!a->isSeparator() && b < FileListButtons.size()) FileListButtons[b++]->setToolTip(a->text());
+  if (QAction *local = Item("N_View_TimeZone_Local"))
+    local->setText(Translate(u"N_View_TimeZone_Local") + LocalOffsetSuffix(LocalTimeOffset()));
+  const bool british = britishUnits;
+  TrackBarVolume->setToolTip(Translate(u"Volume"));
+  PanelPlaySpeed->setToolTip(Translate(u"PlaySpeed"));
+  CheckBoxLoop->setText(Translate(u"N_View_Time_LoopAB"));
+  CheckBoxLoop->setToolTip(Translate(u"N_View_Time_LoopABHint"));
+  ImageAzimut->setToolTip(Translate(u"Azimut"));
+  ImageGSensor->setToolTip(QStringLiteral("x - %1\ny - %2\nz - %3")
+                               .arg(Translate(u"N_View_Graphics_X"), Translate(u"N_View_Graphics_Y"),
+                                    Translate(u"N_View_Graphics_Z")));
+  ImageSpeed->setToolTip(QStringLiteral("- %1, %2\n- %3, %4\n- %5, %6")
+                             .arg(Translate(u"N_View_Graphics_H"), Translate(british ? u"Feets" : u"Meters"),
+                                  Translate(u"Property_Track_Length"), Translate(british ? u"Miles" : u"Meters"),
+                                  Translate(u"Speed"), Translate(british ? u"MilesPerH" : u"KmetersPerH")));
+  ButtonVideoZoomIn->setToolTip(Item("N_VideoZoom_ZoomIn")->text());
+  ButtonVideoZoomOut->setToolTip(Item("N_VideoZoom_ZoomOut")->text());
+  for (auto [button, name] : {std::pair{ButtonFramePrev, "N_Playback_Frame_Prev"}, {ButtonFrameNext, "N_Playback_Frame_Next"}}) {
+    QAction *a = Item(name);
+    button->setToolTip(a->text() + QStringLiteral(" (") + a->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+  }
+  const bool evr = Item("N_Playback_Renderer_EVR")->isChecked();
+  const bool vmr = Item("N_Playback_Renderer_WMR")->isChecked();
+  TMenuState::SetItemCaptionSuffix(Item("N_VideoZoom_NotLinear"), Translate(u"EVRonly"), !evr);
+  TMenuState::SetItemCaptionSuffix(Item("N_VideoZoom_FlipV"), Translate(u"VMRonly"), !vmr);
+  TMenuState::SetItemCaptionSuffix(Item("N_VideoZoom_FlipH"), Translate(u"VMRonly"), !vmr);
+}
+
+void TFormMain::LayoutControlPanel()
+{
+  std::vector<QWidget *> blocks{PanelControl_s1, PanelPlaySpeed, PanelControl_s2, TrackBarVolume, CheckBoxLoop};
+  for (QWidget *gauge : {static_cast<QWidget *>(ImageSpeed), static_cast<QWidget *>(ImageGSensor),
+                         static_cast<QWidget *>(ImageAzimut)})
+    if (!gauge->isHidden()) blocks.push_back(gauge);
+  TControlPanelInput in;
+  in.AlongTopOrBottom = PanelControl->parentWidget() != PanelGraphicsAddon;
+  in.PanelWidth = PanelControl->width();
+  in.PanelHeight = PanelControl->height();
+  in.SpeedometerShown = !ImageSpeed->isHidden();
+  in.FirstBlockHeight = PanelControl_s1->height();
+  in.BottomPanelWidth = PanelBottom->width();
+  in.VolumeBlock = 3;
+  for (QWidget *b : blocks) in.Blocks.push_back(b->size());
+  const TControlPanelLayout out = kp::LayoutControlPanel(in);
+  for (size_t i = 0; i < blocks.size(); ++i) blocks[i]->move(out.Positions[i]);
+  if (in.AlongTopOrBottom)
+    PanelControl->setFixedHeight(out.PanelHeight);
+  else
+    PanelGraphicsAddon->setFixedWidth(std::max(1, out.PanelWidth));
+}
+
+void TFormMain::FormResize()
+{
+  if (!isVisible() || QCoreApplication::closingDown()) return;
+  if (PanelControl->isVisible()) LayoutControlPanel();
+  const int seekHeight = ImageSeek->height();
+  ImageSeek->setGeometry(0, 0, PanelBottomGraphics->width(), seekHeight);
+  const int count = int(GraphImages.size());
+  const int h = std::max(5, (PanelBottomGraphics->height() - seekHeight) / std::max(1, count));
+  for (int i = 0; i < count; ++i) {
+    const int top = seekHeight + i * h;
+    const int height = i == count - 1 ? std::max(5, PanelBottomGraphics->height() - top) : h;
+    GraphImages[size_t(i)]->setGeometry(0, top, PanelBottomGraphics->width(), height);
+  }
+  SeekBitmap->Draw(Colour("colorMainBG"), {}, 0, 0, 0, 1, {}, {});
+  if (WebBrowser->isVisible() && PanelListView->isVisible()) {
+    const int total = SplitterListView->height();
+    const int map = int(Round(total * BrowserShare));
+    SplitterListView->setSizes({map, std::max(0, total - map)});
+  }
+}
+
+void TFormMain::resizeEvent(QResizeEvent *event)
+{
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+} // namespace kp

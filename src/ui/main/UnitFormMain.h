@@ -1,0 +1,145 @@
+#pragma once
+// The main window: it keeps the widgets, the layout and the handler names;
+// each handler calls into the collaborator that owns its concern (menus and
+// their marks, layout rules, playback, map, list commands). Main thread
+// only. The window owns its widgets, menus, painters and collaborators.
+
+#include "MainMenus.h"
+#include "UnitBSImage.h"
+#include "UnitBitmaps.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QScrollBar;
+class QSlider;
+class QSplitter;
+class QTableView;
+class QToolButton;
+
+namespace kp {
+
+class TFileListCommands;
+class TFileListModel;
+class TFileManager;
+class TMainHost;
+class TMyGraphic;
+class TWindowPlacement;
+
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TFormMain(QWidget *parent = nullptr);
+  ~TFormMain() override;
+
+  TMainMenus &Menus() { return *FMenus; }
+  QAction *Item(const char *name) const { return FMenus->Action(QLatin1String(name)); }
+  // Texts of the active language on this window (and, through their own
+  // calls, on the others). Sender: the language item picked, or null.
+  void ApplyLanguage(QAction *sender);
+  void FormResize();
+  void LayoutControlPanel();
+  // The other windows exist: ApplyLanguage may act.
+  void SetAllWindowsCreated() { FAllWindowsCreated = true; }
+
+  // The catalogue and the list.
+  TFileManager *FileManager() const { return FFileManager.get(); }
+  TFileListCommands &ListCommands() { return *FListCommands; }
+  // A new catalogue that searches the cards and folders (or, with
+  // Search false, one that lists only what is added to it).
+  void N_FileList_RefreshClick(bool search = true);
+  void FileManagerChanged(int index);
+  void AddFiles(const QStringList &names);
+  void SaveSnapshot(bool window);
+  // The start-up that waits for the window to be on the screen; runs once.
+  void TimerOnStartTimer();
+  // The command line without the program's name (tests set it).
+  QStringList Arguments;
+
+  // Widgets named as the layout names them (tests find them by name too).
+  QWidget *PanelVideo = nullptr;
+  QWidget *PanelBottom = nullptr;
+  QWidget *PanelControl = nullptr;
+  QWidget *PanelControl_s1 = nullptr;
+  QWidget *PanelControl_s2 = nullptr;
+  QWidget *PanelPlaySpeed = nullptr;
+  QWidget *PanelGraphicsAddon = nullptr;
+  QWidget *PanelBottomGraphics = nullptr;
+  QWidget *PanelZoomScroll = nullptr;
+  QWidget *PanelRight = nullptr;
+  QWidget *PanelListView = nullptr;
+  QWidget *PanelFileListMenu = nullptr;
+  QWidget *WebBrowser = nullptr; // the map view's place
+  QSplitter *SplitterRight = nullptr;
+  QSplitter *SplitterBottom = nullptr;
+  QSplitter *SplitterListView = nullptr;
+  QTableView *ListView = nullptr;
+  QToolButton *ButtonPlay = nullptr;
+  QToolButton *ButtonStop = nullptr;
+  QToolButton *ButtonFramePrev = nullptr;
+  QToolButton *ButtonFrameNext = nullptr;
+  QToolButton *ButtonVideoZoomIn = nullptr;
+  QToolButton *ButtonVideoZoomOut = nullptr;
+  QToolButton *ButtonZoomIn = nullptr;
+  QToolButton *ButtonZoomOut = nullptr;
+  QScrollBar *ScrollBarZoom = nullptr;
+  QSlider *TrackBarVolume = nullptr;
+  QCheckBox *CheckBoxLoop = nullptr;
+  TBS_Image *ImageSpeed = nullptr;
+  TBS_Image *ImageAzimut = nullptr;
+  TBS_Image *ImageGSensor = nullptr;
+  TBS_Image *ImageSeek = nullptr;
+  std::vector<QToolButton *> PlaySpeedButtons;
+  std::vector<QToolButton *> FileListButtons;
+  QTimer Timer;
+
+  std::unique_ptr<TSpeedBitmap> SpeedBitmap;
+  std::unique_ptr<TAzimutBitmap> AzimutBitmap;
+  std::unique_ptr<TGSensorBitmap> GSensorBitmap;
+  std::unique_ptr<TSeekBitmap> SeekBitmap;
+  std::vector<std::unique_ptr<TMyGraphic>> Graphs;
+  std::vector<TBS_Image *> GraphImages;
+  std::vector<int> DesignColumnWidths;
+  double BrowserShare = 0.6;
+
+protected:
+  void resizeEvent(QResizeEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void showEvent(QShowEvent *event) override;
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
+
+private:
+  void FormCreate();
+  void BuildWidgets();
+  QWidget *BuildControlPanel();
+  QWidget *BuildBottomGraphics();
+  QWidget *BuildRightPanel();
+  void BuildPlaySpeedButtons();
+  void BuildFileListToolbar();
+  void LoadButtonGlyphs();
+  void LoadMenuBitmaps();
+  void LoadListColumns();
+  void RestoreLayout();
+  void ApplyColours();
+  void CreateGauges();
+  void TranslateMainWindowTexts();
+  void ConnectCommands();
+  void ApplyRefreshRate();
+  void BuildList();
+
+  TMainMenus *FMenus = nullptr; // a child of the window
+  TMainHost *FHost = nullptr;   // a child of the window
+  std::unique_ptr<TFileManager> FFileManager;
+  TFileListModel *FListModel = nullptr;
+  std::unique_ptr<TFileListCommands> FListCommands;
+  TWindowPlacement *FPlacement = nullptr;
+  bool FStarted = false;
+  bool FAllWindowsCreated = false;
+};
+
+} // namespace kp

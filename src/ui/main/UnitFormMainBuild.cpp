@@ -1,0 +1,246 @@
+// The main window's widget tree, with the names of the window layout.
+
+#include "UnitFormMain.h"
+
+#include "UnitUtilsDesktop.h"
+#include "WindowLayout.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSplitter>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kp {
+
+namespace {
+
+template <class T> T *Named(T *widget, const char *name)
+{
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
+QToolButton *Button(QWidget *parent, const char *name, const char *caption)
+{
+  auto *b = Named(new QToolButton(parent), name);
+  b->setText(QLatin1String(caption));
+  b->setAutoRaise(true);
+  b->setFixedSize(28, 28);
+  return b;
+}
+
+QHBoxLayout *Row(QWidget *w)
+{
+  auto *l = new QHBoxLayout(w);
+  l->setContentsMargins(0, 0, 0, 0);
+  l->setSpacing(0);
+  return l;
+}
+
+QVBoxLayout *Column(QWidget *w)
+{
+  auto *l = new QVBoxLayout(w);
+  l->setContentsMargins(0, 0, 0, 0);
+  l->setSpacing(0);
+  return l;
+}
+
+} // namespace
+
+QWidget *TFormMain::BuildControlPanel()
+{
+  // Laid out by hand (LayoutControlPanel): the blocks flow like text.
+  PanelControl = Named(new QWidget, "PanelControl");
+  PanelControl_s1 = Named(new QWidget(PanelControl), "PanelControl_s1");
+  Row(PanelControl_s1);
+  ButtonPlay = Button(PanelControl_s1, "ButtonPlay", ">");
+  ButtonPlay->setCheckable(true);
+  ButtonStop = Button(PanelControl_s1, "ButtonStop", "[]");
+  ButtonFramePrev = Button(PanelControl_s1, "ButtonFramePrev", "<|");
+  ButtonFrameNext = Button(PanelControl_s1, "ButtonFrameNext", "|>");
+  for (QToolButton *b : {ButtonPlay, ButtonStop, ButtonFramePrev, ButtonFrameNext}) PanelControl_s1->layout()->addWidget(b);
+  PanelControl_s1->setFixedSize(4 * 28, 28);
+  PanelPlaySpeed = Named(new QWidget(PanelControl), "PanelPlaySpeed");
+  PanelPlaySpeed->setFixedSize(150, 22);
+  PanelControl_s2 = Named(new QWidget(PanelControl), "PanelControl_s2");
+  Row(PanelControl_s2);
+  ButtonVideoZoomOut = Button(PanelControl_s2, "ButtonVideoZoomOut", "-");
+  ButtonVideoZoomIn = Button(PanelControl_s2, "ButtonVideoZoomIn", "+");
+  PanelControl_s2->layout()->addWidget(ButtonVideoZoomOut);
+  PanelControl_s2->layout()->addWidget(ButtonVideoZoomIn);
+  PanelControl_s2->setFixedSize(2 * 28, 28);
+  TrackBarVolume = Named(new QSlider(Qt::Horizontal, PanelControl), "TrackBarVolume");
+  TrackBarVolume->setRange(0, 100);
+  TrackBarVolume->setFixedSize(100, 24);
+  CheckBoxLoop = Named(new QCheckBox(PanelControl), "CheckBoxLoop");
+  CheckBoxLoop->setFixedHeight(20);
+  ImageSpeed = Named(new TBS_Image(PanelControl), "ImageSpeed");
+  ImageSpeed->setFixedSize(104, 52);
+  ImageGSensor = Named(new TBS_Image(PanelControl), "ImageGSensor");
+  ImageGSensor->setFixedSize(52, 52);
+  ImageAzimut = Named(new TBS_Image(PanelControl), "ImageAzimut");
+  ImageAzimut->setFixedSize(52, 52);
+  return PanelControl;
+}
+
+QWidget *TFormMain::BuildBottomGraphics()
+{
+  auto *holder = new QWidget;
+  auto *column = Column(holder);
+  // The seek bar and the graphs are placed by FormResize.
+  PanelBottomGraphics = Named(new QWidget, "PanelBottomGraphics");
+  ImageSeek = Named(new TBS_Image(PanelBottomGraphics), "ImageSeek");
+  ImageSeek->setFixedHeight(38);
+  PanelZoomScroll = Named(new QWidget, "PanelZoomScroll");
+  PanelZoomScroll->setFixedHeight(17);
+  auto *zoomRow = Row(PanelZoomScroll);
+  ButtonZoomOut = Button(PanelZoomScroll, "ButtonZoomOut", "-");
+  ButtonZoomIn = Button(PanelZoomScroll, "ButtonZoomIn", "+");
+  ButtonZoomOut->setFixedSize(17, 17);
+  ButtonZoomIn->setFixedSize(17, 17);
+  ScrollBarZoom = Named(new QScrollBar(Qt::Horizontal, PanelZoomScroll), "ScrollBarZoom");
+  zoomRow->addWidget(ButtonZoomOut);
+  zoomRow->addWidget(ScrollBarZoom, 1);
+  zoomRow->addWidget(ButtonZoomIn);
+  column->addWidget(PanelBottomGraphics, 1);
+  column->addWidget(PanelZoomScroll);
+  return holder;
+}
+
+QWidget *TFormMain::BuildRightPanel()
+{
+  PanelRight = Named(new QWidget, "PanelRight");
+  auto *column = Column(PanelRight);
+  SplitterListView = Named(new QSplitter(Qt::Vertical), "SplitterListView");
+  WebBrowser = Named(new QWidget, "WebBrowser");
+  Column(WebBrowser);
+  PanelListView = Named(new QWidget, "PanelListView");
+  auto *listColumn = Column(PanelListView);
+  PanelFileListMenu = Named(new QWidget, "PanelFileListMenu");
+  PanelFileListMenu->setFixedHeight(24);
+  Row(PanelFileListMenu);
+  ListView = Named(new QTableView, "ListView");
+  ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  ListView->verticalHeader()->hide();
+  ListView->horizontalHeader()->setSectionsMovable(true);
+  ListView->setContextMenuPolicy(Qt::CustomContextMenu);
+  listColumn->addWidget(PanelFileListMenu);
+  listColumn->addWidget(ListView, 1);
+  SplitterListView->addWidget(WebBrowser);
+  SplitterListView->addWidget(PanelListView);
+  column->addWidget(SplitterListView, 1);
+  return PanelRight;
+}
+
+void TFormMain::BuildWidgets()
+{
+  FMenus = new TMainMenus(this);
+  FMenus->Build(menuBar());
+  SplitterRight = Named(new QSplitter(Qt::Horizontal), "SplitterRight");
+  auto *panelLeft = Named(new QWidget, "PanelLeft");
+  auto *leftColumn = Column(panelLeft);
+  SplitterBottom = Named(new QSplitter(Qt::Vertical, panelLeft), "SplitterBottom");
+  PanelVideo = Named(new QWidget, "PanelVideo");
+  Column(PanelVideo);
+  PanelBottom = Named(new QWidget, "PanelBottom");
+  auto *bottomRow = Row(PanelBottom);
+  PanelGraphicsAddon = Named(new QWidget, "PanelGraphicsAddon");
+  PanelGraphicsAddon->setFixedWidth(260);
+  Column(PanelGraphicsAddon)->addWidget(BuildControlPanel());
+  bottomRow->addWidget(PanelGraphicsAddon);
+  bottomRow->addWidget(BuildBottomGraphics(), 1);
+  SplitterBottom->addWidget(PanelVideo);
+  SplitterBottom->addWidget(PanelBottom);
+  SplitterBottom->setStretchFactor(0, 1);
+  leftColumn->addWidget(SplitterBottom);
+  SplitterRight->addWidget(panelLeft);
+  SplitterRight->addWidget(BuildRightPanel());
+  SplitterRight->setStretchFactor(0, 1);
+  setCentralWidget(SplitterRight);
+}
+
+void TFormMain::BuildPlaySpeedButtons()
+{
+  const int w = PanelPlaySpeed->width() / 5;
+  int x = 0;
+  for (int tag : {-3, -1, 0, 1, 3}) {
+    auto *b = new QToolButton(PanelPlaySpeed);
+    b->setObjectName(QStringLiteral("ButtonPlaySpeed%1").arg(tag));
+    b->setText(tag < 0 ? QStringLiteral("1/%1").arg(-tag + 1) : QStringLiteral("%1x").arg(tag + 1));
+    b->setCheckable(true);
+    b->setAutoExclusive(true);
+    b->setAutoRaise(true);
+    b->setChecked(tag == 0);
+    b->setProperty("Tag", tag);
+    b->setGeometry(x, 0, w, PanelPlaySpeed->height());
+    x += w;
+    PlaySpeedButtons.push_back(b);
+  }
+}
+
+void TFormMain::BuildFileListToolbar()
+{
+  auto *row = static_cast<QHBoxLayout *>(PanelFileListMenu->layout());
+  const int h = PanelFileListMenu->height();
+  for (QAction *a : FMenus->ListPopupActions()) {
+    if (a->isSeparator()) {
+      row->addSpacing(4);
+      continue;
+    }
+    auto *b = new QToolButton(PanelFileListMenu);
+    b->setObjectName(QStringLiteral("Button_") + a->objectName());
+    b->setAutoRaise(true);
+    b->setFixedSize(a->isVisible() ? h : 0, h);
+    const QImage picture = WithTransparentCorner(LoadResourceBitmap(a->objectName() + QLatin1String(".bmp")));
+    if (!picture.isNull()) {
+      QIcon icon(QPixmap::fromImage(picture));
+      icon.addPixmap(QPixmap::fromImage(GrayBitmap(picture, 2.0)), QIcon::Disabled);
+      b->setIcon(icon);
+    } else {
+      b->setText(a->objectName().mid(11, 2));
+    }
+    // The button runs its item; the item's enabling then follows the list.
+    b->setEnabled(a->isEnabled());
+    connect(a, &QAction::changed, b, [a, b] { b->setEnabled(a->isEnabled()); });
+    connect(b, &QToolButton::clicked, a, &QAction::trigger);
+    row->addWidget(b);
+    FileListButtons.push_back(b);
+  }
+  row->addStretch(1);
+}
+
+void TFormMain::LoadButtonGlyphs()
+{
+  const std::pair<QToolButton *, const char *> glyphs[] = {
+      {ButtonPlay, "Btn_Play.bmp"},         {ButtonStop, "Btn_Stop.bmp"},
+      {ButtonVideoZoomIn, "Btn_VideoZoomIn.bmp"}, {ButtonVideoZoomOut, "Btn_VideoZoomOut.bmp"},
+      {ButtonFrameNext, "Btn_FrameNext.bmp"}, {ButtonFramePrev, "Btn_FramePrev.bmp"},
+      {ButtonZoomIn, "Btn_ZoomIn.bmp"},     {ButtonZoomOut, "Btn_ZoomOut.bmp"},
+  };
+  for (const auto &[button, name] : glyphs) {
+    const QImage picture = WithTransparentCorner(LoadResourceBitmap(QLatin1String(name)));
+    if (picture.isNull()) continue; // the button keeps its caption
+    button->setText(QString());
+    button->setIcon(QIcon(QPixmap::fromImage(picture)));
+    button->setIconSize(picture.size());
+  }
+}
+
+void TFormMain::LoadMenuBitmaps()
+{
+  for (QAction *a : FMenus->State().Items()) {
+    QString name = a->objectName();
+    if (name == QLatin1String("N_FileList_Save")) name = QStringLiteral("N_File_Save_Video");
+    const QImage picture = WithTransparentCorner(LoadResourceBitmap(name + QLatin1String(".bmp")));
+    if (!picture.isNull()) a->setIcon(QIcon(QPixmap::fromImage(picture)));
+  }
+}
+
+} // namespace kp

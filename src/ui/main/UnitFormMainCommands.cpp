@@ -1,0 +1,271 @@
+// The main window's commands: each one a call into its collaborator.
+
+#include "UnitFormMain.h"
+
+#include "FileAdder.h"
+#include "FileListCommands.h"
+#include "FileListDelegate.h"
+#include "FileListModel.h"
+#include "MainHost.h"
+#include "StartupSupport.h"
+#include "UnitException.h"
+#include "UnitGpsConverters.h"
+#include "UnitUtilsFiles.h"
+#include "UnitFileManager.h"
+#include "UnitRegSettings.h"
+#include "UnitSnapshot.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsDesktop.h"
+#include "WindowLayout.h"
+#include "WindowPlacement.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QScreen>
+#include <QTableView>
+#include <QWindow>
+
+namespace kp {
+
+void TFormMain::BuildList()
+{
+  FHost = new TMainHost(*this);
+  FListModel = new TFileListModel(this);
+  ListView->setModel(FListModel);
+  std::vector<QPixmap> images;
+  for (const char *name : {"FileList_icon_key.bmp", "FileList_icon_key_partial.bmp", "FileList_icon_video_warning.bmp",
+                           "FileList_icon_gps_found.bmp"})
+    images.push_back(QPixmap::fromImage(WithTransparentCorner(LoadResourceBitmap(QLatin1String(name)))));
+  auto *delegate = new TFileListDelegate(std::move(images), ListView);
+  delegate->SetHasLocked([this] { return FFileManager && FFileManager->HasLocked(); });
+  ListView->setItemDelegate(delegate);
+  ListView->verticalHeader()->setDefaultSectionSize(18);
+  // Design widths; column 0 takes what column 5 (the location) leaves.
+  const int design[] = {160 + 100 - 13, 62, 122, 56, 32, 1, 52, 72};
+  for (int i = 0; i < TFileListModel::ColumnCount; ++i) ListView->horizontalHeader()->resizeSection(i, design[i]);
+  FListCommands = std::make_unique<TFileListCommands>(*FHost, *FListModel, *ListView, *FMenus);
+  FPlacement = new TWindowPlacement(this);
+  connect(ListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { FListCommands->UpdateEnabling(); });
+  connect(ListView->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int column) { FListCommands->ColumnClick(column); });
+  connect(ListView, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+    FListCommands->UpdateEnabling();
+    FMenus->ListPopup()->popup(ListView->viewport()->mapToGlobal(at));
+  });
+}
+
+void TFormMain::ConnectCommands()
+{
+  TMainMenus &m = *FMenus;
+  const auto on = [&m](const char *name, std::function<void()> f) {
+    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { f(); });
+  };
+  on("N_FileList_Refresh", [this] { N_FileList_RefreshClick(); });
+  on("N_FileList_Clear", [this] {
+    if (FFileManager) FFileManager->Clear();
+  });
+  on("N_FileList_Del", [this] { FListCommands->Remove(); });
+  on("N_FileList_DelDisk", [this] { FListCommands->DeleteFromDisk(); });
+  on("N_FileList_DelDiskAll", [this] { FListCommands->DeleteAllUnlocked(); });
+  on("N_FileList_SetLock", [this] { FListCommands->SetLock(true); });
+  on("N_FileList_UnsetLock", [this] { FListCommands->SetLock(false); });
+  on("N_FileList_Track_Export", [this] { FListCommands->ExportTrack(); });
+  on("N_FileList_Track_Google", [this] { FListCommands->OpenTrackInEarth(); });
+  on("N_FileList_ShowExplorer", [this] { FListCommands->ShowInExplorer(); });
+  on("N_FileList_Property", [this] { FListCommands->ShowProperties(); });
+  on("N_File_Convert_GPS", [this] { FListCommands->ShowGpsLogs(false); });
+  on("N_FileList_Track_GPSLog", [this] { FListCommands->ShowGpsLogs(true); });
+  on("N_FileList_Group_Auto", [this] {
+    if (FFileManager) FFileManager->AutoGroup();
+  });
+  on("N_FileList_Ungroup_All", [this] {
+    if (FFileManager) FFileManager->UngroupAll();
+  });
+  on("N_Playback_Save_Frame", [this] { SaveSnapshot(false); });
+  on("N_Playback_Save_Wind", [this] { SaveSnapshot(true); });
+  on("N_File_Exit", [this] { close(); });
+  on("N_Settings_Clear", [this] {
+    if (!FHost->AskYesNo(Translate(u"Mes_ClearSettings") + QLatin1String("?\r\n"), false)) return;
+    ResetAllSettings([this] { close(); },
+                     [] { return QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
+    QCoreApplication::quit();
+  });
+  for (const char *name : {"N_View_Refresh_Fast", "N_View_Refresh_Norm", "N_View_Refresh_Slow"})
+    m.OnTriggered(QLatin1String(name), [this](QAction *) { ApplyRefreshRate(); });
+}
+
+void TFormMain::ApplyRefreshRate()
+{
+  Timer.setInterval(Item("N_View_Refresh_Slow")->isChecked() ? 1000 : Item("N_View_Refresh_Norm")->isChecked() ? 300 : 100);
+}
+
+void TFormMain::N_FileList_RefreshClick(bool search)
+{
+  if (FFileManager) FFileManager->Stop();
+  FListModel->SetFileManager(nullptr);
+  FFileManager.reset();
+  // Changes reach the window as queued calls: the search thread never waits.
+  auto post = [this](std::function<void()> deliver) {
+    QMetaObject::invokeMethod(this, std::move(deliver), Qt::QueuedConnection);
+  };
+  FFileManager = std::make_unique<TFileManager>(search, [this](int index) { FileManagerChanged(index); }, post);
+  FFileManager->Refresh();
+  FFileManager->SetSortColumn(settings::ColSort.Read());
+  FFileManager->SetSortAscending(settings::ColSortDur.Read());
+  FListModel->SetFileManager(FFileManager.get());
+  FFileManager->Start();
+  FListCommands->UpdateEnabling();
+}
+
+void TFormMain::FileManagerChanged(int index) { FListCommands->FileManagerChanged(index); }
+
+void TFormMain::AddFiles(const QStringList &names)
+{
+  if (!FFileManager) N_FileList_RefreshClick(false);
+  const bool nothingLoaded = FHost->NothingLoaded();
+  FHost->SetBusy(true);
+  const QString kept = FListCommands->SelectedCaption;
+  FListCommands->SelectedCaption.clear();
+  const TAddFilesResult r = AddFilesToCatalogue(*FFileManager, names, nothingLoaded, [this] {
+    ListView->scrollTo(ListView->currentIndex());
+    ListView->viewport()->update();
+  });
+  FListCommands->SelectedCaption = nothingLoaded ? r.CaptionToSelect : kept;
+  FileManagerChanged(-2);
+  if (isVisible()) {
+    ListView->scrollTo(ListView->currentIndex());
+    ListView->setFocus();
+  }
+  FHost->SetBusy(false);
+  if (nothingLoaded && r.AddedAny) FHost->ListClick();
+}
+
+void TFormMain::SaveSnapshot(bool window)
+{
+  QImage picture;
+  if (window) {
+    QScreen *screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+    if (screen) picture = screen->grabWindow(0, frameGeometry().x(), frameGeometry().y(), frameGeometry().width(),
+                                             frameGeometry().height())
+                              .toImage();
+    // Platforms without a screen grab (offscreen, Wayland) give the window's own picture.
+    if (picture.isNull() || picture.size() != frameGeometry().size()) picture = grab().toImage();
+  }
+  if (picture.isNull()) {
+    FHost->ShowMessage(Translate(u"Mes_NoFrame"));
+    return;
+  }
+  const QString proposed = SnapshotFileName(window ? QStringLiteral("Window") : QStringLiteral("Frame"), 0, 0);
+  int filter = 0;
+  const QString path = FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter,
+                                             QStringLiteral("jpg"));
+  if (!path.isEmpty() && !SaveJpeg(picture, path)) FHost->ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+  FPlacement->Flush();
+  hide();
+  if (FFileManager) FFileManager->Stop();
+  FFileManager.reset();
+  FListModel->SetFileManager(nullptr);
+  setAcceptDrops(false);
+  event->accept();
+  QCoreApplication::quit();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent *event)
+{
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent *event)
+{
+  QStringList names;
+  for (const QUrl &url : event->mimeData()->urls())
+    if (url.isLocalFile()) names << url.toLocalFile();
+  event->acceptProposedAction();
+  // After the drop returns: the drag source is not kept waiting.
+  QMetaObject::invokeMethod(this, [this, names] { AddFiles(names); }, Qt::QueuedConnection);
+}
+
+} // namespace kp
+
+namespace kp {
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+  QMainWindow::showEvent(event);
+  FormResize();
+  if (FStarted) return;
+  FStarted = true;
+  QMetaObject::invokeMethod(this, [this] { TimerOnStartTimer(); }, Qt::QueuedConnection);
+}
+
+void TFormMain::TimerOnStartTimer()
+{
+  // Each step on its own: one failure must not lose the command line, the
+  // search or the update check.
+  const auto step = [](const std::function<void()> &f) {
+    try {
+      f();
+    } catch (...) {
+      ReportException();
+    }
+  };
+  const TStartArgs args = ParseStartArgs(Arguments);
+  step([] {
+    if (settings::CopyFolder.Read().isEmpty()) {
+      QString folder = GetSpecialFolder(sfVideos);
+      if (folder.isEmpty()) folder = GetSpecialFolder(sfDocuments);
+      settings::CopyFolder.Write(folder);
+    }
+  });
+  step([] {
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty()) WriteDesktopEntry(dataHome, QCoreApplication::applicationFilePath());
+  });
+  step([] {
+    if (settings::InstallationId.Read().isEmpty()) {
+      auto *rng = QRandomGenerator::global();
+      settings::InstallationId.Write(MakeInstallationId([rng] { return int(rng->bounded(2)); },
+                                                        [rng] { return int(rng->bounded(26)); }));
+    }
+  });
+  step([] {
+    SetGpsFormats(settings::GpsFormatsSeen.Read());
+    SetGpsFormatsChanged(false);
+  });
+  step([this, &args] {
+    if (args.Files.isEmpty()) return;
+    N_FileList_RefreshClick(false);
+    for (const QString &file : args.Files) {
+      TFileItem item;
+      if (QFileInfo(file).isFile()) FFileManager->GetGroupByFile(QFileInfo(file).absoluteFilePath(), item);
+    }
+    FileManagerChanged(-1);
+    if (FFileManager->GetCount() > 0) {
+      ListView->selectRow(0);
+      FHost->ListClick();
+    }
+  });
+  step([this] {
+    if (!FFileManager || FFileManager->GetCount() == 0) N_FileList_RefreshClick(true);
+  });
+  step([&args] {
+    if (!args.DeleteFile.isEmpty()) QFile::remove(args.DeleteFile);
+  });
+}
+
+} // namespace kp

@@ -1,0 +1,20 @@
+#pragma once
+// Snapshots of the video frame or of the window, saved as JPEG pictures.
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+
+namespace kp {
+
+// "Frame"/"Window", the recording's date and time, then the position as
+// time of day with milliseconds: "Frame 02.01.2024 10-00-00 (0-01-23.456).jpg"
+// with the computer's formats; no character a file name cannot hold.
+QString SnapshotFileName(const QString &kind, double dateTime, int64_t positionMs);
+
+// Writes Image as a baseline JPEG of the given quality (libjpeg). False when
+// the image is empty or the file could not be written completely; nothing
+// half-written stays.
+bool SaveJpeg(const QImage &image, const QString &path, int quality = 96);
+
+} // namespace kp

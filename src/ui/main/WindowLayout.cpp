@@ -1,0 +1,125 @@
+#include "WindowLayout.h"
+
+#include "Numbers.h"
+
+#include <algorithm>
+
+namespace kp {
+
+namespace {
+
+struct TFlow {
+  int MarginLeft, MarginTop, GapX = 8, GapY = 4;
+};
+
+int PanelHeightFor(const TControlPanelInput &in)
+{
+  if (!in.AlongTopOrBottom) return in.PanelHeight;
+  if (!in.SpeedometerShown) return in.FirstBlockHeight + 8;
+  if (in.PanelWidth > 620) return 60;
+  if (in.PanelWidth > 430) return 106;
+  return 135;
+}
+
+} // namespace
+
+TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
+{
+  TControlPanelLayout out;
+  out.PanelHeight = PanelHeightFor(in);
+  out.PanelWidth = in.PanelWidth;
+  if (in.Blocks.empty()) return out;
+  const TFlow flow{4, in.AlongTopOrBottom ? 4 : 0};
+  std::vector<QRect> placed;
+  placed.push_back(QRect(QPoint(flow.MarginLeft, flow.MarginTop), in.Blocks[0]));
+  int columnLeft = flow.MarginLeft;
+  int columnWidth = in.Blocks[0].width();
+  for (size_t i = 1; i < in.Blocks.size(); ++i) {
+    const QRect &p = placed.back();
+    const QSize b = in.Blocks[i];
+    QPoint at;
+    if (p.width() + b.width() < 1.1 * columnWidth) {
+      at = QPoint(p.x() + p.width() + flow.GapX, p.y());
+    } else if (p.y() + p.height() + flow.GapY + b.height() <= out.PanelHeight) {
+      at = QPoint(columnLeft, p.y() + p.height() + flow.GapY);
+    } else {
+      columnLeft = p.x() + columnWidth + flow.GapX;
+      columnWidth = 0;
+      at = QPoint(columnLeft, flow.MarginTop);
+    }
+    if (int(i) == in.VolumeBlock) at += QPoint(-4, -3);
+    if (at.y() + b.height() > out.PanelHeight) at.setY(out.PanelHeight - b.height());
+    placed.push_back(QRect(at, b));
+    columnWidth = std::max(columnWidth, at.x() + b.width() - columnLeft);
+  }
+  if (!in.AlongTopOrBottom) out.PanelWidth = std::min(columnLeft + columnWidth, in.BottomPanelWidth / 2);
+  for (const QRect &r : placed) out.Positions.push_back(r.topLeft());
+  return out;
+}
+
+QRect PullBackOntoScreen(QRect bounds, const QRect &workArea)
+{
+  const int areaRight = workArea.x() + workArea.width();
+  const int areaBottom = workArea.y() + workArea.height();
+  if (bounds.x() > areaRight - 100 || bounds.x() + bounds.width() < workArea.x() + 100) bounds.moveLeft(workArea.x());
+  if (bounds.y() > areaBottom - 100 || bounds.y() < workArea.y()) bounds.moveTop(workArea.y());
+  return bounds;
+}
+
+TColumnRestore RestoreColumns(const std::vector<int> &designWidths, const std::function<int(int)> &readWidth,
+                              const std::function<int(int)> &readIndex)
+{
+  TColumnRestore out;
+  const int count = int(designWidths.size());
+  out.Widths = designWidths;
+  for (int i = 0; i < count; ++i) {
+    const int w = readWidth(i);
+    if (w < 0) continue;
+    if (w == designWidths[size_t(i)])
+      out.DeleteWidthOf.push_back(i);
+    else
+      out.Widths[size_t(i)] = w;
+  }
+  for (int i = 0; i < count; ++i) out.Order.push_back(i);
+  for (int i = 0; i < count; ++i) {
+    const int j = readIndex(i);
+    if (j < 0 || j >= count) continue;
+    const auto from = std::find(out.Order.begin(), out.Order.end(), j);
+    out.Order.erase(from);
+    out.Order.insert(out.Order.begin() + i, j);
+  }
+  return out;
+}
+
+QImage GrayBitmap(const QImage &bitmap, double factor)
+{
+  QImage out = bitmap.convertToFormat(QImage::Format_RGB32);
+  const double f = factor > 0 ? factor : 1.0;
+  for (int y = 0; y < out.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x) {
+      const QRgb c = line[x];
+      const int g = (qRed(c) + qBlue(c) + 2 * qGreen(c)) / 4;
+      int v = 255 - int(Round((255 - g) / f));
+      if ((x + y) % 2 == 0) v = 255;
+      v = std::clamp(v, 0, 255);
+      line[x] = qRgb(v, v, v);
+    }
+  }
+  return out;
+}
+
+QImage WithTransparentCorner(const QImage &bitmap)
+{
+  if (bitmap.isNull()) return bitmap;
+  QImage out = bitmap.convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = out.pixel(0, out.height() - 1) | 0xFF000000u;
+  for (int y = 0; y < out.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x)
+      if ((line[x] | 0xFF000000u) == key) line[x] = 0;
+  }
+  return out;
+}
+
+} // namespace kp

@@ -1,0 +1,127 @@
+#include "MainMenus.h"
+#include "StartupSupport.h"
+#include "UiTestSupport.h"
+#include "UnitReg.h"
+#include "UnitTranslate.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+struct Menus {
+  QWidget window;
+  TMainMenus menus{&window};
+  Menus()
+  {
+    menus.Build(nullptr);
+    menus.State().RememberDefaultChecks();
+    menus.BuildLanguageMenu();
+    menus.BuildTimeZoneMenu();
+    menus.BuildPopupMenus();
+  }
+  QAction *operator[](const char *name) { return menus.Action(QLatin1String(name)); }
+};
+
+struct MainMenusTest : ::testing::Test {
+  void SetUp() override
+  {
+    kptest::ensureApplication();
+    InitLanguages();
+    SetCurLang(LangEnglish);
+  }
+  kptest::ScopedSettings settings;
+};
+
+QString Stored(const char *name) { return ReadSetting(QLatin1String(name), QStringLiteral("<none>")); }
+
+} // namespace
+
+TEST_F(MainMenusTest, RadioGroupSavesOnlyWhatDiffersFromTheDesign)
+{
+  Menus m;
+  m.menus.State().SetMenuChecked(m["N_View_Refresh_Slow"]);
+  EXPECT_EQ(Stored("N_View_Refresh_Slow"), "true");
+  EXPECT_EQ(Stored("N_View_Refresh_Norm"), "<none>");
+  EXPECT_EQ(Stored("N_View_Refresh_Fast"), "false");
+  m.menus.State().SetMenuChecked(m["N_View_Refresh_Fast"]);
+  EXPECT_EQ(Stored("N_View_Refresh_Slow"), "<none>");
+  EXPECT_EQ(Stored("N_View_Refresh_Fast"), "<none>");
+}
+
+TEST_F(MainMenusTest, ToggleAndBackDeletesAndAClickSavesOnce)
+{
+  Menus m;
+  QAction *list = m["N_View_FileList"];
+  int handled = 0;
+  m.menus.OnTriggered(QStringLiteral("N_View_FileList"), [&](QAction *) { ++handled; });
+  list->trigger(); // Qt flips, the handler saves
+  EXPECT_FALSE(list->isChecked());
+  EXPECT_EQ(Stored("N_View_FileList"), "false");
+  m.menus.State().SetMenuChecked(list); // no click: the state flips itself
+  EXPECT_TRUE(list->isChecked());
+  EXPECT_EQ(Stored("N_View_FileList"), "<none>");
+  EXPECT_EQ(handled, 1);
+}
+
+TEST_F(MainMenusTest, SavedMarksComeBackInANewWindow)
+{
+  {
+    Menus m;
+    m.menus.State().SetMenuChecked(m["N_Playback_Renderer_WMR"]);
+    m.menus.State().SetMenuChecked(m["N_View_TimeZone_GMT27"]);
+    m.menus.State().SetMenuChecked(m["N_View_Graphics_H"]);
+  }
+  Menus m;
+  m.menus.State().RestoreMenuChecks();
+  EXPECT_TRUE(m["N_Playback_Renderer_WMR"]->isChecked());
+  EXPECT_FALSE(m["N_Playback_Renderer_EVR"]->isChecked());
+  EXPECT_TRUE(m["N_View_TimeZone_GMT27"]->isChecked());
+  EXPECT_FALSE(m["N_View_TimeZone_Local"]->isChecked());
+  EXPECT_TRUE(m["N_View_Graphics_H"]->isChecked());
+  EXPECT_EQ(m["N_View_TimeZone_GMT27"]->data().toInt(), 3);
+}
+
+TEST_F(MainMenusTest, GeneratedItemsAndCaptions)
+{
+  Menus m;
+  m.menus.TranslateMenus();
+  const QList<QAction *> zones = m.menus.Menu(QStringLiteral("N_View_TimeZone"))->actions();
+  QStringList gmt;
+  for (QAction *a : zones)
+    if (a->objectName().startsWith(QLatin1String("N_View_TimeZone_GMT"))) gmt << a->objectName();
+  ASSERT_EQ(gmt.size(), 25);
+  EXPECT_EQ(gmt.front(), "N_View_TimeZone_GMT12");
+  EXPECT_EQ(gmt.back(), "N_View_TimeZone_GMT36");
+  EXPECT_EQ(m["N_View_TimeZone_GMT24"]->text(), "GMT+0");
+  EXPECT_EQ(m["N_View_Language_en"]->text(), "(en) English");
+  EXPECT_TRUE(m["N_View_Language_en"]->isChecked());
+  EXPECT_EQ(m["N_VideoZoom_100"]->text(), "100%");
+  EXPECT_EQ(m["N_FileList_Open"]->text(), Translate(u"N_FileList_Open"));
+  EXPECT_TRUE(m["N_FileList_Group_With"]->text().endsWith(" . . ."));
+  EXPECT_EQ(MenuItemCaption(QStringLiteral("N_FileList_Clear2")), Translate(u"N_FileList_Clear"));
+  EXPECT_EQ(MenuItemCaption(QStringLiteral("N_NoSuchItem")), "N_NoSuchItem");
+  // The video popup shares the actions, its File menu without Exit.
+  EXPECT_TRUE(m.menus.VideoPopup()->actions().contains(m["N_Playback_Play"]));
+  EXPECT_FALSE(m.menus.Menu(QStringLiteral("PopupMenuVideoWindow_File"))->actions().contains(m["N_File_Exit"]));
+}
+
+TEST_F(MainMenusTest, CaptionSuffixIsReplacedNotAdded)
+{
+  Menus m;
+  m.menus.TranslateMenus();
+  QAction *flip = m["N_VideoZoom_FlipH"];
+  const QString plain = flip->text();
+  TMenuState::SetItemCaptionSuffix(flip, QStringLiteral("VMR only"), true);
+  TMenuState::SetItemCaptionSuffix(flip, QStringLiteral("VMR only"), true);
+  EXPECT_EQ(flip->text(), plain + " (VMR only)");
+  TMenuState::SetItemCaptionSuffix(flip, QString(), false);
+  EXPECT_EQ(flip->text(), plain);
+  EXPECT_EQ(LocalOffsetSuffix(3.0 / 24), " (+3)");
+  EXPECT_EQ(LocalOffsetSuffix(-5.0 / 24), " (-5)");
+  EXPECT_EQ(LocalOffsetSuffix(0), " (0)");
+}

@@ -1,0 +1,75 @@
+#include "StartupSupport.h"
+#include "UiTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+TEST(StartupSupport, SwitchesAreReadBeforeFiles)
+{
+  struct Case {
+    QStringList args;
+    bool whatsNew;
+    QString del;
+    QStringList files;
+  } cases[] = {
+      {{}, false, "", {}},
+      {{"/whatsnew"}, true, "", {}},
+      {{"/whatsnew", "/del/tmp/old player"}, true, "/tmp/old player", {}},
+      {{"/whatsnew", "a.mov"}, true, "", {"a.mov"}},
+      {{"a.mov", "/whatsnew"}, false, "", {"a.mov", "/whatsnew"}},
+      // Without "/whatsnew" first, "/del..." is an ordinary argument.
+      {{"a.mov", "/delivery/clip.mov"}, false, "", {"a.mov", "/delivery/clip.mov"}},
+  };
+  for (const Case &c : cases) {
+    const TStartArgs a = ParseStartArgs(c.args);
+    EXPECT_EQ(a.WhatsNew, c.whatsNew) << c.args.join(' ').toStdString();
+    EXPECT_EQ(a.DeleteFile, c.del) << c.args.join(' ').toStdString();
+    EXPECT_EQ(a.Files, c.files) << c.args.join(' ').toStdString();
+  }
+}
+
+TEST(StartupSupport, InstallationIdIsElevenMixedCaseLetters)
+{
+  int n = 0;
+  const QString id = MakeInstallationId([&] { return n % 2; }, [&] { return n++ % 30; });
+  EXPECT_EQ(id, "aBcDeFgHiJk");
+}
+
+TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
+{
+  QTemporaryDir home;
+  const QString exe = QStringLiteral("/opt/my \"player\" $dir/kestril-player");
+  ASSERT_TRUE(WriteDesktopEntry(home.path(), exe));
+  const QString path = home.path() + "/applications/kestril-player.desktop";
+  const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+  if (!validate.isEmpty()) {
+    QProcess p;
+    p.start(validate, {path});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
+  } else if (qEnvironmentVariable("CI") == QLatin1String("true")) {
+    FAIL() << "desktop-file-validate missing";
+  }
+  // The shell reads the Exec line back to the same program path.
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  QString exec;
+  for (const QString &line : QString::fromUtf8(f.readAll()).split('\n'))
+    if (line.startsWith("Exec=")) exec = line.mid(5);
+  exec.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+  exec.chop(QStringLiteral(" %f").size());
+  QProcess sh;
+  sh.start(QStringLiteral("sh"), {"-c", "printf %s " + exec});
+  ASSERT_TRUE(sh.waitForFinished(5000));
+  EXPECT_EQ(QString::fromUtf8(sh.readAllStandardOutput()), exe);
+  const QDateTime written = QFileInfo(path).lastModified();
+  EXPECT_FALSE(WriteDesktopEntry(home.path(), exe));
+  EXPECT_EQ(QFileInfo(path).lastModified(), written);
+}

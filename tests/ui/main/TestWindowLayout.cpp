@@ -1,0 +1,103 @@
+#include "WindowLayout.h"
+
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+// The blocks of a default control panel: the play buttons, five speed
+// buttons, the frame buttons, the volume bar, the loop box and three gauges.
+TControlPanelInput BottomPanel(int width, bool speedometer)
+{
+  TControlPanelInput in;
+  in.PanelWidth = width;
+  in.SpeedometerShown = speedometer;
+  in.FirstBlockHeight = 28;
+  in.Blocks = {{120, 28}, {150, 22}, {90, 28}, {100, 22}, {90, 20}};
+  in.VolumeBlock = 3;
+  if (speedometer) in.Blocks.insert(in.Blocks.end(), {{100, 52}, {52, 52}, {52, 52}});
+  return in;
+}
+
+} // namespace
+
+TEST(WindowLayout, ControlPanelHeightFollowsWidth)
+{
+  EXPECT_EQ(LayoutControlPanel(BottomPanel(700, true)).PanelHeight, 60);
+  EXPECT_EQ(LayoutControlPanel(BottomPanel(500, true)).PanelHeight, 106);
+  EXPECT_EQ(LayoutControlPanel(BottomPanel(400, true)).PanelHeight, 135);
+  EXPECT_EQ(LayoutControlPanel(BottomPanel(400, false)).PanelHeight, 36);
+}
+
+TEST(WindowLayout, ControlPanelBlocksStayInsideAndDoNotOverlap)
+{
+  for (int width : {700, 500, 400}) {
+    const TControlPanelInput in = BottomPanel(width, true);
+    const TControlPanelLayout out = LayoutControlPanel(in);
+    ASSERT_EQ(out.Positions.size(), in.Blocks.size());
+    for (size_t i = 0; i < in.Blocks.size(); ++i) {
+      const QRect r(out.Positions[i], in.Blocks[i]);
+      EXPECT_LE(r.y() + r.height(), out.PanelHeight) << width << " block " << i;
+      for (size_t j = 0; j < i; ++j) {
+        if (int(i) == in.VolumeBlock || int(j) == in.VolumeBlock) continue;
+        EXPECT_FALSE(r.intersects(QRect(out.Positions[j], in.Blocks[j]))) << width << " blocks " << j << ", " << i;
+      }
+    }
+  }
+}
+
+TEST(WindowLayout, SidePanelWidthIsItsColumnsAtMostHalfTheBottom)
+{
+  TControlPanelInput in = BottomPanel(200, true);
+  in.AlongTopOrBottom = false;
+  in.PanelHeight = 1000;
+  in.VolumeBlock = -1;
+  in.BottomPanelWidth = 1000;
+  // One column: the widest block and its right-hand neighbours.
+  const TControlPanelLayout tall = LayoutControlPanel(in);
+  EXPECT_EQ(tall.Positions[0], QPoint(4, 0));
+  EXPECT_GT(tall.PanelWidth, 150);
+  EXPECT_LE(tall.PanelWidth, 500);
+  in.BottomPanelWidth = 200;
+  EXPECT_EQ(LayoutControlPanel(in).PanelWidth, 100);
+}
+
+TEST(WindowLayout, SavedPositionIsPulledBackOntoTheWorkArea)
+{
+  const QRect area(0, 0, 1920, 1040);
+  struct Case {
+    QRect saved;
+    QPoint expected;
+  } cases[] = {
+      {{100, 100, 800, 600}, {100, 100}},   // inside: unchanged
+      {{1850, 100, 800, 600}, {0, 100}},    // left edge within 100 px of the right
+      {{-750, 100, 800, 600}, {0, 100}},    // right edge within 100 px of the left
+      {{-600, 100, 800, 600}, {-600, 100}}, // 200 px still on screen
+      {{100, 980, 800, 600}, {100, 0}},     // top within 100 px of the bottom
+      {{100, -5, 800, 600}, {100, 0}},      // above the top
+  };
+  for (const Case &c : cases) EXPECT_EQ(PullBackOntoScreen(c.saved, area).topLeft(), c.expected) << c.saved.x();
+}
+
+TEST(WindowLayout, ColumnsRestoreWidthsAndOrder)
+{
+  const std::vector<int> design{200, 80, 120, 60, 50, 1, 40, 70};
+  const auto widths = [](int i) { return i == 1 ? 80 : i == 2 ? 150 : -1; };
+  const auto indexes = [](int i) { return i == 0 ? 2 : i == 3 ? 99 : -1; };
+  const TColumnRestore r = RestoreColumns(design, widths, indexes);
+  EXPECT_EQ(r.Widths[2], 150);
+  EXPECT_EQ(r.Widths[1], 80);
+  EXPECT_EQ(r.DeleteWidthOf, std::vector<int>{1}); // the design width deletes its setting
+  EXPECT_EQ(r.Order, (std::vector<int>{2, 0, 1, 3, 4, 5, 6, 7}));
+}
+
+TEST(WindowLayout, GrayBitmapLightensAndChequers)
+{
+  QImage image(2, 1, QImage::Format_RGB32);
+  image.setPixel(0, 0, qRgb(0, 0, 0));
+  image.setPixel(1, 0, qRgb(40, 100, 200)); // g = (40 + 200 + 200) / 4 = 110
+  const QImage grey = GrayBitmap(image, 2.0);
+  EXPECT_EQ(grey.pixel(0, 0), qRgb(255, 255, 255));                 // x + y even: white
+  EXPECT_EQ(grey.pixel(1, 0), qRgb(183, 183, 183)); // 255 - Round(72.5), halves to even
+}
