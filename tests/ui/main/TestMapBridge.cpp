@@ -2,6 +2,7 @@
 // records what the callbacks ask of the window.
 
 #include "MapBridge.h"
+#include "MapTestHost.h"
 #include "UiTestSupport.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
@@ -9,8 +10,6 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 
 using namespace kp;
 
@@ -28,50 +27,6 @@ struct TFakeBrowser : IMapBrowser {
   void Navigate(const QUrl &url) override { FNavigations << url; }
   void SetShown(bool shown) override { FShown = shown; }
   void Collapse() override { FCollapsed = true; }
-};
-
-struct TFakeHost : IMapBridgeHost {
-  TMovingPoint FCurrent;
-  int FCurrentFile = 0;
-  std::vector<std::unique_ptr<TMovingInfo>> FFiles;
-  long double FMarkA = 0, FMarkB = 1;
-  std::map<long double, TGeoPoint> FTelemetry;
-  int FMinutes = 0;
-  bool FVisible = true;
-  std::vector<long double> FSeeks;
-  int FTimerPasses = 0, FFocusMoves = 0;
-  std::vector<int> FRestarts;
-  QList<QUrl> FAnalytics;
-
-  TMovingPoint CurrentPoint() const override { return FCurrent; }
-  int CurrentFile() const override { return FCurrentFile; }
-  int FileCount() const override { return int(FFiles.size()); }
-  const TMovingInfo *FileTrack(int file) const override { return FFiles[size_t(file)].get(); }
-  // Each file takes an equal share of the recording.
-  long double FileTrackToGroupPosition(int file, long double fraction) const override
-  {
-    return (file + fraction) / FFiles.size();
-  }
-  long double MarkA() const override { return FMarkA; }
-  long double MarkB() const override { return FMarkB; }
-  TMovingPoint GetTelemetryAt(long double position) const override
-  {
-    TMovingPoint p = ZeroedPoint();
-    if (auto it = FTelemetry.find(position); it != FTelemetry.end()) {
-      p.Lon = it->second.X;
-      p.Lat = it->second.Y;
-    }
-    return p;
-  }
-  int TimePointMinutes() const override { return FMinutes; }
-  bool MainWindowVisible() const override { return FVisible; }
-  bool MainWindowActive() const override { return true; }
-  bool FullScreen() const override { return false; }
-  void SeekTo(long double position) override { FSeeks.push_back(position); }
-  void TimerPass() override { ++FTimerPasses; }
-  void MoveFocusFromMap() override { ++FFocusMoves; }
-  void RestartUpdateChecker(int delayMs) override { FRestarts.push_back(delayMs); }
-  void NavigateAnalytics(const QUrl &url) override { FAnalytics << url; }
 };
 
 constexpr TDateTime kTen = 46000 + 10.0 / 24; // some day, 10:00:00
@@ -141,7 +96,7 @@ protected:
   }
 
   kptest::ScopedSettings FSettings;
-  TFakeHost FHost;
+  kptest::TFakeMapHost FHost;
   TFakeBrowser FBrowser;
   TMapViewState FView;
   TMapBridge FBridge{FHost, &FBrowser, FView};
