@@ -1,6 +1,6 @@
 #pragma once
 // A main window for the map bridge that records what the page's callbacks
-// ask of it.
+// ask of it, and straight tracks to draw.
 
 #include "IMapBridgeHost.h"
 
@@ -54,5 +54,25 @@ struct TFakeMapHost : kp::IMapBridgeHost {
   void RestartUpdateChecker(int delayMs) override { FRestarts.push_back(delayMs); }
   void NavigateAnalytics(const QUrl &url) override { FAnalytics << url; }
 };
+
+inline constexpr kp::TDateTime kTen = 46000 + 10.0 / 24; // some day, 10:00:00
+
+// N points from (Lon, Lat) in steps of (DLon, DLat), StepSeconds apart.
+inline std::unique_ptr<kp::TMovingInfo> Line(double lon, double lat, double dLon, double dLat, int n,
+                                             double stepSeconds = 1, kp::TDateTime start = kTen)
+{
+  auto info = std::make_unique<kp::TMovingInfo>();
+  for (int i = 0; i < n; ++i) {
+    kp::TMovingPoint p;
+    p.Time = start + i * stepSeconds / 86400;
+    p.Lon = lon + i * dLon;
+    p.Lat = lat + i * dLat;
+    p.Index = i;
+    info->Points.push_back(p);
+  }
+  info->StartTime = start;
+  info->EndTime = info->Points.back().Time;
+  return info;
+}
 
 } // namespace kptest

@@ -10,8 +10,9 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-
 using namespace kp;
+using kptest::kTen;
+using kptest::Line;
 
 namespace {
 
@@ -28,26 +29,6 @@ struct TFakeBrowser : IMapBrowser {
   void SetShown(bool shown) override { FShown = shown; }
   void Collapse() override { FCollapsed = true; }
 };
-
-constexpr TDateTime kTen = 46000 + 10.0 / 24; // some day, 10:00:00
-
-// N points from (Lon, Lat) in steps of (DLon, DLat), StepSeconds apart.
-std::unique_ptr<TMovingInfo> Line(double lon, double lat, double dLon, double dLat, int n, double stepSeconds = 1,
-                                  TDateTime start = kTen)
-{
-  auto info = std::make_unique<TMovingInfo>();
-  for (int i = 0; i < n; ++i) {
-    TMovingPoint p;
-    p.Time = start + i * stepSeconds / 86400;
-    p.Lon = lon + i * dLon;
-    p.Lat = lat + i * dLat;
-    p.Index = i;
-    info->Points.push_back(p);
-  }
-  info->StartTime = start;
-  info->EndTime = info->Points.back().Time;
-  return info;
-}
 
 int Count(const QString &text, const QString &what) { return int(text.count(what)); }
 
@@ -67,17 +48,8 @@ protected:
   void Report(const char *command, double west, double north, double east, double south, int w = 800, int h = 600,
               int z = 14)
   {
-    Callback(QStringLiteral("%1?t=%2&l=%3&b=%4&r=%5&w=%6&h=%7&x=%8&y=%9&z=%10&mt=roadmap")
-                 .arg(QLatin1String(command))
-                 .arg(north, 0, 'g', 12)
-                 .arg(west, 0, 'g', 12)
-                 .arg(south, 0, 'g', 12)
-                 .arg(east, 0, 'g', 12)
-                 .arg(w)
-                 .arg(h)
-                 .arg((west + east) / 2, 0, 'g', 12)
-                 .arg((north + south) / 2, 0, 'g', 12)
-                 .arg(z));
+    Callback(QString::asprintf("%s?t=%.12g&l=%.12g&b=%.12g&r=%.12g&w=%d&h=%d&x=%.12g&y=%.12g&z=%d&mt=roadmap", command,
+                               north, west, south, east, w, h, (west + east) / 2, (north + south) / 2, z));
   }
   void Init(double west = 30, double north = 50.02, double east = 30.04, double south = 50)
   {
