@@ -199,6 +199,15 @@ TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
   // The nearest point, 300 s into the 599 s track (plus its half second).
   EXPECT_NEAR(double(FHost.FSeeks.front()), 300.5 / 599, 0.01);
   EXPECT_TRUE(FLinks.isEmpty());
+
+  // Refresh asks for the tiles again; the attribution link leaves the map.
+  const int requests = server.FRequests.size();
+  Eval("document.querySelector('#offline button').click()");
+  EXPECT_TRUE(kptest::waitUntil([&] { return server.FRequests.size() > requests; }, 10000));
+  Eval("document.querySelector('.leaflet-control-attribution a[href*=openstreetmap]').click()");
+  EXPECT_TRUE(kptest::waitUntil([&] { return !FLinks.isEmpty(); }, 10000));
+  EXPECT_EQ(FBrowser.Page()->url(), QUrl("qrc:/gm.html"));
+  EXPECT_EQ(Eval("pathItems.length > 2").toBool(), true);
 }
 
 } // namespace
