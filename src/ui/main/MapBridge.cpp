@@ -228,7 +228,8 @@ void TMapBridge::OnView(const QString &query, bool bounds)
                            v.TopLeft.Y - margin.Y >= m.Lat && v.BottomRight.Y + margin.Y <= m.Lat;
     }
     const double newSize = FView.MarkerSize;
-    if (std::min(oldSize, newSize) / std::max({oldSize, newSize, 1.0}) < 0.9) ExecMapScript(QStringLiteral("ClearMarkers()"));
+    if (std::min(oldSize, newSize) / std::max({oldSize, newSize, 1.0}) < 0.9)
+      ExecMapScript(QStringLiteral("ClearMarkers()"));
   }
   SaveView();
   if (bounds) {

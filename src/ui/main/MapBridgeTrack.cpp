@@ -178,14 +178,16 @@ QString TMapBridge::TrackScript(double tolerance, TGeoPoint &start, TGeoPoint &f
           if (!segment.isEmpty()) segment += QLatin1Char(',');
           segment += P(pt.Lon, pt.Lat);
           if ((prev && !cur) || k + 1 == pts.size()) {
-            main += QStringLiteral("AddPath([") + segment + QStringLiteral("], \"") + colour + QStringLiteral("\", 0.4); ");
+            main += QStringLiteral("AddPath([") + segment + QStringLiteral("], \"") + colour +
+                    QStringLiteral("\", 0.4); ");
             segment.clear();
           }
         }
         const double j = std::trunc((pt.Time - base) / interval);
         if (j > lastTimePoint) {
           lastTimePoint = j;
-          if (drawn) timePoints += QStringLiteral("AddPathMarker(\"gm_MarkerP.png\", ") + P(pt.Lon, pt.Lat) + QStringLiteral("); ");
+          if (drawn)
+            timePoints += QStringLiteral("AddPathMarker(\"gm_MarkerP.png\", ") + P(pt.Lon, pt.Lat) + QStringLiteral("); ");
         }
         gapStart = {};
       }

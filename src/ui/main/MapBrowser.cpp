@@ -27,7 +27,8 @@ TMapBrowser::~TMapBrowser()
 void TMapBrowser::Connect(TMapBridge &bridge)
 {
   FPage->OnCallback = [&bridge](const QUrl &url) { bridge.WebBrowserBeforeNavigate2(url); };
-  connect(FPage, &QWebEnginePage::loadFinished, this, [this, &bridge] { bridge.WebBrowserDocumentComplete(FPage->url()); });
+  connect(FPage, &QWebEnginePage::loadFinished, this,
+          [this, &bridge] { bridge.WebBrowserDocumentComplete(FPage->url()); });
 }
 
 bool TMapBrowser::Shown() const { return FView && !FView->isHidden(); }
