@@ -9,7 +9,7 @@ function(kp_add_subsystem sub)
   endif()
 endfunction()
 
-# kp_add_test(<subsystem> <target> SOURCES ... LIBS ... [XCB] [ENVIRONMENT VAR=value ...])
+# kp_add_test(<subsystem> <target> SOURCES ... LIBS ... [XCB] [ENVIRONMENT VAR=value])
 # Every test case becomes a CTest test named "<subsystem>_<Suite>.<Case>", so
 # one subsystem's tests run alone with `ctest -R ^<subsystem>_`. Tests run
 # offscreen; XCB ones need a real X server (scripts/test starts Xvfb), for
@@ -23,7 +23,17 @@ function(kp_add_test sub target)
   else()
     set(platform "QT_QPA_PLATFORM=offscreen")
   endif()
-  set(envs ${platform} ${ARG_ENVIRONMENT})
+  # The discovery script writes every list element as a word of its own, so
+  # a second ENVIRONMENT entry would be read as a property name and dropped:
+  # the further variable goes in ENVIRONMENT_MODIFICATION instead.
+  set(extra)
+  list(LENGTH ARG_ENVIRONMENT count)
+  if(count GREATER 1)
+    message(FATAL_ERROR "kp_add_test(${target}): at most one ENVIRONMENT variable")
+  elseif(count EQUAL 1)
+    string(REPLACE "=" "=set:" modification "${ARG_ENVIRONMENT}")
+    set(extra ENVIRONMENT_MODIFICATION "${modification}")
+  endif()
   gtest_discover_tests(${target} TEST_PREFIX "${sub}_" DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "${envs}" TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "${platform}" ${extra} TIMEOUT 300)
 endfunction()

@@ -101,6 +101,8 @@ inline constexpr TStringSetting MapX{"gm_X", ""};
 inline constexpr TStringSetting MapY{"gm_Y", ""};
 inline constexpr TIntSetting MapZoom{"gm_Z", 0};
 inline constexpr TStringSetting MapType{"gm_T", ""};
+// Map tile address with {z}, {x} and {y}; empty draws no tiles.
+inline constexpr TStringSetting MapTileUrl{"gm_TileUrl", "https://tile.openstreetmap.org/{z}/{x}/{y}.png"};
 
 // Comma-separated GPS format ids met so far.
 inline constexpr TStringSetting GpsFormatsSeen{"gps", ""};

@@ -321,11 +321,12 @@ const QStringList kResourceNames = {
     "icon_about.ico", "icon_copy.ico", "icon_cropping.ico", "icon_gps_conv.ico", "icon_group.ico",
     "icon_property.ico", "icon_select_folder.ico", "icon_setupDevice.ico", "icon_update.ico",
     "icon_whatsNew.ico",
-    "gm_MarkerA.png", "gm_MarkerB.png", "gm_MarkerS.png", "gm_MarkerF.png", "gm_MarkerP.png"};
+    "gm_MarkerA.png", "gm_MarkerB.png", "gm_MarkerS.png", "gm_MarkerF.png", "gm_MarkerP.png",
+    "gm.html", "leaflet.js", "leaflet.css"};
 
-// The map page comes with the map subsystem; until then code naming it is
-// allowed to find nothing.
-const QStringList kNotYetEmbedded = {"gm.html", "ym.html"};
+// The second map provider's page was never among the resources; code naming
+// it is allowed to find nothing.
+const QStringList kNotYetEmbedded = {"ym.html"};
 
 bool resourceExists(const QString &name) { return QFile::exists(QStringLiteral(":/") + name); }
 

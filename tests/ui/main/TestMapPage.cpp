@@ -1,0 +1,213 @@
+// The map page in a real web engine, driven through the bridge: callback
+// order, every page function, and a track drawn on grey when no tiles come
+// (a local server that answers every tile with 404 and records the request).
+
+#include "MapBridge.h"
+#include "MapBrowser.h"
+#include "MapTestHost.h"
+#include "MapWebPage.h"
+#include "UiTestSupport.h"
+#include "UnitRegSettings.h"
+#include "UnitTranslate.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QWebEngineView>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+// Answers every request with 404 and keeps the request heads.
+class TTileServer : public QTcpServer {
+public:
+  TTileServer()
+  {
+    listen(QHostAddress::LocalHost);
+    connect(this, &QTcpServer::newConnection, this, [this] {
+      while (QTcpSocket *socket = nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+          const QByteArray head = socket->readAll();
+          FRequests << head;
+          socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+          socket->disconnectFromHost();
+        });
+      }
+    });
+  }
+  QList<QByteArray> FRequests;
+};
+
+class MapPage : public ::testing::Test {
+protected:
+  static void SetUpTestSuite()
+  {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    kptest::ensureApplication();
+    TLanguageSources sources;
+    sources.InstallerLanguage = [](int) { return LangIdEnglish; };
+    InitLanguages(sources);
+  }
+
+  MapPage()
+  {
+    FView.resize(640, 480);
+    FView.show();
+    FBrowser.Page()->OnCallback = [this](const QUrl &url) {
+      FCallbacks << url.path().mid(1);
+      FBridge.WebBrowserBeforeNavigate2(url);
+    };
+    FBrowser.Page()->OnOpenLink = [this](const QUrl &url) { FLinks << url; };
+  }
+  ~MapPage() override { FBrowser.Page()->OnCallback = nullptr; }
+
+  // Loads the page; with the main window visible the page initialises.
+  void Load(const QString &tiles)
+  {
+    settings::MapTileUrl.Write(tiles);
+    FBridge.LoadMapPage(1);
+    ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("loaded"); }, 30000));
+  }
+  void LoadInited(const QString &tiles)
+  {
+    Load(tiles);
+    ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 30000)) << FCallbacks.join(',').toStdString();
+  }
+  QVariant Eval(const QString &script)
+  {
+    QVariant result;
+    bool done = false;
+    FBrowser.Page()->runJavaScript(script, [&](const QVariant &v) {
+      result = v;
+      done = true;
+    });
+    EXPECT_TRUE(kptest::waitUntil([&] { return done; }, 10000)) << script.toStdString();
+    return result;
+  }
+  // Runs scripts through the bridge, then lets the page finish them.
+  void Exec(const QStringList &scripts)
+  {
+    for (const QString &s : scripts) EXPECT_TRUE(FBridge.ExecMapScript(s)) << s.toStdString();
+    Eval("0");
+  }
+
+  kptest::ScopedSettings FSettings;
+  kptest::TFakeMapHost FHost;
+  TMapViewState FState;
+  QWebEngineView FView;
+  TMapBrowser FBrowser{&FView};
+  TMapBridge FBridge{FHost, &FBrowser, FState};
+  QStringList FCallbacks;
+  QList<QUrl> FLinks;
+};
+
+TEST_F(MapPage, CallbacksAndEveryFunction)
+{
+  // A hidden main window leaves the page uninitialised: drawing refuses.
+  FHost.FVisible = false;
+  Load(QString());
+  EXPECT_EQ(Eval("[PlaceMarker([]), PlaceMarkerD(new google.maps.LatLng(1, 2), 5), AddPath([], '#FF0000', 0.4),"
+                 " AddPathMarker('gm_MarkerS.png', new google.maps.LatLng(1, 2)), ClearPath()].join()")
+                .toString(),
+            "-1,-1,-1,-1,-1");
+  EXPECT_FALSE(FBridge.ExecMapScript("ClearPath()"));
+  FHost.FVisible = true;
+  ASSERT_TRUE(FBridge.ExecMapScript(TMapBridge::InitializeScript(), true));
+  ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 10000));
+  EXPECT_EQ(FCallbacks, (QStringList{"loaded", "inited", "bounds", "view"}));
+  EXPECT_TRUE(FState.MapInited);
+  EXPECT_NEAR(FState.MapCenter.Y, 55.75, 1e-6);
+  EXPECT_EQ(settings::MapType.Read(), "roadmap");
+  FCallbacks.clear();
+  Exec({"SetMapZoomRel(1, null)"});
+  ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.size() >= 3; }, 10000));
+  EXPECT_EQ(FCallbacks, (QStringList{"zoom", "bounds", "view"}));
+  EXPECT_EQ(FState.MapZoom, 15);
+
+  Eval("window.kpErrors = 0; window.onerror = function () { window.kpErrors++; };");
+  const QString p = MapLatLngJS(37.62, 55.75), q = MapLatLngJS(37.63, 55.76);
+  const QString polygon = "PlaceMarker([" + p + "," + q + "," + MapLatLngJS(37.62, 55.76) + "])";
+  Exec({polygon, "AddPath([" + p + "," + q + "], \"#FF0000\", 0.4)", "AddPathMarker(\"gm_MarkerS.png\", " + p + ")",
+        "AddPathMarker(\"gm_MarkerP.png\", " + q + ")", "SetAB(\"gm_MarkerA.png\", " + p + ", \"gm_MarkerB.png\", " + q + ")"});
+  const QString layers = "Object.keys(map._layers).length";
+  const int before = Eval(layers).toInt();
+  Exec({"SetAB(\"gm_MarkerA.png\", " + q + ", \"gm_MarkerB.png\", " + p + ")"});
+  EXPECT_EQ(Eval(layers).toInt(), before);
+  const QString markers = "[!!markerPolygon, !!markerCircle].join()";
+  Exec({"PlaceMarkerD(" + p + ",40)"});
+  EXPECT_EQ(Eval(markers).toString(), "false,true");
+  Exec({polygon});
+  EXPECT_EQ(Eval(markers).toString(), "true,false");
+  Exec({"ClearPath()"});
+  EXPECT_EQ(Eval("[pathItems.length, abMarkers.length, map.hasLayer(abMarkers[0]), map.hasLayer(markerPolygon)].join()")
+                .toString(),
+            "0,2,true,true");
+  Exec({"ClearMarkersAB()", "ClearMarkers()", "SetMapCenter(55.7 ,37.6)", "SetMapBounds(" + p + ", " + q + ");",
+        "SetMapZoom(13," + p + ")", "SetMapZoomRel(-1," + p + ")"});
+  EXPECT_EQ(Eval("[abMarkers.length, !!markerPolygon].join()").toString(), "0,false");
+  EXPECT_EQ(Eval("window.kpErrors").toInt(), 0);
+}
+
+TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
+{
+  TTileServer server;
+  ASSERT_TRUE(server.isListening());
+  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+  // A diagonal track of 10 minutes.
+  FHost.FFiles.push_back(kptest::Line(37.60, 55.74, 0.00005, 0.00003, 600));
+  FCallbacks.clear();
+  FBridge.SetMapBounds({FHost.FFiles[0].get()}, {}, true, true);
+  // Fitted, then drawn for the fitted view.
+  ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 15000));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Eval("pathItems.length").toInt() > 2; }, 15000));
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; }, 15000));
+  ASSERT_TRUE(kptest::waitUntil([&] { return !server.FRequests.isEmpty(); }, 5000));
+  EXPECT_TRUE(server.FRequests.first().contains("KestrilPlayer/")) << server.FRequests.first().toStdString();
+
+  // The picture catches up with the page: red track pixels over the grey,
+  // under the white notice.
+  const auto count = [](const QImage &image, auto &&pred) {
+    int n = 0;
+    for (int y = 0; y < image.height(); y += 2)
+      for (int x = 0; x < image.width(); x += 2) n += pred(image.pixelColor(x, y)) ? 1 : 0;
+    return n;
+  };
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        const QImage image = FView.grab().toImage();
+        return count(image, [](QColor c) { return c.red() > c.green() + 60 && c.red() > c.blue() + 60; }) > 50 &&
+               count(image, [](QColor c) { return c == Qt::white; }) > 100;
+      },
+      15000));
+  kptest::saveScreenshot(&FView, "map_track_offline.png");
+
+  // A click on the middle of the track.
+  const QStringList xy = Eval("var p = map.latLngToContainerPoint([55.749, 37.615]); p.x + ',' + p.y").toString().split(',');
+  ASSERT_EQ(xy.size(), 2);
+  const QPoint onTrack(qRound(xy[0].toDouble()), qRound(xy[1].toDouble()));
+  QWidget *target = FView.focusProxy() ? FView.focusProxy() : &FView;
+  FCallbacks.clear();
+  QTest::mousePress(target, Qt::LeftButton, {}, onTrack);
+  QTest::mouseRelease(target, Qt::LeftButton, {}, onTrack, 50);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !FHost.FSeeks.empty(); }, 10000)) << FCallbacks.join(',').toStdString();
+  EXPECT_TRUE(FCallbacks.contains("routeClick"));
+  // The nearest point, 300 s into the 599 s track (plus its half second).
+  EXPECT_NEAR(double(FHost.FSeeks.front()), 300.5 / 599, 0.01);
+  EXPECT_TRUE(FLinks.isEmpty());
+
+  // Refresh asks for the tiles again; the attribution link leaves the map.
+  const int requests = server.FRequests.size();
+  Eval("document.querySelector('#offline button').click()");
+  EXPECT_TRUE(kptest::waitUntil([&] { return server.FRequests.size() > requests; }, 10000));
+  Eval("document.querySelector('.leaflet-control-attribution a[href*=openstreetmap]').click()");
+  EXPECT_TRUE(kptest::waitUntil([&] { return !FLinks.isEmpty(); }, 10000));
+  EXPECT_EQ(FBrowser.Page()->url(), QUrl("qrc:/gm.html"));
+  EXPECT_EQ(Eval("pathItems.length > 2").toBool(), true);
+}
+
+} // namespace
