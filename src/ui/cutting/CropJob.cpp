@@ -244,10 +244,18 @@ void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengt
   SrtBuildEntries(range, entries, firstTrip - state.TripOffset, t1 - state.ClockMs / MSecsPerDay);
   state.TripOffset += lastTrip - firstTrip;
   const double from = state.ClockMs / MSecsPerDay, to = (state.ClockMs + lengthMs) / MSecsPerDay;
-  for (TSubtitleItem &entry : entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    TSubtitleItem &entry = entries[i];
     entry.StartTime = std::max(entry.StartTime, from);
-    entry.EndTime = std::max(std::min(entry.EndTime, to), entry.StartTime);
+    entry.EndTime = std::min(entry.EndTime, to);
+    // The fix shown from before the fragment's start gives way to the next
+    // one: the movie's text track shows one cue at a time, and the side file
+    // must say the same.
+    if (i + 1 < entries.size()) entry.EndTime = std::min(entry.EndTime, std::max(entries[i + 1].StartTime, from));
   }
+  std::erase_if(entries, [](const TSubtitleItem &e) {
+    return Round(e.StartTime * MSecsPerDay) >= Round(e.EndTime * MSecsPerDay);
+  });
   if (entries.empty()) return;
   if (!state.TextStarted) {
     state.TextStarted = true;

@@ -1,6 +1,7 @@
 #include "CropRules.h"
 
 #include "Numbers.h"
+#include "UnitMOV.h"
 #include "UnitUtilsFiles.h"
 
 #include <QRegularExpression>
@@ -36,6 +37,26 @@ TDateTime FragmentTime(const TCropItem &item, long double p)
 }
 
 } // namespace
+
+bool ReadCropSource(const QString &fileName, TDateTime startTime, TCropItem &item)
+{
+  TMOVReader reader(fileName, false);
+  if (!reader.HasMoov() || !reader.FindVideoTrack() || reader.DurationMs <= 0) return false;
+  item = TCropItem();
+  item.FileName = fileName;
+  item.DurationMs = reader.DurationMs;
+  item.StartTime = startTime;
+  if (!(startTime > 1.0)) {
+    TDateTime created = 0, modified = 0;
+    GetFileTimes(fileName, created, modified);
+    item.StartTime = modified - reader.DurationMs / MSecsPerDay;
+  }
+  item.FPS = reader.GetVideoFPS();
+  item.FrameTypes = reader.GetFrameTypes();
+  reader.GetVideoSize(item.Width, item.Height);
+  item.HasPCMAudio = reader.HasPCMAudio();
+  return true;
+}
 
 TSpeedChoice SpeedsForFrameTypes(const QString &frameTypes)
 {

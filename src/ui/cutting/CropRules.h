@@ -12,6 +12,14 @@
 
 namespace kp {
 
+// ---------------------------------------------------------------- sources
+
+// A new item on the whole of a movie, read completely (speed 1, every frame
+// kept, no telemetry). StartTime 1.0 or less takes the file's last-write
+// time less its length. False for a file that is no readable movie with
+// video and a length.
+bool ReadCropSource(const QString &fileName, TDateTime startTime, TCropItem &item);
+
 // ---------------------------------------------------------------- speeds
 
 // The speeds the editor's slider offers for a source with this frame-type

@@ -4,7 +4,6 @@
 #include "CropListModel.h"
 #include "CropRules.h"
 #include "UnitFormCroppingItem.h"
-#include "UnitMOV.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
 #include "UnitUtilsFiles.h"
@@ -332,26 +331,13 @@ void TFormCropping::AddFile(const QString &fileName, const TMovingInfo *info, lo
                             TDateTime startTime)
 {
   if (FRunning) return;
-  TMOVReader reader(fileName, false);
-  if (!reader.HasMoov() || !reader.FindVideoTrack() || reader.DurationMs <= 0) {
+  TCropItem item;
+  if (!ReadCropSource(fileName, startTime, item)) {
     Message(fileName + QStringLiteral("\r\n\r\n") + Translate(u"Cropping_FormatUnknown"));
     return;
   }
-  TCropItem item;
-  item.FileName = fileName;
-  item.DurationMs = reader.DurationMs;
   item.P1 = p1;
   item.P2 = p2;
-  item.StartTime = startTime;
-  if (!(startTime > 1.0)) {
-    TDateTime created = 0, modified = 0;
-    GetFileTimes(fileName, created, modified);
-    item.StartTime = modified - reader.DurationMs / MSecsPerDay;
-  }
-  item.FPS = reader.GetVideoFPS();
-  item.FrameTypes = reader.GetFrameTypes();
-  reader.GetVideoSize(item.Width, item.Height);
-  item.HasPCMAudio = reader.HasPCMAudio();
   if (info) item.Info = info->Clone();
 
   for (const TCropItem &earlier : FItems)
