@@ -27,3 +27,5 @@ kp_cutting_test(kp_ui_cutting_job_tests TestCropJob.cpp offscreen)
 # The dialogs with a fake main window run under Xvfb (activation, the modal
 # editor driven from a timer).
 kp_cutting_test(kp_ui_cutting_dialog_tests TestFormCropping.cpp xcb)
+find_package(Qt6 REQUIRED COMPONENTS Test)
+target_link_libraries(kp_ui_cutting_dialog_tests PRIVATE Qt6::Test)
