@@ -80,8 +80,11 @@ void TFormCropping::CreateControls()
   FListView->setContextMenuPolicy(Qt::CustomContextMenu);
   QHeaderView *header = FListView->horizontalHeader();
   header->setSectionResizeMode(TCropListModel::colFileName, QHeaderView::Stretch);
+  // The design widths, widened where this desktop's font needs more room.
   const int widths[] = {0, 110, 70, 65};
-  for (int c = TCropListModel::colStartFinish; c < TCropListModel::colCount; ++c) header->resizeSection(c, widths[c]);
+  const char *const widest[] = {"", "00:00:00 - 00:00:00", "(fps) 1024x", "00:00:00"};
+  for (int c = TCropListModel::colStartFinish; c < TCropListModel::colCount; ++c)
+    header->resizeSection(c, std::max(widths[c], FListView->fontMetrics().horizontalAdvance(QLatin1String(widest[c])) + 12));
   connect(FListView, &QWidget::customContextMenuRequested, this, &TFormCropping::ShowPopup);
   connect(FListView, &QAbstractItemView::doubleClicked, this, [this] {
     if (!FRunning) DoEdit();

@@ -11,6 +11,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -182,15 +183,32 @@ TEST_F(CropJob, TwoFragmentsWithEveryTrackAndSideFile)
 
 TEST_F(CropJob, FragmentWithoutTelemetryStillAdvancesTheClock)
 {
-  // 15 s without telemetry, then 6 s with it: the side files begin at 15 s.
-  FItems = {Item(CardMovie(4), false, 0, 0.25L), Item(CardMovie(5), true, 0.5L, 0.6L)};
+  // A source that lost its movie since it was added, 15 s without
+  // telemetry, then 6 s with it: the side files begin at 15 s.
+  const QString lost = Out(QStringLiteral("lost.mov"));
+  ASSERT_TRUE(QFile::copy(CardMovie(6), lost));
+  FItems = {Item(lost, false, 0, 0.5L), Item(CardMovie(4), false, 0, 0.25L), Item(CardMovie(5), true, 0.5L, 0.6L)};
+  FItems[0].Info = Item(CardMovie(6), true, 0, 1).Info;
+  ASSERT_TRUE(QFile::resize(lost, 100));
   ASSERT_EQ(Run(Out(QStringLiteral("clock.mov"))), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
   const QStringList cues = Cues(QString::fromUtf8(kptest::readFileBytes(Out(QStringLiteral("clock.srt")))));
   ASSERT_FALSE(cues.isEmpty());
-  const double start = FItems[0].DurationMs * double(FItems[0].P2 - FItems[0].P1) / 1000;
+  EXPECT_TRUE(FMessages.isEmpty());
+  const double start = FItems[1].DurationMs * double(FItems[1].P2 - FItems[1].P1) / 1000;
   EXPECT_GE(cues.front().left(12), QString::fromLatin1(SrtFormatTime(start / SecsPerDay))) << cues.front().toStdString();
   EXPECT_LE(cues.back().mid(17, 12), QString::fromLatin1(SrtFormatTime((start + 6.5) / SecsPerDay))) << cues.back().toStdString();
   EXPECT_EQ(kptest::readFileBytes(Out(QStringLiteral("clock.dat"))).count("[B]"), 0);
+}
+
+TEST_F(CropJob, SideFileThatCannotBeSavedIsNamedAndTheMovieStays)
+{
+  FItems = {Item(CardMovie(2), true, 0.5L, 0.6L)};
+  ASSERT_TRUE(QDir().mkdir(Out(QStringLiteral("cut.dat"))));
+  EXPECT_EQ(Run(Out(QStringLiteral("cut.mov"))), TCropOutcome::Finished);
+  ASSERT_EQ(FMessages.size(), 1);
+  EXPECT_TRUE(FMessages[0].startsWith(Out(QStringLiteral("cut.dat: ")))) << FMessages[0].toStdString();
+  EXPECT_TRUE(QFileInfo(Out(QStringLiteral("cut.mov"))).size() > 0);
+  EXPECT_FALSE(kptest::readFileBytes(Out(QStringLiteral("cut.srt"))).isEmpty());
 }
 
 TEST_F(CropJob, CancelledJobLeavesNoFile)

@@ -82,6 +82,11 @@ TEST(CropRules, SpeedTextsAndTheirReadings)
     EXPECT_EQ(SpeedColumnText(speed, true), QLatin1String(fps)) << double(speed);
     EXPECT_EQ(SpeedColumnText(speed, false), QLatin1String(key)) << double(speed);
   }
+  // The progress line and a row's limits.
+  EXPECT_EQ(CropProgressText(30, 60), QStringLiteral("50% - 00:00:30"));
+  EXPECT_EQ(CropProgressText(90, 60), QStringLiteral("100% - 00:01:30"));
+  EXPECT_EQ(CropProgressText(30, 0), QStringLiteral("00:00:30"));
+  EXPECT_EQ(CropStartFinishText(Fragment(45000.5, 600000, 0.25L, 0.5L)), QStringLiteral("12:02:30 - 12:05:00"));
   EXPECT_EQ(ReplaceMacro(QStringLiteral("a %FPS% b %fps% %Fps"), QStringLiteral("fps"), QStringLiteral("200")),
             QStringLiteral("a 200 b 200 %Fps"));
 }
