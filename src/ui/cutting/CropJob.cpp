@@ -276,6 +276,10 @@ QStringList TCropJob::SaveSideFiles(const TState &state)
   for (const auto &[text, ext] : sides) {
     if (text->isEmpty()) continue;
     QString path = CropSideFileName(FOutputName, QString::fromLatin1(ext));
+    if (path == FOutputName) { // a movie named "cut.dat" is not replaced by its own track
+      unsaved << path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EEXIST));
+      continue;
+    }
     errno = 0;
     if (!SaveStringToFile(path, *text)) {
       const int error = errno;

@@ -209,6 +209,16 @@ TEST_F(CropJob, SideFileThatCannotBeSavedIsNamedAndTheMovieStays)
   EXPECT_TRUE(FMessages[0].startsWith(Out(QStringLiteral("cut.dat: ")))) << FMessages[0].toStdString();
   EXPECT_TRUE(QFileInfo(Out(QStringLiteral("cut.mov"))).size() > 0);
   EXPECT_FALSE(kptest::readFileBytes(Out(QStringLiteral("cut.srt"))).isEmpty());
+  // A movie (without PCM sound, so its name stays) named like its own side
+  // file keeps its content.
+  const TCropItem card = FItems[0];
+  FItems = {Item(QStringLiteral(KP_CUTTING_SOURCES "/aac_b_aud_1.mov"), false, 0, 1)};
+  FItems[0].Info = card.Info;
+  FItems[0].StartTime = card.StartTime + card.DurationMs * 0.5 / MSecsPerDay;
+  FMessages.clear();
+  EXPECT_EQ(Run(Out(QStringLiteral("named.srt"))), TCropOutcome::Finished);
+  EXPECT_TRUE(kptest::readFileBytes(Out(QStringLiteral("named.srt"))).startsWith(QByteArray("\0\0\0", 3)));
+  EXPECT_EQ(FMessages.size(), 1);
 }
 
 TEST_F(CropJob, CancelledJobLeavesNoFile)

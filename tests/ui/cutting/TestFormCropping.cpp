@@ -126,10 +126,17 @@ TEST_F(FormCropping, AddingFilesFillsRowsAndTotals)
                                     QStringLiteral("/aac_b_aud_1.mov\r\n128x96\r\n\r\n") +
                                     Translate(u"Cropping_FrameNotEqual")))
       << FMessages[1].toStdString();
-  // Delete in the list removes the selected rows.
+  // Enter in the list opens the editor on the selected row; Delete removes it.
   auto *list = Child<QTableView>(&FForm, "ListView");
   list->setFocus();
   list->selectRow(0);
+  QString edited;
+  QTimer::singleShot(0, &FEditor, [&] {
+    if (FEditor.isVisible()) edited = Child<QLabel>(&FEditor, "LabelFileName")->text();
+    FEditor.reject();
+  });
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(edited, CardMovie(2));
   QTest::keyClick(list, Qt::Key_Delete);
   EXPECT_EQ(FForm.RowCount(), 2);
   EXPECT_EQ(Cell(0, 0), CardMovie(3));
