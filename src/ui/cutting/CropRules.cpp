@@ -67,8 +67,8 @@ TSpeedChoice SpeedsForFrameTypes(const QString &frameTypes)
     more = {2, 3, 4, 8, 15, 30, 60, 120};
   } else {
     const int l = int(std::min<qsizetype>(frameTypes.size(), 1 << 20));
-    more = {static_cast<long double>(Div(l + 1, 2)), static_cast<long double>(l + 1), 2.0L * (l + 1), 4.0L * (l + 1), 8.0L * (l + 1),
-            16.0L * (l + 1)};
+    const long double k = l + 1;
+    more = {static_cast<long double>(Div(l + 1, 2)), k, 2 * k, 4 * k, 8 * k, 16 * k};
     c.KeyInterval = l + 1;
     for (const TPatternSpeeds &p : KnownPatterns())
       if (frameTypes == QLatin1String(p.Pattern)) {

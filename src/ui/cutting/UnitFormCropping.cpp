@@ -83,8 +83,10 @@ void TFormCropping::CreateControls()
   // The design widths, widened where this desktop's font needs more room.
   const int widths[] = {0, 110, 70, 65};
   const char *const widest[] = {"", "00:00:00 - 00:00:00", "(fps) 1024x", "00:00:00"};
-  for (int c = TCropListModel::colStartFinish; c < TCropListModel::colCount; ++c)
-    header->resizeSection(c, std::max(widths[c], FListView->fontMetrics().horizontalAdvance(QLatin1String(widest[c])) + 12));
+  for (int c = TCropListModel::colStartFinish; c < TCropListModel::colCount; ++c) {
+    const int needed = FListView->fontMetrics().horizontalAdvance(QLatin1String(widest[c])) + 12;
+    header->resizeSection(c, std::max(widths[c], needed));
+  }
   connect(FListView, &QWidget::customContextMenuRequested, this, &TFormCropping::ShowPopup);
   connect(FListView, &QAbstractItemView::doubleClicked, this, [this] {
     if (!FRunning) DoEdit();
@@ -345,7 +347,9 @@ void TFormCropping::AddFile(const QString &fileName, const TMovingInfo *info, lo
 
   for (const TCropItem &earlier : FItems)
     if (earlier.Width != item.Width || earlier.Height != item.Height) {
-      auto size = [](const TCropItem &i) { return QString::number(i.Width) + QLatin1Char('x') + QString::number(i.Height); };
+      auto size = [](const TCropItem &i) {
+        return QString::number(i.Width) + QLatin1Char('x') + QString::number(i.Height);
+      };
       Message(earlier.FileName + QStringLiteral("\r\n") + size(earlier) + QStringLiteral("\r\n\r\n") + fileName +
               QStringLiteral("\r\n") + size(item) + QStringLiteral("\r\n\r\n") + Translate(u"Cropping_FrameNotEqual"));
       break;

@@ -195,8 +195,9 @@ TEST_F(CropJob, FragmentWithoutTelemetryStillAdvancesTheClock)
   ASSERT_FALSE(cues.isEmpty());
   EXPECT_TRUE(FMessages.isEmpty());
   const double start = FItems[1].DurationMs * double(FItems[1].P2 - FItems[1].P1) / 1000;
-  EXPECT_GE(cues.front().left(12), QString::fromLatin1(SrtFormatTime(start / SecsPerDay))) << cues.front().toStdString();
-  EXPECT_LE(cues.back().mid(17, 12), QString::fromLatin1(SrtFormatTime((start + 6.5) / SecsPerDay))) << cues.back().toStdString();
+  const auto srtTime = [](double seconds) { return QString::fromLatin1(SrtFormatTime(seconds / SecsPerDay)); };
+  EXPECT_GE(cues.front().left(12), srtTime(start)) << cues.front().toStdString();
+  EXPECT_LE(cues.back().mid(17, 12), srtTime(start + 6.5)) << cues.back().toStdString();
   EXPECT_EQ(kptest::readFileBytes(Out(QStringLiteral("clock.dat"))).count("[B]"), 0);
 }
 
