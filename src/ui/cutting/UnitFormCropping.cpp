@@ -454,7 +454,11 @@ void TFormCropping::DoEdit()
 {
   const int row = FirstSelected();
   if (FRunning || row < 0) return;
-  FEditor.Execute(FItems[size_t(row)]);
+  // The editor runs its own event loop: edit a copy, so that nothing that
+  // changes the list meanwhile leaves it writing into a moved item.
+  TCropItem item = FItems[size_t(row)];
+  if (!FEditor.Execute(item) || size_t(row) >= FItems.size() || FItems[size_t(row)].FileName != item.FileName) return;
+  FItems[size_t(row)] = item;
   for (int r = 0; r < int(FItems.size()); ++r) FModel->RepaintRow(r);
   UpdateTotals();
 }

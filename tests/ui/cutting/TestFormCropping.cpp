@@ -168,6 +168,7 @@ TEST_F(FormCropping, EditorLinksSpeedSliderAndLimits)
     EXPECT_FALSE(group->isVisibleTo(&d));
     speed->setText(QStringLiteral("8"));
     EXPECT_TRUE(group->isVisibleTo(&d));
+    kptest::saveScreenshot(&d, QStringLiteral("cutting-editor.png"));
     EXPECT_TRUE(Child<QRadioButton>(&d, "SUM_FPS")->text().contains(QStringLiteral("200")));
     EXPECT_TRUE(Child<QRadioButton>(&d, "SUM_KeyFrames")->isChecked());
     EXPECT_TRUE(Child<QRadioButton>(&d, "SUM_KeyFrames")->text().contains(QStringLiteral("5")));
