@@ -21,8 +21,9 @@ using namespace kp;
 
 namespace {
 
-// Issue-free movie writing: every cut shows its first frame. Until the
-// writer writes its edit list that way, the frame counts below would fail.
+// Turn on once the movie writer's edit list starts each track at its first
+// frame: until then every cut hides one frame and the frame counts below
+// fail.
 constexpr bool kMovieWriterShowsFirstFrame = false;
 
 QString CardMovie(int number)
