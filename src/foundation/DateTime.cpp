@@ -316,4 +316,37 @@ QString DateTimeToStr(TDateTime t)
   return s;
 }
 
+namespace {
+
+// Digits at Pos (at most MaxDigits of them) as a number; false without one.
+bool ReadTimeField(QStringView text, qsizetype &pos, int maxDigits, int &value)
+{
+  const qsizetype start = pos;
+  value = 0;
+  while (pos < text.size() && pos - start < maxDigits && text[pos] >= u'0' && text[pos] <= u'9')
+    value = value * 10 + (text[pos++].unicode() - '0');
+  return pos > start && (pos == text.size() || !text[pos].isDigit());
+}
+
+} // namespace
+
+bool TryStrToTime(QStringView text, TDateTime &result, const TFormatSettings &fs)
+{
+  const QStringView t = text.trimmed();
+  int fields[4] = {0, 0, 0, 0};
+  int count = 0;
+  qsizetype pos = 0;
+  while (count < 4) {
+    if (!ReadTimeField(t, pos, count == 3 ? 3 : 2, fields[count])) return false;
+    ++count;
+    if (pos == t.size()) break;
+    const QChar sep = t[pos++];
+    const bool msecNext = count == 3;
+    if (sep != fs.timeSeparator && !(msecNext && (sep == u'.' || sep == fs.decimalSeparator))) return false;
+    if (pos == t.size()) return false;
+  }
+  if (pos != t.size() || count < 2) return false;
+  return TryEncodeTime(fields[0], fields[1], fields[2], fields[3], result);
+}
+
 } // namespace kp

@@ -80,4 +80,11 @@ QString DateToStr(TDateTime t);      // short date format
 QString TimeToStr(TDateTime t);      // long time format
 QString DateTimeToStr(TDateTime t);  // date, a blank, time (time left out when 0)
 
+// Reads a time of day the way TimeToStr writes it: hours and minutes, then
+// optional seconds and milliseconds, each behind the format's time
+// separator (milliseconds also behind "." or the decimal separator); blanks
+// around the text are allowed. False (Result untouched) for any other text
+// and for a time that does not exist.
+bool TryStrToTime(QStringView text, TDateTime &result, const TFormatSettings &fs = FormatSettings());
+
 } // namespace kp

@@ -74,3 +74,34 @@ TEST(DateTime, PlatformStateIsPinnable)
   SetLocalTimeOffset(std::numeric_limits<double>::infinity());
   EXPECT_EQ(LocalTimeOffset(), 0) << "a non-finite offset is refused";
 }
+
+TEST(DateTime, TryStrToTimeReadsWhatTimeToStrWrites)
+{
+  TFormatSettings fs;
+  fs.timeSeparator = QLatin1Char('-');
+  fs.decimalSeparator = QLatin1Char(',');
+  const TDateTime t = EncodeDateTimeOr0(1899, 12, 30, 5, 6, 7, 89);
+  for (const char *pattern : {"hh:nn:ss", "h:nn", "hh:nn:ss.zzz", "hh:nn:ss:zzz", "h:n:s"}) {
+    const QString text = FormatDateTime(QString::fromLatin1(pattern), t, fs);
+    TDateTime back = -1;
+    ASSERT_TRUE(TryStrToTime(text, back, fs)) << pattern << " -> " << text.toStdString();
+    TDateTimeFields f, g;
+    DecodeDateTime(back, f);
+    DecodeDateTime(t, g);
+    EXPECT_EQ(f.hour, g.hour) << pattern;
+    EXPECT_EQ(f.minute, g.minute) << pattern;
+    EXPECT_EQ(f.second, QString::fromLatin1(pattern).contains('s') ? g.second : 0) << pattern;
+    EXPECT_EQ(f.msec, QString::fromLatin1(pattern).contains('z') ? g.msec : 0) << pattern;
+  }
+  // Text, expected milliseconds of the day (-1: refused).
+  const std::pair<const char *, double> cases[] = {
+      {" 1-02 ", 3720000},  {"23-59-59,999", 86399999}, {"0-0-1.5", 1005}, {"10-00-00-250", 36000250},
+      {"24-00", -1},        {"12-60", -1},              {"12", -1},        {"12-", -1},
+      {"12:30", -1},        {"1-2-3-4-5", -1},          {"abc", -1},       {"", -1},
+      {"123-00", -1},       {"12-30-00,1234", -1},      {"12-3x", -1},     {"-12-30", -1}};
+  for (const auto &[text, ms] : cases) {
+    TDateTime r = -7;
+    EXPECT_EQ(TryStrToTime(QString::fromLatin1(text), r, fs), ms >= 0) << text;
+    EXPECT_EQ(DateTimeToMSecs(r), ms >= 0 ? int64_t(ms) : DateTimeToMSecs(-7)) << text;
+  }
+}

@@ -1,0 +1,318 @@
+#include "CropJob.h"
+
+#include "CropRules.h"
+#include "UnitException.h"
+#include "UnitGpsConverterSRT.h"
+#include "UnitGpsConverters.h"
+#include "UnitRegSettings.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace kp {
+
+namespace {
+
+const char *const kTextTrackName = "GPS information";
+constexpr uint16_t kLanguageRussian = 32;
+constexpr uint16_t kLanguageEnglish = 0;
+
+TDateTime FragmentTime(const TCropItem &item, long double p)
+{
+  return item.StartTime + double(item.DurationMs * p / MSecsPerDay);
+}
+
+QString Step(const char *key)
+{
+  return Translate(QString::fromLatin1(key)) + QStringLiteral(" . . .");
+}
+
+bool SameFile(const struct stat &a, const QString &path)
+{
+  struct stat b {};
+  return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+// A one-fix track at Time with every value 0: the marks that bound each
+// fragment's block in the ".dat" text.
+TTrackInfo TimeMark(TDateTime time)
+{
+  TTrackInfoItem mark;
+  mark.Kind = ikGps;
+  mark.Time = time;
+  mark.Course = 0;
+  mark.Speed = 0;
+  TTrackInfo info;
+  info.Items.push_back(mark);
+  return info;
+}
+
+QByteArray DatText(const TTrackInfo &info)
+{
+  QByteArray text;
+  GpsDefaultConverter().ExportToText(info, text);
+  return text;
+}
+
+} // namespace
+
+struct TCropJob::TState {
+  int64_t ClockMs = 0;    // output time reached by the fragments copied
+  double TripOffset = 0;  // metres shown by the earlier fragments' subtitles
+  QByteArray Dat, Srt;
+  bool TextStarted = false;
+  std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
+};
+
+uint16_t CropTextLanguage()
+{
+  return Translate(u"LangID") == QLatin1String("ru") ? kLanguageRussian : kLanguageEnglish;
+}
+
+TCropJob::TCropJob(std::vector<TCropItem> &items, const QString &outputName, const TCropJobOptions &options,
+                   ICropHost &host, TMOVProgressEvent progress, TMessageSink messages, TCropJobEvents events)
+    : FItems(items), FOutputName(outputName), FOptions(options), FHost(host), FProgress(std::move(progress)),
+      FMessages(std::move(messages)), FEvents(std::move(events))
+{
+  if (!FProgress) FProgress = [](double, double) { return true; };
+  if (!FMessages) FMessages = [](const QString &) {};
+}
+
+double TCropJob::TotalSeconds(const std::vector<TCropItem> &items)
+{
+  long double ms = 0;
+  for (const TCropItem &item : items) ms += CropItemOutputMs(item);
+  return double(ms / 1000);
+}
+
+QString TCropJob::FindOverwrittenSource(const std::vector<TCropItem> &items, const QString &movie,
+                                        const TCropJobOptions &options)
+{
+  QStringList outputs{movie};
+  if (options.Meta) outputs << CropSideFileName(movie, QStringLiteral(".dat"));
+  if (options.SrtSubtitles) outputs << CropSideFileName(movie, QStringLiteral(".srt"));
+  for (const QString &output : outputs) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(output).constData(), &st) != 0) continue;
+    for (const TCropItem &item : items) {
+      const QString sources[] = {item.FileName, FindFileNoCase(ChangeFileExt(item.FileName, QStringLiteral(".dat"))),
+                                 FindFileNoCase(ChangeFileExt(item.FileName, QStringLiteral(".srt")))};
+      for (const QString &source : sources)
+        if (SameFile(st, source)) return source;
+    }
+  }
+  return {};
+}
+
+TCropOutcome TCropJob::Run()
+{
+  const bool pcm = std::any_of(FItems.begin(), FItems.end(), [](const TCropItem &i) { return i.HasPCMAudio; });
+  FOutputName = CropOutputName(FOutputName, pcm || FOptions.VideoSubtitles);
+  const QString folder = CropOutputFolder(FOutputName);
+  if (!folder.isEmpty()) settings::CopyFolder.Write(folder);
+  if (FOutputName.isEmpty()) return TCropOutcome::NotStarted;
+  const QString source = FindOverwrittenSource(FItems, FOutputName, FOptions);
+  if (!source.isEmpty()) {
+    FMessages(Translate(u"Cropping_SameFile") + QStringLiteral("\r\n") + source);
+    return TCropOutcome::Refused;
+  }
+
+  if (FEvents.Started) FEvents.Started(FOutputName, TotalSeconds(FItems));
+  std::unique_ptr<TMOVWriter> writer;
+  try {
+    writer = std::make_unique<TMOVWriter>(FOutputName);
+  } catch (...) {
+    FHost.ShowMain();
+    ReportFailure(std::current_exception());
+    return TCropOutcome::Failed;
+  }
+  FHost.StopPlayback();
+  FHost.HideMain();
+
+  TState state;
+  CopyItems(*writer, state);
+  Notify(FEvents.ItemStarted, -1);
+  // Nothing processes window messages from here to the end, so the dialog
+  // stays as this call finds it.
+  const bool visible = FProgress(-1, 1);
+  ShowAction(Step("Cropping_Finish"));
+  std::exception_ptr failure;
+  try {
+    writer->WriteMoov(state.Template.get());
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  state.Template.reset();
+  FHost.ShowMain();
+  writer.reset();
+  if (failure) {
+    ShowAction({});
+    ReportFailure(failure);
+    return TCropOutcome::Failed;
+  }
+  if (!visible) {
+    QFile::remove(FOutputName);
+    ShowAction({});
+    return TCropOutcome::Cancelled;
+  }
+
+  const QStringList unsaved = SaveSideFiles(state);
+  ShowAction({});
+  FHost.StopPlayback();
+  FHost.AddFiles({FOutputName});
+  if (!unsaved.isEmpty()) FMessages(unsaved.join(QStringLiteral("\r\n")));
+  return TCropOutcome::Finished;
+}
+
+void TCropJob::CopyItems(TMOVWriter &writer, TState &state)
+{
+  bool stop = false;
+  for (size_t i = 0; i < FItems.size() && !stop; ++i) {
+    try {
+      CopyItem(int(i), writer, state, stop);
+    } catch (const std::exception &e) {
+      FMessages(QString::fromUtf8(e.what()));
+    } catch (...) {
+      FMessages(QStringLiteral("Unknown error: ") + FItems[i].FileName);
+    }
+  }
+}
+
+void TCropJob::CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop)
+{
+  Notify(FEvents.ItemStarted, index);
+  FProgress(-1, 0);
+  ShowAction(Step("Cropping_Open"));
+  auto reader = std::make_unique<TMOVReader>(FItems[size_t(index)].FileName, false);
+  ShowAction(Step("Cropping_Copping"));
+  if (!reader->HasMoov()) return;
+  TMOVReader *source = reader.get();
+  if (!state.Template) state.Template = std::move(reader);
+
+  TCropItem &item = FItems[size_t(index)];
+  double p1 = double(item.P1), p2 = double(item.P2);
+  const double speed = item.Speed > 0 ? double(item.Speed) : 1.0;
+  if (!writer.AppendFragment(p1, p2, speed, item.BigFPS, *source, FProgress, FOptions.Video, FOptions.Audio)) {
+    stop = true;
+    return;
+  }
+  item.P1 = p1;
+  item.P2 = p2;
+  // The fragment is in the movie: its length counts even when its telemetry fails.
+  const long double lengthMs = CropItemOutputMs(item);
+  try {
+    if (item.Info && (FOptions.Meta || FOptions.VideoSubtitles || FOptions.SrtSubtitles))
+      AddTelemetry(item, FragmentTime(item, item.P1), FragmentTime(item, item.P2), writer, state);
+  } catch (...) {
+    state.ClockMs += Round(lengthMs);
+    throw;
+  }
+  state.ClockMs += Round(lengthMs);
+  Notify(FEvents.ItemDone, index);
+}
+
+void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, TMOVWriter &writer, TState &state)
+{
+  ShowAction(Step("Cropping_MetaInfo"));
+  TTrackInfo range;
+  item.Info->ExtractRange(range, t1, t2);
+  const TDateTime start = RetimeRange(range, t1, t2, item.Speed);
+  if (range.Items.empty()) return;
+  if (FOptions.Meta) {
+    if (!state.Dat.isEmpty()) state.Dat += "[B]\r\n";
+    state.Dat += DatText(TimeMark(start)) + DatText(range) + DatText(TimeMark(t2));
+  }
+  if (FOptions.VideoSubtitles || FOptions.SrtSubtitles)
+    AddSubtitles(range, start, Round(CropItemOutputMs(item)), writer, state);
+}
+
+void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer,
+                            TState &state)
+{
+  const auto isFix = [](const TTrackInfoItem &i) { return i.Kind == ikGps; };
+  const auto first = std::find_if(range.Items.begin(), range.Items.end(), isFix);
+  const auto last = std::find_if(range.Items.rbegin(), range.Items.rend(), isFix);
+  const double firstTrip = first != range.Items.end() ? first->Trip : 0;
+  const double lastTrip = last != range.Items.rend() ? last->Trip : firstTrip;
+  TSubtitleItems entries;
+  SrtBuildEntries(range, entries, firstTrip - state.TripOffset, t1 - state.ClockMs / MSecsPerDay);
+  state.TripOffset += lastTrip - firstTrip;
+  const double from = state.ClockMs / MSecsPerDay, to = (state.ClockMs + lengthMs) / MSecsPerDay;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    TSubtitleItem &entry = entries[i];
+    entry.StartTime = std::max(entry.StartTime, from);
+    entry.EndTime = std::min(entry.EndTime, to);
+    // The fix shown from before the fragment's start gives way to the next
+    // one: the movie's text track shows one cue at a time, and the side file
+    // must say the same.
+    if (i + 1 < entries.size()) entry.EndTime = std::min(entry.EndTime, std::max(entries[i + 1].StartTime, from));
+  }
+  std::erase_if(entries, [](const TSubtitleItem &e) {
+    return Round(e.StartTime * MSecsPerDay) >= Round(e.EndTime * MSecsPerDay);
+  });
+  if (entries.empty()) return;
+  if (!state.TextStarted) {
+    state.TextStarted = true;
+    if (FOptions.VideoSubtitles) writer.AddTextTrack(kTextTrackName, FOptions.TextLanguage);
+    if (FOptions.SrtSubtitles) state.Srt = "\xEF\xBB\xBF";
+  }
+  if (FOptions.VideoSubtitles) writer.WriteSubtitles(entries);
+  if (FOptions.SrtSubtitles) state.Srt += SrtEntriesToText(entries);
+}
+
+QStringList TCropJob::SaveSideFiles(const TState &state)
+{
+  const TDateTime firstStart = FItems.empty() ? 0 : FItems.front().StartTime;
+  const TDateTime lastEnd = FItems.empty() ? 0 : FItems.back().StartTime + FItems.back().DurationMs / MSecsPerDay;
+  const bool times = firstStart > 0 && lastEnd > 0;
+  QStringList unsaved;
+  const std::pair<const QByteArray *, const char *> sides[] = {{&state.Dat, ".dat"}, {&state.Srt, ".srt"}};
+  for (const auto &[text, ext] : sides) {
+    if (text->isEmpty()) continue;
+    QString path = CropSideFileName(FOutputName, QString::fromLatin1(ext));
+    if (path == FOutputName) { // a movie named "cut.dat" is not replaced by its own track
+      unsaved << path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EEXIST));
+      continue;
+    }
+    errno = 0;
+    if (!SaveStringToFile(path, *text)) {
+      const int error = errno;
+      unsaved << path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+      continue;
+    }
+    if (times) SetFileTimes(path, firstStart, lastEnd);
+  }
+  if (times) SetFileTimes(FOutputName, firstStart, lastEnd);
+  return unsaved;
+}
+
+void TCropJob::ReportFailure(const std::exception_ptr &error)
+{
+  ReportException(error);
+  QString message;
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception &e) {
+    message = QString::fromUtf8(e.what());
+  } catch (...) {
+  }
+  FMessages(QStringLiteral("Exception\r\n\r\n") + message + QStringLiteral("\r\n\r\n") + ExceptionCallStackText(error));
+}
+
+void TCropJob::Notify(const std::function<void(int)> &event, int index) const
+{
+  if (event) event(index);
+}
+
+void TCropJob::ShowAction(const QString &text) const
+{
+  if (FEvents.Action) FEvents.Action(text);
+}
+
+} // namespace kp

@@ -1,0 +1,25 @@
+#pragma once
+// What the cutting dialog and its job need from the main window. The main
+// window implements it; tests fake it. Every call comes on the main thread.
+
+#include <QString>
+#include <QStringList>
+
+namespace kp {
+
+class ICropHost {
+public:
+  virtual ~ICropHost() = default;
+  // Stops playback (the job reads and writes the files being played).
+  virtual void StopPlayback() = 0;
+  // Hides and shows the main window around the copy, so that no playback or
+  // list command interleaves with it.
+  virtual void HideMain() = 0;
+  virtual void ShowMain() = 0;
+  // Adds the files to the recording list (and plays the first).
+  virtual void AddFiles(const QStringList &fileNames) = 0;
+  // The main window's open dialog for video files; empty when cancelled.
+  virtual QStringList ChooseVideoFiles() = 0;
+};
+
+} // namespace kp

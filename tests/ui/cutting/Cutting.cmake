@@ -1,0 +1,31 @@
+# The cutting list's rules, headless.
+kp_add_test(ui kp_ui_cutting_rules_tests SOURCES TestCropRules.cpp LIBS kp_ui kp_ui_testsupport)
+
+# The cutting job and the dialogs on real recordings: a demo card and the
+# writer's B-frame source, made once per build tree as CTest fixtures, with
+# ffmpeg and ffprobe as oracles.
+set(KP_CUTTING_CARD_DIR ${CMAKE_CURRENT_BINARY_DIR}/cutting-card)
+set(KP_CUTTING_SOURCES_DIR ${CMAKE_CURRENT_BINARY_DIR}/cutting-sources)
+add_test(NAME ui_MakeCuttingCard COMMAND make-demo-card --jobs 2 ${KP_CUTTING_CARD_DIR})
+set_tests_properties(ui_MakeCuttingCard PROPERTIES FIXTURES_SETUP kp_cutting_card TIMEOUT 300)
+add_test(NAME ui_MakeCuttingSources
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/container/make_writer_sources.sh ${KP_CUTTING_SOURCES_DIR})
+set_tests_properties(ui_MakeCuttingSources PROPERTIES FIXTURES_SETUP kp_cutting_sources TIMEOUT 300)
+
+function(kp_cutting_test target source platform)
+  add_executable(${target} ${source})
+  target_link_libraries(${target} PRIVATE kp_ui kp_ui_testsupport kp_testsupport GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE
+    KP_CUTTING_CARD="${KP_CUTTING_CARD_DIR}" KP_CUTTING_SOURCES="${KP_CUTTING_SOURCES_DIR}")
+  add_dependencies(${target} make-demo-card)
+  gtest_discover_tests(${target} TEST_PREFIX "ui_" DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform}" FIXTURES_REQUIRED "kp_cutting_card;kp_cutting_sources"
+    TIMEOUT 300)
+endfunction()
+
+kp_cutting_test(kp_ui_cutting_job_tests TestCropJob.cpp offscreen)
+# The dialogs with a fake main window run under Xvfb (activation, the modal
+# editor driven from a timer).
+kp_cutting_test(kp_ui_cutting_dialog_tests TestFormCropping.cpp xcb)
+find_package(Qt6 REQUIRED COMPONENTS Test)
+target_link_libraries(kp_ui_cutting_dialog_tests PRIVATE Qt6::Test)

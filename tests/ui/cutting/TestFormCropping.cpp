@@ -1,0 +1,244 @@
+// The cutting dialog and the fragment editor as the user meets them, with a
+// fake main window, on demo-card recordings.
+#include "CropJob.h"
+#include "UiTestSupport.h"
+#include "UnitFormCropping.h"
+#include "UnitFormCroppingItem.h"
+#include "UnitTranslate.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+QString CardMovie(int number)
+{
+  return QStringLiteral(KP_CUTTING_CARD "/DCIM/100MEDIA/FILE%1.MOV").arg(number, 4, 10, QLatin1Char('0'));
+}
+
+class TFakeHost : public ICropHost {
+public:
+  void StopPlayback() override { Calls << QStringLiteral("stop"); }
+  void HideMain() override
+  {
+    Calls << QStringLiteral("hide");
+    if (WhileHidden) WhileHidden();
+  }
+  void ShowMain() override { Calls << QStringLiteral("show"); }
+  void AddFiles(const QStringList &names) override { Calls << QStringLiteral("add ") + names.join(u','); }
+  QStringList ChooseVideoFiles() override { return Chosen; }
+  QStringList Calls, Chosen;
+  std::function<void()> WhileHidden;
+};
+
+template <typename T>
+T *Child(QObject *parent, const char *name)
+{
+  T *child = parent->findChild<T *>(QLatin1String(name));
+  EXPECT_TRUE(child) << name;
+  return child;
+}
+
+// The application and the language tables, before any widget is made.
+struct TApp {
+  TApp()
+  {
+    kptest::ensureApplication();
+    InitLanguages();
+  }
+};
+
+class FormCropping : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_TRUE(QFile::exists(CardMovie(2)));
+    FForm.SetMessageSink([this](const QString &m) { FMessages << m; });
+    FForm.ShowRestored();
+    ASSERT_TRUE(kptest::waitUntil([this] { return FForm.isVisible(); }, 5000));
+  }
+
+  QString Cell(int row, int column) const
+  {
+    const QAbstractItemModel *m = Child<QTableView>(const_cast<TFormCropping *>(&FForm), "ListView")->model();
+    return m->data(m->index(row, column)).toString();
+  }
+
+  // Runs the editor on Item; Act sees the open dialog and closes it.
+  bool Edit(TCropItem &item, const std::function<void(QDialog &)> &act)
+  {
+    QTimer::singleShot(0, &FEditor, [&] {
+      ASSERT_TRUE(kptest::waitUntil([&] { return FEditor.isVisible(); }, 5000));
+      act(FEditor);
+      if (FEditor.isVisible()) FEditor.reject();
+    });
+    return FEditor.Execute(item);
+  }
+
+  kptest::ScopedSettings FSettings;
+  TApp FApp;
+  TFakeHost FHost;
+  TFormCroppingItem FEditor;
+  TFormCropping FForm{FHost, FEditor};
+  QStringList FMessages;
+};
+
+} // namespace
+
+TEST_F(FormCropping, AddingFilesFillsRowsAndTotals)
+{
+  QTemporaryDir dir;
+  const QString junk = dir.filePath(QStringLiteral("junk.mov"));
+  QFile f(junk);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("not a movie") > 0);
+  f.close();
+  FHost.Chosen = {CardMovie(2), junk, CardMovie(3)};
+  Child<QAction>(&FForm, "N_FileList_Add")->trigger();
+  ASSERT_EQ(FForm.RowCount(), 2);
+  EXPECT_EQ(FMessages, QStringList(junk + QStringLiteral("\r\n\r\n") + Translate(u"Cropping_FormatUnknown")));
+  EXPECT_EQ(Cell(0, 0), CardMovie(2));
+  EXPECT_EQ(Cell(1, 2), QStringLiteral("1x"));
+  EXPECT_EQ(Cell(1, 3), QStringLiteral("00:01:00"));
+  EXPECT_EQ(Child<QLabel>(&FForm, "LabelTimePos")->text(), QStringLiteral("(2) 00:02:00"));
+  EXPECT_TRUE(Child<QPushButton>(&FForm, "ButtonStart")->isEnabled());
+  EXPECT_FALSE(Child<QTableView>(&FForm, "ListView")->selectionModel()->hasSelection())
+      << "a list that was empty ends without a selection";
+  // A frame size that differs is reported; the item stays.
+  FForm.AddFile(QStringLiteral(KP_CUTTING_SOURCES "/aac_b_aud_1.mov"), nullptr, 0, 0.5L, 0);
+  EXPECT_EQ(FForm.RowCount(), 3);
+  ASSERT_EQ(FMessages.size(), 2);
+  EXPECT_TRUE(FMessages[1].endsWith(QStringLiteral("320x180\r\n\r\n") + QStringLiteral(KP_CUTTING_SOURCES) +
+                                    QStringLiteral("/aac_b_aud_1.mov\r\n128x96\r\n\r\n") +
+                                    Translate(u"Cropping_FrameNotEqual")))
+      << FMessages[1].toStdString();
+  // Enter in the list opens the editor on the selected row; Delete removes it.
+  auto *list = Child<QTableView>(&FForm, "ListView");
+  list->setFocus();
+  list->selectRow(0);
+  QString edited;
+  QTimer::singleShot(0, &FEditor, [&] {
+    if (FEditor.isVisible()) edited = Child<QLabel>(&FEditor, "LabelFileName")->text();
+    FEditor.reject();
+  });
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(edited, CardMovie(2));
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_EQ(FForm.RowCount(), 2);
+  EXPECT_EQ(Cell(0, 0), CardMovie(3));
+  // Closing empties the dialog.
+  FForm.reject();
+  EXPECT_EQ(FForm.RowCount(), 0);
+  EXPECT_FALSE(Child<QPushButton>(&FForm, "ButtonStart")->isEnabled());
+}
+
+TEST_F(FormCropping, EditorLinksSpeedSliderAndLimits)
+{
+  TCropItem item;
+  item.FileName = QStringLiteral("clip.mov");
+  item.DurationMs = 60000;
+  item.FPS = 25;
+  item.P1 = 0.25L;
+  item.Speed = 1;
+  item.FrameTypes = QStringLiteral("PPPP");
+  // Typing 1/4 moves the slider there and hides the method group; 8 (not on
+  // this slider) leaves it, shows 200 frames a second and proposes key frames.
+  EXPECT_FALSE(Edit(item, [](QDialog &d) {
+    auto *speed = Child<QLineEdit>(&d, "EditSpeed");
+    auto *slider = Child<QSlider>(&d, "TrackBarSpeed");
+    auto *group = Child<QGroupBox>(&d, "SpeedUpMethod");
+    EXPECT_EQ(Child<QLineEdit>(&d, "EditTime1")->text(), QStringLiteral("00:00:15"));
+    EXPECT_EQ(slider->maximum(), 9);
+    speed->setText(QStringLiteral("1/4"));
+    EXPECT_EQ(slider->value(), 1);
+    EXPECT_FALSE(group->isVisibleTo(&d));
+    speed->setText(QStringLiteral("8"));
+    EXPECT_TRUE(group->isVisibleTo(&d));
+    kptest::saveScreenshot(&d, QStringLiteral("cutting-editor.png"));
+    EXPECT_TRUE(Child<QRadioButton>(&d, "SUM_FPS")->text().contains(QStringLiteral("200")));
+    EXPECT_TRUE(Child<QRadioButton>(&d, "SUM_KeyFrames")->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(&d, "SUM_KeyFrames")->text().contains(QStringLiteral("5")));
+    EXPECT_EQ(slider->value(), 1);
+    speed->setText(QStringLiteral("20"));
+    EXPECT_EQ(slider->value(), 7);
+    slider->setValue(9);
+    EXPECT_EQ(speed->text(), QStringLiteral("80"));
+    // Time and fraction follow each other; an unreadable finish time is the end.
+    Child<QLineEdit>(&d, "EditTime2")->setText(QStringLiteral("00:00:30"));
+    EXPECT_EQ(Child<QLineEdit>(&d, "EditP2")->text(), QStringLiteral("0.500000"));
+    Child<QLineEdit>(&d, "EditTime2")->setText(QStringLiteral("later"));
+    EXPECT_EQ(Child<QLineEdit>(&d, "EditP2")->text(), QStringLiteral("1.000000"));
+    Child<QLineEdit>(&d, "EditP1")->setText(QStringLiteral("1.5"));
+    EXPECT_FALSE(Child<QPushButton>(&d, "ButtonOk")->isEnabled()) << "P1 at or after P2";
+  }));
+  EXPECT_EQ(item.P1, 0.25L) << "Cancel leaves the item";
+  EXPECT_EQ(item.Speed, 1);
+  // OK clamps the limits and turns an unreadable speed into 1.
+  EXPECT_TRUE(Edit(item, [](QDialog &d) {
+    Child<QLineEdit>(&d, "EditP1")->setText(QStringLiteral("-2"));
+    Child<QLineEdit>(&d, "EditP2")->setText(QStringLiteral("1.5"));
+    Child<QLineEdit>(&d, "EditSpeed")->setText(QStringLiteral("abc"));
+    Child<QPushButton>(&d, "ButtonOk")->click();
+  }));
+  EXPECT_EQ(item.P1, 0);
+  EXPECT_EQ(item.P2, 1);
+  EXPECT_EQ(item.Speed, 1);
+}
+
+TEST_F(FormCropping, StartHandsTheMovieToTheMainWindow)
+{
+  QTemporaryDir dir;
+  FForm.AddFile(CardMovie(2), nullptr, 0.5L, 0.7L, 0);
+  FForm.SetOutputName(dir.filePath(QStringLiteral("out.mp4")));
+  kptest::saveScreenshot(&FForm, QStringLiteral("cutting-dialog.png"));
+  Child<QPushButton>(&FForm, "ButtonStart")->click();
+  const QString movie = dir.filePath(QStringLiteral("out.mov"));
+  EXPECT_EQ(FHost.Calls, QStringList({"stop", "hide", "show", "stop", "add " + movie}));
+  EXPECT_EQ(FForm.OutputName(), movie);
+  EXPECT_TRUE(QFile::exists(movie));
+  EXPECT_FALSE(FForm.Running());
+  EXPECT_EQ(FForm.RowCount(), 1) << "the list stays for another cut";
+  EXPECT_TRUE(Child<QPushButton>(&FForm, "ButtonStart")->isEnabled());
+}
+
+TEST_F(FormCropping, ClosingDuringTheJobKeepsTheItemsUntilItEnds)
+{
+  QTemporaryDir dir;
+  FForm.AddFile(CardMovie(2), nullptr, 0, 1, 0);
+  FForm.AddFile(CardMovie(3), nullptr, 0, 1, 0);
+  FForm.SetOutputName(dir.filePath(QStringLiteral("out.mov")));
+  auto *list = Child<QTableView>(&FForm, "ListView");
+  size_t seenItems = 0;
+  bool deleteEnabled = true;
+  // Runs inside the job's first progress call.
+  FHost.WhileHidden = [&] {
+    QTimer::singleShot(0, &FForm, [&] {
+      list->setFocus();
+      list->selectAll();
+      QTest::keyClick(list, Qt::Key_Delete);
+      deleteEnabled = Child<QAction>(&FForm, "N_FileList_Del")->isEnabled();
+      FForm.reject();
+      seenItems = FForm.Items().size();
+    });
+  };
+  Child<QPushButton>(&FForm, "ButtonStart")->click();
+  EXPECT_EQ(seenItems, 2u) << "Delete and the close leave the list alone while the job runs";
+  EXPECT_FALSE(deleteEnabled);
+  EXPECT_EQ(FForm.RowCount(), 0) << "emptied once the job has ended";
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()) << "a cancelled movie is deleted";
+  EXPECT_EQ(FHost.Calls, QStringList({"stop", "hide", "show"}));
+}
