@@ -5,6 +5,7 @@ add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/core ${CMAKE_BINARY_DIR}/tests/ui/dia
 
 kp_add_test(ui kp_ui_update_setup_gpslog_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestAutoUpdate.cpp ${CMAKE_CURRENT_LIST_DIR}/TestSetupDevice.cpp
-  LIBS kp_ui kp_ui_testsupport)
+    ${CMAKE_CURRENT_LIST_DIR}/TestGpsLog.cpp
+  LIBS kp_ui kp_ui_testsupport kp_democard)
 target_compile_definitions(kp_ui_update_setup_gpslog_tests PRIVATE
   KP_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")
