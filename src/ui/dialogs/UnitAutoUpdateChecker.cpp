@@ -70,7 +70,8 @@ TUpdateQuery TAutoUpdateChecker::CurrentQuery()
 void TAutoUpdateChecker::StartRequest()
 {
   SetGpsFormatsChanged(false);
-  const QString base = BaseUrl();
+  QString base = BaseUrl();
+  while (base.endsWith(QLatin1Char('/'))) base.chop(1);
   if (base.isEmpty()) {
     FFinished = true;
     return;

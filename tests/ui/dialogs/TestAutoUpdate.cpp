@@ -345,3 +345,14 @@ TEST_F(SelfUpdate, PlainDownloadIsOnlyOfferedInTheBrowser)
   EXPECT_FALSE(form.Offer(reply));
   EXPECT_EQ(Files(), QStringList({"kp_v1.0"}));
 }
+
+TEST_F(SelfUpdate, UncreatableFileIsReportedAndNothingStarts)
+{
+  TFormAutoUpdate form(FHost);
+  FRunning = FDir.filePath("missing-folder/kp");
+  Run(form, "https://127.0.0.1:1/kp", true);
+  EXPECT_EQ(FMessages, QStringList({"Cannot create file\r\n" + FDir.filePath("missing-folder/kp_v1.2")}));
+  EXPECT_FALSE(form.Downloading());
+  EXPECT_TRUE(FHost.MainVisible);
+  EXPECT_EQ(FHost.Stops, 0);
+}
