@@ -81,7 +81,7 @@ TFormGPSLog::TFormGPSLog(IGpsLogHost &host, QWidget *mainWindow)
   FFormats = new QListWidget(this);
   FCheckAll = new QCheckBox(Translate(u"GPSLog_SelectAll"), this);
   FShowPath = new QCheckBox(Translate(u"GPSLog_ShowTrack"), this);
-  FButtonAdd = new QPushButton(QStringLiteral("Add Files"), this);
+  FButtonAdd = new QPushButton(Translate(u"N_FileList_Add"), this);
   FButtonConvert = new QPushButton(Translate(u"GPSLog_Convert"), this);
 
   auto *side = new QVBoxLayout;
@@ -126,7 +126,7 @@ void TFormGPSLog::BuildPopup()
       action->setIcon(QIcon(pixmap));
     }
   };
-  add("N_FileList_Add", QStringLiteral("Add Files"), &TFormGPSLog::ButtonAddClick);
+  add("N_FileList_Add", Translate(u"N_FileList_Add"), &TFormGPSLog::ButtonAddClick);
   add("N_FileList_ShowExplorer", Translate(u"N_FileList_ShowExplorer"), &TFormGPSLog::ShowSelectedInExplorer);
   add("N_FileList_Del", Translate(u"N_FileList_Del"), &TFormGPSLog::RemoveSelectedRows);
   add("N_FileList_Clear", Translate(u"N_FileList_Clear"), &TFormGPSLog::ClearRows);

@@ -157,6 +157,22 @@ TEST_F(UpdateCheck, ExactRequestAndScriptedReplies)
   }
 }
 
+TEST_F(UpdateCheck, CancelIsStickyForTheRun)
+{
+  TScriptedServer server(false);
+  server.Reply = Ok("version=1.2\r\ndownloadurl=https://127.0.0.1:1/kp");
+  TAutoUpdateChecker::SetBaseUrl("http://" + server.Url());
+  TFormAutoUpdate form(FHost);
+  for (const bool cancelled : {false, true}) {
+    auto checker = TAutoUpdateChecker::Create(0, form);
+    ASSERT_TRUE(kptest::waitUntil([&] { return checker->Finished(); }, 10000));
+    EXPECT_EQ(form.isVisible(), !cancelled);
+    if (!cancelled) form.ButtonCancelClick();
+  }
+  EXPECT_TRUE(UpdateCancelled());
+  EXPECT_EQ(server.Connections, 2);
+}
+
 TEST_F(UpdateCheck, FailuresShowNothing)
 {
   TFormAutoUpdate form(FHost);
