@@ -1,0 +1,34 @@
+#include "DialogPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace kp {
+
+TDialogPrompts DefaultDialogPrompts(QWidget *parent)
+{
+  const QPointer<QWidget> owner(parent);
+  TDialogPrompts prompts;
+  prompts.Message = [owner](const QString &text) {
+    QMessageBox::information(owner, QApplication::applicationDisplayName(), text);
+  };
+  prompts.Confirm = [owner](const QString &text) {
+    return QMessageBox::question(owner, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  };
+  prompts.GetInt = [owner](const QString &title, const QString &prompt, int initial, int &value) {
+    bool ok = false;
+    value = QInputDialog::getInt(owner, title, prompt, initial, 0, 255, 1, &ok);
+    return ok;
+  };
+  prompts.OpenFiles = [owner](const QString &filter, const QString &selected) {
+    QString chosen = selected;
+    return QFileDialog::getOpenFileNames(owner, QString(), QString(), filter, &chosen);
+  };
+  return prompts;
+}
+
+} // namespace kp

@@ -1,0 +1,26 @@
+#pragma once
+// The message boxes and input boxes of the update, set-up and GPS-log
+// windows, behind functions so window tests answer them without a modal
+// loop. The defaults are the real boxes over Parent.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace kp {
+
+struct TDialogPrompts {
+  std::function<void(const QString &text)> Message;
+  // Yes (true) or No.
+  std::function<bool(const QString &text)> Confirm;
+  // False when cancelled.
+  std::function<bool(const QString &title, const QString &prompt, int initial, int &value)> GetInt;
+  // Chosen files; Filter in the file dialog's form "Name (*.a *.b);;...".
+  std::function<QStringList(const QString &filter, const QString &selected)> OpenFiles;
+};
+
+TDialogPrompts DefaultDialogPrompts(QWidget *parent);
+
+} // namespace kp

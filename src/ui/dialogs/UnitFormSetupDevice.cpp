@@ -1,0 +1,223 @@
+#include "UnitFormSetupDevice.h"
+
+#include "Numbers.h"
+#include "SetupConfig.h"
+#include "UnitTranslate.h"
+#include "UnitUtils.h"
+#include "UnitUtilsDesktop.h"
+#include "UnitUtilsFiles.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace kp {
+
+namespace {
+
+constexpr double BytesPerGb = 1024.0 * 1024.0 * 1024.0;
+
+} // namespace
+
+TFormSetupDevice::TFormSetupDevice(QWidget *parent) : QDialog(parent), FPrompts(DefaultDialogPrompts(this))
+{
+  setObjectName(QStringLiteral("FormSetupDevice"));
+  setWindowTitle(Translate(u"SetupDevice_Title"));
+  setWindowIcon(LoadResourceIcon(QStringLiteral("icon_setupDevice.ico")));
+  auto *picture = new QLabel(this);
+  picture->setPixmap(QPixmap::fromImage(LoadResourceBitmap(QStringLiteral("Form_SetupDeivce_dod.bmp"))));
+  FComboDevice = new QComboBox(this);
+  FComboFrame = new QComboBox(this);
+  for (int row = 0; row < SetupFrameRows; ++row) FComboFrame->addItem(SetupFrameRowText(row));
+  FComboFrame->addItem(Translate(u"SetupDevice_OtherSize"));
+  FComboZone = new QComboBox(this);
+  for (int row = 0; row < SetupTimeZoneRows; ++row) FComboZone->addItem(SetupTimeZoneText(row));
+  FLabelFrame = new QLabel(QStringLiteral("Frame size"), this);
+  FButtonWrite = new QPushButton(Translate(u"SetupDevice_BtnWrite"), this);
+  FButtonCancel = new QPushButton(Translate(u"Cancel"), this);
+
+  auto *grid = new QGridLayout(this);
+  grid->addWidget(picture, 0, 0, 7, 1, Qt::AlignTop);
+  grid->addWidget(new QLabel(Translate(u"SetupDevice_Device"), this), 0, 1);
+  grid->addWidget(FComboDevice, 0, 2, 1, 2);
+  grid->addWidget(FLabelFrame, 1, 1);
+  grid->addWidget(FComboFrame, 1, 2, 1, 2);
+  grid->addWidget(new QLabel(Translate(u"SetupDevice_TimeZone"), this), 2, 1);
+  grid->addWidget(FComboZone, 2, 2, 1, 2);
+  grid->addWidget(new QLabel(Translate(u"SetupDevice_GSensor"), this), 3, 1);
+  for (int axis = 0; axis < 3; ++axis) {
+    FSliders[axis] = new QSlider(Qt::Horizontal, this);
+    FSliders[axis]->setRange(0, 10);
+    FSliderLabels[axis] = new QLabel(QStringLiteral("0"), this);
+    grid->addWidget(new QLabel(QString(QLatin1Char(char('X' + axis))), this), 4 + axis, 1);
+    grid->addWidget(FSliders[axis], 4 + axis, 2);
+    grid->addWidget(FSliderLabels[axis], 4 + axis, 3);
+    connect(FSliders[axis], &QSlider::valueChanged, this, &TFormSetupDevice::GSensorXChange);
+  }
+  grid->addWidget(FButtonWrite, 7, 2);
+  grid->addWidget(FButtonCancel, 7, 3);
+
+  connect(FComboDevice, &QComboBox::activated, this, [this] { ComboBoxDeviceChange(); });
+  connect(FComboFrame, &QComboBox::activated, this, [this] { ComboBoxFrameSizeChange(true); });
+  connect(FButtonWrite, &QPushButton::clicked, this, &TFormSetupDevice::ButtonWriteClick);
+  connect(FButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFormSetupDevice::showEvent(QShowEvent *event)
+{
+  QDialog::showEvent(event);
+  SetEditing(false);
+  FillDevices();
+  FComboFrame->setItemText(SetupOtherRow, Translate(u"SetupDevice_OtherSize"));
+  if (FRoots.size() == 1) {
+    FComboDevice->setCurrentIndex(0);
+    ComboBoxDeviceChange();
+  } else {
+    FComboDevice->setCurrentIndex(-1);
+  }
+}
+
+void TFormSetupDevice::SetEditing(bool enabled)
+{
+  FComboFrame->setEnabled(enabled);
+  FComboZone->setEnabled(enabled);
+  for (QSlider *slider : FSliders) slider->setEnabled(enabled);
+  FButtonWrite->setEnabled(enabled);
+}
+
+// Every card whose space can be read, with its sizes and label.
+void TFormSetupDevice::FillDevices()
+{
+  FComboDevice->clear();
+  FRoots.clear();
+  const QString gb = Translate(u"Gb");
+  for (const QString &root : CardDrives()) {
+    int64_t freeBytes = 0, totalBytes = 0;
+    if (!GetDiskSpace(root, freeBytes, totalBytes)) continue;
+    const QString text = root + QStringLiteral(":   ") + QString::number(Round(double(totalBytes) / BytesPerGb)) + gb +
+                         QStringLiteral("  (") + FloatToStrDot(double(freeBytes) / BytesPerGb, 1, true) + gb +
+                         QLatin1Char(' ') + Translate(u"disk_free") + QStringLiteral(")   ") + GetVolumeLabel(root);
+    FComboDevice->addItem(text);
+    FRoots << root;
+  }
+}
+
+QString TFormSetupDevice::OtherRowText() const
+{
+  const int code = FConfig.size() > 6 ? int(uint8_t(FConfig[6])) : 0;
+  return Translate(u"SetupDevice_OtherSize") + QStringLiteral(" (") + QString::number(code) + QLatin1Char(')');
+}
+
+// Reads the chosen card's file; false (with a message) for a refused one.
+bool TFormSetupDevice::ReadConfig()
+{
+  const QFileInfo info(FConfigPath);
+  if (!info.exists()) return true;
+  QFile file(FConfigPath);
+  if (!SetupConfigAcceptable(info.size()) || !file.open(QIODevice::ReadOnly)) {
+    FPrompts.Message(FConfigPath + QStringLiteral("\r\n") + QString::number(info.size()));
+    return false;
+  }
+  const QByteArray bytes = file.read(SetupMaxLength + 1);
+  if (!SetupConfigAcceptable(bytes.size())) {
+    FPrompts.Message(FConfigPath + QStringLiteral("\r\n") + QString::number(bytes.size()));
+    return false;
+  }
+  FConfig = bytes;
+  return true;
+}
+
+void TFormSetupDevice::ComboBoxDeviceChange()
+{
+  const int index = FComboDevice->currentIndex();
+  FConfig.clear();
+  SetEditing(false);
+  if (index < 0 || index >= FRoots.size()) return;
+  FConfigPath = FRoots[index] + QStringLiteral("/setup.cfg");
+  if (!ReadConfig()) return;
+  if (FConfig.isEmpty() &&
+      FPrompts.Confirm(FComboDevice->currentText() + QStringLiteral("\r\n\r\n") + Translate(u"SetupDevice_NoConfig")))
+    FConfig = DefaultSetupBlock();
+  if (FConfig.isEmpty()) return;
+
+  SetEditing(true);
+  const TSetupValues values = DecodeSetup(FConfig);
+  FFilling = true;
+  FComboFrame->setCurrentIndex(values.FrameRow);
+  ComboBoxFrameSizeChange(false);
+  FComboZone->setCurrentIndex(values.TimeZoneRow);
+  for (int axis = 0; axis < 3; ++axis) FSliders[axis]->setValue(values.Sensitivity[axis]);
+  FFilling = false;
+  GSensorXChange();
+}
+
+void TFormSetupDevice::ComboBoxFrameSizeChange(bool userChoice)
+{
+  const int row = FComboFrame->currentIndex();
+  if (row < 0 || !SetupConfigAcceptable(FConfig.size())) return;
+  if (row < SetupFrameRows) {
+    FConfig[6] = char(SetupFrameRowCode(row));
+  } else if (userChoice) {
+    int value = 0;
+    if (FPrompts.GetInt(FLabelFrame->text() + QLatin1Char(' ') + FComboFrame->itemText(row),
+                        Translate(u"SetupDevice_EnterOther") + QLatin1Char(':'), int(uint8_t(FConfig[6])), value))
+      FConfig[6] = char(Clamp(value, 0, 255));
+  }
+  FComboFrame->setItemText(SetupOtherRow, OtherRowText());
+  if (FComboFrame->currentIndex() < 0) FComboFrame->setCurrentIndex(SetupOtherRow);
+}
+
+void TFormSetupDevice::GSensorXChange()
+{
+  for (int axis = 0; axis < 3; ++axis) FSliderLabels[axis]->setText(QString::number(FSliders[axis]->value()));
+}
+
+void TFormSetupDevice::ButtonWriteClick()
+{
+  if (FComboFrame->currentIndex() < 0 || !SetupConfigAcceptable(FConfig.size())) {
+    FPrompts.Message(FLabelFrame->text());
+    return;
+  }
+  TSetupEdit edit;
+  edit.FrameCode = uint8_t(FConfig[6]);
+  edit.TimeZoneRow = FComboZone->currentIndex();
+  for (int axis = 0; axis < 3; ++axis) edit.Sensitivity[axis] = FSliders[axis]->value();
+  EncodeSetup(FConfig, edit);
+  QString error;
+  if (!WriteConfig(error)) {
+    FPrompts.Message(FConfigPath + QStringLiteral("\r\n") + error);
+    return;
+  }
+  FPrompts.Message(QStringLiteral("Ok"));
+  accept();
+}
+
+// In place, at the length read, flushed to the card before "Ok".
+bool TFormSetupDevice::WriteConfig(QString &error)
+{
+  QFile file(FConfigPath);
+  if (!file.open(QIODevice::ReadWrite) || !file.resize(FConfig.size()) || !file.seek(0) ||
+      file.write(FConfig) != FConfig.size() || !file.flush()) {
+    error = file.errorString();
+    return false;
+  }
+  if (::fsync(file.handle()) != 0) {
+    error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+  }
+  file.close();
+  if (file.error() != QFileDevice::NoError) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+
+} // namespace kp

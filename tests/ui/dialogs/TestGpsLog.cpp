@@ -1,0 +1,243 @@
+// The GPS-log window and its file jobs on the demo card's camera logs:
+// conversions read back by gpsbabel and xmllint, the window's rows, routes
+// and deletes.
+
+#include "DemoCard.h"
+#include "GpsLogFiles.h"
+#include "GpsLogNaming.h"
+#include "IAuxHost.h"
+#include "TestSupport.h"
+#include "UiTestSupport.h"
+#include "UnitFileManager.h"
+#include "UnitFormGPSLog.h"
+#include "UnitMovingInfo.h"
+#include "UnitGpsConverters.h"
+#include "UnitTranslate.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace kp;
+
+namespace {
+
+struct TFakeGpsHost : IGpsLogHost {
+  int Refreshes = 0;
+  std::vector<size_t> TrackCounts;
+  std::vector<std::vector<bool>> Highlights;
+  void RefreshFileList() override { ++Refreshes; }
+  void SetMapBounds(const std::vector<const TMovingInfo *> &tracks, const std::vector<bool> &highlight) override
+  {
+    TrackCounts.push_back(tracks.size());
+    Highlights.push_back(highlight);
+  }
+};
+
+const TGpsInfoConverter *ExportByExt(const QString &ext)
+{
+  for (const TGpsInfoConverter *c : GpsExportConverters()) {
+    if (c->GetExt() == ext) return c;
+  }
+  return nullptr;
+}
+
+// The quick demo card's tracks and logs, written once per test.
+class GpsLog : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    kptest::ensureApplication();
+    const demo::TDemoCard card = demo::DemoCardPlan({true});
+    QString error;
+    ASSERT_TRUE(demo::WriteTrackFiles(card, FCard.path(), error)) << error.toStdString();
+    for (const demo::TDemoTrip &trip : card.Trips) FLogs << FCard.filePath(trip.LogName);
+    ASSERT_GE(FLogs.size(), 2);
+  }
+
+  QTemporaryDir FCard;
+  QStringList FLogs;
+};
+
+int RunTool(const QString &tool, const QStringList &args, QByteArray &out)
+{
+  QProcess p;
+  p.start(tool, args);
+  if (!p.waitForFinished(60000)) return -1;
+  out = p.readAllStandardOutput() + p.readAllStandardError();
+  return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+TEST_F(GpsLog, CameraLogsConvertedAndReadBack)
+{
+  KP_REQUIRE_TOOL(gpsbabel, "gpsbabel");
+  KP_REQUIRE_TOOL(xmllint, "xmllint");
+  struct Case {
+    QString Ext, BabelFormat;
+    bool Xml;
+  } cases[] = {{"kml", "kml", true}, {"gpx", "gpx", true}, {"plt", "ozi", false}};
+  std::vector<const TGpsInfoConverter *> formats;
+  for (const Case &c : cases) formats.push_back(ExportByExt(c.Ext));
+  for (const QString &log : FLogs) {
+    SCOPED_TRACE(log.toStdString());
+    QStringList failures;
+    ASSERT_TRUE(ConvertGpsLog(log, formats, failures)) << failures.join('|').toStdString();
+    for (const Case &c : cases) {
+      const QString file = GpsLogSideFileName(log, c.Ext);
+      QByteArray out;
+      if (c.Xml) {
+        EXPECT_EQ(RunTool(xmllint, {"--noout", file}, out), 0) << out.toStdString();
+      }
+      ASSERT_EQ(RunTool(gpsbabel, {"-t", "-i", c.BabelFormat, "-f", file, "-o", "unicsv", "-F", "-"}, out), 0)
+          << out.toStdString();
+      EXPECT_GT(out.count('\n'), 10) << c.Ext.toStdString();
+    }
+  }
+}
+
+TEST_F(GpsLog, TargetThatIsTheLogIsSkipped)
+{
+  // A GPX "log" converted to GPX (and KML): the GPX target is the log itself.
+  QStringList failures;
+  ASSERT_TRUE(ConvertGpsLog(FLogs[0], {ExportByExt("gpx")}, failures));
+  const QString gpxLog = GpsLogSideFileName(FLogs[0], "gpx");
+  const QByteArray before = kptest::readFileBytes(gpxLog);
+  EXPECT_FALSE(ConvertGpsLog(gpxLog, {ExportByExt("gpx"), ExportByExt("kml")}, failures));
+  ASSERT_EQ(failures.size(), 1);
+  EXPECT_TRUE(failures[0].startsWith(gpxLog));
+  EXPECT_EQ(kptest::readFileBytes(gpxLog), before);
+  EXPECT_TRUE(QFile::exists(GpsLogSideFileName(gpxLog, "kml")));
+}
+
+TEST_F(GpsLog, WindowRowsFiguresRoutesAndConversion)
+{
+  TFakeGpsHost host;
+  QWidget main;
+  TFormGPSLog form(host, &main);
+  QStringList messages, confirmations;
+  QString offeredSelected;
+  TDialogPrompts prompts;
+  prompts.Message = [&](const QString &text) { messages << text; };
+  prompts.Confirm = [&](const QString &text) {
+    confirmations << text;
+    return true;
+  };
+  prompts.OpenFiles = [&](const QString &, const QString &selected) {
+    offeredSelected = selected;
+    return QStringList({FLogs[1]});
+  };
+  form.SetPrompts(prompts);
+  const QString garbage = FCard.filePath("garbage.log");
+  ASSERT_TRUE(kptest::writeFileBytes(garbage, "no track in here\n"));
+
+  form.Execute({FLogs[0], garbage});
+  QTreeWidget *list = form.ListViewFiles();
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(form.ListFormats()->item(0)->checkState(), Qt::Checked);
+  // A dropped folder is ignored; a dropped file is added ticked.
+  form.AddDroppedFiles({FCard.path(), FCard.filePath("missing.log")});
+  EXPECT_EQ(list->topLevelItemCount(), 2);
+  form.ButtonAddClick();
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_TRUE(offeredSelected.startsWith("All supported formats")) << offeredSelected.toStdString();
+  EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
+
+  SetUseBritishUnits(false);
+  ASSERT_TRUE(kptest::waitUntil([&] { return form.InformationComplete(); }, 20000));
+  EXPECT_EQ(list->topLevelItem(1)->text(1), "error");
+  EXPECT_GT(list->topLevelItem(0)->text(1).toInt(), 10);
+  EXPECT_FALSE(list->topLevelItem(0)->text(2).isEmpty());
+  const double metres = TMovingInfo::LoadFromFile(FLogs[0], false)->GetTrackLength();
+  ASSERT_GT(metres, 300);
+  EXPECT_EQ(list->topLevelItem(0)->text(3), QString::number(metres / 1000, 'f', 1));
+  // With British units the length is in miles.
+  form.ClearRows();
+  SetUseBritishUnits(true);
+  form.Execute({FLogs[0]});
+  ASSERT_TRUE(kptest::waitUntil([&] { return form.InformationComplete(); }, 20000));
+  SetUseBritishUnits(false);
+  EXPECT_EQ(list->topLevelItem(0)->text(3), QString::number(metres / 1609.344, 'f', 1));
+
+  // Routes: one track is never highlighted, of two the selected one is.
+  form.ClearRows();
+  form.Execute({FLogs[0], FLogs[1]});
+  form.CheckBoxShowPath()->setChecked(true);
+  list->topLevelItem(0)->setCheckState(0, Qt::Checked);
+  list->topLevelItem(0)->setSelected(true);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !host.TrackCounts.empty() && host.TrackCounts.back() == 1; }, 5000));
+  EXPECT_EQ(host.Highlights.back(), std::vector<bool>({false}));
+  list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  ASSERT_TRUE(kptest::waitUntil([&] { return host.TrackCounts.back() == 2; }, 5000));
+  EXPECT_EQ(host.Highlights.back(), std::vector<bool>({true, false}));
+  form.CheckBoxShowPath()->setChecked(false);
+
+  // Convert: the good log is written and unticked, the garbage stays ticked.
+  list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+  form.AddDroppedFiles({garbage});
+  form.ButtonConvertClick();
+  EXPECT_TRUE(QFile::exists(GpsLogSideFileName(FLogs[0], "kml")));
+  EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(garbage));
+  // Nothing ticked: the request to tick first.
+  form.CheckBoxAllClick();
+  list->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
+  form.ButtonConvertClick();
+  EXPECT_EQ(messages.size(), 2);
+}
+
+TEST_F(GpsLog, DeletesRemoveSideFilesOrReportAndKeepTheRow)
+{
+  TFakeGpsHost host;
+  TFormGPSLog form(host, nullptr);
+  QStringList messages, confirmations;
+  TDialogPrompts prompts;
+  prompts.Message = [&](const QString &text) { messages << text; };
+  prompts.Confirm = [&](const QString &text) {
+    confirmations << text;
+    return true;
+  };
+  form.SetPrompts(prompts);
+  QStringList failures;
+  ASSERT_TRUE(ConvertGpsLog(FLogs[0], {ExportByExt("kml"), ExportByExt("gpx")}, failures));
+  // A log the user may not delete: a read-only folder, or for root a
+  // kernel file.
+  const QString lockedDir = FCard.filePath("locked");
+  QString locked = lockedDir + "/LOG9.LOG";
+  ASSERT_TRUE(QDir().mkpath(lockedDir));
+  ASSERT_TRUE(QFile::copy(FLogs[1], locked));
+  QFile::setPermissions(lockedDir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  if (::geteuid() == 0) locked = "/proc/version";
+
+  form.Execute({FLogs[0], locked});
+  QTreeWidget *list = form.ListViewFiles();
+  list->setCurrentItem(list->topLevelItem(0));
+  form.DeleteSelectedFromDisk();
+  EXPECT_EQ(confirmations.last(), Translate(u"Mes_SureToDelFile") + "\r\n" + FLogs[0] + " ?");
+  EXPECT_FALSE(QFile::exists(FLogs[0]));
+  EXPECT_FALSE(QFile::exists(GpsLogSideFileName(FLogs[0], "kml")));
+  EXPECT_FALSE(QFile::exists(GpsLogSideFileName(FLogs[0], "gpx")));
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+
+  list->setCurrentItem(list->topLevelItem(0));
+  form.DeleteSelectedFromDisk();
+  EXPECT_TRUE(QFile::exists(locked));
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith(locked));
+
+  form.DeleteAllFromDisk();
+  EXPECT_EQ(confirmations.last(), Translate(u"Mes_SureToDelAllGPSLogs") + "?");
+  EXPECT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(host.Refreshes, 1);
+  QFile::setPermissions(lockedDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
