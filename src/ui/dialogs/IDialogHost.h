@@ -3,8 +3,8 @@
 // main window. The main window implements it; tests fake it. Every entry is
 // called on the main thread only.
 
-#include "UnitMovingInfo.h"
 #include "UnitGraphics.h"
+#include "UnitMovingInfo.h"
 
 #include <QIcon>
 #include <QList>

@@ -61,7 +61,10 @@ void TFormAbout::ApplyLanguage()
   CentreAll();
 }
 
-QString TFormAbout::MailUrl() { return QStringLiteral("mailto:") + Translate(u"MyEMail") + QStringLiteral("?subject=") + Title; }
+QString TFormAbout::MailUrl()
+{
+  return QStringLiteral("mailto:") + Translate(u"MyEMail") + QStringLiteral("?subject=") + Title;
+}
 
 void TFormAbout::CentreAll()
 {

@@ -13,17 +13,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <set>
 
 namespace kp {
 
 namespace {
-
-std::set<TFormCopy *> &LiveWindows()
-{
-  static std::set<TFormCopy *> windows;
-  return windows;
-}
 
 constexpr int kRowGap = 4;
 constexpr int kMargin = 8;
@@ -33,24 +26,21 @@ constexpr int kMargin = 8;
 TFormCopy::TFormCopy(IDialogHost *host, TCopyDelays delays) : QWidget(nullptr), FHost(host), FDelays(delays)
 {
   setAttribute(Qt::WA_DeleteOnClose);
-  LiveWindows().insert(this);
+  // A copy still running at exit stops after its block and removes its
+  // partial file before the program goes.
+  connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+    if (FThread) {
+      FThread->Terminate();
+      FThread->WaitFor();
+    }
+  });
   FormCreate();
 }
 
 TFormCopy::~TFormCopy()
 {
-  LiveWindows().erase(this);
   if (FThread) FThread->Terminate();
   FThread.reset(); // joins; the engine never waits for this thread
-}
-
-void TFormCopy::WaitForRunningCopies()
-{
-  const std::set<TFormCopy *> windows = LiveWindows();
-  for (TFormCopy *w : windows)
-    if (w->FThread) w->FThread->Terminate();
-  for (TFormCopy *w : windows)
-    if (w->FThread) w->FThread->WaitFor();
 }
 
 void TFormCopy::FormCreate()
@@ -170,9 +160,9 @@ void TFormCopy::ShowDone(const TCopyLabels &l)
   FFile->setText(l.File);
   FSize->setText(l.Size);
   FProgress->setValue(FProgress->maximum());
-  for (QWidget *w : {static_cast<QWidget *>(FSpeedCaption), static_cast<QWidget *>(FSpeed),
-                     static_cast<QWidget *>(FRemainsCaption), static_cast<QWidget *>(FRemains),
-                     static_cast<QWidget *>(FButtonPause)})
+  for (QWidget *w :
+       {static_cast<QWidget *>(FSpeedCaption), static_cast<QWidget *>(FSpeed), static_cast<QWidget *>(FRemainsCaption),
+        static_cast<QWidget *>(FRemains), static_cast<QWidget *>(FButtonPause)})
     w->hide();
   QApplication::beep();
 }

@@ -5,8 +5,8 @@
 // Lifetime. The window frees itself. Closing it while the copy runs hides
 // it and asks the engine to stop; the engine finishes its block and removes
 // the partial target, and the next timer pass deletes the window. Main
-// thread only; the engine is polled, never waited for, except by
-// WaitForRunningCopies at program exit.
+// thread only; the engine is polled, never waited for, except when the
+// application quits (a running copy is stopped and cleaned up then).
 
 #include "UnitFormCopyText.h"
 #include "UnitFormCopyThread.h"
@@ -32,9 +32,6 @@ public:
   // Asks for the folder and starts copying every file of Item; closes the
   // window when the user cancels the folder.
   void StartCopy(const TFileItem &item);
-
-  // Stops every running copy and waits for each (program exit).
-  static void WaitForRunningCopies();
 
   // For tests and the main window's status.
   TFormCopyThread *Thread() const { return FThread.get(); }

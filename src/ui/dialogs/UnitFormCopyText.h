@@ -17,7 +17,7 @@ struct TCopyWords {
 struct TCopyLabels {
   bool Done = false; // every file handled
   QString File, Size, Speed, Remaining;
-  int Percent = 0;   // 0..100
+  int Percent = 0; // 0..100
 };
 
 // Labels for a snapshot of the engine. Speed and remaining stay empty below

@@ -29,8 +29,7 @@ int OpenRetry(const QString &path, int flags, mode_t mode = 0)
 {
   const QByteArray name = QFile::encodeName(path);
   int fd;
-  do
-    fd = ::open(name.constData(), flags | O_CLOEXEC, mode);
+  do fd = ::open(name.constData(), flags | O_CLOEXEC, mode);
   while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -273,8 +272,7 @@ bool TFormCopyThread::WriteBlocks(int in, int out, int64_t size, const QString &
     if (Terminated()) return false;
     const size_t want = size_t(std::min<int64_t>(BlockSize, size - done));
     ssize_t n;
-    do
-      n = ::read(in, FBuffer.data(), want);
+    do n = ::read(in, FBuffer.data(), want);
     while (n < 0 && errno == EINTR);
     if (n < 0) {
       Fail(source, target, ErrnoText(errno));

@@ -12,12 +12,13 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+#include <span>
 
 namespace kp {
 
 namespace {
 
-constexpr int kGSensorColumn = 150;
+constexpr int kGSensorColumn = 170;
 
 // Caption name, caption key, value name; in rows from the top.
 struct TRowSpec {
@@ -26,25 +27,23 @@ struct TRowSpec {
   const char *Value;
 };
 constexpr TRowSpec kTimeRows[] = {
-  {"LabelFileCaption", u"File", "LabelFile"},
-  {"LabelSystemTimeCaption", u"SystemTime", "LabelSystemTime"},
-  {"LabelVideoTimeCaption", u"VideoTime", "LabelVideoTime"},
+    {"LabelFileCaption", u"File", "LabelFile"},
+    {"LabelSystemTimeCaption", u"SystemTime", "LabelSystemTime"},
+    {"LabelVideoTimeCaption", u"VideoTime", "LabelVideoTime"},
 };
 constexpr TRowSpec kGpsRows[] = {
-  {"LabelGPS", nullptr, "LabelGPSIndex"},
-  {"LabelGPSXCaption", u"Longitude", "LabelGPSX"},
-  {"LabelGPSYCaption", u"Latitude", "LabelGPSY"},
-  {"LabelGPSAltitudeCaption", u"Altitude", "LabelGPSAltitude"},
-  {"LabelGPSAzimutCaption", u"Azimut", "LabelGPSAzimut"},
-  {"LabelGPSSpeedCaption", u"Speed", "LabelGPSSpeed"},
-  {"LabelGPSTrackCaption", u"Details_Track_Length", "LabelGPSTrack"},
+    {"LabelGPS", nullptr, "LabelGPSIndex"},
+    {"LabelGPSXCaption", u"Longitude", "LabelGPSX"},
+    {"LabelGPSYCaption", u"Latitude", "LabelGPSY"},
+    {"LabelGPSAltitudeCaption", u"Altitude", "LabelGPSAltitude"},
+    {"LabelGPSAzimutCaption", u"Azimut", "LabelGPSAzimut"},
+    {"LabelGPSSpeedCaption", u"Speed", "LabelGPSSpeed"},
+    {"LabelGPSTrackCaption", u"Details_Track_Length", "LabelGPSTrack"},
 };
 constexpr TRowSpec kGSensorRows[] = {
-  {"LabelGSensor", nullptr, "LabelGSensorIndex"},
-  {"LabelGSensorXCaption", nullptr, "LabelGSensorX"},
-  {"LabelGSensorYCaption", nullptr, "LabelGSensorY"},
-  {"LabelGSensorZCaption", nullptr, "LabelGSensorZ"},
-  {"LabelGSensorGCaption", nullptr, "LabelGSensorG"},
+    {"LabelGSensor", nullptr, "LabelGSensorIndex"},     {"LabelGSensorXCaption", nullptr, "LabelGSensorX"},
+    {"LabelGSensorYCaption", nullptr, "LabelGSensorY"}, {"LabelGSensorZCaption", nullptr, "LabelGSensorZ"},
+    {"LabelGSensorGCaption", nullptr, "LabelGSensorG"},
 };
 
 QString CaptionText(const TRowSpec &r)
@@ -100,14 +99,12 @@ void TFormDetails::Create()
   FShapeBorder = new QFrame(this);
   FShapeBorder->setObjectName(QStringLiteral("ShapeBorder"));
   FShapeBorder->setFrameShape(QFrame::Box);
-  for (const auto *rows : {static_cast<const TRowSpec *>(kTimeRows), static_cast<const TRowSpec *>(kGpsRows),
-                           static_cast<const TRowSpec *>(kGSensorRows)}) {
-    const int n = rows == kTimeRows ? 3 : (rows == kGpsRows ? 7 : 5);
-    for (int i = 0; i < n; ++i) {
-      AddLabel(QString::fromLatin1(rows[i].Caption), CaptionText(rows[i]))->setAlignment(Qt::AlignRight);
-      AddLabel(QString::fromLatin1(rows[i].Value));
+  using TRows = std::span<const TRowSpec>;
+  for (const TRows rows : {TRows(kTimeRows), TRows(kGpsRows), TRows(kGSensorRows)})
+    for (const TRowSpec &r : rows) {
+      AddLabel(QString::fromLatin1(r.Caption), CaptionText(r))->setAlignment(Qt::AlignRight);
+      AddLabel(QString::fromLatin1(r.Value));
     }
-  }
   AddLabel(QStringLiteral("LabelGraphicName"));
   FImage = new TBS_Image(this);
   FImage->setObjectName(QStringLiteral("Image"));
@@ -129,27 +126,30 @@ void TFormDetails::Create()
 void TFormDetails::ApplyLayout()
 {
   const int row = fontMetrics().height() + 1;
-  auto place = [&](const TRowSpec *rows, int n, int top, int valueX, int right) {
-    for (int i = 0; i < n; ++i) {
+  auto captionWidth = [this](std::span<const TRowSpec> rows) {
+    int w = 0;
+    for (const TRowSpec &r : rows) w = std::max(w, Label(QString::fromLatin1(r.Caption))->sizeHint().width());
+    return w;
+  };
+  // Each caption ends 2 pixels before its value.
+  auto place = [&](std::span<const TRowSpec> rows, int top, int valueX, int right) {
+    for (size_t i = 0; i < rows.size(); ++i) {
       QLabel *caption = Label(QString::fromLatin1(rows[i].Caption));
       QLabel *value = Label(QString::fromLatin1(rows[i].Value));
-      const int w = caption->sizeHint().width();
-      caption->setGeometry(valueX - 2 - w, top + i * row, w, row);
-      value->setGeometry(valueX, top + i * row, std::max(right - valueX, 0), row);
+      const int w = caption->sizeHint().width(), y = top + int(i) * row;
+      caption->setGeometry(valueX - 2 - w, y, w, row);
+      value->setGeometry(valueX, y, std::max(right - valueX, 0), row);
     }
   };
-  const int timeX = std::max(Label(QStringLiteral("LabelSystemTimeCaption"))->sizeHint().width(),
-                             Label(QStringLiteral("LabelVideoTimeCaption"))->sizeHint().width()) + 4;
-  place(kTimeRows, 3, 2, timeX, width() - 2);
-  int gpsCaption = 0;
-  for (const TRowSpec &r : kGpsRows) gpsCaption = std::max(gpsCaption, Label(QString::fromLatin1(r.Caption))->sizeHint().width());
+  // The file caption is as wide as the time captions' column allows.
+  place(kTimeRows, 2, captionWidth(std::span(kTimeRows).subspan(1)) + 4, width() - 2);
   const int blockTop = 2 + 3 * row + 2;
-  // The GPS values stop where the G-sensor column starts.
-  place(kGpsRows, 7, blockTop, gpsCaption + 6, kGSensorColumn - 2);
-  int gsCaption = 0;
-  for (const TRowSpec &r : kGSensorRows) gsCaption = std::max(gsCaption, Label(QString::fromLatin1(r.Caption))->sizeHint().width());
-  place(kGSensorRows, 5, blockTop, kGSensorColumn + gsCaption + 4, width() - 2);
-  Label(QStringLiteral("LabelGraphicName"))->setGeometry(2, blockTop + 7 * row, width() - 4, row);
+  // The GPS values stop where a shown G-sensor column starts.
+  const bool gsensor = !Label(QStringLiteral("LabelGSensor"))->isHidden();
+  place(kGpsRows, blockTop, captionWidth(kGpsRows) + 6, gsensor ? kGSensorColumn - 2 : width() - 2);
+  place(kGSensorRows, blockTop, kGSensorColumn + captionWidth(kGSensorRows) + 4, width() - 2);
+  Label(QStringLiteral("LabelGraphicName"))
+      ->setGeometry(2, blockTop + int(std::size(kGpsRows)) * row, width() - 4, row);
   FShapeBorder->setGeometry(rect());
   FShapeBorder->lower();
 }
@@ -173,6 +173,7 @@ void TFormDetails::UpdateVisibility()
     else if (name.contains(QLatin1String("GPS")))
       l->setVisible(gps);
   }
+  ApplyLayout();
 }
 
 void TFormDetails::FillTexts(long double position)
@@ -187,16 +188,18 @@ void TFormDetails::FillTexts(long double position)
                               [&fm, room](const QString &s) { return fm.horizontalAdvance(s) <= room; }));
   const TDetailsTexts x = FormatDetailsTexts(t.Point, t.Sample, t.Valid, FWords, UseBritishUnits());
   const std::pair<const char *, const QString *> values[] = {
-    {"LabelGPSIndex", &x.GPSIndex},         {"LabelGPSX", &x.GPSX},           {"LabelGPSY", &x.GPSY},
-    {"LabelGPSAltitude", &x.GPSAltitude},   {"LabelGPSSpeed", &x.GPSSpeed},   {"LabelGPSAzimut", &x.GPSAzimut},
-    {"LabelGPSTrack", &x.GPSTrack},         {"LabelGSensorIndex", &x.GSensorIndex},
-    {"LabelGSensorX", &x.GSensorX},         {"LabelGSensorY", &x.GSensorY},   {"LabelGSensorZ", &x.GSensorZ},
-    {"LabelGSensorG", &x.GSensorG},
+      {"LabelGPSIndex", &x.GPSIndex}, {"LabelGPSX", &x.GPSX},
+      {"LabelGPSY", &x.GPSY},         {"LabelGPSAltitude", &x.GPSAltitude},
+      {"LabelGPSSpeed", &x.GPSSpeed}, {"LabelGPSAzimut", &x.GPSAzimut},
+      {"LabelGPSTrack", &x.GPSTrack}, {"LabelGSensorIndex", &x.GSensorIndex},
+      {"LabelGSensorX", &x.GSensorX}, {"LabelGSensorY", &x.GSensorY},
+      {"LabelGSensorZ", &x.GSensorZ}, {"LabelGSensorG", &x.GSensorG},
   };
   for (const auto &[name, text] : values) Label(QString::fromLatin1(name))->setText(*text);
 }
 
-void TFormDetails::DrawMiniGraph(TMyGraphicClass graphClass, long double cursor, long double width, long double position)
+void TFormDetails::DrawMiniGraph(TMyGraphicClass graphClass, long double cursor, long double width,
+                                 long double position)
 {
   if (graphClass != FGraphClass) FGraph.reset();
   if (!FGraph && graphClass) {

@@ -30,8 +30,8 @@ QString GroupedMetres(double metres)
   return s;
 }
 
-TDetailsTexts FormatDetailsTexts(const TMovingPoint &p, const TGSensorSample &g, bool valid,
-                                 const TDetailsWords &words, bool british)
+TDetailsTexts FormatDetailsTexts(const TMovingPoint &p, const TGSensorSample &g, bool valid, const TDetailsWords &words,
+                                 bool british)
 {
   TDetailsTexts t;
   if (p.Time > 0) {

@@ -1,5 +1,6 @@
 #include "UnitFormFileProperty.h"
 
+#include "Numbers.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
 
@@ -8,7 +9,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace kp {
 
@@ -54,7 +54,7 @@ void TFormFileProperty::Fill(const std::vector<TPropertyRow> &rows)
     FGrid->setItem(r, 1, new QTableWidgetItem(rows[size_t(r)].Value));
     labelWidth = std::max(labelWidth, fontMetrics().horizontalAdvance(rows[size_t(r)].Label));
   }
-  FGrid->setColumnWidth(0, int(std::lround(labelWidth * 1.1)) + 4);
+  FGrid->setColumnWidth(0, Round32(labelWidth * 1.1) + 4);
   resizeEvent(nullptr);
 }
 

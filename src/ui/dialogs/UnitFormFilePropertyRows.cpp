@@ -102,7 +102,8 @@ void TPropertyRows::AddGroup(const TFileItem &item)
 {
   AddRow(QStringLiteral("Name"), item.Summary.Name);
   AddRow(QStringLiteral("Duration"), item.DurationText);
-  AddRow(QStringLiteral("DateTime"), Shifted(item.Summary.StartTime));
+  // An unknown start would read as the last days of 1899.
+  AddRow(QStringLiteral("DateTime"), item.Summary.StartTime > 0 ? Shifted(item.Summary.StartTime) : QString());
   if (item.Files.size() == 1) {
     AddFileRows(item.Files.front());
     return;

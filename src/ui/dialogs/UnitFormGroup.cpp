@@ -107,7 +107,8 @@ void TFormGroup::Fill(int row)
       const int sub = design - 1;
       item->setText(c, design == 0 ? li.Caption : (sub < li.SubItems.size() ? li.SubItems[sub] : QString()));
       item->setTextAlignment(c, columns[size_t(c)].Alignment | Qt::AlignVCenter);
-      const int image = design == 0 ? li.ImageIndex : (size_t(sub) < li.SubItemImages.size() ? li.SubItemImages[size_t(sub)] : -1);
+      const int image =
+          design == 0 ? li.ImageIndex : (size_t(sub) < li.SubItemImages.size() ? li.SubItemImages[size_t(sub)] : -1);
       if (image >= 0 && image < images.size()) item->setIcon(c, images[image]);
     }
     item->setData(0, kIdentityRole, RowIdentity(catalogue->GetGroup(i)));
@@ -223,7 +224,8 @@ void TFormGroup::TimerDrawRouteTimer()
   std::vector<TRow> rows;
   for (int i = 0; i < FListView->topLevelItemCount(); ++i) {
     const QTreeWidgetItem *item = FListView->topLevelItem(i);
-    if (item->checkState(0) == Qt::Checked) rows.push_back({item->data(0, kIdentityRole).toString(), item->isSelected()});
+    if (item->checkState(0) == Qt::Checked)
+      rows.push_back({item->data(0, kIdentityRole).toString(), item->isSelected()});
   }
   std::vector<std::unique_ptr<TMovingInfo>> loaded;
   std::vector<bool> flags;

@@ -102,8 +102,6 @@ void TFormSelectFolder::showEvent(QShowEvent *event)
   if (!IsNetworkFolder(FEdit->text())) ButtonShowInTreeClick();
 }
 
-void TFormSelectFolder::resizeEvent(QResizeEvent *event) { QDialog::resizeEvent(event); }
-
 void TFormSelectFolder::ButtonShowInTreeClick()
 {
   const QString folder = NearestExistingFolder(FEdit->text());
@@ -133,7 +131,8 @@ bool TFormSelectFolder::AddFolder(const QString &name)
   const QString path = QDir::cleanPath(base + name);
   if (!ForceDirs(path) || !QFileInfo(path).isDir()) {
     // The tree is left alone so the typed path stays for a correction.
-    QMessageBox::warning(this, Translate(u"CreateFolder"), Translate(u"Mes_CannotCreateFolder") + QStringLiteral("\n") + path);
+    QMessageBox::warning(this, Translate(u"CreateFolder"),
+                         Translate(u"Mes_CannotCreateFolder") + QStringLiteral("\n") + path);
     return false;
   }
   FEdit->setText(path);

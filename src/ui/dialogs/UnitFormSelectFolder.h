@@ -39,7 +39,6 @@ public:
 
 protected:
   void showEvent(QShowEvent *event) override;
-  void resizeEvent(QResizeEvent *event) override;
 
 private:
   void ShellTreeViewChange();

@@ -5,8 +5,10 @@
 #include "IDialogHost.h"
 #include "UnitFileManager.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QStringList>
-#include <functional>
+#include <QTimer>
 #include <map>
 
 namespace kptest {
@@ -67,6 +69,25 @@ public:
   QString FileCaptionAt(long double) const override { return Caption; }
   void DrawGraphWindow(kp::TMyGraphic &, long double, long double, int) override { ++GraphDraws; }
   QRect GraphPanelScreenRect() const override { return Panel; }
+};
+
+// Answers every message box shown while it lives, keeping the texts.
+class MessageBoxAnswerer {
+public:
+  MessageBoxAnswerer()
+  {
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        Texts << box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    FTimer.start(20);
+  }
+  QStringList Texts;
+
+private:
+  QTimer FTimer;
 };
 
 } // namespace kptest

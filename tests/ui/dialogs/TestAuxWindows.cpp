@@ -12,7 +12,6 @@
 #include "UnitFormWhatsNew.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
-#include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
 
 #include <QApplication>
@@ -21,14 +20,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
@@ -52,7 +49,8 @@ QString DemoCard()
   if (!made) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral(KP_MAKE_DEMO_CARD), {QStringLiteral("--quick"), QStringLiteral("--jobs"), QStringLiteral("2"), dir.path()});
+    p.start(QStringLiteral(KP_MAKE_DEMO_CARD),
+            {QStringLiteral("--quick"), QStringLiteral("--jobs"), QStringLiteral("2"), dir.path()});
     made = p.waitForFinished(240000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (!made) ADD_FAILURE() << p.readAll().toStdString();
   }
@@ -185,17 +183,9 @@ TEST_F(AuxWindows, FolderChooser)
   const QString file = FDir.path() + QStringLiteral("/plain");
   ASSERT_TRUE(kptest::writeFileBytes(file, "x"));
   form.SetPath(file);
-  QStringList messages;
-  QTimer closer;
-  QObject::connect(&closer, &QTimer::timeout, [&] {
-    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-      messages << box->text();
-      box->done(QMessageBox::Ok);
-    }
-  });
-  closer.start(20);
+  kptest::MessageBoxAnswerer boxes;
   EXPECT_FALSE(form.AddFolder(QStringLiteral("new")));
-  EXPECT_EQ(messages.size(), 1);
+  EXPECT_EQ(boxes.Texts.size(), 1);
   EXPECT_EQ(form.Path(), file);
   form.SetPath(existing);
   EXPECT_TRUE(form.AddFolder(QStringLiteral("made")));

@@ -18,8 +18,6 @@ using namespace kp;
 
 namespace {
 
-constexpr TCopyDelays kNoDelays{0, 0, 0};
-
 QByteArray Pattern(int64_t size, int seed)
 {
   QByteArray b(qsizetype(size), Qt::Uninitialized);
@@ -31,32 +29,38 @@ QByteArray Pattern(int64_t size, int seed)
   return b;
 }
 
+TFileItemSubitem Video(const QString &path, int64_t recordedSize = -1, const QString &track = {})
+{
+  TFileItemSubitem f;
+  f.FileName = path;
+  f.Size = recordedSize;
+  f.TrackFileName = track;
+  return f;
+}
+
 class CopyEngine : public ::testing::Test {
 protected:
-  void SetUp() override
-  {
-    kptest::ensureApplication();
-    QDir().mkpath(Src());
-  }
-  QString Src() const { return FDir.path() + QStringLiteral("/card"); }
-  QString Dst() const { return FDir.path() + QStringLiteral("/copies"); }
+  void SetUp() override { kptest::ensureApplication(); }
+  QString Dst(const QString &name = {}) const { return FDir.path() + QStringLiteral("/copies/") + name; }
   QString Make(const QString &name, int64_t size, int seed = 1)
   {
-    const QString path = Src() + QLatin1Char('/') + name;
+    const QString path = FDir.path() + QLatin1Char('/') + name;
     EXPECT_TRUE(kptest::writeFileBytes(path, Pattern(size, seed)));
     return path;
   }
-  static TFileItemSubitem Video(const QString &path, int64_t recordedSize, const QString &track = {})
+  // An engine over Files, started (paused when asked).
+  std::unique_ptr<TFormCopyThread> Start(std::vector<TFileItemSubitem> files, bool paused = false,
+                                         const QString &folder = {})
   {
-    TFileItemSubitem f;
-    f.FileName = path;
-    f.Size = recordedSize;
-    f.TrackFileName = track;
-    return f;
+    TFileItem item;
+    item.Files = std::move(files);
+    auto t = std::make_unique<TFormCopyThread>(item, folder.isEmpty() ? Dst() : folder, TCopyDelays{0, 0, 0});
+    t->SetPaused(paused);
+    t->Start();
+    return t;
   }
-  static TCopySnapshot RunToEnd(TFormCopyThread &t)
+  static TCopySnapshot Finish(TFormCopyThread &t)
   {
-    t.Start();
     EXPECT_TRUE(kptest::waitUntil([&] { return t.Snapshot().Finished; }, 20000));
     return t.Snapshot();
   }
@@ -65,55 +69,43 @@ protected:
 
 TEST_F(CopyEngine, CopiesEveryFileOfTheRecordingInOrder)
 {
-  TFileItem item;
-  const QString v1 = Make(QStringLiteral("A.MOV"), 0), t1 = Make(QStringLiteral("A.DAT"), 700, 2);
-  const QString v2 = Make(QStringLiteral("B.MOV"), 1 << 20, 3), t2 = Make(QStringLiteral("B.DAT"), 900, 4);
-  const QString v3 = Make(QStringLiteral("C.MOV"), (1 << 20) + 1, 5);
+  const QString v1 = Make("A.MOV", 0), t1 = Make("A.DAT", 700, 2), v2 = Make("B.MOV", 1 << 20, 3);
+  const QString t2 = Make("B.DAT", 900, 4), v3 = Make("C.MOV", (1 << 20) + 1, 5);
   // An unknown recorded size counts as the size on disk.
-  item.Files = {Video(v1, 0, t1), Video(v2, -1, t2), Video(v3, (1 << 20) + 1)};
-  TFormCopyThread t(item, Dst(), kNoDelays);
-  EXPECT_EQ(t.Files(), (QStringList{v1, t1, v2, t2, v3}));
-  const TCopySnapshot s = RunToEnd(t);
+  auto t = Start({Video(v1, 0, t1), Video(v2, -1, t2), Video(v3, (1 << 20) + 1)});
+  EXPECT_EQ(t->Files(), (QStringList{v1, t1, v2, t2, v3}));
+  const TCopySnapshot s = Finish(*t);
   EXPECT_TRUE(s.Error.isEmpty()) << s.Error.toStdString();
   EXPECT_EQ(s.CurrentIndex, 5);
   EXPECT_EQ(s.TotalBytes, 700 + (1 << 20) + 900 + (1 << 20) + 1);
   EXPECT_EQ(s.CopiedBytes, s.TotalBytes);
-  for (const QString &f : t.Files())
-    EXPECT_EQ(kptest::readFileBytes(f), kptest::readFileBytes(Dst() + QLatin1Char('/') + ExtractFileName(f))) << f.toStdString();
-  EXPECT_EQ(QFileInfo(Dst() + QStringLiteral("/B.MOV")).lastModified(), QFileInfo(v2).lastModified());
+  for (const QString &f : t->Files())
+    EXPECT_EQ(kptest::readFileBytes(f), kptest::readFileBytes(Dst(ExtractFileName(f)))) << f.toStdString();
+  EXPECT_EQ(QFileInfo(Dst("B.MOV")).lastModified(), QFileInfo(v2).lastModified());
 }
 
 TEST_F(CopyEngine, ReplaceQuestion)
 {
   struct Case {
-    bool Answer;
-    bool SourceLocked;
+    bool Answer, SourceLocked;
   };
   for (const Case c : {Case{true, true}, Case{true, false}, Case{false, true}}) {
-    SCOPED_TRACE(c.Answer);
-    const QString source = Make(QStringLiteral("R.MOV"), 3000, 7);
+    SCOPED_TRACE(testing::Message() << c.Answer << c.SourceLocked);
+    const QString source = Make("R.MOV", 3000, 7), target = Dst("R.MOV");
     SetFileLocked(source, c.SourceLocked);
-    const QString target = Dst() + QStringLiteral("/R.MOV");
     QDir().mkpath(Dst());
     SetFileLocked(target, false);
-    ASSERT_TRUE(kptest::writeFileBytes(target, Pattern(5000, 8)));
-    ASSERT_TRUE(SetFileTimes(target, 0, 40000.25));
+    ASSERT_TRUE(kptest::writeFileBytes(target, "old") && SetFileTimes(target, 0, 40000.25));
     const QDateTime before = QFileInfo(target).lastModified();
     ASSERT_TRUE(SetFileLocked(target, true));
-    TFileItem item;
-    item.Files = {Video(source, -1)};
-    TFormCopyThread t(item, Dst(), kNoDelays);
-    t.Start();
-    ASSERT_TRUE(kptest::waitUntil([&] { return t.Snapshot().ReplacePending; }, 5000));
-    EXPECT_EQ(t.Snapshot().TargetName, target);
-    t.AnswerReplace(c.Answer);
-    ASSERT_TRUE(kptest::waitUntil([&] { return t.Snapshot().Finished; }, 5000));
-    EXPECT_TRUE(t.Snapshot().Error.isEmpty());
-    EXPECT_EQ(kptest::readFileBytes(target), c.Answer ? kptest::readFileBytes(source) : Pattern(5000, 8));
+    auto t = Start({Video(source)});
+    ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().ReplacePending; }, 5000));
+    EXPECT_EQ(t->Snapshot().TargetName, target);
+    t->AnswerReplace(c.Answer);
+    EXPECT_TRUE(Finish(*t).Error.isEmpty());
+    EXPECT_EQ(kptest::readFileBytes(target), c.Answer ? kptest::readFileBytes(source) : "old");
     EXPECT_EQ(IsFileLocked(target), c.Answer ? c.SourceLocked : true);
-    if (!c.Answer) {
-      EXPECT_EQ(QFileInfo(target).lastModified(), before);
-    }
+    EXPECT_EQ(QFileInfo(target).lastModified() == before, !c.Answer);
     SetFileLocked(source, false);
   }
 }
@@ -122,88 +114,59 @@ TEST_F(CopyEngine, CancelledOrFailedCopiesLeaveNoPartialTarget)
 {
   struct Case {
     const char *Name;
-    std::function<void(const QString &source)> Disturb; // while paused after the first block
-    bool ExpectError;
+    int64_t ShrinkTo; // while paused after the first block; -1 cancels instead
   };
-  const Case cases[] = {
-    {"cancelled", {}, false},
-    {"source shrinks", [](const QString &s) { QFile::resize(s, (3 << 20) / 2); }, true},
-    {"source vanishes", [](const QString &s) { QFile::resize(s, 0); }, true},
-  };
-  for (const Case &c : cases) {
+  for (const Case c : {Case{"cancelled", -1}, Case{"source shrinks", (3 << 20) / 2}, Case{"source emptied", 0}}) {
     SCOPED_TRACE(c.Name);
-    const QString source = Make(QStringLiteral("BIG.MOV"), 3 << 20, 9);
-    const QString target = Dst() + QStringLiteral("/BIG.MOV");
-    QFile::remove(target);
-    TFileItem item;
-    item.Files = {Video(source, -1)};
-    TFormCopyThread t(item, Dst(), kNoDelays);
-    t.SetPaused(true);
-    t.Start();
-    ASSERT_TRUE(kptest::waitUntil([&] { return t.Snapshot().CopiedBytes > 0; }, 5000));
-    EXPECT_TRUE(QFileInfo::exists(target));
-    if (c.Disturb) {
-      c.Disturb(source);
-      t.SetPaused(false);
+    const QString source = Make("BIG.MOV", 3 << 20, 9);
+    auto t = Start({Video(source), Video(Make("NEXT.MOV", 10))}, true);
+    ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().CopiedBytes > 0; }, 5000));
+    EXPECT_TRUE(QFileInfo::exists(Dst("BIG.MOV")));
+    if (c.ShrinkTo < 0) {
+      t->Terminate();
     } else {
-      t.Terminate();
+      QFile::resize(source, c.ShrinkTo);
+      t->SetPaused(false);
     }
-    ASSERT_TRUE(kptest::waitUntil([&] { return t.Snapshot().Finished; }, 5000));
-    const TCopySnapshot s = t.Snapshot();
-    EXPECT_EQ(!s.Error.isEmpty(), c.ExpectError) << s.Error.toStdString();
-    if (c.ExpectError) {
-      EXPECT_TRUE(s.Error.contains(source) && s.Error.contains(target));
-    }
-    EXPECT_EQ(s.Cancelled, !c.ExpectError);
-    EXPECT_FALSE(QFileInfo::exists(target));
-  }
-}
-
-TEST_F(CopyEngine, UnreadableSourcesStopTheCopy)
-{
-  const QString ok = Make(QStringLiteral("OK.MOV"), 100);
-  QDir().mkpath(Src() + QStringLiteral("/DIR.MOV"));
-  for (const QString &bad : {Src() + QStringLiteral("/GONE.MOV"), Src() + QStringLiteral("/DIR.MOV")}) {
-    SCOPED_TRACE(bad.toStdString());
-    TFileItem item;
-    item.Files = {Video(bad, 10), Video(ok, -1)};
-    TFormCopyThread t(item, Dst(), kNoDelays);
-    const TCopySnapshot s = RunToEnd(t);
-    EXPECT_TRUE(s.Error.startsWith(bad));
+    const TCopySnapshot s = Finish(*t);
+    EXPECT_EQ(s.Cancelled, c.ShrinkTo < 0);
+    EXPECT_EQ(s.Error.isEmpty(), c.ShrinkTo < 0) << s.Error.toStdString();
     EXPECT_EQ(s.CurrentIndex, 0);
     EXPECT_TRUE(QDir(Dst()).entryList(QDir::Files).isEmpty());
   }
+  // A source that cannot be opened names both files and stops the list.
+  const QString gone = FDir.path() + QStringLiteral("/GONE.MOV");
+  auto t = Start({Video(gone, 10), Video(Make("OK.MOV", 100))});
+  const TCopySnapshot s = Finish(*t);
+  EXPECT_TRUE(s.Error.startsWith(gone + QLatin1Char('\n') + Dst("GONE.MOV"))) << s.Error.toStdString();
+  EXPECT_TRUE(QDir(Dst()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(CopyEngine, TargetThatIsTheSourceIsSkipped)
 {
-  const QString source = Make(QStringLiteral("SELF.MOV"), 4096, 11);
-  const QByteArray bytes = kptest::readFileBytes(source);
-  TFileItem item;
-  item.Files = {Video(source, -1)};
-  TFormCopyThread t(item, Src(), kNoDelays);
-  const TCopySnapshot s = RunToEnd(t);
+  const QString source = Make("SELF.MOV", 4096, 11);
+  auto t = Start({Video(source)}, false, FDir.path());
+  const TCopySnapshot s = Finish(*t);
   EXPECT_TRUE(s.Error.isEmpty());
   EXPECT_EQ(s.CopiedBytes, 0);
-  EXPECT_EQ(kptest::readFileBytes(source), bytes);
+  EXPECT_EQ(kptest::readFileBytes(source), Pattern(4096, 11));
 }
 
 TEST_F(CopyEngine, ClosingWhileTheQuestionWaitsEndsPromptly)
 {
-  const QString source = Make(QStringLiteral("Q.MOV"), 100);
   QDir().mkpath(Dst());
-  ASSERT_TRUE(kptest::writeFileBytes(Dst() + QStringLiteral("/Q.MOV"), "old"));
+  ASSERT_TRUE(kptest::writeFileBytes(Dst("Q.MOV"), "old"));
   TFileItem item;
-  item.Files = {Video(source, -1), Video(Make(QStringLiteral("Q2.MOV"), 10), -1)};
-  auto t = std::make_unique<TFormCopyThread>(item, Dst(), TCopyDelays{});
+  item.Files = {Video(Make("Q.MOV", 100)), Video(Make("Q2.MOV", 10))};
+  auto t = std::make_unique<TFormCopyThread>(item, Dst(), TCopyDelays{}); // the real pauses
   t->Start();
   ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().ReplacePending; }, 5000));
   QElapsedTimer clock;
   clock.start();
   t.reset(); // terminates and joins
   EXPECT_LT(clock.elapsed(), 2000);
-  EXPECT_EQ(kptest::readFileBytes(Dst() + QStringLiteral("/Q.MOV")), "old");
-  EXPECT_FALSE(QFileInfo::exists(Dst() + QStringLiteral("/Q2.MOV")));
+  EXPECT_EQ(kptest::readFileBytes(Dst("Q.MOV")), "old");
+  EXPECT_FALSE(QFileInfo::exists(Dst("Q2.MOV")));
 }
 
 } // namespace

@@ -74,10 +74,10 @@ TEST_F(DetailsWindow, Placement)
   };
   const int h = 150, bottom = 1000;
   const Case cases[] = {
-    {"over a graph: below the panel", {300, 600}, {0, 500, 800, 200}, true, {316, 700}},
-    {"pointer below the panel", {300, 760}, {0, 500, 800, 200}, true, {316, 784}},
-    {"seek bar: above the panel", {300, 600}, {0, 500, 800, 200}, false, {316, 500 - h}},
-    {"near the screen bottom: above", {300, 900}, {0, 800, 800, 200}, true, {316, 800 - h}},
+      {"over a graph: below the panel", {300, 600}, {0, 500, 800, 200}, true, {316, 700}},
+      {"pointer below the panel", {300, 760}, {0, 500, 800, 200}, true, {316, 784}},
+      {"seek bar: above the panel", {300, 600}, {0, 500, 800, 200}, false, {316, 500 - h}},
+      {"near the screen bottom: above", {300, 900}, {0, 800, 800, 200}, true, {316, 800 - h}},
   };
   for (const Case &c : cases)
     EXPECT_EQ(TFormDetails::Placement(c.Pointer, c.Panel, bottom, h, c.Graph), c.Expected) << c.Name;
