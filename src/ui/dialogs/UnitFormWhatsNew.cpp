@@ -11,7 +11,8 @@ namespace kp {
 
 QString WhatsNewText()
 {
-  QByteArray notes = LoadResourceText(QStringLiteral("WhatsNew_") + Translate(u"langid") + QStringLiteral(".txt"));
+  const QString ownNotes = QStringLiteral("WhatsNew_") + Translate(u"langid") + QStringLiteral(".txt");
+  QByteArray notes = LoadResourceText(ownNotes);
   if (notes.trimmed().isEmpty()) notes = LoadResourceText(QStringLiteral("WhatsNew.txt"));
   return QStringLiteral("KESTRIL PLAYER\r\n\r\n") + QString::fromUtf8(notes);
 }
