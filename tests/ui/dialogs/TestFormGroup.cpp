@@ -118,6 +118,17 @@ TEST_F(GroupWindow, RouteTimerDrawsTheCheckedTracks)
   ASSERT_TRUE(kptest::waitUntil([&] { return !FHost.MapFlags.empty() && FHost.MapFlags.back().size() == 2; }, 10000));
   EXPECT_EQ(FHost.MapFlags.back(), (std::vector<bool>{true, false}));
   EXPECT_GT(FHost.MapTracks.back()[0], 0u);
+  // Clicks and a close while the tracks load leave the pass's rows alone.
+  bool clicked = false;
+  QTimer::singleShot(0, &form, [&] {
+    clicked = true;
+    for (int i = 0; i < 3; ++i) form.ListView()->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+    form.reject();
+  });
+  form.TimerDrawRouteTimer();
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(FHost.MapFlags.back(), (std::vector<bool>{true, false}));
+  for (int i = 0; i < 3; ++i) form.ListView()->topLevelItem(i)->setCheckState(0, Qt::Checked);
   // One track left: drawn without the highlight, after the short interval.
   form.ListView()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
   form.ListView()->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
