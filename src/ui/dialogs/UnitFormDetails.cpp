@@ -218,7 +218,6 @@ void TFormDetails::DrawMiniGraph(TMyGraphicClass graphClass, long double cursor,
   FImage->Image()->Width = FImage->width();
   FImage->Image()->Height = GraphHeight;
   setFixedHeight(FImage->geometry().bottom() + 1 + 1);
-  FShapeBorder->setGeometry(rect());
   FImage->show();
   FGraph->Resize();
   FGraph->FillBackground(ToQColor(TranslateColor(u"colorGraphBG")));
@@ -249,6 +248,7 @@ void TFormDetails::ShowDetails(TMyGraphicClass graphClass, long double cursorPos
   if (!FHost) return;
   FillTexts(position);
   DrawMiniGraph(graphClass, cursorPosition, width, position);
+  FShapeBorder->setGeometry(rect());
   move(Placement(QCursor::pos(), FHost->GraphPanelScreenRect(), WorkBottom(), height(), FGraph != nullptr));
   if (!FShown) {
     ApplyLayout();
