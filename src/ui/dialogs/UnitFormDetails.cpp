@@ -21,17 +21,17 @@ namespace {
 constexpr int kGSensorColumn = 170;
 
 // Caption name, caption key, value name; in rows from the top.
-struct TRowSpec {
+struct TLabelRow {
   const char *Caption;
   const char16_t *Key;
   const char *Value;
 };
-constexpr TRowSpec kTimeRows[] = {
+constexpr TLabelRow kTimeRows[] = {
     {"LabelFileCaption", u"File", "LabelFile"},
     {"LabelSystemTimeCaption", u"SystemTime", "LabelSystemTime"},
     {"LabelVideoTimeCaption", u"VideoTime", "LabelVideoTime"},
 };
-constexpr TRowSpec kGpsRows[] = {
+constexpr TLabelRow kGpsRows[] = {
     {"LabelGPS", nullptr, "LabelGPSIndex"},
     {"LabelGPSXCaption", u"Longitude", "LabelGPSX"},
     {"LabelGPSYCaption", u"Latitude", "LabelGPSY"},
@@ -40,13 +40,13 @@ constexpr TRowSpec kGpsRows[] = {
     {"LabelGPSSpeedCaption", u"Speed", "LabelGPSSpeed"},
     {"LabelGPSTrackCaption", u"Details_Track_Length", "LabelGPSTrack"},
 };
-constexpr TRowSpec kGSensorRows[] = {
+constexpr TLabelRow kGSensorRows[] = {
     {"LabelGSensor", nullptr, "LabelGSensorIndex"},     {"LabelGSensorXCaption", nullptr, "LabelGSensorX"},
     {"LabelGSensorYCaption", nullptr, "LabelGSensorY"}, {"LabelGSensorZCaption", nullptr, "LabelGSensorZ"},
     {"LabelGSensorGCaption", nullptr, "LabelGSensorG"},
 };
 
-QString CaptionText(const TRowSpec &r)
+QString CaptionText(const TLabelRow &r)
 {
   if (r.Key) return Translate(QStringView(r.Key)) + QLatin1Char(':');
   const QString name = QString::fromLatin1(r.Caption);
@@ -99,9 +99,9 @@ void TFormDetails::Create()
   FShapeBorder = new QFrame(this);
   FShapeBorder->setObjectName(QStringLiteral("ShapeBorder"));
   FShapeBorder->setFrameShape(QFrame::Box);
-  using TRows = std::span<const TRowSpec>;
+  using TRows = std::span<const TLabelRow>;
   for (const TRows rows : {TRows(kTimeRows), TRows(kGpsRows), TRows(kGSensorRows)})
-    for (const TRowSpec &r : rows) {
+    for (const TLabelRow &r : rows) {
       AddLabel(QString::fromLatin1(r.Caption), CaptionText(r))->setAlignment(Qt::AlignRight);
       AddLabel(QString::fromLatin1(r.Value));
     }
@@ -126,13 +126,13 @@ void TFormDetails::Create()
 void TFormDetails::ApplyLayout()
 {
   const int row = fontMetrics().height() + 1;
-  auto captionWidth = [this](std::span<const TRowSpec> rows) {
+  auto captionWidth = [this](std::span<const TLabelRow> rows) {
     int w = 0;
-    for (const TRowSpec &r : rows) w = std::max(w, Label(QString::fromLatin1(r.Caption))->sizeHint().width());
+    for (const TLabelRow &r : rows) w = std::max(w, Label(QString::fromLatin1(r.Caption))->sizeHint().width());
     return w;
   };
   // Each caption ends 2 pixels before its value.
-  auto place = [&](std::span<const TRowSpec> rows, int top, int valueX, int right) {
+  auto place = [&](std::span<const TLabelRow> rows, int top, int valueX, int right) {
     for (size_t i = 0; i < rows.size(); ++i) {
       QLabel *caption = Label(QString::fromLatin1(rows[i].Caption));
       QLabel *value = Label(QString::fromLatin1(rows[i].Value));
@@ -157,8 +157,8 @@ void TFormDetails::ApplyLayout()
 void TFormDetails::ApplyLanguage()
 {
   FWords = TDetailsWords::Current();
-  for (const TRowSpec &r : kTimeRows) Label(QString::fromLatin1(r.Caption))->setText(CaptionText(r));
-  for (const TRowSpec &r : kGpsRows) Label(QString::fromLatin1(r.Caption))->setText(CaptionText(r));
+  for (const TLabelRow &r : kTimeRows) Label(QString::fromLatin1(r.Caption))->setText(CaptionText(r));
+  for (const TLabelRow &r : kGpsRows) Label(QString::fromLatin1(r.Caption))->setText(CaptionText(r));
   ApplyLayout();
 }
 
