@@ -50,6 +50,14 @@ void TMyBitmap::FillBackground(const QColor &colour)
   BackCanvas.FillRect(0, 0, m_background.width(), m_background.height());
 }
 
+void TMyBitmap::BackgroundLine(int x1, int y1, int x2, int y2, const QColor &colour)
+{
+  BackCanvas.PenMode = TPenMode::Copy;
+  BackCanvas.PenWidth = 1;
+  BackCanvas.PenColor = colour;
+  BackCanvas.Line(x1, y1, x2, y2);
+}
+
 void TMyBitmap::DrawCoverage(int margin, const TArrayInteger &gaps, const TArrayInteger &noHeader,
                              const TArrayInteger &selection)
 {

@@ -76,6 +76,8 @@ public:
 
   virtual void Resize();
   void FillBackground(const QColor &colour);
+  // A line on the static drawing (the details window's centre mark).
+  void BackgroundLine(int x1, int y1, int x2, int y2, const QColor &colour);
   void DrawCoverage(int margin, const TArrayInteger &gaps, const TArrayInteger &noHeader,
                     const TArrayInteger &selection);
 

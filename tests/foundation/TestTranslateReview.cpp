@@ -28,9 +28,9 @@ void loadEmbedded(int installerLanguage)
 
 TEST(TranslateTablesReview, KeyCountsOfTheThreeTables)
 {
-  EXPECT_EQ(TLang(embeddedTable("translate_en.txt")).Items.size(), 267u);
-  EXPECT_EQ(TLang(embeddedTable("translate_ru.txt")).Items.size(), 242u);
-  EXPECT_EQ(TLang(embeddedTable("translate_ua.txt")).Items.size(), 248u);
+  EXPECT_EQ(TLang(embeddedTable("translate_en.txt")).Items.size(), 269u);
+  EXPECT_EQ(TLang(embeddedTable("translate_ru.txt")).Items.size(), 244u);
+  EXPECT_EQ(TLang(embeddedTable("translate_ua.txt")).Items.size(), 250u);
 }
 
 TEST(TranslateTablesReview, FolderChooserOkButtonShowsItsKey)

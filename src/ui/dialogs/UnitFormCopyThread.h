@@ -1,0 +1,109 @@
+#pragma once
+// The copy engine behind the copy window: copies every file of a recording
+// (each video, then its track file) into one folder on a thread of its own,
+// in 1 MiB blocks through one buffer, with the target's size reserved first.
+//
+// Threading. The constructor builds the list on the caller's thread; Start
+// runs the copy on a std::thread. The window polls Snapshot() and writes
+// SetPaused, AnswerReplace and Terminate from the main thread; all shared
+// state sits under one mutex. The worker never waits for the main thread
+// except for a replace answer, and Terminate releases that wait (as No), so
+// a main thread that waits for the worker cannot deadlock. The destructor
+// terminates and joins.
+//
+// Failure. A source that cannot be read, ends before its size, or a target
+// that cannot be written stops the copy with Error set; a cancelled or
+// failed file leaves no partial target behind.
+
+#include "UnitFileManager.h"
+
+#include <QString>
+#include <QStringList>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kp {
+
+// What the window shows, copied out under the lock.
+struct TCopySnapshot {
+  int FileCount = 0;
+  int64_t TotalBytes = 0;
+  int64_t CopiedBytes = 0;
+  int CurrentIndex = 0; // FileCount once all are handled
+  int64_t Speed = 0;    // bytes per second, smoothed; 0 until measured
+  QString SourceName, TargetName;
+  bool ReplacePending = false; // a replace question waits for AnswerReplace
+  bool Finished = false;       // the worker has ended (done, failed or cancelled)
+  bool Cancelled = false;
+  QString Error; // source, target and the system's text, one per line
+};
+
+// Pauses the engine takes between steps; the platform's file system settles
+// the target before its lock and times are applied.
+struct TCopyDelays {
+  int BeforeLockMs = 500;
+  int BeforeTimesMs = 200;
+  int FinalTimesMs = 500;
+};
+
+// The next smoothed speed from the current one and a fresh rate: a first
+// rate is taken as it is, a drop is followed quickly, a rise slowly.
+int64_t SmoothCopySpeed(int64_t speed, int64_t rate);
+
+class TFormCopyThread {
+public:
+  static constexpr int BlockSize = 1 << 20;
+
+  // Builds the list (each video with its recorded size, or its size on
+  // disk when that is unknown, then its track file) and creates Folder.
+  TFormCopyThread(const TFileItem &item, const QString &folder, TCopyDelays delays = {});
+  ~TFormCopyThread();
+  TFormCopyThread(const TFormCopyThread &) = delete;
+  TFormCopyThread &operator=(const TFormCopyThread &) = delete;
+
+  void Start();
+  // Asks the worker to stop after its current block; never waits.
+  void Terminate();
+  // Waits for the worker to end.
+  void WaitFor();
+
+  const QStringList &Files() const { return FFiles; }
+  QString TargetFolder() const { return FTargetFolder; }
+  TCopySnapshot Snapshot() const;
+  void SetPaused(bool paused);
+  bool Paused() const;
+  void AnswerReplace(bool replace);
+
+private:
+  void Execute();
+  // False when the copy stopped (failure or termination); Error is set on
+  // failure.
+  bool CopyOneFile(const QString &source, const QString &target, bool &copied);
+  bool WriteBlocks(int in, int out, int64_t size, const QString &source, const QString &target);
+  bool AskReplace();
+  bool Terminated() const;
+  void Fail(const QString &source, const QString &target, const QString &why);
+  void SleepMs(int ms) const;
+  void AddProgress(int64_t bytes, int64_t &windowBytes, int64_t &windowStartMs);
+
+  const TCopyDelays FDelays;
+  QStringList FFiles;
+  QString FTargetFolder;
+  int64_t FTotalBytes = 0;
+  std::vector<char> FBuffer;
+  std::thread FThread;
+
+  mutable std::mutex FLock;
+  mutable std::condition_variable FAnswered;
+  // Guarded by FLock.
+  TCopySnapshot FState;
+  bool FTerminate = false;
+  bool FPaused = false;
+  bool FHasAnswer = false;
+  bool FReplaceAnswer = false;
+};
+
+} // namespace kp

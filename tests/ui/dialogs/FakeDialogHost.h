@@ -1,0 +1,93 @@
+#pragma once
+// A main window for the auxiliary windows' tests: fixed geometry, a real
+// catalogue when given, and a record of what the windows asked for.
+
+#include "IDialogHost.h"
+#include "UnitFileManager.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
+#include <QTimer>
+#include <map>
+
+namespace kptest {
+
+class FakeDialogHost : public kp::IDialogHost {
+public:
+  QRect Geometry{100, 80, 900, 700};
+  QSize ClientSize{900, 680};
+  std::map<QString, bool> Checks;
+  int WebSiteCalls = 0;
+  // The folder the chooser answers with; empty cancels.
+  QString ChosenFolder;
+  QStringList ChooserCaptions;
+  kp::TFileManager *Manager = nullptr;
+  std::vector<int> Selected;
+  // SetMapBounds calls: the point count of each track and the flags.
+  std::vector<std::vector<size_t>> MapTracks;
+  std::vector<std::vector<bool>> MapFlags;
+  kp::TDetailsTelemetry Telemetry;
+  QString Caption = QStringLiteral("FILE0001.MOV");
+  QRect Panel{0, 600, 800, 200};
+  int GraphDraws = 0;
+
+  QRect MainGeometry() const override { return Geometry; }
+  QSize MainClientSize() const override { return ClientSize; }
+  bool MenuChecked(const QString &name) const override
+  {
+    const auto it = Checks.find(name);
+    return it != Checks.end() && it->second;
+  }
+  void OpenWebSite() override { ++WebSiteCalls; }
+  bool SelectFolder(QString &path, const QString &caption) override
+  {
+    ChooserCaptions << caption;
+    if (ChosenFolder.isEmpty()) return false;
+    path = ChosenFolder;
+    return true;
+  }
+  kp::TFileManager *Catalogue() override { return Manager; }
+  std::vector<kp::TDialogListColumn> ListColumns() const override
+  {
+    return {{0, QStringLiteral("Name"), 120, Qt::AlignLeft},
+            {2, QStringLiteral("Date and Time"), 140, Qt::AlignLeft},
+            {1, QStringLiteral("Duration"), 60, Qt::AlignRight}};
+  }
+  QList<QIcon> ListImages() const override { return {}; }
+  std::vector<int> SelectedRows() const override { return Selected; }
+  void SetMapBounds(const std::vector<const kp::TMovingInfo *> &tracks, const std::vector<bool> &highlight) override
+  {
+    std::vector<size_t> sizes;
+    for (const kp::TMovingInfo *t : tracks) sizes.push_back(t ? t->Points.size() : 0);
+    MapTracks.push_back(sizes);
+    MapFlags.push_back(highlight);
+  }
+  kp::TDetailsTelemetry GetTelemetryAt(long double) const override { return Telemetry; }
+  kp::TDateTime PositionToDateTime(long double) const override { return 45000.5; }
+  int64_t PositionToMs(long double p) const override { return int64_t(p * 60000); }
+  QString FileCaptionAt(long double) const override { return Caption; }
+  void DrawGraphWindow(kp::TMyGraphic &, long double, long double, int) override { ++GraphDraws; }
+  QRect GraphPanelScreenRect() const override { return Panel; }
+};
+
+// Answers every message box shown while it lives, keeping the texts.
+class MessageBoxAnswerer {
+public:
+  MessageBoxAnswerer()
+  {
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        Texts << box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    FTimer.start(20);
+  }
+  QStringList Texts;
+
+private:
+  QTimer FTimer;
+};
+
+} // namespace kptest

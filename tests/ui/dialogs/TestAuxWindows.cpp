@@ -1,0 +1,225 @@
+// The auxiliary windows as the user meets them, offscreen: the copy window
+// on a generated demo card, Copy all of the property window, the folder
+// chooser, What's new and About.
+
+#include "FakeDialogHost.h"
+#include "TestSupport.h"
+#include "UiTestSupport.h"
+#include "UnitFormAbout.h"
+#include "UnitFormCopy.h"
+#include "UnitFormFileProperty.h"
+#include "UnitFormSelectFolder.h"
+#include "UnitFormWhatsNew.h"
+#include "UnitRegSettings.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+void UseEnglish(int lang = LangEnglish)
+{
+  TLanguageSources sources;
+  sources.InstallerLanguage = [](int) { return LangIdEnglish; };
+  InitLanguages(sources);
+  SetCurLang(lang);
+}
+
+// The quick demo card, made once for the whole run.
+QString DemoCard()
+{
+  static QTemporaryDir dir;
+  static bool made = false;
+  if (!made) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(KP_MAKE_DEMO_CARD),
+            {QStringLiteral("--quick"), QStringLiteral("--jobs"), QStringLiteral("2"), dir.path()});
+    made = p.waitForFinished(240000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!made) ADD_FAILURE() << p.readAll().toStdString();
+  }
+  return made ? dir.path() : QString();
+}
+
+TFileItem CardRecording(const QString &card)
+{
+  TFileItem item;
+  for (const QString &name : {QStringLiteral("FILE0001"), QStringLiteral("FILE0002")}) {
+    TFileItemSubitem f;
+    f.FileName = card + QStringLiteral("/DCIM/100MEDIA/") + name + QStringLiteral(".MOV");
+    f.Size = -1;
+    f.TrackFileName = card + QStringLiteral("/DCIM/100MEDIA/") + name + QStringLiteral(".DAT");
+    item.Files.push_back(f);
+  }
+  item.Summary.Name = QStringLiteral("FILE0001-0002");
+  return item;
+}
+
+class AuxWindows : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    kptest::ensureApplication();
+    UseEnglish();
+  }
+  kptest::ScopedSettings FSettings;
+  kptest::FakeDialogHost FHost;
+  QTemporaryDir FDir;
+};
+
+TEST_F(AuxWindows, CopyWindowCopiesARecordingOfTheDemoCard)
+{
+  const QString card = DemoCard();
+  ASSERT_FALSE(card.isEmpty());
+  const TFileItem item = CardRecording(card);
+  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  form->StartCopy(item);
+  EXPECT_EQ(FHost.ChooserCaptions, QStringList{"Select a folder for FILE0001-0002"});
+  ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 60000));
+  EXPECT_EQ(form->FileText(), FHost.ChosenFolder + QStringLiteral("/FILE0002.DAT"));
+  EXPECT_EQ(settings::CopyFolder.Read(), FHost.ChosenFolder);
+  for (const TFileItemSubitem &f : item.Files)
+    for (const QString &path : {f.FileName, f.TrackFileName})
+      EXPECT_EQ(kptest::readFileBytes(path), kptest::readFileBytes(FHost.ChosenFolder + "/" + ExtractFileName(path)));
+  kptest::saveScreenshot(form, QStringLiteral("copy-done.png"));
+  form->close();
+  EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+}
+
+TEST_F(AuxWindows, CopyWindowClosedMidCopyGoesAwayWithoutAPartialFile)
+{
+  const QString source = FDir.path() + QStringLiteral("/BIG.MOV");
+  ASSERT_TRUE(kptest::writeFileBytes(source, QByteArray(8 << 20, 'x')));
+  TFileItem item;
+  item.Files.resize(1);
+  item.Files[0].FileName = source;
+  item.Files[0].Size = -1;
+  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  form->StartCopy(item);
+  form->Thread()->SetPaused(true);
+  ASSERT_TRUE(kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000));
+  form->close();
+  EXPECT_TRUE(form.isNull() || !form->isVisible());
+  ASSERT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+  EXPECT_FALSE(QFileInfo::exists(FHost.ChosenFolder + QStringLiteral("/BIG.MOV")));
+
+  // A cancelled folder choice closes the window at once.
+  FHost.ChosenFolder.clear();
+  QPointer<TFormCopy> cancelled = new TFormCopy(&FHost);
+  cancelled->StartCopy(item);
+  // Deferred deletes posted outside an event loop run only when sent.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(cancelled.isNull());
+}
+
+TEST_F(AuxWindows, PropertyCopyAllReachesTheClipboard)
+{
+  TFileItem item;
+  item.Files.resize(2);
+  item.Files[0].FileName = QStringLiteral("/card/A.MOV");
+  item.Files[1].FileName = QStringLiteral("/card/B.MOV");
+  item.Summary.Name = QStringLiteral("A-B");
+  QPointer<TFormFileProperty> form = TFormFileProperty::ShowGroup(item);
+  EXPECT_EQ(form->windowTitle(), "Properties: A-B");
+  form->ButtonCopyClick();
+  const QStringList lines = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"));
+  EXPECT_EQ(lines.size(), form->Grid()->rowCount() + 1);
+  EXPECT_TRUE(lines.back().isEmpty());
+  EXPECT_TRUE(lines.contains(QStringLiteral("[2]     File\t/card/B.MOV")));
+  form->close();
+  EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+}
+
+TEST_F(AuxWindows, FolderChooser)
+{
+  const QString existing = FDir.path() + QStringLiteral("/videos");
+  QDir().mkpath(existing);
+  const QString net = FDir.path() + QStringLiteral("/net");
+  QDir().mkpath(net);
+  const QString mounts = FDir.path() + QStringLiteral("/mounts");
+  ASSERT_TRUE(kptest::writeFileBytes(mounts, "/dev/sda1 / ext4 rw 0 0\nserver:/x " + net.toUtf8() + " nfs4 rw 0 0\n"));
+  const TDriveSources saved = DriveSources();
+  SetDriveSources({saved.SysRoot, mounts});
+  TFormSelectFolder form;
+  struct Case {
+    QString Given, Shown;
+  };
+  for (const Case &c : {Case{existing + "/gone/deeper", existing}, Case{net + "/missing", net + "/missing"}}) {
+    form.SetPath(c.Given);
+    form.show();
+    EXPECT_TRUE(kptest::waitUntil([&] { return form.Path() == c.Shown; }, 5000)) << form.Path().toStdString();
+    form.hide();
+  }
+  SetDriveSources(saved);
+
+  // No node selected: nothing to confirm until a path is typed.
+  form.SetPath(existing);
+  form.show();
+  form.Tree()->setCurrentIndex(QModelIndex());
+  EXPECT_TRUE(form.Path().isEmpty());
+  EXPECT_FALSE(form.ButtonOk()->isEnabled());
+  QTest::keyClicks(form.Edit(), existing);
+  EXPECT_TRUE(form.ButtonOk()->isEnabled());
+
+  // A folder that cannot be created: a message, and the path stays.
+  const QString file = FDir.path() + QStringLiteral("/plain");
+  ASSERT_TRUE(kptest::writeFileBytes(file, "x"));
+  form.SetPath(file);
+  kptest::MessageBoxAnswerer boxes;
+  EXPECT_FALSE(form.AddFolder(QStringLiteral("new")));
+  EXPECT_EQ(boxes.Texts.size(), 1);
+  EXPECT_EQ(form.Path(), file);
+  form.SetPath(existing);
+  EXPECT_TRUE(form.AddFolder(QStringLiteral("made")));
+  EXPECT_EQ(form.Path(), existing + QStringLiteral("/made"));
+  EXPECT_TRUE(QFileInfo(existing + QStringLiteral("/made")).isDir());
+}
+
+TEST_F(AuxWindows, WhatsNewFallsBackToTheGeneralNotes)
+{
+  const QString general = QString::fromUtf8(LoadResourceText(QStringLiteral("WhatsNew.txt")));
+  const QString russian = QString::fromUtf8(LoadResourceText(QStringLiteral("WhatsNew_ru.txt")));
+  ASSERT_FALSE(general.isEmpty());
+  struct Case {
+    int Lang;
+    QString Notes;
+  };
+  for (const Case &c : {Case{LangEnglish, general}, Case{LangRussian, russian}}) {
+    UseEnglish(c.Lang);
+    TFormWhatsNew form;
+    form.show();
+    EXPECT_EQ(form.Memo()->toPlainText(), QStringLiteral("KESTRIL PLAYER\n\n") + QString(c.Notes).remove('\r'));
+  }
+}
+
+TEST_F(AuxWindows, AboutOpensMailAndSite)
+{
+  TFormAbout form(&FHost);
+  form.show();
+  EXPECT_EQ(TFormAbout::MailUrl(), "mailto:support@example.org?subject=KESTRIL PLAYER");
+  QTest::mouseClick(form.LabelSite(), Qt::LeftButton);
+  EXPECT_EQ(FHost.WebSiteCalls, 1);
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(form.LabelMail(), &enter);
+  EXPECT_EQ(form.LabelMail()->palette().color(QPalette::WindowText), QColor(Qt::blue));
+}
+
+} // namespace
