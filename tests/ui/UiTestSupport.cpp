@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QWidget>
+#include <unistd.h>
 
 namespace kptest {
 
@@ -16,6 +17,12 @@ void ensureApplication()
   static int argc = 1;
   static char name[] = "kp_ui_tests";
   static char *argv[] = {name, nullptr};
+  // The web engine of the map: no GPU thread (a test may tear it down while
+  // it starts), and no sandbox when the tests run as root (CI does).
+  if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS")) qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+  if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // The web views of the map need it before the application exists.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   new QApplication(argc, argv);
 }
 

@@ -8,6 +8,14 @@
 #include "Numbers.h"
 #include "StartupSupport.h"
 #include "UnitGraphics.h"
+#include "MainHost.h"
+#include "MapBridge.h"
+#include "PlaybackLoop.h"
+#include "PositionModel.h"
+#include "RecordingSelection.h"
+#include "UnitAutoUpdateChecker.h"
+#include "UnitEVRWindow.h"
+#include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 #include "WindowLayout.h"
@@ -45,12 +53,30 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
   FormCreate();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain()
+{
+  // The video window (a child widget, deleted after the members) and the
+  // filters hold the graph, which is a member: let go of it first.
+  Timer.stop();
+  Selection.reset();
+  Loop.reset();
+  Model.reset();
+  EVR.reset();
+  delete VideoWindowWMR;
+  VideoWindowWMR = nullptr;
+  FilterEVR.SetFilterGraph(nullptr);
+  FilterMicrosoftVideo.SetFilterGraph(nullptr);
+  MapBridge.reset();
+  FListCommands.reset();
+  if (FListModel) FListModel->SetFileManager(nullptr);
+  FFileManager.reset();
+}
 
 void TFormMain::FormCreate()
 {
   setAcceptDrops(true);
   BuildWidgets();
+  BuildPlaySpeedButtons();
   LoadButtonGlyphs();
   LoadMenuBitmaps();
   // The generated items are not part of the design: remember first.
@@ -66,6 +92,10 @@ void TFormMain::FormCreate()
   LoadListColumns();
   ApplyColours();
   CreateGauges();
+  BuildPlayback();
+  BuildMap();
+  // The map starts with no provider, so the first pass loads the page.
+  SetMapProvider(-1);
   BrowserShare = std::clamp(ReadSettingFloat(QLatin1String(settings::PanelBrowser.Name), 0.6), 0.0, 1.0);
   if (QScreen *screen = QGuiApplication::primaryScreen()) {
     const QRect s = screen->availableGeometry();
@@ -76,8 +106,8 @@ void TFormMain::FormCreate()
   FMenus->BuildPopupMenus();
   setWindowTitle(QLatin1String(kProgramName));
   QApplication::setApplicationDisplayName(QString());
-  BuildPlaySpeedButtons();
   ApplyRefreshRate();
+  LayoutPass();
   RestoreLayout();
 }
 
@@ -231,12 +261,66 @@ void TFormMain::FormResize()
     const int height = i == count - 1 ? std::max(5, PanelBottomGraphics->height() - top) : h;
     GraphImages[size_t(i)]->setGeometry(0, top, PanelBottomGraphics->width(), height);
   }
-  SeekBitmap->Draw(Colour("colorMainBG"), {}, 0, 0, 0, 1, {}, {});
+  const int w = std::max(0, ImageSeek->width() - 2 * SeekBitmap->Margin());
+  TArrayInteger gaps, noHeader, ab;
+  Model->GetSeekBarSpans(w, gaps, noHeader, ab, State.TimeWindowStart, State.TimeWindowEnd);
+  const double shift = TimeZoneShift();
+  const TFileItemSubitem &summary = State.Recording.Summary;
+  SeekBitmap->Draw(Colour("colorMainBG"), gaps, summary.StartTime > 0 ? summary.StartTime + shift : 0,
+                   summary.EndTime > 0 ? summary.EndTime + shift : 0, State.TimeWindowStart, State.TimeWindowEnd,
+                   noHeader, ab);
+  for (size_t i = 0; i < Graphs.size(); ++i) {
+    TMyGraphic &graph = *Graphs[i];
+    graph.FillBackground(Colour("colorGraphBG"));
+    Model->DrawGraphWindow(graph, w, gaps, noHeader, ab, State.TimeWindowStart, State.TimeWindowEnd);
+    graph.DrawBorder();
+    if (State.CurrentFile < 0) graph.DrawCursor(-1);
+  }
   if (WebBrowser->isVisible() && PanelListView->isVisible()) {
     const int total = SplitterListView->height();
     const int map = int(Round(total * BrowserShare));
     SplitterListView->setSizes({map, std::max(0, total - map)});
   }
+}
+
+void TFormMain::NormalizeTimeWindow()
+{
+  const long double span = State.Recording.Summary.EndTime - State.Recording.Summary.StartTime;
+  const long double minimum = span > 0 ? 0.5L / 86400 / (span + 1.0L / 86400) : 1;
+  long double &a = State.TimeWindowStart;
+  long double &b = State.TimeWindowEnd;
+  if (!(b - a >= minimum)) b = a + minimum;
+  if (b > 1) {
+    a = std::max<long double>(0, a - (b - 1));
+    b = 1;
+  }
+  a = std::max<long double>(0, a);
+}
+
+// The zoom engine arrives with the view commands; until then the picture
+// fills the panel as the video window letterboxes it.
+void TFormMain::ApplyVideoZoom() {}
+
+void TFormMain::ToggleFullScreen() {}
+
+void TFormMain::LoopABChanged()
+{
+  if (Item("N_View_Time_LoopAB")->isChecked() != CheckBoxLoop->isChecked())
+    FMenus->State().SetItemChecked(Item("N_View_Time_LoopAB"), CheckBoxLoop->isChecked());
+}
+
+void TFormMain::NavigateAds(const QString &) {}
+
+void TFormMain::LayoutPass()
+{
+  // A stored check on the second provider counts as the embedded page: that
+  // provider's page does not exist.
+  const int provider = Item("N_View_GoogleMaps")->isChecked() || Item("N_View_YandexMaps")->isChecked() ? 1 : 0;
+  if (provider != MapProvider()) MapBridge->LoadMapPage(provider);
+  PanelListView->setVisible(Item("N_View_FileList")->isChecked());
+  PanelControl->setVisible(Item("N_View_ControlPanel")->isChecked());
+  WebBrowser->setVisible(provider != 0);
+  PanelRight->setVisible(PanelListView->isVisibleTo(PanelRight) || provider != 0);
 }
 
 void TFormMain::resizeEvent(QResizeEvent *event)

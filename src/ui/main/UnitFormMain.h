@@ -4,16 +4,23 @@
 // their marks, layout rules, playback, map, list commands). Main thread
 // only. The window owns its widgets, menus, painters and collaborators.
 
+#include "DSPack.h"
 #include "MainMenus.h"
+#include "MapViewState.h"
+#include "PlaybackControls.h"
+#include "PlaybackState.h"
 #include "UnitBSImage.h"
 #include "UnitBitmaps.h"
+#include "UnitGraphics.h"
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
 #include <vector>
 
 class QCheckBox;
+class QUrl;
 class QLabel;
 class QScrollBar;
 class QSlider;
@@ -23,12 +30,45 @@ class QToolButton;
 
 namespace kp {
 
+class TAutoUpdateChecker;
+class TEVR;
 class TFileListCommands;
 class TFileListModel;
 class TFileManager;
+class TFormAbout;
+class TFormAutoUpdate;
+class TFormCropping;
+class TFormCroppingItem;
+class TFormDetails;
+class TFormGPSLog;
+class TFormGroup;
+class TFormSelectFolder;
+class TFormSetupDevice;
+class TFormWhatsNew;
+class TMainDialogHost;
 class TMainHost;
-class TMyGraphic;
+class TMapBridge;
+class TMapBrowser;
+class TPlaybackLoop;
+class TPositionModel;
+class TRecordingSelection;
 class TWindowPlacement;
+
+// The other windows, created after the main window and kept until exit.
+struct TOtherWindows {
+  std::unique_ptr<TFormAbout> About;
+  std::unique_ptr<TFormAutoUpdate> AutoUpdate;
+  std::unique_ptr<TFormDetails> Details;
+  std::unique_ptr<TFormGPSLog> GPSLog;
+  std::unique_ptr<TFormGroup> Group;
+  std::unique_ptr<TFormSelectFolder> SelectFolder;
+  std::unique_ptr<TFormCroppingItem> CroppingItem;
+  std::unique_ptr<TFormCropping> Cropping;
+  std::unique_ptr<TFormSetupDevice> SetupDevice;
+  std::unique_ptr<TFormWhatsNew> WhatsNew;
+  TOtherWindows();
+  ~TOtherWindows();
+};
 
 class TFormMain : public QMainWindow {
   Q_OBJECT
@@ -55,6 +95,49 @@ public:
   void FileManagerChanged(int index);
   void AddFiles(const QStringList &names);
   void SaveSnapshot(bool window);
+  // The other windows, in their order of creation.
+  void CreateOtherWindows();
+  TOtherWindows Windows;
+
+  // Playing a recording.
+  TFilterGraph FilterGraph;
+  TFilter FilterEVR;
+  TFilter FilterMicrosoftVideo;
+  TVideoWindow *VideoWindowWMR = nullptr; // child of PanelVideo; NUL and WMR
+  QWidget *VideoWindowEVR = nullptr;      // child of PanelVideo; EVR draws into it
+  std::unique_ptr<TEVR> EVR;
+  TPlaybackState State;
+  TMapViewState MapView;
+  TPlaybackControls Controls;
+  std::unique_ptr<TPositionModel> Model;
+  std::unique_ptr<TPlaybackLoop> Loop;
+  std::unique_ptr<TRecordingSelection> Selection;
+  // Builds the video window of the checked renderer (none, VMR or EVR).
+  void BuildVideoWindow();
+  // The graphs of the checked graph items, in their fixed order.
+  void BuildGraphs();
+  std::vector<TMyGraphicClass> GraphClasses;
+
+  // The map.
+  QWidget *MapWebView = nullptr;
+  QWidget *WebBrowserAnalytics = nullptr;
+  TMapBrowser *MapBrowser = nullptr;
+  std::unique_ptr<TMapBridge> MapBridge;
+  std::unique_ptr<TAutoUpdateChecker> UpdateChecker;
+  void RestartUpdateChecker(int delayMs);
+
+  // Views the window offers its collaborators.
+  void NormalizeTimeWindow();
+  void ApplyVideoZoom();
+  void ToggleFullScreen();
+  void LoopABChanged();
+  QWidget *FullScreenWindow() const { return FFullScreen; }
+  void NavigateAnalytics(const QUrl &url);
+  void NavigateAds(const QString &url);
+  QList<QIcon> ListImages;
+  TMainHost &Host() { return *FHost; }
+  TMainDialogHost &DialogHost() { return *FDialogHost; }
+
   // The start-up that waits for the window to be on the screen; runs once.
   void TimerOnStartTimer();
   // The command line without the program's name (tests set it).
@@ -129,11 +212,16 @@ private:
   void CreateGauges();
   void TranslateMainWindowTexts();
   void ConnectCommands();
+  void BuildPlayback();
+  void BuildMap();
   void ApplyRefreshRate();
+  void LayoutPass();
   void BuildList();
 
   TMainMenus *FMenus = nullptr; // a child of the window
   TMainHost *FHost = nullptr;   // a child of the window
+  TMainDialogHost *FDialogHost = nullptr; // a child of the window
+  QWidget *FFullScreen = nullptr;
   std::unique_ptr<TFileManager> FFileManager;
   TFileListModel *FListModel = nullptr;
   std::unique_ptr<TFileListCommands> FListCommands;

@@ -178,7 +178,7 @@ void TFormMain::BuildPlaySpeedButtons()
     b->setAutoExclusive(true);
     b->setAutoRaise(true);
     b->setChecked(tag == 0);
-    b->setProperty("Tag", tag);
+    b->setProperty("tag", tag);
     b->setGeometry(x, 0, w, PanelPlaySpeed->height());
     x += w;
     PlaySpeedButtons.push_back(b);
@@ -241,6 +241,157 @@ void TFormMain::LoadMenuBitmaps()
     const QImage picture = WithTransparentCorner(LoadResourceBitmap(name + QLatin1String(".bmp")));
     if (!picture.isNull()) a->setIcon(QIcon(QPixmap::fromImage(picture)));
   }
+}
+
+} // namespace kp
+
+// ---------------------------------------------------------------- playing and the map
+
+#include "MapBridge.h"
+#include "MapBrowser.h"
+#include "PlaybackLoop.h"
+#include "PositionModel.h"
+#include "RecordingSelection.h"
+#include "MainHost.h"
+#include "UnitEVRWindow.h"
+#include "GstMediaGraph.h"
+#include "FileListModel.h"
+#include "UnitFileManager.h"
+#include "UnitUtils.h"
+
+#include <QWebEngineView>
+
+namespace kp {
+
+void TFormMain::BuildPlayback()
+{
+  State.Map = &MapView;
+  FilterEVR.BaseFilter().SetDescription(QString::fromLatin1(kVideoRendererRole));
+  FilterMicrosoftVideo.BaseFilter().SetDescription(QString::fromLatin1(kVideoDecoderRole));
+  Controls.ButtonPlay = ButtonPlay;
+  Controls.ButtonStop = ButtonStop;
+  Controls.ButtonVideoZoomIn = ButtonVideoZoomIn;
+  Controls.ButtonVideoZoomOut = ButtonVideoZoomOut;
+  Controls.ButtonFrameNext = ButtonFrameNext;
+  Controls.ButtonFramePrev = ButtonFramePrev;
+  Controls.PanelPlaySpeed = PanelPlaySpeed;
+  for (QToolButton *b : PlaySpeedButtons) Controls.SpeedButtons << b;
+  Controls.TrackBarVolume = TrackBarVolume;
+  Controls.CheckBoxLoop = CheckBoxLoop;
+  Controls.Timer = &Timer;
+  Controls.ListView = ListView;
+  Controls.PanelControl = PanelControl;
+  Controls.ImageSeek = ImageSeek;
+  Controls.FilterGraph = &FilterGraph;
+  Controls.FilterEVR = &FilterEVR;
+  Controls.FilterMicrosoftVideo = &FilterMicrosoftVideo;
+  Controls.SeekBitmap = SeekBitmap.get();
+  Controls.SpeedBitmap = SpeedBitmap.get();
+  Controls.AzimutBitmap = AzimutBitmap.get();
+  Controls.GSensorBitmap = GSensorBitmap.get();
+  Controls.Menu = this;
+  Model = std::make_unique<TPositionModel>(State, Controls, *FHost);
+  Loop = std::make_unique<TPlaybackLoop>(State, Controls, *FHost, *Model);
+  Selection = std::make_unique<TRecordingSelection>(State, Controls, *FHost, *Model, *Loop);
+  Loop->ChooseFiles = [this] { return FHost->ChooseVideoFiles(); };
+  ConnectListView(ListView, *Selection);
+  Model->ConnectImage(ImageSeek);
+  connect(&Timer, &QTimer::timeout, this, [this] { Loop->TimerTimer(TOrigin::Timer); });
+  connect(ButtonPlay, &QToolButton::clicked, this, [this] { Loop->ButtonPlayClick(TOrigin::Control); });
+  connect(ButtonStop, &QToolButton::clicked, this, [this] { Loop->ButtonStopClick(TOrigin::Control); });
+  connect(TrackBarVolume, &QSlider::valueChanged, this, [this] { Loop->TrackBarVolumeChange(); });
+  for (QToolButton *b : PlaySpeedButtons)
+    connect(b, &QToolButton::clicked, this, [this] { Loop->TrackBarPlaySpeedChange(TOrigin::Control); });
+  ButtonPlay->setEnabled(false);
+  BuildGraphs();
+}
+
+void TFormMain::BuildVideoWindow()
+{
+  EVR.reset();
+  delete VideoWindowEVR;
+  VideoWindowEVR = nullptr;
+  delete VideoWindowWMR;
+  VideoWindowWMR = nullptr;
+  FilterEVR.SetFilterGraph(nullptr);
+  FilterMicrosoftVideo.SetFilterGraph(nullptr);
+  if (Item("N_Playback_Renderer_EVR")->isChecked()) {
+    VideoWindowEVR = new QWidget(PanelVideo);
+    VideoWindowEVR->setObjectName(QStringLiteral("VideoWindowEVR"));
+    PanelVideo->layout()->addWidget(VideoWindowEVR);
+    EVR = std::make_unique<TEVR>(this, VideoWindowEVR, [this] { ToggleFullScreen(); });
+    FilterEVR.SetFilterGraph(&FilterGraph);
+    FilterMicrosoftVideo.SetFilterGraph(&FilterGraph);
+  } else {
+    VideoWindowWMR = new TVideoWindow(PanelVideo);
+    VideoWindowWMR->setObjectName(QStringLiteral("VideoWindowWMR"));
+    PanelVideo->layout()->addWidget(VideoWindowWMR);
+    VideoWindowWMR->SetFilterGraph(&FilterGraph);
+    VideoWindowWMR->SetMode(Item("N_Playback_Renderer_WMR")->isChecked() ? vmVMR : vmNormal);
+    connect(VideoWindowWMR, &TVideoWindow::DoubleClicked, this, [this] { ToggleFullScreen(); });
+  }
+  Controls.VideoWindowWMR = VideoWindowWMR;
+  Controls.EVR = EVR.get();
+  const bool evr = EVR != nullptr;
+  Item("N_VideoZoom_NotLinear")->setEnabled(evr);
+  Item("N_VideoZoom_FlipV")->setEnabled(VideoWindowWMR && Item("N_Playback_Renderer_WMR")->isChecked());
+  Item("N_VideoZoom_FlipH")->setEnabled(VideoWindowWMR && Item("N_Playback_Renderer_WMR")->isChecked());
+}
+
+void TFormMain::BuildGraphs()
+{
+  Graphs.clear();
+  GraphClasses.clear();
+  for (TBS_Image *image : GraphImages) delete image;
+  GraphImages.clear();
+  Controls.GraphImages.clear();
+  Controls.Graphs.clear();
+  const std::pair<const char *, TMyGraphicClass> kinds[] = {
+      {"N_View_Graphics_S", &TSpeedGraphic::Create},    {"N_View_Graphics_H", &TAltitudeGraphic::Create},
+      {"N_View_Graphics_G", &TGsensorAGraphic::Create}, {"N_View_Graphics_X", &TGsensorXGraphic::Create},
+      {"N_View_Graphics_Y", &TGsensorYGraphic::Create}, {"N_View_Graphics_Z", &TGsensorZGraphic::Create},
+  };
+  for (const auto &[item, create] : kinds) {
+    if (!Item(item)->isChecked()) continue;
+    auto *image = new TBS_Image(PanelBottomGraphics);
+    image->setObjectName(QStringLiteral("ImageGraph_") + QLatin1String(item).mid(16));
+    image->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(image, &QWidget::customContextMenuRequested, this,
+            [this, image](const QPoint &at) { FMenus->GraphicsPopup()->popup(image->mapToGlobal(at)); });
+    image->show();
+    image->Image()->Width = std::max(1, PanelBottomGraphics->width());
+    image->Image()->Height = 40;
+    Graphs.push_back(create(image->Image(), SeekBitmap->Margin()));
+    GraphClasses.push_back(create);
+    TMyGraphic *graph = Graphs.back().get();
+    connect(image, &TBS_Image::Resized, this, [graph] { graph->Resize(); });
+    GraphImages.push_back(image);
+    Controls.GraphImages << image;
+    Controls.Graphs.push_back(graph);
+    if (Model) Model->ConnectImage(image);
+  }
+}
+
+void TFormMain::BuildMap()
+{
+  auto *view = new QWebEngineView(WebBrowser);
+  view->setObjectName(QStringLiteral("MapWebView"));
+  WebBrowser->layout()->addWidget(view);
+  MapWebView = view;
+  auto *analytics = new QWebEngineView(PanelRight);
+  analytics->setObjectName(QStringLiteral("WebBrowserAnalytics"));
+  analytics->setFixedHeight(0);
+  analytics->hide();
+  WebBrowserAnalytics = analytics;
+  MapBrowser = new TMapBrowser(view, this);
+  MapBridge = std::make_unique<TMapBridge>(*FHost, MapBrowser, MapView);
+  MapBrowser->Connect(*MapBridge);
+  Controls.MapPage = MapBridge.get();
+}
+
+void TFormMain::NavigateAnalytics(const QUrl &url)
+{
+  if (auto *view = qobject_cast<QWebEngineView *>(WebBrowserAnalytics)) view->load(url);
 }
 
 } // namespace kp

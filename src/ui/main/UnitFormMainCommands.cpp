@@ -7,6 +7,9 @@
 #include "FileListDelegate.h"
 #include "FileListModel.h"
 #include "MainHost.h"
+#include "PlaybackLoop.h"
+#include "UnitAutoUpdateChecker.h"
+#include "UnitFormDetails.h"
 #include "StartupSupport.h"
 #include "UnitException.h"
 #include "UnitGpsConverters.h"
@@ -40,12 +43,14 @@ namespace kp {
 void TFormMain::BuildList()
 {
   FHost = new TMainHost(*this);
+  FDialogHost = new TMainDialogHost(*this);
   FListModel = new TFileListModel(this);
   ListView->setModel(FListModel);
   std::vector<QPixmap> images;
   for (const char *name : {"FileList_icon_key.bmp", "FileList_icon_key_partial.bmp", "FileList_icon_video_warning.bmp",
                            "FileList_icon_gps_found.bmp"})
     images.push_back(QPixmap::fromImage(WithTransparentCorner(LoadResourceBitmap(QLatin1String(name)))));
+  for (const QPixmap &image : images) ListImages << QIcon(image);
   auto *delegate = new TFileListDelegate(std::move(images), ListView);
   delegate->SetHasLocked([this] { return FFileManager && FFileManager->HasLocked(); });
   ListView->setItemDelegate(delegate);
@@ -114,6 +119,7 @@ void TFormMain::N_FileList_RefreshClick(bool search)
 {
   if (FFileManager) FFileManager->Stop();
   FListModel->SetFileManager(nullptr);
+  Controls.FileManager = nullptr;
   FFileManager.reset();
   // Changes reach the window as queued calls: the search thread never waits.
   auto post = [this](std::function<void()> deliver) {
@@ -124,24 +130,41 @@ void TFormMain::N_FileList_RefreshClick(bool search)
   FFileManager->SetSortColumn(settings::ColSort.Read());
   FFileManager->SetSortAscending(settings::ColSortDur.Read());
   FListModel->SetFileManager(FFileManager.get());
+  Controls.FileManager = FFileManager.get();
   FFileManager->Start();
   FListCommands->UpdateEnabling();
 }
 
-void TFormMain::FileManagerChanged(int index) { FListCommands->FileManagerChanged(index); }
+void TFormMain::RestartUpdateChecker(int delayMs)
+{
+  try {
+    if (UpdateChecker) UpdateChecker->Stop();
+  } catch (...) {
+  }
+  UpdateChecker.reset();
+  if (Windows.AutoUpdate) UpdateChecker = TAutoUpdateChecker::Create(delayMs, *Windows.AutoUpdate);
+}
+
+void TFormMain::FileManagerChanged(int index)
+{
+  // The selection keeps the caption of its row; the list re-selects it.
+  FListCommands->SelectedCaption = State.SelectedCaption;
+  FListCommands->FileManagerChanged(index);
+  State.SelectedCaption = FListCommands->SelectedCaption;
+}
 
 void TFormMain::AddFiles(const QStringList &names)
 {
   if (!FFileManager) N_FileList_RefreshClick(false);
   const bool nothingLoaded = FHost->NothingLoaded();
   FHost->SetBusy(true);
-  const QString kept = FListCommands->SelectedCaption;
-  FListCommands->SelectedCaption.clear();
+  const QString kept = State.SelectedCaption;
+  State.SelectedCaption.clear();
   const TAddFilesResult r = AddFilesToCatalogue(*FFileManager, names, nothingLoaded, [this] {
     ListView->scrollTo(ListView->currentIndex());
     ListView->viewport()->update();
   });
-  FListCommands->SelectedCaption = nothingLoaded ? r.CaptionToSelect : kept;
+  State.SelectedCaption = nothingLoaded ? r.CaptionToSelect : kept;
   FileManagerChanged(-2);
   if (isVisible()) {
     ListView->scrollTo(ListView->currentIndex());
@@ -177,9 +200,16 @@ void TFormMain::closeEvent(QCloseEvent *event)
 {
   FPlacement->Flush();
   hide();
+  if (Windows.Details) Windows.Details->HideDetails();
   if (FFileManager) FFileManager->Stop();
-  FFileManager.reset();
+  if (UpdateChecker) UpdateChecker->Stop();
+  try {
+    Loop->ButtonStopClick(TOrigin::None);
+  } catch (...) {
+  }
   FListModel->SetFileManager(nullptr);
+  Controls.FileManager = nullptr;
+  FFileManager.reset();
   setAcceptDrops(false);
   event->accept();
   QCoreApplication::quit();
@@ -225,6 +255,7 @@ void TFormMain::TimerOnStartTimer()
     }
   };
   const TStartArgs args = ParseStartArgs(Arguments);
+  step([this] { BuildVideoWindow(); });
   step([] {
     if (settings::CopyFolder.Read().isEmpty()) {
       QString folder = GetSpecialFolder(sfVideos);
@@ -262,6 +293,10 @@ void TFormMain::TimerOnStartTimer()
   });
   step([this] {
     if (!FFileManager || FFileManager->GetCount() == 0) N_FileList_RefreshClick(true);
+  });
+  step([this] { RestartUpdateChecker(5000); });
+  step([this, &args] {
+    if (args.WhatsNew) Item("N_Help_WhatsNew")->trigger();
   });
   step([&args] {
     if (!args.DeleteFile.isEmpty()) QFile::remove(args.DeleteFile);

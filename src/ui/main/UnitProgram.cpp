@@ -3,18 +3,48 @@
 #include "DateTime.h"
 #include "ThemePalette.h"
 #include "UnitException.h"
+#include "MainHost.h"
+#include "UnitFormAbout.h"
+#include "UnitFormAutoUpdate.h"
+#include "UnitFormCropping.h"
+#include "UnitFormCroppingItem.h"
+#include "UnitFormDetails.h"
+#include "UnitFormGPSLog.h"
+#include "UnitFormGroup.h"
 #include "UnitFormMain.h"
+#include "UnitFormSelectFolder.h"
+#include "UnitFormSetupDevice.h"
+#include "UnitFormWhatsNew.h"
 #include "UnitTranslate.h"
 
 #include <QApplication>
 
 namespace kp {
 
+TOtherWindows::TOtherWindows() = default;
+TOtherWindows::~TOtherWindows() = default;
+
+void TFormMain::CreateOtherWindows()
+{
+  TOtherWindows &w = Windows;
+  w.About = std::make_unique<TFormAbout>(&DialogHost());
+  w.AutoUpdate = std::make_unique<TFormAutoUpdate>(Host());
+  w.Details = std::make_unique<TFormDetails>(&DialogHost());
+  w.GPSLog = std::make_unique<TFormGPSLog>(Host(), this);
+  w.Group = std::make_unique<TFormGroup>(&DialogHost());
+  w.SelectFolder = std::make_unique<TFormSelectFolder>();
+  w.CroppingItem = std::make_unique<TFormCroppingItem>();
+  w.Cropping = std::make_unique<TFormCropping>(Host(), *w.CroppingItem);
+  w.SetupDevice = std::make_unique<TFormSetupDevice>();
+  w.WhatsNew = std::make_unique<TFormWhatsNew>();
+}
+
 std::unique_ptr<TFormMain> CreateWindows(const QStringList &args)
 {
   InstallPaletteThemeColors();
   InitLanguages();
   auto main = std::make_unique<TFormMain>();
+  main->CreateOtherWindows();
   main->Arguments = args;
   main->SetAllWindowsCreated();
   main->ApplyLanguage(nullptr);
@@ -23,6 +53,8 @@ std::unique_ptr<TFormMain> CreateWindows(const QStringList &args)
 
 int ProgramMain(int argc, char **argv)
 {
+  // The map's web view shares the application's GL contexts.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("KESTRIL PLAYER"));
   InstallExceptionHook();
