@@ -183,6 +183,8 @@ TEST(MOVCorpus, HeaderOnlyReadsTheMoovAndNoMediaData)
     ASSERT_EQ(head.Tracks.size(), full.Tracks.size());
     for (size_t i = 0; i < head.Tracks.size(); ++i) {
       EXPECT_TRUE(head.Tracks[i].Samples.empty());
+      // PCM is regrouped into chunks only when the chunk tables are read.
+      if (full.Tracks[i].PCMFrameSize > 0) continue;
       EXPECT_EQ(head.Tracks[i].SampleCount, full.Tracks[i].SampleCount);
       EXPECT_EQ(head.Tracks[i].TotalBytes, full.Tracks[i].TotalBytes);
     }

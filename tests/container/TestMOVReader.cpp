@@ -242,3 +242,13 @@ TEST(MOVWalk, ShortAtomsNeverReadTheirNeighbours)
   EXPECT_EQ(t.DurationMs, 0);
   EXPECT_TRUE(r->LastError().contains(QStringLiteral("tkhd")));
 }
+
+TEST(MOVHeader, SampleDescriptionCutAfterItsFormatStillNamesTheCodec)
+{
+  // Version, entry count, the entry's size and format, and nothing more.
+  const QByteArray stsd = FullAtom("stsd", 0, Bytes().u32(1).u32(16).tag("avc1"));
+  const auto r = Read(OneTrack("vide", nullptr, stsd, 0), true);
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  EXPECT_EQ(r->Tracks[0].Codec, QByteArray("AVC1"));
+  EXPECT_EQ(r->Tracks[0].Kind, mtkVideo);
+}

@@ -70,12 +70,18 @@ TEST(MOVSamples, PCMIsRegroupedPerChunk)
   EXPECT_EQ(t.Samples[999].Offset, MdatData + 999 * 4096);
   EXPECT_EQ(t.Samples[999].DecodeTime, 999 * 1024);
 
-  // Two sample-to-chunk entries: one sample per frame stays.
-  const QByteArray two = Stts({{8, 1}}) + StszConstant(2, 8) + Stsc({{1, 4}, {2, 4}}) + Stco({MdatData, MdatData + 8});
-  r = Read(OneTrack("soun", "sowt", two, 16));
-  EXPECT_EQ(r->Tracks[0].PCMFrameSize, 0);
-  EXPECT_FALSE(r->HasPCMAudio());
-  EXPECT_EQ(Offsets(r->Tracks[0]), (std::vector<int64_t>{0, 2, 4, 6, 8, 10, 12, 14}));
+  // Several sample-to-chunk entries and a shorter last chunk (as ffmpeg
+  // writes): each chunk becomes one sample of its own frames; frames the
+  // chunks cannot hold are left out.
+  const QByteArray uneven = Stts({{11, 1}}) + StszConstant(2, 11) + Stsc({{1, 4}, {3, 2}}) +
+                            Stco({MdatData, MdatData + 8, MdatData + 16, MdatData + 20});
+  r = Read(OneTrack("soun", "sowt", uneven, 24));
+  EXPECT_EQ(r->Tracks[0].PCMFrameSize, 2);
+  EXPECT_EQ(Offsets(r->Tracks[0]), (std::vector<int64_t>{0, 8, 16, 20}));
+  std::vector<std::pair<int32_t, double>> sizes;
+  for (const TMOVSample &x : r->Tracks[0].Samples) sizes.push_back({x.Size, x.Duration});
+  EXPECT_EQ(sizes, (std::vector<std::pair<int32_t, double>>{{8, 4}, {8, 4}, {4, 2}, {2, 1}}));
+  EXPECT_EQ(r->Tracks[0].Samples[3].DecodeTime, 10);
 
   // Zero frames per chunk: nothing to divide by, no regrouping, no crash.
   const QByteArray zero = Stts({{8, 1}}) + StszConstant(2, 8) + Stsc({{1, 0}}) + Stco({MdatData});
@@ -231,9 +237,9 @@ TEST(MOVSamplesHostile, DependencyTableNeverReadsPastItsAtom)
   ASSERT_EQ(s.size(), 10u);
   EXPECT_EQ(s[2].DependencyFlags, 3);
   EXPECT_EQ(s[3].DependencyFlags, 0);
-  // A constant size reads what the atom holds (two sample-to-chunk entries
+  // A constant size reads what the atom holds (two time-to-sample entries
   // keep the tiny samples from being regrouped as PCM).
-  const QByteArray constant = StszConstant(1, 10) + Sdtp(QByteArray("\x01\x02\x03", 3)) + Stts({{10, 1}}) +
+  const QByteArray constant = StszConstant(1, 10) + Sdtp(QByteArray("\x01\x02\x03", 3)) + Stts({{5, 1}, {5, 1}}) +
                               Stsc({{1, 5}, {2, 5}}) + Stco({MdatData, MdatData + 5});
   r = Read(OneTrack("vide", "avc1", constant, 10));
   EXPECT_EQ(r->Tracks.at(0).Samples.at(0).DependencyFlags, 1);
@@ -289,10 +295,45 @@ TEST(MOVSamplesHostile, SampleListNeverOutgrowsTheFile)
   // Two million one-byte samples inside a 2 MB file: every sample lies in
   // the file, but their records would take 80 MB (over the 64 MiB floor).
   const uint32_t n = 2000000;
-  const QByteArray tables = Stts({{n, 1}}) + StszConstant(1, n) + Stsc({{1, n / 2}, {2, n / 2}}) +
+  const QByteArray tables = Stts({{n / 2, 1}, {n / 2, 1}}) + StszConstant(1, n) + Stsc({{1, n / 2}}) +
                             Stco({MdatData, MdatData + n / 2});
   const auto r = Read(OneTrack("soun", "sowt", tables, int(n)));
   EXPECT_EQ(r->Tracks.at(0).SampleCount, n);
   EXPECT_TRUE(r->Tracks.at(0).Samples.empty());
   EXPECT_TRUE(r->LastError().contains(QStringLiteral("outgrow")));
+}
+
+TEST(MOVSamples, SampleSizeFieldIsConstantOnlyWhenPositiveAsInt32)
+{
+  // A size field of 2^31 counts as no constant size: the count and the
+  // size table after it are read.
+  const QByteArray stsz = FullAtom("stsz", 0, Bytes().u32(0x80000000u).u32(2).u32(7).u32(8));
+  const auto r = Read(OneTrack("vide", "avc1", Stts({{2, 1}}) + stsz, 0), true);
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  EXPECT_EQ(r->Tracks[0].TotalBytes, 15);
+  EXPECT_EQ(r->Tracks[0].SampleCount, 2);
+}
+
+TEST(MOVSamples, DependencyBytesAfterAConstantSizeCoverEverySample)
+{
+  // stsz (constant) before sdtp: every sample keeps its own dependency byte,
+  // and nothing past the sdtp atom is taken.
+  const QByteArray tables = StszConstant(1, 4) + Sdtp(QByteArray("\x20\x10\x18", 3)) +
+                            Stts({{2, 1}, {2, 1}}) + Stsc({{1, 2}}) + Stco({MdatData, MdatData + 2});
+  const auto r = Read(OneTrack("vide", "avc1", tables, 4));
+  const auto &s = r->Tracks.at(0).Samples;
+  ASSERT_EQ(s.size(), 4u);
+  const uint8_t expected[] = {0x20, 0x10, 0x18, 0};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(s[i].DependencyFlags, expected[i]) << i;
+}
+
+TEST(MOVSamples, WithoutASizeTableTheTimesStillCountTheSamples)
+{
+  // No stsz (a writer that uses compact sizes): nothing is allocated, and the
+  // frame rate still comes from the time-to-sample counts.
+  const auto r = Read(OneTrack("vide", "avc1", Stts({{300, 33}}), 0, 1000, 10000), true);
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  EXPECT_EQ(r->Tracks[0].SampleCount, 300);
+  EXPECT_DOUBLE_EQ(r->GetVideoFPS(), 30.0);
+  EXPECT_TRUE(r->Tracks[0].Samples.empty());
 }

@@ -78,11 +78,8 @@ TEST_F(MOVWriterMoov, TrakIsChosenFromItsTkhdWhereverItStands)
   Output o = CopyAll(*src, true, false);
   EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
   ASSERT_EQ(o.Find("moov/trak/edts/elst").size(), 1u);
-  // One entry; media time: the first sample's duration; rate 1.
-  const std::vector<uint32_t> elst = Words(o.Body("moov/trak/edts/elst"), 4, 4);
-  EXPECT_EQ(elst[0], 1u);
-  EXPECT_EQ(elst[2], 3003u);
-  EXPECT_EQ(elst[3], 0x00010000u);
+  // One entry from the start (no composition offsets), rate 1.
+  EXPECT_EQ(Words(o.Body("moov/trak/edts/elst"), 4, 4), (std::vector<uint32_t>{1, 30 * 3003, 0, 0x00010000u}));
 }
 
 TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
@@ -97,7 +94,7 @@ TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
   const QByteArray videoTkhd = o.Body("moov/trak/tkhd", 0);
   EXPECT_EQ(BE32(videoTkhd, 20), uint32_t(Round(30 * 1502 / 90000.0 * 48000)));
   EXPECT_EQ(Words(o.Body("moov/trak/mdia/mdhd", 0), 12, 2), (std::vector<uint32_t>{90000, 30 * 1502}));
-  EXPECT_EQ(Words(o.Body("moov/trak/edts/elst", 0), 8, 2), (std::vector<uint32_t>{BE32(videoTkhd, 20), 1502}));
+  EXPECT_EQ(Words(o.Body("moov/trak/edts/elst", 0), 8, 2), (std::vector<uint32_t>{BE32(videoTkhd, 20), 0}));
   // The template's vmhd, smhd, dinf and counted handler names are kept.
   EXPECT_EQ(o.Find("moov/trak/mdia/minf/vmhd").size(), 1u);
   EXPECT_EQ(o.Find("moov/trak/mdia/minf/smhd").size(), 1u);
@@ -253,6 +250,23 @@ TEST_F(MOVWriterMoov, NoTemplateOrNoMoovWritesNoHeader)
   ASSERT_FALSE(noMoov->HasMoov());
   w->WriteMoov(noMoov.get());
   EXPECT_EQ(w->Out().Size(), size);
+}
+
+TEST_F(MOVWriterMoov, TrackLeftEmptyGetsAnEmptyIndex)
+{
+  // The second source brings a sound track (its first, which reports
+  // progress), and its copy stops at once.
+  auto a = Source({{.Types = GopTypes(30, 15)}});
+  auto b = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 20}}, true, QStringLiteral("b.mov"));
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  EXPECT_FALSE(Append(*w, *b, 0, 1, 1, false, true, true, [](double, double) { return false; }));
+  Output o = Finish(w, b.get(), OutPath());
+  // One sample-to-chunk entry; empty sizes and offsets.
+  ASSERT_EQ(TrakIDs(o), (std::vector<uint32_t>{2, 1}));
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stsc"), 0, 5), (std::vector<uint32_t>{0, 1, 1, 1, 1}));
+  EXPECT_EQ(o.Body("moov/trak/mdia/minf/stbl/stsz"), QByteArray(12, '\0'));
+  EXPECT_EQ(o.Body("moov/trak/mdia/minf/stbl/stco"), QByteArray(8, '\0'));
 }
 
 } // namespace

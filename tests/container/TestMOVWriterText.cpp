@@ -136,15 +136,15 @@ TEST_F(MOVWriterText, WithoutVideoTheTextBoxIs640By480)
 TEST_F(MOVWriterText, FailedSubtitlesAreRolledBack)
 {
   // A stream that refuses writes once armed.
-  struct Refusing : TMOVOutStream {
-    using TMOVOutStream::TMOVOutStream;
+  struct Refusing : TFileStream {
+    using TFileStream::TFileStream;
     bool Armed = false;
     bool DoWriteAt(int64_t pos, const void *b, int64_t n) override
     {
-      return !Armed && TMOVOutStream::DoWriteAt(pos, b, n);
+      return !Armed && TFileStream::DoWriteAt(pos, b, n);
     }
   };
-  auto out = std::make_unique<Refusing>(Dir.filePath(QStringLiteral("r.mov")));
+  auto out = std::make_unique<Refusing>(Dir.filePath(QStringLiteral("r.mov")), TFileStream::fmCreate);
   Refusing *r = out.get();
   TMOVWriter w(std::move(out));
   w.AddTextTrack("GPS information", 0);
