@@ -352,41 +352,59 @@ void TMOVWriter::WriteEdts()
   EndAtom();
 }
 
+namespace {
+
+// The samples that open a chunk. Samples that follow each other in the file
+// share one, as in the source, so the index stays as small as the source's;
+// a PCM sample already is a chunk, and each text sample stands alone.
+std::vector<size_t> ChunkStarts(const TMOVTrack &t)
+{
+  std::vector<size_t> starts;
+  const bool group = t.PCMFrameSize <= 0 && t.Kind != mtkText;
+  for (size_t i = 0; i < t.Samples.size(); ++i)
+    if (!group || i == 0 || t.Samples[i].Offset != t.Samples[i - 1].Offset + t.Samples[i - 1].Size) starts.push_back(i);
+  return starts;
+}
+
+} // namespace
+
 void TMOVWriter::WriteChunkOffsets()
 {
   const TMOVTrack &t = *Current();
   const bool wide = UseCo64();
+  const std::vector<size_t> starts = ChunkStarts(t);
   BeginAtom(wide ? "co64" : "stco", 0);
   WriteVersionFlags(0, 0, 0, 0);
-  WriteDWord(uint32_t(t.Samples.size()));
-  for (const TMOVSample &s : t.Samples) {
+  WriteDWord(uint32_t(starts.size()));
+  for (size_t i : starts) {
     if (wide)
-      WriteInt64(uint64_t(s.Offset));
+      WriteInt64(uint64_t(t.Samples[i].Offset));
     else
-      WriteDWord(uint32_t(s.Offset));
+      WriteDWord(uint32_t(t.Samples[i].Offset));
   }
   EndAtom();
 }
 
-// One chunk per sample; a PCM track's chunks hold different numbers of
-// frames, told in runs of equal counts.
+// Runs of chunks with equal counts: samples per chunk, or for PCM the
+// frames of each chunk's one sample.
 void TMOVWriter::WriteStsc()
 {
   const TMOVTrack &t = *Current();
-  std::vector<std::pair<uint32_t, uint32_t>> runs; // (first chunk, frames per chunk)
-  if (t.PCMFrameSize >= 1) {
-    for (size_t i = 0; i < t.Samples.size(); ++i) {
-      const auto frames = uint32_t(t.Samples[i].Size / t.PCMFrameSize);
-      if (runs.empty() || runs.back().second != frames) runs.push_back({uint32_t(i + 1), frames});
-    }
+  std::vector<size_t> starts = ChunkStarts(t);
+  std::vector<std::pair<uint32_t, uint32_t>> runs; // (first chunk, count per chunk)
+  starts.push_back(t.Samples.size());
+  for (size_t c = 0; c + 1 < starts.size(); ++c) {
+    const auto n = t.PCMFrameSize >= 1 ? uint32_t(t.Samples[starts[c]].Size / t.PCMFrameSize)
+                                       : uint32_t(starts[c + 1] - starts[c]);
+    if (runs.empty() || runs.back().second != n) runs.push_back({uint32_t(c + 1), n});
   }
   if (runs.empty()) runs.push_back({1, 1});
   BeginAtom("stsc", 0);
   WriteVersionFlags(0, 0, 0, 0);
   WriteDWord(uint32_t(runs.size()));
-  for (auto [first, frames] : runs) {
+  for (auto [first, count] : runs) {
     WriteDWord(first);
-    WriteDWord(frames);
+    WriteDWord(count);
     WriteDWord(1);
   }
   EndAtom();

@@ -114,9 +114,9 @@ TEST_F(MOVWriterMoov, SampleTablesAreRegenerated)
   EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stts"), 4, 5), (std::vector<uint32_t>{2, 3, 3003, 2, 1502}));
   EXPECT_TRUE(o.Find("moov/trak/mdia/minf/stbl/ctts").empty()); // none in the template
   EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stss"), 4, 3), (std::vector<uint32_t>{2, 1, 4}));
-  const std::vector<uint32_t> stsc = Words(o.Body("moov/trak/mdia/minf/stbl/stsc"), 4, 3);
-  EXPECT_EQ(stsc[0], 1u);
-  EXPECT_EQ(stsc[2], 1u);
+  // One chunk per mdat: the samples of each fragment follow each other.
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stsc"), 4, 7), (std::vector<uint32_t>{2, 1, 3, 1, 2, 2, 1}));
+  EXPECT_EQ(BE32(o.Body("moov/trak/mdia/minf/stbl/stco"), 4), 2u);
   EXPECT_TRUE(o.Find("moov/trak/mdia/minf/stbl/sdtp").empty()); // none in the template
   ExpectSameTables(o);
 }
