@@ -252,3 +252,42 @@ TEST(MOVHeader, SampleDescriptionCutAfterItsFormatStillNamesTheCodec)
   EXPECT_EQ(r->Tracks[0].Codec, QByteArray("AVC1"));
   EXPECT_EQ(r->Tracks[0].Kind, mtkVideo);
 }
+
+namespace {
+
+QStringList ContainerWarnings;
+
+void KeepContainerWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+  if (type == QtWarningMsg && qstrcmp(context.category, "kp.container") == 0) ContainerWarnings << message;
+}
+
+} // namespace
+
+TEST(MOVLog, DamageOfAMovieIsWarnedOnceNamingTheFile)
+{
+  QTemporaryDir dir;
+  const QByteArray good = Movie(Mvhd0(0, 600, 600) + VideoTrak());
+  const QByteArray overrun = Bytes().u32(1000).tag("junk").zeros(8);
+  const QByteArray damaged = Movie(Mvhd0(0, 600, 600) + VideoTrak(1, overrun) + VideoTrak(2, overrun));
+  const std::tuple<const char *, QByteArray, int> cases[] = {
+      {"intact", good, 0},
+      {"padded with zeros", good + QByteArray(64, '\0'), 0},
+      {"no movie", QByteArray("not a movie at all"), 0},
+      {"two damaged tracks", damaged, 1},
+  };
+  const QtMessageHandler previous = qInstallMessageHandler(KeepContainerWarnings);
+  for (const auto &[name, bytes, warnings] : cases) {
+    SCOPED_TRACE(name);
+    ContainerWarnings.clear();
+    const QString path = dir.filePath(QLatin1String(name) + QStringLiteral(".mov"));
+    ASSERT_TRUE(writeFileBytes(path, bytes));
+    const TMOVReader r(path, true);
+    ASSERT_EQ(ContainerWarnings.size(), warnings) << qPrintable(ContainerWarnings.join(QLatin1Char('\n')));
+    if (warnings > 0) {
+      EXPECT_TRUE(ContainerWarnings[0].contains(path)) << qPrintable(ContainerWarnings[0]);
+    }
+  }
+  qInstallMessageHandler(previous);
+}
+
