@@ -52,6 +52,13 @@ TEST(MOVSamples, TimesKeyFramesCompositionAndDependency)
     EXPECT_EQ(s[i].DependencyFlags, dep[i]);
     EXPECT_EQ(s[i].KeyFrame, key[i]);
   }
+  // Without a sync table every video sample is a key frame; sound and an
+  // empty sync table have none.
+  const QByteArray noSync = Stts({{3, 1}}) + Stsz({1, 1, 1}) + Stsc({{1, 3}}) + Stco({MdatData});
+  const std::tuple<const char *, const char *, QByteArray, bool> kinds[] = {
+      {"vide", "jpeg", noSync, true}, {"soun", "mp4a", noSync, false}, {"vide", "avc1", noSync + Stss({}), false}};
+  for (const auto &[handler, codec, t, all] : kinds)
+    for (const TMOVSample &x : Read(OneTrack(handler, codec, t, 3))->Tracks.at(0).Samples) EXPECT_EQ(x.KeyFrame, all);
 }
 
 TEST(MOVSamples, PCMIsRegroupedPerChunk)
@@ -98,26 +105,6 @@ TEST(MOVSamples, MovieFactsComeFromTheTracks)
   EXPECT_EQ(r->DurationMs, 10040);
   EXPECT_EQ(r->Duration, 10000); // the movie's own units are left alone
   EXPECT_DOUBLE_EQ(r->CreationTime, MacTimeToDateTime(1000));
-}
-
-TEST(MOVSamples, FrameRateAndBitrate)
-{
-  std::vector<uint32_t> sizes(300, 41667);
-  sizes[0] = 12500000 - 299 * 41667;
-  const QByteArray tables = Stts({{300, 100}}) + Stsz(sizes);
-  auto r = Read(OneTrack("vide", "avc1", tables, 0, 1000, 10000), true);
-  EXPECT_DOUBLE_EQ(r->GetVideoFPS(), 30.0);
-  EXPECT_DOUBLE_EQ(r->GetVideoBitrate(), 10000.0);
-  int32_t w = 0, h = 0;
-  r->GetVideoSize(w, h);
-  EXPECT_EQ(std::make_pair(w, h), std::make_pair(320, 240));
-
-  r = Read(OneTrack("soun", "mp4a", tables, 0, 1000, 10000), true);
-  EXPECT_EQ(r->FindVideoTrack(), nullptr);
-  EXPECT_EQ(r->GetVideoFPS(), 0);
-  EXPECT_EQ(r->GetVideoBitrate(), 0);
-  r->GetVideoSize(w, h);
-  EXPECT_EQ(std::make_pair(w, h), std::make_pair(0, 0));
 }
 
 TEST(MOVSamples, SampleAtPositionAndKeyFrameBefore)
