@@ -151,6 +151,8 @@ TEST_F(MOVWriterMoov, ReorderedFramesStayInOrderAcrossFragments)
   std::vector<int64_t> sorted = pts;
   std::sort(sorted.begin(), sorted.end());
   EXPECT_TRUE(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) << "two frames at one time";
+  // The edit starts at the first frame shown, so none is hidden.
+  EXPECT_EQ(BE32(o.Body("moov/trak/edts/elst"), 12), uint32_t(sorted.front()));
   // Each part's frames are all shown after the previous part's.
   for (int k = 0; k + 2 < 5; ++k) {
     const int64_t lastShown = *std::max_element(pts.begin() + parts[k], pts.begin() + parts[k + 1]);
