@@ -183,6 +183,11 @@ TEST(MOVSamplesHostile, CountsAreCappedByWhatBacksThem)
   r = Read(OneTrack("vide", "avc1", tables, 2000), true);
   EXPECT_LE(r->Tracks[0].SampleCount, 3);
 
+  // A size field of 2^31 is no constant size: the table after it counts.
+  const QByteArray big = FullAtom("stsz", 0, Bytes().u32(0x80000000u).u32(2).u32(7).u32(8));
+  r = Read(OneTrack("vide", "avc1", Stts({{2, 1}}) + big, 0), true);
+  EXPECT_EQ(std::make_pair(r->Tracks[0].TotalBytes, r->Tracks[0].SampleCount), std::make_pair(int64_t(15), int64_t(2)));
+
   // Entry counts larger than the atom: only what the atom holds is read.
   const QByteArray stsz = FullAtom("stsz", 0, Bytes().u32(0).u32(0x40000000).u32(7).u32(8));
   r = Read(OneTrack("vide", "avc1", Stts({{2, 1}}) + stsz, 0), true);
@@ -288,30 +293,6 @@ TEST(MOVSamplesHostile, SampleListNeverOutgrowsTheFile)
   EXPECT_EQ(r->Tracks.at(0).SampleCount, n);
   EXPECT_TRUE(r->Tracks.at(0).Samples.empty());
   EXPECT_TRUE(r->LastError().contains(QStringLiteral("outgrow")));
-}
-
-TEST(MOVSamples, SampleSizeFieldIsConstantOnlyWhenPositiveAsInt32)
-{
-  // A size field of 2^31 counts as no constant size: the count and the
-  // size table after it are read.
-  const QByteArray stsz = FullAtom("stsz", 0, Bytes().u32(0x80000000u).u32(2).u32(7).u32(8));
-  const auto r = Read(OneTrack("vide", "avc1", Stts({{2, 1}}) + stsz, 0), true);
-  ASSERT_EQ(r->Tracks.size(), 1u);
-  EXPECT_EQ(r->Tracks[0].TotalBytes, 15);
-  EXPECT_EQ(r->Tracks[0].SampleCount, 2);
-}
-
-TEST(MOVSamples, DependencyBytesAfterAConstantSizeCoverEverySample)
-{
-  // stsz (constant) before sdtp: every sample keeps its own dependency byte,
-  // and nothing past the sdtp atom is taken.
-  const QByteArray tables = StszConstant(1, 4) + Sdtp(QByteArray("\x20\x10\x18", 3)) +
-                            Stts({{2, 1}, {2, 1}}) + Stsc({{1, 2}}) + Stco({MdatData, MdatData + 2});
-  const auto r = Read(OneTrack("vide", "avc1", tables, 4));
-  const auto &s = r->Tracks.at(0).Samples;
-  ASSERT_EQ(s.size(), 4u);
-  const uint8_t expected[] = {0x20, 0x10, 0x18, 0};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(s[i].DependencyFlags, expected[i]) << i;
 }
 
 TEST(MOVSamples, WithoutASizeTableTheTimesStillCountTheSamples)
