@@ -97,8 +97,8 @@ int Dashcam(const QString &source, const QString &outDir)
     Run(QStringLiteral("sync"), {});
     QElapsedTimer t;
     t.start();
-    if (!Run(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-y", "-i", source, "-map", "0", "-c", "copy", ffOut}))
-      return 1;
+    const QStringList args = {"-nostdin", "-v", "error", "-y", "-i", source, "-map", "0", "-c", "copy", ffOut};
+    if (!Run(QStringLiteral("ffmpeg"), args)) return 1;
     Run(QStringLiteral("sync"), {});
     ff = std::min(ff, Seconds(t));
   }

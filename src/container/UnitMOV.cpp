@@ -116,7 +116,9 @@ void TMOVReader::Note(const QString &what, int64_t offset, bool damage)
   if (FLastError.isEmpty()) FLastError = what;
   qCDebug(lcKpContainer).noquote() << FFileName << "at" << offset << ":" << what;
   if (damage && FDamage.isEmpty())
-    FDamage = QStringLiteral("%1: %2 (at offset %3)").arg(FFileName.isEmpty() ? QStringLiteral("<memory>") : FFileName, what).arg(offset);
+    FDamage = QStringLiteral("%1: %2 (at offset %3)")
+                  .arg(FFileName.isEmpty() ? QStringLiteral("<memory>") : FFileName, what)
+                  .arg(offset);
 }
 
 void TMOVReader::RegisterAtom(const char *name, THandler handler)

@@ -1,7 +1,8 @@
 #pragma once
 // Writing a new QuickTime movie out of parts of existing ones, without
-// re-encoding: fragments of source movies are copied sample by sample into
-// mdat atoms (with speed changes and key-frame thinning), an optional
+// re-encoding: fragments of source movies are copied into mdat atoms (runs
+// of samples that follow each other in one read and one write; speed
+// changes and key-frame thinning sample by sample), an optional
 // subtitle text track is added, and the moov is rebuilt last from a source's
 // moov with freshly generated sample tables.
 //
