@@ -379,4 +379,23 @@ TEST_F(MOVWriterCopy, ProgressSecondsContinueFromTheMovieSoFar)
   }
 }
 
+TEST_F(MOVWriterCopy, NothingToCopyFailsAndTheMovieIsNotWritten)
+{
+  // HEVC is no video track the writer copies; nor is anything when both
+  // kinds are unticked.
+  QByteArray hevc = SynthMovie({{.Types = GopTypes(30, 15)}}, {});
+  hevc.replace(hevc.indexOf("avc1"), 4, "hvc1");
+  const std::tuple<const char *, QByteArray, bool> cases[] = {
+      {"HEVC", hevc, true}, {"nothing ticked", SynthMovie({{.Types = GopTypes(30, 15)}}, {{.Count = 10}}), false}};
+  for (const auto &[name, bytes, ticked] : cases) {
+    SCOPED_TRACE(name);
+    auto src = OpenSynth(Dir, "a.mov", bytes);
+    auto w = NewWriter();
+    EXPECT_THROW(Append(*w, *src, 0, 1, 1, false, ticked, ticked), EConvertError);
+    EXPECT_THROW(w->WriteMoov(src.get()), EConvertError);
+    w.reset();
+    EXPECT_FALSE(QFile::exists(OutPath()));
+  }
+}
+
 } // namespace
