@@ -345,33 +345,28 @@ TEST_F(MOVWriterFiles, VideoOnlyWithSubtitles)
   EXPECT_EQ(c.Out.Written[1].TrackID, 3); // above the template's unticked sound track
 }
 
-TEST_F(MOVWriterFiles, UnevenPCMChunksAreListedAndCopiedWhole)
+TEST_F(MOVWriterFiles, Speed1CopiesKeepEveryFrameAndEverySoundByte)
 {
-  const QString source = SourcePath("pcm48k_front.mov");
-  const TMOVReader r(source, false);
-  const TMOVTrack *sound = nullptr;
-  for (const TMOVTrack &t : r.Tracks)
-    if (t.Kind == mtkAudio) sound = &t;
-  ASSERT_TRUE(sound);
-  EXPECT_EQ(sound->PCMFrameSize, 2);
-  // Every frame is listed (the corpus tests check the chunks against ffprobe).
-  int64_t bytes = 0;
-  for (const TMOVSample &s : sound->Samples) bytes += s.Size;
-  EXPECT_EQ(bytes, 3 * 48000 * 2);
-  // The copy's sound packets are the source's, byte for byte.
-  const Cut c = CopyWhole("pcm48k_front.mov");
-  EXPECT_EQ(Md5s(c.Path, {"-map", "0:a", "-c", "copy"}), Md5s(source, {"-map", "0:a", "-c", "copy"}));
-}
-
-TEST_F(MOVWriterFiles, Speed1CopiesShowEveryFrameOfTheSource)
-{
-  for (const char *source : {"pcm48k_front.mov", "aac_b_aud_1.mov"}) {
+  // 48 kHz PCM whose chunks (the last one shorter) are listed whole, and a
+  // B-frame source (its AAC's edit list, which skips the encoder's priming,
+  // is not applied: its packets are not compared).
+  for (const auto &[source, sound] : {std::pair{"pcm48k_front.mov", true}, std::pair{"aac_b_aud_1.mov", false}}) {
     SCOPED_TRACE(source);
     const Cut c = CopyWhole(source);
     const QStringList frames = Md5s(SourcePath(source), {"-map", "0:v"});
     EXPECT_GE(frames.size(), 90);
-    EXPECT_EQ(Md5s(c.Path, {"-map", "0:v"}), frames);
+    EXPECT_TRUE(Md5s(c.Path, {"-map", "0:v"}) == frames);
+    const QStringList copy = {"-map", "0:a", "-c", "copy"};
+    if (sound) {
+      EXPECT_TRUE(Md5s(c.Path, copy) == Md5s(SourcePath(source), copy));
+    }
   }
+  const TMOVReader pcm(SourcePath("pcm48k_front.mov"), false);
+  const TMOVTrack &sound = pcm.Tracks.at(1);
+  EXPECT_EQ(sound.PCMFrameSize, 2);
+  int64_t bytes = 0;
+  for (const TMOVSample &s : sound.Samples) bytes += s.Size;
+  EXPECT_EQ(bytes, 3 * 48000 * 2);
 }
 
 TEST_F(MOVWriterFiles, Speed4KeepsFramesOfOneIntervalAndEveryFourthIntraFrame)
