@@ -57,8 +57,10 @@ TEST(MOVSamples, TimesKeyFramesCompositionAndDependency)
   const QByteArray noSync = Stts({{3, 1}}) + Stsz({1, 1, 1}) + Stsc({{1, 3}}) + Stco({MdatData});
   const std::tuple<const char *, const char *, QByteArray, bool> kinds[] = {
       {"vide", "jpeg", noSync, true}, {"soun", "mp4a", noSync, false}, {"vide", "avc1", noSync + Stss({}), false}};
-  for (const auto &[handler, codec, t, all] : kinds)
-    for (const TMOVSample &x : Read(OneTrack(handler, codec, t, 3))->Tracks.at(0).Samples) EXPECT_EQ(x.KeyFrame, all);
+  for (const auto &[handler, codec, t, all] : kinds) {
+    const auto k = Read(OneTrack(handler, codec, t, 3));
+    for (const TMOVSample &x : k->Tracks.at(0).Samples) EXPECT_EQ(x.KeyFrame, all) << handler;
+  }
 }
 
 TEST(MOVSamples, PCMIsRegroupedPerChunk)
