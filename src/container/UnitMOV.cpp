@@ -115,7 +115,7 @@ void TMOVReader::Note(const QString &what, int64_t offset, bool damage)
 {
   if (FLastError.isEmpty()) FLastError = what;
   qCDebug(lcKpContainer).noquote() << FFileName << "at" << offset << ":" << what;
-  if (damage && FDamage.isEmpty())
+  if (damage && FInFree == 0 && FDamage.isEmpty())
     FDamage = QStringLiteral("%1: %2 (at offset %3)")
                   .arg(FFileName.isEmpty() ? QStringLiteral("<memory>") : FFileName, what)
                   .arg(offset);
@@ -135,8 +135,9 @@ TMOVReader::THandler TMOVReader::FindAtomHandler(uint32_t fourCC) const
 
 void TMOVReader::RegisterHandlers()
 {
-  for (const char *c : {"stbl", "minf", "edts", "mdia", "udta", "ilst", "wave", "free", "tapt"})
+  for (const char *c : {"stbl", "minf", "edts", "mdia", "udta", "ilst", "wave", "tapt"})
     RegisterAtom(c, &TMOVReader::DoContainer);
+  RegisterAtom("free", &TMOVReader::DoFree);
   RegisterAtom("moov", &TMOVReader::DoMoov);
   RegisterAtom("mvhd", &TMOVReader::DoMvhd);
   RegisterAtom("trak", &TMOVReader::DoTrak);
@@ -249,6 +250,15 @@ QByteArray TMOVReader::ReadFourCC()
 void TMOVReader::DoContainer(int64_t end)
 {
   Walk(end);
+}
+
+// Free space is walked like a container, but what it holds is anything
+// at all: nothing found there is damage.
+void TMOVReader::DoFree(int64_t end)
+{
+  ++FInFree;
+  Walk(end);
+  --FInFree;
 }
 
 void TMOVReader::DoMoov(int64_t end)

@@ -154,6 +154,7 @@ private:
   QByteArray ReadFourCC();
 
   void DoContainer(int64_t end);
+  void DoFree(int64_t end);
   void DoMoov(int64_t end);
   void DoTrak(int64_t end);
   void DoMvhd(int64_t end);
@@ -180,6 +181,7 @@ private:
   TByteStream *FIn = nullptr; // the atom being read, or the level being walked
   int64_t FBase = 0;          // file offset of FIn's position 0
   int FDepth = 0;
+  int FInFree = 0; // inside free space, where anything may stand
   QString FLastError;
   QString FFileName; // empty for a stream handed in
   QString FDamage;   // the first sign of a damaged file, for the log

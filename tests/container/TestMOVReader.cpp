@@ -240,6 +240,7 @@ TEST(MOVLog, DamageOfAMovieIsWarnedOnceNamingTheFile)
   const std::tuple<const char *, QByteArray, int> cases[] = {
       {"intact", good, 0},
       {"padded with zeros", good + QByteArray(64, '\0'), 0},
+      {"junk in free space", Movie(Mvhd0(0, 600, 600) + Atom("free", QByteArray(8, 'x')) + VideoTrak()), 0},
       {"no movie", QByteArray("not a movie at all"), 0},
       {"two damaged tracks", damaged, 1},
   };
