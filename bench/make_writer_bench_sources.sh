@@ -1,8 +1,10 @@
 #!/bin/sh
-# Makes the big source movies the writer benchmark joins: three recordings
+# Makes the big source movies the writer benchmark copies: three recordings
 # of about SIZE_MB megabytes each (default 300), one camera's settings
-# (H.264 lossless 720p at 30 fps, AAC), so their fragments join. Not part of
-# CI: it writes about a gigabyte. Usage: make_writer_bench_sources.sh DIR [SIZE_MB]
+# (H.264 lossless 720p at 30 fps, AAC), so their fragments join; and one
+# minute of a dash camera's shape (H.264 1080p at 12 Mbit/s without
+# B-frames, 8 kHz mono PCM), about 92 MB. Not part of CI: it writes about a
+# gigabyte. Usage: make_writer_bench_sources.sh DIR [SIZE_MB]
 set -eu
 dir=${1:?usage: make_writer_bench_sources.sh DIR [SIZE_MB]}
 size=${2:-300}
@@ -16,4 +18,10 @@ for i in 1 2 3; do
     -fs "${size}M" -c:v libx264 -preset ultrafast -qp 0 -g 30 -x264-params aud=1 -pix_fmt yuv420p \
     -c:a aac -b:a 128k -t 600 "$out"
 done
+out="$dir/dashcam.mov"
+if [ ! -f "$out" ]; then
+  ff -f lavfi -i "testsrc2=size=1920x1080:rate=30,noise=alls=8:allf=t" -f lavfi -i "sine=frequency=440:sample_rate=8000" \
+    -t 60 -c:v libx264 -preset ultrafast -b:v 12M -maxrate 12M -bufsize 24M -g 30 -bf 0 -pix_fmt yuv420p \
+    -c:a pcm_s16le "$out"
+fi
 ls -l "$dir"

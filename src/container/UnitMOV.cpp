@@ -1,5 +1,7 @@
 #include "UnitMOV.h"
 
+#include "ContainerLog.h"
+
 #include <QDebug>
 #include <algorithm>
 #include <cstring>
@@ -33,6 +35,13 @@ QByteArray FourCCText(uint32_t code)
   QByteArray b(4, '\0');
   for (int i = 0; i < 4; ++i) b[i] = char(code >> (24 - 8 * i));
   return b;
+}
+
+// Where a stream error happened, in file offsets.
+int64_t StreamErrorOffset(const std::exception &e, int64_t base)
+{
+  const auto *s = dynamic_cast<const EStreamError *>(&e);
+  return s && s->Offset() >= 0 ? base + s->Offset() : -1;
 }
 
 QByteArray UpperAscii(QByteArray s)
@@ -81,12 +90,12 @@ int64_t DurationToMs(int64_t duration, int64_t timeScale)
 
 // ---------------------------------------------------------------- construction
 
-TMOVReader::TMOVReader(const QString &fileName, bool headerOnly) : FHeaderOnly(headerOnly)
+TMOVReader::TMOVReader(const QString &fileName, bool headerOnly) : FHeaderOnly(headerOnly), FFileName(fileName)
 {
   try {
     Stream = std::make_unique<TFileStream>(fileName);
   } catch (const EStreamError &e) {
-    Note(QString::fromStdString(e.what()));
+    Note(QString::fromStdString(e.what()), -1, false);
     return;
   }
   Parse();
@@ -98,9 +107,18 @@ TMOVReader::TMOVReader(std::unique_ptr<TByteStream> stream, bool headerOnly) : F
   if (Stream) Parse();
 }
 
-void TMOVReader::Note(const QString &what)
+// Damage (a cut or corrupt atom, samples outside the file) is told once per
+// file, and only for a file that still opens as a movie: without a moov the
+// caller sees the failure itself. Whatever merely ends the walk early (an
+// unsupported size, padding at the end) is a detail for debugging.
+void TMOVReader::Note(const QString &what, int64_t offset, bool damage)
 {
   if (FLastError.isEmpty()) FLastError = what;
+  qCDebug(lcKpContainer).noquote() << FFileName << "at" << offset << ":" << what;
+  if (damage && FInFree == 0 && FDamage.isEmpty())
+    FDamage = QStringLiteral("%1: %2 (at offset %3)")
+                  .arg(FFileName.isEmpty() ? QStringLiteral("<memory>") : FFileName, what)
+                  .arg(offset);
 }
 
 void TMOVReader::RegisterAtom(const char *name, THandler handler)
@@ -117,8 +135,9 @@ TMOVReader::THandler TMOVReader::FindAtomHandler(uint32_t fourCC) const
 
 void TMOVReader::RegisterHandlers()
 {
-  for (const char *c : {"stbl", "minf", "edts", "mdia", "udta", "ilst", "wave", "free", "tapt"})
+  for (const char *c : {"stbl", "minf", "edts", "mdia", "udta", "ilst", "wave", "tapt"})
     RegisterAtom(c, &TMOVReader::DoContainer);
+  RegisterAtom("free", &TMOVReader::DoFree);
   RegisterAtom("moov", &TMOVReader::DoMoov);
   RegisterAtom("mvhd", &TMOVReader::DoMvhd);
   RegisterAtom("trak", &TMOVReader::DoTrak);
@@ -149,19 +168,20 @@ void TMOVReader::Parse()
     if (Stream->Size() < 8) throw EStreamReadError(QStringLiteral("file shorter than an atom header"), 0);
     Stream->ReadAt(4, tag, 4);
     if (std::memcmp(tag, "ftyp", 4) != 0) {
-      Note(QStringLiteral("no ftyp atom at the start"));
+      Note(QStringLiteral("no ftyp atom at the start"), 4, false);
     } else {
       Stream->Seek(0);
       Walk(Stream->Size());
       BuildSampleTables();
     }
   } catch (const std::exception &e) {
-    Note(QString::fromStdString(e.what()));
+    Note(QString::fromStdString(e.what()), StreamErrorOffset(e, FBase), true);
   }
   FIn = Stream.get();
   FBase = 0;
   CurTrack = -1;
   InMoov = false;
+  if (HasMoov() && !FDamage.isEmpty()) qCWarning(lcKpContainer).noquote() << "damaged movie" << FDamage;
 }
 
 // ---------------------------------------------------------------- atom walk
@@ -169,7 +189,7 @@ void TMOVReader::Parse()
 void TMOVReader::Walk(int64_t end)
 {
   if (FDepth >= MaxAtomDepth) {
-    Note(QStringLiteral("atoms nested too deeply at %1").arg(FBase + FIn->Position()));
+    Note(QStringLiteral("atoms nested too deeply"), FBase + FIn->Position(), true);
     return;
   }
   ++FDepth;
@@ -182,7 +202,9 @@ void TMOVReader::Walk(int64_t end)
       // Sizes 0 (to the end of the file) and 1 (64-bit) are not supported:
       // like any size below a header's, they end this level.
       if (size < 8 || int64_t(size) > end - pos) {
-        Note(QStringLiteral("atom size %1 at %2 ends its level").arg(size).arg(FBase + pos));
+        // Sizes 0 and 1 are unsupported, not damage; an atom that cannot
+        // hold its header or overruns its parent is.
+        Note(QStringLiteral("atom size %1 ends its level").arg(size), FBase + pos, size >= 2);
         break;
       }
       pos += size;
@@ -190,7 +212,7 @@ void TMOVReader::Walk(int64_t end)
     }
     FIn->Seek(std::min(pos, FIn->Size()));
   } catch (const std::exception &e) {
-    Note(QString::fromStdString(e.what()));
+    Note(QString::fromStdString(e.what()), StreamErrorOffset(e, FBase), true);
   }
   --FDepth;
 }
@@ -208,10 +230,8 @@ void TMOVReader::CallHandler(THandler handler, uint32_t code, int64_t body, int6
     FBase = outerBase + body;
     (this->*handler)(length);
   } catch (const std::exception &e) {
-    Note(QStringLiteral("atom '%1' at %2: %3")
-             .arg(QString::fromLatin1(FourCCText(code)))
-             .arg(outerBase + body - 8)
-             .arg(QString::fromStdString(e.what())));
+    Note(QStringLiteral("atom '%1': %2").arg(QString::fromLatin1(FourCCText(code)), QString::fromStdString(e.what())),
+         outerBase + body - 8, true);
   }
   FIn = outer;
   FBase = outerBase;
@@ -230,6 +250,15 @@ QByteArray TMOVReader::ReadFourCC()
 void TMOVReader::DoContainer(int64_t end)
 {
   Walk(end);
+}
+
+// Free space is walked like a container, but what it holds is anything
+// at all: nothing found there is damage.
+void TMOVReader::DoFree(int64_t end)
+{
+  ++FInFree;
+  Walk(end);
+  --FInFree;
 }
 
 void TMOVReader::DoMoov(int64_t end)
@@ -464,6 +493,7 @@ void TMOVReader::DoStss(int64_t end)
 {
   TMOVTrack *t = Current();
   if (!t) return;
+  t->Tables.HasSyncSamples = true;
   ReadVersion();
   const std::vector<uint32_t> raw = ReadU32Table<uint32_t>(*FIn, ReadEntryCount(end, 4));
   std::vector<int32_t> table(raw.size());

@@ -53,6 +53,7 @@ struct TMOVSampleTables {
   std::vector<TMOVTimeToSample> TimeToSample;
   std::vector<TMOVCompositionOffset> CompositionOffsets;
   QByteArray SampleDependency;      // one byte per sample (sdtp)
+  bool HasSyncSamples = false;      // an stss was read, even an empty one
 
   void Clear() { *this = TMOVSampleTables(); }
 };
@@ -74,6 +75,8 @@ struct TMOVTrack {
   TDateTime CreationTime = 0;
   bool Written = false;     // the writer's bookkeeping
   std::vector<TMOVSample> Samples;
+  // Why the sample list is missing or cut short; empty when it is whole.
+  QString ListError;
   TMOVSampleTables Tables;
 };
 
@@ -131,6 +134,8 @@ public:
 
   // Why parsing stopped early, or empty; for logs and debugging.
   QString LastError() const { return FLastError; }
+  // The file read, empty for a stream handed in.
+  QString FileName() const { return FFileName; }
 
   bool InMoov = false;
   int64_t MoovPos = 0;
@@ -143,12 +148,13 @@ private:
   THandler FindAtomHandler(uint32_t fourCC) const;
   void Walk(int64_t end);
   void CallHandler(THandler handler, uint32_t code, int64_t body, int64_t length);
-  void Note(const QString &what);
+  void Note(const QString &what, int64_t offset, bool damage);
 
   uint8_t ReadVersion();
   QByteArray ReadFourCC();
 
   void DoContainer(int64_t end);
+  void DoFree(int64_t end);
   void DoMoov(int64_t end);
   void DoTrak(int64_t end);
   void DoMvhd(int64_t end);
@@ -175,7 +181,10 @@ private:
   TByteStream *FIn = nullptr; // the atom being read, or the level being walked
   int64_t FBase = 0;          // file offset of FIn's position 0
   int FDepth = 0;
+  int FInFree = 0; // inside free space, where anything may stand
   QString FLastError;
+  QString FFileName; // empty for a stream handed in
+  QString FDamage;   // the first sign of a damaged file, for the log
 };
 
 // The sample at a fraction (0..1) of the track's duration.

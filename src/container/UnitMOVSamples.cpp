@@ -19,25 +19,42 @@ int64_t SaturatingAdd(int64_t a, int64_t b)
   return a + b;
 }
 
-// Tiny fixed-size sound samples (PCM frames) become one sample per chunk.
-// Returns the frame size, or 0 when the track does not qualify.
+// Tiny fixed-size sound samples (PCM frames) become one sample per chunk of
+// the chunk's own frames, whatever the number of sample-to-chunk entries:
+// recorders often end with a shorter chunk, and a record per frame would
+// outgrow the list. Frames the chunks cannot hold are left out. Returns the
+// frame size, or 0 when the track does not qualify.
 int32_t RegroupPCM(TMOVSampleTables &tab)
 {
-  if (tab.SampleSizes.size() != 1 || tab.SampleSizes[0] >= 10 || tab.SampleToChunk.size() != 1 ||
-      tab.TimeToSample.size() != 1)
+  const auto &stc = tab.SampleToChunk;
+  if (tab.SampleSizes.size() != 1 || tab.SampleSizes[0] >= 10 || tab.SampleSizes[0] <= 0 || stc.empty() ||
+      tab.TimeToSample.size() != 1 || tab.ChunkOffsets.empty())
     return 0;
-  const int64_t perChunk = tab.SampleToChunk[0].SamplesPerChunk;
+  // A zero count per chunk leaves nothing sound to group by.
+  if (std::any_of(stc.begin(), stc.end(), [](const TMOVSampleToChunk &e) { return e.SamplesPerChunk <= 0; }))
+    return 0;
   const int64_t frame = tab.SampleSizes[0];
-  const int64_t delta = int64_t(tab.TimeToSample[0].Delta) * perChunk;
-  // A zero count per chunk or a chunk too large for the fields is not
-  // regrouped: there is nothing sound to divide by or store.
-  if (perChunk <= 0 || frame <= 0 || frame * perChunk > std::numeric_limits<int32_t>::max() ||
-      delta > std::numeric_limits<uint32_t>::max())
-    return 0;
-  tab.TimeToSample[0].Count = uint32_t(tab.TimeToSample[0].Count / perChunk);
-  tab.TimeToSample[0].Delta = uint32_t(delta);
-  tab.SampleSizes[0] = int32_t(frame * perChunk);
-  tab.SampleToChunk[0].SamplesPerChunk = 1;
+  const int64_t delta = tab.TimeToSample[0].Delta;
+  int64_t left = tab.TimeToSample[0].Count;
+  std::vector<int32_t> sizes;
+  std::vector<TMOVTimeToSample> times;
+  for (size_t c = 0, e = 0; c < tab.ChunkOffsets.size() && left > 0; ++c) {
+    while (e + 1 < stc.size() && int64_t(c) >= stc[e + 1].FirstChunk) ++e;
+    const int64_t n = std::min<int64_t>(stc[e].SamplesPerChunk, left);
+    left -= n;
+    // A chunk too large for the fields is no PCM chunk we can store.
+    if (frame * n > std::numeric_limits<int32_t>::max() || delta * n > std::numeric_limits<uint32_t>::max()) return 0;
+    sizes.push_back(int32_t(frame * n));
+    const auto d = uint32_t(delta * n);
+    if (!times.empty() && times.back().Delta == d)
+      ++times.back().Count;
+    else
+      times.push_back({1, d});
+  }
+  tab.ChunkOffsets.resize(sizes.size());
+  tab.SampleSizes = std::move(sizes);
+  tab.TimeToSample = std::move(times);
+  tab.SampleToChunk = {{0, 1}};
   return int32_t(frame);
 }
 
@@ -59,7 +76,8 @@ int64_t CountSamples(const TMOVSampleTables &tab, int64_t fileSize)
 // stops at the first sample that does not lie inside the file and returns
 // how many samples it visited.
 template <typename Visit>
-int64_t WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize, Visit &&visit)
+int64_t WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize, Visit &&visit,
+                    int64_t *outsideAt = nullptr)
 {
   const auto &chunks = tab.ChunkOffsets;
   const auto &stc = tab.SampleToChunk;
@@ -89,7 +107,10 @@ int64_t WalkSamples(const TMOVSampleTables &tab, int64_t count, int64_t fileSize
     s.Duration = time.Delta;
     s.Size = sizes[std::min(size_t(i), sizes.size() - 1)];
     s.DependencyFlags = i < tab.SampleDependency.size() ? uint8_t(tab.SampleDependency.at(qsizetype(i))) : 0;
-    if (offset < 0 || offset > fileSize - s.Size) return i;
+    if (offset < 0 || offset > fileSize - s.Size) {
+      if (outsideAt) *outsideAt = offset;
+      return i;
+    }
     offset += s.Size;
     ++k;
     decodeTime = SaturatingAdd(decodeTime, time.Delta);
@@ -118,7 +139,8 @@ void TMOVReader::BuildSampleTables()
       BuildTrack(t);
     } catch (const std::exception &e) {
       t.Samples.clear();
-      Note(QStringLiteral("track %1: %2").arg(t.TrackID).arg(QString::fromStdString(e.what())));
+      t.ListError = QString::fromStdString(e.what());
+      Note(QStringLiteral("track %1: %2").arg(t.TrackID).arg(t.ListError), MoovPos, true);
     }
     t.Tables.Clear();
   }
@@ -132,27 +154,41 @@ void TMOVReader::BuildTrack(TMOVTrack &track)
   track.SampleCount = CountSamples(tab, fileSize);
   track.TotalBytes = 0;
   for (int32_t s : tab.SampleSizes) track.TotalBytes += s;
-  if (tab.ChunkOffsets.empty() || tab.TimeToSample.empty() || tab.SampleSizes.empty() || tab.SampleToChunk.empty() ||
-      track.SampleCount <= 0)
+  if (track.SampleCount <= 0) return;
+  if (tab.ChunkOffsets.empty() || tab.TimeToSample.empty() || tab.SampleSizes.empty() || tab.SampleToChunk.empty()) {
+    // Header-only reading never has the chunk tables; a full read should.
+    if (!FHeaderOnly) {
+      track.ListError = QStringLiteral("incomplete sample tables");
+      Note(QStringLiteral("track %1: %2").arg(track.TrackID).arg(track.ListError), MoovPos, true);
+    }
     return;
+  }
   // Tiny samples that lie inside the file can still describe far more
   // records than memory holds (one byte each over gigabytes): the list is
   // never allowed to outgrow the file, or a small floor for small files.
   const int64_t records = std::max<int64_t>(fileSize, MinSampleListBytes) / int64_t(sizeof(TMOVSample));
   if (track.SampleCount > records) {
-    Note(QStringLiteral("track %1: %2 samples would outgrow the file").arg(track.TrackID).arg(track.SampleCount));
+    track.ListError = QStringLiteral("%1 samples would outgrow the file").arg(track.SampleCount);
+    Note(QStringLiteral("track %1: %2").arg(track.TrackID).arg(track.ListError), MoovPos, true);
     return;
   }
   // A dry run first, before anything is allocated: the list keeps only the
   // samples before the first one that lies outside the file, so the intact
   // part of a recording cut short by a power loss can still be played and
   // cut. SampleCount stays the table's own count (the header facts).
-  const int64_t inside = WalkSamples(tab, track.SampleCount, fileSize, [](int64_t, const TMOVSample &) {});
-  if (inside < track.SampleCount)
-    Note(QStringLiteral("track %1: sample %2 lies outside the file").arg(track.TrackID).arg(inside));
+  int64_t outside = -1;
+  const int64_t inside = WalkSamples(tab, track.SampleCount, fileSize, [](int64_t, const TMOVSample &) {}, &outside);
+  if (inside < track.SampleCount) {
+    track.ListError = QStringLiteral("sample %1 lies outside the file").arg(inside);
+    Note(QStringLiteral("track %1: %2").arg(track.TrackID).arg(track.ListError), outside, true);
+  }
   if (inside <= 0) return;
   track.Samples.resize(size_t(inside));
   WalkSamples(tab, inside, fileSize, [&track](int64_t i, const TMOVSample &s) { track.Samples[i] = s; });
+  // Without a sync table every video sample is a key frame (an intra-only
+  // codec such as Motion JPEG); sound has no key frames.
+  if (!tab.HasSyncSamples && track.Kind == mtkVideo)
+    for (TMOVSample &s : track.Samples) s.KeyFrame = true;
   for (int32_t s : tab.SyncSamples)
     if (s >= 0 && s < int64_t(track.Samples.size())) track.Samples[s].KeyFrame = true;
 }

@@ -7,85 +7,20 @@
 #include "Numbers.h"
 
 #include <QFile>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kp {
-
-// ---------------------------------------------------------------- TMOVOutStream
-
-TMOVOutStream::TMOVOutStream(const QString &fileName) : FFileName(fileName)
-{
-  const QByteArray path = QFile::encodeName(fileName);
-  FFd = ::open(path.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (FFd < 0)
-    throw EStreamOpenError(QStringLiteral("cannot create %1: %2").arg(fileName, QString::fromLocal8Bit(strerror(errno))),
-                           -1);
-}
-
-TMOVOutStream::~TMOVOutStream()
-{
-  if (FFd >= 0) ::close(FFd);
-}
-
-int64_t TMOVOutStream::DoReadAt(int64_t pos, void *buffer, int64_t n)
-{
-  for (;;) {
-    const ssize_t r = ::pread(FFd, buffer, size_t(n), off_t(pos));
-    if (r >= 0) return r;
-    if (errno != EINTR) return -1;
-  }
-}
-
-bool TMOVOutStream::DoWriteAt(int64_t pos, const void *buffer, int64_t n)
-{
-  const auto *in = static_cast<const char *>(buffer);
-  int64_t done = 0;
-  while (done < n) {
-    const ssize_t r = ::pwrite(FFd, in + done, size_t(n - done), off_t(pos + done));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    done += r;
-  }
-  if (pos + n > FSize) FSize = pos + n;
-  return true;
-}
-
-bool TMOVOutStream::SetSize(int64_t size)
-{
-  if (size < 0 || ::ftruncate(FFd, off_t(size)) != 0) return false;
-  FSize = size;
-  if (Position() > size) Seek(size);
-  return true;
-}
-
-bool TMOVOutStream::Reserve(int64_t size)
-{
-  if (size <= FSize) return true;
-  if (::fallocate(FFd, 0, 0, off_t(size)) != 0) return false;
-  struct stat st {};
-  if (::fstat(FFd, &st) == 0) FSize = st.st_size;
-  return true;
-}
-
-bool TMOVOutStream::Flush()
-{
-  return ::fsync(FFd) == 0;
-}
 
 // ---------------------------------------------------------------- construction
 
 namespace {
 
-std::unique_ptr<TMOVOutStream> CreateOutput(const QString &fileName)
+std::unique_ptr<TFileStream> CreateOutput(const QString &fileName)
 {
   // An existing file loses its read-only attribute first, as the copy
   // overwrites it anyway.
   if (QFile::exists(fileName))
     QFile::setPermissions(fileName, QFile::permissions(fileName) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
-  return std::make_unique<TMOVOutStream>(fileName);
+  return std::make_unique<TFileStream>(fileName, TFileStream::fmCreate);
 }
 
 } // namespace
@@ -95,7 +30,7 @@ TMOVWriter::TMOVWriter(const QString &fileName, TMOVWriterLimits limits)
 {
 }
 
-TMOVWriter::TMOVWriter(std::unique_ptr<TMOVOutStream> out, TMOVWriterLimits limits) : FLimits(limits)
+TMOVWriter::TMOVWriter(std::unique_ptr<TFileStream> out, TMOVWriterLimits limits) : FLimits(limits)
 {
   FOut = out.get();
   Stream = std::move(out);
@@ -110,7 +45,7 @@ TMOVWriter::~TMOVWriter()
   } catch (const std::exception &) {
     // Nothing more can be done for a file the disk refuses.
   }
-  if (FOut) FOut->Flush();
+  if (FOut) FOut->Sync();
 }
 
 void TMOVWriter::WriteFtyp()
@@ -204,6 +139,7 @@ TMOVWriter::TUndo TMOVWriter::SaveUndo() const
 // movie with correct timing.
 void TMOVWriter::Rollback(const TUndo &undo) noexcept
 {
+  FRun = TRun();
   AtomStarts.resize(std::min(AtomStarts.size(), undo.OpenAtoms));
   AtomSizes.resize(AtomStarts.size());
   Tracks.resize(std::min(Tracks.size(), undo.TrackCount));

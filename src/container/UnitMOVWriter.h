@@ -1,7 +1,8 @@
 #pragma once
 // Writing a new QuickTime movie out of parts of existing ones, without
-// re-encoding: fragments of source movies are copied sample by sample into
-// mdat atoms (with speed changes and key-frame thinning), an optional
+// re-encoding: fragments of source movies are copied into mdat atoms (runs
+// of samples that follow each other in one read and one write; speed
+// changes and key-frame thinning sample by sample), an optional
 // subtitle text track is added, and the moov is rebuilt last from a source's
 // moov with freshly generated sample tables.
 //
@@ -23,36 +24,6 @@ namespace kp {
 // copied; returning false stops the copy in an orderly way.
 using TMOVProgressEvent = std::function<bool(double Seconds, double Fraction)>;
 
-// The output file: a byte stream whose size can be set, reserved ahead and
-// flushed. Tests derive from it to make writes fail.
-class TMOVOutStream : public TByteStream {
-public:
-  // Creates (or truncates) the file; throws EStreamOpenError.
-  explicit TMOVOutStream(const QString &fileName);
-  ~TMOVOutStream() override;
-  bool Writable() const override { return true; }
-  QString FileName() const { return FFileName; }
-
-  // Sets the file's size (truncates or extends); false on failure.
-  bool SetSize(int64_t size);
-  // Asks the file system for room up to size bytes with fallocate(2), which
-  // never falls back to writing zeros (FAT would zero-fill a plain resize).
-  // The file's size grows to size when it succeeds; false otherwise.
-  bool Reserve(int64_t size);
-  // Flushes written data to the disk; false on failure.
-  bool Flush();
-
-protected:
-  int64_t DoSize() const override { return FSize; }
-  int64_t DoReadAt(int64_t pos, void *buffer, int64_t n) override;
-  bool DoWriteAt(int64_t pos, const void *buffer, int64_t n) override;
-
-private:
-  QString FFileName;
-  int FFd = -1;
-  int64_t FSize = 0;
-};
-
 // Sizes at which a fragment continues in a further mdat and at which chunk
 // offsets need 64 bits; small values let tests split with small files.
 struct TMOVWriterLimits {
@@ -65,7 +36,8 @@ public:
   // Creates or truncates the file (clearing a read-only attribute) and writes
   // the ftyp atom. Throws EStreamOpenError or EStreamWriteError.
   explicit TMOVWriter(const QString &fileName, TMOVWriterLimits limits = {});
-  TMOVWriter(std::unique_ptr<TMOVOutStream> out, TMOVWriterLimits limits = {});
+  // The same over a file stream opened for writing (tests make it fail).
+  TMOVWriter(std::unique_ptr<TFileStream> out, TMOVWriterLimits limits = {});
   // Closes every atom still open and flushes; never throws.
   ~TMOVWriter() override;
 
@@ -73,11 +45,15 @@ public:
   // the reader's tracks; P1 moves back to the preceding video key frame and
   // is written back. Returns false when onProgress asked to stop. A read or
   // write error rolls this call's output back (file and tracks as they were
-  // before the call) and is rethrown.
+  // before the call) and is rethrown. So does EConvertError, naming the
+  // track, when a track to copy has no sample list because the reader could
+  // not build one, or when the movie still holds no sample after the call.
   bool AppendFragment(double &P1, double &P2, double Speed, bool BigFPS, TMOVReader &Reader,
                       const TMOVProgressEvent &OnProgress, bool Video, bool Audio);
 
   // Writes the moov from the template's moov; nothing without a template.
+  // A movie without any video or sound sample is not written: like any
+  // failure here, it removes the output file and throws (EConvertError).
   void WriteMoov(TMOVReader *Template);
   void CopyAtoms(TMOVReader &Template, int64_t EndPos);
 
@@ -109,7 +85,7 @@ public:
   void WriteSdtp();
 
   int OpenAtoms() const { return int(AtomStarts.size()); }
-  TMOVOutStream &Out() { return *FOut; }
+  TFileStream &Out() { return *FOut; }
   const TMOVWriterLimits &Limits() const { return FLimits; }
 
   std::vector<uint8_t> Buffer;
@@ -130,7 +106,11 @@ private:
   void CopySample(TFragment &f, int ti);
   bool ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp);
   void ReadSample(TMOVReader &reader, const TMOVSample &smp);
-  void WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp);
+  void WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp, bool inBuffer);
+  void QueueRun(TByteStream &source, int64_t from, int64_t to, int32_t size);
+  void FlushRun();
+  void CheckListed(const TMOVReader &Reader, bool Video, bool Audio) const;
+  void CheckNotEmpty(const QString &source) const;
   void RecomputeDurations();
 
   TUndo SaveUndo() const;
@@ -148,7 +128,9 @@ private:
   void PatchMdhd(QByteArray &body) const;
   void PatchTkhd(QByteArray &body) const;
   void PatchMvhd(QByteArray &body);
+  void WriteMoovAtoms(TMOVReader &Template);
   void WriteEdts();
+  std::vector<int32_t> WrittenCompositionOffsets() const;
 
   void WriteTextTkhd(const TMOVTrack &t);
   void WriteTextMdia(const TMOVTrack &t);
@@ -159,12 +141,20 @@ private:
   void WriteDinf();
   void WriteTextStsd(const TMOVTrack &t);
 
-  TMOVOutStream *FOut = nullptr; // the base's Stream, typed
+  TFileStream *FOut = nullptr; // the base's Stream, typed
   TMOVWriterLimits FLimits;
   int64_t FIntendedSize = 0;  // the file's size as the moov's reserve meant it
   int64_t FNextTrackIDPos = -1; // where the written mvhd holds the next track ID
   int32_t FHighestWrittenID = 0;
   int FCopyDepth = 0;
+  bool FTrakHasCtts = false;  // the template trak being copied has a ctts
+  // Samples contiguous in the source and the output, copied with one read
+  // and one write when the run ends.
+  struct TRun {
+    TByteStream *Source = nullptr;
+    int64_t From = 0, To = 0, Length = 0;
+  } FRun;
+  std::vector<uint8_t> FRunBuffer;
   // Per writer track: (first sample, composition delay) of each call's part
   // of a reordered video track, so every part gets the same delay.
   std::vector<std::vector<std::pair<size_t, int32_t>>> FDelays;

@@ -8,6 +8,7 @@
 #include "UnitMOVWriter.h"
 #include "UnitMOVWriterImpl.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -35,6 +36,19 @@ bool Copied(TMOVTrackKind kind, bool video, bool audio)
   return (kind == mtkVideo && video) || (kind == mtkAudio && audio);
 }
 
+// Longest run of contiguous samples copied with one read and one write.
+constexpr int64_t MaxRun = int64_t(4) << 20;
+
+QString SourceName(const TMOVReader &reader)
+{
+  return reader.FileName().isEmpty() ? QStringLiteral("the source movie") : reader.FileName();
+}
+
+const char *KindWord(TMOVTrackKind kind)
+{
+  return kind == mtkVideo ? "video" : "sound";
+}
+
 } // namespace
 
 bool TMOVWriter::AppendFragment(double &P1, double &P2, double Speed, bool BigFPS, TMOVReader &Reader,
@@ -52,14 +66,43 @@ bool TMOVWriter::AppendFragment(double &P1, double &P2, double Speed, bool BigFP
   TFragment f{Reader, Speed, BigFPS, OnProgress, {}, 1, 0, -1, 0, 0};
   const TUndo undo = SaveUndo();
   try {
+    CheckListed(Reader, Video, Audio);
     f.States.resize(Reader.Tracks.size());
     for (size_t ti = 0; ti < Reader.Tracks.size(); ++ti) SetUpState(f, int(ti), P1, P2, Video, Audio);
     ChooseStep(f);
-    return CopyFragment(f);
+    const bool result = CopyFragment(f);
+    if (result) CheckNotEmpty(SourceName(Reader));
+    return result;
   } catch (...) {
     Rollback(undo);
     throw;
   }
+}
+
+// A track the caller asked for whose samples the reader could not list
+// would vanish from the movie without a word.
+void TMOVWriter::CheckListed(const TMOVReader &Reader, bool Video, bool Audio) const
+{
+  for (const TMOVTrack &t : Reader.Tracks)
+    if (Copied(t.Kind, Video, Audio) && t.Samples.empty() && !t.ListError.isEmpty())
+      throw EConvertError(QStringLiteral("%1: the %2 track %3 cannot be copied: %4")
+                              .arg(SourceName(Reader), QLatin1String(KindWord(t.Kind)))
+                              .arg(t.TrackID)
+                              .arg(t.ListError));
+}
+
+// A movie whose video and sound tracks hold no sample (or that has none)
+// would play as nothing.
+void TMOVWriter::CheckNotEmpty(const QString &source) const
+{
+  QStringList ids;
+  for (const TMOVTrack &t : Tracks) {
+    if (t.Kind == mtkText) continue;
+    if (!t.Samples.empty()) return;
+    ids << QString::number(t.TrackID);
+  }
+  if (ids.isEmpty()) throw EConvertError(QStringLiteral("%1: no video or sound track to copy").arg(source));
+  throw EConvertError(QStringLiteral("%1: no samples to copy in track %2").arg(source, ids.join(QStringLiteral(", "))));
 }
 
 // The writer track a source track continues: same ID and same kind, never
@@ -204,6 +247,7 @@ bool TMOVWriter::CopyFragment(TFragment &f)
     CopySample(f, best);
     ++s.Cur;
   }
+  FlushRun();
   EndAtom();
   if (FOut->Size() != GetPos()) FOut->SetSize(GetPos());
   RecomputeDurations();
@@ -234,9 +278,14 @@ void TMOVWriter::CopySample(TFragment &f, int ti)
   }
   const long double dt = d.TimeScale > 0 ? (long double)smp.Duration / d.TimeScale : 0;
   s.OutTime += dt;
-  ReadSample(f.Reader, smp);
-  if (d.Kind == mtkVideo && f.Speed > 1.01 && !f.BigFPS && ThinKeyFrames(f, ti, smp)) return;
-  WriteSampleData(f, s, smp);
+  // Thinning needs the frame's bytes to tell its type; everything else is
+  // copied in runs.
+  const bool thin = d.Kind == mtkVideo && f.Speed > 1.01 && !f.BigFPS;
+  if (thin) {
+    ReadSample(f.Reader, smp);
+    if (ThinKeyFrames(f, ti, smp)) return;
+  }
+  WriteSampleData(f, s, smp, thin);
   if (d.Kind == mtkAudio && f.Speed < 0.99) {
     // Slow motion repeats each sound sample in the index; its data is
     // written once.
@@ -291,7 +340,7 @@ bool TMOVWriter::ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp)
   return false;
 }
 
-void TMOVWriter::WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp)
+void TMOVWriter::WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp, bool inBuffer)
 {
   TMOVTrack &d = Tracks[s.DstIndex];
   if (!s.Started && d.Kind == mtkVideo) {
@@ -299,17 +348,44 @@ void TMOVWriter::WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp)
     FDelays[s.DstIndex].push_back({d.Samples.size(), smp.CompositionOffset});
   }
   s.Started = true;
-  smp.Offset = GetPos();
-  FOut->Seek(smp.Offset);
-  FOut->Write(Buffer.data(), smp.Size);
+  const int64_t from = smp.Offset;
+  smp.Offset = FRun.Length > 0 ? FRun.To + FRun.Length : GetPos();
+  if (inBuffer) {
+    FlushRun();
+    FOut->Seek(smp.Offset);
+    FOut->Write(Buffer.data(), smp.Size);
+  } else {
+    if (!f.Reader.Stream) throw EStreamReadError(QStringLiteral("source movie is closed"), from);
+    QueueRun(*f.Reader.Stream, from, smp.Offset, smp.Size);
+  }
   f.MdatBytes += smp.Size;
   if (f.MdatBytes >= FLimits.MdatSplit) {
+    FlushRun();
     EndAtom();
     BeginAtom("mdat", 0);
     f.MdatBytes = 0;
   }
   d.Samples.push_back(smp);
   ++s.DstCount;
+}
+
+void TMOVWriter::QueueRun(TByteStream &source, int64_t from, int64_t to, int32_t size)
+{
+  if (FRun.Length > 0 && (FRun.Source != &source || FRun.From + FRun.Length != from || FRun.Length + size > MaxRun))
+    FlushRun();
+  if (FRun.Length == 0) FRun = {&source, from, to, 0};
+  FRun.Length += size;
+}
+
+void TMOVWriter::FlushRun()
+{
+  if (FRun.Length <= 0) return;
+  const TRun run = FRun;
+  FRun = TRun();
+  if (FRunBuffer.size() < size_t(run.Length)) FRunBuffer.resize(size_t(run.Length));
+  run.Source->ReadAt(run.From, FRunBuffer.data(), run.Length);
+  FOut->Seek(run.To);
+  FOut->Write(FRunBuffer.data(), run.Length);
 }
 
 } // namespace kp

@@ -7,6 +7,7 @@
 #include "UnitMOVWriter.h"
 #include "UnitMOVWriterImpl.h"
 
+#include <QFile>
 #include <algorithm>
 #include <limits>
 
@@ -17,6 +18,12 @@ namespace {
 // Containers that hostile files could nest without end are followed no
 // deeper than any real movie goes.
 constexpr int MaxCopyDepth = 32;
+
+// A sample's time-to-sample delta as written.
+uint32_t SttsDelta(const TMOVSample &s)
+{
+  return uint32_t(std::clamp<int64_t>(Round(s.Duration), 0, std::numeric_limits<uint32_t>::max()));
+}
 
 bool IsOneOf(const QByteArray &name, std::initializer_list<const char *> names)
 {
@@ -44,6 +51,32 @@ bool FindTkhdID(TByteStream &in, int64_t pos, int64_t end, int32_t &id)
     pos += size;
   }
   return false;
+}
+
+// The body [pos, end) of the first direct child named name; false when
+// there is none.
+bool FindChild(TByteStream &in, int64_t &pos, int64_t &end, const char *name)
+{
+  for (int64_t p = pos; p < end;) {
+    in.Seek(p);
+    const uint32_t size = in.ReadU32BE();
+    const QByteArray tag = in.ReadBlock(4);
+    if (size < 8 || int64_t(size) > end - p) return false;
+    if (tag == name) {
+      pos = p + 8;
+      end = p + size;
+      return true;
+    }
+    p += size;
+  }
+  return false;
+}
+
+bool TrakHasCtts(TByteStream &in, int64_t pos, int64_t end)
+{
+  for (const char *name : {"mdia", "minf", "stbl", "ctts"})
+    if (!FindChild(in, pos, end, name)) return false;
+  return true;
 }
 
 } // namespace
@@ -93,6 +126,20 @@ void TMOVWriter::AssignTextTrackIDs(const TMOVReader &Template)
 void TMOVWriter::WriteMoov(TMOVReader *Template)
 {
   if (!Template) return;
+  try {
+    CheckNotEmpty(FOut->FileName());
+    WriteMoovAtoms(*Template);
+  } catch (...) {
+    // A movie without its index plays as nothing: it does not stay behind.
+    AtomStarts.clear();
+    AtomSizes.clear();
+    QFile::remove(FOut->FileName());
+    throw;
+  }
+}
+
+void TMOVWriter::WriteMoovAtoms(TMOVReader &Template)
+{
   // Subtitles written after the last fragment count towards the movie's
   // duration too.
   RecomputeDurations();
@@ -102,16 +149,16 @@ void TMOVWriter::WriteMoov(TMOVReader *Template)
     t.Written = false;
     samples += int64_t(t.Samples.size());
   }
-  FIntendedSize = p + Template->MoovSize + 32 * samples + 1048576;
+  FIntendedSize = p + Template.MoovSize + 32 * samples + 1048576;
   FOut->Reserve(FIntendedSize); // a hint; the offsets' width follows the intended size
   FOut->Seek(p);
-  AssignTextTrackIDs(*Template);
+  AssignTextTrackIDs(Template);
   FNextTrackIDPos = -1;
   FHighestWrittenID = 0;
   CurTrack = -1;
-  if (Template->HasMoov() && Template->Stream) {
-    Template->Stream->Seek(Template->MoovPos);
-    CopyAtoms(*Template, Template->MoovPos + Template->MoovSize);
+  if (Template.HasMoov() && Template.Stream) {
+    Template.Stream->Seek(Template.MoovPos);
+    CopyAtoms(Template, Template.MoovPos + Template.MoovSize);
   }
   if (FOut->Size() != GetPos() && !FOut->SetSize(GetPos()))
     throw EStreamWriteError(QStringLiteral("cannot set the movie's size to %1").arg(GetPos()), GetPos());
@@ -192,6 +239,7 @@ void TMOVWriter::FinishMoov()
 void TMOVWriter::CopyTrak(TMOVReader &Template, int64_t bodyPos, int64_t end)
 {
   CurTrack = -1;
+  FTrakHasCtts = false;
   int32_t id = 0;
   TByteStream &in = *Template.Stream;
   if (!FindTkhdID(in, bodyPos, end, id)) return;
@@ -208,6 +256,7 @@ void TMOVWriter::CopyTrak(TMOVReader &Template, int64_t bodyPos, int64_t end)
     break;
   }
   if (CurTrack < 0) return;
+  FTrakHasCtts = TrakHasCtts(in, bodyPos, end);
   Tracks[CurTrack].Written = true;
   FHighestWrittenID = std::max(FHighestWrittenID, id);
   BeginAtom("trak", int32_t(end - bodyPos + 8));
@@ -284,39 +333,80 @@ void TMOVWriter::WriteEdts()
   WriteVersionFlags(0, 0, 0, 0);
   WriteDWord(1);
   WriteDWord(uint32_t(MovieUnits(t)));
-  WriteDWord(t.Samples.empty() ? 3003u : uint32_t(Round(t.Samples.front().Duration)));
+  // The presentation starts at the first frame shown: the smallest
+  // composition time, or 0 when no composition offsets are written.
+  int64_t mediaTime = 0;
+  if (FTrakHasCtts && !t.Samples.empty()) {
+    const std::vector<int32_t> offsets = WrittenCompositionOffsets();
+    int64_t decode = 0;
+    mediaTime = std::numeric_limits<int64_t>::max();
+    for (size_t i = 0; i < t.Samples.size(); ++i) {
+      mediaTime = std::min(mediaTime, decode + offsets[i]);
+      decode += SttsDelta(t.Samples[i]);
+    }
+    mediaTime = std::clamp<int64_t>(mediaTime, 0, std::numeric_limits<int32_t>::max());
+  }
+  WriteDWord(uint32_t(mediaTime));
   WriteDWord(0x00010000);
   EndAtom();
   EndAtom();
 }
 
+namespace {
+
+// The samples that open a chunk. Samples that follow each other in the file
+// share one, as in the source, so the index stays as small as the source's;
+// a PCM sample already is a chunk, and each text sample stands alone.
+std::vector<size_t> ChunkStarts(const TMOVTrack &t)
+{
+  std::vector<size_t> starts;
+  const bool group = t.PCMFrameSize <= 0 && t.Kind != mtkText;
+  for (size_t i = 0; i < t.Samples.size(); ++i)
+    if (!group || i == 0 || t.Samples[i].Offset != t.Samples[i - 1].Offset + t.Samples[i - 1].Size) starts.push_back(i);
+  return starts;
+}
+
+} // namespace
+
 void TMOVWriter::WriteChunkOffsets()
 {
   const TMOVTrack &t = *Current();
   const bool wide = UseCo64();
+  const std::vector<size_t> starts = ChunkStarts(t);
   BeginAtom(wide ? "co64" : "stco", 0);
   WriteVersionFlags(0, 0, 0, 0);
-  WriteDWord(uint32_t(t.Samples.size()));
-  for (const TMOVSample &s : t.Samples) {
+  WriteDWord(uint32_t(starts.size()));
+  for (size_t i : starts) {
     if (wide)
-      WriteInt64(uint64_t(s.Offset));
+      WriteInt64(uint64_t(t.Samples[i].Offset));
     else
-      WriteDWord(uint32_t(s.Offset));
+      WriteDWord(uint32_t(t.Samples[i].Offset));
   }
   EndAtom();
 }
 
+// Runs of chunks with equal counts: samples per chunk, or for PCM the
+// frames of each chunk's one sample.
 void TMOVWriter::WriteStsc()
 {
   const TMOVTrack &t = *Current();
-  int64_t perChunk = 1;
-  if (t.PCMFrameSize >= 1 && !t.Samples.empty()) perChunk = t.Samples.front().Size / t.PCMFrameSize;
+  std::vector<size_t> starts = ChunkStarts(t);
+  std::vector<std::pair<uint32_t, uint32_t>> runs; // (first chunk, count per chunk)
+  starts.push_back(t.Samples.size());
+  for (size_t c = 0; c + 1 < starts.size(); ++c) {
+    const auto n = t.PCMFrameSize >= 1 ? uint32_t(t.Samples[starts[c]].Size / t.PCMFrameSize)
+                                       : uint32_t(starts[c + 1] - starts[c]);
+    if (runs.empty() || runs.back().second != n) runs.push_back({uint32_t(c + 1), n});
+  }
+  if (runs.empty()) runs.push_back({1, 1});
   BeginAtom("stsc", 0);
   WriteVersionFlags(0, 0, 0, 0);
-  WriteDWord(1);
-  WriteDWord(1);
-  WriteDWord(uint32_t(perChunk));
-  WriteDWord(1);
+  WriteDWord(uint32_t(runs.size()));
+  for (auto [first, count] : runs) {
+    WriteDWord(first);
+    WriteDWord(count);
+    WriteDWord(1);
+  }
   EndAtom();
 }
 
@@ -372,7 +462,7 @@ void TMOVWriter::WriteStts()
     runs.push_back({uint32_t(PCMFrames(t)), 1});
   } else {
     for (const TMOVSample &s : t.Samples) {
-      const auto d = uint32_t(std::max<int64_t>(0, Round(s.Duration)));
+      const uint32_t d = SttsDelta(s);
       if (!runs.empty() && runs.back().second == d)
         ++runs.back().first;
       else
@@ -393,23 +483,33 @@ void TMOVWriter::WriteStts()
 // delay between decoding and showing its first frame differs from part to
 // part; a part with a shorter delay would show frames before the previous
 // part's last ones. Every part is shifted to the longest delay.
-void TMOVWriter::WriteCtts()
+std::vector<int32_t> TMOVWriter::WrittenCompositionOffsets() const
 {
-  const TMOVTrack &t = *Current();
+  const TMOVTrack &t = Tracks[size_t(CurTrack)];
   static const std::vector<std::pair<size_t, int32_t>> none;
   const auto &parts = CurTrack < int(FDelays.size()) ? FDelays[size_t(CurTrack)] : none;
   int32_t longest = 0;
   for (const auto &p : parts) longest = std::max(longest, p.second);
-  BeginAtom("ctts", 0);
-  WriteVersionFlags(0, 0, 0, 0);
-  WriteDWord(uint32_t(t.Samples.size()));
+  std::vector<int32_t> out(t.Samples.size());
   size_t part = 0;
-  // Hostile offsets may sum past 32 bits; the field keeps the low 32.
   int64_t shift = 0;
   for (size_t i = 0; i < t.Samples.size(); ++i) {
     while (part < parts.size() && parts[part].first <= i) shift = int64_t(longest) - parts[part++].second;
+    // Hostile offsets may sum past 32 bits; the field keeps the low 32.
+    out[i] = int32_t(uint32_t(t.Samples[i].CompositionOffset + shift));
+  }
+  return out;
+}
+
+void TMOVWriter::WriteCtts()
+{
+  const std::vector<int32_t> offsets = WrittenCompositionOffsets();
+  BeginAtom("ctts", 0);
+  WriteVersionFlags(0, 0, 0, 0);
+  WriteDWord(uint32_t(offsets.size()));
+  for (int32_t o : offsets) {
     WriteDWord(1);
-    WriteDWord(uint32_t(t.Samples[i].CompositionOffset + shift));
+    WriteDWord(uint32_t(o));
   }
   EndAtom();
 }

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kp {
@@ -244,6 +246,23 @@ bool TFileStream::DoWriteAt(int64_t pos, const void *buffer, int64_t n)
 bool TFileStream::Sync()
 {
   return FFd >= 0 && ::fsync(FFd) == 0;
+}
+
+bool TFileStream::SetSize(int64_t size)
+{
+  if (!Writable() || size < 0 || ::ftruncate(FFd, static_cast<off_t>(size)) != 0) return false;
+  FSize = size;
+  if (Position() > size) Seek(size);
+  return true;
+}
+
+bool TFileStream::Reserve(int64_t size)
+{
+  if (!Writable() || size <= FSize) return Writable();
+  if (::fallocate(FFd, 0, 0, static_cast<off_t>(size)) != 0) return false;
+  struct stat st {};
+  if (::fstat(FFd, &st) == 0) FSize = st.st_size;
+  return true;
 }
 
 // ---------------------------------------------------------------- TMemoryStream

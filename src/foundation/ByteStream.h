@@ -125,8 +125,9 @@ private:
   int64_t FBytesWritten = 0;
 };
 
-// A file on disk. Reads use positional I/O, so skipping is free and the
-// counter shows the bytes that actually came from the disk.
+// A file on disk. Reads and writes use positional I/O, so skipping is free
+// and the counters show the bytes that actually reached or left the disk.
+// Tests derive from it to make the device fail.
 class TFileStream : public TByteStream {
 public:
   enum TMode { fmRead, fmCreate, fmReadWrite };
@@ -137,6 +138,13 @@ public:
   QString FileName() const { return FFile.fileName(); }
   // Flushes written data to the disk; false on failure.
   bool Sync();
+  // Sets the file's size (truncates or extends); false on failure. A
+  // position beyond the new end moves back to it.
+  bool SetSize(int64_t size);
+  // Asks the file system for room up to size bytes with fallocate(2), which
+  // never falls back to writing zeros (FAT would zero-fill a plain resize).
+  // The file's size grows to size when it succeeds; false otherwise.
+  bool Reserve(int64_t size);
 
 protected:
   int64_t DoSize() const override { return FSize; }

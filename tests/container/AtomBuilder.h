@@ -103,20 +103,28 @@ inline QByteArray Stsd(const char *format)
   return FullAtom("stsd", 0, Bytes().u32(1).u32(16).tag(format).zeros(8));
 }
 
-inline QByteArray Stts(const std::vector<std::pair<uint32_t, uint32_t>> &entries)
+// A counted table of 32-bit words: entry count, then the entries.
+inline QByteArray Table32(const char *name, const std::vector<uint32_t> &words, uint32_t perEntry = 1)
 {
   Bytes b;
-  b.u32(uint32_t(entries.size()));
-  for (auto [count, delta] : entries) b.u32(count).u32(delta);
-  return FullAtom("stts", 0, b);
+  b.u32(uint32_t(words.size() / perEntry));
+  for (uint32_t w : words) b.u32(w);
+  return FullAtom(name, 0, b);
+}
+
+// (count, delta) and (count, offset) pairs.
+inline QByteArray Stts(const std::vector<std::pair<uint32_t, uint32_t>> &entries)
+{
+  std::vector<uint32_t> w;
+  for (auto [count, delta] : entries) w.insert(w.end(), {count, delta});
+  return Table32("stts", w, 2);
 }
 
 inline QByteArray Ctts(const std::vector<std::pair<uint32_t, int32_t>> &entries)
 {
-  Bytes b;
-  b.u32(uint32_t(entries.size()));
-  for (auto [count, offset] : entries) b.u32(count).u32(uint32_t(offset));
-  return FullAtom("ctts", 0, b);
+  std::vector<uint32_t> w;
+  for (auto [count, offset] : entries) w.insert(w.end(), {count, uint32_t(offset)});
+  return Table32("ctts", w, 2);
 }
 
 inline QByteArray StszConstant(uint32_t size, uint32_t count)
@@ -126,27 +134,20 @@ inline QByteArray StszConstant(uint32_t size, uint32_t count)
 
 inline QByteArray Stsz(const std::vector<uint32_t> &sizes)
 {
-  Bytes b;
-  b.u32(0).u32(uint32_t(sizes.size()));
-  for (uint32_t s : sizes) b.u32(s);
-  return FullAtom("stsz", 0, b);
+  return FullAtom("stsz", 0, Bytes().u32(0).raw(Table32("stsz", sizes).mid(12)));
 }
 
 // (first chunk, 1-based; samples per chunk)
 inline QByteArray Stsc(const std::vector<std::pair<uint32_t, uint32_t>> &entries)
 {
-  Bytes b;
-  b.u32(uint32_t(entries.size()));
-  for (auto [first, perChunk] : entries) b.u32(first).u32(perChunk).u32(1);
-  return FullAtom("stsc", 0, b);
+  std::vector<uint32_t> w;
+  for (auto [first, perChunk] : entries) w.insert(w.end(), {first, perChunk, 1});
+  return Table32("stsc", w, 3);
 }
 
 inline QByteArray Stco(const std::vector<uint32_t> &offsets)
 {
-  Bytes b;
-  b.u32(uint32_t(offsets.size()));
-  for (uint32_t o : offsets) b.u32(o);
-  return FullAtom("stco", 0, b);
+  return Table32("stco", offsets);
 }
 
 inline QByteArray Co64(const std::vector<uint64_t> &offsets)
@@ -160,10 +161,7 @@ inline QByteArray Co64(const std::vector<uint64_t> &offsets)
 // 1-based sample numbers, as stored.
 inline QByteArray Stss(const std::vector<uint32_t> &numbers)
 {
-  Bytes b;
-  b.u32(uint32_t(numbers.size()));
-  for (uint32_t n : numbers) b.u32(n);
-  return FullAtom("stss", 0, b);
+  return Table32("stss", numbers);
 }
 
 inline QByteArray Sdtp(const QByteArray &flags)

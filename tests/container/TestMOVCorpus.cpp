@@ -73,13 +73,16 @@ void CompareTrack(const TMOVTrack &t, const QJsonObject &stream, const QList<TPa
   EXPECT_NEAR(double(t.DurationMs), probeMs, MaxSampleMs(t) + 1.0);
 
   if (IsPCM(t)) {
-    int64_t ours = 0, theirs = 0;
-    for (const TMOVSample &s : t.Samples) ours += s.Size;
-    for (const TPacket &p : packets) theirs += p.Size;
-    EXPECT_EQ(ours, theirs);
-    ASSERT_FALSE(t.Samples.empty());
-    ASSERT_FALSE(packets.isEmpty());
-    EXPECT_EQ(t.Samples.front().Offset, packets.front().Pos);
+    // ffprobe cuts each chunk into packets of at most 1024 frames: in file
+    // order they tile our samples, one per chunk, exactly.
+    EXPECT_GT(t.PCMFrameSize, 0);
+    qsizetype k = 0;
+    for (const TMOVSample &s : t.Samples) {
+      int64_t at = s.Offset;
+      while (k < packets.size() && packets[k].Pos == at) at += packets[k++].Size;
+      EXPECT_EQ(at, s.Offset + s.Size) << "sample at " << s.Offset;
+    }
+    EXPECT_EQ(k, packets.size());
     return;
   }
   // A text track's last empty sample may lie beyond the edit: ffprobe drops it.
@@ -183,6 +186,8 @@ TEST(MOVCorpus, HeaderOnlyReadsTheMoovAndNoMediaData)
     ASSERT_EQ(head.Tracks.size(), full.Tracks.size());
     for (size_t i = 0; i < head.Tracks.size(); ++i) {
       EXPECT_TRUE(head.Tracks[i].Samples.empty());
+      // PCM is regrouped into chunks only when the chunk tables are read.
+      if (full.Tracks[i].PCMFrameSize > 0) continue;
       EXPECT_EQ(head.Tracks[i].SampleCount, full.Tracks[i].SampleCount);
       EXPECT_EQ(head.Tracks[i].TotalBytes, full.Tracks[i].TotalBytes);
     }

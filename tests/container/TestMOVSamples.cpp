@@ -52,6 +52,15 @@ TEST(MOVSamples, TimesKeyFramesCompositionAndDependency)
     EXPECT_EQ(s[i].DependencyFlags, dep[i]);
     EXPECT_EQ(s[i].KeyFrame, key[i]);
   }
+  // Without a sync table every video sample is a key frame; sound and an
+  // empty sync table have none.
+  const QByteArray noSync = Stts({{3, 1}}) + Stsz({1, 1, 1}) + Stsc({{1, 3}}) + Stco({MdatData});
+  const std::tuple<const char *, const char *, QByteArray, bool> kinds[] = {
+      {"vide", "jpeg", noSync, true}, {"soun", "mp4a", noSync, false}, {"vide", "avc1", noSync + Stss({}), false}};
+  for (const auto &[handler, codec, t, all] : kinds) {
+    const auto k = Read(OneTrack(handler, codec, t, 3));
+    for (const TMOVSample &x : k->Tracks.at(0).Samples) EXPECT_EQ(x.KeyFrame, all) << handler;
+  }
 }
 
 TEST(MOVSamples, PCMIsRegroupedPerChunk)
@@ -70,12 +79,18 @@ TEST(MOVSamples, PCMIsRegroupedPerChunk)
   EXPECT_EQ(t.Samples[999].Offset, MdatData + 999 * 4096);
   EXPECT_EQ(t.Samples[999].DecodeTime, 999 * 1024);
 
-  // Two sample-to-chunk entries: one sample per frame stays.
-  const QByteArray two = Stts({{8, 1}}) + StszConstant(2, 8) + Stsc({{1, 4}, {2, 4}}) + Stco({MdatData, MdatData + 8});
-  r = Read(OneTrack("soun", "sowt", two, 16));
-  EXPECT_EQ(r->Tracks[0].PCMFrameSize, 0);
-  EXPECT_FALSE(r->HasPCMAudio());
-  EXPECT_EQ(Offsets(r->Tracks[0]), (std::vector<int64_t>{0, 2, 4, 6, 8, 10, 12, 14}));
+  // Several sample-to-chunk entries and a shorter last chunk (as ffmpeg
+  // writes): each chunk becomes one sample of its own frames; frames the
+  // chunks cannot hold are left out.
+  const QByteArray uneven = Stts({{11, 1}}) + StszConstant(2, 11) + Stsc({{1, 4}, {3, 2}}) +
+                            Stco({MdatData, MdatData + 8, MdatData + 16, MdatData + 20});
+  r = Read(OneTrack("soun", "sowt", uneven, 24));
+  EXPECT_EQ(r->Tracks[0].PCMFrameSize, 2);
+  EXPECT_EQ(Offsets(r->Tracks[0]), (std::vector<int64_t>{0, 8, 16, 20}));
+  std::vector<std::pair<int32_t, double>> sizes;
+  for (const TMOVSample &x : r->Tracks[0].Samples) sizes.push_back({x.Size, x.Duration});
+  EXPECT_EQ(sizes, (std::vector<std::pair<int32_t, double>>{{8, 4}, {8, 4}, {4, 2}, {2, 1}}));
+  EXPECT_EQ(r->Tracks[0].Samples[3].DecodeTime, 10);
 
   // Zero frames per chunk: nothing to divide by, no regrouping, no crash.
   const QByteArray zero = Stts({{8, 1}}) + StszConstant(2, 8) + Stsc({{1, 0}}) + Stco({MdatData});
@@ -92,26 +107,6 @@ TEST(MOVSamples, MovieFactsComeFromTheTracks)
   EXPECT_EQ(r->DurationMs, 10040);
   EXPECT_EQ(r->Duration, 10000); // the movie's own units are left alone
   EXPECT_DOUBLE_EQ(r->CreationTime, MacTimeToDateTime(1000));
-}
-
-TEST(MOVSamples, FrameRateAndBitrate)
-{
-  std::vector<uint32_t> sizes(300, 41667);
-  sizes[0] = 12500000 - 299 * 41667;
-  const QByteArray tables = Stts({{300, 100}}) + Stsz(sizes);
-  auto r = Read(OneTrack("vide", "avc1", tables, 0, 1000, 10000), true);
-  EXPECT_DOUBLE_EQ(r->GetVideoFPS(), 30.0);
-  EXPECT_DOUBLE_EQ(r->GetVideoBitrate(), 10000.0);
-  int32_t w = 0, h = 0;
-  r->GetVideoSize(w, h);
-  EXPECT_EQ(std::make_pair(w, h), std::make_pair(320, 240));
-
-  r = Read(OneTrack("soun", "mp4a", tables, 0, 1000, 10000), true);
-  EXPECT_EQ(r->FindVideoTrack(), nullptr);
-  EXPECT_EQ(r->GetVideoFPS(), 0);
-  EXPECT_EQ(r->GetVideoBitrate(), 0);
-  r->GetVideoSize(w, h);
-  EXPECT_EQ(std::make_pair(w, h), std::make_pair(0, 0));
 }
 
 TEST(MOVSamples, SampleAtPositionAndKeyFrameBefore)
@@ -190,6 +185,11 @@ TEST(MOVSamplesHostile, CountsAreCappedByWhatBacksThem)
   r = Read(OneTrack("vide", "avc1", tables, 2000), true);
   EXPECT_LE(r->Tracks[0].SampleCount, 3);
 
+  // A size field of 2^31 is no constant size: the table after it counts.
+  const QByteArray big = FullAtom("stsz", 0, Bytes().u32(0x80000000u).u32(2).u32(7).u32(8));
+  r = Read(OneTrack("vide", "avc1", Stts({{2, 1}}) + big, 0), true);
+  EXPECT_EQ(std::make_pair(r->Tracks[0].TotalBytes, r->Tracks[0].SampleCount), std::make_pair(int64_t(15), int64_t(2)));
+
   // Entry counts larger than the atom: only what the atom holds is read.
   const QByteArray stsz = FullAtom("stsz", 0, Bytes().u32(0).u32(0x40000000).u32(7).u32(8));
   r = Read(OneTrack("vide", "avc1", Stts({{2, 1}}) + stsz, 0), true);
@@ -231,9 +231,9 @@ TEST(MOVSamplesHostile, DependencyTableNeverReadsPastItsAtom)
   ASSERT_EQ(s.size(), 10u);
   EXPECT_EQ(s[2].DependencyFlags, 3);
   EXPECT_EQ(s[3].DependencyFlags, 0);
-  // A constant size reads what the atom holds (two sample-to-chunk entries
+  // A constant size reads what the atom holds (two time-to-sample entries
   // keep the tiny samples from being regrouped as PCM).
-  const QByteArray constant = StszConstant(1, 10) + Sdtp(QByteArray("\x01\x02\x03", 3)) + Stts({{10, 1}}) +
+  const QByteArray constant = StszConstant(1, 10) + Sdtp(QByteArray("\x01\x02\x03", 3)) + Stts({{5, 1}, {5, 1}}) +
                               Stsc({{1, 5}, {2, 5}}) + Stco({MdatData, MdatData + 5});
   r = Read(OneTrack("vide", "avc1", constant, 10));
   EXPECT_EQ(r->Tracks.at(0).Samples.at(0).DependencyFlags, 1);
@@ -289,10 +289,21 @@ TEST(MOVSamplesHostile, SampleListNeverOutgrowsTheFile)
   // Two million one-byte samples inside a 2 MB file: every sample lies in
   // the file, but their records would take 80 MB (over the 64 MiB floor).
   const uint32_t n = 2000000;
-  const QByteArray tables = Stts({{n, 1}}) + StszConstant(1, n) + Stsc({{1, n / 2}, {2, n / 2}}) +
+  const QByteArray tables = Stts({{n / 2, 1}, {n / 2, 1}}) + StszConstant(1, n) + Stsc({{1, n / 2}}) +
                             Stco({MdatData, MdatData + n / 2});
   const auto r = Read(OneTrack("soun", "sowt", tables, int(n)));
   EXPECT_EQ(r->Tracks.at(0).SampleCount, n);
   EXPECT_TRUE(r->Tracks.at(0).Samples.empty());
   EXPECT_TRUE(r->LastError().contains(QStringLiteral("outgrow")));
+}
+
+TEST(MOVSamples, WithoutASizeTableTheTimesStillCountTheSamples)
+{
+  // No stsz (a writer that uses compact sizes): nothing is allocated, and the
+  // frame rate still comes from the time-to-sample counts.
+  const auto r = Read(OneTrack("vide", "avc1", Stts({{300, 33}}), 0, 1000, 10000), true);
+  ASSERT_EQ(r->Tracks.size(), 1u);
+  EXPECT_EQ(r->Tracks[0].SampleCount, 300);
+  EXPECT_DOUBLE_EQ(r->GetVideoFPS(), 30.0);
+  EXPECT_TRUE(r->Tracks[0].Samples.empty());
 }

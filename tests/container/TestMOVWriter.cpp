@@ -2,8 +2,9 @@
 // start snap, cancellation, mdat splits, joins and rollback.
 
 #include "Errors.h"
-#include <QFile>
 #include "WriterSupport.h"
+
+#include <QFile>
 
 #include <numeric>
 
@@ -13,6 +14,14 @@ using namespace kptest;
 namespace {
 
 using MOVWriterCopy = WriterTest;
+
+// Every interval: K, then a P and a non-sync I, then P frames.
+QByteArray KPIGops(int gops)
+{
+  QByteArray t;
+  for (int g = 0; g < gops; ++g) t += "KPI" + QByteArray(27, 'P');
+  return t;
+}
 
 double TotalDuration(const TMOVTrack &t)
 {
@@ -36,25 +45,7 @@ TEST_F(MOVWriterCopy, CreateOverwritesAReadOnlyFileWithTheFileType)
   EXPECT_EQ(readFileBytes(OutPath()), QByteArray("\0\0\0\x18" "ftypqt  \0\0\0\0qt  \0\0\0\0", 24));
 }
 
-TEST_F(MOVWriterCopy, Speed4Gop30WithoutBFramesKeepsKeyFramesAndFirstPFrames)
-{
-  auto src = Source("a.mov", {{.Types = GopTypes(120, 30)}});
-  ASSERT_TRUE(src->HasMoov());
-  auto w = NewWriter();
-  ASSERT_TRUE(Append(*w, *src, 0, 1, 4));
-  // The writer's own lists keep the scaled durations before rounding.
-  ASSERT_EQ(w->Tracks.size(), 1u);
-  for (const TMOVSample &s : w->Tracks[0].Samples) EXPECT_DOUBLE_EQ(s.Duration, 30 * 3003 / 4.0);
-  Output o = Finish(w, src.get(), OutPath());
-  const TMOVTrack &v = o.Reader->Tracks.at(0);
-  EXPECT_EQ(MarkerIndexes(o.Bytes, v), (std::vector<int>{0, 1, 60, 61}));
-  for (size_t i = 0; i < v.Samples.size(); ++i) {
-    EXPECT_EQ(v.Samples[i].KeyFrame, i % 2 == 0);
-    EXPECT_EQ(v.Samples[i].Duration, 22522); // 22522.5, halves to even
-  }
-}
-
-TEST_F(MOVWriterCopy, KeyFrameModeDropsBFramesAndGrowsTheStepToHalfOrWholeIntervals)
+TEST_F(MOVWriterCopy, KeyFrameModeKeepsDecodableFramesAtTheStep)
 {
   struct Case {
     QByteArray Types;
@@ -62,7 +53,11 @@ TEST_F(MOVWriterCopy, KeyFrameModeDropsBFramesAndGrowsTheStepToHalfOrWholeInterv
     std::vector<int> Kept; // the first source frames kept
   };
   const QByteArray withI = GopTypes(120, 30, "I"); // non-sync I frames decode alone
-  const Case cases[] = {{GopTypes(48, 12, "PBB"), 2, {0, 1, 24, 25}},
+  // Without B frames the first P frame after a key frame stands in for the
+  // next key frame, or better a dropped non-sync I frame.
+  const Case cases[] = {{GopTypes(120, 30), 4, {0, 1, 60, 61}},
+                        {KPIGops(4), 4, {0, 2, 60, 62}},
+                        {GopTypes(48, 12, "PBB"), 2, {0, 1, 24, 25}},
                         {withI, 16, {0, 15, 30, 45, 60, 75, 90, 105}},
                         {withI, 20, {0, 29, 60, 89}},
                         {withI, 4, {0, 4, 8, 12, 16, 20, 24, 28, 32}}};
@@ -97,28 +92,22 @@ TEST_F(MOVWriterCopy, BigFPSKeepsEveryFrameWithShorterDurationsAndDecimatesSound
 
 TEST_F(MOVWriterCopy, SlowSoundIsRepeatedAndWrittenOnce)
 {
-  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 40}});
-  Output o = CutOne(*src, 0, 1, 0.5);
-  const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
-  ASSERT_TRUE(a);
-  ASSERT_EQ(a->Samples.size(), 80u);
-  for (size_t i = 0; i < 80; i += 2) {
-    EXPECT_EQ(a->Samples[i].Offset, a->Samples[i + 1].Offset);
-    EXPECT_EQ(MarkerIndex(o.Bytes, a->Samples[i]), int(i / 2));
+  // 1 / 0.35 rounds up to 3: the list grows past its pre-sized room.
+  for (const auto &[speed, n] : {std::pair{0.5, 2}, std::pair{0.35, 3}}) {
+    auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 40}});
+    Output o = CutOne(*src, 0, 1, speed);
+    const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
+    ASSERT_TRUE(a);
+    ASSERT_EQ(a->Samples.size(), size_t(40 * n)) << speed;
+    for (size_t i = 0; i < a->Samples.size(); ++i) {
+      EXPECT_EQ(a->Samples[i].Offset, a->Samples[i - i % n].Offset);
+      EXPECT_EQ(MarkerIndex(o.Bytes, a->Samples[i]), int(i / n));
+    }
+    // Each sound sample's data is written once.
+    EXPECT_EQ(o.Find("mdat").at(0).Size, uint32_t(8 + 40 * 16 + std::accumulate(
+        src->Tracks[0].Samples.begin(), src->Tracks[0].Samples.end(), 0,
+        [](int sum, const TMOVSample &s) { return sum + s.Size; })));
   }
-  EXPECT_EQ(TrackOfKind(*o.Reader, mtkVideo)->Samples[0].Duration, 6006);
-  // Each sound sample's data is written once.
-  EXPECT_EQ(o.Find("mdat").at(0).Size, uint32_t(8 + 40 * 16 + std::accumulate(
-      src->Tracks[0].Samples.begin(), src->Tracks[0].Samples.end(), 0,
-      [](int n, const TMOVSample &s) { return n + s.Size; })));
-}
-
-TEST_F(MOVWriterCopy, SlowSoundListGrowsWhenTheRepeatRoundsUp)
-{
-  auto src = Source("a.mov", {}, {{.Count = 10}});
-  auto w = NewWriter();
-  ASSERT_TRUE(Append(*w, *src, 0, 1, 0.35)); // 1 / 0.35 rounds to 3
-  EXPECT_EQ(w->Tracks.at(0).Samples.size(), 30u);
 }
 
 TEST_F(MOVWriterCopy, StartSnapsBackToTheKeyFrame)
@@ -145,8 +134,10 @@ TEST_F(MOVWriterCopy, CancelOnTheFirstCallCopiesNothing)
   }));
   EXPECT_EQ(calls, 1);
   for (const TMOVTrack &t : w->Tracks) EXPECT_TRUE(t.Samples.empty());
-  Output o = Finish(w, src.get(), OutPath());
-  EXPECT_TRUE(o.Reader->HasMoov());
+  // A movie of empty tracks is not written.
+  EXPECT_THROW(w->WriteMoov(src.get()), EConvertError);
+  w.reset();
+  EXPECT_FALSE(QFile::exists(OutPath()));
 }
 
 TEST_F(MOVWriterCopy, ProgressFollowsTheFirstCopiedTrack)
@@ -347,6 +338,64 @@ TEST_F(MOVWriterCopy, BadSpeedAndEmptyTracksAreHarmless)
   EXPECT_TRUE(w->Tracks[1].Samples.empty());
   ASSERT_TRUE(Append(*w, *src, 0, 1, std::numeric_limits<double>::quiet_NaN()));
   EXPECT_EQ(w->Tracks[0].Samples.size(), 60u);
+}
+
+TEST_F(MOVWriterCopy, JoinedSourceWithAnotherTimeScaleIsConverted)
+{
+  auto a = Source("a.mov", {{.Types = GopTypes(30, 15), .Ctts = true}});
+  auto b = Source("b.mov", {{.TimeScale = 30000, .Delta = 1001, .Types = GopTypes(30, 15), .Ctts = true}});
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  ASSERT_TRUE(Append(*w, *b, 0, 1, 2, true));
+  const TMOVTrack &v = w->Tracks.at(0);
+  ASSERT_EQ(v.Samples.size(), 60u);
+  EXPECT_EQ(v.TimeScale, 90000);
+  for (size_t i = 30; i < 60; ++i) {
+    EXPECT_DOUBLE_EQ(v.Samples[i].Duration, 3003 / 2.0);
+    // (i % 3) * 1001 at 30000 is (i % 3) * 3003 at 90000, then halved and
+    // rounded to even.
+    EXPECT_EQ(v.Samples[i].CompositionOffset, int32_t(Round(((i - 30) % 3) * 3003 / 2.0)));
+  }
+  EXPECT_EQ(v.Duration, 30 * 3003 + 30 * 1502);
+}
+
+TEST_F(MOVWriterCopy, ProgressSecondsContinueFromTheMovieSoFar)
+{
+  auto a = Source("a.mov", {{.Types = GopTypes(64, 16)}});
+  auto w = NewWriter();
+  std::vector<std::pair<double, double>> calls;
+  const TMOVProgressEvent record = [&](double s, double f) {
+    calls.push_back({s, f});
+    return true;
+  };
+  ASSERT_TRUE(Append(*w, *a, 0, 1, 1, false, true, true, record));
+  ASSERT_TRUE(Append(*w, *a, 0, 0.5, 1, false, true, true, record));
+  // Samples 0 and 32 of 64, then 0 and 32 of 33: seconds run on.
+  const std::pair<double, double> expected[] = {{0, 0}, {32, 0.5}, {64, 0}, {96, 32 / 33.0}};
+  ASSERT_EQ(calls.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(calls[i].first, expected[i].first * 3003 / 90000.0, 1e-9) << i;
+    EXPECT_DOUBLE_EQ(calls[i].second, expected[i].second) << i;
+  }
+}
+
+TEST_F(MOVWriterCopy, NothingToCopyFailsAndTheMovieIsNotWritten)
+{
+  // HEVC is no video track the writer copies; nor is anything when both
+  // kinds are unticked.
+  QByteArray hevc = SynthMovie({{.Types = GopTypes(30, 15)}}, {});
+  hevc.replace(hevc.indexOf("avc1"), 4, "hvc1");
+  const std::tuple<const char *, QByteArray, bool> cases[] = {
+      {"HEVC", hevc, true}, {"nothing ticked", SynthMovie({{.Types = GopTypes(30, 15)}}, {{.Count = 10}}), false}};
+  for (const auto &[name, bytes, ticked] : cases) {
+    SCOPED_TRACE(name);
+    auto src = OpenSynth(Dir, "a.mov", bytes);
+    auto w = NewWriter();
+    EXPECT_THROW(Append(*w, *src, 0, 1, 1, false, ticked, ticked), EConvertError);
+    EXPECT_THROW(w->WriteMoov(src.get()), EConvertError);
+    w.reset();
+    EXPECT_FALSE(QFile::exists(OutPath()));
+  }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // end in GStreamer, give back its subtitles, and re-read in our reader with
 // the tables the writer meant.
 
+#include "Errors.h"
 #include "Numbers.h"
 #include "WriterSupport.h"
 
@@ -162,8 +163,8 @@ protected:
 
   QJsonObject Probe(const Cut &c)
   {
-    const ToolRun r = Execute(Tools["ffprobe"], {"-v", "error", "-of", "json", "-show_streams", "-show_packets",
-                                             "-show_entries", "packet=stream_index,dts,size", c.Path});
+    const ToolRun r = Execute(Tools["ffprobe"], {"-v", "error", "-of", "json", "-count_frames", "-show_streams",
+                                             "-show_packets", "-show_entries", "packet=stream_index,dts,size", c.Path});
     EXPECT_EQ(r.Exit, 0) << r.Err.constData();
     return QJsonDocument::fromJson(r.Out).object();
   }
@@ -195,11 +196,14 @@ protected:
       EXPECT_EQ(type, t.Kind == mtkVideo ? "video" : t.Kind == mtkAudio ? "audio" : "subtitle");
       const double seconds = double(t.Duration) / t.TimeScale;
       const double probed = s[QStringLiteral("duration")].toString().toDouble();
-      // The edit list starts one first-sample duration into the media.
-      const double firstSample = t.Samples.empty() ? 0 : t.Samples.front().Duration / t.TimeScale;
       // ffmpeg gives a text track the movie's duration.
       if (t.Kind != mtkText) {
-        EXPECT_NEAR(probed, seconds, firstSample + 0.002) << qPrintable(c.Path) << " stream " << i;
+        EXPECT_NEAR(probed, seconds, 0.002) << qPrintable(c.Path) << " stream " << i;
+      }
+      // The edit list hides no frame: every frame held is shown.
+      if (t.Kind == mtkVideo) {
+        EXPECT_EQ(s[QStringLiteral("nb_read_frames")].toString().toLongLong(), qint64(t.Samples.size()));
+        EXPECT_EQ(s[QStringLiteral("nb_frames")].toString().toLongLong(), qint64(t.Samples.size()));
       }
       if (t.PCMFrameSize == 0 && !s[QStringLiteral("codec_name")].toString().startsWith(QLatin1String("pcm"))) {
         EXPECT_EQ(packets[i], int(t.Samples.size())) << qPrintable(c.Path) << " stream " << i;
@@ -247,6 +251,27 @@ protected:
       got.back().EndMs = c.Cues.back().EndMs;
       EXPECT_EQ(got, c.Cues) << qPrintable(c.Path);
     }
+  }
+
+  // One checksum per packet (with "-c copy") or decoded frame of the
+  // streams selected, in order.
+  QStringList Md5s(const QString &path, const QStringList &select)
+  {
+    const ToolRun r = Execute(Tools["ffmpeg"], QStringList{"-nostdin", "-v", "error", "-i", path} + select +
+                                                   QStringList{"-f", "framemd5", "-"});
+    EXPECT_EQ(r.Exit, 0) << r.Err.constData();
+    QStringList sums;
+    for (const QByteArray &line : r.Out.split('\n'))
+      if (!line.isEmpty() && !line.startsWith('#')) sums << QString::fromLatin1(line.split(',').last().trimmed());
+    return sums;
+  }
+
+  // The whole source at speed 1, with every check.
+  Cut CopyWhole(const char *source)
+  {
+    Cut c = Make(QStringLiteral("copy_%1").arg(QLatin1String(source)), {{source, 0, 1, 1}}, true, true, false);
+    ExpectAll(c);
+    return c;
   }
 
   QTemporaryDir Dir;
@@ -318,6 +343,76 @@ TEST_F(MOVWriterFiles, VideoOnlyWithSubtitles)
   ExpectAll(c);
   ASSERT_EQ(c.Out.Written.size(), 2u);
   EXPECT_EQ(c.Out.Written[1].TrackID, 3); // above the template's unticked sound track
+}
+
+TEST_F(MOVWriterFiles, Speed1CopiesKeepEveryFrameAndEverySoundByte)
+{
+  // 48 kHz PCM whose chunks (the last one shorter) are listed whole, and a
+  // B-frame source (its AAC's edit list, which skips the encoder's priming,
+  // is not applied: its packets are not compared).
+  for (const auto &[source, sound] : {std::pair{"pcm48k_front.mov", true}, std::pair{"aac_b_aud_1.mov", false}}) {
+    SCOPED_TRACE(source);
+    const Cut c = CopyWhole(source);
+    const QStringList frames = Md5s(SourcePath(source), {"-map", "0:v"});
+    EXPECT_GE(frames.size(), 90);
+    EXPECT_TRUE(Md5s(c.Path, {"-map", "0:v"}) == frames);
+    const QStringList copy = {"-map", "0:a", "-c", "copy"};
+    if (sound) {
+      EXPECT_TRUE(Md5s(c.Path, copy) == Md5s(SourcePath(source), copy));
+    }
+  }
+  const TMOVReader pcm(SourcePath("pcm48k_front.mov"), false);
+  const TMOVTrack &sound = pcm.Tracks.at(1);
+  EXPECT_EQ(sound.PCMFrameSize, 2);
+  int64_t bytes = 0;
+  for (const TMOVSample &s : sound.Samples) bytes += s.Size;
+  EXPECT_EQ(bytes, 3 * 48000 * 2);
+}
+
+TEST_F(MOVWriterFiles, Speed4KeepsFramesOfOneIntervalAndEveryFourthIntraFrame)
+{
+  // One key frame and P frames only: the key frame is kept, and shown.
+  const Cut one = Make("one_gop4.mov", {{"one_gop.mov", 0, 1, 4}});
+  ExpectAll(one);
+  EXPECT_GE(Kind(one, mtkVideo).Samples.size(), 1u);
+  // Motion JPEG has no sync table: every frame is a key frame.
+  const Cut mjpeg = Make("mjpeg4.mov", {{"mjpeg.mov", 0, 1, 4}});
+  ExpectAll(mjpeg);
+  const TMOVReader src(SourcePath("mjpeg.mov"), false);
+  std::vector<int32_t> expected, got;
+  for (size_t i = 0; i < src.Tracks.at(0).Samples.size(); i += 4) expected.push_back(src.Tracks[0].Samples[i].Size);
+  for (const TMOVSample &s : Kind(mjpeg, mtkVideo).Samples) got.push_back(s.Size);
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(MOVWriterFiles, SourcesWithoutSamplesToCopyFailAndLeaveNoFile)
+{
+  const QByteArray whole = readFileBytes(SourcePath("pcm48k_front.mov"));
+  const TMOVReader intact(SourcePath("pcm48k_front.mov"), true);
+  QByteArray unlisted = whole;
+  unlisted.replace(unlisted.indexOf("stsz"), 4, "stsx"); // the video track's sizes
+  const std::pair<const char *, QByteArray> cases[] = {
+      {"moov and no complete sample", whole.left(intact.MoovPos + intact.MoovSize + 16)},
+      {"video without sizes", unlisted},
+  };
+  for (const auto &[name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    const QString in = Dir.filePath(QStringLiteral("in.mov")), out = Dir.filePath(QStringLiteral("out.mov"));
+    ASSERT_TRUE(writeFileBytes(in, bytes));
+    TMOVReader r(in, false);
+    ASSERT_TRUE(r.HasMoov());
+    auto w = std::make_unique<TMOVWriter>(out);
+    double p1 = 0, p2 = 1;
+    try {
+      w->AppendFragment(p1, p2, 1, false, r, {}, true, true);
+      ADD_FAILURE() << "the append succeeded";
+    } catch (const EConvertError &e) {
+      EXPECT_TRUE(e.Message().contains(QStringLiteral("track 1"))) << qPrintable(e.Message());
+    }
+    EXPECT_THROW(w->WriteMoov(&r), EConvertError);
+    w.reset();
+    EXPECT_FALSE(QFile::exists(out));
+  }
 }
 
 } // namespace

@@ -44,30 +44,22 @@ std::vector<uint32_t> TrakIDs(const Output &o)
   return ids;
 }
 
-TEST_F(MOVWriterMoov, SoundUntickedWithSubtitlesGivesTheTextTrackAnUnusedID)
-{
-  auto src = Source({{.Types = GopTypes(60, 15)}}, {{.Count = 40}});
-  Output o = CopyAll(*src, true, false, &AB);
-  EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1, 3}));
-  EXPECT_EQ(NextTrackID(o), 4u);
-  ASSERT_EQ(o.Reader->Tracks.size(), 2u);
-  const TMOVTrack &text = o.Reader->Tracks[1];
-  EXPECT_EQ(text.Kind, mtkText);
-  EXPECT_EQ(text.Codec, "TX3G");
-  EXPECT_EQ(text.HandlerName, "GPS information");
-  ASSERT_EQ(text.Samples.size(), 2u);
-  EXPECT_EQ(o.Bytes.mid(int(text.Samples[0].Offset), 6), QByteArray("\x00\x01\x41\x00\x01\x42", 6));
-  EXPECT_EQ(o.Reader->Tracks[0].Samples.size(), 60u);
-}
-
 TEST_F(MOVWriterMoov, NextTrackIDFollowsTheTraksWritten)
 {
   auto src = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 20}});
-  const std::tuple<bool, bool, std::vector<uint32_t>> cases[] = {{false, false, {1}}, {true, true, {1, 2, 3}}};
+  // With sound unticked the text track still takes an ID the template's
+  // sound track does not use.
+  const std::tuple<bool, bool, std::vector<uint32_t>> cases[] = {
+      {false, false, {1}}, {true, true, {1, 2, 3}}, {false, true, {1, 3}}};
   for (const auto &[audio, subs, ids] : cases) {
     const Output o = CopyAll(*src, true, audio, subs ? &AB : nullptr);
     EXPECT_EQ(TrakIDs(o), ids);
     EXPECT_EQ(NextTrackID(o), ids.back() + 1);
+    ASSERT_EQ(o.Reader->Tracks.size(), ids.size());
+    if (subs) {
+      EXPECT_EQ(o.Reader->Tracks.back().Kind, mtkText);
+      EXPECT_EQ(o.Reader->Tracks.back().Samples.size(), 2u);
+    }
   }
 }
 
@@ -78,11 +70,8 @@ TEST_F(MOVWriterMoov, TrakIsChosenFromItsTkhdWhereverItStands)
   Output o = CopyAll(*src, true, false);
   EXPECT_EQ(TrakIDs(o), (std::vector<uint32_t>{1}));
   ASSERT_EQ(o.Find("moov/trak/edts/elst").size(), 1u);
-  // One entry; media time: the first sample's duration; rate 1.
-  const std::vector<uint32_t> elst = Words(o.Body("moov/trak/edts/elst"), 4, 4);
-  EXPECT_EQ(elst[0], 1u);
-  EXPECT_EQ(elst[2], 3003u);
-  EXPECT_EQ(elst[3], 0x00010000u);
+  // One entry from the start (no composition offsets), rate 1.
+  EXPECT_EQ(Words(o.Body("moov/trak/edts/elst"), 4, 4), (std::vector<uint32_t>{1, 30 * 3003, 0, 0x00010000u}));
 }
 
 TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
@@ -97,7 +86,7 @@ TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
   const QByteArray videoTkhd = o.Body("moov/trak/tkhd", 0);
   EXPECT_EQ(BE32(videoTkhd, 20), uint32_t(Round(30 * 1502 / 90000.0 * 48000)));
   EXPECT_EQ(Words(o.Body("moov/trak/mdia/mdhd", 0), 12, 2), (std::vector<uint32_t>{90000, 30 * 1502}));
-  EXPECT_EQ(Words(o.Body("moov/trak/edts/elst", 0), 8, 2), (std::vector<uint32_t>{BE32(videoTkhd, 20), 1502}));
+  EXPECT_EQ(Words(o.Body("moov/trak/edts/elst", 0), 8, 2), (std::vector<uint32_t>{BE32(videoTkhd, 20), 0}));
   // The template's vmhd, smhd, dinf and counted handler names are kept.
   EXPECT_EQ(o.Find("moov/trak/mdia/minf/vmhd").size(), 1u);
   EXPECT_EQ(o.Find("moov/trak/mdia/minf/smhd").size(), 1u);
@@ -117,9 +106,9 @@ TEST_F(MOVWriterMoov, SampleTablesAreRegenerated)
   EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stts"), 4, 5), (std::vector<uint32_t>{2, 3, 3003, 2, 1502}));
   EXPECT_TRUE(o.Find("moov/trak/mdia/minf/stbl/ctts").empty()); // none in the template
   EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stss"), 4, 3), (std::vector<uint32_t>{2, 1, 4}));
-  const std::vector<uint32_t> stsc = Words(o.Body("moov/trak/mdia/minf/stbl/stsc"), 4, 3);
-  EXPECT_EQ(stsc[0], 1u);
-  EXPECT_EQ(stsc[2], 1u);
+  // One chunk per mdat: the samples of each fragment follow each other.
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stsc"), 4, 7), (std::vector<uint32_t>{2, 1, 3, 1, 2, 2, 1}));
+  EXPECT_EQ(BE32(o.Body("moov/trak/mdia/minf/stbl/stco"), 4), 2u);
   EXPECT_TRUE(o.Find("moov/trak/mdia/minf/stbl/sdtp").empty()); // none in the template
   ExpectSameTables(o);
 }
@@ -154,6 +143,8 @@ TEST_F(MOVWriterMoov, ReorderedFramesStayInOrderAcrossFragments)
   std::vector<int64_t> sorted = pts;
   std::sort(sorted.begin(), sorted.end());
   EXPECT_TRUE(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) << "two frames at one time";
+  // The edit starts at the first frame shown, so none is hidden.
+  EXPECT_EQ(BE32(o.Body("moov/trak/edts/elst"), 12), uint32_t(sorted.front()));
   // Each part's frames are all shown after the previous part's.
   for (int k = 0; k + 2 < 5; ++k) {
     const int64_t lastShown = *std::max_element(pts.begin() + parts[k], pts.begin() + parts[k + 1]);
@@ -253,6 +244,23 @@ TEST_F(MOVWriterMoov, NoTemplateOrNoMoovWritesNoHeader)
   ASSERT_FALSE(noMoov->HasMoov());
   w->WriteMoov(noMoov.get());
   EXPECT_EQ(w->Out().Size(), size);
+}
+
+TEST_F(MOVWriterMoov, TrackLeftEmptyGetsAnEmptyIndex)
+{
+  // The second source brings a sound track (its first, which reports
+  // progress), and its copy stops at once.
+  auto a = Source({{.Types = GopTypes(30, 15)}});
+  auto b = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 20}}, true, QStringLiteral("b.mov"));
+  auto w = NewWriter();
+  ASSERT_TRUE(Append(*w, *a, 0, 1));
+  EXPECT_FALSE(Append(*w, *b, 0, 1, 1, false, true, true, [](double, double) { return false; }));
+  Output o = Finish(w, b.get(), OutPath());
+  // One sample-to-chunk entry; empty sizes and offsets.
+  ASSERT_EQ(TrakIDs(o), (std::vector<uint32_t>{2, 1}));
+  EXPECT_EQ(Words(o.Body("moov/trak/mdia/minf/stbl/stsc"), 0, 5), (std::vector<uint32_t>{0, 1, 1, 1, 1}));
+  EXPECT_EQ(o.Body("moov/trak/mdia/minf/stbl/stsz"), QByteArray(12, '\0'));
+  EXPECT_EQ(o.Body("moov/trak/mdia/minf/stbl/stco"), QByteArray(8, '\0'));
 }
 
 } // namespace

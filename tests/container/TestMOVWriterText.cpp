@@ -81,70 +81,46 @@ TEST_F(MOVWriterText, LongTextIsCutAtACharacterBoundary)
   EXPECT_EQ(TruncateUtf8("a\xe2\x82\xac", 4), "a\xe2\x82\xac");
 }
 
-TEST_F(MOVWriterText, TrakBytesFollowTheLayout)
+TEST_F(MOVWriterText, TrakTakesTheVideoSizeAndClosesTheMoov)
 {
-  auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}});
-  ASSERT_TRUE(Append(*W, *src, 0, 1));
-  W->AddTextTrack("GPS information", 32);
-  W->WriteSubtitles({{"A", 0, 1 * Sec}});
-  Output o = Finish(W, src.get(), OutPath());
-  ExpectSameTables(o);
-  const auto traks = o.Find("moov/trak");
-  ASSERT_EQ(traks.size(), 2u);
-  const QByteArray tkhd = o.Body("moov/trak/tkhd", 1);
-  ASSERT_EQ(tkhd.size(), 92 - 8);
-  EXPECT_EQ(BE32(tkhd, 0), 3u);  // version 0, enabled and in the movie
-  EXPECT_EQ(BE32(tkhd, 12), 2u); // track ID
-  EXPECT_EQ(Words(tkhd, 76, 2), (std::vector<uint32_t>{128u << 16, 96u << 16}));
-  EXPECT_EQ(BE32(tkhd, 20), uint32_t(Round(1.0 * 90000))); // in the movie's (video) scale
-  const QByteArray mdhd = o.Body("moov/trak/mdia/mdhd", 1);
-  ASSERT_EQ(mdhd.size(), 24);
-  EXPECT_EQ(Words(mdhd, 12, 2), (std::vector<uint32_t>{1000, 1000}));
-  EXPECT_EQ(BE16(mdhd, 20), 32); // the language
-  const QByteArray hdlr = o.Body("moov/trak/mdia/hdlr", 1);
-  EXPECT_EQ(hdlr.mid(8, 4), "text");
-  EXPECT_EQ(hdlr.mid(24), QByteArray("\x0fGPS information"));
-  EXPECT_EQ(o.Body("moov/trak/mdia/minf/gmhd/gmin").size(), 16);
-  EXPECT_EQ(o.Body("moov/trak/mdia/minf/dinf/dref", 1).toHex(), QByteArray("00000000000000010000000c75726c2000000001"));
-  const QByteArray stsd = o.Body("moov/trak/mdia/minf/stbl/stsd", 1);
-  ASSERT_EQ(stsd.size(), 85 - 8);
-  const QByteArray tx3g = stsd.mid(8);
-  EXPECT_EQ(BE32(tx3g, 0), 69u);
-  EXPECT_EQ(tx3g.mid(4, 4), "tx3g");
-  EXPECT_EQ(BE32(tx3g, 30), (96u << 16) | 128u); // box height, width
-  EXPECT_EQ(tx3g.mid(46).toHex(), "00000017667461620001000" "10a53616e732d5365726966");
-  std::vector<QByteArray> order;
-  for (const FoundAtom &a : o.Atoms)
-    if (a.Offset > traks[1].Offset && a.Path.startsWith("moov/trak/mdia/minf/stbl/")) order.push_back(a.Path.mid(25));
-  EXPECT_EQ(order, (std::vector<QByteArray>{"stsd", "stts", "stsc", "stsz", "stco"}));
-  EXPECT_TRUE(o.Find("moov/trak/edts").size() == 1); // the video's only
-}
-
-TEST_F(MOVWriterText, WithoutVideoTheTextBoxIs640By480)
-{
-  auto src = Source("a.mov", {}, {{.Count = 50}});
-  ASSERT_TRUE(Append(*W, *src, 0, 1));
-  W->AddTextTrack("GPS information", 0);
-  W->WriteSubtitles({{"A", 0, 1 * Sec}});
-  Output o = Finish(W, src.get(), OutPath());
-  const QByteArray tkhd = o.Body("moov/trak/tkhd", 1);
-  EXPECT_EQ(Words(tkhd, 76, 2), (std::vector<uint32_t>{640u << 16, 480u << 16}));
-  // The sample description's text box: height, then width.
-  EXPECT_EQ(BE32(o.Body("moov/trak/mdia/minf/stbl/stsd", 1), 8 + 30), (480u << 16) | 640u);
+  // With a 128 x 96 video track 1, and with sound track 2 only (640 x 480).
+  const std::tuple<bool, uint32_t, uint32_t, uint32_t> cases[] = {{true, 128, 96, 2}, {false, 640, 480, 3}};
+  for (const auto &[video, width, height, id] : cases) {
+    SCOPED_TRACE(video);
+    W = NewWriter();
+    auto src = video ? Source("a.mov", {{.Types = GopTypes(30, 15)}}) : Source("a.mov", {}, {{.Count = 50}});
+    ASSERT_TRUE(Append(*W, *src, 0, 1));
+    W->AddTextTrack("GPS information", 32);
+    W->WriteSubtitles({{"A", 0, 1 * Sec}});
+    Output o = Finish(W, src.get(), OutPath());
+    ExpectSameTables(o);
+    const auto traks = o.Find("moov/trak");
+    ASSERT_EQ(traks.size(), 2u);
+    const QByteArray tkhd = o.Body("moov/trak/tkhd", 1);
+    EXPECT_EQ(BE32(tkhd, 12), id);
+    EXPECT_EQ(Words(tkhd, 76, 2), (std::vector<uint32_t>{width << 16, height << 16}));
+    EXPECT_EQ(BE32(o.Body("moov/trak/mdia/minf/stbl/stsd", 1), 8 + 30), (height << 16) | width); // text box
+    EXPECT_EQ(BE16(o.Body("moov/trak/mdia/mdhd", 1), 20), 32); // the language
+    EXPECT_EQ(o.Body("moov/trak/mdia/hdlr", 1).mid(24), QByteArray("\x0fGPS information"));
+    std::vector<QByteArray> order;
+    for (const FoundAtom &a : o.Atoms)
+      if (a.Offset > traks[1].Offset && a.Path.startsWith("moov/trak/mdia/minf/stbl/")) order.push_back(a.Path.mid(25));
+    EXPECT_EQ(order, (std::vector<QByteArray>{"stsd", "stts", "stsc", "stsz", "stco"}));
+  }
 }
 
 TEST_F(MOVWriterText, FailedSubtitlesAreRolledBack)
 {
   // A stream that refuses writes once armed.
-  struct Refusing : TMOVOutStream {
-    using TMOVOutStream::TMOVOutStream;
+  struct Refusing : TFileStream {
+    using TFileStream::TFileStream;
     bool Armed = false;
     bool DoWriteAt(int64_t pos, const void *b, int64_t n) override
     {
-      return !Armed && TMOVOutStream::DoWriteAt(pos, b, n);
+      return !Armed && TFileStream::DoWriteAt(pos, b, n);
     }
   };
-  auto out = std::make_unique<Refusing>(Dir.filePath(QStringLiteral("r.mov")));
+  auto out = std::make_unique<Refusing>(Dir.filePath(QStringLiteral("r.mov")), TFileStream::fmCreate);
   Refusing *r = out.get();
   TMOVWriter w(std::move(out));
   w.AddTextTrack("GPS information", 0);

@@ -3,28 +3,15 @@
 # ffprobe: short clips with tiny pictures so the whole run stays fast.
 # Usage: make_corpus.sh OUTDIR. Files already made by this version of the
 # script are kept (the build directory caches them).
-set -eu
-
-out=${1:?usage: make_corpus.sh OUTDIR}
 version=3
-mkdir -p "$out"
-if [ -f "$out/.done" ] && [ "$(cat "$out/.done")" = "$version" ]; then
-  exit 0
-fi
-if ! command -v ffmpeg >/dev/null 2>&1; then
-  echo "ffmpeg not installed: no corpus (the corpus tests skip, or fail under CI)" >&2
-  exit 0
-fi
-rm -f "$out"/*.mov "$out"/*.mp4 "$out/.done"
+what=corpus
+. "$(dirname "$0")/corpus_common.sh"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT INT TERM
 
-ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
-
 video="-f lavfi -i testsrc2=size=128x96:rate=30:duration=2"
 tone="-f lavfi -i sine=frequency=440:sample_rate=16000:duration=2"
-x264="-c:v libx264 -preset ultrafast -pix_fmt yuv420p"
 
 cat > "$tmp/subs.srt" <<'SRT'
 1

@@ -3,23 +3,10 @@
 # join: 4-second clips with tiny pictures, made with the fastest preset.
 # Usage: make_writer_sources.sh OUTDIR. Files already made by this version
 # of the script are kept (the build directory caches them).
-set -eu
+version=2
+what=sources
+. "$(dirname "$0")/corpus_common.sh"
 
-out=${1:?usage: make_writer_sources.sh OUTDIR}
-version=1
-mkdir -p "$out"
-if [ -f "$out/.done" ] && [ "$(cat "$out/.done")" = "$version" ]; then
-  exit 0
-fi
-if ! command -v ffmpeg >/dev/null 2>&1; then
-  echo "ffmpeg not installed: no sources (the writer's file tests skip, or fail under CI)" >&2
-  exit 0
-fi
-rm -f "$out"/*.mov "$out"/*.mp4 "$out/.done"
-
-ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
-
-x264="-c:v libx264 -preset ultrafast -pix_fmt yuv420p"
 tone() { echo "-f lavfi -i sine=frequency=$1:sample_rate=16000:duration=4"; }
 
 # Two recordings of one "camera" (identical encoder settings, so their
@@ -34,5 +21,14 @@ ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=4 $(tone 440) $x264 -bf 0 -
 # B-frames without delimiters (key-frame mode keeps key frames only), AAC.
 ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=4 $(tone 440) $x264 -bf 2 -g 15 \
   -c:a aac -b:a 32k "$out/aac_b_noaud.mp4"
+
+# Moov first, no B-frames, delimiters, 48 kHz mono PCM: ffmpeg ends the
+# sound with a shorter chunk.
+ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=3 -f lavfi -i sine=frequency=440:sample_rate=48000:duration=3 \
+  $x264 -bf 0 -g 30 -x264-params aud=1 -c:a pcm_s16le -ac 1 -movflags +faststart "$out/pcm48k_front.mov"
+# One key-frame interval for the whole recording.
+ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=2 $x264 -bf 0 -g 600 -x264-params aud=1 "$out/one_gop.mov"
+# Motion JPEG: every frame stands alone, and there is no sync table.
+ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=2 -c:v mjpeg -q:v 5 "$out/mjpeg.mov"
 
 echo "$version" > "$out/.done"

@@ -1,0 +1,3 @@
+#include "ContainerLog.h"
+
+Q_LOGGING_CATEGORY(lcKpContainer, "kp.container", QtWarningMsg)
