@@ -267,9 +267,9 @@ bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackIn
       load(i);
     }
     if (!loaded)
-      qCWarning(lcKpTelemetry).noquote() << "Track file" << fileName << "not read"
-                                         << (failures.isEmpty() ? QStringLiteral(": no format recognised")
-                                                                : failures.mid(1).prepend(QLatin1Char(':')));
+      qCWarning(lcKpTelemetry).noquote() << QStringLiteral("Track file %1 not read: %2")
+                                                .arg(fileName, failures.isEmpty() ? QStringLiteral("no format recognised")
+                                                                                  : failures.mid(2));
   }
   TGpsInfoConverter::LoadGSensorSideFile(info);
   return !info.Items.empty();

@@ -138,30 +138,50 @@ TEST(GpsDetection, ExtensionRetryIgnoresCase)
 
 // ---------------------------------------------------------------- line engine
 
-TEST(GpsLineEngine, GivesUpWhenTheFirstNineLinesYieldNothing)
+// The give-up rule: no item in the first 9 counted lines, or after 32 lines
+// fewer items than half the lines; a failed parse holds no items at all.
+TEST(GpsLineEngine, GiveUpRule)
 {
   TFormatCapture formats;
   const QByteArray bad = "[S]\t1\t2\r\n"; // three fields: a line without an item
-  TTrackInfo info;
-  EXPECT_TRUE(Dat().Load(bad.repeated(8) + FixLines(3, Dt(2012, 5, 1)), info));
-  EXPECT_FALSE(Dat().Load(bad.repeated(9) + FixLines(3, Dt(2012, 5, 1)), info));
-  EXPECT_TRUE(info.Items.empty());
+  const QByteArray items = FixLines(16, Dt(2012, 5, 1));
+  const struct {
+    QByteArray text;
+    int stored; // -1: gave up
+  } cases[] = {
+      {bad.repeated(8) + FixLines(3, Dt(2012, 5, 1)), 3},
+      {bad.repeated(9) + FixLines(3, Dt(2012, 5, 1)), -1},
+      {items + bad.repeated(17), 16}, // 33 lines: 33 div 2 is not more than 16
+      {items + bad.repeated(18), -1},
+      {items + QByteArray("\r\n\r\n\r\n").repeated(30) + bad.repeated(17), 16}, // empty lines do not count
+  };
+  for (const auto &c : cases) {
+    TTrackInfo info;
+    const bool loaded = Dat().Load(c.text, info);
+    EXPECT_EQ(loaded ? int(info.Items.size()) : -1, c.stored);
+    EXPECT_TRUE(loaded || info.Items.empty());
+  }
 }
 
-TEST(GpsLineEngine, GivesUpWhenLessThanHalfTheLinesAfter32YieldItems)
+// A file no format reads leaves one warning naming the file, each reader
+// that gave up and the line of the file where it did.
+TEST(GpsLineEngine, UnreadFileLeavesOneWarning)
 {
   TFormatCapture formats;
-  const QByteArray bad = "[S]\t1\t2\r\n";
-  const QByteArray items = FixLines(16, Dt(2012, 5, 1));
+  static QStringList messages;
+  messages.clear();
+  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &ctx,
+                                                              const QString &text) {
+    if (type == QtWarningMsg && QByteArrayView(ctx.category) == "kp.telemetry") messages << text;
+  });
   TTrackInfo info;
-  // 33 lines, 16 items: 33 div 2 = 16 is not more than 16.
-  EXPECT_TRUE(Dat().Load(items + bad.repeated(17), info));
-  EXPECT_EQ(info.Items.size(), 16u);
-  // 34 lines, 16 items: the parse fails and holds no items at all.
-  EXPECT_FALSE(Dat().Load(items + bad.repeated(18), info));
-  EXPECT_TRUE(info.Items.empty());
-  // Empty lines are not counted.
-  EXPECT_TRUE(Dat().Load(items + QByteArray("\r\n\r\n\r\n").repeated(30) + bad.repeated(17), info));
+  const QByteArray garbage = "[B]\r\n" + QByteArray("[S]\t1\t2\r\n\r\n").repeated(12);
+  EXPECT_FALSE(GpsConvertersLoad(garbage, QStringLiteral("/card/GPS/FILE0007.dat"), info));
+  EXPECT_TRUE(GpsConvertersLoad(FixLines(3, Dt(2012, 5, 1)), QStringLiteral("/card/GPS/FILE0008.dat"), info));
+  qInstallMessageHandler(previous);
+  ASSERT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
+  EXPECT_TRUE(messages[0].contains("/card/GPS/FILE0007.dat")) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains(Dat().GetName() + " gave up at line 18")) << messages[0].toStdString();
 }
 
 TEST(GpsLineEngine, FixRulesInAddLine)
@@ -169,9 +189,11 @@ TEST(GpsLineEngine, FixRulesInAddLine)
   TFormatCapture formats;
   TTestConverter conv;
   TTrackInfo info;
-  ASSERT_TRUE(conv.Load("G 40000 37.6 55.7\nG 0 37.6 55.7\nG 40001 37.6 55.7 v\nG 40002 0 55.7\nG 40003 37.6 0\nS\n",
+  ASSERT_TRUE(conv.Load("G 40000 37.6 55.7\nG 0 37.6 55.7\nG 40001 37.6 55.7 v\nG 40002 0 55.7\nG 40003 37.6 0\nS\n"
+                        "G 40004 180.5 55.7\nG 40004 37.6 -90.5\n",
                         info));
-  // A fix with time 0 is dropped; the receiver's own invalid status survives.
+  // A fix with time 0 is dropped; the receiver's own invalid status survives;
+  // a position that does not exist is not stored.
   EXPECT_EQ(Items(info), "G 2009-07-06 00:00:00.000 55.7,37.6 a0 s-1 c-1\n"
                          "G 2009-07-07 00:00:00.000 55.7,37.6 a0 s-1 c-1 nofix\n"
                          "G 2009-07-08 00:00:00.000 55.7,0 a0 s-1 c-1 nofix\n"
