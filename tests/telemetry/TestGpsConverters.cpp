@@ -2,6 +2,10 @@
 // the format register and the open-dialog filter.
 
 #include "TelemetryTestSupport.h"
+#include "UnitGpsConverterDatDOD.h"
+
+#include <QElapsedTimer>
+#include <random>
 
 #include <QSet>
 #include <thread>
@@ -268,6 +272,88 @@ TEST(GpsBlockRetiming, SeveralBlocksAndABlockTagWithABlankIsNoTag)
 
   ASSERT_TRUE(Dat().Load(FixLines(3, a) + "[B] \r\n" + FixLines(3, b), info));
   EXPECT_EQ(info.Items[0].Time, a) << "\"[B] \" is not a block line";
+}
+
+// The camera ".dat" reader with block re-timing done as written: every
+// earlier timed item moves at every block.
+class TLiteralDat : public TGpsInfoConverterDatDOD {
+public:
+  bool ParseText(QByteArrayView text, TTrackInfo &info, TParseContext &ctx) const override
+  {
+    qsizetype start = -1;
+    for (qsizetype pos = 0; pos <= text.size(); ++pos) {
+      const char c = pos == text.size() ? '\n' : text[pos];
+      if (c != '\n' && c != '\r') {
+        if (start < 0) start = pos;
+        continue;
+      }
+      if (start < 0) continue;
+      const QByteArrayView line = text.sliced(start, pos - start);
+      start = -1;
+      ctx.Skip = false;
+      AddLine(line, ctx, info);
+      if (!ctx.Skip) {
+        if (ctx.BlockStart && ctx.Count >= 3 && info.Items[ctx.Count - 1].Kind == ikGps &&
+            info.Items[ctx.Count - 1].Time > 1.0) {
+          ctx.BlockStart = false;
+          bool have = false;
+          double delta = 0;
+          for (int j = ctx.Count - 2; j >= 0; --j) {
+            if (info.Items[j].Time <= 1.0) continue;
+            if (!have) delta = info.Items[ctx.Count - 1].Time - info.Items[j].Time - 0.1 * kSec;
+            have = true;
+            info.Items[j].Time += delta;
+          }
+        }
+        ++ctx.LineNo;
+      }
+      if (ctx.Count == 0 ? ctx.LineNo > 8 : ctx.LineNo > 32 && ctx.LineNo / 2 > ctx.Count) {
+        ctx.Count = 0;
+        break;
+      }
+    }
+    info.Items.resize(ctx.Count);
+    return ctx.Count >= 1;
+  }
+};
+
+TEST(GpsBlockRetiming, AgreesWithRetimingEveryItemAtEveryBlock)
+{
+  TFormatCapture formats;
+  std::mt19937 random(17);
+  const TLiteralDat literal;
+  for (int trial = 0; trial < 300; ++trial) {
+    QByteArray text;
+    TDateTime t = Dt(2012, 5, 1, 10);
+    const int lines = 3 + int(random() % 60);
+    for (int i = 0; i < lines; ++i) {
+      switch (random() % 6) {
+      case 0: text += "[B]\r\n"; t -= double(random() % 7200) * kSec; break;
+      case 1: text += DatSample(1, 2, 1000); break;
+      case 2: text += "junk\r\n"; break;
+      default: t += double(random() % 3) * kSec; text += DatFix(t, 55.7, 37.6);
+      }
+    }
+    TTrackInfo ours, theirs;
+    ASSERT_EQ(Dat().Load(text, ours), literal.Load(text, theirs));
+    ASSERT_EQ(ours.Items.size(), theirs.Items.size());
+    for (size_t i = 0; i < ours.Items.size(); ++i)
+      ASSERT_NEAR(ours.Items[i].Time, theirs.Items[i].Time, 1e-9) << trial << " " << i << "\n" << text.constData();
+  }
+}
+
+// A camera file of 80,000 blocks of one fix each.
+TEST(GpsBlockRetiming, ManyBlocksStayLinear)
+{
+  TFormatCapture formats;
+  QByteArray text = FixLines(3, Dt(2012, 5, 1, 10));
+  for (int i = 0; i < 80000; ++i) text += "[B]\r\n" + DatFix(Dt(2012, 5, 1, 9) + i * kSec, 55.7, 37.6);
+  TTrackInfo info;
+  QElapsedTimer timer;
+  timer.start();
+  ASSERT_TRUE(Dat().Load(text, info));
+  EXPECT_LT(timer.elapsed(), kBudgetMs);
+  EXPECT_EQ(info.Items.size(), 80003u);
 }
 
 // ---------------------------------------------------------------- format register
