@@ -3,7 +3,9 @@
 
 #include "TelemetryTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QPointF>
+#include <random>
 
 using namespace kp;
 using namespace kptest;
@@ -228,6 +230,82 @@ TEST(MovingInfoRoute, ALonePointAfterAGapIsItsOwnSegmentAndRejoiningPicksTheFirs
   EXPECT_EQ(route[0].Points.size(), 5u);
 }
 
+// Route joining as written: each segment compared with every earlier one.
+void LiteralRoute(const TMovingInfo &m, TTrack &track, double tolerance)
+{
+  track.clear();
+  const auto &p = m.Points;
+  size_t i = 0;
+  while (i < p.size()) {
+    if (p[i].NoFix) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end + 1 < p.size() && !p[end + 1].NoFix && !(p[end].Time + 6 * kSec < p[end + 1].Time)) ++end;
+    TTrackItem *segment = nullptr;
+    for (TTrackItem &item : track)
+      if (GeoDistance(item.Points.back().Lon, item.Points.back().Lat, p[i].Lon, p[i].Lat) < tolerance) {
+        segment = &item;
+        break;
+      }
+    if (!segment) segment = &track.emplace_back();
+    segment->Points.push_back({p[i].Lon, p[i].Lat, p[i].Time});
+    size_t last = i;
+    for (size_t j = i + 1; j < end; ++j)
+      if (GeoDistance(p[last].Lon, p[last].Lat, p[j].Lon, p[j].Lat) >= tolerance) {
+        segment->Points.push_back({p[j].Lon, p[j].Lat, p[j].Time});
+        last = j;
+      }
+    if (end > i) segment->Points.push_back({p[end].Lon, p[end].Lat, p[end].Time});
+    i = end + 1;
+  }
+}
+
+// A logger's track with 7 s between fixes (every fix starts a segment),
+// wandering over a town or along a road and crossing its own path.
+TMovingInfo Wander(int n, std::mt19937 &random, double lon, double spread, double latSpread)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < n; ++i) {
+    const double u = double(random() % 100000) / 100000, v = double(random() % 100000) / 100000;
+    p.push_back(Pt(kT0 + i * 7 * kSec, NormalLon(lon + (u - 0.5) * spread), 55.7 + (v - 0.5) * latSpread));
+    if (random() % 4 == 0 && i > 0) p.back().Time = p[size_t(i) - 1].Time + kSec; // some fixes stay joined
+    if (random() % 9 == 0) p.back().NoFix = true;
+  }
+  return Track(p);
+}
+
+TEST(MovingInfoRoute, AgreesWithJoiningEverySegmentToEveryEarlierOne)
+{
+  std::mt19937 random(17);
+  for (int trial = 0; trial < 200; ++trial) {
+    const double spread = trial % 3 == 0 ? 0.0005 : 0.002;
+    const TMovingInfo m = Wander(20 + int(random() % 200), random, trial % 2 ? 179.9995 : 37.6, spread, spread);
+    const double tolerance = double(1 + random() % 40);
+    TTrack ours, theirs;
+    m.GetRoute(ours, tolerance);
+    LiteralRoute(m, theirs, tolerance);
+    ASSERT_EQ(ours.size(), theirs.size()) << trial;
+    for (size_t k = 0; k < ours.size(); ++k) {
+      ASSERT_EQ(ours[k].Points.size(), theirs[k].Points.size()) << trial << " " << k;
+      for (size_t j = 0; j < ours[k].Points.size(); ++j) ASSERT_EQ(ours[k].Points[j].Time, theirs[k].Points[j].Time);
+    }
+  }
+}
+
+TEST(MovingInfoRoute, SegmentsOfALoggerTrackJoinInLinearTime)
+{
+  std::mt19937 random(5);
+  const TMovingInfo m = Wander(20000, random, 37.6, 1, 0.0001); // 60 km of road
+  TTrack route;
+  QElapsedTimer timer;
+  timer.start();
+  m.GetRoute(route, -1);
+  EXPECT_LT(timer.elapsed(), kBudgetMs);
+  EXPECT_GT(route.size(), 1000u);
+}
+
 // ---------------------------------------------------------------- series
 
 TEST(MovingInfoSeries, ColumnsCollectMinMaxCountAndFirstTime)
@@ -375,6 +453,36 @@ TEST(MovingInfoTrackInfo, AppendAccumulatesAndHugeTimesEnd)
   EXPECT_EQ(info.StartTime, kT0);
   EXPECT_EQ(info.EndTime, 2e7 + 10 * kSec);
   EXPECT_EQ(info.Length, 500);
+}
+
+// A drive east across 180 degrees: bounds on the short side (west beyond
+// east), the view centred on them, positions in between on the short way.
+TEST(MovingInfoTrackInfo, ADriveAcross180)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < 5; ++i) p.push_back(Pt(kT0 + i * kSec, NormalLon(179.9998 + i * 20 * kDeg), -16.5));
+  TMovingInfo m = Track(p);
+  TTrackInfo info;
+  m.ToTrackInfo(info);
+  EXPECT_NEAR(info.MinLon, 179.9998, 1e-9);
+  EXPECT_NEAR(info.MaxLon, NormalLon(179.9998 + 80 * kDeg), 1e-9);
+  EXPECT_NEAR(info.CentreLon, NormalLon(179.9998 + 40 * kDeg), 1e-9);
+  EXPECT_NEAR(info.Width, GeoDistance(p[0].Lon, -16.5, p[4].Lon, -16.5), 1e-6);
+  EXPECT_LT(info.Width, 100);
+  TGeoPoint nw{1000, -1000}, se{-1000, 1000};
+  m.GetBounds(nw, se);
+  EXPECT_EQ(QPointF(nw.X, se.X), QPointF(info.MinLon, info.MaxLon));
+  const TAt at = DataAt(m, kT0 + 0.5 * kSec);
+  EXPECT_NEAR(at.P.Lon, NormalLon(179.9998 + 10 * kDeg), 1e-9);
+  // Exports: the KML view looks at 180 from 200 m; the GPX bounds read west
+  // to east.
+  info.Items[0].NoFix = false;
+  QByteArray kml, gpx;
+  ASSERT_TRUE(GpsExportConverters()[0]->ExportToText(info, kml));
+  ASSERT_TRUE(GpsExportConverters()[2]->ExportToText(info, gpx));
+  EXPECT_TRUE(kml.contains("<longitude>179.99") || kml.contains("<longitude>-179.99")) << kml.constData();
+  EXPECT_TRUE(kml.contains("<range>200</range>"));
+  EXPECT_TRUE(gpx.contains("minlon=\"179.999800\"")) << gpx.constData();
 }
 
 // ---------------------------------------------------------------- join, merge
