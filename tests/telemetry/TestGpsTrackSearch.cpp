@@ -127,6 +127,12 @@ TEST(GpsTrackSearch, FileNumberShift)
   };
   for (const auto &[name, shift, expected] : cases)
     EXPECT_EQ(GpsFileNumberShift(QString::fromLatin1(name), shift), QString::fromLatin1(expected)) << name;
+  // Only the digits 0 to 9 make a file number; other scripts' digits are
+  // letters of the name.
+  const QString arabicThree = QString(QChar(0x0663));
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0005") + arabicThree + QStringLiteral(".MOV"), -1),
+            QStringLiteral("/c/FILE0004") + arabicThree + QStringLiteral(".MOV"));
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/CLIP") + QString(QChar(0xFF11)), -1), QString());
 }
 
 TEST(GpsTrackSearch, FileTimeSpan)

@@ -553,6 +553,22 @@ TEST(MovingInfoRange, ShortRangesIncludeTheFixJustBefore)
   EXPECT_EQ(info.Items.size(), 2u);
 }
 
+// A side file whose clock stepped back leaves samples out of time order; the
+// range starts at the first sample in array order that is not before it.
+TEST(MovingInfoRange, StartsAtTheFirstSampleInArrayOrder)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i <= 40; i += 5) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * 1e-4));
+  std::vector<TGSensorSample> s;
+  for (int sec : {1, 2, 8, 3, 12, 14}) s.push_back(Smp(kT0 + sec * kSec, sec));
+  TTrackInfo info;
+  Track(p, s).ExtractRange(info, kT0 + 7 * kSec, kT0 + 37 * kSec);
+  ASSERT_GE(info.Items.size(), 3u);
+  EXPECT_EQ(info.Items[0].Lon, 8) << "the sample at 8 s is the first at or after the start";
+  EXPECT_EQ(info.Items[1].Lon, 3) << "and the one after it comes before the next fix";
+  EXPECT_EQ(info.Items[2].Time, kT0 + 10 * kSec);
+}
+
 TEST(MovingInfoCrop, CutsRebasesAndSetsTheWindow)
 {
   std::vector<TMovingPoint> p;
