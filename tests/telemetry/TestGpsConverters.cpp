@@ -258,22 +258,6 @@ TEST(GpsBlockRetiming, WaitsForTheThirdStoredItem)
                          "G 2012-05-01 12:00:02.000 55.7,37.6 a0 s50 c90\n");
 }
 
-TEST(GpsBlockRetiming, SeveralBlocksAndABlockTagWithABlankIsNoTag)
-{
-  TFormatCapture formats;
-  const TDateTime a = Dt(2012, 5, 1, 10), b = Dt(2012, 5, 1, 8), c = Dt(2012, 5, 1, 6);
-  const QByteArray text = FixLines(3, a) + "[B]\r\n" + FixLines(3, b) + "[B]\r\n" + FixLines(3, c);
-  TTrackInfo info;
-  ASSERT_TRUE(Dat().Load(text, info));
-  ASSERT_EQ(info.Items.size(), 9u);
-  for (size_t i = 1; i < info.Items.size(); ++i) EXPECT_GT(info.Items[i].Time, info.Items[i - 1].Time) << i;
-  EXPECT_NEAR(info.Items[5].Time, c - 0.1 * kSec, 1e-9);
-  EXPECT_NEAR(info.Items[2].Time, info.Items[3].Time - 0.1 * kSec, 1e-9);
-
-  ASSERT_TRUE(Dat().Load(FixLines(3, a) + "[B] \r\n" + FixLines(3, b), info));
-  EXPECT_EQ(info.Items[0].Time, a) << "\"[B] \" is not a block line";
-}
-
 // The camera ".dat" reader with block re-timing done as written: every
 // earlier timed item moves at every block.
 class TLiteralDat : public TGpsInfoConverterDatDOD {

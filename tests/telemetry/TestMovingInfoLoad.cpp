@@ -112,14 +112,6 @@ int LiteralAssignGSensorTimes(TMovingInfo &m)
 
 // ---------------------------------------------------------------- fast steps = literal steps
 
-TEST(MovingInfoFastSteps, MedianIsTheUpperMiddleValue)
-{
-  const std::pair<std::vector<double>, double> cases[] = {
-      {{3, 1, 2, 4}, 3}, {{5}, 5}, {{2, 2, 1}, 2}, {{9, 1, 1, 1, 9, 9}, 9}, {{0.5, -1}, 0.5}};
-  for (const auto &[values, median] : cases) EXPECT_EQ(UtilMedian(values), median);
-  EXPECT_EQ(UtilMedian({}, -7), -7);
-}
-
 TEST(MovingInfoFastSteps, SampleTimingMatchesTheLiteralRunByRunShifts)
 {
   std::mt19937 rng(5);
