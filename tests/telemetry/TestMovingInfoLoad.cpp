@@ -149,19 +149,6 @@ TEST(MovingInfoFastSteps, SampleTimingMatchesTheLiteralRunByRunShifts)
 
 // ---------------------------------------------------------------- cleaning
 
-TEST(MovingInfoCleaning, DuplicatesWithin20MsCollapse)
-{
-  // The sample after a dropped duplicate loses its fix and is spread instead.
-  auto m = Load({At(kT0, 37.6, 55.7), Acc(0, 0, 1), At(kT0 + 0.01 * kSec, 37.6, 55.7), Acc(0, 0, 1),
-                 At(kT0 + kSec, 37.6, 55.7 + 10 * kDeg), Acc(0, 0, 1)});
-  EXPECT_EQ(m->Points.size(), 2u);
-  ASSERT_EQ(m->GSensor.size(), 3u);
-  EXPECT_NEAR(m->GSensor[1].Time, kT0 + 0.5 * kSec, 1e-10);
-  EXPECT_NEAR(m->GSensor[2].Time, kT0 + kSec, 1e-10);
-  m = Load({At(kT0, 37.6, 55.7), At(kT0 + 0.03 * kSec, 37.6, 55.7), At(kT0 + kSec, 37.6, 55.7 + 10 * kDeg)});
-  EXPECT_EQ(m->Points.size(), 3u);
-}
-
 TEST(MovingInfoCleaning, DuplicateRunsCollapseOntoTheFixKeptAndSamplesFollow)
 {
   // Fixes 5 ms apart at one place are each compared with the fix kept, so
