@@ -8,6 +8,8 @@ using namespace kptest;
 
 namespace {
 
+// The day numbers are rounded at their last digit (10:00:00 is
+// 40664.41666666..., written 40664.4166667).
 const QByteArray kGoldenPlt = "OziExplorer Track Point File Version 2.1\r\n"
                               "WGS 84\r\n"
                               "Altitude is in Feet\r\n"
