@@ -83,41 +83,34 @@ double AngleApart(double a, double b)
 
 // ---------------------------------------------------------------- data at a time
 
-TEST(MovingInfoAtTime, ThreeSecondMarginsAtBothEnds)
+// Whether a play time shows a position: up to 3 s beyond the ends (the end
+// fix as it is), between fixes under 6 s apart, and within 1.5 s of a fix
+// across a longer gap (values are interpolated all the same).
+TEST(MovingInfoAtTime, ValidityAndValues)
 {
-  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
-  TAt r = DataAt(m, kT0 - 2 * kSec);
-  EXPECT_TRUE(r.Valid);
-  EXPECT_EQ(r.P.Time, kT0) << "the first fix unchanged";
-  EXPECT_EQ(r.P.Speed, 40);
-  EXPECT_EQ(r.S.X, 0.5);
-  r = DataAt(m, kT0 - 4 * kSec);
-  EXPECT_FALSE(r.Valid);
-  EXPECT_EQ(r.P.Time, 0);
-  EXPECT_EQ(r.P.Speed, 0) << "a zeroed record";
-  EXPECT_EQ(r.S.Time, 0);
-  r = DataAt(m, kT0 + 3.5 * kSec);
-  EXPECT_TRUE(r.Valid);
-  EXPECT_EQ(r.P.Speed, 42);
-  EXPECT_FALSE(DataAt(m, kT0 + 4.5 * kSec).Valid);
+  const TMovingInfo close = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
+  const TMovingInfo gap = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 10 * kSec, 37.6, 55.71, 60)});
+  const TMovingInfo five = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 5 * kSec, 37.6, 55.71, 60)});
+  const struct {
+    const TMovingInfo *m;
+    double sec;
+    bool valid;
+    double speed;
+  } cases[] = {{&close, -2, true, 40}, {&close, -4, false, 0}, {&close, 3.5, true, 42}, {&close, 4.5, false, 0},
+               {&gap, 1.4, true, 42.8},  {&gap, 8.6, true, 57.2},  {&gap, 5, false, 50},     {&five, 2.5, true, 50}};
+  for (const auto &c : cases) {
+    const TAt r = DataAt(*c.m, kT0 + c.sec * kSec);
+    EXPECT_EQ(r.Valid, c.valid) << c.sec;
+    EXPECT_NEAR(r.P.Speed, c.speed, 1e-5) << c.sec;
+  }
+  EXPECT_EQ(DataAt(close, kT0 - 2 * kSec).S.X, 0.5);
+  const TAt outside = DataAt(close, kT0 - 4 * kSec);
+  EXPECT_EQ(QPointF(outside.P.Time, outside.S.Time), QPointF(0, 0)) << "a zeroed record";
+  TMovingInfo m = close;
   m.Points[0].NoFix = true;
-  r = DataAt(m, kT0 - 2 * kSec);
+  const TAt r = DataAt(m, kT0 - 2 * kSec);
   EXPECT_FALSE(r.Valid);
   EXPECT_EQ(r.P.Time, kT0);
-}
-
-TEST(MovingInfoAtTime, ValidOnlyNearFixesAcrossLongGaps)
-{
-  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 10 * kSec, 37.6, 55.71, 60)});
-  EXPECT_TRUE(DataAt(m, kT0 + 1.4 * kSec).Valid);
-  EXPECT_TRUE(DataAt(m, kT0 + 8.6 * kSec).Valid);
-  const TAt r = DataAt(m, kT0 + 5 * kSec);
-  EXPECT_FALSE(r.Valid);
-  EXPECT_NEAR(r.P.Speed, 50, 1e-6) << "values are still interpolated";
-  EXPECT_NEAR(r.P.Lat, 55.705, 1e-9);
-  EXPECT_EQ(r.P.Time, kT0 + 5 * kSec);
-  // Fixes under 6 s apart are valid throughout.
-  EXPECT_TRUE(DataAt(Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 5 * kSec, 37.6, 55.71)}), kT0 + 2.5 * kSec).Valid);
 }
 
 TEST(MovingInfoAtTime, CourseWrapsAndMissingValuesTakeTheOtherSide)
