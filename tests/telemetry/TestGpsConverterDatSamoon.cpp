@@ -4,6 +4,7 @@
 #include "UnitGpsConverterDatSamoon.h"
 
 #include <QElapsedTimer>
+#include <random>
 
 using namespace kp;
 using namespace kptest;
@@ -64,6 +65,58 @@ TEST_F(SamoonReader, WhatALineStores)
     QByteArray kinds;
     for (const TTrackInfoItem &item : info.Items) kinds += item.Kind == ikGps ? 'G' : 'S';
     EXPECT_EQ(kinds, c.kinds) << c.lines.join('|').constData();
+  }
+}
+
+// The reader with each GGA's date searched for back through the stored
+// items, as written: the oracle of the reader that keeps the latest fix.
+class TLiteralSamoon : public TGpsInfoConverterDatSamoon {
+public:
+  void AddLine(QByteArrayView line, TParseContext &ctx, TTrackInfo &info) const override
+  {
+    if (ctx.LineNo == 0) return;
+    const QByteArray plain = ShiftText(line.toByteArray(), kShift);
+    auto &items = info.Items;
+    if (items.size() < size_t(ctx.Count) + 2) items.resize(2 * std::max<size_t>(8, items.size()));
+    QByteArrayView rest(plain);
+    TTrackInfoItem sample;
+    sample.Kind = ikGSensor;
+    sample.Lon = StrToFloatAny(CutTokenView(rest, '\t'), -1e6) / 1000;
+    sample.Lat = StrToFloatAny(CutTokenView(rest, '\t'), -1e6) / 1000;
+    sample.Alt = StrToFloatAny(CutTokenView(rest, '\t'), -1e6) / 1000;
+    if (rest.isEmpty()) return;
+    SplitStringCount(rest, ",", true, ctx.Fields);
+    TTrackInfoItem &slot = items[ctx.Count] = TTrackInfoItem{};
+    if (ctx.Fields[0] == "$GPGGA") ParseNmeaGGA(ctx.Fields, slot, info, size_t(ctx.Count));
+    if (ctx.Fields[0] == "$GPRMC") ParseNmeaRMC(ctx.Fields, slot);
+    if (slot.Time > 2.0) {
+      slot.Kind = ikGps;
+      ++ctx.Count;
+    }
+    items[ctx.Count++] = sample;
+  }
+};
+
+TEST_F(SamoonReader, AgreesWithSearchingEachGgaDateBackThroughTheItems)
+{
+  std::mt19937 random(13);
+  const TLiteralSamoon literal;
+  for (int trial = 0; trial < 200; ++trial) {
+    QList<QByteArray> lines;
+    for (int i = int(random() % 40); i >= 0; --i) {
+      const QByteArray t = QByteArray::number(100000 + random() % 5000);
+      const QByteArray date = QByteArray::number(10 + random() % 18) + "0511";
+      switch (random() % 4) {
+      case 0: lines << "12\t-980\t25\t$GPRMC," + t + ",A,5545.0746,N,03737.1054,E,10.0,90.0," + date + ",,,A"; break;
+      case 1: lines << "12\t-980\t25\t$GPGGA," + t + ",5545.0746,N,03737.1054,E,1,08,0.9,150.5,M,14.0,M,,"; break;
+      case 2: lines << "12\t-980\t25\t$GPGGA,,5545.0746,N,03737.1054,E,1,08,0.9,150.5,M,14.0,M,,"; break;
+      default: lines << "12\t-980\t25\tXYZ";
+      }
+    }
+    TTrackInfo ours, theirs;
+    const TDateTime fileTime = random() % 2 ? Dt(2012, 5, 1) : 0;
+    ASSERT_EQ(LoadWith(FSamoon, SamoonFile(lines), ours, fileTime), LoadWith(literal, SamoonFile(lines), theirs, fileTime));
+    ASSERT_EQ(Items(ours), Items(theirs)) << trial;
   }
 }
 
