@@ -174,20 +174,6 @@ TEST(GpsSideFile, RecordsAreZXYBigEndianAndTheLastFallsOnTheLastItem)
   EXPECT_NEAR(info.Items[2].Time, Dt(2012, 5, 1, 10), 1e-12);
 }
 
-TEST(GpsSideFile, WithoutItemsTheFilesLastWriteIsTheAnchor)
-{
-  TTrackFolder dir;
-  const TDateTime written = Dt(2012, 5, 1, 11);
-  dir.Write("park/clip.3gf", SideRecord(-100, 0, 0, 0) + SideRecord(400, 0, 0, 0));
-  dir.SetTimes("park/clip.3gf", 0, written);
-  TTrackInfo info;
-  info.Name = dir.Path("park/clip.MP4");
-  TGpsInfoConverter::LoadGSensorSideFile(info);
-  ASSERT_EQ(info.Items.size(), 2u);
-  EXPECT_NEAR(info.Items[1].Time, written, 1e-12);
-  EXPECT_NEAR(info.Items[0].Time, written - 500 * kMsDays, 1e-12);
-}
-
 TEST(GpsSideFile, TooShortMissingOrDottedFolderChangeNothing)
 {
   TTrackFolder dir;
