@@ -222,7 +222,8 @@ QString MapPointJS(const TGeoPoint &p);
 
 // ---------------------------------------------------------------- NMEA
 
-// Local date-time from ddmmyy and hhmmss fields; 0 when the date or time does
+// Local date-time from ddmmyy and hhmmss[.sss] fields (the fraction kept to
+// the millisecond); 0 when the date or time does
 // not exist (an empty date before the first fix included).
 TDateTime NmeaDateTime(QByteArrayView date, QByteArrayView time);
 double NmeaCoord(QByteArrayView text, double def);
@@ -234,6 +235,9 @@ void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &t
 // The same when only the first Count items of Track are stored (a reader
 // that fills a pre-sized array); the free slots behind them are not searched.
 void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &track, size_t count);
+// The same with the local time whose UTC date the sentence takes (a reader
+// that keeps its latest fix time at hand).
+void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, TDateTime reference);
 double ParseHemisphereFloat(QByteArrayView text, char positiveLetter, double def);
 
 } // namespace kp

@@ -36,7 +36,10 @@ double GeoDistance(double x1, double y1, double x2, double y2)
 double GeoDistanceFast(double x1, double y1, double x2, double y2)
 {
   if (coincide(x1, y1, x2, y2)) return 0;
-  return (std::fabs(y1 - y2) + (90 - std::fabs(y1)) * std::fabs(x1 - x2) / 90) * MetresPerDegree;
+  // The short way round: 179.9 and -179.9 are 0.2 degrees apart.
+  double dx = std::fmod(std::fabs(x1 - x2), 360.0);
+  if (dx > 180) dx = 360 - dx;
+  return (std::fabs(y1 - y2) + (90 - std::fabs(y1)) * dx / 90) * MetresPerDegree;
 }
 
 TGeoPoint GeoDestination(double x, double y, double azimuth, double distance)
@@ -140,6 +143,21 @@ void readLatLon(const TArrayBytes &fields, int first, TFixBlock &fix)
 
 } // namespace
 
+namespace {
+
+// Milliseconds of "hhmmss.sss" after its seconds (0 without a fraction); a
+// fraction that rounds up to 1000 carries into the next second.
+int fractionMs(QByteArrayView time)
+{
+  if (time.size() < 8 || time[6] != '.') return 0;
+  double scale = 100, ms = 0;
+  for (qsizetype i = 7; i < time.size() && time[i] >= '0' && time[i] <= '9' && scale >= 1e-6; ++i, scale /= 10)
+    ms += (time[i] - '0') * scale;
+  return static_cast<int>(Round(ms));
+}
+
+} // namespace
+
 TDateTime NmeaDateTime(QByteArrayView date, QByteArrayView time)
 {
   int year = 2000 + field2(date, 4);
@@ -148,7 +166,8 @@ TDateTime NmeaDateTime(QByteArrayView date, QByteArrayView time)
   // no time at all, so only this line is dropped.
   const TDateTime t = EncodeDateTimeOr0(year, field2(date, 2), field2(date, 0), field2(time, 0), field2(time, 2),
                                         field2(time, 4));
-  return t == 0 ? 0 : t + LocalTimeOffset();
+  // 5 Hz receivers stamp "hhmmss.20": the fraction keeps their fixes apart.
+  return t == 0 ? 0 : t + fractionMs(time) / MSecsPerDay + LocalTimeOffset();
 }
 
 double DegMinToDeg(double value)
@@ -199,7 +218,15 @@ void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, const TTrackInfo &t
       reference = track.Items[i].Time;
       break;
     }
-  if (reference <= 0) reference = track.EndTime;
+  ParseNmeaGGA(fields, fix, reference > 0 ? reference : track.EndTime);
+}
+
+void ParseNmeaGGA(const TArrayBytes &fields, TFixBlock &fix, TDateTime reference)
+{
+  if (fields.size() < 10) {
+    fix.Time = 0;
+    return;
+  }
   TDateTimeFields f;
   if (reference <= 0 || !DecodeDateTime(reference - LocalTimeOffset(), f)) {
     fix.Time = 0;

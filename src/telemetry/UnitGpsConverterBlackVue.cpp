@@ -27,7 +27,8 @@ bool TGpsInfoConverterBlackVue::ParseLine(QByteArrayView line, TParseContext &ct
   const int64_t stamp = StrToInt64Def(line.sliced(1, close - 1), 0);
   if (stamp < kMinStamp || stamp >= kEndStamp) return false;
   const QByteArrayView sentence = line.sliced(close + 1);
-  if (CommaFieldViews(sentence, nullptr, 0) <= 6) return false;
+  QByteArrayView checked = sentence;
+  if (CheckNmeaSentence(checked) == TNmeaSentence::None && CommaFieldViews(sentence, nullptr, 0) <= 6) return false;
   return ParseGpSentence(sentence, ctx, item);
 }
 

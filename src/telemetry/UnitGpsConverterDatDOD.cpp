@@ -35,10 +35,16 @@ QByteArray HemisphereText(double v, char positive, char negative)
 
 } // namespace
 
+TDateTime RoundToSecond(TDateTime t)
+{
+  if (!std::isfinite(t)) return t;
+  return RoundF(t * SecsPerDay) / SecsPerDay;
+}
+
 QByteArray DatTimeText(TDateTime t, bool withMs)
 {
   TDateTimeFields f;
-  DecodeDateTime(t, f);
+  DecodeDateTime(withMs ? t : RoundToSecond(t), f);
   QByteArray out;
   out.reserve(23);
   AppendPadded(out, f.year, 4);

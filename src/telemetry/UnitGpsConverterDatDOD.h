@@ -18,7 +18,10 @@ public:
   void GetSignatureChars(TCharSet &required, TCharSet &forbidden) const override;
 };
 
-// "yyyy-mm-dd hh:nn:ss", with ".zzz" appended when WithMs.
+// "yyyy-mm-dd hh:nn:ss", with ".zzz" appended when WithMs; rounded to the
+// nearest second or millisecond it shows, never cut.
 QByteArray DatTimeText(TDateTime t, bool withMs);
+// T on its nearest whole second (halves to even).
+TDateTime RoundToSecond(TDateTime t);
 
 } // namespace kp

@@ -1,5 +1,7 @@
 #include "UnitGpsConverterDatSamoon.h"
 
+#include "UnitGpsConverterNMEA.h"
+
 #include <algorithm>
 
 namespace kp {
@@ -20,17 +22,22 @@ double CutAxis(QByteArrayView &rest)
 // gave a dated fix.
 bool ParseSentence(QByteArrayView sentence, TParseContext &ctx, TTrackInfoItem &slot, const TTrackInfo &info)
 {
-  SplitStringCount(sentence, ",", true, ctx.Fields);
   slot = TTrackInfoItem{};
-  if (ctx.Fields[0] == "$GPGGA")
-    ParseNmeaGGA(ctx.Fields, slot, info, static_cast<size_t>(ctx.Count));
-  else if (ctx.Fields[0] == "$GPRMC")
-    ParseNmeaRMC(ctx.Fields, slot);
+  if (CheckNmeaSentence(sentence) == TNmeaSentence::BadChecksum) return false;
+  const TNmeaFix kind = NmeaFixKind(sentence);
+  if (kind == TNmeaFix::None) return false;
+  SplitStringCount(sentence, ",", true, ctx.Fields);
+  // The date of a GGA comes from the latest fix kept at hand, not from a
+  // search back through the samples stored so far.
+  if (kind == TNmeaFix::GGA)
+    ParseNmeaGGA(ctx.Fields, slot, ctx.LastFixTime > 0 ? ctx.LastFixTime : info.EndTime);
   else
-    return false;
+    ParseNmeaRMC(ctx.Fields, slot);
   // Above 2.0: a real date, not a time of day on the zero date.
   if (!(slot.Time > 2.0)) return false;
   slot.Kind = ikGps;
+  if (!KeepPlausibleItem(slot)) return false;
+  ctx.LastFixTime = slot.Time;
   return true;
 }
 
@@ -96,6 +103,7 @@ void TGpsInfoConverterDatSamoon::AddLine(QByteArrayView line, TParseContext &ctx
   if (rest.isEmpty()) return;
 
   if (ParseSentence(rest, ctx, items[ctx.Count], info)) ++ctx.Count;
+  KeepPlausibleItem(sample);
   items[ctx.Count] = sample;
   ++ctx.Count;
 }

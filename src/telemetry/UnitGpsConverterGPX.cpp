@@ -13,7 +13,36 @@ constexpr double kMetresPerSecondToKmh = 3.6;
 
 bool IsValueStop(char c)
 {
-  return c == '"' || c == '<' || c == '=' || c == '>';
+  return c == '"' || c == '\'' || c == '<' || c == '=' || c == '>';
+}
+
+bool IsBlank(char c)
+{
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+int Digits(QByteArrayView text, qsizetype pos, int count)
+{
+  int v = 0;
+  for (int i = 0; i < count; ++i) {
+    if (pos + i >= text.size() || text[pos + i] < '0' || text[pos + i] > '9') return -1;
+    v = v * 10 + (text[pos + i] - '0');
+  }
+  return v;
+}
+
+// Minutes east of UTC of a "+hh:mm", "+hhmm" or "+hh" suffix; 0 for "Z",
+// nothing or anything unreadable.
+int ZoneMinutes(QByteArrayView zone)
+{
+  if (zone.size() < 3 || (zone[0] != '+' && zone[0] != '-')) return 0;
+  const int hours = Digits(zone, 1, 2);
+  if (hours < 0 || hours > 14) return 0;
+  qsizetype p = 3;
+  if (p < zone.size() && zone[p] == ':') ++p;
+  const int minutes = p < zone.size() ? Digits(zone, p, 2) : 0;
+  if (minutes < 0 || minutes > 59) return 0;
+  return (zone[0] == '-' ? -1 : 1) * (hours * 60 + minutes);
 }
 
 // "yyyy-mm-ddThh:nn:ssZ", as DateTimeToISO writes it, without the detour
@@ -59,7 +88,7 @@ void WritePoint(const TTrackInfoItem &item, TStringBuffer &out)
   out.Append("\" lon=\"");
   out.Append(CoordToBytes(item.Lon));
   out.Append("\">");
-  if (item.Alt != 0) {
+  if (item.Alt != 0 && std::isfinite(item.Alt)) {
     out.Append("<ele>");
     out.Append(FloatToStrDotBytes(item.Alt, 1));
     out.Append("</ele>");
@@ -67,17 +96,32 @@ void WritePoint(const TTrackInfoItem &item, TStringBuffer &out)
   out.Append("<time>");
   out.Append(Iso(item.Time - LocalTimeOffset()));
   out.Append("</time>");
-  if (item.Course >= 0) {
+  if (item.Course >= 0 && std::isfinite(item.Course)) {
     out.Append("<course>");
     out.Append(CourseText(item.Course));
     out.Append("</course>");
   }
-  if (item.Speed >= 0) {
+  if (item.Speed >= 0 && std::isfinite(item.Speed)) {
     out.Append("<speed>");
     out.Append(FloatToStrDotBytes(item.Speed / kMetresPerSecondToKmh, 2));
     out.Append("</speed>");
   }
   out.Append("</trkpt>\r\n");
+}
+
+// UTC of an xsd:dateTime: fractions of a second kept to the millisecond, an
+// offset from UTC taken off.
+TDateTime GpxTime(QByteArrayView text)
+{
+  TDateTime t = ParseDateTime19(text.first(std::min<qsizetype>(text.size(), 19)));
+  if (!(t > 0)) return t;
+  qsizetype p = 19;
+  if (p < text.size() && text[p] == '.') {
+    double ms = 0, scale = 100;
+    for (++p; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p, scale /= 10) ms += (text[p] - '0') * scale;
+    t += double(Round(ms)) / MSecsPerDay;
+  }
+  return t - ZoneMinutes(text.sliced(std::min(p, text.size()))) / 1440.0;
 }
 
 double ValueOr(QByteArrayView element, QByteArrayView key, double def)
@@ -94,14 +138,13 @@ bool ReadPoint(QByteArrayView element, TTrackInfoItem &item)
   item.Lat = ValueOr(element, "lat", 0);
   item.Lon = ValueOr(element, "lon", 0);
   item.Alt = ValueOr(element, "ele", 0);
-  // Whole seconds; a zone offset is not read (the file's times are UTC).
-  item.Time = ParseDateTime19(GpxValue(element, "time"));
+  item.Time = GpxTime(GpxValue(element, "time"));
   if (item.Lon == 0 || item.Lat == 0 || !(item.Time > 0)) return false;
   item.Time += LocalTimeOffset();
   item.Course = ValueOr(element, "course", -1);
   item.Speed = ValueOr(element, "speed", -1);
   if (item.Speed > 0) item.Speed *= kMetresPerSecondToKmh;
-  return true;
+  return KeepPlausibleItem(item);
 }
 
 } // namespace
@@ -129,9 +172,10 @@ QByteArrayView GpxValue(QByteArrayView element, QByteArrayView key)
   size_t p = el.find(std::string_view(key.data(), static_cast<size_t>(key.size())));
   if (p == std::string_view::npos) return {};
   p += static_cast<size_t>(key.size());
-  while (p < el.size() && IsValueStop(el[p])) ++p;
+  while (p < el.size() && (IsValueStop(el[p]) || IsBlank(el[p]))) ++p;
   size_t e = p;
   while (e < el.size() && !IsValueStop(el[e])) ++e;
+  while (e > p && IsBlank(el[e - 1])) --e;
   return element.sliced(static_cast<qsizetype>(p), static_cast<qsizetype>(e - p));
 }
 
@@ -150,7 +194,11 @@ bool TGpsInfoConverterGPX::ParseText(QByteArrayView text, TTrackInfo &info, TPar
   ctx.Count = 0;
   size_t pos = 0;
   while (pos < scanEnd) {
-    const size_t start = t.find("<trkpt ", pos);
+    // "<trkpt" and any white space (a line end included) before its first
+    // attribute.
+    size_t start = t.find("<trkpt", pos);
+    while (start != std::string_view::npos && start < scanEnd && (start + 6 >= t.size() || !IsBlank(t[start + 6])))
+      start = t.find("<trkpt", start + 6);
     if (start == std::string_view::npos || start >= scanEnd) break;
     size_t end = t.find("</trkpt", start + 7);
     if (end == std::string_view::npos) end = t.size();
@@ -167,7 +215,8 @@ void TGpsInfoConverterGPX::WriteTrack(const TTrackInfo &info, TStringBuffer &out
 {
   WriteHeader(info, output);
   for (const TTrackInfoItem &item : info.Items)
-    if (item.Kind == ikGps && !item.NoFix) WritePoint(item, output);
+    if (item.Kind == ikGps && !item.NoFix && std::fabs(item.Lat) <= 90 && std::fabs(item.Lon) <= 180)
+      WritePoint(item, output);
   output.Append("  </trkseg>\r\n</trk>\r\n</gpx>\r\n");
 }
 

@@ -1,5 +1,7 @@
 #include "UnitGpsConverterKML.h"
 
+#include <cmath>
+
 #include "UnitGpsConverterGPX.h"
 
 #include <algorithm>
@@ -52,7 +54,7 @@ void TGpsInfoConverterKML::WriteTrack(const TTrackInfo &info, TStringBuffer &out
     output.Append(",");
     output.Append(CoordToBytes(item.Lat));
     output.Append(",");
-    output.Append(FloatToStrDotBytes(item.Alt, 1));
+    output.Append(FloatToStrDotBytes(std::isfinite(item.Alt) ? item.Alt : 0.0, 1));
     output.Append("\r\n");
   }
   output.Append("  </coordinates>\r\n  </LineString>\r\n</Placemark>\r\n</kml>\r\n");

@@ -102,7 +102,8 @@ bool TGpsInfoConverterMapKestril::ParseText(QByteArrayView text, TTrackInfo &inf
       time = StampAt(record, kStamp2); // already local
     if (!(time > 0)) continue;
     if (items.size() <= static_cast<size_t>(ctx.Count)) items.resize(2 * std::max<size_t>(16, items.size()));
-    items[ctx.Count++] = RecordItem(record, time);
+    items[ctx.Count] = RecordItem(record, time);
+    if (KeepPlausibleItem(items[ctx.Count])) ++ctx.Count;
   }
   items.resize(ctx.Count);
   return ctx.Count >= 1;

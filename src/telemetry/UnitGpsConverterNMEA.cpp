@@ -51,7 +51,57 @@ QByteArrayView SentenceName(QByteArrayView sentence)
   return comma < 0 ? sentence : sentence.first(comma);
 }
 
+bool IsAlnum(char c)
+{
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+int HexDigit(char c)
+{
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 } // namespace
+
+TNmeaSentence CheckNmeaSentence(QByteArrayView &sentence)
+{
+  QByteArrayView s = sentence;
+  while (!s.isEmpty() && (s.back() == ' ' || s.back() == '\t')) s.chop(1);
+  if (s.size() < 6 || s[0] != '$') return TNmeaSentence::None;
+  for (qsizetype i = 1; i < 6; ++i)
+    if (!IsAlnum(s[i])) return TNmeaSentence::None;
+  if (s.size() > 6 && s[6] != ',' && s[6] != '*') return TNmeaSentence::None;
+  const qsizetype star = s.indexOf('*');
+  const qsizetype body = star < 0 ? s.size() : star;
+  if (star >= 0 && star != s.size() - 3) return TNmeaSentence::None;
+  for (qsizetype i = 1; i < body; ++i)
+    if (s[i] < 0x20 || s[i] > 0x7e || s[i] == '$') return TNmeaSentence::None;
+  if (star < 0) return TNmeaSentence::Good;
+  const int hi = HexDigit(s[star + 1]), lo = HexDigit(s[star + 2]);
+  if (hi < 0 || lo < 0) return TNmeaSentence::None;
+  unsigned sum = 0;
+  for (qsizetype i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(s[i]);
+  if (sum != unsigned(hi * 16 + lo)) return TNmeaSentence::BadChecksum;
+  sentence = s.first(star);
+  return TNmeaSentence::Good;
+}
+
+TNmeaFix NmeaFixKind(QByteArrayView sentence)
+{
+  const QByteArrayView name = SentenceName(sentence);
+  if (name.size() != 6 || name[0] != '$' || name[1] != 'G') return TNmeaFix::None;
+  // Talkers of the satellite systems: GPS, combined, GLONASS, Galileo,
+  // BeiDou, QZSS.
+  static constexpr char kTalkers[] = "PNLABQ";
+  if (std::memchr(kTalkers, name[2], sizeof kTalkers - 1) == nullptr) return TNmeaFix::None;
+  const QByteArrayView type = name.sliced(3);
+  if (type == "RMC") return TNmeaFix::RMC;
+  if (type == "GGA") return TNmeaFix::GGA;
+  return TNmeaFix::None;
+}
 
 int SplitCommaFields(QByteArrayView line, TArrayBytes &fields)
 {
@@ -85,8 +135,13 @@ int CommaFieldViews(QByteArrayView line, QByteArrayView *fields, int max)
 
 bool ParseGpSentence(QByteArrayView sentence, TParseContext &ctx, TTrackInfoItem &item)
 {
-  const QByteArrayView name = SentenceName(sentence);
-  if (name == "$GPRMC") {
+  const TNmeaSentence shape = CheckNmeaSentence(sentence);
+  if (shape == TNmeaSentence::BadChecksum) {
+    ctx.Skip = true;
+    return false;
+  }
+  const TNmeaFix kind = NmeaFixKind(sentence);
+  if (kind == TNmeaFix::RMC) {
     SplitCommaFields(sentence, ctx.Fields);
     ParseNmeaRMC(ctx.Fields, item);
     // The held altitude belongs to this RMC even when it is dropped.
@@ -100,14 +155,16 @@ bool ParseGpSentence(QByteArrayView sentence, TParseContext &ctx, TTrackInfoItem
     item.Alt = alt;
     return true;
   }
-  if (name == "$GPGGA") {
+  if (kind == TNmeaFix::GGA) {
     QByteArrayView f[10];
     const int n = CommaFieldViews(sentence, f, 10);
     ctx.HeldAlt = n > 9 ? StrToFloatAny(f[9], 0) : 0;
     ctx.Skip = true;
     return false;
   }
-  if (name.startsWith("$GP")) ctx.Skip = true;
+  // Sentences this reader has no use for (satellite lists, receivers' own)
+  // are no evidence against the file.
+  if (shape == TNmeaSentence::Good || SentenceName(sentence).startsWith("$GP")) ctx.Skip = true;
   return false;
 }
 

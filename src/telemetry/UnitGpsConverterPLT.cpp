@@ -1,5 +1,7 @@
 #include "UnitGpsConverterPLT.h"
 
+#include "UnitGpsConverterDatDOD.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -54,8 +56,11 @@ private:
 
 void WritePoint(const TTrackInfoItem &item, bool newSegment, TDateCache &dates, TStringBuffer &out)
 {
-  const TDateTime utc = item.Time - LocalTimeOffset();
-  QByteArray days = FloatToStrDotBytes(utc, 7);
+  const TDateTime exact = item.Time - LocalTimeOffset();
+  // The day fraction rounded at its last written digit, the date and time
+  // texts to the second they show.
+  QByteArray days = FloatToStrDotBytes(std::isfinite(exact) ? RoundF(exact * 1e7) / 1e7 : 0.0, 7);
+  const TDateTime utc = RoundToSecond(exact);
   days.replace(',', '.');
   out.Append(CoordToBytes(item.Lat));
   out.Append(",");

@@ -29,6 +29,8 @@ struct TParseContext {
   TArrayBytes Fields;      // scratch: the current line split into fields
   double HeldAlt = 0;      // altitude carried from an earlier sentence
   int Shift = 0;           // key of a scrambled text
+  double LastFixTime = 0;  // time of the latest dated fix stored
+  int StoppedAt = -1;      // the text's line (from 1) at which the parse gave up
 };
 
 class TGpsInfoConverter {
@@ -61,8 +63,9 @@ public:
   // failed, so a truncated text never looks complete.
   bool ExportToText(const TTrackInfo &info, QByteArray &text) const;
   // Parses Text into Info.Items; on success records the format id. A failed
-  // load leaves no items. Never throws.
-  bool Load(QByteArrayView text, TTrackInfo &info) const;
+  // load leaves no items; StoppedAt (when given) gets the line of the text
+  // (from 1) at which the parse gave up, -1 otherwise. Never throws.
+  bool Load(QByteArrayView text, TTrackInfo &info, int *stoppedAt = nullptr) const;
 
   QString GetCaption() const; // name (.ext)
   QString GetFilter() const;  // caption|*.ext|
@@ -79,6 +82,12 @@ private:
   mutable std::mutex FLock;
 };
 
+// What no reader stores: a fix at a position that does not exist (not
+// finite, latitude beyond 90 or longitude beyond 180) gives false; an
+// altitude, speed or course that is not finite becomes absent (0, -1, -1),
+// a G-sensor value 0.
+bool KeepPlausibleItem(TTrackInfoItem &item);
+
 // Detection order (first readable format wins), export dialog order, and the
 // ".dat" writer of the cutting job. Built once, alive for the whole run.
 const std::vector<TGpsInfoConverter *> &GpsImportConverters();
@@ -86,7 +95,8 @@ const std::vector<TGpsInfoConverter *> &GpsExportConverters();
 TGpsInfoConverter &GpsDefaultConverter();
 
 // Detects the format of Text and loads it; then reads the side file. True
-// when Info holds at least one item. Never throws.
+// when Info holds at least one item. A text that no format reads logs one
+// warning naming the file. Never throws.
 bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackInfo &info);
 
 // "All files|*.*|All supported formats  ( ... )|...|" with one pair per mask.

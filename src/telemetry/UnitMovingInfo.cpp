@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace kp {
 
@@ -32,6 +33,38 @@ TMovingPoint ZeroedPoint()
   p.Course = 0;
   p.Speed = 0;
   return p;
+}
+
+double LonDelta(double from, double to)
+{
+  double d = std::fmod(to - from, 360.0);
+  if (d > 180) d -= 360;
+  else if (d < -180) d += 360;
+  return d;
+}
+
+double NormalLon(double lon)
+{
+  return lon > 180 ? lon - 360 : (lon < -180 ? lon + 360 : lon);
+}
+
+bool ShortLonSpan(std::vector<double> lons, double &west, double &east)
+{
+  lons.erase(std::remove_if(lons.begin(), lons.end(), [](double v) { return !std::isfinite(v); }), lons.end());
+  if (lons.empty()) return false;
+  std::sort(lons.begin(), lons.end());
+  // The widest gap between neighbours, the one across 180 included, is
+  // where the span is open.
+  size_t open = lons.size() - 1; // across 180: West = smallest, East = largest
+  double widest = lons.front() + 360 - lons.back();
+  for (size_t i = 0; i + 1 < lons.size(); ++i)
+    if (lons[i + 1] - lons[i] > widest) {
+      widest = lons[i + 1] - lons[i];
+      open = i;
+    }
+  west = lons[(open + 1) % lons.size()];
+  east = lons[open];
+  return true;
 }
 
 double UtilMedian(std::vector<double> values, double fallback)
@@ -111,7 +144,7 @@ constexpr double kOneSecond = 1.1574074074074073e-05;
 
 bool SameFix(const TMovingPoint &a, const TMovingPoint &b)
 {
-  return std::fabs(a.Time - b.Time) < kDuplicateTime && std::fabs(a.Lon - b.Lon) < CoincidenceDegrees &&
+  return std::fabs(a.Time - b.Time) < kDuplicateTime && std::fabs(LonDelta(a.Lon, b.Lon)) < CoincidenceDegrees &&
          std::fabs(a.Lat - b.Lat) < CoincidenceDegrees;
 }
 
@@ -147,7 +180,9 @@ void TMovingInfo::FixDayJumps()
   for (size_t i = 0; i < n; ++i) times[i] = Points[i].Time;
   const double median = UtilMedian(std::move(times));
   TDateTime &last = Points[n - 1].Time;
-  if (std::fabs(last - median) > 1.0) last -= Int(last - median);
+  // Whole days to the nearest: a clock that fell back 1024 weeks at the
+  // roll-over instant lands on the median's day, not a day beside it.
+  if (std::fabs(last - median) > 1.0) last -= RoundF(last - median);
   for (size_t k = n - 1; k-- > 0;) {
     const double diff = Points[k + 1].Time - Points[k].Time;
     if (std::fabs(diff) > 0.5) Points[k].Time += RoundF(diff);
@@ -216,8 +251,12 @@ void TMovingInfo::MarkOutliers()
                  v12 = Speed(d12, p2.Time - p1.Time);
     if (!(std::max({v01, v02, v12}) > kSlow)) continue;
     if (std::fabs(p0.Time - p2.Time) < kNear && d01 > 8 * d02) p1.NoFix = true;
-    if (d01 > 8 * d12 && d23 > 8 * d12) p2.NoFix = true;
-    if (d12 > 8 * d01 && d12 > 8 * d23) p2.NoFix = true;
+    // Distance alone says little across a pause: the first fix after minutes
+    // without one is far from the last by right.
+    if (std::fabs(p2.Time - p1.Time) < kNear) {
+      if (d01 > 8 * d12 && d23 > 8 * d12) p2.NoFix = true;
+      if (d12 > 8 * d01 && d12 > 8 * d23) p2.NoFix = true;
+    }
     if (d23 > 0 && !p1.NoFix && !p2.NoFix) {
       const double v23 = Speed(d23, p2.Time - Points[i + 3].Time);
       const double vm = std::max(v12, v01);

@@ -150,6 +150,16 @@ private:
   void WalkRoute(double tolerance, TVisit &&visit) const;
 };
 
+// Longitude To minus From the short way round (-180..180), and a longitude
+// brought back into -180..180 after one step past 180.
+double LonDelta(double from, double to);
+double NormalLon(double lon);
+
+// Western and eastern edge of the shortest span of longitude holding every
+// value of Lons: West > East when the span crosses 180. False (edges
+// untouched) for no finite value.
+bool ShortLonSpan(std::vector<double> lons, double &west, double &east);
+
 // Value of 0-based rank N div 2 in ascending order (the upper middle value
 // for even N); Fallback for an empty array.
 double UtilMedian(std::vector<double> values, double fallback = 0.0);

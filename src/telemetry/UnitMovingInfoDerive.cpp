@@ -136,7 +136,9 @@ void WidenWindow(TDateTime t, TDateTime &start, TDateTime &end)
 double CourseBetween(const TMovingPoint &a, const TMovingPoint &b)
 {
   if (a.Lon == b.Lon && a.Lat == b.Lat) return -1;
-  double c = std::atan2(b.Lon - a.Lon, b.Lat - a.Lat) / DegToRad;
+  // A degree of longitude shrinks with the cosine of the latitude.
+  const double east = LonDelta(a.Lon, b.Lon) * std::cos((a.Lat + b.Lat) / 2 * DegToRad);
+  double c = std::atan2(east, b.Lat - a.Lat) / DegToRad;
   if (c < 0) c += 360;
   return c;
 }

@@ -42,6 +42,20 @@ void Widen(TTrackInfo &info, const TMovingPoint &p)
   info.MinLat = std::min(info.MinLat, p.Lat);
 }
 
+// A track across 180 is bounded on the short side: MinLon (west) then lies
+// east of MaxLon.
+void CrossingBounds(TTrackInfo &info)
+{
+  std::vector<double> lons;
+  for (const TTrackInfoItem &item : info.Items)
+    if (item.Kind == ikGps) lons.push_back(item.Lon);
+  double west = 0, east = 0;
+  if (ShortLonSpan(std::move(lons), west, east) && west > east) {
+    info.MinLon = west;
+    info.MaxLon = east;
+  }
+}
+
 // "Track 2012.05.01 10:00:00" in the chosen zone.
 QString TrackName(TDateTime start)
 {
@@ -113,7 +127,9 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
     }
   }
 
-  info.CentreLon = (info.MinLon + info.MaxLon) / 2;
+  CrossingBounds(info);
+  info.CentreLon = info.MinLon <= info.MaxLon ? (info.MinLon + info.MaxLon) / 2
+                                              : NormalLon((info.MinLon + info.MaxLon + 360) / 2);
   info.CentreLat = (info.MaxLat + info.MinLat) / 2;
   info.Width = GeoDistance(info.MinLon, info.CentreLat, info.MaxLon, info.CentreLat);
   info.Height = GeoDistance(info.CentreLon, info.MaxLat, info.CentreLon, info.MinLat);

@@ -1,6 +1,7 @@
 // What the player, the map and the graphs ask of loaded telemetry.
 
 #include "UnitMovingInfo.h"
+#include "UnitSegmentEnds.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,7 +92,7 @@ void PointAt(const std::vector<TMovingPoint> &r, TDateTime time, TMovingPoint &p
   if (!(dt > 0)) return;
   const double f = (time - a.Time) / dt;
   point.Time = time;
-  point.Lon = Lerp(a.Lon, b.Lon, f);
+  point.Lon = NormalLon(a.Lon + LonDelta(a.Lon, b.Lon) * f);
   point.Lat = Lerp(a.Lat, b.Lat, f);
   point.Speed = Lerp(a.Speed, b.Speed, f);
   point.Trip = Lerp(a.Trip, b.Trip, f);
@@ -173,35 +174,24 @@ void ThinSegment(const std::vector<TMovingPoint> &p, size_t start, size_t end, d
   if (end > start) take(end);
 }
 
-// The first segment whose last route point lies within Tolerance of P.
-TTrackItem *SegmentToContinue(TTrack &track, const TMovingPoint &p, double tolerance)
-{
-  // A latitude difference alone already bounds the distance from below.
-  const double latLimit = tolerance / MetresPerDegree + 1e-9;
-  for (TTrackItem &item : track) {
-    if (item.Points.empty()) continue;
-    const TTrackPoint &q = item.Points.back();
-    if (std::fabs(q.Lat - p.Lat) > latLimit) continue;
-    if (PointDistance(q.Lon, q.Lat, p.Lon, p.Lat) < tolerance) return &item;
-  }
-  return nullptr;
-}
-
 } // namespace
 
 void TMovingInfo::GetRoute(TTrack &track, double tolerance) const
 {
   if (tolerance < 0) tolerance = DefaultTolerance(Points.size());
   track.clear();
+  TSegmentEnds ends(tolerance);
   WalkRoute(tolerance, [&](size_t start, size_t end) {
-    TTrackItem *segment = SegmentToContinue(track, Points[start], tolerance);
-    if (!segment) {
+    std::ptrdiff_t index = ends.FindNear(Points[start].Lon, Points[start].Lat);
+    if (index < 0) {
+      index = std::ptrdiff_t(track.size());
       track.emplace_back();
-      segment = &track.back();
     }
+    TTrackItem &segment = track[size_t(index)];
     ThinSegment(Points, start, end, tolerance, [&](size_t j) {
-      segment->Points.push_back(TTrackPoint{Points[j].Lon, Points[j].Lat, Points[j].Time});
+      segment.Points.push_back(TTrackPoint{Points[j].Lon, Points[j].Lat, Points[j].Time});
     });
+    ends.SetEnd(size_t(index), segment.Points.back().Lon, segment.Points.back().Lat);
   });
 }
 
@@ -220,11 +210,22 @@ int TMovingInfo::CountRoutePointsInBounds(double west, double north, double east
 
 void TMovingInfo::GetBounds(TGeoPoint &northWest, TGeoPoint &southEast) const
 {
+  std::vector<double> lons;
+  lons.reserve(Points.size());
   for (const TMovingPoint &p : Points) {
-    northWest.X = std::min(northWest.X, p.Lon);
+    lons.push_back(p.Lon);
     northWest.Y = std::max(northWest.Y, p.Lat);
-    southEast.X = std::max(southEast.X, p.Lon);
     southEast.Y = std::min(southEast.Y, p.Lat);
+  }
+  double west = 0, east = 0;
+  if (!ShortLonSpan(lons, west, east)) return;
+  if (west > east) {
+    // Across 180 the track's own short span stands for the longitudes.
+    northWest.X = west;
+    southEast.X = east;
+  } else {
+    northWest.X = std::min(northWest.X, west);
+    southEast.X = std::max(southEast.X, east);
   }
 }
 

@@ -42,6 +42,9 @@ TEST(Geodesy, FastDistanceScalesLongitudeLinearlyByLatitude)
   EXPECT_DOUBLE_EQ(GeoDistanceFast(10, 0, 11, 0), 111194.92664455874);
   EXPECT_NEAR(GeoDistanceFast(10, 60, 11, 60), 111194.92664455874 / 3, 1e-6);
   EXPECT_NEAR(GeoDistanceFast(10, 90, 11, 90), 0, 1e-6);
+  // Longitudes differ the short way round 180.
+  EXPECT_NEAR(GeoDistanceFast(179.9, 0, -179.9, 0), 0.2 * 111194.92664455874, 1e-6);
+  EXPECT_NEAR(GeoDistanceFast(-170, 60, 170, 60), 20 * 111194.92664455874 / 3, 1e-6);
 }
 
 TEST(Geodesy, DestinationCountsAzimuthTowardsTheWest)
@@ -110,12 +113,16 @@ TArrayBytes fields(const char *sentence)
 TEST(Nmea, DateFieldsAndCenturyWindow)
 {
   SetLocalTimeOffset(0);
-  // 95 is 1995, 80 is 2080, 81 is 1981; the fraction of a second is ignored.
+  // 95 is 1995, 80 is 2080, 81 is 1981; the fraction of a second is kept to
+  // the millisecond (5 Hz receivers would otherwise stack fixes on a second).
   const std::tuple<const char *, const char *, TDateTime> cases[] = {
       {"010195", "120000", EncodeDateTimeOr0(1995, 1, 1, 12, 0, 0)},
       {"010180", "120000", EncodeDateTimeOr0(2080, 1, 1, 12, 0, 0)},
       {"010181", "120000", EncodeDateTimeOr0(1981, 1, 1, 12, 0, 0)},
-      {"311223", "235959.999", EncodeDateTimeOr0(2023, 12, 31, 23, 59, 59)},
+      {"311223", "235959.999", EncodeDateTimeOr0(2023, 12, 31, 23, 59, 59, 999)},
+      {"010123", "120000.2", EncodeDateTimeOr0(2023, 1, 1, 12, 0, 0, 200)},
+      {"010123", "120000.0004", EncodeDateTimeOr0(2023, 1, 1, 12, 0, 0)},
+      {"010123", "120059.9996", EncodeDateTimeOr0(2023, 1, 1, 12, 1, 0)},
       // Dates that do not exist give no time at all, not 1899 plus the offset.
       {"", "120000", 0}, {"311323", "120000", 0}, {"300223", "120000", 0}, {"010123", "126000", 0}};
   SetLocalTimeOffset(3.0 / 24);

@@ -72,13 +72,15 @@ TEST(DatWriting, ByteExactLines)
       Fix(t + 2 * kSec, 55, 37),
       NoFix(Fix(t + 3 * kSec, 55.1, 37.1, 0, 50, 10)), // not written
       Fix(t + 0.9996 * kSec, 55.75, 37.6, 0, 0, 0),
-      Fix(t + 250 * kMsDays, 0, 0, 0, 0, 0), // a time mark: milliseconds
+      Fix(t + 4.995 * kSec, 55.75, 37.6, 0, 0, 0), // to the nearest second
+      Fix(t + 250 * kMsDays, 0, 0, 0, 0, 0),       // a time mark: milliseconds
   });
   EXPECT_EQ(text, QByteArray("[S]\t12\t-35\t1010\r\n"
                              "[G]\t2012-05-01 10:00:00\tN55.750000\tE37.600000\t42\t180\r\n"
                              "[G]\t2012-05-01 10:00:01\tS33.500000\tW70.250000\t44\t360\r\n"
                              "[G]\t2012-05-01 10:00:02\tN55.000000\tE37.000000\t-1\t-1\r\n"
                              "[G]\t2012-05-01 10:00:01\tN55.750000\tE37.600000\t0\t0\r\n"
+                             "[G]\t2012-05-01 10:00:05\tN55.750000\tE37.600000\t0\t0\r\n"
                              "[G]\t2012-05-01 10:00:00.250\tN0.000000\tE0.000000\t0\t0\r\n"));
 }
 

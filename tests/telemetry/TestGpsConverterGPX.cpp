@@ -3,6 +3,8 @@
 #include "TestGpsConverterSupport.h"
 #include "UnitGpsConverterGPX.h"
 
+#include <limits>
+
 using namespace kp;
 using namespace kptest;
 
@@ -65,9 +67,75 @@ TEST_F(GpxFormat, ReaderTakesAttributesOrChildrenAndDropsUntimedPoints)
       "</trkseg></trk></gpx>\n";
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FGpx, text, info));
-  // The zone offset and the fraction of a second are not read.
-  EXPECT_EQ(Items(info), "G 2015-12-11 18:43:13.000 41.25,12.5 a7.5 s-1 c-1\n"
+  // The zone offset is taken off and the fraction of a second kept.
+  EXPECT_EQ(Items(info), "G 2015-12-11 17:43:13.994 41.25,12.5 a7.5 s-1 c-1\n"
                          "G 2015-12-11 18:43:16.000 41.4,12.7 a0 s0 c-1\n");
+}
+
+// Valid layouts other writers use, each point one way; times in UTC+3.
+const QByteArray kOtherLayouts =
+    "<?xml version='1.0' encoding='UTF-8'?>\n<gpx version='1.1' creator='x' "
+    "xmlns='http://www.topografix.com/GPX/1/1'><trk><trkseg>\n"
+    "<trkpt lat='41.1' lon='12.1'><time>2015-12-11T15:43:13.25Z</time></trkpt>\n"
+    "<trkpt\n  lat = \"41.2\"\n  lon = \"12.2\"><ele> 8 </ele><time>2015-12-11T17:43:14+02:00</time></trkpt>\n"
+    "<trkpt\tlat=\"41.3\" lon=\"12.3\"><time>2015-12-11T10:13:15.5-05:30</time></trkpt>\n"
+    "<trkpt lat=\"41.4\" lon=\"12.4\"><time>2015-12-11T15:43:16</time></trkpt>\n"
+    "<trkptx lat=\"41.5\" lon=\"12.5\"><time>2015-12-11T15:43:17Z</time></trkptx>\n"
+    "</trkseg></trk></gpx>\n";
+
+// Read as gpsbabel reads them, to the millisecond.
+TEST_F(GpxFormat, ReaderTakesOtherLayoutsAndZones)
+{
+  TTrackInfo info;
+  ASSERT_TRUE(LoadWith(FGpx, kOtherLayouts, info));
+  EXPECT_EQ(Items(info), "G 2015-12-11 18:43:13.250 41.1,12.1 a0 s-1 c-1\n"
+                         "G 2015-12-11 18:43:14.000 41.2,12.2 a8 s-1 c-1\n"
+                         "G 2015-12-11 18:43:15.500 41.3,12.3 a0 s-1 c-1\n"
+                         "G 2015-12-11 18:43:16.000 41.4,12.4 a0 s-1 c-1\n");
+  KP_REQUIRE_TOOL(babel, "gpsbabel");
+  TTrackFolder folder;
+  bool ok = false;
+  const std::vector<TPoint> theirs = BabelPoints(babel, "gpx", folder.Write("layouts.gpx", kOtherLayouts), ok);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(theirs.size(), 4u);
+  EXPECT_EQ(Unmatched(OurFixes(info), theirs, 0, 1), 0);
+  EXPECT_EQ(Unmatched(theirs, OurFixes(info), 0, 1), 0);
+}
+
+// Impossible values from a damaged or hostile file: the point goes, or the
+// value becomes unknown; nothing of it reaches an export.
+TEST_F(GpxFormat, ImpossibleValuesAreNotStored)
+{
+  const QByteArray points[] = {
+      "<trkpt lat=\"95\" lon=\"12\"><time>2015-12-11T15:43:13Z</time></trkpt>",
+      "<trkpt lat=\"41\" lon=\"-180.5\"><time>2015-12-11T15:43:13Z</time></trkpt>",
+      "<trkpt lat=\"nan\" lon=\"12\"><time>2015-12-11T15:43:13Z</time></trkpt>",
+      "<trkpt lat=\"41\" lon=\"1e400\"><time>2015-12-11T15:43:13Z</time></trkpt>",
+      "<trkpt lat=\"41\" lon=\"12\"><ele>inf</ele><time>2015-12-11T15:43:14Z</time><course>nan</course>"
+      "<speed>-inf</speed></trkpt>",
+  };
+  QByteArray text = "<?xml version=\"1.0\"?><gpx><trk><trkseg>\n";
+  for (const QByteArray &p : points) text += p + "\n";
+  text += "</trkseg></trk></gpx>\n";
+  TTrackInfo info;
+  ASSERT_TRUE(LoadWith(FGpx, text, info));
+  EXPECT_EQ(Items(info), "G 2015-12-11 18:43:14.000 41,12 a0 s-1 c-1\n");
+  info.Items[0].Alt = std::numeric_limits<double>::quiet_NaN();
+  info.Items[0].Speed = std::numeric_limits<double>::infinity();
+  const QByteArray out = Export(FGpx, info);
+  EXPECT_FALSE(out.contains("nan") || out.contains("NAN") || out.contains("INF") || out.contains("inf")) << out.constData();
+}
+
+// Times are written to the nearest second: 5 ms before a second is that
+// second, not the one before.
+TEST_F(GpxFormat, WrittenTimesAreRounded)
+{
+  TTrackInfo info;
+  for (int ms : {0, 995, 1499, 1500, 2500}) info.Items.push_back(Fix(Dt(2011, 5, 1, 13) + ms / MSecsPerDay, 55.5, 37.5));
+  QByteArray times;
+  for (const QByteArray &line : Export(FGpx, info).split('\n'))
+    if (line.contains("<trkpt")) times += line.mid(line.indexOf("<time>") + 23, 2) + " ";
+  EXPECT_EQ(times, "00 01 01 02 02 ");
 }
 
 TEST_F(GpxFormat, ReaderFailsWithoutAnyUsablePoint)

@@ -27,21 +27,16 @@ TEST_F(LogReaders, DodReadsFieldsWithDefaultsForMissingOnes)
                          "G 2011-05-01 10:00:01.000 -33.5,-70.25 a0 s-1 c-1\n");
 }
 
-TEST_F(LogReaders, DodLineWithTooFewFieldsCountsTowardsGivingUp)
-{
-  QByteArray text;
-  for (int i = 0; i < 9; ++i) text += "2011-05-01 10:00:00\tN55.75\r\n";
-  text += "2011-05-01 10:00:00\tN55.75\tE37.61\r\n";
-  TTrackInfo info;
-  EXPECT_FALSE(LoadWith(FDod, text, info));
-  EXPECT_TRUE(info.Items.empty());
-}
-
-TEST_F(LogReaders, DodSignatureRejectsLowerCaseAndCommas)
+TEST_F(LogReaders, DodSignatureAndShortLines)
 {
   EXPECT_TRUE(FDod.CanRead("2011-05-01 10:00:00\tN55.75\tE37.61\r\n"));
   EXPECT_FALSE(FDod.CanRead("2011-05-01 10:00:00\tN55,75\tE37,61\r\n"));
   EXPECT_FALSE(FDod.CanRead("time\tN55.75\tE37.61\r\n"));
+  // A line of two fields has no item and counts towards giving up.
+  TTrackInfo info;
+  EXPECT_FALSE(LoadWith(FDod, QByteArray("2011-05-01 10:00:00\tN55.75\r\n").repeated(9) +
+                                  "2011-05-01 10:00:00\tN55.75\tE37.61\r\n",
+                        info));
 }
 
 TEST_F(LogReaders, DvrReadsNmeaFieldsAndProgramKnots)
@@ -69,26 +64,22 @@ TEST_F(LogReaders, DvrNeedsCommasAtFixedPlacesAndSevenFields)
   EXPECT_TRUE(LoadWith(FDvr, "A,010511,100000;5545.0746;N;03737.1054;E\r\n", info));
 }
 
-TEST_F(LogReaders, DetectionTellsTheTwoLogFormatsApart)
+// Detection tells the two formats apart; a ".log" that fails both
+// signatures (a lower-case word) is read by extension, LogDOD first.
+TEST_F(LogReaders, Detection)
 {
   TTrackFolder folder;
-  TTrackInfo info;
-  const QByteArray dod = "2011-05-01 10:00:00\tN55.751244\tE37.618423\t150.5\t60\t90\r\n";
-  ASSERT_TRUE(GpsConvertersLoad(dod, folder.Write("a.log", dod), info));
-  EXPECT_EQ(GpsFormats(), "log600");
-  const QByteArray dvr = "A,010511,100000,5545.0746,N,03737.1054,E,10.0\r\n";
-  ASSERT_TRUE(GpsConvertersLoad(dvr, folder.Write("b.log", dvr), info));
-  EXPECT_EQ(GpsFormats(), "log600,logDVR");
-}
-
-TEST_F(LogReaders, LogFileFailingBothSignaturesIsTriedByExtensionDodFirst)
-{
-  TTrackFolder folder;
-  TTrackInfo info;
-  // A lower-case word fails both signatures; LogDOD still reads it by name.
-  const QByteArray text = "2011-05-01 10:00:00\tN55.75\tE37.61\tx\r\n";
-  ASSERT_TRUE(GpsConvertersLoad(text, folder.Write("c.log", text), info));
-  EXPECT_EQ(GpsFormats(), "log600");
+  const std::pair<QByteArray, const char *> cases[] = {
+      {"2011-05-01 10:00:00\tN55.751244\tE37.618423\t150.5\t60\t90\r\n", "log600"},
+      {"A,010511,100000,5545.0746,N,03737.1054,E,10.0\r\n", "logDVR"},
+      {"2011-05-01 10:00:00\tN55.75\tE37.61\tx\r\n", "log600"},
+  };
+  for (const auto &[text, id] : cases) {
+    SetGpsFormats(QString());
+    TTrackInfo info;
+    ASSERT_TRUE(GpsConvertersLoad(text, folder.Write("a.log", text), info));
+    EXPECT_EQ(GpsFormats(), id);
+  }
 }
 
 } // namespace

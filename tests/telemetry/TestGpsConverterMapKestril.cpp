@@ -62,14 +62,16 @@ TEST_F(MapReader, RecordGivesAFixInLocalTime)
   EXPECT_EQ(Items(info), "G 2012-03-15 13:30:00.000 55.75124333,37.61842333 a0 s-1 c-1\n");
 }
 
-TEST_F(MapReader, FlagsAndMarkers)
+TEST_F(MapReader, FlagsMarkersAndImpossiblePositions)
 {
-  TRecordSpec noFix, badLat, badLon;
+  TRecordSpec noFix, badLat, badLon, north, east;
   noFix.FixFlag = 'b';
   badLat.LatMark = 173;
   badLon.LonMark = 166;
+  north.Lat = "95450746"; // beyond the pole: not stored
+  east.Lon = "185371054";
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FMap, MapFile({noFix, badLat, badLon}), info));
+  ASSERT_TRUE(LoadWith(FMap, MapFile({noFix, north, badLat, east, badLon}), info));
   EXPECT_EQ(Items(info), "G 2012-03-15 13:30:00.000 55.75124333,37.61842333 a0 s-1 c-1 nofix\n"
                          "G 2012-03-15 13:30:00.000 0,0 a0 s-1 c-1\n"
                          "G 2012-03-15 13:30:00.000 0,0 a0 s-1 c-1\n");

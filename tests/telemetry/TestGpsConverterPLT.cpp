@@ -8,13 +8,15 @@ using namespace kptest;
 
 namespace {
 
+// The day numbers are rounded at their last digit (10:00:00 is
+// 40664.41666666..., written 40664.4166667).
 const QByteArray kGoldenPlt = "OziExplorer Track Point File Version 2.1\r\n"
                               "WGS 84\r\n"
                               "Altitude is in Feet\r\n"
                               "Reserved 3\r\n"
                               "0,2,8323327,Trip & <Test> \"1\",0,0,2,8421376\r\n"
                               "3\r\n"
-                              "55.751244,37.618423,1,494,40664.4166666,01.05.2011,10:00:00,36,\r\n"
+                              "55.751244,37.618423,1,494,40664.4166667,01.05.2011,10:00:00,36,\r\n"
                               "55.751300,37.618500,0,-777,40664.4166782,01.05.2011,10:00:01,-1,\r\n"
                               "-33.500000,-70.250000,1,33,40664.4167824,01.05.2011,10:00:10,45,\r\n";
 
@@ -44,6 +46,28 @@ TEST_F(PltFormat, FirstWrittenPointStartsASegmentAfterANoFixPoint)
   EXPECT_TRUE(lines[6].startsWith("55.500000,37.500000,1,")) << lines[6].constData();
   EXPECT_TRUE(lines[7].startsWith("55.500000,37.500000,0,"));
   EXPECT_TRUE(lines[8].startsWith("55.500000,37.500000,1,"));
+}
+
+// The day number is rounded at its last digit and the date and time columns
+// show the nearest second, both of the same instant (also a fraction of a
+// millisecond before midnight).
+TEST_F(PltFormat, WrittenTimesAreRounded)
+{
+  const struct {
+    TDateTime local;
+    const char *columns;
+  } cases[] = {
+      {Dt(2011, 5, 1, 13, 0, 0), "40664.4166667,01.05.2011,10:00:00,"},
+      {Dt(2011, 5, 1, 13, 0, 1) - 0.005 / SecsPerDay, "40664.4166782,01.05.2011,10:00:01,"},
+      {Dt(2011, 5, 2, 3) - 0.0004 / SecsPerDay, "40665,02.05.2011,00:00:00,"},
+  };
+  for (const auto &c : cases) {
+    TTrackInfo info;
+    info.Items.push_back(Fix(c.local, 55.5, 37.5));
+    const QList<QByteArray> lines = Export(FPlt, info).split('\n');
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_TRUE(lines[6].contains(c.columns)) << lines[6].constData();
+  }
 }
 
 TEST_F(PltFormat, RoundTripKeepsTimesWithinTheTruncation)

@@ -69,6 +69,14 @@ inline bool LoadWith(const kp::TGpsInfoConverter &converter, const QByteArray &t
   return converter.Load(text, info);
 }
 
+// An NMEA sentence body ("$GPRMC,...") with its checksum appended.
+inline QByteArray Nmea(const QByteArray &body)
+{
+  unsigned sum = 0;
+  for (qsizetype i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
+  return body + "*" + QByteArray::number(sum, 16).rightJustified(2, '0').toUpper();
+}
+
 inline QByteArray Export(const kp::TGpsInfoConverter &converter, const kp::TTrackInfo &info)
 {
   QByteArray text;

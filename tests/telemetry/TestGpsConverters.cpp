@@ -2,6 +2,10 @@
 // the format register and the open-dialog filter.
 
 #include "TelemetryTestSupport.h"
+#include "UnitGpsConverterDatDOD.h"
+
+#include <QElapsedTimer>
+#include <random>
 
 #include <QSet>
 #include <thread>
@@ -138,30 +142,50 @@ TEST(GpsDetection, ExtensionRetryIgnoresCase)
 
 // ---------------------------------------------------------------- line engine
 
-TEST(GpsLineEngine, GivesUpWhenTheFirstNineLinesYieldNothing)
+// The give-up rule: no item in the first 9 counted lines, or after 32 lines
+// fewer items than half the lines; a failed parse holds no items at all.
+TEST(GpsLineEngine, GiveUpRule)
 {
   TFormatCapture formats;
   const QByteArray bad = "[S]\t1\t2\r\n"; // three fields: a line without an item
-  TTrackInfo info;
-  EXPECT_TRUE(Dat().Load(bad.repeated(8) + FixLines(3, Dt(2012, 5, 1)), info));
-  EXPECT_FALSE(Dat().Load(bad.repeated(9) + FixLines(3, Dt(2012, 5, 1)), info));
-  EXPECT_TRUE(info.Items.empty());
+  const QByteArray items = FixLines(16, Dt(2012, 5, 1));
+  const struct {
+    QByteArray text;
+    int stored; // -1: gave up
+  } cases[] = {
+      {bad.repeated(8) + FixLines(3, Dt(2012, 5, 1)), 3},
+      {bad.repeated(9) + FixLines(3, Dt(2012, 5, 1)), -1},
+      {items + bad.repeated(17), 16}, // 33 lines: 33 div 2 is not more than 16
+      {items + bad.repeated(18), -1},
+      {items + QByteArray("\r\n\r\n\r\n").repeated(30) + bad.repeated(17), 16}, // empty lines do not count
+  };
+  for (const auto &c : cases) {
+    TTrackInfo info;
+    const bool loaded = Dat().Load(c.text, info);
+    EXPECT_EQ(loaded ? int(info.Items.size()) : -1, c.stored);
+    EXPECT_TRUE(loaded || info.Items.empty());
+  }
 }
 
-TEST(GpsLineEngine, GivesUpWhenLessThanHalfTheLinesAfter32YieldItems)
+// A file no format reads leaves one warning naming the file, each reader
+// that gave up and the line of the file where it did.
+TEST(GpsLineEngine, UnreadFileLeavesOneWarning)
 {
   TFormatCapture formats;
-  const QByteArray bad = "[S]\t1\t2\r\n";
-  const QByteArray items = FixLines(16, Dt(2012, 5, 1));
+  static QStringList messages;
+  messages.clear();
+  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &ctx,
+                                                              const QString &text) {
+    if (type == QtWarningMsg && QByteArrayView(ctx.category) == "kp.telemetry") messages << text;
+  });
   TTrackInfo info;
-  // 33 lines, 16 items: 33 div 2 = 16 is not more than 16.
-  EXPECT_TRUE(Dat().Load(items + bad.repeated(17), info));
-  EXPECT_EQ(info.Items.size(), 16u);
-  // 34 lines, 16 items: the parse fails and holds no items at all.
-  EXPECT_FALSE(Dat().Load(items + bad.repeated(18), info));
-  EXPECT_TRUE(info.Items.empty());
-  // Empty lines are not counted.
-  EXPECT_TRUE(Dat().Load(items + QByteArray("\r\n\r\n\r\n").repeated(30) + bad.repeated(17), info));
+  const QByteArray garbage = "[B]\r\n" + QByteArray("[S]\t1\t2\r\n\r\n").repeated(12);
+  EXPECT_FALSE(GpsConvertersLoad(garbage, QStringLiteral("/card/GPS/FILE0007.dat"), info));
+  EXPECT_TRUE(GpsConvertersLoad(FixLines(3, Dt(2012, 5, 1)), QStringLiteral("/card/GPS/FILE0008.dat"), info));
+  qInstallMessageHandler(previous);
+  ASSERT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
+  EXPECT_TRUE(messages[0].contains("/card/GPS/FILE0007.dat")) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains(Dat().GetName() + " gave up at line 18")) << messages[0].toStdString();
 }
 
 TEST(GpsLineEngine, FixRulesInAddLine)
@@ -169,9 +193,11 @@ TEST(GpsLineEngine, FixRulesInAddLine)
   TFormatCapture formats;
   TTestConverter conv;
   TTrackInfo info;
-  ASSERT_TRUE(conv.Load("G 40000 37.6 55.7\nG 0 37.6 55.7\nG 40001 37.6 55.7 v\nG 40002 0 55.7\nG 40003 37.6 0\nS\n",
+  ASSERT_TRUE(conv.Load("G 40000 37.6 55.7\nG 0 37.6 55.7\nG 40001 37.6 55.7 v\nG 40002 0 55.7\nG 40003 37.6 0\nS\n"
+                        "G 40004 180.5 55.7\nG 40004 37.6 -90.5\n",
                         info));
-  // A fix with time 0 is dropped; the receiver's own invalid status survives.
+  // A fix with time 0 is dropped; the receiver's own invalid status survives;
+  // a position that does not exist is not stored.
   EXPECT_EQ(Items(info), "G 2009-07-06 00:00:00.000 55.7,37.6 a0 s-1 c-1\n"
                          "G 2009-07-07 00:00:00.000 55.7,37.6 a0 s-1 c-1 nofix\n"
                          "G 2009-07-08 00:00:00.000 55.7,0 a0 s-1 c-1 nofix\n"
@@ -232,20 +258,86 @@ TEST(GpsBlockRetiming, WaitsForTheThirdStoredItem)
                          "G 2012-05-01 12:00:02.000 55.7,37.6 a0 s50 c90\n");
 }
 
-TEST(GpsBlockRetiming, SeveralBlocksAndABlockTagWithABlankIsNoTag)
+// The camera ".dat" reader with block re-timing done as written: every
+// earlier timed item moves at every block.
+class TLiteralDat : public TGpsInfoConverterDatDOD {
+public:
+  bool ParseText(QByteArrayView text, TTrackInfo &info, TParseContext &ctx) const override
+  {
+    qsizetype start = -1;
+    for (qsizetype pos = 0; pos <= text.size(); ++pos) {
+      const char c = pos == text.size() ? '\n' : text[pos];
+      if (c != '\n' && c != '\r') {
+        if (start < 0) start = pos;
+        continue;
+      }
+      if (start < 0) continue;
+      const QByteArrayView line = text.sliced(start, pos - start);
+      start = -1;
+      ctx.Skip = false;
+      AddLine(line, ctx, info);
+      if (!ctx.Skip) {
+        if (ctx.BlockStart && ctx.Count >= 3 && info.Items[ctx.Count - 1].Kind == ikGps &&
+            info.Items[ctx.Count - 1].Time > 1.0) {
+          ctx.BlockStart = false;
+          bool have = false;
+          double delta = 0;
+          for (int j = ctx.Count - 2; j >= 0; --j) {
+            if (info.Items[j].Time <= 1.0) continue;
+            if (!have) delta = info.Items[ctx.Count - 1].Time - info.Items[j].Time - 0.1 * kSec;
+            have = true;
+            info.Items[j].Time += delta;
+          }
+        }
+        ++ctx.LineNo;
+      }
+      if (ctx.Count == 0 ? ctx.LineNo > 8 : ctx.LineNo > 32 && ctx.LineNo / 2 > ctx.Count) {
+        ctx.Count = 0;
+        break;
+      }
+    }
+    info.Items.resize(ctx.Count);
+    return ctx.Count >= 1;
+  }
+};
+
+TEST(GpsBlockRetiming, AgreesWithRetimingEveryItemAtEveryBlock)
 {
   TFormatCapture formats;
-  const TDateTime a = Dt(2012, 5, 1, 10), b = Dt(2012, 5, 1, 8), c = Dt(2012, 5, 1, 6);
-  const QByteArray text = FixLines(3, a) + "[B]\r\n" + FixLines(3, b) + "[B]\r\n" + FixLines(3, c);
-  TTrackInfo info;
-  ASSERT_TRUE(Dat().Load(text, info));
-  ASSERT_EQ(info.Items.size(), 9u);
-  for (size_t i = 1; i < info.Items.size(); ++i) EXPECT_GT(info.Items[i].Time, info.Items[i - 1].Time) << i;
-  EXPECT_NEAR(info.Items[5].Time, c - 0.1 * kSec, 1e-9);
-  EXPECT_NEAR(info.Items[2].Time, info.Items[3].Time - 0.1 * kSec, 1e-9);
+  std::mt19937 random(17);
+  const TLiteralDat literal;
+  for (int trial = 0; trial < 300; ++trial) {
+    QByteArray text;
+    TDateTime t = Dt(2012, 5, 1, 10);
+    const int lines = 3 + int(random() % 60);
+    for (int i = 0; i < lines; ++i) {
+      switch (random() % 6) {
+      case 0: text += "[B]\r\n"; t -= double(random() % 7200) * kSec; break;
+      case 1: text += DatSample(1, 2, 1000); break;
+      case 2: text += "junk\r\n"; break;
+      default: t += double(random() % 3) * kSec; text += DatFix(t, 55.7, 37.6);
+      }
+    }
+    TTrackInfo ours, theirs;
+    ASSERT_EQ(Dat().Load(text, ours), literal.Load(text, theirs));
+    ASSERT_EQ(ours.Items.size(), theirs.Items.size());
+    for (size_t i = 0; i < ours.Items.size(); ++i)
+      ASSERT_NEAR(ours.Items[i].Time, theirs.Items[i].Time, 1e-9) << trial << " " << i << "\n" << text.constData();
+  }
+}
 
-  ASSERT_TRUE(Dat().Load(FixLines(3, a) + "[B] \r\n" + FixLines(3, b), info));
-  EXPECT_EQ(info.Items[0].Time, a) << "\"[B] \" is not a block line";
+// A camera file of 80,000 blocks of one fix each.
+TEST(GpsBlockRetiming, ManyBlocksStayLinear)
+{
+  TFormatCapture formats;
+  QByteArray text = FixLines(3, Dt(2012, 5, 1, 10));
+  for (int i = 0; i < 80000; ++i) text += "[B]\r\n" + DatFix(Dt(2012, 5, 1, 9) + i * kSec, 55.7, 37.6);
+  TTrackInfo info;
+  QElapsedTimer timer;
+  timer.start();
+  ASSERT_TRUE(Dat().Load(text, info));
+  EXPECT_LT(timer.elapsed(), kBudgetMs);
+  EXPECT_EQ(info.Items.size(), 80003u);
 }
 
 // ---------------------------------------------------------------- format register

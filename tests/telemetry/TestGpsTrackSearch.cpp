@@ -127,6 +127,12 @@ TEST(GpsTrackSearch, FileNumberShift)
   };
   for (const auto &[name, shift, expected] : cases)
     EXPECT_EQ(GpsFileNumberShift(QString::fromLatin1(name), shift), QString::fromLatin1(expected)) << name;
+  // Only the digits 0 to 9 make a file number; other scripts' digits are
+  // letters of the name.
+  const QString arabicThree = QString(QChar(0x0663));
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/FILE0005") + arabicThree + QStringLiteral(".MOV"), -1),
+            QStringLiteral("/c/FILE0004") + arabicThree + QStringLiteral(".MOV"));
+  EXPECT_EQ(GpsFileNumberShift(QStringLiteral("/c/CLIP") + QString(QChar(0xFF11)), -1), QString());
 }
 
 TEST(GpsTrackSearch, FileTimeSpan)
@@ -166,20 +172,6 @@ TEST(GpsSideFile, RecordsAreZXYBigEndianAndTheLastFallsOnTheLastItem)
                          "S 2012-05-01 09:59:59.750 -0.5,2,1\n"
                          "S 2012-05-01 10:00:00.000 255.9921875,-256,-1\n");
   EXPECT_NEAR(info.Items[2].Time, Dt(2012, 5, 1, 10), 1e-12);
-}
-
-TEST(GpsSideFile, WithoutItemsTheFilesLastWriteIsTheAnchor)
-{
-  TTrackFolder dir;
-  const TDateTime written = Dt(2012, 5, 1, 11);
-  dir.Write("park/clip.3gf", SideRecord(-100, 0, 0, 0) + SideRecord(400, 0, 0, 0));
-  dir.SetTimes("park/clip.3gf", 0, written);
-  TTrackInfo info;
-  info.Name = dir.Path("park/clip.MP4");
-  TGpsInfoConverter::LoadGSensorSideFile(info);
-  ASSERT_EQ(info.Items.size(), 2u);
-  EXPECT_NEAR(info.Items[1].Time, written, 1e-12);
-  EXPECT_NEAR(info.Items[0].Time, written - 500 * kMsDays, 1e-12);
 }
 
 TEST(GpsSideFile, TooShortMissingOrDottedFolderChangeNothing)

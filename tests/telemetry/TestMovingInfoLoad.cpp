@@ -112,14 +112,6 @@ int LiteralAssignGSensorTimes(TMovingInfo &m)
 
 // ---------------------------------------------------------------- fast steps = literal steps
 
-TEST(MovingInfoFastSteps, MedianIsTheUpperMiddleValue)
-{
-  const std::pair<std::vector<double>, double> cases[] = {
-      {{3, 1, 2, 4}, 3}, {{5}, 5}, {{2, 2, 1}, 2}, {{9, 1, 1, 1, 9, 9}, 9}, {{0.5, -1}, 0.5}};
-  for (const auto &[values, median] : cases) EXPECT_EQ(UtilMedian(values), median);
-  EXPECT_EQ(UtilMedian({}, -7), -7);
-}
-
 TEST(MovingInfoFastSteps, SampleTimingMatchesTheLiteralRunByRunShifts)
 {
   std::mt19937 rng(5);
@@ -157,19 +149,6 @@ TEST(MovingInfoFastSteps, SampleTimingMatchesTheLiteralRunByRunShifts)
 
 // ---------------------------------------------------------------- cleaning
 
-TEST(MovingInfoCleaning, DuplicatesWithin20MsCollapse)
-{
-  // The sample after a dropped duplicate loses its fix and is spread instead.
-  auto m = Load({At(kT0, 37.6, 55.7), Acc(0, 0, 1), At(kT0 + 0.01 * kSec, 37.6, 55.7), Acc(0, 0, 1),
-                 At(kT0 + kSec, 37.6, 55.7 + 10 * kDeg), Acc(0, 0, 1)});
-  EXPECT_EQ(m->Points.size(), 2u);
-  ASSERT_EQ(m->GSensor.size(), 3u);
-  EXPECT_NEAR(m->GSensor[1].Time, kT0 + 0.5 * kSec, 1e-10);
-  EXPECT_NEAR(m->GSensor[2].Time, kT0 + kSec, 1e-10);
-  m = Load({At(kT0, 37.6, 55.7), At(kT0 + 0.03 * kSec, 37.6, 55.7), At(kT0 + kSec, 37.6, 55.7 + 10 * kDeg)});
-  EXPECT_EQ(m->Points.size(), 3u);
-}
-
 TEST(MovingInfoCleaning, DuplicateRunsCollapseOntoTheFixKeptAndSamplesFollow)
 {
   // Fixes 5 ms apart at one place are each compared with the fix kept, so
@@ -201,6 +180,12 @@ TEST(MovingInfoCleaning, LastFixOneDayLateComesBack)
   m = PointsAt({kT0, kT0 - 10 * kSec, kT0 + 2 * kSec});
   m.FixDayJumps();
   EXPECT_NEAR(m.Points[1].Time, kT0 + kSec, 1e-9);
+  // A receiver's date falling back 1024 weeks at the roll-over instant: the
+  // last fix comes back by the nearest number of days (whole days cut
+  // towards zero left it, and then the whole track, a day early).
+  m = PointsAt({kT0, kT0 + kSec, kT0 + 2 * kSec, kT0 + 3 * kSec - 7168});
+  m.FixDayJumps();
+  for (size_t i = 0; i < m.Points.size(); ++i) EXPECT_NEAR(m.Points[i].Time, kT0 + double(i) * kSec, 1e-9) << i;
 }
 
 TEST(MovingInfoCleaning, EqualStampsMoveApartBackwards)
@@ -239,6 +224,22 @@ TEST(MovingInfoCleaning, SpikeOf5KmIsMarkedAndKept)
   // Standing still: no rule applies.
   m = Load({At(kT0, 37.6, 55.7), At(kT0 + kSec, 37.6, 55.7 + 0.5 * kDeg), At(kT0 + 2 * kSec, 37.6, 55.7)});
   for (const TMovingPoint &p : m->Points) EXPECT_FALSE(p.NoFix);
+}
+
+// Tracks that are sound and must stay whole: driving on after a pause of
+// five minutes 3 km further on (the distance-only rules need fixes less than
+// 6 s apart), and driving east across 180 degrees.
+TEST(MovingInfoCleaning, SoundTracksKeepEveryFix)
+{
+  std::vector<TTrackInfoItem> pause, dateLine;
+  for (int i = 0; i < 5; ++i) pause.push_back(At(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
+  for (int i = 0; i < 5; ++i) pause.push_back(At(kT0 + (304 + i) * kSec, 37.6, 55.7 + (3040 + i * 10) * kDeg));
+  for (int i = 0; i < 8; ++i) dateLine.push_back(At(kT0 + i * kSec, NormalLon(179.9997 + i * 10 * kDeg), 0.5));
+  for (const auto &items : {pause, dateLine}) {
+    const auto m = Load(items);
+    ASSERT_EQ(m->Points.size(), items.size());
+    for (const TMovingPoint &p : m->Points) EXPECT_FALSE(p.NoFix) << p.Lon << " " << p.Lat;
+  }
 }
 
 // ---------------------------------------------------------------- G-sensor timing
@@ -325,6 +326,26 @@ TEST(MovingInfoDerived, QuickLeavesCourseAndSpeedFullFillsThem)
     EXPECT_NEAR(p.Course, 0, 1e-9);
   }
   EXPECT_EQ(full->Points[3].Index, 3);
+}
+
+// The derived course counts a degree of longitude at the cosine of the
+// latitude, also across 180.
+TEST(MovingInfoDerived, CourseFollowsTheGroundAwayFromTheEquator)
+{
+  const struct {
+    double lon, lat, dLon, dLat, course;
+  } cases[] = {
+      {37.6, 60, 20 * kDeg, 10 * kDeg, 45},   {37.6, -60, -20 * kDeg, -10 * kDeg, 225},
+      {179.9998, 0.001, 10 * kDeg, 0, 90},    {-179.9998, 70, -10 * kDeg, 0, 270},
+      {37.6, 35, 0, 10 * kDeg, 0},
+  };
+  for (const auto &c : cases) {
+    std::vector<TTrackInfoItem> items;
+    for (int i = 0; i < 3; ++i) items.push_back(At(kT0 + i * kSec, NormalLon(c.lon + i * c.dLon), c.lat + i * c.dLat));
+    const auto m = Load(items);
+    ASSERT_EQ(m->Points.size(), 3u);
+    EXPECT_NEAR(m->Points[1].Course, c.course, 0.05) << c.lon << " " << c.lat;
+  }
 }
 
 TEST(MovingInfoDerived, PointsWithoutFixTakeInterpolatedSpeedAndTrip)

@@ -3,7 +3,9 @@
 
 #include "TelemetryTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QPointF>
+#include <random>
 
 using namespace kp;
 using namespace kptest;
@@ -81,41 +83,34 @@ double AngleApart(double a, double b)
 
 // ---------------------------------------------------------------- data at a time
 
-TEST(MovingInfoAtTime, ThreeSecondMarginsAtBothEnds)
+// Whether a play time shows a position: up to 3 s beyond the ends (the end
+// fix as it is), between fixes under 6 s apart, and within 1.5 s of a fix
+// across a longer gap (values are interpolated all the same).
+TEST(MovingInfoAtTime, ValidityAndValues)
 {
-  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
-  TAt r = DataAt(m, kT0 - 2 * kSec);
-  EXPECT_TRUE(r.Valid);
-  EXPECT_EQ(r.P.Time, kT0) << "the first fix unchanged";
-  EXPECT_EQ(r.P.Speed, 40);
-  EXPECT_EQ(r.S.X, 0.5);
-  r = DataAt(m, kT0 - 4 * kSec);
-  EXPECT_FALSE(r.Valid);
-  EXPECT_EQ(r.P.Time, 0);
-  EXPECT_EQ(r.P.Speed, 0) << "a zeroed record";
-  EXPECT_EQ(r.S.Time, 0);
-  r = DataAt(m, kT0 + 3.5 * kSec);
-  EXPECT_TRUE(r.Valid);
-  EXPECT_EQ(r.P.Speed, 42);
-  EXPECT_FALSE(DataAt(m, kT0 + 4.5 * kSec).Valid);
+  const TMovingInfo close = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
+  const TMovingInfo gap = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 10 * kSec, 37.6, 55.71, 60)});
+  const TMovingInfo five = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 5 * kSec, 37.6, 55.71, 60)});
+  const struct {
+    const TMovingInfo *m;
+    double sec;
+    bool valid;
+    double speed;
+  } cases[] = {{&close, -2, true, 40}, {&close, -4, false, 0}, {&close, 3.5, true, 42}, {&close, 4.5, false, 0},
+               {&gap, 1.4, true, 42.8},  {&gap, 8.6, true, 57.2},  {&gap, 5, false, 50},     {&five, 2.5, true, 50}};
+  for (const auto &c : cases) {
+    const TAt r = DataAt(*c.m, kT0 + c.sec * kSec);
+    EXPECT_EQ(r.Valid, c.valid) << c.sec;
+    EXPECT_NEAR(r.P.Speed, c.speed, 1e-5) << c.sec;
+  }
+  EXPECT_EQ(DataAt(close, kT0 - 2 * kSec).S.X, 0.5);
+  const TAt outside = DataAt(close, kT0 - 4 * kSec);
+  EXPECT_EQ(QPointF(outside.P.Time, outside.S.Time), QPointF(0, 0)) << "a zeroed record";
+  TMovingInfo m = close;
   m.Points[0].NoFix = true;
-  r = DataAt(m, kT0 - 2 * kSec);
+  const TAt r = DataAt(m, kT0 - 2 * kSec);
   EXPECT_FALSE(r.Valid);
   EXPECT_EQ(r.P.Time, kT0);
-}
-
-TEST(MovingInfoAtTime, ValidOnlyNearFixesAcrossLongGaps)
-{
-  const TMovingInfo m = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + 10 * kSec, 37.6, 55.71, 60)});
-  EXPECT_TRUE(DataAt(m, kT0 + 1.4 * kSec).Valid);
-  EXPECT_TRUE(DataAt(m, kT0 + 8.6 * kSec).Valid);
-  const TAt r = DataAt(m, kT0 + 5 * kSec);
-  EXPECT_FALSE(r.Valid);
-  EXPECT_NEAR(r.P.Speed, 50, 1e-6) << "values are still interpolated";
-  EXPECT_NEAR(r.P.Lat, 55.705, 1e-9);
-  EXPECT_EQ(r.P.Time, kT0 + 5 * kSec);
-  // Fixes under 6 s apart are valid throughout.
-  EXPECT_TRUE(DataAt(Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 5 * kSec, 37.6, 55.71)}), kT0 + 2.5 * kSec).Valid);
 }
 
 TEST(MovingInfoAtTime, CourseWrapsAndMissingValuesTakeTheOtherSide)
@@ -228,6 +223,82 @@ TEST(MovingInfoRoute, ALonePointAfterAGapIsItsOwnSegmentAndRejoiningPicksTheFirs
   EXPECT_EQ(route[0].Points.size(), 5u);
 }
 
+// Route joining as written: each segment compared with every earlier one.
+void LiteralRoute(const TMovingInfo &m, TTrack &track, double tolerance)
+{
+  track.clear();
+  const auto &p = m.Points;
+  size_t i = 0;
+  while (i < p.size()) {
+    if (p[i].NoFix) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end + 1 < p.size() && !p[end + 1].NoFix && !(p[end].Time + 6 * kSec < p[end + 1].Time)) ++end;
+    TTrackItem *segment = nullptr;
+    for (TTrackItem &item : track)
+      if (GeoDistance(item.Points.back().Lon, item.Points.back().Lat, p[i].Lon, p[i].Lat) < tolerance) {
+        segment = &item;
+        break;
+      }
+    if (!segment) segment = &track.emplace_back();
+    segment->Points.push_back({p[i].Lon, p[i].Lat, p[i].Time});
+    size_t last = i;
+    for (size_t j = i + 1; j < end; ++j)
+      if (GeoDistance(p[last].Lon, p[last].Lat, p[j].Lon, p[j].Lat) >= tolerance) {
+        segment->Points.push_back({p[j].Lon, p[j].Lat, p[j].Time});
+        last = j;
+      }
+    if (end > i) segment->Points.push_back({p[end].Lon, p[end].Lat, p[end].Time});
+    i = end + 1;
+  }
+}
+
+// A logger's track with 7 s between fixes (every fix starts a segment),
+// wandering over a town or along a road and crossing its own path.
+TMovingInfo Wander(int n, std::mt19937 &random, double lon, double spread, double latSpread)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < n; ++i) {
+    const double u = double(random() % 100000) / 100000, v = double(random() % 100000) / 100000;
+    p.push_back(Pt(kT0 + i * 7 * kSec, NormalLon(lon + (u - 0.5) * spread), 55.7 + (v - 0.5) * latSpread));
+    if (random() % 4 == 0 && i > 0) p.back().Time = p[size_t(i) - 1].Time + kSec; // some fixes stay joined
+    if (random() % 9 == 0) p.back().NoFix = true;
+  }
+  return Track(p);
+}
+
+TEST(MovingInfoRoute, AgreesWithJoiningEverySegmentToEveryEarlierOne)
+{
+  std::mt19937 random(17);
+  for (int trial = 0; trial < 200; ++trial) {
+    const double spread = trial % 3 == 0 ? 0.0005 : 0.002;
+    const TMovingInfo m = Wander(20 + int(random() % 200), random, trial % 2 ? 179.9995 : 37.6, spread, spread);
+    const double tolerance = double(1 + random() % 40);
+    TTrack ours, theirs;
+    m.GetRoute(ours, tolerance);
+    LiteralRoute(m, theirs, tolerance);
+    ASSERT_EQ(ours.size(), theirs.size()) << trial;
+    for (size_t k = 0; k < ours.size(); ++k) {
+      ASSERT_EQ(ours[k].Points.size(), theirs[k].Points.size()) << trial << " " << k;
+      for (size_t j = 0; j < ours[k].Points.size(); ++j) ASSERT_EQ(ours[k].Points[j].Time, theirs[k].Points[j].Time);
+    }
+  }
+}
+
+TEST(MovingInfoRoute, SegmentsOfALoggerTrackJoinInLinearTime)
+{
+  std::mt19937 random(5);
+  const TMovingInfo m = Wander(20000, random, 37.6, 1, 0.0001); // 60 km of road
+  TTrack route;
+  QElapsedTimer timer;
+  timer.start();
+  m.GetRoute(route, -1);
+  EXPECT_LT(timer.elapsed(), kBudgetMs);
+  EXPECT_GT(route.size(), 1000u);
+}
+
 // ---------------------------------------------------------------- series
 
 TEST(MovingInfoSeries, ColumnsCollectMinMaxCountAndFirstTime)
@@ -255,25 +326,22 @@ TEST(MovingInfoSeries, WindowBetweenTwoFixesShowsInterpolatedEnds)
   EXPECT_EQ(Columns(later), "1:80..80 - 1:100..100 - -");
 }
 
-TEST(MovingInfoSeries, SampleAxesAndDegenerateWindows)
+TEST(MovingInfoSeries, SampleMagnitudeAndDegenerateWindows)
 {
   const TMovingInfo m = Track({}, {Smp(kT0, -1), Smp(kT0 + kSec, 2)});
-  TGraphicItems x(3), a(3), one(1), empty;
-  m.GetGSensorXSeries(x, kT0, kT0 + kSec);
+  TGraphicItems a(3), one(1), empty;
   m.GetGSensorASeries(a, kT0, kT0 + kSec);
   m.GetGSensorXSeries(one, kT0, kT0 + kSec);
   m.GetGSensorXSeries(empty, kT0, kT0 + kSec);
-  EXPECT_EQ(Columns(x), "1:-1..-1 - 1:2..2");
   EXPECT_EQ(Columns(a), "1:1..1 - 1:2..2");
   EXPECT_EQ(Columns(one), "2:-1..2") << "one column holds the whole window";
   EXPECT_TRUE(empty.empty());
   // An empty or reversed window gives an empty series.
-  x.assign(3, TGraphicItem{1, 2, 3, 4});
-  m.GetGSensorYSeries(x, kT0 + kSec, kT0 + kSec);
-  EXPECT_EQ(Columns(x), "- - -");
-  x.assign(3, TGraphicItem{1, 2, 3, 4});
-  m.GetGSensorZSeries(x, kT0 + kSec, kT0);
-  EXPECT_EQ(Columns(x), "- - -");
+  for (const auto &[from, to] : {std::pair{kT0 + kSec, kT0 + kSec}, std::pair{kT0 + kSec, kT0}}) {
+    TGraphicItems x(3, TGraphicItem{1, 2, 3, 4});
+    m.GetGSensorYSeries(x, from, to);
+    EXPECT_EQ(Columns(x), "- - -");
+  }
 }
 
 // ---------------------------------------------------------------- map click and summaries
@@ -296,26 +364,18 @@ TEST(MovingInfoMapClick, NearestPointAndHalfSecondNudges)
   EXPECT_EQ(d2, 999999) << "an empty window leaves the bound alone";
 }
 
-TEST(MovingInfoSummary, LengthSpeedSpansAndPoints)
+// Guards of the summaries: no division by an empty span, an index outside
+// the points gives a zeroed point, the span counts the indexes skipped.
+TEST(MovingInfoSummary, EdgesAndBounds)
 {
-  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 3600 * kSec, 37.6, 55.8)}, {Smp(kT0, 1)});
-  m.Points[1].Trip = 50000;
-  m.Points[0].Trip = 10000;
-  EXPECT_EQ(m.GetTrackLength(), 40000);
-  EXPECT_NEAR(m.GetAvgSpeed(), 40, 1e-6);
+  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0, 37.6, 55.8)}, {Smp(kT0, 1)});
+  EXPECT_EQ(m.GetAvgSpeed(), -1);
+  EXPECT_EQ(TMovingInfo().GetAvgSpeed(), -1);
   m.Points[1].Index = 9;
   EXPECT_EQ(m.GetPointSpan(), 10);
-  EXPECT_EQ(m.GetGSensorSpan(), 1);
   TMovingPoint p;
-  m.GetPoint(1, p);
-  EXPECT_EQ(p.Trip, 50000);
   m.GetPoint(2, p);
-  EXPECT_EQ(p.Time, 0);
-  EXPECT_EQ(p.Speed, 0);
-  const TMovingInfo empty;
-  EXPECT_EQ(empty.GetTrackLength(), 0);
-  EXPECT_EQ(empty.GetAvgSpeed(), -1);
-  EXPECT_EQ(empty.GetPointSpan(), 0);
+  EXPECT_EQ(QPointF(p.Time, p.Speed), QPointF(0, 0));
   // Bounds widen the caller's corners rather than replace them.
   TGeoPoint nw{30, 55.6}, se{37.7, 50};
   m.GetBounds(nw, se);
@@ -375,6 +435,36 @@ TEST(MovingInfoTrackInfo, AppendAccumulatesAndHugeTimesEnd)
   EXPECT_EQ(info.StartTime, kT0);
   EXPECT_EQ(info.EndTime, 2e7 + 10 * kSec);
   EXPECT_EQ(info.Length, 500);
+}
+
+// A drive east across 180 degrees: bounds on the short side (west beyond
+// east), the view centred on them, positions in between on the short way.
+TEST(MovingInfoTrackInfo, ADriveAcross180)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i < 5; ++i) p.push_back(Pt(kT0 + i * kSec, NormalLon(179.9998 + i * 20 * kDeg), -16.5));
+  TMovingInfo m = Track(p);
+  TTrackInfo info;
+  m.ToTrackInfo(info);
+  EXPECT_NEAR(info.MinLon, 179.9998, 1e-9);
+  EXPECT_NEAR(info.MaxLon, NormalLon(179.9998 + 80 * kDeg), 1e-9);
+  EXPECT_NEAR(info.CentreLon, NormalLon(179.9998 + 40 * kDeg), 1e-9);
+  EXPECT_NEAR(info.Width, GeoDistance(p[0].Lon, -16.5, p[4].Lon, -16.5), 1e-6);
+  EXPECT_LT(info.Width, 100);
+  TGeoPoint nw{1000, -1000}, se{-1000, 1000};
+  m.GetBounds(nw, se);
+  EXPECT_EQ(QPointF(nw.X, se.X), QPointF(info.MinLon, info.MaxLon));
+  const TAt at = DataAt(m, kT0 + 0.5 * kSec);
+  EXPECT_NEAR(at.P.Lon, NormalLon(179.9998 + 10 * kDeg), 1e-9);
+  // Exports: the KML view looks at 180 from 200 m; the GPX bounds read west
+  // to east.
+  info.Items[0].NoFix = false;
+  QByteArray kml, gpx;
+  ASSERT_TRUE(GpsExportConverters()[0]->ExportToText(info, kml));
+  ASSERT_TRUE(GpsExportConverters()[2]->ExportToText(info, gpx));
+  EXPECT_TRUE(kml.contains("<longitude>179.99") || kml.contains("<longitude>-179.99")) << kml.constData();
+  EXPECT_TRUE(kml.contains("<range>200</range>"));
+  EXPECT_TRUE(gpx.contains("minlon=\"179.999800\"")) << gpx.constData();
 }
 
 // ---------------------------------------------------------------- join, merge
@@ -443,6 +533,22 @@ TEST(MovingInfoRange, ShortRangesIncludeTheFixJustBefore)
   EXPECT_EQ(info.Items[0].Time, kT0 + 12 * kSec);
   m.ExtractRange(info, kT0 + 56 * kSec, kT0 + 58 * kSec); // after the last fix
   EXPECT_EQ(info.Items.size(), 2u);
+}
+
+// A side file whose clock stepped back leaves samples out of time order; the
+// range starts at the first sample in array order that is not before it.
+TEST(MovingInfoRange, StartsAtTheFirstSampleInArrayOrder)
+{
+  std::vector<TMovingPoint> p;
+  for (int i = 0; i <= 40; i += 5) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * 1e-4));
+  std::vector<TGSensorSample> s;
+  for (int sec : {1, 2, 8, 3, 12, 14}) s.push_back(Smp(kT0 + sec * kSec, sec));
+  TTrackInfo info;
+  Track(p, s).ExtractRange(info, kT0 + 7 * kSec, kT0 + 37 * kSec);
+  ASSERT_GE(info.Items.size(), 3u);
+  EXPECT_EQ(info.Items[0].Lon, 8) << "the sample at 8 s is the first at or after the start";
+  EXPECT_EQ(info.Items[1].Lon, 3) << "and the one after it comes before the next fix";
+  EXPECT_EQ(info.Items[2].Time, kT0 + 10 * kSec);
 }
 
 TEST(MovingInfoCrop, CutsRebasesAndSetsTheWindow)

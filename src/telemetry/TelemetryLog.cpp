@@ -1,0 +1,3 @@
+#include "TelemetryLog.h"
+
+Q_LOGGING_CATEGORY(lcKpTelemetry, "kp.telemetry", QtWarningMsg)
