@@ -164,3 +164,28 @@ TEST_F(Concurrency, DestroyedWhileSearching)
     EXPECT_EQ(changes, before);
   }
 }
+
+// Without the row's identity an index may point at another row once the
+// search has added or sorted rows, so such calls are refused until it ends.
+TEST_F(Concurrency, IndexOperationsWithoutIdentityWaitForTheSearch)
+{
+  const QString a = "/card/FILE0001.MOV", b = "/card/FILE0002.MOV";
+  TFileManager fm(true, [](int32_t) {});
+  fm.SetRows({Row(a, At(10, 0), At(10, 1)), Row(b, At(10, 1), At(10, 2))});
+  fm.SetSearchRoots({PathIn("nothing-here")});
+  fm.Start();
+  ASSERT_TRUE(fm.Searching()); // the thread's first 200 ms are a pause
+  EXPECT_FALSE(fm.ShiftGroupTime(0, 1.0 / 24));
+  EXPECT_FALSE(fm.SetGroupLocked(0, true));
+  EXPECT_FALSE(fm.SetGroupTrack(0, PathIn("none.log")));
+  EXPECT_FALSE(fm.Ungroup(0));
+  EXPECT_FALSE(fm.JoinGroups({0, 1}, true));
+  EXPECT_NEAR(fm.GetGroup(0).Summary.StartTime, At(10, 0), 1e-9);
+  // With the identity the row is found again under the lock.
+  EXPECT_TRUE(fm.ShiftGroupTime(0, 1.0 / 24, a));
+  fm.WaitFor();
+  EXPECT_FALSE(fm.Searching());
+  const int row = fm.IndexOfFile(b);
+  ASSERT_GE(row, 0);
+  EXPECT_TRUE(fm.ShiftGroupTime(row, 1.0 / 24));
+}

@@ -198,6 +198,31 @@ TEST_F(ListOps, FailedDeleteKeepsWhatStayed)
   EXPECT_EQ(fm->IndexOfFile(gone), -1);
 }
 
+// A card log shared by two files of one row: when one video cannot be
+// deleted it stays listed, and so does the log it still uses.
+TEST_F(ListOps, FailedDeleteKeepsTheSharedTrackOfTheStayingVideo)
+{
+  const QString log = Make("GPS/trip.log"), logSrt = Make("GPS/trip.srt");
+  const QString gone = Make("DCIM/FILE0001.MOV");
+  const QString stuck = PathIn("DCIM/FILE0002.MOV");
+  ASSERT_TRUE(QDir().mkpath(stuck + "/inside")); // a folder cannot be unlinked
+  for (const bool stuckFirst : {false, true}) {
+    if (!QFileInfo::exists(gone)) Make("DCIM/FILE0001.MOV");
+    TFileItem row = Row(gone, At(10, stuckFirst ? 2 : 0), At(10, stuckFirst ? 3 : 1));
+    row.Files.push_back(Row(stuck, At(10, 1), At(10, 2)).Files[0]);
+    row.Files[0].TrackFileName = log;
+    row.Files[1].TrackFileName = log;
+    auto fm = MakeManager();
+    fm->SetRows({row});
+    fm->Refresh();
+    EXPECT_FALSE(fm->DeleteGroupFiles(fm->GetGroup(0)));
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    EXPECT_TRUE(QFileInfo::exists(log)) << stuckFirst;
+    EXPECT_TRUE(QFileInfo::exists(logSrt)) << stuckFirst;
+    EXPECT_EQ(RowPaths(fm->Rows()), QStringList{stuck});
+  }
+}
+
 TEST_F(ListOps, RemoveGroupAndClear)
 {
   auto fm = MakeManager();

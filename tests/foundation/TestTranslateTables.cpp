@@ -406,3 +406,20 @@ TEST(EmbeddedResources, ReleaseNotesForEachLanguage)
   const QByteArray ads = embedded("Ads.html");
   EXPECT_TRUE(ads.contains("name=\"height\"")) << "the strip takes its height from the page";
 }
+
+TEST(TranslateTables, KeyCountsOfTheThreeTables)
+{
+  EXPECT_EQ(TLang(embedded("translate_en.txt")).Items.size(), 263u);
+  EXPECT_EQ(TLang(embedded("translate_ru.txt")).Items.size(), 238u);
+  EXPECT_EQ(TLang(embedded("translate_ua.txt")).Items.size(), 244u);
+}
+
+// A key the code asks for that no table holds shows as the key itself.
+TEST(TranslateTables, FolderChooserOkButtonShowsItsKey)
+{
+  for (int lang : {LangIdEnglish, LangIdRussian, LangIdUkrainian}) {
+    loadEmbeddedTables(lang);
+    EXPECT_EQ(Translate(u"Ok"), "Ok") << lang;
+  }
+  loadEmbeddedTables(LangIdEnglish);
+}

@@ -51,6 +51,11 @@ namespace kptest {
   return text;
 }
 
+[[gnu::noinline]] int KnownRoutine(int v) {
+  asm volatile("" ::: "memory");
+  return v + 1;
+}
+
 } // namespace kptest
 
 namespace {
@@ -86,6 +91,25 @@ TEST(ReportText, HeadNamesTheClassAndMessage) {
   // No exception object: a foreign thrown value.
   EXPECT_EQ(head(42), QString());
   EXPECT_EQ(kp::ExceptionHeadText(std::exception_ptr()), QString());
+}
+
+// The report keeps the exception-address line as it is; only frame lines are
+// widened around "@", as the call-stack text does.
+TEST(ReportText, OnlyTheApplicationBoxWidensTheAddressLine) {
+  const auto address = reinterpret_cast<uintptr_t>(&kptest::KnownRoutine);
+  const QString addressText = kp::DebugInfoForAddress(address);
+  ASSERT_TRUE(addressText.contains(u'@')) << addressText;
+  QString widened = addressText;
+  widened.replace(u'@', " @ ");
+  // The report keeps the exception-address line as it is; frame lines widen.
+  kp::TCallStackFrames frames{};
+  frames[0] = address;
+  EXPECT_EQ(kp::ExceptionReportText("EFileBroken, bad header\r\n", "Thread: main:\r\n", address, frames),
+            "EFileBroken, bad header\r\nThread: main:\r\nException callstack\r\n => " + addressText + "\r\n <> " +
+                widened);
+  // The application handler's box uses the call-stack text with an address,
+  // which widens every "@".
+  EXPECT_EQ(kptest::ReportLines(kp::GetCallStackText(0, address)).value(0), " => " + widened);
 }
 
 TEST(Report, MainThreadWithObject) {
