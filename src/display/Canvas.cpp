@@ -75,19 +75,19 @@ void SetDisplayColourLookup(TColourLookup lookup)
 template <typename F>
 void TCanvas::paint(F &&f)
 {
-  if (m_target->isNull()) return;
-  QPainter p(m_target);
+  if (FTarget->isNull()) return;
+  QPainter p(FTarget);
   p.setRenderHint(QPainter::Antialiasing, false);
   if (PenMode == TPenMode::NotMerge) p.setCompositionMode(QPainter::RasterOp_NotSourceAndNotDestination);
   f(p);
 }
 
-void TCanvas::SetFont(const QString &family, int points) { m_font = MakeFont(family, points); }
+void TCanvas::SetFont(const QString &family, int points) { FFont = MakeFont(family, points); }
 
 void TCanvas::LineTo(int x, int y)
 {
-  const QPoint from = m_pos;
-  m_pos = QPoint(x, y);
+  const QPoint from = FPos;
+  FPos = QPoint(x, y);
   if (outside(std::min(from.x(), x), std::max(from.x(), x), Width()) ||
       outside(std::min(from.y(), y), std::max(from.y(), y), Height()))
     return;
@@ -166,49 +166,49 @@ void TCanvas::SetPixel(int x, int y, const QColor &c)
 {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
   if (PenMode == TPenMode::NotMerge) {
-    const QRgb d = m_target->pixel(x, y);
-    m_target->setPixel(x, y, 0xFF000000u | (~(d | c.rgb()) & 0xFFFFFFu));
+    const QRgb d = FTarget->pixel(x, y);
+    FTarget->setPixel(x, y, 0xFF000000u | (~(d | c.rgb()) & 0xFFFFFFu));
   } else {
-    m_target->setPixel(x, y, c.rgb());
+    FTarget->setPixel(x, y, c.rgb());
   }
 }
 
 QColor TCanvas::Pixel(int x, int y) const
 {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return QColor();
-  return QColor::fromRgb(m_target->pixel(x, y));
+  return QColor::fromRgb(FTarget->pixel(x, y));
 }
 
 void TCanvas::TextOut(int x, int y, const QString &text)
 {
   if (text.isEmpty()) return;
-  const QFontMetrics fm(m_font);
+  const QFontMetrics fm(FFont);
   const int w = fm.horizontalAdvance(text);
   if (outside(x, x + w, Width()) || outside(y, y + fm.height(), Height())) return;
   paint([&](QPainter &p) {
     if (!BrushClear) p.fillRect(QRect(x, y, w, fm.height()), BrushColor);
-    p.setFont(m_font);
+    p.setFont(FFont);
     p.setPen(FontColor);
     p.drawText(QPoint(x, y + fm.ascent()), text);
   });
 }
 
-int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(m_font).horizontalAdvance(text); }
+int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(FFont).horizontalAdvance(text); }
 
 int TCanvas::TextHeight(const QString &text) const
 {
   Q_UNUSED(text);
-  return QFontMetrics(m_font).height();
+  return QFontMetrics(FFont).height();
 }
 
 void TCanvas::FloodFillSurface(int x, int y, const QColor &surface)
 {
   const int w = Width(), h = Height();
   if (x < 0 || y < 0 || x >= w || y >= h) return;
-  if (m_target->format() != QImage::Format_RGB32) *m_target = m_target->convertToFormat(QImage::Format_RGB32);
+  if (FTarget->format() != QImage::Format_RGB32) *FTarget = FTarget->convertToFormat(QImage::Format_RGB32);
   const QRgb from = surface.rgb() | 0xFF000000u;
   const QRgb to = BrushColor.rgb() | 0xFF000000u;
-  auto row = [&](int yy) { return reinterpret_cast<QRgb *>(m_target->scanLine(yy)); };
+  auto row = [&](int yy) { return reinterpret_cast<QRgb *>(FTarget->scanLine(yy)); };
   if (from == to || row(y)[x] != from) return;
   // Scanline fill: each popped seed fills its whole run, then seeds the runs
   // above and below that touch it.
@@ -237,8 +237,8 @@ void TCanvas::FloodFillSurface(int x, int y, const QColor &surface)
 
 void TCanvas::Draw(int x, int y, const QImage &source)
 {
-  if (x == 0 && y == 0 && source.size() == m_target->size() && source.format() == m_target->format()) {
-    *m_target = source; // shared until the next drawing detaches it
+  if (x == 0 && y == 0 && source.size() == FTarget->size() && source.format() == FTarget->format()) {
+    *FTarget = source; // shared until the next drawing detaches it
     return;
   }
   paint([&](QPainter &p) {

@@ -57,22 +57,22 @@ class TProcessLock {
 public:
   explicit TProcessLock(const QString &dir)
   {
-    m_fd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
+    FFd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
                   0600);
-    if (m_fd < 0) return;
-    while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    if (FFd < 0) return;
+    while (::flock(FFd, LOCK_EX) != 0 && errno == EINTR) {
     }
   }
   ~TProcessLock()
   {
-    if (m_fd >= 0) ::close(m_fd); // closing drops the lock
+    if (FFd >= 0) ::close(FFd); // closing drops the lock
   }
   TProcessLock(const TProcessLock &) = delete;
   TProcessLock &operator=(const TProcessLock &) = delete;
-  bool Held() const { return m_fd >= 0; }
+  bool Held() const { return FFd >= 0; }
 
 private:
-  int m_fd = -1;
+  int FFd = -1;
 };
 
 bool LoadValues(const QString &path, TSettingsValues &values)
