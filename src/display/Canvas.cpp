@@ -73,7 +73,7 @@ void SetDisplayColourLookup(TColourLookup lookup)
 // ---------------------------------------------------------------- TCanvas
 
 template <typename F>
-void TCanvas::paint(F &&f)
+void TCanvas::Paint(F &&f)
 {
   if (FTarget->isNull()) return;
   QPainter p(FTarget);
@@ -91,7 +91,7 @@ void TCanvas::LineTo(int x, int y)
   if (outside(std::min(from.x(), x), std::max(from.x(), x), Width()) ||
       outside(std::min(from.y(), y), std::max(from.y(), y), Height()))
     return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     // A flat cap leaves the end pixel out.
     QPen pen(PenColor, PenWidth <= 1 ? 0 : PenWidth);
     pen.setCapStyle(Qt::FlatCap);
@@ -110,7 +110,7 @@ void TCanvas::Polyline(const std::vector<QPoint> &points)
 void TCanvas::Polygon(const std::vector<QPoint> &points)
 {
   if (points.size() < 2) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setPen(QPen(PenColor, PenWidth <= 1 ? 0 : PenWidth));
     p.setBrush(BrushClear ? QBrush(Qt::NoBrush) : QBrush(BrushColor));
     p.drawPolygon(points.data(), static_cast<int>(points.size()));
@@ -122,7 +122,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x2 - x1 < 1 || y2 - y1 < 1 || outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     if (!BrushClear) p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), BrushColor);
     p.setPen(QPen(PenColor, 0));
     p.setBrush(Qt::NoBrush);
@@ -135,7 +135,7 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerW, int cornerH
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x2 - x1 < 1 || y2 - y1 < 1 || outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setPen(QPen(PenColor, 0));
     p.setBrush(BrushClear ? QBrush(Qt::NoBrush) : QBrush(BrushColor));
     p.drawRoundedRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1), cornerW / 2.0, cornerH / 2.0);
@@ -147,7 +147,7 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x2 - x1 < 1 || y2 - y1 < 1 || outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setPen(QPen(PenColor, PenWidth <= 1 ? 0 : PenWidth));
     p.setBrush(BrushClear ? QBrush(Qt::NoBrush) : QBrush(BrushColor));
     p.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
@@ -159,7 +159,7 @@ void TCanvas::FillRect(int x1, int y1, int x2, int y2)
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) { p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), BrushColor); });
+  Paint([&](QPainter &p) { p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), BrushColor); });
 }
 
 void TCanvas::SetPixel(int x, int y, const QColor &c)
@@ -185,7 +185,7 @@ void TCanvas::TextOut(int x, int y, const QString &text)
   const QFontMetrics fm(FFont);
   const int w = fm.horizontalAdvance(text);
   if (outside(x, x + w, Width()) || outside(y, y + fm.height(), Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     if (!BrushClear) p.fillRect(QRect(x, y, w, fm.height()), BrushColor);
     p.setFont(FFont);
     p.setPen(FontColor);
@@ -241,7 +241,7 @@ void TCanvas::Draw(int x, int y, const QImage &source)
     *FTarget = source; // shared until the next drawing detaches it
     return;
   }
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(QPoint(x, y), source);
   });

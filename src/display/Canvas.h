@@ -101,7 +101,7 @@ public:
 
 private:
   template <typename F>
-  void paint(F &&f);
+  void Paint(F &&f);
 
   QImage *FTarget;
   QFont FFont = MakeFont(QStringLiteral("Arial"), 8);

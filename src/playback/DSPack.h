@@ -129,13 +129,13 @@ public:
   std::function<void(int32_t, intptr_t, intptr_t)> OnDSEvent;
 
 private:
-  void activate();
-  void deactivate();
-  void addMember(IGraphMember *member);
-  void removeMember(IGraphMember *member);
-  void scheduleEventDrain();
-  void drainEvents();
-  void sendControlEvent(int event, int param);
+  void Activate();
+  void Deactivate();
+  void AddMember(IGraphMember *member);
+  void RemoveMember(IGraphMember *member);
+  void ScheduleEventDrain();
+  void DrainEvents();
+  void SendControlEvent(int event, int param);
 
   IGraphFactoryPtr FFactory;
   IMediaGraphPtr FGraph;
@@ -272,8 +272,8 @@ protected:
 
 private:
   friend class TVMROptions;
-  void rebuild();
-  void applyPresentation();
+  void Rebuild();
+  void ApplyPresentation();
 
   TVideoMode FMode = vmNormal;
   TVMROptions FOptions{this};

@@ -23,9 +23,9 @@ void TFilterGraph::SetActive(bool active)
 {
   if (active == Active()) return;
   if (active)
-    activate();
+    Activate();
   else
-    deactivate();
+    Deactivate();
 }
 
 void TFilterGraph::SetMode(TGraphMode mode)
@@ -37,7 +37,7 @@ void TFilterGraph::SetMode(TGraphMode mode)
   SetActive(wasActive);
 }
 
-void TFilterGraph::activate()
+void TFilterGraph::Activate()
 {
   if (FMode != gmNormal || !FFactory) return;
   FGraph = FFactory->CreateGraph();
@@ -47,18 +47,18 @@ void TFilterGraph::activate()
     FEvents->SetNotifyFlags(0);
     QPointer<TFilterGraph> self(this);
     FEvents->SetNotifyWindow([self] {
-      if (self) self->scheduleEventDrain();
+      if (self) self->ScheduleEventDrain();
     });
   }
-  for (IGraphMember *member : std::vector<IGraphMember *>(FMembers)) addMember(member);
+  for (IGraphMember *member : std::vector<IGraphMember *>(FMembers)) AddMember(member);
   if (OnActivate) OnActivate();
-  sendControlEvent(ceActive, 1);
+  SendControlEvent(ceActive, 1);
 }
 
-void TFilterGraph::deactivate()
+void TFilterGraph::Deactivate()
 {
-  sendControlEvent(ceActive, 0);
-  for (IGraphMember *member : std::vector<IGraphMember *>(FMembers)) removeMember(member);
+  SendControlEvent(ceActive, 0);
+  for (IGraphMember *member : std::vector<IGraphMember *>(FMembers)) RemoveMember(member);
   if (FEvents) {
     FEvents->SetNotifyFlags(1);
     FEvents->SetNotifyWindow(nullptr);
@@ -67,14 +67,14 @@ void TFilterGraph::deactivate()
   FGraph.reset();
 }
 
-void TFilterGraph::addMember(IGraphMember *member)
+void TFilterGraph::AddMember(IGraphMember *member)
 {
   member->NotifyMember(gmoAdding, 0);
   if (IBaseFilterPtr filter = member->MemberFilter()) FGraph->AddFilter(filter, member->MemberName());
   member->NotifyMember(gmoAdded, 0);
 }
 
-void TFilterGraph::removeMember(IGraphMember *member)
+void TFilterGraph::RemoveMember(IGraphMember *member)
 {
   member->NotifyMember(gmoRemoving, 0);
   if (IBaseFilterPtr filter = member->MemberFilter()) FGraph->RemoveFilter(filter);
@@ -85,7 +85,7 @@ void TFilterGraph::InsertFilter(IGraphMember *member)
 {
   if (!member) return;
   FMembers.push_back(member);
-  if (Active()) addMember(member);
+  if (Active()) AddMember(member);
 }
 
 void TFilterGraph::RemoveFilter(IGraphMember *member)
@@ -93,7 +93,7 @@ void TFilterGraph::RemoveFilter(IGraphMember *member)
   auto it = std::find(FMembers.begin(), FMembers.end(), member);
   if (it == FMembers.end()) return;
   FMembers.erase(it);
-  if (Active()) removeMember(member);
+  if (Active()) RemoveMember(member);
 }
 
 void TFilterGraph::InsertEventNotifier(IGraphListener *listener)
@@ -107,21 +107,21 @@ void TFilterGraph::RemoveEventNotifier(IGraphListener *listener)
   if (it != FListeners.end()) FListeners.erase(it);
 }
 
-void TFilterGraph::sendControlEvent(int event, int param)
+void TFilterGraph::SendControlEvent(int event, int param)
 {
   for (IGraphListener *listener : std::vector<IGraphListener *>(FListeners)) listener->ControlEvent(event, param);
 }
 
 // Events are fetched later from the event loop, as a window message would
 // be, so a listener never runs inside one of the graph's own calls.
-void TFilterGraph::scheduleEventDrain()
+void TFilterGraph::ScheduleEventDrain()
 {
   if (FDrainQueued) return;
   FDrainQueued = true;
-  QMetaObject::invokeMethod(this, [this] { drainEvents(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, [this] { DrainEvents(); }, Qt::QueuedConnection);
 }
 
-void TFilterGraph::drainEvents()
+void TFilterGraph::DrainEvents()
 {
   FDrainQueued = false;
   int32_t code = 0;
@@ -138,7 +138,7 @@ bool TFilterGraph::Play()
 {
   auto control = QueryInterface<IMediaControl>();
   if (!control) return false;
-  sendControlEvent(cePlay, 0);
+  SendControlEvent(cePlay, 0);
   const HRESULT hr = CheckDSError(control->Run());
   return hr == S_OK || hr == S_FALSE;
 }
@@ -147,7 +147,7 @@ bool TFilterGraph::Pause()
 {
   auto control = QueryInterface<IMediaControl>();
   if (!control) return false;
-  sendControlEvent(cePause, 0);
+  SendControlEvent(cePause, 0);
   return CheckDSError(control->Pause()) == S_OK;
 }
 
@@ -155,7 +155,7 @@ bool TFilterGraph::Stop()
 {
   auto control = QueryInterface<IMediaControl>();
   if (!control) return false;
-  sendControlEvent(ceStop, 0);
+  SendControlEvent(ceStop, 0);
   return CheckDSError(control->Stop()) == S_OK;
 }
 

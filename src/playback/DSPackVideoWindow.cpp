@@ -19,25 +19,25 @@ IGraphFactoryPtr defaultFactory()
 void TVMROptions::SetStreams(uint32_t streams)
 {
   FStreams = (streams < 1 || streams > 16) ? 1 : streams;
-  if (FOwner->Mode() == vmVMR) FOwner->rebuild();
+  if (FOwner->Mode() == vmVMR) FOwner->Rebuild();
 }
 
 void TVMROptions::SetPreferences(uint32_t preferences)
 {
   FPreferences = preferences;
-  if (FOwner->Mode() == vmVMR) FOwner->rebuild();
+  if (FOwner->Mode() == vmVMR) FOwner->Rebuild();
 }
 
 void TVMROptions::SetMode(TVMRVideoMode mode)
 {
   FMode = mode;
-  if (FOwner->Mode() == vmVMR) FOwner->rebuild();
+  if (FOwner->Mode() == vmVMR) FOwner->Rebuild();
 }
 
 void TVMROptions::SetKeepAspectRatio(bool keep)
 {
   FKeepAspectRatio = keep;
-  FOwner->applyPresentation();
+  FOwner->ApplyPresentation();
 }
 
 TVideoWindow::TVideoWindow(QWidget *parent) : QWidget(parent)
@@ -68,12 +68,12 @@ bool TVideoWindow::CheckVMR() const
 void TVideoWindow::SetMode(TVideoMode mode)
 {
   FMode = (mode == vmVMR && !CheckVMR()) ? vmNormal : mode;
-  rebuild();
+  Rebuild();
 }
 
-void TVideoWindow::rebuild()
+void TVideoWindow::Rebuild()
 {
-  applyPresentation();
+  ApplyPresentation();
   if (FGraph && FGraph->Active()) {
     TFilterGraph *graph = FGraph;
     graph->RemoveFilter(this);
@@ -107,7 +107,7 @@ void TVideoWindow::NotifyMember(int operation, int)
     break;
   case gmoAdded:
     if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(FRenderer)) FPresenter.SetFrames(renderer->Frames());
-    applyPresentation();
+    ApplyPresentation();
     break;
   case gmoRemoving:
     if (FRenderer) FRenderer->Stop();
@@ -124,10 +124,10 @@ void TVideoWindow::NotifyMember(int operation, int)
 
 void TVideoWindow::GraphEvent(int32_t event, intptr_t, intptr_t)
 {
-  if (event == EC_VIDEO_SIZE_CHANGED || event == EC_PALETTE_CHANGED) applyPresentation();
+  if (event == EC_VIDEO_SIZE_CHANGED || event == EC_PALETTE_CHANGED) ApplyPresentation();
 }
 
-void TVideoWindow::applyPresentation()
+void TVideoWindow::ApplyPresentation()
 {
   if (FMode == vmNormal) {
     FPresenter.SetAspectMode(vamNone);

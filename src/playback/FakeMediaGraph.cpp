@@ -135,7 +135,7 @@ HRESULT TFakeMediaGraph::Render(const IPinPtr &pin)
   return S_OK;
 }
 
-void TFakeMediaGraph::changeState(FILTER_STATE target)
+void TFakeMediaGraph::ChangeState(FILTER_STATE target)
 {
   if (target != FState) FEos = false;
   FState = target;
@@ -146,7 +146,7 @@ HRESULT TFakeMediaGraph::Run()
   FScript->Log << QStringLiteral("Run");
   const HRESULT hr = FScript->TakeFailure(QStringLiteral("Run"));
   if (FAILED(hr)) return hr;
-  changeState(State_Running);
+  ChangeState(State_Running);
   return S_OK;
 }
 
@@ -155,7 +155,7 @@ HRESULT TFakeMediaGraph::Pause()
   FScript->Log << QStringLiteral("Pause");
   const HRESULT hr = FScript->TakeFailure(QStringLiteral("Pause"));
   if (FAILED(hr)) return hr;
-  changeState(State_Paused);
+  ChangeState(State_Paused);
   return S_OK;
 }
 
@@ -164,7 +164,7 @@ HRESULT TFakeMediaGraph::Stop()
   FScript->Log << QStringLiteral("Stop");
   const HRESULT hr = FScript->TakeFailure(QStringLiteral("Stop"));
   if (FAILED(hr)) return hr;
-  changeState(State_Stopped);
+  ChangeState(State_Stopped);
   return S_OK;
 }
 

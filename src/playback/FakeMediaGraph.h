@@ -126,7 +126,7 @@ public:
   bool EndOfStream() const { return FEos; }
 
 private:
-  void changeState(FILTER_STATE target);
+  void ChangeState(FILTER_STATE target);
 
   TFakeScriptPtr FScript;
   std::vector<IBaseFilterPtr> FFilters;

@@ -56,9 +56,9 @@ TGstMediaGraph::TGstMediaGraph(const TGstGraphOptions &options) : FOptions(optio
     g_object_set(FPanorama, "method", 1, nullptr); // simple: attenuate the other side only
     g_object_set(FPlaybin, "audio-filter", FPanorama, nullptr);
   }
-  applyVideoSink();
+  ApplyVideoSink();
   FBus = gst_element_get_bus(FPlaybin);
-  gst_bus_set_sync_handler(FBus, &TGstMediaGraph::busSyncHandler, this, nullptr);
+  gst_bus_set_sync_handler(FBus, &TGstMediaGraph::BusSyncHandler, this, nullptr);
 }
 
 TGstMediaGraph::~TGstMediaGraph()
@@ -73,7 +73,7 @@ TGstMediaGraph::~TGstMediaGraph()
 
 // ------------------------------------------------------------ the crossing
 
-GstBusSyncReply TGstMediaGraph::busSyncHandler(GstBus *, GstMessage *, gpointer self)
+GstBusSyncReply TGstMediaGraph::BusSyncHandler(GstBus *, GstMessage *, gpointer self)
 {
   static_cast<TGstMediaGraph *>(self)->NotifyFromStreamingThread(kCrossBus);
   return GST_BUS_PASS;
@@ -82,32 +82,32 @@ GstBusSyncReply TGstMediaGraph::busSyncHandler(GstBus *, GstMessage *, gpointer 
 void TGstMediaGraph::NotifyFromStreamingThread(unsigned bits)
 {
   // Coalesced: one queued call however many frames and messages arrive.
-  if (FPending.fetch_or(bits) == 0) QMetaObject::invokeMethod(this, &TGstMediaGraph::onCrossing, Qt::QueuedConnection);
+  if (FPending.fetch_or(bits) == 0) QMetaObject::invokeMethod(this, &TGstMediaGraph::OnCrossing, Qt::QueuedConnection);
 }
 
-void TGstMediaGraph::onCrossing()
+void TGstMediaGraph::OnCrossing()
 {
   const unsigned bits = FPending.exchange(0);
-  if (bits & kCrossBus) drainBus();
+  if (bits & kCrossBus) DrainBus();
   if ((bits & kCrossFrame) && FRenderer) FRenderer->Frames()->Announce();
 }
 
 // ------------------------------------------------------------ bus and events
 
-void TGstMediaGraph::drainBus()
+void TGstMediaGraph::DrainBus()
 {
   while (GstMessage *message = gst_bus_pop(FBus)) {
-    handleMessage(message);
+    HandleMessage(message);
     gst_message_unref(message);
   }
 }
 
-void TGstMediaGraph::handleMessage(GstMessage *message)
+void TGstMediaGraph::HandleMessage(GstMessage *message)
 {
   switch (GST_MESSAGE_TYPE(message)) {
   case GST_MESSAGE_EOS:
     FEos = true;
-    postEvent(EC_COMPLETE, S_OK);
+    PostEvent(EC_COMPLETE, S_OK);
     break;
   case GST_MESSAGE_ERROR: {
     GError *error = nullptr;
@@ -117,7 +117,7 @@ void TGstMediaGraph::handleMessage(GstMessage *message)
     if (error) g_error_free(error);
     g_free(debug);
     SetErrorString(E_FAIL, FLastError);
-    postEvent(EC_ERRORABORT, E_FAIL);
+    PostEvent(EC_ERRORABORT, E_FAIL);
     break;
   }
   case GST_MESSAGE_ELEMENT:
@@ -132,7 +132,7 @@ void TGstMediaGraph::handleMessage(GstMessage *message)
     break;
   case GST_MESSAGE_STEP_DONE:
     FSeen |= wfStepDone;
-    postEvent(EC_STEP_COMPLETE);
+    PostEvent(EC_STEP_COMPLETE);
     break;
   case GST_MESSAGE_DURATION_CHANGED:
     FDurationNs = -1;
@@ -142,7 +142,7 @@ void TGstMediaGraph::handleMessage(GstMessage *message)
   }
 }
 
-void TGstMediaGraph::postEvent(int32_t code, intptr_t p1, intptr_t p2)
+void TGstMediaGraph::PostEvent(int32_t code, intptr_t p1, intptr_t p2)
 {
   FEvents.push_back({code, p1, p2});
   if (FNotifyFlags == 0 && FNotify) FNotify();
@@ -162,7 +162,7 @@ HRESULT TGstMediaGraph::SetNotifyFlags(int32_t flags)
 
 HRESULT TGstMediaGraph::GetEvent(int32_t &code, intptr_t &param1, intptr_t &param2, uint32_t)
 {
-  drainBus();
+  DrainBus();
   if (FEvents.empty()) return E_ABORT;
   const TEvent event = FEvents.front();
   FEvents.pop_front();
@@ -172,14 +172,14 @@ HRESULT TGstMediaGraph::GetEvent(int32_t &code, intptr_t &param1, intptr_t &para
   return S_OK;
 }
 
-HRESULT TGstMediaGraph::failure(HRESULT hr, const QString &text)
+HRESULT TGstMediaGraph::Failure(HRESULT hr, const QString &text)
 {
   SetErrorString(hr, text);
   return hr;
 }
 
 // Waits on the main thread for messages, handling every one on the way.
-bool TGstMediaGraph::waitForBus(unsigned what, int timeoutMs)
+bool TGstMediaGraph::WaitForBus(unsigned what, int timeoutMs)
 {
   QElapsedTimer timer;
   timer.start();
@@ -189,7 +189,7 @@ bool TGstMediaGraph::waitForBus(unsigned what, int timeoutMs)
     GstMessage *message = gst_bus_timed_pop(FBus, static_cast<GstClockTime>(left) * GST_MSECOND);
     if (!message) return false;
     const bool isError = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
-    handleMessage(message);
+    HandleMessage(message);
     gst_message_unref(message);
     if (isError) return false;
   }
@@ -198,7 +198,7 @@ bool TGstMediaGraph::waitForBus(unsigned what, int timeoutMs)
 
 // ------------------------------------------------------------ filters
 
-void TGstMediaGraph::applyVideoSink()
+void TGstMediaGraph::ApplyVideoSink()
 {
   GstElement *sink = FRenderer ? FRenderer->Element() : nullptr;
   if (sink) {
@@ -218,11 +218,11 @@ HRESULT TGstMediaGraph::AddFilter(const IBaseFilterPtr &filter, const QString &n
   if (std::find(FFilters.begin(), FFilters.end(), filter) != FFilters.end()) return VFW_E_WRONG_STATE;
   if (auto sink = std::dynamic_pointer_cast<TGstVideoSink>(filter)) {
     if (FRenderer) return VFW_E_WRONG_STATE; // one picture per graph
-    dropSource();
+    DropSource();
     FRenderer = sink;
     sink->SetName(name);
     sink->SetCrossing(this);
-    applyVideoSink();
+    ApplyVideoSink();
   } else if (auto plain = std::dynamic_pointer_cast<TGstPlainFilter>(filter)) {
     plain->SetName(name);
   } else if (!std::dynamic_pointer_cast<TGstSourceFilter>(filter)) {
@@ -238,13 +238,13 @@ HRESULT TGstMediaGraph::RemoveFilter(const IBaseFilterPtr &filter)
   if (it == FFilters.end()) return VFW_E_NOT_FOUND;
   FFilters.erase(it);
   if (filter == FSource) {
-    dropSource();
+    DropSource();
   } else if (filter == FRenderer) {
-    dropSource();
+    DropSource();
     FRenderer->SetCrossing(nullptr);
     FRenderer->Frames()->Clear();
     FRenderer.reset();
-    applyVideoSink();
+    ApplyVideoSink();
   }
   return S_OK;
 }
@@ -252,10 +252,10 @@ HRESULT TGstMediaGraph::RemoveFilter(const IBaseFilterPtr &filter)
 std::vector<IBaseFilterPtr> TGstMediaGraph::EnumFilters() { return FFilters; }
 
 // The pipeline leaves PAUSED: the source's streams no longer flow anywhere.
-void TGstMediaGraph::dropSource()
+void TGstMediaGraph::DropSource()
 {
   gst_element_set_state(FPlaybin, GST_STATE_NULL);
-  drainBus();
+  DrainBus();
   if (!FSource) return;
   FFilters.erase(std::remove(FFilters.begin(), FFilters.end(), std::static_pointer_cast<IBaseFilter>(FSource)), FFilters.end());
   for (const IPinPtr &pin : FSource->EnumPins()) pin->Disconnect();
@@ -269,13 +269,13 @@ void TGstMediaGraph::dropSource()
 HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &filterName, IBaseFilterPtr &filter)
 {
   filter.reset();
-  dropSource();
+  DropSource();
   FRate = 1.0;
   FStopNs = -1;
   FMissing.clear();
   FLastError.clear();
   const QFileInfo info(fileName);
-  if (!info.isFile()) return failure(VFW_E_NOT_FOUND_FILE, QStringLiteral("The file was not found: ") + fileName);
+  if (!info.isFile()) return Failure(VFW_E_NOT_FOUND_FILE, QStringLiteral("The file was not found: ") + fileName);
   gchar *uri = gst_filename_to_uri(info.absoluteFilePath().toUtf8().constData(), nullptr);
   g_object_set(FPlaybin, "uri", uri, nullptr);
   g_free(uri);
@@ -286,7 +286,7 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   GstStateChangeReturn result = change;
   if (change == GST_STATE_CHANGE_ASYNC)
     result = gst_element_get_state(FPlaybin, &state, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
-  drainBus();
+  DrainBus();
 
   gint nVideo = 0, nAudio = 0, nText = 0;
   g_object_get(FPlaybin, "n-video", &nVideo, "n-audio", &nAudio, "n-text", &nText, nullptr);
@@ -297,18 +297,18 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
     for (int i = 0; i < nText; ++i) pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Text, QStringLiteral("text"), true));
   } else if (result == GST_STATE_CHANGE_ASYNC) {
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
-    return failure(VFW_E_TIMEOUT, QStringLiteral("The file did not open in time: ") + fileName);
+    return Failure(VFW_E_TIMEOUT, QStringLiteral("The file did not open in time: ") + fileName);
   }
   for (const QString &missing : FMissing) pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Other, missing, false));
   if (pins.empty()) {
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
-    drainBus();
-    return failure(VFW_E_UNSUPPORTED_STREAM, FLastError.isEmpty() ? QStringLiteral("The file holds no stream that can be played.") : FLastError);
+    DrainBus();
+    return Failure(VFW_E_UNSUPPORTED_STREAM, FLastError.isEmpty() ? QStringLiteral("The file holds no stream that can be played.") : FLastError);
   }
   if (result != GST_STATE_CHANGE_SUCCESS && result != GST_STATE_CHANGE_NO_PREROLL) {
     // Nothing decodable: keep the pins so each reports its codec failure.
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
-    drainBus();
+    DrainBus();
   }
   FEvents.clear();
   FEos = false;
@@ -327,14 +327,14 @@ HRESULT TGstMediaGraph::Render(const IPinPtr &pin)
   auto stream = std::dynamic_pointer_cast<TGstStreamPin>(pin);
   if (!stream || !FSource) return E_INVALIDARG;
   if (!stream->Decodable())
-    return failure(VFW_E_CANNOT_RENDER, QStringLiteral("No decoder for the stream: ") + stream->MediaType());
+    return Failure(VFW_E_CANNOT_RENDER, QStringLiteral("No decoder for the stream: ") + stream->MediaType());
   stream->SetConnected(true);
   return S_OK;
 }
 
 // ------------------------------------------------------------ control
 
-FILTER_STATE TGstMediaGraph::logicalState() const
+FILTER_STATE TGstMediaGraph::LogicalState() const
 {
   if (!FSource) return FEmptyState;
   if (FStopped) return State_Stopped;
@@ -344,7 +344,7 @@ FILTER_STATE TGstMediaGraph::logicalState() const
   return shown == GST_STATE_PLAYING ? State_Running : shown == GST_STATE_PAUSED ? State_Paused : State_Stopped;
 }
 
-HRESULT TGstMediaGraph::changeState(GstState target, bool wait)
+HRESULT TGstMediaGraph::ChangeState(GstState target, bool wait)
 {
   GstState current = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
   gst_element_get_state(FPlaybin, &current, &pending, 0);
@@ -354,16 +354,16 @@ HRESULT TGstMediaGraph::changeState(GstState target, bool wait)
   FSeen = 0;
   const GstStateChangeReturn change = gst_element_set_state(FPlaybin, target);
   if (change == GST_STATE_CHANGE_FAILURE) {
-    drainBus();
-    return failure(E_FAIL, FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
+    DrainBus();
+    return Failure(E_FAIL, FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
   }
   if (change != GST_STATE_CHANGE_ASYNC) return S_OK;
   if (!wait) return S_FALSE;
   const GstStateChangeReturn result =
     gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
-  drainBus();
+  DrainBus();
   if (result == GST_STATE_CHANGE_FAILURE)
-    return failure(E_FAIL, FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
+    return Failure(E_FAIL, FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
   return result == GST_STATE_CHANGE_ASYNC ? S_FALSE : S_OK;
 }
 
@@ -373,9 +373,9 @@ HRESULT TGstMediaGraph::Run()
     FEmptyState = State_Running;
     return S_OK;
   }
-  if (logicalState() != State_Running) FEos = false;
+  if (LogicalState() != State_Running) FEos = false;
   FStopped = false;
-  return changeState(GST_STATE_PLAYING, false);
+  return ChangeState(GST_STATE_PLAYING, false);
 }
 
 HRESULT TGstMediaGraph::Pause()
@@ -384,9 +384,9 @@ HRESULT TGstMediaGraph::Pause()
     FEmptyState = State_Paused;
     return S_OK;
   }
-  if (logicalState() != State_Paused) FEos = false;
+  if (LogicalState() != State_Paused) FEos = false;
   FStopped = false;
-  return changeState(GST_STATE_PAUSED, true);
+  return ChangeState(GST_STATE_PAUSED, true);
 }
 
 // Logical: READY would lose the position and the duration.
@@ -396,9 +396,9 @@ HRESULT TGstMediaGraph::Stop()
     FEmptyState = State_Stopped;
     return S_OK;
   }
-  if (logicalState() == State_Stopped) return S_OK;
+  if (LogicalState() == State_Stopped) return S_OK;
   FEos = false;
-  const HRESULT hr = changeState(GST_STATE_PAUSED, true);
+  const HRESULT hr = ChangeState(GST_STATE_PAUSED, true);
   if (FAILED(hr)) return hr;
   gint64 position = 0;
   FStoppedAtNs = gst_element_query_position(FPlaybin, GST_FORMAT_TIME, &position) && position > 0 ? position : 0;
@@ -408,10 +408,10 @@ HRESULT TGstMediaGraph::Stop()
 
 HRESULT TGstMediaGraph::GetState(uint32_t timeoutMs, FILTER_STATE &state)
 {
-  drainBus();
+  DrainBus();
   if (FSource && !FStopped && timeoutMs > 0)
     gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(timeoutMs) * GST_MSECOND);
-  state = logicalState();
+  state = LogicalState();
   if (!FSource || FStopped) return S_OK;
   GstState current = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
   gst_element_get_state(FPlaybin, &current, &pending, 0);
@@ -420,7 +420,7 @@ HRESULT TGstMediaGraph::GetState(uint32_t timeoutMs, FILTER_STATE &state)
 
 // ------------------------------------------------------------ seeking
 
-gint64 TGstMediaGraph::durationNs()
+gint64 TGstMediaGraph::DurationNs()
 {
   if (FDurationNs < 0 && FSource) {
     gint64 duration = -1;
@@ -432,7 +432,7 @@ gint64 TGstMediaGraph::durationNs()
 HRESULT TGstMediaGraph::GetDuration(REFERENCE_TIME &duration)
 {
   duration = 0;
-  const gint64 ns = durationNs();
+  const gint64 ns = DurationNs();
   if (ns < 0) return E_FAIL;
   duration = ns / 100;
   return S_OK;
@@ -442,8 +442,8 @@ HRESULT TGstMediaGraph::GetCurrentPosition(REFERENCE_TIME &current)
 {
   current = 0;
   if (!FSource) return E_FAIL;
-  drainBus();
-  const gint64 duration = durationNs();
+  DrainBus();
+  const gint64 duration = DurationNs();
   if (FEos && duration >= 0) {
     current = duration / 100;
     return S_OK;
@@ -461,14 +461,14 @@ HRESULT TGstMediaGraph::GetCurrentPosition(REFERENCE_TIME &current)
 HRESULT TGstMediaGraph::GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &stop)
 {
   const HRESULT hr = GetCurrentPosition(current);
-  const gint64 duration = durationNs();
+  const gint64 duration = DurationNs();
   stop = FStopNs >= 0 ? FStopNs / 100 : (duration >= 0 ? duration / 100 : 0);
   return hr;
 }
 
-HRESULT TGstMediaGraph::seekTo(gint64 positionNs, double rate)
+HRESULT TGstMediaGraph::SeekTo(gint64 positionNs, double rate)
 {
-  const bool paused = logicalState() != State_Running;
+  const bool paused = LogicalState() != State_Running;
   FEos = false;
   FSeen = 0;
   // ACCURATE: the frame shown is the frame asked for (a key-unit seek would
@@ -476,12 +476,12 @@ HRESULT TGstMediaGraph::seekTo(gint64 positionNs, double rate)
   const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   const GstSeekType stopType = FStopNs >= 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE;
   if (!gst_element_seek(FPlaybin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, positionNs, stopType, FStopNs >= 0 ? FStopNs : -1))
-    return failure(E_FAIL, QStringLiteral("The stream refused the seek."));
+    return Failure(E_FAIL, QStringLiteral("The stream refused the seek."));
   if (FStopped) FStoppedAtNs = positionNs;
   if (paused) {
     // A paused seek shows its frame before returning (preroll).
     gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
-    drainBus();
+    DrainBus();
   }
   return S_OK;
 }
@@ -492,7 +492,7 @@ HRESULT TGstMediaGraph::SetPositions(REFERENCE_TIME *current, uint32_t currentFl
   const uint32_t curMode = currentFlags & AM_SEEKING_PositioningBitsMask;
   const uint32_t stopMode = stopFlags & AM_SEEKING_PositioningBitsMask;
   if ((curMode && !current) || (stopMode && !stop)) return E_POINTER;
-  const gint64 duration = durationNs();
+  const gint64 duration = DurationNs();
   REFERENCE_TIME now = 0;
   GetCurrentPosition(now);
   if (stopMode) {
@@ -505,7 +505,7 @@ HRESULT TGstMediaGraph::SetPositions(REFERENCE_TIME *current, uint32_t currentFl
   REFERENCE_TIME target = curMode == AM_SEEKING_AbsolutePositioning ? *current : curMode ? now + *current : now;
   target = std::max<REFERENCE_TIME>(0, target);
   if (duration >= 0) target = std::min<REFERENCE_TIME>(target, duration / 100);
-  const HRESULT hr = seekTo(target * 100, FRate);
+  const HRESULT hr = SeekTo(target * 100, FRate);
   if (SUCCEEDED(hr) && current && (currentFlags & AM_SEEKING_ReturnTime)) *current = target;
   return hr;
 }
@@ -517,7 +517,7 @@ HRESULT TGstMediaGraph::SetRate(double rate)
   if (!FSource) return S_OK;
   REFERENCE_TIME now = 0;
   GetCurrentPosition(now);
-  return seekTo(now * 100, rate);
+  return SeekTo(now * 100, rate);
 }
 
 HRESULT TGstMediaGraph::GetRate(double &rate)
@@ -536,18 +536,18 @@ HRESULT TGstMediaGraph::CanStep(bool)
 HRESULT TGstMediaGraph::Step(uint32_t frames)
 {
   if (CanStep(false) != S_OK || frames == 0) return VFW_E_WRONG_STATE;
-  if (logicalState() != State_Paused) {
+  if (LogicalState() != State_Paused) {
     const HRESULT hr = Pause();
     if (FAILED(hr)) return hr;
   }
   FEos = false;
   FSeen = 0;
   if (!gst_element_send_event(FPlaybin, gst_event_new_step(GST_FORMAT_BUFFERS, frames, 1.0, TRUE, FALSE)))
-    return failure(E_FAIL, QStringLiteral("The video renderer refused the frame step."));
-  if (!waitForBus(wfStepDone, FOptions.WaitTimeoutMs)) return VFW_E_TIMEOUT;
+    return Failure(E_FAIL, QStringLiteral("The video renderer refused the frame step."));
+  if (!WaitForBus(wfStepDone, FOptions.WaitTimeoutMs)) return VFW_E_TIMEOUT;
   // The stepped-to frame prerolls after the step completes.
   gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
-  drainBus();
+  DrainBus();
   return S_OK;
 }
 

@@ -45,9 +45,9 @@ public:
   bool IsValid() const { return FBin != nullptr; }
 
 private:
-  static GstFlowReturn onPreroll(GstElement *sink, gpointer self);
-  static GstFlowReturn onSample(GstElement *sink, gpointer self);
-  void takeSample(GstSample *sample);
+  static GstFlowReturn OnPreroll(GstElement *sink, gpointer self);
+  static GstFlowReturn OnSample(GstElement *sink, gpointer self);
+  void TakeSample(GstSample *sample);
 
   GstElement *FBin = nullptr;
   QString FName;
@@ -171,20 +171,20 @@ private:
   };
   enum TWaitFor { wfAsyncDone = 1, wfStepDone = 2 };
 
-  static GstBusSyncReply busSyncHandler(GstBus *bus, GstMessage *message, gpointer self);
-  void onCrossing();
-  void drainBus();
-  void handleMessage(GstMessage *message);
-  void postEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
-  HRESULT failure(HRESULT hr, const QString &text);
-  HRESULT changeState(GstState target, bool wait);
-  bool waitForBus(unsigned what, int timeoutMs);
-  HRESULT seekTo(gint64 positionNs, double rate);
-  void applyVideoSink();
-  void dropSource();
-  gint64 durationNs();
+  static GstBusSyncReply BusSyncHandler(GstBus *bus, GstMessage *message, gpointer self);
+  void OnCrossing();
+  void DrainBus();
+  void HandleMessage(GstMessage *message);
+  void PostEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
+  HRESULT Failure(HRESULT hr, const QString &text);
+  HRESULT ChangeState(GstState target, bool wait);
+  bool WaitForBus(unsigned what, int timeoutMs);
+  HRESULT SeekTo(gint64 positionNs, double rate);
+  void ApplyVideoSink();
+  void DropSource();
+  gint64 DurationNs();
   bool hasSource() const { return FSource != nullptr; }
-  FILTER_STATE logicalState() const;
+  FILTER_STATE LogicalState() const;
 
   TGstGraphOptions FOptions;
   GstElement *FPlaybin = nullptr;

@@ -40,8 +40,8 @@ TGstVideoSink::TGstVideoSink(bool sync)
   g_object_set(appsink, "sync", sync ? TRUE : FALSE, "enable-last-sample", FALSE, "max-buffers", 1u, "qos", sync ? TRUE : FALSE,
                "max-lateness", static_cast<gint64>(sync ? 20 * GST_MSECOND : -1), nullptr);
   GstAppSinkCallbacks callbacks{};
-  callbacks.new_preroll = [](GstAppSink *s, gpointer self) { return onPreroll(GST_ELEMENT(s), self); };
-  callbacks.new_sample = [](GstAppSink *s, gpointer self) { return onSample(GST_ELEMENT(s), self); };
+  callbacks.new_preroll = [](GstAppSink *s, gpointer self) { return OnPreroll(GST_ELEMENT(s), self); };
+  callbacks.new_sample = [](GstAppSink *s, gpointer self) { return OnSample(GST_ELEMENT(s), self); };
   gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, this, nullptr);
   gst_object_unref(appsink);
 }
@@ -61,21 +61,21 @@ HRESULT TGstVideoSink::GetState(uint32_t, FILTER_STATE &state)
   return S_OK;
 }
 
-GstFlowReturn TGstVideoSink::onPreroll(GstElement *sink, gpointer self)
+GstFlowReturn TGstVideoSink::OnPreroll(GstElement *sink, gpointer self)
 {
-  if (GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->takeSample(sample);
+  if (GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->TakeSample(sample);
   return GST_FLOW_OK;
 }
 
-GstFlowReturn TGstVideoSink::onSample(GstElement *sink, gpointer self)
+GstFlowReturn TGstVideoSink::OnSample(GstElement *sink, gpointer self)
 {
-  if (GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->takeSample(sample);
+  if (GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->TakeSample(sample);
   return GST_FLOW_OK;
 }
 
 // Streaming thread: wraps the frame, stores it, and asks the main thread to
 // announce it. No widget is touched here.
-void TGstVideoSink::takeSample(GstSample *sample)
+void TGstVideoSink::TakeSample(GstSample *sample)
 {
   GstVideoInfo info;
   GstBuffer *buffer = gst_sample_get_buffer(sample);

@@ -57,13 +57,13 @@ void TVideoPresenter::SetFrames(TVideoFrameSlotPtr slot)
   if (FSlot) {
     QPointer<TVideoPresenter> self(this);
     FSubscription = FSlot->Subscribe([self] {
-      if (self) self->onFrame();
+      if (self) self->OnFrame();
     });
   }
   Repaint();
 }
 
-void TVideoPresenter::onFrame() { Repaint(); }
+void TVideoPresenter::OnFrame() { Repaint(); }
 
 void TVideoPresenter::Repaint()
 {
@@ -120,7 +120,7 @@ void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
     painter.translate(-centre);
   }
   if (FAspectMode == vamNonLinear)
-    paintNonLinear(painter, target, frame, source);
+    PaintNonLinear(painter, target, frame, source);
   else
     painter.drawImage(target, frame.Image, source);
   painter.restore();
@@ -135,7 +135,7 @@ double NonLinearSourceX(double u, double centreSlope)
 
 // Drawn in vertical strips, each a plain scaled copy of its part of the
 // source: the paint itself does the warp, no frame is resampled beforehand.
-void TVideoPresenter::paintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const
+void TVideoPresenter::PaintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const
 {
   const double aspectWidth = source.width() * SafeDiv(frame.ParN, frame.ParD, 1.0);
   const double scale = SafeDiv(target.height(), source.height(), 0.0);

@@ -75,8 +75,8 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-  void onFrame();
-  void paintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const;
+  void OnFrame();
+  void PaintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const;
 
   QPointer<QWidget> FTarget;
   TVideoFrameSlotPtr FSlot;
