@@ -95,7 +95,7 @@ struct TFileItem {
 };
 
 // The empty row the main window copies over its current row to clear it.
-extern const TFileItem EmptyFileItem;
+extern const TFileItem kEmptyFileItem;
 
 // The number formed by the trailing run of digits and dots of Name; -1 when
 // there is none.

@@ -33,8 +33,8 @@ int OwnFileOnly(Dwfl_Module *, void **, const char *, Dwarf_Addr, const char *, 
 Dwfl *SessionLocked() {
   if (g_sessionTried) return g_session;
   g_sessionTried = true;
-  static const Dwfl_Callbacks callbacks = {dwfl_linux_proc_find_elf, OwnFileOnly, nullptr, nullptr};
-  Dwfl *session = dwfl_begin(&callbacks);
+  static const Dwfl_Callbacks kCallbacks = {dwfl_linux_proc_find_elf, OwnFileOnly, nullptr, nullptr};
+  Dwfl *session = dwfl_begin(&kCallbacks);
   if (!session) return nullptr;
   if (dwfl_linux_proc_report(session, getpid()) != 0 || dwfl_report_end(session, nullptr, nullptr) != 0) {
     dwfl_end(session);

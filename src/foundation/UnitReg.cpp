@@ -48,8 +48,8 @@ QString NormalKey(const QString &key)
 
 bool IsProgramKey(TRegRoot root, const QString &key)
 {
-  static const QString programKey = NormalKey(SettingsKey);
-  return root == SettingsRoot && NormalKey(key) == programKey;
+  static const QString kProgramKey = NormalKey(SettingsKey);
+  return root == SettingsRoot && NormalKey(key) == kProgramKey;
 }
 
 // Holds an exclusive lock on the folder's lock file while it lives.

@@ -15,7 +15,7 @@ namespace kp {
 
 namespace {
 
-const char TempInfix[] = ".tmp-";
+const char kTempInfix[] = ".tmp-";
 
 void AppendEscaped(QString &out, const QString &text, bool isName)
 {
@@ -136,7 +136,7 @@ TSettingsValues TSettingsValues::FromText(const QByteArray &text)
 bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const std::function<void()> &hook,
                            QString &error)
 {
-  QByteArray temp = QFile::encodeName(path) + TempInfix + "XXXXXX";
+  QByteArray temp = QFile::encodeName(path) + kTempInfix + "XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
     error = ErrnoText("cannot create a temporary file");
@@ -163,7 +163,7 @@ void RemoveStaleTempFiles(const QString &path)
   const QFileInfo info(path);
   QDir folder(info.absolutePath());
   const QStringList stale =
-      folder.entryList({info.fileName() + QLatin1String(TempInfix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+      folder.entryList({info.fileName() + QLatin1String(kTempInfix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
   for (const QString &name : stale) folder.remove(name);
 }
 

@@ -12,7 +12,7 @@ namespace {
 constexpr QLatin1String Service("org.freedesktop.ScreenSaver");
 constexpr QLatin1String Path("/org/freedesktop/ScreenSaver");
 constexpr QLatin1String Interface("org.freedesktop.ScreenSaver");
-constexpr int CallTimeoutMs = 5000;
+constexpr int kCallTimeoutMs = 5000;
 
 QDBusMessage ScreenSaverCall(const QString &method)
 {
@@ -42,7 +42,7 @@ void TScreenSaverInhibitor::Inhibit()
       QCoreApplication::applicationName().isEmpty() ? QStringLiteral("kestril-player") : QCoreApplication::applicationName();
   call << application << QStringLiteral("Playing a recording");
   FPending = true;
-  auto *watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, CallTimeoutMs), this);
+  auto *watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, kCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, &TScreenSaverInhibitor::OnInhibitAnswer);
 }
 
@@ -72,7 +72,7 @@ void TScreenSaverInhibitor::SendUnInhibit(uint cookie)
 {
   QDBusMessage call = ScreenSaverCall(QStringLiteral("UnInhibit"));
   call << cookie;
-  FBus.asyncCall(call, CallTimeoutMs); // nothing to do with its answer
+  FBus.asyncCall(call, kCallTimeoutMs); // nothing to do with its answer
 }
 
 } // namespace kp
