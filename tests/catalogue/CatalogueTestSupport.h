@@ -2,6 +2,7 @@
 // Pinned clock, offset, formats and words for the catalogue tests, plus
 // helpers that build rows in memory.
 #include "CatalogueFixtures.h"
+#include "FileManagerTestAccess.h"
 #include "TestSupport.h"
 #include "UnitFileManager.h"
 

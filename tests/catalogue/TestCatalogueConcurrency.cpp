@@ -134,7 +134,7 @@ TEST_F(Concurrency, ListOperationsWhileTheSearchAddsRows)
 
   // Every file is listed exactly once, whatever ran in between.
   QStringList listed;
-  for (const TFileItem &row : fm->Rows())
+  for (const TFileItem &row : Rows(*fm))
     for (const TFileItemSubitem &f : row.Files) listed += f.FileName;
   EXPECT_EQ(listed.removeDuplicates(), 0);
   for (const QString &m : movies) EXPECT_TRUE(listed.contains(m)) << m.toStdString();
@@ -171,7 +171,7 @@ TEST_F(Concurrency, IndexOperationsWithoutIdentityWaitForTheSearch)
 {
   const QString a = "/card/FILE0001.MOV", b = "/card/FILE0002.MOV";
   TFileManager fm(true, [](int32_t) {});
-  fm.SetRows({Row(a, At(10, 0), At(10, 1)), Row(b, At(10, 1), At(10, 2))});
+  SetRows(fm, {Row(a, At(10, 0), At(10, 1)), Row(b, At(10, 1), At(10, 2))});
   fm.SetSearchRoots({PathIn("nothing-here")});
   fm.Start();
   ASSERT_TRUE(fm.Searching()); // the thread's first 200 ms are a pause

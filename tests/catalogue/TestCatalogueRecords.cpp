@@ -225,7 +225,7 @@ TEST_F(Records, ListItemsFromRowsAndStatus)
   TFileItem partial = Row("/card/FILE0005.MOV", At(11, 0), At(11, 1));
   partial.Files.push_back(Row("/card/FILE0006.MOV", At(11, 1), At(11, 2)).Files[0]);
   partial.Files[0].Locked = 1;
-  fm->SetRows({locked, partial});
+  SetRows(*fm, {locked, partial});
   fm->Refresh();
 
   TFileListItem item;

@@ -48,7 +48,7 @@ protected:
   QStringList ListedNames(const TFileManager &fm) const
   {
     QStringList names;
-    for (const TFileItem &row : fm.Rows())
+    for (const TFileItem &row : Rows(fm))
       for (const TFileItemSubitem &f : row.Files) names += QDir(Dir()).relativeFilePath(f.FileName);
     names.sort();
     return names;
@@ -134,7 +134,7 @@ TEST_F(Search, FolderWalkDepthAndFileKinds)
   for (const QString &p : fm->GetGpsLogList()) logs += QDir(Dir()).relativeFilePath(p);
   logs.sort();
   EXPECT_EQ(logs, (QStringList{"GPS/g.log", "Log/l.log", "SYMDVR/s.gpx", "TRACKS/t.plt"}));
-  EXPECT_EQ(fm->GetDatFiles(), QStringList{PathIn("DATA/FILE0001.DAT")});
+  EXPECT_EQ(GetDatFiles(*fm), QStringList{PathIn("DATA/FILE0001.DAT")});
   EXPECT_GE(FNotified, 1);
   EXPECT_EQ(fm->GetStatus(), "");
   EXPECT_FALSE(fm->AddFolder(Dir())); // nothing new
@@ -191,7 +191,7 @@ TEST_F(Search, NewRowsFromFileFacts)
   rec.Modified = At(10, 1);
   fm->AddVideoFile("/card/DCIM/FI12345A.MOV", &rec); // exactly 4 h: kept
 
-  const std::vector<TFileItem> rows = fm->Rows();
+  const std::vector<TFileItem> rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].Summary.Name, "FILE3456.12");
   EXPECT_EQ(rows[0].Summary.Locked, lsLocked);
@@ -360,7 +360,7 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
   queue.Drain();
   EXPECT_EQ(changes, 1);
 
-  const std::vector<TFileItem> rows = fm->Rows();
+  const std::vector<TFileItem> rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(fm->GetStatus(), "");
   const TFileItem &trip = rows[0].Files.size() == 3 ? rows[0] : rows[1];
