@@ -2,6 +2,7 @@
 // and its load bias, the module's symbol table and DWARF (libdw) for routine,
 // file and line, and the loader's dynamic symbols when libdw has nothing.
 #include "UnitMemCheck.h"
+#include "DiagnosticsLog.h"
 
 #include <cxxabi.h>
 #include <dlfcn.h>
@@ -35,9 +36,14 @@ Dwfl *SessionLocked() {
   g_sessionTried = true;
   static const Dwfl_Callbacks kCallbacks = {dwfl_linux_proc_find_elf, OwnFileOnly, nullptr, nullptr};
   Dwfl *session = dwfl_begin(&kCallbacks);
-  if (!session) return nullptr;
-  if (dwfl_linux_proc_report(session, getpid()) != 0 || dwfl_report_end(session, nullptr, nullptr) != 0) {
+  if (session &&
+      (dwfl_linux_proc_report(session, getpid()) != 0 || dwfl_report_end(session, nullptr, nullptr) != 0)) {
     dwfl_end(session);
+    session = nullptr;
+  }
+  if (!session) {
+    // Stack lines then name modules and offsets only.
+    qCWarning(lcKpDiagnostics) << "no debug information for call stacks:" << dwfl_errmsg(-1);
     return nullptr;
   }
   g_session = session;

@@ -1,4 +1,5 @@
 #include "UnitBitmaps.h"
+#include "DisplayLog.h"
 
 #include <QPainter>
 
@@ -9,7 +10,10 @@ namespace {
 QImage resized(const QImage &old, int w, int h)
 {
   QImage img(std::max(0, w), std::max(0, h), QImage::Format_RGB32);
-  if (img.isNull()) return img;
+  if (img.isNull()) {
+    if (w > 0 && h > 0) qCWarning(lcKpDisplay) << "cannot make a picture of" << w << "x" << h << "pixels";
+    return img;
+  }
   img.fill(Qt::white);
   if (!old.isNull()) {
     QPainter p(&img);

@@ -1,4 +1,5 @@
 #include "UnitReg.h"
+#include "FoundationLog.h"
 
 #include "UnitRegFile.h"
 #include "UnitRegSettings.h"
@@ -89,7 +90,7 @@ bool LoadValues(const QString &path, TSettingsValues &values)
 
 void Warn(const QString &what)
 {
-  qWarning().noquote() << "settings:" << what;
+  qCWarning(lcKpFoundation).noquote() << "settings:" << what;
 }
 
 // Reads the store, lets Change alter it and writes it back when Change says

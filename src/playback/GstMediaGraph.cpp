@@ -1,6 +1,7 @@
 #include "GstMediaGraphImpl.h"
 
 #include "DSUtil.h"
+#include "PlaybackLog.h"
 #include "Numbers.h"
 
 #include <QElapsedTimer>
@@ -21,8 +22,21 @@ GstElement *makeFromDescription(const QString &description)
 {
   GError *error = nullptr;
   GstElement *element = gst_parse_bin_from_description(description.toUtf8().constData(), TRUE, &error);
-  if (error) g_error_free(error);
+  if (error) {
+    qCWarning(lcKpPlayback).noquote() << "audio sink" << description << "-" << error->message;
+    g_error_free(error);
+  }
   return element;
+}
+
+// A warning or error of the bus with the element it came from and the debug
+// text, which names the element's own reason.
+void logBusMessage(GstMessage *message, const GError *error, const gchar *debug)
+{
+  const gchar *source = GST_MESSAGE_SRC(message) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) : nullptr;
+  qCWarning(lcKpPlayback).noquote() << (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR ? "error" : "warning") << "from"
+                                    << (source ? source : "?") << "-" << (error ? error->message : "")
+                                    << (debug ? QStringLiteral("(%1)").arg(QString::fromUtf8(debug)) : QString());
 }
 
 // Whether a missing element would have decoded a stream of pictures, sound
@@ -113,11 +127,21 @@ void TGstMediaGraph::HandleMessage(GstMessage *message)
     GError *error = nullptr;
     gchar *debug = nullptr;
     gst_message_parse_error(message, &error, &debug);
+    logBusMessage(message, error, debug);
     FLastError = error ? QString::fromUtf8(error->message) : QStringLiteral("Playback error");
     if (error) g_error_free(error);
     g_free(debug);
     SetErrorString(E_FAIL, FLastError);
     PostEvent(EC_ERRORABORT, E_FAIL);
+    break;
+  }
+  case GST_MESSAGE_WARNING: {
+    GError *error = nullptr;
+    gchar *debug = nullptr;
+    gst_message_parse_warning(message, &error, &debug);
+    logBusMessage(message, error, debug);
+    if (error) g_error_free(error);
+    g_free(debug);
     break;
   }
   case GST_MESSAGE_ELEMENT:

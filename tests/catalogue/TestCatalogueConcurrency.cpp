@@ -33,31 +33,6 @@ protected:
   }
 };
 
-struct TQueue {
-  std::mutex Lock;
-  std::deque<std::function<void()>> Jobs;
-  TFileManagerPost Post()
-  {
-    return [this](std::function<void()> job) {
-      std::lock_guard<std::mutex> guard(Lock);
-      Jobs.push_back(std::move(job));
-    };
-  }
-  void Drain()
-  {
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::lock_guard<std::mutex> guard(Lock);
-        if (Jobs.empty()) return;
-        job = std::move(Jobs.front());
-        Jobs.pop_front();
-      }
-      job();
-    }
-  }
-};
-
 // What the main window's redraw does with a change: every visible item.
 void Redraw(const TFileManager &fm)
 {
@@ -109,7 +84,7 @@ TEST_F(Concurrency, ListOperationsWhileTheSearchAddsRows)
   QStringList extras;
   for (int k = 0; k < 10; ++k) extras += AddMovie(QStringLiteral("outside/extra%1/E%1.MOV").arg(k), At(20, k), 60000);
   // The extras lie beside the card folder, outside the search root.
-  TQueue queue;
+  TPostQueue queue;
   std::atomic<int> changes{0};
   TFileManager *self = nullptr;
   auto fm = std::make_unique<TFileManager>(true, [&](int32_t index) {
@@ -149,7 +124,7 @@ TEST_F(Concurrency, DestroyedWhileSearching)
 {
   MakeCard(2, 20);
   for (int delayMs : {0, 5, 50, 150, 260}) {
-    TQueue queue;
+    TPostQueue queue;
     int changes = 0;
     {
       TFileManager fm(true, [&](int32_t) { ++changes; }, queue.Post());

@@ -12,16 +12,7 @@ using namespace kpcat;
 
 namespace {
 
-class ListOps : public CatalogueTest {
-protected:
-  QString Make(const QString &relative, const QByteArray &bytes = "x")
-  {
-    const QString path = PathIn(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    EXPECT_TRUE(WriteFile(path, bytes));
-    return path;
-  }
-};
+class ListOps : public CatalogueTest {};
 
 mode_t ModeOf(const QString &path)
 {

@@ -1,6 +1,7 @@
 // The search: roots, the folder walk, new rows, the preview of a row and
 // the thread's whole pass.
 #include "CatalogueTestSupport.h"
+#include "LogCapture.h"
 #include "UnitUtilsFiles.h"
 
 #include <QDir>
@@ -282,44 +283,6 @@ TEST_F(Search, FileTimesFitTrackTimes)
   EXPECT_EQ(row.Files[0].StartTime, At(10, 0));
 }
 
-namespace {
-
-// The owner's event queue: deliveries posted from the thread run when the
-// test drains it, as a queued signal would on the main thread.
-struct TQueue {
-  std::mutex Lock;
-  std::deque<std::function<void()>> Jobs;
-  TFileManagerPost Post()
-  {
-    return [this](std::function<void()> job) {
-      std::lock_guard<std::mutex> guard(Lock);
-      Jobs.push_back(std::move(job));
-    };
-  }
-  int Drain()
-  {
-    int n = 0;
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::lock_guard<std::mutex> guard(Lock);
-        if (Jobs.empty()) return n;
-        job = std::move(Jobs.front());
-        Jobs.pop_front();
-      }
-      job();
-      ++n;
-    }
-  }
-  size_t Size()
-  {
-    std::lock_guard<std::mutex> guard(Lock);
-    return Jobs.size();
-  }
-};
-
-} // namespace
-
 TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
 {
   for (int k = 1; k <= 3; ++k) {
@@ -333,7 +296,7 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
   ASSERT_TRUE(WriteFile(log, DatTrackBytes(At(18, 0), 60)));
   FTimes.Set(log, At(17, 0), At(19, 0));
 
-  TQueue queue;
+  TPostQueue queue;
   int changes = 0;
   std::vector<int> counts;
   TFileManager *seen = nullptr;
@@ -378,7 +341,7 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
 TEST_F(Search, ClearDuringSearchEmptiesAtTheEnd)
 {
   for (int k = 1; k <= 3; ++k) AddMovie(QStringLiteral("DCIM/FILE000%1.MOV").arg(k), At(12, k), 60000);
-  TQueue queue;
+  TPostQueue queue;
   TFileManager fm(true, [](int32_t) {}, queue.Post());
   fm.SetSearchRoots({Dir()});
   fm.Start();
@@ -394,7 +357,7 @@ TEST_F(Search, ClearDuringSearchEmptiesAtTheEnd)
 TEST_F(Search, StoppedCatalogueDeliversNothing)
 {
   for (int k = 1; k <= 3; ++k) AddMovie(QStringLiteral("DCIM/FILE000%1.MOV").arg(k), At(12, k), 60000);
-  TQueue queue;
+  TPostQueue queue;
   int changes = 0;
   {
     TFileManager fm(true, [&](int32_t) { ++changes; }, queue.Post());
@@ -405,4 +368,21 @@ TEST_F(Search, StoppedCatalogueDeliversNothing)
   } // joins the thread without the queue ever being drained
   queue.Drain();
   EXPECT_EQ(changes, 0);
+}
+
+TEST_F(Search, DamagedMovieLeavesOneWarningNamingIt)
+{
+  const QString good = AddMovie("DCIM/FILE0001.MOV", At(12, 1), 60000);
+  const QString damaged = Make("DCIM/FILE0002.MOV", QByteArray(64, '\x5a'));
+  kptest::TLogCapture log("kp.catalogue");
+  TPostQueue queue;
+  TFileManager fm(true, [](int32_t) {}, queue.Post());
+  fm.SetSearchRoots({Dir()});
+  fm.Start();
+  fm.WaitFor();
+  queue.Drain();
+  EXPECT_EQ(fm.GetCount(), 2);
+  EXPECT_EQ(log.Lines().size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_EQ(log.LinesWith(damaged).size(), 1);
+  EXPECT_TRUE(log.LinesWith(good).isEmpty());
 }

@@ -2,6 +2,7 @@
 #include "UnitRegFile.h"
 #include "UnitRegSettings.h"
 
+#include "LogCapture.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -182,7 +183,9 @@ TEST_F(SettingsStore, WriteFailureIsReportedAndReadsStayDefault)
   const QString blocker = FTmp.path() + "/plainfile";
   ASSERT_TRUE(kptest::writeFileBytes(blocker, "x"));
   SetSettingsDir(blocker + "/kestril-player"); // its parent is a regular file
+  kptest::TLogCapture log("kp.foundation");
   EXPECT_FALSE(WriteSetting("volume", "10"));
+  EXPECT_EQ(log.LinesWith(blocker + "/kestril-player").size(), 1) << log.Lines().join('\n').toStdString();
   EXPECT_EQ(ReadSettingInt("volume", 100), 100);
   EXPECT_TRUE(ClearSettings());
 }
