@@ -1,5 +1,6 @@
 #include "DiagnosticsTestSupport.h"
 #include "Errors.h"
+#include "LogCapture.h"
 #include "UnitException.h"
 
 #include <QCoreApplication>
@@ -209,6 +210,18 @@ TEST(PendingSlot, NoSecondBoxWhileOneIsOpen) {
   EXPECT_EQ(shower.Shown, (std::vector<QString>{"first", "third"}));
   EXPECT_FALSE(reporter.Showing());
   EXPECT_TRUE(reporter.Pending().isEmpty());
+}
+
+TEST(PendingSlot, ShowerThatFailsLeavesAWarning) {
+  kptest::EnsureCoreApplication();
+  auto owned = std::make_unique<kptest::TRecordingShower>();
+  owned->WhileOpen = [](const QString &) { throw std::runtime_error("no screen"); };
+  kp::TShowMesThread reporter(std::move(owned));
+  kptest::TLogCapture log("kp.diagnostics");
+  reporter.SetMessage("report");
+  RunQueuedCalls();
+  EXPECT_EQ(log.LinesWith("no screen").size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_FALSE(reporter.Showing());
 }
 
 TEST(PendingSlot, WithoutReporterTheReportGoesToStandardError) {

@@ -1,4 +1,5 @@
 #include "DisplayTestSupport.h"
+#include "LogCapture.h"
 #include "UnitBitmaps.h"
 
 #include <QPainter>
@@ -148,6 +149,16 @@ TEST(GaugePainters, CoverageDrawsLinesAndStripesOnTheBackground)
   EXPECT_TRUE(sameColour(bg.pixel(34, 19), QColor(200, 200, 200)));
   EXPECT_TRUE(sameColour(bg.pixel(35, 10), kWhite)); // the right edge is left out
   EXPECT_TRUE(sameColour(bg.pixel(24, 10), kWhite));
+}
+
+TEST(GaugePainters, PictureThatCannotBeMadeIsLogged)
+{
+  TImage img = blankImage(80, 20);
+  TMyBitmap bmp(&img);
+  kptest::TLogCapture log("kp.display");
+  img.Width = img.Height = 1 << 20;
+  bmp.Resize();
+  EXPECT_FALSE(log.LinesWith(QStringLiteral("1048576 x 1048576")).isEmpty()) << log.Lines().join('\n').toStdString();
 }
 
 TEST(GaugePainters, SpeedometerCornersNeedleAndBoxes)

@@ -5,6 +5,7 @@
 
 #include "DSPack.h"
 #include "GstMediaGraph.h"
+#include "LogCapture.h"
 #include "PlaybackTestSupport.h"
 #include "TestSupport.h"
 #include "UnitEVRWindow.h"
@@ -429,6 +430,7 @@ TEST(GstFailureTest, APipelineThatRefusesToPlayRaisesWithGStreamersText)
   const QString clip = kptest::patternClip(ffmpeg);
   TGstGraphOptions options;
   options.AudioSink = QStringLiteral("fakesink sync=true state-error=paused-to-playing");
+  kptest::TLogCapture log("kp.playback");
   TFilterGraph graph(CreateGstGraphFactory(options));
   graph.SetActive(true);
   auto builder = graph.QueryInterface<IGraphBuilder>();
@@ -442,5 +444,23 @@ TEST(GstFailureTest, APipelineThatRefusesToPlayRaisesWithGStreamersText)
     EXPECT_TRUE(e.Message().endsWith(QStringLiteral(" ($80004005)."))) << e.what();
     EXPECT_NE(e.Message(), QStringLiteral("Unspecified error ($80004005).")) << "the pipeline's own text is kept";
   }
+  // The log names the element and carries GStreamer's debug text.
+  const QStringList errors = log.LinesWith(QStringLiteral("error from fakesink"));
+  ASSERT_FALSE(errors.isEmpty()) << log.Lines().join('\n').toStdString();
+  EXPECT_TRUE(errors[0].endsWith(u')')) << errors[0].toStdString();
   EXPECT_NO_THROW(graph.SetActive(false));
+}
+
+TEST(GstFailureTest, BadAudioSinkDescriptionIsLoggedWithGStreamersError)
+{
+  kptest::ensureApplication();
+  TGstGraphOptions options;
+  options.AudioSink = QStringLiteral("kpnosuchsink sync=true");
+  kptest::TLogCapture log("kp.playback");
+  TFilterGraph graph(CreateGstGraphFactory(options));
+  graph.SetActive(true);
+  const QStringList lines = log.LinesWith(QStringLiteral("kpnosuchsink"));
+  ASSERT_EQ(lines.size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_TRUE(lines[0].contains(QStringLiteral("no element"))) << lines[0].toStdString();
+  graph.SetActive(false);
 }
