@@ -98,39 +98,33 @@ TEST_F(FakeDrives, VolumesAreTheMountedBlockDevices)
   EXPECT_FALSE(FindVolume(FMedia, card));
 }
 
-TEST_F(FakeDrives, BusAndRemovableComeFromTheDeviceTree)
+// Bus and removable flag come from the device tree; cards are the removable
+// USB volumes that are ready.
+TEST_F(FakeDrives, EachVolumeIsClassified)
 {
-  EXPECT_TRUE(IsUsbDrive(Root("CARD A")));
-  EXPECT_TRUE(IsUsbDrive(Root("usbdisk")));
-  EXPECT_TRUE(IsUsbDrive(Root("nomedium")));
-  EXPECT_FALSE(IsUsbDrive(Root("sdcard")));
-  EXPECT_FALSE(IsUsbDrive("/"));
-  EXPECT_FALSE(IsUsbDrive(FMedia)); // not a volume
-
-  EXPECT_TRUE(IsRemovableDrive(Root("CARD A")));
-  EXPECT_FALSE(IsRemovableDrive(Root("usbdisk")));
-  EXPECT_TRUE(IsRemovableDrive(Root("sdcard")));
-  EXPECT_FALSE(IsRemovableDrive("/"));
-}
-
-TEST_F(FakeDrives, DriveStateTellsMissingEmptyAndUsed)
-{
-  EXPECT_EQ(GetDriveState(Root("CARD A")), dsHasEntries);
-  EXPECT_EQ(GetDriveState(Root("fresh")), dsEmpty);
-  EXPECT_EQ(GetDriveState(Root("nomedium")), dsNotReady);
-  EXPECT_EQ(GetDriveState(""), dsNotReady);
+  struct Case {
+    QString root;
+    bool usb, removable, card;
+    TDriveState state;
+  };
+  const Case cases[] = {
+      {Root("CARD A"), true, true, true, dsHasEntries},
+      {Root("fresh"), true, true, true, dsEmpty},           // freshly formatted card
+      {Root("nomedium"), true, true, false, dsNotReady},    // reader slot without a card
+      {Root("usbdisk"), true, false, false, dsHasEntries},  // USB hard disk: fixed
+      {Root("sdcard"), false, true, false, dsHasEntries},   // built-in reader on the mmc bus
+      {"/", false, false, false, dsHasEntries},
+      {FMedia, false, false, false, dsHasEntries},          // not a volume
+      {"", false, false, false, dsNotReady},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(IsUsbDrive(c.root), c.usb) << c.root.toStdString();
+    EXPECT_EQ(IsRemovableDrive(c.root), c.removable) << c.root.toStdString();
+    EXPECT_EQ(IsCardDrive(c.root), c.card) << c.root.toStdString();
+    EXPECT_EQ(GetDriveState(c.root), c.state) << c.root.toStdString();
+  }
   ASSERT_TRUE(kptest::writeFileBytes(FTmp.path() + "/file", "x"));
   EXPECT_EQ(GetDriveState(FTmp.path() + "/file"), dsNotReady);
-}
-
-TEST_F(FakeDrives, OnlyRemovableUsbVolumesThatAreReadyAreCards)
-{
-  EXPECT_TRUE(IsCardDrive(Root("CARD A")));
-  EXPECT_TRUE(IsCardDrive(Root("fresh")));     // freshly formatted card
-  EXPECT_FALSE(IsCardDrive(Root("nomedium"))); // reader slot without a card
-  EXPECT_FALSE(IsCardDrive(Root("usbdisk")));  // USB hard disk: fixed
-  EXPECT_FALSE(IsCardDrive(Root("sdcard")));   // built-in reader on the mmc bus
-  EXPECT_FALSE(IsCardDrive("/"));
   EXPECT_EQ(CardDrives(), QStringList({Root("CARD A"), Root("fresh")}));
 }
 
