@@ -7,7 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <deque>
+#include <array>
+#include <tuple>
 
 using namespace kp;
 using namespace kpcat;
@@ -38,13 +39,6 @@ protected:
     TDriveSources sources = FSaved;
     sources.MountsFile = file;
     SetDriveSources(sources);
-  }
-  QString Touch(const QString &relative, const QByteArray &bytes = "x")
-  {
-    const QString path = PathIn(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    EXPECT_TRUE(WriteFile(path, bytes));
-    return path;
   }
   QStringList ListedNames(const TFileManager &fm) const
   {
@@ -96,35 +90,30 @@ TEST(SearchRoots, OrderDesktopDuplicatesAndNetworkVolumes)
 
 TEST(SearchRoots, GpsLogFolders)
 {
-  EXPECT_FALSE(IsGpsLogPath("/nandlog/", ".log"));
-  EXPECT_TRUE(IsGpsLogPath("/gps/", ".log"));
-  EXPECT_TRUE(IsGpsLogPath("/log/", ".log"));
-  EXPECT_TRUE(IsGpsLogPath("/dcim/gpslogs/", ".log"));
-  EXPECT_FALSE(IsGpsLogPath("/", ".log"));
-  EXPECT_FALSE(IsGpsLogPath("/gps/", ".plt"));
-  EXPECT_TRUE(IsGpsLogPath("/tracks/", ".plt"));
-  EXPECT_FALSE(IsGpsLogPath("/mytracks/", ".plt"));
-  EXPECT_FALSE(IsGpsLogPath("/tracks/", ".gpx"));
-  EXPECT_TRUE(IsGpsLogPath("/x/symdvr/", ".gpx"));
-  EXPECT_FALSE(IsGpsLogPath("/gps/", ".txt"));
+  const std::tuple<const char *, const char *, bool> cases[] = {
+      {"/nandlog/", ".log", false}, {"/gps/", ".log", true},      {"/log/", ".log", true},
+      {"/dcim/gpslogs/", ".log", true}, {"/", ".log", false},      {"/gps/", ".plt", false},
+      {"/tracks/", ".plt", true},   {"/mytracks/", ".plt", false}, {"/tracks/", ".gpx", false},
+      {"/x/symdvr/", ".gpx", true}, {"/gps/", ".txt", false}};
+  for (const auto &[folder, ext, log] : cases) EXPECT_EQ(IsGpsLogPath(folder, ext), log) << folder << ext;
 }
 
 TEST_F(Search, FolderWalkDepthAndFileKinds)
 {
-  Touch("a/b/c/DEEP3.MOV", MovieBytes(1000));
-  Touch("a/b/c/d/DEEP4.MOV", MovieBytes(1000));
-  Touch("NANDLOG/n.log");
-  Touch("GPS/g.log");
-  Touch("Log/l.log");
-  Touch("plain.log");
-  Touch("x/w.plt");
-  Touch("TRACKS/t.plt");
-  Touch("x/w.gpx");
-  Touch("SYMDVR/s.gpx");
-  Touch("DATA/FILE0001.DAT");
-  Touch("clip.mp4", MovieBytes(1000));
+  Make("a/b/c/DEEP3.MOV", MovieBytes(1000));
+  Make("a/b/c/d/DEEP4.MOV", MovieBytes(1000));
+  Make("NANDLOG/n.log");
+  Make("GPS/g.log");
+  Make("Log/l.log");
+  Make("plain.log");
+  Make("x/w.plt");
+  Make("TRACKS/t.plt");
+  Make("x/w.gpx");
+  Make("SYMDVR/s.gpx");
+  Make("DATA/FILE0001.DAT");
+  Make("clip.mp4", MovieBytes(1000));
   QDir().mkpath(PathIn("elsewhere"));
-  Touch("elsewhere/LINKED.MOV", MovieBytes(1000));
+  Make("elsewhere/LINKED.MOV", MovieBytes(1000));
   ASSERT_TRUE(QFile::link(PathIn("elsewhere"), PathIn("a/linkdir")));
   ASSERT_TRUE(QFile::link(PathIn("clip.mp4"), PathIn("a/linked.MOV")));
 
@@ -143,7 +132,7 @@ TEST_F(Search, FolderWalkDepthAndFileKinds)
 
 TEST_F(Search, FolderTestsLookBelowTheMountPoint)
 {
-  Touch("logan/trip.log");
+  Make("logan/trip.log");
   SetMounts({PathIn("logan")});
   auto fm = MakeManager();
   fm->AddFolder(PathIn("logan"));
@@ -155,11 +144,11 @@ TEST_F(Search, FolderTestsLookBelowTheMountPoint)
 
 TEST_F(Search, GpsLogTimesFromFileTimesOrSize)
 {
-  const QString log = Touch("GPS/trip.log", QByteArray(5800, 'x'));
+  const QString log = Make("GPS/trip.log", QByteArray(5800, 'x'));
   FTimes.Set(log, At(10, 0) - 3, At(10, 0)); // file times 3 days apart
-  const QString backwards = Touch("GPS/back.log", QByteArray(580, 'x'));
+  const QString backwards = Make("GPS/back.log", QByteArray(580, 'x'));
   FTimes.Set(backwards, At(11, 0), At(10, 0));
-  const QString plausible = Touch("GPS/near.log");
+  const QString plausible = Make("GPS/near.log");
   FTimes.Set(plausible, At(9, 0), At(10, 0));
   auto fm = MakeManager();
   fm->AddFolder(Dir());
@@ -263,24 +252,23 @@ TEST_F(Search, TracksFoundThroughTheDatList)
 
 TEST_F(Search, FileTimesFitTrackTimes)
 {
-  // 600 s of file and 604 s of track agree: the track's times win.
-  TFileItem row = OneFile(At(12, 0), At(12, 10), At(10, 0), At(10, 10, 4));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_EQ(row.Files[0].StartTime, At(10, 0));
-  EXPECT_EQ(row.Files[0].EndTime, At(10, 10, 4));
-  // 600 and 700 s do not; outside the track the file moves to its end.
-  row = OneFile(At(12, 0), At(12, 10), At(10, 0), At(10, 11, 40));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_NEAR(row.Files[0].EndTime, At(10, 11, 40), 1e-9);
-  EXPECT_NEAR(row.Files[0].StartTime, At(10, 1, 40), 1e-9);
-  // Overlapping but disagreeing: nothing changes.
-  row = OneFile(At(10, 5), At(10, 15), At(10, 0), At(10, 11, 40));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_EQ(row.Files[0].StartTime, At(10, 5));
-  // Within 1% of the sum agrees too.
-  row = OneFile(At(12, 0), At(14, 0), At(10, 0), At(12, 1));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_EQ(row.Files[0].StartTime, At(10, 0));
+  // File start and end, track start and end, then the file's times after.
+  const std::array<TDateTime, 6> cases[] = {
+      // 600 s of file and 604 s of track agree: the track's times win.
+      {At(12, 0), At(12, 10), At(10, 0), At(10, 10, 4), At(10, 0), At(10, 10, 4)},
+      // 600 and 700 s do not; outside the track the file moves to its end.
+      {At(12, 0), At(12, 10), At(10, 0), At(10, 11, 40), At(10, 1, 40), At(10, 11, 40)},
+      // Overlapping but disagreeing: nothing changes.
+      {At(10, 5), At(10, 15), At(10, 0), At(10, 11, 40), At(10, 5), At(10, 15)},
+      // Within 1% of the sum agrees too.
+      {At(12, 0), At(14, 0), At(10, 0), At(12, 1), At(10, 0), At(12, 1)},
+  };
+  for (const auto &c : cases) {
+    TFileItem row = OneFile(c[0], c[1], c[2], c[3]);
+    TFileManager::FitTimesToGps(row);
+    EXPECT_NEAR(row.Files[0].StartTime, c[4], 1e-9) << &c - cases;
+    EXPECT_NEAR(row.Files[0].EndTime, c[5], 1e-9) << &c - cases;
+  }
 }
 
 TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
