@@ -3,6 +3,7 @@
 #include "UnitBitmaps.h"
 
 #include <QPainter>
+#include <tuple>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -52,14 +53,11 @@ TEST(GaugeGeometry, SpeedNeedlePointsLeftUpRight)
 
 TEST(GaugeGeometry, TripTextGroupsThousandsUpToSixCharacters)
 {
-  EXPECT_EQ(TripText(0, 12345), "12 345");
-  EXPECT_EQ(TripText(0, 1234), "1 234");
-  EXPECT_EQ(TripText(0, 999), "999");
-  EXPECT_EQ(TripText(0, 999999.4), "999 999");
-  EXPECT_EQ(TripText(0, 1234567), "1234567");
   // British units: miles with three decimals and a point.
-  EXPECT_EQ(TripText(3, 12.3456), "12.346");
-  EXPECT_EQ(TripText(3, 0), "0.000");
+  const std::tuple<int, double, const char *> cases[] = {
+      {0, 12345, "12 345"},        {0, 1234, "1 234"},       {0, 999, "999"}, {0, 999999.4, "999 999"},
+      {0, 1234567, "1234567"},     {3, 12.3456, "12.346"},   {3, 0, "0.000"}};
+  for (const auto &[decimals, value, text] : cases) EXPECT_EQ(TripText(decimals, value), text) << value;
   // Halves go to the even neighbour.
   EXPECT_EQ(RoundedText(2.5), "2");
   EXPECT_EQ(RoundedText(3.5), "4");
