@@ -42,10 +42,6 @@ TEST_F(Grouping, TimeGapAndNameDistance)
   EXPECT_EQ(kp::catalogue::RowNameDistance(a, a), -1);
   // Nested, with 5 s of slack at both ends.
   EXPECT_EQ(kp::catalogue::RowTimeGap(a, Row(Clip(4), At(9, 59, 56), At(10, 1, 4))), 1);
-  // Overlaps up to 6 minutes count as their overlap.
-  EXPECT_NEAR(kp::catalogue::RowTimeGap(Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 18), At(10, 40))),
-              Minutes(2), 1e-9);
-  EXPECT_EQ(kp::catalogue::RowTimeGap(Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 10), At(10, 40))), 1);
 
   auto fm = MakeManager();
   SetRows(*fm, {a, b});

@@ -102,7 +102,6 @@ TEST(ReportText, OnlyTheApplicationBoxWidensTheAddressLine) {
   ASSERT_TRUE(addressText.contains(u'@')) << addressText;
   QString widened = addressText;
   widened.replace(u'@', " @ ");
-  // The report keeps the exception-address line as it is; frame lines widen.
   kp::TCallStackFrames frames{};
   frames[0] = address;
   EXPECT_EQ(kp::ExceptionReportText("EFileBroken, bad header\r\n", "Thread: main:\r\n", address, frames),
