@@ -37,13 +37,6 @@ TEST(Geodesy, CoincidentPointsHaveZeroDistance)
   EXPECT_GT(GeoDistanceFast(37.6, 55.7, 37.6 + oneM, 55.7), 0);
 }
 
-TEST(Geodesy, FastDistanceScalesLongitudeLinearlyByLatitude)
-{
-  EXPECT_DOUBLE_EQ(GeoDistanceFast(10, 0, 11, 0), 111194.92664455874);
-  EXPECT_NEAR(GeoDistanceFast(10, 60, 11, 60), 111194.92664455874 / 3, 1e-6);
-  EXPECT_NEAR(GeoDistanceFast(10, 90, 11, 90), 0, 1e-6);
-}
-
 TEST(Geodesy, DestinationCountsAzimuthTowardsTheWest)
 {
   // Azimuth is minus the course: -90 heads east, 90 west; -270 crosses the
