@@ -18,7 +18,10 @@ public:
 
 namespace kpcat {
 
-inline std::vector<kp::TFileItem> Rows(const kp::TFileManager &fm) { return kp::TFileManagerTestAccess::Rows(fm); }
+inline std::vector<kp::TFileItem> Rows(const kp::TFileManager &fm)
+{
+  return kp::TFileManagerTestAccess::Rows(fm);
+}
 inline void SetRows(kp::TFileManager &fm, std::vector<kp::TFileItem> rows)
 {
   kp::TFileManagerTestAccess::SetRows(fm, std::move(rows));
@@ -27,7 +30,10 @@ inline void AddGpsLog(kp::TFileManager &fm, const kp::TGPSLogFileItem &log)
 {
   kp::TFileManagerTestAccess::AddGpsLog(fm, log);
 }
-inline QStringList GetDatFiles(const kp::TFileManager &fm) { return kp::TFileManagerTestAccess::GetDatFiles(fm); }
+inline QStringList GetDatFiles(const kp::TFileManager &fm)
+{
+  return kp::TFileManagerTestAccess::GetDatFiles(fm);
+}
 
 // The grouping rule read literally: join the best qualifying pair (lowest
 // score, then gap, then positions), repeat. Cubic, so only for small lists.
