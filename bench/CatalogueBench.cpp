@@ -7,6 +7,7 @@
 // The card is generated once into the folder (default: beside the program)
 // and reused.
 #include "CatalogueFixtures.h"
+#include "FileManagerTestAccess.h"
 #include "UnitFileManager.h"
 #include "UnitUtilsFiles.h"
 
@@ -19,6 +20,7 @@
 #include <random>
 
 using namespace kp;
+using namespace kpcat;
 
 namespace {
 
@@ -101,20 +103,20 @@ int main(int argc, char **argv)
   fm.ScanFolder(root, 0, false);
   std::printf("  folder walk                %7.3f s, %d rows\n", SecondsSince(start), fm.GetCount());
 
-  std::vector<TFileItem> items = fm.Rows();
+  std::vector<TFileItem> items = Rows(fm);
   start = TClock::now();
   for (TFileItem &row : items) {
     fm.PreviewRow(row);
     fm.RecalcGroup(row);
   }
   std::printf("  preview                    %7.3f s\n", SecondsSince(start));
-  fm.SetRows(items);
+  SetRows(fm, items);
 
   start = TClock::now();
   fm.MatchGpsLogs();
   std::printf("  log matching               %7.3f s\n", SecondsSince(start));
 
-  std::vector<TFileItem> ungrouped = fm.Rows();
+  std::vector<TFileItem> ungrouped = Rows(fm);
   start = TClock::now();
   fm.AutoGroup();
   const double group = SecondsSince(start);
@@ -124,10 +126,10 @@ int main(int argc, char **argv)
   std::vector<TFileItem> small(ungrouped.begin(), ungrouped.begin() + std::min<size_t>(300, ungrouped.size()));
   std::vector<TFileItem> smallCopy = small;
   start = TClock::now();
-  TFileManager::AutoGroupRows(small);
+  kp::catalogue::AutoGroupRows(small);
   const double fast300 = SecondsSince(start);
   start = TClock::now();
-  TFileManager::AutoGroupRowsLiteral(smallCopy);
+  AutoGroupRowsLiteral(smallCopy);
   std::printf("  grouping pass on 300 rows: incremental %.4f s, pair-by-pair %.4f s\n", fast300, SecondsSince(start));
   return full < 2.0 && group < 0.2 ? 0 : 2;
 }

@@ -95,7 +95,7 @@ struct TFileItem {
 };
 
 // The empty row the main window copies over its current row to clear it.
-extern const TFileItem EmptyFileItem;
+extern const TFileItem kEmptyFileItem;
 
 // The number formed by the trailing run of digits and dots of Name; -1 when
 // there is none.
@@ -293,25 +293,16 @@ public:
   void Clear();
   void Refresh();
 
-  // Row arrays for tests and benchmarks: a copy of every row.
+private:
+  // Tests and benchmarks reach the row arrays through it.
+  friend class TFileManagerTestAccess;
+  using TLock = std::unique_lock<std::mutex>;
+
+  // A copy of every row; replacing the rows; the logs and ".dat" files seen.
   std::vector<TFileItem> Rows() const;
   void SetRows(std::vector<TFileItem> rows);
   void AddGpsLog(const TGPSLogFileItem &log);
   QStringList GetDatFiles() const;
-
-  // The grouping passes on a bare row array. Both join exactly the same
-  // pairs in the same order; the literal one is the reference the fast one
-  // is tested against. True when anything was joined.
-  static bool AutoGroupRowsLiteral(std::vector<TFileItem> &rows);
-  static bool AutoGroupRows(std::vector<TFileItem> &rows);
-  static double RowTimeGap(const TFileItem &a, const TFileItem &b);
-  static int RowNameDistance(const TFileItem &a, const TFileItem &b);
-  static void QuickMerge(TFileItem &target, const TFileItem &other);
-  // Middle-pivot quicksort by a column, as the list sorts.
-  static void SortRows(std::vector<TFileItem> &rows, int column, bool descending);
-
-private:
-  using TLock = std::unique_lock<std::mutex>;
 
   void Execute();
   void Search();

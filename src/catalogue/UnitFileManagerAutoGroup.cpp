@@ -123,7 +123,7 @@ private:
     Unlink(b);
     Unindex(a);
     Unindex(b);
-    TFileManager::QuickMerge(FRows[size_t(i)], FRows[size_t(j)]);
+    QuickMerge(FRows[size_t(i)], FRows[size_t(j)]);
     const int last = int(FRows.size()) - 1;
     int moved = -1;
     if (j != last) {
@@ -153,7 +153,7 @@ private:
 
 } // namespace
 
-bool TFileManager::AutoGroupRows(std::vector<TFileItem> &rows)
+bool catalogue::AutoGroupRows(std::vector<TFileItem> &rows)
 {
   TAutoGrouper grouper(rows);
   return grouper.Run();

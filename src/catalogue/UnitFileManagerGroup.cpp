@@ -10,40 +10,11 @@ namespace kp {
 
 namespace catalogue {
 
-bool PairQualifies(const TFileItem &a, const TFileItem &b, int &score, double &gap)
-{
-  gap = TFileManager::RowTimeGap(a, b);
-  if (!(gap < kSixHours)) return false;
-  if (gap >= kSixMinutes) {
-    // One of the two must last more than four times the gap.
-    const int64_t g4 = Round(gap / 0.25 * MSecsPerDay);
-    if (!(a.Summary.DurationMs > g4 || b.Summary.DurationMs > g4)) return false;
-  }
-  score = std::min(std::max(TFileManager::RowNameDistance(a, b) - 4, 0), kWorstScore);
-  return true;
-}
-
-void RemoveRow(std::vector<TFileItem> &rows, size_t k)
-{
-  if (k + 1 != rows.size()) rows[k] = std::move(rows.back());
-  rows.pop_back();
-}
-
-} // namespace catalogue
-
-using namespace catalogue;
-
 namespace {
 constexpr double kFiveSeconds = 5.0 / SecsPerDay;
 } // namespace
 
-double IntervalOverlap(TDateTime s1, TDateTime e1, TDateTime s2, TDateTime e2)
-{
-  if (0 < s1 && s1 < e1 && 0 < s2 && s2 < e2) return std::min(e1, e2) - std::max(s1, s2);
-  return 0;
-}
-
-double TFileManager::RowTimeGap(const TFileItem &a, const TFileItem &b)
+double RowTimeGap(const TFileItem &a, const TFileItem &b)
 {
   const double s1 = a.Summary.StartTime, e1 = a.Summary.EndTime;
   const double s2 = b.Summary.StartTime, e2 = b.Summary.EndTime;
@@ -59,7 +30,7 @@ double TFileManager::RowTimeGap(const TFileItem &a, const TFileItem &b)
   return gap;
 }
 
-int TFileManager::RowNameDistance(const TFileItem &a, const TFileItem &b)
+int RowNameDistance(const TFileItem &a, const TFileItem &b)
 {
   const QString &x = a.Summary.FileName;
   const QString &y = b.Summary.FileName;
@@ -69,7 +40,7 @@ int TFileManager::RowNameDistance(const TFileItem &a, const TFileItem &b)
   return int(std::max(x.size(), y.size()) - p - 1);
 }
 
-void TFileManager::QuickMerge(TFileItem &target, const TFileItem &other)
+void QuickMerge(TFileItem &target, const TFileItem &other)
 {
   target.Files.insert(target.Files.end(), other.Files.begin(), other.Files.end());
   TFileItemSubitem &s = target.Summary;
@@ -78,30 +49,33 @@ void TFileManager::QuickMerge(TFileItem &target, const TFileItem &other)
   s.DurationMs += other.Summary.DurationMs;
 }
 
-bool TFileManager::AutoGroupRowsLiteral(std::vector<TFileItem> &rows)
+bool PairQualifies(const TFileItem &a, const TFileItem &b, int &score, double &gap)
 {
-  bool joined = false;
-  for (;;) {
-    int bi = -1, bj = -1, bestScore = kWorstScore;
-    double bestGap = 1;
-    for (size_t i = 0; i < rows.size(); ++i) {
-      for (size_t j = i + 1; j < rows.size(); ++j) {
-        int score = 0;
-        double gap = 1;
-        if (!PairQualifies(rows[i], rows[j], score, gap)) continue;
-        if (score < bestScore || (score == bestScore && gap < bestGap)) {
-          bi = int(i);
-          bj = int(j);
-          bestScore = score;
-          bestGap = gap;
-        }
-      }
-    }
-    if (bi < 0) return joined;
-    QuickMerge(rows[size_t(bi)], rows[size_t(bj)]);
-    RemoveRow(rows, size_t(bj));
-    joined = true;
+  gap = RowTimeGap(a, b);
+  if (!(gap < kSixHours)) return false;
+  if (gap >= kSixMinutes) {
+    // One of the two must last more than four times the gap.
+    const int64_t g4 = Round(gap / 0.25 * MSecsPerDay);
+    if (!(a.Summary.DurationMs > g4 || b.Summary.DurationMs > g4)) return false;
   }
+  score = std::min(std::max(RowNameDistance(a, b) - 4, 0), kWorstScore);
+  return true;
+}
+
+void RemoveRow(std::vector<TFileItem> &rows, size_t k)
+{
+  if (k + 1 != rows.size()) rows[k] = std::move(rows.back());
+  rows.pop_back();
+}
+
+} // namespace catalogue
+
+using namespace catalogue;
+
+double IntervalOverlap(TDateTime s1, TDateTime e1, TDateTime s2, TDateTime e2)
+{
+  if (0 < s1 && s1 < e1 && 0 < s2 && s2 < e2) return std::min(e1, e2) - std::max(s1, s2);
+  return 0;
 }
 
 void TFileManager::AutoGroup()

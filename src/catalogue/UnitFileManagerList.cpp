@@ -1,6 +1,7 @@
 // The operations behind the recording list: sorting, lock state, deleting
 // and removing rows, attaching tracks, shifting times, adding files.
 #include "UnitFileManager.h"
+#include "UnitFileManagerPairs.h"
 #include "UnitMovingInfo.h"
 
 #include <QFileInfo>
@@ -101,7 +102,7 @@ QString SrtBeside(const QString &track)
 
 } // namespace
 
-void TFileManager::SortRows(std::vector<TFileItem> &rows, int column, bool descending)
+void catalogue::SortRows(std::vector<TFileItem> &rows, int column, bool descending)
 {
   if (rows.size() < 2) return;
   TRowSorter(rows, column, descending).Sort(0, int(rows.size()) - 1);
@@ -109,7 +110,7 @@ void TFileManager::SortRows(std::vector<TFileItem> &rows, int column, bool desce
 
 void TFileManager::SortLocked()
 {
-  SortRows(FItems, FSortColumn, FSortDescending);
+  catalogue::SortRows(FItems, FSortColumn, FSortDescending);
 }
 
 void TFileManager::Sort()

@@ -2,6 +2,7 @@
 // of file times to track times. Runs on a copy without the lock; the result
 // goes back into the list by file path.
 #include "UnitFileManager.h"
+#include "CatalogueLog.h"
 #include "UnitGpsConverters.h"
 #include "UnitMOV.h"
 #include "UnitMovingInfo.h"
@@ -79,6 +80,8 @@ void TFileManager::ReadVideoHeaders(TFileItem &item) const
         reader.GetVideoSize(f.Width, f.Height);
         f.FrameRate = reader.GetVideoFPS();
         f.Bitrate = reader.GetVideoBitrate();
+      } else if (!reader.HasMoov()) {
+        qCWarning(lcKpCatalogue).noquote() << "cannot read the header of" << f.FileName << "-" << reader.LastError();
       }
     }
     if (f.DurationSource != dsHeader) f.DurationSource = dsNoHeader;

@@ -162,7 +162,7 @@ QString SpeedText(double speed, bool british)
 
 } // namespace
 
-const TFileItem EmptyFileItem{};
+const TFileItem kEmptyFileItem{};
 
 bool UseBritishUnits()
 {

@@ -1,4 +1,5 @@
 #include "UnitException.h"
+#include "DiagnosticsLog.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -17,6 +18,13 @@ void WriteToStandardError(const QString &report) noexcept {
   try {
     const QByteArray bytes = report.toUtf8();
     std::fprintf(stderr, "%s\n", bytes.constData());
+  } catch (...) {
+  }
+}
+
+void LogShowFailure(const char *why) noexcept {
+  try {
+    qCWarning(lcKpDiagnostics) << "the report could not be shown:" << why;
   } catch (...) {
   }
 }
@@ -74,7 +82,10 @@ void TShowMesThread::ShowPending() {
     for (QString text = TakePending(); !text.isEmpty(); text = TakePending()) {
       if (FShower) FShower->Show(text);
     }
+  } catch (const std::exception &e) {
+    LogShowFailure(e.what());
   } catch (...) {
+    LogShowFailure("unknown exception");
   }
   FShowing = false;
 }

@@ -2,6 +2,7 @@
 // and its load bias, the module's symbol table and DWARF (libdw) for routine,
 // file and line, and the loader's dynamic symbols when libdw has nothing.
 #include "UnitMemCheck.h"
+#include "DiagnosticsLog.h"
 
 #include <cxxabi.h>
 #include <dlfcn.h>
@@ -33,11 +34,16 @@ int OwnFileOnly(Dwfl_Module *, void **, const char *, Dwarf_Addr, const char *, 
 Dwfl *SessionLocked() {
   if (g_sessionTried) return g_session;
   g_sessionTried = true;
-  static const Dwfl_Callbacks callbacks = {dwfl_linux_proc_find_elf, OwnFileOnly, nullptr, nullptr};
-  Dwfl *session = dwfl_begin(&callbacks);
-  if (!session) return nullptr;
-  if (dwfl_linux_proc_report(session, getpid()) != 0 || dwfl_report_end(session, nullptr, nullptr) != 0) {
+  static const Dwfl_Callbacks kCallbacks = {dwfl_linux_proc_find_elf, OwnFileOnly, nullptr, nullptr};
+  Dwfl *session = dwfl_begin(&kCallbacks);
+  if (session &&
+      (dwfl_linux_proc_report(session, getpid()) != 0 || dwfl_report_end(session, nullptr, nullptr) != 0)) {
     dwfl_end(session);
+    session = nullptr;
+  }
+  if (!session) {
+    // Stack lines then name modules and offsets only.
+    qCWarning(lcKpDiagnostics) << "no debug information for call stacks:" << dwfl_errmsg(-1);
     return nullptr;
   }
   g_session = session;

@@ -73,25 +73,25 @@ void SetDisplayColourLookup(TColourLookup lookup)
 // ---------------------------------------------------------------- TCanvas
 
 template <typename F>
-void TCanvas::paint(F &&f)
+void TCanvas::Paint(F &&f)
 {
-  if (m_target->isNull()) return;
-  QPainter p(m_target);
+  if (FTarget->isNull()) return;
+  QPainter p(FTarget);
   p.setRenderHint(QPainter::Antialiasing, false);
   if (PenMode == TPenMode::NotMerge) p.setCompositionMode(QPainter::RasterOp_NotSourceAndNotDestination);
   f(p);
 }
 
-void TCanvas::SetFont(const QString &family, int points) { m_font = MakeFont(family, points); }
+void TCanvas::SetFont(const QString &family, int points) { FFont = MakeFont(family, points); }
 
 void TCanvas::LineTo(int x, int y)
 {
-  const QPoint from = m_pos;
-  m_pos = QPoint(x, y);
+  const QPoint from = FPos;
+  FPos = QPoint(x, y);
   if (outside(std::min(from.x(), x), std::max(from.x(), x), Width()) ||
       outside(std::min(from.y(), y), std::max(from.y(), y), Height()))
     return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     // A flat cap leaves the end pixel out.
     QPen pen(PenColor, PenWidth <= 1 ? 0 : PenWidth);
     pen.setCapStyle(Qt::FlatCap);
@@ -110,7 +110,7 @@ void TCanvas::Polyline(const std::vector<QPoint> &points)
 void TCanvas::Polygon(const std::vector<QPoint> &points)
 {
   if (points.size() < 2) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setPen(QPen(PenColor, PenWidth <= 1 ? 0 : PenWidth));
     p.setBrush(BrushClear ? QBrush(Qt::NoBrush) : QBrush(BrushColor));
     p.drawPolygon(points.data(), static_cast<int>(points.size()));
@@ -122,7 +122,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x2 - x1 < 1 || y2 - y1 < 1 || outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     if (!BrushClear) p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), BrushColor);
     p.setPen(QPen(PenColor, 0));
     p.setBrush(Qt::NoBrush);
@@ -135,7 +135,7 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerW, int cornerH
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x2 - x1 < 1 || y2 - y1 < 1 || outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setPen(QPen(PenColor, 0));
     p.setBrush(BrushClear ? QBrush(Qt::NoBrush) : QBrush(BrushColor));
     p.drawRoundedRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1), cornerW / 2.0, cornerH / 2.0);
@@ -147,7 +147,7 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x2 - x1 < 1 || y2 - y1 < 1 || outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setPen(QPen(PenColor, PenWidth <= 1 ? 0 : PenWidth));
     p.setBrush(BrushClear ? QBrush(Qt::NoBrush) : QBrush(BrushColor));
     p.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
@@ -159,56 +159,56 @@ void TCanvas::FillRect(int x1, int y1, int x2, int y2)
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (outside(x1, x2 - 1, Width()) || outside(y1, y2 - 1, Height())) return;
-  paint([&](QPainter &p) { p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), BrushColor); });
+  Paint([&](QPainter &p) { p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), BrushColor); });
 }
 
 void TCanvas::SetPixel(int x, int y, const QColor &c)
 {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
   if (PenMode == TPenMode::NotMerge) {
-    const QRgb d = m_target->pixel(x, y);
-    m_target->setPixel(x, y, 0xFF000000u | (~(d | c.rgb()) & 0xFFFFFFu));
+    const QRgb d = FTarget->pixel(x, y);
+    FTarget->setPixel(x, y, 0xFF000000u | (~(d | c.rgb()) & 0xFFFFFFu));
   } else {
-    m_target->setPixel(x, y, c.rgb());
+    FTarget->setPixel(x, y, c.rgb());
   }
 }
 
 QColor TCanvas::Pixel(int x, int y) const
 {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return QColor();
-  return QColor::fromRgb(m_target->pixel(x, y));
+  return QColor::fromRgb(FTarget->pixel(x, y));
 }
 
 void TCanvas::TextOut(int x, int y, const QString &text)
 {
   if (text.isEmpty()) return;
-  const QFontMetrics fm(m_font);
+  const QFontMetrics fm(FFont);
   const int w = fm.horizontalAdvance(text);
   if (outside(x, x + w, Width()) || outside(y, y + fm.height(), Height())) return;
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     if (!BrushClear) p.fillRect(QRect(x, y, w, fm.height()), BrushColor);
-    p.setFont(m_font);
+    p.setFont(FFont);
     p.setPen(FontColor);
     p.drawText(QPoint(x, y + fm.ascent()), text);
   });
 }
 
-int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(m_font).horizontalAdvance(text); }
+int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(FFont).horizontalAdvance(text); }
 
 int TCanvas::TextHeight(const QString &text) const
 {
   Q_UNUSED(text);
-  return QFontMetrics(m_font).height();
+  return QFontMetrics(FFont).height();
 }
 
 void TCanvas::FloodFillSurface(int x, int y, const QColor &surface)
 {
   const int w = Width(), h = Height();
   if (x < 0 || y < 0 || x >= w || y >= h) return;
-  if (m_target->format() != QImage::Format_RGB32) *m_target = m_target->convertToFormat(QImage::Format_RGB32);
+  if (FTarget->format() != QImage::Format_RGB32) *FTarget = FTarget->convertToFormat(QImage::Format_RGB32);
   const QRgb from = surface.rgb() | 0xFF000000u;
   const QRgb to = BrushColor.rgb() | 0xFF000000u;
-  auto row = [&](int yy) { return reinterpret_cast<QRgb *>(m_target->scanLine(yy)); };
+  auto row = [&](int yy) { return reinterpret_cast<QRgb *>(FTarget->scanLine(yy)); };
   if (from == to || row(y)[x] != from) return;
   // Scanline fill: each popped seed fills its whole run, then seeds the runs
   // above and below that touch it.
@@ -237,11 +237,11 @@ void TCanvas::FloodFillSurface(int x, int y, const QColor &surface)
 
 void TCanvas::Draw(int x, int y, const QImage &source)
 {
-  if (x == 0 && y == 0 && source.size() == m_target->size() && source.format() == m_target->format()) {
-    *m_target = source; // shared until the next drawing detaches it
+  if (x == 0 && y == 0 && source.size() == FTarget->size() && source.format() == FTarget->format()) {
+    *FTarget = source; // shared until the next drawing detaches it
     return;
   }
-  paint([&](QPainter &p) {
+  Paint([&](QPainter &p) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(QPoint(x, y), source);
   });

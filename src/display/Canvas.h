@@ -53,11 +53,11 @@ void SetDisplayColourLookup(TColourLookup lookup); // empty = TranslateColor
 
 class TCanvas {
 public:
-  explicit TCanvas(QImage *target) : m_target(target) {}
+  explicit TCanvas(QImage *target) : FTarget(target) {}
 
-  QImage *Target() const { return m_target; }
-  int Width() const { return m_target->width(); }
-  int Height() const { return m_target->height(); }
+  QImage *Target() const { return FTarget; }
+  int Width() const { return FTarget->width(); }
+  int Height() const { return FTarget->height(); }
 
   // Drawing state, kept between calls like a device context.
   QColor PenColor = Qt::black;
@@ -68,10 +68,10 @@ public:
   QColor FontColor = Qt::black;
 
   void SetFont(const QString &family, int points);
-  void SetFont(const QFont &font) { m_font = font; }
-  const QFont &Font() const { return m_font; }
+  void SetFont(const QFont &font) { FFont = font; }
+  const QFont &Font() const { return FFont; }
 
-  void MoveTo(int x, int y) { m_pos = QPoint(x, y); }
+  void MoveTo(int x, int y) { FPos = QPoint(x, y); }
   void LineTo(int x, int y);
   void Line(int x1, int y1, int x2, int y2)
   {
@@ -101,11 +101,11 @@ public:
 
 private:
   template <typename F>
-  void paint(F &&f);
+  void Paint(F &&f);
 
-  QImage *m_target;
-  QFont m_font = MakeFont(QStringLiteral("Arial"), 8);
-  QPoint m_pos;
+  QImage *FTarget;
+  QFont FFont = MakeFont(QStringLiteral("Arial"), 8);
+  QPoint FPos;
 };
 
 } // namespace kp

@@ -1,4 +1,5 @@
 #include "UnitBitmaps.h"
+#include "DisplayLog.h"
 
 #include <QPainter>
 
@@ -9,7 +10,10 @@ namespace {
 QImage resized(const QImage &old, int w, int h)
 {
   QImage img(std::max(0, w), std::max(0, h), QImage::Format_RGB32);
-  if (img.isNull()) return img;
+  if (img.isNull()) {
+    if (w > 0 && h > 0) qCWarning(lcKpDisplay) << "cannot make a picture of" << w << "x" << h << "pixels";
+    return img;
+  }
   img.fill(Qt::white);
   if (!old.isNull()) {
     QPainter p(&img);
@@ -29,17 +33,17 @@ void textMiddleAt(TCanvas &c, int x, int y, const QString &text) { c.TextOut(x, 
 // ---------------------------------------------------------------- TMyBitmap
 
 TMyBitmap::TMyBitmap(TImage *image)
-    : m_image(image), BackCanvas(&m_background), ImageCanvas(&image->Picture)
+    : FImage(image), BackCanvas(&FBackground), ImageCanvas(&image->Picture)
 {
   // The picture as designed (a dial face, say) is the starting background.
-  m_background = resized(image->Picture, image->Width, image->Height);
-  image->Picture = m_background;
+  FBackground = resized(image->Picture, image->Width, image->Height);
+  image->Picture = FBackground;
 }
 
 void TMyBitmap::Resize()
 {
-  m_image->Picture = resized(m_image->Picture, W(), H());
-  m_background = resized(m_background, W(), H());
+  FImage->Picture = resized(FImage->Picture, W(), H());
+  FBackground = resized(FBackground, W(), H());
 }
 
 void TMyBitmap::FillBackground(const QColor &colour)
@@ -47,7 +51,7 @@ void TMyBitmap::FillBackground(const QColor &colour)
   BackCanvas.PenColor = colour;
   BackCanvas.BrushColor = colour;
   BackCanvas.BrushClear = false;
-  BackCanvas.FillRect(0, 0, m_background.width(), m_background.height());
+  BackCanvas.FillRect(0, 0, FBackground.width(), FBackground.height());
 }
 
 void TMyBitmap::BackgroundLine(int x1, int y1, int x2, int y2, const QColor &colour)
@@ -61,7 +65,7 @@ void TMyBitmap::BackgroundLine(int x1, int y1, int x2, int y2, const QColor &col
 void TMyBitmap::DrawCoverage(int margin, const TArrayInteger &gaps, const TArrayInteger &noHeader,
                              const TArrayInteger &selection)
 {
-  const int h = m_background.height();
+  const int h = FBackground.height();
   const TPenMode mode = BackCanvas.PenMode;
   BackCanvas.PenMode = TPenMode::Copy;
   BackCanvas.BrushClear = false;
@@ -76,11 +80,11 @@ void TMyBitmap::DrawCoverage(int margin, const TArrayInteger &gaps, const TArray
   BackCanvas.PenMode = mode;
 }
 
-void TMyBitmap::RestoreBackground() { ImageCanvas.Draw(0, 0, m_background); }
+void TMyBitmap::RestoreBackground() { ImageCanvas.Draw(0, 0, FBackground); }
 
 void TMyBitmap::NotifyChanged()
 {
-  if (m_image->Changed) m_image->Changed();
+  if (FImage->Changed) FImage->Changed();
 }
 
 // ---------------------------------------------------------------- speedometer
@@ -88,10 +92,10 @@ void TMyBitmap::NotifyChanged()
 TSpeedBitmap::TSpeedBitmap(TImage *image, const QColor &backColour) : TMyBitmap(image)
 {
   ImageCanvas.SetFont(QStringLiteral("Arial"), 22);
-  if (m_background.isNull()) return;
+  if (FBackground.isNull()) return;
   // The corners outside the round dial take the window's colour.
   const QColor surface = BackCanvas.Pixel(0, 0);
-  const int w = m_background.width(), h = m_background.height();
+  const int w = FBackground.width(), h = FBackground.height();
   BackCanvas.BrushColor = backColour;
   BackCanvas.BrushClear = false;
   for (const QPoint p : {QPoint(w - 1, h - 1), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(0, 0)})
@@ -145,7 +149,7 @@ TAzimutBitmap::TAzimutBitmap(TImage *image, const QColor &backColour) : TMyBitma
 {
   FillBackground(backColour);
   TCanvas &c = BackCanvas;
-  const int w = m_background.width(), h = m_background.height();
+  const int w = FBackground.width(), h = FBackground.height();
   c.BrushColor = Qt::white;
   c.BrushClear = false;
   c.PenColor = QColor(150, 150, 150);
@@ -204,7 +208,7 @@ void TAzimutBitmap::Draw(double bearing)
 TGSensorBitmap::TGSensorBitmap(TImage *image, const QColor &backColour) : TMyBitmap(image)
 {
   FillBackground(backColour);
-  m_layout = GSensorLayout(m_background.width(), m_background.height());
+  FLayout = GSensorLayout(FBackground.width(), FBackground.height());
   DrawAxes();
   ImageCanvas.PenColor = Qt::black;
   ImageCanvas.BrushColor = Qt::white;
@@ -216,10 +220,10 @@ void TGSensorBitmap::DrawAxes()
   TCanvas &c = BackCanvas;
   c.PenColor = Qt::black;
   c.PenWidth = 1;
-  const int r = m_layout.Radius, d = m_layout.DiagonalRadius;
+  const int r = FLayout.Radius, d = FLayout.DiagonalRadius;
   // x axis, horizontal.
   {
-    const int x = m_layout.XCentre.x(), y = m_layout.XCentre.y();
+    const int x = FLayout.XCentre.x(), y = FLayout.XCentre.y();
     const int e1 = x - r - 5, e2 = x + r + 5;
     c.Line(e1, y, e2, y);
     c.Line(x, y - 3, x, y + 4);
@@ -230,7 +234,7 @@ void TGSensorBitmap::DrawAxes()
   }
   // z axis, vertical.
   {
-    const int x = m_layout.ZCentre.x(), y = m_layout.ZCentre.y();
+    const int x = FLayout.ZCentre.x(), y = FLayout.ZCentre.y();
     const int e1 = y - r - 5, e2 = y + r + 5;
     c.Line(x, e1, x, e2);
     c.Line(x - 3, y, x + 4, y);
@@ -241,7 +245,7 @@ void TGSensorBitmap::DrawAxes()
   }
   // y axis, the diagonal from upper right to lower left.
   {
-    const int x = m_layout.YCentre.x(), y = m_layout.YCentre.y();
+    const int x = FLayout.YCentre.x(), y = FLayout.YCentre.y();
     const QPoint top(x + d + 5, y - d - 5), bottom(x - d - 5, y + d + 5);
     c.Line(top.x(), top.y(), bottom.x(), bottom.y());
     for (const QPoint t : {QPoint(x, y), QPoint(x + d, y - d), QPoint(x - d, y + d)})
@@ -253,16 +257,16 @@ void TGSensorBitmap::DrawAxes()
   c.BrushClear = true;
   c.FontColor = Qt::black;
   const QString x = QStringLiteral("x"), y = QStringLiteral("y"), z = QStringLiteral("z");
-  c.TextOut(m_layout.XCentre.x() - c.TextWidth(x) / 2, m_layout.XCentre.y() - 1 - c.TextHeight(x), x);
-  c.TextOut(m_layout.ZCentre.x() - 4 - c.TextWidth(z), m_layout.ZCentre.y() - c.TextHeight(z) / 2, z);
-  c.TextOut(m_layout.YCentre.x() - 2 - c.TextWidth(y), m_layout.YCentre.y() - 2 - c.TextHeight(y), y);
+  c.TextOut(FLayout.XCentre.x() - c.TextWidth(x) / 2, FLayout.XCentre.y() - 1 - c.TextHeight(x), x);
+  c.TextOut(FLayout.ZCentre.x() - 4 - c.TextWidth(z), FLayout.ZCentre.y() - c.TextHeight(z) / 2, z);
+  c.TextOut(FLayout.YCentre.x() - 2 - c.TextWidth(y), FLayout.YCentre.y() - 2 - c.TextHeight(y), y);
 }
 
 void TGSensorBitmap::Draw(double x, double y, double z, double magnitude)
 {
   Q_UNUSED(magnitude);
   RestoreBackground();
-  const TGSensorDots d = GSensorDots(m_layout, x, y, z);
+  const TGSensorDots d = GSensorDots(FLayout, x, y, z);
   ImageCanvas.PenMode = TPenMode::Copy;
   for (const QPoint p : {d.X, d.Z, d.Y}) ImageCanvas.Ellipse(p.x() - 2, p.y() - 2, p.x() + 3, p.y() + 3);
   NotifyChanged();

@@ -81,18 +81,18 @@ public:
   void DrawCoverage(int margin, const TArrayInteger &gaps, const TArrayInteger &noHeader,
                     const TArrayInteger &selection);
 
-  const QImage &Background() const { return m_background; }
-  TImage *Image() const { return m_image; }
+  const QImage &Background() const { return FBackground; }
+  TImage *Image() const { return FImage; }
 
 protected:
-  int W() const { return m_image->Width; }
-  int H() const { return m_image->Height; }
+  int W() const { return FImage->Width; }
+  int H() const { return FImage->Height; }
   // Restores the static drawing on the picture.
   void RestoreBackground();
   void NotifyChanged();
 
-  TImage *m_image;
-  QImage m_background;
+  TImage *FImage;
+  QImage FBackground;
   TCanvas BackCanvas;
   TCanvas ImageCanvas;
 };
@@ -114,11 +114,11 @@ public:
   TGSensorBitmap(TImage *image, const QColor &backColour);
   // Magnitude is passed along by the playback loop and not shown.
   void Draw(double x, double y, double z, double magnitude = 0);
-  const TGSensorLayout &Layout() const { return m_layout; }
+  const TGSensorLayout &Layout() const { return FLayout; }
 
 private:
   void DrawAxes();
-  TGSensorLayout m_layout;
+  TGSensorLayout FLayout;
 };
 
 // ---------------------------------------------------------------- seek bar
@@ -161,23 +161,23 @@ public:
   void DrawCursor(int decimals, long double position);
   long double XToPosition(int x, bool &onCursor) const;
 
-  int Margin() const { return m_margin; }
-  int BarHeight() const { return m_barHeight; }
-  int CursorX() const { return m_cursorX; }
-  int Wd() const { return std::max(1, W() - 2 * m_margin); }
+  int Margin() const { return FMargin; }
+  int BarHeight() const { return FBarHeight; }
+  int CursorX() const { return FCursorX; }
+  int Wd() const { return std::max(1, W() - 2 * FMargin); }
 
 private:
   void DrawScales(double t1, double t2);
   void DrawBar();
 
-  int m_barHeight = 10;
-  double m_startTime = 0;
-  double m_endTime = 0;
-  long double m_windowStart = 0;
-  long double m_windowEnd = 0;
+  int FBarHeight = 10;
+  double FStartTime = 0;
+  double FEndTime = 0;
+  long double FWindowStart = 0;
+  long double FWindowEnd = 0;
   // No cursor drawn yet: far from any pixel, so no click lands on it.
-  int m_cursorX = INT32_MIN / 2;
-  int m_margin = 0;
+  int FCursorX = INT32_MIN / 2;
+  int FMargin = 0;
 };
 
 } // namespace kp

@@ -113,7 +113,7 @@ TSeekBitmap::TSeekBitmap(TImage *image) : TMyBitmap(image)
 {
   BackCanvas.SetFont(QStringLiteral("Arial"), 8);
   ImageCanvas.SetFont(BackCanvas.Font());
-  m_margin = BackCanvas.TextWidth(QStringLiteral("99:99:99")) / 2 + 4;
+  FMargin = BackCanvas.TextWidth(QStringLiteral("99:99:99")) / 2 + 4;
 }
 
 void TSeekBitmap::Draw(const QColor &backColour, const TArrayInteger &gaps, double startTime, double endTime,
@@ -122,11 +122,11 @@ void TSeekBitmap::Draw(const QColor &backColour, const TArrayInteger &gaps, doub
 {
   Resize();
   FillBackground(backColour);
-  DrawCoverage(m_margin, gaps, noHeader, selection);
-  m_startTime = startTime;
-  m_endTime = endTime;
-  m_windowStart = windowStart;
-  m_windowEnd = windowEnd;
+  DrawCoverage(FMargin, gaps, noHeader, selection);
+  FStartTime = startTime;
+  FEndTime = endTime;
+  FWindowStart = windowStart;
+  FWindowEnd = windowEnd;
   const long double length = static_cast<long double>(endTime) - startTime;
   const double t1 = static_cast<double>(startTime + length * windowStart);
   const double t2 = static_cast<double>(startTime + length * windowEnd);
@@ -144,8 +144,8 @@ void TSeekBitmap::DrawScales(double t1, double t2)
   c.PenMode = TPenMode::Copy;
   c.BrushClear = true;
   c.FontColor = Qt::black;
-  const int mid = H() / 2, half = m_barHeight / 2;
-  const TSeekScaleInput in{m_startTime, t1, t2, m_margin, Wd()};
+  const int mid = H() / 2, half = FBarHeight / 2;
+  const TSeekScaleInput in{FStartTime, t1, t2, FMargin, Wd()};
   const TTextWidth width = [&c](const QString &s) { return c.TextWidth(s); };
   for (const TScaleTick &t : ElapsedTicks(in, width)) {
     if (!t.Drawn) continue;
@@ -162,30 +162,30 @@ void TSeekBitmap::DrawScales(double t1, double t2)
 void TSeekBitmap::DrawBar()
 {
   TCanvas &c = BackCanvas;
-  const int mid = H() / 2, half = m_barHeight / 2;
+  const int mid = H() / 2, half = FBarHeight / 2;
   c.PenColor = Qt::black;
   c.BrushColor = SystemColour(TSystemColour::ButtonShadow);
   c.BrushClear = false;
-  c.RoundRect(m_margin - half, mid - half, W() - m_margin + half, mid + half, m_barHeight - 1, m_barHeight - 1);
+  c.RoundRect(FMargin - half, mid - half, W() - FMargin + half, mid + half, FBarHeight - 1, FBarHeight - 1);
 }
 
 void TSeekBitmap::DrawCursor(int decimals, long double position)
 {
   RestoreBackground();
-  const long double length = static_cast<long double>(m_endTime) - m_startTime;
+  const long double length = static_cast<long double>(FEndTime) - FStartTime;
   const int64_t ms = Round(length * position * static_cast<long double>(MSecsPerDay));
-  const double clock = static_cast<double>(m_startTime + length * position);
+  const double clock = static_cast<double>(FStartTime + length * position);
   const long double f =
-      m_windowEnd > m_windowStart ? (position - m_windowStart) / (m_windowEnd - m_windowStart) : -1.0L;
-  const int x = m_margin + PixelRound(static_cast<long double>(Wd()) * f);
-  if (x < m_margin || x > W() - m_margin) {
+      FWindowEnd > FWindowStart ? (position - FWindowStart) / (FWindowEnd - FWindowStart) : -1.0L;
+  const int x = FMargin + PixelRound(static_cast<long double>(Wd()) * f);
+  if (x < FMargin || x > W() - FMargin) {
     // Nothing shown, so nothing to grab either.
-    m_cursorX = INT32_MIN / 2;
+    FCursorX = INT32_MIN / 2;
     NotifyChanged();
     return;
   }
   TCanvas &c = ImageCanvas;
-  const int mid = H() / 2, half = m_barHeight / 2;
+  const int mid = H() / 2, half = FBarHeight / 2;
   c.PenMode = TPenMode::Copy;
   c.PenColor = Qt::black;
   c.Line(x, mid + half + 5, x, mid - half - 5);
@@ -206,15 +206,15 @@ void TSeekBitmap::DrawCursor(int decimals, long double position)
   c.BrushColor = SystemColour(TSystemColour::ButtonHighlight);
   c.BrushClear = false;
   c.Ellipse(x - half, mid - half, x + half, mid + half);
-  m_cursorX = x;
+  FCursorX = x;
   NotifyChanged();
 }
 
 long double TSeekBitmap::XToPosition(int x, bool &onCursor) const
 {
-  const long double f = Clamp<long double>(static_cast<long double>(x - m_margin) / Wd(), 0.0L, 1.0L);
-  onCursor = std::llabs(int64_t(x) - m_cursorX) < m_barHeight / 2;
-  return m_windowStart + (m_windowEnd - m_windowStart) * f;
+  const long double f = Clamp<long double>(static_cast<long double>(x - FMargin) / Wd(), 0.0L, 1.0L);
+  onCursor = std::llabs(int64_t(x) - FCursorX) < FBarHeight / 2;
+  return FWindowStart + (FWindowEnd - FWindowStart) * f;
 }
 
 } // namespace kp

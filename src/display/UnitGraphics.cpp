@@ -9,7 +9,7 @@ const QString kNine = QStringLiteral("9");
 } // namespace
 
 TMyGraphic::TMyGraphic(TImage *image, int margin, double gridStep, const QString &colourKey)
-    : TMyBitmap(image), m_margin(margin), m_gridStep(gridStep), m_colour(DisplayColour(colourKey))
+    : TMyBitmap(image), FMargin(margin), FGridStep(gridStep), FColour(DisplayColour(colourKey))
 {
   UpdateMargins();
 }
@@ -23,25 +23,25 @@ void TMyGraphic::Resize()
 void TMyGraphic::UpdateMargins()
 {
   const int th = ImageCanvas.TextHeight(kNine);
-  m_topMargin = H() < 60 ? th / 2 + 1 : th;
-  m_bottomMargin = th / 2 + 1;
+  FTopMargin = H() < 60 ? th / 2 + 1 : th;
+  FBottomMargin = th / 2 + 1;
 }
 
 TGraphArea TMyGraphic::Area(double m) const
 {
-  return TGraphArea{W(), H(), m_margin, m_topMargin, m_bottomMargin, m_baseY, m};
+  return TGraphArea{W(), H(), FMargin, FTopMargin, FBottomMargin, FBaseY, m};
 }
 
 void TMyGraphic::Draw(TGraphicItems &series, const TArrayInteger &gaps, const TArrayInteger &noHeader,
                       const TArrayInteger &selection, long double timeStart, long double timeEnd)
 {
-  m_timeStart = timeStart;
-  m_timeEnd = timeEnd;
+  FTimeStart = timeStart;
+  FTimeEnd = timeEnd;
   if (series.empty()) return;
-  const TGraphScale scale = PrepareSeries(series, m_gridStep, ZeroIsNoValue());
-  m_allPositive = scale.AllPositive;
-  DrawCoverage(m_margin, gaps, noHeader, selection);
-  m_baseY = BaseLine(H(), m_topMargin, m_bottomMargin, m_allPositive);
+  const TGraphScale scale = PrepareSeries(series, FGridStep, ZeroIsNoValue());
+  FAllPositive = scale.AllPositive;
+  DrawCoverage(FMargin, gaps, noHeader, selection);
+  FBaseY = BaseLine(H(), FTopMargin, FBottomMargin, FAllPositive);
   DrawGrid(scale.M);
   const TGraphArea area = Area(scale.M);
   DrawCurve(series, area);
@@ -53,10 +53,10 @@ void TMyGraphic::DrawCurve(const TGraphicItems &series, const TGraphArea &a)
   TCanvas &c = BackCanvas;
   c.PenMode = TPenMode::Copy;
   c.PenWidth = 1;
-  c.PenColor = m_colour;
+  c.PenColor = FColour;
   for (const TCurveSegment &s : CurveSegments(series, a)) {
     if (s.What == TCurveSegment::Pixel)
-      c.SetPixel(s.From.x(), s.From.y(), m_colour);
+      c.SetPixel(s.From.x(), s.From.y(), FColour);
     else
       c.Line(s.From.x(), s.From.y(), s.To.x(), s.To.y());
   }
@@ -70,7 +70,7 @@ void TMyGraphic::DrawPeaks(TGraphicItems &series, const TGraphArea &a)
   c.FontColor = text;
   c.BrushClear = true;
   const TTextWidth width = [&c](const QString &s) { return c.TextWidth(s); };
-  for (const TPeakLabel &p : PickPeaks(series, a, m_gridStep, width, c.TextHeight(kNine))) {
+  for (const TPeakLabel &p : PickPeaks(series, a, FGridStep, width, c.TextHeight(kNine))) {
     const int x = p.Mark.x(), y = p.Mark.y();
     c.Line(x, y - 1, x, y + 2);
     c.Line(x - 1, y, x + 2, y);
@@ -83,7 +83,7 @@ void TMyGraphic::DrawGrid(double maxValue)
   TCanvas &c = BackCanvas;
   const QColor axis = DisplayColour(QStringLiteral("colorGraphOS"));
   const QColor minor = DisplayColour(QStringLiteral("colorGraphOSm"));
-  const int w = W(), h = H(), left = m_margin;
+  const int w = W(), h = H(), left = FMargin;
   c.PenMode = TPenMode::Copy;
   c.PenWidth = 1;
   c.PenColor = axis;
@@ -92,9 +92,9 @@ void TMyGraphic::DrawGrid(double maxValue)
   c.BrushClear = false;
   c.Line(left, 0, left, h);
   c.Line(w - left, 0, w - left, h);
-  c.Line(left, m_baseY, w - left, m_baseY);
+  c.Line(left, FBaseY, w - left, FBaseY);
   const int th = c.TextHeight(kNine);
-  for (const TGridLabel &l : GridLabels(Area(maxValue), m_gridStep, th)) {
+  for (const TGridLabel &l : GridLabels(Area(maxValue), FGridStep, th)) {
     c.PenColor = axis;
     c.Line(left - 1, l.Y, left + 1, l.Y);
     c.TextOut(left - 2 - c.TextWidth(l.Text), l.Y - th / 2, l.Text);
@@ -104,7 +104,7 @@ void TMyGraphic::DrawGrid(double maxValue)
     }
   }
   const QString letter = GetLetter();
-  c.TextOut(w - left / 2 - c.TextWidth(letter) / 2, (m_topMargin + h - m_bottomMargin) / 2 - th / 2, letter);
+  c.TextOut(w - left / 2 - c.TextWidth(letter) / 2, (FTopMargin + h - FBottomMargin) / 2 - th / 2, letter);
 }
 
 void TMyGraphic::DrawBorder()
@@ -122,7 +122,7 @@ void TMyGraphic::DrawBorder()
 void TMyGraphic::DrawCursor(long double time)
 {
   RestoreBackground();
-  if (const std::optional<int> x = GraphCursorX(W(), m_margin, time, m_timeStart, m_timeEnd)) {
+  if (const std::optional<int> x = GraphCursorX(W(), FMargin, time, FTimeStart, FTimeEnd)) {
     TCanvas &c = ImageCanvas;
     c.PenWidth = 1;
     c.PenColor = QColor(255, 0, 0);

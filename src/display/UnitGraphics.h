@@ -102,15 +102,15 @@ public:
   void DrawBorder();
   void DrawCursor(long double time);
 
-  int Margin() const { return m_margin; }
-  int TopMargin() const { return m_topMargin; }
-  int BottomMargin() const { return m_bottomMargin; }
-  int BaseY() const { return m_baseY; }
-  bool AllPositive() const { return m_allPositive; }
-  double GridStep() const { return m_gridStep; }
-  long double TimeStart() const { return m_timeStart; }
-  long double TimeEnd() const { return m_timeEnd; }
-  const QColor &Colour() const { return m_colour; }
+  int Margin() const { return FMargin; }
+  int TopMargin() const { return FTopMargin; }
+  int BottomMargin() const { return FBottomMargin; }
+  int BaseY() const { return FBaseY; }
+  bool AllPositive() const { return FAllPositive; }
+  double GridStep() const { return FGridStep; }
+  long double TimeStart() const { return FTimeStart; }
+  long double TimeEnd() const { return FTimeEnd; }
+  const QColor &Colour() const { return FColour; }
 
 protected:
   TMyGraphic(TImage *image, int margin, double gridStep, const QString &colourKey);
@@ -123,15 +123,15 @@ private:
   void DrawCurve(const TGraphicItems &series, const TGraphArea &a);
   void DrawPeaks(TGraphicItems &series, const TGraphArea &a);
 
-  int m_margin = 0;
-  int m_topMargin = 0;
-  int m_bottomMargin = 0;
-  int m_baseY = 0;
-  bool m_allPositive = true;
-  double m_gridStep = 1;
-  long double m_timeStart = 0;
-  long double m_timeEnd = 0;
-  QColor m_colour;
+  int FMargin = 0;
+  int FTopMargin = 0;
+  int FBottomMargin = 0;
+  int FBaseY = 0;
+  bool FAllPositive = true;
+  double FGridStep = 1;
+  long double FTimeStart = 0;
+  long double FTimeEnd = 0;
+  QColor FColour;
 };
 
 #define KP_DECLARE_GRAPHIC(Class)                                                                    \

@@ -1,4 +1,5 @@
 #include "UnitReg.h"
+#include "FoundationLog.h"
 
 #include "UnitRegFile.h"
 #include "UnitRegSettings.h"
@@ -48,8 +49,8 @@ QString NormalKey(const QString &key)
 
 bool IsProgramKey(TRegRoot root, const QString &key)
 {
-  static const QString programKey = NormalKey(SettingsKey);
-  return root == SettingsRoot && NormalKey(key) == programKey;
+  static const QString kProgramKey = NormalKey(SettingsKey);
+  return root == SettingsRoot && NormalKey(key) == kProgramKey;
 }
 
 // Holds an exclusive lock on the folder's lock file while it lives.
@@ -57,22 +58,22 @@ class TProcessLock {
 public:
   explicit TProcessLock(const QString &dir)
   {
-    m_fd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
+    FFd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
                   0600);
-    if (m_fd < 0) return;
-    while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    if (FFd < 0) return;
+    while (::flock(FFd, LOCK_EX) != 0 && errno == EINTR) {
     }
   }
   ~TProcessLock()
   {
-    if (m_fd >= 0) ::close(m_fd); // closing drops the lock
+    if (FFd >= 0) ::close(FFd); // closing drops the lock
   }
   TProcessLock(const TProcessLock &) = delete;
   TProcessLock &operator=(const TProcessLock &) = delete;
-  bool Held() const { return m_fd >= 0; }
+  bool Held() const { return FFd >= 0; }
 
 private:
-  int m_fd = -1;
+  int FFd = -1;
 };
 
 bool LoadValues(const QString &path, TSettingsValues &values)
@@ -89,7 +90,7 @@ bool LoadValues(const QString &path, TSettingsValues &values)
 
 void Warn(const QString &what)
 {
-  qWarning().noquote() << "settings:" << what;
+  qCWarning(lcKpFoundation).noquote() << "settings:" << what;
 }
 
 // Reads the store, lets Change alter it and writes it back when Change says

@@ -15,7 +15,7 @@ namespace kp {
 
 namespace {
 
-const char TempInfix[] = ".tmp-";
+const char kTempInfix[] = ".tmp-";
 
 void AppendEscaped(QString &out, const QString &text, bool isName)
 {
@@ -67,20 +67,20 @@ QString ErrnoText(const char *what)
 
 int TSettingsValues::IndexOf(const QString &name) const
 {
-  return m_index.value(name.toCaseFolded(), -1);
+  return FIndex.value(name.toCaseFolded(), -1);
 }
 
 void TSettingsValues::Reindex()
 {
-  m_index.clear();
-  for (int i = 0; i < Count(); ++i) m_index.insert(m_items[i].first.toCaseFolded(), i);
+  FIndex.clear();
+  for (int i = 0; i < Count(); ++i) FIndex.insert(FItems[i].first.toCaseFolded(), i);
 }
 
 bool TSettingsValues::Get(const QString &name, QString &value) const
 {
   const int i = IndexOf(name);
   if (i < 0) return false;
-  value = m_items[i].second;
+  value = FItems[i].second;
   return true;
 }
 
@@ -88,18 +88,18 @@ void TSettingsValues::Set(const QString &name, const QString &value)
 {
   const int i = IndexOf(name);
   if (i >= 0) {
-    m_items[i].second = value;
+    FItems[i].second = value;
     return;
   }
-  m_index.insert(name.toCaseFolded(), Count());
-  m_items.append({name, value});
+  FIndex.insert(name.toCaseFolded(), Count());
+  FItems.append({name, value});
 }
 
 bool TSettingsValues::Remove(const QString &name)
 {
   const int i = IndexOf(name);
   if (i < 0) return false;
-  m_items.removeAt(i);
+  FItems.removeAt(i);
   Reindex();
   return true;
 }
@@ -107,7 +107,7 @@ bool TSettingsValues::Remove(const QString &name)
 QByteArray TSettingsValues::ToText() const
 {
   QString text = QStringLiteral("# kestril-player settings\n");
-  for (const auto &item : m_items) {
+  for (const auto &item : FItems) {
     AppendEscaped(text, item.first, true);
     text += QLatin1Char('=');
     AppendEscaped(text, item.second, false);
@@ -136,7 +136,7 @@ TSettingsValues TSettingsValues::FromText(const QByteArray &text)
 bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const std::function<void()> &hook,
                            QString &error)
 {
-  QByteArray temp = QFile::encodeName(path) + TempInfix + "XXXXXX";
+  QByteArray temp = QFile::encodeName(path) + kTempInfix + "XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
     error = ErrnoText("cannot create a temporary file");
@@ -163,7 +163,7 @@ void RemoveStaleTempFiles(const QString &path)
   const QFileInfo info(path);
   QDir folder(info.absolutePath());
   const QStringList stale =
-      folder.entryList({info.fileName() + QLatin1String(TempInfix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+      folder.entryList({info.fileName() + QLatin1String(kTempInfix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
   for (const QString &name : stale) folder.remove(name);
 }
 

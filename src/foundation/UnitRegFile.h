@@ -24,8 +24,8 @@ public:
   // An existing value keeps the spelling of its name.
   void Set(const QString &name, const QString &value);
   bool Remove(const QString &name);
-  int Count() const { return static_cast<int>(m_items.size()); }
-  const QPair<QString, QString> &At(int i) const { return m_items[i]; }
+  int Count() const { return static_cast<int>(FItems.size()); }
+  const QPair<QString, QString> &At(int i) const { return FItems[i]; }
 
   QByteArray ToText() const;
   // Never fails: what cannot be read is skipped; a later line with the same
@@ -35,8 +35,8 @@ public:
 private:
   void Reindex();
 
-  QList<QPair<QString, QString>> m_items;
-  QHash<QString, int> m_index; // case-folded name -> position in m_items
+  QList<QPair<QString, QString>> FItems;
+  QHash<QString, int> FIndex; // case-folded name -> position in FItems
 };
 
 // Writes Data to a new file beside Path, flushes it to the disk and renames

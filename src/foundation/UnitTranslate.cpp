@@ -84,7 +84,7 @@ TLang::TLang(QByteArrayView text)
     }
   }
   // The first entry of a key wins: fill the index from the back.
-  for (int i = int(Items.size()) - 1; i >= 0; --i) m_index.insert(Items[size_t(i)].Key, i);
+  for (int i = int(Items.size()) - 1; i >= 0; --i) FIndex.insert(Items[size_t(i)].Key, i);
   CodePage = headerInt(*this, u"LangCodePage");
   CharSet = headerInt(*this, u"LangCharSet");
   SystemID = headerInt(*this, u"LangSystemID");
@@ -94,8 +94,8 @@ TLang::TLang(QByteArrayView text)
 
 QString TLang::GetValue(QStringView key) const
 {
-  const auto it = m_index.constFind(key.toString().toLower());
-  return it == m_index.constEnd() ? QString() : Items[size_t(*it)].Value;
+  const auto it = FIndex.constFind(key.toString().toLower());
+  return it == FIndex.constEnd() ? QString() : Items[size_t(*it)].Value;
 }
 
 // ---------------------------------------------------------------- languages

@@ -44,7 +44,7 @@ public:
   void SetItemValue(size_t i, const QString &value) { Items[i].Value = value; }
 
 private:
-  QHash<QString, int> m_index; // lower-cased key -> first item with it
+  QHash<QString, int> FIndex; // lower-cased key -> first item with it
 };
 
 // Index of each table in Langs().

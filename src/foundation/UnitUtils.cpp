@@ -14,7 +14,7 @@ namespace kp {
 // ---------------------------------------------------------------- buffer
 
 TStringBuffer::TStringBuffer(int capacity)
-    : m_data(static_cast<size_t>(std::max(capacity, 64)))
+    : FData(static_cast<size_t>(std::max(capacity, 64)))
 {
 }
 
@@ -22,11 +22,11 @@ void TStringBuffer::Append(QByteArrayView text)
 {
   const qsizetype add = text.size();
   if (add <= 0) return;
-  size_t cap = m_data.size();
-  while (static_cast<size_t>(m_length) + static_cast<size_t>(add) > cap) cap *= 2;
-  if (cap != m_data.size()) m_data.resize(cap);
-  std::memcpy(m_data.data() + m_length, text.data(), static_cast<size_t>(add));
-  m_length += static_cast<int>(add);
+  size_t cap = FData.size();
+  while (static_cast<size_t>(FLength) + static_cast<size_t>(add) > cap) cap *= 2;
+  if (cap != FData.size()) FData.resize(cap);
+  std::memcpy(FData.data() + FLength, text.data(), static_cast<size_t>(add));
+  FLength += static_cast<int>(add);
 }
 
 void TStringBuffer::Append(const QByteArray &text)

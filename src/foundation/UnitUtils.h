@@ -78,14 +78,14 @@ public:
   void Append(const QByteArray &text);
   void Append(const char *text);
   void Append(QByteArrayView text);
-  QByteArray GetText() const { return QByteArray(m_data.data(), m_length); }
-  int GetLength() const { return m_length; }
-  int Capacity() const { return static_cast<int>(m_data.size()); }
-  void Clear() { m_length = 0; }
+  QByteArray GetText() const { return QByteArray(FData.data(), FLength); }
+  int GetLength() const { return FLength; }
+  int Capacity() const { return static_cast<int>(FData.size()); }
+  void Clear() { FLength = 0; }
 
 private:
-  std::vector<char> m_data;
-  int m_length = 0;
+  std::vector<char> FData;
+  int FLength = 0;
 };
 
 // ---------------------------------------------------------------- numbers

@@ -70,25 +70,25 @@ public:
   explicit TFilterGraph(IGraphFactoryPtr factory = nullptr, QObject *parent = nullptr);
   ~TFilterGraph() override;
 
-  IGraphFactory *Factory() const { return m_factory.get(); }
+  IGraphFactory *Factory() const { return FFactory.get(); }
 
   // Activation creates the graph object and adds every member's filter; a
   // graph object that cannot be created leaves the component inactive
   // (state 0) without raising.
-  bool Active() const { return m_graph != nullptr; }
+  bool Active() const { return FGraph != nullptr; }
   void SetActive(bool active);
   // Only gmNormal builds a graph; the capture and DVD modes are kept as
   // values and activate nothing.
-  TGraphMode Mode() const { return m_mode; }
+  TGraphMode Mode() const { return FMode; }
   void SetMode(TGraphMode mode);
   // Stored only: graph inspection and build logs are not offered here.
-  bool GraphEdit() const { return m_graphEdit; }
-  void SetGraphEdit(bool value) { m_graphEdit = value; }
-  QString LogFile() const { return m_logFile; }
-  void SetLogFile(const QString &name) { m_logFile = name; }
+  bool GraphEdit() const { return FGraphEdit; }
+  void SetGraphEdit(bool value) { FGraphEdit = value; }
+  QString LogFile() const { return FLogFile; }
+  void SetLogFile(const QString &name) { FLogFile = name; }
 
   template <typename T>
-  std::shared_ptr<T> QueryInterface() const { return std::dynamic_pointer_cast<T>(m_graph); }
+  std::shared_ptr<T> QueryInterface() const { return std::dynamic_pointer_cast<T>(FGraph); }
 
   void InsertFilter(IGraphMember *member);
   void RemoveFilter(IGraphMember *member);
@@ -113,13 +113,13 @@ public:
   void ClearGraph();
   void DisconnectFilters();
 
-  int32_t Volume() const { return m_volume; }
+  int32_t Volume() const { return FVolume; }
   void SetVolume(int32_t v); // 0..10000, clamped
-  int32_t Balance() const { return m_balance; }
+  int32_t Balance() const { return FBalance; }
   void SetBalance(int32_t b); // -10000..10000, clamped
-  bool LinearVolume() const { return m_linearVolume; }
+  bool LinearVolume() const { return FLinearVolume; }
   void SetLinearVolume(bool value);
-  double Rate() const { return m_rate; }
+  double Rate() const { return FRate; }
   // Stored; applied at once only while active (activation does not apply it).
   void SetRate(double rate);
   // Milliseconds of the open file, 0 when unknown.
@@ -129,27 +129,27 @@ public:
   std::function<void(int32_t, intptr_t, intptr_t)> OnDSEvent;
 
 private:
-  void activate();
-  void deactivate();
-  void addMember(IGraphMember *member);
-  void removeMember(IGraphMember *member);
-  void scheduleEventDrain();
-  void drainEvents();
-  void sendControlEvent(int event, int param);
+  void Activate();
+  void Deactivate();
+  void AddMember(IGraphMember *member);
+  void RemoveMember(IGraphMember *member);
+  void ScheduleEventDrain();
+  void DrainEvents();
+  void SendControlEvent(int event, int param);
 
-  IGraphFactoryPtr m_factory;
-  IMediaGraphPtr m_graph;
-  std::shared_ptr<IMediaEventEx> m_events;
-  TGraphMode m_mode = gmNormal;
-  bool m_graphEdit = false;
-  QString m_logFile;
-  int32_t m_volume = 10000;
-  int32_t m_balance = 0;
-  double m_rate = 1.0;
-  bool m_linearVolume = true;
-  bool m_drainQueued = false;
-  std::vector<IGraphMember *> m_members;
-  std::vector<IGraphListener *> m_listeners;
+  IGraphFactoryPtr FFactory;
+  IMediaGraphPtr FGraph;
+  std::shared_ptr<IMediaEventEx> FEvents;
+  TGraphMode FMode = gmNormal;
+  bool FGraphEdit = false;
+  QString FLogFile;
+  int32_t FVolume = 10000;
+  int32_t FBalance = 0;
+  double FRate = 1.0;
+  bool FLinearVolume = true;
+  bool FDrainQueued = false;
+  std::vector<IGraphMember *> FMembers;
+  std::vector<IGraphListener *> FListeners;
 };
 
 // A member filter described by a persisted filter (factory name or role).
@@ -159,21 +159,21 @@ public:
   explicit TFilter(const QString &name = QString(), QObject *parent = nullptr);
   ~TFilter() override;
 
-  TBaseFilter &BaseFilter() { return m_baseFilter; }
-  TFilterGraph *FilterGraph() const { return m_graph; }
+  TBaseFilter &BaseFilter() { return FBaseFilter; }
+  TFilterGraph *FilterGraph() const { return FGraph; }
   void SetFilterGraph(TFilterGraph *graph);
 
-  IBaseFilterPtr MemberFilter() const override { return m_filter; }
+  IBaseFilterPtr MemberFilter() const override { return FFilter; }
   QString MemberName() const override { return objectName(); }
   void NotifyMember(int operation, int parameter) override;
 
   template <typename T>
-  std::shared_ptr<T> QueryInterface() const { return std::dynamic_pointer_cast<T>(m_filter); }
+  std::shared_ptr<T> QueryInterface() const { return std::dynamic_pointer_cast<T>(FFilter); }
 
 private:
-  TBaseFilter m_baseFilter;
-  QPointer<TFilterGraph> m_graph;
-  IBaseFilterPtr m_filter;
+  TBaseFilter FBaseFilter;
+  QPointer<TFilterGraph> FGraph;
+  IBaseFilterPtr FFilter;
 };
 
 
@@ -196,23 +196,23 @@ class TVideoWindow;
 // vmVMR mode and joined to an active graph rebuilds the renderer.
 class TVMROptions {
 public:
-  explicit TVMROptions(TVideoWindow *owner) : m_owner(owner) {}
-  uint32_t Streams() const { return m_streams; }
+  explicit TVMROptions(TVideoWindow *owner) : FOwner(owner) {}
+  uint32_t Streams() const { return FStreams; }
   void SetStreams(uint32_t streams); // outside 1..16 becomes 1
-  uint32_t Preferences() const { return m_preferences; }
+  uint32_t Preferences() const { return FPreferences; }
   void SetPreferences(uint32_t preferences);
-  TVMRVideoMode Mode() const { return m_mode; }
+  TVMRVideoMode Mode() const { return FMode; }
   void SetMode(TVMRVideoMode mode);
-  bool KeepAspectRatio() const { return m_keepAspectRatio; }
+  bool KeepAspectRatio() const { return FKeepAspectRatio; }
   void SetKeepAspectRatio(bool keep);
 
 private:
   friend class TVideoWindow;
-  TVideoWindow *m_owner;
-  uint32_t m_streams = 4;
-  uint32_t m_preferences = vpForceMixer;
-  TVMRVideoMode m_mode = vmrWindowed;
-  bool m_keepAspectRatio = true;
+  TVideoWindow *FOwner;
+  uint32_t FStreams = 4;
+  uint32_t FPreferences = vpForceMixer;
+  TVMRVideoMode FMode = vmrWindowed;
+  bool FKeepAspectRatio = true;
 };
 
 // A widget that puts a video renderer into a TFilterGraph and paints its
@@ -229,16 +229,16 @@ public:
   // Whether the mixing renderer can be made with this graph's factory (or
   // the default one when not joined).
   bool CheckVMR() const;
-  TVideoMode Mode() const { return m_mode; }
+  TVideoMode Mode() const { return FMode; }
   void SetMode(TVideoMode mode); // vmVMR falls back to vmNormal when CheckVMR fails
-  TVMROptions &VMROptions() { return m_options; }
-  TFilterGraph *FilterGraph() const { return m_graph; }
+  TVMROptions &VMROptions() { return FOptions; }
+  TFilterGraph *FilterGraph() const { return FGraph; }
   void SetFilterGraph(TFilterGraph *graph);
   // Kept as values: the main window has its own full-screen window.
-  bool FullScreen() const { return m_fullScreen; }
-  void SetFullScreen(bool value) { m_fullScreen = value; }
-  bool FullScreenTopMost() const { return m_fullScreenTopMost; }
-  void SetFullScreenTopMost(bool value) { m_fullScreenTopMost = value; }
+  bool FullScreen() const { return FFullScreen; }
+  void SetFullScreen(bool value) { FFullScreen = value; }
+  bool FullScreenTopMost() const { return FFullScreenTopMost; }
+  void SetFullScreenTopMost(bool value) { FFullScreenTopMost = value; }
 
   // The renderer's current picture at full resolution (mixing renderer
   // only); false on vmNormal, without a renderer or before the first frame.
@@ -250,15 +250,15 @@ public:
   // Source in video pixels (empty = whole picture) and destination in this
   // control's pixels (empty = whole control).
   void SetVideoPosition(const QRect &source, const QRect &dest);
-  void RepaintVideo() { m_presenter.Repaint(); }
+  void RepaintVideo() { FPresenter.Repaint(); }
   // Mixer output rectangle: (0,0,1,1) with left/right exchanged flips
   // horizontally, top/bottom exchanged flips vertically.
   void SetOutputRect(const TNormalizedRect &rect);
 
-  TVideoPresenter &Presenter() { return m_presenter; }
-  IBaseFilterPtr Renderer() const { return m_renderer; }
+  TVideoPresenter &Presenter() { return FPresenter; }
+  IBaseFilterPtr Renderer() const { return FRenderer; }
 
-  IBaseFilterPtr MemberFilter() const override { return m_renderer; }
+  IBaseFilterPtr MemberFilter() const override { return FRenderer; }
   QString MemberName() const override { return objectName(); }
   void NotifyMember(int operation, int parameter) override;
   void GraphEvent(int32_t event, intptr_t param1, intptr_t param2) override;
@@ -272,17 +272,17 @@ protected:
 
 private:
   friend class TVMROptions;
-  void rebuild();
-  void applyPresentation();
+  void Rebuild();
+  void ApplyPresentation();
 
-  TVideoMode m_mode = vmNormal;
-  TVMROptions m_options{this};
-  QPointer<TFilterGraph> m_graph;
-  IBaseFilterPtr m_renderer;
-  TVideoPresenter m_presenter;
-  QRect m_sourcePixels;
-  bool m_fullScreen = false;
-  bool m_fullScreenTopMost = false;
+  TVideoMode FMode = vmNormal;
+  TVMROptions FOptions{this};
+  QPointer<TFilterGraph> FGraph;
+  IBaseFilterPtr FRenderer;
+  TVideoPresenter FPresenter;
+  QRect FSourcePixels;
+  bool FFullScreen = false;
+  bool FFullScreenTopMost = false;
 };
 
 } // namespace kp

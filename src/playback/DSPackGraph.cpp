@@ -10,7 +10,7 @@
 namespace kp {
 
 TFilterGraph::TFilterGraph(IGraphFactoryPtr factory, QObject *parent)
-  : QObject(parent), m_factory(factory ? std::move(factory) : CreateGstGraphFactory(TGstGraphOptions()))
+  : QObject(parent), FFactory(factory ? std::move(factory) : CreateGstGraphFactory(TGstGraphOptions()))
 {
 }
 
@@ -23,112 +23,112 @@ void TFilterGraph::SetActive(bool active)
 {
   if (active == Active()) return;
   if (active)
-    activate();
+    Activate();
   else
-    deactivate();
+    Deactivate();
 }
 
 void TFilterGraph::SetMode(TGraphMode mode)
 {
-  if (mode == m_mode) return;
+  if (mode == FMode) return;
   const bool wasActive = Active();
   SetActive(false);
-  m_mode = mode;
+  FMode = mode;
   SetActive(wasActive);
 }
 
-void TFilterGraph::activate()
+void TFilterGraph::Activate()
 {
-  if (m_mode != gmNormal || !m_factory) return;
-  m_graph = m_factory->CreateGraph();
-  if (!m_graph) return; // stays inactive: nothing to build on, nothing raised
-  m_events = std::dynamic_pointer_cast<IMediaEventEx>(m_graph);
-  if (m_events) {
-    m_events->SetNotifyFlags(0);
+  if (FMode != gmNormal || !FFactory) return;
+  FGraph = FFactory->CreateGraph();
+  if (!FGraph) return; // stays inactive: nothing to build on, nothing raised
+  FEvents = std::dynamic_pointer_cast<IMediaEventEx>(FGraph);
+  if (FEvents) {
+    FEvents->SetNotifyFlags(0);
     QPointer<TFilterGraph> self(this);
-    m_events->SetNotifyWindow([self] {
-      if (self) self->scheduleEventDrain();
+    FEvents->SetNotifyWindow([self] {
+      if (self) self->ScheduleEventDrain();
     });
   }
-  for (IGraphMember *member : std::vector<IGraphMember *>(m_members)) addMember(member);
+  for (IGraphMember *member : std::vector<IGraphMember *>(FMembers)) AddMember(member);
   if (OnActivate) OnActivate();
-  sendControlEvent(ceActive, 1);
+  SendControlEvent(ceActive, 1);
 }
 
-void TFilterGraph::deactivate()
+void TFilterGraph::Deactivate()
 {
-  sendControlEvent(ceActive, 0);
-  for (IGraphMember *member : std::vector<IGraphMember *>(m_members)) removeMember(member);
-  if (m_events) {
-    m_events->SetNotifyFlags(1);
-    m_events->SetNotifyWindow(nullptr);
-    m_events.reset();
+  SendControlEvent(ceActive, 0);
+  for (IGraphMember *member : std::vector<IGraphMember *>(FMembers)) RemoveMember(member);
+  if (FEvents) {
+    FEvents->SetNotifyFlags(1);
+    FEvents->SetNotifyWindow(nullptr);
+    FEvents.reset();
   }
-  m_graph.reset();
+  FGraph.reset();
 }
 
-void TFilterGraph::addMember(IGraphMember *member)
+void TFilterGraph::AddMember(IGraphMember *member)
 {
   member->NotifyMember(gmoAdding, 0);
-  if (IBaseFilterPtr filter = member->MemberFilter()) m_graph->AddFilter(filter, member->MemberName());
+  if (IBaseFilterPtr filter = member->MemberFilter()) FGraph->AddFilter(filter, member->MemberName());
   member->NotifyMember(gmoAdded, 0);
 }
 
-void TFilterGraph::removeMember(IGraphMember *member)
+void TFilterGraph::RemoveMember(IGraphMember *member)
 {
   member->NotifyMember(gmoRemoving, 0);
-  if (IBaseFilterPtr filter = member->MemberFilter()) m_graph->RemoveFilter(filter);
+  if (IBaseFilterPtr filter = member->MemberFilter()) FGraph->RemoveFilter(filter);
   member->NotifyMember(gmoRemoved, 0);
 }
 
 void TFilterGraph::InsertFilter(IGraphMember *member)
 {
   if (!member) return;
-  m_members.push_back(member);
-  if (Active()) addMember(member);
+  FMembers.push_back(member);
+  if (Active()) AddMember(member);
 }
 
 void TFilterGraph::RemoveFilter(IGraphMember *member)
 {
-  auto it = std::find(m_members.begin(), m_members.end(), member);
-  if (it == m_members.end()) return;
-  m_members.erase(it);
-  if (Active()) removeMember(member);
+  auto it = std::find(FMembers.begin(), FMembers.end(), member);
+  if (it == FMembers.end()) return;
+  FMembers.erase(it);
+  if (Active()) RemoveMember(member);
 }
 
 void TFilterGraph::InsertEventNotifier(IGraphListener *listener)
 {
-  if (listener) m_listeners.push_back(listener);
+  if (listener) FListeners.push_back(listener);
 }
 
 void TFilterGraph::RemoveEventNotifier(IGraphListener *listener)
 {
-  auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
-  if (it != m_listeners.end()) m_listeners.erase(it);
+  auto it = std::find(FListeners.begin(), FListeners.end(), listener);
+  if (it != FListeners.end()) FListeners.erase(it);
 }
 
-void TFilterGraph::sendControlEvent(int event, int param)
+void TFilterGraph::SendControlEvent(int event, int param)
 {
-  for (IGraphListener *listener : std::vector<IGraphListener *>(m_listeners)) listener->ControlEvent(event, param);
+  for (IGraphListener *listener : std::vector<IGraphListener *>(FListeners)) listener->ControlEvent(event, param);
 }
 
 // Events are fetched later from the event loop, as a window message would
 // be, so a listener never runs inside one of the graph's own calls.
-void TFilterGraph::scheduleEventDrain()
+void TFilterGraph::ScheduleEventDrain()
 {
-  if (m_drainQueued) return;
-  m_drainQueued = true;
-  QMetaObject::invokeMethod(this, [this] { drainEvents(); }, Qt::QueuedConnection);
+  if (FDrainQueued) return;
+  FDrainQueued = true;
+  QMetaObject::invokeMethod(this, [this] { DrainEvents(); }, Qt::QueuedConnection);
 }
 
-void TFilterGraph::drainEvents()
+void TFilterGraph::DrainEvents()
 {
-  m_drainQueued = false;
+  FDrainQueued = false;
   int32_t code = 0;
   intptr_t p1 = 0, p2 = 0;
-  while (m_events && m_events->GetEvent(code, p1, p2, 0) == S_OK) {
-    std::shared_ptr<IMediaEventEx> events = m_events; // a listener may deactivate
-    for (IGraphListener *listener : std::vector<IGraphListener *>(m_listeners)) listener->GraphEvent(code, p1, p2);
+  while (FEvents && FEvents->GetEvent(code, p1, p2, 0) == S_OK) {
+    std::shared_ptr<IMediaEventEx> events = FEvents; // a listener may deactivate
+    for (IGraphListener *listener : std::vector<IGraphListener *>(FListeners)) listener->GraphEvent(code, p1, p2);
     if (OnDSEvent) OnDSEvent(code, p1, p2);
     events->FreeEventParams(code, p1, p2);
   }
@@ -138,7 +138,7 @@ bool TFilterGraph::Play()
 {
   auto control = QueryInterface<IMediaControl>();
   if (!control) return false;
-  sendControlEvent(cePlay, 0);
+  SendControlEvent(cePlay, 0);
   const HRESULT hr = CheckDSError(control->Run());
   return hr == S_OK || hr == S_FALSE;
 }
@@ -147,7 +147,7 @@ bool TFilterGraph::Pause()
 {
   auto control = QueryInterface<IMediaControl>();
   if (!control) return false;
-  sendControlEvent(cePause, 0);
+  SendControlEvent(cePause, 0);
   return CheckDSError(control->Pause()) == S_OK;
 }
 
@@ -155,7 +155,7 @@ bool TFilterGraph::Stop()
 {
   auto control = QueryInterface<IMediaControl>();
   if (!control) return false;
-  sendControlEvent(ceStop, 0);
+  SendControlEvent(ceStop, 0);
   return CheckDSError(control->Stop()) == S_OK;
 }
 
@@ -187,14 +187,14 @@ void TFilterGraph::SetState(int state)
 
 void TFilterGraph::RefreshPausedFrame()
 {
-  for (IGraphMember *member : m_members)
+  for (IGraphMember *member : FMembers)
     if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(member->MemberFilter())) renderer->Frames()->Announce();
 }
 
 void TFilterGraph::DisconnectFilters()
 {
-  if (!m_graph) return;
-  TFilterList filters(m_graph.get());
+  if (!FGraph) return;
+  TFilterList filters(FGraph.get());
   for (const IBaseFilterPtr &filter : filters.Items()) {
     TPinList pins(filter.get());
     for (int i = 0; i < pins.Count(); ++i) CheckDSError(pins[i]->Disconnect());
@@ -203,42 +203,42 @@ void TFilterGraph::DisconnectFilters()
 
 void TFilterGraph::ClearGraph()
 {
-  if (!m_graph) return;
+  if (!FGraph) return;
   Stop();
   DisconnectFilters();
-  std::vector<IBaseFilterPtr> filters = TFilterList(m_graph.get()).Items();
-  for (IGraphMember *member : m_members) {
+  std::vector<IBaseFilterPtr> filters = TFilterList(FGraph.get()).Items();
+  for (IGraphMember *member : FMembers) {
     const IBaseFilterPtr own = member->MemberFilter();
     filters.erase(std::remove(filters.begin(), filters.end(), own), filters.end());
   }
-  for (const IBaseFilterPtr &filter : filters) CheckDSError(m_graph->RemoveFilter(filter));
+  for (const IBaseFilterPtr &filter : filters) CheckDSError(FGraph->RemoveFilter(filter));
 }
 
 void TFilterGraph::SetVolume(int32_t v)
 {
-  m_volume = Clamp<int32_t>(v, 0, 10000);
+  FVolume = Clamp<int32_t>(v, 0, 10000);
   if (auto audio = QueryInterface<IBasicAudio>())
-    audio->put_Volume(m_linearVolume ? LinearToDBVolume(m_volume) : m_volume - 10000);
+    audio->put_Volume(FLinearVolume ? LinearToDBVolume(FVolume) : FVolume - 10000);
 }
 
 void TFilterGraph::SetBalance(int32_t b)
 {
-  m_balance = Clamp<int32_t>(b, -10000, 10000);
+  FBalance = Clamp<int32_t>(b, -10000, 10000);
   if (auto audio = QueryInterface<IBasicAudio>())
-    audio->put_Balance(m_linearVolume ? LinearToDBBalance(m_balance) : m_balance);
+    audio->put_Balance(FLinearVolume ? LinearToDBBalance(FBalance) : FBalance);
 }
 
 void TFilterGraph::SetLinearVolume(bool value)
 {
-  if (value == m_linearVolume) return;
-  m_linearVolume = value;
-  SetVolume(m_volume);
-  SetBalance(m_balance);
+  if (value == FLinearVolume) return;
+  FLinearVolume = value;
+  SetVolume(FVolume);
+  SetBalance(FBalance);
 }
 
 void TFilterGraph::SetRate(double rate)
 {
-  m_rate = rate;
+  FRate = rate;
   if (auto seeking = QueryInterface<IMediaSeeking>()) seeking->SetRate(rate);
 }
 
@@ -265,11 +265,11 @@ TFilter::~TFilter()
 
 void TFilter::SetFilterGraph(TFilterGraph *graph)
 {
-  if (graph == m_graph) return;
+  if (graph == FGraph) return;
   // Stored first: joining an active graph creates the filter at once, from
   // the new graph's factory.
-  QPointer<TFilterGraph> old = m_graph;
-  m_graph = graph;
+  QPointer<TFilterGraph> old = FGraph;
+  FGraph = graph;
   if (old) old->RemoveFilter(this);
   if (graph) graph->InsertFilter(this);
 }
@@ -278,19 +278,19 @@ void TFilter::NotifyMember(int operation, int)
 {
   switch (operation) {
   case gmoAdding:
-    m_filter = m_baseFilter.CreateFilter(m_graph ? m_graph->Factory() : nullptr);
+    FFilter = FBaseFilter.CreateFilter(FGraph ? FGraph->Factory() : nullptr);
     break;
   case gmoRemoving:
-    if (m_filter) {
+    if (FFilter) {
       FILTER_STATE state = State_Stopped;
-      if (m_filter->GetState(0, state) == S_OK && (state == State_Paused || state == State_Running)) m_filter->Stop();
+      if (FFilter->GetState(0, state) == S_OK && (state == State_Paused || state == State_Running)) FFilter->Stop();
     }
     break;
   case gmoRemoved:
-    m_filter.reset();
+    FFilter.reset();
     break;
   case gmoRefresh:
-    if (TFilterGraph *graph = m_graph) {
+    if (TFilterGraph *graph = FGraph) {
       graph->RemoveFilter(this);
       graph->InsertFilter(this);
     }

@@ -18,26 +18,26 @@ IGraphFactoryPtr defaultFactory()
 
 void TVMROptions::SetStreams(uint32_t streams)
 {
-  m_streams = (streams < 1 || streams > 16) ? 1 : streams;
-  if (m_owner->Mode() == vmVMR) m_owner->rebuild();
+  FStreams = (streams < 1 || streams > 16) ? 1 : streams;
+  if (FOwner->Mode() == vmVMR) FOwner->Rebuild();
 }
 
 void TVMROptions::SetPreferences(uint32_t preferences)
 {
-  m_preferences = preferences;
-  if (m_owner->Mode() == vmVMR) m_owner->rebuild();
+  FPreferences = preferences;
+  if (FOwner->Mode() == vmVMR) FOwner->Rebuild();
 }
 
 void TVMROptions::SetMode(TVMRVideoMode mode)
 {
-  m_mode = mode;
-  if (m_owner->Mode() == vmVMR) m_owner->rebuild();
+  FMode = mode;
+  if (FOwner->Mode() == vmVMR) FOwner->Rebuild();
 }
 
 void TVMROptions::SetKeepAspectRatio(bool keep)
 {
-  m_keepAspectRatio = keep;
-  m_owner->applyPresentation();
+  FKeepAspectRatio = keep;
+  FOwner->ApplyPresentation();
 }
 
 TVideoWindow::TVideoWindow(QWidget *parent) : QWidget(parent)
@@ -48,18 +48,18 @@ TVideoWindow::TVideoWindow(QWidget *parent) : QWidget(parent)
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::black);
   setPalette(pal);
-  m_presenter.SetVideoWindow(this);
+  FPresenter.SetVideoWindow(this);
 }
 
 TVideoWindow::~TVideoWindow()
 {
   SetFilterGraph(nullptr);
-  m_presenter.SetFrames(nullptr);
+  FPresenter.SetFrames(nullptr);
 }
 
 bool TVideoWindow::CheckVMR() const
 {
-  IGraphFactory *factory = m_graph ? m_graph->Factory() : defaultFactory().get();
+  IGraphFactory *factory = FGraph ? FGraph->Factory() : defaultFactory().get();
   if (!factory) return false;
   auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(factory->CreateFilter(QString::fromLatin1(kVideoRendererRole)));
   return renderer != nullptr;
@@ -67,15 +67,15 @@ bool TVideoWindow::CheckVMR() const
 
 void TVideoWindow::SetMode(TVideoMode mode)
 {
-  m_mode = (mode == vmVMR && !CheckVMR()) ? vmNormal : mode;
-  rebuild();
+  FMode = (mode == vmVMR && !CheckVMR()) ? vmNormal : mode;
+  Rebuild();
 }
 
-void TVideoWindow::rebuild()
+void TVideoWindow::Rebuild()
 {
-  applyPresentation();
-  if (m_graph && m_graph->Active()) {
-    TFilterGraph *graph = m_graph;
+  ApplyPresentation();
+  if (FGraph && FGraph->Active()) {
+    TFilterGraph *graph = FGraph;
     graph->RemoveFilter(this);
     graph->InsertFilter(this);
   }
@@ -83,9 +83,9 @@ void TVideoWindow::rebuild()
 
 void TVideoWindow::SetFilterGraph(TFilterGraph *graph)
 {
-  if (graph == m_graph) return;
-  QPointer<TFilterGraph> old = m_graph;
-  m_graph = graph;
+  if (graph == FGraph) return;
+  QPointer<TFilterGraph> old = FGraph;
+  FGraph = graph;
   if (old) {
     old->RemoveFilter(this);
     old->RemoveEventNotifier(this);
@@ -102,19 +102,19 @@ void TVideoWindow::NotifyMember(int operation, int)
   case gmoAdding:
     // Renderless mode needs an allocator class, which this program never
     // supplies.
-    if (m_mode == vmVMR && m_options.Mode() == vmrRenderless) throw EDSPackException(QStringLiteral("Allocator class not set."));
-    if (m_graph && m_graph->Factory()) m_renderer = m_graph->Factory()->CreateFilter(QString::fromLatin1(kVideoRendererRole));
+    if (FMode == vmVMR && FOptions.Mode() == vmrRenderless) throw EDSPackException(QStringLiteral("Allocator class not set."));
+    if (FGraph && FGraph->Factory()) FRenderer = FGraph->Factory()->CreateFilter(QString::fromLatin1(kVideoRendererRole));
     break;
   case gmoAdded:
-    if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(m_renderer)) m_presenter.SetFrames(renderer->Frames());
-    applyPresentation();
+    if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(FRenderer)) FPresenter.SetFrames(renderer->Frames());
+    ApplyPresentation();
     break;
   case gmoRemoving:
-    if (m_renderer) m_renderer->Stop();
+    if (FRenderer) FRenderer->Stop();
     break;
   case gmoRemoved:
-    m_presenter.SetFrames(nullptr);
-    m_renderer.reset();
+    FPresenter.SetFrames(nullptr);
+    FRenderer.reset();
     update();
     break;
   default:
@@ -124,26 +124,26 @@ void TVideoWindow::NotifyMember(int operation, int)
 
 void TVideoWindow::GraphEvent(int32_t event, intptr_t, intptr_t)
 {
-  if (event == EC_VIDEO_SIZE_CHANGED || event == EC_PALETTE_CHANGED) applyPresentation();
+  if (event == EC_VIDEO_SIZE_CHANGED || event == EC_PALETTE_CHANGED) ApplyPresentation();
 }
 
-void TVideoWindow::applyPresentation()
+void TVideoWindow::ApplyPresentation()
 {
-  if (m_mode == vmNormal) {
-    m_presenter.SetAspectMode(vamNone);
-    m_presenter.SetSourceRect(TNormalizedRect());
-    m_presenter.SetDestination(QRect());
-    m_presenter.SetFlips(false, false);
+  if (FMode == vmNormal) {
+    FPresenter.SetAspectMode(vamNone);
+    FPresenter.SetSourceRect(TNormalizedRect());
+    FPresenter.SetDestination(QRect());
+    FPresenter.SetFlips(false, false);
   } else {
-    m_presenter.SetAspectMode(m_options.KeepAspectRatio() ? vamPreserve : vamNone);
+    FPresenter.SetAspectMode(FOptions.KeepAspectRatio() ? vamPreserve : vamNone);
   }
   update();
 }
 
 bool TVideoWindow::VMRGetBitmap(QImage &image) const
 {
-  if (m_mode != vmVMR || !m_renderer) return false;
-  QImage current = m_presenter.GetCurrentImage();
+  if (FMode != vmVMR || !FRenderer) return false;
+  QImage current = FPresenter.GetCurrentImage();
   if (current.isNull()) return false;
   image = current;
   return true;
@@ -153,7 +153,7 @@ bool TVideoWindow::GetNativeVideoSize(int &width, int &height, int &aspectWidth,
 {
   width = height = aspectWidth = aspectHeight = 0;
   QSize size, aspect;
-  if (m_mode != vmVMR || !m_presenter.GetNativeVideoSize(size, aspect)) return false;
+  if (FMode != vmVMR || !FPresenter.GetNativeVideoSize(size, aspect)) return false;
   width = size.width();
   height = size.height();
   aspectWidth = aspect.width();
@@ -163,24 +163,24 @@ bool TVideoWindow::GetNativeVideoSize(int &width, int &height, int &aspectWidth,
 
 void TVideoWindow::SetVideoPosition(const QRect &source, const QRect &dest)
 {
-  if (m_mode != vmVMR) return;
-  m_sourcePixels = source;
+  if (FMode != vmVMR) return;
+  FSourcePixels = source;
   QSize size, aspect;
-  if (!source.isEmpty() && m_presenter.GetNativeVideoSize(size, aspect) && !size.isEmpty()) {
+  if (!source.isEmpty() && FPresenter.GetNativeVideoSize(size, aspect) && !size.isEmpty()) {
     // Video pixels as (left, top, right, bottom) edges, right and bottom exclusive.
-    m_presenter.SetSourceRect(MakeNormalizedRect(float(source.left()) / size.width(), float(source.top()) / size.height(),
+    FPresenter.SetSourceRect(MakeNormalizedRect(float(source.left()) / size.width(), float(source.top()) / size.height(),
                                                  float(source.left() + source.width()) / size.width(),
                                                  float(source.top() + source.height()) / size.height()));
   } else {
-    m_presenter.SetSourceRect(TNormalizedRect());
+    FPresenter.SetSourceRect(TNormalizedRect());
   }
-  m_presenter.SetDestination(dest);
+  FPresenter.SetDestination(dest);
 }
 
 void TVideoWindow::SetOutputRect(const TNormalizedRect &rect)
 {
-  if (m_mode != vmVMR) return;
-  m_presenter.SetFlips(rect.left > rect.right, rect.top > rect.bottom);
+  if (FMode != vmVMR) return;
+  FPresenter.SetFlips(rect.left > rect.right, rect.top > rect.bottom);
 }
 
 void TVideoWindow::mouseDoubleClickEvent(QMouseEvent *event)

@@ -36,12 +36,12 @@ QString knownErrorText(HRESULT hr)
 } // namespace
 
 EDirectShowException::EDirectShowException(const QString &message, HRESULT code)
-  : std::runtime_error(message.toStdString()), m_message(message), m_code(code)
+  : std::runtime_error(message.toStdString()), FMessage(message), FCode(code)
 {
 }
 
 EDSPackException::EDSPackException(const QString &message, HRESULT code)
-  : std::runtime_error(message.toStdString()), m_message(message), m_code(code)
+  : std::runtime_error(message.toStdString()), FMessage(message), FCode(code)
 {
 }
 
@@ -94,30 +94,30 @@ int32_t LinearToDBBalance(int32_t v)
 
 TFilterList::TFilterList(IFilterGraph *graph)
 {
-  if (graph) m_items = graph->EnumFilters();
+  if (graph) FItems = graph->EnumFilters();
 }
 
 TPinList::TPinList(IBaseFilter *filter)
 {
-  if (filter) m_items = filter->EnumPins();
+  if (filter) FItems = filter->EnumPins();
 }
 
 bool TPinList::IsConnected(int i) const
 {
-  return i >= 0 && i < Count() && m_items[static_cast<size_t>(i)] && m_items[static_cast<size_t>(i)]->IsConnected();
+  return i >= 0 && i < Count() && FItems[static_cast<size_t>(i)] && FItems[static_cast<size_t>(i)]->IsConnected();
 }
 
 void TPersistentMemory::SetDataSize(int32_t n)
 {
-  m_data = n > 0 ? QByteArray(n, '\0') : QByteArray();
+  FData = n > 0 ? QByteArray(n, '\0') : QByteArray();
 }
 
 QByteArray TPersistentMemory::WriteData() const
 {
   QByteArray out(4, '\0');
-  const uint32_t n = static_cast<uint32_t>(m_data.size());
+  const uint32_t n = static_cast<uint32_t>(FData.size());
   for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  return out + m_data;
+  return out + FData;
 }
 
 bool TPersistentMemory::ReadData(const QByteArray &bytes)
@@ -127,7 +127,7 @@ bool TPersistentMemory::ReadData(const QByteArray &bytes)
   uint32_t n = 0;
   for (int i = 0; i < 4; ++i) n |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << (8 * i);
   if (n > static_cast<uint32_t>(bytes.size() - 4)) return false;
-  m_data = bytes.mid(4, static_cast<qsizetype>(n));
+  FData = bytes.mid(4, static_cast<qsizetype>(n));
   return true;
 }
 
@@ -135,7 +135,7 @@ bool TPersistentMemory::DiffersFrom(const TPersistentMemory *ancestor) const
 {
   if (!ancestor) return true;
   if (Size() == 0 || ancestor->Size() != Size()) return true;
-  return ancestor->Data() != m_data;
+  return ancestor->Data() != FData;
 }
 
 void TBaseFilter::SetDescription(const QString &description)

@@ -15,24 +15,24 @@ namespace kp {
 class EDirectShowException : public std::runtime_error {
 public:
   EDirectShowException(const QString &message, HRESULT code);
-  QString Message() const { return m_message; }
-  HRESULT ErrorCode() const { return m_code; }
+  QString Message() const { return FMessage; }
+  HRESULT ErrorCode() const { return FCode; }
 
 private:
-  QString m_message;
-  HRESULT m_code;
+  QString FMessage;
+  HRESULT FCode;
 };
 
 // The component's own configuration errors.
 class EDSPackException : public std::runtime_error {
 public:
   EDSPackException(const QString &message, HRESULT code = 0);
-  QString Message() const { return m_message; }
-  HRESULT ErrorCode() const { return m_code; }
+  QString Message() const { return FMessage; }
+  HRESULT ErrorCode() const { return FCode; }
 
 private:
-  QString m_message;
-  HRESULT m_code;
+  QString FMessage;
+  HRESULT FCode;
 };
 
 // Raises EDirectShowException for a failure (negative hr); passes any
@@ -60,24 +60,24 @@ int32_t LinearToDBBalance(int32_t v);
 class TFilterList {
 public:
   explicit TFilterList(IFilterGraph *graph);
-  int Count() const { return static_cast<int>(m_items.size()); }
-  const IBaseFilterPtr &operator[](int i) const { return m_items[static_cast<size_t>(i)]; }
-  const std::vector<IBaseFilterPtr> &Items() const { return m_items; }
+  int Count() const { return static_cast<int>(FItems.size()); }
+  const IBaseFilterPtr &operator[](int i) const { return FItems[static_cast<size_t>(i)]; }
+  const std::vector<IBaseFilterPtr> &Items() const { return FItems; }
 
 private:
-  std::vector<IBaseFilterPtr> m_items;
+  std::vector<IBaseFilterPtr> FItems;
 };
 
 // The pins of a filter.
 class TPinList {
 public:
   explicit TPinList(IBaseFilter *filter);
-  int Count() const { return static_cast<int>(m_items.size()); }
-  const IPinPtr &operator[](int i) const { return m_items[static_cast<size_t>(i)]; }
+  int Count() const { return static_cast<int>(FItems.size()); }
+  const IPinPtr &operator[](int i) const { return FItems[static_cast<size_t>(i)]; }
   bool IsConnected(int i) const;
 
 private:
-  std::vector<IPinPtr> m_items;
+  std::vector<IPinPtr> FItems;
 };
 
 // A byte block that a window layout stores. Data is empty exactly when Size
@@ -86,10 +86,10 @@ class TPersistentMemory {
 public:
   virtual ~TPersistentMemory() = default;
   void SetDataSize(int32_t n);
-  int32_t Size() const { return static_cast<int32_t>(m_data.size()); }
-  const QByteArray &Data() const { return m_data; }
-  QByteArray &Data() { return m_data; }
-  void Assign(const TPersistentMemory &other) { m_data = other.m_data; }
+  int32_t Size() const { return static_cast<int32_t>(FData.size()); }
+  const QByteArray &Data() const { return FData; }
+  QByteArray &Data() { return FData; }
+  void Assign(const TPersistentMemory &other) { FData = other.FData; }
   // The stored "data" property: 4-byte little-endian size, then the block.
   QByteArray WriteData() const;
   // False (and the block left empty) when the bytes are short or the size
@@ -100,7 +100,7 @@ public:
   bool DiffersFrom(const TPersistentMemory *ancestor) const;
 
 private:
-  QByteArray m_data;
+  QByteArray FData;
 };
 
 // A persisted filter. Here the block holds the filter's description as

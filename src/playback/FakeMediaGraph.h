@@ -50,33 +50,33 @@ using TFakeScriptPtr = std::shared_ptr<TFakeScript>;
 
 class TFakeFilter : public virtual IBaseFilter {
 public:
-  TFakeFilter(const QString &classId, TFakeScriptPtr script) : m_classId(classId), m_script(std::move(script)) {}
-  QString FilterName() const override { return m_name; }
-  QString ClassId() const override { return m_classId; }
-  std::vector<IPinPtr> EnumPins() override { return m_pins; }
-  HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = m_state; return S_OK; }
+  TFakeFilter(const QString &classId, TFakeScriptPtr script) : FClassId(classId), FScript(std::move(script)) {}
+  QString FilterName() const override { return FName; }
+  QString ClassId() const override { return FClassId; }
+  std::vector<IPinPtr> EnumPins() override { return FPins; }
+  HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = FState; return S_OK; }
   HRESULT Stop() override;
-  void SetName(const QString &name) { m_name = name; }
-  void SetFilterState(FILTER_STATE state) { m_state = state; }
-  std::vector<IPinPtr> &Pins() { return m_pins; }
+  void SetName(const QString &name) { FName = name; }
+  void SetFilterState(FILTER_STATE state) { FState = state; }
+  std::vector<IPinPtr> &Pins() { return FPins; }
 
 protected:
-  QString m_classId;
-  QString m_name;
-  TFakeScriptPtr m_script;
-  FILTER_STATE m_state = State_Stopped;
-  std::vector<IPinPtr> m_pins;
+  QString FClassId;
+  QString FName;
+  TFakeScriptPtr FScript;
+  FILTER_STATE FState = State_Stopped;
+  std::vector<IPinPtr> FPins;
 };
 
 class TFakeVideoRenderer : public TFakeFilter, public IVideoRenderer {
 public:
   explicit TFakeVideoRenderer(TFakeScriptPtr script) : TFakeFilter(QStringLiteral("video-renderer"), std::move(script)) {}
-  TVideoFrameSlotPtr Frames() override { return m_slot; }
+  TVideoFrameSlotPtr Frames() override { return FSlot; }
   // Stores a frame and announces it, as a renderer's crossing would.
   void Deliver(const QImage &image, int parN = 1, int parD = 1, REFERENCE_TIME time = 0);
 
 private:
-  TVideoFrameSlotPtr m_slot = std::make_shared<TVideoFrameSlot>();
+  TVideoFrameSlotPtr FSlot = std::make_shared<TVideoFrameSlot>();
 };
 
 class TFakeMediaGraph : public IMediaGraph,
@@ -86,11 +86,11 @@ class TFakeMediaGraph : public IMediaGraph,
                         public IBasicAudio,
                         public IMediaEventEx {
 public:
-  explicit TFakeMediaGraph(TFakeScriptPtr script) : m_script(std::move(script)) {}
+  explicit TFakeMediaGraph(TFakeScriptPtr script) : FScript(std::move(script)) {}
 
   HRESULT AddFilter(const IBaseFilterPtr &filter, const QString &name) override;
   HRESULT RemoveFilter(const IBaseFilterPtr &filter) override;
-  std::vector<IBaseFilterPtr> EnumFilters() override { return m_filters; }
+  std::vector<IBaseFilterPtr> EnumFilters() override { return FFilters; }
   HRESULT AddSourceFilter(const QString &fileName, const QString &filterName, IBaseFilterPtr &filter) override;
   HRESULT Render(const IPinPtr &pin) override;
 
@@ -104,56 +104,56 @@ public:
   HRESULT GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &stop) override;
   HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop, uint32_t stopFlags) override;
   HRESULT SetRate(double rate) override;
-  HRESULT GetRate(double &rate) override { rate = m_rate; return S_OK; }
+  HRESULT GetRate(double &rate) override { rate = FRate; return S_OK; }
 
   HRESULT Step(uint32_t frames) override;
-  HRESULT CanStep(bool) override { return m_source ? S_OK : S_FALSE; }
+  HRESULT CanStep(bool) override { return FSource ? S_OK : S_FALSE; }
   HRESULT CancelStep() override { return S_OK; }
 
   HRESULT put_Volume(int32_t volume) override;
-  HRESULT get_Volume(int32_t &volume) override { volume = m_volume; return S_OK; }
+  HRESULT get_Volume(int32_t &volume) override { volume = FVolume; return S_OK; }
   HRESULT put_Balance(int32_t balance) override;
-  HRESULT get_Balance(int32_t &balance) override { balance = m_balance; return S_OK; }
+  HRESULT get_Balance(int32_t &balance) override { balance = FBalance; return S_OK; }
 
-  HRESULT SetNotifyWindow(std::function<void()> notify) override { m_notify = std::move(notify); return S_OK; }
-  HRESULT SetNotifyFlags(int32_t flags) override { m_notifyFlags = flags; return S_OK; }
+  HRESULT SetNotifyWindow(std::function<void()> notify) override { FNotify = std::move(notify); return S_OK; }
+  HRESULT SetNotifyFlags(int32_t flags) override { FNotifyFlags = flags; return S_OK; }
   HRESULT GetEvent(int32_t &code, intptr_t &param1, intptr_t &param2, uint32_t timeoutMs) override;
   HRESULT FreeEventParams(int32_t, intptr_t, intptr_t) override { return S_OK; }
 
   // Test hooks.
   void Advance(int64_t wallMs);
   void PostEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
-  bool EndOfStream() const { return m_eos; }
+  bool EndOfStream() const { return FEos; }
 
 private:
-  void changeState(FILTER_STATE target);
+  void ChangeState(FILTER_STATE target);
 
-  TFakeScriptPtr m_script;
-  std::vector<IBaseFilterPtr> m_filters;
-  std::shared_ptr<TFakeFilter> m_source;
-  REFERENCE_TIME m_duration = 0;
-  REFERENCE_TIME m_position = 0;
-  REFERENCE_TIME m_stop = -1;
-  FILTER_STATE m_state = State_Stopped;
-  bool m_eos = false;
-  double m_rate = 1.0;
-  int32_t m_volume = 0, m_balance = 0;
+  TFakeScriptPtr FScript;
+  std::vector<IBaseFilterPtr> FFilters;
+  std::shared_ptr<TFakeFilter> FSource;
+  REFERENCE_TIME FDuration = 0;
+  REFERENCE_TIME FPosition = 0;
+  REFERENCE_TIME FStop = -1;
+  FILTER_STATE FState = State_Stopped;
+  bool FEos = false;
+  double FRate = 1.0;
+  int32_t FVolume = 0, FBalance = 0;
   struct TEvent { int32_t Code; intptr_t P1, P2; };
-  std::vector<TEvent> m_events;
-  std::function<void()> m_notify;
-  int32_t m_notifyFlags = 0;
+  std::vector<TEvent> FEvents;
+  std::function<void()> FNotify;
+  int32_t FNotifyFlags = 0;
 };
 
 class TFakeGraphFactory : public IGraphFactory {
 public:
-  explicit TFakeGraphFactory(TFakeScriptPtr script) : m_script(std::move(script)) {}
+  explicit TFakeGraphFactory(TFakeScriptPtr script) : FScript(std::move(script)) {}
   IMediaGraphPtr CreateGraph() override;
   // "video-renderer" makes a TFakeVideoRenderer; "missing" nothing; any
   // other description a plain fake filter of that class.
   IBaseFilterPtr CreateFilter(const QString &description) override;
 
 private:
-  TFakeScriptPtr m_script;
+  TFakeScriptPtr FScript;
 };
 
 } // namespace kp

@@ -30,82 +30,82 @@ public:
   explicit TGstVideoSink(bool sync);
   ~TGstVideoSink() override;
 
-  QString FilterName() const override { return m_name; }
+  QString FilterName() const override { return FName; }
   QString ClassId() const override { return QString::fromLatin1(kVideoRendererRole); }
   std::vector<IPinPtr> EnumPins() override { return {}; }
   HRESULT GetState(uint32_t timeoutMs, FILTER_STATE &state) override;
   HRESULT Stop() override { return S_OK; }
-  TVideoFrameSlotPtr Frames() override { return m_slot; }
+  TVideoFrameSlotPtr Frames() override { return FSlot; }
 
-  GstElement *Element() const { return m_bin; }
-  void SetName(const QString &name) { m_name = name; }
+  GstElement *Element() const { return FBin; }
+  void SetName(const QString &name) { FName = name; }
   // Set only while the pipeline is in NULL, so no streaming thread reads it
   // during the change.
-  void SetCrossing(IGstCrossing *crossing) { m_crossing.store(crossing); }
-  bool IsValid() const { return m_bin != nullptr; }
+  void SetCrossing(IGstCrossing *crossing) { FCrossing.store(crossing); }
+  bool IsValid() const { return FBin != nullptr; }
 
 private:
-  static GstFlowReturn onPreroll(GstElement *sink, gpointer self);
-  static GstFlowReturn onSample(GstElement *sink, gpointer self);
-  void takeSample(GstSample *sample);
+  static GstFlowReturn OnPreroll(GstElement *sink, gpointer self);
+  static GstFlowReturn OnSample(GstElement *sink, gpointer self);
+  void TakeSample(GstSample *sample);
 
-  GstElement *m_bin = nullptr;
-  QString m_name;
-  TVideoFrameSlotPtr m_slot = std::make_shared<TVideoFrameSlot>();
-  std::atomic<IGstCrossing *> m_crossing{nullptr};
+  GstElement *FBin = nullptr;
+  QString FName;
+  TVideoFrameSlotPtr FSlot = std::make_shared<TVideoFrameSlot>();
+  std::atomic<IGstCrossing *> FCrossing{nullptr};
 };
 
 // A filter that only takes a place in the graph's list (decoders are chosen
 // by the pipeline itself).
 class TGstPlainFilter : public IBaseFilter {
 public:
-  explicit TGstPlainFilter(const QString &classId) : m_classId(classId) {}
-  QString FilterName() const override { return m_name; }
-  QString ClassId() const override { return m_classId; }
+  explicit TGstPlainFilter(const QString &classId) : FClassId(classId) {}
+  QString FilterName() const override { return FName; }
+  QString ClassId() const override { return FClassId; }
   std::vector<IPinPtr> EnumPins() override { return {}; }
   HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = State_Stopped; return S_OK; }
   HRESULT Stop() override { return S_OK; }
-  void SetName(const QString &name) { m_name = name; }
+  void SetName(const QString &name) { FName = name; }
 
 private:
-  QString m_classId;
-  QString m_name;
+  QString FClassId;
+  QString FName;
 };
 
 class TGstStreamPin : public IPin {
 public:
   TGstStreamPin(TStreamKind kind, const QString &type, bool decodable)
-    : m_kind(kind), m_type(type), m_decodable(decodable) {}
-  TStreamKind Kind() const override { return m_kind; }
-  QString MediaType() const override { return m_type; }
-  bool IsConnected() const override { return m_connected; }
-  HRESULT Disconnect() override { m_connected = false; return S_OK; }
-  bool Decodable() const { return m_decodable; }
-  void SetConnected(bool c) { m_connected = c; }
+    : FKind(kind), FType(type), FDecodable(decodable) {}
+  TStreamKind Kind() const override { return FKind; }
+  QString MediaType() const override { return FType; }
+  bool IsConnected() const override { return FConnected; }
+  HRESULT Disconnect() override { FConnected = false; return S_OK; }
+  bool Decodable() const { return FDecodable; }
+  void SetConnected(bool c) { FConnected = c; }
 
 private:
-  TStreamKind m_kind;
-  QString m_type;
-  bool m_decodable;
-  bool m_connected = false;
+  TStreamKind FKind;
+  QString FType;
+  bool FDecodable;
+  bool FConnected = false;
 };
 
 // The opened file: one pin per stream.
 class TGstSourceFilter : public IBaseFilter {
 public:
-  TGstSourceFilter(const QString &fileName, std::vector<IPinPtr> pins) : m_fileName(fileName), m_pins(std::move(pins)) {}
-  QString FilterName() const override { return m_name; }
+  TGstSourceFilter(const QString &fileName, std::vector<IPinPtr> pins) : FFileName(fileName), FPins(std::move(pins)) {}
+  QString FilterName() const override { return FName; }
   QString ClassId() const override { return QStringLiteral("source"); }
-  std::vector<IPinPtr> EnumPins() override { return m_pins; }
+  std::vector<IPinPtr> EnumPins() override { return FPins; }
   HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = State_Stopped; return S_OK; }
   HRESULT Stop() override { return S_OK; }
-  void SetName(const QString &name) { m_name = name; }
-  QString FileName() const { return m_fileName; }
+  void SetName(const QString &name) { FName = name; }
+  QString FileName() const { return FFileName; }
 
 private:
-  QString m_fileName;
-  std::vector<IPinPtr> m_pins;
-  QString m_name;
+  QString FFileName;
+  std::vector<IPinPtr> FPins;
+  QString FName;
 };
 
 class TGstMediaGraph : public QObject,
@@ -120,7 +120,7 @@ class TGstMediaGraph : public QObject,
 public:
   explicit TGstMediaGraph(const TGstGraphOptions &options);
   ~TGstMediaGraph() override;
-  bool IsValid() const { return m_playbin != nullptr; }
+  bool IsValid() const { return FPlaybin != nullptr; }
 
   // IFilterGraph / IGraphBuilder
   HRESULT AddFilter(const IBaseFilterPtr &filter, const QString &name) override;
@@ -171,46 +171,46 @@ private:
   };
   enum TWaitFor { wfAsyncDone = 1, wfStepDone = 2 };
 
-  static GstBusSyncReply busSyncHandler(GstBus *bus, GstMessage *message, gpointer self);
-  void onCrossing();
-  void drainBus();
-  void handleMessage(GstMessage *message);
-  void postEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
-  HRESULT failure(HRESULT hr, const QString &text);
-  HRESULT changeState(GstState target, bool wait);
-  bool waitForBus(unsigned what, int timeoutMs);
-  HRESULT seekTo(gint64 positionNs, double rate);
-  void applyVideoSink();
-  void dropSource();
-  gint64 durationNs();
-  bool hasSource() const { return m_source != nullptr; }
-  FILTER_STATE logicalState() const;
+  static GstBusSyncReply BusSyncHandler(GstBus *bus, GstMessage *message, gpointer self);
+  void OnCrossing();
+  void DrainBus();
+  void HandleMessage(GstMessage *message);
+  void PostEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
+  HRESULT Failure(HRESULT hr, const QString &text);
+  HRESULT ChangeState(GstState target, bool wait);
+  bool WaitForBus(unsigned what, int timeoutMs);
+  HRESULT SeekTo(gint64 positionNs, double rate);
+  void ApplyVideoSink();
+  void DropSource();
+  gint64 DurationNs();
+  bool hasSource() const { return FSource != nullptr; }
+  FILTER_STATE LogicalState() const;
 
-  TGstGraphOptions m_options;
-  GstElement *m_playbin = nullptr;
-  GstBus *m_bus = nullptr;
-  GstElement *m_panorama = nullptr;
-  std::vector<IBaseFilterPtr> m_filters;
-  std::shared_ptr<TGstSourceFilter> m_source;
-  std::shared_ptr<TGstVideoSink> m_renderer;
-  std::atomic<unsigned> m_pending{0};
+  TGstGraphOptions FOptions;
+  GstElement *FPlaybin = nullptr;
+  GstBus *FBus = nullptr;
+  GstElement *FPanorama = nullptr;
+  std::vector<IBaseFilterPtr> FFilters;
+  std::shared_ptr<TGstSourceFilter> FSource;
+  std::shared_ptr<TGstVideoSink> FRenderer;
+  std::atomic<unsigned> FPending{0};
 
-  bool m_stopped = true;     // logical stop over a prerolled pipeline
-  gint64 m_stoppedAtNs = 0;  // the position a logical stop keeps
-  bool m_eos = false;        // end-of-stream latch
-  FILTER_STATE m_emptyState = State_Stopped; // state of a graph without file
-  double m_rate = 1.0;
-  gint64 m_durationNs = -1;
-  gint64 m_stopNs = -1;      // -1: none set (the duration stands in)
-  int32_t m_volume = 0;
-  int32_t m_balance = 0;
-  unsigned m_seen = 0;       // TWaitFor bits seen since the last wait began
-  QString m_lastError;
-  QStringList m_missing;     // streams without a decoder, while opening
+  bool FStopped = true;     // logical stop over a prerolled pipeline
+  gint64 FStoppedAtNs = 0;  // the position a logical stop keeps
+  bool FEos = false;        // end-of-stream latch
+  FILTER_STATE FEmptyState = State_Stopped; // state of a graph without file
+  double FRate = 1.0;
+  gint64 FDurationNs = -1;
+  gint64 FStopNs = -1;      // -1: none set (the duration stands in)
+  int32_t FVolume = 0;
+  int32_t FBalance = 0;
+  unsigned FSeen = 0;       // TWaitFor bits seen since the last wait began
+  QString FLastError;
+  QStringList FMissing;     // streams without a decoder, while opening
 
-  std::deque<TEvent> m_events;
-  std::function<void()> m_notify;
-  int32_t m_notifyFlags = 0;
+  std::deque<TEvent> FEvents;
+  std::function<void()> FNotify;
+  int32_t FNotifyFlags = 0;
 };
 
 } // namespace kp

@@ -28,54 +28,54 @@ void releaseMapped(void *info)
 TGstVideoSink::TGstVideoSink(bool sync)
 {
   GError *error = nullptr;
-  m_bin = gst_parse_bin_from_description("videoconvert ! video/x-raw,format=BGRx ! appsink name=surface", TRUE, &error);
-  if (!m_bin) {
+  FBin = gst_parse_bin_from_description("videoconvert ! video/x-raw,format=BGRx ! appsink name=surface", TRUE, &error);
+  if (!FBin) {
     if (error) g_error_free(error);
     return;
   }
-  gst_object_ref_sink(m_bin);
-  GstElement *appsink = gst_bin_get_by_name(GST_BIN(m_bin), "surface");
+  gst_object_ref_sink(FBin);
+  GstElement *appsink = gst_bin_get_by_name(GST_BIN(FBin), "surface");
   // A late frame is dropped as a display sink would drop it, so the
   // real-time figures count what a viewer would miss.
   g_object_set(appsink, "sync", sync ? TRUE : FALSE, "enable-last-sample", FALSE, "max-buffers", 1u, "qos", sync ? TRUE : FALSE,
                "max-lateness", static_cast<gint64>(sync ? 20 * GST_MSECOND : -1), nullptr);
   GstAppSinkCallbacks callbacks{};
-  callbacks.new_preroll = [](GstAppSink *s, gpointer self) { return onPreroll(GST_ELEMENT(s), self); };
-  callbacks.new_sample = [](GstAppSink *s, gpointer self) { return onSample(GST_ELEMENT(s), self); };
+  callbacks.new_preroll = [](GstAppSink *s, gpointer self) { return OnPreroll(GST_ELEMENT(s), self); };
+  callbacks.new_sample = [](GstAppSink *s, gpointer self) { return OnSample(GST_ELEMENT(s), self); };
   gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, this, nullptr);
   gst_object_unref(appsink);
 }
 
 TGstVideoSink::~TGstVideoSink()
 {
-  if (!m_bin) return;
-  gst_element_set_state(m_bin, GST_STATE_NULL);
-  gst_object_unref(m_bin);
+  if (!FBin) return;
+  gst_element_set_state(FBin, GST_STATE_NULL);
+  gst_object_unref(FBin);
 }
 
 HRESULT TGstVideoSink::GetState(uint32_t, FILTER_STATE &state)
 {
   GstState current = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
-  if (m_bin) gst_element_get_state(m_bin, &current, &pending, 0);
+  if (FBin) gst_element_get_state(FBin, &current, &pending, 0);
   state = current == GST_STATE_PLAYING ? State_Running : current == GST_STATE_PAUSED ? State_Paused : State_Stopped;
   return S_OK;
 }
 
-GstFlowReturn TGstVideoSink::onPreroll(GstElement *sink, gpointer self)
+GstFlowReturn TGstVideoSink::OnPreroll(GstElement *sink, gpointer self)
 {
-  if (GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->takeSample(sample);
+  if (GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->TakeSample(sample);
   return GST_FLOW_OK;
 }
 
-GstFlowReturn TGstVideoSink::onSample(GstElement *sink, gpointer self)
+GstFlowReturn TGstVideoSink::OnSample(GstElement *sink, gpointer self)
 {
-  if (GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->takeSample(sample);
+  if (GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->TakeSample(sample);
   return GST_FLOW_OK;
 }
 
 // Streaming thread: wraps the frame, stores it, and asks the main thread to
 // announce it. No widget is touched here.
-void TGstVideoSink::takeSample(GstSample *sample)
+void TGstVideoSink::TakeSample(GstSample *sample)
 {
   GstVideoInfo info;
   GstBuffer *buffer = gst_sample_get_buffer(sample);
@@ -105,9 +105,9 @@ void TGstVideoSink::takeSample(GstSample *sample)
     const guint64 stream = segment ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts) : pts;
     if (GST_CLOCK_TIME_IS_VALID(stream)) frame.Time = static_cast<REFERENCE_TIME>(stream / 100);
   }
-  m_slot->SetFormat(QSize(width, height), frame.ParN, frame.ParD);
-  m_slot->Store(std::move(frame));
-  if (IGstCrossing *crossing = m_crossing.load()) crossing->NotifyFromStreamingThread(kCrossFrame);
+  FSlot->SetFormat(QSize(width, height), frame.ParN, frame.ParD);
+  FSlot->Store(std::move(frame));
+  if (IGstCrossing *crossing = FCrossing.load()) crossing->NotifyFromStreamingThread(kCrossFrame);
 }
 
 // ------------------------------------------------------------------ factory
@@ -128,12 +128,12 @@ bool initGStreamer()
 
 class TGstGraphFactory : public IGraphFactory {
 public:
-  explicit TGstGraphFactory(const TGstGraphOptions &options) : m_options(options) {}
+  explicit TGstGraphFactory(const TGstGraphOptions &options) : FOptions(options) {}
 
   IMediaGraphPtr CreateGraph() override
   {
     if (!initGStreamer()) return nullptr;
-    auto graph = std::make_shared<TGstMediaGraph>(m_options);
+    auto graph = std::make_shared<TGstMediaGraph>(FOptions);
     return graph->IsValid() ? graph : nullptr;
   }
 
@@ -141,7 +141,7 @@ public:
   {
     if (!initGStreamer()) return nullptr;
     if (description == QLatin1String(kVideoRendererRole)) {
-      auto sink = std::make_shared<TGstVideoSink>(m_options.VideoSync);
+      auto sink = std::make_shared<TGstVideoSink>(FOptions.VideoSync);
       return sink->IsValid() ? sink : nullptr;
     }
     if (description == QLatin1String(kVideoDecoderRole)) return std::make_shared<TGstPlainFilter>(description);
@@ -152,7 +152,7 @@ public:
   }
 
 private:
-  TGstGraphOptions m_options;
+  TGstGraphOptions FOptions;
 };
 
 } // namespace

@@ -5,10 +5,10 @@
 namespace kp {
 
 TEVR::TEVR(QWidget *parent, QWidget *videoWindow, std::function<void()> onDoubleClick)
-  : m_onDoubleClick(std::move(onDoubleClick)), m_parent(parent), m_videoWindow(videoWindow)
+  : FOnDoubleClick(std::move(onDoubleClick)), FParent(parent), FVideoWindow(videoWindow)
 {
   if (!videoWindow) {
-    m_ownWindow = true;
+    FOwnWindow = true;
     auto *own = new QWidget(parent);
     own->setObjectName(QStringLiteral("EVR"));
     own->setWindowTitle(QStringLiteral("EVR"));
@@ -19,18 +19,18 @@ TEVR::TEVR(QWidget *parent, QWidget *videoWindow, std::function<void()> onDouble
     own->setPalette(pal);
     own->installEventFilter(this);
     own->show();
-    m_videoWindow = own;
-    m_own = own;
+    FVideoWindow = own;
+    FOwn = own;
   }
-  m_dest = QRect(0, 0, 100, 100);
+  FDest = QRect(0, 0, 100, 100);
 }
 
 TEVR::~TEVR()
 {
-  SetVideoPosition(QRect(), m_source);
+  SetVideoPosition(QRect(), FSource);
   SetVideoWindow(nullptr);
-  m_control.reset();
-  delete m_own.data();
+  FControl.reset();
+  delete FOwn.data();
 }
 
 bool TEVR::IsEVRFilter(const TFilter *filter)
@@ -42,60 +42,60 @@ void TEVR::ConnectFilter(const TFilter *filter)
 {
   auto renderer = filter ? filter->QueryInterface<IVideoRenderer>() : nullptr;
   if (!renderer) return;
-  m_control = std::make_unique<TVideoPresenter>();
-  m_control->SetFrames(renderer->Frames());
-  m_control->SetAspectMode(m_aspectMode);
-  m_control->SetSourceRect(m_source);
-  m_control->SetDestination(m_dest);
-  m_control->SetVideoWindow(m_videoWindow);
+  FControl = std::make_unique<TVideoPresenter>();
+  FControl->SetFrames(renderer->Frames());
+  FControl->SetAspectMode(FAspectMode);
+  FControl->SetSourceRect(FSource);
+  FControl->SetDestination(FDest);
+  FControl->SetVideoWindow(FVideoWindow);
 }
 
 void TEVR::SetVideoWindow(QWidget *window)
 {
-  m_videoWindow = window;
-  if (m_control) m_control->SetVideoWindow(window);
+  FVideoWindow = window;
+  if (FControl) FControl->SetVideoWindow(window);
 }
 
 void TEVR::SetVideoPosition(const QRect &dest, const TNormalizedRect &source)
 {
-  m_dest = dest;
-  m_source = source;
-  if (m_own) m_own->setGeometry(dest);
-  if (m_control) {
-    m_control->SetSourceRect(source);
+  FDest = dest;
+  FSource = source;
+  if (FOwn) FOwn->setGeometry(dest);
+  if (FControl) {
+    FControl->SetSourceRect(source);
     // An empty destination shows nothing (it is how the picture is hidden);
     // the presenter reads an empty rectangle as "whole widget", so give it
     // a place outside the widget instead.
-    m_control->SetDestination(dest.isEmpty() ? QRect(-2, -2, 1, 1) : dest);
+    FControl->SetDestination(dest.isEmpty() ? QRect(-2, -2, 1, 1) : dest);
   }
 }
 
 void TEVR::SetAspectRatioMode(bool preserve, bool nonLinear)
 {
-  m_aspectMode = preserve ? vamPreserve : nonLinear ? vamNonLinear : vamNone;
-  if (m_control) m_control->SetAspectMode(m_aspectMode);
+  FAspectMode = preserve ? vamPreserve : nonLinear ? vamNonLinear : vamNone;
+  if (FControl) FControl->SetAspectMode(FAspectMode);
 }
 
 void TEVR::RepaintVideo()
 {
-  if (m_control) m_control->Repaint();
+  if (FControl) FControl->Repaint();
 }
 
 QImage TEVR::GetCurrentImage() const
 {
-  return m_control ? m_control->GetCurrentImage() : QImage();
+  return FControl ? FControl->GetCurrentImage() : QImage();
 }
 
 QSize TEVR::GetNativeVideoSize() const
 {
   QSize size, aspect;
-  if (!m_control || !m_control->GetNativeVideoSize(size, aspect)) return QSize(0, 0);
+  if (!FControl || !FControl->GetNativeVideoSize(size, aspect)) return QSize(0, 0);
   return NativeVideoSizeFromAspect(size, aspect);
 }
 
 bool TEVR::eventFilter(QObject *watched, QEvent *event)
 {
-  if (m_own && watched == m_own && event->type() == QEvent::MouseButtonDblClick && m_onDoubleClick) m_onDoubleClick();
+  if (FOwn && watched == FOwn && event->type() == QEvent::MouseButtonDblClick && FOnDoubleClick) FOnDoubleClick();
   return QObject::eventFilter(watched, event);
 }
 

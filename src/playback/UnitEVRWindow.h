@@ -25,35 +25,35 @@ public:
   // one) and attaches it to the video window.
   void ConnectFilter(const TFilter *filter);
   void SetVideoWindow(QWidget *window);
-  QWidget *VideoWindow() const { return m_videoWindow; }
-  bool OwnWindow() const { return m_ownWindow; }
+  QWidget *VideoWindow() const { return FVideoWindow; }
+  bool OwnWindow() const { return FOwnWindow; }
   void SetVideoPosition(const QRect &dest, const TNormalizedRect &source);
   // Sends 3 (preserve) when preserve, else 4 (non-linear stretch) when
   // nonLinear, else 0 (stretch). The non-linear stretch fills the
   // destination, keeping the middle of the picture in proportion.
   void SetAspectRatioMode(bool preserve, bool nonLinear);
-  int AspectRatioMode() const { return m_aspectMode; }
+  int AspectRatioMode() const { return FAspectMode; }
   void RepaintVideo();
   // The current picture at full resolution, upright; null without a
   // display control or a frame.
   QImage GetCurrentImage() const;
   // Aspect-corrected picture size; (0, 0) when the renderer cannot tell.
   QSize GetNativeVideoSize() const;
-  bool HasDisplayControl() const { return m_control != nullptr; }
+  bool HasDisplayControl() const { return FControl != nullptr; }
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-  std::function<void()> m_onDoubleClick;
-  QPointer<QWidget> m_parent;
-  QPointer<QWidget> m_videoWindow;
-  bool m_ownWindow = false;
-  QPointer<QWidget> m_own;
-  std::unique_ptr<TVideoPresenter> m_control;
-  TNormalizedRect m_source;
-  QRect m_dest{0, 0, 100, 100};
-  int m_aspectMode = vamNone;
+  std::function<void()> FOnDoubleClick;
+  QPointer<QWidget> FParent;
+  QPointer<QWidget> FVideoWindow;
+  bool FOwnWindow = false;
+  QPointer<QWidget> FOwn;
+  std::unique_ptr<TVideoPresenter> FControl;
+  TNormalizedRect FSource;
+  QRect FDest{0, 0, 100, 100};
+  int FAspectMode = vamNone;
 };
 
 } // namespace kp

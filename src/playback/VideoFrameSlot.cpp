@@ -7,12 +7,12 @@ bool TVideoFrameSlot::Store(TVideoFrame frame)
   TVideoFrame old;
   bool wasQuiet;
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    old = std::move(m_frame);
-    m_frame = std::move(frame);
-    wasQuiet = !m_news;
-    m_news = true;
-    ++m_stored;
+    std::lock_guard<std::mutex> lock(FMutex);
+    old = std::move(FFrame);
+    FFrame = std::move(frame);
+    wasQuiet = !FNews;
+    FNews = true;
+    ++FStored;
   }
   // old is released here, outside the lock: that may unmap a buffer.
   return wasQuiet;
@@ -20,61 +20,61 @@ bool TVideoFrameSlot::Store(TVideoFrame frame)
 
 TVideoFrame TVideoFrameSlot::Latest() const
 {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_frame;
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FFrame;
 }
 
 void TVideoFrameSlot::Clear()
 {
   TVideoFrame old;
-  std::lock_guard<std::mutex> lock(m_mutex);
-  old = std::move(m_frame);
-  m_frame = TVideoFrame();
-  m_news = false;
+  std::lock_guard<std::mutex> lock(FMutex);
+  old = std::move(FFrame);
+  FFrame = TVideoFrame();
+  FNews = false;
 }
 
 void TVideoFrameSlot::SetFormat(QSize size, int parN, int parD)
 {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_size = size;
-  m_parN = parN;
-  m_parD = parD;
+  std::lock_guard<std::mutex> lock(FMutex);
+  FSize = size;
+  FParN = parN;
+  FParD = parD;
 }
 
 bool TVideoFrameSlot::Format(QSize &size, int &parN, int &parD) const
 {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  size = m_size;
-  parN = m_parN;
-  parD = m_parD;
-  return m_size.width() > 0 && m_size.height() > 0;
+  std::lock_guard<std::mutex> lock(FMutex);
+  size = FSize;
+  parN = FParN;
+  parD = FParD;
+  return FSize.width() > 0 && FSize.height() > 0;
 }
 
 int TVideoFrameSlot::Subscribe(std::function<void()> onFrame)
 {
-  const int id = m_nextId++;
-  m_listeners[id] = std::move(onFrame);
+  const int id = FNextId++;
+  FListeners[id] = std::move(onFrame);
   return id;
 }
 
-void TVideoFrameSlot::Unsubscribe(int id) { m_listeners.erase(id); }
+void TVideoFrameSlot::Unsubscribe(int id) { FListeners.erase(id); }
 
 void TVideoFrameSlot::Announce()
 {
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_news = false;
+    std::lock_guard<std::mutex> lock(FMutex);
+    FNews = false;
   }
   // A listener may unsubscribe while being told; iterate over a copy.
-  const auto listeners = m_listeners;
+  const auto listeners = FListeners;
   for (const auto &entry : listeners)
     if (entry.second) entry.second();
 }
 
 uint64_t TVideoFrameSlot::StoredCount() const
 {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_stored;
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FStored;
 }
 
 } // namespace kp

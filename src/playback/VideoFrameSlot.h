@@ -41,14 +41,14 @@ public:
   uint64_t StoredCount() const;
 
 private:
-  mutable std::mutex m_mutex;
-  TVideoFrame m_frame;
-  QSize m_size;
-  int m_parN = 1, m_parD = 1;
-  bool m_news = false;
-  uint64_t m_stored = 0;
-  std::map<int, std::function<void()>> m_listeners;
-  int m_nextId = 1;
+  mutable std::mutex FMutex;
+  TVideoFrame FFrame;
+  QSize FSize;
+  int FParN = 1, FParD = 1;
+  bool FNews = false;
+  uint64_t FStored = 0;
+  std::map<int, std::function<void()>> FListeners;
+  int FNextId = 1;
 };
 using TVideoFrameSlotPtr = std::shared_ptr<TVideoFrameSlot>;
 

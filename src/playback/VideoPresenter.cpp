@@ -37,37 +37,37 @@ TVideoPresenter::~TVideoPresenter()
 
 void TVideoPresenter::SetVideoWindow(QWidget *target)
 {
-  if (target == m_target) return;
-  if (m_target) {
-    m_target->removeEventFilter(this);
-    m_target->update();
+  if (target == FTarget) return;
+  if (FTarget) {
+    FTarget->removeEventFilter(this);
+    FTarget->update();
   }
-  m_target = target;
-  if (m_target) {
-    m_target->installEventFilter(this);
-    m_target->update();
+  FTarget = target;
+  if (FTarget) {
+    FTarget->installEventFilter(this);
+    FTarget->update();
   }
 }
 
 void TVideoPresenter::SetFrames(TVideoFrameSlotPtr slot)
 {
-  if (m_slot && m_subscription) m_slot->Unsubscribe(m_subscription);
-  m_subscription = 0;
-  m_slot = std::move(slot);
-  if (m_slot) {
+  if (FSlot && FSubscription) FSlot->Unsubscribe(FSubscription);
+  FSubscription = 0;
+  FSlot = std::move(slot);
+  if (FSlot) {
     QPointer<TVideoPresenter> self(this);
-    m_subscription = m_slot->Subscribe([self] {
-      if (self) self->onFrame();
+    FSubscription = FSlot->Subscribe([self] {
+      if (self) self->OnFrame();
     });
   }
   Repaint();
 }
 
-void TVideoPresenter::onFrame() { Repaint(); }
+void TVideoPresenter::OnFrame() { Repaint(); }
 
 void TVideoPresenter::Repaint()
 {
-  if (m_target) m_target->update();
+  if (FTarget) FTarget->update();
 }
 
 bool TVideoPresenter::GetNativeVideoSize(QSize &size, QSize &aspect) const
@@ -75,7 +75,7 @@ bool TVideoPresenter::GetNativeVideoSize(QSize &size, QSize &aspect) const
   size = QSize();
   aspect = QSize();
   int parN = 1, parD = 1;
-  if (!m_slot || !m_slot->Format(size, parN, parD)) return false;
+  if (!FSlot || !FSlot->Format(size, parN, parD)) return false;
   const int64_t w = static_cast<int64_t>(size.width()) * parN, h = static_cast<int64_t>(size.height()) * parD;
   const int64_t g = std::gcd(w, h);
   aspect = g > 0 ? QSize(static_cast<int>(w / g), static_cast<int>(h / g)) : QSize();
@@ -84,17 +84,17 @@ bool TVideoPresenter::GetNativeVideoSize(QSize &size, QSize &aspect) const
 
 QImage TVideoPresenter::GetCurrentImage() const
 {
-  if (!m_slot) return {};
-  const TVideoFrame frame = m_slot->Latest();
+  if (!FSlot) return {};
+  const TVideoFrame frame = FSlot->Latest();
   return frame.IsValid() ? frame.Image.copy() : QImage();
 }
 
 QRectF TVideoPresenter::PictureRect(const QRect &area, QSize frameSize, int parN, int parD) const
 {
-  const QRectF dest = m_dest.isEmpty() ? QRectF(area) : QRectF(m_dest);
-  if (m_aspectMode != vamPreserve || frameSize.isEmpty()) return dest;
-  const double srcW = std::max(0.0, double(m_source.right - m_source.left)) * frameSize.width() * SafeDiv(parN, parD, 1.0);
-  const double srcH = std::max(0.0, double(m_source.bottom - m_source.top)) * frameSize.height();
+  const QRectF dest = FDest.isEmpty() ? QRectF(area) : QRectF(FDest);
+  if (FAspectMode != vamPreserve || frameSize.isEmpty()) return dest;
+  const double srcW = std::max(0.0, double(FSource.right - FSource.left)) * frameSize.width() * SafeDiv(parN, parD, 1.0);
+  const double srcH = std::max(0.0, double(FSource.bottom - FSource.top)) * frameSize.height();
   if (srcW <= 0 || srcH <= 0 || dest.isEmpty()) return dest;
   const double scale = std::min(dest.width() / srcW, dest.height() / srcH);
   const double w = srcW * scale, h = srcH * scale;
@@ -104,23 +104,23 @@ QRectF TVideoPresenter::PictureRect(const QRect &area, QSize frameSize, int parN
 void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
 {
   painter.fillRect(area, Qt::black);
-  if (!m_slot) return;
-  const TVideoFrame frame = m_slot->Latest();
+  if (!FSlot) return;
+  const TVideoFrame frame = FSlot->Latest();
   if (!frame.IsValid()) return;
   const QSize size = frame.Image.size();
   const QRectF target = PictureRect(area, size, frame.ParN, frame.ParD);
-  const QRectF source(m_source.left * size.width(), m_source.top * size.height(),
-                      (m_source.right - m_source.left) * size.width(), (m_source.bottom - m_source.top) * size.height());
+  const QRectF source(FSource.left * size.width(), FSource.top * size.height(),
+                      (FSource.right - FSource.left) * size.width(), (FSource.bottom - FSource.top) * size.height());
   if (target.isEmpty() || source.isEmpty()) return;
   painter.save();
-  if (m_flipH || m_flipV) {
+  if (FFlipH || FFlipV) {
     const QPointF centre = target.center();
     painter.translate(centre);
-    painter.scale(m_flipH ? -1 : 1, m_flipV ? -1 : 1);
+    painter.scale(FFlipH ? -1 : 1, FFlipV ? -1 : 1);
     painter.translate(-centre);
   }
-  if (m_aspectMode == vamNonLinear)
-    paintNonLinear(painter, target, frame, source);
+  if (FAspectMode == vamNonLinear)
+    PaintNonLinear(painter, target, frame, source);
   else
     painter.drawImage(target, frame.Image, source);
   painter.restore();
@@ -135,7 +135,7 @@ double NonLinearSourceX(double u, double centreSlope)
 
 // Drawn in vertical strips, each a plain scaled copy of its part of the
 // source: the paint itself does the warp, no frame is resampled beforehand.
-void TVideoPresenter::paintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const
+void TVideoPresenter::PaintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const
 {
   const double aspectWidth = source.width() * SafeDiv(frame.ParN, frame.ParD, 1.0);
   const double scale = SafeDiv(target.height(), source.height(), 0.0);
@@ -157,9 +157,9 @@ void TVideoPresenter::paintNonLinear(QPainter &painter, const QRectF &target, co
 
 bool TVideoPresenter::eventFilter(QObject *watched, QEvent *event)
 {
-  if (watched == m_target && event->type() == QEvent::Paint) {
-    QPainter painter(m_target);
-    Paint(painter, m_target->rect());
+  if (watched == FTarget && event->type() == QEvent::Paint) {
+    QPainter painter(FTarget);
+    Paint(painter, FTarget->rect());
     return true;
   }
   return QObject::eventFilter(watched, event);

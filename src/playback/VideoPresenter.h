@@ -44,21 +44,21 @@ public:
   // Paints into target's paint events (through an event filter, so the
   // target may be any plain widget). nullptr detaches.
   void SetVideoWindow(QWidget *target);
-  QWidget *VideoWindow() const { return m_target; }
+  QWidget *VideoWindow() const { return FTarget; }
   void SetFrames(TVideoFrameSlotPtr slot);
-  TVideoFrameSlotPtr Frames() const { return m_slot; }
+  TVideoFrameSlotPtr Frames() const { return FSlot; }
 
-  void SetSourceRect(const TNormalizedRect &source) { m_source = source; Repaint(); }
-  TNormalizedRect SourceRect() const { return m_source; }
+  void SetSourceRect(const TNormalizedRect &source) { FSource = source; Repaint(); }
+  TNormalizedRect SourceRect() const { return FSource; }
   // Destination in the target's pixels; an empty rectangle means the whole
   // target.
-  void SetDestination(const QRect &dest) { m_dest = dest; Repaint(); }
-  QRect Destination() const { return m_dest; }
-  void SetAspectMode(int mode) { m_aspectMode = mode; Repaint(); }
-  int AspectMode() const { return m_aspectMode; }
-  void SetFlips(bool horizontal, bool vertical) { m_flipH = horizontal; m_flipV = vertical; Repaint(); }
-  bool FlipH() const { return m_flipH; }
-  bool FlipV() const { return m_flipV; }
+  void SetDestination(const QRect &dest) { FDest = dest; Repaint(); }
+  QRect Destination() const { return FDest; }
+  void SetAspectMode(int mode) { FAspectMode = mode; Repaint(); }
+  int AspectMode() const { return FAspectMode; }
+  void SetFlips(bool horizontal, bool vertical) { FFlipH = horizontal; FFlipV = vertical; Repaint(); }
+  bool FlipH() const { return FFlipH; }
+  bool FlipV() const { return FFlipV; }
 
   void Repaint();
   // Frame size and aspect pair (frame size times pixel aspect, reduced);
@@ -75,16 +75,16 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-  void onFrame();
-  void paintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const;
+  void OnFrame();
+  void PaintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const;
 
-  QPointer<QWidget> m_target;
-  TVideoFrameSlotPtr m_slot;
-  int m_subscription = 0;
-  TNormalizedRect m_source;
-  QRect m_dest;
-  int m_aspectMode = vamNone;
-  bool m_flipH = false, m_flipV = false;
+  QPointer<QWidget> FTarget;
+  TVideoFrameSlotPtr FSlot;
+  int FSubscription = 0;
+  TNormalizedRect FSource;
+  QRect FDest;
+  int FAspectMode = vamNone;
+  bool FFlipH = false, FFlipV = false;
 };
 
 } // namespace kp

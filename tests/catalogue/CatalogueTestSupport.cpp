@@ -55,6 +55,44 @@ QString CatalogueTest::AddMovie(const QString &relative, TDateTime end, int64_t 
   return path;
 }
 
+QString CatalogueTest::Make(const QString &relative, const QByteArray &bytes)
+{
+  const QString path = PathIn(relative);
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  EXPECT_TRUE(WriteFile(path, bytes));
+  return path;
+}
+
+TFileManagerPost TPostQueue::Post()
+{
+  return [this](std::function<void()> job) {
+    std::lock_guard<std::mutex> guard(FLock);
+    FJobs.push_back(std::move(job));
+  };
+}
+
+int TPostQueue::Drain()
+{
+  int n = 0;
+  for (;;) {
+    std::function<void()> job;
+    {
+      std::lock_guard<std::mutex> guard(FLock);
+      if (FJobs.empty()) return n;
+      job = std::move(FJobs.front());
+      FJobs.pop_front();
+    }
+    job();
+    ++n;
+  }
+}
+
+size_t TPostQueue::Size()
+{
+  std::lock_guard<std::mutex> guard(FLock);
+  return FJobs.size();
+}
+
 TFileItem Row(const QString &path, TDateTime start, TDateTime end, int64_t durationMs)
 {
   TFileItem row;

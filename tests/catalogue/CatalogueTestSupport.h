@@ -2,10 +2,14 @@
 // Pinned clock, offset, formats and words for the catalogue tests, plus
 // helpers that build rows in memory.
 #include "CatalogueFixtures.h"
+#include "FileManagerTestAccess.h"
 #include "TestSupport.h"
 #include "UnitFileManager.h"
 
 #include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <gtest/gtest.h>
 
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
@@ -23,10 +27,26 @@ protected:
   QString PathIn(const QString &relative) const { return FDir.filePath(relative); }
   // A movie of DurationMs with file times ending at End.
   QString AddMovie(const QString &relative, kp::TDateTime end, int64_t durationMs = 60000);
+  // A file of Bytes at Relative, with its folders.
+  QString Make(const QString &relative, const QByteArray &bytes = "x");
 
   int FNotified = 0;
   QTemporaryDir FDir;
   TFakeFileTimes FTimes;
+};
+
+// The owner's event queue: deliveries posted from the search thread run when
+// the test drains it, as a queued signal would on the main thread.
+class TPostQueue {
+public:
+  kp::TFileManagerPost Post();
+  // Runs every job, including those the jobs post; how many ran.
+  int Drain();
+  size_t Size();
+
+private:
+  std::mutex FLock;
+  std::deque<std::function<void()>> FJobs;
 };
 
 // A one-file row as the search would make it, recalculated.

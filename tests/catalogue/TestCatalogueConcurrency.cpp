@@ -33,31 +33,6 @@ protected:
   }
 };
 
-struct TQueue {
-  std::mutex Lock;
-  std::deque<std::function<void()>> Jobs;
-  TFileManagerPost Post()
-  {
-    return [this](std::function<void()> job) {
-      std::lock_guard<std::mutex> guard(Lock);
-      Jobs.push_back(std::move(job));
-    };
-  }
-  void Drain()
-  {
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::lock_guard<std::mutex> guard(Lock);
-        if (Jobs.empty()) return;
-        job = std::move(Jobs.front());
-        Jobs.pop_front();
-      }
-      job();
-    }
-  }
-};
-
 // What the main window's redraw does with a change: every visible item.
 void Redraw(const TFileManager &fm)
 {
@@ -109,7 +84,7 @@ TEST_F(Concurrency, ListOperationsWhileTheSearchAddsRows)
   QStringList extras;
   for (int k = 0; k < 10; ++k) extras += AddMovie(QStringLiteral("outside/extra%1/E%1.MOV").arg(k), At(20, k), 60000);
   // The extras lie beside the card folder, outside the search root.
-  TQueue queue;
+  TPostQueue queue;
   std::atomic<int> changes{0};
   TFileManager *self = nullptr;
   auto fm = std::make_unique<TFileManager>(true, [&](int32_t index) {
@@ -134,7 +109,7 @@ TEST_F(Concurrency, ListOperationsWhileTheSearchAddsRows)
 
   // Every file is listed exactly once, whatever ran in between.
   QStringList listed;
-  for (const TFileItem &row : fm->Rows())
+  for (const TFileItem &row : Rows(*fm))
     for (const TFileItemSubitem &f : row.Files) listed += f.FileName;
   EXPECT_EQ(listed.removeDuplicates(), 0);
   for (const QString &m : movies) EXPECT_TRUE(listed.contains(m)) << m.toStdString();
@@ -149,7 +124,7 @@ TEST_F(Concurrency, DestroyedWhileSearching)
 {
   MakeCard(2, 20);
   for (int delayMs : {0, 5, 50, 150, 260}) {
-    TQueue queue;
+    TPostQueue queue;
     int changes = 0;
     {
       TFileManager fm(true, [&](int32_t) { ++changes; }, queue.Post());
@@ -163,4 +138,29 @@ TEST_F(Concurrency, DestroyedWhileSearching)
     queue.Drain(); // deliveries queued before the end reach nobody
     EXPECT_EQ(changes, before);
   }
+}
+
+// Without the row's identity an index may point at another row once the
+// search has added or sorted rows, so such calls are refused until it ends.
+TEST_F(Concurrency, IndexOperationsWithoutIdentityWaitForTheSearch)
+{
+  const QString a = "/card/FILE0001.MOV", b = "/card/FILE0002.MOV";
+  TFileManager fm(true, [](int32_t) {});
+  SetRows(fm, {Row(a, At(10, 0), At(10, 1)), Row(b, At(10, 1), At(10, 2))});
+  fm.SetSearchRoots({PathIn("nothing-here")});
+  fm.Start();
+  ASSERT_TRUE(fm.Searching()); // the thread's first 200 ms are a pause
+  EXPECT_FALSE(fm.ShiftGroupTime(0, 1.0 / 24));
+  EXPECT_FALSE(fm.SetGroupLocked(0, true));
+  EXPECT_FALSE(fm.SetGroupTrack(0, PathIn("none.log")));
+  EXPECT_FALSE(fm.Ungroup(0));
+  EXPECT_FALSE(fm.JoinGroups({0, 1}, true));
+  EXPECT_NEAR(fm.GetGroup(0).Summary.StartTime, At(10, 0), 1e-9);
+  // With the identity the row is found again under the lock.
+  EXPECT_TRUE(fm.ShiftGroupTime(0, 1.0 / 24, a));
+  fm.WaitFor();
+  EXPECT_FALSE(fm.Searching());
+  const int row = fm.IndexOfFile(b);
+  ASSERT_GE(row, 0);
+  EXPECT_TRUE(fm.ShiftGroupTime(row, 1.0 / 24));
 }

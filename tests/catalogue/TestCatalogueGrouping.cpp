@@ -25,7 +25,7 @@ class Grouping : public CatalogueTest {};
 
 bool Joined(std::vector<TFileItem> rows)
 {
-  TFileManager::AutoGroupRows(rows);
+  kp::catalogue::AutoGroupRows(rows);
   return rows.size() == 1;
 }
 
@@ -35,20 +35,16 @@ TEST_F(Grouping, TimeGapAndNameDistance)
 {
   const TFileItem a = Row(Clip(1), At(10, 0), At(10, 1));
   const TFileItem b = Row(Clip(2), At(10, 1, 10), At(10, 2, 10));
-  EXPECT_NEAR(TFileManager::RowTimeGap(a, b), 10 / SecsPerDay, 1e-9);
-  EXPECT_EQ(TFileManager::RowTimeGap(a, a), 1);
-  EXPECT_EQ(TFileManager::RowTimeGap(a, Row(Clip(3), 0, At(10, 5))), 1);
-  EXPECT_EQ(TFileManager::RowNameDistance(a, b), 4);
-  EXPECT_EQ(TFileManager::RowNameDistance(a, a), -1);
+  EXPECT_NEAR(kp::catalogue::RowTimeGap(a, b), 10 / SecsPerDay, 1e-9);
+  EXPECT_EQ(kp::catalogue::RowTimeGap(a, a), 1);
+  EXPECT_EQ(kp::catalogue::RowTimeGap(a, Row(Clip(3), 0, At(10, 5))), 1);
+  EXPECT_EQ(kp::catalogue::RowNameDistance(a, b), 4);
+  EXPECT_EQ(kp::catalogue::RowNameDistance(a, a), -1);
   // Nested, with 5 s of slack at both ends.
-  EXPECT_EQ(TFileManager::RowTimeGap(a, Row(Clip(4), At(9, 59, 56), At(10, 1, 4))), 1);
-  // Overlaps up to 6 minutes count as their overlap.
-  EXPECT_NEAR(TFileManager::RowTimeGap(Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 18), At(10, 40))),
-              Minutes(2), 1e-9);
-  EXPECT_EQ(TFileManager::RowTimeGap(Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 10), At(10, 40))), 1);
+  EXPECT_EQ(kp::catalogue::RowTimeGap(a, Row(Clip(4), At(9, 59, 56), At(10, 1, 4))), 1);
 
   auto fm = MakeManager();
-  fm->SetRows({a, b});
+  SetRows(*fm, {a, b});
   EXPECT_EQ(fm->TimeGap(0, 0), 1);
   EXPECT_EQ(fm->TimeGap(0, 5), 1);
   EXPECT_EQ(fm->NameDistance(0, 1), 4);
@@ -86,13 +82,13 @@ TEST_F(Grouping, BestPairFirst)
   // Equal scores: the smaller gap joins first, so C's file follows A's.
   std::vector<TFileItem> rows = {Row(Clip(1), At(10, 0), At(10, 1)), Row(Clip(2), At(10, 1, 30), At(10, 2, 30)),
                                  Row(Clip(3), At(9, 58), At(9, 59, 50))};
-  ASSERT_TRUE(TFileManager::AutoGroupRows(rows));
+  ASSERT_TRUE(kp::catalogue::AutoGroupRows(rows));
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(RowPaths(rows), QStringList{Clip(1) + "+" + Clip(3) + "+" + Clip(2)});
   // A lower score beats a smaller gap: names in another folder score worse.
   rows = {Row(Clip(1), At(10, 0), At(10, 1)), Row("/other/place/X.MOV", At(10, 1, 5), At(10, 2)),
           Row(Clip(2), At(10, 1, 50), At(10, 2, 50))};
-  TFileManager::AutoGroupRows(rows);
+  kp::catalogue::AutoGroupRows(rows);
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows[0].Files[1].FileName, Clip(2));
 }
@@ -114,8 +110,8 @@ TEST_F(Grouping, FastPassMatchesTheLiteralOne)
       rows.push_back(kind == 2 ? Row(path, 0, start + length, 0) : Row(path, start, start + length));
     }
     std::vector<TFileItem> literal = rows;
-    TFileManager::AutoGroupRowsLiteral(literal);
-    TFileManager::AutoGroupRows(rows);
+    AutoGroupRowsLiteral(literal);
+    kp::catalogue::AutoGroupRows(rows);
     ASSERT_EQ(RowPaths(rows), RowPaths(literal)) << "round " << round;
     for (size_t k = 0; k < rows.size(); ++k) {
       ASSERT_EQ(rows[k].Summary.StartTime, literal[k].Summary.StartTime);
@@ -131,11 +127,11 @@ TEST_F(Grouping, AutoGroupRecalculatesSortsAndNotifies)
 {
   auto fm = MakeManager();
   fm->SetSortColumn(flcDateTime);
-  fm->SetRows({Row(Clip(2), At(10, 1, 5), At(10, 2)), Row(Clip(9), At(12, 0), At(12, 1)),
+  SetRows(*fm, {Row(Clip(2), At(10, 1, 5), At(10, 2)), Row(Clip(9), At(12, 0), At(12, 1)),
                Row(Clip(1), At(10, 0), At(10, 1)), Row(Clip(3), At(10, 2, 5), At(10, 3))});
   fm->AutoGroup();
   EXPECT_EQ(FNotified, 1);
-  const std::vector<TFileItem> rows = fm->Rows();
+  const std::vector<TFileItem> rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].Summary.Name, "FILE0001-3");
   EXPECT_EQ(rows[0].Summary.FileName, Clip(1) + ", " + Clip(2) + ", " + Clip(3));
@@ -146,7 +142,7 @@ TEST_F(Grouping, JoinGroupsByHand)
 {
   auto fm = MakeManager();
   fm->SetSortColumn(flcDateTime);
-  fm->SetRows({Row(Clip(1), At(10, 0), At(10, 1)), Row(Clip(2), At(10, 1), At(10, 2)),
+  SetRows(*fm, {Row(Clip(1), At(10, 0), At(10, 1)), Row(Clip(2), At(10, 1), At(10, 2)),
                Row(Clip(3), At(10, 2), At(10, 3)), Row(Clip(4), At(11, 0), At(11, 1))});
   EXPECT_FALSE(fm->JoinGroups({1}, true));
   EXPECT_FALSE(fm->JoinGroups({0, 1}, true, {Clip(1), Clip(3)})); // stale identity
@@ -154,7 +150,7 @@ TEST_F(Grouping, JoinGroupsByHand)
   // Duplicates count once; the target may come last.
   EXPECT_TRUE(fm->JoinGroups({2, 0, 0, 1, 7, -1}, true));
   EXPECT_EQ(FNotified, 1);
-  std::vector<TFileItem> rows = fm->Rows();
+  std::vector<TFileItem> rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].Summary.Name, "FILE0001-3");
   EXPECT_EQ(rows[0].Files.size(), 3u);
@@ -162,7 +158,7 @@ TEST_F(Grouping, JoinGroupsByHand)
   // Without recalculation only the quick merge: start, end, duration.
   EXPECT_TRUE(fm->JoinGroups({0, 1}, false));
   EXPECT_EQ(FNotified, 1);
-  rows = fm->Rows();
+  rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].Summary.Name, "FILE0001-3");
   EXPECT_EQ(rows[0].Summary.EndTime, At(11, 1));
@@ -176,13 +172,13 @@ TEST_F(Grouping, UngroupOneAndAll)
   TFileItem trip = Row(Clip(1), At(10, 0), At(10, 1));
   trip.Files.push_back(Row(Clip(2), At(10, 1), At(10, 2)).Files[0]);
   trip.Files.push_back(Row(Clip(3), At(10, 2), At(10, 3)).Files[0]);
-  fm->SetRows({Row(Clip(9), At(12, 0), At(12, 1)), trip});
+  SetRows(*fm, {Row(Clip(9), At(12, 0), At(12, 1)), trip});
   EXPECT_TRUE(fm->Ungroup(0));
   EXPECT_EQ(FNotified, 0); // a one-file row stays as it is
   EXPECT_FALSE(fm->Ungroup(1, Clip(2)));
   EXPECT_TRUE(fm->Ungroup(1, Clip(1)));
   EXPECT_EQ(FNotified, 1);
-  EXPECT_EQ(RowPaths(fm->Rows()), (QStringList{Clip(1), Clip(2), Clip(3), Clip(9)}));
+  EXPECT_EQ(RowPaths(Rows(*fm)), (QStringList{Clip(1), Clip(2), Clip(3), Clip(9)}));
 
   fm->UngroupAll(); // nothing to split, still notified
   EXPECT_EQ(FNotified, 2);
@@ -190,8 +186,8 @@ TEST_F(Grouping, UngroupOneAndAll)
   fm->JoinGroups({1, 2}, true);
   fm->SetSortColumn(flcName);
   fm->UngroupAll();
-  EXPECT_EQ(RowPaths(fm->Rows()), (QStringList{Clip(1), Clip(2), Clip(3), Clip(9)}));
-  for (const TFileItem &row : fm->Rows()) EXPECT_EQ(row.Summary.FileName, row.Files[0].FileName);
+  EXPECT_EQ(RowPaths(Rows(*fm)), (QStringList{Clip(1), Clip(2), Clip(3), Clip(9)}));
+  for (const TFileItem &row : Rows(*fm)) EXPECT_EQ(row.Summary.FileName, row.Files[0].FileName);
 }
 
 TEST_F(Grouping, CardLogsGoToTheFilesTheyCoverBest)
@@ -199,12 +195,12 @@ TEST_F(Grouping, CardLogsGoToTheFilesTheyCoverBest)
   auto fm = MakeManager();
   TFileItem withTrack = Row(Clip(2), At(10, 0), At(10, 10));
   withTrack.Files[0].TrackFileName = "/card/GPS/b.log";
-  fm->SetRows({Row(Clip(1), At(10, 0), At(10, 10)), withTrack, Row(Clip(3), At(20, 0), At(20, 1))});
-  fm->AddGpsLog({"/card/GPS/a.log", At(9, 0), At(10, 2)});
-  fm->AddGpsLog({"/card/GPS/b.log", At(10, 1), At(12, 0)});
-  fm->AddGpsLog({"/card/GPS/c.log", At(10, 5), At(10, 9)});
+  SetRows(*fm, {Row(Clip(1), At(10, 0), At(10, 10)), withTrack, Row(Clip(3), At(20, 0), At(20, 1))});
+  AddGpsLog(*fm, {"/card/GPS/a.log", At(9, 0), At(10, 2)});
+  AddGpsLog(*fm, {"/card/GPS/b.log", At(10, 1), At(12, 0)});
+  AddGpsLog(*fm, {"/card/GPS/c.log", At(10, 5), At(10, 9)});
   fm->MatchGpsLogs();
-  const std::vector<TFileItem> rows = fm->Rows();
+  const std::vector<TFileItem> rows = Rows(*fm);
   // b.log overlaps 9 minutes; the file has no track then, so the log becomes
   // its track; the log is a name only here and loads nothing, so it is cleared.
   EXPECT_EQ(rows[0].Files[0].TrackFileName, "");
@@ -223,9 +219,9 @@ TEST_F(Grouping, CardLogBecomesTheTrack)
   QDir().mkpath(PathIn("GPS"));
   ASSERT_TRUE(WriteFile(log, DatTrackBytes(At(10, 0), 600)));
   auto fm = MakeManager();
-  fm->SetRows({Row(PathIn("v.MOV"), At(10, 1), At(10, 4))});
-  fm->AddGpsLog({log, At(9, 0), At(10, 20)});
-  fm->AddGpsLog({PathIn("GPS/other.log"), At(10, 3), At(10, 30)});
+  SetRows(*fm, {Row(PathIn("v.MOV"), At(10, 1), At(10, 4))});
+  AddGpsLog(*fm, {log, At(9, 0), At(10, 20)});
+  AddGpsLog(*fm, {PathIn("GPS/other.log"), At(10, 3), At(10, 30)});
   fm->MatchGpsLogs();
   const TFileItemSubitem f = fm->GetGroup(0).Files[0];
   EXPECT_EQ(f.TrackFileName, log);

@@ -12,16 +12,7 @@ using namespace kpcat;
 
 namespace {
 
-class ListOps : public CatalogueTest {
-protected:
-  QString Make(const QString &relative, const QByteArray &bytes = "x")
-  {
-    const QString path = PathIn(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    EXPECT_TRUE(WriteFile(path, bytes));
-    return path;
-  }
-};
+class ListOps : public CatalogueTest {};
 
 mode_t ModeOf(const QString &path)
 {
@@ -51,28 +42,28 @@ QStringList Names(const std::vector<TFileItem> &rows)
 TEST_F(ListOps, SortColumnsToggleAndCompareByTheirRules)
 {
   auto fm = MakeManager();
-  fm->SetRows({Named("b", 3, 1920, 1080), Named("A", 1, 1280, 720), Named("c", 2, 640, 480)});
+  SetRows(*fm, {Named("b", 3, 1920, 1080), Named("A", 1, 1280, 720), Named("c", 2, 640, 480)});
   EXPECT_EQ(fm->GetSortColumn(), flcName);
   EXPECT_TRUE(fm->GetSortAscending());
   fm->Sort();
-  EXPECT_EQ(Names(fm->Rows()), (QStringList{"A", "b", "c"})); // letter case ignored
+  EXPECT_EQ(Names(Rows(*fm)), (QStringList{"A", "b", "c"})); // letter case ignored
   fm->SortByColumn(flcResolution);
-  EXPECT_EQ(Names(fm->Rows()), (QStringList{"c", "A", "b"}));
+  EXPECT_EQ(Names(Rows(*fm)), (QStringList{"c", "A", "b"}));
   fm->SortByColumn(flcResolution);
   EXPECT_FALSE(fm->GetSortAscending());
-  EXPECT_EQ(Names(fm->Rows()), (QStringList{"b", "A", "c"}));
+  EXPECT_EQ(Names(Rows(*fm)), (QStringList{"b", "A", "c"}));
   fm->SortByColumn(flcResolution);
   EXPECT_TRUE(fm->GetSortAscending());
   fm->SortByColumn(flcResolution);
   fm->SortByColumn(flcDuration); // another column starts ascending
   EXPECT_TRUE(fm->GetSortAscending());
-  EXPECT_EQ(Names(fm->Rows()), (QStringList{"A", "c", "b"}));
+  EXPECT_EQ(Names(Rows(*fm)), (QStringList{"A", "c", "b"}));
   EXPECT_EQ(FNotified, 5);
   fm->SortByColumn(flcLocation); // by character codes: "/card/A" < "/card/b"
-  EXPECT_EQ(Names(fm->Rows()), (QStringList{"A", "b", "c"}));
-  fm->SetRows({Named("b", 3), Named("B", 3), Named("a", 3)});
+  EXPECT_EQ(Names(Rows(*fm)), (QStringList{"A", "b", "c"}));
+  SetRows(*fm, {Named("b", 3), Named("B", 3), Named("a", 3)});
   fm->SortByColumn(flcName);
-  EXPECT_EQ(Names(fm->Rows()).first(), "a");
+  EXPECT_EQ(Names(Rows(*fm)).first(), "a");
   fm->SetSortAscending(false);
   EXPECT_FALSE(fm->GetSortAscending());
 }
@@ -81,20 +72,20 @@ TEST_F(ListOps, SortIsTheMiddlePivotQuicksort)
 {
   // Equal rows move the way the two-index partition moves them.
   std::vector<TFileItem> rows = {Named("x1", 5), Named("x2", 5), Named("x3", 5)};
-  TFileManager::SortRows(rows, flcDuration, false);
+  kp::catalogue::SortRows(rows, flcDuration, false);
   EXPECT_EQ(Names(rows), (QStringList{"x3", "x2", "x1"}));
   rows = {Named("x1", 5), Named("x2", 5)};
-  TFileManager::SortRows(rows, flcDuration, true);
+  kp::catalogue::SortRows(rows, flcDuration, true);
   EXPECT_EQ(Names(rows), (QStringList{"x2", "x1"}));
   rows = {Named("p", 2), Named("q", 1), Named("r", 2), Named("s", 1), Named("t", 2)};
-  TFileManager::SortRows(rows, flcDuration, false);
+  kp::catalogue::SortRows(rows, flcDuration, false);
   EXPECT_EQ(Names(rows), (QStringList{"s", "q", "t", "p", "r"}));
   rows = {Named("p", 2), Named("q", 1)};
-  TFileManager::SortRows(rows, 12, false); // no such column: all rows equal
+  kp::catalogue::SortRows(rows, 12, false); // no such column: all rows equal
   EXPECT_EQ(Names(rows), (QStringList{"q", "p"}));
   std::vector<TFileItem> many;
   for (int k = 0; k < 500; ++k) many.push_back(Named(QString::number(k), (k * 7919) % 101));
-  TFileManager::SortRows(many, flcDuration, true);
+  kp::catalogue::SortRows(many, flcDuration, true);
   for (size_t k = 1; k < many.size(); ++k) ASSERT_GE(many[k - 1].Summary.DurationMs, many[k].Summary.DurationMs);
 }
 
@@ -105,7 +96,7 @@ TEST_F(ListOps, LockStateIsTheWriteBits)
   row.Files.push_back(Row(b, At(10, 1), At(10, 2)).Files[0]);
   row.Files.push_back(Row(c, At(10, 2), At(10, 3)).Files[0]);
   auto fm = MakeManager();
-  fm->SetRows({row});
+  SetRows(*fm, {row});
   EXPECT_FALSE(fm->HasLocked());
   EXPECT_FALSE(fm->SetGroupLocked(0, true, b)); // stale identity
   EXPECT_TRUE(fm->SetGroupLocked(0, true, a));
@@ -127,7 +118,7 @@ TEST_F(ListOps, LockStateIsTheWriteBits)
   EXPECT_EQ(FNotified, 2);
 
   // A file whose permission cannot change keeps showing what the disk holds.
-  fm->SetRows({Row(PathIn("missing.MOV"), At(10, 0), At(10, 1))});
+  SetRows(*fm, {Row(PathIn("missing.MOV"), At(10, 0), At(10, 1))});
   EXPECT_FALSE(fm->SetGroupLocked(0, true));
   EXPECT_EQ(fm->GetGroup(0).Summary.Locked, lsNone);
   EXPECT_FALSE(fm->SetGroupLocked(3, true));
@@ -142,12 +133,12 @@ TEST_F(ListOps, DeleteTakesTracksAndSubtitlesAlong)
   ASSERT_TRUE(SetFileLocked(x, true));
   const TFileItem ry = Row(y, At(11, 0), At(11, 1));
   auto fm = MakeManager();
-  fm->SetRows({rx, ry});
+  SetRows(*fm, {rx, ry});
   EXPECT_TRUE(fm->DeleteGroupFiles(fm->GetGroup(0)));
   EXPECT_FALSE(QFileInfo::exists(x));
   EXPECT_FALSE(QFileInfo::exists(xdat));
   EXPECT_FALSE(QFileInfo::exists(xsrt));
-  EXPECT_EQ(RowPaths(fm->Rows()), QStringList{y});
+  EXPECT_EQ(RowPaths(Rows(*fm)), QStringList{y});
   EXPECT_EQ(fm->IndexOfFile(x), -1);
   EXPECT_EQ(FNotified, 1);
   EXPECT_TRUE(fm->DeleteGroupFiles(fm->GetGroup(0)));
@@ -164,7 +155,7 @@ TEST_F(ListOps, DeleteKeepsTracksOthersUse)
   ra.Files[0].TrackFileName = log;
   rb.Files[0].TrackFileName = log;
   auto fm = MakeManager();
-  fm->SetRows({ra, rb});
+  SetRows(*fm, {ra, rb});
   EXPECT_TRUE(fm->DeleteGroupFiles(ra));
   EXPECT_FALSE(QFileInfo::exists(a));
   EXPECT_TRUE(QFileInfo::exists(log));
@@ -184,7 +175,7 @@ TEST_F(ListOps, FailedDeleteKeepsWhatStayed)
   row.Files.push_back(Row(stuck, At(10, 1), At(10, 2)).Files[0]);
   row.Files[1].TrackFileName = stuckDat;
   auto fm = MakeManager();
-  fm->SetRows({row});
+  SetRows(*fm, {row});
   fm->Refresh();
   QStringList failed;
   EXPECT_FALSE(fm->DeleteGroupFiles(fm->GetGroup(0), &failed));
@@ -198,15 +189,40 @@ TEST_F(ListOps, FailedDeleteKeepsWhatStayed)
   EXPECT_EQ(fm->IndexOfFile(gone), -1);
 }
 
+// A card log shared by two files of one row: when one video cannot be
+// deleted it stays listed, and so does the log it still uses.
+TEST_F(ListOps, FailedDeleteKeepsTheSharedTrackOfTheStayingVideo)
+{
+  const QString log = Make("GPS/trip.log"), logSrt = Make("GPS/trip.srt");
+  const QString gone = Make("DCIM/FILE0001.MOV");
+  const QString stuck = PathIn("DCIM/FILE0002.MOV");
+  ASSERT_TRUE(QDir().mkpath(stuck + "/inside")); // a folder cannot be unlinked
+  for (const bool stuckFirst : {false, true}) {
+    if (!QFileInfo::exists(gone)) Make("DCIM/FILE0001.MOV");
+    TFileItem row = Row(gone, At(10, stuckFirst ? 2 : 0), At(10, stuckFirst ? 3 : 1));
+    row.Files.push_back(Row(stuck, At(10, 1), At(10, 2)).Files[0]);
+    row.Files[0].TrackFileName = log;
+    row.Files[1].TrackFileName = log;
+    auto fm = MakeManager();
+    SetRows(*fm, {row});
+    fm->Refresh();
+    EXPECT_FALSE(fm->DeleteGroupFiles(fm->GetGroup(0)));
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    EXPECT_TRUE(QFileInfo::exists(log)) << stuckFirst;
+    EXPECT_TRUE(QFileInfo::exists(logSrt)) << stuckFirst;
+    EXPECT_EQ(RowPaths(Rows(*fm)), QStringList{stuck});
+  }
+}
+
 TEST_F(ListOps, RemoveGroupAndClear)
 {
   auto fm = MakeManager();
-  fm->SetRows({Named("a", 1), Named("b", 2)});
+  SetRows(*fm, {Named("a", 1), Named("b", 2)});
   fm->RemoveGroup(Named("zzz", 1));
   EXPECT_EQ(fm->GetCount(), 2);
   EXPECT_EQ(FNotified, 1); // not in the list: still sorted and notified
   fm->RemoveGroup(fm->GetGroup(0));
-  EXPECT_EQ(Names(fm->Rows()), QStringList{"b"});
+  EXPECT_EQ(Names(Rows(*fm)), QStringList{"b"});
   EXPECT_EQ(fm->IndexOfFile("/card/a.MOV"), -1);
   fm->Clear();
   EXPECT_EQ(fm->GetCount(), 0);
@@ -220,7 +236,7 @@ TEST_F(ListOps, GetGroupByFile)
   const QString listed = AddMovie("DCIM/FILE0001.MOV", At(10, 1));
   const QString fresh = AddMovie("DCIM/FILE0002.MOV", At(10, 2), 61000);
   auto fm = MakeManager();
-  fm->SetRows({Row(listed, At(10, 0), At(10, 1))});
+  SetRows(*fm, {Row(listed, At(10, 0), At(10, 1))});
   TFileItem item;
   item.DateText = "untouched";
   EXPECT_FALSE(fm->GetGroupByFile(PathIn("DCIM/none.MOV"), item));
@@ -242,7 +258,7 @@ TEST_F(ListOps, TimesAndDurationsSetByHand)
   auto fm = MakeManager();
   TFileItem row = Row("/card/FILE0001.MOV", At(10, 0), At(10, 1));
   row.Files[0].DurationSource = dsEstimated;
-  fm->SetRows({row, Row("/card/FILE0009.MOV", At(11, 0), At(11, 1))});
+  SetRows(*fm, {row, Row("/card/FILE0009.MOV", At(11, 0), At(11, 1))});
   fm->SetFileDuration("/card/FILE0001.MOV", 61000);
   TFileItem g = fm->GetGroup(0);
   EXPECT_NEAR(g.Summary.StartTime, At(10, 0, 59) - 1.0 / 1440, 1e-9);
@@ -266,7 +282,7 @@ TEST_F(ListOps, AttachedLogMovesTheRow)
   TFileItem row = Row("/card/FILE0001.MOV", At(12, 0), At(12, 15));
   row.Files.push_back(Row("/card/FILE0002.MOV", At(12, 15), At(12, 30)).Files[0]);
   TFileManager::RecalcItem(row, {});
-  fm->SetRows({row});
+  SetRows(*fm, {row});
   EXPECT_TRUE(fm->SetGroupTrack(0, log));
   EXPECT_EQ(FNotified, 0);
   const TFileItem g = fm->GetGroup(0);
@@ -275,7 +291,7 @@ TEST_F(ListOps, AttachedLogMovesTheRow)
   EXPECT_EQ(g.Files[0].TrackFileName, log);
   EXPECT_TRUE(g.Summary.HasTrack);
   // A log that lies within the row and disagrees leaves the times alone.
-  fm->SetRows({Row("/card/FILE0003.MOV", At(9, 0), At(11, 0))});
+  SetRows(*fm, {Row("/card/FILE0003.MOV", At(9, 0), At(11, 0))});
   EXPECT_TRUE(fm->SetGroupTrack(0, log));
   EXPECT_NEAR(fm->GetGroup(0).Summary.StartTime, At(9, 0), 1e-9);
   EXPECT_FALSE(fm->SetGroupTrack(4, log));
@@ -287,7 +303,7 @@ TEST_F(ListOps, PlayedTelemetryRefillsTheTrack)
   std::unique_ptr<TMovingInfo> telemetry = TMovingInfo::LoadFromFile(track, false);
   ASSERT_TRUE(telemetry);
   auto fm = MakeManager();
-  fm->SetRows({Row("/card/FILE0001.MOV", At(10, 2), At(10, 5))});
+  SetRows(*fm, {Row("/card/FILE0001.MOV", At(10, 2), At(10, 5))});
   fm->UpdateFileTrack("/card/unknown.MOV", *telemetry);
   EXPECT_EQ(telemetry->GetStartTime(), At(10, 0));
   fm->UpdateFileTrack("/card/FILE0001.MOV", *telemetry);
@@ -305,7 +321,7 @@ TEST_F(ListOps, RefreshFollowsUnitsAndWords)
   TFileItem row = Row("/card/FILE0001.MOV", At(10, 0), At(10, 1));
   row.Files[0].HasTrack = true;
   row.Files[0].TrackLength = 16093.44;
-  fm->SetRows({row});
+  SetRows(*fm, {row});
   fm->Refresh();
   EXPECT_EQ(fm->GetGroup(0).DistanceText, "16.1km");
   SetUseBritishUnits(true);

@@ -2,6 +2,8 @@
 #include "CatalogueTestSupport.h"
 #include "UnitMovingInfo.h"
 
+#include <tuple>
+
 using namespace kp;
 using namespace kpcat;
 
@@ -148,18 +150,12 @@ TEST_F(Records, SizeDurationAndResolutionTexts)
   s.Size = -1;
   EXPECT_EQ(Summary(s).SizeText, "");
 
-  s.DurationMs = 61000;
-  s.DurationSource = dsEstimated;
-  EXPECT_EQ(Summary(s).DurationText, "~1:01");
-  s.DurationSource = dsHeader;
-  EXPECT_EQ(Summary(s).DurationText, "1:01");
-  s.DurationSource = dsNoHeader;
-  EXPECT_EQ(Summary(s).DurationText, "1:01");
-  s.DurationSource = dsUnknown;
-  EXPECT_EQ(Summary(s).DurationText, "?");
-  s.DurationSource = dsHeader;
-  s.DurationMs = -1;
-  EXPECT_EQ(Summary(s).DurationText, "?");
+  for (const auto &[ms, source, text] : {std::tuple(61000, dsEstimated, "~1:01"), {61000, dsHeader, "1:01"},
+                                          {61000, dsNoHeader, "1:01"}, {61000, dsUnknown, "?"}, {-1, dsHeader, "?"}}) {
+    s.DurationMs = ms;
+    s.DurationSource = source;
+    EXPECT_EQ(Summary(s).DurationText, text) << ms << " " << int(source);
+  }
 
   EXPECT_EQ(Summary(s).ResolutionText, "");
   s.Width = 1920;
@@ -174,21 +170,16 @@ TEST_F(Records, DistanceAndSpeedAtTheirThresholds)
     s.TrackLength = metres;
     return Summary(s).DistanceText;
   };
-  EXPECT_EQ(distance(100000), "100.0km");
-  EXPECT_EQ(distance(100001), "100km");
-  EXPECT_EQ(distance(2000), "2.00km");
-  EXPECT_EQ(distance(2001), "2.0km");
-  EXPECT_EQ(distance(1500), "1.50km");
-  EXPECT_EQ(distance(0), "");
   const auto speed = [&](double kmh) {
     s.AvgSpeed = kmh;
     return Summary(s).SpeedText;
   };
-  EXPECT_EQ(speed(100), "100");
-  EXPECT_EQ(speed(123.6), "124");
-  EXPECT_EQ(speed(45.3), "45.3");
-  EXPECT_EQ(speed(0), "");
-  EXPECT_EQ(speed(-1), "");
+  for (const auto &[metres, text] : {std::pair(100000.0, "100.0km"), {100001.0, "100km"}, {2000.0, "2.00km"},
+                                     {2001.0, "2.0km"}, {1500.0, "1.50km"}, {0.0, ""}})
+    EXPECT_EQ(distance(metres), text) << metres;
+  for (const auto &[kmh, text] :
+       {std::pair(100.0, "100"), {123.6, "124"}, {45.3, "45.3"}, {0.0, ""}, {-1.0, ""}})
+    EXPECT_EQ(speed(kmh), text) << kmh;
 
   SetUseBritishUnits(true);
   EXPECT_EQ(distance(16093.44), "10.0mi");
@@ -225,7 +216,7 @@ TEST_F(Records, ListItemsFromRowsAndStatus)
   TFileItem partial = Row("/card/FILE0005.MOV", At(11, 0), At(11, 1));
   partial.Files.push_back(Row("/card/FILE0006.MOV", At(11, 1), At(11, 2)).Files[0]);
   partial.Files[0].Locked = 1;
-  fm->SetRows({locked, partial});
+  SetRows(*fm, {locked, partial});
   fm->Refresh();
 
   TFileListItem item;

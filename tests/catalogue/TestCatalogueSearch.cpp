@@ -1,12 +1,14 @@
 // The search: roots, the folder walk, new rows, the preview of a row and
 // the thread's whole pass.
 #include "CatalogueTestSupport.h"
+#include "LogCapture.h"
 #include "UnitUtilsFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <deque>
+#include <array>
+#include <tuple>
 
 using namespace kp;
 using namespace kpcat;
@@ -38,17 +40,10 @@ protected:
     sources.MountsFile = file;
     SetDriveSources(sources);
   }
-  QString Touch(const QString &relative, const QByteArray &bytes = "x")
-  {
-    const QString path = PathIn(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    EXPECT_TRUE(WriteFile(path, bytes));
-    return path;
-  }
   QStringList ListedNames(const TFileManager &fm) const
   {
     QStringList names;
-    for (const TFileItem &row : fm.Rows())
+    for (const TFileItem &row : Rows(fm))
       for (const TFileItemSubitem &f : row.Files) names += QDir(Dir()).relativeFilePath(f.FileName);
     names.sort();
     return names;
@@ -95,35 +90,30 @@ TEST(SearchRoots, OrderDesktopDuplicatesAndNetworkVolumes)
 
 TEST(SearchRoots, GpsLogFolders)
 {
-  EXPECT_FALSE(IsGpsLogPath("/nandlog/", ".log"));
-  EXPECT_TRUE(IsGpsLogPath("/gps/", ".log"));
-  EXPECT_TRUE(IsGpsLogPath("/log/", ".log"));
-  EXPECT_TRUE(IsGpsLogPath("/dcim/gpslogs/", ".log"));
-  EXPECT_FALSE(IsGpsLogPath("/", ".log"));
-  EXPECT_FALSE(IsGpsLogPath("/gps/", ".plt"));
-  EXPECT_TRUE(IsGpsLogPath("/tracks/", ".plt"));
-  EXPECT_FALSE(IsGpsLogPath("/mytracks/", ".plt"));
-  EXPECT_FALSE(IsGpsLogPath("/tracks/", ".gpx"));
-  EXPECT_TRUE(IsGpsLogPath("/x/symdvr/", ".gpx"));
-  EXPECT_FALSE(IsGpsLogPath("/gps/", ".txt"));
+  const std::tuple<const char *, const char *, bool> cases[] = {
+      {"/nandlog/", ".log", false}, {"/gps/", ".log", true},      {"/log/", ".log", true},
+      {"/dcim/gpslogs/", ".log", true}, {"/", ".log", false},      {"/gps/", ".plt", false},
+      {"/tracks/", ".plt", true},   {"/mytracks/", ".plt", false}, {"/tracks/", ".gpx", false},
+      {"/x/symdvr/", ".gpx", true}, {"/gps/", ".txt", false}};
+  for (const auto &[folder, ext, log] : cases) EXPECT_EQ(IsGpsLogPath(folder, ext), log) << folder << ext;
 }
 
 TEST_F(Search, FolderWalkDepthAndFileKinds)
 {
-  Touch("a/b/c/DEEP3.MOV", MovieBytes(1000));
-  Touch("a/b/c/d/DEEP4.MOV", MovieBytes(1000));
-  Touch("NANDLOG/n.log");
-  Touch("GPS/g.log");
-  Touch("Log/l.log");
-  Touch("plain.log");
-  Touch("x/w.plt");
-  Touch("TRACKS/t.plt");
-  Touch("x/w.gpx");
-  Touch("SYMDVR/s.gpx");
-  Touch("DATA/FILE0001.DAT");
-  Touch("clip.mp4", MovieBytes(1000));
+  Make("a/b/c/DEEP3.MOV", MovieBytes(1000));
+  Make("a/b/c/d/DEEP4.MOV", MovieBytes(1000));
+  Make("NANDLOG/n.log");
+  Make("GPS/g.log");
+  Make("Log/l.log");
+  Make("plain.log");
+  Make("x/w.plt");
+  Make("TRACKS/t.plt");
+  Make("x/w.gpx");
+  Make("SYMDVR/s.gpx");
+  Make("DATA/FILE0001.DAT");
+  Make("clip.mp4", MovieBytes(1000));
   QDir().mkpath(PathIn("elsewhere"));
-  Touch("elsewhere/LINKED.MOV", MovieBytes(1000));
+  Make("elsewhere/LINKED.MOV", MovieBytes(1000));
   ASSERT_TRUE(QFile::link(PathIn("elsewhere"), PathIn("a/linkdir")));
   ASSERT_TRUE(QFile::link(PathIn("clip.mp4"), PathIn("a/linked.MOV")));
 
@@ -134,7 +124,7 @@ TEST_F(Search, FolderWalkDepthAndFileKinds)
   for (const QString &p : fm->GetGpsLogList()) logs += QDir(Dir()).relativeFilePath(p);
   logs.sort();
   EXPECT_EQ(logs, (QStringList{"GPS/g.log", "Log/l.log", "SYMDVR/s.gpx", "TRACKS/t.plt"}));
-  EXPECT_EQ(fm->GetDatFiles(), QStringList{PathIn("DATA/FILE0001.DAT")});
+  EXPECT_EQ(GetDatFiles(*fm), QStringList{PathIn("DATA/FILE0001.DAT")});
   EXPECT_GE(FNotified, 1);
   EXPECT_EQ(fm->GetStatus(), "");
   EXPECT_FALSE(fm->AddFolder(Dir())); // nothing new
@@ -142,7 +132,7 @@ TEST_F(Search, FolderWalkDepthAndFileKinds)
 
 TEST_F(Search, FolderTestsLookBelowTheMountPoint)
 {
-  Touch("logan/trip.log");
+  Make("logan/trip.log");
   SetMounts({PathIn("logan")});
   auto fm = MakeManager();
   fm->AddFolder(PathIn("logan"));
@@ -154,11 +144,11 @@ TEST_F(Search, FolderTestsLookBelowTheMountPoint)
 
 TEST_F(Search, GpsLogTimesFromFileTimesOrSize)
 {
-  const QString log = Touch("GPS/trip.log", QByteArray(5800, 'x'));
+  const QString log = Make("GPS/trip.log", QByteArray(5800, 'x'));
   FTimes.Set(log, At(10, 0) - 3, At(10, 0)); // file times 3 days apart
-  const QString backwards = Touch("GPS/back.log", QByteArray(580, 'x'));
+  const QString backwards = Make("GPS/back.log", QByteArray(580, 'x'));
   FTimes.Set(backwards, At(11, 0), At(10, 0));
-  const QString plausible = Touch("GPS/near.log");
+  const QString plausible = Make("GPS/near.log");
   FTimes.Set(plausible, At(9, 0), At(10, 0));
   auto fm = MakeManager();
   fm->AddFolder(Dir());
@@ -191,7 +181,7 @@ TEST_F(Search, NewRowsFromFileFacts)
   rec.Modified = At(10, 1);
   fm->AddVideoFile("/card/DCIM/FI12345A.MOV", &rec); // exactly 4 h: kept
 
-  const std::vector<TFileItem> rows = fm->Rows();
+  const std::vector<TFileItem> rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].Summary.Name, "FILE3456.12");
   EXPECT_EQ(rows[0].Summary.Locked, lsLocked);
@@ -262,63 +252,24 @@ TEST_F(Search, TracksFoundThroughTheDatList)
 
 TEST_F(Search, FileTimesFitTrackTimes)
 {
-  // 600 s of file and 604 s of track agree: the track's times win.
-  TFileItem row = OneFile(At(12, 0), At(12, 10), At(10, 0), At(10, 10, 4));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_EQ(row.Files[0].StartTime, At(10, 0));
-  EXPECT_EQ(row.Files[0].EndTime, At(10, 10, 4));
-  // 600 and 700 s do not; outside the track the file moves to its end.
-  row = OneFile(At(12, 0), At(12, 10), At(10, 0), At(10, 11, 40));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_NEAR(row.Files[0].EndTime, At(10, 11, 40), 1e-9);
-  EXPECT_NEAR(row.Files[0].StartTime, At(10, 1, 40), 1e-9);
-  // Overlapping but disagreeing: nothing changes.
-  row = OneFile(At(10, 5), At(10, 15), At(10, 0), At(10, 11, 40));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_EQ(row.Files[0].StartTime, At(10, 5));
-  // Within 1% of the sum agrees too.
-  row = OneFile(At(12, 0), At(14, 0), At(10, 0), At(12, 1));
-  TFileManager::FitTimesToGps(row);
-  EXPECT_EQ(row.Files[0].StartTime, At(10, 0));
+  // File start and end, track start and end, then the file's times after.
+  const std::array<TDateTime, 6> cases[] = {
+      // 600 s of file and 604 s of track agree: the track's times win.
+      {At(12, 0), At(12, 10), At(10, 0), At(10, 10, 4), At(10, 0), At(10, 10, 4)},
+      // 600 and 700 s do not; outside the track the file moves to its end.
+      {At(12, 0), At(12, 10), At(10, 0), At(10, 11, 40), At(10, 1, 40), At(10, 11, 40)},
+      // Overlapping but disagreeing: nothing changes.
+      {At(10, 5), At(10, 15), At(10, 0), At(10, 11, 40), At(10, 5), At(10, 15)},
+      // Within 1% of the sum agrees too.
+      {At(12, 0), At(14, 0), At(10, 0), At(12, 1), At(10, 0), At(12, 1)},
+  };
+  for (const auto &c : cases) {
+    TFileItem row = OneFile(c[0], c[1], c[2], c[3]);
+    TFileManager::FitTimesToGps(row);
+    EXPECT_NEAR(row.Files[0].StartTime, c[4], 1e-9) << &c - cases;
+    EXPECT_NEAR(row.Files[0].EndTime, c[5], 1e-9) << &c - cases;
+  }
 }
-
-namespace {
-
-// The owner's event queue: deliveries posted from the thread run when the
-// test drains it, as a queued signal would on the main thread.
-struct TQueue {
-  std::mutex Lock;
-  std::deque<std::function<void()>> Jobs;
-  TFileManagerPost Post()
-  {
-    return [this](std::function<void()> job) {
-      std::lock_guard<std::mutex> guard(Lock);
-      Jobs.push_back(std::move(job));
-    };
-  }
-  int Drain()
-  {
-    int n = 0;
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::lock_guard<std::mutex> guard(Lock);
-        if (Jobs.empty()) return n;
-        job = std::move(Jobs.front());
-        Jobs.pop_front();
-      }
-      job();
-      ++n;
-    }
-  }
-  size_t Size()
-  {
-    std::lock_guard<std::mutex> guard(Lock);
-    return Jobs.size();
-  }
-};
-
-} // namespace
 
 TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
 {
@@ -333,7 +284,7 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
   ASSERT_TRUE(WriteFile(log, DatTrackBytes(At(18, 0), 60)));
   FTimes.Set(log, At(17, 0), At(19, 0));
 
-  TQueue queue;
+  TPostQueue queue;
   int changes = 0;
   std::vector<int> counts;
   TFileManager *seen = nullptr;
@@ -360,7 +311,7 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
   queue.Drain();
   EXPECT_EQ(changes, 1);
 
-  const std::vector<TFileItem> rows = fm->Rows();
+  const std::vector<TFileItem> rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(fm->GetStatus(), "");
   const TFileItem &trip = rows[0].Files.size() == 3 ? rows[0] : rows[1];
@@ -378,7 +329,7 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
 TEST_F(Search, ClearDuringSearchEmptiesAtTheEnd)
 {
   for (int k = 1; k <= 3; ++k) AddMovie(QStringLiteral("DCIM/FILE000%1.MOV").arg(k), At(12, k), 60000);
-  TQueue queue;
+  TPostQueue queue;
   TFileManager fm(true, [](int32_t) {}, queue.Post());
   fm.SetSearchRoots({Dir()});
   fm.Start();
@@ -394,7 +345,7 @@ TEST_F(Search, ClearDuringSearchEmptiesAtTheEnd)
 TEST_F(Search, StoppedCatalogueDeliversNothing)
 {
   for (int k = 1; k <= 3; ++k) AddMovie(QStringLiteral("DCIM/FILE000%1.MOV").arg(k), At(12, k), 60000);
-  TQueue queue;
+  TPostQueue queue;
   int changes = 0;
   {
     TFileManager fm(true, [&](int32_t) { ++changes; }, queue.Post());
@@ -405,4 +356,21 @@ TEST_F(Search, StoppedCatalogueDeliversNothing)
   } // joins the thread without the queue ever being drained
   queue.Drain();
   EXPECT_EQ(changes, 0);
+}
+
+TEST_F(Search, DamagedMovieLeavesOneWarningNamingIt)
+{
+  const QString good = AddMovie("DCIM/FILE0001.MOV", At(12, 1), 60000);
+  const QString damaged = Make("DCIM/FILE0002.MOV", QByteArray(64, '\x5a'));
+  kptest::TLogCapture log("kp.catalogue");
+  TPostQueue queue;
+  TFileManager fm(true, [](int32_t) {}, queue.Post());
+  fm.SetSearchRoots({Dir()});
+  fm.Start();
+  fm.WaitFor();
+  queue.Drain();
+  EXPECT_EQ(fm.GetCount(), 2);
+  EXPECT_EQ(log.Lines().size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_EQ(log.LinesWith(damaged).size(), 1);
+  EXPECT_TRUE(log.LinesWith(good).isEmpty());
 }

@@ -19,7 +19,7 @@ public:
   {
     if (!QGuiApplication::instance()) {
       qputenv("QT_QPA_PLATFORM", "offscreen");
-      m_app = new QGuiApplication(m_argc, m_argv);
+      FApp = new QGuiApplication(FArgc, FArgv);
     }
     kp::TFormatSettings fs;
     fs.decimalSeparator = QLatin1Char('.');
@@ -29,15 +29,15 @@ public:
   }
   void TearDown() override
   {
-    delete m_app;
-    m_app = nullptr;
+    delete FApp;
+    FApp = nullptr;
   }
 
 private:
-  int m_argc = 1;
-  char m_name[20] = "kp_display_tests";
-  char *m_argv[2] = {m_name, nullptr};
-  QGuiApplication *m_app = nullptr;
+  int FArgc = 1;
+  char FName[20] = "kp_display_tests";
+  char *FArgv[2] = {FName, nullptr};
+  QGuiApplication *FApp = nullptr;
 };
 
 ::testing::Environment *const g_env = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);

@@ -1,7 +1,9 @@
 #include "DisplayTestSupport.h"
+#include "LogCapture.h"
 #include "UnitBitmaps.h"
 
 #include <QPainter>
+#include <tuple>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -51,14 +53,11 @@ TEST(GaugeGeometry, SpeedNeedlePointsLeftUpRight)
 
 TEST(GaugeGeometry, TripTextGroupsThousandsUpToSixCharacters)
 {
-  EXPECT_EQ(TripText(0, 12345), "12 345");
-  EXPECT_EQ(TripText(0, 1234), "1 234");
-  EXPECT_EQ(TripText(0, 999), "999");
-  EXPECT_EQ(TripText(0, 999999.4), "999 999");
-  EXPECT_EQ(TripText(0, 1234567), "1234567");
   // British units: miles with three decimals and a point.
-  EXPECT_EQ(TripText(3, 12.3456), "12.346");
-  EXPECT_EQ(TripText(3, 0), "0.000");
+  const std::tuple<int, double, const char *> cases[] = {
+      {0, 12345, "12 345"},        {0, 1234, "1 234"},       {0, 999, "999"}, {0, 999999.4, "999 999"},
+      {0, 1234567, "1234567"},     {3, 12.3456, "12.346"},   {3, 0, "0.000"}};
+  for (const auto &[decimals, value, text] : cases) EXPECT_EQ(TripText(decimals, value), text) << value;
   // Halves go to the even neighbour.
   EXPECT_EQ(RoundedText(2.5), "2");
   EXPECT_EQ(RoundedText(3.5), "4");
@@ -148,6 +147,16 @@ TEST(GaugePainters, CoverageDrawsLinesAndStripesOnTheBackground)
   EXPECT_TRUE(sameColour(bg.pixel(34, 19), QColor(200, 200, 200)));
   EXPECT_TRUE(sameColour(bg.pixel(35, 10), kWhite)); // the right edge is left out
   EXPECT_TRUE(sameColour(bg.pixel(24, 10), kWhite));
+}
+
+TEST(GaugePainters, PictureThatCannotBeMadeIsLogged)
+{
+  TImage img = blankImage(80, 20);
+  TMyBitmap bmp(&img);
+  kptest::TLogCapture log("kp.display");
+  img.Width = img.Height = 1 << 20;
+  bmp.Resize();
+  EXPECT_FALSE(log.LinesWith(QStringLiteral("1048576 x 1048576")).isEmpty()) << log.Lines().join('\n').toStdString();
 }
 
 TEST(GaugePainters, SpeedometerCornersNeedleAndBoxes)

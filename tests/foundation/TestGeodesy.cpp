@@ -195,3 +195,23 @@ TEST(Nmea, GgaTakesTheUtcDateOfTheLatestFix)
   EXPECT_EQ(fix.Time, 0);
   SetLocalTimeOffset(0);
 }
+
+// A reader whose Items array has free slots at its end says how many items
+// are stored; the GGA date comes from the latest of those only.
+TEST(Nmea, GgaDateLooksOnlyAtStoredItems)
+{
+  SetLocalTimeOffset(0);
+  TTrackInfo track;
+  track.Items.resize(6);
+  track.Items[1].Kind = ikGps;
+  track.Items[1].Time = EncodeDateTimeOr0(2011, 5, 1, 9, 0, 0);
+  track.Items[4].Kind = ikGps; // a slot past the stored items
+  track.Items[4].Time = EncodeDateTimeOr0(2011, 6, 2, 9, 0, 0);
+  const TArrayBytes gga = fields("$GPGGA,100000.00,5545.0,N,03737.0,E,1,08,0.9,150.5,M,14.0,M,,*00");
+  TFixBlock fix;
+  ParseNmeaGGA(gga, fix, track, 3);
+  EXPECT_EQ(fix.Time, EncodeDateTimeOr0(2011, 5, 1, 10, 0, 0));
+  EXPECT_EQ(fix.Alt, 150.5);
+  ParseNmeaGGA(gga, fix, track);
+  EXPECT_EQ(fix.Time, EncodeDateTimeOr0(2011, 6, 2, 10, 0, 0));
+}

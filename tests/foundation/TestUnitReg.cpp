@@ -2,6 +2,7 @@
 #include "UnitRegFile.h"
 #include "UnitRegSettings.h"
 
+#include "LogCapture.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -26,24 +27,24 @@ class SettingsStore : public ::testing::Test {
 protected:
   void SetUp() override
   {
-    ASSERT_TRUE(m_tmp.isValid());
-    m_dir = m_tmp.path() + QLatin1String("/config/kestril-player");
-    SetSettingsDir(m_dir);
+    ASSERT_TRUE(FTmp.isValid());
+    FDir = FTmp.path() + QLatin1String("/config/kestril-player");
+    SetSettingsDir(FDir);
   }
   void TearDown() override
   {
     kp::testing::SetBeforeReplaceHook({});
     SetSettingsDir(QString());
   }
-  QString FilePath() const { return m_dir + QLatin1String("/settings.conf"); }
+  QString FilePath() const { return FDir + QLatin1String("/settings.conf"); }
   QByteArray FileBytes() const { return kptest::readFileBytes(FilePath()); }
   QStringList TempFiles() const
   {
-    return QDir(m_dir).entryList({QStringLiteral("settings.conf.tmp-*")}, QDir::Files | QDir::Hidden);
+    return QDir(FDir).entryList({QStringLiteral("settings.conf.tmp-*")}, QDir::Files | QDir::Hidden);
   }
 
-  QTemporaryDir m_tmp;
-  QString m_dir;
+  QTemporaryDir FTmp;
+  QString FDir;
 };
 
 TEST_F(SettingsStore, MissingStoreReadsAsDefaultsAndIsMadeByTheFirstWrite)
@@ -137,7 +138,7 @@ TEST_F(SettingsStore, AnyNameAndValueTextSurvives)
 
 TEST_F(SettingsStore, HandEditedFileIsReadWhereItMakesSense)
 {
-  ASSERT_TRUE(QDir().mkpath(m_dir));
+  ASSERT_TRUE(QDir().mkpath(FDir));
   ASSERT_TRUE(kptest::writeFileBytes(FilePath(), "# comment\r\nvolume=40\r\nno equals sign\r\n\r\n"
                                                  "gm_T=roadmap\nvolume=60\n\xff\xfe=bad utf8\n"));
   EXPECT_EQ(ReadSettingInt("volume", 100), 60); // the later line wins
@@ -166,23 +167,25 @@ TEST_F(SettingsStore, FolderComesFromTheEnvironmentUnlessPinned)
   const QByteArray oldOverride = qgetenv(SettingsDirVariable);
   const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
   SetSettingsDir(QString());
-  qputenv(SettingsDirVariable, QFile::encodeName(m_tmp.path() + "/over"));
-  EXPECT_EQ(SettingsDir(), m_tmp.path() + "/over");
+  qputenv(SettingsDirVariable, QFile::encodeName(FTmp.path() + "/over"));
+  EXPECT_EQ(SettingsDir(), FTmp.path() + "/over");
   qunsetenv(SettingsDirVariable);
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_tmp.path() + "/xdg"));
-  EXPECT_EQ(SettingsFilePath(), m_tmp.path() + "/xdg/kestril-player/settings.conf");
-  SetSettingsDir(m_dir);
-  EXPECT_EQ(SettingsDir(), m_dir);
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(FTmp.path() + "/xdg"));
+  EXPECT_EQ(SettingsFilePath(), FTmp.path() + "/xdg/kestril-player/settings.conf");
+  SetSettingsDir(FDir);
+  EXPECT_EQ(SettingsDir(), FDir);
   RestoreEnv(SettingsDirVariable, oldOverride);
   RestoreEnv("XDG_CONFIG_HOME", oldXdg);
 }
 
 TEST_F(SettingsStore, WriteFailureIsReportedAndReadsStayDefault)
 {
-  const QString blocker = m_tmp.path() + "/plainfile";
+  const QString blocker = FTmp.path() + "/plainfile";
   ASSERT_TRUE(kptest::writeFileBytes(blocker, "x"));
   SetSettingsDir(blocker + "/kestril-player"); // its parent is a regular file
+  kptest::TLogCapture log("kp.foundation");
   EXPECT_FALSE(WriteSetting("volume", "10"));
+  EXPECT_EQ(log.LinesWith(blocker + "/kestril-player").size(), 1) << log.Lines().join('\n').toStdString();
   EXPECT_EQ(ReadSettingInt("volume", 100), 100);
   EXPECT_TRUE(ClearSettings());
 }

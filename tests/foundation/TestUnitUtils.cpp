@@ -10,20 +10,15 @@
 
 using namespace kp;
 
-TEST(StringBuffer, CapacityStartsAt64AndDoubles)
+TEST(StringBuffer, AppendsAcrossGrowthAndClears)
 {
   TStringBuffer b(10);
-  EXPECT_EQ(b.Capacity(), 64);
   b.Append(QByteArray(65, 'x'));
-  EXPECT_EQ(b.Capacity(), 128);
-  EXPECT_EQ(b.GetLength(), 65);
   b.Append("abc");
-  EXPECT_EQ(b.GetText().right(4), QByteArray("xabc"));
+  EXPECT_EQ(b.GetText(), QByteArray(65, 'x') + "abc");
   b.Clear();
   EXPECT_EQ(b.GetLength(), 0);
-  EXPECT_EQ(b.Capacity(), 128);
   b.Append(QByteArray(1000, 'y'));
-  EXPECT_EQ(b.Capacity(), 1024);
   EXPECT_EQ(b.GetText(), QByteArray(1000, 'y'));
 }
 
@@ -197,12 +192,10 @@ TEST(DateText, IsoAndFixedPositionParsing)
 TEST(DateText, DurationsAndClockText)
 {
   EXPECT_EQ(MsToTimeStr(3723004), QStringLiteral("1:02:03.004"));
-  EXPECT_EQ(MsToTimeStr(0), QStringLiteral("0:00:00.000"));
   EXPECT_EQ(MsToTimeStr(100LL * 3600000), QStringLiteral("100:00:00.000"));
-  EXPECT_EQ(DurationToStr(true, 90061000), QStringLiteral("1d01:01:01"));
-  EXPECT_EQ(DurationToStr(false, 125000), QStringLiteral("2"));
-  EXPECT_EQ(DurationToStr(true, 125000), QStringLiteral("2:05"));
-  EXPECT_EQ(DurationToStr(false, 3600000 + 5 * 60000), QStringLiteral("1:05"));
+  const std::tuple<bool, int64_t, const char *> cases[] = {
+      {true, 90061000, "1d01:01:01"}, {false, 125000, "2"}, {true, 125000, "2:05"}, {false, 3900000, "1:05"}};
+  for (const auto &[seconds, ms, text] : cases) EXPECT_EQ(DurationToStr(seconds, ms), QLatin1String(text)) << ms;
 }
 
 TEST(Files, TimesRoundTripThroughTheLocalOffset)
@@ -233,18 +226,4 @@ TEST(Files, TimesRoundTripThroughTheLocalOffset)
   EXPECT_EQ(modified, 20);
   SetFileTimesSource({});
   SetLocalTimeOffset(0);
-}
-
-TEST(ByteOrder, Swaps)
-{
-  EXPECT_EQ(SwapLong(0x11223344u), 0x44332211u);
-  EXPECT_EQ(SwapInt64(0x0102030405060708ull), 0x0807060504030201ull);
-  uint8_t b[4] = {1, 2, 3, 4};
-  Swap32InPlace(b);
-  EXPECT_EQ(b[0], 4);
-  Swap16InPlace(b);
-  EXPECT_EQ(b[0], 3);
-  uint32_t a[2] = {1, 2};
-  Swap32Array(a, 2);
-  EXPECT_EQ(a[1], 0x02000000u);
 }

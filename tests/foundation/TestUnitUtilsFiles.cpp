@@ -25,10 +25,10 @@ class FakeDrives : public ::testing::Test {
 protected:
   void SetUp() override
   {
-    ASSERT_TRUE(m_tmp.isValid());
-    m_sys = m_tmp.path() + "/sys";
-    m_media = m_tmp.path() + "/media";
-    for (const char *bus : {"usb", "mmc", "scsi", "pci"}) MakeDir(m_sys + "/bus/" + bus);
+    ASSERT_TRUE(FTmp.isValid());
+    FSys = FTmp.path() + "/sys";
+    FMedia = FTmp.path() + "/media";
+    for (const char *bus : {"usb", "mmc", "scsi", "pci"}) MakeDir(FSys + "/bus/" + bus);
     const QString usbPort = "/devices/pci0000:00/0000:00:14.0/usb1";
     const QString scsi = "/host6/target6:0:0/6:0:0:0/block/";
     Disk(usbPort + "/1-1/1-1:1.0" + scsi, "sdb", "sdb1", true, {usbPort, usbPort + "/1-1", usbPort + "/1-1/1-1:1.0"});
@@ -36,13 +36,13 @@ protected:
     Disk(usbPort + "/1-3/1-3:1.0" + scsi, "sdd", "", true, {usbPort + "/1-3"});
     Disk(usbPort + "/1-4/1-4:1.0" + scsi, "sde", "sde1", true, {usbPort + "/1-4", usbPort + "/1-4/1-4:1.0"});
     Disk("/devices/platform/sdhci/mmc_host/mmc0/mmc0:0001/block/", "mmcblk0", "mmcblk0p1", true, {});
-    Link(m_sys + "/devices/platform/sdhci/mmc_host/mmc0/mmc0:0001/subsystem", m_sys + "/bus/mmc");
+    Link(FSys + "/devices/platform/sdhci/mmc_host/mmc0/mmc0:0001/subsystem", FSys + "/bus/mmc");
     Disk("/devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block/", "sda", "sda2", false, {});
 
-    MakeDir(m_media + "/CARD A/DCIM");
-    MakeDir(m_media + "/usbdisk/films");
-    MakeDir(m_media + "/sdcard/DCIM");
-    MakeDir(m_media + "/fresh");
+    MakeDir(FMedia + "/CARD A/DCIM");
+    MakeDir(FMedia + "/usbdisk/films");
+    MakeDir(FMedia + "/sdcard/DCIM");
+    MakeDir(FMedia + "/fresh");
     const QByteArray mounts = "/dev/sda2 / ext4 rw,relatime 0 0\n"
                               "proc /proc proc rw 0 0\n"
                               "tmpfs /run tmpfs rw 0 0\n"
@@ -51,13 +51,13 @@ protected:
                               "/dev/mmcblk0p1 " + Media("/sdcard") + " vfat rw 0 0\n"
                               "/dev/sdd " + Media("/nomedium") + " vfat rw 0 0\n"
                               "/dev/sde1 " + Media("/fresh/") + " exfat rw 0 0\n";
-    ASSERT_TRUE(kptest::writeFileBytes(m_tmp.path() + "/mounts", mounts));
-    SetDriveSources({m_sys, m_tmp.path() + "/mounts"});
+    ASSERT_TRUE(kptest::writeFileBytes(FTmp.path() + "/mounts", mounts));
+    SetDriveSources({FSys, FTmp.path() + "/mounts"});
   }
   void TearDown() override { SetDriveSources(TDriveSources()); }
 
-  QByteArray Media(const char *rest) const { return QFile::encodeName(m_media) + rest; }
-  QString Root(const char *name) const { return m_media + "/" + name; }
+  QByteArray Media(const char *rest) const { return QFile::encodeName(FMedia) + rest; }
+  QString Root(const char *name) const { return FMedia + "/" + name; }
   static void MakeDir(const QString &path) { ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString(); }
   static void Link(const QString &link, const QString &target)
   {
@@ -68,21 +68,21 @@ protected:
   void Disk(const QString &parent, const QString &disk, const QString &partition, bool removable,
             const QStringList &usbDirs)
   {
-    const QString diskDir = m_sys + parent + disk;
+    const QString diskDir = FSys + parent + disk;
     MakeDir(diskDir);
     ASSERT_TRUE(kptest::writeFileBytes(diskDir + "/removable", removable ? "1\n" : "0\n"));
-    MakeDir(m_sys + "/class/block");
-    QFile::link(diskDir, m_sys + "/class/block/" + disk);
+    MakeDir(FSys + "/class/block");
+    QFile::link(diskDir, FSys + "/class/block/" + disk);
     if (!partition.isEmpty()) {
       MakeDir(diskDir + "/" + partition);
       ASSERT_TRUE(kptest::writeFileBytes(diskDir + "/" + partition + "/partition", "1\n"));
-      Link(m_sys + "/class/block/" + partition, diskDir + "/" + partition);
+      Link(FSys + "/class/block/" + partition, diskDir + "/" + partition);
     }
-    for (const QString &dir : usbDirs) QFile::link(m_sys + "/bus/usb", m_sys + dir + "/subsystem");
+    for (const QString &dir : usbDirs) QFile::link(FSys + "/bus/usb", FSys + dir + "/subsystem");
   }
 
-  QTemporaryDir m_tmp;
-  QString m_sys, m_media;
+  QTemporaryDir FTmp;
+  QString FSys, FMedia;
 };
 
 TEST_F(FakeDrives, VolumesAreTheMountedBlockDevices)
@@ -95,51 +95,45 @@ TEST_F(FakeDrives, VolumesAreTheMountedBlockDevices)
   ASSERT_TRUE(FindVolume(Root("CARD A") + "/", card));
   EXPECT_EQ(card.Device, "/dev/sdb1");
   EXPECT_EQ(card.FsType, "vfat");
-  EXPECT_FALSE(FindVolume(m_media, card));
+  EXPECT_FALSE(FindVolume(FMedia, card));
 }
 
-TEST_F(FakeDrives, BusAndRemovableComeFromTheDeviceTree)
+// Bus and removable flag come from the device tree; cards are the removable
+// USB volumes that are ready.
+TEST_F(FakeDrives, EachVolumeIsClassified)
 {
-  EXPECT_TRUE(IsUsbDrive(Root("CARD A")));
-  EXPECT_TRUE(IsUsbDrive(Root("usbdisk")));
-  EXPECT_TRUE(IsUsbDrive(Root("nomedium")));
-  EXPECT_FALSE(IsUsbDrive(Root("sdcard")));
-  EXPECT_FALSE(IsUsbDrive("/"));
-  EXPECT_FALSE(IsUsbDrive(m_media)); // not a volume
-
-  EXPECT_TRUE(IsRemovableDrive(Root("CARD A")));
-  EXPECT_FALSE(IsRemovableDrive(Root("usbdisk")));
-  EXPECT_TRUE(IsRemovableDrive(Root("sdcard")));
-  EXPECT_FALSE(IsRemovableDrive("/"));
-}
-
-TEST_F(FakeDrives, DriveStateTellsMissingEmptyAndUsed)
-{
-  EXPECT_EQ(GetDriveState(Root("CARD A")), dsHasEntries);
-  EXPECT_EQ(GetDriveState(Root("fresh")), dsEmpty);
-  EXPECT_EQ(GetDriveState(Root("nomedium")), dsNotReady);
-  EXPECT_EQ(GetDriveState(""), dsNotReady);
-  ASSERT_TRUE(kptest::writeFileBytes(m_tmp.path() + "/file", "x"));
-  EXPECT_EQ(GetDriveState(m_tmp.path() + "/file"), dsNotReady);
-}
-
-TEST_F(FakeDrives, OnlyRemovableUsbVolumesThatAreReadyAreCards)
-{
-  EXPECT_TRUE(IsCardDrive(Root("CARD A")));
-  EXPECT_TRUE(IsCardDrive(Root("fresh")));     // freshly formatted card
-  EXPECT_FALSE(IsCardDrive(Root("nomedium"))); // reader slot without a card
-  EXPECT_FALSE(IsCardDrive(Root("usbdisk")));  // USB hard disk: fixed
-  EXPECT_FALSE(IsCardDrive(Root("sdcard")));   // built-in reader on the mmc bus
-  EXPECT_FALSE(IsCardDrive("/"));
+  struct Case {
+    QString root;
+    bool usb, removable, card;
+    TDriveState state;
+  };
+  const Case cases[] = {
+      {Root("CARD A"), true, true, true, dsHasEntries},
+      {Root("fresh"), true, true, true, dsEmpty},           // freshly formatted card
+      {Root("nomedium"), true, true, false, dsNotReady},    // reader slot without a card
+      {Root("usbdisk"), true, false, false, dsHasEntries},  // USB hard disk: fixed
+      {Root("sdcard"), false, true, false, dsHasEntries},   // built-in reader on the mmc bus
+      {"/", false, false, false, dsHasEntries},
+      {FMedia, false, false, false, dsHasEntries},          // not a volume
+      {"", false, false, false, dsNotReady},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(IsUsbDrive(c.root), c.usb) << c.root.toStdString();
+    EXPECT_EQ(IsRemovableDrive(c.root), c.removable) << c.root.toStdString();
+    EXPECT_EQ(IsCardDrive(c.root), c.card) << c.root.toStdString();
+    EXPECT_EQ(GetDriveState(c.root), c.state) << c.root.toStdString();
+  }
+  ASSERT_TRUE(kptest::writeFileBytes(FTmp.path() + "/file", "x"));
+  EXPECT_EQ(GetDriveState(FTmp.path() + "/file"), dsNotReady);
   EXPECT_EQ(CardDrives(), QStringList({Root("CARD A"), Root("fresh")}));
 }
 
 TEST_F(FakeDrives, MissingDeviceTreeMeansNoCards)
 {
-  SetDriveSources({m_tmp.path() + "/nosys", m_tmp.path() + "/mounts"});
+  SetDriveSources({FTmp.path() + "/nosys", FTmp.path() + "/mounts"});
   EXPECT_FALSE(IsUsbDrive(Root("CARD A")));
   EXPECT_TRUE(CardDrives().isEmpty());
-  SetDriveSources({m_sys, m_tmp.path() + "/nomounts"});
+  SetDriveSources({FSys, FTmp.path() + "/nomounts"});
   EXPECT_TRUE(ListVolumes().isEmpty());
   EXPECT_FALSE(IsCardDrive(Root("CARD A")));
 }
@@ -182,9 +176,9 @@ TEST(Sanitise, OnlyTheBuiltFileNameChanges)
 
 class TempFolder : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(m_tmp.isValid()); }
-  QString Path(const QString &rest) const { return m_tmp.path() + "/" + rest; }
-  QTemporaryDir m_tmp;
+  void SetUp() override { ASSERT_TRUE(FTmp.isValid()); }
+  QString Path(const QString &rest) const { return FTmp.path() + "/" + rest; }
+  QTemporaryDir FTmp;
 };
 
 TEST_F(TempFolder, ForceDirsMakesMissingParents)
@@ -215,7 +209,7 @@ TEST_F(TempFolder, SaveStringToFileWritesExactlyTheText)
 TEST_F(TempFolder, SaveStringToFileReportsFailure)
 {
   ASSERT_TRUE(kptest::writeFileBytes(Path("file"), "x"));
-  for (QString path : {Path("file/out.kml"), Path("nowhere/out.kml"), m_tmp.path(), QString()})
+  for (QString path : {Path("file/out.kml"), Path("nowhere/out.kml"), FTmp.path(), QString()})
     EXPECT_FALSE(SaveStringToFile(path, "text")) << path.toStdString();
 }
 
@@ -234,7 +228,7 @@ TEST_F(TempFolder, FileSizeOfFilesOnly)
   ASSERT_TRUE(kptest::writeFileBytes(Path("f"), QByteArray(1234, 'x')));
   EXPECT_EQ(GetFileSize64(Path("f")), 1234);
   EXPECT_EQ(GetFileSize64(Path("missing")), 0);
-  EXPECT_EQ(GetFileSize64(m_tmp.path()), 0);
+  EXPECT_EQ(GetFileSize64(FTmp.path()), 0);
 }
 
 TEST_F(TempFolder, FileTimesRoundTrip)

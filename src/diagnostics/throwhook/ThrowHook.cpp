@@ -14,8 +14,8 @@ namespace {
 using TRuntimeThrow = void (*)(void *, void *, void (*)(void *));
 
 TRuntimeThrow RuntimeThrow() {
-  static const auto next = reinterpret_cast<TRuntimeThrow>(dlsym(RTLD_NEXT, "__cxa_throw"));
-  return next;
+  static const auto kNext = reinterpret_cast<TRuntimeThrow>(dlsym(RTLD_NEXT, "__cxa_throw"));
+  return kNext;
 }
 
 // Before main: find the runtime's entry and load the unwinder, so that no

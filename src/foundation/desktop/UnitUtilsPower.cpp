@@ -12,7 +12,7 @@ namespace {
 constexpr QLatin1String Service("org.freedesktop.ScreenSaver");
 constexpr QLatin1String Path("/org/freedesktop/ScreenSaver");
 constexpr QLatin1String Interface("org.freedesktop.ScreenSaver");
-constexpr int CallTimeoutMs = 5000;
+constexpr int kCallTimeoutMs = 5000;
 
 QDBusMessage ScreenSaverCall(const QString &method)
 {
@@ -22,7 +22,7 @@ QDBusMessage ScreenSaverCall(const QString &method)
 } // namespace
 
 TScreenSaverInhibitor::TScreenSaverInhibitor(const QDBusConnection &bus, QObject *parent)
-    : QObject(parent), m_bus(bus)
+    : QObject(parent), FBus(bus)
 {
 }
 
@@ -30,37 +30,37 @@ TScreenSaverInhibitor::~TScreenSaverInhibitor()
 {
   // The service also drops it when our connection closes; saying so is
   // quicker.
-  if (m_cookie) SendUnInhibit(*m_cookie);
+  if (FCookie) SendUnInhibit(*FCookie);
 }
 
 void TScreenSaverInhibitor::Inhibit()
 {
-  m_wanted = true;
-  if (m_cookie || m_pending || !m_bus.isConnected()) return;
+  FWanted = true;
+  if (FCookie || FPending || !FBus.isConnected()) return;
   QDBusMessage call = ScreenSaverCall(QStringLiteral("Inhibit"));
   const QString application =
       QCoreApplication::applicationName().isEmpty() ? QStringLiteral("kestril-player") : QCoreApplication::applicationName();
   call << application << QStringLiteral("Playing a recording");
-  m_pending = true;
-  auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, CallTimeoutMs), this);
+  FPending = true;
+  auto *watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, kCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, &TScreenSaverInhibitor::OnInhibitAnswer);
 }
 
 void TScreenSaverInhibitor::Release()
 {
-  m_wanted = false;
-  if (!m_cookie) return; // a pending answer is given back when it arrives
-  SendUnInhibit(*m_cookie);
-  m_cookie.reset();
+  FWanted = false;
+  if (!FCookie) return; // a pending answer is given back when it arrives
+  SendUnInhibit(*FCookie);
+  FCookie.reset();
 }
 
 void TScreenSaverInhibitor::OnInhibitAnswer(QDBusPendingCallWatcher *watcher)
 {
   watcher->deleteLater();
-  m_pending = false;
+  FPending = false;
   const QDBusPendingReply<uint> reply = *watcher;
   if (!reply.isError()) {
-    if (m_wanted) m_cookie = reply.value();
+    if (FWanted) FCookie = reply.value();
     else SendUnInhibit(reply.value()); // released while the answer was on its way
   }
   // An error (no such service) leaves things as they are: playback goes on
@@ -72,7 +72,7 @@ void TScreenSaverInhibitor::SendUnInhibit(uint cookie)
 {
   QDBusMessage call = ScreenSaverCall(QStringLiteral("UnInhibit"));
   call << cookie;
-  m_bus.asyncCall(call, CallTimeoutMs); // nothing to do with its answer
+  FBus.asyncCall(call, kCallTimeoutMs); // nothing to do with its answer
 }
 
 } // namespace kp

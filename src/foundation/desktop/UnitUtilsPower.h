@@ -23,10 +23,10 @@ public:
   // Gives the inhibition back, also one whose answer is still on its way.
   void Release();
 
-  bool Wanted() const { return m_wanted; }
+  bool Wanted() const { return FWanted; }
   // True while the service holds an inhibition of ours.
-  bool Held() const { return m_cookie.has_value(); }
-  bool Pending() const { return m_pending; }
+  bool Held() const { return FCookie.has_value(); }
+  bool Pending() const { return FPending; }
 
 signals:
   // After every answer of the service to an inhibition request.
@@ -36,10 +36,10 @@ private:
   void OnInhibitAnswer(QDBusPendingCallWatcher *watcher);
   void SendUnInhibit(uint cookie);
 
-  QDBusConnection m_bus;
-  bool m_wanted = false;
-  bool m_pending = false;
-  std::optional<uint> m_cookie;
+  QDBusConnection FBus;
+  bool FWanted = false;
+  bool FPending = false;
+  std::optional<uint> FCookie;
 };
 
 } // namespace kp

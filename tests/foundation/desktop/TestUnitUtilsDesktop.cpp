@@ -50,37 +50,37 @@ class PrivateBus {
 public:
   bool Start(const QString &dbusDaemon)
   {
-    if (!m_dir.isValid()) return false;
+    if (!FDir.isValid()) return false;
     const QByteArray config = "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
                               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                               "<busconfig><type>session</type><listen>unix:dir=" +
-                              QFile::encodeName(m_dir.path()) +
+                              QFile::encodeName(FDir.path()) +
                               "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
                               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                               "<allow own=\"*\"/></policy></busconfig>\n";
-    if (!kptest::writeFileBytes(m_dir.path() + "/bus.conf", config)) return false;
-    m_daemon.start(dbusDaemon, {"--config-file=" + m_dir.path() + "/bus.conf", "--nofork", "--nopidfile",
+    if (!kptest::writeFileBytes(FDir.path() + "/bus.conf", config)) return false;
+    FDaemon.start(dbusDaemon, {"--config-file=" + FDir.path() + "/bus.conf", "--nofork", "--nopidfile",
                                 "--print-address=1"});
-    if (!m_daemon.waitForStarted(5000)) return false;
-    while (!m_daemon.canReadLine()) {
-      if (!m_daemon.waitForReadyRead(5000)) return false;
+    if (!FDaemon.waitForStarted(5000)) return false;
+    while (!FDaemon.canReadLine()) {
+      if (!FDaemon.waitForReadyRead(5000)) return false;
     }
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    return !m_address.isEmpty();
+    FAddress = QString::fromUtf8(FDaemon.readLine()).trimmed();
+    return !FAddress.isEmpty();
   }
   ~PrivateBus()
   {
-    if (m_daemon.state() == QProcess::NotRunning) return;
-    m_daemon.terminate();
-    if (!m_daemon.waitForFinished(3000)) m_daemon.kill();
-    m_daemon.waitForFinished(3000);
+    if (FDaemon.state() == QProcess::NotRunning) return;
+    FDaemon.terminate();
+    if (!FDaemon.waitForFinished(3000)) FDaemon.kill();
+    FDaemon.waitForFinished(3000);
   }
-  QDBusConnection Connect(const QString &name) const { return QDBusConnection::connectToBus(m_address, name); }
+  QDBusConnection Connect(const QString &name) const { return QDBusConnection::connectToBus(FAddress, name); }
 
 private:
-  QTemporaryDir m_dir;
-  QProcess m_daemon;
-  QString m_address;
+  QTemporaryDir FDir;
+  QProcess FDaemon;
+  QString FAddress;
 };
 
 class FakeScreenSaver : public QObject {
@@ -95,8 +95,8 @@ public slots:
   uint Inhibit(const QString &, const QString &)
   {
     ++inhibits;
-    active << m_next;
-    return m_next++;
+    active << FNext;
+    return FNext++;
   }
   void UnInhibit(uint cookie)
   {
@@ -105,7 +105,7 @@ public slots:
   }
 
 private:
-  uint m_next = 41;
+  uint FNext = 41;
 };
 
 class FakeFileManager : public QObject {
@@ -135,31 +135,31 @@ protected:
   {
     App();
     KP_REQUIRE_TOOL(daemon, "dbus-daemon");
-    ASSERT_TRUE(m_bus.Start(daemon));
-    m_client = std::make_unique<QDBusConnection>(m_bus.Connect("kptest-client"));
-    m_service = std::make_unique<QDBusConnection>(m_bus.Connect("kptest-service"));
-    ASSERT_TRUE(m_client->isConnected());
-    ASSERT_TRUE(m_service->isConnected());
-    QDesktopServices::setUrlHandler("file", &m_urls, "Open");
+    ASSERT_TRUE(FBus.Start(daemon));
+    FClient = std::make_unique<QDBusConnection>(FBus.Connect("kptest-client"));
+    FService = std::make_unique<QDBusConnection>(FBus.Connect("kptest-service"));
+    ASSERT_TRUE(FClient->isConnected());
+    ASSERT_TRUE(FService->isConnected());
+    QDesktopServices::setUrlHandler("file", &FUrls, "Open");
   }
   void TearDown() override
   {
     QDesktopServices::unsetUrlHandler("file");
-    m_client.reset();
-    m_service.reset();
+    FClient.reset();
+    FService.reset();
     QDBusConnection::disconnectFromBus("kptest-client");
     QDBusConnection::disconnectFromBus("kptest-service");
   }
   void Offer(const QString &service, const QString &path, QObject *object)
   {
-    ASSERT_TRUE(m_service->registerObject(path, object, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(m_service->registerService(service));
-    ASSERT_TRUE(WaitFor([&] { return m_client->interface()->isServiceRegistered(service).value(); }));
+    ASSERT_TRUE(FService->registerObject(path, object, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(FService->registerService(service));
+    ASSERT_TRUE(WaitFor([&] { return FClient->interface()->isServiceRegistered(service).value(); }));
   }
 
-  PrivateBus m_bus;
-  std::unique_ptr<QDBusConnection> m_client, m_service;
-  UrlCatcher m_urls;
+  PrivateBus FBus;
+  std::unique_ptr<QDBusConnection> FClient, FService;
+  UrlCatcher FUrls;
 };
 
 class ScreenSaver : public DesktopBus {
@@ -168,64 +168,64 @@ protected:
   {
     DesktopBus::SetUp();
     if (HasFatalFailure() || IsSkipped()) return;
-    Offer("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", &m_saver);
+    Offer("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", &FSaver);
   }
-  FakeScreenSaver m_saver;
+  FakeScreenSaver FSaver;
 };
 
 TEST_F(ScreenSaver, OneInhibitionTakenAndGivenBackWhateverTheRepeats)
 {
-  TScreenSaverInhibitor inhibitor(*m_client);
+  TScreenSaverInhibitor inhibitor(*FClient);
   inhibitor.Inhibit();
   inhibitor.Inhibit();
   ASSERT_TRUE(WaitFor([&] { return inhibitor.Held(); }));
   inhibitor.Inhibit();
-  EXPECT_EQ(m_saver.inhibits, 1);
-  EXPECT_EQ(m_saver.active.size(), 1);
+  EXPECT_EQ(FSaver.inhibits, 1);
+  EXPECT_EQ(FSaver.active.size(), 1);
 
   inhibitor.Release();
   inhibitor.Release();
   EXPECT_FALSE(inhibitor.Held());
-  ASSERT_TRUE(WaitFor([&] { return m_saver.active.isEmpty(); }));
-  EXPECT_EQ(m_saver.releases, 1);
+  ASSERT_TRUE(WaitFor([&] { return FSaver.active.isEmpty(); }));
+  EXPECT_EQ(FSaver.releases, 1);
 
   inhibitor.Inhibit();
   ASSERT_TRUE(WaitFor([&] { return inhibitor.Held(); }));
-  EXPECT_EQ(m_saver.inhibits, 2);
+  EXPECT_EQ(FSaver.inhibits, 2);
 }
 
 TEST_F(ScreenSaver, ReleaseBeforeTheAnswerStillGivesItBack)
 {
-  TScreenSaverInhibitor inhibitor(*m_client);
+  TScreenSaverInhibitor inhibitor(*FClient);
   inhibitor.Inhibit();
   EXPECT_TRUE(inhibitor.Pending());
   inhibitor.Release();
   ASSERT_TRUE(WaitFor([&] { return !inhibitor.Pending(); }));
   EXPECT_FALSE(inhibitor.Held());
-  ASSERT_TRUE(WaitFor([&] { return m_saver.releases == 1; }));
-  EXPECT_TRUE(m_saver.active.isEmpty());
+  ASSERT_TRUE(WaitFor([&] { return FSaver.releases == 1; }));
+  EXPECT_TRUE(FSaver.active.isEmpty());
 
   // Released and wanted again before the answer: the answer is kept.
   inhibitor.Inhibit();
   inhibitor.Release();
   inhibitor.Inhibit();
   ASSERT_TRUE(WaitFor([&] { return inhibitor.Held(); }));
-  EXPECT_EQ(m_saver.active.size(), 1);
-  EXPECT_EQ(m_saver.inhibits, 2);
+  EXPECT_EQ(FSaver.active.size(), 1);
+  EXPECT_EQ(FSaver.inhibits, 2);
 }
 
 TEST_F(ScreenSaver, ClosingTheProgramGivesItBack)
 {
-  auto inhibitor = std::make_unique<TScreenSaverInhibitor>(*m_client);
+  auto inhibitor = std::make_unique<TScreenSaverInhibitor>(*FClient);
   inhibitor->Inhibit();
   ASSERT_TRUE(WaitFor([&] { return inhibitor->Held(); }));
   inhibitor.reset();
-  EXPECT_TRUE(WaitFor([&] { return m_saver.active.isEmpty(); }));
+  EXPECT_TRUE(WaitFor([&] { return FSaver.active.isEmpty(); }));
 }
 
 TEST_F(DesktopBus, WithoutScreenSaverServiceNothingHappens)
 {
-  TScreenSaverInhibitor inhibitor(*m_client);
+  TScreenSaverInhibitor inhibitor(*FClient);
   inhibitor.Inhibit();
   ASSERT_TRUE(WaitFor([&] { return !inhibitor.Pending(); }));
   EXPECT_FALSE(inhibitor.Held());
@@ -245,48 +245,48 @@ protected:
   {
     DesktopBus::SetUp();
     if (HasFatalFailure() || IsSkipped()) return;
-    ASSERT_TRUE(m_tmp.isValid());
-    m_file = m_tmp.path() + "/Trip 1#a.mov";
-    ASSERT_TRUE(kptest::writeFileBytes(m_file, "x"));
+    ASSERT_TRUE(FTmp.isValid());
+    FFile = FTmp.path() + "/Trip 1#a.mov";
+    ASSERT_TRUE(kptest::writeFileBytes(FFile, "x"));
   }
-  QTemporaryDir m_tmp;
-  QString m_file;
-  FakeFileManager m_manager;
+  QTemporaryDir FTmp;
+  QString FFile;
+  FakeFileManager FManager;
 };
 
 TEST_F(FileManager, ExistingFileIsShownSelected)
 {
-  Offer("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", &m_manager);
-  ShowInExplorer(m_file, *m_client);
-  ASSERT_TRUE(WaitFor([&] { return !m_manager.shown.isEmpty(); }));
-  ASSERT_EQ(m_manager.shown.size(), 1);
-  EXPECT_EQ(QUrl(m_manager.shown[0]).toLocalFile(), m_file);
-  EXPECT_TRUE(m_manager.shown[0].contains("%23")) << m_manager.shown[0].toStdString();
+  Offer("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", &FManager);
+  ShowInExplorer(FFile, *FClient);
+  ASSERT_TRUE(WaitFor([&] { return !FManager.shown.isEmpty(); }));
+  ASSERT_EQ(FManager.shown.size(), 1);
+  EXPECT_EQ(QUrl(FManager.shown[0]).toLocalFile(), FFile);
+  EXPECT_TRUE(FManager.shown[0].contains("%23")) << FManager.shown[0].toStdString();
   QCoreApplication::processEvents();
-  EXPECT_TRUE(m_urls.opened.isEmpty());
+  EXPECT_TRUE(FUrls.opened.isEmpty());
 }
 
 TEST_F(FileManager, MissingFileOpensItsFolder)
 {
-  Offer("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", &m_manager);
-  ShowInExplorer(m_tmp.path() + "/not yet copied.mov", *m_client);
-  ASSERT_EQ(m_urls.opened.size(), 1);
-  EXPECT_EQ(m_urls.opened[0].toLocalFile(), m_tmp.path());
-  ShowInExplorer("", *m_client); // no row, nothing to show
-  EXPECT_EQ(m_urls.opened.size(), 1);
-  EXPECT_TRUE(m_manager.shown.isEmpty());
+  Offer("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", &FManager);
+  ShowInExplorer(FTmp.path() + "/not yet copied.mov", *FClient);
+  ASSERT_EQ(FUrls.opened.size(), 1);
+  EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
+  ShowInExplorer("", *FClient); // no row, nothing to show
+  EXPECT_EQ(FUrls.opened.size(), 1);
+  EXPECT_TRUE(FManager.shown.isEmpty());
 }
 
 TEST_F(FileManager, WithoutFileManagerTheFolderOpens)
 {
-  ShowInExplorer(m_file, *m_client);
-  ASSERT_TRUE(WaitFor([&] { return !m_urls.opened.isEmpty(); }));
-  EXPECT_EQ(m_urls.opened[0].toLocalFile(), m_tmp.path());
+  ShowInExplorer(FFile, *FClient);
+  ASSERT_TRUE(WaitFor([&] { return !FUrls.opened.isEmpty(); }));
+  EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
 
-  m_urls.opened.clear();
-  ShowInExplorer(m_file, QDBusConnection(QStringLiteral("kptest-not-connected")));
-  ASSERT_EQ(m_urls.opened.size(), 1);
-  EXPECT_EQ(m_urls.opened[0].toLocalFile(), m_tmp.path());
+  FUrls.opened.clear();
+  ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")));
+  ASSERT_EQ(FUrls.opened.size(), 1);
+  EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
 }
 
 TEST(DesktopClipboard, TextArrivesConvertedFromItsCodePage)

@@ -152,12 +152,6 @@ TEST_F(VideoWidgetTest, MixingRendererFallsBackWhenItCannotBeMade)
   window.SetFilterGraph(graph.get());
   window.SetMode(vmVMR);
   EXPECT_EQ(window.Mode(), vmNormal);
-  window.VMROptions().SetStreams(0);
-  EXPECT_EQ(window.VMROptions().Streams(), 1u);
-  window.VMROptions().SetStreams(17);
-  EXPECT_EQ(window.VMROptions().Streams(), 1u);
-  window.VMROptions().SetStreams(16);
-  EXPECT_EQ(window.VMROptions().Streams(), 16u);
   window.SetFilterGraph(nullptr);
 }
 
@@ -204,12 +198,6 @@ TEST_F(VideoWidgetTest, EVRDrawsIntoTheGivenPanelAndAnswersOnlyWhenConnected)
     graph->SetActive(true);
     EXPECT_TRUE(TEVR::IsEVRFilter(&filterEVR));
     evr.ConnectFilter(&filterEVR);
-    evr.SetAspectRatioMode(true, true);
-    EXPECT_EQ(evr.AspectRatioMode(), 3);
-    evr.SetAspectRatioMode(false, true);
-    EXPECT_EQ(evr.AspectRatioMode(), 4);
-    evr.SetAspectRatioMode(false, false);
-    EXPECT_EQ(evr.AspectRatioMode(), 0);
 
     rendererOf(filterEVR.MemberFilter())->Deliver(halves(48, 36), 4, 3); // 4:3 pixels: a 16:9 picture
     EXPECT_EQ(evr.GetNativeVideoSize(), QSize(64, 36));
@@ -274,21 +262,6 @@ TEST_F(VideoWidgetTest, RenderlessModeWithoutAllocatorIsAConfigurationError)
   EXPECT_EQ(window.Renderer(), nullptr);
   EXPECT_NO_THROW(graph->SetActive(false));
   window.SetFilterGraph(nullptr);
-}
-
-TEST(EVRTest, NonLinearStretchKeepsTheMiddleAndStretchesTheSides)
-{
-  for (double slope : {0.2, 0.7, 1.0, 1.45}) {
-    EXPECT_DOUBLE_EQ(NonLinearSourceX(-1, slope), -1);
-    EXPECT_DOUBLE_EQ(NonLinearSourceX(0, slope), 0);
-    EXPECT_DOUBLE_EQ(NonLinearSourceX(1, slope), 1);
-    double previous = -1;
-    for (int i = 1; i <= 100; ++i) {
-      const double v = NonLinearSourceX(-1 + i / 50.0, slope);
-      ASSERT_GT(v, previous) << "monotone at slope " << slope;
-      previous = v;
-    }
-  }
 }
 
 TEST_F(VideoWidgetTest, NonLinearStretchFillsThePanelWithWiderSideStripes)

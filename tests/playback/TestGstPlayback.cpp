@@ -5,6 +5,7 @@
 
 #include "DSPack.h"
 #include "GstMediaGraph.h"
+#include "LogCapture.h"
 #include "PlaybackTestSupport.h"
 #include "TestSupport.h"
 #include "UnitEVRWindow.h"
@@ -172,12 +173,16 @@ TEST_F(GstPlaybackTest, EndOfStreamIsLatchedAtTheDurationUntilASeek)
 {
   KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
   open(kptest::patternClip(ffmpeg));
+  std::vector<int32_t> events;
+  graph->OnDSEvent = [&](int32_t code, intptr_t, intptr_t) { events.push_back(code); };
   REFERENCE_TIME duration = 0;
   ASSERT_EQ(seeking->GetDuration(duration), S_OK);
   graph->Pause();
   seek(duration - 3 * kSecond / 10);
   ASSERT_TRUE(graph->Play());
   ASSERT_TRUE(kptest::waitUntil([&] { return position() == duration; }, kWaitMs)) << "position reaches exactly the duration";
+  // The end reaches listeners through the event loop.
+  EXPECT_TRUE(kptest::waitUntil([&] { return std::count(events.begin(), events.end(), EC_COMPLETE) >= 1; }, kWaitMs));
   kptest::spin(200);
   EXPECT_EQ(position(), duration);
   EXPECT_EQ(graph->GetState(), psPlaying) << "the state stays playing at the end";
@@ -189,7 +194,9 @@ TEST_F(GstPlaybackTest, EndOfStreamIsLatchedAtTheDurationUntilASeek)
   EXPECT_LT(position(), 2 * kSecond) << "a seek clears the latch";
 }
 
-TEST_F(GstPlaybackTest, PausedAccurateSeekShowsTheAskedFrame)
+// Paused: an accurate seek, frame steps and the snapshot all show the asked
+// frame of the test pattern.
+TEST_F(GstPlaybackTest, PausedSeekStepAndSnapshotShowTheAskedFrame)
 {
   KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
   open(kptest::patternClip(ffmpeg));
@@ -199,32 +206,39 @@ TEST_F(GstPlaybackTest, PausedAccurateSeekShowsTheAskedFrame)
   EXPECT_EQ(position(), 38 * kFrame);
   ASSERT_TRUE(frameShownAt(38 * kFrame)) << "got frame at " << latestFrame().Time;
   EXPECT_NEAR(greyOf(latestFrame().Image), kptest::patternGrey(38), 3);
-
   REFERENCE_TIME current = 0, stop = 0;
   seeking->GetPositions(current, stop);
   EXPECT_EQ(current, 38 * kFrame);
   EXPECT_EQ(stop, 8 * kSecond) << "the duration stands in for an unset stop";
-}
 
-TEST_F(GstPlaybackTest, FrameStepAdvancesOneFrame)
-{
-  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
-  open(kptest::patternClip(ffmpeg));
-  graph->Pause();
-  seek(30 * kFrame);
-  ASSERT_TRUE(frameShownAt(30 * kFrame));
   auto step = graph->QueryInterface<IVideoFrameStep>();
   ASSERT_NE(step, nullptr);
   EXPECT_EQ(step->CanStep(false), S_OK);
-  ASSERT_EQ(step->Step(1), S_OK);
-  ASSERT_TRUE(frameShownAt(31 * kFrame)) << "got frame at " << latestFrame().Time;
-  EXPECT_NEAR(greyOf(latestFrame().Image), kptest::patternGrey(31), 3);
+  for (int frame : {39, 40}) {
+    ASSERT_EQ(step->Step(1), S_OK);
+    ASSERT_TRUE(frameShownAt(frame * kFrame)) << "got frame at " << latestFrame().Time;
+    EXPECT_NEAR(greyOf(latestFrame().Image), kptest::patternGrey(frame), 3);
+  }
   EXPECT_EQ(graph->GetState(), psPaused);
-  ASSERT_EQ(step->Step(1), S_OK);
-  ASSERT_TRUE(frameShownAt(32 * kFrame));
+
+  QImage snapshot;
+  ASSERT_TRUE(window->VMRGetBitmap(snapshot));
+  ASSERT_EQ(snapshot.size(), QSize(64, 48));
+  const auto near = [](QRgb c, int r, int g, int b) {
+    return std::abs(qRed(c) - r) <= 8 && std::abs(qGreen(c) - g) <= 8 && std::abs(qBlue(c) - b) <= 8; // limited-range YUV
+  };
+  EXPECT_TRUE(near(snapshot.pixel(5, 5), 255, 0, 0)) << std::hex << snapshot.pixel(5, 5);
+  EXPECT_TRUE(near(snapshot.pixel(58, 5), 0, 255, 0)) << std::hex << snapshot.pixel(58, 5);
+  const int grey = kptest::patternGrey(40);
+  EXPECT_TRUE(near(snapshot.pixel(5, 42), grey, grey, grey)) << std::hex << snapshot.pixel(5, 42);
+  // The widget paints the same frame (frames reach it only through the
+  // main thread's crossing).
+  const QImage shown = window->grab().toImage();
+  EXPECT_TRUE(near(shown.pixel(5, 5), 255, 0, 0));
+  EXPECT_TRUE(near(shown.pixel(58, 5), 0, 255, 0));
 }
 
-TEST_F(GstPlaybackTest, RateTwoPlaysTwiceAsMuchMediaAsWallTime)
+TEST_F(GstPlaybackTest, RateVolumeAndTheirRefusals)
 {
   KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
   open(kptest::patternClip(ffmpeg));
@@ -242,40 +256,46 @@ TEST_F(GstPlaybackTest, RateTwoPlaysTwiceAsMuchMediaAsWallTime)
   const double expected = 2.0 * wall.elapsed() * 10000.0;
   EXPECT_NEAR(static_cast<double>(media), expected, 0.15 * expected) << "position is media time";
 
+  EXPECT_EQ(seeking->SetRate(0), E_INVALIDARG);
+  EXPECT_EQ(seeking->SetRate(-1), E_INVALIDARG);
+  auto audio = graph->QueryInterface<IBasicAudio>();
+  ASSERT_NE(audio, nullptr);
+  graph->SetVolume(0);
+  int32_t volume = 1;
+  audio->get_Volume(volume);
+  EXPECT_EQ(volume, -10000);
+  EXPECT_EQ(audio->put_Volume(1), E_INVALIDARG);
+
   // A new file plays at 1.0 until the rate is set again.
   open(kptest::patternClip(ffmpeg));
   seeking->GetRate(rate);
   EXPECT_DOUBLE_EQ(rate, 1.0);
 }
 
-TEST_F(GstPlaybackTest, NonMediaFileGivesTheSplitterFailure)
-{
-  HRESULT hr = S_OK;
-  EXPECT_TRUE(open(kptest::nonMediaFile(), &hr).empty());
-  EXPECT_EQ(hr, VFW_E_UNSUPPORTED_STREAM);
-  EXPECT_FALSE(GetErrorString(hr).isEmpty());
-  EXPECT_EQ(graph->GetState(), psStopped);
-  EXPECT_NO_THROW(graph->Play()) << "an empty graph takes commands";
-
-  open(QStringLiteral("/nonexistent/file.mov"), &hr);
-  EXPECT_TRUE(FAILED(hr));
-}
-
-// Files of a known type that hold no audio or video (an archive, a
-// document) are not media files either: the splitter failure, not a codec
-// failure of a stream.
-TEST_F(GstPlaybackTest, ArchivesAndDocumentsGiveTheSplitterFailure)
+// Files that are no media files (garbage, an archive, a document, a missing
+// file) give the splitter failure, not a codec failure of a stream; an empty
+// graph still takes commands.
+TEST_F(GstPlaybackTest, NonMediaFilesGiveTheSplitterFailure)
 {
   QTemporaryDir dir;
-  auto builder = graph->QueryInterface<IGraphBuilder>();
-  for (const auto &[name, head] : {std::pair{"card.MOV", QByteArray("PK\x03\x04", 4)}, std::pair{"manual.mov", QByteArray("%PDF-1.4\n")}}) {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    ASSERT_TRUE(kptest::writeFileBytes(path, head + QByteArray(400, '\0')));
-    IBaseFilterPtr source;
-    EXPECT_EQ(builder->AddSourceFilter(path, QStringLiteral("File"), source), VFW_E_UNSUPPORTED_STREAM) << name;
-    EXPECT_EQ(source, nullptr) << name;
+  const std::pair<const char *, QByteArray> files[] = {{"card.MOV", QByteArray("PK\x03\x04", 4)},
+                                                       {"manual.mov", QByteArray("%PDF-1.4\n")}};
+  QStringList paths = {kptest::nonMediaFile()};
+  for (const auto &[name, head] : files) {
+    paths << dir.filePath(QString::fromLatin1(name));
+    ASSERT_TRUE(kptest::writeFileBytes(paths.back(), head + QByteArray(400, '\0')));
+  }
+  for (const QString &path : paths) {
+    HRESULT hr = S_OK;
+    EXPECT_TRUE(open(path, &hr).empty()) << path.toStdString();
+    EXPECT_EQ(hr, VFW_E_UNSUPPORTED_STREAM) << path.toStdString();
     EXPECT_EQ(graph->GetState(), psStopped);
   }
+  EXPECT_FALSE(GetErrorString(VFW_E_UNSUPPORTED_STREAM).isEmpty());
+  EXPECT_NO_THROW(graph->Play());
+  HRESULT hr = S_OK;
+  open(QStringLiteral("/nonexistent/file.mov"), &hr);
+  EXPECT_TRUE(FAILED(hr));
 }
 
 TEST_F(GstPlaybackTest, SubtitleTrackIsNeitherDrawnNorAFailure)
@@ -324,59 +344,6 @@ TEST_F(GstPlaybackTest, StreamWithoutDecoderFailsAloneWhileThePictureStillPlays)
   EXPECT_TRUE(frameShownAt(kSecond));
 }
 
-TEST_F(GstPlaybackTest, SnapshotMatchesTheTestPattern)
-{
-  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
-  open(kptest::patternClip(ffmpeg));
-  graph->Pause();
-  seek(10 * kFrame);
-  ASSERT_TRUE(frameShownAt(10 * kFrame));
-  QImage snapshot;
-  ASSERT_TRUE(window->VMRGetBitmap(snapshot));
-  ASSERT_EQ(snapshot.size(), QSize(64, 48));
-  const auto near = [](QRgb c, int r, int g, int b) {
-    return std::abs(qRed(c) - r) <= 8 && std::abs(qGreen(c) - g) <= 8 && std::abs(qBlue(c) - b) <= 8; // limited-range YUV
-  };
-  EXPECT_TRUE(near(snapshot.pixel(5, 5), 255, 0, 0)) << std::hex << snapshot.pixel(5, 5);
-  EXPECT_TRUE(near(snapshot.pixel(58, 5), 0, 255, 0)) << std::hex << snapshot.pixel(58, 5);
-  EXPECT_TRUE(near(snapshot.pixel(5, 42), 50, 50, 50)) << std::hex << snapshot.pixel(5, 42);
-
-  // The widget paints the same frame (frames reach it only through the
-  // main thread's crossing).
-  const QImage shown = window->grab().toImage();
-  EXPECT_TRUE(near(shown.pixel(5, 5), 255, 0, 0));
-  EXPECT_TRUE(near(shown.pixel(58, 5), 0, 255, 0));
-}
-
-TEST_F(GstPlaybackTest, EndOfStreamReachesListenersThroughTheEventLoop)
-{
-  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
-  open(kptest::patternClip(ffmpeg));
-  std::vector<int32_t> events;
-  graph->OnDSEvent = [&](int32_t code, intptr_t, intptr_t) { events.push_back(code); };
-  graph->Pause();
-  seek(8 * kSecond - 2 * kFrame);
-  graph->Play();
-  EXPECT_TRUE(kptest::waitUntil([&] { return std::count(events.begin(), events.end(), EC_COMPLETE) >= 1; }, kWaitMs));
-}
-
-TEST_F(GstPlaybackTest, VolumeAndRateOnAnOpenFileAreAccepted)
-{
-  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
-  open(kptest::patternClip(ffmpeg));
-  auto audio = graph->QueryInterface<IBasicAudio>();
-  ASSERT_NE(audio, nullptr);
-  graph->SetVolume(0);
-  int32_t volume = 1;
-  audio->get_Volume(volume);
-  EXPECT_EQ(volume, -10000);
-  EXPECT_EQ(audio->put_Volume(1), E_INVALIDARG);
-  EXPECT_EQ(seeking->SetRate(0), E_INVALIDARG);
-  EXPECT_EQ(seeking->SetRate(-1), E_INVALIDARG);
-}
-
-// The main window's default set-up: the renderer and the decoder as
-// persisted member filters, and the EVR wrapper drawing into a plain panel.
 TEST(GstEVRTest, PersistedFiltersAndTheEVRWrapperShowThePicture)
 {
   KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
@@ -429,6 +396,7 @@ TEST(GstFailureTest, APipelineThatRefusesToPlayRaisesWithGStreamersText)
   const QString clip = kptest::patternClip(ffmpeg);
   TGstGraphOptions options;
   options.AudioSink = QStringLiteral("fakesink sync=true state-error=paused-to-playing");
+  kptest::TLogCapture log("kp.playback");
   TFilterGraph graph(CreateGstGraphFactory(options));
   graph.SetActive(true);
   auto builder = graph.QueryInterface<IGraphBuilder>();
@@ -442,5 +410,23 @@ TEST(GstFailureTest, APipelineThatRefusesToPlayRaisesWithGStreamersText)
     EXPECT_TRUE(e.Message().endsWith(QStringLiteral(" ($80004005)."))) << e.what();
     EXPECT_NE(e.Message(), QStringLiteral("Unspecified error ($80004005).")) << "the pipeline's own text is kept";
   }
+  // The log names the element and carries GStreamer's debug text.
+  const QStringList errors = log.LinesWith(QStringLiteral("error from fakesink"));
+  ASSERT_FALSE(errors.isEmpty()) << log.Lines().join('\n').toStdString();
+  EXPECT_TRUE(errors[0].endsWith(u')')) << errors[0].toStdString();
   EXPECT_NO_THROW(graph.SetActive(false));
+}
+
+TEST(GstFailureTest, BadAudioSinkDescriptionIsLoggedWithGStreamersError)
+{
+  kptest::ensureApplication();
+  TGstGraphOptions options;
+  options.AudioSink = QStringLiteral("kpnosuchsink sync=true");
+  kptest::TLogCapture log("kp.playback");
+  TFilterGraph graph(CreateGstGraphFactory(options));
+  graph.SetActive(true);
+  const QStringList lines = log.LinesWith(QStringLiteral("kpnosuchsink"));
+  ASSERT_EQ(lines.size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_TRUE(lines[0].contains(QStringLiteral("no element"))) << lines[0].toStdString();
+  graph.SetActive(false);
 }

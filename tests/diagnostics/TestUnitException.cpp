@@ -1,5 +1,6 @@
 #include "DiagnosticsTestSupport.h"
 #include "Errors.h"
+#include "LogCapture.h"
 #include "UnitException.h"
 
 #include <QCoreApplication>
@@ -51,6 +52,11 @@ namespace kptest {
   return text;
 }
 
+[[gnu::noinline]] int KnownRoutine(int v) {
+  asm volatile("" ::: "memory");
+  return v + 1;
+}
+
 } // namespace kptest
 
 namespace {
@@ -86,6 +92,24 @@ TEST(ReportText, HeadNamesTheClassAndMessage) {
   // No exception object: a foreign thrown value.
   EXPECT_EQ(head(42), QString());
   EXPECT_EQ(kp::ExceptionHeadText(std::exception_ptr()), QString());
+}
+
+// The report keeps the exception-address line as it is; only frame lines are
+// widened around "@", as the call-stack text does.
+TEST(ReportText, OnlyTheApplicationBoxWidensTheAddressLine) {
+  const auto address = reinterpret_cast<uintptr_t>(&kptest::KnownRoutine);
+  const QString addressText = kp::DebugInfoForAddress(address);
+  ASSERT_TRUE(addressText.contains(u'@')) << addressText;
+  QString widened = addressText;
+  widened.replace(u'@', " @ ");
+  kp::TCallStackFrames frames{};
+  frames[0] = address;
+  EXPECT_EQ(kp::ExceptionReportText("EFileBroken, bad header\r\n", "Thread: main:\r\n", address, frames),
+            "EFileBroken, bad header\r\nThread: main:\r\nException callstack\r\n => " + addressText + "\r\n <> " +
+                widened);
+  // The application handler's box uses the call-stack text with an address,
+  // which widens every "@".
+  EXPECT_EQ(kptest::ReportLines(kp::GetCallStackText(0, address)).value(0), " => " + widened);
 }
 
 TEST(Report, MainThreadWithObject) {
@@ -185,6 +209,18 @@ TEST(PendingSlot, NoSecondBoxWhileOneIsOpen) {
   EXPECT_EQ(shower.Shown, (std::vector<QString>{"first", "third"}));
   EXPECT_FALSE(reporter.Showing());
   EXPECT_TRUE(reporter.Pending().isEmpty());
+}
+
+TEST(PendingSlot, ShowerThatFailsLeavesAWarning) {
+  kptest::EnsureCoreApplication();
+  auto owned = std::make_unique<kptest::TRecordingShower>();
+  owned->WhileOpen = [](const QString &) { throw std::runtime_error("no screen"); };
+  kp::TShowMesThread reporter(std::move(owned));
+  kptest::TLogCapture log("kp.diagnostics");
+  reporter.SetMessage("report");
+  RunQueuedCalls();
+  EXPECT_EQ(log.LinesWith("no screen").size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_FALSE(reporter.Showing());
 }
 
 TEST(PendingSlot, WithoutReporterTheReportGoesToStandardError) {

@@ -60,7 +60,7 @@ TEST(AddressText, ModuleOffsetAndRoutineOrSixteenDigitsOutsideEveryModule) {
   const auto entry = reinterpret_cast<uintptr_t>(&kptest::StackInKnownFunction);
   const QString text = kp::DebugInfoForAddress(entry);
   const QRegularExpression pattern(
-      QStringLiteral("^kp_diagnostics_tests@([0-9A-F]{8,}) kptest::StackInKnownFunction\\(int\\)( \\(UnitMemCheckTest\\.cpp:\\d+\\))?$"));
+      QStringLiteral("^kp_diagnostics_tests@([0-9A-F]{8,}) kptest::StackInKnownFunction\\(int\\)( \\(TestUnitMemCheck\\.cpp:\\d+\\))?$"));
   const auto match = pattern.match(text);
   ASSERT_TRUE(match.hasMatch()) << text;
   const kp::TCodeLocation where = kp::LocateAddress(entry);
@@ -123,7 +123,7 @@ TEST(CallStackCapture, AgreesWithAddr2line) {
   const QStringList answer = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n');
   ASSERT_GE(answer.size(), 2);
   EXPECT_EQ(where.Routine, answer[0]);
-  // "path/UnitMemCheckTest.cpp:123" or with " (discriminator n)" after it.
+  // "path/TestUnitMemCheck.cpp:123" or with " (discriminator n)" after it.
   const QString place = answer[1].section(u' ', 0, 0).section(u'/', -1);
   EXPECT_EQ(QString("%1:%2").arg(where.SourceFile).arg(where.Line), place);
   EXPECT_TRUE(kp::DebugInfoForAddress(frames[0]).contains(QString(" %1 (%2)").arg(where.Routine, place)));

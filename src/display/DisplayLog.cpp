@@ -1,0 +1,3 @@
+#include "DisplayLog.h"
+
+Q_LOGGING_CATEGORY(lcKpDisplay, "kp.display", QtWarningMsg)
