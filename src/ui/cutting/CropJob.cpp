@@ -151,15 +151,17 @@ TCropOutcome TCropJob::Run()
   state.Template.reset();
   FHost.ShowMain();
   writer.reset();
-  if (failure) {
-    ShowAction({});
-    ReportFailure(failure);
-    return TCropOutcome::Failed;
-  }
+  // A close wins over a failure it caused (a movie cut off before its first
+  // sample cannot be finished): the user asked for no movie.
   if (!visible) {
     QFile::remove(FOutputName);
     ShowAction({});
     return TCropOutcome::Cancelled;
+  }
+  if (failure) {
+    ShowAction({});
+    ReportFailure(failure);
+    return TCropOutcome::Failed;
   }
 
   const QStringList unsaved = SaveSideFiles(state);

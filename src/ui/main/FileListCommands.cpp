@@ -143,8 +143,9 @@ void TFileListCommands::DeleteAllUnlocked()
   FHost.StopPlayback();
   std::vector<TFileItem> items;
   int fileCount = 0;
-  for (const TFileItem &row : m->Rows()) {
-    if (row.Summary.Locked != lsNone) continue;
+  for (int i = 0; i < m->GetCount(); ++i) {
+    const TFileItem row = m->GetGroup(i);
+    if (row.Files.empty() || row.Summary.Locked != lsNone) continue;
     items.push_back(row);
     fileCount += int(row.Files.size());
   }

@@ -158,7 +158,7 @@ void TPlaybackLoop::TearDownGraph()
 
 void TPlaybackLoop::ResetPlaybackView()
 {
-  S.Recording = EmptyFileItem;
+  S.Recording = kEmptyFileItem;
   S.CurrentFile = -1;
   S.MovingInfos.clear();
   SetScreenSaverEnabled(true);

@@ -24,7 +24,7 @@ namespace {
 // Turn on once the movie writer's edit list starts each track at its first
 // frame: until then every cut hides one frame and the frame counts below
 // fail.
-constexpr bool kMovieWriterShowsFirstFrame = false;
+constexpr bool kMovieWriterShowsFirstFrame = true;
 
 QString CardMovie(int number)
 {

@@ -9,6 +9,8 @@
 
 #include <QTest>
 #include <QTreeWidget>
+#include "FileManagerTestAccess.h"
+
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -35,7 +37,7 @@ protected:
   {
     kptest::ensureApplication();
     FHost.Manager = &FManager;
-    FManager.SetRows({Row("A", 0), Row("B", 10), Row("C", 20), Row("D", 30)});
+    TFileManagerTestAccess::SetRows(FManager, {Row("A", 0), Row("B", 10), Row("C", 20), Row("D", 30)});
   }
   int FilesOfRow(const QString &name) const
   {
@@ -59,7 +61,7 @@ TEST_F(GroupWindow, JoinsTheCheckedRecordingsWhateverTheListDidMeanwhile)
   FHost.Selected = {0, 2};
   form.Fill(3);
   // A search adds a row and the list is re-sorted before the user presses Group.
-  FManager.SetRows({Row("E", 40), Row("D", 30), Row("C", 20), Row("B", 10), Row("A", 0)});
+  TFileManagerTestAccess::SetRows(FManager, {Row("E", 40), Row("D", 30), Row("C", 20), Row("B", 10), Row("A", 0)});
   form.ButtonGroupClick();
   EXPECT_EQ(form.result(), QDialog::Accepted);
   EXPECT_EQ(FManager.GetCount(), 3);
@@ -75,11 +77,11 @@ TEST_F(GroupWindow, NothingChangesWithoutTwoRowsOrWhenARowIsGone)
     bool RemoveC;
   };
   for (const Case &c : {Case{{}, false}, Case{{1}, false}, Case{{1, 2}, true}}) {
-    FManager.SetRows({Row("A", 0), Row("B", 10), Row("C", 20), Row("D", 30)});
+    TFileManagerTestAccess::SetRows(FManager, {Row("A", 0), Row("B", 10), Row("C", 20), Row("D", 30)});
     TFormGroup form(&FHost);
     FHost.Selected = c.Selected;
     form.Fill(-1);
-    if (c.RemoveC) FManager.SetRows({Row("A", 0), Row("B", 10), Row("D", 30)});
+    if (c.RemoveC) TFileManagerTestAccess::SetRows(FManager, {Row("A", 0), Row("B", 10), Row("D", 30)});
     boxes.Texts.clear();
     form.ButtonGroupClick();
     // A refused join keeps the window open and says so.
@@ -109,7 +111,7 @@ TEST_F(GroupWindow, RouteTimerDrawsTheCheckedTracks)
 {
   KP_REQUIRE_SAMPLES();
   const QString t1 = kptest::samplePath("nmea/gpsbabel_track_2004.nmea");
-  FManager.SetRows({Row("A", 0, t1), Row("B", 10, kptest::samplePath("tracks/ozi_20070813_short.plt")), Row("C", 20)});
+  TFileManagerTestAccess::SetRows(FManager, {Row("A", 0, t1), Row("B", 10, kptest::samplePath("tracks/ozi_20070813_short.plt")), Row("C", 20)});
   TFormGroup form(&FHost);
   FHost.Selected = {0, 1, 2};
   form.Fill(-1);

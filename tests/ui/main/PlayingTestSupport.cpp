@@ -1,5 +1,7 @@
 #include "PlayingTestSupport.h"
 
+#include "FileManagerTestAccess.h"
+
 #include "UnitTranslate.h"
 
 #include <QAction>
@@ -180,7 +182,7 @@ TPlayingRig::~TPlayingRig()
 
 void TPlayingRig::SetRows(const std::vector<TFileItem> &rows)
 {
-  Catalogue.SetRows(rows);
+  TFileManagerTestAccess::SetRows(Catalogue, rows);
   ListModel.clear();
   for (const TFileItem &row : rows) ListModel.appendRow(new QStandardItem(row.Summary.Name));
 }

@@ -13,6 +13,8 @@
 #include <QAction>
 #include <QItemSelectionModel>
 #include <QTableView>
+#include "FileManagerTestAccess.h"
+
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -67,7 +69,7 @@ struct ListFixture : ::testing::Test, AppFirst {
   }
   void Rows(std::vector<TFileItem> rows)
   {
-    manager->SetRows(std::move(rows));
+    TFileManagerTestAccess::SetRows(*manager, std::move(rows));
     commands->FileManagerChanged(-1);
   }
   void Select(std::initializer_list<int> rows)

@@ -249,8 +249,8 @@ TEST_F(PositionModelOnFake, AFileWithoutHeaderTakesItsDurationFromTheGraph)
   Rig->Model->SeekTo(0.6L, false, false);
   EXPECT_EQ(Rig->State.Recording.Files[1].DurationSource, dsHeader);
   EXPECT_EQ(Rig->State.Recording.Files[1].DurationMs, 25000);
-  EXPECT_EQ(Rig->Catalogue.Rows()[0].Files[1].DurationMs, 25000);
-  EXPECT_EQ(Rig->Catalogue.Rows()[0].Files[1].DurationSource, dsHeader);
+  EXPECT_EQ(Rig->Catalogue.GetGroup(0).Files[1].DurationMs, 25000);
+  EXPECT_EQ(Rig->Catalogue.GetGroup(0).Files[1].DurationSource, dsHeader);
 }
 
 } // namespace
