@@ -69,7 +69,8 @@ bool MakeCard(const QString &root, int count)
 double FullPass(const QString &root, int &rows)
 {
   const TClock::time_point start = TClock::now();
-  TFileManager fm(true, [](int32_t) {}, [](std::function<void()>) {});
+  TFileManager fm(
+      true, [](int32_t) {}, [](std::function<void()>) {});
   fm.SetSearchRoots({root});
   fm.Start();
   fm.WaitFor();
@@ -83,7 +84,7 @@ int main(int argc, char **argv)
 {
   QCoreApplication app(argc, argv);
   const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                 : QCoreApplication::applicationDirPath() + QStringLiteral("/catalogue-bench-card");
+                                : QCoreApplication::applicationDirPath() + QStringLiteral("/catalogue-bench-card");
   const int count = argc > 2 ? std::max(10, atoi(argv[2])) : 2000;
   std::printf("catalogue bench: %d fragments in %s\n", count, qPrintable(root));
   TClock::time_point start = TClock::now();

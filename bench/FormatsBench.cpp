@@ -53,8 +53,8 @@ QByteArray HourLog()
     const QByteArray latText = DegMin(lat, 2), lonText = DegMin(lon, 3);
     log += Checksummed("GPGGA," + time + "," + latText + ",N," + lonText + ",E,1,08,0.9," +
                        QByteArray::number(150 + s % 50) + ".5,M,14.0,M,,");
-    log += Checksummed("GPRMC," + time + ",A," + latText + ",N," + lonText + ",E,32.4," +
-                       QByteArray::number(s % 360) + ".0,010511,,,A");
+    log += Checksummed("GPRMC," + time + ",A," + latText + ",N," + lonText + ",E,32.4," + QByteArray::number(s % 360) +
+                       ".0,010511,,,A");
     for (int k = 0; k < kSamplesPerSecond; ++k)
       log += Checksummed("GSENSOR," + QByteArray::number(k * 3) + ",-980," + QByteArray::number(20 + k));
   }
@@ -139,15 +139,14 @@ int main(int argc, char **argv)
   }
   std::printf("one-hour NMEA log: %lld bytes, %lld items read\n", static_cast<long long>(QFile(log).size()),
               static_cast<long long>(items));
-  std::printf("ours (read + GPX, KML, PLT): best %.1f ms, median %.1f ms of %d runs\n", Best(ours), Median(ours),
-              runs);
+  std::printf("ours (read + GPX, KML, PLT): best %.1f ms, median %.1f ms of %d runs\n", Best(ours), Median(ours), runs);
   if (!withBabel) {
     std::printf("gpsbabel not installed: no comparison\n");
     return 0;
   }
   const double ratio = Best(theirs) / Best(ours);
-  std::printf("gpsbabel (read + GPX):       best %.1f ms, median %.1f ms of %d runs\n", Best(theirs),
-              Median(theirs), runs);
+  std::printf("gpsbabel (read + GPX):       best %.1f ms, median %.1f ms of %d runs\n", Best(theirs), Median(theirs),
+              runs);
   std::printf("ratio of the best runs: ours is %.1f times faster (required: 5)\n", ratio);
   return ratio >= 5 ? 0 : 1;
 }

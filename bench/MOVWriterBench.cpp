@@ -51,8 +51,7 @@ void WarmUp(const QStringList &files)
   for (const QString &f : files) {
     QFile in(f);
     if (!in.open(QIODevice::ReadOnly)) continue;
-    while (in.read(buf.data(), qint64(buf.size())) > 0) {
-    }
+    while (in.read(buf.data(), qint64(buf.size())) > 0) {}
   }
 }
 
@@ -178,8 +177,8 @@ int main(int argc, char **argv)
   }
   Run(QStringLiteral("sync"), {});
   t.restart();
-  const bool ffOk = Run(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i", list,
-                                                   "-c", "copy", ffOut});
+  const bool ffOk = Run(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i",
+                                                   list, "-c", "copy", ffOut});
   Run(QStringLiteral("sync"), {});
   const double ff = Seconds(t);
   if (ffOk) Report("ffmpeg -f concat -c copy + sync", ff, QFileInfo(ffOut).size());

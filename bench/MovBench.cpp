@@ -32,11 +32,23 @@ constexpr int AudioFrame = 1024;
 struct TAtom {
   QByteArray Data;
   TAtom(const char *type) { Data = QByteArray(4, '\0') + QByteArray(type, 4); }
-  TAtom &u8(uint8_t v) { Data.append(char(v)); return *this; }
+  TAtom &u8(uint8_t v)
+  {
+    Data.append(char(v));
+    return *this;
+  }
   TAtom &u16(uint16_t v) { return u8(uint8_t(v >> 8)).u8(uint8_t(v)); }
   TAtom &u32(uint32_t v) { return u16(uint16_t(v >> 16)).u16(uint16_t(v)); }
-  TAtom &zeros(int n) { Data.append(QByteArray(n, '\0')); return *this; }
-  TAtom &add(const QByteArray &b) { Data.append(b); return *this; }
+  TAtom &zeros(int n)
+  {
+    Data.append(QByteArray(n, '\0'));
+    return *this;
+  }
+  TAtom &add(const QByteArray &b)
+  {
+    Data.append(b);
+    return *this;
+  }
   QByteArray done()
   {
     const auto n = uint32_t(Data.size());
@@ -77,14 +89,28 @@ bool MakeTemplate(const QString &dir, TTemplate &t)
 {
   const QString path = dir + QStringLiteral("/template.mp4");
   if (!QFile::exists(path)) {
-    const int rc = QProcess::execute(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-         QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=0.2"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-         QStringLiteral("-i"), QStringLiteral("sine=sample_rate=48000:duration=0.2"), QStringLiteral("-c:v"),
-         QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"),
-         QStringLiteral("yuv420p"), QStringLiteral("-c:a"), QStringLiteral("aac"), path});
+    const int rc =
+        QProcess::execute(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"),
+                                                     QStringLiteral("-loglevel"),
+                                                     QStringLiteral("error"),
+                                                     QStringLiteral("-y"),
+                                                     QStringLiteral("-f"),
+                                                     QStringLiteral("lavfi"),
+                                                     QStringLiteral("-i"),
+                                                     QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=0.2"),
+                                                     QStringLiteral("-f"),
+                                                     QStringLiteral("lavfi"),
+                                                     QStringLiteral("-i"),
+                                                     QStringLiteral("sine=sample_rate=48000:duration=0.2"),
+                                                     QStringLiteral("-c:v"),
+                                                     QStringLiteral("libx264"),
+                                                     QStringLiteral("-preset"),
+                                                     QStringLiteral("ultrafast"),
+                                                     QStringLiteral("-pix_fmt"),
+                                                     QStringLiteral("yuv420p"),
+                                                     QStringLiteral("-c:a"),
+                                                     QStringLiteral("aac"),
+                                                     path});
     if (rc != 0) return false;
   }
   try {
@@ -104,9 +130,10 @@ QByteArray Table(const char *type, const std::vector<uint32_t> &values, bool wit
   TAtom a(type);
   a.u32(0);
   if (std::string_view(type) == "stsz") a.u32(first);
-  if (withCount) a.u32(uint32_t(std::string_view(type) == "stts" || std::string_view(type) == "stsc"
-                                    ? values.size() / (std::string_view(type) == "stts" ? 2 : 3)
-                                    : values.size()));
+  if (withCount)
+    a.u32(uint32_t(std::string_view(type) == "stts" || std::string_view(type) == "stsc"
+                       ? values.size() / (std::string_view(type) == "stts" ? 2 : 3)
+                       : values.size()));
   for (uint32_t v : values) a.u32(v);
   return a.done();
 }
@@ -152,7 +179,8 @@ bool WriteFragment(const QString &path, const TTemplate &t, int seed, bool moovF
   const int videoCount = Fps * Seconds;
   const int audioCount = AudioRate * Seconds / AudioFrame;
   std::vector<uint32_t> vsizes, asizes, voffsets, aoffsets;
-  for (int i = 0; i < videoCount; ++i) vsizes.push_back(i % Fps == 0 ? 180000 + random() % 40000 : 20000 + random() % 20000);
+  for (int i = 0; i < videoCount; ++i)
+    vsizes.push_back(i % Fps == 0 ? 180000 + random() % 40000 : 20000 + random() % 20000);
   for (int i = 0; i < audioCount; ++i) asizes.push_back(300 + random() % 200);
   const auto layout = [&](int64_t dataStart) {
     voffsets.clear();
@@ -261,7 +289,7 @@ int main(int argc, char **argv)
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
     p.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-show_format"),
-                                         QStringLiteral("-show_streams"), f});
+                                        QStringLiteral("-show_streams"), f});
     p.waitForFinished(-1);
   }
   const double ffprobeUs = double(timer.nsecsElapsed()) / 1e3 / count;

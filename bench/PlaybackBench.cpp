@@ -46,10 +46,31 @@ QString makeClip(const QString &folder)
   if (ffmpeg.isEmpty()) return {};
   std::printf("making %s ...\n", qPrintable(path));
   QProcess process;
-  process.start(ffmpeg, {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                         QStringLiteral("testsrc2=s=1920x1080:r=%1:d=%2").arg(kFps).arg(kSeconds), "-f", "lavfi", "-i",
-                         QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(kSeconds), "-c:v", "libx264",
-                         "-preset", "veryfast", "-pix_fmt", "yuv420p", "-g", "30", "-b:v", "8M", "-c:a", "aac", path + ".part.mp4"});
+  process.start(ffmpeg, {"-hide_banner",
+                         "-loglevel",
+                         "error",
+                         "-y",
+                         "-f",
+                         "lavfi",
+                         "-i",
+                         QStringLiteral("testsrc2=s=1920x1080:r=%1:d=%2").arg(kFps).arg(kSeconds),
+                         "-f",
+                         "lavfi",
+                         "-i",
+                         QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(kSeconds),
+                         "-c:v",
+                         "libx264",
+                         "-preset",
+                         "veryfast",
+                         "-pix_fmt",
+                         "yuv420p",
+                         "-g",
+                         "30",
+                         "-b:v",
+                         "8M",
+                         "-c:a",
+                         "aac",
+                         path + ".part.mp4"});
   if (!process.waitForFinished(600000) || process.exitCode() != 0) return {};
   QFile::rename(path + ".part.mp4", path);
   return path;
@@ -142,8 +163,8 @@ int main(int argc, char **argv)
   const TRun baseline = gstLaunchBaseline(clip);
   const TRun surface = playThroughSurface(clip, false, false);
   std::printf("sync off, %d frames of 1920x1080:\n", kFrames);
-  std::printf("  gst-launch decode+convert : %6.2f ms CPU/frame (%.2f s CPU, %.2f s wall)%s\n", 1000 * baseline.Cpu / kFrames,
-              baseline.Cpu, baseline.Wall, baseline.Ok ? "" : "  [FAILED]");
+  std::printf("  gst-launch decode+convert : %6.2f ms CPU/frame (%.2f s CPU, %.2f s wall)%s\n",
+              1000 * baseline.Cpu / kFrames, baseline.Cpu, baseline.Wall, baseline.Ok ? "" : "  [FAILED]");
   std::printf("  our surface path          : %6.2f ms CPU/frame (%.2f s CPU, %.2f s wall, %llu frames)%s\n",
               1000 * surface.Cpu / std::max<uint64_t>(1, surface.Frames), surface.Cpu, surface.Wall,
               static_cast<unsigned long long>(surface.Frames), surface.Ok ? "" : "  [FAILED]");
@@ -153,9 +174,9 @@ int main(int argc, char **argv)
   const TRun live = playThroughSurface(clip, true, true);
   const long long dropped = static_cast<long long>(kFrames) - static_cast<long long>(live.Frames);
   std::printf("real time (sync on, window shown at 960x540):\n");
-  std::printf("  frames shown %llu of %d, dropped %lld (target 0)%s\n", static_cast<unsigned long long>(live.Frames), kFrames,
-              dropped, live.Ok ? "" : "  [FAILED]");
-  std::printf("  average CPU load %.2f cores (%.2f s CPU over %.2f s; target < 1)\n", live.Cpu / std::max(0.001, live.Wall),
-              live.Cpu, live.Wall);
+  std::printf("  frames shown %llu of %d, dropped %lld (target 0)%s\n", static_cast<unsigned long long>(live.Frames),
+              kFrames, dropped, live.Ok ? "" : "  [FAILED]");
+  std::printf("  average CPU load %.2f cores (%.2f s CPU over %.2f s; target < 1)\n",
+              live.Cpu / std::max(0.001, live.Wall), live.Cpu, live.Wall);
   return baseline.Ok && surface.Ok && live.Ok ? 0 : 1;
 }

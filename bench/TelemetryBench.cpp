@@ -42,8 +42,8 @@ QByteArray MakeTrack(int repeatEvery)
     lat += 0.0001 * std::cos(i / 300.0);
     lon += 0.0001 * std::sin(i / 300.0);
     const int stampSec = (repeatEvery > 0 && i % repeatEvery == 1) ? i - 1 : i;
-    text += "[G]\t" + DatTimeText(t0 + stampSec * kSec, false) + "\tN" + CoordToBytes(lat) + "\tE" +
-            CoordToBytes(lon) + "\t" + QByteArray::number(40 + i % 20) + "\t" + QByteArray::number(i % 360) + "\r\n";
+    text += "[G]\t" + DatTimeText(t0 + stampSec * kSec, false) + "\tN" + CoordToBytes(lat) + "\tE" + CoordToBytes(lon) +
+            "\t" + QByteArray::number(40 + i % 20) + "\t" + QByteArray::number(i % 360) + "\r\n";
     for (int k = 0; k < 10; ++k)
       text += "[S]\t" + QByteArray::number(int(noise(rng))) + "\t" + QByteArray::number(int(noise(rng))) + "\t" +
               QByteArray::number(1000 + int(noise(rng))) + "\r\n";

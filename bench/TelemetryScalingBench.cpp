@@ -47,7 +47,8 @@ TMovingInfo LoggerTrack(int n)
 QByteArray BlockFile(int n)
 {
   QByteArray text;
-  for (int i = 0; i < 3; ++i) text += "[G]\t" + DatTimeText(kT0 + i * kSec, false) + "\tN55.700000\tE37.600000\t50\t90\r\n";
+  for (int i = 0; i < 3; ++i)
+    text += "[G]\t" + DatTimeText(kT0 + i * kSec, false) + "\tN55.700000\tE37.600000\t50\t90\r\n";
   for (int i = 0; i < n; ++i)
     text += "[B]\r\n[G]\t" + DatTimeText(kT0 - 3600 * kSec + i * kSec, false) + "\tN55.700000\tE37.600000\t50\t90\r\n";
   return text;

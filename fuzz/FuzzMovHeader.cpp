@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
   // The catalogue opens files by name; one input in four goes that way.
   const QString path = kpfuzz::ScratchDir() + QStringLiteral("/header.mov");
   const bool byName = (kpfuzz::InputChoice(data, size) & 3) == 0 && kpfuzz::WriteFile(path, bytes);
-  kp::TMOVReader reader = byName ? kp::TMOVReader(path, true)
-                                 : kp::TMOVReader(std::make_unique<kp::TMemoryStream>(bytes), true);
+  kp::TMOVReader reader =
+      byName ? kp::TMOVReader(path, true) : kp::TMOVReader(std::make_unique<kp::TMemoryStream>(bytes), true);
   int32_t width = 0, height = 0;
   reader.GetVideoSize(width, height);
   volatile double sink = reader.GetVideoFPS() + reader.GetVideoBitrate();

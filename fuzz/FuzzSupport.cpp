@@ -62,8 +62,7 @@ void MallocHook(const volatile void *, size_t size)
   if (!gCounting.load(std::memory_order_relaxed)) return;
   const int64_t live = gLive.fetch_add(int64_t(size), std::memory_order_relaxed) + int64_t(size);
   int64_t peak = gPeak.load(std::memory_order_relaxed);
-  while (live > peak && !gPeak.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
-  }
+  while (live > peak && !gPeak.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {}
   if (live > gLimit.load(std::memory_order_relaxed)) {
     gCounting = false;
     char line[160];

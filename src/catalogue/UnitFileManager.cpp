@@ -7,7 +7,7 @@
 namespace kp {
 
 TFileManager::TFileManager(bool searchOnStart, TFileManagerEvent onChange, TFileManagerPost post)
-    : FSearchOnStart(searchOnStart), FNotify(std::make_shared<TNotifyState>()), FPost(std::move(post))
+  : FSearchOnStart(searchOnStart), FNotify(std::make_shared<TNotifyState>()), FPost(std::move(post))
 {
   FNotify->OnChange = std::move(onChange);
   FNotify->Owner = std::this_thread::get_id();

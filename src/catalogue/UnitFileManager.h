@@ -59,15 +59,15 @@ struct TFileFraction {
 // One video file; also a row's summary.
 struct TFileItemSubitem {
   // Video part.
-  QString FileName; // summary: every path joined with ", "
-  QString Name;     // summary: the names with number runs folded
-  uint8_t Locked = 0; // file: 1 when write-protected; summary: TLockState
-  int64_t Size = 0;   // bytes, -1 unknown
+  QString FileName;       // summary: every path joined with ", "
+  QString Name;           // summary: the names with number runs folded
+  uint8_t Locked = 0;     // file: 1 when write-protected; summary: TLockState
+  int64_t Size = 0;       // bytes, -1 unknown
   int64_t DurationMs = 0; // -1 unknown
   uint8_t DurationSource = dsUnknown;
   int32_t Width = 0, Height = 0;
   double FrameRate = 0;
-  double Bitrate = 0; // kbit/s
+  double Bitrate = 0;      // kbit/s
   TDateTime StartTime = 0; // local time; 0 unknown
   TDateTime EndTime = 0;
   TFileFraction Position;

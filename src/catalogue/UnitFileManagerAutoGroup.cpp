@@ -24,10 +24,7 @@ struct TPairKey {
   int Score;
   double Gap;
   int I, J; // positions, I < J
-  bool operator<(const TPairKey &o) const
-  {
-    return std::tie(Score, Gap, I, J) < std::tie(o.Score, o.Gap, o.I, o.J);
-  }
+  bool operator<(const TPairKey &o) const { return std::tie(Score, Gap, I, J) < std::tie(o.Score, o.Gap, o.I, o.J); }
 };
 
 class TAutoGrouper {
@@ -77,10 +74,7 @@ private:
     FMaxLength = std::max(FMaxLength, row.Summary.EndTime - row.Summary.StartTime);
   }
 
-  void Unindex(int id)
-  {
-    FByStart.erase({FStartOf[size_t(id)], id});
-  }
+  void Unindex(int id) { FByStart.erase({FStartOf[size_t(id)], id}); }
 
   void Link(int a, int b)
   {

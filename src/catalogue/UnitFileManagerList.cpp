@@ -44,7 +44,7 @@ int CompareColumn(const TFileItem &a, const TFileItem &b, int column)
 class TRowSorter {
 public:
   TRowSorter(std::vector<TFileItem> &rows, int column, bool descending)
-      : FRows(rows), FColumn(column), FDescending(descending)
+    : FRows(rows), FColumn(column), FDescending(descending)
   {
   }
 

@@ -124,10 +124,10 @@ bool MountOf(const QString &path, QString &mountRoot, QString &fsType)
 bool IsNetworkFsType(const QString &fsType)
 {
   static const QStringList kNetwork = {
-      QStringLiteral("nfs"),       QStringLiteral("nfs4"),      QStringLiteral("cifs"),
-      QStringLiteral("smb3"),      QStringLiteral("smbfs"),     QStringLiteral("ncpfs"),
-      QStringLiteral("afs"),       QStringLiteral("9p"),        QStringLiteral("ceph"),
-      QStringLiteral("glusterfs"), QStringLiteral("fuse.sshfs"), QStringLiteral("fuse.davfs"),
+      QStringLiteral("nfs"),       QStringLiteral("nfs4"),         QStringLiteral("cifs"),
+      QStringLiteral("smb3"),      QStringLiteral("smbfs"),        QStringLiteral("ncpfs"),
+      QStringLiteral("afs"),       QStringLiteral("9p"),           QStringLiteral("ceph"),
+      QStringLiteral("glusterfs"), QStringLiteral("fuse.sshfs"),   QStringLiteral("fuse.davfs"),
       QStringLiteral("davfs"),     QStringLiteral("fuse.smbnetfs")};
   return kNetwork.contains(fsType.toLower());
 }

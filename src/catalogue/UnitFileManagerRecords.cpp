@@ -190,7 +190,9 @@ void TFileItemSubitem::ResetTrackPart()
 double ExtractTrailingNumber(const QString &name)
 {
   qsizetype i = name.size();
-  while (i > 0 && ((name[i - 1] >= QLatin1Char('0') && name[i - 1] <= QLatin1Char('9')) || name[i - 1] == QLatin1Char('.'))) --i;
+  while (i > 0 &&
+         ((name[i - 1] >= QLatin1Char('0') && name[i - 1] <= QLatin1Char('9')) || name[i - 1] == QLatin1Char('.')))
+    --i;
   if (i == name.size()) return -1;
   return StrToFloatAny(QStringView(name).mid(i), -1);
 }
@@ -236,7 +238,8 @@ void TFileManager::FormatItem(TFileItem &item, const TCatalogueWords &words)
   const bool british = UseBritishUnits();
   if (s.StartTime > 0) item.DateText = DateText(s.StartTime, words);
   if (s.DurationMs > 0 && s.DurationSource != dsUnknown)
-    item.DurationText = (s.DurationSource == dsEstimated ? QStringLiteral("~") : QString()) + DurationToStr(true, s.DurationMs);
+    item.DurationText =
+        (s.DurationSource == dsEstimated ? QStringLiteral("~") : QString()) + DurationToStr(true, s.DurationMs);
   else
     item.DurationText = QStringLiteral("?");
   item.SizeText = SizeText(s.Size);
@@ -289,7 +292,7 @@ void TFileManager::FillListItem(int index, TFileListItem &item) const
   const TFileItem &row = FItems[size_t(index)];
   const TFileItemSubitem &s = row.Summary;
   item.Caption = s.Name;
-  item.SubItems = QStringList{row.DurationText, row.DateText, row.DistanceText, row.SpeedText,
+  item.SubItems = QStringList{row.DurationText, row.DateText, row.DistanceText,  row.SpeedText,
                               s.FileName,       row.SizeText, row.ResolutionText};
   item.ImageIndex = s.Locked == lsLocked ? fliLocked : (s.Locked == lsPartial ? fliPartial : fliNone);
   item.SubItemImages.assign(size_t(item.SubItems.size()), fliNone);

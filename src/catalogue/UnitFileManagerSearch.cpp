@@ -14,8 +14,8 @@ namespace kp {
 
 namespace {
 
-constexpr int kMaxDepth = 4; // depths 0..3 are scanned
-constexpr double kMaxLogSpan = 2.0;      // days
+constexpr int kMaxDepth = 4;        // depths 0..3 are scanned
+constexpr double kMaxLogSpan = 2.0; // days
 constexpr double kMaxVideoSpan = 4.0 / 24.0;
 // The catalogue's "lowest priority": a raised nice value. SCHED_IDLE would
 // starve the preview on a busy machine.
@@ -244,7 +244,8 @@ void TFileManager::PreviewAll()
   const size_t total = identities.size();
   for (size_t i = 0; i < total && !Interrupted(); ++i) {
     PreviewByIdentity(identities[i], int(i));
-    SetStatus(preview + QLatin1Char(' ') + QString::number(Round(double(i + 1) / double(total) * 100.0)) + QLatin1Char('%'));
+    SetStatus(preview + QLatin1Char(' ') + QString::number(Round(double(i + 1) / double(total) * 100.0)) +
+              QLatin1Char('%'));
     Changed(-1);
   }
 }

@@ -55,10 +55,11 @@ TMOVTrackKind KindOfCodec(const QByteArray &codec)
 {
   static const char *const Video[] = {"PNG_", "TIFF", "JPEG", "MJPA", "MJPB", "3IV2", "3IV1", "AVC1", "SVQ1",
                                       "SVQ3", "MP4V", "MP42", "DIVX", "CVID", "VP31", "H263", "S263", "X263"};
-  static const char *const Audio[] = {"NONE", "RAW ", "TWOS", "SOWT", "ALAW", "ULAW", "MS\x00\x02", "\x02\x00SM",
-                                      "MS\x00\x11", "\x11\x00SM", "MS\x00U", "U\x00SM", ".MP3", "IMA4", "OGGV",
-                                      "SAMR", "SAWB", "QDM2", "QDMC", "MP4A", "MAC3", "MAC6", ".MP1", ".MP2",
-                                      "LPCM", "AGSM", "QCLP", "IN24", "IN32", "FL32", "FL64"};
+  static const char *const Audio[] = {
+      "NONE",       "RAW ",       "TWOS",    "SOWT",    "ALAW", "ULAW", "MS\x00\x02", "\x02\x00SM",
+      "MS\x00\x11", "\x11\x00SM", "MS\x00U", "U\x00SM", ".MP3", "IMA4", "OGGV",       "SAMR",
+      "SAWB",       "QDM2",       "QDMC",    "MP4A",    "MAC3", "MAC6", ".MP1",       ".MP2",
+      "LPCM",       "AGSM",       "QCLP",    "IN24",    "IN32", "FL32", "FL64"};
   static const char *const Text[] = {"TX3G", "TEXT"};
   if (codec.size() != 4) return mtkOther;
   auto in = [&codec](const auto &list) {
@@ -498,7 +499,8 @@ void TMOVReader::DoStss(int64_t end)
   const std::vector<uint32_t> raw = ReadU32Table<uint32_t>(*FIn, ReadEntryCount(end, 4));
   std::vector<int32_t> table(raw.size());
   // Numbers beyond Int32 can name no sample; -1 is ignored when building.
-  for (size_t i = 0; i < raw.size(); ++i) table[i] = raw[i] > uint32_t(std::numeric_limits<int32_t>::max()) ? -1 : int32_t(raw[i] - 1);
+  for (size_t i = 0; i < raw.size(); ++i)
+    table[i] = raw[i] > uint32_t(std::numeric_limits<int32_t>::max()) ? -1 : int32_t(raw[i] - 1);
   t->Tables.SyncSamples = std::move(table);
 }
 

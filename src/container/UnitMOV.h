@@ -20,12 +20,12 @@ namespace kp {
 enum TMOVTrackKind : uint8_t { mtkOther = 0, mtkVideo = 1, mtkAudio = 2, mtkText = 3 };
 
 struct TMOVSample {
-  int64_t Offset = 0;           // file offset of the sample's data
-  int64_t DecodeTime = 0;       // media units from the first sample
-  double Duration = 0;          // media units (whole numbers when read)
-  int32_t Size = 0;             // bytes
+  int64_t Offset = 0;     // file offset of the sample's data
+  int64_t DecodeTime = 0; // media units from the first sample
+  double Duration = 0;    // media units (whole numbers when read)
+  int32_t Size = 0;       // bytes
   int32_t CompositionOffset = 0;
-  uint8_t DependencyFlags = 0;  // sdtp byte
+  uint8_t DependencyFlags = 0; // sdtp byte
   bool KeyFrame = false;
 };
 
@@ -52,8 +52,8 @@ struct TMOVSampleTables {
   std::vector<int32_t> SampleSizes; // one element: a constant size
   std::vector<TMOVTimeToSample> TimeToSample;
   std::vector<TMOVCompositionOffset> CompositionOffsets;
-  QByteArray SampleDependency;      // one byte per sample (sdtp)
-  bool HasSyncSamples = false;      // an stss was read, even an empty one
+  QByteArray SampleDependency; // one byte per sample (sdtp)
+  bool HasSyncSamples = false; // an stss was read, even an empty one
 
   void Clear() { *this = TMOVSampleTables(); }
 };
@@ -66,14 +66,14 @@ struct TMOVTrack {
   QByteArray HandlerName; // as stored, less a leading count byte
   uint16_t Language = 0;  // mdhd code as stored
   int64_t DurationMs = 0;
-  int64_t Duration = 0;   // media units (movie units until mdhd replaces it)
+  int64_t Duration = 0; // media units (movie units until mdhd replaces it)
   int32_t TimeScale = 0;
   int32_t Width = 0, Height = 0;
   int64_t SampleCount = 0;
   int64_t TotalBytes = 0;
   int32_t PCMFrameSize = 0; // bytes per PCM frame when regrouped into chunks
   TDateTime CreationTime = 0;
-  bool Written = false;     // the writer's bookkeeping
+  bool Written = false; // the writer's bookkeeping
   std::vector<TMOVSample> Samples;
   // Why the sample list is missing or cut short; empty when it is whole.
   QString ListError;

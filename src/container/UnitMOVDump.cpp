@@ -58,8 +58,7 @@ QString DumpTrack(int index, const TMOVTrack &t, int maxSamples)
   QString s = QStringLiteral("track %1 id=%2 kind=%3 handler=%4 codec=%5 name=%6 language=%7\n")
                   .arg(index)
                   .arg(t.TrackID)
-                  .arg(QLatin1String(KindName(t.Kind)), Quoted(t.HandlerType), Quoted(t.Codec),
-                       Quoted(t.HandlerName))
+                  .arg(QLatin1String(KindName(t.Kind)), Quoted(t.HandlerType), Quoted(t.Codec), Quoted(t.HandlerName))
                   .arg(t.Language);
   s += QStringLiteral("  timescale=%1 duration=%2 duration_ms=%3 size=%4x%5 created=%6\n")
            .arg(t.TimeScale)

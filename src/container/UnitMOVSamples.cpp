@@ -31,8 +31,7 @@ int32_t RegroupPCM(TMOVSampleTables &tab)
       tab.TimeToSample.size() != 1 || tab.ChunkOffsets.empty())
     return 0;
   // A zero count per chunk leaves nothing sound to group by.
-  if (std::any_of(stc.begin(), stc.end(), [](const TMOVSampleToChunk &e) { return e.SamplesPerChunk <= 0; }))
-    return 0;
+  if (std::any_of(stc.begin(), stc.end(), [](const TMOVSampleToChunk &e) { return e.SamplesPerChunk <= 0; })) return 0;
   const int64_t frame = tab.SampleSizes[0];
   const int64_t delta = tab.TimeToSample[0].Delta;
   int64_t left = tab.TimeToSample[0].Count;
@@ -177,7 +176,8 @@ void TMOVReader::BuildTrack(TMOVTrack &track)
   // part of a recording cut short by a power loss can still be played and
   // cut. SampleCount stays the table's own count (the header facts).
   int64_t outside = -1;
-  const int64_t inside = WalkSamples(tab, track.SampleCount, fileSize, [](int64_t, const TMOVSample &) {}, &outside);
+  const int64_t inside = WalkSamples(
+      tab, track.SampleCount, fileSize, [](int64_t, const TMOVSample &) {}, &outside);
   if (inside < track.SampleCount) {
     track.ListError = QStringLiteral("sample %1 lies outside the file").arg(inside);
     Note(QStringLiteral("track %1: %2").arg(track.TrackID).arg(track.ListError), outside, true);
@@ -273,8 +273,8 @@ int32_t TrackSampleIndexAt(const TMOVTrack &track, long double position)
   if (time >= s.back().DecodeTime) return last;
   // Decode times never decrease, so the last sample starting at or before
   // the time is found by bisection.
-  const auto it = std::upper_bound(s.begin(), s.end(), time,
-                                   [](int64_t v, const TMOVSample &x) { return v < x.DecodeTime; });
+  const auto it =
+      std::upper_bound(s.begin(), s.end(), time, [](int64_t v, const TMOVSample &x) { return v < x.DecodeTime; });
   return int32_t(it - s.begin()) - 1;
 }
 

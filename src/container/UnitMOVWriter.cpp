@@ -25,10 +25,7 @@ std::unique_ptr<TFileStream> CreateOutput(const QString &fileName)
 
 } // namespace
 
-TMOVWriter::TMOVWriter(const QString &fileName, TMOVWriterLimits limits)
-    : TMOVWriter(CreateOutput(fileName), limits)
-{
-}
+TMOVWriter::TMOVWriter(const QString &fileName, TMOVWriterLimits limits) : TMOVWriter(CreateOutput(fileName), limits) {}
 
 TMOVWriter::TMOVWriter(std::unique_ptr<TFileStream> out, TMOVWriterLimits limits) : FLimits(limits)
 {

@@ -143,11 +143,11 @@ private:
 
   TFileStream *FOut = nullptr; // the base's Stream, typed
   TMOVWriterLimits FLimits;
-  int64_t FIntendedSize = 0;  // the file's size as the moov's reserve meant it
+  int64_t FIntendedSize = 0;    // the file's size as the moov's reserve meant it
   int64_t FNextTrackIDPos = -1; // where the written mvhd holds the next track ID
   int32_t FHighestWrittenID = 0;
   int FCopyDepth = 0;
-  bool FTrakHasCtts = false;  // the template trak being copied has a ctts
+  bool FTrakHasCtts = false; // the template trak being copied has a ctts
   // Samples contiguous in the source and the output, copied with one read
   // and one write when the run ends.
   struct TRun {

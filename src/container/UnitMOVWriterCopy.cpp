@@ -311,8 +311,7 @@ bool TMOVWriter::ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp)
   // frames that were never written (a dropped opening key frame, or the
   // previous fragment's pictures): it cannot be decoded.
   const bool orphan = type == 2 && s.KeptSinceKey == 0;
-  const bool drop =
-      type == 3 || type == 0 || s.SinceKept < f.Step - 1 || (type == 2 && s.RememberedP > 0) || orphan;
+  const bool drop = type == 3 || type == 0 || s.SinceKept < f.Step - 1 || (type == 2 && s.RememberedP > 0) || orphan;
   if (drop && s.DstCount > 0) {
     if (s.RememberedP <= 0 && type == 2) s.RememberedP = s.Cur;
     if (!smp.KeyFrame && type == 1) s.RememberedI = s.Cur;

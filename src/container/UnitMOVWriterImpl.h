@@ -11,7 +11,7 @@ namespace kp {
 // One source track during one AppendFragment call.
 struct TMOVWriter::TCopyState {
   int32_t First = 0;
-  int32_t Last = 0;        // inclusive
+  int32_t Last = 0; // inclusive
   int32_t Cur = 0;
   int32_t DstCount = 0;
   int32_t Count = 0;
@@ -21,7 +21,7 @@ struct TMOVWriter::TCopyState {
   int32_t RememberedP = 0;
   int32_t RememberedI = 0;
   int32_t KeptSinceKey = 0;
-  bool Started = false;    // a sample of this call has been written
+  bool Started = false; // a sample of this call has been written
 };
 
 struct TMOVWriter::TFragment {

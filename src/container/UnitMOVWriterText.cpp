@@ -221,21 +221,21 @@ void TMOVWriter::WriteTextStsd(const TMOVTrack &t)
   WriteDWord(1);
   BeginAtom("tx3g", 69);
   for (int i = 0; i < 6; ++i) WriteByte(0);
-  WriteWord(1);            // data reference index
-  WriteDWord(0x00001000);  // display flags
-  WriteByte(1);            // centred
-  WriteByte(0xFF);         // bottom
-  WriteDWord(0);           // background colour
-  WriteWord(0);            // text box top, left, bottom, right
+  WriteWord(1);           // data reference index
+  WriteDWord(0x00001000); // display flags
+  WriteByte(1);           // centred
+  WriteByte(0xFF);        // bottom
+  WriteDWord(0);          // background colour
+  WriteWord(0);           // text box top, left, bottom, right
   WriteWord(0);
   WriteWord(uint16_t(t.Height));
   WriteWord(uint16_t(t.Width));
-  WriteWord(0);            // style start and end character
+  WriteWord(0); // style start and end character
   WriteWord(0);
-  WriteWord(1);            // font ID
-  WriteByte(0x10);         // face style flags
-  WriteByte(0x20);         // font size 32
-  WriteDWord(0xFFFFFFFF);  // text colour: opaque white
+  WriteWord(1);           // font ID
+  WriteByte(0x10);        // face style flags
+  WriteByte(0x20);        // font size 32
+  WriteDWord(0xFFFFFFFF); // text colour: opaque white
   BeginAtom("ftab", 23);
   WriteWord(1);
   WriteWord(1);

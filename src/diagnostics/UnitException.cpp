@@ -15,11 +15,12 @@ namespace {
 // Classes thrown and caught in ordinary work. EStreamReadError is what the
 // byte stream throws when a reader of a user file runs past malformed data.
 const char *const kSkippedClasses[] = {
-    "EOleException",      "ERegistryException",   "EConvertError",    "EStringListError",
+    "EOleException",       "ERegistryException",   "EConvertError",    "EStringListError",
     "EDecompressionError", "EDirectShowException", "EStreamReadError",
 };
 
-QString ClassNameOf(const std::type_info &type) {
+QString ClassNameOf(const std::type_info &type)
+{
   int status = -1;
   char *plain = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
   QString name = QString::fromUtf8(status == 0 && plain ? plain : type.name());
@@ -29,7 +30,8 @@ QString ClassNameOf(const std::type_info &type) {
 }
 
 // "a::b::E" -> "E"; "a::T<b::E>" -> "T<b::E>" (template arguments kept).
-QString WithoutNamespaces(const QString &className) {
+QString WithoutNamespaces(const QString &className)
+{
   const QString outer = className.left(className.indexOf(u'<'));
   const int colons = outer.lastIndexOf(QStringLiteral("::"));
   return colons < 0 ? className : className.mid(colons + 2);
@@ -37,7 +39,8 @@ QString WithoutNamespaces(const QString &className) {
 
 } // namespace
 
-bool IsSkippedExceptionClass(const QString &className) {
+bool IsSkippedExceptionClass(const QString &className)
+{
   const QString name = WithoutNamespaces(className);
   if (name.startsWith(QStringLiteral("EId"))) return true;
   for (const char *skipped : kSkippedClasses)
@@ -45,7 +48,8 @@ bool IsSkippedExceptionClass(const QString &className) {
   return false;
 }
 
-std::optional<QString> ExceptionHeadText(const std::exception_ptr &exception) noexcept {
+std::optional<QString> ExceptionHeadText(const std::exception_ptr &exception) noexcept
+{
   if (!exception) return QString();
   try {
     std::rethrow_exception(exception);
@@ -64,7 +68,8 @@ std::optional<QString> ExceptionHeadText(const std::exception_ptr &exception) no
   return QString();
 }
 
-QString ThreadPartText() {
+QString ThreadPartText()
+{
   // The kernel gives the main thread the process's own id.
   const pid_t thread = gettid();
   const QString name = thread == getpid() ? QStringLiteral("main") : QString::number(thread);
@@ -75,7 +80,8 @@ namespace {
 
 // widen: the application box's text widens every "@" (it is a call-stack
 // text with an address); a report keeps its address line as it is.
-QString StackText(uintptr_t exceptionAddress, const TCallStackFrames &frames, bool widen) {
+QString StackText(uintptr_t exceptionAddress, const TCallStackFrames &frames, bool widen)
+{
   QString address = QStringLiteral(" => ") + DebugInfoForAddress(exceptionAddress);
   if (widen) address.replace(u'@', QStringLiteral(" @ "));
   return address + CallStackLinesText(frames);
@@ -84,11 +90,13 @@ QString StackText(uintptr_t exceptionAddress, const TCallStackFrames &frames, bo
 } // namespace
 
 QString ExceptionReportText(const QString &head, const QString &threadPart, uintptr_t exceptionAddress,
-                            const TCallStackFrames &frames) {
+                            const TCallStackFrames &frames)
+{
   return head + threadPart + QStringLiteral("Exception callstack\r\n") + StackText(exceptionAddress, frames, false);
 }
 
-const void *ExceptionObject(const std::exception_ptr &exception) noexcept {
+const void *ExceptionObject(const std::exception_ptr &exception) noexcept
+{
 #if defined(__GLIBCXX__)
   // libstdc++'s exception_ptr is exactly the pointer to the thrown object,
   // the same pointer __cxa_throw received.
@@ -102,7 +110,8 @@ const void *ExceptionObject(const std::exception_ptr &exception) noexcept {
 #endif
 }
 
-uintptr_t ExceptionAddress(const std::exception_ptr &exception) noexcept {
+uintptr_t ExceptionAddress(const std::exception_ptr &exception) noexcept
+{
   TThrowStack stack;
   return exception && FindThrowStack(ExceptionObject(exception), stack) ? stack.Address : 0;
 }
@@ -111,7 +120,8 @@ namespace {
 
 // The recorded throw, or else the caller of the routine that called this
 // one (the catch site) and its callers.
-[[gnu::noinline]] TThrowStack ThrowOrCatchStack(const std::exception_ptr &exception) noexcept {
+[[gnu::noinline]] TThrowStack ThrowOrCatchStack(const std::exception_ptr &exception) noexcept
+{
   TThrowStack stack;
   if (exception && FindThrowStack(ExceptionObject(exception), stack)) return stack;
   uintptr_t sites[1 + kCallStackDepth];
@@ -124,12 +134,14 @@ namespace {
 
 } // namespace
 
-[[gnu::noinline]] QString ExceptionCallStackText(const std::exception_ptr &exception) {
+[[gnu::noinline]] QString ExceptionCallStackText(const std::exception_ptr &exception)
+{
   const TThrowStack stack = ThrowOrCatchStack(exception);
   return StackText(stack.Address, stack.Frames, true);
 }
 
-[[gnu::noinline]] void ReportException(const std::exception_ptr &exception) noexcept {
+[[gnu::noinline]] void ReportException(const std::exception_ptr &exception) noexcept
+{
   try {
     const std::optional<QString> head = ExceptionHeadText(exception);
     if (!head) return;

@@ -10,7 +10,8 @@ namespace {
 
 class TMessageBoxShower final : public TReportShower {
 public:
-  void Show(const QString &report) override {
+  void Show(const QString &report) override
+  {
     QString text = report;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok);
@@ -22,7 +23,8 @@ public:
 
 } // namespace
 
-std::unique_ptr<TReportShower> MakeMessageBoxShower() {
+std::unique_ptr<TReportShower> MakeMessageBoxShower()
+{
   if (!qobject_cast<QApplication *>(QCoreApplication::instance())) return nullptr;
   return std::make_unique<TMessageBoxShower>();
 }

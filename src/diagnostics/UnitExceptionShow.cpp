@@ -14,7 +14,8 @@ namespace {
 std::mutex g_reporterLock;
 TShowMesThread *g_reporter = nullptr;
 
-void WriteToStandardError(const QString &report) noexcept {
+void WriteToStandardError(const QString &report) noexcept
+{
   try {
     const QByteArray bytes = report.toUtf8();
     std::fprintf(stderr, "%s\n", bytes.constData());
@@ -22,7 +23,8 @@ void WriteToStandardError(const QString &report) noexcept {
   }
 }
 
-void LogShowFailure(const char *why) noexcept {
+void LogShowFailure(const char *why) noexcept
+{
   try {
     qCWarning(lcKpDiagnostics) << "the report could not be shown:" << why;
   } catch (...) {
@@ -38,42 +40,48 @@ public:
 
 std::unique_ptr<TReportShower> MakeMessageBoxShower(); // UnitExceptionBox.cpp
 
-std::unique_ptr<TReportShower> MakeDefaultReportShower() {
+std::unique_ptr<TReportShower> MakeDefaultReportShower()
+{
   if (auto box = MakeMessageBoxShower()) return box;
   return std::make_unique<TStandardErrorShower>();
 }
 
 TShowMesThread::TShowMesThread(std::unique_ptr<TReportShower> shower, QObject *parent)
-    : QObject(parent), FShower(std::move(shower)) {}
+  : QObject(parent), FShower(std::move(shower))
+{
+}
 
 TShowMesThread::~TShowMesThread() = default;
 
-void TShowMesThread::SetMessage(const QString &text) noexcept {
+void TShowMesThread::SetMessage(const QString &text) noexcept
+{
   try {
     {
       std::lock_guard guard(FLock);
       FPending = text;
     }
     // One queued call at a time; it shows whatever is pending when it runs.
-    if (!FPosted.exchange(true))
-      QMetaObject::invokeMethod(this, &TShowMesThread::ShowPending, Qt::QueuedConnection);
+    if (!FPosted.exchange(true)) QMetaObject::invokeMethod(this, &TShowMesThread::ShowPending, Qt::QueuedConnection);
   } catch (...) {
   }
 }
 
-QString TShowMesThread::TakePending() {
+QString TShowMesThread::TakePending()
+{
   std::lock_guard guard(FLock);
   QString text;
   text.swap(FPending);
   return text;
 }
 
-QString TShowMesThread::Pending() const {
+QString TShowMesThread::Pending() const
+{
   std::lock_guard guard(FLock);
   return FPending;
 }
 
-void TShowMesThread::ShowPending() {
+void TShowMesThread::ShowPending()
+{
   FPosted.store(false);
   // A box's own event loop brings us back here while it is open.
   if (FShowing) return;
@@ -90,7 +98,8 @@ void TShowMesThread::ShowPending() {
   FShowing = false;
 }
 
-void SetPendingReport(const QString &report) noexcept {
+void SetPendingReport(const QString &report) noexcept
+{
   {
     std::lock_guard guard(g_reporterLock);
     if (g_reporter) {
@@ -101,7 +110,8 @@ void SetPendingReport(const QString &report) noexcept {
   WriteToStandardError(report);
 }
 
-void InstallExceptionHook(std::unique_ptr<TReportShower> shower) {
+void InstallExceptionHook(std::unique_ptr<TReportShower> shower)
+{
   PreloadUnwinder();
   if (!shower) shower = MakeDefaultReportShower();
   auto *reporter = new TShowMesThread(std::move(shower));
@@ -114,7 +124,8 @@ void InstallExceptionHook(std::unique_ptr<TReportShower> shower) {
   delete previous;
 }
 
-void RemoveExceptionHook() {
+void RemoveExceptionHook()
+{
   TShowMesThread *reporter = nullptr;
   {
     std::lock_guard guard(g_reporterLock);

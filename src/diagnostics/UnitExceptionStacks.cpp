@@ -27,13 +27,15 @@ TThrowRecord *g_live = nullptr;
 
 class TSpinGuard {
 public:
-  TSpinGuard() {
+  TSpinGuard()
+  {
     while (g_lock.test_and_set(std::memory_order_acquire)) sched_yield();
   }
   ~TSpinGuard() { g_lock.clear(std::memory_order_release); }
 };
 
-TThrowRecord *Unlink(const void *object) noexcept {
+TThrowRecord *Unlink(const void *object) noexcept
+{
   TSpinGuard guard;
   for (TThrowRecord **link = &g_live; *link; link = &(*link)->Next) {
     if ((*link)->Stack.Object == object) {
@@ -45,7 +47,8 @@ TThrowRecord *Unlink(const void *object) noexcept {
   return nullptr;
 }
 
-void DestroyRecorded(void *object) {
+void DestroyRecorded(void *object)
+{
   TThrowRecord *record = Unlink(object);
   const TThrowDestructor destroy = record ? record->Destroy : nullptr;
   std::free(record);
@@ -54,7 +57,8 @@ void DestroyRecorded(void *object) {
 
 } // namespace
 
-[[gnu::noinline]] TThrowDestructor RecordThrowStack(void *object, TThrowDestructor destroy, int skip) noexcept {
+[[gnu::noinline]] TThrowDestructor RecordThrowStack(void *object, TThrowDestructor destroy, int skip) noexcept
+{
   auto *record = static_cast<TThrowRecord *>(std::malloc(sizeof(TThrowRecord)));
   if (!record) return destroy;
   uintptr_t sites[1 + kCallStackDepth];
@@ -72,7 +76,8 @@ void DestroyRecorded(void *object) {
   return &DestroyRecorded;
 }
 
-bool FindThrowStack(const void *object, TThrowStack &stack) noexcept {
+bool FindThrowStack(const void *object, TThrowStack &stack) noexcept
+{
   if (!object) return false;
   TSpinGuard guard;
   for (const TThrowRecord *record = g_live; record; record = record->Next) {

@@ -13,17 +13,25 @@ constexpr int kMaxFront = 4;
 
 // Keeps a call that ends a function from becoming a jump, which would take
 // the caller's frame off the stack and shift every skip count by one.
-inline void KeepFrame() { asm volatile("" ::: "memory"); }
+inline void KeepFrame()
+{
+  asm volatile("" ::: "memory");
+}
 
-QString Hex(uintptr_t value, int minDigits) {
+QString Hex(uintptr_t value, int minDigits)
+{
   return QString::number(static_cast<qulonglong>(value), 16).toUpper().rightJustified(minDigits, u'0');
 }
 
-QString Widened(QString text) { return text.replace(u'@', QStringLiteral(" @ ")); }
+QString Widened(QString text)
+{
+  return text.replace(u'@', QStringLiteral(" @ "));
+}
 
 } // namespace
 
-[[gnu::noinline]] int CaptureCallSites(uintptr_t *sites, int count, int skip) noexcept {
+[[gnu::noinline]] int CaptureCallSites(uintptr_t *sites, int count, int skip) noexcept
+{
   count = std::clamp(count, 0, kMaxSites);
   skip = std::clamp(skip, 0, kMaxSkip);
   std::fill_n(sites, count, uintptr_t{0});
@@ -50,22 +58,24 @@ QString Widened(QString text) { return text.replace(u'@', QStringLiteral(" @ "))
   return found;
 }
 
-[[gnu::noinline]] void CaptureCallStack(TCallStackFrames &frames, int skip) noexcept {
+[[gnu::noinline]] void CaptureCallStack(TCallStackFrames &frames, int skip) noexcept
+{
   CaptureCallSites(frames.data(), kCallStackDepth, std::max(skip, 0) + 1);
   KeepFrame();
 }
 
-QString DebugInfoForAddress(uintptr_t address) {
+QString DebugInfoForAddress(uintptr_t address)
+{
   const TCodeLocation where = LocateAddress(address);
   if (!where.InModule) return Hex(address, 16) + u' ';
   const QString module = where.ModulePath.section(u'/', -1);
   QString text = module + u'@' + Hex(where.Offset, 8) + u' ' + where.Routine;
-  if (!where.SourceFile.isEmpty())
-    text += QStringLiteral(" (%1:%2)").arg(where.SourceFile).arg(where.Line);
+  if (!where.SourceFile.isEmpty()) text += QStringLiteral(" (%1:%2)").arg(where.SourceFile).arg(where.Line);
   return text;
 }
 
-QString CallStackLinesText(const TCallStackFrames &frames) {
+QString CallStackLinesText(const TCallStackFrames &frames)
+{
   QString text;
   for (uintptr_t site : frames) {
     // 0 marks an unfilled slot; tiny values are no code address.
@@ -74,7 +84,8 @@ QString CallStackLinesText(const TCallStackFrames &frames) {
   return Widened(text);
 }
 
-[[gnu::noinline]] QString GetCallStackText(int skip, uintptr_t address) {
+[[gnu::noinline]] QString GetCallStackText(int skip, uintptr_t address)
+{
   TCallStackFrames frames;
   CaptureCallSites(frames.data(), kCallStackDepth, std::max(skip, 0) + 1);
   QString text;
@@ -83,7 +94,8 @@ QString CallStackLinesText(const TCallStackFrames &frames) {
   return text;
 }
 
-void PreloadUnwinder() noexcept {
+void PreloadUnwinder() noexcept
+{
   void *one[1];
   backtrace(one, 1);
 }

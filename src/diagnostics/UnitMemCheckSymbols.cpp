@@ -26,18 +26,18 @@ bool g_sessionTried = false;
 
 // Only the debug information inside the module's own file is used: looking
 // for separate debug files could reach out to a debuginfod server.
-int OwnFileOnly(Dwfl_Module *, void **, const char *, Dwarf_Addr, const char *, const char *, GElf_Word,
-                char **) {
+int OwnFileOnly(Dwfl_Module *, void **, const char *, Dwarf_Addr, const char *, const char *, GElf_Word, char **)
+{
   return -1;
 }
 
-Dwfl *SessionLocked() {
+Dwfl *SessionLocked()
+{
   if (g_sessionTried) return g_session;
   g_sessionTried = true;
   static const Dwfl_Callbacks kCallbacks = {dwfl_linux_proc_find_elf, OwnFileOnly, nullptr, nullptr};
   Dwfl *session = dwfl_begin(&kCallbacks);
-  if (session &&
-      (dwfl_linux_proc_report(session, getpid()) != 0 || dwfl_report_end(session, nullptr, nullptr) != 0)) {
+  if (session && (dwfl_linux_proc_report(session, getpid()) != 0 || dwfl_report_end(session, nullptr, nullptr) != 0)) {
     dwfl_end(session);
     session = nullptr;
   }
@@ -50,7 +50,8 @@ Dwfl *SessionLocked() {
   return g_session;
 }
 
-QString Demangled(const char *name) {
+QString Demangled(const char *name)
+{
   if (!name || !*name) return {};
   int status = -1;
   char *plain = abi::__cxa_demangle(name, nullptr, nullptr, &status);
@@ -59,17 +60,19 @@ QString Demangled(const char *name) {
   return text;
 }
 
-QString ExecutablePath() {
+QString ExecutablePath()
+{
   char path[4096];
   const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
   return n > 0 ? QString::fromLocal8Bit(path, static_cast<int>(n)) : QString();
 }
 
-bool FindModule(uintptr_t address, TCodeLocation &where, const char *&dynamicName) {
+bool FindModule(uintptr_t address, TCodeLocation &where, const char *&dynamicName)
+{
   Dl_info info{};
   link_map *module = nullptr;
-  if (dladdr1(reinterpret_cast<const void *>(address), &info, reinterpret_cast<void **>(&module),
-              RTLD_DL_LINKMAP) == 0 ||
+  if (dladdr1(reinterpret_cast<const void *>(address), &info, reinterpret_cast<void **>(&module), RTLD_DL_LINKMAP) ==
+          0 ||
       !module)
     return false;
   where.InModule = true;
@@ -84,7 +87,8 @@ bool FindModule(uintptr_t address, TCodeLocation &where, const char *&dynamicNam
 
 // Modules without an address index (clang writes no .debug_aranges by
 // default) are searched unit by unit.
-Dwarf_Line *LineByUnitScan(Dwfl_Module *module, uintptr_t address) {
+Dwarf_Line *LineByUnitScan(Dwfl_Module *module, uintptr_t address)
+{
   Dwarf_Addr bias = 0;
   Dwarf *dwarf = dwfl_module_getdwarf(module, &bias);
   if (!dwarf) return nullptr;
@@ -96,13 +100,15 @@ Dwarf_Line *LineByUnitScan(Dwfl_Module *module, uintptr_t address) {
   return nullptr;
 }
 
-void AddSourceLine(const char *file, int lineNo, TCodeLocation &where) {
+void AddSourceLine(const char *file, int lineNo, TCodeLocation &where)
+{
   if (!file) return;
   where.SourceFile = QString::fromUtf8(file).section(u'/', -1);
   where.Line = lineNo;
 }
 
-void AddDebugInfoLocked(uintptr_t address, TCodeLocation &where) {
+void AddDebugInfoLocked(uintptr_t address, TCodeLocation &where)
+{
   Dwfl *session = SessionLocked();
   Dwfl_Module *module = session ? dwfl_addrmodule(session, address) : nullptr;
   if (!module) return;
@@ -125,7 +131,8 @@ void AddDebugInfoLocked(uintptr_t address, TCodeLocation &where) {
 
 } // namespace
 
-TCodeLocation LocateAddress(uintptr_t address) {
+TCodeLocation LocateAddress(uintptr_t address)
+{
   TCodeLocation where;
   const char *dynamicName = nullptr;
   if (!FindModule(address, where, dynamicName)) return where;

@@ -19,11 +19,17 @@ constexpr int kPixelLimit = 1 << 24;
 std::mutex g_lookupMutex;
 TColourLookup g_lookup;
 
-bool outside(int lo, int hi, int size) { return hi < 0 || lo >= size; }
+bool outside(int lo, int hi, int size)
+{
+  return hi < 0 || lo >= size;
+}
 
 } // namespace
 
-int FontPointsToPixels(int points) { return (points * 96 + 36) / 72; }
+int FontPointsToPixels(int points)
+{
+  return (points * 96 + 36) / 72;
+}
 
 QFont MakeFont(const QString &family, int points)
 {
@@ -35,10 +41,19 @@ QFont MakeFont(const QString &family, int points)
   return f;
 }
 
-int PixelRound(double v) { return static_cast<int>(Clamp<int64_t>(Round(v), -kPixelLimit, kPixelLimit)); }
-int PixelRound(long double v) { return static_cast<int>(Clamp<int64_t>(Round(v), -kPixelLimit, kPixelLimit)); }
+int PixelRound(double v)
+{
+  return static_cast<int>(Clamp<int64_t>(Round(v), -kPixelLimit, kPixelLimit));
+}
+int PixelRound(long double v)
+{
+  return static_cast<int>(Clamp<int64_t>(Round(v), -kPixelLimit, kPixelLimit));
+}
 
-QColor ToQColor(uint32_t bgr) { return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)); }
+QColor ToQColor(uint32_t bgr)
+{
+  return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
 
 QColor SystemColour(TSystemColour c)
 {
@@ -82,7 +97,10 @@ void TCanvas::Paint(F &&f)
   f(p);
 }
 
-void TCanvas::SetFont(const QString &family, int points) { FFont = MakeFont(family, points); }
+void TCanvas::SetFont(const QString &family, int points)
+{
+  FFont = MakeFont(family, points);
+}
 
 void TCanvas::LineTo(int x, int y)
 {
@@ -193,7 +211,10 @@ void TCanvas::TextOut(int x, int y, const QString &text)
   });
 }
 
-int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(FFont).horizontalAdvance(text); }
+int TCanvas::TextWidth(const QString &text) const
+{
+  return QFontMetrics(FFont).horizontalAdvance(text);
+}
 
 int TCanvas::TextHeight(const QString &text) const
 {

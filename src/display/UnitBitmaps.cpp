@@ -23,17 +23,22 @@ QImage resized(const QImage &old, int w, int h)
   return img;
 }
 
-std::vector<QPoint> points(const TTriangle &t) { return {t[0], t[1], t[2]}; }
+std::vector<QPoint> points(const TTriangle &t)
+{
+  return {t[0], t[1], t[2]};
+}
 
 // Text placed with its vertical middle at Y.
-void textMiddleAt(TCanvas &c, int x, int y, const QString &text) { c.TextOut(x, y - c.TextHeight(text) / 2, text); }
+void textMiddleAt(TCanvas &c, int x, int y, const QString &text)
+{
+  c.TextOut(x, y - c.TextHeight(text) / 2, text);
+}
 
 } // namespace
 
 // ---------------------------------------------------------------- TMyBitmap
 
-TMyBitmap::TMyBitmap(TImage *image)
-    : FImage(image), BackCanvas(&FBackground), ImageCanvas(&image->Picture)
+TMyBitmap::TMyBitmap(TImage *image) : FImage(image), BackCanvas(&FBackground), ImageCanvas(&image->Picture)
 {
   // The picture as designed (a dial face, say) is the starting background.
   FBackground = resized(image->Picture, image->Width, image->Height);
@@ -80,7 +85,10 @@ void TMyBitmap::DrawCoverage(int margin, const TArrayInteger &gaps, const TArray
   BackCanvas.PenMode = mode;
 }
 
-void TMyBitmap::RestoreBackground() { ImageCanvas.Draw(0, 0, FBackground); }
+void TMyBitmap::RestoreBackground()
+{
+  ImageCanvas.Draw(0, 0, FBackground);
+}
 
 void TMyBitmap::NotifyChanged()
 {

@@ -52,7 +52,10 @@ TTriangle SpeedNeedle(double speed)
   return {p0, p1, QPoint(134 - p0.x(), 134 - p0.y())};
 }
 
-QString RoundedText(double value) { return QString::number(Round(value)); }
+QString RoundedText(double value)
+{
+  return QString::number(Round(value));
+}
 
 QString TripText(int decimals, double trip)
 {

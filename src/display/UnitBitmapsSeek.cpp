@@ -175,8 +175,7 @@ void TSeekBitmap::DrawCursor(int decimals, long double position)
   const long double length = static_cast<long double>(FEndTime) - FStartTime;
   const int64_t ms = Round(length * position * static_cast<long double>(MSecsPerDay));
   const double clock = static_cast<double>(FStartTime + length * position);
-  const long double f =
-      FWindowEnd > FWindowStart ? (position - FWindowStart) / (FWindowEnd - FWindowStart) : -1.0L;
+  const long double f = FWindowEnd > FWindowStart ? (position - FWindowStart) / (FWindowEnd - FWindowStart) : -1.0L;
   const int x = FMargin + PixelRound(static_cast<long double>(Wd()) * f);
   if (x < FMargin || x > W() - FMargin) {
     // Nothing shown, so nothing to grab either.

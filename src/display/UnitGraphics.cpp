@@ -9,7 +9,7 @@ const QString kNine = QStringLiteral("9");
 } // namespace
 
 TMyGraphic::TMyGraphic(TImage *image, int margin, double gridStep, const QString &colourKey)
-    : TMyBitmap(image), FMargin(margin), FGridStep(gridStep), FColour(DisplayColour(colourKey))
+  : TMyBitmap(image), FMargin(margin), FGridStep(gridStep), FColour(DisplayColour(colourKey))
 {
   UpdateMargins();
 }
@@ -135,16 +135,25 @@ void TMyGraphic::DrawCursor(long double time)
 
 // ---------------------------------------------------------------- the six graphs
 
-#define KP_DEFINE_GRAPHIC(Class, Step, ColourKey, Letter, MenuName, Getter, ZeroIsNone)              \
+#define KP_DEFINE_GRAPHIC(Class, Step, ColourKey, Letter, MenuName, Getter, ZeroIsNone) \
   Class::Class(TImage *image, int margin) : TMyGraphic(image, margin, Step, QStringLiteral(ColourKey)) {} \
-  TGraphSeriesGetter Class::GetValueGetter(const TMovingInfo &info) const                            \
-  {                                                                                                  \
-    const TMovingInfo *p = &info;                                                                    \
+  TGraphSeriesGetter Class::GetValueGetter(const TMovingInfo &info) const \
+  { \
+    const TMovingInfo *p = &info; \
     return [p](TGraphicItems &series, TDateTime from, TDateTime to) { p->Getter(series, from, to); }; \
-  }                                                                                                  \
-  QString Class::GetLetter() const { return QStringLiteral(Letter); }                                \
-  QString Class::GetMenuName() const { return QStringLiteral(MenuName); }                            \
-  bool Class::ZeroIsNoValue() const { return ZeroIsNone; }
+  } \
+  QString Class::GetLetter() const \
+  { \
+    return QStringLiteral(Letter); \
+  } \
+  QString Class::GetMenuName() const \
+  { \
+    return QStringLiteral(MenuName); \
+  } \
+  bool Class::ZeroIsNoValue() const \
+  { \
+    return ZeroIsNone; \
+  }
 
 KP_DEFINE_GRAPHIC(TSpeedGraphic, 10, "colorGraph_S", "S", "N_View_Graphics_S", GetSpeedSeries, false)
 KP_DEFINE_GRAPHIC(TAltitudeGraphic, 5, "colorGraph_H", "H", "N_View_Graphics_H", GetAltitudeSeries, true)

@@ -76,8 +76,8 @@ struct TPeakLabel {
 };
 // Five passes over the series, each labelling the largest remaining value
 // and emptying its hill so the next pass finds another one.
-std::vector<TPeakLabel> PickPeaks(TGraphicItems &series, const TGraphArea &a, double gridStep,
-                                  const TTextWidth &width, int textHeight);
+std::vector<TPeakLabel> PickPeaks(TGraphicItems &series, const TGraphArea &a, double gridStep, const TTextWidth &width,
+                                  int textHeight);
 
 // The cursor's x, or nothing when Time lies outside the window.
 std::optional<int> GraphCursorX(int w, int margin, long double time, long double timeStart, long double timeEnd);
@@ -134,20 +134,20 @@ private:
   QColor FColour;
 };
 
-#define KP_DECLARE_GRAPHIC(Class)                                                                    \
-  class Class final : public TMyGraphic {                                                            \
-  public:                                                                                            \
-    Class(TImage *image, int margin);                                                                \
-    static std::unique_ptr<TMyGraphic> Create(TImage *image, int margin)                             \
-    {                                                                                                \
-      return std::make_unique<Class>(image, margin);                                                 \
-    }                                                                                                \
-    TGraphSeriesGetter GetValueGetter(const TMovingInfo &info) const override;                       \
-    QString GetLetter() const override;                                                              \
-    QString GetMenuName() const override;                                                            \
-                                                                                                     \
-  protected:                                                                                         \
-    bool ZeroIsNoValue() const override;                                                             \
+#define KP_DECLARE_GRAPHIC(Class) \
+  class Class final : public TMyGraphic { \
+  public: \
+    Class(TImage *image, int margin); \
+    static std::unique_ptr<TMyGraphic> Create(TImage *image, int margin) \
+    { \
+      return std::make_unique<Class>(image, margin); \
+    } \
+    TGraphSeriesGetter GetValueGetter(const TMovingInfo &info) const override; \
+    QString GetLetter() const override; \
+    QString GetMenuName() const override; \
+\
+  protected: \
+    bool ZeroIsNoValue() const override; \
   };
 
 KP_DECLARE_GRAPHIC(TSpeedGraphic)

@@ -13,11 +13,17 @@ constexpr double kSixSeconds = 6.0 / 86400.0;
 
 // The value a column shows as its peak: the maximum, or the minimum when it
 // reaches further below zero.
-double peakValue(const TGraphicItem &c) { return -c.MinValue > c.MaxValue ? c.MinValue : c.MaxValue; }
+double peakValue(const TGraphicItem &c)
+{
+  return -c.MinValue > c.MaxValue ? c.MinValue : c.MaxValue;
+}
 
 } // namespace
 
-QString GeneralFloatText(double value) { return GeneralFloatText(value, FormatSettings().decimalSeparator); }
+QString GeneralFloatText(double value)
+{
+  return GeneralFloatText(value, FormatSettings().decimalSeparator);
+}
 
 QString GeneralFloatText(double value, QChar sep)
 {
@@ -78,7 +84,10 @@ int BaseLine(int h, int topMargin, int bottomMargin, bool allPositive)
   return allPositive ? h - bottomMargin : (h + topMargin - bottomMargin) / 2;
 }
 
-int ValueToY(const TGraphArea &a, double v) { return a.BaseY - PixelRound(v / a.M * (a.BaseY - a.TopMargin)); }
+int ValueToY(const TGraphArea &a, double v)
+{
+  return a.BaseY - PixelRound(v / a.M * (a.BaseY - a.TopMargin));
+}
 
 double GridLabelStep(const TGraphArea &a, double gridStep, int textHeight)
 {
@@ -117,8 +126,7 @@ std::vector<TCurveSegment> CurveSegments(const TGraphicItems &series, const TGra
     const TGraphicItem &c = series[i];
     if (c.Count <= 0) continue;
     // A gap in the data breaks the line.
-    if (joined && ((i - p > 3 && c.Time - series[p].Time > kSixSeconds) || (c.Time == 0 && i - p > 50)))
-      joined = false;
+    if (joined && ((i - p > 3 && c.Time - series[p].Time > kSixSeconds) || (c.Time == 0 && i - p > 50))) joined = false;
     const int yT = ValueToY(a, c.MaxValue), yB = ValueToY(a, c.MinValue);
     const int x = a.Margin + i, px = a.Margin + p;
     if (joined) {
@@ -142,8 +150,8 @@ std::vector<TCurveSegment> CurveSegments(const TGraphicItems &series, const TGra
   return out;
 }
 
-std::vector<TPeakLabel> PickPeaks(TGraphicItems &series, const TGraphArea &a, double gridStep,
-                                  const TTextWidth &width, int textHeight)
+std::vector<TPeakLabel> PickPeaks(TGraphicItems &series, const TGraphArea &a, double gridStep, const TTextWidth &width,
+                                  int textHeight)
 {
   std::vector<TPeakLabel> out;
   const int n = int(series.size());
@@ -167,7 +175,8 @@ std::vector<TPeakLabel> PickPeaks(TGraphicItems &series, const TGraphArea &a, do
     label.Mark = QPoint(a.Margin + k, ValueToY(a, v));
     label.Text = GeneralFloatText(RoundF(v / tenth) * tenth);
     const int y = label.Mark.y();
-    label.TextTopLeft = QPoint(label.Mark.x() + 2, v >= 0 ? std::max(y - textHeight, 1) : std::min(y, a.H - textHeight));
+    label.TextTopLeft =
+        QPoint(label.Mark.x() + 2, v >= 0 ? std::max(y - textHeight, 1) : std::min(y, a.H - textHeight));
     out.push_back(label);
 
     // Empty the hill: the label's width on either side, then on while the
@@ -191,7 +200,8 @@ std::vector<TPeakLabel> PickPeaks(TGraphicItems &series, const TGraphArea &a, do
 std::optional<int> GraphCursorX(int w, int margin, long double time, long double timeStart, long double timeEnd)
 {
   if (!(timeEnd > timeStart)) return std::nullopt;
-  const int x = margin + PixelRound(static_cast<long double>(w - 2 * margin) * (time - timeStart) / (timeEnd - timeStart));
+  const int x =
+      margin + PixelRound(static_cast<long double>(w - 2 * margin) * (time - timeStart) / (timeEnd - timeStart));
   if (x < margin || x > w - margin) return std::nullopt;
   return x;
 }

@@ -27,7 +27,7 @@ bool AddFits(int64_t pos, int64_t n, int64_t &end)
 } // namespace
 
 EStreamError::EStreamError(const QString &message, int64_t offset)
-    : std::runtime_error(message.toStdString()), FOffset(offset)
+  : std::runtime_error(message.toStdString()), FOffset(offset)
 {
 }
 
@@ -49,8 +49,7 @@ void TByteStream::Seek(int64_t pos)
 void TByteStream::Skip(int64_t count)
 {
   int64_t target = FPos + (count < 0 ? count : 0); // FPos >= 0: cannot underflow
-  if (count >= 0 && !AddFits(FPos, count, target))
-    throw EStreamReadError(Describe("skip", FPos, count), FPos);
+  if (count >= 0 && !AddFits(FPos, count, target)) throw EStreamReadError(Describe("skip", FPos, count), FPos);
   Seek(target);
 }
 
@@ -78,8 +77,7 @@ void TByteStream::ReadAt(int64_t pos, void *buffer, int64_t n)
   int64_t end = 0;
   if (pos < 0 || !AddFits(pos, n, end) || end > Size())
     throw EStreamReadError(Describe("read past the end", pos, n), pos);
-  if (CountedReadAt(pos, buffer, n) != n)
-    throw EStreamReadError(Describe("short read", pos, n), pos);
+  if (CountedReadAt(pos, buffer, n) != n) throw EStreamReadError(Describe("short read", pos, n), pos);
 }
 
 void TByteStream::Read(void *buffer, int64_t n)
@@ -143,12 +141,12 @@ void ToLE(uint64_t v, uint8_t (&b)[N])
 
 } // namespace
 
-#define KP_READ_INT(Name, Type, N, Order)                                                          \
-  Type TByteStream::Name()                                                                         \
-  {                                                                                                \
-    uint8_t b[N];                                                                                  \
-    Read(b, N);                                                                                    \
-    return static_cast<Type>(From##Order(b));                                                      \
+#define KP_READ_INT(Name, Type, N, Order) \
+  Type TByteStream::Name() \
+  { \
+    uint8_t b[N]; \
+    Read(b, N); \
+    return static_cast<Type>(From##Order(b)); \
   }
 KP_READ_INT(ReadU16BE, uint16_t, 2, BE)
 KP_READ_INT(ReadU16LE, uint16_t, 2, LE)
@@ -166,8 +164,7 @@ bool TByteStream::DoWriteAt(int64_t, const void *, int64_t)
 void TByteStream::CountedWriteAt(int64_t pos, const void *buffer, int64_t n)
 {
   int64_t end = 0;
-  if (n < 0 || pos < 0 || !AddFits(pos, n, end))
-    throw EStreamWriteError(Describe("invalid write", pos, n), pos);
+  if (n < 0 || pos < 0 || !AddFits(pos, n, end)) throw EStreamWriteError(Describe("invalid write", pos, n), pos);
   if (!Writable()) throw EStreamWriteError(Describe("write to a read-only stream", pos, n), pos);
   if (n == 0) return;
   if (!DoWriteAt(pos, buffer, n)) throw EStreamWriteError(Describe("write", pos, n), pos);
@@ -190,12 +187,12 @@ void TByteStream::WriteU8(uint8_t v)
   Write(&v, 1);
 }
 
-#define KP_WRITE_INT(Name, Type, N, Order)                                                         \
-  void TByteStream::Name(Type v)                                                                   \
-  {                                                                                                \
-    uint8_t b[N];                                                                                  \
-    To##Order(v, b);                                                                               \
-    Write(b, N);                                                                                   \
+#define KP_WRITE_INT(Name, Type, N, Order) \
+  void TByteStream::Name(Type v) \
+  { \
+    uint8_t b[N]; \
+    To##Order(v, b); \
+    Write(b, N); \
   }
 KP_WRITE_INT(WriteU16BE, uint16_t, 2, BE)
 KP_WRITE_INT(WriteU16LE, uint16_t, 2, LE)
@@ -267,9 +264,7 @@ bool TFileStream::Reserve(int64_t size)
 
 // ---------------------------------------------------------------- TMemoryStream
 
-TMemoryStream::TMemoryStream(QByteArray data, bool writable) : FData(std::move(data)), FWritable(writable)
-{
-}
+TMemoryStream::TMemoryStream(QByteArray data, bool writable) : FData(std::move(data)), FWritable(writable) {}
 
 int64_t TMemoryStream::DoReadAt(int64_t pos, void *buffer, int64_t n)
 {
@@ -288,7 +283,7 @@ bool TMemoryStream::DoWriteAt(int64_t pos, const void *buffer, int64_t n)
 // ---------------------------------------------------------------- TSubStream
 
 TSubStream::TSubStream(TByteStream &parent, int64_t offset, int64_t length)
-    : FParent(parent), FOffset(offset), FLength(length)
+  : FParent(parent), FOffset(offset), FLength(length)
 {
   int64_t end = 0;
   if (offset < 0 || length < 0 || !AddFits(offset, length, end) || end > parent.Size())

@@ -204,7 +204,11 @@ QString fromQtPattern(const QString &qt)
     case 'M': out += QLatin1Char('m'); break;
     case 'm': out += QLatin1Char('n'); break;
     case 'H': out += QLatin1Char('h'); break;
-    case 'a': case 'A': case 'p': case 'P': case 't': break;
+    case 'a':
+    case 'A':
+    case 'p':
+    case 'P':
+    case 't': break;
     default: out += c;
     }
   }
@@ -222,9 +226,15 @@ TFormatSettings SystemFormatSettings()
   fs.longTimeFormat = fromQtPattern(loc.timeFormat(QLocale::LongFormat).remove(QLatin1Char('t')));
   fs.shortTimeFormat = fromQtPattern(loc.timeFormat(QLocale::ShortFormat));
   for (QChar c : fs.shortDateFormat)
-    if (!c.isLetter()) { fs.dateSeparator = c; break; }
+    if (!c.isLetter()) {
+      fs.dateSeparator = c;
+      break;
+    }
   for (QChar c : fs.longTimeFormat)
-    if (!c.isLetter()) { fs.timeSeparator = c; break; }
+    if (!c.isLetter()) {
+      fs.timeSeparator = c;
+      break;
+    }
   return fs;
 }
 
@@ -261,8 +271,10 @@ QString FormatDateTime(const QString &pattern, TDateTime t, const TFormatSetting
       lastWasHour = false;
       break;
     case 'm':
-      if (lastWasHour) out += run >= 2 ? pad(f.minute, 2) : QString::number(f.minute);
-      else out += run >= 2 ? pad(f.month, 2) : QString::number(f.month);
+      if (lastWasHour)
+        out += run >= 2 ? pad(f.minute, 2) : QString::number(f.minute);
+      else
+        out += run >= 2 ? pad(f.month, 2) : QString::number(f.month);
       lastWasHour = false;
       break;
     case 'd':
@@ -285,14 +297,9 @@ QString FormatDateTime(const QString &pattern, TDateTime t, const TFormatSetting
       out += run >= 3 ? pad(f.msec, 3) : QString::number(f.msec);
       lastWasHour = false;
       break;
-    case '/':
-      out += QString(run, fs.dateSeparator);
-      break;
-    case ':':
-      out += QString(run, fs.timeSeparator);
-      break;
-    default:
-      out += pattern.mid(i, run);
+    case '/': out += QString(run, fs.dateSeparator); break;
+    case ':': out += QString(run, fs.timeSeparator); break;
+    default: out += pattern.mid(i, run);
     }
     i += run;
   }

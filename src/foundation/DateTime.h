@@ -76,9 +76,9 @@ TFormatSettings SystemFormatSettings();
 // Formats a date-time with a pattern of the original's notation (see
 // TFormatSettings). Unknown letters are copied as they are.
 QString FormatDateTime(const QString &pattern, TDateTime t, const TFormatSettings &fs = FormatSettings());
-QString DateToStr(TDateTime t);      // short date format
-QString TimeToStr(TDateTime t);      // long time format
-QString DateTimeToStr(TDateTime t);  // date, a blank, time (time left out when 0)
+QString DateToStr(TDateTime t);     // short date format
+QString TimeToStr(TDateTime t);     // long time format
+QString DateTimeToStr(TDateTime t); // date, a blank, time (time left out when 0)
 
 // Reads a time of day the way TimeToStr writes it: hours and minutes, then
 // optional seconds and milliseconds, each behind the format's time

@@ -16,13 +16,37 @@ I saturate(F v)
 
 } // namespace
 
-int64_t Round(double v) { return saturate<int64_t>(std::nearbyint(v)); }
-int64_t Round(long double v) { return saturate<int64_t>(std::nearbyintl(v)); }
-int32_t Round32(double v) { return saturate<int32_t>(std::nearbyint(v)); }
-int64_t Trunc(double v) { return saturate<int64_t>(std::trunc(v)); }
-int64_t Trunc(long double v) { return saturate<int64_t>(std::truncl(v)); }
-int32_t Trunc32(double v) { return saturate<int32_t>(std::trunc(v)); }
-int64_t Floor(double v) { return saturate<int64_t>(std::floor(v)); }
-int64_t Ceil(double v) { return saturate<int64_t>(std::ceil(v)); }
+int64_t Round(double v)
+{
+  return saturate<int64_t>(std::nearbyint(v));
+}
+int64_t Round(long double v)
+{
+  return saturate<int64_t>(std::nearbyintl(v));
+}
+int32_t Round32(double v)
+{
+  return saturate<int32_t>(std::nearbyint(v));
+}
+int64_t Trunc(double v)
+{
+  return saturate<int64_t>(std::trunc(v));
+}
+int64_t Trunc(long double v)
+{
+  return saturate<int64_t>(std::truncl(v));
+}
+int32_t Trunc32(double v)
+{
+  return saturate<int32_t>(std::trunc(v));
+}
+int64_t Floor(double v)
+{
+  return saturate<int64_t>(std::floor(v));
+}
+int64_t Ceil(double v)
+{
+  return saturate<int64_t>(std::ceil(v));
+}
 
 } // namespace kp

@@ -58,11 +58,9 @@ class TProcessLock {
 public:
   explicit TProcessLock(const QString &dir)
   {
-    FFd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
-                  0600);
+    FFd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (FFd < 0) return;
-    while (::flock(FFd, LOCK_EX) != 0 && errno == EINTR) {
-    }
+    while (::flock(FFd, LOCK_EX) != 0 && errno == EINTR) {}
   }
   ~TProcessLock()
   {

@@ -21,12 +21,18 @@ void AppendEscaped(QString &out, const QString &text, bool isName)
 {
   for (int i = 0; i < text.size(); ++i) {
     const QChar c = text[i];
-    if (c == QLatin1Char('\\')) out += QLatin1String("\\\\");
-    else if (c == QLatin1Char('\n')) out += QLatin1String("\\n");
-    else if (c == QLatin1Char('\r')) out += QLatin1String("\\r");
-    else if (isName && c == QLatin1Char('=')) out += QLatin1String("\\=");
-    else if (isName && i == 0 && c == QLatin1Char('#')) out += QLatin1String("\\#");
-    else out += c;
+    if (c == QLatin1Char('\\'))
+      out += QLatin1String("\\\\");
+    else if (c == QLatin1Char('\n'))
+      out += QLatin1String("\\n");
+    else if (c == QLatin1Char('\r'))
+      out += QLatin1String("\\r");
+    else if (isName && c == QLatin1Char('='))
+      out += QLatin1String("\\=");
+    else if (isName && i == 0 && c == QLatin1Char('#'))
+      out += QLatin1String("\\#");
+    else
+      out += c;
   }
 }
 
@@ -39,14 +45,15 @@ QString TakeEscaped(const QString &line, int &pos, QChar stop)
     QChar c = line[pos++];
     if (c == QLatin1Char('\\') && pos < line.size()) {
       c = line[pos++];
-      if (c == QLatin1Char('n')) c = QLatin1Char('\n');
-      else if (c == QLatin1Char('r')) c = QLatin1Char('\r');
+      if (c == QLatin1Char('n'))
+        c = QLatin1Char('\n');
+      else if (c == QLatin1Char('r'))
+        c = QLatin1Char('\r');
     }
     out += c;
   }
   return out;
 }
-
 
 // Makes a finished rename durable; a failure here loses nothing already
 // visible, so it is not reported.
@@ -153,8 +160,10 @@ bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const st
     ok = false;
     error = ErrnoText("cannot replace the settings file");
   }
-  if (!ok) ::unlink(temp.constData());
-  else SyncFolder(QFileInfo(path).absolutePath());
+  if (!ok)
+    ::unlink(temp.constData());
+  else
+    SyncFolder(QFileInfo(path).absolutePath());
   return ok;
 }
 

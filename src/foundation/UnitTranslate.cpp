@@ -16,8 +16,14 @@ std::vector<TLang> g_langs;
 // may switch languages.
 std::atomic<int> g_curLang{0};
 
-bool isBlankOrControl(QChar c) { return c.unicode() <= 0x20 || c.unicode() == 0x7F; }
-bool isSpaceOrTab(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlankOrControl(QChar c)
+{
+  return c.unicode() <= 0x20 || c.unicode() == 0x7F;
+}
+bool isSpaceOrTab(QChar c)
+{
+  return c == u' ' || c == u'\t';
+}
 
 QStringView trimmed(QStringView line)
 {
@@ -44,11 +50,20 @@ bool splitEntry(QStringView line, QString &key, QString &value)
   return true;
 }
 
-int headerInt(const TLang &lang, QStringView key) { return StrToIntDef(QStringView(lang.GetValue(key)), 0); }
+int headerInt(const TLang &lang, QStringView key)
+{
+  return StrToIntDef(QStringView(lang.GetValue(key)), 0);
+}
 
-QByteArray loadEmbedded(const QString &name) { return LoadResourceText(name); }
+QByteArray loadEmbedded(const QString &name)
+{
+  return LoadResourceText(name);
+}
 
-int storedInstallerLanguage(int defaultId) { return settings::InstallerLanguage.ReadOr(defaultId); }
+int storedInstallerLanguage(int defaultId)
+{
+  return settings::InstallerLanguage.ReadOr(defaultId);
+}
 
 // Replaces every "%key%" value of each table by the text of that key, with the
 // table active so the lookup falls back like any other.
@@ -109,7 +124,10 @@ int LanguageIdForLocale(const QLocale &locale)
   }
 }
 
-void InitLanguages() { InitLanguages(TLanguageSources{}); }
+void InitLanguages()
+{
+  InitLanguages(TLanguageSources{});
+}
 
 void InitLanguages(const TLanguageSources &sources)
 {
@@ -133,9 +151,15 @@ void InitLanguages(const TLanguageSources &sources)
   }
 }
 
-const std::vector<TLang> &Langs() { return g_langs; }
+const std::vector<TLang> &Langs()
+{
+  return g_langs;
+}
 
-int CurLang() { return g_curLang; }
+int CurLang()
+{
+  return g_curLang;
+}
 
 void SetCurLang(int index)
 {

@@ -97,9 +97,18 @@ constexpr TColor RGBColor(int r, int g, int b)
 {
   return TColor(r & 0xFF) | (TColor(g & 0xFF) << 8) | (TColor(b & 0xFF) << 16);
 }
-constexpr int ColorRed(TColor c) { return int(c & 0xFF); }
-constexpr int ColorGreen(TColor c) { return int((c >> 8) & 0xFF); }
-constexpr int ColorBlue(TColor c) { return int((c >> 16) & 0xFF); }
+constexpr int ColorRed(TColor c)
+{
+  return int(c & 0xFF);
+}
+constexpr int ColorGreen(TColor c)
+{
+  return int((c >> 8) & 0xFF);
+}
+constexpr int ColorBlue(TColor c)
+{
+  return int((c >> 16) & 0xFF);
+}
 
 // Colour roles of the desktop theme that the "cl" system colour names stand
 // for; the desktop layer resolves them against its palette.

@@ -56,17 +56,28 @@ struct TFixedName {
 };
 
 constexpr TFixedName kFixedNames[] = {
-    {u"clBlack", RGBColor(0, 0, 0)},          {u"clMaroon", RGBColor(128, 0, 0)},
-    {u"clGreen", RGBColor(0, 128, 0)},        {u"clOlive", RGBColor(128, 128, 0)},
-    {u"clNavy", RGBColor(0, 0, 128)},         {u"clPurple", RGBColor(128, 0, 128)},
-    {u"clTeal", RGBColor(0, 128, 128)},       {u"clGray", RGBColor(128, 128, 128)},
-    {u"clSilver", RGBColor(192, 192, 192)},   {u"clRed", RGBColor(255, 0, 0)},
-    {u"clLime", RGBColor(0, 255, 0)},         {u"clYellow", RGBColor(255, 255, 0)},
-    {u"clBlue", RGBColor(0, 0, 255)},         {u"clFuchsia", RGBColor(255, 0, 255)},
-    {u"clAqua", RGBColor(0, 255, 255)},       {u"clWhite", RGBColor(255, 255, 255)},
-    {u"clLtGray", RGBColor(192, 192, 192)},   {u"clDkGray", RGBColor(128, 128, 128)},
-    {u"clMoneyGreen", RGBColor(192, 220, 192)}, {u"clSkyBlue", RGBColor(166, 202, 240)},
-    {u"clCream", RGBColor(255, 251, 240)},    {u"clMedGray", RGBColor(160, 160, 164)},
+    {u"clBlack", RGBColor(0, 0, 0)},
+    {u"clMaroon", RGBColor(128, 0, 0)},
+    {u"clGreen", RGBColor(0, 128, 0)},
+    {u"clOlive", RGBColor(128, 128, 0)},
+    {u"clNavy", RGBColor(0, 0, 128)},
+    {u"clPurple", RGBColor(128, 0, 128)},
+    {u"clTeal", RGBColor(0, 128, 128)},
+    {u"clGray", RGBColor(128, 128, 128)},
+    {u"clSilver", RGBColor(192, 192, 192)},
+    {u"clRed", RGBColor(255, 0, 0)},
+    {u"clLime", RGBColor(0, 255, 0)},
+    {u"clYellow", RGBColor(255, 255, 0)},
+    {u"clBlue", RGBColor(0, 0, 255)},
+    {u"clFuchsia", RGBColor(255, 0, 255)},
+    {u"clAqua", RGBColor(0, 255, 255)},
+    {u"clWhite", RGBColor(255, 255, 255)},
+    {u"clLtGray", RGBColor(192, 192, 192)},
+    {u"clDkGray", RGBColor(128, 128, 128)},
+    {u"clMoneyGreen", RGBColor(192, 220, 192)},
+    {u"clSkyBlue", RGBColor(166, 202, 240)},
+    {u"clCream", RGBColor(255, 251, 240)},
+    {u"clMedGray", RGBColor(160, 160, 164)},
 };
 
 constexpr TColor kNotAColour = 255; // pure red: easy to spot on screen
@@ -175,6 +186,9 @@ TColor ColorFromText(QStringView text)
   return parseColorNumber(text, number) ? number : kNotAColour;
 }
 
-TColor TranslateColor(QStringView key) { return ColorFromText(Translate(key)); }
+TColor TranslateColor(QStringView key)
+{
+  return ColorFromText(Translate(key));
+}
 
 } // namespace kp

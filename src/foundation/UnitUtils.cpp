@@ -13,10 +13,7 @@ namespace kp {
 
 // ---------------------------------------------------------------- buffer
 
-TStringBuffer::TStringBuffer(int capacity)
-    : FData(static_cast<size_t>(std::max(capacity, 64)))
-{
-}
+TStringBuffer::TStringBuffer(int capacity) : FData(static_cast<size_t>(std::max(capacity, 64))) {}
 
 void TStringBuffer::Append(QByteArrayView text)
 {
@@ -357,8 +354,14 @@ int FindShiftKey(const QByteArray &text, const TCharSet &required, const TCharSe
 
 namespace {
 
-int charCode(QChar c) { return c.unicode(); }
-int charCode(char c) { return static_cast<uint8_t>(c); }
+int charCode(QChar c)
+{
+  return c.unicode();
+}
+int charCode(char c)
+{
+  return static_cast<uint8_t>(c);
+}
 
 // A fixed-position numeric field; a field that is missing or not a number
 // counts 0.

@@ -57,8 +57,8 @@ struct TTrackInfo {
 };
 
 struct TSubtitleItem {
-  QByteArray Text;        // UTF-8, lines separated by " " CR LF
-  double StartTime = 0;   // days from the start of the output
+  QByteArray Text;      // UTF-8, lines separated by " " CR LF
+  double StartTime = 0; // days from the start of the output
   double EndTime = 0;
 };
 using TSubtitleItems = std::vector<TSubtitleItem>;
@@ -128,7 +128,8 @@ int HexByteValue(QStringView text);
 
 // Splits at every character of Delimiters; empty parts only with KeepEmpty.
 int SplitStringCount(QStringView text, QStringView delimiters, bool keepEmpty, TArrayString &parts, int capacity = 0);
-int SplitStringCount(QByteArrayView text, QByteArrayView delimiters, bool keepEmpty, TArrayBytes &parts, int capacity = 0);
+int SplitStringCount(QByteArrayView text, QByteArrayView delimiters, bool keepEmpty, TArrayBytes &parts,
+                     int capacity = 0);
 void SplitString(QStringView text, QStringView delimiters, bool keepEmpty, TArrayString &parts, int capacity = 0);
 void SplitString(QByteArrayView text, QByteArrayView delimiters, bool keepEmpty, TArrayBytes &parts, int capacity = 0);
 
@@ -157,8 +158,14 @@ QByteArray ShiftText(const QByteArray &text, int shift);
 struct TCharSet {
   uint64_t bits[4] = {0, 0, 0, 0};
   void add(uint8_t c) { bits[c >> 6] |= (uint64_t(1) << (c & 63)); }
-  void addRange(uint8_t lo, uint8_t hi) { for (int c = lo; c <= hi; ++c) add(uint8_t(c)); }
-  void addAll(const char *chars) { while (*chars) add(uint8_t(*chars++)); }
+  void addRange(uint8_t lo, uint8_t hi)
+  {
+    for (int c = lo; c <= hi; ++c) add(uint8_t(c));
+  }
+  void addAll(const char *chars)
+  {
+    while (*chars) add(uint8_t(*chars++));
+  }
   bool has(uint8_t c) const { return (bits[c >> 6] >> (c & 63)) & 1; }
   bool empty() const { return !(bits[0] | bits[1] | bits[2] | bits[3]); }
 };

@@ -26,8 +26,7 @@ QByteArray iconvName(int codePage)
 
 // Converts with iconv; an input sequence the source cannot decode, or a
 // character the target cannot hold, becomes `substitute` (nothing when 0).
-QByteArray runIconv(const QByteArray &in, const QByteArray &from, const QByteArray &to, char substitute,
-                    int inputStep)
+QByteArray runIconv(const QByteArray &in, const QByteArray &from, const QByteArray &to, char substitute, int inputStep)
 {
   iconv_t cd = iconv_open(to.constData(), from.constData());
   if (cd == reinterpret_cast<iconv_t>(-1)) return {};

@@ -97,7 +97,8 @@ QList<TVolume> ListVolumes()
   for (const QByteArray &line : lines) {
     const QList<QByteArray> fields = line.simplified().split(' ');
     if (fields.size() < 3 || !fields[0].startsWith("/dev/")) continue;
-    volumes.append({TrimmedRoot(DecodeMountField(fields[1])), DecodeMountField(fields[0]), QString::fromUtf8(fields[2])});
+    volumes.append(
+        {TrimmedRoot(DecodeMountField(fields[1])), DecodeMountField(fields[0]), QString::fromUtf8(fields[2])});
   }
   return volumes;
 }

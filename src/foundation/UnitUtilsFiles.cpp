@@ -20,10 +20,14 @@ namespace {
 bool IsReservedChar(QChar c)
 {
   switch (c.unicode()) {
-  case ':': case '"': case '*': case '<': case '>': case '?': case '|':
-    return true;
-  default:
-    return false;
+  case ':':
+  case '"':
+  case '*':
+  case '<':
+  case '>':
+  case '?':
+  case '|': return true;
+  default: return false;
   }
 }
 

@@ -52,9 +52,12 @@ TGeoPoint GeoDestination(double x, double y, double azimuth, double distance)
 
   bool mirrorX = false, mirrorY = false;
   if (x == 0 && y == 0) {
-    if (azimuth < 90) mirrorX = true;
-    else if (azimuth < 180) mirrorX = mirrorY = true;
-    else if (azimuth < 270) mirrorY = true;
+    if (azimuth < 90)
+      mirrorX = true;
+    else if (azimuth < 180)
+      mirrorX = mirrorY = true;
+    else if (azimuth < 270)
+      mirrorY = true;
   } else {
     mirrorX = x < 0;
     mirrorY = y < 0;
@@ -70,9 +73,10 @@ TGeoPoint GeoDestination(double x, double y, double azimuth, double distance)
 
   const double lat1 = y * DegToRad, lon1 = x * DegToRad, az = azimuth * DegToRad;
   const double d = distance / EarthRadius;
-  const double lat2 = std::asin(Clamp(std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(az),
-                                      -1.0, 1.0));
-  const double dlon = std::atan2(std::sin(az) * std::sin(d) * std::cos(lat1), std::cos(d) - std::sin(lat1) * std::sin(lat2));
+  const double lat2 =
+      std::asin(Clamp(std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(az), -1.0, 1.0));
+  const double dlon =
+      std::atan2(std::sin(az) * std::sin(d) * std::cos(lat1), std::cos(d) - std::sin(lat1) * std::sin(lat2));
   double lon2 = std::fmod(lon1 - dlon + M_PI, 2 * M_PI);
   if (lon2 < 0) lon2 += 2 * M_PI;
   lon2 -= M_PI;
@@ -105,8 +109,12 @@ void SetMapProvider(int provider)
 QString MapLatLngJS(double x, double y)
 {
   switch (MapProvider()) {
-  case 1: return QStringLiteral("new google.maps.LatLng(") + CoordToStr(y) + QStringLiteral(", ") + CoordToStr(x) + QLatin1Char(')');
-  case 2: return QStringLiteral("new YMaps.GeoPoint(") + CoordToStr(x) + QStringLiteral(", ") + CoordToStr(y) + QLatin1Char(')');
+  case 1:
+    return QStringLiteral("new google.maps.LatLng(") + CoordToStr(y) + QStringLiteral(", ") + CoordToStr(x) +
+           QLatin1Char(')');
+  case 2:
+    return QStringLiteral("new YMaps.GeoPoint(") + CoordToStr(x) + QStringLiteral(", ") + CoordToStr(y) +
+           QLatin1Char(')');
   default: return {};
   }
 }
@@ -164,8 +172,8 @@ TDateTime NmeaDateTime(QByteArrayView date, QByteArrayView time)
   if (year > 2080) year -= 100;
   // A date that does not exist (an empty field before the first fix) gives
   // no time at all, so only this line is dropped.
-  const TDateTime t = EncodeDateTimeOr0(year, field2(date, 2), field2(date, 0), field2(time, 0), field2(time, 2),
-                                        field2(time, 4));
+  const TDateTime t =
+      EncodeDateTimeOr0(year, field2(date, 2), field2(date, 0), field2(time, 0), field2(time, 2), field2(time, 4));
   // 5 Hz receivers stamp "hhmmss.20": the fraction keeps their fixes apart.
   return t == 0 ? 0 : t + fractionMs(time) / MSecsPerDay + LocalTimeOffset();
 }

@@ -39,8 +39,14 @@ constexpr HRESULT VFW_E_UNSUPPORTED_STREAM = static_cast<HRESULT>(0x8004022Fu);
 constexpr HRESULT VFW_E_NOT_FOUND_FILE = static_cast<HRESULT>(0x80070002u);
 constexpr HRESULT VFW_S_STATE_INTERMEDIATE = 0x00040237;
 
-inline bool FAILED(HRESULT hr) { return hr < 0; }
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+inline bool FAILED(HRESULT hr)
+{
+  return hr < 0;
+}
+inline bool SUCCEEDED(HRESULT hr)
+{
+  return hr >= 0;
+}
 
 // Platform filter states, as GetState reports them.
 enum FILTER_STATE : int32_t { State_Stopped = 0, State_Paused = 1, State_Running = 2 };
@@ -134,7 +140,8 @@ public:
   virtual HRESULT GetDuration(REFERENCE_TIME &duration) = 0;
   virtual HRESULT GetCurrentPosition(REFERENCE_TIME &current) = 0;
   virtual HRESULT GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &stop) = 0;
-  virtual HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop, uint32_t stopFlags) = 0;
+  virtual HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop,
+                               uint32_t stopFlags) = 0;
   virtual HRESULT SetRate(double rate) = 0;
   virtual HRESULT GetRate(double &rate) = 0;
 };

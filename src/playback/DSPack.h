@@ -88,7 +88,10 @@ public:
   void SetLogFile(const QString &name) { FLogFile = name; }
 
   template <typename T>
-  std::shared_ptr<T> QueryInterface() const { return std::dynamic_pointer_cast<T>(FGraph); }
+  std::shared_ptr<T> QueryInterface() const
+  {
+    return std::dynamic_pointer_cast<T>(FGraph);
+  }
 
   void InsertFilter(IGraphMember *member);
   void RemoveFilter(IGraphMember *member);
@@ -168,14 +171,16 @@ public:
   void NotifyMember(int operation, int parameter) override;
 
   template <typename T>
-  std::shared_ptr<T> QueryInterface() const { return std::dynamic_pointer_cast<T>(FFilter); }
+  std::shared_ptr<T> QueryInterface() const
+  {
+    return std::dynamic_pointer_cast<T>(FFilter);
+  }
 
 private:
   TBaseFilter FBaseFilter;
   QPointer<TFilterGraph> FGraph;
   IBaseFilterPtr FFilter;
 };
-
 
 // ------------------------------------------------------------ video window
 

@@ -118,7 +118,8 @@ void TFilterGraph::ScheduleEventDrain()
 {
   if (FDrainQueued) return;
   FDrainQueued = true;
-  QMetaObject::invokeMethod(this, [this] { DrainEvents(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { DrainEvents(); }, Qt::QueuedConnection);
 }
 
 void TFilterGraph::DrainEvents()
@@ -188,7 +189,8 @@ void TFilterGraph::SetState(int state)
 void TFilterGraph::RefreshPausedFrame()
 {
   for (IGraphMember *member : FMembers)
-    if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(member->MemberFilter())) renderer->Frames()->Announce();
+    if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(member->MemberFilter()))
+      renderer->Frames()->Announce();
 }
 
 void TFilterGraph::DisconnectFilters()
@@ -277,26 +279,21 @@ void TFilter::SetFilterGraph(TFilterGraph *graph)
 void TFilter::NotifyMember(int operation, int)
 {
   switch (operation) {
-  case gmoAdding:
-    FFilter = FBaseFilter.CreateFilter(FGraph ? FGraph->Factory() : nullptr);
-    break;
+  case gmoAdding: FFilter = FBaseFilter.CreateFilter(FGraph ? FGraph->Factory() : nullptr); break;
   case gmoRemoving:
     if (FFilter) {
       FILTER_STATE state = State_Stopped;
       if (FFilter->GetState(0, state) == S_OK && (state == State_Paused || state == State_Running)) FFilter->Stop();
     }
     break;
-  case gmoRemoved:
-    FFilter.reset();
-    break;
+  case gmoRemoved: FFilter.reset(); break;
   case gmoRefresh:
     if (TFilterGraph *graph = FGraph) {
       graph->RemoveFilter(this);
       graph->InsertFilter(this);
     }
     break;
-  default:
-    break;
+  default: break;
   }
 }
 

@@ -61,7 +61,8 @@ bool TVideoWindow::CheckVMR() const
 {
   IGraphFactory *factory = FGraph ? FGraph->Factory() : defaultFactory().get();
   if (!factory) return false;
-  auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(factory->CreateFilter(QString::fromLatin1(kVideoRendererRole)));
+  auto renderer =
+      std::dynamic_pointer_cast<IVideoRenderer>(factory->CreateFilter(QString::fromLatin1(kVideoRendererRole)));
   return renderer != nullptr;
 }
 
@@ -102,8 +103,10 @@ void TVideoWindow::NotifyMember(int operation, int)
   case gmoAdding:
     // Renderless mode needs an allocator class, which this program never
     // supplies.
-    if (FMode == vmVMR && FOptions.Mode() == vmrRenderless) throw EDSPackException(QStringLiteral("Allocator class not set."));
-    if (FGraph && FGraph->Factory()) FRenderer = FGraph->Factory()->CreateFilter(QString::fromLatin1(kVideoRendererRole));
+    if (FMode == vmVMR && FOptions.Mode() == vmrRenderless)
+      throw EDSPackException(QStringLiteral("Allocator class not set."));
+    if (FGraph && FGraph->Factory())
+      FRenderer = FGraph->Factory()->CreateFilter(QString::fromLatin1(kVideoRendererRole));
     break;
   case gmoAdded:
     if (auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(FRenderer)) FPresenter.SetFrames(renderer->Frames());
@@ -117,8 +120,7 @@ void TVideoWindow::NotifyMember(int operation, int)
     FRenderer.reset();
     update();
     break;
-  default:
-    break;
+  default: break;
   }
 }
 
@@ -168,9 +170,9 @@ void TVideoWindow::SetVideoPosition(const QRect &source, const QRect &dest)
   QSize size, aspect;
   if (!source.isEmpty() && FPresenter.GetNativeVideoSize(size, aspect) && !size.isEmpty()) {
     // Video pixels as (left, top, right, bottom) edges, right and bottom exclusive.
-    FPresenter.SetSourceRect(MakeNormalizedRect(float(source.left()) / size.width(), float(source.top()) / size.height(),
-                                                 float(source.left() + source.width()) / size.width(),
-                                                 float(source.top() + source.height()) / size.height()));
+    FPresenter.SetSourceRect(MakeNormalizedRect(
+        float(source.left()) / size.width(), float(source.top()) / size.height(),
+        float(source.left() + source.width()) / size.width(), float(source.top() + source.height()) / size.height()));
   } else {
     FPresenter.SetSourceRect(TNormalizedRect());
   }

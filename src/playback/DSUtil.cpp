@@ -26,7 +26,8 @@ QString knownErrorText(HRESULT hr)
   case 0x80040209u: return QStringLiteral("The operation cannot be performed because the pins are not connected.");
   case 0x80040216u: return QStringLiteral("An object or name was not found.");
   case 0x80040218u: return QStringLiteral("No combination of filters could be found to render the stream.");
-  case 0x80040227u: return QStringLiteral("The operation could not be performed because the filter is in the wrong state.");
+  case 0x80040227u:
+    return QStringLiteral("The operation could not be performed because the filter is in the wrong state.");
   case 0x8004022Eu: return QStringLiteral("This operation timed out.");
   case 0x8004022Fu: return QStringLiteral("Cannot play back the file: the format is not supported.");
   default: return {};
@@ -64,8 +65,8 @@ QString GetErrorString(HRESULT hr)
 QString DSErrorMessage(HRESULT hr)
 {
   // Concatenated, not formatted: a "%" in the sentence stays as it is.
-  return GetErrorString(hr) + QStringLiteral(" ($") +
-         QString::number(static_cast<uint32_t>(hr), 16).toUpper() + QStringLiteral(").");
+  return GetErrorString(hr) + QStringLiteral(" ($") + QString::number(static_cast<uint32_t>(hr), 16).toUpper() +
+         QStringLiteral(").");
 }
 
 HRESULT CheckDSError(HRESULT hr)

@@ -111,7 +111,8 @@ HRESULT TFakeMediaGraph::AddSourceFilter(const QString &fileName, const QString 
   }
   auto source = std::make_shared<TFakeFilter>(QStringLiteral("source"), FScript);
   source->SetName(filterName);
-  for (const TFakeStream &stream : it->second.Streams) source->Pins().push_back(std::make_shared<TFakePin>(stream, FScript));
+  for (const TFakeStream &stream : it->second.Streams)
+    source->Pins().push_back(std::make_shared<TFakePin>(stream, FScript));
   if (FSource) RemoveFilter(FSource);
   FSource = source;
   FFilters.push_back(source);
@@ -197,13 +198,14 @@ HRESULT TFakeMediaGraph::GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &s
   return FSource ? S_OK : E_FAIL;
 }
 
-HRESULT TFakeMediaGraph::SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop, uint32_t stopFlags)
+HRESULT TFakeMediaGraph::SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop,
+                                      uint32_t stopFlags)
 {
   FScript->Log << QStringLiteral("SetPositions %1 %2 %3 %4")
-                     .arg(current ? *current : -1)
-                     .arg(currentFlags)
-                     .arg(stop ? *stop : -1)
-                     .arg(stopFlags);
+                      .arg(current ? *current : -1)
+                      .arg(currentFlags)
+                      .arg(stop ? *stop : -1)
+                      .arg(stopFlags);
   const HRESULT hr = FScript->TakeFailure(QStringLiteral("SetPositions"));
   if (FAILED(hr)) return hr;
   if (!FSource) return VFW_E_WRONG_STATE;

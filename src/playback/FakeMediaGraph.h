@@ -54,7 +54,11 @@ public:
   QString FilterName() const override { return FName; }
   QString ClassId() const override { return FClassId; }
   std::vector<IPinPtr> EnumPins() override { return FPins; }
-  HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = FState; return S_OK; }
+  HRESULT GetState(uint32_t, FILTER_STATE &state) override
+  {
+    state = FState;
+    return S_OK;
+  }
   HRESULT Stop() override;
   void SetName(const QString &name) { FName = name; }
   void SetFilterState(FILTER_STATE state) { FState = state; }
@@ -70,7 +74,9 @@ protected:
 
 class TFakeVideoRenderer : public TFakeFilter, public IVideoRenderer {
 public:
-  explicit TFakeVideoRenderer(TFakeScriptPtr script) : TFakeFilter(QStringLiteral("video-renderer"), std::move(script)) {}
+  explicit TFakeVideoRenderer(TFakeScriptPtr script) : TFakeFilter(QStringLiteral("video-renderer"), std::move(script))
+  {
+  }
   TVideoFrameSlotPtr Frames() override { return FSlot; }
   // Stores a frame and announces it, as a renderer's crossing would.
   void Deliver(const QImage &image, int parN = 1, int parD = 1, REFERENCE_TIME time = 0);
@@ -102,21 +108,42 @@ public:
   HRESULT GetDuration(REFERENCE_TIME &duration) override;
   HRESULT GetCurrentPosition(REFERENCE_TIME &current) override;
   HRESULT GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &stop) override;
-  HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop, uint32_t stopFlags) override;
+  HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop,
+                       uint32_t stopFlags) override;
   HRESULT SetRate(double rate) override;
-  HRESULT GetRate(double &rate) override { rate = FRate; return S_OK; }
+  HRESULT GetRate(double &rate) override
+  {
+    rate = FRate;
+    return S_OK;
+  }
 
   HRESULT Step(uint32_t frames) override;
   HRESULT CanStep(bool) override { return FSource ? S_OK : S_FALSE; }
   HRESULT CancelStep() override { return S_OK; }
 
   HRESULT put_Volume(int32_t volume) override;
-  HRESULT get_Volume(int32_t &volume) override { volume = FVolume; return S_OK; }
+  HRESULT get_Volume(int32_t &volume) override
+  {
+    volume = FVolume;
+    return S_OK;
+  }
   HRESULT put_Balance(int32_t balance) override;
-  HRESULT get_Balance(int32_t &balance) override { balance = FBalance; return S_OK; }
+  HRESULT get_Balance(int32_t &balance) override
+  {
+    balance = FBalance;
+    return S_OK;
+  }
 
-  HRESULT SetNotifyWindow(std::function<void()> notify) override { FNotify = std::move(notify); return S_OK; }
-  HRESULT SetNotifyFlags(int32_t flags) override { FNotifyFlags = flags; return S_OK; }
+  HRESULT SetNotifyWindow(std::function<void()> notify) override
+  {
+    FNotify = std::move(notify);
+    return S_OK;
+  }
+  HRESULT SetNotifyFlags(int32_t flags) override
+  {
+    FNotifyFlags = flags;
+    return S_OK;
+  }
   HRESULT GetEvent(int32_t &code, intptr_t &param1, intptr_t &param2, uint32_t timeoutMs) override;
   HRESULT FreeEventParams(int32_t, intptr_t, intptr_t) override { return S_OK; }
 
@@ -138,7 +165,10 @@ private:
   bool FEos = false;
   double FRate = 1.0;
   int32_t FVolume = 0, FBalance = 0;
-  struct TEvent { int32_t Code; intptr_t P1, P2; };
+  struct TEvent {
+    int32_t Code;
+    intptr_t P1, P2;
+  };
   std::vector<TEvent> FEvents;
   std::function<void()> FNotify;
   int32_t FNotifyFlags = 0;

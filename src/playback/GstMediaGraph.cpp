@@ -65,7 +65,8 @@ TGstMediaGraph::TGstMediaGraph(const TGstGraphOptions &options) : FOptions(optio
   // files must not be drawn over the picture.
   g_object_set(FPlaybin, "flags", kPlayFlagVideo | kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
   if (!FOptions.AudioSink.isEmpty())
-    if (GstElement *audio = makeFromDescription(FOptions.AudioSink)) g_object_set(FPlaybin, "audio-sink", audio, nullptr);
+    if (GstElement *audio = makeFromDescription(FOptions.AudioSink))
+      g_object_set(FPlaybin, "audio-sink", audio, nullptr);
   if ((FPanorama = gst_element_factory_make("audiopanorama", nullptr))) {
     g_object_set(FPanorama, "method", 1, nullptr); // simple: attenuate the other side only
     g_object_set(FPlaybin, "audio-filter", FPanorama, nullptr);
@@ -151,18 +152,13 @@ void TGstMediaGraph::HandleMessage(GstMessage *message)
       g_free(text);
     }
     break;
-  case GST_MESSAGE_ASYNC_DONE:
-    FSeen |= wfAsyncDone;
-    break;
+  case GST_MESSAGE_ASYNC_DONE: FSeen |= wfAsyncDone; break;
   case GST_MESSAGE_STEP_DONE:
     FSeen |= wfStepDone;
     PostEvent(EC_STEP_COMPLETE);
     break;
-  case GST_MESSAGE_DURATION_CHANGED:
-    FDurationNs = -1;
-    break;
-  default:
-    break;
+  case GST_MESSAGE_DURATION_CHANGED: FDurationNs = -1; break;
+  default: break;
   }
 }
 
@@ -273,7 +269,10 @@ HRESULT TGstMediaGraph::RemoveFilter(const IBaseFilterPtr &filter)
   return S_OK;
 }
 
-std::vector<IBaseFilterPtr> TGstMediaGraph::EnumFilters() { return FFilters; }
+std::vector<IBaseFilterPtr> TGstMediaGraph::EnumFilters()
+{
+  return FFilters;
+}
 
 // The pipeline leaves PAUSED: the source's streams no longer flow anywhere.
 void TGstMediaGraph::DropSource()
@@ -281,7 +280,8 @@ void TGstMediaGraph::DropSource()
   gst_element_set_state(FPlaybin, GST_STATE_NULL);
   DrainBus();
   if (!FSource) return;
-  FFilters.erase(std::remove(FFilters.begin(), FFilters.end(), std::static_pointer_cast<IBaseFilter>(FSource)), FFilters.end());
+  FFilters.erase(std::remove(FFilters.begin(), FFilters.end(), std::static_pointer_cast<IBaseFilter>(FSource)),
+                 FFilters.end());
   for (const IPinPtr &pin : FSource->EnumPins()) pin->Disconnect();
   FSource.reset();
   FEos = false;
@@ -309,25 +309,31 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   GstState state = GST_STATE_NULL;
   GstStateChangeReturn result = change;
   if (change == GST_STATE_CHANGE_ASYNC)
-    result = gst_element_get_state(FPlaybin, &state, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
+    result = gst_element_get_state(FPlaybin, &state, nullptr,
+                                   static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
   DrainBus();
 
   gint nVideo = 0, nAudio = 0, nText = 0;
   g_object_get(FPlaybin, "n-video", &nVideo, "n-audio", &nAudio, "n-text", &nText, nullptr);
   std::vector<IPinPtr> pins;
   if (result == GST_STATE_CHANGE_SUCCESS || result == GST_STATE_CHANGE_NO_PREROLL) {
-    for (int i = 0; i < nVideo; ++i) pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Video, QStringLiteral("video"), true));
-    for (int i = 0; i < nAudio; ++i) pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Audio, QStringLiteral("audio"), true));
-    for (int i = 0; i < nText; ++i) pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Text, QStringLiteral("text"), true));
+    for (int i = 0; i < nVideo; ++i)
+      pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Video, QStringLiteral("video"), true));
+    for (int i = 0; i < nAudio; ++i)
+      pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Audio, QStringLiteral("audio"), true));
+    for (int i = 0; i < nText; ++i)
+      pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Text, QStringLiteral("text"), true));
   } else if (result == GST_STATE_CHANGE_ASYNC) {
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
     return Failure(VFW_E_TIMEOUT, QStringLiteral("The file did not open in time: ") + fileName);
   }
-  for (const QString &missing : FMissing) pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Other, missing, false));
+  for (const QString &missing : FMissing)
+    pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Other, missing, false));
   if (pins.empty()) {
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
     DrainBus();
-    return Failure(VFW_E_UNSUPPORTED_STREAM, FLastError.isEmpty() ? QStringLiteral("The file holds no stream that can be played.") : FLastError);
+    return Failure(VFW_E_UNSUPPORTED_STREAM,
+                   FLastError.isEmpty() ? QStringLiteral("The file holds no stream that can be played.") : FLastError);
   }
   if (result != GST_STATE_CHANGE_SUCCESS && result != GST_STATE_CHANGE_NO_PREROLL) {
     // Nothing decodable: keep the pins so each reports its codec failure.
@@ -379,15 +385,17 @@ HRESULT TGstMediaGraph::ChangeState(GstState target, bool wait)
   const GstStateChangeReturn change = gst_element_set_state(FPlaybin, target);
   if (change == GST_STATE_CHANGE_FAILURE) {
     DrainBus();
-    return Failure(E_FAIL, FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
+    return Failure(E_FAIL,
+                   FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
   }
   if (change != GST_STATE_CHANGE_ASYNC) return S_OK;
   if (!wait) return S_FALSE;
-  const GstStateChangeReturn result =
-    gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
+  const GstStateChangeReturn result = gst_element_get_state(
+      FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
   DrainBus();
   if (result == GST_STATE_CHANGE_FAILURE)
-    return Failure(E_FAIL, FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
+    return Failure(E_FAIL,
+                   FLastError.isEmpty() ? QStringLiteral("The pipeline refused the state change.") : FLastError);
   return result == GST_STATE_CHANGE_ASYNC ? S_FALSE : S_OK;
 }
 
@@ -499,7 +507,8 @@ HRESULT TGstMediaGraph::SeekTo(gint64 positionNs, double rate)
   // land up to a GOP early and the caller's stored position would be wrong).
   const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   const GstSeekType stopType = FStopNs >= 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE;
-  if (!gst_element_seek(FPlaybin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, positionNs, stopType, FStopNs >= 0 ? FStopNs : -1))
+  if (!gst_element_seek(FPlaybin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, positionNs, stopType,
+                        FStopNs >= 0 ? FStopNs : -1))
     return Failure(E_FAIL, QStringLiteral("The stream refused the seek."));
   if (FStopped) FStoppedAtNs = positionNs;
   if (paused) {
@@ -510,7 +519,8 @@ HRESULT TGstMediaGraph::SeekTo(gint64 positionNs, double rate)
   return S_OK;
 }
 
-HRESULT TGstMediaGraph::SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop, uint32_t stopFlags)
+HRESULT TGstMediaGraph::SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop,
+                                     uint32_t stopFlags)
 {
   if (!FSource) return VFW_E_WRONG_STATE;
   const uint32_t curMode = currentFlags & AM_SEEKING_PositioningBitsMask;

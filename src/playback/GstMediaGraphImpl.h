@@ -63,7 +63,11 @@ public:
   QString FilterName() const override { return FName; }
   QString ClassId() const override { return FClassId; }
   std::vector<IPinPtr> EnumPins() override { return {}; }
-  HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = State_Stopped; return S_OK; }
+  HRESULT GetState(uint32_t, FILTER_STATE &state) override
+  {
+    state = State_Stopped;
+    return S_OK;
+  }
   HRESULT Stop() override { return S_OK; }
   void SetName(const QString &name) { FName = name; }
 
@@ -74,12 +78,17 @@ private:
 
 class TGstStreamPin : public IPin {
 public:
-  TGstStreamPin(TStreamKind kind, const QString &type, bool decodable)
-    : FKind(kind), FType(type), FDecodable(decodable) {}
+  TGstStreamPin(TStreamKind kind, const QString &type, bool decodable) : FKind(kind), FType(type), FDecodable(decodable)
+  {
+  }
   TStreamKind Kind() const override { return FKind; }
   QString MediaType() const override { return FType; }
   bool IsConnected() const override { return FConnected; }
-  HRESULT Disconnect() override { FConnected = false; return S_OK; }
+  HRESULT Disconnect() override
+  {
+    FConnected = false;
+    return S_OK;
+  }
   bool Decodable() const { return FDecodable; }
   void SetConnected(bool c) { FConnected = c; }
 
@@ -97,7 +106,11 @@ public:
   QString FilterName() const override { return FName; }
   QString ClassId() const override { return QStringLiteral("source"); }
   std::vector<IPinPtr> EnumPins() override { return FPins; }
-  HRESULT GetState(uint32_t, FILTER_STATE &state) override { state = State_Stopped; return S_OK; }
+  HRESULT GetState(uint32_t, FILTER_STATE &state) override
+  {
+    state = State_Stopped;
+    return S_OK;
+  }
   HRESULT Stop() override { return S_OK; }
   void SetName(const QString &name) { FName = name; }
   QString FileName() const { return FFileName; }
@@ -139,7 +152,8 @@ public:
   HRESULT GetDuration(REFERENCE_TIME &duration) override;
   HRESULT GetCurrentPosition(REFERENCE_TIME &current) override;
   HRESULT GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &stop) override;
-  HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop, uint32_t stopFlags) override;
+  HRESULT SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop,
+                       uint32_t stopFlags) override;
   HRESULT SetRate(double rate) override;
   HRESULT GetRate(double &rate) override;
 
@@ -195,18 +209,18 @@ private:
   std::shared_ptr<TGstVideoSink> FRenderer;
   std::atomic<unsigned> FPending{0};
 
-  bool FStopped = true;     // logical stop over a prerolled pipeline
-  gint64 FStoppedAtNs = 0;  // the position a logical stop keeps
-  bool FEos = false;        // end-of-stream latch
+  bool FStopped = true;                     // logical stop over a prerolled pipeline
+  gint64 FStoppedAtNs = 0;                  // the position a logical stop keeps
+  bool FEos = false;                        // end-of-stream latch
   FILTER_STATE FEmptyState = State_Stopped; // state of a graph without file
   double FRate = 1.0;
   gint64 FDurationNs = -1;
-  gint64 FStopNs = -1;      // -1: none set (the duration stands in)
+  gint64 FStopNs = -1; // -1: none set (the duration stands in)
   int32_t FVolume = 0;
   int32_t FBalance = 0;
-  unsigned FSeen = 0;       // TWaitFor bits seen since the last wait began
+  unsigned FSeen = 0; // TWaitFor bits seen since the last wait began
   QString FLastError;
-  QStringList FMissing;     // streams without a decoder, while opening
+  QStringList FMissing; // streams without a decoder, while opening
 
   std::deque<TEvent> FEvents;
   std::function<void()> FNotify;

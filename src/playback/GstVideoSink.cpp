@@ -37,8 +37,8 @@ TGstVideoSink::TGstVideoSink(bool sync)
   GstElement *appsink = gst_bin_get_by_name(GST_BIN(FBin), "surface");
   // A late frame is dropped as a display sink would drop it, so the
   // real-time figures count what a viewer would miss.
-  g_object_set(appsink, "sync", sync ? TRUE : FALSE, "enable-last-sample", FALSE, "max-buffers", 1u, "qos", sync ? TRUE : FALSE,
-               "max-lateness", static_cast<gint64>(sync ? 20 * GST_MSECOND : -1), nullptr);
+  g_object_set(appsink, "sync", sync ? TRUE : FALSE, "enable-last-sample", FALSE, "max-buffers", 1u, "qos",
+               sync ? TRUE : FALSE, "max-lateness", static_cast<gint64>(sync ? 20 * GST_MSECOND : -1), nullptr);
   GstAppSinkCallbacks callbacks{};
   callbacks.new_preroll = [](GstAppSink *s, gpointer self) { return OnPreroll(GST_ELEMENT(s), self); };
   callbacks.new_sample = [](GstAppSink *s, gpointer self) { return OnSample(GST_ELEMENT(s), self); };
@@ -63,13 +63,15 @@ HRESULT TGstVideoSink::GetState(uint32_t, FILTER_STATE &state)
 
 GstFlowReturn TGstVideoSink::OnPreroll(GstElement *sink, gpointer self)
 {
-  if (GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->TakeSample(sample);
+  if (GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink)))
+    static_cast<TGstVideoSink *>(self)->TakeSample(sample);
   return GST_FLOW_OK;
 }
 
 GstFlowReturn TGstVideoSink::OnSample(GstElement *sink, gpointer self)
 {
-  if (GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) static_cast<TGstVideoSink *>(self)->TakeSample(sample);
+  if (GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink)))
+    static_cast<TGstVideoSink *>(self)->TakeSample(sample);
   return GST_FLOW_OK;
 }
 
@@ -81,7 +83,8 @@ void TGstVideoSink::TakeSample(GstSample *sample)
   GstBuffer *buffer = gst_sample_get_buffer(sample);
   GstCaps *caps = gst_sample_get_caps(sample);
   auto *mapped = new TMappedSample;
-  if (!buffer || !caps || !gst_video_info_from_caps(&info, caps) || !gst_buffer_map(buffer, &mapped->Map, GST_MAP_READ)) {
+  if (!buffer || !caps || !gst_video_info_from_caps(&info, caps) ||
+      !gst_buffer_map(buffer, &mapped->Map, GST_MAP_READ)) {
     delete mapped;
     gst_sample_unref(sample);
     return;
@@ -96,7 +99,8 @@ void TGstVideoSink::TakeSample(GstSample *sample)
   }
   TVideoFrame frame;
   // BGRx in memory is 0xffRRGGBB read as a native 32-bit word: RGB32.
-  frame.Image = QImage(static_cast<const uchar *>(mapped->Map.data), width, height, stride, QImage::Format_RGB32, releaseMapped, mapped);
+  frame.Image = QImage(static_cast<const uchar *>(mapped->Map.data), width, height, stride, QImage::Format_RGB32,
+                       releaseMapped, mapped);
   frame.ParN = GST_VIDEO_INFO_PAR_N(&info) > 0 ? GST_VIDEO_INFO_PAR_N(&info) : 1;
   frame.ParD = GST_VIDEO_INFO_PAR_D(&info) > 0 ? GST_VIDEO_INFO_PAR_D(&info) : 1;
   const GstSegment *segment = gst_sample_get_segment(sample);

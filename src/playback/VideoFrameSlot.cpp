@@ -57,7 +57,10 @@ int TVideoFrameSlot::Subscribe(std::function<void()> onFrame)
   return id;
 }
 
-void TVideoFrameSlot::Unsubscribe(int id) { FListeners.erase(id); }
+void TVideoFrameSlot::Unsubscribe(int id)
+{
+  FListeners.erase(id);
+}
 
 void TVideoFrameSlot::Announce()
 {

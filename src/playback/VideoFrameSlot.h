@@ -14,9 +14,9 @@
 namespace kp {
 
 struct TVideoFrame {
-  QImage Image;              // wraps the decoder's buffer (RGB32, no copy)
-  REFERENCE_TIME Time = -1;  // presentation time, 100-ns units; -1 unknown
-  int ParN = 1, ParD = 1;    // pixel aspect ratio from the caps
+  QImage Image;             // wraps the decoder's buffer (RGB32, no copy)
+  REFERENCE_TIME Time = -1; // presentation time, 100-ns units; -1 unknown
+  int ParN = 1, ParD = 1;   // pixel aspect ratio from the caps
   bool IsValid() const { return !Image.isNull(); }
 };
 

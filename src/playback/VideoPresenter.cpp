@@ -63,7 +63,10 @@ void TVideoPresenter::SetFrames(TVideoFrameSlotPtr slot)
   Repaint();
 }
 
-void TVideoPresenter::OnFrame() { Repaint(); }
+void TVideoPresenter::OnFrame()
+{
+  Repaint();
+}
 
 void TVideoPresenter::Repaint()
 {
@@ -93,7 +96,8 @@ QRectF TVideoPresenter::PictureRect(const QRect &area, QSize frameSize, int parN
 {
   const QRectF dest = FDest.isEmpty() ? QRectF(area) : QRectF(FDest);
   if (FAspectMode != vamPreserve || frameSize.isEmpty()) return dest;
-  const double srcW = std::max(0.0, double(FSource.right - FSource.left)) * frameSize.width() * SafeDiv(parN, parD, 1.0);
+  const double srcW =
+      std::max(0.0, double(FSource.right - FSource.left)) * frameSize.width() * SafeDiv(parN, parD, 1.0);
   const double srcH = std::max(0.0, double(FSource.bottom - FSource.top)) * frameSize.height();
   if (srcW <= 0 || srcH <= 0 || dest.isEmpty()) return dest;
   const double scale = std::min(dest.width() / srcW, dest.height() / srcH);
@@ -135,7 +139,8 @@ double NonLinearSourceX(double u, double centreSlope)
 
 // Drawn in vertical strips, each a plain scaled copy of its part of the
 // source: the paint itself does the warp, no frame is resampled beforehand.
-void TVideoPresenter::PaintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame, const QRectF &source) const
+void TVideoPresenter::PaintNonLinear(QPainter &painter, const QRectF &target, const TVideoFrame &frame,
+                                     const QRectF &source) const
 {
   const double aspectWidth = source.width() * SafeDiv(frame.ParN, frame.ParD, 1.0);
   const double scale = SafeDiv(target.height(), source.height(), 0.0);
@@ -147,7 +152,8 @@ void TVideoPresenter::PaintNonLinear(QPainter &painter, const QRectF &target, co
   for (int i = 0; i < kStrips; ++i) {
     const double x0 = edge(i), x1 = edge(i + 1);
     if (x1 <= x0) continue;
-    const double u0 = 2.0 * (x0 - target.left()) / target.width() - 1.0, u1 = 2.0 * (x1 - target.left()) / target.width() - 1.0;
+    const double u0 = 2.0 * (x0 - target.left()) / target.width() - 1.0,
+                 u1 = 2.0 * (x1 - target.left()) / target.width() - 1.0;
     const double v0 = (NonLinearSourceX(u0, slope) + 1.0) / 2.0, v1 = (NonLinearSourceX(u1, slope) + 1.0) / 2.0;
     const QRectF to(x0, target.top(), x1 - x0, target.height());
     const QRectF from(source.left() + v0 * source.width(), source.top(), (v1 - v0) * source.width(), source.height());

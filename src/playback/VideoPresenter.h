@@ -48,15 +48,32 @@ public:
   void SetFrames(TVideoFrameSlotPtr slot);
   TVideoFrameSlotPtr Frames() const { return FSlot; }
 
-  void SetSourceRect(const TNormalizedRect &source) { FSource = source; Repaint(); }
+  void SetSourceRect(const TNormalizedRect &source)
+  {
+    FSource = source;
+    Repaint();
+  }
   TNormalizedRect SourceRect() const { return FSource; }
   // Destination in the target's pixels; an empty rectangle means the whole
   // target.
-  void SetDestination(const QRect &dest) { FDest = dest; Repaint(); }
+  void SetDestination(const QRect &dest)
+  {
+    FDest = dest;
+    Repaint();
+  }
   QRect Destination() const { return FDest; }
-  void SetAspectMode(int mode) { FAspectMode = mode; Repaint(); }
+  void SetAspectMode(int mode)
+  {
+    FAspectMode = mode;
+    Repaint();
+  }
   int AspectMode() const { return FAspectMode; }
-  void SetFlips(bool horizontal, bool vertical) { FFlipH = horizontal; FFlipV = vertical; Repaint(); }
+  void SetFlips(bool horizontal, bool vertical)
+  {
+    FFlipH = horizontal;
+    FFlipV = vertical;
+    Repaint();
+  }
   bool FlipH() const { return FFlipH; }
   bool FlipV() const { return FFlipV; }
 

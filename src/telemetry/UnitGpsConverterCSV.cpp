@@ -49,8 +49,8 @@ QByteArray GpsRow(const TTrackInfoItem &item, bool tagged)
 QByteArray GSensorRow(const TTrackInfoItem &item, bool tagged)
 {
   QByteArray row = tagged ? "[gsensor];" : "";
-  row += DateTimeColumns(item.Time) + AxisText(item.Lon) + ';' + AxisText(item.Lat) + ';' + AxisText(item.Alt) +
-         ";\r\n";
+  row +=
+      DateTimeColumns(item.Time) + AxisText(item.Lon) + ';' + AxisText(item.Lat) + ';' + AxisText(item.Alt) + ";\r\n";
   return row;
 }
 
@@ -70,7 +70,7 @@ QString CsvFormatTime(TDateTime time)
 }
 
 TGpsInfoConverterCSV::TGpsInfoConverterCSV(bool withGps, bool withGSensor)
-    : FName(NameFor(withGps, withGSensor)), FWithGps(withGps), FWithGSensor(withGSensor)
+  : FName(NameFor(withGps, withGSensor)), FWithGps(withGps), FWithGSensor(withGSensor)
 {
 }
 

@@ -7,13 +7,13 @@ namespace kp {
 namespace {
 
 // Field offsets within a record.
-constexpr int kStamp2 = 2;  // second time stamp, 14 digits
-constexpr int kStamp = 17;  // time stamp, 14 digits
+constexpr int kStamp2 = 2; // second time stamp, 14 digits
+constexpr int kStamp = 17; // time stamp, 14 digits
 constexpr int kFixFlag = 31;
 constexpr int kLatMark = 32;
-constexpr int kLat = 33;    // ddmm.mmmm x 10000, 8 digits
+constexpr int kLat = 33; // ddmm.mmmm x 10000, 8 digits
 constexpr int kLonMark = 41;
-constexpr int kLon = 42;    // dddmm.mmmm x 10000, 9 digits
+constexpr int kLon = 42; // dddmm.mmmm x 10000, 9 digits
 constexpr int kStampLength = 14;
 constexpr int kLatLength = 8;
 constexpr int kLonLength = 9;

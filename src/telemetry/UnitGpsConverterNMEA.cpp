@@ -197,8 +197,7 @@ bool TGpsInfoConverterNMEA::ParseText(QByteArrayView text, TTrackInfo &info, TPa
   return !info.Items.empty();
 }
 
-bool TGpsInfoConverterNMEA::ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item,
-                                      TTrackInfo &) const
+bool TGpsInfoConverterNMEA::ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item, TTrackInfo &) const
 {
   if (line.size() < 11 || line[0] != '$') return false;
   if (line[1] == 'A' && line[2] == ' ') {

@@ -87,8 +87,7 @@ bool TGpsInfoConverterPLT::CanRead(QByteArrayView head) const
   return start.contains("ozi") && start.contains("explorer");
 }
 
-bool TGpsInfoConverterPLT::ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item,
-                                     TTrackInfo &) const
+bool TGpsInfoConverterPLT::ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item, TTrackInfo &) const
 {
   if (ctx.LineNo < kHeaderLines) return false;
   const int n = SplitStringCount(line, ",", true, ctx.Fields);
@@ -111,8 +110,9 @@ void TGpsInfoConverterPLT::WriteTrack(const TTrackInfo &info, TStringBuffer &out
   int points = 0;
   for (const TTrackInfoItem &item : info.Items)
     if (item.Kind == ikGps && !item.NoFix) ++points;
-  output.Append("OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n0,2,8323327," +
-                info.Name.toUtf8() + ",0,0,2,8421376\r\n" + QByteArray::number(points) + "\r\n");
+  output.Append(
+      "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n0,2,8323327," +
+      info.Name.toUtf8() + ",0,0,2,8421376\r\n" + QByteArray::number(points) + "\r\n");
   bool first = true;
   TDateCache dates;
   for (size_t i = 0; i < info.Items.size(); ++i) {

@@ -117,8 +117,7 @@ bool TGpsInfoConverter::ParseLine(QByteArrayView, TParseContext &, TTrackInfoIte
 void TGpsInfoConverter::AddLine(QByteArrayView line, TParseContext &ctx, TTrackInfo &info) const
 {
   auto &items = info.Items;
-  if (items.size() <= static_cast<size_t>(ctx.Count))
-    items.resize(2 * std::max<size_t>(16, items.size()));
+  if (items.size() <= static_cast<size_t>(ctx.Count)) items.resize(2 * std::max<size_t>(16, items.size()));
   items[ctx.Count] = TTrackInfoItem{};
   TTrackInfoItem &item = items[ctx.Count];
   if (!ParseLine(line, ctx, item, info) || ctx.Skip) return;
@@ -250,9 +249,9 @@ bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackIn
       int stoppedAt = -1;
       loaded = converters[i]->Load(text, info, &stoppedAt);
       if (loaded) return;
-      failures += QStringLiteral("; ") + converters[i]->GetName() +
-                  (stoppedAt >= 0 ? QStringLiteral(" gave up at line %1").arg(stoppedAt)
-                                  : QStringLiteral(" found no fix"));
+      failures +=
+          QStringLiteral("; ") + converters[i]->GetName() +
+          (stoppedAt >= 0 ? QStringLiteral(" gave up at line %1").arg(stoppedAt) : QStringLiteral(" found no fix"));
     };
     for (size_t i = 0; i < converters.size() && !loaded; ++i) {
       if (!converters[i]->CanRead(head)) continue;
@@ -268,8 +267,9 @@ bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackIn
     }
     if (!loaded)
       qCWarning(lcKpTelemetry).noquote() << QStringLiteral("Track file %1 not read: %2")
-                                                .arg(fileName, failures.isEmpty() ? QStringLiteral("no format recognised")
-                                                                                  : failures.mid(2));
+                                                .arg(fileName, failures.isEmpty()
+                                                                   ? QStringLiteral("no format recognised")
+                                                                   : failures.mid(2));
   }
   TGpsInfoConverter::LoadGSensorSideFile(info);
   return !info.Items.empty();

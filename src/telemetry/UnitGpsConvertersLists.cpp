@@ -24,15 +24,9 @@ namespace {
 std::vector<TGpsInfoConverter *> BuildImportList()
 {
   return {
-      new TGpsInfoConverterDatDOD,
-      new TGpsInfoConverterGPX,
-      new TGpsInfoConverterPLT,
-      new TGpsInfoConverterLogDOD,
-      new TGpsInfoConverterLogDVR,
-      new TGpsInfoConverterBlackVue,
-      new TGpsInfoConverterDatSamoon,
-      new TGpsInfoConverterMapKestril,
-      new TGpsInfoConverterNMEA,
+      new TGpsInfoConverterDatDOD,    new TGpsInfoConverterGPX,        new TGpsInfoConverterPLT,
+      new TGpsInfoConverterLogDOD,    new TGpsInfoConverterLogDVR,     new TGpsInfoConverterBlackVue,
+      new TGpsInfoConverterDatSamoon, new TGpsInfoConverterMapKestril, new TGpsInfoConverterNMEA,
   };
 }
 

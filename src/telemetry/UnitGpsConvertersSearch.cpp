@@ -54,13 +54,13 @@ public:
     TListing listing;
     listing.ModifiedNs = modified;
     listing.Taken = now;
-    const QStringList names = QDir(dir).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList names =
+        QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &entry : names) listing.ByFolded[entry.toCaseFolded()].append(entry);
     const QStringList result = listing.ByFolded.value(folded);
-    const int64_t nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::system_clock::now().time_since_epoch())
-                              .count();
+    const int64_t nowNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     if (nowNs - modified < kSettleNs) return result;
     std::lock_guard<std::mutex> guard(FLock);
     if (FListings.size() >= kMaxFolders) FListings.clear();

@@ -38,8 +38,10 @@ TMovingPoint ZeroedPoint()
 double LonDelta(double from, double to)
 {
   double d = std::fmod(to - from, 360.0);
-  if (d > 180) d -= 360;
-  else if (d < -180) d += 360;
+  if (d > 180)
+    d -= 360;
+  else if (d < -180)
+    d += 360;
   return d;
 }
 
@@ -83,13 +85,14 @@ std::unique_ptr<TMovingInfo> TMovingInfo::LoadFromFile(const QString &fileName, 
   return LoadFromTrackInfo(info, fileName, quick);
 }
 
-std::unique_ptr<TMovingInfo> TMovingInfo::LoadFromTrackInfo(const TTrackInfo &info, const QString &fileName,
-                                                            bool quick)
+std::unique_ptr<TMovingInfo> TMovingInfo::LoadFromTrackInfo(const TTrackInfo &info, const QString &fileName, bool quick)
 {
   size_t points = 0, samples = 0;
   for (const TTrackInfoItem &item : info.Items) {
-    if (item.Kind == ikGps) ++points;
-    else if (item.Kind == ikGSensor) ++samples;
+    if (item.Kind == ikGps)
+      ++points;
+    else if (item.Kind == ikGSensor)
+      ++samples;
   }
   if (points == 0 && samples == 0) return nullptr;
 
@@ -220,9 +223,9 @@ void TMovingInfo::FixTimeSteps()
 
 namespace {
 
-constexpr double kSlow = 1.3888888888888888;  // 5 km/h in m/s
-constexpr double kFast = 5.555555555555555;   // 20 km/h
-constexpr double kJump = 13.88888888888889;   // 50 km/h
+constexpr double kSlow = 1.3888888888888888;    // 5 km/h in m/s
+constexpr double kFast = 5.555555555555555;     // 20 km/h
+constexpr double kJump = 13.88888888888889;     // 50 km/h
 constexpr double kNear = 6.944444444444444e-05; // 6 s
 
 // Metres per second between two fixes; equal times give an infinite speed

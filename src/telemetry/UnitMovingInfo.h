@@ -61,10 +61,10 @@ void SetTimeZoneShift(double days);
 
 class TMovingInfo {
 public:
-  std::vector<TGSensorSample> GSensor; // in time order
-  std::vector<TMovingPoint> Points;    // in time order
+  std::vector<TGSensorSample> GSensor;  // in time order
+  std::vector<TMovingPoint> Points;     // in time order
   TDateTime StartTime = 0, EndTime = 0; // recording window
-  double SampleInterval = 0;           // mean sample interval, days (0 = not measured)
+  double SampleInterval = 0;            // mean sample interval, days (0 = not measured)
 
   // ------------------------------------------------------------ loading
 

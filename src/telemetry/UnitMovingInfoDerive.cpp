@@ -153,8 +153,9 @@ void TMovingInfo::CalcDerived(bool quick)
   }
   for (const TMovingPoint &p : Points) WidenWindow(p.Time, StartTime, EndTime);
 
-  Points.erase(std::remove_if(Points.begin(), Points.end(), [](const TMovingPoint &p) { return p.Lon == 0 || p.Lat == 0; }),
-               Points.end());
+  Points.erase(
+      std::remove_if(Points.begin(), Points.end(), [](const TMovingPoint &p) { return p.Lon == 0 || p.Lat == 0; }),
+      Points.end());
   CalcTrip();
   const size_t n = Points.size();
   if (n >= 2) {

@@ -128,8 +128,8 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
   }
 
   CrossingBounds(info);
-  info.CentreLon = info.MinLon <= info.MaxLon ? (info.MinLon + info.MaxLon) / 2
-                                              : NormalLon((info.MinLon + info.MaxLon + 360) / 2);
+  info.CentreLon =
+      info.MinLon <= info.MaxLon ? (info.MinLon + info.MaxLon) / 2 : NormalLon((info.MinLon + info.MaxLon + 360) / 2);
   info.CentreLat = (info.MaxLat + info.MinLat) / 2;
   info.Width = GeoDistance(info.MinLon, info.CentreLat, info.MaxLon, info.CentreLat);
   info.Height = GeoDistance(info.CentreLon, info.MaxLat, info.CentreLon, info.MinLat);
@@ -180,7 +180,8 @@ void TMovingInfo::MergeAltitude(const TMovingInfo *other)
       const TMovingPoint &a = Points[size_t(last)], &b = Points[k];
       const double span = b.Time - a.Time;
       for (size_t j = size_t(last) + 1; j < k; ++j) {
-        const double f = span > 0 ? (Points[j].Time - a.Time) / span : double(j - size_t(last)) / double(k - size_t(last));
+        const double f =
+            span > 0 ? (Points[j].Time - a.Time) / span : double(j - size_t(last)) / double(k - size_t(last));
         Points[j].Alt = a.Alt + (b.Alt - a.Alt) * f;
       }
     }

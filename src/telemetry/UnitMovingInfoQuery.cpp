@@ -36,8 +36,10 @@ TLocate Locate(const std::vector<TRecord> &r, TDateTime time, size_t &lo, size_t
   hi = h;
   while (lo + 1 < hi) {
     const size_t mid = (lo + hi) / 2;
-    if (time < r[mid].Time) hi = mid;
-    else lo = mid;
+    if (time < r[mid].Time)
+      hi = mid;
+    else
+      lo = mid;
   }
   return TLocate::Inside;
 }
@@ -52,8 +54,10 @@ double InterpolateCourse(double c1, double c2, double f)
   if (c1 < 0) c1 = c2;
   if (c2 < 0) c2 = c1;
   if (std::fabs(c1 - c2) > 180) {
-    if (c1 < c2) c1 += 360;
-    else c2 += 360;
+    if (c1 < c2)
+      c1 += 360;
+    else
+      c2 += 360;
   }
   double c = Lerp(c1, c2, f);
   if (c >= 360) c -= 360;
@@ -280,8 +284,7 @@ void FillSeries(const std::vector<TRecord> &records, TValue &&value, TGraphicIte
     }
     if (t >= fromTime) {
       const int64_t c = Round((t - fromTime) / width);
-      if (!first && c > 0 && fromTime > pt && pt > 0)
-        AddToColumn(series[0], ValueAt(pt, pv, t, v, fromTime), fromTime);
+      if (!first && c > 0 && fromTime > pt && pt > 0) AddToColumn(series[0], ValueAt(pt, pv, t, v, fromTime), fromTime);
       if (c >= 0 && c < int64_t(w)) AddToColumn(series[size_t(c)], v, t);
     }
     first = false;
@@ -294,32 +297,38 @@ void FillSeries(const std::vector<TRecord> &records, TValue &&value, TGraphicIte
 
 void TMovingInfo::GetSpeedSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const
 {
-  FillSeries(Points, [](const TMovingPoint &p) { return p.Speed; }, series, fromTime, toTime);
+  FillSeries(
+      Points, [](const TMovingPoint &p) { return p.Speed; }, series, fromTime, toTime);
 }
 
 void TMovingInfo::GetAltitudeSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const
 {
-  FillSeries(Points, [](const TMovingPoint &p) { return p.Alt; }, series, fromTime, toTime);
+  FillSeries(
+      Points, [](const TMovingPoint &p) { return p.Alt; }, series, fromTime, toTime);
 }
 
 void TMovingInfo::GetGSensorASeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const
 {
-  FillSeries(GSensor, [](const TGSensorSample &s) { return s.A; }, series, fromTime, toTime);
+  FillSeries(
+      GSensor, [](const TGSensorSample &s) { return s.A; }, series, fromTime, toTime);
 }
 
 void TMovingInfo::GetGSensorXSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const
 {
-  FillSeries(GSensor, [](const TGSensorSample &s) { return s.X; }, series, fromTime, toTime);
+  FillSeries(
+      GSensor, [](const TGSensorSample &s) { return s.X; }, series, fromTime, toTime);
 }
 
 void TMovingInfo::GetGSensorYSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const
 {
-  FillSeries(GSensor, [](const TGSensorSample &s) { return s.Y; }, series, fromTime, toTime);
+  FillSeries(
+      GSensor, [](const TGSensorSample &s) { return s.Y; }, series, fromTime, toTime);
 }
 
 void TMovingInfo::GetGSensorZSeries(TGraphicItems &series, TDateTime fromTime, TDateTime toTime) const
 {
-  FillSeries(GSensor, [](const TGSensorSample &s) { return s.Z; }, series, fromTime, toTime);
+  FillSeries(
+      GSensor, [](const TGSensorSample &s) { return s.Z; }, series, fromTime, toTime);
 }
 
 // ---------------------------------------------------------------- map click, summaries

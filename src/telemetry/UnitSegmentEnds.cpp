@@ -41,8 +41,7 @@ std::ptrdiff_t TSegmentEnds::FindNear(double lon, double lat) const
   if (!(FTolerance > 0)) return -1;
   std::ptrdiff_t best = -1;
   auto consider = [&](size_t segment) {
-    if ((best < 0 || std::ptrdiff_t(segment) < best) && Near(FEnds[segment], lon, lat))
-      best = std::ptrdiff_t(segment);
+    if ((best < 0 || std::ptrdiff_t(segment) < best) && Near(FEnds[segment], lon, lat)) best = std::ptrdiff_t(segment);
   };
   TKey key;
   if (!KeyOf(lon, lat, key)) {

@@ -55,8 +55,16 @@ QByteArray MovieBytes(int64_t durationMs, int width, int height, int fps)
   const uint32_t delta = uint32_t(std::max<int64_t>(1, durationMs / frames));
   const uint32_t duration = frames * delta;
   const QByteArray mvhd = Full("mvhd", TBytes().U32(0).U32(0).U32(scale).U32(duration).Zeros(80).d);
-  const QByteArray tkhd = Full("tkhd", TBytes().U32(0).U32(0).U32(1).U32(0).U32(duration).Zeros(52)
-                                           .U32(uint32_t(width) << 16).U32(uint32_t(height) << 16).d);
+  const QByteArray tkhd = Full("tkhd", TBytes()
+                                           .U32(0)
+                                           .U32(0)
+                                           .U32(1)
+                                           .U32(0)
+                                           .U32(duration)
+                                           .Zeros(52)
+                                           .U32(uint32_t(width) << 16)
+                                           .U32(uint32_t(height) << 16)
+                                           .d);
   const QByteArray mdhd = Full("mdhd", TBytes().U32(0).U32(0).U32(scale).U32(duration).U16(0x55C4).U16(0).d);
   const QByteArray hdlr = Full("hdlr", TBytes().Tag("mhlr").Tag("vide").Zeros(12).U8(0).d);
   const QByteArray stsd = Full("stsd", TBytes().U32(1).U32(16).Tag("avc1").Zeros(8).d);

@@ -12,8 +12,14 @@
 #include <mutex>
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']'; }
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+  *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+  *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
+}
 
 namespace kpcat {
 

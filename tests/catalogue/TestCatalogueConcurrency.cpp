@@ -87,11 +87,14 @@ TEST_F(Concurrency, ListOperationsWhileTheSearchAddsRows)
   TPostQueue queue;
   std::atomic<int> changes{0};
   TFileManager *self = nullptr;
-  auto fm = std::make_unique<TFileManager>(true, [&](int32_t index) {
-    EXPECT_EQ(index, -1);
-    ++changes;
-    Redraw(*self);
-  }, queue.Post());
+  auto fm = std::make_unique<TFileManager>(
+      true,
+      [&](int32_t index) {
+        EXPECT_EQ(index, -1);
+        ++changes;
+        Redraw(*self);
+      },
+      queue.Post());
   self = fm.get();
   fm->SetSearchRoots({PathIn("DCIM")});
   fm->Start();
@@ -127,7 +130,8 @@ TEST_F(Concurrency, DestroyedWhileSearching)
     TPostQueue queue;
     int changes = 0;
     {
-      TFileManager fm(true, [&](int32_t) { ++changes; }, queue.Post());
+      TFileManager fm(
+          true, [&](int32_t) { ++changes; }, queue.Post());
       fm.SetSearchRoots({Dir()});
       fm.Start();
       std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));

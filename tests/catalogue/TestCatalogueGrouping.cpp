@@ -128,7 +128,7 @@ TEST_F(Grouping, AutoGroupRecalculatesSortsAndNotifies)
   auto fm = MakeManager();
   fm->SetSortColumn(flcDateTime);
   SetRows(*fm, {Row(Clip(2), At(10, 1, 5), At(10, 2)), Row(Clip(9), At(12, 0), At(12, 1)),
-               Row(Clip(1), At(10, 0), At(10, 1)), Row(Clip(3), At(10, 2, 5), At(10, 3))});
+                Row(Clip(1), At(10, 0), At(10, 1)), Row(Clip(3), At(10, 2, 5), At(10, 3))});
   fm->AutoGroup();
   EXPECT_EQ(FNotified, 1);
   const std::vector<TFileItem> rows = Rows(*fm);
@@ -143,7 +143,7 @@ TEST_F(Grouping, JoinGroupsByHand)
   auto fm = MakeManager();
   fm->SetSortColumn(flcDateTime);
   SetRows(*fm, {Row(Clip(1), At(10, 0), At(10, 1)), Row(Clip(2), At(10, 1), At(10, 2)),
-               Row(Clip(3), At(10, 2), At(10, 3)), Row(Clip(4), At(11, 0), At(11, 1))});
+                Row(Clip(3), At(10, 2), At(10, 3)), Row(Clip(4), At(11, 0), At(11, 1))});
   EXPECT_FALSE(fm->JoinGroups({1}, true));
   EXPECT_FALSE(fm->JoinGroups({0, 1}, true, {Clip(1), Clip(3)})); // stale identity
   EXPECT_EQ(FNotified, 0);

@@ -67,8 +67,7 @@ TEST_F(Records, GroupNamesFoldNumberRuns)
   // 1.99 apart is no longer a run; 1.98 still is.
   EXPECT_EQ(Group({File("A1.00", At(10, 0), At(10, 1)), File("A2.99", At(10, 1), At(10, 2))}).Summary.Name,
             "A1.00, A2.99");
-  EXPECT_EQ(Group({File("A1.00", At(10, 0), At(10, 1)), File("A2.98", At(10, 1), At(10, 2))}).Summary.Name,
-            "A1.00-2");
+  EXPECT_EQ(Group({File("A1.00", At(10, 0), At(10, 1)), File("A2.98", At(10, 1), At(10, 2))}).Summary.Name, "A1.00-2");
 }
 
 TEST_F(Records, TrailingNumbers)
@@ -150,8 +149,11 @@ TEST_F(Records, SizeDurationAndResolutionTexts)
   s.Size = -1;
   EXPECT_EQ(Summary(s).SizeText, "");
 
-  for (const auto &[ms, source, text] : {std::tuple(61000, dsEstimated, "~1:01"), {61000, dsHeader, "1:01"},
-                                          {61000, dsNoHeader, "1:01"}, {61000, dsUnknown, "?"}, {-1, dsHeader, "?"}}) {
+  for (const auto &[ms, source, text] : {std::tuple(61000, dsEstimated, "~1:01"),
+                                         {61000, dsHeader, "1:01"},
+                                         {61000, dsNoHeader, "1:01"},
+                                         {61000, dsUnknown, "?"},
+                                         {-1, dsHeader, "?"}}) {
     s.DurationMs = ms;
     s.DurationSource = source;
     EXPECT_EQ(Summary(s).DurationText, text) << ms << " " << int(source);
@@ -174,11 +176,14 @@ TEST_F(Records, DistanceAndSpeedAtTheirThresholds)
     s.AvgSpeed = kmh;
     return Summary(s).SpeedText;
   };
-  for (const auto &[metres, text] : {std::pair(100000.0, "100.0km"), {100001.0, "100km"}, {2000.0, "2.00km"},
-                                     {2001.0, "2.0km"}, {1500.0, "1.50km"}, {0.0, ""}})
+  for (const auto &[metres, text] : {std::pair(100000.0, "100.0km"),
+                                     {100001.0, "100km"},
+                                     {2000.0, "2.00km"},
+                                     {2001.0, "2.0km"},
+                                     {1500.0, "1.50km"},
+                                     {0.0, ""}})
     EXPECT_EQ(distance(metres), text) << metres;
-  for (const auto &[kmh, text] :
-       {std::pair(100.0, "100"), {123.6, "124"}, {45.3, "45.3"}, {0.0, ""}, {-1.0, ""}})
+  for (const auto &[kmh, text] : {std::pair(100.0, "100"), {123.6, "124"}, {45.3, "45.3"}, {0.0, ""}, {-1.0, ""}})
     EXPECT_EQ(speed(kmh), text) << kmh;
 
   SetUseBritishUnits(true);

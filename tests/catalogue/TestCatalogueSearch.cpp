@@ -33,7 +33,8 @@ protected:
   void SetMounts(const QStringList &mounts)
   {
     QByteArray table = "overlay / overlay rw 0 0\n";
-    for (const QString &m : mounts) table += "/dev/sdz1 " + QFile::encodeName(m).replace(" ", "\\040") + " vfat rw 0 0\n";
+    for (const QString &m : mounts)
+      table += "/dev/sdz1 " + QFile::encodeName(m).replace(" ", "\\040") + " vfat rw 0 0\n";
     const QString file = FMounts.filePath("mounts");
     ASSERT_TRUE(WriteFile(file, table));
     TDriveSources sources = FSaved;
@@ -91,10 +92,10 @@ TEST(SearchRoots, OrderDesktopDuplicatesAndNetworkVolumes)
 TEST(SearchRoots, GpsLogFolders)
 {
   const std::tuple<const char *, const char *, bool> cases[] = {
-      {"/nandlog/", ".log", false}, {"/gps/", ".log", true},      {"/log/", ".log", true},
-      {"/dcim/gpslogs/", ".log", true}, {"/", ".log", false},      {"/gps/", ".plt", false},
-      {"/tracks/", ".plt", true},   {"/mytracks/", ".plt", false}, {"/tracks/", ".gpx", false},
-      {"/x/symdvr/", ".gpx", true}, {"/gps/", ".txt", false}};
+      {"/nandlog/", ".log", false},     {"/gps/", ".log", true},       {"/log/", ".log", true},
+      {"/dcim/gpslogs/", ".log", true}, {"/", ".log", false},          {"/gps/", ".plt", false},
+      {"/tracks/", ".plt", true},       {"/mytracks/", ".plt", false}, {"/tracks/", ".gpx", false},
+      {"/x/symdvr/", ".gpx", true},     {"/gps/", ".txt", false}};
   for (const auto &[folder, ext, log] : cases) EXPECT_EQ(IsGpsLogPath(folder, ext), log) << folder << ext;
 }
 
@@ -288,11 +289,14 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
   int changes = 0;
   std::vector<int> counts;
   TFileManager *seen = nullptr;
-  auto fm = std::make_unique<TFileManager>(true, [&](int32_t index) {
-    EXPECT_EQ(index, -1);
-    ++changes;
-    counts.push_back(seen->GetCount());
-  }, queue.Post());
+  auto fm = std::make_unique<TFileManager>(
+      true,
+      [&](int32_t index) {
+        EXPECT_EQ(index, -1);
+        ++changes;
+        counts.push_back(seen->GetCount());
+      },
+      queue.Post());
   seen = fm.get();
   fm->SetSearchRoots({Dir()});
   fm->Start();
@@ -321,7 +325,7 @@ TEST_F(Search, ThreadPassFindsPreviewsMatchesAndGroups)
   EXPECT_EQ(trip.Summary.DurationSource, dsHeader);
   EXPECT_TRUE(trip.Summary.HasTrack);
   EXPECT_NEAR(trip.Summary.TrackLength, 1800, 3);
-  EXPECT_EQ(trip.DistanceText, "1.80"); // no unit word before the first Refresh
+  EXPECT_EQ(trip.DistanceText, "1.80");          // no unit word before the first Refresh
   EXPECT_EQ(single.Files[0].TrackFileName, log); // the card log covers it
   EXPECT_EQ(fm->GetGpsLogList(), QStringList{log});
 }
@@ -330,7 +334,8 @@ TEST_F(Search, ClearDuringSearchEmptiesAtTheEnd)
 {
   for (int k = 1; k <= 3; ++k) AddMovie(QStringLiteral("DCIM/FILE000%1.MOV").arg(k), At(12, k), 60000);
   TPostQueue queue;
-  TFileManager fm(true, [](int32_t) {}, queue.Post());
+  TFileManager fm(
+      true, [](int32_t) {}, queue.Post());
   fm.SetSearchRoots({Dir()});
   fm.Start();
   fm.Clear();
@@ -348,7 +353,8 @@ TEST_F(Search, StoppedCatalogueDeliversNothing)
   TPostQueue queue;
   int changes = 0;
   {
-    TFileManager fm(true, [&](int32_t) { ++changes; }, queue.Post());
+    TFileManager fm(
+        true, [&](int32_t) { ++changes; }, queue.Post());
     fm.SetSearchRoots({Dir()});
     fm.Start();
     while (queue.Size() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -364,7 +370,8 @@ TEST_F(Search, DamagedMovieLeavesOneWarningNamingIt)
   const QString damaged = Make("DCIM/FILE0002.MOV", QByteArray(64, '\x5a'));
   kptest::TLogCapture log("kp.catalogue");
   TPostQueue queue;
-  TFileManager fm(true, [](int32_t) {}, queue.Post());
+  TFileManager fm(
+      true, [](int32_t) {}, queue.Post());
   fm.SetSearchRoots({Dir()});
   fm.Start();
   fm.WaitFor();

@@ -25,20 +25,20 @@ QString findTool(const QString &name);
 } // namespace kptest
 
 // Skips the test when the samples folder is absent, but fails under CI=true.
-#define KP_REQUIRE_SAMPLES()                                                         \
-  do {                                                                               \
-    if (kptest::samplesDir().isEmpty()) {                                            \
-      if (kptest::underCI()) FAIL() << "shared/samples is missing under CI";         \
-      GTEST_SKIP() << "shared/samples not found beside this clone; skipping";        \
-    }                                                                                \
+#define KP_REQUIRE_SAMPLES() \
+  do { \
+    if (kptest::samplesDir().isEmpty()) { \
+      if (kptest::underCI()) FAIL() << "shared/samples is missing under CI"; \
+      GTEST_SKIP() << "shared/samples not found beside this clone; skipping"; \
+    } \
   } while (0)
 
 // Skips the test when an oracle tool is missing, but fails under CI=true.
-#define KP_REQUIRE_TOOL(var, name)                                                   \
-  const QString var = kptest::findTool(name);                                        \
-  do {                                                                               \
-    if (var.isEmpty()) {                                                             \
-      if (kptest::underCI()) FAIL() << "test tool missing under CI: " << name;       \
-      GTEST_SKIP() << "test tool not installed: " << name;                           \
-    }                                                                                \
+#define KP_REQUIRE_TOOL(var, name) \
+  const QString var = kptest::findTool(name); \
+  do { \
+    if (var.isEmpty()) { \
+      if (kptest::underCI()) FAIL() << "test tool missing under CI: " << name; \
+      GTEST_SKIP() << "test tool not installed: " << name; \
+    } \
   } while (0)

@@ -67,15 +67,22 @@ inline QByteArray Mvhd1(int32_t timeScale, uint64_t duration)
 inline QByteArray Tkhd0(uint32_t created, int32_t id, uint32_t duration, uint32_t width, uint32_t height)
 {
   return FullAtom("tkhd", 0,
-                  Bytes().u32(created).u32(created).u32(uint32_t(id)).u32(0).u32(duration).zeros(52)
-                      .u32(width << 16).u32(height << 16));
+                  Bytes()
+                      .u32(created)
+                      .u32(created)
+                      .u32(uint32_t(id))
+                      .u32(0)
+                      .u32(duration)
+                      .zeros(52)
+                      .u32(width << 16)
+                      .u32(height << 16));
 }
 
 inline QByteArray Tkhd1(int32_t id, uint64_t duration, uint32_t width, uint32_t height)
 {
-  return FullAtom("tkhd", 1,
-                  Bytes().u64(5).u64(5).u32(uint32_t(id)).u32(0).u64(duration).zeros(52)
-                      .u32(width << 16).u32(height << 16));
+  return FullAtom(
+      "tkhd", 1,
+      Bytes().u64(5).u64(5).u32(uint32_t(id)).u32(0).u64(duration).zeros(52).u32(width << 16).u32(height << 16));
 }
 
 inline QByteArray Enof(uint32_t width, uint32_t height)
@@ -174,8 +181,9 @@ inline QByteArray Sdtp(const QByteArray &flags)
 inline QByteArray Trak(const QByteArray &tkhd, const QByteArray &mdhd, const char *handler, const char *codec,
                        const QByteArray &tables)
 {
-  return Atom("trak", {tkhd, Atom("mdia", {mdhd, Hdlr(handler, QByteArray("\x0bTestHandler", 12)),
-                                           Atom("minf", {Atom("stbl", {codec ? Stsd(codec) : QByteArray(), tables})})})});
+  return Atom("trak",
+              {tkhd, Atom("mdia", {mdhd, Hdlr(handler, QByteArray("\x0bTestHandler", 12)),
+                                   Atom("minf", {Atom("stbl", {codec ? Stsd(codec) : QByteArray(), tables})})})});
 }
 
 // One track in a movie whose mdat (of mdatSize bytes) starts at file offset

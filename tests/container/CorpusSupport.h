@@ -24,8 +24,8 @@ inline QStringList CorpusFiles()
   if (!QFile::exists(dir + QStringLiteral("/.done")))
     QProcess::execute(QStringLiteral("sh"), {QStringLiteral(KP_MOV_CORPUS_SCRIPT), dir});
   QStringList files;
-  for (const QString &name : QDir(dir).entryList({QStringLiteral("*.mov"), QStringLiteral("*.mp4")}, QDir::Files,
-                                                 QDir::Name))
+  for (const QString &name :
+       QDir(dir).entryList({QStringLiteral("*.mov"), QStringLiteral("*.mp4")}, QDir::Files, QDir::Name))
     files << dir + QLatin1Char('/') + name;
   return files;
 }
@@ -33,7 +33,7 @@ inline QStringList CorpusFiles()
 } // namespace kptest
 
 // The corpus needs ffmpeg to be made; skip without it (fail under CI).
-#define KP_REQUIRE_CORPUS(files)                                                     \
-  KP_REQUIRE_TOOL(kpFfmpeg_, "ffmpeg");                                              \
-  const QStringList files = kptest::CorpusFiles();                                   \
+#define KP_REQUIRE_CORPUS(files) \
+  KP_REQUIRE_TOOL(kpFfmpeg_, "ffmpeg"); \
+  const QStringList files = kptest::CorpusFiles(); \
   ASSERT_GE(files.size(), 8) << "movie corpus missing in " << qPrintable(kptest::CorpusDir())

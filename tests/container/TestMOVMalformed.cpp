@@ -24,8 +24,7 @@ namespace {
 void *CountedAlloc(size_t n) noexcept
 {
   size_t seen = gLargestAllocation.load(std::memory_order_relaxed);
-  while (n > seen && !gLargestAllocation.compare_exchange_weak(seen, n)) {
-  }
+  while (n > seen && !gLargestAllocation.compare_exchange_weak(seen, n)) {}
   return std::malloc(n ? n : 1);
 }
 
@@ -38,16 +37,46 @@ void *CountedAllocOrThrow(size_t n)
 } // namespace
 
 // Every unaligned form, so that each allocation pairs with its release.
-void *operator new(size_t n) { return CountedAllocOrThrow(n); }
-void *operator new[](size_t n) { return CountedAllocOrThrow(n); }
-void *operator new(size_t n, const std::nothrow_t &) noexcept { return CountedAlloc(n); }
-void *operator new[](size_t n, const std::nothrow_t &) noexcept { return CountedAlloc(n); }
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete[](void *p) noexcept { std::free(p); }
-void operator delete(void *p, size_t) noexcept { std::free(p); }
-void operator delete[](void *p, size_t) noexcept { std::free(p); }
-void operator delete(void *p, const std::nothrow_t &) noexcept { std::free(p); }
-void operator delete[](void *p, const std::nothrow_t &) noexcept { std::free(p); }
+void *operator new(size_t n)
+{
+  return CountedAllocOrThrow(n);
+}
+void *operator new[](size_t n)
+{
+  return CountedAllocOrThrow(n);
+}
+void *operator new(size_t n, const std::nothrow_t &) noexcept
+{
+  return CountedAlloc(n);
+}
+void *operator new[](size_t n, const std::nothrow_t &) noexcept
+{
+  return CountedAlloc(n);
+}
+void operator delete(void *p) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void *p) noexcept
+{
+  std::free(p);
+}
+void operator delete(void *p, size_t) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void *p, size_t) noexcept
+{
+  std::free(p);
+}
+void operator delete(void *p, const std::nothrow_t &) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void *p, const std::nothrow_t &) noexcept
+{
+  std::free(p);
+}
 
 namespace {
 
@@ -129,8 +158,8 @@ TEST(MOVMalformed, FlippedBytesNeverCrash)
       for (int i = 0; i < flips; ++i) {
         // Mostly inside the moov, where every byte is a size, count or offset.
         const bool inMoov = random() % 8 != 0;
-        const int64_t at = inMoov ? moov + int64_t(random() % uint32_t(moovEnd - moov))
-                                  : int64_t(random() % uint32_t(bytes.size()));
+        const int64_t at =
+            inMoov ? moov + int64_t(random() % uint32_t(moovEnd - moov)) : int64_t(random() % uint32_t(bytes.size()));
         // Either one bit, or a byte made large (the top bit of a size or count).
         const auto pos = qsizetype(at);
         bytes[pos] = random() % 2 ? char(bytes.at(pos) ^ (1 << (random() % 8))) : char(0x80 | random());

@@ -146,7 +146,8 @@ TEST(MOVHeader, MediaHeaderVersions)
   const std::tuple<const char *, QByteArray, Facts> cases[] = {
       {"version 0", Mdhd(0, 90000, 900000, 0x15C7), {90000, 900000, 10000, 0x15C7}},
       {"version 1", Mdhd(1, 48000, 48000ull * 3600 * 30, 7), {48000, 48000ll * 3600 * 30, 3600 * 30 * 1000LL, 7}},
-      {"unknown version: scale 1, durations kept", FullAtom("mdhd", 2, Bytes().u16(0x1234).zeros(20)),
+      {"unknown version: scale 1, durations kept",
+       FullAtom("mdhd", 2, Bytes().u16(0x1234).zeros(20)),
        {1, 777, 0, 0x1234}},
       {"2^31 and more count", Mdhd(0, 1, 0x80000000u, 0), {1, 0x80000000u, 0x80000000u * 1000LL, 0}},
   };
@@ -165,14 +166,14 @@ TEST(MOVHeader, HandlerNames)
     return std::make_pair(t.HandlerType, t.HandlerName);
   };
   // A counted name loses its count byte, a zero-terminated one keeps its NUL.
-  EXPECT_EQ(names({Hdlr("vide", QByteArray("\x05Video", 6))}),
-            std::make_pair(QByteArray("vide"), QByteArray("Video")));
+  EXPECT_EQ(names({Hdlr("vide", QByteArray("\x05Video", 6))}), std::make_pair(QByteArray("vide"), QByteArray("Video")));
   EXPECT_EQ(names({Hdlr("soun", QByteArray("Sound\0", 6))}),
             std::make_pair(QByteArray("soun"), QByteArray("Sound\0", 6)));
   // The first complete handler wins.
   EXPECT_EQ(names({Hdlr("vide", "A"), Hdlr("alis", "B")}), std::make_pair(QByteArray("vide"), QByteArray("A")));
   // A name of one zero byte becomes empty, so the next handler replaces both.
-  EXPECT_EQ(names({Hdlr("vide", QByteArray(1, '\0')), Atom("minf", Hdlr("alis", "\x04" "Data"))}),
+  EXPECT_EQ(names({Hdlr("vide", QByteArray(1, '\0')), Atom("minf", Hdlr("alis", "\x04"
+                                                                                "Data"))}),
             std::make_pair(QByteArray("alis"), QByteArray("Data")));
   // A handler cut short has a type and no name.
   EXPECT_EQ(names({FullAtom("hdlr", 0, Bytes().tag("mhlr").tag("text"))}),
@@ -258,4 +259,3 @@ TEST(MOVLog, DamageOfAMovieIsWarnedOnceNamingTheFile)
   }
   qInstallMessageHandler(previous);
 }
-

@@ -33,8 +33,8 @@ TEST(MOVSamples, OffsetsFollowSampleToChunk)
 
 TEST(MOVSamples, TimesKeyFramesCompositionAndDependency)
 {
-  const QByteArray tables = Stts({{2, 10}, {0, 99}, {3, 20}}) + Ctts({{1, 5}, {2, -5}}) +
-                            Stsz({1, 1, 1, 1, 1}) + Stsc({{1, 5}}) + Stco({MdatData}) + Stss({1, 4, 0, 99}) +
+  const QByteArray tables = Stts({{2, 10}, {0, 99}, {3, 20}}) + Ctts({{1, 5}, {2, -5}}) + Stsz({1, 1, 1, 1, 1}) +
+                            Stsc({{1, 5}}) + Stco({MdatData}) + Stss({1, 4, 0, 99}) +
                             Sdtp(QByteArray("\x20\x10\x10", 3));
   const auto r = Read(OneTrack("vide", "avc1", tables, 10));
   const auto &s = r->Tracks.at(0).Samples;
@@ -111,13 +111,12 @@ TEST(MOVSamples, MovieFactsComeFromTheTracks)
 
 TEST(MOVSamples, SampleAtPositionAndKeyFrameBefore)
 {
-  const QByteArray tables =
-      Stts({{5, 100}}) + Stsz({1, 1, 1, 1, 1}) + Stsc({{1, 5}}) + Stco({MdatData}) + Stss({2, 4});
+  const QByteArray tables = Stts({{5, 100}}) + Stsz({1, 1, 1, 1, 1}) + Stsc({{1, 5}}) + Stco({MdatData}) + Stss({2, 4});
   const auto r = Read(OneTrack("vide", "avc1", tables, 5, 1000, 500));
   const TMOVTrack &t = r->Tracks.at(0);
   EXPECT_EQ(TrackSampleIndexAt(t, 0), 0);
   EXPECT_EQ(TrackSampleIndexAt(t, 1), 4);
-  EXPECT_EQ(TrackSampleIndexAt(t, 0.4L), 2);  // exactly sample 2's decode time
+  EXPECT_EQ(TrackSampleIndexAt(t, 0.4L), 2); // exactly sample 2's decode time
   EXPECT_EQ(TrackSampleIndexAt(t, 0.39L), 1);
   EXPECT_EQ(TrackSampleIndexAt(t, 0.81L), 4);
   EXPECT_EQ(TrackSampleIndexAt(t, -3), 0);
@@ -137,8 +136,8 @@ TEST(MOVSamples, FrameTypesFromAccessUnitDelimiters)
       mdat += p;
       sizes.push_back(uint32_t(p.size()));
     }
-    const QByteArray tables = Stts({{uint32_t(sizes.size()), 1}}) + Stsz(sizes) +
-                              Stsc({{1, uint32_t(sizes.size())}}) + Stco({MdatData}) + Stss(sync);
+    const QByteArray tables = Stts({{uint32_t(sizes.size()), 1}}) + Stsz(sizes) + Stsc({{1, uint32_t(sizes.size())}}) +
+                              Stco({MdatData}) + Stss(sync);
     const QByteArray trak = Trak(Tkhd0(0, 1, 1, 8, 8), Mdhd(0, 1, 1, 0), "vide", "avc1", tables);
     return Ftyp() + Atom("mdat", mdat) + Atom("moov", Mvhd0(0, 1, 1) + trak);
   };
@@ -224,8 +223,8 @@ TEST(MOVSamplesHostile, SamplesFromTheFirstOneOutsideTheFileAreLeftOut)
 TEST(MOVSamplesHostile, DependencyTableNeverReadsPastItsAtom)
 {
   // Ten sizes but a 3-byte sdtp followed by another atom.
-  const QByteArray tables = Stsz(std::vector<uint32_t>(10, 1)) + Sdtp(QByteArray("\x01\x02\x03", 3)) +
-                            Stts({{10, 1}}) + Stsc({{1, 10}}) + Stco({MdatData});
+  const QByteArray tables = Stsz(std::vector<uint32_t>(10, 1)) + Sdtp(QByteArray("\x01\x02\x03", 3)) + Stts({{10, 1}}) +
+                            Stsc({{1, 10}}) + Stco({MdatData});
   auto r = Read(OneTrack("vide", "avc1", tables, 10));
   const auto &s = r->Tracks.at(0).Samples;
   ASSERT_EQ(s.size(), 10u);
@@ -257,8 +256,10 @@ TEST(MOVSamplesHostile, BuildStaysInsideEveryTable)
       {"composition offsets run out", Stts({{6, 1}}) + sizes + Stsc({{1, 6}}) + Stco({MdatData}) + Ctts({{1, 4}})},
       {"zero composition counts", Stts({{6, 1}}) + sizes + Stsc({{1, 6}}) + Stco({MdatData}) + Ctts({{0, 4}, {0, 5}})},
       {"more chunks promised than present", Stts({{6, 1}}) + sizes + Stsc({{1, 1}}) + Stco({MdatData})},
-      {"sync samples out of range", Stts({{6, 1}}) + sizes + Stsc({{1, 6}}) + Stco({MdatData}) + Stss({0, 7, 0xFFFFFFFFu})},
-      {"sample-to-chunk out of order", Stts({{6, 1}}) + sizes + Stsc({{5, 1}, {1, 3}}) + Stco({MdatData, MdatData + 3})},
+      {"sync samples out of range",
+       Stts({{6, 1}}) + sizes + Stsc({{1, 6}}) + Stco({MdatData}) + Stss({0, 7, 0xFFFFFFFFu})},
+      {"sample-to-chunk out of order",
+       Stts({{6, 1}}) + sizes + Stsc({{5, 1}, {1, 3}}) + Stco({MdatData, MdatData + 3})},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -289,8 +290,8 @@ TEST(MOVSamplesHostile, SampleListNeverOutgrowsTheFile)
   // Two million one-byte samples inside a 2 MB file: every sample lies in
   // the file, but their records would take 80 MB (over the 64 MiB floor).
   const uint32_t n = 2000000;
-  const QByteArray tables = Stts({{n / 2, 1}, {n / 2, 1}}) + StszConstant(1, n) + Stsc({{1, n / 2}}) +
-                            Stco({MdatData, MdatData + n / 2});
+  const QByteArray tables =
+      Stts({{n / 2, 1}, {n / 2, 1}}) + StszConstant(1, n) + Stsc({{1, n / 2}}) + Stco({MdatData, MdatData + n / 2});
   const auto r = Read(OneTrack("soun", "sowt", tables, int(n)));
   EXPECT_EQ(r->Tracks.at(0).SampleCount, n);
   EXPECT_TRUE(r->Tracks.at(0).Samples.empty());

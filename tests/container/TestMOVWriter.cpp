@@ -41,8 +41,12 @@ TEST_F(MOVWriterCopy, CreateOverwritesAReadOnlyFileWithTheFileType)
 {
   writeFileBytes(OutPath(), QByteArray(1000, 'x'));
   QFile::setPermissions(OutPath(), QFileDevice::ReadOwner);
-  { TMOVWriter w(OutPath()); }
-  EXPECT_EQ(readFileBytes(OutPath()), QByteArray("\0\0\0\x18" "ftypqt  \0\0\0\0qt  \0\0\0\0", 24));
+  {
+    TMOVWriter w(OutPath());
+  }
+  EXPECT_EQ(readFileBytes(OutPath()), QByteArray("\0\0\0\x18"
+                                                 "ftypqt  \0\0\0\0qt  \0\0\0\0",
+                                                 24));
 }
 
 TEST_F(MOVWriterCopy, KeyFrameModeKeepsDecodableFramesAtTheStep)
@@ -104,9 +108,10 @@ TEST_F(MOVWriterCopy, SlowSoundIsRepeatedAndWrittenOnce)
       EXPECT_EQ(MarkerIndex(o.Bytes, a->Samples[i]), int(i / n));
     }
     // Each sound sample's data is written once.
-    EXPECT_EQ(o.Find("mdat").at(0).Size, uint32_t(8 + 40 * 16 + std::accumulate(
-        src->Tracks[0].Samples.begin(), src->Tracks[0].Samples.end(), 0,
-        [](int sum, const TMOVSample &s) { return sum + s.Size; })));
+    EXPECT_EQ(o.Find("mdat").at(0).Size,
+              uint32_t(8 + 40 * 16 +
+                       std::accumulate(src->Tracks[0].Samples.begin(), src->Tracks[0].Samples.end(), 0,
+                                       [](int sum, const TMOVSample &s) { return sum + s.Size; })));
   }
 }
 

@@ -91,7 +91,8 @@ protected:
       }
       Tools[tool] = path;
     }
-    if (!QFile::exists(SourcePath("aac_b_aud_1.mov"))) FAIL() << "writer sources missing in " << qPrintable(SourcesDir());
+    if (!QFile::exists(SourcePath("aac_b_aud_1.mov")))
+      FAIL() << "writer sources missing in " << qPrintable(SourcesDir());
   }
 
   // Cuts the fragments in order into one movie, writing subtitle cues every
@@ -117,8 +118,8 @@ protected:
         if (k == 0) w->AddTextTrack("GPS information", 0);
         TSubtitleItems items;
         for (int64_t t = 0; t + 400 <= length; t += 500) {
-          const QByteArray text = "F" + QByteArray::number(qulonglong(k)) + " " + QByteArray::number(qlonglong(t)) +
-                                  " km/h \xc3\xa9";
+          const QByteArray text =
+              "F" + QByteArray::number(qulonglong(k)) + " " + QByteArray::number(qlonglong(t)) + " km/h \xc3\xa9";
           items.push_back({text, double(c.ClockMs + t) / 86400000.0, double(c.ClockMs + t + 400) / 86400000.0});
           c.Cues.push_back({text, c.ClockMs + t, c.ClockMs + t + 400});
         }
@@ -156,15 +157,18 @@ protected:
 
   void ExpectPlaysToTheEnd(const Cut &c)
   {
-    const ToolRun r = Execute("timeout", {"60", Tools["gst-launch-1.0"], "-q", "playbin", "uri=file://" + c.Path,
-                                          "video-sink=fakesink", "audio-sink=fakesink", "text-sink=fakesink"}, 90000);
+    const ToolRun r = Execute("timeout",
+                              {"60", Tools["gst-launch-1.0"], "-q", "playbin", "uri=file://" + c.Path,
+                               "video-sink=fakesink", "audio-sink=fakesink", "text-sink=fakesink"},
+                              90000);
     EXPECT_EQ(r.Exit, 0) << qPrintable(c.Path) << "\n" << r.Out.constData() << r.Err.constData();
   }
 
   QJsonObject Probe(const Cut &c)
   {
-    const ToolRun r = Execute(Tools["ffprobe"], {"-v", "error", "-of", "json", "-count_frames", "-show_streams",
-                                             "-show_packets", "-show_entries", "packet=stream_index,dts,size", c.Path});
+    const ToolRun r =
+        Execute(Tools["ffprobe"], {"-v", "error", "-of", "json", "-count_frames", "-show_streams", "-show_packets",
+                                   "-show_entries", "packet=stream_index,dts,size", c.Path});
     EXPECT_EQ(r.Exit, 0) << r.Err.constData();
     return QJsonDocument::fromJson(r.Out).object();
   }
@@ -213,19 +217,22 @@ protected:
 
   std::vector<Cue> Subtitles(const Cut &c)
   {
-    const ToolRun r = Execute(Tools["ffmpeg"], {"-nostdin", "-v", "error", "-i", c.Path, "-map", "0:s:0", "-f", "srt", "-"});
+    const ToolRun r =
+        Execute(Tools["ffmpeg"], {"-nostdin", "-v", "error", "-i", c.Path, "-map", "0:s:0", "-f", "srt", "-"});
     EXPECT_EQ(r.Exit, 0) << r.Err.constData();
     EXPECT_EQ(r.Err, QByteArray());
     // A cue: its times, then its text up to a blank line. The sample
     // description's font and size come back as a font tag.
-    static const QRegularExpression cue(QStringLiteral(
-        "(\\d+):(\\d+):(\\d+),(\\d+) --> (\\d+):(\\d+):(\\d+),(\\d+)\\r?\\n((?:[^\\r\\n]+\\r?\\n?)*)"));
+    static const QRegularExpression cue(
+        QStringLiteral("(\\d+):(\\d+):(\\d+),(\\d+) --> (\\d+):(\\d+):(\\d+),(\\d+)\\r?\\n((?:[^\\r\\n]+\\r?\\n?)*)"));
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     std::vector<Cue> cues;
     for (const auto &m : cue.globalMatch(QString::fromUtf8(r.Out))) {
       auto ms = [&m](int k) {
-        return ((m.captured(k).toLongLong() * 60 + m.captured(k + 1).toLongLong()) * 60 + m.captured(k + 2).toLongLong()) *
-                   1000 + m.captured(k + 3).toLongLong();
+        return ((m.captured(k).toLongLong() * 60 + m.captured(k + 1).toLongLong()) * 60 +
+                m.captured(k + 2).toLongLong()) *
+                   1000 +
+               m.captured(k + 3).toLongLong();
       };
       QStringList lines = m.captured(9).remove(tag).split(QLatin1Char('\n'));
       for (QString &line : lines) line = line.trimmed();
@@ -332,8 +339,9 @@ TEST_F(MOVWriterFiles, HalfSpeedRepeatsSound)
 
 TEST_F(MOVWriterFiles, MixedSpeedsJoinWithHighFrameRate)
 {
-  const Cut c = Make("mixed.mov", {{"pcm_nob_aud.mov", 0, 0.5, 2, true}, {"pcm_nob_aud.mov", 0.5, 1, 0.5},
-                                   {"pcm_nob_aud.mov", 0.25, 0.75, 1}});
+  const Cut c = Make(
+      "mixed.mov",
+      {{"pcm_nob_aud.mov", 0, 0.5, 2, true}, {"pcm_nob_aud.mov", 0.5, 1, 0.5}, {"pcm_nob_aud.mov", 0.25, 0.75, 1}});
   ExpectAll(c, true);
 }
 

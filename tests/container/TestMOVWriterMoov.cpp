@@ -131,7 +131,8 @@ TEST_F(MOVWriterMoov, ReorderedFramesStayInOrderAcrossFragments)
   std::vector<size_t> parts = {0};
   // Then a slow part (offsets doubled) and a normal one: each part keeps
   // the longest decode-to-show delay, so none shows a frame too early.
-  const std::tuple<double, double, double> cuts[] = {{0, 4.0 / 52, 1}, {13.0 / 52, 25.0 / 52, 1}, {0.5, 1, 0.5}, {0, 1, 2}};
+  const std::tuple<double, double, double> cuts[] = {
+      {0, 4.0 / 52, 1}, {13.0 / 52, 25.0 / 52, 1}, {0.5, 1, 0.5}, {0, 1, 2}};
   for (auto [p1, p2, speed] : cuts) {
     ASSERT_TRUE(Append(*w, *src, p1, p2, speed, true));
     parts.push_back(w->Tracks[0].Samples.size());
@@ -218,8 +219,7 @@ TEST_F(MOVWriterMoov, DamagedTemplateHeadersAreNotPatchedOutsideTheirAtoms)
   const QByteArray shortMdhd = FullAtom("mdhd", 0, QByteArray(8, '\0'));
   const QByteArray stbl = Atom("stbl", {Stsd("avc1"), Stts({}), Stsz({}), Stsc({}), Stco({})});
   const QByteArray trak1 = Atom("trak", {shortTkhd, Atom("mdia", {Mdhd(0, 90000, 0, 0), Atom("minf", {stbl})})});
-  const QByteArray trak2 =
-      Atom("trak", {Tkhd0(0, 1, 0, 128, 96), Atom("mdia", {shortMdhd, Atom("minf", {stbl})})});
+  const QByteArray trak2 = Atom("trak", {Tkhd0(0, 1, 0, 128, 96), Atom("mdia", {shortMdhd, Atom("minf", {stbl})})});
   auto tmpl = OpenSynth(Dir, "t.mov", Movie(Mvhd0(0, 1000, 0) + trak1 + trak2));
   ASSERT_TRUE(tmpl->HasMoov());
   auto src = Source({{.Types = GopTypes(30, 15)}});

@@ -100,7 +100,7 @@ TEST_F(MOVWriterText, TrakTakesTheVideoSizeAndClosesTheMoov)
     EXPECT_EQ(BE32(tkhd, 12), id);
     EXPECT_EQ(Words(tkhd, 76, 2), (std::vector<uint32_t>{width << 16, height << 16}));
     EXPECT_EQ(BE32(o.Body("moov/trak/mdia/minf/stbl/stsd", 1), 8 + 30), (height << 16) | width); // text box
-    EXPECT_EQ(BE16(o.Body("moov/trak/mdia/mdhd", 1), 20), 32); // the language
+    EXPECT_EQ(BE16(o.Body("moov/trak/mdia/mdhd", 1), 20), 32);                                   // the language
     EXPECT_EQ(o.Body("moov/trak/mdia/hdlr", 1).mid(24), QByteArray("\x0fGPS information"));
     std::vector<QByteArray> order;
     for (const FoundAtom &a : o.Atoms)

@@ -65,13 +65,14 @@ QByteArray SoundTrak(const SynthSound &s, const std::vector<uint32_t> &offsets)
              StszConstant(uint32_t(s.PCMFrame), uint32_t(s.Count * 1024)) + Stco(offsets);
     duration = uint64_t(s.Count) * 1024;
   } else {
-    tables = Stts({{uint32_t(s.Count), s.Delta}}) + Stsc({{1, 1}}) + StszConstant(16, uint32_t(s.Count)) + Stco(offsets);
+    tables =
+        Stts({{uint32_t(s.Count), s.Delta}}) + Stsc({{1, 1}}) + StszConstant(16, uint32_t(s.Count)) + Stco(offsets);
     duration = uint64_t(s.Count) * s.Delta;
   }
   const QByteArray stbl = Atom("stbl", {Stsd(s.PCMFrame > 0 ? "sowt" : "mp4a"), tables});
   return Atom("trak", {Tkhd0(0, s.Id, uint32_t(duration * 1000 / uint64_t(s.TimeScale)), 0, 0),
-                       Atom("mdia", {Mdhd(0, s.TimeScale, duration, 0), Hdlr("soun", QByteArray("\x0cSoundHandler", 13)),
-                                     Minf("smhd", stbl)})});
+                       Atom("mdia", {Mdhd(0, s.TimeScale, duration, 0),
+                                     Hdlr("soun", QByteArray("\x0cSoundHandler", 13)), Minf("smhd", stbl)})});
 }
 
 } // namespace
@@ -100,7 +101,7 @@ QByteArray SynthMovie(const std::vector<SynthVideo> &videos, const std::vector<S
   uint32_t longest = 0;
   for (const SynthVideo &v : videos) longest = std::max<uint32_t>(longest, uint32_t(v.Types.size()) * v.Delta / 90);
   const QByteArray moov = Atom("moov", {Mvhd0(3000000000u, 1000, longest), Atom("free", QByteArray(8, 'x')),
-                                         soundFirst ? sTraks : vTraks, soundFirst ? vTraks : sTraks});
+                                        soundFirst ? sTraks : vTraks, soundFirst ? vTraks : sTraks});
   return ftyp + Atom("mdat", data) + moov;
 }
 
@@ -170,8 +171,8 @@ void Walk(const QByteArray &file, int64_t pos, int64_t end, const QByteArray &pr
     const uint32_t size = BE32(file, int(pos));
     const QByteArray name = file.mid(int(pos) + 4, 4);
     if (size < 8 || int64_t(size) > end - pos) {
-      ADD_FAILURE() << "atom " << name.constData() << " at " << pos << " declares " << size << " bytes, "
-                    << (end - pos) << " left in " << prefix.constData();
+      ADD_FAILURE() << "atom " << name.constData() << " at " << pos << " declares " << size << " bytes, " << (end - pos)
+                    << " left in " << prefix.constData();
       return;
     }
     const QByteArray path = prefix.isEmpty() ? name : prefix + '/' + name;

@@ -23,10 +23,10 @@ struct SynthVideo {
   int32_t TimeScale = 90000;
   uint32_t Delta = 3003;
   QByteArray Types;
-  bool Ctts = false;    // composition offsets (i % 3) * Delta
-  bool Reorder = false; // x264-like offsets: K 2, P 4, B 1 frames (mini-GOPs "PBB")
-  bool EditList = true; // a three-entry edit list in the template
-  int32_t ConstSize = 0; // every frame this size (else 20 + i % 7)
+  bool Ctts = false;          // composition offsets (i % 3) * Delta
+  bool Reorder = false;       // x264-like offsets: K 2, P 4, B 1 frames (mini-GOPs "PBB")
+  bool EditList = true;       // a three-entry edit list in the template
+  int32_t ConstSize = 0;      // every frame this size (else 20 + i % 7)
   bool EditListFirst = false; // the edit list stands before the tkhd
   uint8_t MdhdVersion = 0;
 };

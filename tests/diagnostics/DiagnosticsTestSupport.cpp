@@ -5,9 +5,13 @@
 
 namespace kptest {
 
-QStringList ReportLines(const QString &text) { return text.split(QStringLiteral("\r\n")); }
+QStringList ReportLines(const QString &text)
+{
+  return text.split(QStringLiteral("\r\n"));
+}
 
-void EnsureCoreApplication() {
+void EnsureCoreApplication()
+{
   if (QCoreApplication::instance()) return;
   static int argc = 1;
   static char name[] = "kp_diagnostics_tests";
@@ -15,9 +19,13 @@ void EnsureCoreApplication() {
   new QCoreApplication(argc, argv);
 }
 
-void RunQueuedCalls() { QCoreApplication::sendPostedEvents(); }
+void RunQueuedCalls()
+{
+  QCoreApplication::sendPostedEvents();
+}
 
-void TRecordingShower::Show(const QString &report) {
+void TRecordingShower::Show(const QString &report)
+{
   ++Depth;
   MaxDepth = std::max(MaxDepth, Depth);
   Shown.push_back(report);
@@ -25,13 +33,17 @@ void TRecordingShower::Show(const QString &report) {
   --Depth;
 }
 
-TInstalledReporter::TInstalledReporter() {
+TInstalledReporter::TInstalledReporter()
+{
   EnsureCoreApplication();
   auto shower = std::make_unique<TRecordingShower>();
   FShower = shower.get();
   kp::InstallExceptionHook(std::move(shower));
 }
 
-TInstalledReporter::~TInstalledReporter() { kp::RemoveExceptionHook(); }
+TInstalledReporter::~TInstalledReporter()
+{
+  kp::RemoveExceptionHook();
+}
 
 } // namespace kptest

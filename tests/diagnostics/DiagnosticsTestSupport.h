@@ -42,5 +42,11 @@ private:
 
 #include <ostream>
 // Readable failure messages for QString values, and QString after "<<".
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
-inline std::ostream &operator<<(std::ostream &os, const QString &text) { return os << text.toStdString(); }
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+  *os << '"' << text.toStdString() << '"';
+}
+inline std::ostream &operator<<(std::ostream &os, const QString &text)
+{
+  return os << text.toStdString();
+}

@@ -9,13 +9,15 @@
 
 namespace {
 
-QMessageBox *OpenBox() {
+QMessageBox *OpenBox()
+{
   for (QWidget *widget : QApplication::topLevelWidgets())
     if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) return box;
   return nullptr;
 }
 
-TEST(ReportBox, ShowsThePlainReportWithTheApplicationTitleAndOk) {
+TEST(ReportBox, ShowsThePlainReportWithTheApplicationTitleAndOk)
+{
   int argc = 1;
   char name[] = "kp_diagnostics_box_tests";
   char *argv[] = {name, nullptr};
@@ -41,7 +43,8 @@ TEST(ReportBox, ShowsThePlainReportWithTheApplicationTitleAndOk) {
 
   ASSERT_TRUE(opened);
   EXPECT_EQ(title, QStringLiteral("KESTRIL PLAYER"));
-  EXPECT_EQ(text, QStringLiteral("EFileBroken, <b>bad</b>\nThread: main:\nException callstack\n => a @ 00000010 f<int>()"));
+  EXPECT_EQ(text,
+            QStringLiteral("EFileBroken, <b>bad</b>\nThread: main:\nException callstack\n => a @ 00000010 f<int>()"));
   EXPECT_EQ(format, Qt::PlainText);
   ASSERT_EQ(buttons.size(), 1);
 }

@@ -9,17 +9,20 @@
 
 namespace kptest {
 
-[[gnu::noinline]] void ThrowFromKnownPlace() {
+[[gnu::noinline]] void ThrowFromKnownPlace()
+{
   asm volatile("" ::: "memory");
   throw std::runtime_error("thrown at a known place");
 }
 
-[[gnu::noinline]] void CallThrower() {
+[[gnu::noinline]] void CallThrower()
+{
   ThrowFromKnownPlace();
   asm volatile("" ::: "memory");
 }
 
-[[gnu::noinline]] void RethrowElsewhere() {
+[[gnu::noinline]] void RethrowElsewhere()
+{
   try {
     CallThrower();
   } catch (...) {
@@ -36,13 +39,15 @@ using kptest::ReportLines;
 
 // The compiler moves a throw into the function's cold part, which the symbol
 // table names "<function> [clone .cold]".
-bool ThrownAtKnownPlace(uintptr_t address) {
+bool ThrownAtKnownPlace(uintptr_t address)
+{
   const QString routine = kp::LocateAddress(address).Routine;
   EXPECT_TRUE(routine.startsWith("kptest::ThrowFromKnownPlace()")) << routine;
   return routine.startsWith("kptest::ThrowFromKnownPlace()");
 }
 
-TEST(ThrowHook, StackOfTheThrowIsReported) {
+TEST(ThrowHook, StackOfTheThrowIsReported)
+{
   kptest::TInstalledReporter reporter;
   try {
     kptest::CallThrower();
@@ -60,12 +65,14 @@ TEST(ThrowHook, StackOfTheThrowIsReported) {
   ASSERT_GE(lines.size(), 6);
   EXPECT_EQ(lines.mid(0, 2), (QStringList{"std::runtime_error, thrown at a known place", "Thread: main:"}));
   EXPECT_TRUE(lines[3].startsWith(" => kp_diagnostics_throwhook_tests@") &&
-              lines[3].contains(" kptest::ThrowFromKnownPlace()")) << lines[3];
+              lines[3].contains(" kptest::ThrowFromKnownPlace()"))
+      << lines[3];
   EXPECT_TRUE(lines[4].contains(" kptest::CallThrower()")) << lines[4];
   EXPECT_TRUE(lines[5].contains("TestBody")) << lines[5];
 }
 
-TEST(ThrowHook, ThrowsInsideSharedLibrariesAreRecorded) {
+TEST(ThrowHook, ThrowsInsideSharedLibrariesAreRecorded)
+{
   std::vector<int> empty;
   try {
     (void)empty.at(3);
@@ -76,7 +83,8 @@ TEST(ThrowHook, ThrowsInsideSharedLibrariesAreRecorded) {
   }
 }
 
-TEST(ThrowHook, RethrowKeepsTheOriginalThrowSite) {
+TEST(ThrowHook, RethrowKeepsTheOriginalThrowSite)
+{
   try {
     kptest::RethrowElsewhere();
   } catch (...) {
@@ -84,7 +92,8 @@ TEST(ThrowHook, RethrowKeepsTheOriginalThrowSite) {
   }
 }
 
-TEST(ThrowHook, RecordEndsWithTheException) {
+TEST(ThrowHook, RecordEndsWithTheException)
+{
   const void *old = nullptr;
   try {
     kptest::CallThrower();
@@ -98,7 +107,8 @@ TEST(ThrowHook, RecordEndsWithTheException) {
   EXPECT_EQ(kp::ExceptionAddress(unthrown), 0u);
 }
 
-TEST(ThrowHook, StackTravelsWithTheExceptionToAnotherThread) {
+TEST(ThrowHook, StackTravelsWithTheExceptionToAnotherThread)
+{
   std::exception_ptr carried;
   bool recorded = false;
   std::thread([&] {

@@ -35,13 +35,15 @@ public:
 namespace kptest {
 
 // Stands in for the throw interposer.
-[[gnu::noinline]] kp::TThrowDestructor RecordInKnownPlace(const void *object, kp::TThrowDestructor destroy) {
+[[gnu::noinline]] kp::TThrowDestructor RecordInKnownPlace(const void *object, kp::TThrowDestructor destroy)
+{
   const kp::TThrowDestructor forget = kp::RecordThrowStack(const_cast<void *>(object), destroy, 0);
   asm volatile("" ::: "memory");
   return forget;
 }
 
-[[gnu::noinline]] QString StackTextInKnownCatch() {
+[[gnu::noinline]] QString StackTextInKnownCatch()
+{
   QString text;
   try {
     throw std::runtime_error("caught here");
@@ -52,7 +54,8 @@ namespace kptest {
   return text;
 }
 
-[[gnu::noinline]] int KnownRoutine(int v) {
+[[gnu::noinline]] int KnownRoutine(int v)
+{
   asm volatile("" ::: "memory");
   return v + 1;
 }
@@ -65,7 +68,9 @@ using kptest::ReportLines;
 using kptest::RunQueuedCalls;
 using kptest::TInstalledReporter;
 
-template <typename E> [[gnu::noinline]] void ThrowAndReport(const E &exception) {
+template <typename E>
+[[gnu::noinline]] void ThrowAndReport(const E &exception)
+{
   try {
     throw exception;
   } catch (...) {
@@ -73,7 +78,8 @@ template <typename E> [[gnu::noinline]] void ThrowAndReport(const E &exception) 
   }
 }
 
-TEST(ReportText, ExactWithAndWithoutAnObject) {
+TEST(ReportText, ExactWithAndWithoutAnObject)
+{
   kp::TCallStackFrames frames{};
   frames[0] = 0x1000;
   frames[1] = 5; // too small for a code address: left out
@@ -84,7 +90,8 @@ TEST(ReportText, ExactWithAndWithoutAnObject) {
   EXPECT_EQ(kp::ExceptionReportText(QString(), "Thread: 4711:\r\n", 0x3000, frames), "Thread: 4711:\r\n" + stack);
 }
 
-TEST(ReportText, HeadNamesTheClassAndMessage) {
+TEST(ReportText, HeadNamesTheClassAndMessage)
+{
   auto head = [](auto exception) { return kp::ExceptionHeadText(std::make_exception_ptr(exception)); };
   EXPECT_EQ(head(kp::EFileBroken("bad header")), "EFileBroken, bad header\r\n");
   EXPECT_EQ(head(std::out_of_range("index 9")), "std::out_of_range, index 9\r\n");
@@ -96,7 +103,8 @@ TEST(ReportText, HeadNamesTheClassAndMessage) {
 
 // The report keeps the exception-address line as it is; only frame lines are
 // widened around "@", as the call-stack text does.
-TEST(ReportText, OnlyTheApplicationBoxWidensTheAddressLine) {
+TEST(ReportText, OnlyTheApplicationBoxWidensTheAddressLine)
+{
   const auto address = reinterpret_cast<uintptr_t>(&kptest::KnownRoutine);
   const QString addressText = kp::DebugInfoForAddress(address);
   ASSERT_TRUE(addressText.contains(u'@')) << addressText;
@@ -112,7 +120,8 @@ TEST(ReportText, OnlyTheApplicationBoxWidensTheAddressLine) {
   EXPECT_EQ(kptest::ReportLines(kp::GetCallStackText(0, address)).value(0), " => " + widened);
 }
 
-TEST(Report, MainThreadWithObject) {
+TEST(Report, MainThreadWithObject)
+{
   TInstalledReporter reporter;
   ThrowAndReport(kp::EFileBroken("disk on fire"));
   EXPECT_TRUE(reporter.Shower().Shown.empty()) << "shown only after the current message";
@@ -127,7 +136,8 @@ TEST(Report, MainThreadWithObject) {
   for (const QString &line : lines.mid(4)) EXPECT_TRUE(line.startsWith(" <> ")) << line;
 }
 
-TEST(Report, WithoutObjectAndFromAWorker) {
+TEST(Report, WithoutObjectAndFromAWorker)
+{
   TInstalledReporter reporter;
   ThrowAndReport(42);
   struct NotAnException {};
@@ -150,18 +160,20 @@ TEST(Report, WithoutObjectAndFromAWorker) {
                          "Exception callstack"}));
 }
 
-TEST(SkipList, NamesAndThePrefix) {
+TEST(SkipList, NamesAndThePrefix)
+{
   for (const char *name : {"EOleException", "ERegistryException", "EConvertError", "kp::EConvertError",
-                           "EStringListError", "EDecompressionError", "EDirectShowException", "EStreamReadError",
-                           "EId", "EIdSocketError", "Indy::EIdHTTPProtocolException"})
+                           "EStringListError", "EDecompressionError", "EDirectShowException", "EStreamReadError", "EId",
+                           "EIdSocketError", "Indy::EIdHTTPProtocolException"})
     EXPECT_TRUE(kp::IsSkippedExceptionClass(QString::fromLatin1(name))) << name;
-  for (const char *name : {"EFileBroken", "std::runtime_error", "EconvertError", "EDirectShowExceptionX",
-                           "eidSocketError", "EID", "XEIdSocketError", "EStreamWriteError",
-                           "std::vector<kp::EConvertError>", ""})
+  for (const char *name :
+       {"EFileBroken", "std::runtime_error", "EconvertError", "EDirectShowExceptionX", "eidSocketError", "EID",
+        "XEIdSocketError", "EStreamWriteError", "std::vector<kp::EConvertError>", ""})
     EXPECT_FALSE(kp::IsSkippedExceptionClass(QString::fromLatin1(name))) << name;
 }
 
-TEST(SkipList, SkippedClassesShowNothing) {
+TEST(SkipList, SkippedClassesShowNothing)
+{
   TInstalledReporter reporter;
   ThrowAndReport(kp::EConvertError("not a number"));
   ThrowAndReport(kp::EBadTrackLine("line 7 has 3 fields")); // readers' own classes
@@ -174,7 +186,8 @@ TEST(SkipList, SkippedClassesShowNothing) {
   EXPECT_EQ(reporter.Shower().Shown.size(), 1u);
 }
 
-TEST(PendingSlot, QuickReportsShowOnceWithTheLast) {
+TEST(PendingSlot, QuickReportsShowOnceWithTheLast)
+{
   TInstalledReporter reporter;
   std::thread([] {
     ThrowAndReport(std::runtime_error("first"));
@@ -187,7 +200,8 @@ TEST(PendingSlot, QuickReportsShowOnceWithTheLast) {
   EXPECT_EQ(reporter.Shower().Shown.size(), 1u);
 }
 
-TEST(PendingSlot, NoSecondBoxWhileOneIsOpen) {
+TEST(PendingSlot, NoSecondBoxWhileOneIsOpen)
+{
   kptest::EnsureCoreApplication();
   auto owned = std::make_unique<kptest::TRecordingShower>();
   kptest::TRecordingShower &shower = *owned;
@@ -211,7 +225,8 @@ TEST(PendingSlot, NoSecondBoxWhileOneIsOpen) {
   EXPECT_TRUE(reporter.Pending().isEmpty());
 }
 
-TEST(PendingSlot, ShowerThatFailsLeavesAWarning) {
+TEST(PendingSlot, ShowerThatFailsLeavesAWarning)
+{
   kptest::EnsureCoreApplication();
   auto owned = std::make_unique<kptest::TRecordingShower>();
   owned->WhileOpen = [](const QString &) { throw std::runtime_error("no screen"); };
@@ -223,14 +238,16 @@ TEST(PendingSlot, ShowerThatFailsLeavesAWarning) {
   EXPECT_FALSE(reporter.Showing());
 }
 
-TEST(PendingSlot, WithoutReporterTheReportGoesToStandardError) {
+TEST(PendingSlot, WithoutReporterTheReportGoesToStandardError)
+{
   testing::internal::CaptureStderr();
   ThrowAndReport(std::runtime_error("nobody listens"));
   const std::string written = testing::internal::GetCapturedStderr();
   EXPECT_NE(written.find("std::runtime_error, nobody listens\r\nThread: main:\r\n"), std::string::npos);
 }
 
-TEST(ThrowStacks, RecordLivesAsLongAsTheObject) {
+TEST(ThrowStacks, RecordLivesAsLongAsTheObject)
+{
   static int destroyed = 0;
   static void *destroyedObject = nullptr;
   const kp::TThrowDestructor destroy = [](void *object) {
@@ -256,7 +273,8 @@ TEST(ThrowStacks, RecordLivesAsLongAsTheObject) {
   EXPECT_FALSE(kp::FindThrowStack(&object, stack));
 }
 
-TEST(ThrowStacks, ReportUsesTheRecordedStack) {
+TEST(ThrowStacks, ReportUsesTheRecordedStack)
+{
   const std::exception_ptr exception = std::make_exception_ptr(std::runtime_error("recorded"));
   const kp::TThrowDestructor forget = kptest::RecordInKnownPlace(kp::ExceptionObject(exception), nullptr);
   EXPECT_NE(kp::ExceptionAddress(exception), 0u);
@@ -274,15 +292,18 @@ TEST(ThrowStacks, ReportUsesTheRecordedStack) {
   EXPECT_EQ(kp::ExceptionAddress(exception), 0u);
 }
 
-TEST(ThrowStacks, StackTextWithoutRecordStartsAtTheCatchSite) {
+TEST(ThrowStacks, StackTextWithoutRecordStartsAtTheCatchSite)
+{
   const QStringList lines = ReportLines(kptest::StackTextInKnownCatch());
   ASSERT_GE(lines.size(), 2);
-  EXPECT_TRUE(lines[0].startsWith(" => kp_diagnostics_tests @ ") && lines[0].contains(" kptest::StackTextInKnownCatch()"))
+  EXPECT_TRUE(lines[0].startsWith(" => kp_diagnostics_tests @ ") &&
+              lines[0].contains(" kptest::StackTextInKnownCatch()"))
       << lines[0];
   EXPECT_TRUE(lines[1].contains("TestBody")) << lines[1];
 }
 
-TEST(ThrowStacks, ObjectIsTheCaughtObject) {
+TEST(ThrowStacks, ObjectIsTheCaughtObject)
+{
   try {
     throw kp::EFileBroken("where");
   } catch (const kp::EFileBroken &caught) {

@@ -15,25 +15,29 @@ using kp::TCallStackFrames;
 // which would take the function's frame off the stack.
 namespace kptest {
 
-[[gnu::noinline]] QString StackInKnownFunction(int skip) {
+[[gnu::noinline]] QString StackInKnownFunction(int skip)
+{
   QString text = kp::GetCallStackText(skip);
   asm volatile("" ::: "memory");
   return text;
 }
 
-[[gnu::noinline]] QString StackInKnownCaller(int skip) {
+[[gnu::noinline]] QString StackInKnownCaller(int skip)
+{
   QString text = StackInKnownFunction(skip);
   asm volatile("" ::: "memory");
   return text;
 }
 
-[[gnu::noinline]] void CaptureInKnownFunction(TCallStackFrames &frames) {
+[[gnu::noinline]] void CaptureInKnownFunction(TCallStackFrames &frames)
+{
   kp::CaptureCallStack(frames, 0);
   asm volatile("" ::: "memory");
 }
 
 // Not a tail call and not a loop: the result is used after the call.
-[[gnu::noinline]] int DeepStack(int depth, QString &text) {
+[[gnu::noinline]] int DeepStack(int depth, QString &text)
+{
   volatile int keep = depth;
   if (depth == 0) {
     text = kp::GetCallStackText(0);
@@ -54,13 +58,14 @@ using kptest::ReportLines;
 // absolute address with nothing after it.
 const QRegularExpression kFrameLine(QStringLiteral("^ <> (\\S+ @ [0-9A-F]{8,} .*|[0-9A-F]{16} )$"));
 
-TEST(AddressText, ModuleOffsetAndRoutineOrSixteenDigitsOutsideEveryModule) {
+TEST(AddressText, ModuleOffsetAndRoutineOrSixteenDigitsOutsideEveryModule)
+{
   EXPECT_EQ(kp::DebugInfoForAddress(0x1000), "0000000000001000 ");
   EXPECT_EQ(kp::DebugInfoForAddress(0xABCDEF0123), "000000ABCDEF0123 ");
   const auto entry = reinterpret_cast<uintptr_t>(&kptest::StackInKnownFunction);
   const QString text = kp::DebugInfoForAddress(entry);
-  const QRegularExpression pattern(
-      QStringLiteral("^kp_diagnostics_tests@([0-9A-F]{8,}) kptest::StackInKnownFunction\\(int\\)( \\(TestUnitMemCheck\\.cpp:\\d+\\))?$"));
+  const QRegularExpression pattern(QStringLiteral(
+      "^kp_diagnostics_tests@([0-9A-F]{8,}) kptest::StackInKnownFunction\\(int\\)( \\(TestUnitMemCheck\\.cpp:\\d+\\))?$"));
   const auto match = pattern.match(text);
   ASSERT_TRUE(match.hasMatch()) << text;
   const kp::TCodeLocation where = kp::LocateAddress(entry);
@@ -71,7 +76,8 @@ TEST(AddressText, ModuleOffsetAndRoutineOrSixteenDigitsOutsideEveryModule) {
   EXPECT_TRUE(qt.startsWith("libQt6Core.so.6@") && qt.endsWith(" qVersion")) << qt;
 }
 
-TEST(CallStackText, WithoutAddressStartsWithTheCallerFrameAfterTheSkip) {
+TEST(CallStackText, WithoutAddressStartsWithTheCallerFrameAfterTheSkip)
+{
   const QString text = kptest::StackInKnownCaller(0);
   ASSERT_TRUE(text.startsWith("\r\n <> ")) << text;
   const QStringList lines = ReportLines(text).mid(1);
@@ -83,15 +89,18 @@ TEST(CallStackText, WithoutAddressStartsWithTheCallerFrameAfterTheSkip) {
   EXPECT_TRUE(ReportLines(kptest::StackInKnownCaller(1)).value(1).contains("kptest::StackInKnownCaller(int)"));
 }
 
-TEST(CallStackText, WithAddressStartsWithItsWidenedText) {
+TEST(CallStackText, WithAddressStartsWithItsWidenedText)
+{
   const QStringList lines = ReportLines(kp::GetCallStackText(0, reinterpret_cast<uintptr_t>(&kptest::DeepStack)));
   ASSERT_GE(lines.size(), 2);
-  EXPECT_TRUE(lines[0].startsWith(" => kp_diagnostics_tests @ ") && lines[0].contains(" kptest::DeepStack(int, QString&)"))
+  EXPECT_TRUE(lines[0].startsWith(" => kp_diagnostics_tests @ ") &&
+              lines[0].contains(" kptest::DeepStack(int, QString&)"))
       << lines[0];
   EXPECT_TRUE(lines[1].startsWith(" <> "));
 }
 
-TEST(CallStackText, ChainDeeperThanTheLimitGivesExactlyTheLimit) {
+TEST(CallStackText, ChainDeeperThanTheLimitGivesExactlyTheLimit)
+{
   QString text;
   kptest::DeepStack(kCallStackDepth + 10, text);
   const QStringList lines = ReportLines(text).mid(1);
@@ -99,7 +108,8 @@ TEST(CallStackText, ChainDeeperThanTheLimitGivesExactlyTheLimit) {
   for (const QString &line : lines) EXPECT_TRUE(line.contains("kptest::DeepStack(")) << line;
 }
 
-TEST(CallStackCapture, ShallowStackLeavesTheRestEmpty) {
+TEST(CallStackCapture, ShallowStackLeavesTheRestEmpty)
+{
   TCallStackFrames frames;
   frames.fill(0xDEAD);
   std::thread([&] { kptest::CaptureInKnownFunction(frames); }).join();
@@ -110,7 +120,8 @@ TEST(CallStackCapture, ShallowStackLeavesTheRestEmpty) {
   EXPECT_EQ(kp::LocateAddress(frames[0]).Routine, "kptest::CaptureInKnownFunction(std::array<unsigned long, 27ul>&)");
 }
 
-TEST(CallStackCapture, AgreesWithAddr2line) {
+TEST(CallStackCapture, AgreesWithAddr2line)
+{
   KP_REQUIRE_TOOL(addr2line, "addr2line");
   TCallStackFrames frames{};
   kptest::CaptureInKnownFunction(frames);
@@ -129,11 +140,13 @@ TEST(CallStackCapture, AgreesWithAddr2line) {
   EXPECT_TRUE(kp::DebugInfoForAddress(frames[0]).contains(QString(" %1 (%2)").arg(where.Routine, place)));
 }
 
-TEST(CallStackText, ThreadsLookingUpAtOnceAgree) {
+TEST(CallStackText, ThreadsLookingUpAtOnceAgree)
+{
   // The first lookup builds the shared symbol session; all start together.
   std::vector<QStringList> seen(4);
   std::vector<std::thread> threads;
-  for (auto &lines : seen) threads.emplace_back([&lines] { lines = ReportLines(kptest::StackInKnownCaller(0)).mid(1, 2); });
+  for (auto &lines : seen)
+    threads.emplace_back([&lines] { lines = ReportLines(kptest::StackInKnownCaller(0)).mid(1, 2); });
   for (auto &thread : threads) thread.join();
   const QStringList expected = ReportLines(kptest::StackInKnownCaller(0)).mid(1, 2);
   ASSERT_EQ(expected.size(), 2);

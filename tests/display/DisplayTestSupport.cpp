@@ -62,7 +62,10 @@ int countPixels(const QImage &image, int x1, int y1, int x2, int y2, const std::
   return n;
 }
 
-bool sameColour(QRgb a, const QColor &b) { return (a & 0xFFFFFF) == (b.rgb() & 0xFFFFFF); }
+bool sameColour(QRgb a, const QColor &b)
+{
+  return (a & 0xFFFFFF) == (b.rgb() & 0xFFFFFF);
+}
 
 int countColour(const QImage &image, const QColor &colour)
 {

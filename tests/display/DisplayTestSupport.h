@@ -25,10 +25,10 @@ bool sameColour(QRgb a, const QColor &b);
 // empty on success.
 QString compareGolden(const QImage &image, const QString &name, int maxDifferent);
 
-#define KP_EXPECT_GOLDEN(image, name, maxDifferent)                                            \
-  do {                                                                                         \
+#define KP_EXPECT_GOLDEN(image, name, maxDifferent) \
+  do { \
     const QString kpGoldenMsg_ = kptest::compareGolden(image, QStringLiteral(name), maxDifferent); \
-    EXPECT_TRUE(kpGoldenMsg_.isEmpty()) << kpGoldenMsg_.toStdString();                         \
+    EXPECT_TRUE(kpGoldenMsg_.isEmpty()) << kpGoldenMsg_.toStdString(); \
   } while (0)
 
 // An image of the given size whose picture the painter makes.

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 using namespace kp;
+using kptest::blankImage;
 using kptest::countColour;
 using kptest::countPixels;
-using kptest::blankImage;
 using kptest::sameColour;
 
 namespace {
@@ -30,7 +30,10 @@ TImage dialImage()
   return img;
 }
 
-bool isDark(QRgb p) { return qGray(p) < 128; }
+bool isDark(QRgb p)
+{
+  return qGray(p) < 128;
+}
 
 } // namespace
 
@@ -55,8 +58,8 @@ TEST(GaugeGeometry, TripTextGroupsThousandsUpToSixCharacters)
 {
   // British units: miles with three decimals and a point.
   const std::tuple<int, double, const char *> cases[] = {
-      {0, 12345, "12 345"},        {0, 1234, "1 234"},       {0, 999, "999"}, {0, 999999.4, "999 999"},
-      {0, 1234567, "1234567"},     {3, 12.3456, "12.346"},   {3, 0, "0.000"}};
+      {0, 12345, "12 345"},    {0, 1234, "1 234"},     {0, 999, "999"}, {0, 999999.4, "999 999"},
+      {0, 1234567, "1234567"}, {3, 12.3456, "12.346"}, {3, 0, "0.000"}};
   for (const auto &[decimals, value, text] : cases) EXPECT_EQ(TripText(decimals, value), text) << value;
   // Halves go to the even neighbour.
   EXPECT_EQ(RoundedText(2.5), "2");
@@ -66,7 +69,7 @@ TEST(GaugeGeometry, TripTextGroupsThousandsUpToSixCharacters)
 TEST(GaugeGeometry, CompassNeedleNorthUpAtZeroAndLeftAtNinety)
 {
   const TCompassNeedle n0 = CompassNeedle(100, 100, 0);
-  EXPECT_EQ(n0.North[1], QPoint(50, 1));  // r = 100, R1 = 49
+  EXPECT_EQ(n0.North[1], QPoint(50, 1)); // r = 100, R1 = 49
   EXPECT_EQ(n0.South[1], QPoint(50, 99));
   EXPECT_EQ(n0.South[0], n0.North[0]);
   const TCompassNeedle n90 = CompassNeedle(100, 100, 90);
@@ -88,8 +91,8 @@ TEST(GaugeGeometry, GSensorLayoutAndDots)
   EXPECT_EQ(zero.Z, QPoint(95, 47));
 
   const TGSensorDots one = GSensorDots(l, 1, 1, 1);
-  EXPECT_EQ(one.X, QPoint(47 - 40, 95)); // positive X to the left
-  EXPECT_EQ(one.Z, QPoint(95, 47 + 40)); // positive Z down
+  EXPECT_EQ(one.X, QPoint(47 - 40, 95));      // positive X to the left
+  EXPECT_EQ(one.Z, QPoint(95, 47 + 40));      // positive Z down
   EXPECT_EQ(one.Y, QPoint(38 - 29, 38 + 29)); // positive Y down and left, 40 / 1.4 on each axis
 
   // The reset reading puts every dot outside the picture; absurd readings

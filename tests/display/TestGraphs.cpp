@@ -55,13 +55,18 @@ TImage graphImage(int w = 300, int h = 100)
 
 TEST(GraphTexts, GeneralFloatText)
 {
-  const std::tuple<double, char, const char *> cases[] = {
-      {0.1, '.', "0.1"},           {0.1 + 0.2, '.', "0.3"}, // 15 digits, not the round-trip text
-      {-0.0, '.', "0"},            {-10, '.', "-10"},
-      {2.5, ',', "2,5"},           {123456789012345.0, '.', "123456789012345"},
-      {1e15, '.', "1E15"},         {1e300, '.', "1E300"},
-      {0.00001, '.', "0.00001"},   {1.5e-7, '.', "1.5E-7"},
-      {-2.25e-6, ',', "-2,25E-6"}, {std::numeric_limits<double>::infinity(), '.', "INF"}};
+  const std::tuple<double, char, const char *> cases[] = {{0.1, '.', "0.1"},
+                                                          {0.1 + 0.2, '.', "0.3"}, // 15 digits, not the round-trip text
+                                                          {-0.0, '.', "0"},
+                                                          {-10, '.', "-10"},
+                                                          {2.5, ',', "2,5"},
+                                                          {123456789012345.0, '.', "123456789012345"},
+                                                          {1e15, '.', "1E15"},
+                                                          {1e300, '.', "1E300"},
+                                                          {0.00001, '.', "0.00001"},
+                                                          {1.5e-7, '.', "1.5E-7"},
+                                                          {-2.25e-6, ',', "-2,25E-6"},
+                                                          {std::numeric_limits<double>::infinity(), '.', "INF"}};
   for (const auto &[value, point, text] : cases) EXPECT_EQ(GeneralFloatText(value, point), text) << value;
 }
 
@@ -99,9 +104,9 @@ TEST(GraphScale, NegativeValueMovesTheZeroLineToTheMiddle)
 TEST(GraphScale, AltitudeZeroMeansNoValue)
 {
   TGraphicItems s = flatSeries(10, 120);
-  s[3] = {0, 0, 2, s[3].Time};     // no altitude at all
-  s[5] = {0, 130, 2, s[5].Time};   // one sample without altitude
-  s[0] = {0, 0, 1, s[0].Time};     // the first column is left alone
+  s[3] = {0, 0, 2, s[3].Time};   // no altitude at all
+  s[5] = {0, 130, 2, s[5].Time}; // one sample without altitude
+  s[0] = {0, 0, 1, s[0].Time};   // the first column is left alone
   TGraphicItems speed = s;
   PrepareSeries(s, 5, true);
   EXPECT_EQ(s[3].Count, 0);
@@ -118,7 +123,8 @@ TEST(GraphScale, AltitudeZeroMeansNoValue)
   for (const auto &seg : segs) EXPECT_NE(seg.From.x(), a.Margin + 3);
   bool pointAt5 = false;
   for (const auto &seg : segs)
-    if (seg.From.x() == a.Margin + 5 && seg.What != TCurveSegment::Connector) pointAt5 = seg.What == TCurveSegment::Pixel && seg.From.y() == ValueToY(a, 130);
+    if (seg.From.x() == a.Margin + 5 && seg.What != TCurveSegment::Connector)
+      pointAt5 = seg.What == TCurveSegment::Pixel && seg.From.y() == ValueToY(a, 130);
   EXPECT_TRUE(pointAt5);
 }
 
@@ -186,8 +192,8 @@ TEST(GraphCurve, ConnectorsJoinTheNearEnds)
   const TGraphArea a = area100(10.5);
   TGraphicItems s(10);
   s[0] = {2, 3, 1, 1};
-  s[1] = {6, 8, 1, 1}; // wholly above: from the last top to this bottom
-  s[2] = {1, 2, 1, 1}; // wholly below: from the last bottom to this top
+  s[1] = {6, 8, 1, 1};     // wholly above: from the last top to this bottom
+  s[2] = {1, 2, 1, 1};     // wholly below: from the last bottom to this top
   s[3] = {1.5, 2.5, 1, 1}; // overlapping, next column: no connector
   s[5] = {2, 2, 1, 1};     // overlapping, a column apart: top to top
   const auto segs = CurveSegments(s, a);
@@ -355,7 +361,8 @@ TEST(GraphPainters, Golden)
   TSpeedGraphic g(&img, 25);
   TGraphicItems s(250);
   for (int i = 0; i < 250; ++i)
-    if (i < 100 || i > 130) s[i] = {40 + 30 * std::sin(i / 20.0) - 2, 40 + 30 * std::sin(i / 20.0) + 2, 3, 45000.5 + i * kSec};
+    if (i < 100 || i > 130)
+      s[i] = {40 + 30 * std::sin(i / 20.0) - 2, 40 + 30 * std::sin(i / 20.0) + 2, 3, 45000.5 + i * kSec};
   drawGraph(g, s, 0.6L);
   KP_EXPECT_GOLDEN(img.Picture, "graph", 150);
 }

@@ -193,7 +193,7 @@ TEST_F(SeekBarPainter, CursorInsideAndOutsideTheWindow)
   const int x = bar.Margin() + PixelRound(bar.Wd() * 0.5);
   EXPECT_EQ(bar.CursorX(), x);
   EXPECT_TRUE(sameColour(img.Picture.pixel(x, 20), SystemColour(TSystemColour::ButtonHighlight))); // the knob
-  EXPECT_TRUE(sameColour(img.Picture.pixel(x, 20 - 5), Qt::black));                               // its ring
+  EXPECT_TRUE(sameColour(img.Picture.pixel(x, 20 - 5), Qt::black));                                // its ring
   bool onCursor = false;
   bar.XToPosition(x + 4, onCursor);
   EXPECT_TRUE(onCursor);

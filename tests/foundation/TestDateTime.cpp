@@ -19,9 +19,11 @@ auto Fields(TDateTime t)
 TEST(DateTime, EncodeKnownDatesAndRefuseMissingOnes)
 {
   const std::tuple<int, int, int, bool, double> cases[] = {
-      {1899, 12, 30, true, 0},      {1904, 1, 1, true, 1462},  {1970, 1, 1, true, 25569},
-      {2000, 2, 29, true, 36585},   {1899, 12, 29, true, -1},  {2023, 13, 1, false, 0},
-      {2023, 2, 29, false, 0},      {1900, 2, 29, false, 0} /* not a leap year */, {0, 1, 1, false, 0}};
+      {1899, 12, 30, true, 0},   {1904, 1, 1, true, 1462},
+      {1970, 1, 1, true, 25569}, {2000, 2, 29, true, 36585},
+      {1899, 12, 29, true, -1},  {2023, 13, 1, false, 0},
+      {2023, 2, 29, false, 0},   {1900, 2, 29, false, 0} /* not a leap year */,
+      {0, 1, 1, false, 0}};
   for (const auto &[y, m, d, ok, days] : cases) {
     TDateTime t = -7;
     EXPECT_EQ(TryEncodeDate(y, m, d, t), ok) << y << "-" << m << "-" << d;
@@ -76,7 +78,8 @@ TEST(DateTime, FormatWithTheOriginalsPatternLetters)
   TFormatSettings fs;
   fs.dateSeparator = QLatin1Char('/');
   const TDateTime t = EncodeDateTimeOr0(2021, 3, 4, 5, 6, 7, 89);
-  EXPECT_EQ(FormatDateTime(QStringLiteral("dd/mm/yyyy hh:nn:ss.zzz"), t, fs), QStringLiteral("04/03/2021 05:06:07.089"));
+  EXPECT_EQ(FormatDateTime(QStringLiteral("dd/mm/yyyy hh:nn:ss.zzz"), t, fs),
+            QStringLiteral("04/03/2021 05:06:07.089"));
   EXPECT_EQ(FormatDateTime(QStringLiteral("d.m.yy h:mm"), t, fs), QStringLiteral("4.3.21 5:06"));
   EXPECT_EQ(FormatDateTime(QStringLiteral("\"at\" hh"), t, fs), QStringLiteral("at 05"));
 }
@@ -110,11 +113,14 @@ TEST(DateTime, TryStrToTimeReadsWhatTimeToStrWrites)
     EXPECT_EQ(f.msec, QString::fromLatin1(pattern).contains('z') ? g.msec : 0) << pattern;
   }
   // Text, expected milliseconds of the day (-1: refused).
-  const std::pair<const char *, double> cases[] = {
-      {" 1-02 ", 3720000},  {"23-59-59,999", 86399999}, {"0-0-1.5", 1005}, {"10-00-00-250", 36000250},
-      {"24-00", -1},        {"12-60", -1},              {"12", -1},        {"12-", -1},
-      {"12:30", -1},        {"1-2-3-4-5", -1},          {"abc", -1},       {"", -1},
-      {"123-00", -1},       {"12-30-00,1234", -1},      {"12-3x", -1},     {"-12-30", -1}};
+  const std::pair<const char *, double> cases[] = {{" 1-02 ", 3720000}, {"23-59-59,999", 86399999},
+                                                   {"0-0-1.5", 1005},   {"10-00-00-250", 36000250},
+                                                   {"24-00", -1},       {"12-60", -1},
+                                                   {"12", -1},          {"12-", -1},
+                                                   {"12:30", -1},       {"1-2-3-4-5", -1},
+                                                   {"abc", -1},         {"", -1},
+                                                   {"123-00", -1},      {"12-30-00,1234", -1},
+                                                   {"12-3x", -1},       {"-12-30", -1}};
   for (const auto &[text, ms] : cases) {
     TDateTime r = -7;
     EXPECT_EQ(TryStrToTime(QString::fromLatin1(text), r, fs), ms >= 0) << text;

@@ -8,13 +8,14 @@ using namespace kp;
 namespace {
 // Reference figures from GeodSolve on the sphere of radius 6,371,000 m
 // (GeodSolve -e 6371000 0), computed once.
-struct Inverse { double lat1, lon1, lat2, lon2, metres; };
+struct Inverse {
+  double lat1, lon1, lat2, lon2, metres;
+};
 const Inverse kInverse[] = {
-    {55.75, 37.62, 55.76, 37.64, 1674.092244},
-    {0, 179.9, 0, -179.9, 22238.985329},        // across the antimeridian
-    {89.9, 0, 89.9, 180, 22238.985329},         // over the pole
+    {55.75, 37.62, 55.76, 37.64, 1674.092244},    {0, 179.9, 0, -179.9, 22238.985329}, // across the antimeridian
+    {89.9, 0, 89.9, 180, 22238.985329},                                                // over the pole
     {-33.9, 151.2, 51.5, -0.12, 16995926.573970}, // more than a quarter of the earth
-    {40, -74, -40, 106, 20015086.796021},       // antipodes
+    {40, -74, -40, 106, 20015086.796021},         // antipodes
 };
 } // namespace
 
@@ -52,7 +53,9 @@ TEST(Geodesy, DestinationCountsAzimuthTowardsTheWest)
   // Azimuth is minus the course: -90 heads east, 90 west; -270 crosses the
   // prime meridian westwards; -45 runs north-east in the southern-eastern
   // quadrant; the western hemisphere mirrors the eastern one.
-  struct Case { double x, y, azimuth, metres, toX, toY, yTolerance = 1e-7; };
+  struct Case {
+    double x, y, azimuth, metres, toX, toY, yTolerance = 1e-7;
+  };
   const Case cases[] = {
       {37.62, 55.75, -90, 1000, 37.63597927711242, 55.75, 1e-5},
       {37.62, 55.75, 90, 1000, 37.62 - (37.63597927711242 - 37.62), 55.75, 1e-5},
@@ -124,7 +127,10 @@ TEST(Nmea, DateFieldsAndCenturyWindow)
       {"010123", "120000.0004", EncodeDateTimeOr0(2023, 1, 1, 12, 0, 0)},
       {"010123", "120059.9996", EncodeDateTimeOr0(2023, 1, 1, 12, 1, 0)},
       // Dates that do not exist give no time at all, not 1899 plus the offset.
-      {"", "120000", 0}, {"311323", "120000", 0}, {"300223", "120000", 0}, {"010123", "126000", 0}};
+      {"", "120000", 0},
+      {"311323", "120000", 0},
+      {"300223", "120000", 0},
+      {"010123", "126000", 0}};
   SetLocalTimeOffset(3.0 / 24);
   for (const auto &[date, time, local] : cases)
     EXPECT_NEAR(NmeaDateTime(date, time), local == 0 ? 0 : local + 3.0 / 24, 1e-9) << date << " " << time;

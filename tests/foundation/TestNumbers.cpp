@@ -6,7 +6,7 @@ using namespace kp;
 
 TEST(Numbers, RoundIsHalvesToEven)
 {
-  const std::pair<double, int64_t> cases[] = {{0.5, 0},  {1.5, 2},   {2.5, 2},   {-0.5, 0},
+  const std::pair<double, int64_t> cases[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},   {-0.5, 0},
                                               {-1.5, -2}, {42.5, 42}, {43.5, 44}, {2.5000001, 3}};
   for (const auto &[value, rounded] : cases) EXPECT_EQ(Round(value), rounded) << value;
   EXPECT_EQ(Round(static_cast<long double>(3.5)), 4);

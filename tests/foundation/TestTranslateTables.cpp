@@ -16,10 +16,10 @@ namespace {
 
 const QStringList kHeaderKeys = {"LangCharSet", "LangCodePage", "LangSystemID", "LangID", "LangName"};
 const QStringList kColourKeys = {
-    "colorMainBG", "colorListBG", "colorListText", "colorListSelBG", "colorListSelText", "colorListGrid",
-    "colorGraphBG", "colorGraphBorderT", "colorGraphBorderB", "colorGraphText", "colorGraphOS", "colorGraphOSm",
-    "colorGraph_S", "colorGraph_G", "colorGraph_H", "colorGraph_X", "colorGraph_Y", "colorGraph_Z",
-    "colorSpeedArrow", "colorSpeedBG", "colorSpeedText", "colorAboutBG"};
+    "colorMainBG",     "colorListBG",       "colorListText",     "colorListSelBG", "colorListSelText", "colorListGrid",
+    "colorGraphBG",    "colorGraphBorderT", "colorGraphBorderB", "colorGraphText", "colorGraphOS",     "colorGraphOSm",
+    "colorGraph_S",    "colorGraph_G",      "colorGraph_H",      "colorGraph_X",   "colorGraph_Y",     "colorGraph_Z",
+    "colorSpeedArrow", "colorSpeedBG",      "colorSpeedText",    "colorAboutBG"};
 const QStringList kMapKeys = {"gmStartX", "gmStartY", "gmStartZoom"};
 // Keys the code asks for that no table holds: they show as the key itself
 // (the folder chooser's OK button reads "Ok").
@@ -195,9 +195,9 @@ TEST(TranslateTables, ReferencesPlaceholdersAndContacts)
 
 TEST(TranslateTables, KeyScannerFindsEveryCallForm)
 {
-  const QString code = QStringLiteral(
-      "Translate(\"A\"); TranslateCP(u\"B\", 65001); TranslateColor( QStringLiteral(\"C\") );\n"
-      "TranslateMenuItem(\"no\"); Translate(key); x = Translate (QLatin1String(\"D\"));");
+  const QString code =
+      QStringLiteral("Translate(\"A\"); TranslateCP(u\"B\", 65001); TranslateColor( QStringLiteral(\"C\") );\n"
+                     "TranslateMenuItem(\"no\"); Translate(key); x = Translate (QLatin1String(\"D\"));");
   EXPECT_EQ(literalsIn(code, QStringLiteral("Translate|TranslateCP|TranslateColor")),
             QSet<QString>({"A", "B", "C", "D"}));
 }
@@ -217,7 +217,10 @@ namespace {
 // The second map provider's page does not exist: the program never loads it.
 const QStringList kNotYetEmbedded = {"ym.html"};
 
-bool resourceExists(const QString &name) { return QFile::exists(QStringLiteral(":/") + name); }
+bool resourceExists(const QString &name)
+{
+  return QFile::exists(QStringLiteral(":/") + name);
+}
 
 } // namespace
 
@@ -270,7 +273,8 @@ TEST(EmbeddedResources, GlyphsAreTransparentAtTheBottomLeft)
   QDirIterator it(QStringLiteral(":/"));
   while (it.hasNext()) {
     const QString name = QFileInfo(it.next()).fileName();
-    if (name.endsWith(".bmp") && (name.startsWith("Btn_") || name.startsWith("FileList_icon_") || name.startsWith("N_")))
+    if (name.endsWith(".bmp") &&
+        (name.startsWith("Btn_") || name.startsWith("FileList_icon_") || name.startsWith("N_")))
       glyphs << name;
   }
   EXPECT_GE(glyphs.size(), 12);
@@ -296,5 +300,3 @@ TEST(EmbeddedResources, ReleaseNotesForEachLanguage)
   const QByteArray ads = embedded("Ads.html");
   EXPECT_TRUE(ads.contains("name=\"height\"")) << "the strip takes its height from the page";
 }
-
-

@@ -19,8 +19,10 @@ namespace {
 
 void RestoreEnv(const char *name, const QByteArray &old)
 {
-  if (old.isNull()) qunsetenv(name);
-  else qputenv(name, old);
+  if (old.isNull())
+    qunsetenv(name);
+  else
+    qputenv(name, old);
 }
 
 class SettingsStore : public ::testing::Test {

@@ -81,7 +81,8 @@ TEST(TLangParse, LinesKeysAndQuotedValues)
       {"a \"open end\nb \"\"\nc \"\nd plain\n", 4, {{u"a", "open en"}, {u"d", "plain"}, {u"b", ""}, {u"c", ""}}},
       {"\xEF\xBB\xBFLangID\t\"en\"\r\n\r\n   spaced   \t  \"x y\"  \r\x01"
        "ctrl \"c\"\x02\ntabbed\t\t\"t\"\n",
-       4, {{u"LangID", "en"}, {u"spaced", "x y"}, {u"ctrl", "c"}, {u"tabbed", "t"}}},
+       4,
+       {{u"LangID", "en"}, {u"spaced", "x y"}, {u"ctrl", "c"}, {u"tabbed", "t"}}},
       // Keys ignore case and the first entry wins.
       {"EVROnly \"first\"\nevronly \"second\"\n", 2, {{u"EVRonly", "first"}, {u"EVRONLY", "first"}}},
   };
@@ -181,7 +182,8 @@ TEST_F(TranslateTest, TranslateCPEncodesTheText)
   EXPECT_EQ(TranslateCP(u"Name", 1251), QByteArray("\xC8\xEC\xFF"));
   // Characters the code page cannot hold become "?".
   SetCurLang(LangUkrainian);
-  EXPECT_EQ(TranslateCP(u"Name", 1252), QByteArray("?" "?'?"));
+  EXPECT_EQ(TranslateCP(u"Name", 1252), QByteArray("?"
+                                                   "?'?"));
   // A code page the platform does not know keeps the UTF-8 text.
   EXPECT_EQ(TranslateCP(u"Name", 99999), QString::fromUtf8("Ім'я").toUtf8());
   EXPECT_EQ(TranslateCP(u"UnknownKey", 1251), QByteArray("UnknownKey"));
@@ -195,13 +197,25 @@ TEST_F(TranslateTest, ColourTexts)
   // plain numbers are platform colour values with red in the low byte;
   // neither a colour nor a number is pure red.
   const std::pair<const char16_t *, uint32_t> cases[] = {
-      {u"#996E0B", 0x0B6E99u}, {u"#FF80", RGBColor(255, 128, 0)}, {u"#", 0},
-      {u"#GG0000", 0},         {u"255", RGBColor(255, 0, 0)},     {u"16711680", RGBColor(0, 0, 255)},
-      {u"$FF00", RGBColor(0, 255, 0)}, {u"0", 0},                 {u"blue-ish", 255},
-      {u"", 255},              {u"-1", 255},                      {u"16777216", 255},
+      {u"#996E0B", 0x0B6E99u},
+      {u"#FF80", RGBColor(255, 128, 0)},
+      {u"#", 0},
+      {u"#GG0000", 0},
+      {u"255", RGBColor(255, 0, 0)},
+      {u"16711680", RGBColor(0, 0, 255)},
+      {u"$FF00", RGBColor(0, 255, 0)},
+      {u"0", 0},
+      {u"blue-ish", 255},
+      {u"", 255},
+      {u"-1", 255},
+      {u"16777216", 255},
       // Colour names; an unknown "cl" name or one too short shows as pure red.
-      {u"clRed", RGBColor(255, 0, 0)}, {u"clsilver", RGBColor(192, 192, 192)}, {u"clNoSuchColour", 255}, {u"cl", 255}};
-  for (const auto &[text, colour] : cases) EXPECT_EQ(ColorFromText(text), colour) << QString::fromUtf16(text).toStdString();
+      {u"clRed", RGBColor(255, 0, 0)},
+      {u"clsilver", RGBColor(192, 192, 192)},
+      {u"clNoSuchColour", 255},
+      {u"cl", 255}};
+  for (const auto &[text, colour] : cases)
+    EXPECT_EQ(ColorFromText(text), colour) << QString::fromUtf16(text).toStdString();
 }
 
 TEST_F(TranslateTest, ThemeColourNames)
@@ -216,9 +230,8 @@ TEST_F(TranslateTest, ThemeColourNames)
 
 TEST_F(TranslateTest, ThemeColoursComeFromTheResolver)
 {
-  SetThemeColorResolver([](TThemeRole role) {
-    return role == TThemeRole::Highlight ? RGBColor(1, 2, 3) : RGBColor(9, 9, 9);
-  });
+  SetThemeColorResolver(
+      [](TThemeRole role) { return role == TThemeRole::Highlight ? RGBColor(1, 2, 3) : RGBColor(9, 9, 9); });
   InitLanguages(embeddedSources(LangIdEnglish));
   EXPECT_EQ(TranslateColor(u"colorListSelBG"), RGBColor(1, 2, 3));
   EXPECT_EQ(TranslateColor(u"colorListBG"), RGBColor(9, 9, 9));

@@ -24,14 +24,14 @@ TEST(StringBuffer, AppendsAcrossGrowthAndClears)
 
 TEST(NumberText, StrToFloatAnyAcceptsPointOrCommaOnly)
 {
-  const std::pair<const char *, double> cases[] = {{"1,5", 1.5}, {"1.5", 1.5}, {"  -2.25 ", -2.25}, {"+7", 7},
-                                                   {",5", 0.5},  {"1e3", 1000}};
+  const std::pair<const char *, double> cases[] = {{"1,5", 1.5}, {"1.5", 1.5}, {"  -2.25 ", -2.25},
+                                                   {"+7", 7},    {",5", 0.5},  {"1e3", 1000}};
   for (const auto &[text, value] : cases) {
     EXPECT_DOUBLE_EQ(StrToFloatAny(QByteArrayView(text), 0), value) << text;
     EXPECT_DOUBLE_EQ(StrToFloatAny(QStringView(QString::fromLatin1(text)), 0), value) << text;
   }
-  for (const char *bad : {"1.2.3", "", " ", "abc", "1,2,3", "1,000.5", "nan", "inf", "-inf", "0x10", "+-1", "--1",
-                          "1.5x", "+", "."})
+  for (const char *bad :
+       {"1.2.3", "", " ", "abc", "1,2,3", "1,000.5", "nan", "inf", "-inf", "0x10", "+-1", "--1", "1.5x", "+", "."})
     EXPECT_EQ(StrToFloatAny(QByteArrayView(bad), -99), -99) << bad;
   EXPECT_EQ(StrToFloatAny(QStringView(u"1٫5"), -1), -1);
 }
@@ -41,10 +41,17 @@ TEST(NumberText, FloatToStrDotCutsInsteadOfRounding)
   // Binary noise must not eat the last kept digit (100.3, 0.3); fixed format
   // rounds.
   const std::tuple<double, int, bool, const char *> cases[] = {
-      {1.23456789, 3, false, "1.234"}, {100.3, 1, false, "100.3"},   {0.3, 2, false, "0.3"},
-      {1.5e-7, 9, false, "0.00000015"}, {1e20, 2, false, "100000000000000000000"}, {-0.0, 2, false, "0"},
-      {42, 2, false, "42"},            {2.375, 2, true, "2.38"},     {0.125, 2, true, "0.12"},
-      {0.6, 3, true, "0.600"},         {std::numeric_limits<double>::quiet_NaN(), 2, false, "NAN"}};
+      {1.23456789, 3, false, "1.234"},
+      {100.3, 1, false, "100.3"},
+      {0.3, 2, false, "0.3"},
+      {1.5e-7, 9, false, "0.00000015"},
+      {1e20, 2, false, "100000000000000000000"},
+      {-0.0, 2, false, "0"},
+      {42, 2, false, "42"},
+      {2.375, 2, true, "2.38"},
+      {0.125, 2, true, "0.12"},
+      {0.6, 3, true, "0.600"},
+      {std::numeric_limits<double>::quiet_NaN(), 2, false, "NAN"}};
   for (const auto &[value, digits, fixed, text] : cases)
     EXPECT_EQ(FloatToStrDot(value, digits, fixed), QLatin1String(text)) << value;
   EXPECT_EQ(CoordToStr(55.7), QStringLiteral("55.700000"));

@@ -46,11 +46,20 @@ protected:
     const QByteArray mounts = "/dev/sda2 / ext4 rw,relatime 0 0\n"
                               "proc /proc proc rw 0 0\n"
                               "tmpfs /run tmpfs rw 0 0\n"
-                              "/dev/sdb1 " + Media("/CARD\\040A") + " vfat rw 0 0\n"
-                              "/dev/sdc1 " + Media("/usbdisk") + " ext4 rw 0 0\n"
-                              "/dev/mmcblk0p1 " + Media("/sdcard") + " vfat rw 0 0\n"
-                              "/dev/sdd " + Media("/nomedium") + " vfat rw 0 0\n"
-                              "/dev/sde1 " + Media("/fresh/") + " exfat rw 0 0\n";
+                              "/dev/sdb1 " +
+                              Media("/CARD\\040A") +
+                              " vfat rw 0 0\n"
+                              "/dev/sdc1 " +
+                              Media("/usbdisk") +
+                              " ext4 rw 0 0\n"
+                              "/dev/mmcblk0p1 " +
+                              Media("/sdcard") +
+                              " vfat rw 0 0\n"
+                              "/dev/sdd " +
+                              Media("/nomedium") +
+                              " vfat rw 0 0\n"
+                              "/dev/sde1 " +
+                              Media("/fresh/") + " exfat rw 0 0\n";
     ASSERT_TRUE(kptest::writeFileBytes(FTmp.path() + "/mounts", mounts));
     SetDriveSources({FSys, FTmp.path() + "/mounts"});
   }
@@ -90,7 +99,8 @@ TEST_F(FakeDrives, VolumesAreTheMountedBlockDevices)
   const QList<TVolume> volumes = ListVolumes();
   QStringList roots;
   for (const TVolume &v : volumes) roots << v.Root;
-  EXPECT_EQ(roots, QStringList({"/", Root("CARD A"), Root("usbdisk"), Root("sdcard"), Root("nomedium"), Root("fresh")}));
+  EXPECT_EQ(roots,
+            QStringList({"/", Root("CARD A"), Root("usbdisk"), Root("sdcard"), Root("nomedium"), Root("fresh")}));
   TVolume card;
   ASSERT_TRUE(FindVolume(Root("CARD A") + "/", card));
   EXPECT_EQ(card.Device, "/dev/sdb1");
@@ -109,12 +119,12 @@ TEST_F(FakeDrives, EachVolumeIsClassified)
   };
   const Case cases[] = {
       {Root("CARD A"), true, true, true, dsHasEntries},
-      {Root("fresh"), true, true, true, dsEmpty},           // freshly formatted card
-      {Root("nomedium"), true, true, false, dsNotReady},    // reader slot without a card
-      {Root("usbdisk"), true, false, false, dsHasEntries},  // USB hard disk: fixed
-      {Root("sdcard"), false, true, false, dsHasEntries},   // built-in reader on the mmc bus
+      {Root("fresh"), true, true, true, dsEmpty},          // freshly formatted card
+      {Root("nomedium"), true, true, false, dsNotReady},   // reader slot without a card
+      {Root("usbdisk"), true, false, false, dsHasEntries}, // USB hard disk: fixed
+      {Root("sdcard"), false, true, false, dsHasEntries},  // built-in reader on the mmc bus
       {"/", false, false, false, dsHasEntries},
-      {FMedia, false, false, false, dsHasEntries},          // not a volume
+      {FMedia, false, false, false, dsHasEntries}, // not a volume
       {"", false, false, false, dsNotReady},
   };
   for (const Case &c : cases) {
@@ -251,7 +261,8 @@ TEST_F(TempFolder, FileTimesRoundTrip)
   EXPECT_FALSE(SetFileTimes(Path("missing"), 0, written));
 
   ASSERT_TRUE(CopyFileTimes(a, b));
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   ASSERT_EQ(::stat(QFile::encodeName(a).constData(), &sa), 0);
   ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &sb), 0);
   EXPECT_EQ(sa.st_mtim.tv_sec, sb.st_mtim.tv_sec);
@@ -283,8 +294,10 @@ TEST_F(TempFolder, SpecialFoldersFollowTheUsersDirsAndAreCreated)
   EXPECT_EQ(GetSpecialFolder(99), "");
 
   qputenv("HOME", oldHome);
-  if (oldXdg.isNull()) qunsetenv("XDG_CONFIG_HOME");
-  else qputenv("XDG_CONFIG_HOME", oldXdg);
+  if (oldXdg.isNull())
+    qunsetenv("XDG_CONFIG_HOME");
+  else
+    qputenv("XDG_CONFIG_HOME", oldXdg);
 }
 
 TEST(Program, FileNameIsThisTest)

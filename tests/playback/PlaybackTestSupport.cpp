@@ -62,20 +62,26 @@ bool runFfmpeg(const QString &ffmpeg, const QStringList &args)
   return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-const char *kPatternFilter =
-  "geq=r='if(lt(Y,H/2),if(lt(X,W/2),255,0),mod(N,50)*5)'"
-  ":g='if(lt(Y,H/2),if(lt(X,W/2),0,255),mod(N,50)*5)'"
-  ":b='if(lt(Y,H/2),0,mod(N,50)*5)'";
+const char *kPatternFilter = "geq=r='if(lt(Y,H/2),if(lt(X,W/2),255,0),mod(N,50)*5)'"
+                             ":g='if(lt(Y,H/2),if(lt(X,W/2),0,255),mod(N,50)*5)'"
+                             ":b='if(lt(Y,H/2),0,mod(N,50)*5)'";
 
 QStringList videoInputs()
 {
-  return {"-f", "lavfi", "-i", "color=c=black:s=64x48:r=25:d=8", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=8"};
+  return {"-f", "lavfi", "-i", "color=c=black:s=64x48:r=25:d=8",
+          "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=8"};
 }
 
 QStringList videoCodec()
 {
-  return {"-vf", QString::fromLatin1(kPatternFilter) + ",format=yuv444p", "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0",
-          "-g", "25", "-bf", "0", "-c:a", "aac", "-b:a", "64k"};
+  return {"-vf",     QString::fromLatin1(kPatternFilter) + ",format=yuv444p",
+          "-c:v",    "libx264",
+          "-preset", "ultrafast",
+          "-qp",     "0",
+          "-g",      "25",
+          "-bf",     "0",
+          "-c:a",    "aac",
+          "-b:a",    "64k"};
 }
 
 // Writes to a temporary name first so a broken run never leaves a clip
@@ -86,7 +92,8 @@ QString makeOnce(const QString &name, const std::function<bool(const QString &)>
   if (QFile::exists(path)) return path;
   // Tests run in parallel processes: each makes its own temporary file and
   // the first rename wins.
-  const QString temp = path + QStringLiteral(".part%1.").arg(QCoreApplication::applicationPid()) + QFileInfo(name).suffix();
+  const QString temp =
+      path + QStringLiteral(".part%1.").arg(QCoreApplication::applicationPid()) + QFileInfo(name).suffix();
   QFile::remove(temp);
   const bool made = make(temp) && QFile::rename(temp, path);
   QFile::remove(temp);
@@ -110,8 +117,9 @@ QString subtitledClip(const QString &ffmpeg)
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write("1\r\n00:00:00,000 --> 00:00:08,000\r\nWWWWWWWW WWWWWWWW\r\nWWWWWWWW WWWWWWWW\r\n\r\n");
     file.close();
-    const bool ok = runFfmpeg(ffmpeg, videoInputs() + QStringList{"-i", srt} + videoCodec() +
-                                        QStringList{"-map", "0:v", "-map", "1:a", "-map", "2:s", "-c:s", "mov_text", out});
+    const bool ok =
+        runFfmpeg(ffmpeg, videoInputs() + QStringList{"-i", srt} + videoCodec() +
+                              QStringList{"-map", "0:v", "-map", "1:a", "-map", "2:s", "-c:s", "mov_text", out});
     QFile::remove(srt);
     return ok;
   });

@@ -8,8 +8,14 @@
 #include <ostream>
 
 // Readable failure output for Qt strings.
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']'; }
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+  *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+  *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']';
+}
 
 namespace kptest {
 
@@ -30,6 +36,9 @@ QString subtitledClip(const QString &ffmpeg);
 // A text file with a video name.
 QString nonMediaFile();
 // Grey level the pattern shows for a frame number.
-inline int patternGrey(int frame) { return (frame % 50) * 5; }
+inline int patternGrey(int frame)
+{
+  return (frame % 50) * 5;
+}
 
 } // namespace kptest

@@ -13,7 +13,9 @@ namespace {
 
 struct TLoggingMember : IGraphMember {
   TLoggingMember(const QString &name, TFakeScriptPtr script, IGraphFactory *factory)
-    : Name(name), Script(std::move(script)), Factory(factory) {}
+    : Name(name), Script(std::move(script)), Factory(factory)
+  {
+  }
   IBaseFilterPtr MemberFilter() const override { return Filter; }
   QString MemberName() const override { return Name; }
   void NotifyMember(int operation, int) override
@@ -30,8 +32,14 @@ struct TLoggingMember : IGraphMember {
 
 struct TLoggingListener : IGraphListener {
   explicit TLoggingListener(TFakeScriptPtr script) : Script(std::move(script)) {}
-  void GraphEvent(int32_t event, intptr_t p1, intptr_t) override { Script->Log << QStringLiteral("GraphEvent %1 %2").arg(event).arg(p1); }
-  void ControlEvent(int event, int param) override { Script->Log << QStringLiteral("ControlEvent %1 %2").arg(event).arg(param); }
+  void GraphEvent(int32_t event, intptr_t p1, intptr_t) override
+  {
+    Script->Log << QStringLiteral("GraphEvent %1 %2").arg(event).arg(p1);
+  }
+  void ControlEvent(int event, int param) override
+  {
+    Script->Log << QStringLiteral("ControlEvent %1 %2").arg(event).arg(param);
+  }
   TFakeScriptPtr Script;
 };
 
@@ -59,8 +67,7 @@ protected:
     IBaseFilterPtr source;
     std::vector<HRESULT> results;
     if (FAILED(builder->AddSourceFilter(name, QStringLiteral("File"), source))) return results;
-    for (const IPinPtr &pin : source->EnumPins())
-      results.push_back(builder->Render(pin));
+    for (const IPinPtr &pin : source->EnumPins()) results.push_back(builder->Render(pin));
     return results;
   }
 
@@ -79,14 +86,17 @@ TEST_F(FilterGraphTest, ActivationAddsMembersBeforeTheControlEventAndDeactivatio
   graph->InsertFilter(&b);
   graph->InsertEventNotifier(&listener);
   bool activated = false;
-  graph->OnActivate = [&] { script->Log << QStringLiteral("OnActivate"); activated = true; };
+  graph->OnActivate = [&] {
+    script->Log << QStringLiteral("OnActivate");
+    activated = true;
+  };
   EXPECT_TRUE(takeLog().isEmpty()) << "joining an inactive graph does nothing yet";
 
   graph->SetActive(true);
   EXPECT_TRUE(graph->Active());
   EXPECT_TRUE(activated);
-  EXPECT_EQ(takeLog(), (QStringList{"CreateGraph", "A notify 0", "AddFilter A", "A notify 1", "B notify 0", "AddFilter B",
-                                    "B notify 1", "OnActivate", "ControlEvent 7 1"}));
+  EXPECT_EQ(takeLog(), (QStringList{"CreateGraph", "A notify 0", "AddFilter A", "A notify 1", "B notify 0",
+                                    "AddFilter B", "B notify 1", "OnActivate", "ControlEvent 7 1"}));
   graph->SetActive(true);
   EXPECT_TRUE(takeLog().isEmpty()) << "setting the current value does nothing";
 
@@ -160,7 +170,8 @@ TEST_F(FilterGraphTest, PlayControlsSendTheirEventFirstAndRaiseOnFailure)
   EXPECT_EQ(graph->GetState(), psPaused);
   EXPECT_TRUE(graph->Stop());
   EXPECT_EQ(graph->GetState(), psStopped);
-  EXPECT_EQ(takeLog(), (QStringList{"ControlEvent 0 0", "Run", "ControlEvent 1 0", "Pause", "ControlEvent 2 0", "Stop"}));
+  EXPECT_EQ(takeLog(),
+            (QStringList{"ControlEvent 0 0", "Run", "ControlEvent 1 0", "Pause", "ControlEvent 2 0", "Stop"}));
 
   script->FailNext["Run"] = E_FAIL;
   try {
@@ -261,11 +272,13 @@ TEST_F(FilterGraphTest, ClearGraphKeepsMemberFiltersAndRemovesTheSource)
 
 TEST_F(FilterGraphTest, OpeningReportsSplitterAndPerStreamCodecFailures)
 {
-  script->Files["odd.mov"] = TFakeFile{10000000, {{TStreamKind::Video, true}, {TStreamKind::Other, false}, {TStreamKind::Text, true}}};
+  script->Files["odd.mov"] =
+      TFakeFile{10000000, {{TStreamKind::Video, true}, {TStreamKind::Other, false}, {TStreamKind::Text, true}}};
   graph->SetActive(true);
   auto builder = graph->QueryInterface<IGraphBuilder>();
   IBaseFilterPtr source;
-  EXPECT_EQ(builder->AddSourceFilter(QStringLiteral("none.txt"), QStringLiteral("File"), source), VFW_E_UNSUPPORTED_STREAM);
+  EXPECT_EQ(builder->AddSourceFilter(QStringLiteral("none.txt"), QStringLiteral("File"), source),
+            VFW_E_UNSUPPORTED_STREAM);
   EXPECT_EQ(source, nullptr);
   EXPECT_EQ(openFile(QStringLiteral("odd.mov")), (std::vector<HRESULT>{S_OK, VFW_E_CANNOT_RENDER, S_OK}));
 }
@@ -355,7 +368,10 @@ TEST(DSUtilTest, PersistedFiltersStoreTheirDescription)
   EXPECT_EQ(back.LoadMoniker(), QStringLiteral("video-renderer"));
   EXPECT_FALSE(back.DiffersFrom(&evr));
 
-  EXPECT_FALSE(back.ReadData(QByteArray("\x10\x00\x00\x00" "abc", 7))) << "a size beyond the bytes is refused";
+  EXPECT_FALSE(back.ReadData(QByteArray("\x10\x00\x00\x00"
+                                        "abc",
+                                        7)))
+      << "a size beyond the bytes is refused";
   EXPECT_EQ(back.Size(), 0);
   EXPECT_FALSE(back.ReadData(QByteArray("\x01\x00", 2)));
 }

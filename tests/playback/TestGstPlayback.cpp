@@ -44,7 +44,10 @@ double ffprobeDuration(const QString &ffprobe, const QString &file)
 }
 
 // Grey level of the bottom half of a pattern frame.
-int greyOf(const QImage &image) { return image.isNull() ? -1 : qGray(image.pixel(image.width() / 2, image.height() * 3 / 4)); }
+int greyOf(const QImage &image)
+{
+  return image.isNull() ? -1 : qGray(image.pixel(image.width() / 2, image.height() * 3 / 4));
+}
 
 class GstPlaybackTest : public ::testing::Test {
 protected:
@@ -104,7 +107,8 @@ protected:
   {
     REFERENCE_TIME current = 0, stop = 0;
     seeking->GetPositions(current, stop);
-    ASSERT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, &stop, 0), S_OK);
+    ASSERT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, &stop, 0),
+              S_OK);
   }
 
   TVideoFrame latestFrame()
@@ -151,7 +155,8 @@ TEST_F(GstPlaybackTest, PlayPauseLogicalStopAndResume)
   open(kptest::patternClip(ffmpeg));
   ASSERT_TRUE(graph->Play());
   EXPECT_EQ(graph->GetState(), psPlaying);
-  ASSERT_TRUE(kptest::waitUntil([&] { return position() > kSecond / 2; }, kWaitMs)) << "the position moves while playing";
+  ASSERT_TRUE(kptest::waitUntil([&] { return position() > kSecond / 2; }, kWaitMs))
+      << "the position moves while playing";
 
   ASSERT_TRUE(graph->Pause());
   EXPECT_EQ(graph->GetState(), psPaused);
@@ -180,7 +185,8 @@ TEST_F(GstPlaybackTest, EndOfStreamIsLatchedAtTheDurationUntilASeek)
   graph->Pause();
   seek(duration - 3 * kSecond / 10);
   ASSERT_TRUE(graph->Play());
-  ASSERT_TRUE(kptest::waitUntil([&] { return position() == duration; }, kWaitMs)) << "position reaches exactly the duration";
+  ASSERT_TRUE(kptest::waitUntil([&] { return position() == duration; }, kWaitMs))
+      << "position reaches exactly the duration";
   // The end reaches listeners through the event loop.
   EXPECT_TRUE(kptest::waitUntil([&] { return std::count(events.begin(), events.end(), EC_COMPLETE) >= 1; }, kWaitMs));
   kptest::spin(200);
@@ -225,7 +231,8 @@ TEST_F(GstPlaybackTest, PausedSeekStepAndSnapshotShowTheAskedFrame)
   ASSERT_TRUE(window->VMRGetBitmap(snapshot));
   ASSERT_EQ(snapshot.size(), QSize(64, 48));
   const auto near = [](QRgb c, int r, int g, int b) {
-    return std::abs(qRed(c) - r) <= 8 && std::abs(qGreen(c) - g) <= 8 && std::abs(qBlue(c) - b) <= 8; // limited-range YUV
+    return std::abs(qRed(c) - r) <= 8 && std::abs(qGreen(c) - g) <= 8 &&
+           std::abs(qBlue(c) - b) <= 8; // limited-range YUV
   };
   EXPECT_TRUE(near(snapshot.pixel(5, 5), 255, 0, 0)) << std::hex << snapshot.pixel(5, 5);
   EXPECT_TRUE(near(snapshot.pixel(58, 5), 0, 255, 0)) << std::hex << snapshot.pixel(58, 5);

@@ -23,7 +23,10 @@ QImage halves(int w, int h)
   return image;
 }
 
-QColor at(const QImage &image, int x, int y) { return image.pixelColor(x, y); }
+QColor at(const QImage &image, int x, int y)
+{
+  return image.pixelColor(x, y);
+}
 
 class VideoWidgetTest : public ::testing::Test {
 protected:
@@ -55,7 +58,10 @@ protected:
     graph->SetActive(true);
     return *window;
   }
-  void deliver(const QImage &image, int parN = 1, int parD = 1) { rendererOf(window->Renderer())->Deliver(image, parN, parD); }
+  void deliver(const QImage &image, int parN = 1, int parD = 1)
+  {
+    rendererOf(window->Renderer())->Deliver(image, parN, parD);
+  }
   QImage shot() { return window->grab().toImage(); }
 
   TFakeScriptPtr script;
@@ -165,7 +171,8 @@ TEST_F(VideoWidgetTest, ModeChangeOnAnActiveGraphRebuildsTheRenderer)
   script->Log.clear();
   window.SetMode(vmVMR);
   EXPECT_NE(window.Renderer(), first);
-  EXPECT_EQ(script->Log, (QStringList{"Filter.Stop VideoWindowWMR", "RemoveFilter VideoWindowWMR", "AddFilter VideoWindowWMR"}));
+  EXPECT_EQ(script->Log,
+            (QStringList{"Filter.Stop VideoWindowWMR", "RemoveFilter VideoWindowWMR", "AddFilter VideoWindowWMR"}));
   graph->SetActive(false);
   EXPECT_EQ(window.Renderer(), nullptr);
   window.SetFilterGraph(nullptr);
@@ -287,7 +294,10 @@ TEST_F(VideoWidgetTest, NonLinearStretchFillsThePanelWithWiderSideStripes)
   for (int x = 1; x < image.width(); ++x) {
     const QColor c = image.pixelColor(x, 25);
     row += c == QColor(Qt::red) ? 'r' : c == QColor(Qt::blue) ? 'b' : '?';
-    if (c == image.pixelColor(x - 1, 25)) ++runs.back(); else runs.push_back(1);
+    if (c == image.pixelColor(x - 1, 25))
+      ++runs.back();
+    else
+      runs.push_back(1);
   }
   ASSERT_EQ(runs.size(), 8u) << "every stripe shown once, no bars: " << row.toStdString();
   EXPECT_NE(image.pixelColor(0, 25), QColor(Qt::black));

@@ -28,7 +28,6 @@ constexpr int kBudgetMs = 5000;
 constexpr int kBudgetMs = 1000;
 #endif
 
-
 constexpr double kSec = 1.0 / 86400.0;
 constexpr double kMsDays = kSec / 1000.0;
 
@@ -57,11 +56,15 @@ inline std::string Items(const kp::TTrackInfo &info)
   QString out;
   for (const kp::TTrackInfoItem &i : info.Items) {
     const QString time = i.Time == 0 ? QStringLiteral("-")
-                                     : QDate(1899, 12, 30).startOfDay(Qt::UTC).addMSecs(kp::DateTimeToMSecs(i.Time))
+                                     : QDate(1899, 12, 30)
+                                           .startOfDay(Qt::UTC)
+                                           .addMSecs(kp::DateTimeToMSecs(i.Time))
                                            .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-    if (i.Kind == kp::ikGSensor) out += "S " + time + " " + n(i.Lon) + "," + n(i.Lat) + "," + n(i.Alt) + "\n";
-    else out += "G " + time + " " + n(i.Lat) + "," + n(i.Lon) + " a" + n(i.Alt) + " s" + n(i.Speed) + " c" +
-                n(i.Course) + (i.NoFix ? " nofix" : "") + "\n";
+    if (i.Kind == kp::ikGSensor)
+      out += "S " + time + " " + n(i.Lon) + "," + n(i.Lat) + "," + n(i.Alt) + "\n";
+    else
+      out += "G " + time + " " + n(i.Lat) + "," + n(i.Lon) + " a" + n(i.Alt) + " s" + n(i.Speed) + " c" + n(i.Course) +
+             (i.NoFix ? " nofix" : "") + "\n";
   }
   return out.toStdString();
 }
@@ -69,8 +72,8 @@ inline std::string Items(const kp::TTrackInfo &info)
 // One "[G]" line of the camera's ".dat" format with CR LF.
 inline QByteArray DatFix(kp::TDateTime t, double lat, double lon, int speed = 50, int course = 90)
 {
-  return "[G]\t" + kp::DatTimeText(t, false) + "\t" + (lat >= 0 ? "N" : "S") + kp::CoordToBytes(std::fabs(lat)) +
-         "\t" + (lon >= 0 ? "E" : "W") + kp::CoordToBytes(std::fabs(lon)) + "\t" + QByteArray::number(speed) + "\t" +
+  return "[G]\t" + kp::DatTimeText(t, false) + "\t" + (lat >= 0 ? "N" : "S") + kp::CoordToBytes(std::fabs(lat)) + "\t" +
+         (lon >= 0 ? "E" : "W") + kp::CoordToBytes(std::fabs(lon)) + "\t" + QByteArray::number(speed) + "\t" +
          QByteArray::number(course) + "\r\n";
 }
 
@@ -122,9 +125,7 @@ public:
     FSaved = kp::GpsFormats();
     kp::SetGpsFormats(QString());
     kp::SetGpsFormatsChanged(false);
-    kp::SetGpsFormatsWriter([this](const QString &list) {
-      Written.append(list);
-    });
+    kp::SetGpsFormatsWriter([this](const QString &list) { Written.append(list); });
   }
   ~TFormatCapture()
   {

@@ -66,11 +66,8 @@ TEST(DatWriting, ByteExactLines)
 {
   const TDateTime t = Dt(2012, 5, 1, 10);
   const QByteArray text = Export({
-      Sample(0, 0.012, -0.035, 0.01),
-      Fix(t, 55.75, 37.6, 0, 42.5, 180),
-      Fix(t + kSec, -33.5, -70.25, 0, 43.5, 359.5),
-      Fix(t + 2 * kSec, 55, 37),
-      NoFix(Fix(t + 3 * kSec, 55.1, 37.1, 0, 50, 10)), // not written
+      Sample(0, 0.012, -0.035, 0.01), Fix(t, 55.75, 37.6, 0, 42.5, 180), Fix(t + kSec, -33.5, -70.25, 0, 43.5, 359.5),
+      Fix(t + 2 * kSec, 55, 37), NoFix(Fix(t + 3 * kSec, 55.1, 37.1, 0, 50, 10)), // not written
       Fix(t + 0.9996 * kSec, 55.75, 37.6, 0, 0, 0),
       Fix(t + 4.995 * kSec, 55.75, 37.6, 0, 0, 0), // to the nearest second
       Fix(t + 250 * kMsDays, 0, 0, 0, 0, 0),       // a time mark: milliseconds

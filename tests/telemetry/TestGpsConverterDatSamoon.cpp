@@ -115,7 +115,8 @@ TEST_F(SamoonReader, AgreesWithSearchingEachGgaDateBackThroughTheItems)
     }
     TTrackInfo ours, theirs;
     const TDateTime fileTime = random() % 2 ? Dt(2012, 5, 1) : 0;
-    ASSERT_EQ(LoadWith(FSamoon, SamoonFile(lines), ours, fileTime), LoadWith(literal, SamoonFile(lines), theirs, fileTime));
+    ASSERT_EQ(LoadWith(FSamoon, SamoonFile(lines), ours, fileTime),
+              LoadWith(literal, SamoonFile(lines), theirs, fileTime));
     ASSERT_EQ(Items(ours), Items(theirs)) << trial;
   }
 }

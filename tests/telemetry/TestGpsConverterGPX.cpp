@@ -123,7 +123,8 @@ TEST_F(GpxFormat, ImpossibleValuesAreNotStored)
   info.Items[0].Alt = std::numeric_limits<double>::quiet_NaN();
   info.Items[0].Speed = std::numeric_limits<double>::infinity();
   const QByteArray out = Export(FGpx, info);
-  EXPECT_FALSE(out.contains("nan") || out.contains("NAN") || out.contains("INF") || out.contains("inf")) << out.constData();
+  EXPECT_FALSE(out.contains("nan") || out.contains("NAN") || out.contains("INF") || out.contains("inf"))
+      << out.constData();
 }
 
 // Times are written to the nearest second: 5 ms before a second is that
@@ -131,7 +132,8 @@ TEST_F(GpxFormat, ImpossibleValuesAreNotStored)
 TEST_F(GpxFormat, WrittenTimesAreRounded)
 {
   TTrackInfo info;
-  for (int ms : {0, 995, 1499, 1500, 2500}) info.Items.push_back(Fix(Dt(2011, 5, 1, 13) + ms / MSecsPerDay, 55.5, 37.5));
+  for (int ms : {0, 995, 1499, 1500, 2500})
+    info.Items.push_back(Fix(Dt(2011, 5, 1, 13) + ms / MSecsPerDay, 55.5, 37.5));
   QByteArray times;
   for (const QByteArray &line : Export(FGpx, info).split('\n'))
     if (line.contains("<trkpt")) times += line.mid(line.indexOf("<time>") + 23, 2) + " ";

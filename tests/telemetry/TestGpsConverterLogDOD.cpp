@@ -34,9 +34,9 @@ TEST_F(LogReaders, DodSignatureAndShortLines)
   EXPECT_FALSE(FDod.CanRead("time\tN55.75\tE37.61\r\n"));
   // A line of two fields has no item and counts towards giving up.
   TTrackInfo info;
-  EXPECT_FALSE(LoadWith(FDod, QByteArray("2011-05-01 10:00:00\tN55.75\r\n").repeated(9) +
-                                  "2011-05-01 10:00:00\tN55.75\tE37.61\r\n",
-                        info));
+  EXPECT_FALSE(LoadWith(
+      FDod, QByteArray("2011-05-01 10:00:00\tN55.75\r\n").repeated(9) + "2011-05-01 10:00:00\tN55.75\tE37.61\r\n",
+      info));
 }
 
 TEST_F(LogReaders, DvrReadsNmeaFieldsAndProgramKnots)

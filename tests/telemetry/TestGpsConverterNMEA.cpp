@@ -23,7 +23,8 @@ QByteArray Rmc(int minute, int second, const char *status = "A", const char *tal
 QByteArray Gga(int minute, int second, const char *alt, const char *talker = "GP", const char *frac = "00")
 {
   const QByteArray t = QByteArray::number(100000 + minute * 100 + second);
-  return Nmea("$" + QByteArray(talker) + "GGA," + t + "." + frac + ",5545.0746,N,03737.1054,E,1,08,0.9," + alt + ",M,14.0,M,,") +
+  return Nmea("$" + QByteArray(talker) + "GGA," + t + "." + frac + ",5545.0746,N,03737.1054,E,1,08,0.9," + alt +
+              ",M,14.0,M,,") +
          "\r\n";
 }
 
@@ -76,8 +77,8 @@ TEST_F(NmeaReader, SentencesOfEveryTalkerAndTheGiveUpRule)
     int fixes; // -1: no track
   } cases[] = {
       {"combined talker only", Rmc(0, 0, "A", "GN") + Rmc(0, 1, "A", "GN"), 2},
-      {"every satellite talker", Rmc(0, 0, "A", "GL") + Rmc(0, 1, "A", "GA") + Rmc(0, 2, "A", "GB") +
-                                     Rmc(0, 3, "A", "GQ"), 4},
+      {"every satellite talker",
+       Rmc(0, 0, "A", "GL") + Rmc(0, 1, "A", "GA") + Rmc(0, 2, "A", "GB") + Rmc(0, 3, "A", "GQ"), 4},
       {"not a satellite talker", Rmc(0, 0, "A", "II") + Rmc(0, 1), 1},
       {"two foreign sentences per fix", kChatter.repeated(4) + Rmc(0, 0) + kChatter + Rmc(0, 1) + kChatter + Rmc(0, 2),
        3},
@@ -128,8 +129,8 @@ TEST_F(NmeaReader, BlackVueStampBounds)
   const struct {
     const char *stamp;
     bool read;
-  } cases[] = {{"999999999999", false},     {"1300000000000", true},      {"2000000000000", false},
-               {"1999999999999", true},     {"00001300000000000", true}, // "]" at the 19th character at most
+  } cases[] = {{"999999999999", false},       {"1300000000000", true},     {"2000000000000", false},
+               {"1999999999999", true},       {"00001300000000000", true}, // "]" at the 19th character at most
                {"000001300000000000", false}, {"13000000000x0", false}};
   for (const auto &c : cases) {
     TTrackInfo info;

@@ -38,7 +38,7 @@ TEST_F(PltFormat, FirstWrittenPointStartsASegmentAfterANoFixPoint)
   info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 0), 0, 0));
   info.Items.back().NoFix = true;
   info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 1), 55.5, 37.5));
-  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 7), 55.5, 37.5)); // 6 s: same segment
+  info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 7), 55.5, 37.5));  // 6 s: same segment
   info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 14), 55.5, 37.5)); // 7 s: new one
   const QList<QByteArray> lines = Export(FPlt, info).split('\n');
   ASSERT_EQ(lines.size(), 10);
@@ -77,7 +77,8 @@ TEST_F(PltFormat, RoundTripKeepsTimesWithinTheTruncation)
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(FPlt, Export(FPlt, original), info));
   ASSERT_EQ(info.Items.size(), 3u);
-  for (int i = 0; i < 3; ++i) EXPECT_NEAR(info.Items[size_t(i)].Time, original.Items[size_t(2 * i + 1)].Time, 0.009 / SecsPerDay);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_NEAR(info.Items[size_t(i)].Time, original.Items[size_t(2 * i + 1)].Time, 0.009 / SecsPerDay);
   // Feet to metres; -777 is no altitude; speed and course are not read.
   for (TTrackInfoItem &i : info.Items) i.Time = 0;
   EXPECT_EQ(Items(info), "G - 55.751244,37.618423 a150.5712 s-1 c-1\n"

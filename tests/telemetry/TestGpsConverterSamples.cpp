@@ -182,8 +182,9 @@ TEST_F(SampleFiles, NmeaFixesAgreeWithGpsbabel)
       {"gpsbabel_amod3080.nmea", {4, 4, 0, kSame}},
       {"gpsbabel_gga_only_no_date.nmea", {0, 0, 0, "GGA only: GGA lends altitude, never makes a fix"}},
       {"gpsbabel_subsecond_4hz.nmea",
-       {30, 26, 3, "4 Hz: gpsbabel pairs each RMC with a GGA of another quarter second and drops the "
-                   "backward step; three of our RMC positions are not among its points"}},
+       {30, 26, 3,
+        "4 Hz: gpsbabel pairs each RMC with a GGA of another quarter second and drops the "
+        "backward step; three of our RMC positions are not among its points"}},
       {"gpsbabel_time_fraction_variants.nmea",
        {19, 19, 3, "malformed times read by position: \"222515.x\", \" 222519\" (00:22:51) and \"222523.0x\""}},
       {"gpsbabel_track_2004.nmea", {154, 154, 0, kSame}},
@@ -200,7 +201,8 @@ TEST_F(SampleFiles, NmeaFixesAgreeWithGpsbabel)
       {"gpsd_rx210.log", {40, 39, 1, kSecondLate, -1000}},
       {"gpsd_telit-he910.log", {187, 187, 0, "same fixes, after 37 empty cold-start RMC"}},
       {"gpsd_tomtom-mkII.log", {4, 4, 0, kSame}},
-      {"gpsd_ublox-neo-m9n-nmea.log", {61, 61, 1, "one gpsbabel point carries the position of the fix a second before"}},
+      {"gpsd_ublox-neo-m9n-nmea.log",
+       {61, 61, 1, "one gpsbabel point carries the position of the fix a second before"}},
       {"pynmeagps_ublox_startup_nofix_crlf.log", {0, 0, 0, "no fix at all"}},
       {"pynmeagps_unicore_um981_crlf.log", {1, 2, 0, kGgaAlone}},
   };
@@ -252,7 +254,8 @@ TEST_F(SampleFiles, GpxAndPltPointsAgreeWithGpsbabel)
     SCOPED_TRACE(c.File);
     const QString path = samplePath(c.File);
     TTrackInfo info;
-    const TGpsInfoConverter &reader = QByteArray(c.BabelFormat) == "gpx" ? static_cast<const TGpsInfoConverter &>(gpx) : plt;
+    const TGpsInfoConverter &reader =
+        QByteArray(c.BabelFormat) == "gpx" ? static_cast<const TGpsInfoConverter &>(gpx) : plt;
     ASSERT_TRUE(LoadWith(reader, readFileBytes(path), info));
     bool ok = false;
     const std::vector<TPoint> theirs = BabelPoints(babel, c.BabelFormat, path, ok);

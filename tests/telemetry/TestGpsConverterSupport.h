@@ -128,9 +128,11 @@ inline std::vector<TPoint> BabelPoints(const QString &tool, const QString &forma
     p.Lon = kp::StrToFloatAny(QByteArrayView(f[lon]), 0);
     if (date >= 0 && time >= 0) {
       const QByteArray d = f[date], t = f[time];
-      const kp::TDateTime day = kp::EncodeDateTimeOr0(d.left(4).toInt(), d.mid(5, 2).toInt(), d.mid(8, 2).toInt(), 0, 0, 0);
-      if (day > 0) p.Ms = kp::DateTimeToMSecs(day) + t.left(2).toInt() * 3600000LL + t.mid(3, 2).toInt() * 60000LL +
-                            kp::Round(kp::StrToFloatAny(QByteArrayView(t.mid(6)), 0) * 1000);
+      const kp::TDateTime day =
+          kp::EncodeDateTimeOr0(d.left(4).toInt(), d.mid(5, 2).toInt(), d.mid(8, 2).toInt(), 0, 0, 0);
+      if (day > 0)
+        p.Ms = kp::DateTimeToMSecs(day) + t.left(2).toInt() * 3600000LL + t.mid(3, 2).toInt() * 60000LL +
+               kp::Round(kp::StrToFloatAny(QByteArrayView(t.mid(6)), 0) * 1000);
     }
     points.push_back(p);
   }
@@ -142,7 +144,8 @@ inline std::vector<TPoint> OurFixes(const kp::TTrackInfo &info)
 {
   std::vector<TPoint> points;
   for (const kp::TTrackInfoItem &item : info.Items)
-    if (item.Kind == kp::ikGps && !item.NoFix) points.push_back({kp::DateTimeToMSecs(item.Time - kp::LocalTimeOffset()), item.Lat, item.Lon});
+    if (item.Kind == kp::ikGps && !item.NoFix)
+      points.push_back({kp::DateTimeToMSecs(item.Time - kp::LocalTimeOffset()), item.Lat, item.Lon});
   return points;
 }
 
@@ -150,7 +153,7 @@ inline std::vector<TPoint> OurFixes(const kp::TTrackInfo &info)
 // seconds; gpsbabel keeps fractions) and position, allowing a fixed shift.
 // With TimeToleranceMs the times need only lie that close.
 inline int Unmatched(const std::vector<TPoint> &ours, const std::vector<TPoint> &babel, int64_t shiftMs = 0,
-              int64_t timeToleranceMs = 0, double tolerance = 1.5e-6)
+                     int64_t timeToleranceMs = 0, double tolerance = 1.5e-6)
 {
   int missing = 0;
   for (const TPoint &o : ours) {

@@ -87,9 +87,9 @@ TEST(GpsDetection, CameraDatSignature)
 {
   const QByteArray good = FixLines(3, Dt(2012, 5, 1, 10));
   const std::pair<QByteArray, bool> cases[] = {
-      {good, true}, {good + QByteArray(40, '\0'), true}, // trailing NULs are padding
-      {good + "x", false},                                // lower-case letter
-      {good + ",", false}, {QByteArray("[G]\t\0x", 6), false}, {"[G] 2012-05-01", false}, {QByteArray(), false}};
+      {good, true},        {good + QByteArray(40, '\0'), true}, // trailing NULs are padding
+      {good + "x", false},                                      // lower-case letter
+      {good + ",", false}, {QByteArray("[G]\t\0x", 6), false},  {"[G] 2012-05-01", false}, {QByteArray(), false}};
   for (const auto &[text, readable] : cases) EXPECT_EQ(Dat().CanRead(text), readable) << text.constData();
 }
 
@@ -174,10 +174,10 @@ TEST(GpsLineEngine, UnreadFileLeavesOneWarning)
   TFormatCapture formats;
   static QStringList messages;
   messages.clear();
-  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &ctx,
-                                                              const QString &text) {
-    if (type == QtWarningMsg && QByteArrayView(ctx.category) == "kp.telemetry") messages << text;
-  });
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &ctx, const QString &text) {
+        if (type == QtWarningMsg && QByteArrayView(ctx.category) == "kp.telemetry") messages << text;
+      });
   TTrackInfo info;
   const QByteArray garbage = "[B]\r\n" + QByteArray("[S]\t1\t2\r\n\r\n").repeated(12);
   EXPECT_FALSE(GpsConvertersLoad(garbage, QStringLiteral("/card/GPS/FILE0007.dat"), info));
@@ -248,8 +248,8 @@ TEST(GpsBlockRetiming, WaitsForTheThirdStoredItem)
   // One fix, the block tag, then fixes: only the third stored item (a fix)
   // re-times, and then everything before it moves, the new block's first
   // fix included.
-  const QByteArray text =
-      DatFix(a, 55.7, 37.6) + "[B]\r\n" + DatFix(b, 55.7, 37.6) + DatFix(b + kSec, 55.7, 37.6) + DatFix(b + 2 * kSec, 55.7, 37.6);
+  const QByteArray text = DatFix(a, 55.7, 37.6) + "[B]\r\n" + DatFix(b, 55.7, 37.6) + DatFix(b + kSec, 55.7, 37.6) +
+                          DatFix(b + 2 * kSec, 55.7, 37.6);
   TTrackInfo info;
   ASSERT_TRUE(Dat().Load(text, info));
   EXPECT_EQ(Items(info), "G 2012-05-01 10:00:00.900 55.7,37.6 a0 s50 c90\n"
@@ -312,7 +312,10 @@ TEST(GpsBlockRetiming, AgreesWithRetimingEveryItemAtEveryBlock)
     const int lines = 3 + int(random() % 60);
     for (int i = 0; i < lines; ++i) {
       switch (random() % 6) {
-      case 0: text += "[B]\r\n"; t -= double(random() % 7200) * kSec; break;
+      case 0:
+        text += "[B]\r\n";
+        t -= double(random() % 7200) * kSec;
+        break;
       case 1: text += DatSample(1, 2, 1000); break;
       case 2: text += "junk\r\n"; break;
       default: t += double(random() % 3) * kSec; text += DatFix(t, 55.7, 37.6);

@@ -45,7 +45,7 @@ TEST(GpsTrackSearch, EveryProbeLocationWithCaseVariants)
       "card/DCIM/info/FILE0001.dat",
       "card/gps/FILE0001.dat", // gps two levels up
       "card/GPS/FILE0001.DAT",
-      "card/DCIM/100/FILE0001..dat", // the dotted name variant
+      "card/DCIM/100/FILE0001..dat",   // the dotted name variant
       "card/DCIM/100/GPS/gps0001.dat", // "gps" + the name from its 5th character
       "card/DCIM/100/GPS/GPS0001.DAT",
   };

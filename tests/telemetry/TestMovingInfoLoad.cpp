@@ -153,8 +153,8 @@ TEST(MovingInfoCleaning, DuplicateRunsCollapseOntoTheFixKeptAndSamplesFollow)
 {
   // Fixes 5 ms apart at one place are each compared with the fix kept, so
   // the run collapses until 20 ms have passed.
-  TMovingInfo m = PointsAt({kT0, kT0 + 0.005 * kSec, kT0 + 0.01 * kSec, kT0 + 0.015 * kSec, kT0 + 0.025 * kSec,
-                            kT0 + kSec});
+  TMovingInfo m =
+      PointsAt({kT0, kT0 + 0.005 * kSec, kT0 + 0.01 * kSec, kT0 + 0.015 * kSec, kT0 + 0.025 * kSec, kT0 + kSec});
   for (TMovingPoint &p : m.Points) p.Lat = 55.7;
   for (int32_t tie : {0, 1, 2, 3, 4, 5, -1}) m.GSensor.push_back(TGSensorSample{0, 0, 0, 0, 0, tie, 0});
   m.RemoveDuplicates();
@@ -335,8 +335,8 @@ TEST(MovingInfoDerived, CourseFollowsTheGroundAwayFromTheEquator)
   const struct {
     double lon, lat, dLon, dLat, course;
   } cases[] = {
-      {37.6, 60, 20 * kDeg, 10 * kDeg, 45},   {37.6, -60, -20 * kDeg, -10 * kDeg, 225},
-      {179.9998, 0.001, 10 * kDeg, 0, 90},    {-179.9998, 70, -10 * kDeg, 0, 270},
+      {37.6, 60, 20 * kDeg, 10 * kDeg, 45}, {37.6, -60, -20 * kDeg, -10 * kDeg, 225},
+      {179.9998, 0.001, 10 * kDeg, 0, 90},  {-179.9998, 70, -10 * kDeg, 0, 270},
       {37.6, 35, 0, 10 * kDeg, 0},
   };
   for (const auto &c : cases) {
@@ -456,8 +456,15 @@ TEST(MovingInfoThreads, ConcurrentLoadsGiveTheSameTelemetry)
 TEST(MovingInfoHostile, NonFiniteAndHugeValuesNeitherCrashNorHang)
 {
   std::mt19937 rng(17);
-  const double specials[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity(), 1e300, -1e300, 0.0, 1e7, 2e7, -1.0};
+  const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
+                             std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             1e300,
+                             -1e300,
+                             0.0,
+                             1e7,
+                             2e7,
+                             -1.0};
   std::uniform_int_distribution<int> pick(0, 8), len(0, 40), coin(0, 2);
   for (int trial = 0; trial < 200; ++trial) {
     std::vector<TTrackInfoItem> items;

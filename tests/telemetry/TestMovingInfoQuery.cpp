@@ -67,8 +67,9 @@ std::string Columns(const TGraphicItems &series)
 {
   std::string out;
   for (const TGraphicItem &c : series)
-    out += (out.empty() ? "" : " ") + (c.Count == 0 ? std::string("-")
-                                                    : QStringLiteral("%1:%2..%3").arg(c.Count).arg(c.MinValue).arg(c.MaxValue).toStdString());
+    out += (out.empty() ? "" : " ") +
+           (c.Count == 0 ? std::string("-")
+                         : QStringLiteral("%1:%2..%3").arg(c.Count).arg(c.MinValue).arg(c.MaxValue).toStdString());
   return out;
 }
 
@@ -96,8 +97,8 @@ TEST(MovingInfoAtTime, ValidityAndValues)
     double sec;
     bool valid;
     double speed;
-  } cases[] = {{&close, -2, true, 40}, {&close, -4, false, 0}, {&close, 3.5, true, 42}, {&close, 4.5, false, 0},
-               {&gap, 1.4, true, 42.8},  {&gap, 8.6, true, 57.2},  {&gap, 5, false, 50},     {&five, 2.5, true, 50}};
+  } cases[] = {{&close, -2, true, 40},  {&close, -4, false, 0},  {&close, 3.5, true, 42}, {&close, 4.5, false, 0},
+               {&gap, 1.4, true, 42.8}, {&gap, 8.6, true, 57.2}, {&gap, 5, false, 50},    {&five, 2.5, true, 50}};
   for (const auto &c : cases) {
     const TAt r = DataAt(*c.m, kT0 + c.sec * kSec);
     EXPECT_EQ(r.Valid, c.valid) << c.sec;
@@ -389,9 +390,9 @@ TEST(MovingInfoTrackInfo, MergeOrderBoundsAndTexts)
 {
   TFormatSettings fs;
   SetFormatSettings(fs);
-  TMovingInfo m = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 2 * kSec, 37.7, 55.8)},
-                        {Smp(kT0 - kSec, 1), Smp(kT0, 2), Smp(kT0 + 0.5 * kMsDays, 3), Smp(kT0 + kSec, 4),
-                         Smp(kT0 + 3 * kSec, 5)});
+  TMovingInfo m =
+      Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 2 * kSec, 37.7, 55.8)},
+            {Smp(kT0 - kSec, 1), Smp(kT0, 2), Smp(kT0 + 0.5 * kMsDays, 3), Smp(kT0 + kSec, 4), Smp(kT0 + 3 * kSec, 5)});
   m.Points[1].Trip = 1234.4;
   m.SetTimeRange(kT0, kT0 + 3600 * kSec);
   TTrackInfo info;
@@ -492,8 +493,8 @@ TEST(MovingInfoMerge, AltitudeByTimeWithInterpolationAndGuards)
   for (int i = 0; i < 5; ++i) own.push_back(Pt(kT0 + i * kSec, 37.6, 55.7));
   own[3].Time = kT0 + 3.5 * kSec; // uneven: interpolation goes by time
   TMovingInfo m = Track(own);
-  const TMovingInfo other = Track({Pt(kT0 - kSec, 0, 0, 0, 0, 1), Pt(kT0 + 0.5 * kSec, 0, 0, 0, 0, 100),
-                                   Pt(kT0 + 4 * kSec, 0, 0, 0, 0, 400)});
+  const TMovingInfo other = Track(
+      {Pt(kT0 - kSec, 0, 0, 0, 0, 1), Pt(kT0 + 0.5 * kSec, 0, 0, 0, 0, 100), Pt(kT0 + 4 * kSec, 0, 0, 0, 0, 400)});
   m.MergeAltitude(&other);
   EXPECT_EQ(m.Points[0].Alt, 0) << "before the other's first point at or after ours";
   EXPECT_EQ(m.Points[1].Alt, 100);
@@ -525,8 +526,8 @@ TEST(MovingInfoRange, ShortRangesIncludeTheFixJustBefore)
   EXPECT_EQ(info.Items[0].Time, kT0 + 10 * kSec) << "10 s range: the fix before";
   int fixes = 0, samples = 0;
   for (const TTrackInfoItem &it : info.Items) (it.Kind == ikGps ? fixes : samples)++;
-  EXPECT_EQ(fixes, 2);     // 10 and 15 (20 has no fix)
-  EXPECT_EQ(samples, 10);  // 12 .. 21
+  EXPECT_EQ(fixes, 2);    // 10 and 15 (20 has no fix)
+  EXPECT_EQ(samples, 10); // 12 .. 21
   EXPECT_EQ(info.Name, QStringLiteral("kept"));
   m.ExtractRange(info, kT0 + 12 * kSec, kT0 + 42 * kSec);
   EXPECT_EQ(info.Items[0].Kind, ikGSensor) << "30 s range: no fix before";

@@ -21,7 +21,9 @@ TEST(TelemetrySamples, BlackVueSideFileAloneAndBesideATrack)
   TTrackFolder dir;
   const QByteArray side = readFileBytes(samplePath(QString::fromLatin1(kSideSample)));
   dir.Write("REC_20190321_094614_N.3gf", side);
-  const QString video = dir.Write("REC_20190321_094614_N.mp4", QByteArray("\0\0\0\x18" "ftypmp42", 12));
+  const QString video = dir.Write("REC_20190321_094614_N.mp4", QByteArray("\0\0\0\x18"
+                                                                          "ftypmp42",
+                                                                          12));
   const TDateTime written = Dt(2019, 3, 21, 9, 46, 31);
   dir.SetTimes("REC_20190321_094614_N.3gf", 0, written);
   auto m = TMovingInfo::LoadFromFile(video, false);

@@ -48,9 +48,15 @@ void spin(int ms)
   }
 }
 
-ScopedSettings::ScopedSettings() { kp::SetSettingsDir(FDir.path()); }
+ScopedSettings::ScopedSettings()
+{
+  kp::SetSettingsDir(FDir.path());
+}
 
-ScopedSettings::~ScopedSettings() { kp::SetSettingsDir(QString()); }
+ScopedSettings::~ScopedSettings()
+{
+  kp::SetSettingsDir(QString());
+}
 
 QString artifactPath(const QString &name)
 {

@@ -12,8 +12,14 @@
 class QWidget;
 
 // Readable failure output for Qt strings.
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']'; }
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+  *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+  *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']';
+}
 
 namespace kptest {
 

@@ -35,7 +35,18 @@ constexpr double kHomeLat = 45.495712, kHomeLon = -73.577184;
 // parking at work. The receiver needs 12 s for its first fix.
 TTripScript MorningTrip()
 {
-  return {2026, 5, 15, 8, 12, 7, 5, 3, 0, 12, "DCIM/100MEDIA", 0x86b0dc,
+  return {2026,
+          5,
+          15,
+          8,
+          12,
+          7,
+          5,
+          3,
+          0,
+          12,
+          "DCIM/100MEDIA",
+          0x86b0dc,
           {{14, 0},
            {12, 25, 90, 14},
            {30, 50},
@@ -57,7 +68,18 @@ TTripScript MorningTrip()
 // which trips the camera's G-sensor.
 TTripScript EveningTrip()
 {
-  return {2026, 5, 15, 18, 31, 42, 4, 3, 0, 0, "DCIM/100MEDIA", 0xd9a878,
+  return {2026,
+          5,
+          15,
+          18,
+          31,
+          42,
+          4,
+          3,
+          0,
+          0,
+          "DCIM/100MEDIA",
+          0xd9a878,
           {{8, 0},
            {15, 40, 90, 20},
            {25, 70},
@@ -74,15 +96,19 @@ TTripScript EveningTrip()
 // third fragment, after the car is parked.
 TTripScript ShoppingTrip()
 {
-  return {2026, 5, 16, 9, 5, 20, 3, 3, 24, 3, "DCIM/101MEDIA", 0x9cc0e4,
-          {{6, 0},
-           {14, 30, -90, 16},
-           {40, 70},
-           {15, 70, 60, 250},
-           {30, 50},
-           {8, 20},
-           {12, 20, 90, 15},
-           {10, 0}}};
+  return {2026,
+          5,
+          16,
+          9,
+          5,
+          20,
+          3,
+          3,
+          24,
+          3,
+          "DCIM/101MEDIA",
+          0x9cc0e4,
+          {{6, 0}, {14, 30, -90, 16}, {40, 70}, {15, 70, 60, 250}, {30, 50}, {8, 20}, {12, 20, 90, 15}, {10, 0}}};
 }
 
 double Scaled(double nominal, double scale)
@@ -133,8 +159,7 @@ void AddFragments(TDemoCard &card, int tripIndex, const std::vector<TDriveState>
     f.Seconds = std::min(card.FragmentSeconds, trip.Seconds - f.OffsetSeconds);
     f.Start = trip.Start + f.OffsetSeconds / SecsPerDay;
     f.FixFromSeconds = std::max(0.0, trip.FixFromSeconds - f.OffsetSeconds);
-    f.Damaged = tripIndex + 1 == int(card.Trips.size()) && i + 1 == trip.Fragments &&
-                f.Seconds < card.FragmentSeconds;
+    f.Damaged = tripIndex + 1 == int(card.Trips.size()) && i + 1 == trip.Fragments && f.Seconds < card.FragmentSeconds;
     const size_t from = size_t(Round(f.OffsetSeconds * kStepsPerSecond));
     f.Locked = PeakJolt(states, from, from + size_t(Round(f.Seconds * kStepsPerSecond))) > kLockThresholdG;
     card.Fragments.push_back(f);

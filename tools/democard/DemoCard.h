@@ -31,29 +31,29 @@ struct TDemoOptions {
 };
 
 struct TDemoTrip {
-  TDateTime Start = 0;         // local time of the first frame
+  TDateTime Start = 0; // local time of the first frame
   int Fragments = 0;
-  double Seconds = 0;          // recorded; the power cut shortens the last trip
-  double FixFromSeconds = 0;   // the receiver's first fix after power-on
-  QString Folder;              // relative to the card, "DCIM/100MEDIA"
-  QString LogName;             // relative to the card, "GPS/LOG0001.LOG"
+  double Seconds = 0;        // recorded; the power cut shortens the last trip
+  double FixFromSeconds = 0; // the receiver's first fix after power-on
+  QString Folder;            // relative to the card, "DCIM/100MEDIA"
+  QString LogName;           // relative to the card, "GPS/LOG0001.LOG"
   uint32_t Seed = 0;
-  int SkyColour = 0;           // 0xRRGGBB of the movie's sky
+  int SkyColour = 0; // 0xRRGGBB of the movie's sky
   std::vector<TDrivePhase> Phases;
   std::vector<TSensorState> Sensors; // one per 100 ms, Seconds x 10 + 1
 };
 
 struct TDemoFragment {
-  int Trip = 0;                // index into Trips
-  int Number = 0;              // the camera's file number
-  QString Folder;              // relative to the card
-  QString Name;                // "FILE0001"
-  TDateTime Start = 0;         // local time of the first frame
-  double OffsetSeconds = 0;    // from the trip's start
-  double Seconds = 0;          // recorded length (whole seconds)
-  double FixFromSeconds = 0;   // first second with a fix, from the fragment's start
-  bool Damaged = false;        // power cut: the movie has no index
-  bool Locked = false;         // the camera's G-sensor tripped in it
+  int Trip = 0;              // index into Trips
+  int Number = 0;            // the camera's file number
+  QString Folder;            // relative to the card
+  QString Name;              // "FILE0001"
+  TDateTime Start = 0;       // local time of the first frame
+  double OffsetSeconds = 0;  // from the trip's start
+  double Seconds = 0;        // recorded length (whole seconds)
+  double FixFromSeconds = 0; // first second with a fix, from the fragment's start
+  bool Damaged = false;      // power cut: the movie has no index
+  bool Locked = false;       // the camera's G-sensor tripped in it
 
   QString BasePath(const QString &root) const { return root + '/' + Folder + '/' + Name; }
   QString MoviePath(const QString &root) const { return BasePath(root) + QStringLiteral(".MOV"); }

@@ -22,8 +22,8 @@ namespace kp::demo {
 namespace {
 
 constexpr int kWidth = 320, kHeight = 180, kFps = 10;
-constexpr int kHorizon = 96;    // sky above, road below
-constexpr int kLaneCycle = 64;  // pixels between two lane marks
+constexpr int kHorizon = 96;   // sky above, road below
+constexpr int kLaneCycle = 64; // pixels between two lane marks
 constexpr double kLanePixelsPerKmh = 1.2;
 
 QString FontFile()

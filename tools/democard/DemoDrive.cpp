@@ -97,8 +97,8 @@ std::vector<TDriveState> SimulateTrip(const std::vector<TDrivePhase> &phases, do
   double pendingTurn = phases.empty() ? 0 : phases[0].TurnDegrees;
   double radius = phases.empty() ? 0 : phases[0].TurnRadius;
   for (int64_t k = 0;; ++k) {
-    states.push_back({car.Lat, car.Lon, TerrainAltitude(car.Odometer), speed * kKmhPerMs, car.Course, accel,
-                      accelRight});
+    states.push_back(
+        {car.Lat, car.Lon, TerrainAltitude(car.Odometer), speed * kKmhPerMs, car.Course, accel, accelRight});
     if (k >= steps) break;
     const double t = double(k) * kStepSeconds;
     while (cursor.Index < phases.size() && t >= cursor.Ends - 1e-9) {

@@ -35,9 +35,9 @@ struct TDriveState {
   double Lat = 0, Lon = 0; // degrees
   double Alt = 0;          // metres above sea level
   double SpeedKmh = 0;
-  double Course = 0;       // degrees 0..360
-  double AccForward = 0;   // m/s², braking negative
-  double AccRight = 0;     // m/s², centripetal towards the right
+  double Course = 0;     // degrees 0..360
+  double AccForward = 0; // m/s², braking negative
+  double AccRight = 0;   // m/s², centripetal towards the right
 };
 
 // What the camera stores for one step: the GPS receiver's view (with its
@@ -56,7 +56,7 @@ struct TSensorState {
 class TDemoRandom {
 public:
   explicit TDemoRandom(uint32_t seed);
-  double Uniform();              // [0, 1)
+  double Uniform();               // [0, 1)
   double Symmetric(double limit); // [-limit, limit)
   // Roughly normal (sum of four uniforms), standard deviation Sigma.
   double Gaussian(double sigma);

@@ -91,7 +91,8 @@ int PrepareFolder(const TArgs &args, const QDir &dir, const QString &signature)
     const bool empty = dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     if (!ours && !empty) {
       Print(stderr, QStringLiteral("make-demo-card: %1 holds files that are not a demo card; "
-                                   "choose an empty or new folder").arg(dir.path()));
+                                   "choose an empty or new folder")
+                        .arg(dir.path()));
       return -1;
     }
     if (ours && !args.Force && ReadStamp(dir) == signature.toUtf8()) return 1;

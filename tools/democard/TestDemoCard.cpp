@@ -175,8 +175,8 @@ void CheckMovie(const TDemoFragment &f, const QString &root, const QString &ffpr
   const TMOVTrack *video = full.FindVideoTrack();
   ASSERT_NE(video, nullptr);
   ASSERT_EQ(int64_t(video->Samples.size()), int64_t(f.Seconds * 10));
-  const auto keys = std::count_if(video->Samples.begin(), video->Samples.end(),
-                                  [](const TMOVSample &s) { return s.KeyFrame; });
+  const auto keys =
+      std::count_if(video->Samples.begin(), video->Samples.end(), [](const TMOVSample &s) { return s.KeyFrame; });
   EXPECT_EQ(keys, int64_t(f.Seconds));
   EXPECT_EQ(full.GetFrameTypes(), QStringLiteral("PPPPPPPPP")) << "the frames after a key frame";
 
@@ -227,8 +227,8 @@ void CheckDamaged(const TDemoCard &card, const QString &root, const QString &ffp
   qint64 smallestIntact = INT64_MAX;
   for (const TDemoFragment &f : card.Fragments)
     if (!f.Damaged) smallestIntact = std::min(smallestIntact, QFileInfo(f.MoviePath(root)).size());
-  const auto damaged = std::count_if(card.Fragments.begin(), card.Fragments.end(),
-                                     [](const TDemoFragment &f) { return f.Damaged; });
+  const auto damaged =
+      std::count_if(card.Fragments.begin(), card.Fragments.end(), [](const TDemoFragment &f) { return f.Damaged; });
   ASSERT_EQ(damaged, 1);
   const TDemoFragment &cut = card.Fragments.back();
   ASSERT_TRUE(cut.Damaged);

@@ -13,7 +13,8 @@ namespace {
 // type's std::type_info) as void *; it is passed on untouched.
 using TRuntimeThrow = void (*)(void *, void *, void (*)(void *));
 
-TRuntimeThrow RuntimeThrow() {
+TRuntimeThrow RuntimeThrow()
+{
   static const auto kNext = reinterpret_cast<TRuntimeThrow>(dlsym(RTLD_NEXT, "__cxa_throw"));
   return kNext;
 }
@@ -21,7 +22,8 @@ TRuntimeThrow RuntimeThrow() {
 // Before main: find the runtime's entry and load the unwinder, so that no
 // throw has to do either.
 struct TPrepare {
-  TPrepare() {
+  TPrepare()
+  {
     kp::PreloadUnwinder();
     RuntimeThrow();
   }
@@ -29,7 +31,8 @@ struct TPrepare {
 
 } // namespace
 
-extern "C" [[noreturn]] void __cxa_throw(void *object, void *type, void (*destroy)(void *)) {
+extern "C" [[noreturn]] void __cxa_throw(void *object, void *type, void (*destroy)(void *))
+{
   const kp::TThrowDestructor forgetAndDestroy = kp::RecordThrowStack(object, destroy, 1);
   if (TRuntimeThrow next = RuntimeThrow()) next(object, type, forgetAndDestroy);
   std::abort();

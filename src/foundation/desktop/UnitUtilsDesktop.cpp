@@ -74,9 +74,9 @@ void ShowInExplorer(const QString &path, const QDBusConnection &bus)
     OpenFolder(FolderOf(path));
     return;
   }
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-                                     QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+      QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
   call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded)} << QString();
   auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), QCoreApplication::instance());
   const QString folder = file.absolutePath();
@@ -93,8 +93,10 @@ void SetScreenSaverEnabled(bool enable)
     if (!QCoreApplication::instance()) return;
     inhibitor = new TScreenSaverInhibitor(QDBusConnection::sessionBus(), QCoreApplication::instance());
   }
-  if (enable) inhibitor->Release();
-  else inhibitor->Inhibit();
+  if (enable)
+    inhibitor->Release();
+  else
+    inhibitor->Inhibit();
 }
 
 } // namespace kp

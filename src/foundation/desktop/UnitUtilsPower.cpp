@@ -21,8 +21,7 @@ QDBusMessage ScreenSaverCall(const QString &method)
 
 } // namespace
 
-TScreenSaverInhibitor::TScreenSaverInhibitor(const QDBusConnection &bus, QObject *parent)
-    : QObject(parent), FBus(bus)
+TScreenSaverInhibitor::TScreenSaverInhibitor(const QDBusConnection &bus, QObject *parent) : QObject(parent), FBus(bus)
 {
 }
 
@@ -38,8 +37,8 @@ void TScreenSaverInhibitor::Inhibit()
   FWanted = true;
   if (FCookie || FPending || !FBus.isConnected()) return;
   QDBusMessage call = ScreenSaverCall(QStringLiteral("Inhibit"));
-  const QString application =
-      QCoreApplication::applicationName().isEmpty() ? QStringLiteral("kestril-player") : QCoreApplication::applicationName();
+  const QString application = QCoreApplication::applicationName().isEmpty() ? QStringLiteral("kestril-player")
+                                                                            : QCoreApplication::applicationName();
   call << application << QStringLiteral("Playing a recording");
   FPending = true;
   auto *watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, kCallTimeoutMs), this);
@@ -60,8 +59,10 @@ void TScreenSaverInhibitor::OnInhibitAnswer(QDBusPendingCallWatcher *watcher)
   FPending = false;
   const QDBusPendingReply<uint> reply = *watcher;
   if (!reply.isError()) {
-    if (FWanted) FCookie = reply.value();
-    else SendUnInhibit(reply.value()); // released while the answer was on its way
+    if (FWanted)
+      FCookie = reply.value();
+    else
+      SendUnInhibit(reply.value()); // released while the answer was on its way
   }
   // An error (no such service) leaves things as they are: playback goes on
   // with the desktop's own power settings.

@@ -15,15 +15,15 @@ namespace kp {
 
 struct TCropItem {
   QString FileName;
-  int64_t DurationMs = 0;   // of the source movie, from its header
-  long double P1 = 0;       // start, fraction of the source; the job moves it to the key frame before
-  long double P2 = 1;       // finish, fraction of the source
-  TDateTime StartTime = 0;  // local time of the source's first frame
-  long double Speed = 1;    // 1 unchanged, N faster, 1/N slower
-  bool BigFPS = true;       // speed-up keeps every frame (else key frames only)
+  int64_t DurationMs = 0;  // of the source movie, from its header
+  long double P1 = 0;      // start, fraction of the source; the job moves it to the key frame before
+  long double P2 = 1;      // finish, fraction of the source
+  TDateTime StartTime = 0; // local time of the source's first frame
+  long double Speed = 1;   // 1 unchanged, N faster, 1/N slower
+  bool BigFPS = true;      // speed-up keeps every frame (else key frames only)
   double FPS = 0;
   std::shared_ptr<const TMovingInfo> Info; // telemetry of the source, or null
-  QString FrameTypes;       // frame letters of the first key-frame interval
+  QString FrameTypes;                      // frame letters of the first key-frame interval
   int32_t Width = 0, Height = 0;
   bool HasPCMAudio = false;
 };

@@ -63,8 +63,8 @@ QByteArray DatText(const TTrackInfo &info)
 } // namespace
 
 struct TCropJob::TState {
-  int64_t ClockMs = 0;    // output time reached by the fragments copied
-  double TripOffset = 0;  // metres shown by the earlier fragments' subtitles
+  int64_t ClockMs = 0;   // output time reached by the fragments copied
+  double TripOffset = 0; // metres shown by the earlier fragments' subtitles
   QByteArray Dat, Srt;
   bool TextStarted = false;
   std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
@@ -77,8 +77,8 @@ uint16_t CropTextLanguage()
 
 TCropJob::TCropJob(std::vector<TCropItem> &items, const QString &outputName, const TCropJobOptions &options,
                    ICropHost &host, TMOVProgressEvent progress, TMessageSink messages, TCropJobEvents events)
-    : FItems(items), FOutputName(outputName), FOptions(options), FHost(host), FProgress(std::move(progress)),
-      FMessages(std::move(messages)), FEvents(std::move(events))
+  : FItems(items), FOutputName(outputName), FOptions(options), FHost(host), FProgress(std::move(progress)),
+    FMessages(std::move(messages)), FEvents(std::move(events))
 {
   if (!FProgress) FProgress = [](double, double) { return true; };
   if (!FMessages) FMessages = [](const QString &) {};
@@ -234,8 +234,7 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
     AddSubtitles(range, start, Round(CropItemOutputMs(item)), writer, state);
 }
 
-void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer,
-                            TState &state)
+void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer, TState &state)
 {
   const auto isFix = [](const TTrackInfoItem &i) { return i.Kind == ikGps; };
   const auto first = std::find_if(range.Items.begin(), range.Items.end(), isFix);

@@ -4,11 +4,11 @@
 
 namespace kp {
 
-TCropListModel::TCropListModel(const std::vector<TCropItem> &items, const int &currentItem,
-                               const double &itemProgress, QObject *parent)
-    : QAbstractTableModel(parent), FItems(items), FCurrentItem(currentItem), FItemProgress(itemProgress),
-      FTitles{QStringLiteral("FileName"), QStringLiteral("Start - Finish"), QStringLiteral("Speed"),
-              QStringLiteral("Duration")}
+TCropListModel::TCropListModel(const std::vector<TCropItem> &items, const int &currentItem, const double &itemProgress,
+                               QObject *parent)
+  : QAbstractTableModel(parent), FItems(items), FCurrentItem(currentItem),
+    FItemProgress(itemProgress), FTitles{QStringLiteral("FileName"), QStringLiteral("Start - Finish"),
+                                         QStringLiteral("Speed"), QStringLiteral("Duration")}
 {
 }
 
@@ -30,17 +30,13 @@ QVariant TCropListModel::data(const QModelIndex &index, int role) const
   if (role != Qt::DisplayRole) return {};
   const TCropItem &item = FItems[size_t(index.row())];
   switch (index.column()) {
-  case colFileName:
-    return item.FileName;
-  case colStartFinish:
-    return CropStartFinishText(item);
-  case colSpeed:
-    return SpeedColumnText(item.Speed, item.BigFPS);
+  case colFileName: return item.FileName;
+  case colStartFinish: return CropStartFinishText(item);
+  case colSpeed: return SpeedColumnText(item.Speed, item.BigFPS);
   case colDuration:
     if (index.row() == FCurrentItem) return QString::number(Round(FItemProgress * 100)) + QLatin1Char('%');
     return TimeToStr(double(CropItemOutputMs(item) / MSecsPerDay));
-  default:
-    return {};
+  default: return {};
   }
 }
 

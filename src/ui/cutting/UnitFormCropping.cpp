@@ -47,7 +47,7 @@ QIcon Glyph(const QString &name)
 } // namespace
 
 TFormCropping::TFormCropping(ICropHost &host, TFormCroppingItem &editor)
-    : QDialog(nullptr), FHost(host), FEditor(editor)
+  : QDialog(nullptr), FHost(host), FEditor(editor)
 {
   setObjectName(QStringLiteral("FormCropping"));
   setWindowTitle(Translate(u"Cropping_Title"));
@@ -175,9 +175,12 @@ void TFormCropping::CreateActions()
   connect(enter, &QAction::triggered, FN_Edit, &QAction::trigger);
   FListView->addAction(enter);
 
-  FSmallButtons = {SmallButton("ButtonAdd", FN_FileList_Add), SmallButton("ButtonDel", FN_FileList_Del),
-                   SmallButton("ButtonClear", FN_FileList_Clear), SmallButton("ButtonUp", FN_Up),
-                   SmallButton("ButtonDown", FN_Down), SmallButton("ButtonEdit", FN_Edit)};
+  FSmallButtons = {SmallButton("ButtonAdd", FN_FileList_Add),
+                   SmallButton("ButtonDel", FN_FileList_Del),
+                   SmallButton("ButtonClear", FN_FileList_Clear),
+                   SmallButton("ButtonUp", FN_Up),
+                   SmallButton("ButtonDown", FN_Down),
+                   SmallButton("ButtonEdit", FN_Edit)};
 }
 
 QToolButton *TFormCropping::SmallButton(const char *name, QAction *action)
@@ -562,8 +565,9 @@ void TFormCropping::Start()
   };
   events.ItemDone = [this](int index) { FModel->RepaintRow(index); };
 
-  TCropJob job(FItems, FEditFileName->text(), options, FHost, [this](double s, double f) { return SetProgress(s, f); },
-               FMessages, events);
+  TCropJob job(
+      FItems, FEditFileName->text(), options, FHost, [this](double s, double f) { return SetProgress(s, f); },
+      FMessages, events);
   const TCropOutcome outcome = job.Run();
   if (!job.OutputName().isEmpty() && !FResetPending) FEditFileName->setText(job.OutputName());
   FCurrentItem = -1;

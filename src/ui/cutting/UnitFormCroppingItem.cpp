@@ -142,8 +142,8 @@ void TFormCroppingItem::Fill(TCropItem &item)
   FTrackBarSpeed->setMinimum(0);
   const TSpeedChoice choice = SpeedsForFrameTypes(item.FrameTypes);
   FSpeeds = choice.Speeds;
-  FSUM_KeyFrames->setText(ReplaceMacro(Translate(u"Cropping_KeyFrameOnly"), QStringLiteral("key"),
-                                       QString::number(choice.KeyInterval)));
+  FSUM_KeyFrames->setText(
+      ReplaceMacro(Translate(u"Cropping_KeyFrameOnly"), QStringLiteral("key"), QString::number(choice.KeyInterval)));
   FTrackBarSpeed->setMaximum(int(FSpeeds.size()) - 1);
   FItem = &item;
   FLabelFileName->setText(item.FileName);
@@ -228,8 +228,8 @@ void TFormCroppingItem::EditSpeedChanged()
   FSpeedUpMethod->setVisible(speed > 1);
   if (speed <= 1) return;
   const double fps = FItem ? FItem->FPS : 0;
-  FSUM_FPS->setText(ReplaceMacro(Translate(u"Cropping_BigFPS"), QStringLiteral("fps"),
-                                 QString::number(Round(speed * fps))));
+  FSUM_FPS->setText(
+      ReplaceMacro(Translate(u"Cropping_BigFPS"), QStringLiteral("fps"), QString::number(Round(speed * fps))));
   FSUM_KeyFrames->setChecked(true);
 }
 

@@ -15,7 +15,10 @@ THttpTransfer::THttpTransfer(QObject *parent) : QObject(parent)
   connect(&FIdle, &QTimer::timeout, this, [this] { Finish(false, QStringLiteral("time-out")); });
 }
 
-THttpTransfer::~THttpTransfer() { DropSocket(); }
+THttpTransfer::~THttpTransfer()
+{
+  DropSocket();
+}
 
 void THttpTransfer::Get(const QString &url, int64_t bodyCap)
 {

@@ -27,9 +27,18 @@ int GTimeoutMs = 30000;
 
 } // namespace
 
-QString TAutoUpdateChecker::BaseUrl() { return BaseUrlStore(); }
-void TAutoUpdateChecker::SetBaseUrl(const QString &url) { BaseUrlStore() = url; }
-void TAutoUpdateChecker::SetTimeoutMs(int ms) { GTimeoutMs = ms; }
+QString TAutoUpdateChecker::BaseUrl()
+{
+  return BaseUrlStore();
+}
+void TAutoUpdateChecker::SetBaseUrl(const QString &url)
+{
+  BaseUrlStore() = url;
+}
+void TAutoUpdateChecker::SetTimeoutMs(int ms)
+{
+  GTimeoutMs = ms;
+}
 
 std::unique_ptr<TAutoUpdateChecker> TAutoUpdateChecker::Create(int delayMs, TFormAutoUpdate &form)
 {

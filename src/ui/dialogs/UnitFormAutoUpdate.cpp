@@ -30,11 +30,17 @@ constexpr qsizetype MinProgramBytes = 102400;
 
 } // namespace
 
-bool UpdateCancelled() { return GUpdateCancelled; }
-void SetUpdateCancelled(bool cancelled) { GUpdateCancelled = cancelled; }
+bool UpdateCancelled()
+{
+  return GUpdateCancelled;
+}
+void SetUpdateCancelled(bool cancelled)
+{
+  GUpdateCancelled = cancelled;
+}
 
 TFormAutoUpdate::TFormAutoUpdate(IUpdateHost &host, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), FHost(host), FPrompts(DefaultDialogPrompts(this))
+  : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), FHost(host), FPrompts(DefaultDialogPrompts(this))
 {
   setObjectName(QStringLiteral("FormAutoUpdate"));
   setWindowTitle(Translate(u"Update_Title"));
@@ -49,7 +55,8 @@ TFormAutoUpdate::TFormAutoUpdate(IUpdateHost &host, QWidget *parent)
   FPictureLeft->setPixmap(QPixmap::fromImage(LoadResourceBitmap(QStringLiteral("Form_Update_left.bmp"))));
   FPictureRight = new QLabel(this);
   FPictureRight->setPixmap(QPixmap::fromImage(LoadResourceBitmap(QStringLiteral("Form_Update_right.bmp"))));
-  auto *title = new QLabel(Translate(u"Update_NewVersion") + QLatin1Char('\n') + Translate(u"Update_WantDownload"), this);
+  auto *title =
+      new QLabel(Translate(u"Update_NewVersion") + QLatin1Char('\n') + Translate(u"Update_WantDownload"), this);
   FLabelVersion = new QLabel(this);
   FLabelVersion->setObjectName(QStringLiteral("LabelVersion"));
   FProgress = new QProgressBar(this);

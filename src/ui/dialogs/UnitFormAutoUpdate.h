@@ -35,11 +35,11 @@ class TFormAutoUpdate : public QWidget {
 public:
   // What the self-update uses of the process; tests replace them.
   struct THooks {
-    QString ProgramPath;                  // default: the running program
-    TLauncher Launch;                     // default: QProcess::startDetached
-    std::function<void()> Quit;           // default: QCoreApplication::quit
+    QString ProgramPath;                          // default: the running program
+    TLauncher Launch;                             // default: QProcess::startDetached
+    std::function<void()> Quit;                   // default: QCoreApplication::quit
     std::function<void(const QString &)> OpenUrl; // default: the desktop's browser
-    QList<QSslCertificate> CaCertificates; // default: the system's
+    QList<QSslCertificate> CaCertificates;        // default: the system's
     int TimeoutMs = 30000;
   };
 

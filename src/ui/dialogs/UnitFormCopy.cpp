@@ -118,7 +118,10 @@ void TFormCopy::StartCopy(const TFileItem &item)
   FTimer->start();
 }
 
-QString TFormCopy::FileText() const { return FFile->text(); }
+QString TFormCopy::FileText() const
+{
+  return FFile->text();
+}
 
 void TFormCopy::TimerTimer()
 {

@@ -8,11 +8,17 @@ namespace kp {
 
 namespace {
 
-int64_t WholeMb(int64_t bytes) { return Div(Div(bytes, 1024), 1024); }
+int64_t WholeMb(int64_t bytes)
+{
+  return Div(Div(bytes, 1024), 1024);
+}
 
 } // namespace
 
-TCopyWords TCopyWords::Current() { return {Translate(u"Mb"), Translate(u"Mbytepsec")}; }
+TCopyWords TCopyWords::Current()
+{
+  return {Translate(u"Mb"), Translate(u"Mbytepsec")};
+}
 
 TCopyLabels FormatCopyLabels(const TCopySnapshot &s, const TCopyWords &words)
 {

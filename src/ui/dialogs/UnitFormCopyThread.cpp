@@ -23,7 +23,10 @@ int64_t MonotonicMs()
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-QString ErrnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString ErrnoText(int error)
+{
+  return QString::fromLocal8Bit(std::strerror(error));
+}
 
 int OpenRetry(const QString &path, int flags, mode_t mode = 0)
 {

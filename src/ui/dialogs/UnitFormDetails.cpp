@@ -59,7 +59,7 @@ QString CaptionText(const TLabelRow &r)
 } // namespace
 
 TFormDetails::TFormDetails(IDialogHost *host)
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), FHost(host)
+  : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), FHost(host)
 {
   setAttribute(Qt::WA_ShowWithoutActivating);
   setFocusPolicy(Qt::NoFocus);
@@ -274,7 +274,10 @@ void TFormDetails::MoveAwayFrom(QPoint inWindow)
   move(x() + inWindow.x() + 16, std::min(y() + inWindow.y() + 24, WorkBottom() - height()));
 }
 
-void TFormDetails::mouseMoveEvent(QMouseEvent *event) { MoveAwayFrom(event->position().toPoint()); }
+void TFormDetails::mouseMoveEvent(QMouseEvent *event)
+{
+  MoveAwayFrom(event->position().toPoint());
+}
 
 bool TFormDetails::eventFilter(QObject *watched, QEvent *event)
 {

@@ -13,7 +13,10 @@ namespace {
 
 const QString kIndent = QStringLiteral("    ");
 
-QString Shifted(TDateTime t) { return DateTimeToStr(t + TimeZoneShift()); }
+QString Shifted(TDateTime t)
+{
+  return DateTimeToStr(t + TimeZoneShift());
+}
 
 QString PictureText(const TFileItemSubitem &f)
 {

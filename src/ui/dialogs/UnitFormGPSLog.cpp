@@ -64,7 +64,7 @@ QString SpanText(double days)
 } // namespace
 
 TFormGPSLog::TFormGPSLog(IGpsLogHost &host, QWidget *mainWindow)
-    : QWidget(mainWindow, Qt::Tool), FHost(host), FPrompts(DefaultDialogPrompts(this))
+  : QWidget(mainWindow, Qt::Tool), FHost(host), FPrompts(DefaultDialogPrompts(this))
 {
   setObjectName(QStringLiteral("FormGPSLog"));
   setWindowTitle(Translate(u"GPSLog_Title"));
@@ -73,8 +73,8 @@ TFormGPSLog::TFormGPSLog(IGpsLogHost &host, QWidget *mainWindow)
 
   FList = new QTreeWidget(this);
   FList->setColumnCount(4);
-  FList->setHeaderLabels({Translate(u"File"), Translate(u"Points"), QStringLiteral("Duration"),
-                          QStringLiteral("Track length")});
+  FList->setHeaderLabels(
+      {Translate(u"File"), Translate(u"Points"), QStringLiteral("Duration"), QStringLiteral("Track length")});
   FList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   FList->setRootIsDecorated(false);
   FList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -400,9 +400,15 @@ void TFormGPSLog::DeleteAllFromDisk()
   close();
 }
 
-void TFormGPSLog::RemoveSelectedRows() { qDeleteAll(FList->selectedItems()); }
+void TFormGPSLog::RemoveSelectedRows()
+{
+  qDeleteAll(FList->selectedItems());
+}
 
-void TFormGPSLog::ClearRows() { FList->clear(); }
+void TFormGPSLog::ClearRows()
+{
+  FList->clear();
+}
 
 void TFormGPSLog::ShowSelectedInExplorer()
 {

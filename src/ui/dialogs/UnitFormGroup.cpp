@@ -22,7 +22,10 @@ namespace {
 
 constexpr int kIdentityRole = Qt::UserRole + 1;
 
-QString RowIdentity(const TFileItem &row) { return row.Files.empty() ? QString() : row.Files.front().FileName; }
+QString RowIdentity(const TFileItem &row)
+{
+  return row.Files.empty() ? QString() : row.Files.front().FileName;
+}
 
 } // namespace
 

@@ -88,7 +88,10 @@ void TFormSelectFolder::ApplyLanguage()
   FButtonCancel->setText(Translate(u"Cancel"));
 }
 
-QString TFormSelectFolder::Path() const { return FEdit->text(); }
+QString TFormSelectFolder::Path() const
+{
+  return FEdit->text();
+}
 
 void TFormSelectFolder::SetPath(const QString &path)
 {

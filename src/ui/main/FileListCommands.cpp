@@ -35,19 +35,27 @@ QStringList QtFilters(const QString &pairs)
   QStringList out;
   const QStringList parts = pairs.split(QLatin1Char('|'));
   for (int i = 0; i + 1 < parts.size(); i += 2)
-    if (!parts[i].isEmpty()) out << parts[i] + QLatin1String(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
+    if (!parts[i].isEmpty())
+      out << parts[i] + QLatin1String(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+                 QLatin1Char(')');
   return out;
 }
 
 TFileListCommands::TFileListCommands(IFileListHost &host, TFileListModel &model, QTableView &view, TMainMenus &menus,
                                      QObject *parent)
-    : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus)
+  : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus)
 {
 }
 
-TFileManager *TFileListCommands::Manager() const { return FModel.FileManager(); }
+TFileManager *TFileListCommands::Manager() const
+{
+  return FModel.FileManager();
+}
 
-QAction *TFileListCommands::Item(const char *name) const { return FMenus.Action(QLatin1String(name)); }
+QAction *TFileListCommands::Item(const char *name) const
+{
+  return FMenus.Action(QLatin1String(name));
+}
 
 std::vector<int> TFileListCommands::SelectedRows() const
 {
@@ -161,7 +169,8 @@ void TFileListCommands::DeleteAllUnlocked()
 
 void TFileListCommands::ReportUndeleted(const QStringList &failed)
 {
-  if (!failed.isEmpty()) FHost.ShowMessage(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + failed.join(QLatin1String("\r\n")));
+  if (!failed.isEmpty())
+    FHost.ShowMessage(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + failed.join(QLatin1String("\r\n")));
 }
 
 void TFileListCommands::Remove()
@@ -216,7 +225,8 @@ void TFileListCommands::UpdateEnabling()
     Item("N_FileList_DelDisk")->setEnabled(!unsetLock);
   }
   const bool one = SelectedRows().size() == 1 && hasCurrent;
-  for (const char *name : {"N_FileList_Open", "N_FileList_Track_Set", "N_FileList_Track_Move"}) Item(name)->setEnabled(one);
+  for (const char *name : {"N_FileList_Open", "N_FileList_Track_Set", "N_FileList_Track_Move"})
+    Item(name)->setEnabled(one);
   const bool recording = FModel.rowCount() > 0 && !FModel.IsStatusRow(0);
   for (const char *name : {"N_FileList_Group_With", "N_FileList_Group_Auto", "N_FileList_Ungroup_All"})
     Item(name)->setEnabled(recording);

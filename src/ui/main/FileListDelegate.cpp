@@ -11,7 +11,10 @@ namespace kp {
 
 namespace {
 
-QColor ListColour(const char *key) { return ToQColor(TranslateColor(QString::fromLatin1(key))); }
+QColor ListColour(const char *key)
+{
+  return ToQColor(TranslateColor(QString::fromLatin1(key)));
+}
 
 QFont ListFont(int pixelSize)
 {
@@ -23,7 +26,7 @@ QFont ListFont(int pixelSize)
 } // namespace
 
 TFileListDelegate::TFileListDelegate(std::vector<QPixmap> images, QObject *parent)
-    : QStyledItemDelegate(parent), FImages(std::move(images))
+  : QStyledItemDelegate(parent), FImages(std::move(images))
 {
 }
 

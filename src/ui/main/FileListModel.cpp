@@ -35,9 +35,15 @@ void TFileListModel::SetHeaders(const QStringList &headers)
   emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
-int TFileListModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : FCount; }
+int TFileListModel::rowCount(const QModelIndex &parent) const
+{
+  return parent.isValid() ? 0 : FCount;
+}
 
-int TFileListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int TFileListModel::columnCount(const QModelIndex &parent) const
+{
+  return parent.isValid() ? 0 : ColumnCount;
+}
 
 TFileListItem TFileListModel::Item(int row) const
 {
@@ -46,9 +52,15 @@ TFileListItem TFileListModel::Item(int row) const
   return item;
 }
 
-QString TFileListModel::Caption(int row) const { return Item(row).Caption; }
+QString TFileListModel::Caption(int row) const
+{
+  return Item(row).Caption;
+}
 
-bool TFileListModel::IsStatusRow(int row) const { return Item(row).SubItems.size() == 1; }
+bool TFileListModel::IsStatusRow(int row) const
+{
+  return Item(row).SubItems.size() == 1;
+}
 
 QVariant TFileListModel::data(const QModelIndex &index, int role) const
 {

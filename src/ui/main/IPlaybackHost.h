@@ -36,8 +36,7 @@ public:
 
   // The details window: shown for a time point (Graph null when none),
   // hidden, and its cursor moved.
-  virtual void ShowDetails(long double position, long double lastPosition, TMyGraphic *graph,
-                           long double timeStep) = 0;
+  virtual void ShowDetails(long double position, long double lastPosition, TMyGraphic *graph, long double timeStep) = 0;
   virtual void HideDetails() = 0;
   virtual void DetailsDrawCursor(long double position) = 0;
 

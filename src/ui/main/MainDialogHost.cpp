@@ -16,9 +16,15 @@ namespace kp {
 
 TMainDialogHost::TMainDialogHost(TFormMain &window) : QObject(&window), W(window) {}
 
-QRect TMainDialogHost::MainGeometry() const { return W.frameGeometry(); }
+QRect TMainDialogHost::MainGeometry() const
+{
+  return W.frameGeometry();
+}
 
-QSize TMainDialogHost::MainClientSize() const { return W.size(); }
+QSize TMainDialogHost::MainClientSize() const
+{
+  return W.size();
+}
 
 bool TMainDialogHost::MenuChecked(const QString &name) const
 {
@@ -26,7 +32,10 @@ bool TMainDialogHost::MenuChecked(const QString &name) const
   return item && item->isChecked();
 }
 
-void TMainDialogHost::OpenWebSite() { QDesktopServices::openUrl(QUrl(Translate(u"MySite"))); }
+void TMainDialogHost::OpenWebSite()
+{
+  QDesktopServices::openUrl(QUrl(Translate(u"MySite")));
+}
 
 bool TMainDialogHost::SelectFolder(QString &path, const QString &caption)
 {
@@ -39,7 +48,10 @@ bool TMainDialogHost::SelectFolder(QString &path, const QString &caption)
   return true;
 }
 
-TFileManager *TMainDialogHost::Catalogue() { return W.FileManager(); }
+TFileManager *TMainDialogHost::Catalogue()
+{
+  return W.FileManager();
+}
 
 std::vector<TDialogListColumn> TMainDialogHost::ListColumns() const
 {
@@ -53,16 +65,22 @@ std::vector<TDialogListColumn> TMainDialogHost::ListColumns() const
     c.Caption = model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
     c.Width = header->sectionSize(logical);
     c.Alignment = logical == flcDuration || logical == flcDistance || logical == flcSpeed || logical == flcSize
-                    ? Qt::AlignRight
-                    : Qt::AlignLeft;
+                      ? Qt::AlignRight
+                      : Qt::AlignLeft;
     columns.push_back(c);
   }
   return columns;
 }
 
-QList<QIcon> TMainDialogHost::ListImages() const { return W.ListImages; }
+QList<QIcon> TMainDialogHost::ListImages() const
+{
+  return W.ListImages;
+}
 
-std::vector<int> TMainDialogHost::SelectedRows() const { return W.ListCommands().SelectedRows(); }
+std::vector<int> TMainDialogHost::SelectedRows() const
+{
+  return W.ListCommands().SelectedRows();
+}
 
 void TMainDialogHost::SetMapBounds(const std::vector<const TMovingInfo *> &tracks, const std::vector<bool> &highlight)
 {
@@ -78,11 +96,20 @@ TDetailsTelemetry TMainDialogHost::GetTelemetryAt(long double position) const
   return t;
 }
 
-TDateTime TMainDialogHost::PositionToDateTime(long double position) const { return W.Model->PositionToDateTime(position); }
+TDateTime TMainDialogHost::PositionToDateTime(long double position) const
+{
+  return W.Model->PositionToDateTime(position);
+}
 
-int64_t TMainDialogHost::PositionToMs(long double position) const { return W.Model->PositionToMs(position); }
+int64_t TMainDialogHost::PositionToMs(long double position) const
+{
+  return W.Model->PositionToMs(position);
+}
 
-QString TMainDialogHost::FileCaptionAt(long double position) const { return W.Model->FileCaptionAt(position); }
+QString TMainDialogHost::FileCaptionAt(long double position) const
+{
+  return W.Model->FileCaptionAt(position);
+}
 
 void TMainDialogHost::DrawGraphWindow(TMyGraphic &graph, long double from, long double to, int columns)
 {

@@ -25,7 +25,10 @@
 
 namespace kp {
 
-QString MessageText(QString text) { return text.replace(QLatin1String("\r\n"), QLatin1String("\n")); }
+QString MessageText(QString text)
+{
+  return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
 
 TMainHost::TMainHost(TFormMain &window) : QObject(&window), W(window) {}
 
@@ -37,9 +40,15 @@ bool TMainHost::IsSelectedGroupLoaded() const
   return current.isValid() && W.Model->IsSelectedGroupLoaded(current.row());
 }
 
-bool TMainHost::NothingLoaded() const { return !W.ButtonPlay->isEnabled(); }
+bool TMainHost::NothingLoaded() const
+{
+  return !W.ButtonPlay->isEnabled();
+}
 
-void TMainHost::StopPlayback() { W.Loop->ButtonStopClick(TOrigin::None); }
+void TMainHost::StopPlayback()
+{
+  W.Loop->ButtonStopClick(TOrigin::None);
+}
 
 std::vector<const TMovingInfo *> TMainHost::LoadedTracks() const
 {
@@ -48,11 +57,20 @@ std::vector<const TMovingInfo *> TMainHost::LoadedTracks() const
   return tracks;
 }
 
-void TMainHost::ListClick() { W.Selection->ListViewClick(Qt::NoModifier); }
+void TMainHost::ListClick()
+{
+  W.Selection->ListViewClick(Qt::NoModifier);
+}
 
-void TMainHost::RestartUpdateChecker(int delayMs) { W.RestartUpdateChecker(delayMs); }
+void TMainHost::RestartUpdateChecker(int delayMs)
+{
+  W.RestartUpdateChecker(delayMs);
+}
 
-void TMainHost::ShowProperties(const TFileItem &row) { TFormFileProperty::ShowGroup(row); }
+void TMainHost::ShowProperties(const TFileItem &row)
+{
+  TFormFileProperty::ShowGroup(row);
+}
 
 void TMainHost::ShowGpsLogs(const QStringList &logs, const QStringList &tick, bool onlyTicked)
 {
@@ -61,21 +79,30 @@ void TMainHost::ShowGpsLogs(const QStringList &logs, const QStringList &tick, bo
   if (onlyTicked) W.Windows.GPSLog->TickAndSelect(tick);
 }
 
-void TMainHost::OpenDocument(const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+void TMainHost::OpenDocument(const QString &path)
+{
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
-void TMainHost::ShowInFileManager(const QString &path) { ShowInExplorer(path); }
+void TMainHost::ShowInFileManager(const QString &path)
+{
+  ShowInExplorer(path);
+}
 
 bool TMainHost::AskYesNo(const QString &text, bool warning)
 {
   const QString caption = W.windowTitle();
-  const auto answer = warning ? QMessageBox::warning(&W, caption, MessageText(text), QMessageBox::Yes | QMessageBox::No,
-                                                     QMessageBox::No)
-                              : QMessageBox::question(&W, caption, MessageText(text), QMessageBox::Yes | QMessageBox::No,
-                                                      QMessageBox::No);
+  const auto answer =
+      warning
+          ? QMessageBox::warning(&W, caption, MessageText(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+          : QMessageBox::question(&W, caption, MessageText(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
   return answer == QMessageBox::Yes;
 }
 
-void TMainHost::ShowMessage(const QString &text) { QMessageBox::information(&W, W.windowTitle(), MessageText(text)); }
+void TMainHost::ShowMessage(const QString &text)
+{
+  QMessageBox::information(&W, W.windowTitle(), MessageText(text));
+}
 
 QString TMainHost::ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,
                                   const QString &defaultSuffix)
@@ -91,7 +118,10 @@ QString TMainHost::ChooseSaveFile(const QString &proposed, const QStringList &fi
   return dialog.selectedFiles().front();
 }
 
-void TMainHost::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+void TMainHost::ProcessEvents()
+{
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 void TMainHost::SetBusy(bool busy)
 {
@@ -103,17 +133,35 @@ void TMainHost::SetBusy(bool busy)
 
 // ------------------------------------------------------------ playback
 
-void TMainHost::FormResize() { W.FormResize(); }
+void TMainHost::FormResize()
+{
+  W.FormResize();
+}
 
-void TMainHost::NormalizeTimeWindow() { W.NormalizeTimeWindow(); }
+void TMainHost::NormalizeTimeWindow()
+{
+  W.NormalizeTimeWindow();
+}
 
-void TMainHost::ButtonVideoZoomOutClick() { W.ApplyVideoZoom(); }
+void TMainHost::ButtonVideoZoomOutClick()
+{
+  W.ApplyVideoZoom();
+}
 
-void TMainHost::N_FullScreenClick() { W.ToggleFullScreen(); }
+void TMainHost::N_FullScreenClick()
+{
+  W.ToggleFullScreen();
+}
 
-void TMainHost::N_View_Time_LoopABClick() { W.LoopABChanged(); }
+void TMainHost::N_View_Time_LoopABClick()
+{
+  W.LoopABChanged();
+}
 
-void TMainHost::SetMenuChecked(QAction *item) { W.Menus().State().SetMenuChecked(item); }
+void TMainHost::SetMenuChecked(QAction *item)
+{
+  W.Menus().State().SetMenuChecked(item);
+}
 
 // The popups share the main menu's actions: there is nothing to copy.
 void TMainHost::SyncMenuCopies() {}
@@ -137,9 +185,15 @@ void TMainHost::DetailsDrawCursor(long double position)
   if (W.Windows.Details) W.Windows.Details->DrawCursor(position);
 }
 
-void TMainHost::PopupMenuListViewPopup() { W.ListCommands().UpdateEnabling(); }
+void TMainHost::PopupMenuListViewPopup()
+{
+  W.ListCommands().UpdateEnabling();
+}
 
-void TMainHost::AddFiles(const QStringList &fileNames) { W.AddFiles(fileNames); }
+void TMainHost::AddFiles(const QStringList &fileNames)
+{
+  W.AddFiles(fileNames);
+}
 
 void TMainHost::SetTitle(const QString &title)
 {
@@ -160,26 +214,47 @@ TActiveWindow TMainHost::ActiveWindow() const
   return TActiveWindow::Other;
 }
 
-bool TMainHost::FullScreen() const { return W.Item("N_FullScreen")->isChecked(); }
+bool TMainHost::FullScreen() const
+{
+  return W.Item("N_FullScreen")->isChecked();
+}
 
 bool TMainHost::VideoInFullScreen() const
 {
   return W.FullScreenWindow() && W.PanelVideo->window() == W.FullScreenWindow();
 }
 
-bool TMainHost::MainWindowVisible() const { return W.isVisible(); }
+bool TMainHost::MainWindowVisible() const
+{
+  return W.isVisible();
+}
 
-void TMainHost::Repaint() { W.repaint(); }
+void TMainHost::Repaint()
+{
+  W.repaint();
+}
 
-void TMainHost::CloseMainWindow() { W.close(); }
+void TMainHost::CloseMainWindow()
+{
+  W.close();
+}
 
 // ------------------------------------------------------------ map
 
-TMovingPoint TMainHost::CurrentPoint() const { return W.State.CurrentPoint; }
+TMovingPoint TMainHost::CurrentPoint() const
+{
+  return W.State.CurrentPoint;
+}
 
-int TMainHost::CurrentFile() const { return W.State.OpenFile() ? W.State.CurrentFile : -1; }
+int TMainHost::CurrentFile() const
+{
+  return W.State.OpenFile() ? W.State.CurrentFile : -1;
+}
 
-int TMainHost::FileCount() const { return int(W.State.Recording.Files.size()); }
+int TMainHost::FileCount() const
+{
+  return int(W.State.Recording.Files.size());
+}
 
 const TMovingInfo *TMainHost::FileTrack(int file) const
 {
@@ -192,9 +267,15 @@ long double TMainHost::FileTrackToGroupPosition(int file, long double fraction) 
   return TPositionModel::FileTrackToGroupPosition(W.State.Recording.Files[size_t(file)], fraction);
 }
 
-long double TMainHost::MarkA() const { return W.State.MarkA; }
+long double TMainHost::MarkA() const
+{
+  return W.State.MarkA;
+}
 
-long double TMainHost::MarkB() const { return W.State.MarkB; }
+long double TMainHost::MarkB() const
+{
+  return W.State.MarkB;
+}
 
 TMovingPoint TMainHost::GetTelemetryAt(long double position) const
 {
@@ -213,11 +294,20 @@ int TMainHost::TimePointMinutes() const
   return 0;
 }
 
-bool TMainHost::MainWindowActive() const { return QApplication::activeWindow() == &W; }
+bool TMainHost::MainWindowActive() const
+{
+  return QApplication::activeWindow() == &W;
+}
 
-void TMainHost::SeekTo(long double position) { W.Model->SeekTo(position, true, false); }
+void TMainHost::SeekTo(long double position)
+{
+  W.Model->SeekTo(position, true, false);
+}
 
-void TMainHost::TimerPass() { W.Loop->TimerTimer(TOrigin::None); }
+void TMainHost::TimerPass()
+{
+  W.Loop->TimerTimer(TOrigin::None);
+}
 
 void TMainHost::MoveFocusFromMap()
 {
@@ -227,22 +317,35 @@ void TMainHost::MoveFocusFromMap()
   if (W.ListView->isVisible()) W.ListView->setFocus();
 }
 
-void TMainHost::NavigateAnalytics(const QUrl &url) { W.NavigateAnalytics(url); }
+void TMainHost::NavigateAnalytics(const QUrl &url)
+{
+  W.NavigateAnalytics(url);
+}
 
 // ------------------------------------------------------------ cutting
 
-void TMainHost::HideMain() { W.hide(); }
+void TMainHost::HideMain()
+{
+  W.hide();
+}
 
-void TMainHost::ShowMain() { W.show(); }
+void TMainHost::ShowMain()
+{
+  W.show();
+}
 
 QStringList TMainHost::ChooseVideoFiles()
 {
-  return QFileDialog::getOpenFileNames(&W, QString(), QString(), QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"));
+  return QFileDialog::getOpenFileNames(&W, QString(), QString(),
+                                       QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"));
 }
 
 // ------------------------------------------------------------ update, GPS logs
 
-void TMainHost::HideMainWindow() { W.hide(); }
+void TMainHost::HideMainWindow()
+{
+  W.hide();
+}
 
 void TMainHost::ShowMainWindow()
 {
@@ -250,9 +353,15 @@ void TMainHost::ShowMainWindow()
   W.activateWindow();
 }
 
-void TMainHost::NavigateAds(const QString &url) { W.NavigateAds(url); }
+void TMainHost::NavigateAds(const QString &url)
+{
+  W.NavigateAds(url);
+}
 
-void TMainHost::RefreshFileList() { W.N_FileList_RefreshClick(); }
+void TMainHost::RefreshFileList()
+{
+  W.N_FileList_RefreshClick();
+}
 
 void TMainHost::SetMapBounds(const std::vector<const TMovingInfo *> &tracks, const std::vector<bool> &highlight)
 {

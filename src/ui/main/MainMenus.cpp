@@ -116,8 +116,8 @@ void TMainMenus::BuildTimeZoneMenu()
   QAction *local = Action(QStringLiteral("N_View_TimeZone_Local"));
   if (!menu || !local) return;
   for (int n = -12; n <= 12; ++n) {
-    auto *action = new QAction(QStringLiteral("GMT%1%2").arg(n < 0 ? QStringLiteral("-") : QStringLiteral("+")).arg(qAbs(n)),
-                               FWindow);
+    auto *action = new QAction(
+        QStringLiteral("GMT%1%2").arg(n < 0 ? QStringLiteral("-") : QStringLiteral("+")).arg(qAbs(n)), FWindow);
     action->setObjectName(QStringLiteral("N_View_TimeZone_GMT%1").arg(n + 24));
     action->setCheckable(true);
     action->setData(n);
@@ -173,7 +173,10 @@ void TMainMenus::AddShortcutsTo(QWidget *window) const
     if (!a->shortcut().isEmpty()) window->addAction(a);
 }
 
-QList<QAction *> TMainMenus::ListPopupActions() const { return FListPopup ? FListPopup->actions() : QList<QAction *>(); }
+QList<QAction *> TMainMenus::ListPopupActions() const
+{
+  return FListPopup ? FListPopup->actions() : QList<QAction *>();
+}
 
 void TMainMenus::OnTriggered(const QString &name, std::function<void(QAction *)> handler)
 {

@@ -34,7 +34,7 @@ double StoredCoord(const TStringSetting &setting, QStringView startKey)
 } // namespace
 
 TMapBridge::TMapBridge(IMapBridgeHost &host, IMapBrowser *browser, TMapViewState &view)
-    : FHost(host), FBrowser(browser), FView(view)
+  : FHost(host), FBrowser(browser), FView(view)
 {
   SetMapProvider(-1);
 }
@@ -55,9 +55,15 @@ bool TMapBridge::ExecMapScript(const QString &script, bool force)
   return true;
 }
 
-bool TMapBridge::MapVisible() const { return FBrowser && FBrowser->Shown(); }
+bool TMapBridge::MapVisible() const
+{
+  return FBrowser && FBrowser->Shown();
+}
 
-void TMapBridge::ForgetTrackScript() { FLastTrackScript.clear(); }
+void TMapBridge::ForgetTrackScript()
+{
+  FLastTrackScript.clear();
+}
 
 QString TMapBridge::InitializeScript()
 {
@@ -72,8 +78,8 @@ QString TMapBridge::InitializeScript()
 
 void TMapBridge::OpenAnalyticsPage()
 {
-  FHost.NavigateAnalytics(QUrl(Translate(u"MySite") + QStringLiteral("/googleMapsAPI.html?version=1.1&langid=") +
-                               Translate(u"langid")));
+  FHost.NavigateAnalytics(
+      QUrl(Translate(u"MySite") + QStringLiteral("/googleMapsAPI.html?version=1.1&langid=") + Translate(u"langid")));
 }
 
 void TMapBridge::LoadMapPage(int provider)
@@ -164,17 +170,26 @@ void TMapBridge::ReadViewFields(const QString &query)
       settings::MapType.Write(value);
       continue;
     }
-    if (name == u"w") FView.MapWidth = StrToIntDef(value, 0);
-    else if (name == u"h") FView.MapHeight = StrToIntDef(value, 0);
-    else if (name == u"z") FView.MapZoom = StrToIntDef(value, 0);
+    if (name == u"w")
+      FView.MapWidth = StrToIntDef(value, 0);
+    else if (name == u"h")
+      FView.MapHeight = StrToIntDef(value, 0);
+    else if (name == u"z")
+      FView.MapZoom = StrToIntDef(value, 0);
     else {
       const double v = StrToFloatAny(value, 0);
-      if (name == u"t") FView.MapView.TopLeft.Y = v;
-      else if (name == u"l") FView.MapView.TopLeft.X = v;
-      else if (name == u"b") FView.MapView.BottomRight.Y = v;
-      else if (name == u"r") FView.MapView.BottomRight.X = v;
-      else if (name == u"y") FView.MapCenter.Y = v;
-      else if (name == u"x") FView.MapCenter.X = v;
+      if (name == u"t")
+        FView.MapView.TopLeft.Y = v;
+      else if (name == u"l")
+        FView.MapView.TopLeft.X = v;
+      else if (name == u"b")
+        FView.MapView.BottomRight.Y = v;
+      else if (name == u"r")
+        FView.MapView.BottomRight.X = v;
+      else if (name == u"y")
+        FView.MapCenter.Y = v;
+      else if (name == u"x")
+        FView.MapCenter.X = v;
     }
   }
 }
@@ -245,8 +260,10 @@ void TMapBridge::OnRouteClick(const QString &query)
   double x = 0, y = 0;
   QString rest = query, name, value;
   while (NextQueryParam(rest, name, value)) {
-    if (name == u"x") x = StrToFloatAny(value, 0);
-    else if (name == u"y") y = StrToFloatAny(value, 0);
+    if (name == u"x")
+      x = StrToFloatAny(value, 0);
+    else if (name == u"y")
+      y = StrToFloatAny(value, 0);
   }
   if (x == 0 || y == 0 || FHost.CurrentFile() < 0) return;
   double limit = 999999;

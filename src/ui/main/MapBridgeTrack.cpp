@@ -14,11 +14,26 @@ namespace {
 constexpr int kMaxRoutePoints = 400;
 constexpr double kNeverDays = 100;
 
-bool Finite(const TGeoPoint &p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
-bool IsZero(const TGeoPoint &p) { return p.X == 0 && p.Y == 0; }
-bool Same(const TGeoPoint &a, const TGeoPoint &b) { return a.X == b.X && a.Y == b.Y; }
-QString P(double lon, double lat) { return MapLatLngJS(lon, lat); }
-QString P(const TGeoPoint &p) { return MapLatLngJS(p.X, p.Y); }
+bool Finite(const TGeoPoint &p)
+{
+  return std::isfinite(p.X) && std::isfinite(p.Y);
+}
+bool IsZero(const TGeoPoint &p)
+{
+  return p.X == 0 && p.Y == 0;
+}
+bool Same(const TGeoPoint &a, const TGeoPoint &b)
+{
+  return a.X == b.X && a.Y == b.Y;
+}
+QString P(double lon, double lat)
+{
+  return MapLatLngJS(lon, lat);
+}
+QString P(const TGeoPoint &p)
+{
+  return MapLatLngJS(p.X, p.Y);
+}
 
 // The drawing area: the view widened to a grid of its own width, so small
 // pans give the same area and the same script.
@@ -157,8 +172,8 @@ QString TMapBridge::TrackScript(double tolerance, TGeoPoint &start, TGeoPoint &f
     TTrack route;
     FTrackInfos[i]->GetRoute(route, tolerance);
     if (route.size() == 1 && route[0].Points.size() < 2) continue;
-    const QString colour = i < FTrackHighlight.size() && FTrackHighlight[i] ? QStringLiteral("#FF00FF")
-                                                                             : QStringLiteral("#FF0000");
+    const QString colour =
+        i < FTrackHighlight.size() && FTrackHighlight[i] ? QStringLiteral("#FF00FF") : QStringLiteral("#FF0000");
     for (const TTrackItem &item : route) {
       const std::vector<TTrackPoint> &pts = item.Points;
       if (pts.empty()) continue;
@@ -178,8 +193,8 @@ QString TMapBridge::TrackScript(double tolerance, TGeoPoint &start, TGeoPoint &f
           if (!segment.isEmpty()) segment += QLatin1Char(',');
           segment += P(pt.Lon, pt.Lat);
           if ((prev && !cur) || k + 1 == pts.size()) {
-            main += QStringLiteral("AddPath([") + segment + QStringLiteral("], \"") + colour +
-                    QStringLiteral("\", 0.4); ");
+            main +=
+                QStringLiteral("AddPath([") + segment + QStringLiteral("], \"") + colour + QStringLiteral("\", 0.4); ");
             segment.clear();
           }
         }
@@ -187,7 +202,8 @@ QString TMapBridge::TrackScript(double tolerance, TGeoPoint &start, TGeoPoint &f
         if (j > lastTimePoint) {
           lastTimePoint = j;
           if (drawn)
-            timePoints += QStringLiteral("AddPathMarker(\"gm_MarkerP.png\", ") + P(pt.Lon, pt.Lat) + QStringLiteral("); ");
+            timePoints +=
+                QStringLiteral("AddPathMarker(\"gm_MarkerP.png\", ") + P(pt.Lon, pt.Lat) + QStringLiteral("); ");
         }
         gapStart = {};
       }

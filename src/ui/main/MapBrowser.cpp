@@ -10,7 +10,7 @@
 namespace kp {
 
 TMapBrowser::TMapBrowser(QWebEngineView *view, QObject *parent)
-    : QObject(parent), FView(view), FProfile(TMapWebPage::MakeProfile(this)), FPage(new TMapWebPage(FProfile, FProfile))
+  : QObject(parent), FView(view), FProfile(TMapWebPage::MakeProfile(this)), FPage(new TMapWebPage(FProfile, FProfile))
 {
   // The map has no use for the engine's menu (its Reload would restart the map).
   FView->setContextMenuPolicy(Qt::NoContextMenu);
@@ -31,13 +31,25 @@ void TMapBrowser::Connect(TMapBridge &bridge)
           [this, &bridge] { bridge.WebBrowserDocumentComplete(FPage->url()); });
 }
 
-bool TMapBrowser::Shown() const { return FView && !FView->isHidden(); }
+bool TMapBrowser::Shown() const
+{
+  return FView && !FView->isHidden();
+}
 
-bool TMapBrowser::PageLoaded() const { return FPage->SaidLoaded(); }
+bool TMapBrowser::PageLoaded() const
+{
+  return FPage->SaidLoaded();
+}
 
-void TMapBrowser::RunScript(const QString &script) { FPage->runJavaScript(script); }
+void TMapBrowser::RunScript(const QString &script)
+{
+  FPage->runJavaScript(script);
+}
 
-QSize TMapBrowser::Size() const { return FView ? FView->size() : QSize(); }
+QSize TMapBrowser::Size() const
+{
+  return FView ? FView->size() : QSize();
+}
 
 void TMapBrowser::Navigate(const QUrl &url)
 {

@@ -29,8 +29,8 @@ QString JsString(const QString &text)
 } // namespace
 
 TMapWebPage::TMapWebPage(QWebEngineProfile *profile, QObject *parent)
-    : QWebEnginePage(profile ? profile : QWebEngineProfile::defaultProfile(), parent),
-      OnOpenLink([](const QUrl &url) { QDesktopServices::openUrl(url); })
+  : QWebEnginePage(profile ? profile : QWebEngineProfile::defaultProfile(), parent),
+    OnOpenLink([](const QUrl &url) { QDesktopServices::openUrl(url); })
 {
   // The page comes from the program's resources and its tiles from the net.
   settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);

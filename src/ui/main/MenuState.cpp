@@ -20,7 +20,10 @@ void TMenuState::Register(QAction *action)
   FOrder << action;
 }
 
-QAction *TMenuState::Item(const QString &name) const { return FItems.value(name, nullptr); }
+QAction *TMenuState::Item(const QString &name) const
+{
+  return FItems.value(name, nullptr);
+}
 
 void TMenuState::RememberDefaultChecks()
 {
@@ -35,7 +38,10 @@ void TMenuState::RestoreMenuChecks()
     if (a->isCheckable()) a->setChecked(ReadSettingBool(a->objectName(), a->isChecked()));
 }
 
-bool TMenuState::IsDefaultChecked(const QString &name) const { return FDefaultChecks.contains(name); }
+bool TMenuState::IsDefaultChecked(const QString &name) const
+{
+  return FDefaultChecks.contains(name);
+}
 
 void TMenuState::SaveItemCheck(QAction *item) const
 {
@@ -58,7 +64,10 @@ void TMenuState::SaveMenuChecks(QAction *item) const
   }
 }
 
-void TMenuState::Triggered(QAction *item) const { SaveMenuChecks(item); }
+void TMenuState::Triggered(QAction *item) const
+{
+  SaveMenuChecks(item);
+}
 
 void TMenuState::SetMenuChecked(QAction *item) const
 {

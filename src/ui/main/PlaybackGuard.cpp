@@ -11,9 +11,15 @@ namespace kp {
 
 Q_LOGGING_CATEGORY(lcPlayback, "kp.ui.playback")
 
-TBusyCursor::TBusyCursor(Qt::CursorShape shape) { QApplication::setOverrideCursor(QCursor(shape)); }
+TBusyCursor::TBusyCursor(Qt::CursorShape shape)
+{
+  QApplication::setOverrideCursor(QCursor(shape));
+}
 
-TBusyCursor::~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+TBusyCursor::~TBusyCursor()
+{
+  QApplication::restoreOverrideCursor();
+}
 
 bool GuardStep(IPlaybackHost &host, TGraphFailure graphFailure, const std::function<void()> &step)
 {

@@ -34,7 +34,7 @@ void SetEnabled(QWidget *widget, bool enabled)
 
 TPlaybackLoop::TPlaybackLoop(TPlaybackState &state, const TPlaybackControls &controls, IPlaybackHost &host,
                              TPositionModel &model)
-    : S(state), C(controls), FHost(host), FModel(model)
+  : S(state), C(controls), FHost(host), FModel(model)
 {
   FModel.TimerPass = [this](TOrigin origin) { TimerTimer(origin); };
   FModel.ReapplyPlaySpeed = [this] { TrackBarPlaySpeedChange(TOrigin::None); };
@@ -247,6 +247,9 @@ void TPlaybackLoop::N_File_OpenClick()
   if (!names.isEmpty()) FHost.AddFiles(names);
 }
 
-void TPlaybackLoop::N_File_ExitClick() { FHost.CloseMainWindow(); }
+void TPlaybackLoop::N_File_ExitClick()
+{
+  FHost.CloseMainWindow();
+}
 
 } // namespace kp

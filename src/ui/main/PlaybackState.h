@@ -66,8 +66,8 @@ struct TPlaybackState {
   const TFileItemSubitem *OpenFile() const
   {
     return CurrentFile >= 0 && static_cast<size_t>(CurrentFile) < Recording.Files.size()
-             ? &Recording.Files[static_cast<size_t>(CurrentFile)]
-             : nullptr;
+               ? &Recording.Files[static_cast<size_t>(CurrentFile)]
+               : nullptr;
   }
 };
 

@@ -31,7 +31,7 @@ long double BarX(int width, long double f, long double start, long double end)
 } // namespace
 
 TPositionModel::TPositionModel(TPlaybackState &state, const TPlaybackControls &controls, IPlaybackHost &host)
-    : S(state), C(controls), FHost(host)
+  : S(state), C(controls), FHost(host)
 {
 }
 
@@ -142,7 +142,8 @@ void TPositionModel::GetSeekBarSpans(int width, TArrayInteger &gaps, TArrayInteg
       noHeader.push_back(std::min(x2, width));
     }
   }
-  if (!anyVisible && !S.Recording.Files.empty()) gaps = {0, width};
+  if (!anyVisible && !S.Recording.Files.empty())
+    gaps = {0, width};
   else if (!gaps.empty()) {
     if (gaps.back() < width - 1)
       gaps.push_back(width);
@@ -156,8 +157,8 @@ void TPositionModel::GetSeekBarSpans(int width, TArrayInteger &gaps, TArrayInteg
 }
 
 void TPositionModel::DrawGraphWindow(TMyGraphic &graph, int width, const TArrayInteger &gaps,
-                                     const TArrayInteger &noHeader, const TArrayInteger &ab,
-                                     long double windowStart, long double windowEnd) const
+                                     const TArrayInteger &noHeader, const TArrayInteger &ab, long double windowStart,
+                                     long double windowEnd) const
 {
   TGraphicItems series(static_cast<size_t>(std::max(0, width)));
   if (width > 0 && windowStart < windowEnd) {
@@ -248,7 +249,10 @@ void TPositionModel::ImageSeekMouseUp(int x)
   GuardStep(FHost, TGraphFailure::Log, [&] { SeekTo(g, true, false); });
 }
 
-void TPositionModel::OnImageMouseLeave() { FHost.HideDetails(); }
+void TPositionModel::OnImageMouseLeave()
+{
+  FHost.HideDetails();
+}
 
 void TPositionModel::ConnectImage(TBS_Image *image)
 {
@@ -256,8 +260,9 @@ void TPositionModel::ConnectImage(TBS_Image *image)
                    [this, image](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int) {
                      ImageSeekMouseDown(image, button, x);
                    });
-  QObject::connect(image, &TBS_Image::MouseMove, image,
-                   [this, image](Qt::MouseButtons, Qt::KeyboardModifiers, int x, int) { ImageSeekMouseMove(image, x); });
+  QObject::connect(
+      image, &TBS_Image::MouseMove, image,
+      [this, image](Qt::MouseButtons, Qt::KeyboardModifiers, int x, int) { ImageSeekMouseMove(image, x); });
   QObject::connect(image, &TBS_Image::MouseUp, image,
                    [this](Qt::MouseButton, Qt::KeyboardModifiers, int x, int) { ImageSeekMouseUp(x); });
   QObject::connect(image, &TBS_Image::MouseLeave, image, [this] { OnImageMouseLeave(); });
@@ -268,6 +273,9 @@ void TPositionModel::RunTimerPass(TOrigin origin)
   if (TimerPass) TimerPass(origin);
 }
 
-void TPositionModel::Message(const QString &text) const { FHost.ShowMessage(text); }
+void TPositionModel::Message(const QString &text) const
+{
+  FHost.ShowMessage(text);
+}
 
 } // namespace kp

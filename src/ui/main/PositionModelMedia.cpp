@@ -24,7 +24,10 @@ QString CannotOpenText(const QString &fileName, const char *reason)
 
 } // namespace
 
-int TPositionModel::GraphState() const { return C.FilterGraph ? C.FilterGraph->GetState() : psNotInitialised; }
+int TPositionModel::GraphState() const
+{
+  return C.FilterGraph ? C.FilterGraph->GetState() : psNotInitialised;
+}
 
 bool TPositionModel::GraphPlaying() const
 {
@@ -32,7 +35,10 @@ bool TPositionModel::GraphPlaying() const
   return state == psPaused || state == psPlaying;
 }
 
-bool TPositionModel::PlayButtonDown() const { return C.ButtonPlay && C.ButtonPlay->isChecked(); }
+bool TPositionModel::PlayButtonDown() const
+{
+  return C.ButtonPlay && C.ButtonPlay->isChecked();
+}
 
 long double TPositionModel::GetPosition()
 {
@@ -111,8 +117,7 @@ void TPositionModel::SwitchToFile(int index, bool force)
 {
   if (index < 0 || static_cast<size_t>(index) >= S.Recording.Files.size() || !C.FilterGraph) return;
   int state = GraphState();
-  if (state == psPlaying && C.ButtonPlay && C.ButtonPlay->isEnabled() && !C.ButtonPlay->isChecked())
-    state = psPaused;
+  if (state == psPlaying && C.ButtonPlay && C.ButtonPlay->isEnabled() && !C.ButtonPlay->isChecked()) state = psPaused;
   C.FilterGraph->Stop();
   if (force && state != psPaused && state != psPlaying) state = PlayButtonDown() ? psPlaying : psPaused;
   if (state == psPaused || state == psPlaying) {

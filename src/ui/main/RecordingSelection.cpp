@@ -14,9 +14,9 @@
 
 namespace kp {
 
-TRecordingSelection::TRecordingSelection(TPlaybackState &state, const TPlaybackControls &controls,
-                                         IPlaybackHost &host, TPositionModel &model, TPlaybackLoop &loop)
-    : S(state), C(controls), FHost(host), FModel(model), FLoop(loop)
+TRecordingSelection::TRecordingSelection(TPlaybackState &state, const TPlaybackControls &controls, IPlaybackHost &host,
+                                         TPositionModel &model, TPlaybackLoop &loop)
+  : S(state), C(controls), FHost(host), FModel(model), FLoop(loop)
 {
   LoadTrack = [](const QString &fileName) { return TMovingInfo::LoadFromFile(fileName, false); };
   FLoop.ListViewDblClick = [this](TOrigin origin) { ListViewDblClick(origin); };

@@ -32,8 +32,7 @@ void TBS_Image::paintEvent(QPaintEvent *)
 
 void TBS_Image::resizeEvent(QResizeEvent *)
 {
-  if (FImage.Width == width() && FImage.Height == height())
-    return;
+  if (FImage.Width == width() && FImage.Height == height()) return;
   FImage.Width = width();
   FImage.Height = height();
   emit Resized();
@@ -58,8 +57,14 @@ void TBS_Image::mouseReleaseEvent(QMouseEvent *event)
   emit MouseUp(event->button(), event->modifiers(), p.x(), p.y());
 }
 
-void TBS_Image::enterEvent(QEnterEvent *) { emit MouseEnter(); }
+void TBS_Image::enterEvent(QEnterEvent *)
+{
+  emit MouseEnter();
+}
 
-void TBS_Image::leaveEvent(QEvent *) { emit MouseLeave(); }
+void TBS_Image::leaveEvent(QEvent *)
+{
+  emit MouseLeave();
+}
 
 } // namespace kp

@@ -37,7 +37,10 @@ namespace {
 
 constexpr const char *kProgramName = "KESTRIL PLAYER";
 
-QColor Colour(const char *key) { return ToQColor(TranslateColor(QString::fromLatin1(key))); }
+QColor Colour(const char *key)
+{
+  return ToQColor(TranslateColor(QString::fromLatin1(key)));
+}
 
 void SetImageSize(TBS_Image *image)
 {
@@ -157,7 +160,8 @@ void TFormMain::LoadListColumns()
 void TFormMain::RestoreLayout()
 {
   if (PanelRight->width() > 0)
-    SplitterRight->setSizes({width() - std::max(5, settings::PanelRight.ReadOr(510)), std::max(5, settings::PanelRight.ReadOr(510))});
+    SplitterRight->setSizes(
+        {width() - std::max(5, settings::PanelRight.ReadOr(510)), std::max(5, settings::PanelRight.ReadOr(510))});
   const int bottom = settings::PanelBottom.ReadOr(185);
   SplitterBottom->setSizes({std::max(1, height() - bottom), bottom});
   QRect bounds = geometry();
@@ -166,7 +170,7 @@ void TFormMain::RestoreLayout()
   bounds = QRect(settings::PosLeft.ReadOr(bounds.x()), settings::PosTop.ReadOr(bounds.y()), w > 0 ? w : bounds.width(),
                  h > 0 ? h : bounds.height());
   if (QScreen *screen = QGuiApplication::screenAt(bounds.center()) ? QGuiApplication::screenAt(bounds.center())
-                                                                     : QGuiApplication::primaryScreen())
+                                                                   : QGuiApplication::primaryScreen())
     bounds = PullBackOntoScreen(bounds, screen->availableGeometry());
   setGeometry(bounds);
   if (settings::PosState.Read() == 2) setWindowState(windowState() | Qt::WindowMaximized);
@@ -205,18 +209,20 @@ void TFormMain::TranslateMainWindowTexts()
   CheckBoxLoop->setText(Translate(u"N_View_Time_LoopAB"));
   CheckBoxLoop->setToolTip(Translate(u"N_View_Time_LoopABHint"));
   ImageAzimut->setToolTip(Translate(u"Azimut"));
-  ImageGSensor->setToolTip(QStringLiteral("x - %1\ny - %2\nz - %3")
-                               .arg(Translate(u"N_View_Graphics_X"), Translate(u"N_View_Graphics_Y"),
-                                    Translate(u"N_View_Graphics_Z")));
+  ImageGSensor->setToolTip(
+      QStringLiteral("x - %1\ny - %2\nz - %3")
+          .arg(Translate(u"N_View_Graphics_X"), Translate(u"N_View_Graphics_Y"), Translate(u"N_View_Graphics_Z")));
   ImageSpeed->setToolTip(QStringLiteral("- %1, %2\n- %3, %4\n- %5, %6")
                              .arg(Translate(u"N_View_Graphics_H"), Translate(british ? u"Feets" : u"Meters"),
                                   Translate(u"Property_Track_Length"), Translate(british ? u"Miles" : u"Meters"),
                                   Translate(u"Speed"), Translate(british ? u"MilesPerH" : u"KmetersPerH")));
   ButtonVideoZoomIn->setToolTip(Item("N_VideoZoom_ZoomIn")->text());
   ButtonVideoZoomOut->setToolTip(Item("N_VideoZoom_ZoomOut")->text());
-  for (auto [button, name] : {std::pair{ButtonFramePrev, "N_Playback_Frame_Prev"}, {ButtonFrameNext, "N_Playback_Frame_Next"}}) {
+  for (auto [button, name] :
+       {std::pair{ButtonFramePrev, "N_Playback_Frame_Prev"}, {ButtonFrameNext, "N_Playback_Frame_Next"}}) {
     QAction *a = Item(name);
-    button->setToolTip(a->text() + QStringLiteral(" (") + a->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    button->setToolTip(a->text() + QStringLiteral(" (") + a->shortcut().toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
   }
   const bool evr = Item("N_Playback_Renderer_EVR")->isChecked();
   const bool vmr = Item("N_Playback_Renderer_WMR")->isChecked();
@@ -228,8 +234,8 @@ void TFormMain::TranslateMainWindowTexts()
 void TFormMain::LayoutControlPanel()
 {
   std::vector<QWidget *> blocks{PanelControl_s1, PanelPlaySpeed, PanelControl_s2, TrackBarVolume, CheckBoxLoop};
-  for (QWidget *gauge : {static_cast<QWidget *>(ImageSpeed), static_cast<QWidget *>(ImageGSensor),
-                         static_cast<QWidget *>(ImageAzimut)})
+  for (QWidget *gauge :
+       {static_cast<QWidget *>(ImageSpeed), static_cast<QWidget *>(ImageGSensor), static_cast<QWidget *>(ImageAzimut)})
     if (!gauge->isHidden()) blocks.push_back(gauge);
   TControlPanelInput in;
   in.AlongTopOrBottom = PanelControl->parentWidget() != PanelGraphicsAddon;

@@ -218,8 +218,8 @@ private:
   void LayoutPass();
   void BuildList();
 
-  TMainMenus *FMenus = nullptr; // a child of the window
-  TMainHost *FHost = nullptr;   // a child of the window
+  TMainMenus *FMenus = nullptr;           // a child of the window
+  TMainHost *FHost = nullptr;             // a child of the window
   TMainDialogHost *FDialogHost = nullptr; // a child of the window
   QWidget *FFullScreen = nullptr;
   std::unique_ptr<TFileManager> FFileManager;

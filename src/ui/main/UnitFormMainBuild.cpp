@@ -20,7 +20,8 @@ namespace kp {
 
 namespace {
 
-template <class T> T *Named(T *widget, const char *name)
+template <class T>
+T *Named(T *widget, const char *name)
 {
   widget->setObjectName(QLatin1String(name));
   return widget;
@@ -64,7 +65,8 @@ QWidget *TFormMain::BuildControlPanel()
   ButtonStop = Button(PanelControl_s1, "ButtonStop", "[]");
   ButtonFramePrev = Button(PanelControl_s1, "ButtonFramePrev", "<|");
   ButtonFrameNext = Button(PanelControl_s1, "ButtonFrameNext", "|>");
-  for (QToolButton *b : {ButtonPlay, ButtonStop, ButtonFramePrev, ButtonFrameNext}) PanelControl_s1->layout()->addWidget(b);
+  for (QToolButton *b : {ButtonPlay, ButtonStop, ButtonFramePrev, ButtonFrameNext})
+    PanelControl_s1->layout()->addWidget(b);
   PanelControl_s1->setFixedSize(4 * 28, 28);
   PanelPlaySpeed = Named(new QWidget(PanelControl), "PanelPlaySpeed");
   PanelPlaySpeed->setFixedSize(150, 22);
@@ -219,10 +221,14 @@ void TFormMain::BuildFileListToolbar()
 void TFormMain::LoadButtonGlyphs()
 {
   const std::pair<QToolButton *, const char *> glyphs[] = {
-      {ButtonPlay, "Btn_Play.bmp"},         {ButtonStop, "Btn_Stop.bmp"},
-      {ButtonVideoZoomIn, "Btn_VideoZoomIn.bmp"}, {ButtonVideoZoomOut, "Btn_VideoZoomOut.bmp"},
-      {ButtonFrameNext, "Btn_FrameNext.bmp"}, {ButtonFramePrev, "Btn_FramePrev.bmp"},
-      {ButtonZoomIn, "Btn_ZoomIn.bmp"},     {ButtonZoomOut, "Btn_ZoomOut.bmp"},
+      {ButtonPlay, "Btn_Play.bmp"},
+      {ButtonStop, "Btn_Stop.bmp"},
+      {ButtonVideoZoomIn, "Btn_VideoZoomIn.bmp"},
+      {ButtonVideoZoomOut, "Btn_VideoZoomOut.bmp"},
+      {ButtonFrameNext, "Btn_FrameNext.bmp"},
+      {ButtonFramePrev, "Btn_FramePrev.bmp"},
+      {ButtonZoomIn, "Btn_ZoomIn.bmp"},
+      {ButtonZoomOut, "Btn_ZoomOut.bmp"},
   };
   for (const auto &[button, name] : glyphs) {
     const QImage picture = WithTransparentCorner(LoadResourceBitmap(QLatin1String(name)));

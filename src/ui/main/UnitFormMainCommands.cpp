@@ -112,7 +112,9 @@ void TFormMain::ConnectCommands()
 
 void TFormMain::ApplyRefreshRate()
 {
-  Timer.setInterval(Item("N_View_Refresh_Slow")->isChecked() ? 1000 : Item("N_View_Refresh_Norm")->isChecked() ? 300 : 100);
+  Timer.setInterval(Item("N_View_Refresh_Slow")->isChecked()   ? 1000
+                    : Item("N_View_Refresh_Norm")->isChecked() ? 300
+                                                               : 100);
 }
 
 void TFormMain::N_FileList_RefreshClick(bool search)
@@ -125,7 +127,8 @@ void TFormMain::N_FileList_RefreshClick(bool search)
   auto post = [this](std::function<void()> deliver) {
     QMetaObject::invokeMethod(this, std::move(deliver), Qt::QueuedConnection);
   };
-  FFileManager = std::make_unique<TFileManager>(search, [this](int index) { FileManagerChanged(index); }, post);
+  FFileManager = std::make_unique<TFileManager>(
+      search, [this](int index) { FileManagerChanged(index); }, post);
   FFileManager->Refresh();
   FFileManager->SetSortColumn(settings::ColSort.Read());
   FFileManager->SetSortAscending(settings::ColSortDur.Read());
@@ -179,9 +182,11 @@ void TFormMain::SaveSnapshot(bool window)
   QImage picture;
   if (window) {
     QScreen *screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
-    if (screen) picture = screen->grabWindow(0, frameGeometry().x(), frameGeometry().y(), frameGeometry().width(),
-                                             frameGeometry().height())
-                              .toImage();
+    if (screen)
+      picture = screen
+                    ->grabWindow(0, frameGeometry().x(), frameGeometry().y(), frameGeometry().width(),
+                                 frameGeometry().height())
+                    .toImage();
     // Platforms without a screen grab (offscreen, Wayland) give the window's own picture.
     if (picture.isNull() || picture.size() != frameGeometry().size()) picture = grab().toImage();
   }
@@ -191,9 +196,10 @@ void TFormMain::SaveSnapshot(bool window)
   }
   const QString proposed = SnapshotFileName(window ? QStringLiteral("Window") : QStringLiteral("Frame"), 0, 0);
   int filter = 0;
-  const QString path = FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter,
-                                             QStringLiteral("jpg"));
-  if (!path.isEmpty() && !SaveJpeg(picture, path)) FHost->ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+  const QString path =
+      FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
+  if (!path.isEmpty() && !SaveJpeg(picture, path))
+    FHost->ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)
@@ -227,7 +233,8 @@ void TFormMain::dropEvent(QDropEvent *event)
     if (url.isLocalFile()) names << url.toLocalFile();
   event->acceptProposedAction();
   // After the drop returns: the drag source is not kept waiting.
-  QMetaObject::invokeMethod(this, [this, names] { AddFiles(names); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, names] { AddFiles(names); }, Qt::QueuedConnection);
 }
 
 } // namespace kp
@@ -240,7 +247,8 @@ void TFormMain::showEvent(QShowEvent *event)
   FormResize();
   if (FStarted) return;
   FStarted = true;
-  QMetaObject::invokeMethod(this, [this] { TimerOnStartTimer(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { TimerOnStartTimer(); }, Qt::QueuedConnection);
 }
 
 void TFormMain::TimerOnStartTimer()
@@ -270,8 +278,8 @@ void TFormMain::TimerOnStartTimer()
   step([] {
     if (settings::InstallationId.Read().isEmpty()) {
       auto *rng = QRandomGenerator::global();
-      settings::InstallationId.Write(MakeInstallationId([rng] { return int(rng->bounded(2)); },
-                                                        [rng] { return int(rng->bounded(26)); }));
+      settings::InstallationId.Write(
+          MakeInstallationId([rng] { return int(rng->bounded(2)); }, [rng] { return int(rng->bounded(26)); }));
     }
   });
   step([] {

@@ -17,8 +17,8 @@ TWindowPlacement::TWindowPlacement(QWidget *window, int delayMs) : QObject(windo
 
 bool TWindowPlacement::eventFilter(QObject *watched, QEvent *event)
 {
-  if (watched == FWindow && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
-                             event->type() == QEvent::WindowStateChange))
+  if (watched == FWindow &&
+      (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::WindowStateChange))
     Note();
   return false;
 }

@@ -1,3 +1,6 @@
 #include "UnitProgram.h"
 
-int main(int argc, char **argv) { return kp::ProgramMain(argc, argv); }
+int main(int argc, char **argv)
+{
+  return kp::ProgramMain(argc, argv);
+}

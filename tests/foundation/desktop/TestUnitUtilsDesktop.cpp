@@ -59,8 +59,8 @@ public:
                               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                               "<allow own=\"*\"/></policy></busconfig>\n";
     if (!kptest::writeFileBytes(FDir.path() + "/bus.conf", config)) return false;
-    FDaemon.start(dbusDaemon, {"--config-file=" + FDir.path() + "/bus.conf", "--nofork", "--nopidfile",
-                                "--print-address=1"});
+    FDaemon.start(dbusDaemon,
+                  {"--config-file=" + FDir.path() + "/bus.conf", "--nofork", "--nopidfile", "--print-address=1"});
     if (!FDaemon.waitForStarted(5000)) return false;
     while (!FDaemon.canReadLine()) {
       if (!FDaemon.waitForReadyRead(5000)) return false;
@@ -294,7 +294,9 @@ TEST(DesktopClipboard, TextArrivesConvertedFromItsCodePage)
   App();
   ASSERT_TRUE(CopyTextToClipboard("\xcf\xf0\xe8\xe2\xe5\xf2\t1\r\n", 1251));
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("Привет\t1\r\n"));
-  ASSERT_TRUE(CopyTextToClipboard("Stra\xc3\x9f" "e", 65001));
+  ASSERT_TRUE(CopyTextToClipboard("Stra\xc3\x9f"
+                                  "e",
+                                  65001));
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("Straße"));
 }
 

@@ -140,14 +140,14 @@ TEST_F(CropJob, TwoFragmentsWithEveryTrackAndSideFile)
   EXPECT_GT(lastSeconds, 20);
 
   EXPECT_EQ(Tool(ffmpeg, {"-v", "error", "-i", FOutput, "-f", "null", "-"}), QString());
-  EXPECT_EQ(Tool(ffprobe, {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", FOutput})
-                .split(u'\n'),
-            QStringList({"video", "audio", "subtitle"}));
+  EXPECT_EQ(
+      Tool(ffprobe, {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", FOutput}).split(u'\n'),
+      QStringList({"video", "audio", "subtitle"}));
   if (kMovieWriterShowsFirstFrame) {
-    const QStringList counts = Tool(ffprobe, {"-v", "error", "-count_frames", "-count_packets", "-select_streams",
-                                              "v", "-show_entries", "stream=nb_read_frames,nb_read_packets", "-of",
-                                              "csv=p=0", FOutput})
-                                   .split(u',');
+    const QStringList counts =
+        Tool(ffprobe, {"-v", "error", "-count_frames", "-count_packets", "-select_streams", "v", "-show_entries",
+                       "stream=nb_read_frames,nb_read_packets", "-of", "csv=p=0", FOutput})
+            .split(u',');
     ASSERT_EQ(counts.size(), 2);
     EXPECT_EQ(counts[0], counts[1]) << "decoded frames and packets";
   }
@@ -155,7 +155,8 @@ TEST_F(CropJob, TwoFragmentsWithEveryTrackAndSideFile)
   // The text track and the ".srt" side file carry the same cues; the side
   // file starts with one byte-order mark and numbers each fragment from 1.
   const QByteArray srt = kptest::readFileBytes(Out(QStringLiteral("joined.srt")));
-  ASSERT_TRUE(srt.startsWith("\xEF\xBB\xBF" "1\r\n"));
+  ASSERT_TRUE(srt.startsWith("\xEF\xBB\xBF"
+                             "1\r\n"));
   EXPECT_EQ(srt.count("\xEF\xBB\xBF"), 1);
   EXPECT_EQ(QString::fromUtf8(srt).count(QRegularExpression(QStringLiteral("(^|\\n)\\x{FEFF}?1\\r\\n"))), 2);
   QStringList track = Cues(Tool(ffmpeg, {"-v", "error", "-i", FOutput, "-map", "0:s", "-f", "srt", "-"}));

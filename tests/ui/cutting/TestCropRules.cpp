@@ -66,17 +66,20 @@ TEST(CropRules, SpeedTextsAndTheirReadings)
 {
   // Text, the editor's reading, the speed question's reading.
   const std::tuple<const char *, long double, long double> readings[] = {
-      {"4", 4, 4},           {"1/4", 0.25L, 0.25L}, {"1/0", 0, 1}, {"abc", -1, 1}, {"5", 5, 5},
-      {"", -1, 1},           {"2.5", -1, 1},        {"-3", -3, 1}, {"0", 0, 1},    {"1/x", -1, 1},
-      {" 8 ", 8, 8}};
+      {"4", 4, 4},    {"1/4", 0.25L, 0.25L}, {"1/0", 0, 1}, {"abc", -1, 1}, {"5", 5, 5},  {"", -1, 1},
+      {"2.5", -1, 1}, {"-3", -3, 1},         {"0", 0, 1},   {"1/x", -1, 1}, {" 8 ", 8, 8}};
   for (const auto &[text, editor, answer] : readings) {
     EXPECT_EQ(ReadEditorSpeed(QString::fromLatin1(text)), editor) << text;
     EXPECT_EQ(ReadSpeedAnswer(QString::fromLatin1(text)), answer) << text;
   }
   // Speed, its text, its list column with every frame kept and with key frames only.
   const std::tuple<long double, const char *, const char *, const char *> texts[] = {
-      {1, "1", "1x", "1x"},           {4, "4", "(fps) 4x", "(key) 4x"}, {2.5L, "2", "(fps) 2x", "(key) 2x"},
-      {3.5L, "4", "(fps) 4x", "(key) 4x"}, {0.125L, "1/8", "1/8x", "1/8x"},   {1.0L / 3, "1/3", "1/3x", "1/3x"}};
+      {1, "1", "1x", "1x"},
+      {4, "4", "(fps) 4x", "(key) 4x"},
+      {2.5L, "2", "(fps) 2x", "(key) 2x"},
+      {3.5L, "4", "(fps) 4x", "(key) 4x"},
+      {0.125L, "1/8", "1/8x", "1/8x"},
+      {1.0L / 3, "1/3", "1/3x", "1/3x"}};
   for (const auto &[speed, text, fps, key] : texts) {
     EXPECT_EQ(SpeedText(speed), QLatin1String(text)) << double(speed);
     EXPECT_EQ(SpeedColumnText(speed, true), QLatin1String(fps)) << double(speed);
@@ -188,9 +191,8 @@ TEST(CropRules, RetimingMovesTowardsTheFragmentEndAndThinsPerKind)
   std::vector<std::pair<int, double>> kept;
   for (const TTrackInfoItem &i : range.Items) kept.emplace_back(i.Kind, std::round(seconds(i.Time) * 1000) / 1000);
   const auto later = [](double s) { return std::round((100 - (100 - s) / 3) * 1000) / 1000; };
-  EXPECT_EQ(kept, (std::vector<std::pair<int, double>>{{ikGps, later(30)},
-                                                        {ikGSensor, later(35)},
-                                                        {ikGps, later(60)},
-                                                        {ikGSensor, later(65)},
-                                                        {ikGps, later(90)}}));
+  EXPECT_EQ(
+      kept,
+      (std::vector<std::pair<int, double>>{
+          {ikGps, later(30)}, {ikGSensor, later(35)}, {ikGps, later(60)}, {ikGSensor, later(65)}, {ikGps, later(90)}}));
 }

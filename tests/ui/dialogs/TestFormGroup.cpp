@@ -111,7 +111,8 @@ TEST_F(GroupWindow, RouteTimerDrawsTheCheckedTracks)
 {
   KP_REQUIRE_SAMPLES();
   const QString t1 = kptest::samplePath("nmea/gpsbabel_track_2004.nmea");
-  TFileManagerTestAccess::SetRows(FManager, {Row("A", 0, t1), Row("B", 10, kptest::samplePath("tracks/ozi_20070813_short.plt")), Row("C", 20)});
+  TFileManagerTestAccess::SetRows(
+      FManager, {Row("A", 0, t1), Row("B", 10, kptest::samplePath("tracks/ozi_20070813_short.plt")), Row("C", 20)});
   TFormGroup form(&FHost);
   FHost.Selected = {0, 1, 2};
   form.Fill(-1);

@@ -36,7 +36,8 @@ protected:
     QFile::link(disk, sys + "/class/block/sdb");
     QFile::link(disk + "/sdb1", sys + "/class/block/sdb1");
     QFile::link(sys + "/bus/usb", sys + "/devices/pci0000:00/usb1/1-1/subsystem");
-    ASSERT_TRUE(kptest::writeFileBytes(FTmp.path() + "/mounts", "/dev/sdb1 " + QFile::encodeName(FCard) + " vfat rw 0 0\n"));
+    ASSERT_TRUE(
+        kptest::writeFileBytes(FTmp.path() + "/mounts", "/dev/sdb1 " + QFile::encodeName(FCard) + " vfat rw 0 0\n"));
     SetDriveSources({sys, FTmp.path() + "/mounts"});
     ASSERT_EQ(CardDrives(), QStringList({FCard}));
     FPrompts.Message = [this](const QString &text) { FMessages << text; };
@@ -75,9 +76,9 @@ TEST_F(SetupDevice, ChooseGmtPlus3AndWrite)
 {
   QByteArray original(200, '\0');
   for (int i = 0; i < original.size(); ++i) original[i] = char(i * 5 + 1);
-  original[6] = 16;          // 720P, read as the code below it
-  original[7] = char(-8);    // GMT-8
-  original[8] = char(200);   // shown as 10
+  original[6] = 16;        // 720P, read as the code below it
+  original[7] = char(-8);  // GMT-8
+  original[8] = char(200); // shown as 10
   ASSERT_TRUE(kptest::writeFileBytes(Config(), original));
   auto form = Open();
   ASSERT_TRUE(form->ButtonWrite()->isEnabled());

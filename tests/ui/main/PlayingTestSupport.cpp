@@ -117,7 +117,8 @@ TPlayingRig::TPlayingRig(IGraphFactoryPtr factory)
   SpeedBitmap = std::make_unique<TSpeedBitmap>(&SpeedImage, Qt::white);
   AzimutBitmap = std::make_unique<TAzimutBitmap>(&AzimutImage, Qt::white);
   GSensorBitmap = std::make_unique<TGSensorBitmap>(&GSensorImage, Qt::white);
-  for (TMyBitmap *painter : std::initializer_list<TMyBitmap *>{SpeedBitmap.get(), AzimutBitmap.get(), GSensorBitmap.get()})
+  for (TMyBitmap *painter :
+       std::initializer_list<TMyBitmap *>{SpeedBitmap.get(), AzimutBitmap.get(), GSensorBitmap.get()})
     painter->Resize();
 
   Controls.ButtonPlay = &ButtonPlay;
@@ -194,6 +195,9 @@ void TPlayingRig::SelectRows(const std::vector<int> &rows)
   ListView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-QAction *TPlayingRig::Item(const char *name) const { return Menu.findChild<QAction *>(QLatin1String(name)); }
+QAction *TPlayingRig::Item(const char *name) const
+{
+  return Menu.findChild<QAction *>(QLatin1String(name));
+}
 
 } // namespace kptest

@@ -45,11 +45,17 @@ public:
   void N_View_Time_LoopABClick() override { Log << QStringLiteral("N_View_Time_LoopABClick"); }
   void SetMenuChecked(QAction *item) override;
   void SyncMenuCopies() override { Log << QStringLiteral("SyncMenuCopies"); }
-  void ShowDetails(long double, long double, kp::TMyGraphic *, long double) override { Log << QStringLiteral("ShowDetails"); }
+  void ShowDetails(long double, long double, kp::TMyGraphic *, long double) override
+  {
+    Log << QStringLiteral("ShowDetails");
+  }
   void HideDetails() override { Log << QStringLiteral("HideDetails"); }
   void DetailsDrawCursor(long double) override {}
   void PopupMenuListViewPopup() override {}
-  void AddFiles(const QStringList &names) override { Log << QStringLiteral("AddFiles ") + names.join(QLatin1Char(',')); }
+  void AddFiles(const QStringList &names) override
+  {
+    Log << QStringLiteral("AddFiles ") + names.join(QLatin1Char(','));
+  }
   void SetTitle(const QString &title) override { Title = title; }
   kp::TActiveWindow ActiveWindow() const override { return Active; }
   bool FullScreen() const override { return IsFullScreen; }

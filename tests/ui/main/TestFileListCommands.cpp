@@ -76,7 +76,8 @@ struct ListFixture : ::testing::Test, AppFirst {
   {
     view.selectionModel()->clearSelection();
     for (int r : rows)
-      view.selectionModel()->setCurrentIndex(model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+      view.selectionModel()->setCurrentIndex(model.index(r, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
     commands->UpdateEnabling();
   }
   bool Enabled(const char *name) { return menus->Action(QLatin1String(name))->isEnabled(); }
@@ -161,7 +162,12 @@ TEST(WindowPlacementTest, ResetKeepsOnlyIdAndFormats)
   settings::GpsFormatsSeen.Write("dat,nmea");
   settings::Volume.Write(40);
   bool closed = false, launched = false;
-  EXPECT_TRUE(ResetAllSettings([&] { closed = true; settings::PosLeft.Write(5); }, [&] { return launched = true; }));
+  EXPECT_TRUE(ResetAllSettings(
+      [&] {
+        closed = true;
+        settings::PosLeft.Write(5);
+      },
+      [&] { return launched = true; }));
   EXPECT_TRUE(closed && launched);
   EXPECT_EQ(settings::InstallationId.Read(), "aBcDeFgHiJk");
   EXPECT_EQ(settings::GpsFormatsSeen.Read(), "dat,nmea");

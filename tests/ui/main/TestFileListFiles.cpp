@@ -123,7 +123,8 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
   ASSERT_TRUE(QFile::exists(out.path() + "/trip.gpx"));
   if (const QString gpsbabel = Tool("gpsbabel"); !gpsbabel.isEmpty()) {
     int code = -1;
-    const QString csv = RunTool(gpsbabel, {"-t", "-i", "gpx", "-f", out.path() + "/trip.gpx", "-o", "unicsv", "-F", "-"}, &code);
+    const QString csv =
+        RunTool(gpsbabel, {"-t", "-i", "gpx", "-f", out.path() + "/trip.gpx", "-o", "unicsv", "-F", "-"}, &code);
     EXPECT_EQ(code, 0) << csv.toStdString();
     EXPECT_GT(csv.count('\n'), 10);
   }

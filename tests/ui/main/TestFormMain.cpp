@@ -61,7 +61,8 @@ TEST_F(FormMainTest, LanguageChoiceComesBackAndSuffixesStaySingle)
   w->ApplyLanguage(w->Item("N_View_Language_en"));
   w->ApplyLanguage(nullptr);
   // The design renderer is EVR: the flips carry their note once.
-  EXPECT_EQ(w->Item("N_VideoZoom_FlipH")->text().count(" (VMR only)"), 1) << w->Item("N_VideoZoom_FlipH")->text().toStdString();
+  EXPECT_EQ(w->Item("N_VideoZoom_FlipH")->text().count(" (VMR only)"), 1)
+      << w->Item("N_VideoZoom_FlipH")->text().toStdString();
   w->Item("N_Playback_Renderer_WMR")->setChecked(true);
   w->ApplyLanguage(nullptr);
   EXPECT_EQ(w->Item("N_VideoZoom_FlipH")->text().count(" ("), 0);

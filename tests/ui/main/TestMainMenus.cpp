@@ -37,7 +37,10 @@ struct MainMenusTest : ::testing::Test {
   kptest::ScopedSettings settings;
 };
 
-QString Stored(const char *name) { return ReadSetting(QLatin1String(name), QStringLiteral("<none>")); }
+QString Stored(const char *name)
+{
+  return ReadSetting(QLatin1String(name), QStringLiteral("<none>"));
+}
 
 } // namespace
 

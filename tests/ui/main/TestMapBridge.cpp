@@ -30,7 +30,10 @@ struct TFakeBrowser : IMapBrowser {
   void Collapse() override { FCollapsed = true; }
 };
 
-int Count(const QString &text, const QString &what) { return int(text.count(what)); }
+int Count(const QString &text, const QString &what)
+{
+  return int(text.count(what));
+}
 
 class MapBridge : public ::testing::Test {
 protected:
@@ -365,7 +368,8 @@ TEST_F(MapBridge, RouteClickSeeksToTheNearestFilesPoint)
     FHost.FSeeks.clear();
     Callback(QString("routeClick?") + c.query);
     ASSERT_EQ(FHost.FSeeks.size(), c.seeks.size()) << c.query;
-    for (size_t i = 0; i < c.seeks.size(); ++i) EXPECT_NEAR(double(FHost.FSeeks[i]), double(c.seeks[i]), 1e-7); // times in days
+    for (size_t i = 0; i < c.seeks.size(); ++i)
+      EXPECT_NEAR(double(FHost.FSeeks[i]), double(c.seeks[i]), 1e-7); // times in days
   }
 }
 

@@ -75,7 +75,8 @@ protected:
   void LoadInited(const QString &tiles)
   {
     Load(tiles);
-    ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 30000)) << FCallbacks.join(',').toStdString();
+    ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 30000))
+        << FCallbacks.join(',').toStdString();
   }
   QVariant Eval(const QString &script)
   {
@@ -132,7 +133,8 @@ TEST_F(MapPage, CallbacksAndEveryFunction)
   const QString p = MapLatLngJS(37.62, 55.75), q = MapLatLngJS(37.63, 55.76);
   const QString polygon = "PlaceMarker([" + p + "," + q + "," + MapLatLngJS(37.62, 55.76) + "])";
   Exec({polygon, "AddPath([" + p + "," + q + "], \"#FF0000\", 0.4)", "AddPathMarker(\"gm_MarkerS.png\", " + p + ")",
-        "AddPathMarker(\"gm_MarkerP.png\", " + q + ")", "SetAB(\"gm_MarkerA.png\", " + p + ", \"gm_MarkerB.png\", " + q + ")"});
+        "AddPathMarker(\"gm_MarkerP.png\", " + q + ")",
+        "SetAB(\"gm_MarkerA.png\", " + p + ", \"gm_MarkerB.png\", " + q + ")"});
   const QString layers = "Object.keys(map._layers).length";
   const int before = Eval(layers).toInt();
   Exec({"SetAB(\"gm_MarkerA.png\", " + q + ", \"gm_MarkerB.png\", " + p + ")"});
@@ -165,7 +167,8 @@ TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
   ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 15000));
   ASSERT_TRUE(kptest::waitUntil([&] { return Eval("pathItems.length").toInt() > 2; }, 15000));
   ASSERT_TRUE(kptest::waitUntil(
-      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; }, 15000));
+      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; },
+      15000));
   ASSERT_TRUE(kptest::waitUntil([&] { return !server.FRequests.isEmpty(); }, 5000));
   EXPECT_TRUE(server.FRequests.first().contains("KestrilPlayer/")) << server.FRequests.first().toStdString();
 
@@ -187,7 +190,8 @@ TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
   kptest::saveScreenshot(&FView, "map_track_offline.png");
 
   // A click on the middle of the track.
-  const QStringList xy = Eval("var p = map.latLngToContainerPoint([55.749, 37.615]); p.x + ',' + p.y").toString().split(',');
+  const QStringList xy =
+      Eval("var p = map.latLngToContainerPoint([55.749, 37.615]); p.x + ',' + p.y").toString().split(',');
   ASSERT_EQ(xy.size(), 2);
   const QPoint onTrack(qRound(xy[0].toDouble()), qRound(xy[1].toDouble()));
   QWidget *target = FView.focusProxy() ? FView.focusProxy() : &FView;

@@ -20,7 +20,10 @@ constexpr double kSecond = 1.0 / 86400.0;
 constexpr REFERENCE_TIME kSecondRef = 10000000;
 constexpr double kLon = 30.5, kLat = 60.25;
 
-QString Polar(double bearing, double distance) { return MapPointJS(GeoDestination(kLon, kLat, -bearing, distance)); }
+QString Polar(double bearing, double distance)
+{
+  return MapPointJS(GeoDestination(kLon, kLat, -bearing, distance));
+}
 
 struct PlaybackPass : ::testing::Test {
   PlaybackPass()
@@ -88,15 +91,18 @@ TEST_F(PlaybackPass, MarkerScripts)
   };
   const QString at = MapLatLngJS(kLon, kLat);
   const Case cases[] = {
-    {"no fix: a dot 1.8 x the size", "N_View_Arrow_Big", 90, false, "PlaceMarkerD(" + at + ",36)"},
-    {"big arrow at 60 km/h", "N_View_Arrow_Big", 90, true,
-     "PlaceMarker([" + Polar(90, 24) + "," + Polar(230, 20) + "," + at + "," + Polar(310, 20) + "])"},
-    {"normal arrow", "N_View_Arrow_Normal", 90, true,
-     "PlaceMarker([" + Polar(90, 15) + "," + Polar(230, 12.5) + "," + at + "," + Polar(310, 12.5) + "])"},
-    {"small arrow", "N_View_Arrow_Small", 90, true,
-     "PlaceMarker([" + Polar(90, 10) + "," + Polar(210, 5) + "," + at + "," + Polar(330, 5) + "])"},
-    {"no heading: a hexagon", "N_View_Arrow_Big", -1, true,
-     "PlaceMarker([" + QStringList{Polar(30, 10), Polar(90, 10), Polar(150, 10), Polar(210, 10), Polar(270, 10), Polar(330, 10)}.join(',') + "])"},
+      {"no fix: a dot 1.8 x the size", "N_View_Arrow_Big", 90, false, "PlaceMarkerD(" + at + ",36)"},
+      {"big arrow at 60 km/h", "N_View_Arrow_Big", 90, true,
+       "PlaceMarker([" + Polar(90, 24) + "," + Polar(230, 20) + "," + at + "," + Polar(310, 20) + "])"},
+      {"normal arrow", "N_View_Arrow_Normal", 90, true,
+       "PlaceMarker([" + Polar(90, 15) + "," + Polar(230, 12.5) + "," + at + "," + Polar(310, 12.5) + "])"},
+      {"small arrow", "N_View_Arrow_Small", 90, true,
+       "PlaceMarker([" + Polar(90, 10) + "," + Polar(210, 5) + "," + at + "," + Polar(330, 5) + "])"},
+      {"no heading: a hexagon", "N_View_Arrow_Big", -1, true,
+       "PlaceMarker([" +
+           QStringList{Polar(30, 10), Polar(90, 10), Polar(150, 10), Polar(210, 10), Polar(270, 10), Polar(330, 10)}
+               .join(',') +
+           "])"},
   };
   for (const Case &c : cases) {
     for (const char *item : {"N_View_Arrow_Small", "N_View_Arrow_Normal", "N_View_Arrow_Big"})

@@ -36,8 +36,8 @@ QString Clip(const QString &ffmpeg, const QString &name, const QString &colour)
   const QString temp = path + QStringLiteral(".part%1.mp4").arg(QCoreApplication::applicationPid());
   QProcess process;
   process.start(ffmpeg, {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                         "color=c=" + colour + ":s=64x48:r=25:d=8", "-c:v", "libx264", "-preset", "ultrafast",
-                         "-g", "25", "-bf", "0", "-pix_fmt", "yuv420p", temp});
+                         "color=c=" + colour + ":s=64x48:r=25:d=8", "-c:v", "libx264", "-preset", "ultrafast", "-g",
+                         "25", "-bf", "0", "-pix_fmt", "yuv420p", temp});
   const bool made = process.waitForFinished(60000) && process.exitCode() == 0 && QFile::rename(temp, path);
   QFile::remove(temp);
   return made || QFile::exists(path) ? path : QString();

@@ -47,13 +47,13 @@ TEST_F(PositionArithmetic, FindFileAt)
   };
   const std::vector<TTestFile> three = {{"a", 0.1L, 0.4L}, {"b", 0.5L, 0.8L}, {"c", 0.8L, 1}};
   const Case cases[] = {
-    {"in a gap belongs to the later file", three, 0.45L, 1},
-    {"a shared boundary belongs to the later file", three, 0.8L, 2},
-    {"before the first file", three, 0.05L, 0},
-    {"after the last file", three, 1.5L, 2},
-    {"inside the first", three, 0.39L, 0},
-    {"no files", {}, 0.5L, 0},
-    {"one file", {{"a", 0, 1}}, 0.99L, 0},
+      {"in a gap belongs to the later file", three, 0.45L, 1},
+      {"a shared boundary belongs to the later file", three, 0.8L, 2},
+      {"before the first file", three, 0.05L, 0},
+      {"after the last file", three, 1.5L, 2},
+      {"inside the first", three, 0.39L, 0},
+      {"no files", {}, 0.5L, 0},
+      {"one file", {{"a", 0, 1}}, 0.99L, 0},
   };
   for (const Case &c : cases) {
     Load(c.Files);
@@ -83,15 +83,23 @@ TEST_F(PositionArithmetic, SeekBarSpans)
   };
   const std::vector<TTestFile> gapped = {{"a", 0, 0.4L}, {"b", 0.5L, 1, 0, dsNoHeader}};
   const Case cases[] = {
-    {"one file inside the window", {{"a", 0.2L, 0.7L}}, 0, 1, 0, 0, {0, 20, 70, 100}, {}, {}},
-    {"one file covers the window", {{"a", 0, 1}}, 0.2L, 0.6L, 0, 0, {}, {}, {}},
-    {"a gap between files, the later without header", gapped, 0, 1, 0, 0, {40, 50}, {50, 100}, {}},
-    {"a window wholly inside a gap", gapped, 0.42L, 0.48L, 0, 0, {0, 100}, {}, {}},
-    {"A-B marks", {{"a", 0, 1}}, 0, 1, 0.25L, 0.5L, {}, {}, {25, 50}},
-    {"A = B gives no span", {{"a", 0, 1}}, 0, 1, 0.5L, 0.5L, {}, {}, {}},
-    // Mark A lies 2^32 - 50 pixels left of the bar: kept on it, not wrapped.
-    {"a 1e-9 window far from the marks", gapped, 0.45L, 0.45L + 1e-9L, 0.45L - 0.04294967246L, 0.9L, {0, 100}, {}, {0, 100}},
-    {"an empty window", {{"a", 0, 1}}, 0.5L, 0.5L, 0.1L, 0.9L, {}, {}, {}},
+      {"one file inside the window", {{"a", 0.2L, 0.7L}}, 0, 1, 0, 0, {0, 20, 70, 100}, {}, {}},
+      {"one file covers the window", {{"a", 0, 1}}, 0.2L, 0.6L, 0, 0, {}, {}, {}},
+      {"a gap between files, the later without header", gapped, 0, 1, 0, 0, {40, 50}, {50, 100}, {}},
+      {"a window wholly inside a gap", gapped, 0.42L, 0.48L, 0, 0, {0, 100}, {}, {}},
+      {"A-B marks", {{"a", 0, 1}}, 0, 1, 0.25L, 0.5L, {}, {}, {25, 50}},
+      {"A = B gives no span", {{"a", 0, 1}}, 0, 1, 0.5L, 0.5L, {}, {}, {}},
+      // Mark A lies 2^32 - 50 pixels left of the bar: kept on it, not wrapped.
+      {"a 1e-9 window far from the marks",
+       gapped,
+       0.45L,
+       0.45L + 1e-9L,
+       0.45L - 0.04294967246L,
+       0.9L,
+       {0, 100},
+       {},
+       {0, 100}},
+      {"an empty window", {{"a", 0, 1}}, 0.5L, 0.5L, 0.1L, 0.9L, {}, {}, {}},
   };
   for (const Case &c : cases) {
     Load(c.Files);
@@ -115,11 +123,13 @@ struct PositionModelOnFake : ::testing::Test {
     kptest::ensureApplication();
     InitLanguages();
     Script = std::make_shared<TFakeScript>();
-    for (auto [name, seconds] : {std::pair{"/fake/a0.mp4", 40}, {"/fake/a1.mp4", 25}, {"/fake/a2.mp4", 25}, {"/fake/b0.mp4", 10}})
+    for (auto [name, seconds] :
+         {std::pair{"/fake/a0.mp4", 40}, {"/fake/a1.mp4", 25}, {"/fake/a2.mp4", 25}, {"/fake/b0.mp4", 10}})
       Script->Files[QString::fromLatin1(name)] = TFakeFile{seconds * kSecondRef, {TFakeStream{}}};
     Rig = std::make_unique<kptest::TPlayingRig>(std::make_shared<TFakeGraphFactory>(Script));
     Rows = {kptest::MakeRecording(QStringLiteral("trip A"), kDay, 100 * kSecond,
-                                  {{"/fake/a0.mp4", 0, 0.4L, 40000}, {"/fake/a1.mp4", 0.5L, 0.75L, 25000},
+                                  {{"/fake/a0.mp4", 0, 0.4L, 40000},
+                                   {"/fake/a1.mp4", 0.5L, 0.75L, 25000},
                                    {"/fake/a2.mp4", 0.75L, 1, 25000}}),
             kptest::MakeRecording(QStringLiteral("trip B"), kDay + 1, 10 * kSecond, {{"/fake/b0.mp4", 0, 1, 10000}})};
   }
@@ -133,7 +143,10 @@ struct PositionModelOnFake : ::testing::Test {
     else
       Rig->Selection->ListViewClick(Qt::NoModifier);
   }
-  int Opened(const QString &file) const { return static_cast<int>(Script->Log.count(QStringLiteral("AddSourceFilter ") + file)); }
+  int Opened(const QString &file) const
+  {
+    return static_cast<int>(Script->Log.count(QStringLiteral("AddSourceFilter ") + file));
+  }
 
   kptest::ScopedSettings Settings;
   TFakeScriptPtr Script;
@@ -161,7 +174,9 @@ TEST_F(PositionModelOnFake, FractionsOutsideTheRecordingOnlyStore)
   const int seeks = static_cast<int>(Script->Log.filter(QStringLiteral("SetPositions")).size());
   struct Case {
     long double G, Stored;
-  } cases[] = {{1.5L, 1.5L}, {-0.25L, -0.25L}, {std::numeric_limits<long double>::quiet_NaN(), -0.25L},
+  } cases[] = {{1.5L, 1.5L},
+               {-0.25L, -0.25L},
+               {std::numeric_limits<long double>::quiet_NaN(), -0.25L},
                {std::numeric_limits<long double>::infinity(), -0.25L}};
   for (const Case &c : cases) {
     Rig->Model->SeekTo(c.G, false, false);

@@ -98,6 +98,6 @@ TEST(WindowLayout, GrayBitmapLightensAndChequers)
   image.setPixel(0, 0, qRgb(0, 0, 0));
   image.setPixel(1, 0, qRgb(40, 100, 200)); // g = (40 + 200 + 200) / 4 = 110
   const QImage grey = GrayBitmap(image, 2.0);
-  EXPECT_EQ(grey.pixel(0, 0), qRgb(255, 255, 255));                 // x + y even: white
+  EXPECT_EQ(grey.pixel(0, 0), qRgb(255, 255, 255)); // x + y even: white
   EXPECT_EQ(grey.pixel(1, 0), qRgb(183, 183, 183)); // 255 - Round(72.5), halves to even
 }

@@ -12,8 +12,8 @@ struct TFrameRow {
 };
 
 constexpr TFrameRow FrameRows[SetupFrameRows] = {
-    {u"1080P   1920x1080   30fps", 5},  {u"1080P   1440x1080   30fps", 11},
-    {u" 720P   1280x720    30fps", 17}, {u" WVGA    848\u0445480    60fps", 25},
+    {u"1080P   1920x1080   30fps", 5},       {u"1080P   1440x1080   30fps", 11},
+    {u" 720P   1280x720    30fps", 17},      {u" WVGA    848\u0445480    60fps", 25},
     {u" WVGA    848\u0445480    30fps", 27}, {u"  VGA    640x480    30fps", 29},
     {u" QVGA    320x240    30fps", 31},
 };

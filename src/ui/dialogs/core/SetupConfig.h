@@ -34,8 +34,8 @@ bool SetupConfigAcceptable(qsizetype length);
 // What the window shows for a block.
 struct TSetupValues {
   int FrameRow = SetupOtherRow;
-  uint8_t FrameCode = 0;  // the code written for that row (the byte itself for "other")
-  int TimeZoneRow = -1;   // -1: byte 7 outside -12..+12
+  uint8_t FrameCode = 0;          // the code written for that row (the byte itself for "other")
+  int TimeZoneRow = -1;           // -1: byte 7 outside -12..+12
   int Sensitivity[3] = {0, 0, 0}; // kept within 0..10
 };
 // Config must be acceptable.

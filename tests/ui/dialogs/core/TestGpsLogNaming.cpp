@@ -13,12 +13,9 @@ TEST(GpsLogNaming, SideFileNames)
   struct Case {
     QString Log, Ext, Expected;
   } cases[] = {
-      {"/card/trip.log", "kml", "/card/trip.kml"},
-      {"/card/LOG", "gpx", "/card/LOG.gpx"},
-      {"/card/a.b/LOG", "plt", "/card/a.b/LOG.plt"},
-      {"/card/trip.nmea", "kml", "/card/trip.kml"},
-      {"/card/x.y.log", "csv", "/card/x.y.csv"},
-      {"/ca:rd/t?ip.log", "kml", "/ca:rd/t_ip.kml"},
+      {"/card/trip.log", "kml", "/card/trip.kml"},   {"/card/LOG", "gpx", "/card/LOG.gpx"},
+      {"/card/a.b/LOG", "plt", "/card/a.b/LOG.plt"}, {"/card/trip.nmea", "kml", "/card/trip.kml"},
+      {"/card/x.y.log", "csv", "/card/x.y.csv"},     {"/ca:rd/t?ip.log", "kml", "/ca:rd/t_ip.kml"},
   };
   for (const Case &c : cases) EXPECT_EQ(GpsLogSideFileName(c.Log, c.Ext), c.Expected) << c.Log.toStdString();
 }

@@ -32,12 +32,42 @@ TEST(SetupConfig, DecodeEditEncode)
     TSetupEdit Edit;
     const char *Bytes610; // bytes 6-10 written
   } cases[] = {
-      {"16 selects 720P, written as 17", Block(128, 16, 0, 1, 2, 3), 2, 12, 1, {17, 12, {1, 2, 3}}, "\x11\x00\x01\x02\x03"},
+      {"16 selects 720P, written as 17",
+       Block(128, 16, 0, 1, 2, 3),
+       2,
+       12,
+       1,
+       {17, 12, {1, 2, 3}},
+       "\x11\x00\x01\x02\x03"},
       {"9 is another size and stays", Block(128, 9, 1, 0, 0, 0), 7, 13, 0, {9, 13, {0, 0, 0}}, "\x09\x01\x00\x00\x00"},
-      {"-8 is GMT-8; GMT+3 writes 3", Block(128, 5, 0xF8, 0, 0, 0), 0, 4, 0, {5, 15, {0, 0, 0}}, "\x05\x03\x00\x00\x00"},
-      {"200 shows and writes as 10", Block(128, 5, 4, 200, 10, 11), 0, 16, 10, {5, 16, {200, 10, 11}}, "\x05\x04\x0a\x0a\x0a"},
-      {"zone 100 stays without a row", Block(11, 31, 100, 0, 0, 0), 6, -1, 0, {31, -1, {0, 0, 0}}, "\x1f\x64\x00\x00\x00"},
-      {"200-byte file keeps its tail", Block(200, 24, 0xF4, 5, 5, 5), 3, 0, 5, {25, 24, {5, 5, 5}}, "\x19\x0c\x05\x05\x05"},
+      {"-8 is GMT-8; GMT+3 writes 3",
+       Block(128, 5, 0xF8, 0, 0, 0),
+       0,
+       4,
+       0,
+       {5, 15, {0, 0, 0}},
+       "\x05\x03\x00\x00\x00"},
+      {"200 shows and writes as 10",
+       Block(128, 5, 4, 200, 10, 11),
+       0,
+       16,
+       10,
+       {5, 16, {200, 10, 11}},
+       "\x05\x04\x0a\x0a\x0a"},
+      {"zone 100 stays without a row",
+       Block(11, 31, 100, 0, 0, 0),
+       6,
+       -1,
+       0,
+       {31, -1, {0, 0, 0}},
+       "\x1f\x64\x00\x00\x00"},
+      {"200-byte file keeps its tail",
+       Block(200, 24, 0xF4, 5, 5, 5),
+       3,
+       0,
+       5,
+       {25, 24, {5, 5, 5}},
+       "\x19\x0c\x05\x05\x05"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.Name);
@@ -56,7 +86,8 @@ TEST(SetupConfig, DecodeEditEncode)
 
 TEST(SetupConfig, RowsDefaultBlockAndRefusedLengths)
 {
-  EXPECT_EQ(SetupFrameRowText(3), QString::fromUtf8(" WVGA    848\xD1\x85" "480    60fps"));
+  EXPECT_EQ(SetupFrameRowText(3), QString::fromUtf8(" WVGA    848\xD1\x85"
+                                                    "480    60fps"));
   EXPECT_EQ(SetupTimeZoneText(0), "GMT-12");
   EXPECT_EQ(SetupTimeZoneText(12), "GMT+0");
   const QByteArray d = DefaultSetupBlock();

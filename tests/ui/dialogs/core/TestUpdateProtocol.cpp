@@ -17,7 +17,8 @@ TEST(UpdateQuery, OrderSeparatorAndOmittedParts)
     TUpdateQuery Query;
     QString Expected;
   } cases[] = {
-      {"http://h/kestrilplayer.php", {"1033", "nmea,gpx", 3840, 2160, "abcdefghijk"},
+      {"http://h/kestrilplayer.php",
+       {"1033", "nmea,gpx", 3840, 2160, "abcdefghijk"},
        "http://h/kestrilplayer.php?version=1.1&langid=1033&gps=nmea,gpx&screen=3840x2160&did=rw-abcdefghijk"},
       {"http://h/ads?x=1", {"1049", "", 0, 0, ""}, "http://h/ads?x=1&version=1.1&langid=1049"},
       {"http://h/p", {"", "", 1920, 0, "id"}, "http://h/p?version=1.1&langid=&did=rw-id"},
@@ -75,7 +76,10 @@ TOutcome Read(const QByteArray &reply, int64_t cap, const std::function<QList<QB
   return {reader.Finished(), reader.Succeeded(), reader.Body()};
 }
 
-QList<QByteArrayView> Whole(QByteArrayView b) { return {b}; }
+QList<QByteArrayView> Whole(QByteArrayView b)
+{
+  return {b};
+}
 QList<QByteArrayView> ByteByByte(QByteArrayView b)
 {
   QList<QByteArrayView> parts;
@@ -102,7 +106,8 @@ TEST(UpdateReplyReader, OneOutcomeForEverySplit)
       {"bad length", "HTTP/1.1 200 OK\r\nContent-Length: 1x\r\n\r\nabc", 100, false, ""},
       {"two lengths", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab", 100, false, ""},
       {"to close", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\nversion=1.2\r\n", 100, true, "version=1.2\r\n"},
-      {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4;x=y\r\nWiki\r\n5\r\npedia\r\n0\r\nT: 1\r\n\r\n", 100,
+      {"chunked",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4;x=y\r\nWiki\r\n5\r\npedia\r\n0\r\nT: 1\r\n\r\n", 100,
        true, "Wikipedia"},
       {"chunked cut", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nWiki\r\n", 100, false, ""},
       {"chunked bad size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 100, false, ""},
@@ -114,8 +119,8 @@ TEST(UpdateReplyReader, OneOutcomeForEverySplit)
       {"length over cap", "HTTP/1.1 200 OK\r\nContent-Length: 101\r\n\r\n", 100, false, ""},
       {"close over cap", "HTTP/1.1 200 OK\r\n\r\n" + big, 1999, false, ""},
       {"close at cap", "HTTP/1.1 200 OK\r\n\r\n" + big, 2000, true, big},
-      {"chunks over cap", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n3\r\ndef\r\n0\r\n\r\n", 5, false,
-       ""},
+      {"chunks over cap", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n3\r\ndef\r\n0\r\n\r\n", 5,
+       false, ""},
       {"header too long", "HTTP/1.1 200 OK\r\nX: " + QByteArray(70000, 'h') + "\r\n\r\nabc", 100, false, ""},
   };
   for (const Case &c : cases) {
