@@ -303,9 +303,14 @@ void TFormMain::NormalizeTimeWindow()
   a = std::max<long double>(0, a);
 }
 
-// The zoom engine arrives with the view commands; until then the picture
-// fills the panel as the video window letterboxes it.
-void TFormMain::ApplyVideoZoom() {}
+// Without a zoom of its own the picture fills its window, kept in proportion.
+void TFormMain::ApplyVideoZoom()
+{
+  if (EVR && VideoWindowEVR) {
+    EVR->SetAspectRatioMode(true, false);
+    EVR->SetVideoPosition(VideoWindowEVR->rect(), TNormalizedRect{0, 0, 1, 1});
+  }
+}
 
 void TFormMain::ToggleFullScreen() {}
 
@@ -329,10 +334,17 @@ void TFormMain::LayoutPass()
   PanelRight->setVisible(PanelListView->isVisibleTo(PanelRight) || provider != 0);
 }
 
+bool TFormMain::eventFilter(QObject *watched, QEvent *event)
+{
+  if (watched == VideoWindowEVR && event->type() == QEvent::Resize) ApplyVideoZoom();
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void TFormMain::resizeEvent(QResizeEvent *event)
 {
   QMainWindow::resizeEvent(event);
   FormResize();
+  ApplyVideoZoom();
 }
 
 } // namespace kp

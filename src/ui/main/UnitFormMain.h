@@ -193,6 +193,7 @@ protected:
   void resizeEvent(QResizeEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
   void showEvent(QShowEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dropEvent(QDropEvent *event) override;
 
@@ -212,6 +213,13 @@ private:
   void CreateGauges();
   void TranslateMainWindowTexts();
   void ConnectCommands();
+  void ConnectPlaybackCommands();
+  void ConnectWindowCommands();
+  void FrameNext();
+  void FramePrev();
+  void SwitchRenderer();
+  void SaveSelectedFragment();
+  void SaveWholeGroup();
   void BuildPlayback();
   void BuildMap();
   void ApplyRefreshRate();

@@ -326,6 +326,7 @@ void TFormMain::BuildVideoWindow()
     VideoWindowEVR->setObjectName(QStringLiteral("VideoWindowEVR"));
     PanelVideo->layout()->addWidget(VideoWindowEVR);
     EVR = std::make_unique<TEVR>(this, VideoWindowEVR, [this] { ToggleFullScreen(); });
+    VideoWindowEVR->installEventFilter(this);
     FilterEVR.SetFilterGraph(&FilterGraph);
     FilterMicrosoftVideo.SetFilterGraph(&FilterGraph);
   } else {
@@ -338,6 +339,7 @@ void TFormMain::BuildVideoWindow()
   }
   Controls.VideoWindowWMR = VideoWindowWMR;
   Controls.EVR = EVR.get();
+  ApplyVideoZoom();
   const bool evr = EVR != nullptr;
   Item("N_VideoZoom_NotLinear")->setEnabled(evr);
   Item("N_VideoZoom_FlipV")->setEnabled(VideoWindowWMR && Item("N_Playback_Renderer_WMR")->isChecked());

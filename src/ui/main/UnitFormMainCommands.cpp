@@ -7,7 +7,16 @@
 #include "FileListDelegate.h"
 #include "FileListModel.h"
 #include "MainHost.h"
+#include "MapBridge.h"
+#include "UnitEVRWindow.h"
 #include "PlaybackLoop.h"
+#include "PositionModel.h"
+#include "RecordingSelection.h"
+#include "UnitFormCopy.h"
+#include "UnitFormGroup.h"
+#include "UnitFormAbout.h"
+#include "UnitFormWhatsNew.h"
+#include "UnitFormSetupDevice.h"
 #include "UnitAutoUpdateChecker.h"
 #include "UnitFormDetails.h"
 #include "StartupSupport.h"
@@ -36,6 +45,9 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTableView>
+#include <QToolButton>
+#include <QTimer>
+#include <QEventLoop>
 #include <QWindow>
 
 namespace kp {
@@ -108,6 +120,86 @@ void TFormMain::ConnectCommands()
   });
   for (const char *name : {"N_View_Refresh_Fast", "N_View_Refresh_Norm", "N_View_Refresh_Slow"})
     m.OnTriggered(QLatin1String(name), [this](QAction *) { ApplyRefreshRate(); });
+  ConnectPlaybackCommands();
+  ConnectWindowCommands();
+}
+
+void TFormMain::ConnectPlaybackCommands()
+{
+  TMainMenus &m = *FMenus;
+  const auto on = [&m](const char *name, std::function<void()> f) {
+    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { f(); });
+  };
+  on("N_Playback_Play", [this] {
+    if (!ButtonPlay->isEnabled()) return;
+    ButtonPlay->setChecked(!ButtonPlay->isChecked());
+    Loop->ButtonPlayClick(TOrigin::Window);
+  });
+  on("N_Playback_Stop", [this] {
+    if (QApplication::activeWindow() == this) Loop->ButtonStopClick(TOrigin::Window);
+  });
+  on("N_File_Open", [this] { Loop->N_File_OpenClick(); });
+  on("N_FileList_Add", [this] { Loop->N_File_OpenClick(); });
+  on("N_FileList_Open", [this] { Selection->ListViewDblClick(TOrigin::Window); });
+  on("N_Playback_Frame_Next", [this] { FrameNext(); });
+  on("N_Playback_Frame_Prev", [this] { FramePrev(); });
+  connect(ButtonFrameNext, &QToolButton::clicked, this, [this] { FrameNext(); });
+  connect(ButtonFramePrev, &QToolButton::clicked, this, [this] { FramePrev(); });
+  for (const char *name : {"N_View_Arrow_Small", "N_View_Arrow_Normal", "N_View_Arrow_Big"})
+    on(name, [this] { Loop->TimerTimer(TOrigin::Window); });
+  for (const char *name :
+       {"N_View_TimePoints_1m", "N_View_TimePoints_5m", "N_View_TimePoints_20m", "N_View_TimePoints_Never"})
+    on(name, [this] {
+      MapBridge->ForgetTrackScript();
+      MapBridge->DrawTrackPath();
+      Loop->TimerTimer(TOrigin::Window);
+    });
+  for (const char *name : {"N_View_Graphics_S", "N_View_Graphics_H", "N_View_Graphics_G", "N_View_Graphics_X",
+                           "N_View_Graphics_Y", "N_View_Graphics_Z"})
+    on(name, [this] {
+      BuildGraphs();
+      FormResize();
+    });
+  for (const char *name : {"N_Playback_Renderer_NUL", "N_Playback_Renderer_WMR", "N_Playback_Renderer_EVR"})
+    on(name, [this] { SwitchRenderer(); });
+  on("N_File_Save_Video", [this] { SaveSelectedFragment(); });
+  on("N_FileList_Save", [this] { SaveWholeGroup(); });
+  for (QAction *a : FMenus->Menu(QStringLiteral("N_View_Language"))->actions())
+    connect(a, &QAction::triggered, this, [this, a] { ApplyLanguage(a); });
+}
+
+void TFormMain::ConnectWindowCommands()
+{
+  TMainMenus &m = *FMenus;
+  const auto on = [&m](const char *name, std::function<void()> f) {
+    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { f(); });
+  };
+  on("N_Help_About", [this] { Windows.About->show(); });
+  on("N_Help_WhatsNew", [this] { Windows.WhatsNew->show(); });
+  on("N_Help_Site", [this] { FDialogHost->OpenWebSite(); });
+  on("N_SetupDevice", [this] { Windows.SetupDevice->show(); });
+  on("N_FileList_Copy", [this] {
+    // One item holding the files of every selected recording.
+    TFileItem all;
+    for (int row : FListCommands->SelectedRows())
+      for (const TFileItemSubitem &f : FFileManager->GetGroup(row).Files) all.Files.push_back(f);
+    if (all.Files.empty()) return;
+    all.Summary = all.Files.front();
+    auto *copy = new TFormCopy(FDialogHost);
+    copy->setAttribute(Qt::WA_DeleteOnClose);
+    copy->StartCopy(all);
+  });
+  on("N_FileList_Group_With", [this] {
+    const int row = ListView->currentIndex().row();
+    if (row >= 0) Windows.Group->Execute(row);
+  });
+  on("N_FileList_Ungroup", [this] {
+    std::vector<int> rows = FListCommands->SelectedRows();
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+      const TFileItem row = FFileManager->GetGroup(*it);
+      if (!row.Files.empty()) FFileManager->Ungroup(*it, row.Files.front().FileName);
+    }
+  });
 }
 
 void TFormMain::ApplyRefreshRate()
@@ -179,6 +271,16 @@ void TFormMain::AddFiles(const QStringList &names)
 
 void TFormMain::SaveSnapshot(bool window)
 {
+  const long double position = Model->GetPosition();
+  if (position >= 0) State.LastPosition = position;
+  if (ButtonPlay->isChecked()) {
+    ButtonPlay->setChecked(false);
+    Loop->ButtonPlayClick(TOrigin::Window);
+  }
+  // The picture settles before it is taken (the pause may still be in flight).
+  QEventLoop settle;
+  QTimer::singleShot(500, &settle, &QEventLoop::quit);
+  settle.exec(QEventLoop::ExcludeUserInputEvents);
   QImage picture;
   if (window) {
     QScreen *screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
@@ -190,11 +292,19 @@ void TFormMain::SaveSnapshot(bool window)
     // Platforms without a screen grab (offscreen, Wayland) give the window's own picture.
     if (picture.isNull() || picture.size() != frameGeometry().size()) picture = grab().toImage();
   }
+  if (!window) {
+    if (EVR)
+      picture = EVR->GetCurrentImage();
+    else if (VideoWindowWMR)
+      VideoWindowWMR->VMRGetBitmap(picture);
+  }
   if (picture.isNull()) {
     FHost->ShowMessage(Translate(u"Mes_NoFrame"));
     return;
   }
-  const QString proposed = SnapshotFileName(window ? QStringLiteral("Window") : QStringLiteral("Frame"), 0, 0);
+  const QString proposed =
+      SnapshotFileName(window ? QStringLiteral("Window") : QStringLiteral("Frame"),
+                       Model->PositionToDateTime(State.LastPosition), Model->PositionToMs(State.LastPosition));
   int filter = 0;
   const QString path =
       FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
@@ -309,6 +419,119 @@ void TFormMain::TimerOnStartTimer()
   step([&args] {
     if (!args.DeleteFile.isEmpty()) QFile::remove(args.DeleteFile);
   });
+}
+
+} // namespace kp
+
+// ---------------------------------------------------------------- frames, renderer, cutting
+
+#include "UnitEVRWindow.h"
+#include "UnitFormCropping.h"
+#include "DSInterfaces.h"
+
+namespace kp {
+
+void TFormMain::FrameNext()
+{
+  if (FilterGraph.Active())
+    if (const auto step = FilterGraph.QueryInterface<IVideoFrameStep>()) {
+      State.FrameRefreshPending = true;
+      step->Step(1);
+    }
+  Loop->TimerTimer(TOrigin::Window);
+}
+
+void TFormMain::FramePrev()
+{
+  const long double span = State.Recording.Summary.EndTime - State.Recording.Summary.StartTime;
+  if (!(span > 0) || State.CurrentFile < 0) return;
+  const long double g = std::max<long double>(0, Model->GetPosition() - (1.0L / 86400) / span);
+  Model->SeekTo(g, true, false);
+  // A paused frame is shown without running the graph, which would move on.
+  if (FilterGraph.Active() && !ButtonPlay->isChecked()) FilterGraph.RefreshPausedFrame();
+}
+
+void TFormMain::SwitchRenderer()
+{
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const long double last = State.LastPosition;
+  const bool wasActive = FilterGraph.Active();
+  if (wasActive) Loop->ButtonStopClick(TOrigin::None);
+  BuildVideoWindow();
+  ApplyLanguage(nullptr);
+  if (Item("N_VideoZoom_NotLinear")->isChecked() && !Item("N_VideoZoom_NotLinear")->isEnabled())
+    FMenus->State().SetMenuChecked(Item("N_VideoZoom_Stretch"));
+  if (wasActive) {
+    Selection->ListViewSelectItem(true);
+    State.Position = last;
+    State.LastPosition = last;
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+namespace {
+
+QString DefaultFragmentName(const QString &folder, const QString &name, const QString &times)
+{
+  QString base = folder.isEmpty() ? QStringLiteral("/") : folder;
+  if (!base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
+  return base + SanitizeFileName(QStringLiteral("Fragment of ") + name + times + QLatin1Char('.') +
+                                 TFormCropping::DefaultExtension());
+}
+
+} // namespace
+
+void TFormMain::SaveSelectedFragment()
+{
+  TFormCropping &dialog = *Windows.Cropping;
+  const bool wasEmpty = dialog.RowCount() == 0;
+  dialog.ClearSelection();
+  dialog.ShowRestored();
+  const long double a = State.MarkA, b = State.MarkB;
+  if (!State.Recording.Files.empty() && b > a) {
+    for (size_t i = 0; i < State.Recording.Files.size(); ++i) {
+      const TFileItemSubitem &file = State.Recording.Files[i];
+      long double p1 = 0, p2 = 0;
+      TPositionModel::GroupToFilePosition(file, a, p1);
+      TPositionModel::GroupToFilePosition(file, b, p2);
+      if (p1 < 1 && p2 > 0 && p1 < p2)
+        dialog.AddFile(file.FileName, i < State.MovingInfos.size() ? State.MovingInfos[i].get() : nullptr,
+                       std::max<long double>(p1, 0), std::min<long double>(p2, 1), file.StartTime);
+    }
+    if (dialog.OutputName().isEmpty()) {
+      QString times;
+      if (!(a == 0 && b == 1)) {
+        times = QStringLiteral(" (") + TimeToStr(Model->PositionToDateTime(a)) + QStringLiteral(" - ") +
+                TimeToStr(Model->PositionToDateTime(b)) + QLatin1Char(')');
+        times.replace(QLatin1Char(':'), QLatin1Char('-'));
+      }
+      dialog.SetOutputName(DefaultFragmentName(settings::CopyFolder.Read(), State.Recording.Summary.Name, times));
+    }
+  }
+  if (wasEmpty) dialog.ClearSelection();
+  dialog.update();
+}
+
+void TFormMain::SaveWholeGroup()
+{
+  if (!State.Recording.Files.empty()) {
+    State.MarkA = 0;
+    State.MarkB = 1;
+    FormResize();
+    SaveSelectedFragment();
+    State.MarkB = 0;
+  } else if (FFileManager) {
+    TFormCropping &dialog = *Windows.Cropping;
+    const bool wasEmpty = dialog.RowCount() == 0;
+    dialog.ClearSelection();
+    dialog.ShowRestored();
+    for (int row : FListCommands->SelectedRows())
+      for (const TFileItemSubitem &file : FFileManager->GetGroup(row).Files)
+        dialog.AddFile(file.FileName, nullptr, 0, 1, file.StartTime);
+    if (wasEmpty) dialog.ClearSelection();
+    dialog.update();
+  }
+  FormResize();
 }
 
 } // namespace kp

@@ -18,3 +18,12 @@ kp_add_test(ui kp_ui_filelist_card_tests
   LIBS kp_ui kp_ui_testsupport)
 target_compile_definitions(kp_ui_filelist_card_tests PRIVATE KP_MAKE_DEMO_CARD="$<TARGET_FILE:make-demo-card>")
 add_dependencies(kp_ui_filelist_card_tests make-demo-card)
+
+# The program as a user starts it, under Xvfb, on a generated demo card.
+kp_add_test(ui kp_ui_endtoend_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestEndToEnd.cpp
+  LIBS kp_ui kp_ui_testsupport Qt6::Test
+  XCB)
+target_compile_definitions(kp_ui_endtoend_tests PRIVATE KP_MAKE_DEMO_CARD="$<TARGET_FILE:make-demo-card>"
+                                                        KP_PROGRAM="$<TARGET_FILE:kestril-player>")
+add_dependencies(kp_ui_endtoend_tests make-demo-card kestril-player)

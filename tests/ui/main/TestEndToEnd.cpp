@@ -1,0 +1,125 @@
+// The program as a user starts it, under a real X server: a demo card in the
+// current folder, its own settings, no network.
+
+#include "FileListModel.h"
+#include "PlaybackState.h"
+#include "UiTestSupport.h"
+#include "UnitFormMain.h"
+#include "UnitProgram.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace kp;
+
+namespace {
+
+QString MakeCard(const QTemporaryDir &dir)
+{
+  const QString card = dir.path() + QStringLiteral("/card");
+  QProcess make;
+  make.start(QStringLiteral(KP_MAKE_DEMO_CARD), {QStringLiteral("--quick"), card});
+  make.waitForFinished(120000);
+  return card;
+}
+
+// Share of pixels that are not (nearly) black.
+double LitShare(const QImage &image)
+{
+  if (image.isNull()) return 0;
+  const QImage small = image.scaled(64, 36).convertToFormat(QImage::Format_RGB32);
+  int lit = 0;
+  for (int y = 0; y < small.height(); ++y)
+    for (int x = 0; x < small.width(); ++x) lit += qGray(small.pixel(x, y)) > 24;
+  return double(lit) / (small.width() * small.height());
+}
+
+struct EndToEnd : ::testing::Test {
+  void SetUp() override
+  {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+      if (qEnvironmentVariable("CI") == QLatin1String("true")) FAIL() << "no X server";
+      GTEST_SKIP() << "no X server";
+    }
+    kptest::ensureApplication();
+  }
+};
+
+} // namespace
+
+TEST_F(EndToEnd, ListsTheTripsPlaysOneAndClosesQuickly)
+{
+  QTemporaryDir dir;
+  const QString card = MakeCard(dir);
+  ASSERT_TRUE(QDir(card).exists(QStringLiteral("DCIM")));
+  kptest::ScopedSettings settings;
+  const QString oldCurrent = QDir::currentPath();
+  QDir::setCurrent(card);
+  std::unique_ptr<TFormMain> w = CreateWindows({});
+  w->resize(1200, 800);
+  w->show();
+  auto &model = static_cast<TFileListModel &>(*w->ListView->model());
+  const bool listed = kptest::waitUntil(
+      [&] {
+        return model.rowCount() >= 3 && !model.IsStatusRow(0) && model.FileManager() &&
+               !model.FileManager()->Searching();
+      },
+      20000);
+  QDir::setCurrent(oldCurrent);
+  ASSERT_TRUE(listed) << model.rowCount();
+  kptest::saveScreenshot(w.get(), QStringLiteral("main_listed.png"));
+
+  const QRect row0 = w->ListView->visualRect(model.index(0, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->ButtonPlay->isChecked(); }, 10000));
+  const long double first = w->State.LastPosition;
+  EXPECT_TRUE(kptest::waitUntil([&] { return w->State.LastPosition > first + 0.01L; }, 10000));
+  EXPECT_TRUE(w->windowTitle().contains(w->State.Recording.Summary.Name)) << w->windowTitle().toStdString();
+  EXPECT_TRUE(kptest::waitUntil([&] { return LitShare(w->PanelVideo->grab().toImage()) > 0.3; }, 10000));
+  kptest::saveScreenshot(w.get(), QStringLiteral("main_playing.png"));
+
+  QElapsedTimer closing;
+  closing.start();
+  w->close();
+  w.reset();
+  EXPECT_LT(closing.elapsed(), 5000);
+}
+
+TEST_F(EndToEnd, TheProgramShowsItsWindow)
+{
+  const QString xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
+  if (xwininfo.isEmpty()) {
+    if (qEnvironmentVariable("CI") == QLatin1String("true")) FAIL() << "xwininfo missing";
+    GTEST_SKIP() << "xwininfo missing";
+  }
+  QTemporaryDir home;
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+  env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+  env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(home.path());
+  program.start(QStringLiteral(KP_PROGRAM), {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  const bool shown = kptest::waitUntil(
+      [&] {
+        QProcess probe;
+        probe.start(xwininfo, {QStringLiteral("-root"), QStringLiteral("-tree")});
+        probe.waitForFinished(5000);
+        return probe.readAllStandardOutput().contains("\"KESTRIL PLAYER\"");
+      },
+      20000);
+  program.terminate();
+  if (!program.waitForFinished(10000)) program.kill();
+  EXPECT_TRUE(shown);
+}
