@@ -42,7 +42,8 @@ public:
   // One frame forward, one second back (the paused control panel's wheel).
   virtual void FrameNext() = 0;
   virtual void JumpSecondBack() = 0;
-  // The graph's play state (0 when nothing is open) and whether it can seek.
+  // The graph's play state (0 while the graph is not active) and whether
+  // it can seek.
   virtual int GraphState() const = 0;
   virtual bool CanSeek() const = 0;
   // The open file's duration in 100-ns units (0 when unknown).
@@ -75,6 +76,8 @@ public:
 
   // A new graph image beside the seek bar, wired like it.
   virtual TBS_Image *NewGraphImage() = 0;
+  // The graphs were made anew: the playing collaborators' copies follow.
+  virtual void GraphsChanged() = 0;
   virtual TFileManager *FileManager() const = 0;
 };
 
