@@ -24,7 +24,7 @@ std::vector<TColumnSetting> ColumnSettings(const std::vector<int> &order, const 
 }
 
 TColumnSaver::TColumnSaver(QHeaderView *header, const std::vector<int> &designWidths, QWidget *window)
-    : QObject(header), FHeader(header), FDesignWidths(designWidths), FWindow(window)
+    : FHeader(header), FDesignWidths(designWidths), FWindow(window)
 {
   connect(header, &QHeaderView::sectionMoved, this, [this] { Save(); });
   connect(header, &QHeaderView::sectionResized, this, [this] { FResized = true; });

@@ -111,6 +111,8 @@ void TViewProfiles::ProfileColumns(bool speedVisible)
     if (header->sectionSize(kDistanceColumn) < 2) header->resizeSection(kDistanceColumn, kDistanceWidth);
     if (header->sectionSize(kSpeedColumn) < 2) header->resizeSection(kSpeedColumn, kSpeedWidth);
   } else {
+    // A column of one pixel is how the list hides it.
+    header->setMinimumSectionSize(1);
     header->resizeSection(kDistanceColumn, 1);
     header->resizeSection(kSpeedColumn, 1);
   }
