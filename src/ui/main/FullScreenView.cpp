@@ -108,17 +108,15 @@ void TFullScreenView::VideoWindowWMRMouseMove(QPoint pos, QPoint global)
   if (C.ButtonPlay && C.ButtonPlay->isChecked()) TimerMouseHide.start();
 }
 
-void TFullScreenView::VideoWindowWMRMouseDown(QObject *sender, Qt::MouseButton button, QPoint global)
+void TFullScreenView::VideoWindowWMRMouseDown(QObject *, Qt::MouseButton button, QPoint global)
 {
   if (FZoom.MouseDown(button, global)) return;
   if (button == Qt::MiddleButton) {
     N_FullScreenClick(nullptr);
     return;
   }
-  if (button == Qt::LeftButton && C.Checked("N_Playback_PauseOnClick") && FHost.GraphState() != 0) {
-    Q_UNUSED(sender);
+  if (button == Qt::LeftButton && C.Checked("N_Playback_PauseOnClick") && FHost.GraphState() != 0)
     FCommands.N_Playback_PlayClick();
-  }
 }
 
 void TFullScreenView::VideoWindowWMRMouseUp() { FZoom.MouseUp(); }

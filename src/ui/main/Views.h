@@ -5,6 +5,21 @@
 // units, time zone and profiles, and the column saving. The window makes
 // one after its widgets, menus and the full-screen window exist, then calls
 // Connect; every command runs inside the command boundary. Main thread only.
+//
+// The window's part:
+// - Fill TViewsControls with its widgets, menus, painters, Graphs and
+//   GraphImages (before Connect), and FullScreen with its TFormFullScreen.
+// - The video window is placed by geometry, not by PanelVideo's layout.
+// - Start-up: Time.NormalizeTimeWindow() where the window is built;
+//   StartupPasses() where the saved marks are restored; the deferred
+//   renderer set-up is Commands.N_Playback_Renderer_NULClick(nullptr).
+// - FormResize step 3 and ApplyLanguage step 11:
+//   Zoom.ButtonVideoZoomOutClick(nullptr); FormResize step 9 repaints
+//   TFormFullScreen when visible.
+// - The playing host's entries: NormalizeTimeWindow, ButtonVideoZoomOutClick,
+//   N_FullScreenClick, N_View_Time_LoopABClick (with CheckBoxLoop),
+//   FullScreen (N_FullScreen's mark), VideoInFullScreen.
+// - Double-clicks on the window itself: FullScreen.N_FullScreenClick(window).
 
 #include "ColumnSaver.h"
 #include "FullScreenView.h"
