@@ -3,7 +3,13 @@
 
 #include "ViewsTestSupport.h"
 
+#include "DateTime.h"
+#include "UnitMovingInfo.h"
+#include "UnitRegSettings.h"
+
 #include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -158,4 +164,42 @@ TEST_F(ViewsWidgetsTest, ACommandsExceptionIsShownAndTheProgramGoesOn)
   EXPECT_FALSE(RunCommand([] { throw std::runtime_error("broken step"); }));
   ShowExceptionBox = keep;
   EXPECT_TRUE(shown.startsWith(QLatin1String("Exception\r\n\r\nbroken step\r\n\r\n"))) << shown.toStdString();
+}
+
+TEST_F(ViewsWidgetsTest, ZoneItemsShiftByTheirOwnOffset)
+{
+  kptest::ViewsRig rig;
+  struct Case {
+    const char *Item;
+    double Hours; // added to the computer's own offset
+  } cases[] = {{"N_View_TimeZone_GMT24", 0}, {"N_View_TimeZone_GMT27", 3}, {"N_View_TimeZone_GMT19", -5}};
+  for (const Case &c : cases) {
+    rig[c.Item]->trigger();
+    EXPECT_NEAR(TimeZoneShift(), c.Hours / 24 - LocalTimeOffset(), 1e-12) << c.Item;
+  }
+  rig["N_View_TimeZone_Local"]->trigger();
+  EXPECT_EQ(TimeZoneShift(), 0);
+}
+
+TEST_F(ViewsWidgetsTest, ColumnsAreSavedWhenMovedAndWhenAResizeEnds)
+{
+  kptest::ViewsRig rig;
+  rig.window.show();
+  QHeaderView *header = rig.c.ListView->horizontalHeader();
+  for (int i = 0; i < header->count(); ++i)
+    header->resizeSection(i, rig.designWidths[size_t(i)]);
+  const auto stored = [](const QString &name) { return ReadSetting(name, QStringLiteral("<none>")); };
+  header->resizeSection(1, 77);
+  EXPECT_EQ(stored(settings::ColumnWidthName(1)), "<none>"); // not while dragging the edge
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(header->viewport(), &release);
+  EXPECT_EQ(stored(settings::ColumnWidthName(1)), "77");
+  header->moveSection(0, 2);
+  EXPECT_EQ(stored(settings::ColumnIndexName(0)), "1");
+  header->moveSection(2, 0);
+  header->resizeSection(1, 60);
+  QApplication::sendEvent(header->viewport(), &release);
+  EXPECT_EQ(stored(settings::ColumnIndexName(0)), "<none>");
+  EXPECT_EQ(stored(settings::ColumnWidthName(1)), "<none>");
 }
