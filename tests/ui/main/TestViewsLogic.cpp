@@ -243,6 +243,10 @@ TEST(ViewRules, SmallRulesOfLayoutAndSettings)
   EXPECT_EQ(BottomPanelHeight(6, 40, 400), 400);
   EXPECT_EQ(BottomPanelHeight(2, 40, 100), 185);
   EXPECT_EQ(BottomPanelHeight(2, 40, 250), 250);
+  const QRect left(0, 0, 1920, 1080), desktop(0, 0, 3840, 1080);
+  EXPECT_EQ(FullScreenBounds({1500, 100, 800, 600}, left, desktop, true), desktop);
+  EXPECT_EQ(FullScreenBounds({1500, 100, 800, 600}, left, desktop, false), left);
+  EXPECT_EQ(FullScreenBounds({100, 100, 800, 600}, left, desktop, true), left);
   EXPECT_EQ(OpenDialogFilters(QStringLiteral("All files|*.*|Tracks (kml, gpx)|*.kml;*.gpx|")),
             (QStringList{"All files (*.*)", "Tracks (kml, gpx) (*.kml *.gpx)"}));
   EXPECT_DOUBLE_EQ(ParseCustomZoom(QStringLiteral("abc")), 1.0);
