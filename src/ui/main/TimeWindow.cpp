@@ -192,14 +192,4 @@ void TTimeWindow::N_FileList_Group_WithClick()
   ClearSelection(C.ListView);
 }
 
-void TTimeWindow::N_FileList_Group_AutoClick()
-{
-  if (TFileManager *manager = FHost.FileManager()) manager->AutoGroup();
-}
-
-void TTimeWindow::N_FileList_Ungroup_AllClick()
-{
-  if (TFileManager *manager = FHost.FileManager()) manager->UngroupAll();
-}
-
 } // namespace kp

@@ -43,8 +43,6 @@ public:
 
   void N_FileList_UngroupClick();
   void N_FileList_Group_WithClick();
-  void N_FileList_Group_AutoClick();
-  void N_FileList_Ungroup_AllClick();
 
 private:
   TPlaybackState &S;

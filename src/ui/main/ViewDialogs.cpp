@@ -107,9 +107,4 @@ void TViewDialogs::N_FileList_Track_MoveClick()
 
 void TViewDialogs::N_Help_SiteClick() { QDesktopServices::openUrl(QUrl(Translate(u"MySite"))); }
 
-void TViewDialogs::N_FileList_ClearClick()
-{
-  if (TFileManager *manager = FHost.FileManager()) manager->Clear();
-}
-
 } // namespace kp

@@ -1,9 +1,8 @@
 #pragma once
 // The view and list commands that ask the user something first: the custom
 // video zoom, attaching a track file, moving a recording in time; and the
-// plain ones beside them (the maker's site, clearing the list). The
-// questions go through replaceable functions, so tests answer them. Main
-// thread only.
+// maker's site beside them. The questions go through replaceable functions,
+// so tests answer them. Main thread only.
 
 #include "ViewsControls.h"
 
@@ -36,7 +35,6 @@ public:
   void N_FileList_Track_SetClick();
   void N_FileList_Track_MoveClick();
   void N_Help_SiteClick();
-  void N_FileList_ClearClick();
 
 private:
   int SelectedRow(QString &identity) const;
