@@ -1,0 +1,187 @@
+#include "ViewProfiles.h"
+
+#include "DateTime.h"
+#include "IViewsHost.h"
+#include "MainMenus.h"
+#include "UnitBSImage.h"
+#include "UnitFileManager.h"
+#include "UnitMovingInfo.h"
+#include "ViewCommands.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTableView>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace kp {
+
+namespace {
+
+constexpr int kDistanceColumn = 3;
+constexpr int kSpeedColumn = 4;
+constexpr int kDistanceWidth = 54;
+constexpr int kSpeedWidth = 30;
+constexpr int kAddonWidth = 260;
+
+// Puts Widget first or last in its parent's box layout.
+void AlignInParent(QWidget *widget, bool top)
+{
+  if (!widget || !widget->parentWidget()) return;
+  auto *box = qobject_cast<QBoxLayout *>(widget->parentWidget()->layout());
+  if (!box) return;
+  box->removeWidget(widget);
+  if (top)
+    box->insertWidget(0, widget);
+  else
+    box->addWidget(widget);
+}
+
+void MoveInto(QWidget *widget, QWidget *parent, bool fill)
+{
+  if (!widget || !parent || widget->parentWidget() == parent) return;
+  // Taking a new parent hides a widget; the view's own choice is kept.
+  const bool hidden = widget->isHidden();
+  if (auto *box = qobject_cast<QBoxLayout *>(parent->layout()))
+    box->addWidget(widget, fill ? 1 : 0);
+  else
+    widget->setParent(parent);
+  widget->setVisible(!hidden);
+}
+
+} // namespace
+
+double GmtShiftDays(int n, double localOffsetDays) { return n / 24.0 - localOffsetDays; }
+
+std::optional<int> AdsStripHeight(const QString &meta, int current)
+{
+  bool ok = false;
+  int h = meta.trimmed().toInt(&ok);
+  if (!ok) h = -100;
+  if (h > 0) h += 4;
+  if (h >= 0 && h != current) return h;
+  return std::nullopt;
+}
+
+QString AdsMetaScript()
+{
+  return QStringLiteral("(function(){var m=document.getElementsByTagName('meta');"
+                        "for(var i=0;i<m.length;i++){if((m[i].getAttribute('name')||'').toLowerCase()=='height')"
+                        "return m[i].getAttribute('content')||'';}return '';})()");
+}
+
+TViewProfiles::TViewProfiles(const TViewsControls &controls, IViewsHost &host, TViewCommands &commands)
+    : C(controls), FHost(host), FCommands(commands)
+{
+}
+
+void TViewProfiles::N_View_Measu_MetricClick(QObject *sender)
+{
+  SetUseBritishUnits(C.Checked("N_View_Measu_British"));
+  if (!sender) return;
+  FHost.ApplyLanguage();
+  FCommands.N_View_FileListClick(sender);
+}
+
+void TViewProfiles::N_View_TimeZone_LocalClick(QObject *sender)
+{
+  double shift = 0;
+  if (!C.Checked("N_View_TimeZone_Local") && C.Menus) {
+    if (QMenu *zones = C.Menus->Menu(QStringLiteral("N_View_TimeZone")))
+      for (QAction *a : zones->actions())
+        if (a->isChecked() && a->objectName() != QLatin1String("N_View_TimeZone_Local")) {
+          bool ok = false;
+          const int n = a->data().toInt(&ok);
+          shift = GmtShiftDays(ok ? n : 0, LocalTimeOffset());
+        }
+  }
+  SetTimeZoneShift(shift);
+  if (!sender) return;
+  if (TFileManager *manager = FHost.FileManager()) manager->Refresh();
+  FCommands.N_View_FileListClick(sender);
+}
+
+void TViewProfiles::ProfileColumns(bool speedVisible)
+{
+  QHeaderView *header = C.ListView ? C.ListView->horizontalHeader() : nullptr;
+  if (!header || header->count() <= kSpeedColumn) return;
+  if (speedVisible) {
+    if (header->sectionSize(kDistanceColumn) < 2) header->resizeSection(kDistanceColumn, kDistanceWidth);
+    if (header->sectionSize(kSpeedColumn) < 2) header->resizeSection(kSpeedColumn, kSpeedWidth);
+  } else {
+    // A column of one pixel is how the list hides it.
+    header->setMinimumSectionSize(1);
+    header->resizeSection(kDistanceColumn, 1);
+    header->resizeSection(kSpeedColumn, 1);
+  }
+}
+
+void TViewProfiles::PlaceControlPanel(bool video)
+{
+  if (video) {
+    if (C.PanelGraphicsAddon) C.PanelGraphicsAddon->setFixedWidth(0);
+    MoveInto(C.PanelControl, C.PanelRight, false);
+    AlignInParent(C.WebBrowserAds, true);
+  } else {
+    if (C.PanelGraphicsAddon) C.PanelGraphicsAddon->setFixedWidth(kAddonWidth);
+    MoveInto(C.PanelControl, C.PanelGraphicsAddon, true);
+    AlignInParent(C.WebBrowserAds, false);
+  }
+}
+
+void TViewProfiles::ProfileMarks(bool video, bool gsensor)
+{
+  TMenuState &marks = C.Menus->State();
+  if (QAction *map = C.Item("N_View_GoogleMaps")) marks.SetItemChecked(map, !video);
+  if (video) {
+    FCommands.N_View_Graphics_ShowClick(C.Item("N_View_Graphics_Hide"));
+  } else {
+    if (QAction *s = C.Item("N_View_Graphics_S")) marks.SetItemChecked(s, true);
+    if (QAction *g = C.Item("N_View_Graphics_G")) marks.SetItemChecked(g, gsensor);
+    if (!gsensor)
+      for (const char *name : {"N_View_Graphics_X", "N_View_Graphics_Y", "N_View_Graphics_Z"})
+        if (QAction *a = C.Item(name)) marks.SetItemChecked(a, false);
+    FCommands.N_View_Graphics_SClick(C.Window);
+  }
+}
+
+void TViewProfiles::N_View_Profile_GPSClick(QObject *sender)
+{
+  const bool gsensor = C.Checked("N_View_Profile_GPS_G"), video = C.Checked("N_View_Profile_Video");
+  if (C.ImageGSensor) C.ImageGSensor->setVisible(gsensor);
+  if (C.ImageSpeed) C.ImageSpeed->setVisible(!video);
+  if (C.ImageAzimut) C.ImageAzimut->setVisible(!video);
+  ProfileColumns(!video);
+  PlaceControlPanel(video);
+  if (!sender) return;
+  FHost.UpdateDetailsVisibility();
+  if (C.Menus) ProfileMarks(video, gsensor);
+  FCommands.N_View_FileListClick(sender);
+  FHost.LayoutControlPanel();
+  FHost.FormResize();
+  FHost.SplitterRightMoved();
+  FHost.RepaintList();
+}
+
+void TViewProfiles::AdsLoaded(const QString &meta)
+{
+  if (!C.WebBrowserAds) return;
+  C.WebBrowserAds->setVisible(true);
+  if (const std::optional<int> h = AdsStripHeight(meta, C.WebBrowserAds->height())) {
+    C.WebBrowserAds->setFixedHeight(*h);
+    FHost.LayoutControlPanel();
+  }
+}
+
+void TViewProfiles::WatchAdsPage(QWebEngineView *view)
+{
+  if (!view) return;
+  QObject::connect(view, &QWebEngineView::loadFinished, view, [this, view](bool ok) {
+    if (!ok) return;
+    view->page()->runJavaScript(AdsMetaScript(), [this](const QVariant &v) { AdsLoaded(v.toString()); });
+  });
+}
+
+} // namespace kp

@@ -1,0 +1,170 @@
+#include "WindowEvents.h"
+
+#include "IViewsHost.h"
+#include "TimeWindow.h"
+#include "VideoZoom.h"
+#include "ViewCommands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTableView>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace kp {
+
+namespace {
+
+constexpr int kNotch = 120;
+constexpr double kVideoWheelStep = 1.2;
+constexpr double kTimeWheelStep = 1.5;
+constexpr double kFarPast = -1e9;
+
+bool Contains(const QWidget *w, QPoint global)
+{
+  return w && w->isVisible() && w->rect().contains(w->mapFromGlobal(global));
+}
+
+} // namespace
+
+int TWheelAccumulator::Add(int delta)
+{
+  if ((FRest > 0 && delta < 0) || (FRest < 0 && delta > 0)) FRest = 0;
+  FRest += delta;
+  const int steps = FRest / kNotch;
+  FRest -= steps * kNotch;
+  return steps;
+}
+
+TWindowEvents::TWindowEvents(TPlaybackState &state, TViewState &view, const TViewsControls &controls,
+                             IViewsHost &host, TVideoZoom &zoom, TTimeWindow &time, TViewCommands &commands)
+    : S(state), V(view), C(controls), FHost(host), FZoom(zoom), FTime(time), FCommands(commands)
+{
+}
+
+bool TWindowEvents::ShortcutKey(int key, Qt::KeyboardModifiers modifiers)
+{
+  const bool keypad = modifiers & Qt::KeypadModifier;
+  // The real modifier state, not one remembered from key messages.
+  const bool ctrl = modifiers & Qt::ControlModifier;
+  const auto trigger = [this](const char *name) {
+    if (QAction *a = C.Item(name)) a->trigger();
+  };
+  if ((keypad && key == Qt::Key_Plus) || key == Qt::Key_Equal) {
+    if (ctrl)
+      trigger("N_View_Time_ZoomIn");
+    else
+      FZoom.ButtonVideoZoomOutClick(C.ButtonVideoZoomIn);
+    return true;
+  }
+  if (key == Qt::Key_Minus) {
+    if (ctrl)
+      trigger("N_View_Time_ZoomOut");
+    else
+      FZoom.ButtonVideoZoomOutClick(C.ButtonVideoZoomOut);
+    return true;
+  }
+  if (keypad && key == Qt::Key_Asterisk) {
+    trigger("N_VideoZoom_100");
+  } else if (keypad && key == Qt::Key_Slash) {
+    trigger(C.Checked("N_VideoZoom_Letterbox") ? "N_VideoZoom_PanAndScan" : "N_VideoZoom_Letterbox");
+  } else if (key == Qt::Key_A && ctrl && C.ListView) {
+    C.ListView->selectAll();
+  }
+  return false;
+}
+
+TWheelRegion TWindowEvents::RegionAt(QPoint global) const
+{
+  if (Contains(C.PanelVideo, global)) return TWheelRegion::Video;
+  if (Contains(C.PanelBottomGraphics, global)) return TWheelRegion::Graphs;
+  if (Contains(C.PanelZoomScroll, global)) return TWheelRegion::ZoomScroll;
+  if (Contains(C.PanelControl, global)) return TWheelRegion::Control;
+  if (Contains(C.WebBrowser, global)) return TWheelRegion::Map;
+  return TWheelRegion::None;
+}
+
+bool TWindowEvents::FormMouseWheel(QPoint global, int delta)
+{
+  const TWheelRegion region = RegionAt(global);
+  if (region == TWheelRegion::None) return false;
+  // A touchpad sends small deltas: nothing acts before a whole notch.
+  const int steps = FWheel.Add(delta);
+  if (steps != 0) Wheel(region, steps);
+  return true;
+}
+
+void TWindowEvents::Wheel(TWheelRegion region, int steps)
+{
+  switch (region) {
+  case TWheelRegion::Video:
+    V.ZoomStep = kVideoWheelStep;
+    FZoom.ButtonVideoZoomOutClick(steps > 0 ? C.ButtonVideoZoomIn : C.ButtonVideoZoomOut);
+    V.ZoomStep = 2.0;
+    break;
+  case TWheelRegion::Graphs:
+    V.ZoomStep = kTimeWheelStep;
+    FTime.ButtonZoomInClick(steps > 0 ? C.ButtonZoomIn : C.ButtonZoomOut);
+    V.ZoomStep = 2.0;
+    break;
+  case TWheelRegion::ZoomScroll:
+    if (QScrollBar *sb = C.ScrollBarZoom)
+      sb->setValue(std::max(0, std::min(sb->value() - sb->pageStep() * steps, sb->maximum())));
+    break;
+  case TWheelRegion::Control: ControlPanelWheel(steps); break;
+  case TWheelRegion::Map:
+    FHost.ExecMapScript(QStringLiteral("SetMapZoomRel(%1,%2)").arg(steps).arg(FHost.MarkerLatLngJS()));
+    break;
+  case TWheelRegion::None: break;
+  }
+}
+
+void TWindowEvents::ControlPanelWheel(int steps)
+{
+  if (!C.ButtonPlay || !C.ButtonPlay->isEnabled()) return;
+  if (C.ButtonPlay->isChecked()) {
+    V.SeekKeyTime = kFarPast;
+    FCommands.N_Playback_LeftClick(C.Item(steps > 0 ? "N_Playback_Left" : "N_Playback_Right"));
+  } else if (steps > 0) {
+    FHost.JumpSecondBack();
+  } else {
+    FHost.FrameNext();
+  }
+}
+
+void TWindowEvents::WatchApplication() { qApp->installEventFilter(this); }
+
+void TWindowEvents::WatchWheel(QWidget *widget)
+{
+  if (widget) widget->installEventFilter(this);
+}
+
+bool TWindowEvents::eventFilter(QObject *watched, QEvent *event)
+{
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+    const TActiveWindow active = FHost.ActiveWindow();
+    if (active != TActiveWindow::Main && active != TActiveWindow::FullScreen) return false;
+    // A key travels up from the focus widget and passes here at every
+    // step; it counts once, where it starts.
+    QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+    if (watched != target) return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    return ShortcutKey(key->key(), key->modifiers());
+  }
+  if (event->type() == QEvent::Wheel && watched->isWidgetType()) {
+    // Only the wheel over the main and the full-screen window.
+    const QWidget *window = static_cast<QWidget *>(watched)->window();
+    if (window != C.Window && window != C.FullScreen) return false;
+    auto *wheel = static_cast<QWheelEvent *>(event);
+    if (FormMouseWheel(wheel->globalPosition().toPoint(), wheel->angleDelta().y())) {
+      wheel->accept();
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace kp
