@@ -24,7 +24,7 @@ std::vector<TColumnSetting> ColumnSettings(const std::vector<int> &order, const 
 }
 
 TColumnSaver::TColumnSaver(QHeaderView *header, const std::vector<int> &designWidths, QWidget *window)
-    : FHeader(header), FDesignWidths(designWidths), FWindow(window)
+  : FHeader(header), FDesignWidths(designWidths), FWindow(window)
 {
   connect(header, &QHeaderView::sectionMoved, this, [this] { Save(); });
   connect(header, &QHeaderView::sectionResized, this, [this] { FResized = true; });
@@ -44,10 +44,8 @@ void TColumnSaver::Save()
 {
   if (FWindow && !FWindow->isVisible()) return;
   std::vector<int> order, widths;
-  for (int p = 0; p < FHeader->count(); ++p)
-    order.push_back(FHeader->logicalIndex(p));
-  for (int c = 0; c < FHeader->count(); ++c)
-    widths.push_back(FHeader->sectionSize(c));
+  for (int p = 0; p < FHeader->count(); ++p) order.push_back(FHeader->logicalIndex(p));
+  for (int c = 0; c < FHeader->count(); ++c) widths.push_back(FHeader->sectionSize(c));
   for (const TColumnSetting &s : ColumnSettings(order, widths, FDesignWidths)) {
     if (s.Value)
       WriteSettingInt(s.Name, *s.Value);

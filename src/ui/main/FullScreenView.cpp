@@ -27,16 +27,22 @@ constexpr int kBarHideEdge = 50; // pixels from the bottom that send it back
 
 TFullScreenView::TFullScreenView(TPlaybackState &state, TViewState &view, const TViewsControls &controls,
                                  IViewsHost &host, TVideoZoom &zoom, TViewCommands &commands, TFormFullScreen &form)
-    : S(state), V(view), C(controls), FHost(host), FZoom(zoom), FCommands(commands), FForm(form)
+  : S(state), V(view), C(controls), FHost(host), FZoom(zoom), FCommands(commands), FForm(form)
 {
   TimerMouseHide.setInterval(kMouseHideMs);
   connect(&TimerMouseHide, &QTimer::timeout, this, [this] { TimerMouseHideTimer(); });
   FCommands.FullScreen = this;
 }
 
-bool TFullScreenView::FullScreenOn() const { return C.Checked("N_FullScreen"); }
+bool TFullScreenView::FullScreenOn() const
+{
+  return C.Checked("N_FullScreen");
+}
 
-bool TFullScreenView::VideoInFullScreen() const { return FForm.Holds(C.PanelVideo); }
+bool TFullScreenView::VideoInFullScreen() const
+{
+  return FForm.Holds(C.PanelVideo);
+}
 
 QWidget *TFullScreenView::CurrentVideoWindow() const
 {
@@ -119,7 +125,10 @@ void TFullScreenView::VideoWindowWMRMouseDown(QObject *, Qt::MouseButton button,
     FCommands.N_Playback_PlayClick();
 }
 
-void TFullScreenView::VideoWindowWMRMouseUp() { FZoom.MouseUp(); }
+void TFullScreenView::VideoWindowWMRMouseUp()
+{
+  FZoom.MouseUp();
+}
 
 void TFullScreenView::TimerMouseHideTimer()
 {

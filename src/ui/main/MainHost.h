@@ -11,6 +11,7 @@
 #include "IFileListHost.h"
 #include "IMapBridgeHost.h"
 #include "IPlaybackHost.h"
+#include "IViewsHost.h"
 
 #include <QObject>
 
@@ -24,7 +25,8 @@ class TMainHost : public QObject,
                   public IMapBridgeHost,
                   public ICropHost,
                   public IUpdateHost,
-                  public IGpsLogHost {
+                  public IGpsLogHost,
+                  public IViewsHost {
   Q_OBJECT
 public:
   explicit TMainHost(TFormMain &window);
@@ -94,6 +96,37 @@ public:
   void ShowMainWindow() override;
   void NavigateAds(const QString &url) override;
   void RefreshFileList() override;
+
+  // ------------------------------------------------------------ views
+  void SplitterRightMoved() override;
+  void LayoutControlPanel() override;
+  void ApplyLanguage() override;
+  void RepaintList() override;
+  void ButtonPlayClick() override;
+  void ButtonStopClick() override;
+  long double GetPosition() override;
+  void ListViewSelectItem() override;
+  void FrameNext() override;
+  void JumpSecondBack() override;
+  int GraphState() const override;
+  bool CanSeek() const override;
+  int64_t FileDuration() const override;
+  void BuildVideoWindow() override;
+  TEVR *EVR() const override;
+  QWidget *VideoWindowEVR() const override;
+  TVideoWindow *VideoWindowWMR() const override;
+  void RefreshPausedFrame() override;
+  void ShowMapAB() override;
+  void LoadMapPage(int provider) override;
+  void ExecMapScript(const QString &script) override;
+  QString MarkerLatLngJS() const override;
+  void UpdateDetailsVisibility() override;
+  void ShowGroupWindow(int row) override;
+  void CloseActiveWindow() override;
+  TBS_Image *NewGraphImage() override;
+  void GraphsChanged() override;
+  TFileManager *FileManager() const override;
+
   void SetMapBounds(const std::vector<const TMovingInfo *> &tracks, const std::vector<bool> &highlight) override;
 
 private:

@@ -228,6 +228,12 @@ TGeoPoint TMapBridge::MarkPoint(long double position) const
 
 void TMapBridge::ShowMapAB()
 {
+  // Marks reset to 0 and 0 select nothing: no A-B markers (a B mark at 0
+  // would otherwise stand on the start of every newly loaded track).
+  if (FHost.MarkA() == 0 && FHost.MarkB() == 0) {
+    ExecMapScript(QStringLiteral("ClearMarkersAB()"));
+    return;
+  }
   TGeoPoint a, b;
   if (FHost.MarkA() > 0) a = MarkPoint(FHost.MarkA());
   b = a;

@@ -60,7 +60,7 @@ void NormalizeWindow(long double &start, long double &end, long double minWindow
 }
 
 TTimeWindow::TTimeWindow(TPlaybackState &state, TViewState &view, const TViewsControls &controls, IViewsHost &host)
-    : S(state), V(view), C(controls), FHost(host)
+  : S(state), V(view), C(controls), FHost(host)
 {
 }
 
@@ -155,8 +155,7 @@ std::vector<int> SelectedRows(const QTableView *view)
 {
   std::vector<int> rows;
   if (!view || !view->selectionModel()) return rows;
-  for (const QModelIndex &i : view->selectionModel()->selectedRows())
-    rows.push_back(i.row());
+  for (const QModelIndex &i : view->selectionModel()->selectedRows()) rows.push_back(i.row());
   std::sort(rows.begin(), rows.end());
   return rows;
 }

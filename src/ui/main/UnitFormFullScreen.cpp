@@ -15,7 +15,7 @@ QRect FullScreenBounds(const QRect &mainWindow, const QRect &monitor, const QRec
 }
 
 TFormFullScreen::TFormFullScreen(QWidget *mainWindow)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), FMainWindow(mainWindow), FLayout(new QVBoxLayout(this))
+  : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), FMainWindow(mainWindow), FLayout(new QVBoxLayout(this))
 {
   setObjectName(QStringLiteral("FormFullScreen"));
   setWindowTitle(QStringLiteral("Full Screen - KESTRIL PLAYER"));

@@ -15,12 +15,15 @@
 #include "RecordingSelection.h"
 #include "UnitAutoUpdateChecker.h"
 #include "UnitEVRWindow.h"
+#include "UnitFormFullScreen.h"
+#include "Views.h"
 #include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 #include "WindowLayout.h"
 
 #include <QApplication>
+#include <QWebEngineView>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QMenu>
@@ -110,7 +113,7 @@ void TFormMain::FormCreate()
   setWindowTitle(QLatin1String(kProgramName));
   QApplication::setApplicationDisplayName(QString());
   ApplyRefreshRate();
-  LayoutPass();
+  BuildViews();
   RestoreLayout();
 }
 
@@ -291,53 +294,44 @@ void TFormMain::FormResize()
 
 void TFormMain::NormalizeTimeWindow()
 {
-  const long double span = State.Recording.Summary.EndTime - State.Recording.Summary.StartTime;
-  const long double minimum = span > 0 ? 0.5L / 86400 / (span + 1.0L / 86400) : 1;
-  long double &a = State.TimeWindowStart;
-  long double &b = State.TimeWindowEnd;
-  if (!(b - a >= minimum)) b = a + minimum;
-  if (b > 1) {
-    a = std::max<long double>(0, a - (b - 1));
-    b = 1;
-  }
-  a = std::max<long double>(0, a);
+  Views->Time.NormalizeTimeWindow();
 }
 
-// Without a zoom of its own the picture fills its window, kept in proportion.
 void TFormMain::ApplyVideoZoom()
 {
-  if (EVR && VideoWindowEVR) {
-    EVR->SetAspectRatioMode(true, false);
-    EVR->SetVideoPosition(VideoWindowEVR->rect(), TNormalizedRect{0, 0, 1, 1});
-  }
+  if (Views) Views->Zoom.ButtonVideoZoomOutClick(nullptr);
 }
 
-void TFormMain::ToggleFullScreen() {}
+void TFormMain::ToggleFullScreen()
+{
+  Views->FullScreen.N_FullScreenClick(nullptr);
+}
+
+QWidget *TFormMain::FullScreenWindow() const
+{
+  return FullScreenForm.get();
+}
 
 void TFormMain::LoopABChanged()
 {
-  if (Item("N_View_Time_LoopAB")->isChecked() != CheckBoxLoop->isChecked())
-    FMenus->State().SetItemChecked(Item("N_View_Time_LoopAB"), CheckBoxLoop->isChecked());
+  Views->Time.N_View_Time_LoopABClick(CheckBoxLoop);
 }
 
-void TFormMain::NavigateAds(const QString &) {}
-
-void TFormMain::LayoutPass()
+void TFormMain::NavigateAds(const QString &url)
 {
-  // A stored check on the second provider counts as the embedded page: that
-  // provider's page does not exist.
-  const int provider = Item("N_View_GoogleMaps")->isChecked() || Item("N_View_YandexMaps")->isChecked() ? 1 : 0;
-  if (provider != MapProvider()) MapBridge->LoadMapPage(provider);
-  PanelListView->setVisible(Item("N_View_FileList")->isChecked());
-  PanelControl->setVisible(Item("N_View_ControlPanel")->isChecked());
-  WebBrowser->setVisible(provider != 0);
-  PanelRight->setVisible(PanelListView->isVisibleTo(PanelRight) || provider != 0);
+  if (auto *view = qobject_cast<QWebEngineView *>(WebBrowserAds)) view->load(QUrl(url));
 }
 
 bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 {
-  if (watched == VideoWindowEVR && event->type() == QEvent::Resize) ApplyVideoZoom();
+  if (watched == PanelVideo && event->type() == QEvent::Resize) ApplyVideoZoom();
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormMain::mouseDoubleClickEvent(QMouseEvent *event)
+{
+  QMainWindow::mouseDoubleClickEvent(event);
+  Views->FullScreen.N_FullScreenClick(this);
 }
 
 void TFormMain::resizeEvent(QResizeEvent *event)

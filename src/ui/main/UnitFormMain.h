@@ -12,6 +12,7 @@
 #include "UnitBSImage.h"
 #include "UnitBitmaps.h"
 #include "UnitGraphics.h"
+#include "ViewsControls.h"
 
 #include <QIcon>
 #include <QMainWindow>
@@ -40,6 +41,8 @@ class TFormAutoUpdate;
 class TFormCropping;
 class TFormCroppingItem;
 class TFormDetails;
+class TFormFullScreen;
+class TViews;
 class TFormGPSLog;
 class TFormGroup;
 class TFormSelectFolder;
@@ -95,6 +98,9 @@ public:
   void FileManagerChanged(int index);
   void AddFiles(const QStringList &names);
   void SaveSnapshot(bool window);
+  // One frame forward; one second back.
+  void FrameNext();
+  void FramePrev();
   // The other windows, in their order of creation.
   void CreateOtherWindows();
   TOtherWindows Windows;
@@ -114,9 +120,17 @@ public:
   std::unique_ptr<TRecordingSelection> Selection;
   // Builds the video window of the checked renderer (none, VMR or EVR).
   void BuildVideoWindow();
-  // The graphs of the checked graph items, in their fixed order.
-  void BuildGraphs();
+  // A graph image beside the seek bar, wired like it; the graphs were made anew.
+  TBS_Image *NewGraphImage();
+  void GraphsChanged();
   std::vector<TMyGraphicClass> GraphClasses;
+
+  // The views: time window, marks, video zoom, renderer, full screen, keys,
+  // wheel, units, time zone, profiles.
+  std::unique_ptr<TFormFullScreen> FullScreenForm;
+  TViewsControls ViewsControls;
+  std::unique_ptr<TViews> Views;
+  QWidget *WebBrowserAds = nullptr;
 
   // The map.
   QWidget *MapWebView = nullptr;
@@ -131,7 +145,7 @@ public:
   void ApplyVideoZoom();
   void ToggleFullScreen();
   void LoopABChanged();
-  QWidget *FullScreenWindow() const { return FFullScreen; }
+  QWidget *FullScreenWindow() const;
   void NavigateAnalytics(const QUrl &url);
   void NavigateAds(const QString &url);
   QList<QIcon> ListImages;
@@ -194,6 +208,7 @@ protected:
   void closeEvent(QCloseEvent *event) override;
   void showEvent(QShowEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dropEvent(QDropEvent *event) override;
 
@@ -215,21 +230,17 @@ private:
   void ConnectCommands();
   void ConnectPlaybackCommands();
   void ConnectWindowCommands();
-  void FrameNext();
-  void FramePrev();
-  void SwitchRenderer();
   void SaveSelectedFragment();
   void SaveWholeGroup();
   void BuildPlayback();
   void BuildMap();
   void ApplyRefreshRate();
-  void LayoutPass();
+  void BuildViews();
   void BuildList();
 
   TMainMenus *FMenus = nullptr;           // a child of the window
   TMainHost *FHost = nullptr;             // a child of the window
   TMainDialogHost *FDialogHost = nullptr; // a child of the window
-  QWidget *FFullScreen = nullptr;
   std::unique_ptr<TFileManager> FFileManager;
   TFileListModel *FListModel = nullptr;
   std::unique_ptr<TFileListCommands> FListCommands;

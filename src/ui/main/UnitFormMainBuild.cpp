@@ -266,6 +266,9 @@ void TFormMain::LoadMenuBitmaps()
 #include "UnitUtils.h"
 
 #include <QWebEngineView>
+#include <QMenu>
+#include "UnitFormFullScreen.h"
+#include "Views.h"
 
 namespace kp {
 
@@ -309,7 +312,6 @@ void TFormMain::BuildPlayback()
   for (QToolButton *b : PlaySpeedButtons)
     connect(b, &QToolButton::clicked, this, [this] { Loop->TrackBarPlaySpeedChange(TOrigin::Control); });
   ButtonPlay->setEnabled(false);
-  BuildGraphs();
 }
 
 void TFormMain::BuildVideoWindow()
@@ -322,61 +324,71 @@ void TFormMain::BuildVideoWindow()
   FilterEVR.SetFilterGraph(nullptr);
   FilterMicrosoftVideo.SetFilterGraph(nullptr);
   if (Item("N_Playback_Renderer_EVR")->isChecked()) {
+    // Placed by the video zoom, not by a layout.
     VideoWindowEVR = new QWidget(PanelVideo);
     VideoWindowEVR->setObjectName(QStringLiteral("VideoWindowEVR"));
-    PanelVideo->layout()->addWidget(VideoWindowEVR);
-    EVR = std::make_unique<TEVR>(this, VideoWindowEVR, [this] { ToggleFullScreen(); });
-    VideoWindowEVR->installEventFilter(this);
+    VideoWindowEVR->setGeometry(PanelVideo->rect());
+    VideoWindowEVR->show();
+    EVR = std::make_unique<TEVR>(this, VideoWindowEVR, nullptr);
     FilterEVR.SetFilterGraph(&FilterGraph);
     FilterMicrosoftVideo.SetFilterGraph(&FilterGraph);
   } else {
     VideoWindowWMR = new TVideoWindow(PanelVideo);
     VideoWindowWMR->setObjectName(QStringLiteral("VideoWindowWMR"));
-    PanelVideo->layout()->addWidget(VideoWindowWMR);
+    VideoWindowWMR->setGeometry(PanelVideo->rect());
+    VideoWindowWMR->show();
     VideoWindowWMR->SetFilterGraph(&FilterGraph);
     VideoWindowWMR->SetMode(Item("N_Playback_Renderer_WMR")->isChecked() ? vmVMR : vmNormal);
-    connect(VideoWindowWMR, &TVideoWindow::DoubleClicked, this, [this] { ToggleFullScreen(); });
+    VideoWindowWMR->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(VideoWindowWMR, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { FMenus->VideoPopup()->popup(VideoWindowWMR->mapToGlobal(at)); });
   }
   Controls.VideoWindowWMR = VideoWindowWMR;
   Controls.EVR = EVR.get();
+  if (Views) Views->FullScreen.WatchVideoWindows();
   ApplyVideoZoom();
-  const bool evr = EVR != nullptr;
-  Item("N_VideoZoom_NotLinear")->setEnabled(evr);
-  Item("N_VideoZoom_FlipV")->setEnabled(VideoWindowWMR && Item("N_Playback_Renderer_WMR")->isChecked());
-  Item("N_VideoZoom_FlipH")->setEnabled(VideoWindowWMR && Item("N_Playback_Renderer_WMR")->isChecked());
 }
 
-void TFormMain::BuildGraphs()
+TBS_Image *TFormMain::NewGraphImage()
 {
-  Graphs.clear();
-  GraphClasses.clear();
-  for (TBS_Image *image : GraphImages) delete image;
-  GraphImages.clear();
-  Controls.GraphImages.clear();
-  Controls.Graphs.clear();
-  const std::pair<const char *, TMyGraphicClass> kinds[] = {
-      {"N_View_Graphics_S", &TSpeedGraphic::Create},    {"N_View_Graphics_H", &TAltitudeGraphic::Create},
-      {"N_View_Graphics_G", &TGsensorAGraphic::Create}, {"N_View_Graphics_X", &TGsensorXGraphic::Create},
-      {"N_View_Graphics_Y", &TGsensorYGraphic::Create}, {"N_View_Graphics_Z", &TGsensorZGraphic::Create},
+  auto *image = new TBS_Image(ImageSeek->parentWidget());
+  image->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(image, &QWidget::customContextMenuRequested, this,
+          [this, image](const QPoint &at) { FMenus->GraphicsPopup()->popup(image->mapToGlobal(at)); });
+  Model->ConnectImage(image);
+  image->show();
+  return image;
+}
+
+void TFormMain::GraphsChanged()
+{
+  // The details window draws the pointed graph's kind: find it by letter.
+  const std::pair<TMyGraphicClass, QString> kinds[] = {
+      {&TSpeedGraphic::Create, QString()},    {&TAltitudeGraphic::Create, QString()},
+      {&TGsensorAGraphic::Create, QString()}, {&TGsensorXGraphic::Create, QString()},
+      {&TGsensorYGraphic::Create, QString()}, {&TGsensorZGraphic::Create, QString()},
   };
-  for (const auto &[item, create] : kinds) {
-    if (!Item(item)->isChecked()) continue;
-    auto *image = new TBS_Image(PanelBottomGraphics);
-    image->setObjectName(QStringLiteral("ImageGraph_") + QLatin1String(item).mid(16));
-    image->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(image, &QWidget::customContextMenuRequested, this,
-            [this, image](const QPoint &at) { FMenus->GraphicsPopup()->popup(image->mapToGlobal(at)); });
-    image->show();
-    image->Image()->Width = std::max(1, PanelBottomGraphics->width());
-    image->Image()->Height = 40;
-    Graphs.push_back(create(image->Image(), SeekBitmap->Margin()));
-    GraphClasses.push_back(create);
-    TMyGraphic *graph = Graphs.back().get();
-    connect(image, &TBS_Image::Resized, this, [graph] { graph->Resize(); });
-    GraphImages.push_back(image);
-    Controls.GraphImages << image;
+  GraphClasses.clear();
+  Controls.Graphs.clear();
+  Controls.GraphImages.clear();
+  for (size_t i = 0; i < Graphs.size(); ++i) {
+    TMyGraphic *graph = Graphs[i].get();
+    TMyGraphicClass found = nullptr;
+    for (const auto &kind : kinds) {
+      TImage probe;
+      probe.Width = 10;
+      probe.Height = 10;
+      if (kind.first(&probe, 0)->GetLetter() == graph->GetLetter()) found = kind.first;
+    }
+    GraphClasses.push_back(found);
     Controls.Graphs.push_back(graph);
-    if (Model) Model->ConnectImage(image);
+    if (i >= GraphImages.size()) continue;
+    Controls.GraphImages << GraphImages[i];
+    // The painter follows its picture's size (the images are new each time).
+    GraphImages[i]->Image()->Width = std::max(1, GraphImages[i]->width());
+    GraphImages[i]->Image()->Height = std::max(1, GraphImages[i]->height());
+    graph->Resize();
+    connect(GraphImages[i], &TBS_Image::Resized, this, [graph] { graph->Resize(); });
   }
 }
 
@@ -391,10 +403,63 @@ void TFormMain::BuildMap()
   analytics->setFixedHeight(0);
   analytics->hide();
   WebBrowserAnalytics = analytics;
+  // The advertising strip: height 0 until its page states one.
+  auto *ads = new QWebEngineView(PanelRight);
+  ads->setObjectName(QStringLiteral("WebBrowserAds"));
+  ads->setFixedHeight(0);
+  ads->hide();
+  PanelRight->layout()->addWidget(ads);
+  WebBrowserAds = ads;
   MapBrowser = new TMapBrowser(view, this);
   MapBridge = std::make_unique<TMapBridge>(*FHost, MapBrowser, MapView);
   MapBrowser->Connect(*MapBridge);
   Controls.MapPage = MapBridge.get();
+}
+
+void TFormMain::BuildViews()
+{
+  FullScreenForm = std::make_unique<TFormFullScreen>(this);
+  TViewsControls &c = ViewsControls;
+  c.Window = this;
+  c.FullScreen = FullScreenForm.get();
+  c.Menus = FMenus;
+  c.PanelVideo = PanelVideo;
+  c.PanelBottom = PanelBottom;
+  c.PanelControl = PanelControl;
+  c.PanelGraphicsAddon = PanelGraphicsAddon;
+  c.PanelBottomGraphics = PanelBottomGraphics;
+  c.PanelZoomScroll = PanelZoomScroll;
+  c.PanelRight = PanelRight;
+  c.PanelListView = PanelListView;
+  c.WebBrowser = WebBrowser;
+  c.WebBrowserAds = WebBrowserAds;
+  c.SplitterRight = SplitterRight;
+  c.SplitterBottom = SplitterBottom;
+  c.SplitterListView = SplitterListView;
+  c.ListView = ListView;
+  c.ButtonPlay = ButtonPlay;
+  c.ButtonZoomIn = ButtonZoomIn;
+  c.ButtonZoomOut = ButtonZoomOut;
+  c.ButtonVideoZoomIn = ButtonVideoZoomIn;
+  c.ButtonVideoZoomOut = ButtonVideoZoomOut;
+  c.ScrollBarZoom = ScrollBarZoom;
+  c.CheckBoxLoop = CheckBoxLoop;
+  c.ImageSpeed = ImageSpeed;
+  c.ImageAzimut = ImageAzimut;
+  c.ImageGSensor = ImageGSensor;
+  c.ImageSeek = ImageSeek;
+  c.SeekBitmap = SeekBitmap.get();
+  c.Graphs = &Graphs;
+  c.GraphImages = &GraphImages;
+  c.DesignColumnWidths = &DesignColumnWidths;
+  Views = std::make_unique<TViews>(State, ViewsControls, *FHost, *FullScreenForm);
+  Views->Connect();
+  Views->Time.NormalizeTimeWindow();
+  connect(FMenus->GraphicsPopup(), &QMenu::aboutToShow, this, [this] { FHost->HideDetails(); });
+  PanelVideo->installEventFilter(this);
+  Views->StartupPasses();
+  if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) Views->Profiles.WatchAdsPage(ads);
+  if (auto *analytics = qobject_cast<QWebEngineView *>(WebBrowserAnalytics)) Views->Profiles.WatchAdsPage(analytics);
 }
 
 void TFormMain::NavigateAnalytics(const QUrl &url)

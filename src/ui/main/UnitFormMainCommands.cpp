@@ -7,6 +7,7 @@
 #include "FileListDelegate.h"
 #include "FileListModel.h"
 #include "MainHost.h"
+#include "Views.h"
 #include "MapBridge.h"
 #include "UnitEVRWindow.h"
 #include "PlaybackLoop.h"
@@ -130,14 +131,6 @@ void TFormMain::ConnectPlaybackCommands()
   const auto on = [&m](const char *name, std::function<void()> f) {
     m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { f(); });
   };
-  on("N_Playback_Play", [this] {
-    if (!ButtonPlay->isEnabled()) return;
-    ButtonPlay->setChecked(!ButtonPlay->isChecked());
-    Loop->ButtonPlayClick(TOrigin::Window);
-  });
-  on("N_Playback_Stop", [this] {
-    if (QApplication::activeWindow() == this) Loop->ButtonStopClick(TOrigin::Window);
-  });
   on("N_File_Open", [this] { Loop->N_File_OpenClick(); });
   on("N_FileList_Add", [this] { Loop->N_File_OpenClick(); });
   on("N_FileList_Open", [this] { Selection->ListViewDblClick(TOrigin::Window); });
@@ -154,14 +147,6 @@ void TFormMain::ConnectPlaybackCommands()
       MapBridge->DrawTrackPath();
       Loop->TimerTimer(TOrigin::Window);
     });
-  for (const char *name : {"N_View_Graphics_S", "N_View_Graphics_H", "N_View_Graphics_G", "N_View_Graphics_X",
-                           "N_View_Graphics_Y", "N_View_Graphics_Z"})
-    on(name, [this] {
-      BuildGraphs();
-      FormResize();
-    });
-  for (const char *name : {"N_Playback_Renderer_NUL", "N_Playback_Renderer_WMR", "N_Playback_Renderer_EVR"})
-    on(name, [this] { SwitchRenderer(); });
   on("N_File_Save_Video", [this] { SaveSelectedFragment(); });
   on("N_FileList_Save", [this] { SaveWholeGroup(); });
   for (QAction *a : FMenus->Menu(QStringLiteral("N_View_Language"))->actions())
@@ -176,7 +161,6 @@ void TFormMain::ConnectWindowCommands()
   };
   on("N_Help_About", [this] { Windows.About->show(); });
   on("N_Help_WhatsNew", [this] { Windows.WhatsNew->show(); });
-  on("N_Help_Site", [this] { FDialogHost->OpenWebSite(); });
   on("N_SetupDevice", [this] { Windows.SetupDevice->show(); });
   on("N_FileList_Copy", [this] {
     // One item holding the files of every selected recording.
@@ -188,17 +172,6 @@ void TFormMain::ConnectWindowCommands()
     auto *copy = new TFormCopy(FDialogHost);
     copy->setAttribute(Qt::WA_DeleteOnClose);
     copy->StartCopy(all);
-  });
-  on("N_FileList_Group_With", [this] {
-    const int row = ListView->currentIndex().row();
-    if (row >= 0) Windows.Group->Execute(row);
-  });
-  on("N_FileList_Ungroup", [this] {
-    std::vector<int> rows = FListCommands->SelectedRows();
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-      const TFileItem row = FFileManager->GetGroup(*it);
-      if (!row.Files.empty()) FFileManager->Ungroup(*it, row.Files.front().FileName);
-    }
   });
 }
 
@@ -373,7 +346,8 @@ void TFormMain::TimerOnStartTimer()
     }
   };
   const TStartArgs args = ParseStartArgs(Arguments);
-  step([this] { BuildVideoWindow(); });
+  step([this] { NavigateAds(QStringLiteral("qrc:/Ads.html")); });
+  step([this] { Views->Commands.N_Playback_Renderer_NULClick(nullptr); });
   step([] {
     if (settings::CopyFolder.Read().isEmpty()) {
       QString folder = GetSpecialFolder(sfVideos);
@@ -449,24 +423,6 @@ void TFormMain::FramePrev()
   Model->SeekTo(g, true, false);
   // A paused frame is shown without running the graph, which would move on.
   if (FilterGraph.Active() && !ButtonPlay->isChecked()) FilterGraph.RefreshPausedFrame();
-}
-
-void TFormMain::SwitchRenderer()
-{
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const long double last = State.LastPosition;
-  const bool wasActive = FilterGraph.Active();
-  if (wasActive) Loop->ButtonStopClick(TOrigin::None);
-  BuildVideoWindow();
-  ApplyLanguage(nullptr);
-  if (Item("N_VideoZoom_NotLinear")->isChecked() && !Item("N_VideoZoom_NotLinear")->isEnabled())
-    FMenus->State().SetMenuChecked(Item("N_VideoZoom_Stretch"));
-  if (wasActive) {
-    Selection->ListViewSelectItem(true);
-    State.Position = last;
-    State.LastPosition = last;
-  }
-  QApplication::restoreOverrideCursor();
 }
 
 namespace {

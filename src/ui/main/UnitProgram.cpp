@@ -3,6 +3,7 @@
 #include "DateTime.h"
 #include "ThemePalette.h"
 #include "UnitException.h"
+#include "CommandBoundary.h"
 #include "MainHost.h"
 #include "UnitFormAbout.h"
 #include "UnitFormAutoUpdate.h"
@@ -51,11 +52,31 @@ std::unique_ptr<TFormMain> CreateWindows(const QStringList &args)
   return main;
 }
 
+namespace {
+
+// The last net: a failure that reaches the event loop is shown like any
+// command's and the program goes on.
+class TProgramApplication : public QApplication {
+public:
+  using QApplication::QApplication;
+  bool notify(QObject *receiver, QEvent *event) override
+  {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (...) {
+      HandleCommandException(std::current_exception());
+      return false;
+    }
+  }
+};
+
+} // namespace
+
 int ProgramMain(int argc, char **argv)
 {
   // The map's web view shares the application's GL contexts.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  QApplication app(argc, argv);
+  TProgramApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("KESTRIL PLAYER"));
   InstallExceptionHook();
   // The platform state the rest of the program reads, taken once at start.

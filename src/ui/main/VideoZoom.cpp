@@ -11,7 +11,7 @@
 namespace kp {
 
 TVideoZoom::TVideoZoom(TPlaybackState &state, TViewState &view, const TViewsControls &controls, IViewsHost &host)
-    : S(state), V(view), C(controls), FHost(host)
+  : S(state), V(view), C(controls), FHost(host)
 {
 }
 

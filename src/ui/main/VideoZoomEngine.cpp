@@ -21,10 +21,8 @@ double FittingPower(QSize native, QSize panel, double step)
   if (native.width() <= 0 || native.height() <= 0 || step < kMinStep) return zoom;
   const double nw = native.width(), nh = native.height();
   const double pw = panel.width() + 1.0, ph = panel.height() + 1.0;
-  while (nw * zoom * step < pw && nh * zoom * step < ph && zoom < 1e6)
-    zoom *= step;
-  while ((pw < nw * zoom || ph < nh * zoom) && zoom > 1e-6)
-    zoom /= step;
+  while (nw * zoom * step < pw && nh * zoom * step < ph && zoom < 1e6) zoom *= step;
+  while ((pw < nw * zoom || ph < nh * zoom) && zoom > 1e-6) zoom /= step;
   return zoom;
 }
 
@@ -84,7 +82,10 @@ TEdges PictureEdges(const TVideoZoomInput &in, TVideoZoomResult &out)
   return e;
 }
 
-float Fraction(double part, double whole) { return whole > 0 ? float(std::clamp(part / whole, 0.0, 1.0)) : 0.0f; }
+float Fraction(double part, double whole)
+{
+  return whole > 0 ? float(std::clamp(part / whole, 0.0, 1.0)) : 0.0f;
+}
 
 void PlacePicture(const TVideoZoomInput &in, TVideoZoomResult &out)
 {

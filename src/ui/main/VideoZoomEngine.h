@@ -18,8 +18,8 @@ enum class TVideoZoomMode { Letterbox, PanAndScan, Stretch, NotLinear, Custom };
 enum class TVideoZoomCommand { None, ZoomIn, ZoomOut, Percent, Other };
 
 struct TVideoZoomInput {
-  QSize Native;  // the picture's aspect-corrected size; empty when unknown
-  QSize Panel;   // the video panel's client size
+  QSize Native; // the picture's aspect-corrected size; empty when unknown
+  QSize Panel;  // the video panel's client size
   TVideoZoomMode Mode = TVideoZoomMode::Letterbox;
   double Zoom = 1.0;
   double PanX = 0.5, PanY = 0.5;
@@ -32,12 +32,12 @@ struct TVideoZoomResult {
   double Zoom = 1.0;
   double PanX = 0.5, PanY = 0.5;
   TVideoZoomMode Mode = TVideoZoomMode::Letterbox;
-  bool SaveCustom = false;   // the free zoom was chosen by the command
-  QString CustomSuffix;      // "400%" while the free zoom is on, else empty
-  bool HasSize = false;      // both sizes known: the rectangles below apply
-  QRect PictureRect;         // the whole picture, panel pixels
-  QRect VideoRect;           // where the video window goes
-  TNormalizedRect Source;    // the visible part of the picture, 0..1
+  bool SaveCustom = false; // the free zoom was chosen by the command
+  QString CustomSuffix;    // "400%" while the free zoom is on, else empty
+  bool HasSize = false;    // both sizes known: the rectangles below apply
+  QRect PictureRect;       // the whole picture, panel pixels
+  QRect VideoRect;         // where the video window goes
+  TNormalizedRect Source;  // the visible part of the picture, 0..1
 };
 
 TVideoZoomResult ComputeVideoZoom(const TVideoZoomInput &in);

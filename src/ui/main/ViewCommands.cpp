@@ -20,9 +20,9 @@ namespace kp {
 
 namespace {
 
-constexpr double kSeekKeyStep = 8.312;  // seconds
-constexpr double kSeekKeyPause = 1.2;   // seconds between two acting keys
-constexpr double kSeekKeyQuick = 1.1;   // taken off without telemetry or in full screen
+constexpr double kSeekKeyStep = 8.312; // seconds
+constexpr double kSeekKeyPause = 1.2;  // seconds between two acting keys
+constexpr double kSeekKeyQuick = 1.1;  // taken off without telemetry or in full screen
 
 using TGraphFactory = std::unique_ptr<TMyGraphic> (*)(TImage *, int);
 
@@ -76,9 +76,9 @@ long double SeekKeyTarget(long double p, double stepSeconds, int64_t duration, l
   return std::clamp(p, 0.0L, 1.0L);
 }
 
-TViewCommands::TViewCommands(TPlaybackState &state, TViewState &view, const TViewsControls &controls,
-                             IViewsHost &host, TVideoZoom &zoom)
-    : Now(&MonotonicSeconds), S(state), V(view), C(controls), FHost(host), FZoom(zoom)
+TViewCommands::TViewCommands(TPlaybackState &state, TViewState &view, const TViewsControls &controls, IViewsHost &host,
+                             TVideoZoom &zoom)
+  : Now(&MonotonicSeconds), S(state), V(view), C(controls), FHost(host), FZoom(zoom)
 {
 }
 
@@ -114,8 +114,7 @@ void TViewCommands::N_View_Graphics_SClick(QObject *sender)
 {
   if (C.Graphs && C.GraphImages) {
     C.Graphs->clear();
-    for (TBS_Image *image : *C.GraphImages)
-      delete image;
+    for (TBS_Image *image : *C.GraphImages) delete image;
     C.GraphImages->clear();
     const int margin = C.SeekBitmap ? C.SeekBitmap->Margin() : 0;
     for (const TGraphItem &item : kGraphItems) {
@@ -170,15 +169,16 @@ void TViewCommands::N_View_FileListClick(QObject *sender)
   if (!C.Checked("N_View_Details")) FHost.HideDetails();
   const bool map = C.WebBrowser && !C.WebBrowser->isHidden();
   // The control panel counts only where it sits on the right (video profile).
-  const bool control = C.PanelControl && !C.PanelControl->isHidden() && C.PanelRight &&
-                       C.PanelControl->parentWidget() == C.PanelRight;
+  const bool control =
+      C.PanelControl && !C.PanelControl->isHidden() && C.PanelRight && C.PanelControl->parentWidget() == C.PanelRight;
   const bool anything = list || map || control;
   if (C.PanelRight) {
     const int width = RightPanelWidth(anything, C.PanelRight->isHidden() ? 0 : C.PanelRight->width());
     C.PanelRight->setVisible(anything);
     if (anything && width != C.PanelRight->width()) SetSecondPane(C.SplitterRight, width);
   }
-  if (C.SplitterRight && C.SplitterBottom) C.SplitterRight->setHandleWidth(anything ? C.SplitterBottom->handleWidth() : 0);
+  if (C.SplitterRight && C.SplitterBottom)
+    C.SplitterRight->setHandleWidth(anything ? C.SplitterBottom->handleWidth() : 0);
   PlaceBrowser(list);
   if (sender) {
     FHost.FormResize();

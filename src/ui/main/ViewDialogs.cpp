@@ -41,10 +41,13 @@ double ParseTimeShift(const QString &text)
   return negative ? -t : t;
 }
 
-double ParseCustomZoom(const QString &text) { return StrToFloatAny(text, 100) / 100; }
+double ParseCustomZoom(const QString &text)
+{
+  return StrToFloatAny(text, 100) / 100;
+}
 
 TViewDialogs::TViewDialogs(const TViewsControls &controls, IViewsHost &host, TVideoZoom &zoom)
-    : C(controls), FHost(host), FZoom(zoom)
+  : C(controls), FHost(host), FZoom(zoom)
 {
   InputQuery = [this](const QString &caption, const QString &prompt, QString &text) {
     bool ok = false;
@@ -61,8 +64,7 @@ TViewDialogs::TViewDialogs(const TViewsControls &controls, IViewsHost &host, TVi
 void TViewDialogs::N_VideoZoom_OtherClick(double currentZoom)
 {
   QString text = FloatToStrDot(currentZoom * 100, 2, true);
-  if (!InputQuery(Translate(u"Mes_CustomZoomTitle"), Translate(u"Mes_CustomZoomText") + QLatin1Char(':'), text))
-    return;
+  if (!InputQuery(Translate(u"Mes_CustomZoomTitle"), Translate(u"Mes_CustomZoomText") + QLatin1Char(':'), text)) return;
   FZoom.SetCustomZoom(ParseCustomZoom(text));
 }
 
@@ -105,6 +107,9 @@ void TViewDialogs::N_FileList_Track_MoveClick()
   if (FHost.FileManager()->ShiftGroupTime(row, shift, identity)) FHost.ListViewSelectItem();
 }
 
-void TViewDialogs::N_Help_SiteClick() { QDesktopServices::openUrl(QUrl(Translate(u"MySite"))); }
+void TViewDialogs::N_Help_SiteClick()
+{
+  QDesktopServices::openUrl(QUrl(Translate(u"MySite")));
+}
 
 } // namespace kp

@@ -53,7 +53,10 @@ void MoveInto(QWidget *widget, QWidget *parent, bool fill)
 
 } // namespace
 
-double GmtShiftDays(int n, double localOffsetDays) { return n / 24.0 - localOffsetDays; }
+double GmtShiftDays(int n, double localOffsetDays)
+{
+  return n / 24.0 - localOffsetDays;
+}
 
 std::optional<int> AdsStripHeight(const QString &meta, int current)
 {
@@ -73,7 +76,7 @@ QString AdsMetaScript()
 }
 
 TViewProfiles::TViewProfiles(const TViewsControls &controls, IViewsHost &host, TViewCommands &commands)
-    : C(controls), FHost(host), FCommands(commands)
+  : C(controls), FHost(host), FCommands(commands)
 {
 }
 

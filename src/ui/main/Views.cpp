@@ -16,10 +16,10 @@
 namespace kp {
 
 TViews::TViews(TPlaybackState &state, const TViewsControls &controls, IViewsHost &host, TFormFullScreen &fullScreen)
-    : Zoom(state, View, controls, host), Time(state, View, controls, host),
-      Commands(state, View, controls, host, Zoom), FullScreen(state, View, controls, host, Zoom, Commands, fullScreen),
-      Events(state, View, controls, host, Zoom, Time, Commands), Dialogs(controls, host, Zoom),
-      Profiles(controls, host, Commands), S(state), C(controls), FHost(host), FForm(fullScreen)
+  : Zoom(state, View, controls, host), Time(state, View, controls, host), Commands(state, View, controls, host, Zoom),
+    FullScreen(state, View, controls, host, Zoom, Commands, fullScreen),
+    Events(state, View, controls, host, Zoom, Time, Commands), Dialogs(controls, host, Zoom),
+    Profiles(controls, host, Commands), S(state), C(controls), FHost(host), FForm(fullScreen)
 {
 }
 
@@ -89,9 +89,8 @@ void TViews::ConnectMenus()
     on(n, [this](QAction *a) { Profiles.N_View_Profile_GPSClick(a); });
   if (QMenu *zones = m.Menu(QStringLiteral("N_View_TimeZone")))
     for (QAction *a : zones->actions())
-      if (!a->isSeparator()) on(a->objectName().toLatin1().constData(), [this](QAction *z) {
-          Profiles.N_View_TimeZone_LocalClick(z);
-        });
+      if (!a->isSeparator())
+        on(a->objectName().toLatin1().constData(), [this](QAction *z) { Profiles.N_View_TimeZone_LocalClick(z); });
 }
 
 void TViews::ConnectWidgets()

@@ -6,7 +6,10 @@
 
 namespace kp {
 
-QAction *TViewsControls::Item(const char *name) const { return Menus ? Menus->Action(QLatin1String(name)) : nullptr; }
+QAction *TViewsControls::Item(const char *name) const
+{
+  return Menus ? Menus->Action(QLatin1String(name)) : nullptr;
+}
 
 bool TViewsControls::Checked(const char *name) const
 {

@@ -39,9 +39,9 @@ int TWheelAccumulator::Add(int delta)
   return steps;
 }
 
-TWindowEvents::TWindowEvents(TPlaybackState &state, TViewState &view, const TViewsControls &controls,
-                             IViewsHost &host, TVideoZoom &zoom, TTimeWindow &time, TViewCommands &commands)
-    : S(state), V(view), C(controls), FHost(host), FZoom(zoom), FTime(time), FCommands(commands)
+TWindowEvents::TWindowEvents(TPlaybackState &state, TViewState &view, const TViewsControls &controls, IViewsHost &host,
+                             TVideoZoom &zoom, TTimeWindow &time, TViewCommands &commands)
+  : S(state), V(view), C(controls), FHost(host), FZoom(zoom), FTime(time), FCommands(commands)
 {
 }
 
@@ -135,7 +135,10 @@ void TWindowEvents::ControlPanelWheel(int steps)
   }
 }
 
-void TWindowEvents::WatchApplication() { qApp->installEventFilter(this); }
+void TWindowEvents::WatchApplication()
+{
+  qApp->installEventFilter(this);
+}
 
 void TWindowEvents::WatchWheel(QWidget *widget)
 {

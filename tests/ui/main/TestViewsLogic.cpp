@@ -50,7 +50,12 @@ TEST(VideoZoomEngine, CommandsGiveZoomModeAndSuffix)
     M Mode;
     QString Suffix;
   } cases[] = {
-      {"percent item", [&] { auto i = Zoom(vga, {800, 600}, M::Letterbox, 1, K::Percent); i.Percent = 400; return i; }(),
+      {"percent item",
+       [&] {
+         auto i = Zoom(vga, {800, 600}, M::Letterbox, 1, K::Percent);
+         i.Percent = 400;
+         return i;
+       }(),
        4.0, M::Custom, "400%"},
       {"zoom in stops at 800 %", Zoom(vga, {800, 600}, M::Custom, 6, K::ZoomIn), 8.0, M::Custom, "800%"},
       {"zoom out stops at 2 %", Zoom(vga, {800, 600}, M::Custom, 0.03, K::ZoomOut), 0.02, M::Custom, "2%"},
@@ -79,10 +84,31 @@ TEST(VideoZoomEngine, PlacesThePictureInThePanel)
     QRect Picture, Video;
     bool WholeSource;
   } cases[] = {
-      {"letterbox hands the panel to the renderer", {640, 480}, M::Letterbox, 1, 0.5, {0, 0, 800, 600}, {0, 0, 800, 600}, true},
+      {"letterbox hands the panel to the renderer",
+       {640, 480},
+       M::Letterbox,
+       1,
+       0.5,
+       {0, 0, 800, 600},
+       {0, 0, 800, 600},
+       true},
       {"a small picture stays centred", {100, 50}, M::Custom, 1, 0.9, {350, 275, 100, 50}, {350, 275, 100, 50}, true},
-      {"a large picture is cut to the panel", {800, 600}, M::Custom, 2, 0.5, {-400, -300, 1600, 1200}, {0, 0, 800, 600}, false},
-      {"pan and scan fills the panel", {1600, 600}, M::PanAndScan, 1, 0.5, {-400, 0, 1600, 600}, {0, 0, 800, 600}, false},
+      {"a large picture is cut to the panel",
+       {800, 600},
+       M::Custom,
+       2,
+       0.5,
+       {-400, -300, 1600, 1200},
+       {0, 0, 800, 600},
+       false},
+      {"pan and scan fills the panel",
+       {1600, 600},
+       M::PanAndScan,
+       1,
+       0.5,
+       {-400, 0, 1600, 600},
+       {0, 0, 800, 600},
+       false},
   };
   for (const Case &c : cases) {
     TVideoZoomInput in = Zoom(c.Native, panel, c.Mode, c.Zoom, TVideoZoomCommand::None);
@@ -101,10 +127,12 @@ TEST(VideoZoomEngine, DegenerateSizesStayFinite)
       ComputeVideoZoom(Zoom({1, 1}, {800, 600}, TVideoZoomMode::Custom, 1, TVideoZoomCommand::ZoomIn));
   EXPECT_TRUE(Finite(onePixel.Source));
   EXPECT_DOUBLE_EQ(onePixel.Zoom, 2.0);
-  const TVideoZoomResult noSize = ComputeVideoZoom(Zoom({}, {800, 600}, TVideoZoomMode::Custom, 1, TVideoZoomCommand::None));
+  const TVideoZoomResult noSize =
+      ComputeVideoZoom(Zoom({}, {800, 600}, TVideoZoomMode::Custom, 1, TVideoZoomCommand::None));
   EXPECT_FALSE(noSize.HasSize);
   EXPECT_EQ(noSize.VideoRect, QRect(0, 0, 800, 600));
-  const TVideoZoomResult nan = ComputeVideoZoom(Zoom({640, 480}, {800, 600}, TVideoZoomMode::Custom, NAN, TVideoZoomCommand::None));
+  const TVideoZoomResult nan =
+      ComputeVideoZoom(Zoom({640, 480}, {800, 600}, TVideoZoomMode::Custom, NAN, TVideoZoomCommand::None));
   EXPECT_DOUBLE_EQ(nan.Zoom, 1.0);
 }
 
@@ -113,8 +141,11 @@ TEST(TimeWindow, NormalizeOrdersWidensAndClamps)
   struct Case {
     long double Start, End, Min, WantStart, WantEnd;
   } cases[] = {
-      {0.6L, 0.4L, 0.01L, 0.4L, 0.6L}, {0.5L, 0.5L, 0.1L, 0.45L, 0.55L}, {0.9L, 1.2L, 0.01L, 0.7L, 1},
-      {-0.2L, 0.3L, 0.01L, 0, 0.5L},   {-1, 2, 0.01L, 0, 1},
+      {0.6L, 0.4L, 0.01L, 0.4L, 0.6L},
+      {0.5L, 0.5L, 0.1L, 0.45L, 0.55L},
+      {0.9L, 1.2L, 0.01L, 0.7L, 1},
+      {-0.2L, 0.3L, 0.01L, 0, 0.5L},
+      {-1, 2, 0.01L, 0, 1},
   };
   for (const Case &c : cases) {
     long double s = c.Start, e = c.End;
@@ -142,12 +173,10 @@ TEST_F(ViewsLogicTest, TenMinuteRecordingZoomsToHalfASecondAndBack)
   rig.state.Recording.Summary.EndTime = 45000 + 600.0 / 86400;
   rig.state.LastPosition = 0.3L;
   TTimeWindow &time = rig.views->Time;
-  for (int i = 0; i < 40; ++i)
-    time.ButtonZoomInClick(rig.c.ButtonZoomIn);
+  for (int i = 0; i < 40; ++i) time.ButtonZoomInClick(rig.c.ButtonZoomIn);
   EXPECT_NEAR(double(rig.state.TimeWindowEnd - rig.state.TimeWindowStart), 0.5 / 601, 1e-9);
   EXPECT_TRUE(rig.c.ScrollBarZoom->isEnabled());
-  for (int i = 0; i < 40; ++i)
-    time.ButtonZoomInClick(rig.c.ButtonZoomOut);
+  for (int i = 0; i < 40; ++i) time.ButtonZoomInClick(rig.c.ButtonZoomOut);
   EXPECT_EQ(rig.state.TimeWindowStart, 0);
   EXPECT_EQ(rig.state.TimeWindowEnd, 1);
   EXPECT_FALSE(rig.c.ScrollBarZoom->isEnabled());
@@ -161,7 +190,8 @@ TEST_F(ViewsLogicTest, MarksKeepAbeforeBAndTheLoopWarns)
     const char *Item;
     long double WantA, WantB;
   } cases[] = {
-      {0.2L, 0.4L, 0.6L, "N_View_Time_SetA", 0.6L, 1}, {0.5L, 0.8L, 0.3L, "N_View_Time_SetB", 0, 0.3L},
+      {0.2L, 0.4L, 0.6L, "N_View_Time_SetA", 0.6L, 1},
+      {0.5L, 0.8L, 0.3L, "N_View_Time_SetB", 0, 0.3L},
       {0.2L, 0.8L, 0.5L, "N_View_Time_SetA", 0.5L, 0.8L},
   };
   for (const Case &c : cases) {
@@ -197,8 +227,7 @@ TEST_F(ViewsLogicTest, SeekKeysWaitUnlessThereIsNoTelemetry)
     rig.host.Seeks.clear();
     rig.views->View.SeekKeyTime = -1e9;
     rig.state.CurrentPoint.Time = c.Telemetry;
-    for (int i = 0; i < 3; ++i, now += 0.3)
-      rig["N_Playback_Right"]->trigger();
+    for (int i = 0; i < 3; ++i, now += 0.3) rig["N_Playback_Right"]->trigger();
     EXPECT_EQ(rig.host.Seeks.size(), c.Seeks) << c.What;
     now += 5;
   }
@@ -221,8 +250,7 @@ TEST(WheelAccumulator, ActsOncePerNotch)
   for (const Case &c : cases) {
     TWheelAccumulator wheel;
     std::vector<int> steps;
-    for (int d : c.Deltas)
-      steps.push_back(wheel.Add(d));
+    for (int d : c.Deltas) steps.push_back(wheel.Add(d));
     EXPECT_EQ(steps, c.Steps);
   }
 }

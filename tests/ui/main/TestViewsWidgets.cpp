@@ -21,7 +21,10 @@ struct ViewsWidgetsTest : ::testing::Test {
   kptest::ScopedSettings settings;
 };
 
-QPoint Centre(const QWidget *w) { return w->mapToGlobal(w->rect().center()); }
+QPoint Centre(const QWidget *w)
+{
+  return w->mapToGlobal(w->rect().center());
+}
 
 } // namespace
 
@@ -79,8 +82,7 @@ TEST_F(ViewsWidgetsTest, WheelActsByRegionAndNotch)
   EXPECT_TRUE(events.FormMouseWheel(Centre(rig.c.PanelControl), -120));
   EXPECT_EQ(rig.host.Frames + rig.host.BackJumps, 0);
   rig.c.ButtonPlay->setEnabled(true);
-  for (int delta : {-40, -40, -40, 120})
-    events.FormMouseWheel(Centre(rig.c.PanelControl), delta);
+  for (int delta : {-40, -40, -40, 120}) events.FormMouseWheel(Centre(rig.c.PanelControl), delta);
   EXPECT_EQ(rig.host.Frames, 1);
   EXPECT_EQ(rig.host.BackJumps, 1);
   EXPECT_FALSE(events.FormMouseWheel(Centre(rig.c.ListView), 120));
@@ -148,8 +150,7 @@ TEST_F(ViewsWidgetsTest, NothingOnTheRightCollapsesThePanel)
   kptest::ViewsRig rig;
   rig.window.show();
   rig.views->Commands.N_View_FileListClick(nullptr);
-  for (const char *name : {"N_View_FileList", "N_View_GoogleMaps"})
-    rig[name]->trigger();
+  for (const char *name : {"N_View_FileList", "N_View_GoogleMaps"}) rig[name]->trigger();
   EXPECT_TRUE(rig.c.PanelRight->isHidden());
   rig["N_View_FileList"]->trigger();
   EXPECT_FALSE(rig.c.PanelRight->isHidden());
@@ -186,8 +187,7 @@ TEST_F(ViewsWidgetsTest, ColumnsAreSavedWhenMovedAndWhenAResizeEnds)
   kptest::ViewsRig rig;
   rig.window.show();
   QHeaderView *header = rig.c.ListView->horizontalHeader();
-  for (int i = 0; i < header->count(); ++i)
-    header->resizeSection(i, rig.designWidths[size_t(i)]);
+  for (int i = 0; i < header->count(); ++i) header->resizeSection(i, rig.designWidths[size_t(i)]);
   const auto stored = [](const QString &name) { return ReadSetting(name, QStringLiteral("<none>")); };
   header->resizeSection(1, 77);
   EXPECT_EQ(stored(settings::ColumnWidthName(1)), "<none>"); // not while dragging the edge
