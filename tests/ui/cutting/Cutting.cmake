@@ -7,10 +7,10 @@ kp_add_test(ui kp_ui_cutting_rules_tests SOURCES TestCropRules.cpp LIBS kp_ui kp
 set(KP_CUTTING_CARD_DIR ${CMAKE_CURRENT_BINARY_DIR}/cutting-card)
 set(KP_CUTTING_SOURCES_DIR ${CMAKE_CURRENT_BINARY_DIR}/cutting-sources)
 add_test(NAME ui_MakeCuttingCard COMMAND make-demo-card --jobs 2 ${KP_CUTTING_CARD_DIR})
-set_tests_properties(ui_MakeCuttingCard PROPERTIES FIXTURES_SETUP kp_cutting_card TIMEOUT 300)
+set_tests_properties(ui_MakeCuttingCard PROPERTIES FIXTURES_SETUP kp_cutting_inputs TIMEOUT 300)
 add_test(NAME ui_MakeCuttingSources
   COMMAND sh ${CMAKE_SOURCE_DIR}/tests/container/make_writer_sources.sh ${KP_CUTTING_SOURCES_DIR})
-set_tests_properties(ui_MakeCuttingSources PROPERTIES FIXTURES_SETUP kp_cutting_sources TIMEOUT 300)
+set_tests_properties(ui_MakeCuttingSources PROPERTIES FIXTURES_SETUP kp_cutting_inputs TIMEOUT 300)
 
 function(kp_cutting_test target source platform)
   add_executable(${target} ${source})
@@ -19,7 +19,8 @@ function(kp_cutting_test target source platform)
     KP_CUTTING_CARD="${KP_CUTTING_CARD_DIR}" KP_CUTTING_SOURCES="${KP_CUTTING_SOURCES_DIR}")
   add_dependencies(${target} make-demo-card)
   gtest_discover_tests(${target} TEST_PREFIX "ui_" DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform}" FIXTURES_REQUIRED "kp_cutting_card;kp_cutting_sources"
+    # One fixture name for both inputs: the discovery script cannot pass a list.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform}" FIXTURES_REQUIRED kp_cutting_inputs
     TIMEOUT 300)
 endfunction()
 
