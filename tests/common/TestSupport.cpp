@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -41,6 +45,28 @@ bool writeFileBytes(const QString &path, const QByteArray &bytes)
 QString findTool(const QString &name)
 {
   return QStandardPaths::findExecutable(name);
+}
+
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
+{
+  QElapsedTimer timer;
+  timer.start();
+  while (!pred()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+  return true;
+}
+
+void spin(int ms)
+{
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
 }
 
 } // namespace kptest

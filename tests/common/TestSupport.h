@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kptest {
@@ -21,6 +22,11 @@ bool writeFileBytes(const QString &path, const QByteArray &bytes);
 
 // Path of an external test oracle (ffprobe, gpsbabel, ...), or empty.
 QString findTool(const QString &name);
+
+// Runs the event loop until pred holds or timeoutMs passes; returns pred.
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs);
+// Runs the event loop for ms milliseconds.
+void spin(int ms);
 
 } // namespace kptest
 

@@ -19,28 +19,6 @@ void ensureApplication()
   new QApplication(argc, argv);
 }
 
-bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
-{
-  QElapsedTimer timer;
-  timer.start();
-  while (!pred()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(5);
-  }
-  return true;
-}
-
-void spin(int ms)
-{
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(5);
-  }
-}
-
 namespace {
 
 QString fixturesDir()

@@ -2,6 +2,8 @@
 // Helpers of the playback tests: one application object, bounded waits on
 // the event loop, and the generated clips.
 
+#include "TestSupport.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -21,10 +23,6 @@ namespace kptest {
 
 // The QApplication every playback test runs under (made on first use).
 void ensureApplication();
-// Runs the event loop until pred holds or timeoutMs passes; returns pred.
-bool waitUntil(const std::function<bool()> &pred, int timeoutMs);
-// Runs the event loop for ms milliseconds.
-void spin(int ms);
 
 // Clips made with ffmpeg on first use and kept in the build folder.
 // 64 x 48, 25 fps, 8 s, H.264 (lossless, key frame every 25 frames) and AAC.

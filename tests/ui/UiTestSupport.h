@@ -3,6 +3,8 @@
 // on the event loop, a settings folder of the test's own and the folder
 // screenshots go to.
 
+#include "TestSupport.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -25,10 +27,6 @@ namespace kptest {
 
 // The QApplication every window test runs under (made on first use).
 void ensureApplication();
-// Runs the event loop until pred holds or timeoutMs passes; returns pred.
-bool waitUntil(const std::function<bool()> &pred, int timeoutMs);
-// Runs the event loop for ms milliseconds.
-void spin(int ms);
 
 // Pins the settings store to a fresh temporary folder while it lives.
 class ScopedSettings {

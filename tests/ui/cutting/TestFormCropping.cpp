@@ -70,7 +70,9 @@ protected:
     ASSERT_TRUE(QFile::exists(CardMovie(2)));
     FForm.SetMessageSink([this](const QString &m) { FMessages << m; });
     FForm.ShowRestored();
-    ASSERT_TRUE(kptest::waitUntil([this] { return FForm.isVisible(); }, 5000));
+    FForm.activateWindow();
+    // Shortcuts reach the dialog only while it is the active window.
+    ASSERT_TRUE(kptest::waitUntil([this] { return FForm.isVisible() && QApplication::activeWindow() == &FForm; }, 5000));
   }
 
   QString Cell(int row, int column) const
