@@ -4,6 +4,7 @@
 #include "CropListModel.h"
 #include "CropRules.h"
 #include "UnitFormCroppingItem.h"
+#include "UnitGpsConverters.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
 #include "UnitUtilsFiles.h"
@@ -50,7 +51,6 @@ TFormCropping::TFormCropping(ICropHost &host, TFormCroppingItem &editor)
   : QDialog(nullptr), FHost(host), FEditor(editor)
 {
   setObjectName(QStringLiteral("FormCropping"));
-  setWindowTitle(Translate(u"Cropping_Title"));
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_cropping.ico")));
   setWindowFlag(Qt::WindowMinimizeButtonHint);
   setModal(false);
@@ -59,7 +59,31 @@ TFormCropping::TFormCropping(ICropHost &host, TFormCroppingItem &editor)
   CreateControls();
   CreateActions();
   LayOut();
+  ApplyLanguage();
   ResetIdle();
+}
+
+void TFormCropping::ApplyLanguage()
+{
+  setWindowTitle(Translate(u"Cropping_Title"));
+  FButtonStart->setText(Translate(u"Cropping_BtnStart"));
+  FButtonCancel->setText(Translate(u"Cancel"));
+  FCheckBoxVideo->setText(Translate(u"Video"));
+  FCheckBoxAudio->setText(Translate(u"Audio"));
+  FCheckBoxVideoSubtitles->setText(Translate(u"Subtitles"));
+  FCheckBoxMeta->setText(QStringLiteral("(.") + GpsDefaultConverter().GetExt() + QStringLiteral(") - ") +
+                         Translate(u"MetaInfo") + QStringLiteral(" (GPS, G-Sensor)"));
+  FCheckBoxSRTSubtitles->setText(QStringLiteral("(.srt) - ") + Translate(u"Subtitles"));
+  FGroupBoxVideoFileTracks->setTitle(Translate(u"Cropping_FileTracks"));
+  FGroupBoxAdditionalFiles->setTitle(Translate(u"Cropping_AddonFiles"));
+  const QString titles[TCropListModel::colCount] = {
+      Translate(u"File"), Translate(u"Started") + QStringLiteral(" - ") + Translate(u"Finished"), Translate(u"Speed"),
+      Translate(u"Duration")};
+  for (int c = 0; c < TCropListModel::colCount; ++c)
+    FModel->setHeaderData(c, Qt::Horizontal, titles[c], Qt::DisplayRole);
+  for (QAction *action : FPopupMenu->actions())
+    if (!action->isSeparator()) action->setText(Translate(action->objectName()));
+  FN_Speed->setText(Translate(u"Speed"));
 }
 
 TFormCropping::~TFormCropping() = default;
@@ -93,21 +117,21 @@ void TFormCropping::CreateControls()
   });
   connect(FListView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TFormCropping::UpdateActions);
 
-  auto check = [this](const char *name, const QString &text, bool ticked) {
-    auto *box = new QCheckBox(text, this);
+  auto check = [this](const char *name, bool ticked) {
+    auto *box = new QCheckBox(this);
     box->setObjectName(QLatin1String(name));
     box->setChecked(ticked);
     return box;
   };
-  FGroupBoxVideoFileTracks = new QGroupBox(QStringLiteral("Video File Tracks"), this);
+  FGroupBoxVideoFileTracks = new QGroupBox(this);
   FGroupBoxVideoFileTracks->setObjectName(QStringLiteral("GroupBoxVideoFileTracks"));
-  FCheckBoxVideo = check("CheckBoxVideo", QStringLiteral("Video"), true);
-  FCheckBoxAudio = check("CheckBoxAudio", QStringLiteral("Audio"), true);
-  FCheckBoxVideoSubtitles = check("CheckBoxVideoSubtitles", QStringLiteral("Subtitles"), false);
-  FGroupBoxAdditionalFiles = new QGroupBox(QStringLiteral("Additional Files"), this);
+  FCheckBoxVideo = check("CheckBoxVideo", true);
+  FCheckBoxAudio = check("CheckBoxAudio", true);
+  FCheckBoxVideoSubtitles = check("CheckBoxVideoSubtitles", false);
+  FGroupBoxAdditionalFiles = new QGroupBox(this);
   FGroupBoxAdditionalFiles->setObjectName(QStringLiteral("GroupBoxAdditionalFiles"));
-  FCheckBoxMeta = check("CheckBoxMeta", QStringLiteral("Meta Info (.dat)"), true);
-  FCheckBoxSRTSubtitles = check("CheckBoxSRTSubtitles", QStringLiteral("Subtitles (.srt)"), true);
+  FCheckBoxMeta = check("CheckBoxMeta", true);
+  FCheckBoxSRTSubtitles = check("CheckBoxSRTSubtitles", true);
 
   FEditFileName = new QLineEdit(this);
   FEditFileName->setObjectName(QStringLiteral("EditFileName"));
@@ -116,11 +140,11 @@ void TFormCropping::CreateControls()
   FSpeedButtonSelectFile->setText(QStringLiteral("..."));
   connect(FSpeedButtonSelectFile, &QToolButton::clicked, this, &TFormCropping::DoSelectFile);
 
-  FButtonStart = new QPushButton(QStringLiteral("Start"), this);
+  FButtonStart = new QPushButton(this);
   FButtonStart->setObjectName(QStringLiteral("ButtonStart"));
   FButtonStart->setDefault(true);
   connect(FButtonStart, &QPushButton::clicked, this, &TFormCropping::Start);
-  FButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  FButtonCancel = new QPushButton(this);
   FButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
   connect(FButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
   FLabelTimePos = new QLabel(this);
@@ -189,6 +213,7 @@ QToolButton *TFormCropping::SmallButton(const char *name, QAction *action)
   button->setObjectName(QLatin1String(name));
   button->setIcon(action->icon());
   button->setToolTip(action->text());
+  connect(action, &QAction::changed, button, [button, action] { button->setToolTip(action->text()); });
   button->setFocusPolicy(Qt::NoFocus);
   connect(button, &QToolButton::clicked, this, [this, action] {
     // The handler runs even when the action is greyed for want of a

@@ -62,6 +62,8 @@ public:
 
   // Where message boxes go (tests collect them); by default a warning box.
   void SetMessageSink(TMessageSink sink);
+  // Texts of the active language; the main window calls it on a switch.
+  void ApplyLanguage();
   const std::vector<TCropItem> &Items() const { return FItems; }
   bool Running() const { return FRunning; }
 

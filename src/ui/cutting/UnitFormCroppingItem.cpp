@@ -35,6 +35,17 @@ TFormCroppingItem::TFormCroppingItem(QWidget *owner) : QDialog(owner)
   setModal(true);
   CreateControls();
   LayOut();
+  ApplyLanguage();
+}
+
+void TFormCroppingItem::ApplyLanguage()
+{
+  FButtonCancel->setText(Translate(u"Cancel"));
+  FLabelStart->setText(Translate(u"Started") + QLatin1Char(':'));
+  FLabelFinish->setText(Translate(u"Finished") + QLatin1Char(':'));
+  FLabelDuration->setText(Translate(u"Duration") + QLatin1Char(':'));
+  FLabelSpeed->setText(Translate(u"Speed") + QLatin1Char(':'));
+  FSpeedUpMethod->setTitle(Translate(u"Cropping_SpeedUpMethod"));
 }
 
 void TFormCroppingItem::CreateControls()
@@ -50,17 +61,17 @@ void TFormCroppingItem::CreateControls()
     return e;
   };
   FLabelFileName = label("LabelFileName");
-  FLabelDuration = label("LabelDuration", QStringLiteral("Duration:"));
+  FLabelDuration = label("LabelDuration");
   FLabelDurationValue = label("LabelDurationValue");
-  FLabelStart = label("LabelStart", QStringLiteral("Start:"));
+  FLabelStart = label("LabelStart");
   FEditTime1 = edit("EditTime1");
   FLabelDateTime1 = label("LabelDateTime1");
   FEditP1 = edit("EditP1", QStringLiteral("0.000000"));
-  FLabelFinish = label("LabelFinish", QStringLiteral("Finish:"));
+  FLabelFinish = label("LabelFinish");
   FEditTime2 = edit("EditTime2");
   FLabelDateTime2 = label("LabelDateTime2");
   FEditP2 = edit("EditP2", QStringLiteral("1.000000"));
-  FLabelSpeed = label("LabelSpeed", QStringLiteral("Speed:"));
+  FLabelSpeed = label("LabelSpeed");
   FTrackBarSpeed = new QSlider(Qt::Horizontal, this);
   FTrackBarSpeed->setObjectName(QStringLiteral("TrackBarSpeed"));
   FTrackBarSpeed->setTickPosition(QSlider::TicksAbove);
@@ -68,7 +79,7 @@ void TFormCroppingItem::CreateControls()
   FTrackBarSpeed->setPageStep(1);
   FTrackBarSpeed->setFocusPolicy(Qt::NoFocus);
   FEditSpeed = edit("EditSpeed", QStringLiteral("1"));
-  FSpeedUpMethod = new QGroupBox(Translate(u"Cropping_SpeedUpMethod"), this);
+  FSpeedUpMethod = new QGroupBox(this);
   FSpeedUpMethod->setObjectName(QStringLiteral("SpeedUpMethod"));
   FSUM_FPS = new QRadioButton(FSpeedUpMethod);
   FSUM_FPS->setObjectName(QStringLiteral("SUM_FPS"));
@@ -77,7 +88,7 @@ void TFormCroppingItem::CreateControls()
   FButtonOk = new QPushButton(QStringLiteral("OK"), this);
   FButtonOk->setObjectName(QStringLiteral("ButtonOk"));
   FButtonOk->setDefault(true);
-  FButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  FButtonCancel = new QPushButton(this);
   FButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
 
   connect(FEditP1, &QLineEdit::textChanged, this, &TFormCroppingItem::EditP1Changed);

@@ -29,6 +29,8 @@ public:
   // Shows the item modally; OK writes the edits into it and returns true,
   // Cancel leaves it as it was.
   bool Execute(TCropItem &item);
+  // Texts of the active language; the main window calls it on a switch.
+  void ApplyLanguage();
 
 private:
   void CreateControls();

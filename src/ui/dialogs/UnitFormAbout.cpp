@@ -54,6 +54,9 @@ TFormAbout::TFormAbout(IDialogHost *host, QWidget *parent) : QDialog(parent), FH
 
 void TFormAbout::ApplyLanguage()
 {
+  setWindowTitle(Translate(u"N_Help_About"));
+  FLabelMail->setToolTip(Translate(u"SendMail"));
+  FLabelSite->setToolTip(Translate(u"N_Help_Site"));
   FLabelName->setText(Translate(u"MyName"));
   FLabelMail->setText(Translate(u"MyEMail"));
   FLabelCity->setText(Translate(u"MyCity"));

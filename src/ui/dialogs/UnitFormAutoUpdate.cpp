@@ -43,7 +43,6 @@ TFormAutoUpdate::TFormAutoUpdate(IUpdateHost &host, QWidget *parent)
   : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), FHost(host), FPrompts(DefaultDialogPrompts(this))
 {
   setObjectName(QStringLiteral("FormAutoUpdate"));
-  setWindowTitle(Translate(u"Update_Title"));
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_update.ico")));
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -55,20 +54,21 @@ TFormAutoUpdate::TFormAutoUpdate(IUpdateHost &host, QWidget *parent)
   FPictureLeft->setPixmap(QPixmap::fromImage(LoadResourceBitmap(QStringLiteral("Form_Update_left.bmp"))));
   FPictureRight = new QLabel(this);
   FPictureRight->setPixmap(QPixmap::fromImage(LoadResourceBitmap(QStringLiteral("Form_Update_right.bmp"))));
-  auto *title =
-      new QLabel(Translate(u"Update_NewVersion") + QLatin1Char('\n') + Translate(u"Update_WantDownload"), this);
+  FLabelNewVersion = new QLabel(this);
+  FLabelWantDownload = new QLabel(this);
   FLabelVersion = new QLabel(this);
   FLabelVersion->setObjectName(QStringLiteral("LabelVersion"));
   FProgress = new QProgressBar(this);
   FProgress->setTextVisible(false);
   FLabelProgress = new QLabel(this);
   FLabelProgress->setObjectName(QStringLiteral("LabelProgress"));
-  FButtonAuto = new QPushButton(Translate(u"Update_Btn_Auto"), this);
-  FButtonBrowser = new QPushButton(Translate(u"Update_Btn_Browser"), this);
-  FButtonCancel = new QPushButton(Translate(u"Cancel"), this);
+  FButtonAuto = new QPushButton(this);
+  FButtonBrowser = new QPushButton(this);
+  FButtonCancel = new QPushButton(this);
 
   auto *middle = new QVBoxLayout;
-  middle->addWidget(title);
+  middle->addWidget(FLabelNewVersion);
+  middle->addWidget(FLabelWantDownload);
   middle->addWidget(FLabelVersion);
   middle->addWidget(FProgress);
   auto *buttons = new QHBoxLayout;
@@ -89,6 +89,17 @@ TFormAutoUpdate::TFormAutoUpdate(IUpdateHost &host, QWidget *parent)
   connect(&FDownload, &THttpTransfer::Finished, this,
           [this](bool ok, const QByteArray &body, const QString &) { OnDownloadFinished(ok, body); });
   SetHooks(THooks());
+  ApplyLanguage();
+}
+
+void TFormAutoUpdate::ApplyLanguage()
+{
+  setWindowTitle(Translate(u"Update_Title"));
+  FLabelNewVersion->setText(Translate(u"Update_NewVersion"));
+  FLabelWantDownload->setText(Translate(u"Update_WantDownload") + QStringLiteral(" ?"));
+  FButtonAuto->setText(Translate(u"Update_Btn_Auto"));
+  FButtonBrowser->setText(Translate(u"Update_Btn_Browser"));
+  FButtonCancel->setText(Translate(u"Cancel"));
 }
 
 void TFormAutoUpdate::SetHooks(const THooks &hooks)

@@ -48,6 +48,8 @@ public:
   void SetHooks(const THooks &hooks);
   void SetPrompts(const TDialogPrompts &prompts) { FPrompts = prompts; }
   IUpdateHost &Host() { return FHost; }
+  // Texts of the active language; the main window calls it on a switch.
+  void ApplyLanguage();
 
   // Takes the checker's reply; shows the window when it offers something
   // the user can act on. False when nothing was shown.
@@ -83,6 +85,8 @@ private:
 
   QLabel *FPictureLeft = nullptr;
   QLabel *FPictureRight = nullptr;
+  QLabel *FLabelNewVersion = nullptr;
+  QLabel *FLabelWantDownload = nullptr;
   QLabel *FLabelVersion = nullptr;
   QLabel *FLabelProgress = nullptr;
   QProgressBar *FProgress = nullptr;

@@ -51,6 +51,14 @@ QStringList DialogFilters(const QString &filter)
   return out;
 }
 
+// Rows keep their length in metres, so a units switch can show them anew.
+constexpr int kMetresRole = Qt::UserRole + 1;
+
+QString LengthText(double metres)
+{
+  return FloatToStrDot(metres * (UseBritishUnits() ? MilesPerMetre : KmPerMetre), 1, true);
+}
+
 // The span as a time of day in the locale's format, without a zone name.
 QString SpanText(double days)
 {
@@ -67,22 +75,19 @@ TFormGPSLog::TFormGPSLog(IGpsLogHost &host, QWidget *mainWindow)
   : QWidget(mainWindow, Qt::Tool), FHost(host), FPrompts(DefaultDialogPrompts(this))
 {
   setObjectName(QStringLiteral("FormGPSLog"));
-  setWindowTitle(Translate(u"GPSLog_Title"));
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_gps_conv.ico")));
   setAcceptDrops(true);
 
   FList = new QTreeWidget(this);
   FList->setColumnCount(4);
-  FList->setHeaderLabels(
-      {Translate(u"File"), Translate(u"Points"), QStringLiteral("Duration"), QStringLiteral("Track length")});
   FList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   FList->setRootIsDecorated(false);
   FList->setContextMenuPolicy(Qt::CustomContextMenu);
   FFormats = new QListWidget(this);
-  FCheckAll = new QCheckBox(Translate(u"GPSLog_SelectAll"), this);
-  FShowPath = new QCheckBox(Translate(u"GPSLog_ShowTrack"), this);
-  FButtonAdd = new QPushButton(Translate(u"N_FileList_Add"), this);
-  FButtonConvert = new QPushButton(Translate(u"GPSLog_Convert"), this);
+  FCheckAll = new QCheckBox(this);
+  FShowPath = new QCheckBox(this);
+  FButtonAdd = new QPushButton(this);
+  FButtonConvert = new QPushButton(this);
 
   auto *side = new QVBoxLayout;
   side->addWidget(FFormats, 1);
@@ -110,14 +115,35 @@ TFormGPSLog::TFormGPSLog(IGpsLogHost &host, QWidget *mainWindow)
   connect(FList, &QTreeWidget::itemSelectionChanged, this, &TFormGPSLog::ListViewFilesClick);
   connect(FList, &QTreeWidget::itemDoubleClicked, this, [this] { ShowSelectedInExplorer(); });
   BuildPopup();
+  ApplyLanguage();
+}
+
+void TFormGPSLog::ApplyLanguage()
+{
+  setWindowTitle(Translate(u"GPSLog_Title"));
+  FButtonAdd->setText(Translate(u"N_FileList_Add"));
+  FButtonConvert->setText(Translate(u"GPSLog_Convert"));
+  FCheckAll->setText(Translate(u"GPSLog_SelectAll"));
+  FShowPath->setText(Translate(u"GPSLog_ShowTrack"));
+  FList->setHeaderLabels(
+      {Translate(u"File"), Translate(u"Points"), Translate(u"FileList_Col_Duration"),
+       Translate(u"FileList_Col_Track") + QStringLiteral(", ") + Translate(UseBritishUnits() ? u"Miles" : u"Kmeters")});
+  for (QAction *action : FPopup->actions())
+    if (!action->isSeparator()) action->setText(Translate(action->objectName()));
+  const QSignalBlocker block(FList);
+  for (int i = 0; i < FList->topLevelItemCount(); ++i) {
+    QTreeWidgetItem *row = FList->topLevelItem(i);
+    const QVariant metres = row->data(colLength, kMetresRole);
+    if (metres.isValid()) row->setText(colLength, LengthText(metres.toDouble()));
+  }
 }
 
 // Each item shows the picture named after it, its corner colour transparent.
 void TFormGPSLog::BuildPopup()
 {
   FPopup = new QMenu(this);
-  const auto add = [this](const char *name, const QString &caption, void (TFormGPSLog::*slot)()) {
-    QAction *action = FPopup->addAction(caption, this, slot);
+  const auto add = [this](const char *name, void (TFormGPSLog::*slot)()) {
+    QAction *action = FPopup->addAction(QLatin1String(name), this, slot);
     action->setObjectName(QLatin1String(name));
     const QImage image = LoadResourceBitmap(QLatin1String(name) + QStringLiteral(".bmp"));
     if (!image.isNull()) {
@@ -126,12 +152,12 @@ void TFormGPSLog::BuildPopup()
       action->setIcon(QIcon(pixmap));
     }
   };
-  add("N_FileList_Add", Translate(u"N_FileList_Add"), &TFormGPSLog::ButtonAddClick);
-  add("N_FileList_ShowExplorer", Translate(u"N_FileList_ShowExplorer"), &TFormGPSLog::ShowSelectedInExplorer);
-  add("N_FileList_Del", Translate(u"N_FileList_Del"), &TFormGPSLog::RemoveSelectedRows);
-  add("N_FileList_Clear", Translate(u"N_FileList_Clear"), &TFormGPSLog::ClearRows);
-  add("N_FileList_DelDisk", Translate(u"N_FileList_DelDisk"), &TFormGPSLog::DeleteSelectedFromDisk);
-  add("N_FileList_DelDiskLogs", Translate(u"N_FileList_DelDiskLogs"), &TFormGPSLog::DeleteAllFromDisk);
+  add("N_FileList_Add", &TFormGPSLog::ButtonAddClick);
+  add("N_FileList_ShowExplorer", &TFormGPSLog::ShowSelectedInExplorer);
+  add("N_FileList_Del", &TFormGPSLog::RemoveSelectedRows);
+  add("N_FileList_Clear", &TFormGPSLog::ClearRows);
+  add("N_FileList_DelDisk", &TFormGPSLog::DeleteSelectedFromDisk);
+  add("N_FileList_DelDiskLogs", &TFormGPSLog::DeleteAllFromDisk);
   connect(FList, &QWidget::customContextMenuRequested, this,
           [this](const QPoint &at) { FPopup->popup(FList->viewport()->mapToGlobal(at)); });
 }
@@ -223,8 +249,8 @@ void TFormGPSLog::InformationTimer()
   } else {
     row->setText(colPoints, QString::number(info->GetPointSpan()));
     row->setText(colSpan, SpanText(double(info->GetEndTime() - info->GetStartTime())));
-    const double factor = UseBritishUnits() ? MilesPerMetre : KmPerMetre;
-    row->setText(colLength, FloatToStrDot(info->GetTrackLength() * factor, 1, true));
+    row->setData(colLength, kMetresRole, double(info->GetTrackLength()));
+    row->setText(colLength, LengthText(info->GetTrackLength()));
   }
   FInfoTimer->setInterval(1);
 }

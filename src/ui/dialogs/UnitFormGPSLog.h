@@ -39,6 +39,9 @@ public:
   // The list's "GPS log" command: every row unticked and unselected, then
   // the rows of Paths ticked and selected.
   void TickAndSelect(const QStringList &paths);
+  // Texts of the active language, the distance column in the chosen units;
+  // the main window calls it on a language or units switch.
+  void ApplyLanguage();
 
   // Window events.
   void ButtonAddClick();

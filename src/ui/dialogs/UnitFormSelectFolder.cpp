@@ -52,7 +52,7 @@ TFormSelectFolder::TFormSelectFolder(QWidget *parent) : QDialog(parent)
   FEdit = new QLineEdit(this);
   FButtonShowInTree = new QPushButton(this);
   FButtonAddFolder = new QPushButton(this);
-  FButtonOk = new QPushButton(QStringLiteral("OK"), this);
+  FButtonOk = new QPushButton(this);
   FButtonOk->setDefault(true);
   FButtonCancel = new QPushButton(this);
   FShowRow = new QWidget(this);
@@ -83,6 +83,7 @@ TFormSelectFolder::TFormSelectFolder(QWidget *parent) : QDialog(parent)
 void TFormSelectFolder::ApplyLanguage()
 {
   setWindowTitle(Translate(u"SelectFolder"));
+  FButtonOk->setText(Translate(u"Ok"));
   FButtonShowInTree->setText(Translate(u"Show"));
   FButtonAddFolder->setText(Translate(u"CreateFolder"));
   FButtonCancel->setText(Translate(u"Cancel"));

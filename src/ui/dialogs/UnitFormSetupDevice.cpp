@@ -29,7 +29,6 @@ constexpr double BytesPerGb = 1024.0 * 1024.0 * 1024.0;
 TFormSetupDevice::TFormSetupDevice(QWidget *parent) : QDialog(parent), FPrompts(DefaultDialogPrompts(this))
 {
   setObjectName(QStringLiteral("FormSetupDevice"));
-  setWindowTitle(Translate(u"SetupDevice_Title"));
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_setupDevice.ico")));
   auto *picture = new QLabel(this);
   picture->setPixmap(QPixmap::fromImage(LoadResourceBitmap(QStringLiteral("Form_SetupDeivce_dod.bmp"))));
@@ -39,19 +38,22 @@ TFormSetupDevice::TFormSetupDevice(QWidget *parent) : QDialog(parent), FPrompts(
   FComboFrame->addItem(Translate(u"SetupDevice_OtherSize"));
   FComboZone = new QComboBox(this);
   for (int row = 0; row < SetupTimeZoneRows; ++row) FComboZone->addItem(SetupTimeZoneText(row));
-  FLabelFrame = new QLabel(QStringLiteral("Frame size"), this);
-  FButtonWrite = new QPushButton(Translate(u"SetupDevice_BtnWrite"), this);
-  FButtonCancel = new QPushButton(Translate(u"Cancel"), this);
+  FLabelDevice = new QLabel(this);
+  FLabelFrame = new QLabel(this);
+  FLabelTimeZone = new QLabel(this);
+  FLabelGSensor = new QLabel(this);
+  FButtonWrite = new QPushButton(this);
+  FButtonCancel = new QPushButton(this);
 
   auto *grid = new QGridLayout(this);
   grid->addWidget(picture, 0, 0, 7, 1, Qt::AlignTop);
-  grid->addWidget(new QLabel(Translate(u"SetupDevice_Device"), this), 0, 1);
+  grid->addWidget(FLabelDevice, 0, 1);
   grid->addWidget(FComboDevice, 0, 2, 1, 2);
   grid->addWidget(FLabelFrame, 1, 1);
   grid->addWidget(FComboFrame, 1, 2, 1, 2);
-  grid->addWidget(new QLabel(Translate(u"SetupDevice_TimeZone"), this), 2, 1);
+  grid->addWidget(FLabelTimeZone, 2, 1);
   grid->addWidget(FComboZone, 2, 2, 1, 2);
-  grid->addWidget(new QLabel(Translate(u"SetupDevice_GSensor"), this), 3, 1);
+  grid->addWidget(FLabelGSensor, 3, 1);
   for (int axis = 0; axis < 3; ++axis) {
     FSliders[axis] = new QSlider(Qt::Horizontal, this);
     FSliders[axis]->setRange(0, 10);
@@ -68,6 +70,18 @@ TFormSetupDevice::TFormSetupDevice(QWidget *parent) : QDialog(parent), FPrompts(
   connect(FComboFrame, &QComboBox::activated, this, [this] { ComboBoxFrameSizeChange(true); });
   connect(FButtonWrite, &QPushButton::clicked, this, &TFormSetupDevice::ButtonWriteClick);
   connect(FButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+  ApplyLanguage();
+}
+
+void TFormSetupDevice::ApplyLanguage()
+{
+  setWindowTitle(Translate(u"SetupDevice_Title"));
+  FLabelDevice->setText(Translate(u"SetupDevice_Device") + QLatin1Char(':'));
+  FLabelFrame->setText(Translate(u"PictureSize") + QLatin1Char(':'));
+  FLabelTimeZone->setText(Translate(u"SetupDevice_TimeZone") + QLatin1Char(':'));
+  FLabelGSensor->setText(Translate(u"SetupDevice_GSensor"));
+  FButtonWrite->setText(Translate(u"SetupDevice_BtnWrite"));
+  FButtonCancel->setText(Translate(u"Cancel"));
 }
 
 void TFormSetupDevice::showEvent(QShowEvent *event)

@@ -26,6 +26,8 @@ public:
   explicit TFormSetupDevice(QWidget *parent = nullptr);
 
   void SetPrompts(const TDialogPrompts &prompts) { FPrompts = prompts; }
+  // Texts of the active language; the main window calls it on a switch.
+  void ApplyLanguage();
 
   // Window events.
   void ComboBoxDeviceChange();
@@ -61,7 +63,10 @@ private:
   QComboBox *FComboDevice = nullptr;
   QComboBox *FComboFrame = nullptr;
   QComboBox *FComboZone = nullptr;
+  QLabel *FLabelDevice = nullptr;
   QLabel *FLabelFrame = nullptr;
+  QLabel *FLabelTimeZone = nullptr;
+  QLabel *FLabelGSensor = nullptr;
   QSlider *FSliders[3] = {};
   QLabel *FSliderLabels[3] = {};
   QPushButton *FButtonWrite = nullptr;

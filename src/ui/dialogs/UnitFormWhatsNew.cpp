@@ -27,6 +27,12 @@ TFormWhatsNew::TFormWhatsNew(QWidget *parent) : QDialog(parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(FMemo);
   resize(520, 420);
+  ApplyLanguage();
+}
+
+void TFormWhatsNew::ApplyLanguage()
+{
+  setWindowTitle(Translate(u"N_Help_WhatsNew") + QStringLiteral(" - KESTRIL PLAYER 1.1"));
 }
 
 void TFormWhatsNew::showEvent(QShowEvent *event)

@@ -17,6 +17,8 @@ class TFormWhatsNew : public QDialog {
 public:
   explicit TFormWhatsNew(QWidget *parent = nullptr);
   QPlainTextEdit *Memo() const { return FMemo; }
+  // The caption in the active language; the main window calls it on a switch.
+  void ApplyLanguage();
 
 protected:
   void showEvent(QShowEvent *event) override;

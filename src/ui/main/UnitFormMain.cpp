@@ -15,7 +15,17 @@
 #include "RecordingSelection.h"
 #include "UnitAutoUpdateChecker.h"
 #include "UnitEVRWindow.h"
+#include "UnitFormAbout.h"
+#include "UnitFormAutoUpdate.h"
+#include "UnitFormCropping.h"
+#include "UnitFormCroppingItem.h"
+#include "UnitFormDetails.h"
 #include "UnitFormFullScreen.h"
+#include "UnitFormGPSLog.h"
+#include "UnitFormGroup.h"
+#include "UnitFormSelectFolder.h"
+#include "UnitFormSetupDevice.h"
+#include "UnitFormWhatsNew.h"
 #include "Views.h"
 #include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
@@ -189,7 +199,20 @@ void TFormMain::ApplyLanguage(QAction *sender)
       if (a->isChecked()) SetCurLang(a->data().toInt());
   FMenus->TranslateMenus();
   TranslateMainWindowTexts();
+  // The menus lost the free zoom's figure: the zoom puts it back.
+  ApplyVideoZoom();
   setWindowTitle(QLatin1String(kProgramName));
+  TOtherWindows &w = Windows;
+  if (w.AutoUpdate) w.AutoUpdate->ApplyLanguage();
+  if (w.Details) w.Details->ApplyLanguage();
+  if (w.GPSLog) w.GPSLog->ApplyLanguage();
+  if (w.Group) w.Group->ApplyLanguage();
+  if (w.SetupDevice) w.SetupDevice->ApplyLanguage();
+  if (w.Cropping) w.Cropping->ApplyLanguage();
+  if (w.CroppingItem) w.CroppingItem->ApplyLanguage();
+  if (w.SelectFolder) w.SelectFolder->ApplyLanguage();
+  if (w.About) w.About->ApplyLanguage();
+  if (w.WhatsNew) w.WhatsNew->ApplyLanguage();
 }
 
 void TFormMain::TranslateMainWindowTexts()
@@ -206,7 +229,6 @@ void TFormMain::TranslateMainWindowTexts()
     if (!a->isSeparator() && b < FileListButtons.size()) FileListButtons[b++]->setToolTip(a->text());
   if (QAction *local = Item("N_View_TimeZone_Local"))
     local->setText(Translate(u"N_View_TimeZone_Local") + LocalOffsetSuffix(LocalTimeOffset()));
-  const bool british = britishUnits;
   TrackBarVolume->setToolTip(Translate(u"Volume"));
   PanelPlaySpeed->setToolTip(Translate(u"PlaySpeed"));
   CheckBoxLoop->setText(Translate(u"N_View_Time_LoopAB"));
@@ -216,9 +238,9 @@ void TFormMain::TranslateMainWindowTexts()
       QStringLiteral("x - %1\ny - %2\nz - %3")
           .arg(Translate(u"N_View_Graphics_X"), Translate(u"N_View_Graphics_Y"), Translate(u"N_View_Graphics_Z")));
   ImageSpeed->setToolTip(QStringLiteral("- %1, %2\n- %3, %4\n- %5, %6")
-                             .arg(Translate(u"N_View_Graphics_H"), Translate(british ? u"Feets" : u"Meters"),
-                                  Translate(u"Property_Track_Length"), Translate(british ? u"Miles" : u"Meters"),
-                                  Translate(u"Speed"), Translate(british ? u"MilesPerH" : u"KmetersPerH")));
+                             .arg(Translate(u"N_View_Graphics_H"), Translate(britishUnits ? u"Feets" : u"Meters"),
+                                  Translate(u"Property_Track_Length"), Translate(britishUnits ? u"Miles" : u"Meters"),
+                                  Translate(u"Speed"), Translate(britishUnits ? u"MilesPerH" : u"KmetersPerH")));
   ButtonVideoZoomIn->setToolTip(Item("N_VideoZoom_ZoomIn")->text());
   ButtonVideoZoomOut->setToolTip(Item("N_VideoZoom_ZoomOut")->text());
   for (auto [button, name] :

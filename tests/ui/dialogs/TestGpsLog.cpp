@@ -158,6 +158,14 @@ TEST_F(GpsLog, WindowRowsFiguresRoutesAndConversion)
   const double metres = TMovingInfo::LoadFromFile(FLogs[0], false)->GetTrackLength();
   ASSERT_GT(metres, 300);
   EXPECT_EQ(list->topLevelItem(0)->text(3), QString::number(metres / 1000, 'f', 1));
+  // A units switch shows the listed lengths and the column in the new unit.
+  SetUseBritishUnits(true);
+  form.ApplyLanguage();
+  SetUseBritishUnits(false);
+  EXPECT_EQ(list->topLevelItem(0)->text(3), QString::number(metres / 1609.344, 'f', 1));
+  EXPECT_TRUE(list->headerItem()->text(3).endsWith(", " + Translate(u"Miles")));
+  form.ApplyLanguage();
+  EXPECT_EQ(list->topLevelItem(0)->text(3), QString::number(metres / 1000, 'f', 1));
   // With British units the length is in miles.
   form.ClearRows();
   SetUseBritishUnits(true);

@@ -2,15 +2,31 @@
 
 #include "MainMenus.h"
 #include "UiTestSupport.h"
+#include "UnitFileManager.h"
+#include "UnitFormAbout.h"
+#include "UnitFormAutoUpdate.h"
+#include "UnitFormCropping.h"
+#include "UnitFormCroppingItem.h"
+#include "UnitFormDetails.h"
+#include "UnitFormGPSLog.h"
+#include "UnitFormGroup.h"
 #include "UnitFormMain.h"
+#include "UnitFormSelectFolder.h"
+#include "UnitFormSetupDevice.h"
+#include "UnitFormWhatsNew.h"
 #include "UnitProgram.h"
 #include "UnitReg.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableView>
+#include <QTreeWidget>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -68,4 +84,47 @@ TEST_F(FormMainTest, LanguageChoiceComesBackAndSuffixesStaySingle)
   EXPECT_EQ(w->Item("N_VideoZoom_FlipH")->text().count(" ("), 0);
   EXPECT_EQ(w->Item("N_VideoZoom_NotLinear")->text().count(" (EVR only)"), 1);
   EXPECT_EQ(w->windowTitle(), "KESTRIL PLAYER");
+}
+
+TEST_F(FormMainTest, LanguageAndUnitsReachEveryOtherWindow)
+{
+  const std::unique_ptr<TFormMain> w = CreateWindows({});
+  TOtherWindows &o = w->Windows;
+  const auto child = [](QWidget *window, const char *name) { return window->findChild<QObject *>(name); };
+  struct Case {
+    const char *Window;
+    std::function<QString()> Text;
+    const char16_t *Key;
+    const char *Suffix;
+  } const cases[] = {
+      {"update", [&] { return o.AutoUpdate->windowTitle(); }, u"Update_Title", ""},
+      {"details", [&] { return o.Details->Label("LabelFileCaption")->text(); }, u"File", ":"},
+      {"GPS log", [&] { return o.GPSLog->windowTitle(); }, u"GPSLog_Title", ""},
+      {"grouping", [&] { return o.Group->windowTitle(); }, u"Grouping_Title", ""},
+      {"set-up", [&] { return o.SetupDevice->windowTitle(); }, u"SetupDevice_Title", ""},
+      {"cutting", [&] { return child(o.Cropping.get(), "CheckBoxAudio")->property("text").toString(); }, u"Audio", ""},
+      {"cutting popup", [&] { return child(o.Cropping.get(), "N_Speed")->property("text").toString(); }, u"Speed", ""},
+      {"fragment", [&] { return child(o.CroppingItem.get(), "LabelFinish")->property("text").toString(); }, u"Finished",
+       ":"},
+      {"folder chooser", [&] { return o.SelectFolder->windowTitle(); }, u"SelectFolder", ""},
+      {"about", [&] { return o.About->windowTitle(); }, u"N_Help_About", ""},
+      {"what's new", [&] { return o.WhatsNew->windowTitle(); }, u"N_Help_WhatsNew", " - KESTRIL PLAYER 1.1"},
+  };
+  w->ApplyLanguage(w->Item("N_View_Language_ru"));
+  for (const Case &c : cases) {
+    const QString english = Langs()[LangEnglish].GetValue(c.Key);
+    const QString russian = Langs()[LangRussian].GetValue(c.Key);
+    ASSERT_NE(english, russian) << c.Window;
+    EXPECT_EQ(c.Text(), russian + QLatin1String(c.Suffix)) << c.Window;
+  }
+  w->ApplyLanguage(w->Item("N_View_Language_en"));
+  EXPECT_EQ(o.AutoUpdate->windowTitle(), Langs()[LangEnglish].GetValue(u"Update_Title"));
+
+  // The units switch renames the GPS log's distance column.
+  const auto distance = [&] { return o.GPSLog->ListViewFiles()->headerItem()->text(3); };
+  w->Item("N_View_Measu_British")->trigger();
+  EXPECT_EQ(distance(), Translate(u"FileList_Col_Track") + ", " + Translate(u"Miles"));
+  w->Item("N_View_Measu_Metric")->trigger();
+  EXPECT_EQ(distance(), Translate(u"FileList_Col_Track") + ", " + Translate(u"Kmeters"));
+  EXPECT_FALSE(UseBritishUnits());
 }
