@@ -19,6 +19,7 @@
 #include "UnitTranslate.h"
 
 #include <QApplication>
+#include <unistd.h>
 
 namespace kp {
 
@@ -74,6 +75,10 @@ public:
 
 int ProgramMain(int argc, char **argv)
 {
+  // The web engine refuses to start its sandbox as root; the map would take
+  // the whole program down with it.
+  if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   // The map's web view shares the application's GL contexts.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   TProgramApplication app(argc, argv);
