@@ -128,3 +128,43 @@ TEST_F(FormMainTest, LanguageAndUnitsReachEveryOtherWindow)
   EXPECT_EQ(distance(), Translate(u"FileList_Col_Track") + ", " + Translate(u"Kmeters"));
   EXPECT_FALSE(UseBritishUnits());
 }
+
+TEST_F(FormMainTest, FragmentCommandsNameTheOutputAndLeaveTheMarks)
+{
+  settings::CopyFolder.Write(QStringLiteral("/videos"));
+  const std::unique_ptr<TFormMain> w = CreateWindows({});
+  TFormCropping &dialog = *w->Windows.Cropping;
+  QStringList messages;
+  dialog.SetMessageSink([&](const QString &m) { messages << m; });
+  TFileItemSubitem file;
+  file.FileName = QStringLiteral("/card/FILE0001.MOV");
+  file.StartTime = 45000 + 10.0 / 24;
+  file.EndTime = file.StartTime + 1.0 / 1440;
+  file.Position = {0, 1};
+  w->State.Recording.Files = {file};
+  w->State.Recording.Summary = file;
+  w->State.Recording.Summary.Name = QStringLiteral("FILE0001");
+  w->State.MovingInfos.resize(1);
+
+  w->State.MarkA = 0.5L;
+  w->State.MarkB = 0.5L; // B not after A: the dialog only shows
+  w->Item("N_File_Save_Video")->trigger();
+  EXPECT_TRUE(dialog.OutputName().isEmpty());
+  dialog.hide();
+
+  w->Item("N_FileList_Save")->trigger(); // the whole recording, no times
+  EXPECT_EQ(dialog.OutputName(), "/videos/Fragment of FILE0001.mp4");
+  EXPECT_EQ(w->State.MarkA, 0);
+  EXPECT_EQ(w->State.MarkB, 0);
+  dialog.SetOutputName(QString());
+  dialog.hide();
+
+  w->State.MarkA = 0.25L;
+  w->State.MarkB = 0.75L;
+  w->Item("N_File_Save_Video")->trigger();
+  const QString name = dialog.OutputName();
+  EXPECT_TRUE(name.startsWith("/videos/Fragment of FILE0001 (")) << name.toStdString();
+  EXPECT_FALSE(name.mid(8).contains(':'));
+  EXPECT_TRUE(name.endsWith(").mp4"));
+  dialog.hide();
+}
