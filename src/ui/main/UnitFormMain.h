@@ -154,6 +154,7 @@ public:
 
   // The start-up that waits for the window to be on the screen; runs once.
   void TimerOnStartTimer();
+  void ProbeEVR();
   // The command line without the program's name (tests set it).
   QStringList Arguments;
 

@@ -334,6 +334,19 @@ void TFormMain::showEvent(QShowEvent *event)
       this, [this] { TimerOnStartTimer(); }, Qt::QueuedConnection);
 }
 
+void TFormMain::ProbeEVR()
+{
+  // A renderer that cannot present falls back to the mixing one, saved, and
+  // without a word: the user sees a picture either way.
+  if (!Item("N_Playback_Renderer_EVR")->isChecked()) return;
+  FilterEVR.SetFilterGraph(&FilterGraph);
+  FilterGraph.SetActive(true);
+  const bool works = TEVR::IsEVRFilter(&FilterEVR);
+  FilterGraph.SetActive(false);
+  FilterEVR.SetFilterGraph(nullptr);
+  if (!works) FMenus->State().SetMenuChecked(Item("N_Playback_Renderer_WMR"));
+}
+
 void TFormMain::TimerOnStartTimer()
 {
   // Each step on its own: one failure must not lose the command line, the
@@ -347,6 +360,7 @@ void TFormMain::TimerOnStartTimer()
   };
   const TStartArgs args = ParseStartArgs(Arguments);
   step([this] { NavigateAds(QStringLiteral("qrc:/Ads.html")); });
+  step([this] { ProbeEVR(); });
   step([this] { Views->Commands.N_Playback_Renderer_NULClick(nullptr); });
   step([] {
     if (settings::CopyFolder.Read().isEmpty()) {
@@ -380,7 +394,9 @@ void TFormMain::TimerOnStartTimer()
     FileManagerChanged(-1);
     if (FFileManager->GetCount() > 0) {
       ListView->selectRow(0);
-      FHost->ListClick();
+      ButtonPlay->setChecked(true);
+      repaint();
+      Loop->ButtonPlayClick(TOrigin::None);
     }
   });
   step([this] {

@@ -19,6 +19,8 @@
 #include "UnitTranslate.h"
 
 #include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <unistd.h>
 
 namespace kp {
@@ -62,6 +64,14 @@ public:
   using QApplication::QApplication;
   bool notify(QObject *receiver, QEvent *event) override
   {
+    // Hints hide after five seconds, however long their text.
+    if (event->type() == QEvent::ToolTip && receiver->isWidgetType()) {
+      auto *widget = static_cast<QWidget *>(receiver);
+      if (!widget->toolTip().isEmpty()) {
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), widget->toolTip(), widget, {}, 5000);
+        return true;
+      }
+    }
     try {
       return QApplication::notify(receiver, event);
     } catch (...) {

@@ -93,6 +93,20 @@ TEST_F(EndToEnd, ListsTheTripsPlaysOneAndClosesQuickly)
   EXPECT_LT(closing.elapsed(), 5000);
 }
 
+TEST_F(EndToEnd, ARecordingOnTheCommandLineIsListedAloneAndPlays)
+{
+  QTemporaryDir dir;
+  const QString card = MakeCard(dir);
+  kptest::ScopedSettings settings;
+  std::unique_ptr<TFormMain> w = CreateWindows({card + QStringLiteral("/DCIM/100MEDIA/FILE0002.MOV")});
+  w->show();
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->ButtonPlay->isChecked(); }, 15000));
+  EXPECT_EQ(w->FileManager()->GetCount(), 1);
+  EXPECT_FALSE(w->FileManager()->Searching());
+  EXPECT_TRUE(w->State.Recording.Summary.FileName.endsWith(QStringLiteral("FILE0002.MOV")));
+  w->close();
+}
+
 TEST_F(EndToEnd, TheProgramShowsItsWindow)
 {
   const QString xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
