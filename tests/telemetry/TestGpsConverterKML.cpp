@@ -3,8 +3,6 @@
 #include "TestGpsConverterSupport.h"
 #include "UnitGpsConverterKML.h"
 
-#include <tuple>
-
 using namespace kp;
 using namespace kptest;
 
@@ -55,17 +53,6 @@ TEST_F(KmlFormat, WritesTheExactTextWithUtcTimes)
   EXPECT_TRUE(Export(FKml, TTrackInfo{})
                   .endsWith("  <coordinates>\r\n  </coordinates>\r\n  </LineString>\r\n"
                             "</Placemark>\r\n</kml>\r\n"));
-}
-
-TEST_F(KmlFormat, RangeFollowsTheLargerExtent)
-{
-  const std::tuple<double, double, int> cases[] = {{50, 30, 200}, {10000, 30, 12000}, {0, 20000, 24000}};
-  for (const auto &[width, height, range] : cases) {
-    TTrackInfo info;
-    info.Width = width;
-    info.Height = height;
-    EXPECT_EQ(TGpsInfoConverterKML::ViewRange(info), range) << width << " x " << height;
-  }
 }
 
 } // namespace

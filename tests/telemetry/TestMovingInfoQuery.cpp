@@ -12,9 +12,6 @@ using namespace kptest;
 
 namespace {
 
-const TDateTime kT0 = Dt(2012, 5, 1, 10);
-constexpr double kDeg = 1.0 / MetresPerDegree;
-
 TMovingPoint Pt(TDateTime t, double lon, double lat, double speed = 0, double course = 0, double alt = 0)
 {
   return {{t, lon, lat, alt, course, speed, 0, false}, 0};
@@ -171,24 +168,6 @@ TEST(MovingInfoRoute, DefaultToleranceGrowsWithTheTrack)
   }
 }
 
-TEST(MovingInfoRoute, GapOfSevenSecondsSplitsUnlessTheTrackContinuesInPlace)
-{
-  std::vector<TMovingPoint> p;
-  for (int i = 0; i < 5; ++i) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
-  for (int i = 0; i < 5; ++i) p.push_back(Pt(kT0 + (11 + i) * kSec, 37.6, 55.8 + i * 10 * kDeg));
-  TTrack route;
-  Track(p).GetRoute(route, 5);
-  ASSERT_EQ(route.size(), 2u);
-  EXPECT_EQ(route[0].Points.size(), 5u);
-  EXPECT_EQ(route[1].Points.front().Time, kT0 + 11 * kSec);
-
-  // After the gap the car stood still: the route goes on in the same segment.
-  for (int i = 5; i < 10; ++i) p[size_t(i)].Lat = 55.7 + 40 * kDeg + (i - 5) * 10 * kDeg + 2 * kDeg * (i == 5);
-  Track(p).GetRoute(route, 5);
-  ASSERT_EQ(route.size(), 1u);
-  EXPECT_EQ(route[0].Points.size(), 10u);
-}
-
 TEST(MovingInfoRoute, PointsWithoutFixEndSegmentsAndAreNotDrawn)
 {
   std::vector<TMovingPoint> p;
@@ -205,23 +184,6 @@ TEST(MovingInfoRoute, PointsWithoutFixEndSegmentsAndAreNotDrawn)
   EXPECT_EQ(Track(p).CountRoutePointsInBounds(-180, 90, 180, -90, 5), 6);
   // A bounds box around the first two points only.
   EXPECT_EQ(Track(p).CountRoutePointsInBounds(37, 55.7 + 15 * kDeg, 38, 55.69, 5), 2);
-}
-
-TEST(MovingInfoRoute, ALonePointAfterAGapIsItsOwnSegmentAndRejoiningPicksTheFirstSegment)
-{
-  std::vector<TMovingPoint> p;
-  for (int i = 0; i < 3; ++i) p.push_back(Pt(kT0 + i * kSec, 37.6, 55.7 + i * 100 * kDeg));
-  p.push_back(Pt(kT0 + 20 * kSec, 37.7, 55.7));
-  TTrack route;
-  Track(p).GetRoute(route, 5);
-  ASSERT_EQ(route.size(), 2u);
-  EXPECT_EQ(route[1].Points.size(), 1u);
-  // Back at the end of the first segment after the gap: continues it.
-  p.push_back(Pt(kT0 + 40 * kSec, 37.6, 55.7 + 200 * kDeg + 1 * kDeg));
-  p.push_back(Pt(kT0 + 41 * kSec, 37.6, 55.7 + 300 * kDeg));
-  Track(p).GetRoute(route, 5);
-  ASSERT_EQ(route.size(), 2u);
-  EXPECT_EQ(route[0].Points.size(), 5u);
 }
 
 // Route joining as written: each segment compared with every earlier one.
