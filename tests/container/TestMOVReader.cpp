@@ -1,6 +1,7 @@
 // The atom walk and the header facts of movie files built in memory.
 
 #include "AtomBuilder.h"
+#include "LogCapture.h"
 #include "TestSupport.h"
 #include "UnitMOV.h"
 
@@ -221,17 +222,6 @@ TEST(MOVHeader, SampleDescriptionCutAfterItsFormatStillNamesTheCodec)
   EXPECT_EQ(r->Tracks[0].Kind, mtkVideo);
 }
 
-namespace {
-
-QStringList ContainerWarnings;
-
-void KeepContainerWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-  if (type == QtWarningMsg && qstrcmp(context.category, "kp.container") == 0) ContainerWarnings << message;
-}
-
-} // namespace
-
 TEST(MOVLog, DamageOfAMovieIsWarnedOnceNamingTheFile)
 {
   QTemporaryDir dir;
@@ -245,17 +235,14 @@ TEST(MOVLog, DamageOfAMovieIsWarnedOnceNamingTheFile)
       {"no movie", QByteArray("not a movie at all"), 0},
       {"two damaged tracks", damaged, 1},
   };
-  const QtMessageHandler previous = qInstallMessageHandler(KeepContainerWarnings);
+  TLogCapture log("kp.container");
+  int total = 0;
   for (const auto &[name, bytes, warnings] : cases) {
     SCOPED_TRACE(name);
-    ContainerWarnings.clear();
     const QString path = dir.filePath(QLatin1String(name) + QStringLiteral(".mov"));
     ASSERT_TRUE(writeFileBytes(path, bytes));
     const TMOVReader r(path, true);
-    ASSERT_EQ(ContainerWarnings.size(), warnings) << qPrintable(ContainerWarnings.join(QLatin1Char('\n')));
-    if (warnings > 0) {
-      EXPECT_TRUE(ContainerWarnings[0].contains(path)) << qPrintable(ContainerWarnings[0]);
-    }
+    EXPECT_EQ(log.Lines().size(), total += warnings) << qPrintable(log.Lines().join(QLatin1Char('\n')));
+    EXPECT_EQ(log.LinesWith(path).size(), warnings);
   }
-  qInstallMessageHandler(previous);
 }
