@@ -1,5 +1,5 @@
 #include "CatalogueFixtures.h"
-#include "AtomBuilder.h"
+#include "../container/AtomBuilder.h"
 #include "UnitGpsConverters.h"
 
 #include <QFile>
