@@ -42,15 +42,13 @@ const QByteArray kGoldenKml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                               "</Placemark>\r\n"
                               "</kml>\r\n";
 
-class KmlFormat : public TFormatsTest {
-protected:
-  TGpsInfoConverterKML FKml;
-};
+using KmlFormat = TFormatsTest;
+const TGpsInfoConverterKML kKml;
 
 TEST_F(KmlFormat, WritesTheExactTextWithUtcTimes)
 {
-  EXPECT_EQ(Export(FKml, GoldenTrack()), kGoldenKml);
-  EXPECT_TRUE(Export(FKml, TTrackInfo{})
+  EXPECT_EQ(Export(kKml, GoldenTrack()), kGoldenKml);
+  EXPECT_TRUE(Export(kKml, TTrackInfo{})
                   .endsWith("  <coordinates>\r\n  </coordinates>\r\n  </LineString>\r\n"
                             "</Placemark>\r\n</kml>\r\n"));
 }
