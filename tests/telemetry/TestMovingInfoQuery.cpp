@@ -395,9 +395,7 @@ TEST(MovingInfoTrackInfo, AppendAccumulatesAndHugeTimesEnd)
   a.ToTrackInfo(info);
   b.AppendToTrackInfo(info);
   EXPECT_EQ(info.Items.size(), 5u) << "times beyond 1e7 days still end the merge";
-  EXPECT_EQ(info.StartTime, kT0);
-  EXPECT_EQ(info.EndTime, 2e7 + 10 * kSec);
-  EXPECT_EQ(info.Length, 500);
+  EXPECT_EQ(std::tuple(info.StartTime, info.EndTime, info.Length), std::tuple(kT0, 2e7 + 10 * kSec, 500.0));
 }
 
 // A drive east across 180 degrees: bounds on the short side (west beyond
@@ -441,11 +439,8 @@ TEST(MovingInfoJoin, IndexesAndTripContinueAcrossAnEmptyFile)
   c.Points[1].Trip = 20;
   TMovingInfo *infos[] = {&a, &empty, &c};
   TMovingInfo::Join(infos);
-  EXPECT_EQ(c.Points[0].Index, 2);
-  EXPECT_EQ(c.Points[1].Index, 3);
-  EXPECT_EQ(c.Points[0].Trip, 100);
-  EXPECT_EQ(c.Points[1].Trip, 120);
-  EXPECT_EQ(c.GSensor[0].Index, 3);
+  EXPECT_EQ(std::tuple(c.Points[0].Index, c.Points[1].Index, c.GSensor[0].Index), std::tuple(2, 3, 3));
+  EXPECT_EQ(std::pair(c.Points[0].Trip, c.Points[1].Trip), std::pair(100.0, 120.0));
   EXPECT_EQ(a.Points[1].Index, 1) << "the first file stays";
 }
 
@@ -527,13 +522,10 @@ TEST(MovingInfoCrop, CutsRebasesAndSetsTheWindow)
   EXPECT_FALSE(m.Crop(kT0 - kSec, kT0 + 20 * kSec));
   ASSERT_TRUE(m.Crop(kT0 + 2 * kSec, kT0 + 5.2 * kSec));
   ASSERT_EQ(m.Points.size(), 4u);
-  EXPECT_EQ(m.Points[0].Trip, 0);
-  EXPECT_EQ(m.Points[3].Trip, 30);
-  EXPECT_EQ(m.Points[3].Index, 3);
+  EXPECT_EQ(std::tuple(m.Points[0].Trip, m.Points[3].Trip, m.Points[3].Index), std::tuple(0.0, 30.0, 3));
   ASSERT_EQ(m.GSensor.size(), 3u);
   EXPECT_EQ(m.GSensor[0].Index, 0);
-  EXPECT_EQ(m.StartTime, kT0 + 2 * kSec);
-  EXPECT_EQ(m.EndTime, kT0 + 5.2 * kSec);
+  EXPECT_EQ(std::pair(m.StartTime, m.EndTime), std::pair(kT0 + 2 * kSec, kT0 + 5.2 * kSec));
 
   // Cutting every point must not read a first point.
   TMovingInfo all = Track(p, s);
