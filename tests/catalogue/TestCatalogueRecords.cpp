@@ -101,17 +101,12 @@ TEST_F(Records, SummaryOfSeveralFiles)
   b.TrackEndTime = At(10, 2, 50);
   const TFileItem row = Group({b, a});
   const TFileItemSubitem &s = row.Summary;
-  EXPECT_EQ(s.Locked, lsPartial);
-  EXPECT_EQ(s.Size, 2 << 20);
-  EXPECT_EQ(s.DurationMs, 180000);
-  EXPECT_EQ(s.DurationSource, dsEstimated);
-  EXPECT_EQ(s.Width, 1920);
-  EXPECT_EQ(s.StartTime, At(10, 0));
-  EXPECT_EQ(s.EndTime, At(10, 3));
+  EXPECT_EQ(std::tuple(s.Locked, s.Size, s.DurationMs, s.DurationSource, s.Width),
+            std::tuple(lsPartial, 2 << 20, 180000, dsEstimated, 1920));
+  EXPECT_EQ(std::tuple(s.StartTime, s.EndTime, s.TrackStartTime, s.TrackEndTime),
+            std::tuple(At(10, 0), At(10, 3), At(10, 0, 5), At(10, 2, 50)));
   EXPECT_EQ(s.TrackFileName, "/card/a.dat, /card/b.dat");
   EXPECT_NEAR(s.AvgSpeed, 4.0 / (1.0 / 60 + 3.0 / 90), 1e-9);
-  EXPECT_EQ(s.TrackStartTime, At(10, 0, 5));
-  EXPECT_EQ(s.TrackEndTime, At(10, 2, 50));
   EXPECT_NEAR(double(row.Files[1].Position.Start), 1.0 / 3, 1e-6);
   EXPECT_NEAR(double(row.Files[1].Position.End), 1.0, 1e-9);
 
@@ -228,11 +223,8 @@ TEST_F(Records, ListItemsFromRowsAndStatus)
   fm->FillListItem(0, item);
   EXPECT_EQ(item.Caption, "FILE0001");
   ASSERT_EQ(item.SubItems.size(), 7);
-  EXPECT_EQ(item.SubItems[0], "1:00");
-  EXPECT_EQ(item.SubItems[1], "today 10:00");
-  EXPECT_EQ(item.SubItems[2], "1.50km");
-  EXPECT_EQ(item.SubItems[4], "/card/FILE0001.MOV");
-  EXPECT_EQ(item.SubItems[5], "0");
+  EXPECT_EQ(item.SubItems.mid(0, 3), (QStringList{"1:00", "today 10:00", "1.50km"}));
+  EXPECT_EQ(item.SubItems.mid(4, 2), (QStringList{"/card/FILE0001.MOV", "0"}));
   EXPECT_EQ(item.ImageIndex, fliLocked);
   EXPECT_EQ(item.SubItemImages, (std::vector<int>{fliWarning, -1, fliGps, -1, -1, -1, -1}));
 

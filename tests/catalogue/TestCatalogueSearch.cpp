@@ -184,17 +184,12 @@ TEST_F(Search, NewRowsFromFileFacts)
 
   const std::vector<TFileItem> rows = Rows(*fm);
   ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[0].Summary.Name, "FILE3456.12");
-  EXPECT_EQ(rows[0].Summary.Locked, lsLocked);
-  EXPECT_EQ(rows[0].Summary.Size, 1234);
-  EXPECT_EQ(rows[0].Summary.DurationMs, 60000);
-  EXPECT_EQ(rows[0].Summary.DurationSource, dsEstimated);
-  EXPECT_EQ(rows[0].DurationText, "~1:00");
-  EXPECT_EQ(rows[1].Summary.Name, "FI000000");
-  EXPECT_EQ(rows[1].Summary.StartTime, 0);
-  EXPECT_EQ(rows[1].Summary.DurationMs, -1);
-  EXPECT_EQ(rows[1].Summary.DurationSource, dsUnknown);
-  EXPECT_EQ(rows[1].DurationText, "?");
+  const auto facts = [](const TFileItem &r) {
+    return std::tuple(r.Summary.Name, r.Summary.Locked, r.Summary.Size, r.Summary.StartTime, r.Summary.DurationMs,
+                      r.Summary.DurationSource, r.DurationText);
+  };
+  EXPECT_EQ(facts(rows[0]), std::tuple("FILE3456.12", lsLocked, 1234, At(10, 0), 60000, dsEstimated, "~1:00"));
+  EXPECT_EQ(facts(rows[1]), std::tuple("FI000000", lsLocked, 1234, 0.0, -1, dsUnknown, "?"));
   EXPECT_EQ(rows[2].Summary.Name, "FILE0001 (fr)");
   EXPECT_EQ(rows[2].Summary.StartTime, 0);
   EXPECT_EQ(rows[3].Summary.Name, "FI12345A");
@@ -218,15 +213,11 @@ TEST_F(Search, PreviewReadsHeadersAndTracks)
   ASSERT_TRUE(fm->AddFolder(Dir()));
   int fi = -1;
   TFileItemSubitem f = fm->GetGroup(fm->IndexOfFile(movie, &fi)).Files[0];
-  EXPECT_EQ(f.DurationSource, dsHeader);
-  EXPECT_EQ(f.DurationMs, 60000);
-  EXPECT_EQ(f.Width, 640);
-  EXPECT_EQ(f.Height, 360);
+  EXPECT_EQ(std::tuple(f.DurationSource, f.DurationMs, f.Width, f.Height, f.TrackPoints, f.HasTrack),
+            std::tuple(dsHeader, 60000, 640, 360, 61, true));
   EXPECT_NEAR(f.FrameRate, 10, 1e-9);
   EXPECT_EQ(f.TrackFileName, PathIn("DCIM/FILE0001.dat"));
-  EXPECT_TRUE(f.HasTrack);
   EXPECT_NEAR(f.TrackLength, 600, 1);
-  EXPECT_EQ(f.TrackPoints, 61);
   // 60 s of video and 60 s of track agree: the file takes the track's times.
   EXPECT_NEAR(f.StartTime, At(12, 0), 1e-8);
   EXPECT_NEAR(f.EndTime, At(12, 1), 1e-8);

@@ -1,6 +1,7 @@
 // The atom walk and the header facts of movie files built in memory.
 
 #include "AtomBuilder.h"
+#include "LogCapture.h"
 #include "TestSupport.h"
 #include "UnitMOV.h"
 
@@ -122,21 +123,15 @@ TEST(MOVHeader, TrackHeaderAndApertureSize)
   auto r = Read(Movie(trak(Tkhd0(5000, 3, 1234, 1920, 1080), Enof(1440, 1080), false)));
   ASSERT_EQ(r->Tracks.size(), 1u);
   const TMOVTrack &t = r->Tracks[0];
-  EXPECT_EQ(t.TrackID, 3);
-  EXPECT_EQ(t.Duration, 1234);
+  EXPECT_EQ(std::tuple(t.TrackID, t.Duration, t.Width, t.Height), std::tuple(3, 1234, 1440, 1080));
   EXPECT_DOUBLE_EQ(t.CreationTime, MacTimeToDateTime(5000));
-  EXPECT_EQ(t.Width, 1440);
-  EXPECT_EQ(t.Height, 1080);
 
   r = Read(Movie(trak(Tkhd0(0, 3, 1, 1920, 1080), Enof(9000, 1080), false)));
   EXPECT_EQ(r->Tracks[0].Width, 1920);
   // An enof before the tkhd wins: the tkhd then reads no size.
   r = Read(Movie(trak(Tkhd1(4, 99, 1920, 1080), Enof(1280, 720), true)));
-  EXPECT_EQ(r->Tracks[0].Width, 1280);
-  EXPECT_EQ(r->Tracks[0].Height, 720);
-  EXPECT_EQ(r->Tracks[0].TrackID, 4);
-  EXPECT_EQ(r->Tracks[0].Duration, 99);
-  EXPECT_EQ(r->Tracks[0].CreationTime, 0);
+  const TMOVTrack &u = r->Tracks[0];
+  EXPECT_EQ(std::tuple(u.Width, u.Height, u.TrackID, u.Duration, u.CreationTime), std::tuple(1280, 720, 4, 99, 0.0));
 }
 
 TEST(MOVHeader, MediaHeaderVersions)
@@ -203,11 +198,7 @@ TEST(MOVWalk, ShortAtomsNeverReadTheirNeighbours)
   const auto r = Read(Movie(Atom("trak", {shortTkhd, bait, Atom("mdia", {shortMdhd, bait})})));
   ASSERT_EQ(r->Tracks.size(), 1u);
   const TMOVTrack &t = r->Tracks[0];
-  EXPECT_EQ(t.TrackID, 9);
-  EXPECT_EQ(t.Duration, 500);
-  EXPECT_EQ(t.Width, 0);
-  EXPECT_EQ(t.Height, 0);
-  EXPECT_EQ(t.DurationMs, 0);
+  EXPECT_EQ(std::tuple(t.TrackID, t.Duration, t.Width, t.Height, t.DurationMs), std::tuple(9, 500, 0, 0, 0));
   EXPECT_TRUE(r->LastError().contains(QStringLiteral("tkhd")));
 }
 
@@ -220,17 +211,6 @@ TEST(MOVHeader, SampleDescriptionCutAfterItsFormatStillNamesTheCodec)
   EXPECT_EQ(r->Tracks[0].Codec, QByteArray("AVC1"));
   EXPECT_EQ(r->Tracks[0].Kind, mtkVideo);
 }
-
-namespace {
-
-QStringList ContainerWarnings;
-
-void KeepContainerWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-  if (type == QtWarningMsg && qstrcmp(context.category, "kp.container") == 0) ContainerWarnings << message;
-}
-
-} // namespace
 
 TEST(MOVLog, DamageOfAMovieIsWarnedOnceNamingTheFile)
 {
@@ -245,17 +225,14 @@ TEST(MOVLog, DamageOfAMovieIsWarnedOnceNamingTheFile)
       {"no movie", QByteArray("not a movie at all"), 0},
       {"two damaged tracks", damaged, 1},
   };
-  const QtMessageHandler previous = qInstallMessageHandler(KeepContainerWarnings);
+  TLogCapture log("kp.container");
+  int total = 0;
   for (const auto &[name, bytes, warnings] : cases) {
     SCOPED_TRACE(name);
-    ContainerWarnings.clear();
     const QString path = dir.filePath(QLatin1String(name) + QStringLiteral(".mov"));
     ASSERT_TRUE(writeFileBytes(path, bytes));
     const TMOVReader r(path, true);
-    ASSERT_EQ(ContainerWarnings.size(), warnings) << qPrintable(ContainerWarnings.join(QLatin1Char('\n')));
-    if (warnings > 0) {
-      EXPECT_TRUE(ContainerWarnings[0].contains(path)) << qPrintable(ContainerWarnings[0]);
-    }
+    EXPECT_EQ(log.Lines().size(), total += warnings) << qPrintable(log.Lines().join(QLatin1Char('\n')));
+    EXPECT_EQ(log.LinesWith(path).size(), warnings);
   }
-  qInstallMessageHandler(previous);
 }

@@ -44,14 +44,10 @@ TEST(MOVSamples, TimesKeyFramesCompositionAndDependency)
   const int32_t cto[] = {5, -5, -5, -5, -5}; // the last entry goes on applying
   const uint8_t dep[] = {0x20, 0x10, 0x10, 0, 0};
   const bool key[] = {true, false, false, true, false};
-  for (int i = 0; i < 5; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(s[i].DecodeTime, dts[i]);
-    EXPECT_EQ(s[i].Duration, dur[i]);
-    EXPECT_EQ(s[i].CompositionOffset, cto[i]);
-    EXPECT_EQ(s[i].DependencyFlags, dep[i]);
-    EXPECT_EQ(s[i].KeyFrame, key[i]);
-  }
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(std::tuple(s[i].DecodeTime, s[i].Duration, s[i].CompositionOffset, s[i].DependencyFlags, s[i].KeyFrame),
+              std::tuple(dts[i], dur[i], cto[i], dep[i], key[i]))
+        << i;
   // Without a sync table every video sample is a key frame; sound and an
   // empty sync table have none.
   const QByteArray noSync = Stts({{3, 1}}) + Stsz({1, 1, 1}) + Stsc({{1, 3}}) + Stco({MdatData});
@@ -74,10 +70,9 @@ TEST(MOVSamples, PCMIsRegroupedPerChunk)
   EXPECT_EQ(t.PCMFrameSize, 4);
   EXPECT_TRUE(r->HasPCMAudio());
   ASSERT_EQ(t.Samples.size(), 1000u);
-  EXPECT_EQ(t.Samples[999].Size, 4096);
-  EXPECT_EQ(t.Samples[999].Duration, 1024);
-  EXPECT_EQ(t.Samples[999].Offset, MdatData + 999 * 4096);
-  EXPECT_EQ(t.Samples[999].DecodeTime, 999 * 1024);
+  const TMOVSample &last = t.Samples[999];
+  EXPECT_EQ(std::tuple(last.Size, last.Duration, last.Offset, last.DecodeTime),
+            std::tuple(4096, 1024.0, MdatData + 999 * 4096, 999 * 1024));
 
   // Several sample-to-chunk entries and a shorter last chunk (as ffmpeg
   // writes): each chunk becomes one sample of its own frames; frames the

@@ -23,20 +23,6 @@ QByteArray KPIGops(int gops)
   return t;
 }
 
-double TotalDuration(const TMOVTrack &t)
-{
-  double d = 0;
-  for (const TMOVSample &s : t.Samples) d += s.Duration;
-  return d;
-}
-
-const TMOVTrack *TrackOfKind(const TMOVBaseFile &m, TMOVTrackKind kind)
-{
-  for (const TMOVTrack &t : m.Tracks)
-    if (t.Kind == kind) return &t;
-  return nullptr;
-}
-
 TEST_F(MOVWriterCopy, CreateOverwritesAReadOnlyFileWithTheFileType)
 {
   writeFileBytes(OutPath(), QByteArray(1000, 'x'));
@@ -82,16 +68,15 @@ TEST_F(MOVWriterCopy, BigFPSKeepsEveryFrameWithShorterDurationsAndDecimatesSound
 {
   auto src = Source("a.mov", {{.Types = GopTypes(60, 15, "PBB"), .Ctts = true}}, {{.Count = 40}});
   Output o = CutOne(*src, 0, 1, 2, true);
-  const TMOVTrack *v = TrackOfKind(*o.Reader, mtkVideo), *a = TrackOfKind(*o.Reader, mtkAudio);
-  ASSERT_TRUE(v && a);
-  ASSERT_EQ(v->Samples.size(), 60u);
-  EXPECT_EQ(v->Samples[0].Duration, 1502); // 1501.5 halves to even
-  EXPECT_EQ(v->Samples[1].CompositionOffset, 1502);
-  EXPECT_EQ(v->Samples[2].CompositionOffset, 3003);
-  const std::vector<int> markers = MarkerIndexes(o.Bytes, *a);
+  const TMOVTrack &v = TrackOfKind(o.Reader->Tracks, mtkVideo), &a = TrackOfKind(o.Reader->Tracks, mtkAudio);
+  ASSERT_EQ(v.Samples.size(), 60u);
+  EXPECT_EQ(v.Samples[0].Duration, 1502); // 1501.5 halves to even
+  EXPECT_EQ(v.Samples[1].CompositionOffset, 1502);
+  EXPECT_EQ(v.Samples[2].CompositionOffset, 3003);
+  const std::vector<int> markers = MarkerIndexes(o.Bytes, a);
   ASSERT_EQ(markers.size(), 20u);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(markers[size_t(i)], 2 * i);
-  EXPECT_EQ(a->Samples[0].Duration, 1024); // sound durations stay
+  EXPECT_EQ(a.Samples[0].Duration, 1024); // sound durations stay
 }
 
 TEST_F(MOVWriterCopy, SlowSoundIsRepeatedAndWrittenOnce)
@@ -100,12 +85,11 @@ TEST_F(MOVWriterCopy, SlowSoundIsRepeatedAndWrittenOnce)
   for (const auto &[speed, n] : {std::pair{0.5, 2}, std::pair{0.35, 3}}) {
     auto src = Source("a.mov", {{.Types = GopTypes(30, 15)}}, {{.Count = 40}});
     Output o = CutOne(*src, 0, 1, speed);
-    const TMOVTrack *a = TrackOfKind(*o.Reader, mtkAudio);
-    ASSERT_TRUE(a);
-    ASSERT_EQ(a->Samples.size(), size_t(40 * n)) << speed;
-    for (size_t i = 0; i < a->Samples.size(); ++i) {
-      EXPECT_EQ(a->Samples[i].Offset, a->Samples[i - i % n].Offset);
-      EXPECT_EQ(MarkerIndex(o.Bytes, a->Samples[i]), int(i / n));
+    const TMOVTrack &a = TrackOfKind(o.Reader->Tracks, mtkAudio);
+    ASSERT_EQ(a.Samples.size(), size_t(40 * n)) << speed;
+    for (size_t i = 0; i < a.Samples.size(); ++i) {
+      EXPECT_EQ(a.Samples[i].Offset, a.Samples[i - i % n].Offset);
+      EXPECT_EQ(MarkerIndex(o.Bytes, a.Samples[i]), int(i / n));
     }
     // Each sound sample's data is written once.
     EXPECT_EQ(o.Find("mdat").at(0).Size,
@@ -202,7 +186,9 @@ TEST_F(MOVWriterCopy, JoinsFragmentsOfTwoSources)
   // mode; its time goes to the first fragment's last frame.
   const TMOVTrack &v = w->Tracks[0];
   EXPECT_DOUBLE_EQ(v.Samples[59].Duration, 3003 + 30 * 3003 / 4.0);
-  EXPECT_DOUBLE_EQ(TotalDuration(v), 60 * 3003 + 60 * 3003 / 4.0);
+  EXPECT_DOUBLE_EQ(std::accumulate(v.Samples.begin(), v.Samples.end(), 0.0,
+                                   [](double d, const TMOVSample &s) { return d + s.Duration; }),
+                   60 * 3003 + 60 * 3003 / 4.0);
   Output o = Finish(w, a.get(), OutPath());
   const TMOVTrack &rv = o.Reader->Tracks.at(0);
   std::vector<int> markers = MarkerIndexes(o.Bytes, rv);

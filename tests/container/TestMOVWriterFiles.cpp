@@ -292,10 +292,7 @@ double Seconds(const TMOVTrack &t)
 
 const TMOVTrack &Kind(const Cut &c, TMOVTrackKind kind)
 {
-  for (const TMOVTrack &t : c.Out.Written)
-    if (t.Kind == kind) return t;
-  static const TMOVTrack none;
-  return none;
+  return TrackOfKind(c.Out.Written, kind);
 }
 
 TEST_F(MOVWriterFiles, Speed1CutsAndJoinsTwoRecordings)

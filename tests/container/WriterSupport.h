@@ -123,6 +123,15 @@ Output Finish(std::unique_ptr<kp::TMOVWriter> &w, kp::TMOVReader *tmpl, const QS
 // trak must be absent.
 void ExpectSameTables(const Output &o);
 
+// The first track of a kind, or an empty track.
+inline const kp::TMOVTrack &TrackOfKind(const std::vector<kp::TMOVTrack> &tracks, kp::TMOVTrackKind kind)
+{
+  static const kp::TMOVTrack none;
+  for (const kp::TMOVTrack &t : tracks)
+    if (t.Kind == kind) return t;
+  return none;
+}
+
 // Appends with the usual arguments.
 bool Append(kp::TMOVWriter &w, kp::TMOVReader &r, double p1, double p2, double speed = 1, bool bigFPS = false,
             bool video = true, bool audio = true, const kp::TMOVProgressEvent &progress = {});

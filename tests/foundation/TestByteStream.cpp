@@ -108,7 +108,7 @@ TEST(ByteStream, SubRangeIsBoundedAndLeavesParentAlone)
   EXPECT_THROW(TSubStream(parent, 1, std::numeric_limits<int64_t>::max()), EStreamReadError);
 }
 
-TEST(ByteStream, MemoryWritesGrowAndRoundTrip)
+TEST(ByteStream, MemoryWritesGrowInBothByteOrders)
 {
   TMemoryStream w({}, true);
   w.WriteU8(0xAB);
@@ -123,14 +123,8 @@ TEST(ByteStream, MemoryWritesGrowAndRoundTrip)
   const uint8_t patch[2] = {0xCA, 0xFE};
   w.WriteAt(1, patch, 2);
 
-  TMemoryStream r(w.Data());
-  EXPECT_EQ(r.ReadU8(), 0xAB);
-  EXPECT_EQ(r.ReadU16BE(), 0xCAFE);
-  EXPECT_EQ(r.ReadU16LE(), 0x0102);
-  EXPECT_EQ(r.ReadU32BE(), 0xDEADBEEF);
-  EXPECT_EQ(r.ReadU32LE(), 0xDEADBEEF);
-  EXPECT_EQ(r.ReadU64BE(), 0x1122334455667788ull);
-  EXPECT_EQ(r.ReadU64LE(), 0x1122334455667788ull);
+  EXPECT_EQ(w.Data(), Bytes({0xAB, 0xCA, 0xFE, 0x02, 0x01, 0xDE, 0xAD, 0xBE, 0xEF, 0xEF, 0xBE, 0xAD, 0xDE, 0x11, 0x22,
+                             0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
 
   TMemoryStream ro(Bytes({1}));
   EXPECT_THROW(ro.WriteU8(1), EStreamWriteError);

@@ -61,16 +61,9 @@ TEST(DateTime, DecodeRoundTripsAcrossTheCalendar)
 // midnight, so a time that rounds up to midnight belongs to the next day.
 TEST(DateTime, DecodeBeforeTheBaseDateRoundsUpToTheNextDay)
 {
-  TDateTimeFields f;
-  ASSERT_TRUE(DecodeDateTime(-1.25, f));
-  EXPECT_EQ(f.day, 29);
-  EXPECT_EQ(f.hour, 6);
-  ASSERT_TRUE(DecodeDateTime(-1.0 - (MSecsPerDay - 0.2) / MSecsPerDay, f)); // 29th, 23:59:59.9998
-  EXPECT_EQ(f.year, 1899);
-  EXPECT_EQ(f.month, 12);
-  EXPECT_EQ(f.day, 30);
-  EXPECT_EQ(f.hour, 0);
-  EXPECT_EQ(f.msec, 0);
+  EXPECT_EQ(Fields(-1.25), std::tuple(true, 1899, 12, 29, 6, 0, 0, 0));
+  // The 29th, 23:59:59.9998.
+  EXPECT_EQ(Fields(-1.0 - (MSecsPerDay - 0.2) / MSecsPerDay), std::tuple(true, 1899, 12, 30, 0, 0, 0, 0));
 }
 
 TEST(DateTime, FormatWithTheOriginalsPatternLetters)

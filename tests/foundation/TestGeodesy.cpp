@@ -40,9 +40,7 @@ TEST(Geodesy, CoincidentPointsHaveZeroDistance)
 
 TEST(Geodesy, FastDistanceScalesLongitudeLinearlyByLatitude)
 {
-  EXPECT_DOUBLE_EQ(GeoDistanceFast(10, 0, 11, 0), 111194.92664455874);
   EXPECT_NEAR(GeoDistanceFast(10, 60, 11, 60), 111194.92664455874 / 3, 1e-6);
-  EXPECT_NEAR(GeoDistanceFast(10, 90, 11, 90), 0, 1e-6);
   // Longitudes differ the short way round 180.
   EXPECT_NEAR(GeoDistanceFast(179.9, 0, -179.9, 0), 0.2 * 111194.92664455874, 1e-6);
   EXPECT_NEAR(GeoDistanceFast(-170, 60, 170, 60), 20 * 111194.92664455874 / 3, 1e-6);

@@ -14,7 +14,6 @@ using namespace kp;
 
 namespace {
 
-const QStringList kHeaderKeys = {"LangCharSet", "LangCodePage", "LangSystemID", "LangID", "LangName"};
 const QStringList kColourKeys = {
     "colorMainBG",     "colorListBG",       "colorListText",     "colorListSelBG", "colorListSelText", "colorListGrid",
     "colorGraphBG",    "colorGraphBorderT", "colorGraphBorderB", "colorGraphText", "colorGraphOS",     "colorGraphOSm",
@@ -129,29 +128,6 @@ TEST(TranslateTables, EveryLineIsAKeyAndAQuotedValue)
       EXPECT_TRUE(entry.match(l).hasMatch()) << name << ":" << line << ": " << l.toStdString();
       EXPECT_EQ(l.count(u'"') % 2, 0) << name << ":" << line;
     }
-  }
-}
-
-TEST(TranslateTables, HeaderKeys)
-{
-  struct Header {
-    const char *table;
-    int charSet, codePage, systemId;
-    const char *id, *name;
-  };
-  const Header headers[] = {{"translate_en.txt", 0, 0, 1033, "en", "English"},
-                            {"translate_ru.txt", 204, 1251, 1049, "ru", "Русский"},
-                            {"translate_ua.txt", 204, 1251, 1058, "ua", "Українська"}};
-  for (const auto &h : headers) {
-    const TLang lang(embedded(h.table));
-    EXPECT_EQ(lang.CharSet, h.charSet) << h.table;
-    EXPECT_EQ(lang.CodePage, h.codePage) << h.table;
-    EXPECT_EQ(lang.SystemID, h.systemId) << h.table;
-    EXPECT_EQ(lang.ID, QString::fromUtf8(h.id)) << h.table;
-    EXPECT_EQ(lang.Name, QString::fromUtf8(h.name)) << h.table;
-    // By convention the header opens the table.
-    ASSERT_GE(lang.Items.size(), 5u);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(lang.Items[size_t(i)].Key, kHeaderKeys[i].toLower()) << h.table;
   }
 }
 

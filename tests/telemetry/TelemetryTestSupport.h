@@ -30,10 +30,20 @@ constexpr int kBudgetMs = 1000;
 
 constexpr double kSec = 1.0 / 86400.0;
 constexpr double kMsDays = kSec / 1000.0;
+// Metres to degrees of latitude.
+constexpr double kDeg = 1.0 / kp::MetresPerDegree;
 
 inline kp::TDateTime Dt(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
 {
   return kp::EncodeDateTimeOr0(y, mo, d, h, mi, s, ms);
+}
+
+inline const kp::TDateTime kT0 = Dt(2012, 5, 1, 10);
+
+// The camera ".dat" reader, first in the detection order.
+inline const kp::TGpsInfoConverter &Dat()
+{
+  return *kp::GpsImportConverters().front();
 }
 
 inline kp::TTrackInfoItem Fix(kp::TDateTime t, double lat, double lon, double alt = 0, double speed = -1,

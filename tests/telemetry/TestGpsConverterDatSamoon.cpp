@@ -24,16 +24,14 @@ QByteArray SamoonFile(const QList<QByteArray> &lines, const QByteArray &device =
   return text;
 }
 
-class SamoonReader : public TFormatsTest {
-protected:
-  TGpsInfoConverterDatSamoon FSamoon;
-};
+using SamoonReader = TFormatsTest;
+const TGpsInfoConverterDatSamoon kSamoon;
 
 TEST_F(SamoonReader, SampleAndSentencePerLine)
 {
   const QByteArray text = SamoonFile({"12\t-980\t25\t" + kRmc, "10\t-990\t20\t" + kGga, "11\t-985\t21\tXYZ"});
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FSamoon, text, info));
+  ASSERT_TRUE(LoadWith(kSamoon, text, info));
   // GGA takes its date from the fix before it; a line whose rest is no
   // sentence still stores its sample.
   EXPECT_EQ(Items(info), "G 2011-05-01 13:00:00.000 55.75124333,37.61842333 a0 s18.5325 c90\n"
@@ -61,7 +59,7 @@ TEST_F(SamoonReader, WhatALineStores)
   };
   for (const auto &c : cases) {
     TTrackInfo info;
-    ASSERT_TRUE(LoadWith(FSamoon, SamoonFile(c.lines), info));
+    ASSERT_TRUE(LoadWith(kSamoon, SamoonFile(c.lines), info));
     QByteArray kinds;
     for (const TTrackInfoItem &item : info.Items) kinds += item.Kind == ikGps ? 'G' : 'S';
     EXPECT_EQ(kinds, c.kinds) << c.lines.join('|').constData();
@@ -115,7 +113,7 @@ TEST_F(SamoonReader, AgreesWithSearchingEachGgaDateBackThroughTheItems)
     }
     TTrackInfo ours, theirs;
     const TDateTime fileTime = random() % 2 ? Dt(2012, 5, 1) : 0;
-    ASSERT_EQ(LoadWith(FSamoon, SamoonFile(lines), ours, fileTime),
+    ASSERT_EQ(LoadWith(kSamoon, SamoonFile(lines), ours, fileTime),
               LoadWith(literal, SamoonFile(lines), theirs, fileTime));
     ASSERT_EQ(Items(ours), Items(theirs)) << trial;
   }
@@ -130,7 +128,7 @@ TEST_F(SamoonReader, UndatedSentencesStayLinear)
   TTrackInfo info;
   QElapsedTimer timer;
   timer.start();
-  ASSERT_TRUE(LoadWith(FSamoon, text, info));
+  ASSERT_TRUE(LoadWith(kSamoon, text, info));
   EXPECT_LT(timer.elapsed(), kBudgetMs);
   EXPECT_EQ(CountKind(info, ikGSensor), 80000);
 }
@@ -138,11 +136,11 @@ TEST_F(SamoonReader, UndatedSentencesStayLinear)
 TEST_F(SamoonReader, RecognitionWantsADeviceNumberLine)
 {
   const QByteArray body = ShiftText("12\t-980\t25\t" + kRmc, -kShift) + "\n";
-  EXPECT_TRUE(FSamoon.CanRead("12345\n" + body));
-  EXPECT_FALSE(FSamoon.CanRead("0\n" + body));
-  EXPECT_FALSE(FSamoon.CanRead("1234567890123456\n" + body)); // LF after the 15th character
-  EXPECT_FALSE(FSamoon.CanRead("12345\r\n" + body));
-  EXPECT_FALSE(FSamoon.CanRead("12345\n12\t-980\n"));
+  EXPECT_TRUE(kSamoon.CanRead("12345\n" + body));
+  EXPECT_FALSE(kSamoon.CanRead("0\n" + body));
+  EXPECT_FALSE(kSamoon.CanRead("1234567890123456\n" + body)); // LF after the 15th character
+  EXPECT_FALSE(kSamoon.CanRead("12345\r\n" + body));
+  EXPECT_FALSE(kSamoon.CanRead("12345\n12\t-980\n"));
 }
 
 TEST_F(SamoonReader, DetectedAmongTheDatFormats)

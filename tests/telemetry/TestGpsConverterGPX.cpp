@@ -34,21 +34,19 @@ const QByteArray kGoldenGpx =
     "</trk>\r\n"
     "</gpx>\r\n";
 
-class GpxFormat : public TFormatsTest {
-protected:
-  TGpsInfoConverterGPX FGpx;
-};
+using GpxFormat = TFormatsTest;
+const TGpsInfoConverterGPX kGpx;
 
 TEST_F(GpxFormat, WritesTheExactText)
 {
-  EXPECT_EQ(Export(FGpx, GoldenTrack()), kGoldenGpx);
-  EXPECT_TRUE(Export(FGpx, TTrackInfo{}).endsWith("  <trkseg>\r\n  </trkseg>\r\n</trk>\r\n</gpx>\r\n"));
+  EXPECT_EQ(Export(kGpx, GoldenTrack()), kGoldenGpx);
+  EXPECT_TRUE(Export(kGpx, TTrackInfo{}).endsWith("  <trkseg>\r\n  </trkseg>\r\n</trk>\r\n</gpx>\r\n"));
 }
 
 TEST_F(GpxFormat, RoundTripGivesLocalTimesAndKmh)
 {
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FGpx, kGoldenGpx, info));
+  ASSERT_TRUE(LoadWith(kGpx, kGoldenGpx, info));
   // Unknown course and speed are left out and read back as unknown.
   EXPECT_EQ(Items(info), "G 2011-05-01 13:00:00.000 55.751244,37.618423 a150.5 s36 c90\n"
                          "G 2011-05-01 13:00:01.000 55.7513,37.6185 a0 s-1 c-1\n"
@@ -66,7 +64,7 @@ TEST_F(GpxFormat, ReaderTakesAttributesOrChildrenAndDropsUntimedPoints)
       "<trkpt lat=\"41.4\" lon=\"12.7\"><time>2015-12-11T15:43:16Z</time><speed>0</speed></trkpt>\n"
       "</trkseg></trk></gpx>\n";
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FGpx, text, info));
+  ASSERT_TRUE(LoadWith(kGpx, text, info));
   // The zone offset is taken off and the fraction of a second kept.
   EXPECT_EQ(Items(info), "G 2015-12-11 17:43:13.994 41.25,12.5 a7.5 s-1 c-1\n"
                          "G 2015-12-11 18:43:16.000 41.4,12.7 a0 s0 c-1\n");
@@ -87,7 +85,7 @@ const QByteArray kOtherLayouts =
 TEST_F(GpxFormat, ReaderTakesOtherLayoutsAndZones)
 {
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FGpx, kOtherLayouts, info));
+  ASSERT_TRUE(LoadWith(kGpx, kOtherLayouts, info));
   EXPECT_EQ(Items(info), "G 2015-12-11 18:43:13.250 41.1,12.1 a0 s-1 c-1\n"
                          "G 2015-12-11 18:43:14.000 41.2,12.2 a8 s-1 c-1\n"
                          "G 2015-12-11 18:43:15.500 41.3,12.3 a0 s-1 c-1\n"
@@ -118,11 +116,11 @@ TEST_F(GpxFormat, ImpossibleValuesAreNotStored)
   for (const QByteArray &p : points) text += p + "\n";
   text += "</trkseg></trk></gpx>\n";
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FGpx, text, info));
+  ASSERT_TRUE(LoadWith(kGpx, text, info));
   EXPECT_EQ(Items(info), "G 2015-12-11 18:43:14.000 41,12 a0 s-1 c-1\n");
   info.Items[0].Alt = std::numeric_limits<double>::quiet_NaN();
   info.Items[0].Speed = std::numeric_limits<double>::infinity();
-  const QByteArray out = Export(FGpx, info);
+  const QByteArray out = Export(kGpx, info);
   EXPECT_FALSE(out.contains("nan") || out.contains("NAN") || out.contains("INF") || out.contains("inf"))
       << out.constData();
 }
@@ -135,7 +133,7 @@ TEST_F(GpxFormat, WrittenTimesAreRounded)
   for (int ms : {0, 995, 1499, 1500, 2500})
     info.Items.push_back(Fix(Dt(2011, 5, 1, 13) + ms / MSecsPerDay, 55.5, 37.5));
   QByteArray times;
-  for (const QByteArray &line : Export(FGpx, info).split('\n'))
+  for (const QByteArray &line : Export(kGpx, info).split('\n'))
     if (line.contains("<trkpt")) times += line.mid(line.indexOf("<time>") + 23, 2) + " ";
   EXPECT_EQ(times, "00 01 01 02 02 ");
 }
@@ -143,17 +141,17 @@ TEST_F(GpxFormat, WrittenTimesAreRounded)
 TEST_F(GpxFormat, ReaderFailsWithoutAnyUsablePoint)
 {
   TTrackInfo info;
-  EXPECT_FALSE(LoadWith(FGpx, "<?xml version=\"1.0\"?><gpx><wpt lat=\"1\" lon=\"2\"/></gpx>", info));
+  EXPECT_FALSE(LoadWith(kGpx, "<?xml version=\"1.0\"?><gpx><wpt lat=\"1\" lon=\"2\"/></gpx>", info));
   EXPECT_TRUE(info.Items.empty());
   // A point starting in the last 16 characters is not looked at.
-  EXPECT_FALSE(LoadWith(FGpx, "<?xml?><gpx><trkpt lat=\"1\" lon", info));
+  EXPECT_FALSE(LoadWith(kGpx, "<?xml?><gpx><trkpt lat=\"1\" lon", info));
 }
 
 TEST_F(GpxFormat, RecognitionNeedsXmlAndGpx)
 {
-  EXPECT_TRUE(FGpx.CanRead("<?xml version=\"1.0\"?>\n<gpx xmlns=\"http://www.topografix.com/GPX/1/0\">"));
-  EXPECT_FALSE(FGpx.CanRead("<?xml version=\"1.0\"?>\n<kml version=\"1.0\">"));
-  EXPECT_FALSE(FGpx.CanRead("<gpx version=\"1.0\">"));
+  EXPECT_TRUE(kGpx.CanRead("<?xml version=\"1.0\"?>\n<gpx xmlns=\"http://www.topografix.com/GPX/1/0\">"));
+  EXPECT_FALSE(kGpx.CanRead("<?xml version=\"1.0\"?>\n<kml version=\"1.0\">"));
+  EXPECT_FALSE(kGpx.CanRead("<gpx version=\"1.0\">"));
 }
 
 TEST_F(GpxFormat, EscapingKeepsOtherCharacters)

@@ -3,8 +3,6 @@
 #include "TestGpsConverterSupport.h"
 #include "UnitGpsConverterKML.h"
 
-#include <tuple>
-
 using namespace kp;
 using namespace kptest;
 
@@ -44,28 +42,15 @@ const QByteArray kGoldenKml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                               "</Placemark>\r\n"
                               "</kml>\r\n";
 
-class KmlFormat : public TFormatsTest {
-protected:
-  TGpsInfoConverterKML FKml;
-};
+using KmlFormat = TFormatsTest;
+const TGpsInfoConverterKML kKml;
 
 TEST_F(KmlFormat, WritesTheExactTextWithUtcTimes)
 {
-  EXPECT_EQ(Export(FKml, GoldenTrack()), kGoldenKml);
-  EXPECT_TRUE(Export(FKml, TTrackInfo{})
+  EXPECT_EQ(Export(kKml, GoldenTrack()), kGoldenKml);
+  EXPECT_TRUE(Export(kKml, TTrackInfo{})
                   .endsWith("  <coordinates>\r\n  </coordinates>\r\n  </LineString>\r\n"
                             "</Placemark>\r\n</kml>\r\n"));
-}
-
-TEST_F(KmlFormat, RangeFollowsTheLargerExtent)
-{
-  const std::tuple<double, double, int> cases[] = {{50, 30, 200}, {10000, 30, 12000}, {0, 20000, 24000}};
-  for (const auto &[width, height, range] : cases) {
-    TTrackInfo info;
-    info.Width = width;
-    info.Height = height;
-    EXPECT_EQ(TGpsInfoConverterKML::ViewRange(info), range) << width << " x " << height;
-  }
 }
 
 } // namespace

@@ -10,16 +10,14 @@ using namespace kptest;
 
 namespace {
 
-class LogReaders : public TFormatsTest {
-protected:
-  TGpsInfoConverterLogDOD FDod;
-  TGpsInfoConverterLogDVR FDvr;
-};
+using LogReaders = TFormatsTest;
+const TGpsInfoConverterLogDOD kDod;
+const TGpsInfoConverterLogDVR kDvr;
 
 TEST_F(LogReaders, DodReadsFieldsWithDefaultsForMissingOnes)
 {
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FDod,
+  ASSERT_TRUE(LoadWith(kDod,
                        "2011-05-01 10:00:00\tN55.751244\tE37.618423\t150.5\t60\t90\r\n"
                        "2011-05-01 10:00:01\tS33.5\tW70.25\r\n",
                        info));
@@ -29,20 +27,20 @@ TEST_F(LogReaders, DodReadsFieldsWithDefaultsForMissingOnes)
 
 TEST_F(LogReaders, DodSignatureAndShortLines)
 {
-  EXPECT_TRUE(FDod.CanRead("2011-05-01 10:00:00\tN55.75\tE37.61\r\n"));
-  EXPECT_FALSE(FDod.CanRead("2011-05-01 10:00:00\tN55,75\tE37,61\r\n"));
-  EXPECT_FALSE(FDod.CanRead("time\tN55.75\tE37.61\r\n"));
+  EXPECT_TRUE(kDod.CanRead("2011-05-01 10:00:00\tN55.75\tE37.61\r\n"));
+  EXPECT_FALSE(kDod.CanRead("2011-05-01 10:00:00\tN55,75\tE37,61\r\n"));
+  EXPECT_FALSE(kDod.CanRead("time\tN55.75\tE37.61\r\n"));
   // A line of two fields has no item and counts towards giving up.
   TTrackInfo info;
   EXPECT_FALSE(LoadWith(
-      FDod, QByteArray("2011-05-01 10:00:00\tN55.75\r\n").repeated(9) + "2011-05-01 10:00:00\tN55.75\tE37.61\r\n",
+      kDod, QByteArray("2011-05-01 10:00:00\tN55.75\r\n").repeated(9) + "2011-05-01 10:00:00\tN55.75\tE37.61\r\n",
       info));
 }
 
 TEST_F(LogReaders, DvrReadsNmeaFieldsAndProgramKnots)
 {
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FDvr,
+  ASSERT_TRUE(LoadWith(kDvr,
                        "A,010511,100000,5545.0746,N,03737.1054,E,10.0\r\n"
                        "A,010511,100001,3330.0000,S,07015.0000,W\r\n"
                        "A,010511,100002,3330.0000,n,07015.0000,e,0\r\n",
@@ -58,10 +56,10 @@ TEST_F(LogReaders, DvrNeedsCommasAtFixedPlacesAndSevenFields)
 {
   TTrackInfo info;
   // Second or ninth character not a comma, or too few fields: no item.
-  EXPECT_FALSE(LoadWith(FDvr, "AA010511,100000,5545.0746,N,03737.1054,E,10\r\n", info));
-  EXPECT_FALSE(LoadWith(FDvr, "A,0105110,100000,5545.0746,N,03737.1054,E\r\n", info));
-  EXPECT_FALSE(LoadWith(FDvr, "A,010511,100000,5545.0746,N,03737.1054\r\n", info));
-  EXPECT_TRUE(LoadWith(FDvr, "A,010511,100000;5545.0746;N;03737.1054;E\r\n", info));
+  EXPECT_FALSE(LoadWith(kDvr, "AA010511,100000,5545.0746,N,03737.1054,E,10\r\n", info));
+  EXPECT_FALSE(LoadWith(kDvr, "A,0105110,100000,5545.0746,N,03737.1054,E\r\n", info));
+  EXPECT_FALSE(LoadWith(kDvr, "A,010511,100000,5545.0746,N,03737.1054\r\n", info));
+  EXPECT_TRUE(LoadWith(kDvr, "A,010511,100000;5545.0746;N;03737.1054;E\r\n", info));
 }
 
 // Detection tells the two formats apart; a ".log" that fails both

@@ -49,15 +49,13 @@ QByteArray MapFile(const QList<TRecordSpec> &records, int trailing = 0)
   return text + QByteArray(trailing, Encode('1'));
 }
 
-class MapReader : public TFormatsTest {
-protected:
-  Map FMap;
-};
+using MapReader = TFormatsTest;
+const Map kMap;
 
 TEST_F(MapReader, RecordGivesAFixInLocalTime)
 {
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FMap, MapFile({TRecordSpec{}}, 250), info));
+  ASSERT_TRUE(LoadWith(kMap, MapFile({TRecordSpec{}}, 250), info));
   // The short tail is ignored.
   EXPECT_EQ(Items(info), "G 2012-03-15 13:30:00.000 55.75124333,37.61842333 a0 s-1 c-1\n");
 }
@@ -71,7 +69,7 @@ TEST_F(MapReader, FlagsMarkersAndImpossiblePositions)
   north.Lat = "95450746"; // beyond the pole: not stored
   east.Lon = "185371054";
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FMap, MapFile({noFix, north, badLat, east, badLon}), info));
+  ASSERT_TRUE(LoadWith(kMap, MapFile({noFix, north, badLat, east, badLon}), info));
   EXPECT_EQ(Items(info), "G 2012-03-15 13:30:00.000 55.75124333,37.61842333 a0 s-1 c-1 nofix\n"
                          "G 2012-03-15 13:30:00.000 0,0 a0 s-1 c-1\n"
                          "G 2012-03-15 13:30:00.000 0,0 a0 s-1 c-1\n");
@@ -86,7 +84,7 @@ TEST_F(MapReader, InvalidStampFallsBackToTheSecondOneWithoutZone)
   both.Stamp = "20100101000000";
   both.Stamp2 = "20120230000000";
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FMap, MapFile({badYear, impossibleDay, clamped, both}), info));
+  ASSERT_TRUE(LoadWith(kMap, MapFile({badYear, impossibleDay, clamped, both}), info));
   // The record with two bad stamps is dropped.
   EXPECT_EQ(Items(info), "G 2012-03-15 10:29:59.000 55.75124333,37.61842333 a0 s-1 c-1\n"
                          "G 2012-03-15 10:29:59.000 55.75124333,37.61842333 a0 s-1 c-1\n"
@@ -95,12 +93,12 @@ TEST_F(MapReader, InvalidStampFallsBackToTheSecondOneWithoutZone)
 
 TEST_F(MapReader, RecognitionOnTheFirstRecord)
 {
-  EXPECT_TRUE(FMap.CanRead(MapFile({TRecordSpec{}})));
-  EXPECT_FALSE(FMap.CanRead(MapFile({TRecordSpec{}}).first(99)));
+  EXPECT_TRUE(kMap.CanRead(MapFile({TRecordSpec{}})));
+  EXPECT_FALSE(kMap.CanRead(MapFile({TRecordSpec{}}).first(99)));
   TRecordSpec junk;
   junk.Lon = "03737105X";
-  EXPECT_FALSE(FMap.CanRead(MapFile({junk})));
-  EXPECT_FALSE(FMap.CanRead(QByteArray(300, 'a')));
+  EXPECT_FALSE(kMap.CanRead(MapFile({junk})));
+  EXPECT_FALSE(kMap.CanRead(QByteArray(300, 'a')));
 }
 
 TEST_F(MapReader, DetectedByContent)

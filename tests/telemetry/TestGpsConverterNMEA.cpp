@@ -34,11 +34,9 @@ const QByteArray kChatter = Nmea("$GNGSA,A,3,01,02,12,14,,,,,,,,,1.2,0.9,0.8,1")
                             Nmea("$GLGSV,1,1,02,65,40,083,46,66,17,308,41") + "\r\n" +
                             Nmea("$PUBX1,00,081350.00,4717.113210,N") + "\r\n" + "$PGRME,15.0,M,45.0,M,25.0,M\r\n";
 
-class NmeaReader : public TFormatsTest {
-protected:
-  TGpsInfoConverterNMEA FNmea;
-  TGpsInfoConverterBlackVue FBv;
-};
+using NmeaReader = TFormatsTest;
+const TGpsInfoConverterNMEA kNmea;
+const TGpsInfoConverterBlackVue kBv;
 
 TEST_F(NmeaReader, GgaAltitudeGoesToTheNextRmcOnlyAndGSensorSentencesInBothForms)
 {
@@ -47,7 +45,7 @@ TEST_F(NmeaReader, GgaAltitudeGoesToTheNextRmcOnlyAndGSensorSentencesInBothForms
   const QByteArray text = Gga(0, 0, "150.5") + Rmc(0, 0) + Gga(0, 1, "150.5", "GN") + Rmc(0, 1) + Rmc(0, 2) +
                           "$GSENSOR,12,-980,25*7F\r\n$A 0.01 0.02 -0.98\r\n" + Rmc(0, 3, "V");
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FNmea, text, info));
+  ASSERT_TRUE(LoadWith(kNmea, text, info));
   EXPECT_EQ(Items(info), "G 2011-05-01 13:00:00.000 55.75124333,37.61842333 a150.5 s18.5325 c90\n"
                          "G 2011-05-01 13:00:01.000 55.75124333,37.61842333 a150.5 s18.5325 c90\n"
                          "G 2011-05-01 13:00:02.000 55.75124333,37.61842333 a0 s18.5325 c90\n"
@@ -56,11 +54,11 @@ TEST_F(NmeaReader, GgaAltitudeGoesToTheNextRmcOnlyAndGSensorSentencesInBothForms
                          "G 2011-05-01 13:00:03.000 55.75124333,37.61842333 a0 s18.5325 c90 nofix\n");
   // The held altitude leaks neither into the next text nor past an RMC that
   // has no date and is skipped.
-  ASSERT_TRUE(LoadWith(FNmea, Rmc(0, 0) + Gga(0, 1, "99.0"), info));
-  ASSERT_TRUE(LoadWith(FNmea, Rmc(0, 0) + Rmc(0, 1), info));
+  ASSERT_TRUE(LoadWith(kNmea, Rmc(0, 0) + Gga(0, 1, "99.0"), info));
+  ASSERT_TRUE(LoadWith(kNmea, Rmc(0, 0) + Rmc(0, 1), info));
   EXPECT_EQ(info.Items[0].Alt, 0);
   const QByteArray undated = Gga(0, 0, "150.5") + Rmc(0, 0, "A", "GP", "00", "") + Rmc(0, 1) + Rmc(0, 2);
-  ASSERT_TRUE(LoadWith(FNmea, undated, info));
+  ASSERT_TRUE(LoadWith(kNmea, undated, info));
   ASSERT_EQ(info.Items.size(), 2u);
   EXPECT_EQ(info.Items[0].Alt, 0);
 }
@@ -92,7 +90,7 @@ TEST_F(NmeaReader, SentencesOfEveryTalkerAndTheGiveUpRule)
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
     TTrackInfo info;
-    const bool loaded = LoadWith(FNmea, c.text, info);
+    const bool loaded = LoadWith(kNmea, c.text, info);
     EXPECT_EQ(loaded ? CountKind(info, ikGps) : -1, c.fixes);
     for (const TTrackInfoItem &item : info.Items) EXPECT_NEAR(item.Lat, 55.7512433, 1e-6);
   }
@@ -107,16 +105,16 @@ TEST_F(NmeaReader, StrayFixesAfterAFinalGapAreDropped)
   } cases[] = {{Rmc(0, 43), 4}, {Rmc(0, 43) + Rmc(0, 44), 4}, {Rmc(0, 5), 5}};
   for (const auto &c : cases) {
     TTrackInfo info;
-    ASSERT_TRUE(LoadWith(FNmea, steady + c.tail, info));
+    ASSERT_TRUE(LoadWith(kNmea, steady + c.tail, info));
     EXPECT_EQ(CountKind(info, ikGps), c.fixes);
   }
 }
 
 TEST_F(NmeaReader, RecognitionNeedsALeadingDollar)
 {
-  EXPECT_TRUE(FNmea.CanRead(Rmc(0, 0)));
-  EXPECT_FALSE(FNmea.CanRead(" " + Rmc(0, 0)));
-  EXPECT_FALSE(FNmea.CanRead(Rmc(0, 0) + "<x>"));
+  EXPECT_TRUE(kNmea.CanRead(Rmc(0, 0)));
+  EXPECT_FALSE(kNmea.CanRead(" " + Rmc(0, 0)));
+  EXPECT_FALSE(kNmea.CanRead(Rmc(0, 0) + "<x>"));
 }
 
 QByteArray Stamped(const QByteArray &stamp, const QByteArray &sentence)
@@ -134,7 +132,7 @@ TEST_F(NmeaReader, BlackVueStampBounds)
                {"000001300000000000", false}, {"13000000000x0", false}};
   for (const auto &c : cases) {
     TTrackInfo info;
-    EXPECT_EQ(LoadWith(FBv, Stamped(c.stamp, Rmc(0, 0)), info), c.read) << c.stamp;
+    EXPECT_EQ(LoadWith(kBv, Stamped(c.stamp, Rmc(0, 0)), info), c.read) << c.stamp;
   }
 }
 
@@ -169,7 +167,7 @@ TEST_F(NmeaReader, ReceiverLogAgreesWithGpsbabel)
   TTrackFolder folder;
   const QString path = folder.Write("drive.nmea", text);
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FNmea, text, info));
+  ASSERT_TRUE(LoadWith(kNmea, text, info));
   bool ok = false;
   const std::vector<TPoint> theirs = BabelPoints(babel, "nmea", path, ok);
   ASSERT_TRUE(ok);

@@ -20,16 +20,14 @@ const QByteArray kGoldenPlt = "OziExplorer Track Point File Version 2.1\r\n"
                               "55.751300,37.618500,0,-777,40664.4166782,01.05.2011,10:00:01,-1,\r\n"
                               "-33.500000,-70.250000,1,33,40664.4167824,01.05.2011,10:00:10,45,\r\n";
 
-class PltFormat : public TFormatsTest {
-protected:
-  TGpsInfoConverterPLT FPlt;
-};
+using PltFormat = TFormatsTest;
+const TGpsInfoConverterPLT kPlt;
 
 TEST_F(PltFormat, WritesTheExactTextInUtc)
 {
   // The first item is a sample at the first fix's time: the first written
   // point still starts a segment.
-  EXPECT_EQ(Export(FPlt, GoldenTrack()), kGoldenPlt);
+  EXPECT_EQ(Export(kPlt, GoldenTrack()), kGoldenPlt);
 }
 
 TEST_F(PltFormat, FirstWrittenPointStartsASegmentAfterANoFixPoint)
@@ -40,7 +38,7 @@ TEST_F(PltFormat, FirstWrittenPointStartsASegmentAfterANoFixPoint)
   info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 1), 55.5, 37.5));
   info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 7), 55.5, 37.5));  // 6 s: same segment
   info.Items.push_back(Fix(Dt(2011, 5, 1, 13, 0, 14), 55.5, 37.5)); // 7 s: new one
-  const QList<QByteArray> lines = Export(FPlt, info).split('\n');
+  const QList<QByteArray> lines = Export(kPlt, info).split('\n');
   ASSERT_EQ(lines.size(), 10);
   EXPECT_EQ(lines[5], "3\r");
   EXPECT_TRUE(lines[6].startsWith("55.500000,37.500000,1,")) << lines[6].constData();
@@ -64,7 +62,7 @@ TEST_F(PltFormat, WrittenTimesAreRounded)
   for (const auto &c : cases) {
     TTrackInfo info;
     info.Items.push_back(Fix(c.local, 55.5, 37.5));
-    const QList<QByteArray> lines = Export(FPlt, info).split('\n');
+    const QList<QByteArray> lines = Export(kPlt, info).split('\n');
     ASSERT_EQ(lines.size(), 8);
     EXPECT_TRUE(lines[6].contains(c.columns)) << lines[6].constData();
   }
@@ -75,7 +73,7 @@ TEST_F(PltFormat, RoundTripKeepsTimesWithinTheTruncation)
   TTrackInfo original = GoldenTrack();
   original.Items[3].Time += 0.123 / SecsPerDay;
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FPlt, Export(FPlt, original), info));
+  ASSERT_TRUE(LoadWith(kPlt, Export(kPlt, original), info));
   ASSERT_EQ(info.Items.size(), 3u);
   for (int i = 0; i < 3; ++i)
     EXPECT_NEAR(info.Items[size_t(i)].Time, original.Items[size_t(2 * i + 1)].Time, 0.009 / SecsPerDay);
@@ -93,7 +91,7 @@ TEST_F(PltFormat, ReaderSkipsSixHeaderLinesAndTrimsFields)
                           "  47.465158,   3.749013,1, 485.0,39307.3279977,13-ao\xfbt-07, 07:52:18\r\n"
                           "  47.465,   3.749,0\r\n";
   TTrackInfo info;
-  ASSERT_TRUE(LoadWith(FPlt, text, info));
+  ASSERT_TRUE(LoadWith(kPlt, text, info));
   ASSERT_EQ(info.Items.size(), 1u);
   EXPECT_DOUBLE_EQ(info.Items[0].Time, 39307.3279977 + kZone);
   EXPECT_EQ(Items(info), "G 2007-08-13 10:52:19.001 47.465158,3.749013 a147.828 s-1 c-1\n");
@@ -101,9 +99,9 @@ TEST_F(PltFormat, ReaderSkipsSixHeaderLinesAndTrimsFields)
 
 TEST_F(PltFormat, RecognitionNeedsTheOziWordsUpFront)
 {
-  EXPECT_TRUE(FPlt.CanRead(kGoldenPlt));
-  EXPECT_FALSE(FPlt.CanRead(QByteArray(48, '.') + "\r\n" + kGoldenPlt));
-  EXPECT_FALSE(FPlt.CanRead(kGoldenPlt + "\t"));
+  EXPECT_TRUE(kPlt.CanRead(kGoldenPlt));
+  EXPECT_FALSE(kPlt.CanRead(QByteArray(48, '.') + "\r\n" + kGoldenPlt));
+  EXPECT_FALSE(kPlt.CanRead(kGoldenPlt + "\t"));
 }
 
 } // namespace

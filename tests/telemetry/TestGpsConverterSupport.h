@@ -163,8 +163,6 @@ inline int Unmatched(const std::vector<TPoint> &ours, const std::vector<TPoint> 
       return sameTime && std::fabs(b.Lat - o.Lat) <= tolerance && std::fabs(b.Lon - o.Lon) <= tolerance;
     });
     missing += !found;
-    if (!found && qEnvironmentVariableIsSet("KP_DEBUG_SAMPLES"))
-      printf("      unmatched %s %.7f %.7f\n", qPrintable(kp::DateTimeToISO(kp::MSecsToDateTime(o.Ms))), o.Lat, o.Lon);
   }
   return missing;
 }

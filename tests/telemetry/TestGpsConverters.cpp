@@ -2,6 +2,7 @@
 // the format register and the open-dialog filter.
 
 #include "TelemetryTestSupport.h"
+#include "LogCapture.h"
 #include "UnitGpsConverterDatDOD.h"
 
 #include <QElapsedTimer>
@@ -14,11 +15,6 @@ using namespace kp;
 using namespace kptest;
 
 namespace {
-
-const TGpsInfoConverter &Dat()
-{
-  return *GpsImportConverters().front();
-}
 
 QByteArray FixLines(int count, TDateTime start, int stepSec = 1)
 {
@@ -172,17 +168,12 @@ TEST(GpsLineEngine, GiveUpRule)
 TEST(GpsLineEngine, UnreadFileLeavesOneWarning)
 {
   TFormatCapture formats;
-  static QStringList messages;
-  messages.clear();
-  const QtMessageHandler previous =
-      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &ctx, const QString &text) {
-        if (type == QtWarningMsg && QByteArrayView(ctx.category) == "kp.telemetry") messages << text;
-      });
+  TLogCapture log("kp.telemetry");
   TTrackInfo info;
   const QByteArray garbage = "[B]\r\n" + QByteArray("[S]\t1\t2\r\n\r\n").repeated(12);
   EXPECT_FALSE(GpsConvertersLoad(garbage, QStringLiteral("/card/GPS/FILE0007.dat"), info));
   EXPECT_TRUE(GpsConvertersLoad(FixLines(3, Dt(2012, 5, 1)), QStringLiteral("/card/GPS/FILE0008.dat"), info));
-  qInstallMessageHandler(previous);
+  const QStringList messages = log.Lines();
   ASSERT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
   EXPECT_TRUE(messages[0].contains("/card/GPS/FILE0007.dat")) << messages[0].toStdString();
   EXPECT_TRUE(messages[0].contains(Dat().GetName() + " gave up at line 18")) << messages[0].toStdString();
@@ -239,23 +230,6 @@ TEST(GpsBlockRetiming, EarlierBlockEndsJustBeforeTheNextBlock)
                          "S - 0.002,0.002,1\n"
                          "G 2012-05-01 09:00:00.000 55.8,37.6 a0 s50 c90\n"
                          "G 2012-05-01 09:00:01.000 55.8,37.6 a0 s50 c90\n");
-}
-
-TEST(GpsBlockRetiming, WaitsForTheThirdStoredItem)
-{
-  TFormatCapture formats;
-  const TDateTime a = Dt(2012, 5, 1, 10), b = Dt(2012, 5, 1, 12);
-  // One fix, the block tag, then fixes: only the third stored item (a fix)
-  // re-times, and then everything before it moves, the new block's first
-  // fix included.
-  const QByteArray text = DatFix(a, 55.7, 37.6) + "[B]\r\n" + DatFix(b, 55.7, 37.6) + DatFix(b + kSec, 55.7, 37.6) +
-                          DatFix(b + 2 * kSec, 55.7, 37.6);
-  TTrackInfo info;
-  ASSERT_TRUE(Dat().Load(text, info));
-  EXPECT_EQ(Items(info), "G 2012-05-01 10:00:00.900 55.7,37.6 a0 s50 c90\n"
-                         "G 2012-05-01 12:00:00.900 55.7,37.6 a0 s50 c90\n"
-                         "G 2012-05-01 12:00:01.000 55.7,37.6 a0 s50 c90\n"
-                         "G 2012-05-01 12:00:02.000 55.7,37.6 a0 s50 c90\n");
 }
 
 // The camera ".dat" reader with block re-timing done as written: every

@@ -12,11 +12,6 @@ using namespace kptest;
 
 namespace {
 
-const TGpsInfoConverter &Dat()
-{
-  return *GpsImportConverters().front();
-}
-
 QByteArray SideRecord(int32_t ms, int16_t z, int16_t x, int16_t y)
 {
   QByteArray r;

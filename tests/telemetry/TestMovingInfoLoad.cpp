@@ -14,10 +14,6 @@ using namespace kptest;
 
 namespace {
 
-const TDateTime kT0 = Dt(2012, 5, 1, 10);
-// Metres to degrees of latitude.
-constexpr double kDeg = 1.0 / MetresPerDegree;
-
 // A fix as the loader gets it (no position: no fix) and an untimed sample.
 TTrackInfoItem At(TDateTime t, double lon, double lat)
 {
@@ -261,14 +257,6 @@ TEST(MovingInfoGSensor, TenSamplesPerFixAreSpreadAndTheTailContinues)
   for (int k = 21; k < 30; ++k) EXPECT_NEAR(m->GSensor[size_t(k)].Time, kT0 + 2 * kSec + (k - 20) * si, 1e-10);
   EXPECT_EQ(m->GSensor[5].Index, 5);
   EXPECT_NEAR(m->GSensor[0].Z, 0, 1e-12) << "centred per axis";
-}
-
-TEST(MovingInfoGSensor, OneFixThenSamplesStepAt099Of01015s)
-{
-  auto m = Load({At(kT0, 37.6, 55.7), Acc(0, 0, 1), Acc(0, 0, 1), Acc(0, 0, 1)});
-  ASSERT_EQ(m->GSensor.size(), 3u);
-  EXPECT_EQ(m->GSensor[0].Time, kT0);
-  EXPECT_NEAR(m->GSensor[2].Time - m->GSensor[1].Time, 0.99 * 0.1015 * kSec, 1e-10);
 }
 
 TEST(MovingInfoGSensor, SamplesOnlyAreTimedFromTheFile)
