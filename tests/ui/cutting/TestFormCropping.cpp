@@ -72,7 +72,8 @@ protected:
     FForm.ShowRestored();
     FForm.activateWindow();
     // Shortcuts reach the dialog only while it is the active window.
-    ASSERT_TRUE(kptest::waitUntil([this] { return FForm.isVisible() && QApplication::activeWindow() == &FForm; }, 5000));
+    ASSERT_TRUE(
+        kptest::waitUntil([this] { return FForm.isVisible() && QApplication::activeWindow() == &FForm; }, 5000));
   }
 
   QString Cell(int row, int column) const
