@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QWidget>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace kptest {
@@ -34,6 +37,22 @@ ScopedSettings::ScopedSettings()
 ScopedSettings::~ScopedSettings()
 {
   kp::SetSettingsDir(QString());
+}
+
+QString findTool(const char *name)
+{
+  const QString path = QStandardPaths::findExecutable(QLatin1String(name));
+  if (path.isEmpty() && qEnvironmentVariable("CI") == QLatin1String("true")) ADD_FAILURE() << name << " missing";
+  return path;
+}
+
+QString runTool(const QString &tool, const QStringList &args, int *exitCode)
+{
+  QProcess p;
+  p.start(tool, args);
+  p.waitForFinished(60000);
+  if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
 }
 
 QString artifactPath(const QString &name)

@@ -39,6 +39,12 @@ private:
   QTemporaryDir FDir;
 };
 
+// The path of a command-line tool; empty when it is missing, which fails
+// the test under CI (the tools are installed there).
+QString findTool(const char *name);
+// Runs a tool to its end (at most a minute): its output, then its error text.
+QString runTool(const QString &tool, const QStringList &args, int *exitCode = nullptr);
+
 // build/test-artifacts/<name>, its folder made.
 QString artifactPath(const QString &name);
 // Saves the widget's picture there; returns the path written (empty on failure).

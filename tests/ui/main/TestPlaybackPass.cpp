@@ -5,7 +5,6 @@
 #include "FakeMediaGraph.h"
 #include "PlayingTestSupport.h"
 #include "UiTestSupport.h"
-#include "UnitReg.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -15,9 +14,9 @@ using namespace kp;
 
 namespace {
 
-constexpr double kDay = 45444.0;
-constexpr double kSecond = 1.0 / 86400.0;
-constexpr REFERENCE_TIME kSecondRef = 10000000;
+using kptest::kDay;
+using kptest::kSecond;
+using kptest::kSecondRef;
 constexpr double kLon = 30.5, kLat = 60.25;
 
 QString Polar(double bearing, double distance)
@@ -199,10 +198,6 @@ TEST_F(PlaybackPass, ReselectingTheLoadedRowKeepsPlayingAndTwoRowsStop)
   EXPECT_FALSE(Rig->ButtonPlay.isEnabled());
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(PlaybackPass, ASharedLogIsReadOnceAndAnUntimedTrackTakesTheFileWindow)
 {
   std::map<QString, int> reads;
@@ -240,16 +235,6 @@ TEST_F(PlaybackPass, AClickWithCtrlOrShiftOnlySelects)
   }
   QTest::mouseClick(Rig->ListView->viewport(), Qt::LeftButton, {}, row0);
   EXPECT_EQ(Rig->Graph->GetState(), psPaused);
-}
-
-TEST_F(PlaybackPass, VolumeIsStoredUnlessFull)
-{
-  for (auto [value, stored] : {std::pair{40, 40}, {100, -1}}) {
-    Rig->TrackBarVolume.setValue(value);
-    Rig->Loop->TrackBarVolumeChange();
-    EXPECT_EQ(ReadSettingInt(QStringLiteral("volume"), -1), stored);
-    EXPECT_EQ(Rig->Graph->Volume(), value * 100);
-  }
 }
 
 } // namespace
