@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 
 #include "UnitReg.h"
+#include "UnitTranslate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,6 +28,14 @@ void ensureApplication()
   // The web views of the map need it before the application exists.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   new QApplication(argc, argv);
+}
+
+void useLanguage(int lang)
+{
+  kp::TLanguageSources sources;
+  sources.InstallerLanguage = [](int) { return kp::LangIdEnglish; };
+  kp::InitLanguages(sources);
+  kp::SetCurLang(lang);
 }
 
 ScopedSettings::ScopedSettings()

@@ -28,6 +28,9 @@ namespace kptest {
 // The QApplication every window test runs under (made on first use).
 void ensureApplication();
 
+// The language tables read as on an English installation, Lang chosen.
+void useLanguage(int lang = 0);
+
 // Pins the settings store to a fresh temporary folder while it lives.
 class ScopedSettings {
 public:

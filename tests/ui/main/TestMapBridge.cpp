@@ -39,10 +39,7 @@ class MapBridge : public ::testing::Test {
 protected:
   MapBridge()
   {
-    TLanguageSources sources;
-    sources.InstallerLanguage = [](int) { return LangIdEnglish; };
-    InitLanguages(sources);
-    SetCurLang(LangEnglish);
+    kptest::useLanguage(LangEnglish);
     SetMapProvider(1);
   }
 
