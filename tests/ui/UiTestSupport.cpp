@@ -59,7 +59,7 @@ QString runTool(const QString &tool, const QStringList &args, int *exitCode)
 {
   QProcess p;
   p.start(tool, args);
-  p.waitForFinished(60000);
+  p.waitForFinished(240000);
   if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
   return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
 }

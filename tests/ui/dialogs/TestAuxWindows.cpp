@@ -32,20 +32,6 @@ using namespace kp;
 
 namespace {
 
-// The quick demo card, made once for the whole run.
-QString DemoCard()
-{
-  static QTemporaryDir dir;
-  static const bool made = [] {
-    int code = -1;
-    const QString out =
-        kptest::runTool(QStringLiteral(KP_MAKE_DEMO_CARD), {"--quick", "--jobs", "2", dir.path()}, &code);
-    EXPECT_EQ(code, 0) << out.toStdString();
-    return code == 0;
-  }();
-  return made ? dir.path() : QString();
-}
-
 TFileItem CardRecording(const QString &card)
 {
   TFileItem item;
@@ -74,7 +60,7 @@ protected:
 
 TEST_F(AuxWindows, CopyWindowCopiesARecordingOfTheDemoCard)
 {
-  const QString card = DemoCard();
+  const QString card = kptest::quickDemoCard();
   ASSERT_FALSE(card.isEmpty());
   const TFileItem item = CardRecording(card);
   FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");

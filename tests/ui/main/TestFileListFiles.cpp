@@ -17,16 +17,9 @@ using kptest::runTool;
 
 namespace {
 
-// One quick demo card for the whole suite; tests that change files copy it.
-const QString &DemoCard()
+QString DemoCard()
 {
-  static QTemporaryDir dir;
-  static const QString card = [] {
-    const QString path = dir.path() + "/card";
-    runTool(QStringLiteral(KP_MAKE_DEMO_CARD), {"--quick", path});
-    return path;
-  }();
-  return card;
+  return kptest::quickDemoCard();
 }
 
 QString CopyOfCard(const QTemporaryDir &into)

@@ -93,8 +93,6 @@ TEST_F(PlaybackPass, MarkerScripts)
       {"no fix: a dot 1.8 x the size", "N_View_Arrow_Big", 90, false, "PlaceMarkerD(" + at + ",36)"},
       {"big arrow at 60 km/h", "N_View_Arrow_Big", 90, true,
        "PlaceMarker([" + Polar(90, 24) + "," + Polar(230, 20) + "," + at + "," + Polar(310, 20) + "])"},
-      {"normal arrow", "N_View_Arrow_Normal", 90, true,
-       "PlaceMarker([" + Polar(90, 15) + "," + Polar(230, 12.5) + "," + at + "," + Polar(310, 12.5) + "])"},
       {"small arrow", "N_View_Arrow_Small", 90, true,
        "PlaceMarker([" + Polar(90, 10) + "," + Polar(210, 5) + "," + at + "," + Polar(330, 5) + "])"},
       {"no heading: a hexagon", "N_View_Arrow_Big", -1, true,
