@@ -78,6 +78,8 @@ TEST_F(PositionArithmetic, SeekBarSpans)
     TArrayInteger Gaps, NoHeader, AB;
   };
   const std::vector<TTestFile> gapped = {{"a", 0, 0.4L}, {"b", 0.5L, 1, 0, dsNoHeader}};
+  // 2^32 - 50 pixels left of a 1e-9 window: kept on the bar, not wrapped.
+  const long double farA = 0.45L - 0.04294967246L;
   const Case cases[] = {
       {"one file inside the window", {{"a", 0.2L, 0.7L}}, 0, 1, 0, 0, {0, 20, 70, 100}, {}, {}},
       {"one file covers the window", {{"a", 0, 1}}, 0.2L, 0.6L, 0, 0, {}, {}, {}},
@@ -85,16 +87,7 @@ TEST_F(PositionArithmetic, SeekBarSpans)
       {"a window wholly inside a gap", gapped, 0.42L, 0.48L, 0, 0, {0, 100}, {}, {}},
       {"A-B marks", {{"a", 0, 1}}, 0, 1, 0.25L, 0.5L, {}, {}, {25, 50}},
       {"A = B gives no span", {{"a", 0, 1}}, 0, 1, 0.5L, 0.5L, {}, {}, {}},
-      // Mark A lies 2^32 - 50 pixels left of the bar: kept on it, not wrapped.
-      {"a 1e-9 window far from the marks",
-       gapped,
-       0.45L,
-       0.45L + 1e-9L,
-       0.45L - 0.04294967246L,
-       0.9L,
-       {0, 100},
-       {},
-       {0, 100}},
+      {"a 1e-9 window far from the marks", gapped, 0.45L, 0.45L + 1e-9L, farA, 0.9L, {0, 100}, {}, {0, 100}},
       {"an empty window", {{"a", 0, 1}}, 0.5L, 0.5L, 0.1L, 0.9L, {}, {}, {}},
   };
   for (const Case &c : cases) {
