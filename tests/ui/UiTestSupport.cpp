@@ -1,12 +1,16 @@
 #include "UiTestSupport.h"
 
 #include "UnitReg.h"
+#include "UnitTranslate.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QWidget>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace kptest {
@@ -26,6 +30,14 @@ void ensureApplication()
   new QApplication(argc, argv);
 }
 
+void useLanguage(int lang)
+{
+  kp::TLanguageSources sources;
+  sources.InstallerLanguage = [](int) { return kp::LangIdEnglish; };
+  kp::InitLanguages(sources);
+  kp::SetCurLang(lang);
+}
+
 ScopedSettings::ScopedSettings()
 {
   kp::SetSettingsDir(FDir.path());
@@ -34,6 +46,22 @@ ScopedSettings::ScopedSettings()
 ScopedSettings::~ScopedSettings()
 {
   kp::SetSettingsDir(QString());
+}
+
+QString findTool(const char *name)
+{
+  const QString path = QStandardPaths::findExecutable(QLatin1String(name));
+  if (path.isEmpty() && qEnvironmentVariable("CI") == QLatin1String("true")) ADD_FAILURE() << name << " missing";
+  return path;
+}
+
+QString runTool(const QString &tool, const QStringList &args, int *exitCode)
+{
+  QProcess p;
+  p.start(tool, args);
+  p.waitForFinished(240000);
+  if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
 }
 
 QString artifactPath(const QString &name)

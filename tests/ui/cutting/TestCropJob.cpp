@@ -1,6 +1,6 @@
 // The cutting job on real recordings (a generated demo card and a B-frame
 // source), with ffmpeg and ffprobe as oracles.
-#include "CropJob.h"
+#include "CuttingTestSupport.h"
 #include "CropRules.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -18,28 +18,9 @@
 #include <gtest/gtest.h>
 
 using namespace kp;
+using kptest::CardMovie;
 
 namespace {
-
-// Turn on once the movie writer's edit list starts each track at its first
-// frame: until then every cut hides one frame and the frame counts below
-// fail.
-constexpr bool kMovieWriterShowsFirstFrame = true;
-
-QString CardMovie(int number)
-{
-  return QStringLiteral(KP_CUTTING_CARD "/DCIM/100MEDIA/FILE%1.MOV").arg(number, 4, 10, QLatin1Char('0'));
-}
-
-class TFakeHost : public ICropHost {
-public:
-  void StopPlayback() override { Calls << QStringLiteral("stop"); }
-  void HideMain() override { Calls << QStringLiteral("hide"); }
-  void ShowMain() override { Calls << QStringLiteral("show"); }
-  void AddFiles(const QStringList &names) override { Calls << QStringLiteral("add ") + names.join(u','); }
-  QStringList ChooseVideoFiles() override { return {}; }
-  QStringList Calls;
-};
 
 // Runs a tool; its standard output, or its standard error after "ERR:".
 QString Tool(const QString &tool, const QStringList &args)
@@ -109,7 +90,7 @@ protected:
   kptest::ScopedSettings FSettings;
   QTemporaryDir FOut;
   std::vector<TCropItem> FItems;
-  TFakeHost FHost;
+  kptest::TFakeCropHost FHost;
   QStringList FMessages;
   QString FOutput;
 };
@@ -143,14 +124,12 @@ TEST_F(CropJob, TwoFragmentsWithEveryTrackAndSideFile)
   EXPECT_EQ(
       Tool(ffprobe, {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", FOutput}).split(u'\n'),
       QStringList({"video", "audio", "subtitle"}));
-  if (kMovieWriterShowsFirstFrame) {
-    const QStringList counts =
-        Tool(ffprobe, {"-v", "error", "-count_frames", "-count_packets", "-select_streams", "v", "-show_entries",
-                       "stream=nb_read_frames,nb_read_packets", "-of", "csv=p=0", FOutput})
-            .split(u',');
-    ASSERT_EQ(counts.size(), 2);
-    EXPECT_EQ(counts[0], counts[1]) << "decoded frames and packets";
-  }
+  const QStringList counts =
+      Tool(ffprobe, {"-v", "error", "-count_frames", "-count_packets", "-select_streams", "v", "-show_entries",
+                     "stream=nb_read_frames,nb_read_packets", "-of", "csv=p=0", FOutput})
+          .split(u',');
+  ASSERT_EQ(counts.size(), 2);
+  EXPECT_EQ(counts[0], counts[1]) << "decoded frames and packets";
 
   // The text track and the ".srt" side file carry the same cues; the side
   // file starts with one byte-order mark and numbers each fragment from 1.
@@ -290,7 +269,6 @@ TEST_F(CropJob, WriterThatCannotStartReportsAndShowsTheMainWindow)
 
 TEST_F(CropJob, WholeCardFragmentAtSpeedOneShowsEveryFrame)
 {
-  if (!kMovieWriterShowsFirstFrame) GTEST_SKIP() << "the movie writer still hides each cut's first frame";
   KP_REQUIRE_TOOL(ffprobe, "ffprobe");
   FItems = {Item(CardMovie(2), true, 0, 1)};
   ASSERT_EQ(Run(Out(QStringLiteral("whole.mov"))), TCropOutcome::Finished);

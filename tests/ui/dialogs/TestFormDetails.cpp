@@ -29,10 +29,7 @@ protected:
       GTEST_SKIP() << "no X server; run under xvfb-run";
     }
     kptest::ensureApplication();
-    TLanguageSources sources;
-    sources.InstallerLanguage = [](int) { return LangIdEnglish; };
-    InitLanguages(sources);
-    SetCurLang(LangEnglish);
+    kptest::useLanguage(LangEnglish);
     FHost.Telemetry.Point.Time = 45000;
     FHost.Telemetry.Point.Lon = 30.5;
     FHost.Telemetry.Point.Lat = 50.25;

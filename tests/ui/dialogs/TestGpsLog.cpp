@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -65,15 +64,6 @@ protected:
   QStringList FLogs;
 };
 
-int RunTool(const QString &tool, const QStringList &args, QByteArray &out)
-{
-  QProcess p;
-  p.start(tool, args);
-  if (!p.waitForFinished(60000)) return -1;
-  out = p.readAllStandardOutput() + p.readAllStandardError();
-  return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
 } // namespace
 
 TEST_F(GpsLog, CameraLogsConvertedAndReadBack)
@@ -92,12 +82,14 @@ TEST_F(GpsLog, CameraLogsConvertedAndReadBack)
     ASSERT_TRUE(ConvertGpsLog(log, formats, failures)) << failures.join('|').toStdString();
     for (const Case &c : cases) {
       const QString file = GpsLogSideFileName(log, c.Ext);
-      QByteArray out;
+      int code = -1;
       if (c.Xml) {
-        EXPECT_EQ(RunTool(xmllint, {"--noout", file}, out), 0) << out.toStdString();
+        const QString out = kptest::runTool(xmllint, {"--noout", file}, &code);
+        EXPECT_EQ(code, 0) << out.toStdString();
       }
-      ASSERT_EQ(RunTool(gpsbabel, {"-t", "-i", c.BabelFormat, "-f", file, "-o", "unicsv", "-F", "-"}, out), 0)
-          << out.toStdString();
+      const QString out =
+          kptest::runTool(gpsbabel, {"-t", "-i", c.BabelFormat, "-f", file, "-o", "unicsv", "-F", "-"}, &code);
+      ASSERT_EQ(code, 0) << out.toStdString();
       EXPECT_GT(out.count('\n'), 10) << c.Ext.toStdString();
     }
   }
@@ -166,7 +158,7 @@ TEST_F(GpsLog, WindowRowsFiguresRoutesAndConversion)
   EXPECT_TRUE(list->headerItem()->text(3).endsWith(", " + Translate(u"Miles")));
   form.ApplyLanguage();
   EXPECT_EQ(list->topLevelItem(0)->text(3), QString::number(metres / 1000, 'f', 1));
-  // With British units the length is in miles.
+  // A list filled under British units is in miles.
   form.ClearRows();
   SetUseBritishUnits(true);
   form.Execute({FLogs[0]});

@@ -1,10 +1,18 @@
 #pragma once
-// A recording host for the list commands, and rows made in memory.
+// A recording host for the list commands, and the list they act on.
 
+#include "FileListCommands.h"
+#include "FileListModel.h"
 #include "IFileListHost.h"
+#include "MainMenus.h"
+#include "UiTestSupport.h"
 #include "UnitFileManager.h"
+#include "UnitTranslate.h"
 
 #include <QStringList>
+#include <QTableView>
+#include <gtest/gtest.h>
+#include <memory>
 
 namespace kptest {
 
@@ -41,7 +49,29 @@ struct TRecordingListHost : kp::IFileListHost {
   void SetBusy(bool) override {}
 };
 
-// A row of one file per path, locked as asked.
-kp::TFileItem ListRow(const QStringList &paths, bool locked = false);
+struct TAppFirst {
+  TAppFirst() { ensureApplication(); }
+};
+
+// A list view with the menus, a catalogue and the commands over them.
+struct TListFixture : ::testing::Test, TAppFirst {
+  ScopedSettings Settings;
+  QTableView View;
+  kp::TMainMenus *Menus = new kp::TMainMenus(&View);
+  kp::TFileListModel Model;
+  kp::TFileManager Manager{false, [](int) {}};
+  TRecordingListHost Host;
+  std::unique_ptr<kp::TFileListCommands> Commands;
+
+  void SetUp() override
+  {
+    kp::InitLanguages();
+    kp::SetCurLang(kp::LangEnglish);
+    Menus->Build(nullptr);
+    Model.SetFileManager(&Manager);
+    View.setModel(&Model);
+    Commands = std::make_unique<kp::TFileListCommands>(Host, Model, View, *Menus);
+  }
+};
 
 } // namespace kptest

@@ -27,6 +27,10 @@
 
 namespace kptest {
 
+inline constexpr double kDay = 45444.0;          // 1 June 2024
+inline constexpr double kSecond = 1.0 / 86400.0; // days
+inline constexpr kp::REFERENCE_TIME kSecondRef = 10000000;
+
 class TRecordingHost : public kp::IPlaybackHost {
 public:
   QStringList Log; // calls other than the details cursor, in order

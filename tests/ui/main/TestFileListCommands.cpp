@@ -1,27 +1,22 @@
-#include "FileListCommands.h"
-#include "FileListModel.h"
+// The list commands on rows in memory, and the names and settings they use.
+
 #include "FileListTestSupport.h"
-#include "MainMenus.h"
-#include "UiTestSupport.h"
-#include "UnitSnapshot.h"
-#include "UnitTranslate.h"
-#include "WindowPlacement.h"
-#include "UnitRegSettings.h"
 
 #include "DateTime.h"
+#include "FileManagerTestAccess.h"
+#include "UnitRegSettings.h"
+#include "UnitSnapshot.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QItemSelectionModel>
-#include <QTableView>
-#include "FileManagerTestAccess.h"
-
-#include <gtest/gtest.h>
 
 using namespace kp;
 
-namespace kptest {
+namespace {
 
-TFileItem ListRow(const QStringList &paths, bool locked)
+// A row of one file per path, locked as asked.
+TFileItem ListRow(const QStringList &paths, bool locked = false)
 {
   TFileItem row;
   for (const QString &p : paths) {
@@ -39,48 +34,21 @@ TFileItem ListRow(const QStringList &paths, bool locked)
   return row;
 }
 
-} // namespace kptest
-
-namespace {
-
-struct AppFirst {
-  AppFirst() { kptest::ensureApplication(); }
-};
-
-struct ListFixture : ::testing::Test, AppFirst {
-  kptest::ScopedSettings settings;
-  QTableView view;
-  TMainMenus *menus = nullptr;
-  TFileListModel model;
-  std::unique_ptr<TFileManager> manager;
-  kptest::TRecordingListHost host;
-  std::unique_ptr<TFileListCommands> commands;
-
-  void SetUp() override
-  {
-    kptest::ensureApplication();
-    InitLanguages();
-    menus = new TMainMenus(&view);
-    menus->Build(nullptr);
-    manager = std::make_unique<TFileManager>(false, [](int) {});
-    model.SetFileManager(manager.get());
-    view.setModel(&model);
-    commands = std::make_unique<TFileListCommands>(host, model, view, *menus);
-  }
+struct ListFixture : kptest::TListFixture {
   void Rows(std::vector<TFileItem> rows)
   {
-    TFileManagerTestAccess::SetRows(*manager, std::move(rows));
-    commands->FileManagerChanged(-1);
+    TFileManagerTestAccess::SetRows(Manager, std::move(rows));
+    Commands->FileManagerChanged(-1);
   }
   void Select(std::initializer_list<int> rows)
   {
-    view.selectionModel()->clearSelection();
+    View.selectionModel()->clearSelection();
     for (int r : rows)
-      view.selectionModel()->setCurrentIndex(model.index(r, 0),
+      View.selectionModel()->setCurrentIndex(Model.index(r, 0),
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    commands->UpdateEnabling();
+    Commands->UpdateEnabling();
   }
-  bool Enabled(const char *name) { return menus->Action(QLatin1String(name))->isEnabled(); }
+  bool Enabled(const char *name) { return Menus->Action(QLatin1String(name))->isEnabled(); }
 };
 
 } // namespace
@@ -89,24 +57,24 @@ TEST_F(ListFixture, DeleteAllAsksWithTwentyNamesAndEveryFileCounted)
 {
   std::vector<TFileItem> rows;
   for (int i = 0; i < 25; ++i)
-    rows.push_back(kptest::ListRow({QStringLiteral("/card/T%1A.MOV").arg(i, 2, 10, QLatin1Char('0')),
-                                    QStringLiteral("/card/T%1B.MOV").arg(i, 2, 10, QLatin1Char('0'))}));
-  rows.push_back(kptest::ListRow({"/card/LOCKED.MOV"}, true));
+    rows.push_back(ListRow({QStringLiteral("/card/T%1A.MOV").arg(i, 2, 10, QLatin1Char('0')),
+                            QStringLiteral("/card/T%1B.MOV").arg(i, 2, 10, QLatin1Char('0'))}));
+  rows.push_back(ListRow({"/card/LOCKED.MOV"}, true));
   Rows(rows);
-  host.Answer = false;
-  commands->DeleteAllUnlocked();
-  ASSERT_EQ(host.Questions.size(), 1);
-  const QString q = host.Questions.front();
+  Host.Answer = false;
+  Commands->DeleteAllUnlocked();
+  ASSERT_EQ(Host.Questions.size(), 1);
+  const QString q = Host.Questions.front();
   EXPECT_EQ(q.count("... "), 5);
   EXPECT_EQ(q.count(".MOV\r\n"), 20);
   EXPECT_TRUE(q.contains(": 50\r\n")) << q.toStdString();
   EXPECT_FALSE(q.contains("LOCKED"));
-  EXPECT_EQ(manager->GetCount(), 26); // No changes nothing
+  EXPECT_EQ(Manager.GetCount(), 26); // No changes nothing
 }
 
 TEST_F(ListFixture, EnablingFollowsTheSelection)
 {
-  Rows({kptest::ListRow({"/c/A.MOV"}, true), kptest::ListRow({"/c/B.MOV", "/c/C.MOV"})});
+  Rows({ListRow({"/c/A.MOV"}, true), ListRow({"/c/B.MOV", "/c/C.MOV"})});
   Select({0, 1});
   EXPECT_TRUE(Enabled("N_FileList_SetLock"));
   EXPECT_TRUE(Enabled("N_FileList_UnsetLock"));
@@ -125,14 +93,14 @@ TEST_F(ListFixture, EnablingFollowsTheSelection)
 
 TEST_F(ListFixture, ReselectsByCaptionAfterTheRowMoved)
 {
-  Rows({kptest::ListRow({"/c/A.MOV"}), kptest::ListRow({"/c/B.MOV"}), kptest::ListRow({"/c/C.MOV"})});
+  Rows({ListRow({"/c/A.MOV"}), ListRow({"/c/B.MOV"}), ListRow({"/c/C.MOV"})});
   Select({2});
-  commands->SelectedCaption = model.Caption(2);
-  manager->SortByColumn(flcName); // same column again: reversed
-  manager->SortByColumn(flcName);
-  commands->FileManagerChanged(-1);
-  ASSERT_GE(commands->CurrentRow(), 0);
-  EXPECT_EQ(model.Caption(commands->CurrentRow()), commands->SelectedCaption);
+  Commands->SelectedCaption = Model.Caption(2);
+  Manager.SortByColumn(flcName); // same column again: reversed
+  Manager.SortByColumn(flcName);
+  Commands->FileManagerChanged(-1);
+  ASSERT_GE(Commands->CurrentRow(), 0);
+  EXPECT_EQ(Model.Caption(Commands->CurrentRow()), Commands->SelectedCaption);
 }
 
 TEST(FileListNames, SnapshotExportAndFilterTexts)

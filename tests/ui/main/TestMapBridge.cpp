@@ -30,19 +30,11 @@ struct TFakeBrowser : IMapBrowser {
   void Collapse() override { FCollapsed = true; }
 };
 
-int Count(const QString &text, const QString &what)
-{
-  return int(text.count(what));
-}
-
 class MapBridge : public ::testing::Test {
 protected:
   MapBridge()
   {
-    TLanguageSources sources;
-    sources.InstallerLanguage = [](int) { return LangIdEnglish; };
-    InitLanguages(sources);
-    SetCurLang(LangEnglish);
+    kptest::useLanguage(LangEnglish);
     SetMapProvider(1);
   }
 
@@ -289,8 +281,8 @@ TEST_F(MapBridge, TrackThinnedToTheArea)
   FHost.FFiles.push_back(Line(30.0005, 50.0005, 0.000007, 0.000003, 5000));
   Init();
   const QString dense = Draw();
-  EXPECT_LE(Count(dense, "LatLng"), 402 + 2);
-  EXPECT_GT(Count(dense, "LatLng"), 50);
+  EXPECT_LE(dense.count("LatLng"), 402 + 2);
+  EXPECT_GT(dense.count("LatLng"), 50);
 
   // 1000 single-point segments (a flickering fix) cannot be thinned below
   // 400; the drawing still ends.
@@ -303,7 +295,7 @@ TEST_F(MapBridge, TrackThinnedToTheArea)
   // West of Greenwich and north: a view inside one grid cell on both sides.
   FHost.FFiles[0] = Line(-73.96, 40.74, 0.0001, 0.0001, 100);
   Report("bounds", -73.99, 40.80, -73.89, 40.70);
-  EXPECT_EQ(Count(Draw(), "#FF0000"), 1);
+  EXPECT_EQ(Draw().count("#FF0000"), 1);
 }
 
 TEST_F(MapBridge, TrackScriptParts)
@@ -317,7 +309,7 @@ TEST_F(MapBridge, TrackScriptParts)
   for (const Case &c : timePoints) {
     FHost.FMinutes = c.minutes;
     const QString script = Draw();
-    EXPECT_EQ(Count(script, "gm_MarkerP.png"), c.points) << c.minutes;
+    EXPECT_EQ(script.count("gm_MarkerP.png"), c.points) << c.minutes;
     EXPECT_FALSE(script.contains("gm_MarkerP.png\", new google.maps.LatLng(50.001000, 30.001000)"));
   }
 
@@ -325,8 +317,8 @@ TEST_F(MapBridge, TrackScriptParts)
   FHost.FFiles[0] = Line(30.001, 50.001, 0.0001, 0, 20);
   auto second = Line(30.004, 50.002, 0.0001, 0, 20, 1, kTen + 30.0 / 86400);
   FHost.FFiles[0]->Points.insert(FHost.FFiles[0]->Points.end(), second->Points.begin(), second->Points.end());
-  EXPECT_EQ(Count(Draw(true), "#444444"), 1);
-  EXPECT_EQ(Count(Draw(false), "#444444"), 0);
+  EXPECT_EQ(Draw(true).count("#444444"), 1);
+  EXPECT_EQ(Draw(false).count("#444444"), 0);
 
   // A track out of view keeps its start and finish markers only.
   Report("bounds", 31, 51.02, 31.04, 51);

@@ -48,9 +48,7 @@ protected:
   {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     kptest::ensureApplication();
-    TLanguageSources sources;
-    sources.InstallerLanguage = [](int) { return LangIdEnglish; };
-    InitLanguages(sources);
+    kptest::useLanguage(LangEnglish);
   }
 
   MapPage()

@@ -5,7 +5,6 @@
 #include "FakeMediaGraph.h"
 #include "PlayingTestSupport.h"
 #include "UiTestSupport.h"
-#include "UnitReg.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -15,9 +14,9 @@ using namespace kp;
 
 namespace {
 
-constexpr double kDay = 45444.0;
-constexpr double kSecond = 1.0 / 86400.0;
-constexpr REFERENCE_TIME kSecondRef = 10000000;
+using kptest::kDay;
+using kptest::kSecond;
+using kptest::kSecondRef;
 constexpr double kLon = 30.5, kLat = 60.25;
 
 QString Polar(double bearing, double distance)
@@ -94,8 +93,6 @@ TEST_F(PlaybackPass, MarkerScripts)
       {"no fix: a dot 1.8 x the size", "N_View_Arrow_Big", 90, false, "PlaceMarkerD(" + at + ",36)"},
       {"big arrow at 60 km/h", "N_View_Arrow_Big", 90, true,
        "PlaceMarker([" + Polar(90, 24) + "," + Polar(230, 20) + "," + at + "," + Polar(310, 20) + "])"},
-      {"normal arrow", "N_View_Arrow_Normal", 90, true,
-       "PlaceMarker([" + Polar(90, 15) + "," + Polar(230, 12.5) + "," + at + "," + Polar(310, 12.5) + "])"},
       {"small arrow", "N_View_Arrow_Small", 90, true,
        "PlaceMarker([" + Polar(90, 10) + "," + Polar(210, 5) + "," + at + "," + Polar(330, 5) + "])"},
       {"no heading: a hexagon", "N_View_Arrow_Big", -1, true,
@@ -199,10 +196,6 @@ TEST_F(PlaybackPass, ReselectingTheLoadedRowKeepsPlayingAndTwoRowsStop)
   EXPECT_FALSE(Rig->ButtonPlay.isEnabled());
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(PlaybackPass, ASharedLogIsReadOnceAndAnUntimedTrackTakesTheFileWindow)
 {
   std::map<QString, int> reads;
@@ -240,16 +233,6 @@ TEST_F(PlaybackPass, AClickWithCtrlOrShiftOnlySelects)
   }
   QTest::mouseClick(Rig->ListView->viewport(), Qt::LeftButton, {}, row0);
   EXPECT_EQ(Rig->Graph->GetState(), psPaused);
-}
-
-TEST_F(PlaybackPass, VolumeIsStoredUnlessFull)
-{
-  for (auto [value, stored] : {std::pair{40, 40}, {100, -1}}) {
-    Rig->TrackBarVolume.setValue(value);
-    Rig->Loop->TrackBarVolumeChange();
-    EXPECT_EQ(ReadSettingInt(QStringLiteral("volume"), -1), stored);
-    EXPECT_EQ(Rig->Graph->Volume(), value * 100);
-  }
 }
 
 } // namespace

@@ -21,8 +21,8 @@ using namespace kp;
 namespace {
 
 constexpr int kWaitMs = 20000; // a loaded CI machine can starve the pipeline
-constexpr double kDay = 45444.0;
-constexpr double kSecond = 1.0 / 86400.0;
+using kptest::kDay;
+using kptest::kSecond;
 
 // An 8-s 64 x 48 clip of one colour, 25 fps, a key frame every second;
 // made once and kept in the build folder.

@@ -15,7 +15,8 @@ using namespace kp;
 
 namespace {
 
-TVideoZoomInput Zoom(QSize native, QSize panel, TVideoZoomMode mode, double zoom, TVideoZoomCommand command)
+TVideoZoomInput Zoom(QSize native, QSize panel, TVideoZoomMode mode, double zoom, TVideoZoomCommand command,
+                     double percent = 100)
 {
   TVideoZoomInput in;
   in.Native = native;
@@ -23,6 +24,7 @@ TVideoZoomInput Zoom(QSize native, QSize panel, TVideoZoomMode mode, double zoom
   in.Mode = mode;
   in.Zoom = zoom;
   in.Command = command;
+  in.Percent = percent;
   return in;
 }
 
@@ -42,7 +44,7 @@ TEST(VideoZoomEngine, CommandsGiveZoomModeAndSuffix)
 {
   using M = TVideoZoomMode;
   using K = TVideoZoomCommand;
-  const QSize vga(640, 480);
+  const QSize vga(640, 480), panel(800, 600), large(1300, 1000);
   struct Case {
     const char *What;
     TVideoZoomInput In;
@@ -50,19 +52,11 @@ TEST(VideoZoomEngine, CommandsGiveZoomModeAndSuffix)
     M Mode;
     QString Suffix;
   } cases[] = {
-      {"percent item",
-       [&] {
-         auto i = Zoom(vga, {800, 600}, M::Letterbox, 1, K::Percent);
-         i.Percent = 400;
-         return i;
-       }(),
-       4.0, M::Custom, "400%"},
-      {"zoom in stops at 800 %", Zoom(vga, {800, 600}, M::Custom, 6, K::ZoomIn), 8.0, M::Custom, "800%"},
-      {"zoom out stops at 2 %", Zoom(vga, {800, 600}, M::Custom, 0.03, K::ZoomOut), 0.02, M::Custom, "2%"},
-      {"crossing the fit size", Zoom(vga, {800, 600}, M::Custom, 1, K::ZoomIn), 2.0, M::Letterbox, ""},
-      {"zoom out from a fit mode", Zoom(vga, {1300, 1000}, M::PanAndScan, 1, K::ZoomOut), 2.0, M::Custom, "200%"},
-      {"zoom in from a fit mode", Zoom(vga, {1300, 1000}, M::Letterbox, 1, K::ZoomIn), 4.0, M::Custom, "400%"},
-      {"re-apply keeps the mode", Zoom(vga, {800, 600}, M::Stretch, 3, K::None), 3.0, M::Stretch, ""},
+      {"percent item", Zoom(vga, panel, M::Letterbox, 1, K::Percent, 400), 4.0, M::Custom, "400%"},
+      {"zoom in stops at 800 %", Zoom(vga, panel, M::Custom, 6, K::ZoomIn), 8.0, M::Custom, "800%"},
+      {"zoom out stops at 2 %", Zoom(vga, panel, M::Custom, 0.03, K::ZoomOut), 0.02, M::Custom, "2%"},
+      {"crossing the fit size", Zoom(vga, panel, M::Custom, 1, K::ZoomIn), 2.0, M::Letterbox, ""},
+      {"zoom out from a fit mode", Zoom(vga, large, M::PanAndScan, 1, K::ZoomOut), 2.0, M::Custom, "200%"},
   };
   for (const Case &c : cases) {
     const TVideoZoomResult r = ComputeVideoZoom(c.In);
@@ -72,87 +66,22 @@ TEST(VideoZoomEngine, CommandsGiveZoomModeAndSuffix)
   }
 }
 
-TEST(VideoZoomEngine, PlacesThePictureInThePanel)
+TEST(VideoZoomEngine, SmallAndDegenerateSizes)
 {
   using M = TVideoZoomMode;
-  const QSize panel(800, 600);
-  struct Case {
-    const char *What;
-    QSize Native;
-    M Mode;
-    double Zoom, PanX;
-    QRect Picture, Video;
-    bool WholeSource;
-  } cases[] = {
-      {"letterbox hands the panel to the renderer",
-       {640, 480},
-       M::Letterbox,
-       1,
-       0.5,
-       {0, 0, 800, 600},
-       {0, 0, 800, 600},
-       true},
-      {"a small picture stays centred", {100, 50}, M::Custom, 1, 0.9, {350, 275, 100, 50}, {350, 275, 100, 50}, true},
-      {"a large picture is cut to the panel",
-       {800, 600},
-       M::Custom,
-       2,
-       0.5,
-       {-400, -300, 1600, 1200},
-       {0, 0, 800, 600},
-       false},
-      {"pan and scan fills the panel",
-       {1600, 600},
-       M::PanAndScan,
-       1,
-       0.5,
-       {-400, 0, 1600, 600},
-       {0, 0, 800, 600},
-       false},
-  };
-  for (const Case &c : cases) {
-    TVideoZoomInput in = Zoom(c.Native, panel, c.Mode, c.Zoom, TVideoZoomCommand::None);
-    in.PanX = c.PanX;
-    const TVideoZoomResult r = ComputeVideoZoom(in);
-    ASSERT_TRUE(r.HasSize) << c.What;
-    EXPECT_EQ(r.PictureRect, c.Picture) << c.What;
-    EXPECT_EQ(r.VideoRect, c.Video) << c.What;
-    EXPECT_EQ(r.Source == TNormalizedRect{}, c.WholeSource) << c.What;
-  }
-}
-
-TEST(VideoZoomEngine, DegenerateSizesStayFinite)
-{
-  const TVideoZoomResult onePixel =
-      ComputeVideoZoom(Zoom({1, 1}, {800, 600}, TVideoZoomMode::Custom, 1, TVideoZoomCommand::ZoomIn));
+  using K = TVideoZoomCommand;
+  TVideoZoomInput in = Zoom({100, 50}, {800, 600}, M::Custom, 1, K::None);
+  in.PanX = 0.9;
+  const TVideoZoomResult small = ComputeVideoZoom(in);
+  EXPECT_EQ(small.PictureRect, QRect(350, 275, 100, 50));
+  EXPECT_EQ(small.VideoRect, QRect(350, 275, 100, 50));
+  const TVideoZoomResult onePixel = ComputeVideoZoom(Zoom({1, 1}, {800, 600}, M::Custom, 1, K::ZoomIn));
   EXPECT_TRUE(Finite(onePixel.Source));
   EXPECT_DOUBLE_EQ(onePixel.Zoom, 2.0);
-  const TVideoZoomResult noSize =
-      ComputeVideoZoom(Zoom({}, {800, 600}, TVideoZoomMode::Custom, 1, TVideoZoomCommand::None));
+  const TVideoZoomResult noSize = ComputeVideoZoom(Zoom({}, {800, 600}, M::Custom, 1, K::None));
   EXPECT_FALSE(noSize.HasSize);
   EXPECT_EQ(noSize.VideoRect, QRect(0, 0, 800, 600));
-  const TVideoZoomResult nan =
-      ComputeVideoZoom(Zoom({640, 480}, {800, 600}, TVideoZoomMode::Custom, NAN, TVideoZoomCommand::None));
-  EXPECT_DOUBLE_EQ(nan.Zoom, 1.0);
-}
-
-TEST(TimeWindow, NormalizeOrdersWidensAndClamps)
-{
-  struct Case {
-    long double Start, End, Min, WantStart, WantEnd;
-  } cases[] = {
-      {0.6L, 0.4L, 0.01L, 0.4L, 0.6L},
-      {0.5L, 0.5L, 0.1L, 0.45L, 0.55L},
-      {0.9L, 1.2L, 0.01L, 0.7L, 1},
-      {-0.2L, 0.3L, 0.01L, 0, 0.5L},
-      {-1, 2, 0.01L, 0, 1},
-  };
-  for (const Case &c : cases) {
-    long double s = c.Start, e = c.End;
-    NormalizeWindow(s, e, c.Min);
-    EXPECT_NEAR(double(s), double(c.WantStart), 1e-12);
-    EXPECT_NEAR(double(e), double(c.WantEnd), 1e-12);
-  }
+  EXPECT_DOUBLE_EQ(ComputeVideoZoom(Zoom({640, 480}, {800, 600}, M::Custom, NAN, K::None)).Zoom, 1.0);
 }
 
 TEST(TimeWindow, ZoomBarStaysInRangeForLongSpans)
@@ -258,27 +187,17 @@ TEST(WheelAccumulator, ActsOncePerNotch)
 TEST(ViewRules, SmallRulesOfLayoutAndSettings)
 {
   EXPECT_DOUBLE_EQ(GmtShiftDays(0, 2.0 / 24) * 24, -2.0);
-  EXPECT_DOUBLE_EQ(GmtShiftDays(3, 0) * 24, 3.0);
   EXPECT_EQ(AdsStripHeight(QStringLiteral("0"), 54), 0);
   EXPECT_EQ(AdsStripHeight(QString(), 54), std::nullopt);
   EXPECT_EQ(AdsStripHeight(QStringLiteral("50"), 0), 54);
-  EXPECT_EQ(AdsStripHeight(QStringLiteral("50"), 54), std::nullopt);
   EXPECT_EQ(RightPanelWidth(true, 5), 510);
-  EXPECT_EQ(RightPanelWidth(true, 300), 300);
   EXPECT_EQ(RightPanelWidth(false, 300), 0);
-  EXPECT_EQ(BottomPanelHeight(0, 40, 200), 40);
-  EXPECT_EQ(BottomPanelHeight(6, 40, 185), 320);
-  EXPECT_EQ(BottomPanelHeight(6, 40, 400), 400);
   EXPECT_EQ(BottomPanelHeight(2, 40, 100), 185);
-  EXPECT_EQ(BottomPanelHeight(2, 40, 250), 250);
+  EXPECT_EQ(BottomPanelHeight(6, 40, 185), 320);
   const QRect left(0, 0, 1920, 1080), desktop(0, 0, 3840, 1080);
   EXPECT_EQ(FullScreenBounds({1500, 100, 800, 600}, left, desktop, true), desktop);
-  EXPECT_EQ(FullScreenBounds({1500, 100, 800, 600}, left, desktop, false), left);
   EXPECT_EQ(FullScreenBounds({100, 100, 800, 600}, left, desktop, true), left);
-  EXPECT_EQ(OpenDialogFilters(QStringLiteral("All files|*.*|Tracks (kml, gpx)|*.kml;*.gpx|")),
-            (QStringList{"All files (*.*)", "Tracks (kml, gpx) (*.kml *.gpx)"}));
   EXPECT_DOUBLE_EQ(ParseCustomZoom(QStringLiteral("abc")), 1.0);
-  EXPECT_DOUBLE_EQ(ParseCustomZoom(QStringLiteral("150,5")), 1.505);
   EXPECT_EQ(ParseTimeShift(QStringLiteral("nonsense")), 0);
   EXPECT_NEAR(ParseTimeShift(QStringLiteral("-1:30:00")) * 24, -1.5, 1e-9);
 }

