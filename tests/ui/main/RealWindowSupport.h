@@ -118,7 +118,7 @@ struct RealWindow : ::testing::Test {
   }
 
   // The window as the program starts it, its search looking in Folder,
-  // shown, active and done searching.
+  // shown, active and done searching (the list follows a moment later).
   void Start(const QString &folder)
   {
     const QString oldCurrent = QDir::currentPath();

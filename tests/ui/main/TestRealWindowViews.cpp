@@ -33,7 +33,7 @@ void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
 TEST_F(RealWindow, FullScreenKeysAndKeypadZoomWhilePlaying)
 {
   ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
-  ASSERT_TRUE(Listed()) << Model().rowCount();
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000)) << Model().rowCount();
   const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
   QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
   QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
@@ -77,7 +77,7 @@ TEST_F(RealWindow, FullScreenKeysAndKeypadZoomWhilePlaying)
 TEST_F(RealWindow, RendererSwitchMirrorAndDragWhilePaused)
 {
   ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
-  ASSERT_TRUE(Listed()) << Model().rowCount();
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000)) << Model().rowCount();
   const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
   QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
   QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
