@@ -55,7 +55,8 @@ TEST_F(RealWindow, FullScreenKeysAndKeypadZoomWhilePlaying)
   EXPECT_EQ(w->PanelVideo->window(), w->FullScreenForm.get());
   EXPECT_TRUE(kptest::waitUntil(
       [&] {
-        return Active() == w->FullScreenForm.get() && w->PanelVideo->width() >= 1900 &&
+        return Active() == w->FullScreenForm.get() &&
+               w->PanelVideo->width() == w->FullScreenForm->screen()->geometry().width() &&
                kptest::LitShare(kptest::ScreenOf(w->PanelVideo)) > 0.3;
       },
       10000));
