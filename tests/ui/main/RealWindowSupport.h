@@ -126,22 +126,28 @@ struct RealWindow : ::testing::Test {
     w = kp::CreateWindows({});
     w->resize(1200, 800);
     w->show();
-    w->activateWindow();
     const bool searched = waitUntil(
         [&] {
           const kp::TFileManager *m = Model().FileManager();
-          return m && !m->Searching() && QApplication::activeWindow() == w.get();
+          return m && !m->Searching();
         },
         20000);
     QDir::setCurrent(oldCurrent);
     ASSERT_TRUE(searched);
+    ASSERT_TRUE(Activate(w.get()));
   }
 
   // Without a window manager nobody gives the focus back after a dialog.
+  // Asked again while it waits: a window not yet mapped cannot take it.
   bool Activate(QWidget *window)
   {
-    window->activateWindow();
-    return waitUntil([&] { return QApplication::activeWindow() == window; }, 5000);
+    return waitUntil(
+        [&] {
+          if (QApplication::activeWindow() == window) return true;
+          window->activateWindow();
+          return false;
+        },
+        5000);
   }
   kp::TFileListModel &Model() const { return static_cast<kp::TFileListModel &>(*w->ListView->model()); }
   bool Listed() const { return Model().rowCount() >= 3 && !Model().IsStatusRow(0); }
