@@ -17,6 +17,7 @@ TAddFilesResult AddFilesToCatalogue(TFileManager &manager, const QStringList &na
                                     const std::function<void()> &afterEach)
 {
   TAddFilesResult result;
+  QString lastFile;
   for (const QString &given : names) {
     if (given.isEmpty()) continue;
     const QString name = MovieForName(given);
@@ -27,17 +28,13 @@ TAddFilesResult AddFilesToCatalogue(TFileManager &manager, const QStringList &na
       TFileItem item;
       if (manager.GetGroupByFile(info.absoluteFilePath(), item) && !item.Summary.Name.isEmpty()) {
         added = true;
-        if (nothingLoaded) result.CaptionToSelect = item.Summary.Name;
+        lastFile = info.absoluteFilePath();
       }
     } else if (info.isDir()) {
       if (manager.AddFolder(info.absoluteFilePath())) {
         added = true;
-        const int count = manager.GetCount();
-        if (nothingLoaded && count > 0) {
-          TFileListItem last;
-          manager.FillListItem(count - 1, last);
-          result.CaptionToSelect = last.Caption;
-        }
+        const TFileItem last = manager.GetGroup(manager.GetCount() - 1);
+        if (!last.Files.empty()) lastFile = last.Files.front().FileName;
       }
     }
     if (!added) continue;
@@ -46,6 +43,10 @@ TAddFilesResult AddFilesToCatalogue(TFileManager &manager, const QStringList &na
   }
   manager.MatchGpsLogs();
   manager.AutoGroup();
+  // Grouping renames rows: the caption is the one of the group now holding
+  // the last file added.
+  const int row = nothingLoaded && !lastFile.isEmpty() ? manager.IndexOfFile(lastFile) : -1;
+  if (row >= 0) result.CaptionToSelect = manager.GetGroup(row).Summary.Name;
   return result;
 }
 

@@ -1,0 +1,9 @@
+# The real main window under Xvfb on a generated demo card: drops, snapshots,
+# play speed, full screen, keys, renderer switch, mirror and drag.
+kp_add_test(ui kp_ui_realwindow_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowFiles.cpp ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowViews.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/RealWindowSupport.h
+  LIBS kp_ui kp_ui_testsupport Qt6::Test
+  XCB)
+target_compile_definitions(kp_ui_realwindow_tests PRIVATE KP_MAKE_DEMO_CARD="$<TARGET_FILE:make-demo-card>")
+add_dependencies(kp_ui_realwindow_tests make-demo-card)

@@ -1,0 +1,150 @@
+// The real main window under an X server, playing the demo card: full
+// screen and its keys, the keypad zoom keys, a renderer switch while
+// paused, the mirror of the mixing renderer and the drag of a zoomed picture.
+
+#include "RealWindowSupport.h"
+
+#include "DSPack.h"
+#include "UnitFormFullScreen.h"
+#include "Views.h"
+
+#include <QTest>
+
+using namespace kp;
+using kptest::RealWindow;
+
+namespace {
+
+QWidget *Active()
+{
+  return QApplication::activeWindow();
+}
+
+// A key as the keyboard sends it: to the focus widget of the active window.
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+  QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : Active();
+  ASSERT_NE(target, nullptr);
+  QTest::keyClick(target, key, modifiers);
+}
+
+} // namespace
+
+TEST_F(RealWindow, FullScreenKeysAndKeypadZoomWhilePlaying)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000)) << Model().rowCount();
+  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(
+      kptest::waitUntil([&] { return Playing() && kptest::LitShare(w->PanelVideo->grab().toImage()) > 0.3; }, 10000));
+
+  // Keypad "*" is the free zoom at 100 %, "/" switches the fit modes.
+  Key(Qt::Key_Asterisk, Qt::KeypadModifier);
+  EXPECT_TRUE(w->Item("N_VideoZoom_Custom")->isChecked());
+  EXPECT_EQ(w->State.VideoZoom, 1.0);
+  for (const char *mode : {"N_VideoZoom_Letterbox", "N_VideoZoom_PanAndScan", "N_VideoZoom_Letterbox"}) {
+    Key(Qt::Key_Slash, Qt::KeypadModifier);
+    EXPECT_TRUE(w->Item(mode)->isChecked()) << mode;
+  }
+
+  // Alt+Enter: the picture on the full screen; Esc leaves it, still playing.
+  Key(Qt::Key_Return, Qt::AltModifier);
+  ASSERT_TRUE(w->Item("N_FullScreen")->isChecked());
+  EXPECT_EQ(w->PanelVideo->window(), w->FullScreenForm.get());
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        return Active() == w->FullScreenForm.get() &&
+               w->PanelVideo->width() == w->FullScreenForm->screen()->geometry().width() &&
+               kptest::LitShare(kptest::ScreenOf(w->PanelVideo)) > 0.3;
+      },
+      10000));
+  kptest::saveScreenshot(w->FullScreenForm.get(), QStringLiteral("realwindow_full_screen.png"));
+  Key(Qt::Key_Escape);
+  EXPECT_FALSE(w->Item("N_FullScreen")->isChecked());
+  EXPECT_FALSE(w->FullScreenForm->isVisible());
+  EXPECT_EQ(w->PanelVideo->window(), w.get());
+  const double left = Seconds();
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] { return Playing() && Seconds() > left + 0.3 && kptest::LitShare(kptest::ScreenOf(w->PanelVideo)) > 0.3; },
+      10000));
+  // Esc in the main window stops.
+  ASSERT_TRUE(Activate(w.get()));
+  Key(Qt::Key_Escape);
+  EXPECT_FALSE(w->ButtonPlay->isChecked());
+}
+
+TEST_F(RealWindow, RendererSwitchMirrorAndDragWhilePaused)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000)) << Model().rowCount();
+  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing() && Seconds() > 2; }, 10000));
+  ASSERT_TRUE(PressPlay(false));
+  const double paused = Seconds();
+  const QString file = w->State.Recording.Summary.FileName;
+
+  // The mixing renderer while paused: the recording reloads where it was.
+  w->Item("N_Playback_Renderer_WMR")->trigger();
+  ASSERT_NE(w->VideoWindowWMR, nullptr);
+  EXPECT_EQ(w->EVR, nullptr);
+  EXPECT_EQ(w->VideoWindowWMR->Mode(), vmVMR);
+  EXPECT_EQ(w->State.Recording.Summary.FileName, file);
+  EXPECT_TRUE(w->ButtonPlay->isEnabled());
+  EXPECT_FALSE(w->ButtonPlay->isChecked());
+  EXPECT_NEAR(Seconds(), paused, 0.5);
+  w->ButtonPlay->click();
+  EXPECT_NEAR(Seconds(), paused, 0.5);
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing() && Seconds() > paused + 0.3; }, 10000));
+  ASSERT_TRUE(PressPlay(false));
+  QWidget *video = w->VideoWindowWMR;
+  ASSERT_TRUE(kptest::waitUntil([&] { return kptest::LitShare(video->grab().toImage()) > 0.3; }, 5000));
+
+  // FlipH mirrors the picture; the caption strip at the bottom tells left
+  // from right.
+  const auto strip = [&] {
+    const QImage all = video->grab().toImage();
+    return all.copy(0, all.height() * 3 / 4, all.width(), all.height() / 4);
+  };
+  const QImage upright = strip();
+  w->Item("N_VideoZoom_FlipH")->trigger();
+  const QImage mirror = upright.mirrored(true, false);
+  ASSERT_GT(kptest::MeanDifference(upright, mirror), 4); // the strip is not symmetric
+  EXPECT_TRUE(kptest::waitUntil([&] { return kptest::MeanDifference(strip(), mirror) < 2; }, 3000))
+      << kptest::MeanDifference(strip(), mirror);
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_mirrored.png"));
+  w->Item("N_VideoZoom_FlipH")->trigger();
+
+  // At 400 % a drag moves the picture with the pointer.
+  w->Item("N_VideoZoom_400")->trigger();
+  EXPECT_TRUE(w->Item("N_VideoZoom_Custom")->isChecked());
+  const QRect picture = w->Views->View.PictureRect;
+  EXPECT_EQ(picture.width(), 1280);
+  QImage still; // once the zoomed picture is painted
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] {
+        const QImage now = w->PanelVideo->grab().toImage();
+        const bool settled = kptest::MeanDifference(now, still) == 0;
+        still = now;
+        return settled;
+      },
+      3000));
+  const QPoint from = w->PanelVideo->rect().center(), by(120, 40);
+  QTest::mousePress(video, Qt::LeftButton, {}, video->mapFrom(w->PanelVideo, from));
+  QTest::mouseMove(video, video->mapFrom(w->PanelVideo, from + by));
+  QTest::mouseRelease(video, Qt::LeftButton, {}, video->mapFrom(w->PanelVideo, from + by));
+  const QRect moved = w->Views->View.PictureRect;
+  EXPECT_NEAR(moved.left() - picture.left(), by.x(), 2);
+  EXPECT_NEAR(moved.top() - picture.top(), by.y(), 2);
+  const QRect inner(60, 200, 480, 330);
+  const auto shiftedDifference = [&] {
+    const QImage now = w->PanelVideo->grab().toImage();
+    return kptest::MeanDifference(still.copy(inner), now.copy(inner.translated(by)));
+  };
+  EXPECT_TRUE(kptest::waitUntil([&] { return shiftedDifference() < 2; }, 3000)) << shiftedDifference();
+  EXPECT_GT(kptest::MeanDifference(still.copy(inner), w->PanelVideo->grab().toImage().copy(inner)), 4);
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_dragged.png"));
+}
