@@ -18,9 +18,14 @@ function(kp_cutting_test target source platform)
   target_compile_definitions(${target} PRIVATE
     KP_CUTTING_CARD="${KP_CUTTING_CARD_DIR}" KP_CUTTING_SOURCES="${KP_CUTTING_SOURCES_DIR}")
   add_dependencies(${target} make-demo-card)
+  set(lock)
+  if(platform STREQUAL "xcb")
+    # The X server's keyboard focus is shared with the other X tests.
+    set(lock RESOURCE_LOCK kp_x_server)
+  endif()
   gtest_discover_tests(${target} TEST_PREFIX "ui_" DISCOVERY_MODE PRE_TEST
     # One fixture name for both inputs: the discovery script cannot pass a list.
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform}" FIXTURES_REQUIRED kp_cutting_inputs
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform}" FIXTURES_REQUIRED kp_cutting_inputs ${lock}
     TIMEOUT 300)
 endfunction()
 
