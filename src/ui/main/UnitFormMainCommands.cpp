@@ -6,6 +6,7 @@
 #include "FileListCommands.h"
 #include "FileListDelegate.h"
 #include "FileListModel.h"
+#include "CommandBoundary.h"
 #include "MainHost.h"
 #include "Views.h"
 #include "MapBridge.h"
@@ -87,7 +88,9 @@ void TFormMain::ConnectCommands()
 {
   TMainMenus &m = *FMenus;
   const auto on = [&m](const char *name, std::function<void()> f) {
-    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { f(); });
+    // Every command catches at its own boundary: a failure is reported and
+    // the program goes on.
+    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { RunCommand(f); });
   };
   on("N_FileList_Refresh", [this] { N_FileList_RefreshClick(); });
   on("N_FileList_Clear", [this] {
@@ -129,15 +132,17 @@ void TFormMain::ConnectPlaybackCommands()
 {
   TMainMenus &m = *FMenus;
   const auto on = [&m](const char *name, std::function<void()> f) {
-    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { f(); });
+    // Every command catches at its own boundary: a failure is reported and
+    // the program goes on.
+    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { RunCommand(f); });
   };
   on("N_File_Open", [this] { Loop->N_File_OpenClick(); });
   on("N_FileList_Add", [this] { Loop->N_File_OpenClick(); });
   on("N_FileList_Open", [this] { Selection->ListViewDblClick(TOrigin::Window); });
   on("N_Playback_Frame_Next", [this] { FrameNext(); });
   on("N_Playback_Frame_Prev", [this] { FramePrev(); });
-  connect(ButtonFrameNext, &QToolButton::clicked, this, [this] { FrameNext(); });
-  connect(ButtonFramePrev, &QToolButton::clicked, this, [this] { FramePrev(); });
+  connect(ButtonFrameNext, &QToolButton::clicked, this, [this] { RunCommand([this] { FrameNext(); }); });
+  connect(ButtonFramePrev, &QToolButton::clicked, this, [this] { RunCommand([this] { FramePrev(); }); });
   for (const char *name : {"N_View_Arrow_Small", "N_View_Arrow_Normal", "N_View_Arrow_Big"})
     on(name, [this] { Loop->TimerTimer(TOrigin::Window); });
   for (const char *name :
@@ -157,7 +162,9 @@ void TFormMain::ConnectWindowCommands()
 {
   TMainMenus &m = *FMenus;
   const auto on = [&m](const char *name, std::function<void()> f) {
-    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { f(); });
+    // Every command catches at its own boundary: a failure is reported and
+    // the program goes on.
+    m.OnTriggered(QLatin1String(name), [f = std::move(f)](QAction *) { RunCommand(f); });
   };
   on("N_Help_About", [this] { Windows.About->show(); });
   on("N_Help_WhatsNew", [this] { Windows.WhatsNew->show(); });
