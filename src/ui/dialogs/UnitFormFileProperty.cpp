@@ -18,6 +18,9 @@ TFormFileProperty::TFormFileProperty() : QWidget(nullptr)
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_property.ico")));
   FGrid = new QTableWidget(0, 2, this);
   FGrid->horizontalHeader()->hide();
+  // The values take what the labels leave, whatever the viewport's width is
+  // when the window first shows or a scroll bar comes and goes.
+  FGrid->horizontalHeader()->setStretchLastSection(true);
   FGrid->verticalHeader()->hide();
   FGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   FGrid->setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -55,13 +58,6 @@ void TFormFileProperty::Fill(const std::vector<TPropertyRow> &rows)
     labelWidth = std::max(labelWidth, fontMetrics().horizontalAdvance(rows[size_t(r)].Label));
   }
   FGrid->setColumnWidth(0, Round32(labelWidth * 1.1) + 4);
-  resizeEvent(nullptr);
-}
-
-void TFormFileProperty::resizeEvent(QResizeEvent *)
-{
-  const int rest = FGrid->viewport()->width() - FGrid->columnWidth(0);
-  FGrid->setColumnWidth(1, std::max(rest, 50));
 }
 
 void TFormFileProperty::ButtonCopyClick()

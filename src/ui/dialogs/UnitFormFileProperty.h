@@ -21,9 +21,6 @@ public:
   QTableWidget *Grid() const { return FGrid; }
   void ButtonCopyClick();
 
-protected:
-  void resizeEvent(QResizeEvent *event) override;
-
 private:
   TFormFileProperty();
   void Fill(const std::vector<TPropertyRow> &rows);

@@ -113,6 +113,11 @@ TEST_F(AuxWindows, PropertyCopyAllReachesTheClipboard)
   item.Files[1].FileName = QStringLiteral("/card/B.MOV");
   item.Summary.Name = QStringLiteral("A-B");
   QPointer<TFormFileProperty> form = TFormFileProperty::ShowGroup(item);
+  // Shown, the values fill the table's width beside the labels.
+  const QTableWidget &grid = *form->Grid();
+  EXPECT_TRUE(
+      kptest::waitUntil([&] { return grid.columnWidth(0) + grid.columnWidth(1) >= grid.viewport()->width(); }, 5000))
+      << grid.columnWidth(1) << " of " << grid.viewport()->width();
   form->ButtonCopyClick();
   const QStringList lines = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"));
   EXPECT_EQ(lines.size(), form->Grid()->rowCount() + 1);
