@@ -312,6 +312,10 @@ void TFormMain::FormResize()
     const int map = int(Round(total * BrowserShare));
     SplitterListView->setSizes({map, std::max(0, total - map)});
   }
+  // The pictures above went to the painters' back buffers: the cursors of a
+  // pass bring them on the screen, also while nothing plays.
+  if (Loop) Loop->TimerTimer(TOrigin::None);
+  if (FullScreenForm && FullScreenForm->isVisible()) FullScreenForm->update();
 }
 
 void TFormMain::NormalizeTimeWindow()
