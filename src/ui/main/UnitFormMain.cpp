@@ -10,6 +10,7 @@
 #include "UnitGraphics.h"
 #include "MainHost.h"
 #include "MapBridge.h"
+#include "PanelSplitters.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
@@ -277,6 +278,21 @@ void TFormMain::LayoutControlPanel()
     PanelControl->setFixedHeight(out.PanelHeight);
   else
     PanelGraphicsAddon->setFixedWidth(std::max(1, out.PanelWidth));
+}
+
+void TFormMain::SplitterMoved(bool listView)
+{
+  if (listView) {
+    TRightColumnSizes sizes;
+    sizes.PanelRight2Height = SplitterListView->height();
+    sizes.BrowserVisible = WebBrowser->isVisible();
+    // The map is stacked over the list only while the list shows.
+    sizes.BrowserTopOrBottom = PanelListView->isVisible();
+    sizes.BrowserHeight = WebBrowser->height();
+    if (const std::optional<double> share = BrowserShareAfterMove(sizes)) BrowserShare = *share;
+  }
+  FormResize();
+  StorePanelSizes(isVisible(), PanelRight->width(), PanelBottom->height(), BrowserShare);
 }
 
 void TFormMain::FormResize()

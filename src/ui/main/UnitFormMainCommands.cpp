@@ -45,6 +45,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QScreen>
+#include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
 #include <QTimer>
@@ -173,6 +174,9 @@ void TFormMain::ConnectWindowCommands()
     copy->setAttribute(Qt::WA_DeleteOnClose);
     copy->StartCopy(all);
   });
+  for (QSplitter *splitter : {SplitterRight, SplitterBottom})
+    connect(splitter, &QSplitter::splitterMoved, this, [this] { SplitterMoved(false); });
+  connect(SplitterListView, &QSplitter::splitterMoved, this, [this] { SplitterMoved(true); });
 }
 
 void TFormMain::ApplyRefreshRate()
