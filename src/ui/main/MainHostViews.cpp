@@ -21,7 +21,7 @@ namespace kp {
 
 void TMainHost::SplitterRightMoved()
 {
-  W.FormResize();
+  W.SplitterMoved(false);
 }
 
 void TMainHost::LayoutControlPanel()

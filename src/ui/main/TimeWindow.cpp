@@ -120,6 +120,12 @@ void TTimeWindow::ScrollBarZoomChange()
     w = 1;
   }
   S.TimeWindowEnd = S.TimeWindowStart + w;
+  // The bar's last position is a rounded page short of its range: the
+  // window would end past the recording by a fraction of a pixel step.
+  if (S.TimeWindowEnd > 1) {
+    S.TimeWindowEnd = 1;
+    S.TimeWindowStart = std::max(0.0L, 1 - w);
+  }
   FHost.ShowMapAB();
   FHost.FormResize();
 }

@@ -10,6 +10,7 @@
 #include "UnitGraphics.h"
 #include "MainHost.h"
 #include "MapBridge.h"
+#include "PanelSplitters.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
@@ -279,6 +280,21 @@ void TFormMain::LayoutControlPanel()
     PanelGraphicsAddon->setFixedWidth(std::max(1, out.PanelWidth));
 }
 
+void TFormMain::SplitterMoved(bool listView)
+{
+  if (listView) {
+    TRightColumnSizes sizes;
+    sizes.PanelRight2Height = SplitterListView->height();
+    sizes.BrowserVisible = WebBrowser->isVisible();
+    // The map is stacked over the list only while the list shows.
+    sizes.BrowserTopOrBottom = PanelListView->isVisible();
+    sizes.BrowserHeight = WebBrowser->height();
+    if (const std::optional<double> share = BrowserShareAfterMove(sizes)) BrowserShare = *share;
+  }
+  FormResize();
+  StorePanelSizes(isVisible(), PanelRight->width(), PanelBottom->height(), BrowserShare);
+}
+
 void TFormMain::FormResize()
 {
   if (!isVisible() || QCoreApplication::closingDown()) return;
@@ -312,6 +328,10 @@ void TFormMain::FormResize()
     const int map = int(Round(total * BrowserShare));
     SplitterListView->setSizes({map, std::max(0, total - map)});
   }
+  // The pictures above went to the painters' back buffers: the cursors of a
+  // pass bring them on the screen, also while nothing plays.
+  if (Loop) Loop->TimerTimer(TOrigin::None);
+  if (FullScreenForm && FullScreenForm->isVisible()) FullScreenForm->update();
 }
 
 void TFormMain::NormalizeTimeWindow()

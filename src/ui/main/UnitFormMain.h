@@ -85,6 +85,9 @@ public:
   // calls, on the others). Sender: the language item picked, or null.
   void ApplyLanguage(QAction *sender);
   void FormResize();
+  // A splitter moved (ListView: the one between map and list): the map's
+  // share follows, the window is laid out and the panel sizes are stored.
+  void SplitterMoved(bool listView);
   void LayoutControlPanel();
   // The other windows exist: ApplyLanguage may act.
   void SetAllWindowsCreated() { FAllWindowsCreated = true; }

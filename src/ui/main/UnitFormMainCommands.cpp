@@ -46,6 +46,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QScreen>
+#include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
 #include <QTimer>
@@ -180,6 +181,9 @@ void TFormMain::ConnectWindowCommands()
     copy->setAttribute(Qt::WA_DeleteOnClose);
     copy->StartCopy(all);
   });
+  for (QSplitter *splitter : {SplitterRight, SplitterBottom})
+    connect(splitter, &QSplitter::splitterMoved, this, [this] { SplitterMoved(false); });
+  connect(SplitterListView, &QSplitter::splitterMoved, this, [this] { SplitterMoved(true); });
 }
 
 void TFormMain::ApplyRefreshRate()

@@ -129,6 +129,12 @@ void TViewProfiles::PlaceControlPanel(bool video)
     AlignInParent(C.WebBrowserAds, true);
   } else {
     if (C.PanelGraphicsAddon) C.PanelGraphicsAddon->setFixedWidth(kAddonWidth);
+    // Along the bottom the panel got the fixed height of its rows; beside
+    // the graphs it fills the column again.
+    if (C.PanelControl) {
+      C.PanelControl->setMinimumHeight(0);
+      C.PanelControl->setMaximumHeight(QWIDGETSIZE_MAX);
+    }
     MoveInto(C.PanelControl, C.PanelGraphicsAddon, true);
     AlignInParent(C.WebBrowserAds, false);
   }

@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSplitter>
 #include <QTableView>
 #include <QTreeWidget>
 #include <functional>
@@ -57,6 +58,32 @@ TEST_F(FormMainTest, SecondStartRestoresMarksColumnsAndGeometry)
   EXPECT_EQ(header->logicalIndex(0), 1);
   EXPECT_EQ(w->geometry().size(), QSize(900, 600));
   EXPECT_FALSE(w->windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(FormMainTest, MovedSplittersComeBackOnTheNextStart)
+{
+  int bottom = 0, map = 0;
+  const auto start = [] {
+    std::unique_ptr<TFormMain> w = CreateWindows({});
+    w->resize(1200, 800);
+    w->show();
+    return w;
+  };
+  {
+    const std::unique_ptr<TFormMain> w = start();
+    // As a drag leaves them: the sizes set, then the move reported.
+    for (QSplitter *splitter : {w->SplitterBottom, w->SplitterListView}) {
+      const QList<int> sizes = splitter->sizes();
+      splitter->setSizes({sizes[0] - 90, sizes[1] + 90});
+      emit splitter->splitterMoved(sizes[0] - 90, 1);
+    }
+    bottom = w->SplitterBottom->sizes()[1];
+    map = w->SplitterListView->sizes()[0];
+    w->close();
+  }
+  const std::unique_ptr<TFormMain> w = start();
+  EXPECT_EQ(w->SplitterBottom->sizes()[1], bottom);
+  EXPECT_NEAR(w->SplitterListView->sizes()[0], map, 2);
 }
 
 TEST_F(FormMainTest, LanguageChoiceComesBackAndSuffixesStaySingle)

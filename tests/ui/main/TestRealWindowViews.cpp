@@ -1,6 +1,7 @@
 // The real main window under an X server, playing the demo card: full
 // screen and its keys, the keypad zoom keys, a renderer switch while
-// paused, the mirror of the mixing renderer and the drag of a zoomed picture.
+// paused, the mirror of the mixing renderer, the drag of a zoomed picture
+// and the time window zoomed while paused.
 
 #include "RealWindowSupport.h"
 
@@ -147,4 +148,11 @@ TEST_F(RealWindow, RendererSwitchMirrorAndDragWhilePaused)
   EXPECT_TRUE(kptest::waitUntil([&] { return shiftedDifference() < 2; }, 3000)) << shiftedDifference();
   EXPECT_GT(kptest::MeanDifference(still.copy(inner), w->PanelVideo->grab().toImage().copy(inner)), 4);
   kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_dragged.png"));
+
+  // The time window zoomed while paused: the cursor comes back at the
+  // position in the new window.
+  for (int i = 0; i < 2; ++i) w->ButtonZoomIn->click();
+  const long double ws = w->State.TimeWindowStart, we = w->State.TimeWindowEnd;
+  const TSeekBitmap &bar = *w->SeekBitmap;
+  EXPECT_NEAR(bar.CursorX(), double(bar.Margin() + (w->State.LastPosition - ws) / (we - ws) * bar.Wd()), 2);
 }

@@ -105,6 +105,11 @@ TEST_F(ViewsLogicTest, TenMinuteRecordingZoomsToHalfASecondAndBack)
   for (int i = 0; i < 40; ++i) time.ButtonZoomInClick(rig.c.ButtonZoomIn);
   EXPECT_NEAR(double(rig.state.TimeWindowEnd - rig.state.TimeWindowStart), 0.5 / 601, 1e-9);
   EXPECT_TRUE(rig.c.ScrollBarZoom->isEnabled());
+  // The bar at its end shows the end of the recording, not beyond it.
+  const long double width = rig.state.TimeWindowEnd - rig.state.TimeWindowStart;
+  rig.c.ScrollBarZoom->setValue(rig.c.ScrollBarZoom->maximum());
+  EXPECT_EQ(rig.state.TimeWindowEnd, 1);
+  EXPECT_NEAR(double(rig.state.TimeWindowEnd - rig.state.TimeWindowStart), double(width), 1e-12);
   for (int i = 0; i < 40; ++i) time.ButtonZoomInClick(rig.c.ButtonZoomOut);
   EXPECT_EQ(rig.state.TimeWindowStart, 0);
   EXPECT_EQ(rig.state.TimeWindowEnd, 1);

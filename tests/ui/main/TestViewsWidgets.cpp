@@ -38,10 +38,12 @@ TEST_F(ViewsWidgetsTest, VideoOnlyProfileHidesGaugesAndMovesTheControlPanel)
   EXPECT_EQ(rig.c.ListView->horizontalHeader()->sectionSize(3), 1);
   EXPECT_EQ(rig.c.ListView->horizontalHeader()->sectionSize(4), 1);
   EXPECT_EQ(rig.c.PanelControl->parentWidget(), rig.c.PanelRight);
+  rig.c.PanelControl->setFixedHeight(30); // its rows along the bottom
   rig["N_View_Profile_GPS_G"]->trigger();
   EXPECT_FALSE(rig.c.ImageGSensor->isHidden());
   EXPECT_EQ(rig.c.PanelControl->parentWidget(), rig.c.PanelGraphicsAddon);
-  EXPECT_EQ(rig.graphs.size(), 2u); // speed and total acceleration
+  EXPECT_EQ(rig.c.PanelControl->maximumHeight(), QWIDGETSIZE_MAX); // the whole column again
+  EXPECT_EQ(rig.graphs.size(), 2u);                                // speed and total acceleration
 }
 
 TEST_F(ViewsWidgetsTest, KeypadStarAndSlashPickZoomModes)
