@@ -139,6 +139,7 @@ void TMapBridge::OnInited()
 {
   FView.MapInited = true;
   FLastTrackScript.clear();
+  if (!FPendingFit.isEmpty() && ExecMapScript(FPendingFit)) FPendingFit.clear();
   DrawTrackPath();
   FHost.TimerPass();
   try {

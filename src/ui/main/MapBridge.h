@@ -77,6 +77,8 @@ private:
   bool FDrawGaps = false;
   bool FViewDerived = false; // the view fields hold values from a real view
   QString FLastTrackScript;
+  // A fit asked for before the page was ready, sent when it is.
+  QString FPendingFit;
   TGeoPoint FStartPoint, FFinishPoint;
 };
 

@@ -108,14 +108,18 @@ void TMapBridge::SetMapBounds(const std::vector<const TMovingInfo *> &tracks, co
   FTrackInfos.clear();
   for (const TMovingInfo *track : tracks) FTrackInfos.push_back(track ? track->CloneGps() : nullptr);
   FDrawGaps = drawGaps;
+  FPendingFit.clear();
   if (fit) {
     TGeoPoint northWest{1000, -1000}, southEast{-1000, 1000};
     for (const auto &info : FTrackInfos)
       if (info) info->GetBounds(northWest, southEast);
     if (northWest.X < southEast.X && northWest.Y > southEast.Y) {
       if (FView.PendingMapZoom <= 0) FView.PendingMapZoom = FView.MapZoom;
-      ExecMapScript(QStringLiteral("SetMapBounds(") + P(northWest.X, southEast.Y) + QStringLiteral(", ") +
-                    P(southEast.X, northWest.Y) + QStringLiteral(");"));
+      const QString script = QStringLiteral("SetMapBounds(") + P(northWest.X, southEast.Y) + QStringLiteral(", ") +
+                             P(southEast.X, northWest.Y) + QStringLiteral(");");
+      // A recording chosen while the page still loads (the command line
+      // plays at once) would otherwise leave the map somewhere else.
+      if (!ExecMapScript(script)) FPendingFit = script;
     }
   }
   DrawTrackPath();

@@ -142,12 +142,17 @@ TEST_F(MapBridge, GateAndInited)
   FBrowser.FLoaded = true;
   FHost.FFiles.push_back(Line(30.001, 50.001, 0.0001, 0.0001, 100));
   Draw(); // remembered, not sent
+  // A fit asked for before the page is ready is sent once it is.
+  FBridge.SetMapBounds({FHost.FFiles.back().get()}, {}, true, true);
+  EXPECT_TRUE(FBrowser.FScripts.isEmpty());
   Callback("inited");
   EXPECT_TRUE(FView.MapInited);
   EXPECT_EQ(FHost.FRestarts, std::vector<int>{500});
   EXPECT_EQ(FHost.FTimerPasses, 1);
+  ASSERT_EQ(FBrowser.FScripts.size(), 1);
+  EXPECT_TRUE(FBrowser.FScripts.front().startsWith("SetMapBounds(")) << FBrowser.FScripts.front().toStdString();
   // No view yet: the track waits for the first report.
-  EXPECT_TRUE(FBrowser.FScripts.isEmpty());
+  FBrowser.FScripts.clear();
   Report("bounds", 30, 50.02, 30.04, 50);
   ASSERT_FALSE(FBrowser.FScripts.isEmpty());
   EXPECT_TRUE(FBrowser.FScripts.last().startsWith("ClearPath(); AddPath(")) << FBrowser.FScripts.last().toStdString();
