@@ -30,15 +30,7 @@ namespace kptest {
 // The demo card of this run, made on first use; empty when it failed.
 inline QString DemoCard()
 {
-  static QTemporaryDir dir;
-  static const QString card = [] {
-    const QString path = dir.path() + QStringLiteral("/card");
-    QProcess make;
-    make.start(QStringLiteral(KP_MAKE_DEMO_CARD), {QStringLiteral("--quick"), path});
-    const bool made = make.waitForFinished(180000) && make.exitCode() == 0;
-    return made && QDir(path).exists(QStringLiteral("DCIM")) ? path : QString();
-  }();
-  return card;
+  return quickDemoCard();
 }
 
 // Share of pixels that are not (nearly) black.

@@ -1,6 +1,8 @@
 // The program as a user starts it, under a real X server: a demo card in the
 // current folder, its own settings, no network.
 
+#include "RealWindowSupport.h"
+
 #include "FileListModel.h"
 #include "PlaybackState.h"
 #include "UiTestSupport.h"
@@ -21,26 +23,6 @@ using namespace kp;
 
 namespace {
 
-QString MakeCard(const QTemporaryDir &dir)
-{
-  const QString card = dir.path() + QStringLiteral("/card");
-  QProcess make;
-  make.start(QStringLiteral(KP_MAKE_DEMO_CARD), {QStringLiteral("--quick"), card});
-  make.waitForFinished(120000);
-  return card;
-}
-
-// Share of pixels that are not (nearly) black.
-double LitShare(const QImage &image)
-{
-  if (image.isNull()) return 0;
-  const QImage small = image.scaled(64, 36).convertToFormat(QImage::Format_RGB32);
-  int lit = 0;
-  for (int y = 0; y < small.height(); ++y)
-    for (int x = 0; x < small.width(); ++x) lit += qGray(small.pixel(x, y)) > 24;
-  return double(lit) / (small.width() * small.height());
-}
-
 struct EndToEnd : ::testing::Test {
   void SetUp() override
   {
@@ -56,8 +38,7 @@ struct EndToEnd : ::testing::Test {
 
 TEST_F(EndToEnd, ListsTheTripsPlaysOneAndClosesQuickly)
 {
-  QTemporaryDir dir;
-  const QString card = MakeCard(dir);
+  const QString card = kptest::DemoCard();
   ASSERT_TRUE(QDir(card).exists(QStringLiteral("DCIM")));
   kptest::ScopedSettings settings;
   const QString oldCurrent = QDir::currentPath();
@@ -83,7 +64,7 @@ TEST_F(EndToEnd, ListsTheTripsPlaysOneAndClosesQuickly)
   const long double first = w->State.LastPosition;
   EXPECT_TRUE(kptest::waitUntil([&] { return w->State.LastPosition > first + 0.01L; }, 10000));
   EXPECT_TRUE(w->windowTitle().contains(w->State.Recording.Summary.Name)) << w->windowTitle().toStdString();
-  EXPECT_TRUE(kptest::waitUntil([&] { return LitShare(w->PanelVideo->grab().toImage()) > 0.3; }, 10000));
+  EXPECT_TRUE(kptest::waitUntil([&] { return kptest::LitShare(w->PanelVideo->grab().toImage()) > 0.3; }, 10000));
   kptest::saveScreenshot(w.get(), QStringLiteral("main_playing.png"));
 
   QElapsedTimer closing;
@@ -95,8 +76,7 @@ TEST_F(EndToEnd, ListsTheTripsPlaysOneAndClosesQuickly)
 
 TEST_F(EndToEnd, ARecordingOnTheCommandLineIsListedAloneAndPlays)
 {
-  QTemporaryDir dir;
-  const QString card = MakeCard(dir);
+  const QString card = kptest::DemoCard();
   kptest::ScopedSettings settings;
   std::unique_ptr<TFormMain> w = CreateWindows({card + QStringLiteral("/DCIM/100MEDIA/FILE0002.MOV")});
   w->show();
