@@ -35,6 +35,21 @@ QRect Shown(const QWidget *widget)
   return r;
 }
 
+// The screen's picture of Widget once two pictures a moment apart agree.
+QImage ScreenWhenPainted(const QWidget *widget)
+{
+  QImage last;
+  kptest::waitUntil(
+      [&] {
+        const QImage now = kptest::ScreenOf(widget);
+        const bool settled = kptest::MeanDifference(now, last) == 0;
+        last = now;
+        return settled;
+      },
+      3000);
+  return last;
+}
+
 } // namespace
 
 struct RealWindowLayout : RealWindow {
@@ -133,12 +148,17 @@ TEST_F(RealWindowLayout, BottomPanelKeepsItsHeightThroughFullScreenAndRestart)
   Key(Qt::Key_Escape);
   ASSERT_FALSE(w->Item("N_FullScreen")->isChecked());
   EXPECT_TRUE(kptest::waitUntil(
-      [&] { return w->PanelBottom->window() == w.get() && w->PanelBottom->height() == height && BottomGraphicsFit(); },
+      [&] {
+        return w->PanelBottom->window() == w.get() && w->PanelBottom->height() == height &&
+               Shown(w->ImageSeek) == w->ImageSeek->rect() && BottomGraphicsFit();
+      },
       3000))
       << w->PanelBottom->height();
   w->SplitterMoved(false);
   EXPECT_EQ(settings::PanelBottom.Read(), height);
-  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_after_full_screen.png"));
+  // What the screen shows (a grab of the widgets draws the video window
+  // over the panel below it).
+  ScreenWhenPainted(w.get()).save(kptest::artifactPath(QStringLiteral("realwindow_after_full_screen.png")));
 
   ASSERT_NO_FATAL_FAILURE(Restart(kptest::DemoCard()));
   EXPECT_EQ(w->PanelBottom->height(), height);
