@@ -3,6 +3,8 @@
 #include "DSPack.h"
 #include "IViewsHost.h"
 #include "MainMenus.h"
+#include "PanelSplitters.h"
+#include "UnitBSImage.h"
 #include "UnitEVRWindow.h"
 #include "UnitFormFullScreen.h"
 #include "UnitReg.h"
@@ -14,6 +16,7 @@
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QToolButton>
+#include <algorithm>
 
 namespace kp {
 
@@ -67,6 +70,11 @@ void TFullScreenView::N_FullScreenClick(QObject *sender)
   DeleteSetting(item->objectName());
   if (TEVR *evr = FHost.EVR()) evr->SetVideoWindow(nullptr);
   if (item->isChecked()) {
+    // The bottom panel's height as the user left it, before the video goes
+    // and the splitter gives the panel all of its height.
+    if (C.PanelBottom && C.SplitterBottom && C.PanelBottom->parentWidget() == C.SplitterBottom &&
+        C.SplitterBottom->count() == 2)
+      FBottomHeight = C.PanelBottom->height();
     FForm.show();
     FForm.TakeVideo(C.PanelVideo);
     FForm.raise();
@@ -76,6 +84,7 @@ void TFullScreenView::N_FullScreenClick(QObject *sender)
     if (C.SplitterBottom && C.PanelVideo) {
       C.SplitterBottom->insertWidget(0, C.PanelVideo);
       C.PanelVideo->show();
+      RestoreBottomHeight();
     }
     if (C.Window) {
       C.Window->raise();
@@ -93,13 +102,37 @@ void TFullScreenView::MoveBottomBar(int y)
   const int h = C.PanelVideo->height();
   const bool inForm = FForm.Holds(C.PanelBottom);
   if (y >= h - kBarShowEdge && !inForm) {
-    FForm.TakeBottom(C.PanelBottom);
+    if (C.SplitterBottom && C.SplitterBottom->count() > 1)
+      FBottomHandleShown = !C.SplitterBottom->handle(1)->isHidden();
+    const int minimum = BottomPanelMinimum(C.ImageSeek ? C.ImageSeek->height() : 0,
+                                           C.PanelZoomScroll ? C.PanelZoomScroll->height() : 0);
+    // The bar is the panel at its height in the window, never less than
+    // the seek bar needs.
+    FForm.TakeBottom(C.PanelBottom, std::max(FBottomHeight, minimum));
     FHost.FormResize();
   } else if (y < h - kBarHideEdge && inForm && C.SplitterBottom) {
+    C.PanelBottom->setMinimumHeight(0);
+    C.PanelBottom->setMaximumHeight(QWIDGETSIZE_MAX);
     C.SplitterBottom->insertWidget(1, C.PanelBottom);
     C.PanelBottom->show();
+    RestoreBottomHeight();
     FHost.FormResize();
   }
+}
+
+void TFullScreenView::RestoreBottomHeight()
+{
+  QSplitter *splitter = C.SplitterBottom;
+  // Only once the video and the panel are both back in the window.
+  if (!splitter || splitter->count() != 2 || splitter->widget(0) != C.PanelVideo ||
+      splitter->widget(1) != C.PanelBottom || FBottomHeight < 0)
+    return;
+  splitter->handle(1)->setVisible(FBottomHandleShown);
+  // The panel that came back first may hold all of the splitter; its height
+  // is what there is to share.
+  const int total = splitter->height() - (FBottomHandleShown ? splitter->handleWidth() : 0);
+  if (total > 0) splitter->setSizes({std::max(0, total - FBottomHeight), FBottomHeight});
+  FBottomHeight = -1;
 }
 
 void TFullScreenView::VideoWindowWMRMouseMove(QPoint pos, QPoint global)

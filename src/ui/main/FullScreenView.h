@@ -51,6 +51,8 @@ private:
   QWidget *CurrentVideoWindow() const;
   bool IsVideoSurface(const QObject *sender) const;
   void MoveBottomBar(int y);
+  // The bottom panel back at the height it had before full screen.
+  void RestoreBottomHeight();
   void Watch(QWidget *widget);
 
   TPlaybackState &S;
@@ -61,6 +63,8 @@ private:
   TViewCommands &FCommands;
   TFormFullScreen &FForm;
   QList<QPointer<QWidget>> FWatched;
+  int FBottomHeight = -1; // the bottom panel's height in the window, -1 none
+  bool FBottomHandleShown = true;
 };
 
 } // namespace kp

@@ -3,6 +3,8 @@
 #include "UnitRegSettings.h"
 #include "UnitUtils.h"
 
+#include <algorithm>
+
 namespace kp {
 
 std::optional<double> BrowserShareAfterMove(const TRightColumnSizes &sizes)
@@ -15,9 +17,19 @@ void StorePanelSizes(bool windowVisible, int panelRightWidth, int panelBottomHei
 {
   if (!windowVisible) return;
   if (panelRightWidth > 0) settings::PanelRight.Write(panelRightWidth);
-  settings::PanelBottom.Write(panelBottomHeight);
+  if (panelBottomHeight >= 0) settings::PanelBottom.Write(panelBottomHeight);
   // At most three decimals, without trailing zeros ("0.6", not "0.600").
   WriteSetting(QLatin1String(settings::PanelBrowser.Name), FloatToStrDot(browserShare, 3));
+}
+
+int BottomPanelMinimum(int seekBarHeight, int zoomBarHeight)
+{
+  return std::max(0, seekBarHeight) + std::max(0, zoomBarHeight);
+}
+
+int RestoredBottomHeight(int stored, int minimum, int design)
+{
+  return stored < minimum ? design : stored;
 }
 
 } // namespace kp

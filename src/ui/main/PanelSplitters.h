@@ -18,7 +18,15 @@ struct TRightColumnSizes {
 std::optional<double> BrowserShareAfterMove(const TRightColumnSizes &sizes);
 
 // Stores the right panel's width (only when above 0), the bottom panel's
-// height and the map's share, while the window is visible.
+// height (only when 0 or above: below 0 while full screen has lent it) and
+// the map's share, while the window is visible.
 void StorePanelSizes(bool windowVisible, int panelRightWidth, int panelBottomHeight, double browserShare);
+
+// The bottom panel's least height that still shows the seek bar and the
+// time scroll bar under it.
+int BottomPanelMinimum(int seekBarHeight, int zoomBarHeight);
+// The bottom panel's height at start: a stored height below Minimum (a
+// panel left collapsed) is refused for the design height.
+int RestoredBottomHeight(int stored, int minimum, int design);
 
 } // namespace kp

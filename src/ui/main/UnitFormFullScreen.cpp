@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace kp {
 
@@ -34,9 +35,10 @@ void TFormFullScreen::TakeVideo(QWidget *panel)
   panel->show();
 }
 
-void TFormFullScreen::TakeBottom(QWidget *panel)
+void TFormFullScreen::TakeBottom(QWidget *panel, int height)
 {
   if (!panel) return;
+  panel->setFixedHeight(std::max(0, height));
   FLayout->addWidget(panel, 0);
   panel->show();
 }

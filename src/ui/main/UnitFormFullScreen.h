@@ -30,9 +30,9 @@ public:
   std::function<bool(QPoint globalPos, int delta)> Wheel;
 
   // The lent panels: the video fills the window, the bottom panel sits
-  // below it.
+  // below it at Height (its owner frees the height when it takes it back).
   void TakeVideo(QWidget *panel);
-  void TakeBottom(QWidget *panel);
+  void TakeBottom(QWidget *panel, int height);
   bool Holds(const QWidget *panel) const { return panel && panel->parentWidget() == this; }
 
 protected:

@@ -50,6 +50,9 @@ namespace kp {
 namespace {
 
 constexpr const char *kProgramName = "KESTRIL PLAYER";
+// The bottom panel's height as designed: the seek bar, two graphs and the
+// gauges beside them whole.
+constexpr int kDesignBottomHeight = 185;
 
 QColor Colour(const char *key)
 {
@@ -146,6 +149,7 @@ void TFormMain::CreateGauges()
 {
   const QColor back = Colour("colorMainBG");
   for (TBS_Image *image : {ImageSpeed, ImageAzimut, ImageGSensor, ImageSeek}) SetImageSize(image);
+  LoadImageResource();
   SpeedBitmap = std::make_unique<TSpeedBitmap>(ImageSpeed->Image(), back);
   AzimutBitmap = std::make_unique<TAzimutBitmap>(ImageAzimut->Image(), back);
   GSensorBitmap = std::make_unique<TGSensorBitmap>(ImageGSensor->Image(), back);
@@ -176,7 +180,9 @@ void TFormMain::RestoreLayout()
   if (PanelRight->width() > 0)
     SplitterRight->setSizes(
         {width() - std::max(5, settings::PanelRight.ReadOr(510)), std::max(5, settings::PanelRight.ReadOr(510))});
-  const int bottom = settings::PanelBottom.ReadOr(185);
+  const int bottom =
+      RestoredBottomHeight(settings::PanelBottom.ReadOr(kDesignBottomHeight),
+                           BottomPanelMinimum(ImageSeek->height(), PanelZoomScroll->height()), kDesignBottomHeight);
   SplitterBottom->setSizes({std::max(1, height() - bottom), bottom});
   QRect bounds = geometry();
   const int w = settings::PosWidth.ReadOr(bounds.width());
@@ -292,7 +298,10 @@ void TFormMain::SplitterMoved(bool listView)
     if (const std::optional<double> share = BrowserShareAfterMove(sizes)) BrowserShare = *share;
   }
   FormResize();
-  StorePanelSizes(isVisible(), PanelRight->width(), PanelBottom->height(), BrowserShare);
+  // While full screen has the video or the bottom bar, the panel's height
+  // in the window is not the user's.
+  const bool bottomHome = PanelBottom->parentWidget() == SplitterBottom && PanelVideo->parentWidget() == SplitterBottom;
+  StorePanelSizes(isVisible(), PanelRight->width(), bottomHome ? PanelBottom->height() : -1, BrowserShare);
 }
 
 void TFormMain::FormResize()
@@ -367,6 +376,10 @@ void TFormMain::NavigateAds(const QString &url)
 bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 {
   if (watched == PanelVideo && event->type() == QEvent::Resize) ApplyVideoZoom();
+  // The seek bar and the graphs follow their panel whatever resized it (a
+  // profile, graphs shown or hidden, full screen): the panel's new size is
+  // known only once its layout ran, after the command that asked for it.
+  if (watched == PanelBottomGraphics && event->type() == QEvent::Resize) FormResize();
   return QMainWindow::eventFilter(watched, event);
 }
 

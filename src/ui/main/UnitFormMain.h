@@ -225,6 +225,7 @@ private:
   void BuildPlaySpeedButtons();
   void BuildFileListToolbar();
   void LoadButtonGlyphs();
+  void LoadImageResource();
   void LoadMenuBitmaps();
   void LoadListColumns();
   void RestoreLayout();

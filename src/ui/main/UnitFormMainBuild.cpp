@@ -83,7 +83,8 @@ QWidget *TFormMain::BuildControlPanel()
   CheckBoxLoop = Named(new QCheckBox(PanelControl), "CheckBoxLoop");
   CheckBoxLoop->setFixedHeight(20);
   ImageSpeed = Named(new TBS_Image(PanelControl), "ImageSpeed");
-  ImageSpeed->setFixedSize(104, 52);
+  // The dial's size; its picture (LoadImageResource) sets it again.
+  ImageSpeed->setFixedSize(134, 134);
   ImageGSensor = Named(new TBS_Image(PanelControl), "ImageGSensor");
   ImageGSensor->setFixedSize(52, 52);
   ImageAzimut = Named(new TBS_Image(PanelControl), "ImageAzimut");
@@ -237,6 +238,17 @@ void TFormMain::LoadButtonGlyphs()
     button->setIcon(QIcon(QPixmap::fromImage(picture)));
     button->setIconSize(picture.size());
   }
+}
+
+void TFormMain::LoadImageResource()
+{
+  const QImage dial = LoadResourceBitmap(QStringLiteral("Form_Main_speed.bmp"));
+  if (dial.isNull()) return; // the painter draws on a plain face
+  // The gauge shows its picture whole: the painter draws over all of it.
+  ImageSpeed->setFixedSize(dial.size());
+  ImageSpeed->Image()->Width = dial.width();
+  ImageSpeed->Image()->Height = dial.height();
+  ImageSpeed->Image()->Picture = dial.convertToFormat(QImage::Format_RGB32);
 }
 
 void TFormMain::LoadMenuBitmaps()
@@ -457,6 +469,7 @@ void TFormMain::BuildViews()
   Views->Time.NormalizeTimeWindow();
   connect(FMenus->GraphicsPopup(), &QMenu::aboutToShow, this, [this] { FHost->HideDetails(); });
   PanelVideo->installEventFilter(this);
+  PanelBottomGraphics->installEventFilter(this);
   Views->StartupPasses();
   if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) Views->Profiles.WatchAdsPage(ads);
   if (auto *analytics = qobject_cast<QWebEngineView *>(WebBrowserAnalytics)) Views->Profiles.WatchAdsPage(analytics);

@@ -261,6 +261,8 @@ void TFormMain::SaveSnapshot(bool window)
     ButtonPlay->setChecked(false);
     Loop->ButtonPlayClick(TOrigin::Window);
   }
+  // The window's picture is the window as it shows without full screen.
+  if (window && Item("N_FullScreen")->isChecked()) Views->FullScreen.N_FullScreenClick(nullptr);
   // The picture settles before it is taken (the pause may still be in flight).
   QEventLoop settle;
   QTimer::singleShot(500, &settle, &QEventLoop::quit);

@@ -1,7 +1,9 @@
 # The real main window under Xvfb on a generated demo card: drops, snapshots,
-# play speed, full screen, keys, renderer switch, mirror and drag.
+# play speed, full screen, keys, renderer switch, mirror and drag; the
+# layout: gauges, the bottom panel through full screen, re-layouts.
 kp_add_test(ui kp_ui_realwindow_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowFiles.cpp ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowViews.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowLayout.cpp
           ${CMAKE_CURRENT_LIST_DIR}/RealWindowSupport.h
   LIBS kp_ui kp_ui_testsupport Qt6::Test
   XCB)

@@ -1,3 +1,4 @@
+#include "PanelSplitters.h"
 #include "WindowLayout.h"
 
 #include <gtest/gtest.h>
@@ -94,4 +95,31 @@ TEST(WindowLayout, GrayBitmapLightensAndChequers)
   const QImage grey = GrayBitmap(image, 2.0);
   EXPECT_EQ(grey.pixel(0, 0), qRgb(255, 255, 255)); // x + y even: white
   EXPECT_EQ(grey.pixel(1, 0), qRgb(183, 183, 183)); // 255 - Round(72.5), halves to even
+}
+
+TEST(WindowLayout, GaugesBesideTheGraphsStayWholeInTheDesignedBottomPanel)
+{
+  // The window's own blocks: play buttons, speeds, zoom buttons, volume,
+  // loop box, then the dial, the G-sensor and the compass.
+  TControlPanelInput in;
+  in.AlongTopOrBottom = false;
+  in.PanelHeight = 185;
+  in.BottomPanelWidth = 880;
+  in.FirstBlockHeight = 28;
+  in.Blocks = {{112, 28}, {150, 22}, {56, 28}, {100, 24}, {90, 20}, {134, 134}, {52, 52}, {52, 52}};
+  in.VolumeBlock = 3;
+  const TControlPanelLayout out = LayoutControlPanel(in);
+  const QRect panel(0, 0, out.PanelWidth, in.PanelHeight);
+  for (size_t i = 5; i < in.Blocks.size(); ++i)
+    EXPECT_TRUE(panel.contains(QRect(out.Positions[i], in.Blocks[i]))) << "gauge " << i;
+}
+
+TEST(WindowLayout, StoredBottomPanelBelowTheSeekBarIsRefused)
+{
+  const int minimum = BottomPanelMinimum(38, 17);
+  EXPECT_EQ(minimum, 55);
+  struct Case {
+    int Stored, Expected;
+  } cases[] = {{17, 185}, {0, 185}, {-40, 185}, {54, 185}, {55, 55}, {320, 320}};
+  for (const Case &c : cases) EXPECT_EQ(RestoredBottomHeight(c.Stored, minimum, 185), c.Expected) << c.Stored;
 }

@@ -1,0 +1,207 @@
+// The real main window under an X server, laid out as a user meets it: the
+// gauges whole at the default window size, the bottom panel through full
+// screen and a restart, the seek bar and graphs after a profile change or
+// graphs hidden and shown, and the window snapshot taken in full screen.
+
+#include "RealWindowSupport.h"
+
+#include "UnitFormFullScreen.h"
+#include "UnitRegSettings.h"
+#include "UnitUtilsDesktop.h"
+#include "Views.h"
+
+#include <QSplitter>
+#include <QTest>
+
+using namespace kp;
+using kptest::RealWindow;
+
+namespace {
+
+// A key as the keyboard sends it: to the focus widget of the active window.
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+  QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+  ASSERT_NE(target, nullptr);
+  QTest::keyClick(target, key, modifiers);
+}
+
+// The part of Widget its ancestors up to the window let show.
+QRect Shown(const QWidget *widget)
+{
+  QRect r = widget->rect();
+  for (const QWidget *a = widget->parentWidget(); a; a = a->isWindow() ? nullptr : a->parentWidget())
+    r &= a->rect().translated(widget->mapFrom(a, QPoint(0, 0)));
+  return r;
+}
+
+// The screen's picture of Widget once two pictures a moment apart agree.
+QImage ScreenWhenPainted(const QWidget *widget)
+{
+  QImage last;
+  kptest::waitUntil(
+      [&] {
+        const QImage now = kptest::ScreenOf(widget);
+        const bool settled = kptest::MeanDifference(now, last) == 0;
+        last = now;
+        return settled;
+      },
+      3000);
+  return last;
+}
+
+} // namespace
+
+struct RealWindowLayout : RealWindow {
+  // Whether the seek bar and every graph span their panel's width and the
+  // graphs fill its height.
+  bool BottomGraphicsFit() const
+  {
+    const int width = w->PanelBottomGraphics->width();
+    if (w->ImageSeek->width() != width || w->SeekBitmap->Image()->Picture.width() != width) return false;
+    for (TBS_Image *graph : w->GraphImages)
+      if (graph->width() != width || graph->Image()->Picture.width() != width) return false;
+    return w->GraphImages.empty() || w->GraphImages.back()->geometry().bottom() + 1 == w->PanelBottomGraphics->height();
+  }
+  void Restart(const QString &folder)
+  {
+    w->close();
+    w.reset();
+    Start(folder);
+  }
+};
+
+TEST_F(RealWindowLayout, GaugesShowTheirPicturesWhole)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  const QImage dial = LoadResourceBitmap(QStringLiteral("Form_Main_speed.bmp"));
+  ASSERT_FALSE(dial.isNull());
+  for (const QSize size : {QSize(1400, 750), QSize(1800, 1000)}) {
+    w->resize(size);
+    ASSERT_TRUE(kptest::waitUntil([&] { return w->size() == size; }, 5000));
+    QCoreApplication::processEvents();
+    struct Gauge {
+      const char *Name;
+      TBS_Image *Image;
+    } gauges[] = {{"speedometer", w->ImageSpeed}, {"G-sensor", w->ImageGSensor}, {"compass", w->ImageAzimut}};
+    for (const Gauge &g : gauges) {
+      const auto whole = [&] {
+        return g.Image->isVisible() && g.Image->size() == g.Image->Image()->Picture.size() &&
+               Shown(g.Image) == g.Image->rect();
+      };
+      EXPECT_TRUE(kptest::waitUntil(whole, 3000))
+          << g.Name << " at " << size.width() << "x" << size.height() << ": widget " << g.Image->width() << "x"
+          << g.Image->height() << ", picture " << g.Image->Image()->Picture.width() << "x"
+          << g.Image->Image()->Picture.height() << ", shown " << Shown(g.Image).width() << "x"
+          << Shown(g.Image).height();
+    }
+    EXPECT_EQ(w->ImageSpeed->size(), dial.size());
+  }
+  // The dial's face is on the screen: its tick marks and its rim are dark
+  // on the light face.
+  w->resize(1400, 750);
+  QImage screen;
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        screen = kptest::ScreenOf(w->ImageSpeed).convertToFormat(QImage::Format_RGB32);
+        const QRect face(20, 20, 94, 40); // inside the rim, above the value boxes
+        return screen.size() == dial.size() && kptest::MeanDifference(screen.copy(face), dial.copy(face)) < 20;
+      },
+      3000));
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_gauges.png"));
+}
+
+TEST_F(RealWindowLayout, BottomPanelKeepsItsHeightThroughFullScreenAndRestart)
+{
+  // A panel left collapsed by an earlier run is not brought back collapsed.
+  settings::PanelBottom.Write(17);
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  EXPECT_EQ(w->PanelBottom->height(), 185);
+  // The user's own height.
+  const int height = 230;
+  const QList<int> sizes = w->SplitterBottom->sizes();
+  w->SplitterBottom->setSizes({sizes[0] + sizes[1] - height, height});
+  w->SplitterMoved(false);
+  ASSERT_EQ(w->PanelBottom->height(), height);
+  EXPECT_EQ(settings::PanelBottom.Read(), height);
+
+  w->ToggleFullScreen();
+  ASSERT_TRUE(Activate(w->FullScreenForm.get()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->PanelVideo->height() > 500; }, 5000));
+  // The pointer at the bottom edge brings the bar with the seek bar.
+  const QPoint edge(w->PanelVideo->width() / 2, w->PanelVideo->height() - 1);
+  QTest::mouseMove(w->PanelVideo, edge);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->PanelBottom->window() == w->FullScreenForm.get(); }, 3000));
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        return w->PanelBottom->height() == height && w->ImageSeek->isVisible() &&
+               Shown(w->ImageSeek) == w->ImageSeek->rect() && BottomGraphicsFit();
+      },
+      3000))
+      << w->PanelBottom->height();
+  kptest::saveScreenshot(w->FullScreenForm.get(), QStringLiteral("realwindow_full_screen_bar.png"));
+  // A layout pass meanwhile stores nothing of full screen.
+  w->SplitterMoved(false);
+  EXPECT_EQ(settings::PanelBottom.Read(), height);
+
+  // Esc with the pointer still there: the panel goes home at its height.
+  Key(Qt::Key_Escape);
+  ASSERT_FALSE(w->Item("N_FullScreen")->isChecked());
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        return w->PanelBottom->window() == w.get() && w->PanelBottom->height() == height &&
+               Shown(w->ImageSeek) == w->ImageSeek->rect() && BottomGraphicsFit();
+      },
+      3000))
+      << w->PanelBottom->height();
+  w->SplitterMoved(false);
+  EXPECT_EQ(settings::PanelBottom.Read(), height);
+  // What the screen shows (a grab of the widgets draws the video window
+  // over the panel below it).
+  ScreenWhenPainted(w.get()).save(kptest::artifactPath(QStringLiteral("realwindow_after_full_screen.png")));
+
+  ASSERT_NO_FATAL_FAILURE(Restart(kptest::DemoCard()));
+  EXPECT_EQ(w->PanelBottom->height(), height);
+}
+
+TEST_F(RealWindowLayout, SeekBarAndGraphsFollowEveryRelayout)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return BottomGraphicsFit(); }, 3000));
+  const char *steps[] = {"N_View_Profile_GPS",   "N_View_Profile_GPS_G", "N_View_Profile_Video",
+                         "N_View_Profile_GPS_G", "N_View_Graphics_Hide", "N_View_Graphics_Show",
+                         "N_View_Graphics_Hide", "N_View_Profile_GPS",   "N_View_Graphics_Show"};
+  for (const char *step : steps) {
+    w->Item(step)->trigger();
+    EXPECT_TRUE(kptest::waitUntil([&] { return BottomGraphicsFit(); }, 3000))
+        << "after " << step << ": panel " << w->PanelBottomGraphics->width() << ", seek bar " << w->ImageSeek->width();
+  }
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_relayout.png"));
+}
+
+TEST_F(RealWindowLayout, WindowSnapshotInFullScreenLeavesFullScreenFirst)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000)) << Model().rowCount();
+  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->ButtonPlay->isEnabled(); }, 10000));
+  w->ToggleFullScreen();
+  ASSERT_TRUE(Activate(w->FullScreenForm.get()));
+
+  QTemporaryDir out;
+  const QString path = out.filePath(QStringLiteral("window.jpg"));
+  kptest::TDialogAnswerer answer(path);
+  Key(Qt::Key_S, Qt::AltModifier);
+  EXPECT_EQ(answer.FilesAnswered, 1);
+  EXPECT_FALSE(w->Item("N_FullScreen")->isChecked());
+  EXPECT_FALSE(w->FullScreenForm->isVisible());
+  EXPECT_EQ(w->PanelVideo->window(), w.get());
+  // The picture is the window as the screen shows it, not the video.
+  const QImage saved(path);
+  ASSERT_EQ(saved.size(), w->frameGeometry().size());
+  const QImage shown = kptest::ScreenOf(w.get());
+  EXPECT_LT(kptest::MeanDifference(saved.copy(saved.rect().adjusted(0, 0, 0, -40)),
+                                   shown.copy(shown.rect().adjusted(0, 0, 0, -40))),
+            12);
+}
