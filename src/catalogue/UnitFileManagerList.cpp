@@ -1,6 +1,7 @@
 // The operations behind the recording list: sorting, lock state, deleting
 // and removing rows, attaching tracks, shifting times, adding files.
 #include "UnitFileManager.h"
+#include "RecordingFiles.h"
 #include "UnitFileManagerPairs.h"
 #include "UnitMovingInfo.h"
 
@@ -95,11 +96,6 @@ bool SpansAgree(double a, double b)
   return std::abs(a - b) < kSixSeconds || std::abs(SafeDiv(a, a + b, 0.0) - 0.5) < 0.01;
 }
 
-QString SrtBeside(const QString &track)
-{
-  return track.left(track.size() - 4) + QStringLiteral(".srt");
-}
-
 } // namespace
 
 void catalogue::SortRows(std::vector<TFileItem> &rows, int column, bool descending)
@@ -169,7 +165,7 @@ bool TFileManager::HasLocked() const
   return std::any_of(FItems.begin(), FItems.end(), [](const TFileItem &r) { return r.Summary.Locked != lsNone; });
 }
 
-bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity)
+bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity, QStringList *kept)
 {
   QStringList paths;
   {
@@ -181,11 +177,12 @@ bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity)
   // The row shows what the disk holds afterwards, not what was asked: a
   // read-only mount keeps its files unprotected.
   std::vector<bool> states;
-  bool all = true;
+  QStringList unchanged;
   for (const QString &path : paths) {
     SetFileLocked(path, lock);
+    // A file that is gone cannot take the state: it is reported with the rest.
     states.push_back(IsFileLocked(path));
-    all = all && states.back() == lock;
+    if (states.back() != lock || !QFileInfo::exists(path)) unchanged += path;
   }
   {
     std::lock_guard<std::mutex> guard(FLock);
@@ -200,41 +197,70 @@ bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity)
     for (int row : touched) RecalcLocked(FItems[size_t(row)]);
   }
   Changed(-1);
-  return all;
+  if (kept) *kept = unchanged;
+  return unchanged.isEmpty();
+}
+
+TKeptTracks TFileManager::KeptTracks(const std::vector<TFileItem> &items) const
+{
+  // Track files that another listed file still uses (a card log matched to
+  // several recordings, a track attached by hand) stay on disk.
+  std::unordered_set<QString> going;
+  for (const TFileItem &item : items)
+    for (const TFileItemSubitem &f : item.Files) going.insert(f.FileName);
+  TKeptTracks kept;
+  std::lock_guard<std::mutex> lock(FLock);
+  for (const TFileItem &row : FItems)
+    for (const TFileItemSubitem &f : row.Files)
+      if (!going.count(f.FileName)) {
+        kept.Add(f.TrackFileName);
+        kept.Add(f.Log.FileName);
+      }
+  return kept;
+}
+
+std::vector<QStringList> TFileManager::FilesToDelete(const std::vector<TFileItem> &items) const
+{
+  const TKeptTracks kept = KeptTracks(items);
+  std::vector<QStringList> out;
+  QStringList named;
+  for (const TFileItem &item : items) {
+    QStringList files;
+    for (const TFileItemSubitem &f : item.Files) {
+      QStringList paths = DeleteCompanions(f, kept);
+      paths.prepend(f.FileName);
+      // A track shared by rows deleted together goes once, with the first.
+      for (const QString &p : paths)
+        if (!named.contains(p)) {
+          named += p;
+          files += p;
+        }
+    }
+    out.push_back(files);
+  }
+  return out;
 }
 
 bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
 {
-  // Track files that another listed file still uses (a card log matched to
-  // several recordings, a track attached by hand) stay on disk.
-  std::unordered_set<QString> inItem, shared;
-  for (const TFileItemSubitem &f : item.Files) inItem.insert(f.FileName);
-  {
-    std::lock_guard<std::mutex> lock(FLock);
-    for (const TFileItem &row : FItems)
-      for (const TFileItemSubitem &f : row.Files)
-        if (!inItem.count(f.FileName)) {
-          if (!f.TrackFileName.isEmpty()) shared.insert(f.TrackFileName);
-          if (!f.Log.FileName.isEmpty()) shared.insert(f.Log.FileName);
-        }
-  }
+  TKeptTracks kept = KeptTracks({item});
   std::unordered_set<QString> deleted;
-  QStringList kept;
+  QStringList stayed;
   for (const TFileItemSubitem &f : item.Files) {
     // The track goes only with its video, so a video that stays keeps it
     // (also when another file of this row shares it).
     if (!ForceDeleteFile(f.FileName) && QFileInfo::exists(f.FileName)) {
-      kept += f.FileName;
-      if (!f.TrackFileName.isEmpty()) shared.insert(f.TrackFileName);
-      if (!f.Log.FileName.isEmpty()) shared.insert(f.Log.FileName);
+      stayed += f.FileName;
+      kept.Add(f.TrackFileName);
+      kept.Add(f.Log.FileName);
       continue;
     }
     deleted.insert(f.FileName);
   }
   for (const TFileItemSubitem &f : item.Files) {
-    if (!deleted.count(f.FileName) || f.TrackFileName.isEmpty() || shared.count(f.TrackFileName)) continue;
-    ForceDeleteFile(f.TrackFileName);
-    ForceDeleteFile(SrtBeside(f.TrackFileName));
+    if (!deleted.count(f.FileName)) continue;
+    for (const QString &side : DeleteCompanions(f, kept))
+      if (!ForceDeleteFile(side) && QFileInfo::exists(side)) stayed += side;
   }
   {
     std::lock_guard<std::mutex> lock(FLock);
@@ -254,8 +280,8 @@ bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
     SortLocked();
   }
   Changed(-1);
-  if (failed) *failed = kept;
-  return kept.isEmpty();
+  if (failed) *failed = stayed;
+  return stayed.isEmpty();
 }
 
 void TFileManager::RemoveGroup(const TFileItem &item)
