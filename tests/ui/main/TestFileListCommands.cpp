@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QItemSelectionModel>
+#include <QTemporaryDir>
 
 using namespace kp;
 
@@ -70,6 +71,28 @@ TEST_F(ListFixture, DeleteAllAsksWithTwentyNamesAndEveryFileCounted)
   EXPECT_TRUE(q.contains(": 50\r\n")) << q.toStdString();
   EXPECT_FALSE(q.contains("LOCKED"));
   EXPECT_EQ(Manager.GetCount(), 26); // No changes nothing
+}
+
+TEST_F(ListFixture, LockThatDidNotTakeIsReported)
+{
+  QTemporaryDir dir;
+  const QString kept = dir.filePath("FILE0001.MOV"), gone = dir.filePath("FILE0002.MOV");
+  ASSERT_TRUE(kptest::writeFileBytes(kept, "x"));
+  Rows({ListRow({kept, gone})});
+  Select({0});
+  for (const bool lock : {true, false}) {
+    Host.Messages.clear();
+    Commands->SetLock(lock);
+    ASSERT_EQ(Host.Messages.size(), 1) << lock;
+    EXPECT_EQ(Host.Messages[0], "The protection of these files could not be changed:\r\n" + gone);
+    EXPECT_EQ(IsFileLocked(kept), lock);
+  }
+  ASSERT_TRUE(kptest::writeFileBytes(gone, "x"));
+  Host.Messages.clear();
+  Commands->SetLock(true);
+  EXPECT_TRUE(Host.Messages.isEmpty());
+  SetFileLocked(kept, false);
+  SetFileLocked(gone, false);
 }
 
 TEST_F(ListFixture, EnablingFollowsTheSelection)
