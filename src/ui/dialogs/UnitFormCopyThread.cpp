@@ -269,7 +269,8 @@ bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target, 
   }
   stamp = StampOf(ss);
   struct stat ts {};
-  if (::stat(QFile::encodeName(target).constData(), &ts) == 0) {
+  const bool exists = ::stat(QFile::encodeName(target).constData(), &ts) == 0;
+  if (exists) {
     // Copying a file onto itself would truncate the only copy.
     const bool same = ts.st_dev == ss.st_dev && ts.st_ino == ss.st_ino;
     if (same || !AskReplace()) {
@@ -280,7 +281,10 @@ bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target, 
   QString temporary;
   const bool written = WriteTemporary(in, int64_t(ss.st_size), source, target, temporary);
   ::close(in);
-  if (!written || !Publish(temporary, source, target, stamp)) return false;
+  if (!written) return false;
+  bool published = false;
+  if (!Publish(temporary, source, target, stamp, exists, published)) return false;
+  if (!published) return !Terminated(); // the user kept a file that appeared meanwhile
   SleepMs(FDelays.BeforeLockMs);
   if (IsFileLocked(source)) SetFileLocked(target, true);
   SleepMs(FDelays.BeforeTimesMs);
@@ -313,17 +317,33 @@ bool TFormCopyThread::WriteTemporary(int in, int64_t size, const QString &source
 }
 
 bool TFormCopyThread::Publish(const QString &temporary, const QString &source, const QString &target,
-                              const TCopyStamp &stamp)
+                              const TCopyStamp &stamp, bool replace, bool &published)
 {
+  published = false;
   ApplyStamp(temporary, stamp);
-  // A replaced target loses its protection only now that its successor is
-  // complete.
-  if (IsFileLocked(target)) SetFileLocked(target, false);
-  if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-    Fail(source, target, ErrnoText(errno));
+  const QByteArray from = QFile::encodeName(temporary), to = QFile::encodeName(target);
+  // A file that appeared under the name while copying is not replaced
+  // unasked (file systems without the no-replace rename were checked
+  // before the copy).
+  if (!replace && ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+    published = true;
+  } else if (!replace && errno == EEXIST && !AskReplace()) {
     ForceDeleteFile(temporary);
-    return false;
+    return true;
   }
+  if (!published) {
+    // A replaced target loses its protection only now that its successor
+    // is complete.
+    const bool wasLocked = IsFileLocked(target);
+    if (wasLocked) SetFileLocked(target, false);
+    if (::rename(from.constData(), to.constData()) != 0) {
+      Fail(source, target, ErrnoText(errno));
+      ForceDeleteFile(temporary);
+      if (wasLocked) SetFileLocked(target, true); // the old file stays as it was
+      return false;
+    }
+  }
+  published = true;
   SyncFolder(FTargetFolder);
   return true;
 }

@@ -98,8 +98,12 @@ private:
   // Writes the source into a new temporary file beside Target and syncs
   // it; false (temporary file removed) on failure or termination.
   bool WriteTemporary(int in, int64_t size, const QString &source, const QString &target, QString &temporary);
-  // Gives the finished temporary file the target's name.
-  bool Publish(const QString &temporary, const QString &source, const QString &target, const TCopyStamp &stamp);
+  // Gives the finished temporary file the target's name, replacing a file
+  // of that name only when Replace was agreed or the user agrees now;
+  // Published is false when the user kept the file (temporary removed).
+  // False on failure.
+  bool Publish(const QString &temporary, const QString &source, const QString &target, const TCopyStamp &stamp,
+               bool replace, bool &published);
   bool WriteBlocks(int in, int out, int64_t size, const QString &source, const QString &target);
   void WaitWhilePaused(int64_t &windowStartMs);
   bool AskReplace();

@@ -168,6 +168,24 @@ TEST_F(CopyEngine, FailedReplaceKeepsTheOldTarget)
   EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden), QStringList{"OLD.MOV"});
 }
 
+TEST_F(CopyEngine, FileThatAppearsWhileCopyingIsNotReplacedUnasked)
+{
+  for (const bool answer : {false, true}) {
+    SCOPED_TRACE(answer);
+    const QString source = Make("NEW.MOV", 3 << 20, 27);
+    auto t = Start({Video(source)}, true);
+    ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().CopiedBytes > 0; }, 5000));
+    ASSERT_TRUE(kptest::writeFileBytes(Dst("NEW.MOV"), "saved meanwhile"));
+    t->SetPaused(false);
+    ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().ReplacePending; }, 5000));
+    t->AnswerReplace(answer);
+    EXPECT_TRUE(Finish(*t).Error.isEmpty());
+    EXPECT_EQ(kptest::readFileBytes(Dst("NEW.MOV")), answer ? kptest::readFileBytes(source) : "saved meanwhile");
+    EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden), QStringList{"NEW.MOV"});
+    QFile::remove(Dst("NEW.MOV"));
+  }
+}
+
 TEST_F(CopyEngine, SideFilesAndUnreadableTracksGoAlong)
 {
   const QString video = Make("FILE0001.MOV", 5000, 21), track = Make("FILE0001.DAT", 6, 22);
