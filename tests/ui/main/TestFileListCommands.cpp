@@ -9,6 +9,8 @@
 #include "WindowPlacement.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QTemporaryDir>
 
@@ -93,6 +95,21 @@ TEST_F(ListFixture, LockThatDidNotTakeIsReported)
   EXPECT_TRUE(Host.Messages.isEmpty());
   SetFileLocked(kept, false);
   SetFileLocked(gone, false);
+}
+
+TEST_F(ListFixture, DeletingSeveralRowsReportsEveryFileThatStayed)
+{
+  QTemporaryDir dir;
+  // A folder where a movie stood cannot be unlinked, even by root.
+  const QString stuck = dir.filePath("FILE0001.MOV"), gone = dir.filePath("FILE0002.MOV");
+  ASSERT_TRUE(QDir().mkpath(stuck + "/inside"));
+  ASSERT_TRUE(kptest::writeFileBytes(gone, "x"));
+  Rows({ListRow({stuck}), ListRow({gone})});
+  Select({0, 1});
+  Commands->DeleteFromDisk();
+  EXPECT_FALSE(QFileInfo::exists(gone));
+  ASSERT_EQ(Host.Messages.size(), 1);
+  EXPECT_EQ(Host.Messages[0], "These files could not be deleted:\r\n" + stuck);
 }
 
 TEST_F(ListFixture, EnablingFollowsTheSelection)
