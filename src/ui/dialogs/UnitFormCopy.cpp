@@ -27,7 +27,7 @@ TFormCopy::TFormCopy(IDialogHost *host, TCopyDelays delays) : QWidget(nullptr), 
 {
   setAttribute(Qt::WA_DeleteOnClose);
   // A copy still running at exit stops after its block and removes its
-  // partial file before the program goes.
+  // temporary file before the program goes.
   connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
     if (FThread) {
       FThread->Terminate();

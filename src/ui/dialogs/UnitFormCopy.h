@@ -4,7 +4,7 @@
 //
 // Lifetime. The window frees itself. Closing it while the copy runs hides
 // it and asks the engine to stop; the engine finishes its block and removes
-// the partial target, and the next timer pass deletes the window. Main
+// its temporary file, and the next timer pass deletes the window. Main
 // thread only; the engine is polled, never waited for, except when the
 // application quits (a running copy is stopped and cleaned up then).
 
