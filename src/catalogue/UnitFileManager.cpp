@@ -75,7 +75,20 @@ int TFileManager::GetCount() const
 QString TFileManager::GetStatus() const
 {
   std::lock_guard<std::mutex> lock(FLock);
-  return FStatus;
+  return StatusTextLocked();
+}
+
+QString TFileManager::StatusTextLocked() const
+{
+  if (FStatus.isEmpty() || FUnreadable.isEmpty()) return FStatus;
+  return FStatus + QStringLiteral("  [") + FWords.CantReadFolder + QStringLiteral(": ") + FUnreadable.back() +
+         QLatin1Char(']');
+}
+
+QStringList TFileManager::UnreadableFolders() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return FUnreadable;
 }
 
 void TFileManager::SetStatus(const QString &status)

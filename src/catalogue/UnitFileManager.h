@@ -31,6 +31,7 @@
 namespace kp {
 
 class TMovingInfo;
+class TKeptTracks;
 
 // ---------------------------------------------------------------- records
 
@@ -187,7 +188,7 @@ using TFileManagerPost = std::function<void(std::function<void()> deliver)>;
 // thread (at creation and at Refresh) so the search thread never reads the
 // language tables.
 struct TCatalogueWords {
-  QString Initializing, Searching, Preview, Video, Grouping, Today, Yesterday;
+  QString Initializing, Searching, Preview, Video, Grouping, Today, Yesterday, CantReadFolder;
   QString KmWord, MiWord; // empty until the first Refresh
   TFormatSettings Formats;
   static TCatalogueWords Current(bool withUnits);
@@ -230,7 +231,11 @@ public:
   void Changed(int32_t index = -1);
 
   int GetCount() const;
+  // The progress text of a running search, with the last folder it could
+  // not read; empty when idle.
   QString GetStatus() const;
+  // Folders the search could not read (each also logged under kp.catalogue).
+  QStringList UnreadableFolders() const;
   void FillListItem(int index, TFileListItem &item) const;
   int IndexOfFile(const QString &fileName, int *fileIndex = nullptr) const;
 
@@ -278,11 +283,17 @@ public:
   int GetSortColumn() const;
   bool GetSortAscending() const;
   bool HasLocked() const;
-  bool SetGroupLocked(int index, bool lock, const QString &identity = {});
-  // Deletes the row's files from disk (see the .cpp for what is kept); the
-  // files that could not be deleted stay listed. False when any video
-  // stayed; Failed then names them.
+  // False when the row is gone or any of its files kept its state; Kept
+  // then names those files.
+  bool SetGroupLocked(int index, bool lock, const QString &identity = {}, QStringList *kept = nullptr);
+  // Deletes the row's files from disk with their track and side files
+  // (RecordingFiles.h; a track another listed file uses stays); the videos
+  // that could not be deleted stay listed. False when any file stayed;
+  // Failed then names them.
   bool DeleteGroupFiles(const TFileItem &item, QStringList *failed = nullptr);
+  // For each row, the files that deleting these rows together takes from
+  // the disk (videos and everything that goes with them), each path once.
+  std::vector<QStringList> FilesToDelete(const std::vector<TFileItem> &items) const;
   void RemoveGroup(const TFileItem &item);
   TArrayString GetGpsLogList() const;
   std::vector<TGPSLogFileItem> GetGpsLogs() const;
@@ -303,11 +314,15 @@ private:
   void SetRows(std::vector<TFileItem> rows);
   void AddGpsLog(const TGPSLogFileItem &log);
   QStringList GetDatFiles() const;
+  // Tracks of listed files outside Items.
+  TKeptTracks KeptTracks(const std::vector<TFileItem> &items) const;
 
   void Execute();
   void Search();
   void PreviewAll();
   void SetStatus(const QString &status);
+  QString StatusTextLocked() const;
+  void NoteUnreadableFolder(const QString &path, int error);
   bool Interrupted() const { return FStop.load() || FClearRequested.load(); }
   void SleepInterruptible(int ms) const;
   void LowerThreadPriority() const;
@@ -360,6 +375,7 @@ private:
   std::vector<TFileItem> FItems;
   std::unordered_set<QString> FPaths; // lower-case paths of every listed video
   QString FStatus;
+  QStringList FUnreadable;
   TCatalogueWords FWords;
 };
 

@@ -1,5 +1,5 @@
-// The operations behind the recording list: sorting, lock state, deleting
-// and removing rows, attaching tracks, shifting times, adding files.
+// The operations behind the recording list: sorting, lock state, removing
+// rows, attaching tracks, shifting times, adding files.
 #include "UnitFileManager.h"
 #include "UnitFileManagerPairs.h"
 #include "UnitMovingInfo.h"
@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_set>
 
 namespace kp {
 
@@ -95,11 +94,6 @@ bool SpansAgree(double a, double b)
   return std::abs(a - b) < kSixSeconds || std::abs(SafeDiv(a, a + b, 0.0) - 0.5) < 0.01;
 }
 
-QString SrtBeside(const QString &track)
-{
-  return track.left(track.size() - 4) + QStringLiteral(".srt");
-}
-
 } // namespace
 
 void catalogue::SortRows(std::vector<TFileItem> &rows, int column, bool descending)
@@ -169,7 +163,7 @@ bool TFileManager::HasLocked() const
   return std::any_of(FItems.begin(), FItems.end(), [](const TFileItem &r) { return r.Summary.Locked != lsNone; });
 }
 
-bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity)
+bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity, QStringList *kept)
 {
   QStringList paths;
   {
@@ -181,11 +175,12 @@ bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity)
   // The row shows what the disk holds afterwards, not what was asked: a
   // read-only mount keeps its files unprotected.
   std::vector<bool> states;
-  bool all = true;
+  QStringList unchanged;
   for (const QString &path : paths) {
     SetFileLocked(path, lock);
+    // A file that is gone cannot take the state: it is reported with the rest.
     states.push_back(IsFileLocked(path));
-    all = all && states.back() == lock;
+    if (states.back() != lock || !QFileInfo::exists(path)) unchanged += path;
   }
   {
     std::lock_guard<std::mutex> guard(FLock);
@@ -200,62 +195,8 @@ bool TFileManager::SetGroupLocked(int index, bool lock, const QString &identity)
     for (int row : touched) RecalcLocked(FItems[size_t(row)]);
   }
   Changed(-1);
-  return all;
-}
-
-bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
-{
-  // Track files that another listed file still uses (a card log matched to
-  // several recordings, a track attached by hand) stay on disk.
-  std::unordered_set<QString> inItem, shared;
-  for (const TFileItemSubitem &f : item.Files) inItem.insert(f.FileName);
-  {
-    std::lock_guard<std::mutex> lock(FLock);
-    for (const TFileItem &row : FItems)
-      for (const TFileItemSubitem &f : row.Files)
-        if (!inItem.count(f.FileName)) {
-          if (!f.TrackFileName.isEmpty()) shared.insert(f.TrackFileName);
-          if (!f.Log.FileName.isEmpty()) shared.insert(f.Log.FileName);
-        }
-  }
-  std::unordered_set<QString> deleted;
-  QStringList kept;
-  for (const TFileItemSubitem &f : item.Files) {
-    // The track goes only with its video, so a video that stays keeps it
-    // (also when another file of this row shares it).
-    if (!ForceDeleteFile(f.FileName) && QFileInfo::exists(f.FileName)) {
-      kept += f.FileName;
-      if (!f.TrackFileName.isEmpty()) shared.insert(f.TrackFileName);
-      if (!f.Log.FileName.isEmpty()) shared.insert(f.Log.FileName);
-      continue;
-    }
-    deleted.insert(f.FileName);
-  }
-  for (const TFileItemSubitem &f : item.Files) {
-    if (!deleted.count(f.FileName) || f.TrackFileName.isEmpty() || shared.count(f.TrackFileName)) continue;
-    ForceDeleteFile(f.TrackFileName);
-    ForceDeleteFile(SrtBeside(f.TrackFileName));
-  }
-  {
-    std::lock_guard<std::mutex> lock(FLock);
-    for (size_t r = 0; r < FItems.size(); ++r) {
-      if (FItems[r].Summary.FileName != item.Summary.FileName) continue;
-      std::vector<TFileItemSubitem> &files = FItems[r].Files;
-      files.erase(std::remove_if(files.begin(), files.end(),
-                                 [&](const TFileItemSubitem &f) { return deleted.count(f.FileName) > 0; }),
-                  files.end());
-      if (files.empty())
-        RemoveRowLocked(int(r));
-      else
-        RecalcLocked(FItems[r]);
-      break;
-    }
-    for (const QString &path : deleted) FPaths.erase(path.toLower());
-    SortLocked();
-  }
-  Changed(-1);
-  if (failed) *failed = kept;
-  return kept.isEmpty();
+  if (kept) *kept = unchanged;
+  return unchanged.isEmpty();
 }
 
 void TFileManager::RemoveGroup(const TFileItem &item)

@@ -207,6 +207,7 @@ TCatalogueWords TCatalogueWords::Current(bool withUnits)
   w.Grouping = Translate(u"Grouping_Title");
   w.Today = Translate(u"today");
   w.Yesterday = Translate(u"yesterday");
+  w.CantReadFolder = Translate(u"Mes_CantReadFolder");
   if (withUnits) {
     w.KmWord = Translate(u"Kmeters");
     w.MiWord = Translate(u"Miles").left(2);
@@ -283,7 +284,7 @@ void TFileManager::FillListItem(int index, TFileListItem &item) const
   std::lock_guard<std::mutex> lock(FLock);
   if (index == 0 && !FStatus.isEmpty()) {
     item.Caption = FItems.empty() ? QString() : FItems.front().Summary.Name;
-    item.SubItems = QStringList{QStringLiteral(". . . ") + FStatus + QStringLiteral(" . . .")};
+    item.SubItems = QStringList{QStringLiteral(". . . ") + StatusTextLocked() + QStringLiteral(" . . .")};
     item.ImageIndex = fliNone;
     item.SubItemImages.assign(1, fliNone);
     return;

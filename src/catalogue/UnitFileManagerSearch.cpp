@@ -1,8 +1,12 @@
 // The search thread's pass: roots, the folder walk, new rows and the
 // preview of every row.
 #include "UnitFileManager.h"
+#include "CatalogueLog.h"
 
 #include <QFile>
+
+#include <cerrno>
+#include <cstring>
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -140,11 +144,19 @@ void TFileManager::ScanFolderBelow(const QString &path, const QString &lowerBelo
   }
   if (Interrupted() || depth >= kMaxDepth) return;
   DIR *dir = ::opendir(QFile::encodeName(path).constData());
-  if (!dir) return;
+  if (!dir) {
+    // A root that does not exist (no DCIM folder here) is no news.
+    if (errno != ENOENT && errno != ENOTDIR) NoteUnreadableFolder(path, errno);
+    return;
+  }
   bool added = false;
   while (!Interrupted()) {
+    errno = 0;
     const dirent *entry = ::readdir(dir);
-    if (!entry) break;
+    if (!entry) {
+      if (errno != 0) NoteUnreadableFolder(path, errno);
+      break;
+    }
     const QString name = QFile::decodeName(entry->d_name);
     if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
     const QString full = path + name;
@@ -158,6 +170,14 @@ void TFileManager::ScanFolderBelow(const QString &path, const QString &lowerBelo
   }
   ::closedir(dir);
   if (added && notify) Changed(-1);
+}
+
+void TFileManager::NoteUnreadableFolder(const QString &path, int error)
+{
+  qCWarning(lcKpCatalogue).noquote() << "cannot read the folder" << path << "-"
+                                     << QString::fromLocal8Bit(std::strerror(error));
+  std::lock_guard<std::mutex> lock(FLock);
+  if (!FUnreadable.contains(path)) FUnreadable += path;
 }
 
 bool TFileManager::ScanFile(const QString &full, const QString &lowerBelow, const QString &name)

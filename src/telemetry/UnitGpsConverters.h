@@ -132,4 +132,8 @@ void GpsFileTimeSpan(const QString &fileName, TDateTime &start, TDateTime &end);
 // the probes say ".dat"); the exact spelling wins. Empty when none.
 QString FindFileNoCase(const QString &path);
 
+// The G-sensor side file (".3gf", any letter case) beside TrackName; empty
+// when there is none.
+QString GSensorSideFileOf(const QString &trackName);
+
 } // namespace kp

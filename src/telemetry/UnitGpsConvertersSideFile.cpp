@@ -51,10 +51,14 @@ bool ReadRecords(const QString &path, std::vector<TSideRecord> &records)
 
 } // namespace
 
+QString GSensorSideFileOf(const QString &trackName)
+{
+  return trackName.isEmpty() ? QString() : FindFileNoCase(SideFileName(trackName));
+}
+
 void TGpsInfoConverter::LoadGSensorSideFile(TTrackInfo &info)
 {
-  if (info.Name.isEmpty()) return;
-  const QString path = FindFileNoCase(SideFileName(info.Name));
+  const QString path = GSensorSideFileOf(info.Name);
   if (path.isEmpty()) return;
   std::vector<TSideRecord> records;
   if (!ReadRecords(path, records)) return;

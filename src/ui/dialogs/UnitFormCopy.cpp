@@ -27,7 +27,7 @@ TFormCopy::TFormCopy(IDialogHost *host, TCopyDelays delays) : QWidget(nullptr), 
 {
   setAttribute(Qt::WA_DeleteOnClose);
   // A copy still running at exit stops after its block and removes its
-  // partial file before the program goes.
+  // temporary file before the program goes.
   connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
     if (FThread) {
       FThread->Terminate();
@@ -163,10 +163,7 @@ void TFormCopy::ShowDone(const TCopyLabels &l)
   FFile->setText(l.File);
   FSize->setText(l.Size);
   FProgress->setValue(FProgress->maximum());
-  for (QWidget *w :
-       {static_cast<QWidget *>(FSpeedCaption), static_cast<QWidget *>(FSpeed), static_cast<QWidget *>(FRemainsCaption),
-        static_cast<QWidget *>(FRemains), static_cast<QWidget *>(FButtonPause)})
-    w->hide();
+  HideProgressFigures();
   QApplication::beep();
 }
 
@@ -182,12 +179,22 @@ void TFormCopy::AskReplace(const QString &target)
 
 void TFormCopy::ShowFailure(const QString &error)
 {
-  // The window keeps its last state; the engine has already removed the
-  // partial target.
+  // The engine has already removed its temporary file; the window stops
+  // looking busy and says what went wrong.
   FTimer->stop();
-  if (FFailureShown) return;
-  FFailureShown = true;
-  QMessageBox::critical(this, windowTitle(), error);
+  if (FFailed) return;
+  FFailed = true;
+  FFile->setText(Translate(u"Mes_CopyFailed") + QStringLiteral(":  ") + error.section(QLatin1Char('\n'), 0, 0));
+  HideProgressFigures();
+  QMessageBox::critical(this, windowTitle(), Translate(u"Mes_CopyFailed") + QStringLiteral("\n\n") + error);
+}
+
+void TFormCopy::HideProgressFigures()
+{
+  for (QWidget *w :
+       {static_cast<QWidget *>(FSpeedCaption), static_cast<QWidget *>(FSpeed), static_cast<QWidget *>(FRemainsCaption),
+        static_cast<QWidget *>(FRemains), static_cast<QWidget *>(FButtonPause)})
+    w->hide();
 }
 
 void TFormCopy::ButtonPauseClick()

@@ -4,7 +4,7 @@
 //
 // Lifetime. The window frees itself. Closing it while the copy runs hides
 // it and asks the engine to stop; the engine finishes its block and removes
-// the partial target, and the next timer pass deletes the window. Main
+// its temporary file, and the next timer pass deletes the window. Main
 // thread only; the engine is polled, never waited for, except when the
 // application quits (a running copy is stopped and cleaned up then).
 
@@ -36,6 +36,7 @@ public:
   // For tests and the main window's status.
   TFormCopyThread *Thread() const { return FThread.get(); }
   bool Done() const { return FDone; }
+  bool Failed() const { return FFailed; }
   QString FileText() const;
 
 protected:
@@ -50,6 +51,7 @@ private:
   void AskReplace(const QString &target);
   void ShowFailure(const QString &error);
   void ShowDone(const TCopyLabels &labels);
+  void HideProgressFigures();
 
   IDialogHost *FHost;
   const TCopyDelays FDelays;
@@ -58,7 +60,7 @@ private:
   TCopyWords FWords;
   bool FDone = false;
   bool FClosing = false;
-  bool FFailureShown = false;
+  bool FFailed = false;
   QTimer *FTimer;
   QLabel *FFileCaption, *FFile, *FSizeCaption, *FSize, *FTimeCaption, *FTime;
   QLabel *FSpeedCaption, *FSpeed, *FRemainsCaption, *FRemains;

@@ -1,10 +1,12 @@
 #include "UnitFormCopyThread.h"
 
 #include "Numbers.h"
+#include "RecordingFiles.h"
 #include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -63,6 +65,57 @@ bool ReserveSize(int fd, int64_t size)
   return ::ftruncate(fd, off_t(size)) == 0;
 }
 
+// The source is read without moving its last-access time where the system
+// lets this process do so (its owner); elsewhere the time taken before
+// reading is what the copy keeps.
+int OpenSource(const QString &path)
+{
+  const int fd = OpenRetry(path, O_RDONLY | O_NOATIME);
+  return fd < 0 && errno == EPERM ? OpenRetry(path, O_RDONLY) : fd;
+}
+
+TCopyStamp StampOf(const struct stat &st)
+{
+  return {int64_t(st.st_atim.tv_sec), int64_t(st.st_atim.tv_nsec), int64_t(st.st_mtim.tv_sec),
+          int64_t(st.st_mtim.tv_nsec), true};
+}
+
+bool ApplyStamp(const QString &path, const TCopyStamp &stamp)
+{
+  if (!stamp.Valid) return false;
+  timespec times[2] = {};
+  times[0].tv_sec = time_t(stamp.AccessSec);
+  times[0].tv_nsec = long(stamp.AccessNsec);
+  times[1].tv_sec = time_t(stamp.WriteSec);
+  times[1].tv_nsec = long(stamp.WriteNsec);
+  return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+// A new hidden file beside Target, never an existing one.
+int CreateTemporary(const QString &target, QString &temporary)
+{
+  const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
+  const QString folder = target.left(slash + 1), name = target.mid(slash + 1);
+  // The name stays recognisable unless it would not fit the file system.
+  const QString stem = name.size() > 200 ? QStringLiteral("copy") : name;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = folder + QLatin1Char('.') + stem + QLatin1Char('.') +
+                QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".part");
+    const int fd = OpenRetry(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// A rename is lasting only once the folder that holds it is synced.
+void SyncFolder(const QString &folder)
+{
+  const int fd = OpenRetry(folder, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 } // namespace
 
 int64_t SmoothCopySpeed(int64_t speed, int64_t rate)
@@ -74,15 +127,11 @@ int64_t SmoothCopySpeed(int64_t speed, int64_t rate)
 
 TFormCopyThread::TFormCopyThread(const TFileItem &item, const QString &folder, TCopyDelays delays) : FDelays(delays)
 {
-  for (const TFileItemSubitem &file : item.Files) {
-    if (!file.FileName.isEmpty()) {
-      FFiles.append(file.FileName);
-      FTotalBytes += file.Size < 0 ? GetFileSize64(file.FileName) : file.Size;
-    }
-    if (!file.TrackFileName.isEmpty()) {
-      FFiles.append(file.TrackFileName);
-      FTotalBytes += GetFileSize64(file.TrackFileName);
-    }
+  FFiles = RecordingCopyFiles(item);
+  for (const QString &path : FFiles) {
+    const auto video = std::find_if(item.Files.begin(), item.Files.end(),
+                                    [&path](const TFileItemSubitem &f) { return f.FileName == path; });
+    FTotalBytes += video != item.Files.end() && video->Size >= 0 ? video->Size : GetFileSize64(path);
   }
   FTargetFolder = folder;
   if (!FTargetFolder.endsWith(QLatin1Char('/'))) FTargetFolder += QLatin1Char('/');
@@ -174,7 +223,7 @@ bool TFormCopyThread::AskReplace()
 void TFormCopyThread::Execute()
 {
   ForceDirs(FTargetFolder);
-  QStringList copied;
+  std::vector<std::pair<QString, TCopyStamp>> copied;
   bool completed = true;
   for (int i = 0; i < FFiles.size(); ++i) {
     const QString source = FFiles[i];
@@ -186,11 +235,12 @@ void TFormCopyThread::Execute()
       FState.TargetName = target;
     }
     bool done = false;
-    if (Terminated() || !CopyOneFile(source, target, done)) {
+    TCopyStamp stamp;
+    if (Terminated() || !CopyOneFile(source, target, done, stamp)) {
       completed = false;
       break;
     }
-    if (done) copied.append(source);
+    if (done) copied.emplace_back(target, stamp);
   }
   if (completed) {
     {
@@ -198,59 +248,103 @@ void TFormCopyThread::Execute()
       FState.CurrentIndex = FState.FileCount;
     }
     SleepMs(FDelays.FinalTimesMs);
-    // Only files written here: a skipped target keeps its own times.
-    for (const QString &source : copied) CopyFileTimes(source, FTargetFolder + ExtractFileName(source));
+    // Only files written here: a skipped target keeps its own times. The
+    // times are those the sources had before the copy read them.
+    for (const auto &[target, stamp] : copied) ApplyStamp(target, stamp);
   }
   std::lock_guard<std::mutex> lock(FLock);
   FState.Cancelled = FTerminate && FState.Error.isEmpty() && !completed;
   FState.Finished = true;
 }
 
-bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target, bool &copied)
+bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target, bool &copied, TCopyStamp &stamp)
 {
   copied = false;
-  const int in = OpenRetry(source, O_RDONLY);
+  const int in = OpenSource(source);
   struct stat ss {};
   if (in < 0 || ::fstat(in, &ss) != 0) {
     Fail(source, target, ErrnoText(errno));
     if (in >= 0) ::close(in);
     return false;
   }
+  stamp = StampOf(ss);
   struct stat ts {};
-  if (::stat(QFile::encodeName(target).constData(), &ts) == 0) {
+  const bool exists = ::stat(QFile::encodeName(target).constData(), &ts) == 0;
+  if (exists) {
     // Copying a file onto itself would truncate the only copy.
     const bool same = ts.st_dev == ss.st_dev && ts.st_ino == ss.st_ino;
     if (same || !AskReplace()) {
       ::close(in);
       return same || !Terminated();
     }
-    if (IsFileLocked(target)) SetFileLocked(target, false);
   }
-  const int out = OpenRetry(target, O_WRONLY | O_CREAT, 0666);
-  if (out < 0 || !ReserveSize(out, int64_t(ss.st_size))) {
+  QString temporary;
+  const bool written = WriteTemporary(in, int64_t(ss.st_size), source, target, temporary);
+  ::close(in);
+  if (!written) return false;
+  bool published = false;
+  if (!Publish(temporary, source, target, stamp, exists, published)) return false;
+  if (!published) return !Terminated(); // the user kept a file that appeared meanwhile
+  SleepMs(FDelays.BeforeLockMs);
+  if (IsFileLocked(source)) SetFileLocked(target, true);
+  SleepMs(FDelays.BeforeTimesMs);
+  ApplyStamp(target, stamp);
+  copied = true;
+  return true;
+}
+
+bool TFormCopyThread::WriteTemporary(int in, int64_t size, const QString &source, const QString &target,
+                                     QString &temporary)
+{
+  const int out = CreateTemporary(target, temporary);
+  if (out < 0) {
     Fail(source, target, ErrnoText(errno));
-    ::close(in);
-    if (out >= 0) {
-      ::close(out);
-      ForceDeleteFile(target);
-    }
     return false;
   }
-  bool ok = WriteBlocks(in, out, int64_t(ss.st_size), source, target);
-  ::close(in);
+  bool ok = ReserveSize(out, size);
+  if (!ok) Fail(source, target, ErrnoText(errno));
+  ok = ok && WriteBlocks(in, out, size, source, target);
+  if (ok && ::fsync(out) != 0) {
+    Fail(source, target, ErrnoText(errno));
+    ok = false;
+  }
   if (::close(out) != 0 && ok) {
     Fail(source, target, ErrnoText(errno));
     ok = false;
   }
-  if (!ok) {
-    ForceDeleteFile(target);
-    return false;
+  if (!ok) ForceDeleteFile(temporary);
+  return ok;
+}
+
+bool TFormCopyThread::Publish(const QString &temporary, const QString &source, const QString &target,
+                              const TCopyStamp &stamp, bool replace, bool &published)
+{
+  published = false;
+  ApplyStamp(temporary, stamp);
+  const QByteArray from = QFile::encodeName(temporary), to = QFile::encodeName(target);
+  // A file that appeared under the name while copying is not replaced
+  // unasked (file systems without the no-replace rename were checked
+  // before the copy).
+  if (!replace && ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+    published = true;
+  } else if (!replace && errno == EEXIST && !AskReplace()) {
+    ForceDeleteFile(temporary);
+    return true;
   }
-  SleepMs(FDelays.BeforeLockMs);
-  if (IsFileLocked(source)) SetFileLocked(target, true);
-  SleepMs(FDelays.BeforeTimesMs);
-  CopyFileTimes(source, target);
-  copied = true;
+  if (!published) {
+    // A replaced target loses its protection only now that its successor
+    // is complete.
+    const bool wasLocked = IsFileLocked(target);
+    if (wasLocked) SetFileLocked(target, false);
+    if (::rename(from.constData(), to.constData()) != 0) {
+      Fail(source, target, ErrnoText(errno));
+      ForceDeleteFile(temporary);
+      if (wasLocked) SetFileLocked(target, true); // the old file stays as it was
+      return false;
+    }
+  }
+  published = true;
+  SyncFolder(FTargetFolder);
   return true;
 }
 
@@ -260,7 +354,7 @@ void TFormCopyThread::AddProgress(int64_t bytes, int64_t &windowBytes, int64_t &
   const int64_t now = MonotonicMs();
   std::lock_guard<std::mutex> lock(FLock);
   FState.CopiedBytes += bytes;
-  if (now - windowStartMs > 4000) {
+  if (now - windowStartMs > FDelays.SpeedWindowMs) {
     const int64_t rate = Round(double(windowBytes) * 1000.0 / double(now - windowStartMs));
     FState.Speed = SmoothCopySpeed(FState.Speed, rate);
     windowStartMs = now;
@@ -291,9 +385,18 @@ bool TFormCopyThread::WriteBlocks(int in, int out, int64_t size, const QString &
     }
     done += n;
     AddProgress(n, windowBytes, windowStartMs);
-    while (Paused() && !Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitWhilePaused(windowStartMs);
   }
   return true;
+}
+
+void TFormCopyThread::WaitWhilePaused(int64_t &windowStartMs)
+{
+  if (!Paused()) return;
+  const int64_t pausedAt = MonotonicMs();
+  while (Paused() && !Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // A pause is no time spent copying: the measuring window moves past it.
+  windowStartMs += MonotonicMs() - pausedAt;
 }
 
 } // namespace kp

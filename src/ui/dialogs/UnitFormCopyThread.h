@@ -1,7 +1,10 @@
 #pragma once
 // The copy engine behind the copy window: copies every file of a recording
-// (each video, then its track file) into one folder on a thread of its own,
-// in 1 MiB blocks through one buffer, with the target's size reserved first.
+// (each video, then its track and G-sensor side files) into one folder on a
+// thread of its own, in 1 MiB blocks through one buffer. Each file is
+// written under a hidden temporary name in the target folder (its size
+// reserved first) and takes its own name only once complete and synced, so
+// no target name ever holds a partial copy, whatever ends the program.
 //
 // Threading. The constructor builds the list on the caller's thread; Start
 // runs the copy on a std::thread. The window polls Snapshot() and writes
@@ -13,7 +16,8 @@
 //
 // Failure. A source that cannot be read, ends before its size, or a target
 // that cannot be written stops the copy with Error set; a cancelled or
-// failed file leaves no partial target behind.
+// failed file removes its temporary file and leaves an existing target as
+// it was.
 
 #include "UnitFileManager.h"
 
@@ -47,6 +51,14 @@ struct TCopyDelays {
   int BeforeLockMs = 500;
   int BeforeTimesMs = 200;
   int FinalTimesMs = 500;
+  int SpeedWindowMs = 4000; // the speed is measured over windows this long
+};
+
+// Last-access and last-write times of a source, taken before it is read
+// (reading it moves its last-access time).
+struct TCopyStamp {
+  int64_t AccessSec = 0, AccessNsec = 0, WriteSec = 0, WriteNsec = 0;
+  bool Valid = false;
 };
 
 // The next smoothed speed from the current one and a fresh rate: a first
@@ -57,8 +69,9 @@ class TFormCopyThread {
 public:
   static constexpr int BlockSize = 1 << 20;
 
-  // Builds the list (each video with its recorded size, or its size on
-  // disk when that is unknown, then its track file) and creates Folder.
+  // Builds the list (RecordingCopyFiles: each video with its recorded size,
+  // or its size on disk when that is unknown, then its track and side
+  // files) and creates Folder.
   TFormCopyThread(const TFileItem &item, const QString &folder, TCopyDelays delays = {});
   ~TFormCopyThread();
   TFormCopyThread(const TFormCopyThread &) = delete;
@@ -81,8 +94,18 @@ private:
   void Execute();
   // False when the copy stopped (failure or termination); Error is set on
   // failure.
-  bool CopyOneFile(const QString &source, const QString &target, bool &copied);
+  bool CopyOneFile(const QString &source, const QString &target, bool &copied, TCopyStamp &stamp);
+  // Writes the source into a new temporary file beside Target and syncs
+  // it; false (temporary file removed) on failure or termination.
+  bool WriteTemporary(int in, int64_t size, const QString &source, const QString &target, QString &temporary);
+  // Gives the finished temporary file the target's name, replacing a file
+  // of that name only when Replace was agreed or the user agrees now;
+  // Published is false when the user kept the file (temporary removed).
+  // False on failure.
+  bool Publish(const QString &temporary, const QString &source, const QString &target, const TCopyStamp &stamp,
+               bool replace, bool &published);
   bool WriteBlocks(int in, int out, int64_t size, const QString &source, const QString &target);
+  void WaitWhilePaused(int64_t &windowStartMs);
   bool AskReplace();
   bool Terminated() const;
   void Fail(const QString &source, const QString &target, const QString &why);

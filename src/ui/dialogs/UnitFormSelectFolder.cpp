@@ -71,7 +71,15 @@ TFormSelectFolder::TFormSelectFolder(QWidget *parent) : QDialog(parent)
   layout->addWidget(FShowRow);
   layout->addLayout(edit);
   connect(FTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &TFormSelectFolder::ShellTreeViewChange);
-  connect(FEdit, &QLineEdit::textEdited, this, [this] { FButtonOk->setEnabled(true); });
+  // The model reads folders on a thread of its own and re-sorts what it
+  // has read; until the chosen folder's branch has arrived, each arrival
+  // brings it into view again.
+  connect(FModel, &QFileSystemModel::directoryLoaded, this, &TFormSelectFolder::ShowPendingFolder);
+  connect(FModel, &QAbstractItemModel::layoutChanged, this, &TFormSelectFolder::ShowPendingFolder);
+  connect(FEdit, &QLineEdit::textEdited, this, [this] {
+    FPendingFolder.clear(); // a typed path is not overwritten by the tree
+    FButtonOk->setEnabled(true);
+  });
   connect(FButtonShowInTree, &QPushButton::clicked, this, &TFormSelectFolder::ButtonShowInTreeClick);
   connect(FButtonAddFolder, &QPushButton::clicked, this, &TFormSelectFolder::ButtonAddFolderClick);
   connect(FButtonOk, &QPushButton::clicked, this, &TFormSelectFolder::ButtonOkClick);
@@ -108,21 +116,28 @@ void TFormSelectFolder::showEvent(QShowEvent *event)
 
 void TFormSelectFolder::ButtonShowInTreeClick()
 {
-  const QString folder = NearestExistingFolder(FEdit->text());
-  if (!folder.isEmpty()) {
-    const QModelIndex index = FModel->index(folder);
-    if (index.isValid()) {
-      FTree->setCurrentIndex(index);
-      FTree->scrollTo(index);
-    }
-  }
+  FPendingFolder = NearestExistingFolder(FEdit->text());
+  ShowPendingFolder();
   if (FTree->isVisible()) FTree->setFocus();
+}
+
+void TFormSelectFolder::ShowPendingFolder()
+{
+  if (FPendingFolder.isEmpty()) return;
+  const QModelIndex index = FModel->index(FPendingFolder);
+  if (!index.isValid()) return;
+  FShowingPending = true;
+  FTree->setCurrentIndex(index);
+  FTree->scrollTo(index, QAbstractItemView::PositionAtCenter);
+  FShowingPending = false;
 }
 
 void TFormSelectFolder::ShellTreeViewChange()
 {
   const QModelIndex index = FTree->currentIndex();
   const QString path = index.isValid() ? FModel->filePath(index) : QString();
+  // The user's own choice ends the bringing into view.
+  if (!FShowingPending && path != FPendingFolder) FPendingFolder.clear();
   // No node: nothing a copy could go to.
   FEdit->setText(path);
   FButtonOk->setEnabled(!path.isEmpty());

@@ -42,6 +42,8 @@ protected:
 
 private:
   void ShellTreeViewChange();
+  // Selects and shows the folder asked for by ButtonShowInTreeClick.
+  void ShowPendingFolder();
   void ButtonAddFolderClick();
   void ButtonOkClick();
 
@@ -50,6 +52,8 @@ private:
   QLineEdit *FEdit;
   QPushButton *FButtonShowInTree, *FButtonAddFolder, *FButtonOk, *FButtonCancel;
   QWidget *FShowRow;
+  QString FPendingFolder; // shown again as the model reads its branch
+  bool FShowingPending = false;
 };
 
 } // namespace kp

@@ -112,30 +112,35 @@ void TFileListCommands::DeleteFromDisk()
   TFileManager *m = Manager();
   if (!m) return;
   std::vector<TFileItem> items;
-  QStringList names;
   for (int row : SelectedRows()) {
     if (FModel.IsStatusRow(row)) continue;
     if (row == CurrentRow() && FHost.IsSelectedGroupLoaded()) FHost.StopPlayback();
     items.push_back(m->GetGroup(row));
-    names << items.back().Summary.FileName;
   }
   if (items.empty()) return;
+  QStringList names;
+  for (const QStringList &files : m->FilesToDelete(items)) names += files;
   const QString question = Translate(u"Mes_SureToDelFile") + QLatin1String("\r\n") + names.join(QLatin1String("\r\n")) +
                            QLatin1String(" ?\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
   if (!FHost.AskYesNo(question, false)) return;
   QStringList failed;
-  for (const TFileItem &item : items) m->DeleteGroupFiles(item, &failed);
+  for (const TFileItem &item : items) {
+    QStringList stayed;
+    m->DeleteGroupFiles(item, &stayed);
+    failed += stayed;
+  }
   ClearSelection();
   ReportUndeleted(failed);
 }
 
-QString TFileListCommands::DeleteAllQuestion(const std::vector<TFileItem> &rows, int fileCount)
+QString TFileListCommands::DeleteAllQuestion(const std::vector<QStringList> &rowFiles)
 {
   QString names;
-  int collected = 0;
-  for (const TFileItem &row : rows) {
+  int collected = 0, fileCount = 0;
+  for (const QStringList &files : rowFiles) {
+    fileCount += int(files.size());
     if (collected++ < 20)
-      names += row.Summary.FileName + QLatin1String("\r\n");
+      names += files.join(QLatin1String(", ")) + QLatin1String("\r\n");
     else
       names += QLatin1String("... ");
   }
@@ -150,18 +155,18 @@ void TFileListCommands::DeleteAllUnlocked()
   if (!m) return;
   FHost.StopPlayback();
   std::vector<TFileItem> items;
-  int fileCount = 0;
   for (int i = 0; i < m->GetCount(); ++i) {
     const TFileItem row = m->GetGroup(i);
     if (row.Files.empty() || row.Summary.Locked != lsNone) continue;
     items.push_back(row);
-    fileCount += int(row.Files.size());
   }
   if (items.empty()) return;
-  if (!FHost.AskYesNo(DeleteAllQuestion(items, fileCount), true)) return;
+  if (!FHost.AskYesNo(DeleteAllQuestion(m->FilesToDelete(items)), true)) return;
   QStringList failed;
   for (const TFileItem &item : items) {
-    m->DeleteGroupFiles(item, &failed);
+    QStringList stayed;
+    m->DeleteGroupFiles(item, &stayed);
+    failed += stayed;
     FHost.ProcessEvents();
   }
   ReportUndeleted(failed);
@@ -188,12 +193,17 @@ void TFileListCommands::SetLock(bool lock)
   TFileManager *m = Manager();
   if (!m) return;
   std::vector<int> rows = SelectedRows();
+  QStringList unchanged;
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
     if (FModel.IsStatusRow(*it)) continue;
     const TFileItem row = m->GetGroup(*it);
-    if (!row.Files.empty()) m->SetGroupLocked(*it, lock, row.Files.front().FileName);
+    QStringList kept;
+    if (!row.Files.empty()) m->SetGroupLocked(*it, lock, row.Files.front().FileName, &kept);
+    unchanged += kept;
   }
   UpdateEnabling();
+  if (!unchanged.isEmpty())
+    FHost.ShowMessage(Translate(u"Mes_CantChangeLock") + QLatin1String("\r\n") + unchanged.join(QLatin1String("\r\n")));
 }
 
 void TFileListCommands::UpdateEnabling()
@@ -307,6 +317,25 @@ void TFileListCommands::ShowInExplorer()
   if (!m || row < 0 || FModel.IsStatusRow(row)) return;
   const TFileItem item = m->GetGroup(row);
   if (!item.Files.empty()) FHost.ShowInFileManager(item.Files.front().FileName);
+}
+
+TFileItem TFileListCommands::SelectedForCopy() const
+{
+  TFileItem all;
+  TFileManager *m = Manager();
+  if (!m) return all;
+  QStringList names;
+  for (int row : SelectedRows()) {
+    if (FModel.IsStatusRow(row)) continue;
+    const TFileItem item = m->GetGroup(row);
+    if (item.Files.empty()) continue;
+    all.Files.insert(all.Files.end(), item.Files.begin(), item.Files.end());
+    names += item.Summary.Name;
+  }
+  if (all.Files.empty()) return all;
+  all.Summary = all.Files.front();
+  all.Summary.Name = names.join(QLatin1String(", "));
+  return all;
 }
 
 void TFileListCommands::ShowProperties()

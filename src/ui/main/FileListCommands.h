@@ -55,13 +55,20 @@ public:
   void ShowProperties();
   void ShowGpsLogs(bool matchedToSelection);
 
+  // One item holding the files of every selected recording for the copy
+  // command, named as the list names the rows ("FILE0001-5"; several rows
+  // joined with ", "). No files when nothing is selected.
+  TFileItem SelectedForCopy() const;
+
   // The rows selected in display order, each with its identity.
   std::vector<int> SelectedRows() const;
   int CurrentRow() const;
   void ClearSelection();
 
-  // The texts of the delete questions (pure, for tests).
-  static QString DeleteAllQuestion(const std::vector<TFileItem> &rows, int fileCount);
+  // The question before deleting every unlocked recording, from the files
+  // each row takes along (TFileManager::FilesToDelete): every file counted,
+  // the files of the first 20 rows named.
+  static QString DeleteAllQuestion(const std::vector<QStringList> &rowFiles);
 
 private:
   QAction *Item(const char *name) const;

@@ -171,12 +171,8 @@ void TFormMain::ConnectWindowCommands()
   on("N_Help_WhatsNew", [this] { Windows.WhatsNew->show(); });
   on("N_SetupDevice", [this] { Windows.SetupDevice->show(); });
   on("N_FileList_Copy", [this] {
-    // One item holding the files of every selected recording.
-    TFileItem all;
-    for (int row : FListCommands->SelectedRows())
-      for (const TFileItemSubitem &f : FFileManager->GetGroup(row).Files) all.Files.push_back(f);
+    const TFileItem all = FListCommands->SelectedForCopy();
     if (all.Files.empty()) return;
-    all.Summary = all.Files.front();
     auto *copy = new TFormCopy(FDialogHost);
     copy->setAttribute(Qt::WA_DeleteOnClose);
     copy->StartCopy(all);

@@ -10,6 +10,7 @@
 #include "UnitFormFileProperty.h"
 #include "UnitFormSelectFolder.h"
 #include "UnitFormWhatsNew.h"
+#include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
@@ -18,6 +19,9 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QElapsedTimer>
+#include <QFileSystemModel>
+#include <QSignalSpy>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -68,11 +72,20 @@ TEST_F(AuxWindows, CopyWindowCopiesARecordingOfTheDemoCard)
   form->StartCopy(item);
   EXPECT_EQ(FHost.ChooserCaptions, QStringList{"Select a folder for FILE0001-0002"});
   ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 60000));
-  EXPECT_EQ(form->FileText(), FHost.ChosenFolder + QStringLiteral("/FILE0002.DAT"));
+  EXPECT_EQ(form->FileText(), FHost.ChosenFolder + QStringLiteral("/FILE0002.3GF"));
   EXPECT_EQ(settings::CopyFolder.Read(), FHost.ChosenFolder);
-  for (const TFileItemSubitem &f : item.Files)
-    for (const QString &path : {f.FileName, f.TrackFileName})
-      EXPECT_EQ(kptest::readFileBytes(path), kptest::readFileBytes(FHost.ChosenFolder + "/" + ExtractFileName(path)));
+  for (const TFileItemSubitem &f : item.Files) {
+    const QString side = f.TrackFileName.left(f.TrackFileName.size() - 3) + QStringLiteral("3GF");
+    for (const QString &path : {f.FileName, f.TrackFileName, side})
+      EXPECT_EQ(kptest::readFileBytes(path), kptest::readFileBytes(FHost.ChosenFolder + "/" + ExtractFileName(path)))
+          << path.toStdString();
+    // The copied trip carries its G-sensor samples.
+    const auto original = TMovingInfo::LoadFromFile(f.TrackFileName, true);
+    const auto copied = TMovingInfo::LoadFromFile(FHost.ChosenFolder + "/" + ExtractFileName(f.TrackFileName), true);
+    ASSERT_TRUE(original && copied);
+    EXPECT_GT(original->GetGSensorSpan(), 0);
+    EXPECT_EQ(copied->GetGSensorSpan(), original->GetGSensorSpan());
+  }
   kptest::saveScreenshot(form, QStringLiteral("copy-done.png"));
   form->close();
   EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
@@ -103,6 +116,88 @@ TEST_F(AuxWindows, CopyWindowClosedMidCopyGoesAwayWithoutAPartialFile)
   // Deferred deletes posted outside an event loop run only when sent.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(cancelled.isNull());
+}
+
+TEST_F(AuxWindows, CopyWindowShowsAFailure)
+{
+  const QString source = FDir.path() + QStringLiteral("/PULLED.MOV");
+  ASSERT_TRUE(kptest::writeFileBytes(source, QByteArray(4 << 20, 'x')));
+  TFileItem item;
+  item.Files.resize(1);
+  item.Files[0].FileName = source;
+  item.Files[0].Size = -1;
+  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  form->StartCopy(item);
+  form->Thread()->SetPaused(true);
+  ASSERT_TRUE(kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000));
+  QFile::resize(source, 1 << 20); // the card is pulled
+  kptest::MessageBoxAnswerer boxes;
+  form->Thread()->SetPaused(false);
+  ASSERT_TRUE(kptest::waitUntil([&] { return form->Failed() && !boxes.Texts.isEmpty(); }, 10000));
+  EXPECT_TRUE(boxes.Texts.front().contains(source)) << boxes.Texts.front().toStdString();
+  EXPECT_TRUE(form->FileText().startsWith(QStringLiteral("Copying failed:"))) << form->FileText().toStdString();
+  EXPECT_TRUE(form->FileText().contains(source));
+  // Nothing left to pause, no speed of a copy that stopped.
+  for (QPushButton *b : form->findChildren<QPushButton *>())
+    EXPECT_TRUE(b->text() != Translate(u"Pause") || !b->isVisible());
+  EXPECT_FALSE(form->Done());
+  kptest::saveScreenshot(form, QStringLiteral("copy-failed.png"));
+  form->close();
+  EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+}
+
+TEST_F(AuxWindows, FolderChooserOpensAtTheChosenFolder)
+{
+  // Deep below many siblings, so the folder is out of view unless the tree
+  // is brought to it.
+  for (int k = 0; k < 60; ++k) QDir().mkpath(FDir.path() + QStringLiteral("/a%1").arg(k, 2, 10, QLatin1Char('0')));
+  const QString chosen = FDir.path() + QStringLiteral("/a59/b/c/d");
+  ASSERT_TRUE(QDir().mkpath(chosen));
+  // Made at start-up, the chooser has read the top folders by the time it
+  // first opens, but nothing below them.
+  TFormSelectFolder form;
+  QTreeView *tree = form.Tree();
+  const auto *files = static_cast<const QFileSystemModel *>(tree->model());
+  ASSERT_TRUE(kptest::waitUntil([&] { return files->rowCount(files->index(QStringLiteral("/"))) > 0; }, 5000));
+  QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);
+  form.SetPath(chosen);
+  form.show();
+  const auto shown = [&] {
+    const QModelIndex current = tree->currentIndex();
+    if (!current.isValid() || files->filePath(current) != chosen) return false;
+    const QRect at = tree->visualRect(current);
+    return !at.isEmpty() && tree->viewport()->rect().contains(at.center());
+  };
+  // The model fills in the folders it had not read (the temporary folder
+  // holds many) and re-sorts them; the chosen folder stays in view.
+  const QString above = QFileInfo(FDir.path()).path();
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] {
+        for (const QList<QVariant> &args : loaded)
+          if (args.value(0).toString() == above) return true;
+        return false;
+      },
+      10000));
+  QElapsedTimer steady;
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        if (!shown()) {
+          steady.invalidate();
+          return false;
+        }
+        if (!steady.isValid()) steady.start();
+        return steady.elapsed() > 500;
+      },
+      5000))
+      << tree->visualRect(tree->currentIndex()).y();
+  EXPECT_EQ(form.Path(), chosen);
+  kptest::saveScreenshot(&form, QStringLiteral("folder-chooser-first-opening.png"));
+  // Typing a path while the tree still reads is not undone by it.
+  form.Edit()->clear();
+  QTest::keyClicks(form.Edit(), FDir.path());
+  kptest::spin(300);
+  EXPECT_EQ(form.Path(), FDir.path());
 }
 
 TEST_F(AuxWindows, PropertyCopyAllReachesTheClipboard)

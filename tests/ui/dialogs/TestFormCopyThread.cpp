@@ -1,5 +1,7 @@
-// The copy engine on temporary files: list order, byte-identical copies,
-// the replace question, cancelling, failures and a target that is the source.
+// The copy engine on temporary files: list order, side files, byte-identical
+// copies with their times, the replace question, cancelling, failures, a
+// copy killed midway, the speed after a pause and a target that is the
+// source.
 
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -12,7 +14,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace kp;
 
@@ -121,7 +129,9 @@ TEST_F(CopyEngine, CancelledOrFailedCopiesLeaveNoPartialTarget)
     const QString source = Make("BIG.MOV", 3 << 20, 9);
     auto t = Start({Video(source), Video(Make("NEXT.MOV", 10))}, true);
     ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().CopiedBytes > 0; }, 5000));
-    EXPECT_TRUE(QFileInfo::exists(Dst("BIG.MOV")));
+    // Written under a hidden name: the target's own name waits for the end.
+    EXPECT_FALSE(QFileInfo::exists(Dst("BIG.MOV")));
+    EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     if (c.ShrinkTo < 0) {
       t->Terminate();
     } else {
@@ -132,14 +142,145 @@ TEST_F(CopyEngine, CancelledOrFailedCopiesLeaveNoPartialTarget)
     EXPECT_EQ(s.Cancelled, c.ShrinkTo < 0);
     EXPECT_EQ(s.Error.isEmpty(), c.ShrinkTo < 0) << s.Error.toStdString();
     EXPECT_EQ(s.CurrentIndex, 0);
-    EXPECT_TRUE(QDir(Dst()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(Dst()).entryList(QDir::Files | QDir::Hidden).isEmpty());
   }
   // A source that cannot be opened names both files and stops the list.
   const QString gone = FDir.path() + QStringLiteral("/GONE.MOV");
   auto t = Start({Video(gone, 10), Video(Make("OK.MOV", 100))});
   const TCopySnapshot s = Finish(*t);
   EXPECT_TRUE(s.Error.startsWith(gone + QLatin1Char('\n') + Dst("GONE.MOV"))) << s.Error.toStdString();
-  EXPECT_TRUE(QDir(Dst()).entryList(QDir::Files).isEmpty());
+  EXPECT_TRUE(QDir(Dst()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(CopyEngine, FailedReplaceKeepsTheOldTarget)
+{
+  const QString source = Make("OLD.MOV", 3 << 20, 15);
+  QDir().mkpath(Dst());
+  ASSERT_TRUE(kptest::writeFileBytes(Dst("OLD.MOV"), "the user's copy"));
+  auto t = Start({Video(source)}, true);
+  ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().ReplacePending; }, 5000));
+  t->AnswerReplace(true);
+  ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().CopiedBytes > 0; }, 5000));
+  QFile::resize(source, 1 << 20); // the card is pulled
+  t->SetPaused(false);
+  EXPECT_FALSE(Finish(*t).Error.isEmpty());
+  EXPECT_EQ(kptest::readFileBytes(Dst("OLD.MOV")), "the user's copy");
+  EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden), QStringList{"OLD.MOV"});
+}
+
+TEST_F(CopyEngine, FileThatAppearsWhileCopyingIsNotReplacedUnasked)
+{
+  for (const bool answer : {false, true}) {
+    SCOPED_TRACE(answer);
+    const QString source = Make("NEW.MOV", 3 << 20, 27);
+    auto t = Start({Video(source)}, true);
+    ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().CopiedBytes > 0; }, 5000));
+    ASSERT_TRUE(kptest::writeFileBytes(Dst("NEW.MOV"), "saved meanwhile"));
+    t->SetPaused(false);
+    ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().ReplacePending; }, 5000));
+    t->AnswerReplace(answer);
+    EXPECT_TRUE(Finish(*t).Error.isEmpty());
+    EXPECT_EQ(kptest::readFileBytes(Dst("NEW.MOV")), answer ? kptest::readFileBytes(source) : "saved meanwhile");
+    EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden), QStringList{"NEW.MOV"});
+    QFile::remove(Dst("NEW.MOV"));
+  }
+}
+
+TEST_F(CopyEngine, SideFilesAndUnreadableTracksGoAlong)
+{
+  const QString video = Make("FILE0001.MOV", 5000, 21), track = Make("FILE0001.DAT", 6, 22);
+  const QString side = Make("FILE0001.3GF", 40, 23);
+  auto t = Start({Video(video)}); // the track could not be read: not paired
+  EXPECT_EQ(t->Files(), (QStringList{video, track, side}));
+  const TCopySnapshot s = Finish(*t);
+  EXPECT_TRUE(s.Error.isEmpty()) << s.Error.toStdString();
+  EXPECT_EQ(s.TotalBytes, 5000 + 6 + 40);
+  for (const QString &f : t->Files())
+    EXPECT_EQ(kptest::readFileBytes(f), kptest::readFileBytes(Dst(ExtractFileName(f)))) << f.toStdString();
+}
+
+TEST_F(CopyEngine, CopiesKeepTheSourcesAccessAndWriteTimes)
+{
+  const QString source = Make("T.MOV", 3 << 20, 17);
+  // Last read long ago, last written later: reading it moves its access time.
+  const timespec times[2] = {{1577880000, 0}, {1622548800, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(source).constData(), times, 0), 0);
+  auto t = Start({Video(source)});
+  EXPECT_TRUE(Finish(*t).Error.isEmpty());
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(Dst("T.MOV")).constData(), &st), 0);
+  EXPECT_EQ(st.st_atim.tv_sec, times[0].tv_sec);
+  EXPECT_EQ(st.st_mtim.tv_sec, times[1].tv_sec);
+}
+
+TEST_F(CopyEngine, PausedTimeIsNoCopyingTime)
+{
+  const int64_t size = 8 << 20;
+  TFileItem item;
+  item.Files = {Video(Make("P.MOV", size, 19))};
+  // Windows shorter than the pause, longer than copying the rest takes.
+  TFormCopyThread t(item, Dst(), TCopyDelays{0, 0, 0, 700});
+  t.SetPaused(true);
+  QElapsedTimer clock;
+  clock.start();
+  t.Start();
+  ASSERT_TRUE(kptest::waitUntil([&] { return t.Snapshot().CopiedBytes > 0; }, 5000));
+  const qint64 pausedAt = clock.elapsed();
+  kptest::spin(1500); // the user's pause
+  const qint64 paused = clock.elapsed() - pausedAt;
+  t.SetPaused(false);
+  const TCopySnapshot s = Finish(t);
+  const double activeSeconds = double(clock.elapsed() - paused) / 1000.0;
+  // A speed, once measured, is no slower than the copy really was.
+  EXPECT_TRUE(s.Speed == 0 || double(s.Speed) * activeSeconds >= double(size) / 2)
+      << s.Speed << " B/s over " << activeSeconds << " s";
+}
+
+// Run by KilledMidwayLeavesNoTarget in a process of its own: copies the
+// file it is given and waits, paused after the first block, to be killed.
+TEST(CopyEngineChild, CopiesUntilKilled)
+{
+  const QString source = qEnvironmentVariable("KP_COPY_CHILD_SOURCE");
+  if (source.isEmpty()) GTEST_SKIP() << "started by CopyEngine.KilledMidwayLeavesNoTarget";
+  TFileItem item;
+  item.Files = {Video(source)};
+  TFormCopyThread t(item, qEnvironmentVariable("KP_COPY_CHILD_FOLDER"), TCopyDelays{0, 0, 0});
+  t.SetPaused(true);
+  t.Start();
+  ASSERT_TRUE(kptest::waitUntil([&] { return t.Snapshot().CopiedBytes > 0; }, 10000));
+  std::printf("copying\n");
+  std::fflush(stdout);
+  kptest::waitUntil([] { return false; }, 60000);
+}
+
+TEST_F(CopyEngine, KilledMidwayLeavesNoTarget)
+{
+  const QString source = Make("KILL.MOV", 6 << 20, 25);
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("KP_COPY_CHILD_SOURCE", source);
+  env.insert("KP_COPY_CHILD_FOLDER", Dst());
+  child.setProcessEnvironment(env);
+  child.start(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget(),
+              {QStringLiteral("--gtest_filter=CopyEngineChild.CopiesUntilKilled")});
+  ASSERT_TRUE(child.waitForStarted(10000));
+  QByteArray said;
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] {
+        child.waitForReadyRead(10);
+        said += child.readAllStandardOutput();
+        return said.contains("copying\n");
+      },
+      20000))
+      << said.toStdString();
+  ::kill(pid_t(child.processId()), SIGKILL);
+  ASSERT_TRUE(child.waitForFinished(10000));
+  EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+  EXPECT_FALSE(QFileInfo::exists(Dst("KILL.MOV")));
+  // Only the hidden temporary file is left, never the target's name.
+  const QStringList left = QDir(Dst()).entryList(QDir::Files | QDir::Hidden);
+  ASSERT_EQ(left.size(), 1);
+  EXPECT_TRUE(left[0].startsWith(".KILL.MOV.")) << left[0].toStdString();
 }
 
 TEST_F(CopyEngine, TargetThatIsTheSourceIsSkipped)

@@ -9,7 +9,10 @@
 #include "WindowPlacement.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QTemporaryDir>
 
 using namespace kp;
 
@@ -70,6 +73,43 @@ TEST_F(ListFixture, DeleteAllAsksWithTwentyNamesAndEveryFileCounted)
   EXPECT_TRUE(q.contains(": 50\r\n")) << q.toStdString();
   EXPECT_FALSE(q.contains("LOCKED"));
   EXPECT_EQ(Manager.GetCount(), 26); // No changes nothing
+}
+
+TEST_F(ListFixture, LockThatDidNotTakeIsReported)
+{
+  QTemporaryDir dir;
+  const QString kept = dir.filePath("FILE0001.MOV"), gone = dir.filePath("FILE0002.MOV");
+  ASSERT_TRUE(kptest::writeFileBytes(kept, "x"));
+  Rows({ListRow({kept, gone})});
+  Select({0});
+  for (const bool lock : {true, false}) {
+    Host.Messages.clear();
+    Commands->SetLock(lock);
+    ASSERT_EQ(Host.Messages.size(), 1) << lock;
+    EXPECT_EQ(Host.Messages[0], "The protection of these files could not be changed:\r\n" + gone);
+    EXPECT_EQ(IsFileLocked(kept), lock);
+  }
+  ASSERT_TRUE(kptest::writeFileBytes(gone, "x"));
+  Host.Messages.clear();
+  Commands->SetLock(true);
+  EXPECT_TRUE(Host.Messages.isEmpty());
+  SetFileLocked(kept, false);
+  SetFileLocked(gone, false);
+}
+
+TEST_F(ListFixture, DeletingSeveralRowsReportsEveryFileThatStayed)
+{
+  QTemporaryDir dir;
+  // A folder where a movie stood cannot be unlinked, even by root.
+  const QString stuck = dir.filePath("FILE0001.MOV"), gone = dir.filePath("FILE0002.MOV");
+  ASSERT_TRUE(QDir().mkpath(stuck + "/inside"));
+  ASSERT_TRUE(kptest::writeFileBytes(gone, "x"));
+  Rows({ListRow({stuck}), ListRow({gone})});
+  Select({0, 1});
+  Commands->DeleteFromDisk();
+  EXPECT_FALSE(QFileInfo::exists(gone));
+  ASSERT_EQ(Host.Messages.size(), 1);
+  EXPECT_EQ(Host.Messages[0], "These files could not be deleted:\r\n" + stuck);
 }
 
 TEST_F(ListFixture, EnablingFollowsTheSelection)

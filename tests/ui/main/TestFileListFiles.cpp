@@ -111,6 +111,69 @@ TEST_F(CardFixture, DeleteRemovesFilesAndReportsTheOnesThatStay)
   EXPECT_EQ(Manager.GetCount(), 1); // the file that stayed is still listed
 }
 
+TEST_F(CardFixture, DeleteQuestionsCountAndNameEveryFileThatGoes)
+{
+  QTemporaryDir dir;
+  const QString card = CopyOfCard(dir);
+  Add({card + "/DCIM/100MEDIA"}, false);
+  std::vector<TFileItem> unlocked;
+  int row = -1;
+  for (int i = 0; i < Manager.GetCount(); ++i)
+    if (Manager.GetGroup(i).Summary.Locked == lsNone) {
+      unlocked.push_back(Manager.GetGroup(i));
+      if (row < 0) row = i;
+    }
+  ASSERT_FALSE(unlocked.empty());
+  // Every fragment of the card has its track and its G-sensor side file.
+  QStringList going;
+  for (const TFileItem &r : unlocked)
+    for (const TFileItemSubitem &f : r.Files)
+      for (const char *ext : {".MOV", ".DAT", ".3GF"}) going += QString(f.FileName).replace(".MOV", ext);
+  Host.Answer = false;
+  Commands->DeleteAllUnlocked();
+  ASSERT_EQ(Host.Questions.size(), 1);
+  EXPECT_TRUE(Host.Questions[0].contains(QStringLiteral(": %1\r\n").arg(going.size())))
+      << Host.Questions[0].toStdString();
+  for (const QString &path : going) EXPECT_TRUE(Host.Questions[0].contains(path)) << path.toStdString();
+
+  // One recording deleted: the question names its files, and all go.
+  View.selectionModel()->setCurrentIndex(Model.index(row, 0),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  const TFileItem chosen = Manager.GetGroup(row);
+  Host.Answer = true;
+  Commands->DeleteFromDisk();
+  ASSERT_EQ(Host.Questions.size(), 2);
+  for (const TFileItemSubitem &f : chosen.Files)
+    for (const char *ext : {".MOV", ".DAT", ".3GF"}) {
+      const QString path = QString(f.FileName).replace(".MOV", ext);
+      EXPECT_TRUE(Host.Questions[1].contains(path + "\r\n") || Host.Questions[1].contains(path + " ?"))
+          << path.toStdString();
+      EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
+    }
+  EXPECT_TRUE(Host.Messages.isEmpty()) << Host.Messages.join(' ').toStdString();
+}
+
+TEST_F(CardFixture, CopyTakesTheRecordingsNameAsTheListShowsIt)
+{
+  Add({DemoCard() + "/DCIM/100MEDIA"}, false);
+  ASSERT_GE(Manager.GetCount(), 2);
+  int multi = -1;
+  for (int i = 0; i < Manager.GetCount() && multi < 0; ++i)
+    if (Manager.GetGroup(i).Files.size() > 1) multi = i;
+  ASSERT_GE(multi, 0);
+  const int other = multi == 0 ? 1 : 0;
+  View.selectionModel()->setCurrentIndex(Model.index(multi, 0),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  const TFileItem one = Commands->SelectedForCopy();
+  EXPECT_EQ(one.Summary.Name, Manager.GetGroup(multi).Summary.Name);
+  EXPECT_TRUE(one.Summary.Name.contains('-')) << one.Summary.Name.toStdString(); // "FILE0001-5"
+  EXPECT_EQ(one.Files.size(), Manager.GetGroup(multi).Files.size());
+  View.selectionModel()->select(Model.index(other, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  const QStringList names = {Manager.GetGroup(std::min(multi, other)).Summary.Name,
+                             Manager.GetGroup(std::max(multi, other)).Summary.Name};
+  EXPECT_EQ(Commands->SelectedForCopy().Summary.Name, names.join(", "));
+}
+
 TEST(SnapshotFile, JpegOfFullSizeAndQuality96)
 {
   QImage frame(320, 180, QImage::Format_RGB32);

@@ -2,8 +2,17 @@
 // frame and window snapshots of the save keys, and the play speed buttons.
 
 #include "RealWindowSupport.h"
+#include "UnitFormCopy.h"
+#include "UnitFormSelectFolder.h"
+#include "UnitRegSettings.h"
+#include "UnitUtils.h"
 
+#include <QAction>
 #include <QElapsedTimer>
+#include <QFileSystemModel>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTreeView>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QTest>
@@ -99,4 +108,65 @@ TEST_F(RealWindow, DroppedFolderSnapshotsAndDoubleSpeed)
   EXPECT_GT(rate, 1.4);
   EXPECT_LT(rate, 2.6);
   kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_double_speed.png"));
+}
+
+// The copy command as the user meets it: the folder chooser opens at the
+// folder of the last copy, both windows name the recording as the list does,
+// and the copy takes every file of the trip along.
+TEST_F(RealWindow, CopyCommandNamesTheRecordingAndTakesItsSideFiles)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  int row = -1;
+  const kp::TFileManager &m = *Model().FileManager();
+  for (int i = 0; i < m.GetCount() && row < 0; ++i)
+    if (m.GetGroup(i).Files.size() > 1 && m.GetGroup(i).Summary.FileName.startsWith(kptest::DemoCard())) row = i;
+  ASSERT_GE(row, 0);
+  const kp::TFileItem trip = m.GetGroup(row);
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+
+  QTemporaryDir out;
+  const QString last = out.path() + QStringLiteral("/last/copy"), target = out.path() + QStringLiteral("/trip");
+  ASSERT_TRUE(QDir().mkpath(last) && QDir().mkpath(target));
+  kp::settings::CopyFolder.Write(last);
+  QString chooserTitle, shownInTree;
+  QTimer answer;
+  answer.setInterval(50);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto *chooser = qobject_cast<kp::TFormSelectFolder *>(QApplication::activeModalWidget());
+    if (!chooser) return;
+    chooserTitle = chooser->windowTitle();
+    const QModelIndex current = chooser->Tree()->currentIndex();
+    const QRect at = chooser->Tree()->visualRect(current);
+    if (current.isValid() && chooser->Tree()->viewport()->rect().contains(at.center()))
+      shownInTree = static_cast<const QFileSystemModel *>(chooser->Tree()->model())->filePath(current);
+    if (shownInTree != last) return; // the tree may still be reading
+    kptest::saveScreenshot(chooser, QStringLiteral("copy-chooser.png"));
+    chooser->Edit()->setText(target);
+    chooser->ButtonOk()->click();
+  });
+  answer.start();
+  QTimer::singleShot(15000, [] {
+    if (QWidget *modal = QApplication::activeModalWidget()) static_cast<QDialog *>(modal)->reject();
+  });
+  w->Menus().Action(QStringLiteral("N_FileList_Copy"))->trigger();
+  answer.stop();
+  EXPECT_EQ(shownInTree, last);
+  EXPECT_EQ(chooserTitle, QStringLiteral("Select a folder for ") + trip.Summary.Name);
+  kp::TFormCopy *copy = nullptr;
+  for (QWidget *top : QApplication::topLevelWidgets())
+    if (auto *c = qobject_cast<kp::TFormCopy *>(top); c && c->isVisible()) copy = c;
+  ASSERT_NE(copy, nullptr);
+  EXPECT_TRUE(copy->windowTitle().endsWith(QLatin1Char(' ') + trip.Summary.Name)) << copy->windowTitle().toStdString();
+  ASSERT_TRUE(kptest::waitUntil([&] { return copy->Done() || copy->Failed(); }, 60000));
+  EXPECT_TRUE(copy->Done());
+  kptest::saveScreenshot(copy, QStringLiteral("copy-of-a-trip.png"));
+  QStringList expected;
+  for (const kp::TFileItemSubitem &f : trip.Files)
+    for (const char *ext : {".MOV", ".DAT", ".3GF"})
+      expected += kp::ExtractFileName(QString(f.FileName).replace(".MOV", ext));
+  expected.sort();
+  EXPECT_EQ(QDir(target).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+  copy->close();
 }

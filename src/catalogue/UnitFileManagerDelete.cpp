@@ -1,0 +1,96 @@
+// Deleting recordings from the disk: every file that goes with a video,
+// except tracks another listed file still uses.
+#include "RecordingFiles.h"
+#include "UnitFileManager.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace kp {
+
+TKeptTracks TFileManager::KeptTracks(const std::vector<TFileItem> &items) const
+{
+  // Track files that another listed file still uses (a card log matched to
+  // several recordings, a track attached by hand) stay on disk.
+  std::unordered_set<QString> going;
+  for (const TFileItem &item : items)
+    for (const TFileItemSubitem &f : item.Files) going.insert(f.FileName);
+  TKeptTracks kept;
+  std::lock_guard<std::mutex> lock(FLock);
+  for (const TFileItem &row : FItems)
+    for (const TFileItemSubitem &f : row.Files)
+      if (!going.count(f.FileName)) {
+        kept.Add(f.TrackFileName);
+        kept.Add(f.Log.FileName);
+      }
+  return kept;
+}
+
+std::vector<QStringList> TFileManager::FilesToDelete(const std::vector<TFileItem> &items) const
+{
+  const TKeptTracks kept = KeptTracks(items);
+  std::vector<QStringList> out;
+  QStringList named;
+  for (const TFileItem &item : items) {
+    QStringList files;
+    for (const TFileItemSubitem &f : item.Files) {
+      QStringList paths = DeleteCompanions(f, kept);
+      paths.prepend(f.FileName);
+      // A track shared by rows deleted together goes once, with the first.
+      for (const QString &p : paths)
+        if (!named.contains(p)) {
+          named += p;
+          files += p;
+        }
+    }
+    out.push_back(files);
+  }
+  return out;
+}
+
+bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
+{
+  TKeptTracks kept = KeptTracks({item});
+  std::unordered_set<QString> deleted;
+  QStringList stayed;
+  for (const TFileItemSubitem &f : item.Files) {
+    // The track goes only with its video, so a video that stays keeps it
+    // (also when another file of this row shares it).
+    if (!ForceDeleteFile(f.FileName) && QFileInfo::exists(f.FileName)) {
+      stayed += f.FileName;
+      kept.Add(f.TrackFileName);
+      kept.Add(f.Log.FileName);
+      continue;
+    }
+    deleted.insert(f.FileName);
+  }
+  for (const TFileItemSubitem &f : item.Files) {
+    if (!deleted.count(f.FileName)) continue;
+    for (const QString &side : DeleteCompanions(f, kept))
+      if (!ForceDeleteFile(side) && QFileInfo::exists(side)) stayed += side;
+  }
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    for (size_t r = 0; r < FItems.size(); ++r) {
+      if (FItems[r].Summary.FileName != item.Summary.FileName) continue;
+      std::vector<TFileItemSubitem> &files = FItems[r].Files;
+      files.erase(std::remove_if(files.begin(), files.end(),
+                                 [&](const TFileItemSubitem &f) { return deleted.count(f.FileName) > 0; }),
+                  files.end());
+      if (files.empty())
+        RemoveRowLocked(int(r));
+      else
+        RecalcLocked(FItems[r]);
+      break;
+    }
+    for (const QString &path : deleted) FPaths.erase(path.toLower());
+    SortLocked();
+  }
+  Changed(-1);
+  if (failed) *failed = stayed;
+  return stayed.isEmpty();
+}
+
+} // namespace kp
