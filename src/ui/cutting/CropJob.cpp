@@ -179,8 +179,10 @@ void TCropJob::CopyItems(TMOVWriter &writer, TState &state)
     try {
       CopyItem(int(i), writer, state, stop);
     } catch (const std::exception &e) {
+      ReportException();
       FMessages(QString::fromUtf8(e.what()));
     } catch (...) {
+      ReportException();
       FMessages(QStringLiteral("Unknown error: ") + FItems[i].FileName);
     }
   }

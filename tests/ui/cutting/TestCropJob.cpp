@@ -1,6 +1,7 @@
 // The cutting job on real recordings (a generated demo card and a B-frame
 // source), with ffmpeg and ffprobe as oracles.
 #include "CuttingTestSupport.h"
+#include "ReportRecorder.h"
 #include "CropRules.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -275,4 +276,24 @@ TEST_F(CropJob, WholeCardFragmentAtSpeedOneShowsEveryFrame)
   EXPECT_EQ(Tool(ffprobe, {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
                            "stream=nb_read_frames,nb_frames", "-of", "csv=p=0", FOutput}),
             QStringLiteral("600,600"));
+}
+
+TEST_F(CropJob, FailedItemIsReportedAndTheJobGoesOn)
+{
+  kptest::TReportRecorder reports;
+  FItems = {Item(CardMovie(2), false, 0, 0.1L), Item(CardMovie(3), false, 0, 0.1L)};
+  int calls = 0;
+  // The first item's first progress call fails (as a repaint may).
+  ASSERT_EQ(Run(Out(QStringLiteral("failed.mov")), {},
+                [&](double, double) {
+                  if (++calls == 1) throw std::runtime_error("repaint failed");
+                  return true;
+                }),
+            TCropOutcome::Finished);
+  EXPECT_EQ(FMessages, QStringList(QStringLiteral("repaint failed")));
+  const QStringList shown = reports.Shown();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown[0].contains(QStringLiteral(", repaint failed\r\n"))) << shown[0].toStdString();
+  // The movie holds the second item alone.
+  EXPECT_NEAR(double(TMOVReader(FOutput, true).DurationMs), FItems[1].DurationMs * 0.1, 1100);
 }
