@@ -68,7 +68,7 @@ TEST_F(CaughtExceptions, PlaybackStepGuardReportsWhatItCatches)
   GuardStep(host, TGraphFailure::Show, [] { throw std::runtime_error("decoder lost"); });
   const QStringList shown = reports.Shown();
   ASSERT_EQ(shown.size(), 1);
-  EXPECT_TRUE(shown[0].contains(QStringLiteral(", decoder lost\r\nThread: main:\r\n"))) << shown[0];
+  EXPECT_TRUE(shown[0].contains(QStringLiteral(", decoder lost\r\nThread: main:\r\n"))) << shown[0].toStdString();
 }
 
 TEST_F(CaughtExceptions, MapBridgeReportsFailedScriptsAndUpdateRestarts)
@@ -86,7 +86,7 @@ TEST_F(CaughtExceptions, MapBridgeReportsFailedScriptsAndUpdateRestarts)
   const QStringList shown = reports.Shown();
   ASSERT_FALSE(shown.isEmpty());
   // The newest report replaces one not yet shown: the restart came last.
-  EXPECT_TRUE(shown.back().contains(QStringLiteral(", checker stuck\r\n"))) << shown.back();
+  EXPECT_TRUE(shown.back().contains(QStringLiteral(", checker stuck\r\n"))) << shown.back().toStdString();
   kptest::TReportRecorder scripts;
   EXPECT_TRUE(bridge.ExecMapScript(QStringLiteral("ClearPath()")));
   ASSERT_EQ(scripts.Shown().size(), 1);
@@ -108,6 +108,6 @@ TEST_F(CaughtExceptions, CatalogueThreadFailureIsReportedAndTheThreadEnds)
   ASSERT_TRUE(reports.WaitForReport());
   catalogue.WaitFor();
   const QString report = reports.Shown().front();
-  EXPECT_TRUE(report.contains(QStringLiteral(", list gone\r\nThread: "))) << report;
-  EXPECT_FALSE(report.contains(QStringLiteral("Thread: main"))) << report;
+  EXPECT_TRUE(report.contains(QStringLiteral(", list gone\r\nThread: "))) << report.toStdString();
+  EXPECT_FALSE(report.contains(QStringLiteral("Thread: main"))) << report.toStdString();
 }
