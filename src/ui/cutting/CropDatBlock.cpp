@@ -32,6 +32,18 @@ double MarkGap(const TTrackInfo &block)
   return std::max(kMinMarkGap, *middle / 15);
 }
 
+// The times of the first and last fix, 0 without one.
+std::pair<TDateTime, TDateTime> FixSpan(const TTrackInfo &block)
+{
+  TDateTime first = 0, last = 0;
+  for (const TTrackInfoItem &item : block.Items) {
+    if (item.Kind != ikGps || !(item.Time > 0)) continue;
+    if (first == 0) first = item.Time;
+    last = item.Time;
+  }
+  return {first, last};
+}
+
 } // namespace
 
 TTrackInfo DatBlockItems(const TTrackInfo &range, TDateTime t1, const std::vector<TTrackInfoItem> &previous)
@@ -56,27 +68,33 @@ std::vector<TTrackInfoItem> DatBlockFixes(const TTrackInfo &block)
   return fixes;
 }
 
-TDateTime DatEndMarkBefore(const TTrackInfo &block, TDateTime end, double lead)
+TDateTime DatFirstStartMark(const TTrackInfo &block, TDateTime start)
 {
-  const double gap = MarkGap(block);
-  const TDateTime mark = end - lead - kBlockGap;
-  // The file keeps fixes to the second: a fragment that ends on a fix ends
-  // its block a little late.
-  TDateTime after = mark;
-  for (const TTrackInfoItem &item : block.Items)
-    if (item.Kind == ikGps && item.Time > 0) after = std::max(after, item.Time + gap);
-  return after;
+  const auto [first, last] = FixSpan(block);
+  return first > 0 ? std::min(start, first - MarkGap(block)) : start;
 }
 
-std::pair<TDateTime, TDateTime> DatMarkTimes(const TTrackInfo &block, TDateTime start, TDateTime end)
+TDateTime DatLastEndMark(const TTrackInfo &block, TDateTime end)
 {
-  const double gap = MarkGap(block);
-  for (const TTrackInfoItem &item : block.Items) {
-    if (item.Kind != ikGps || !(item.Time > 0)) continue;
-    start = std::min(start, item.Time - gap);
-    end = std::max(end, item.Time + gap);
+  const auto [first, last] = FixSpan(block);
+  return last > 0 ? std::max(end, last + MarkGap(block)) : end;
+}
+
+std::pair<TDateTime, TDateTime> DatBoundaryMarks(const TTrackInfo &block, TDateTime end, const TTrackInfo &next,
+                                                 TDateTime nextStart)
+{
+  // The reader puts the end mark kBlockGap before the next start mark, so
+  // the two marks stand that much further apart than the fragments' ends.
+  const double apart = nextStart - end + kBlockGap;
+  const TDateTime last = FixSpan(block).second, first = FixSpan(next).first;
+  TDateTime endMark = last > 0 ? last + MarkGap(block) : end;
+  TDateTime startMark = endMark + apart;
+  if (first > 0 && startMark > first - MarkGap(next)) {
+    // Fixes at both ends of the cut: as near as the reader allows.
+    startMark = first - MarkGap(next);
+    if (!(last > 0)) endMark = startMark - apart;
   }
-  return {start, end};
+  return {endMark, startMark};
 }
 
 } // namespace kp

@@ -22,16 +22,21 @@ TTrackInfo DatBlockItems(const TTrackInfo &range, TDateTime t1, const std::vecto
 // The fixes of a block, for the next fragment's DatBlockItems.
 std::vector<TTrackInfoItem> DatBlockFixes(const TTrackInfo &block);
 
-// The times of the block's start and end marks: Start and End, moved out
-// where a fix lies at or beyond them or nearer than a tenth of the fixes'
-// usual interval (a fifteenth, at least 0.06 s).
-std::pair<TDateTime, TDateTime> DatMarkTimes(const TTrackInfo &block, TDateTime start, TDateTime end);
+// The start mark of the first block: the fragment's start, or just before
+// its first fix where that lies nearer (a fifteenth of the fixes' interval, at
+// least 0.06 s, keeps them apart for the reader).
+TDateTime DatFirstStartMark(const TTrackInfo &block, TDateTime start);
 
-// The end mark of a block that another follows, whose start mark stands
-// Lead before that fragment's start: the reader moves the block to end
-// 0.1 s before that mark, so the mark stands Lead + 0.1 s before End and
-// the block's fixes keep the distance to the next fragment's that the cut
-// gives them; when a fix lies too near, the mark moves after it.
-TDateTime DatEndMarkBefore(const TTrackInfo &block, TDateTime end, double lead);
+// The end mark of the last block: the fragment's end, or just after its
+// last fix.
+TDateTime DatLastEndMark(const TTrackInfo &block, TDateTime end);
+
+// The end mark of Block (its fragment ending at End) and the start mark of
+// Next (its fragment starting at NextStart), so that once the reader has
+// moved Block to end just before Next, the fixes of both stand as far apart
+// as in the cut. Only fixes at both ends, nearer than the reader can keep
+// apart, end up a little further.
+std::pair<TDateTime, TDateTime> DatBoundaryMarks(const TTrackInfo &block, TDateTime end, const TTrackInfo &next,
+                                                 TDateTime nextStart);
 
 } // namespace kp

@@ -1,5 +1,6 @@
 #include "CropJob.h"
 
+#include "ByteStream.h"
 #include "CropDatBlock.h"
 #include "CropOutputFile.h"
 #include "CropRules.h"
@@ -76,7 +77,7 @@ struct TCropJob::TState {
   std::vector<TTrackInfoItem> PreviousFixes; // of the last fragment with telemetry, as its source has them
   struct {
     TTrackInfo Items;
-    TDateTime StartMark = 0, End = 0, LastMark = 0;
+    TDateTime StartMark = 0, End = 0;
     bool Set = false;
   } Block;                              // the last ".dat" block, written once the next one begins
   std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
@@ -157,7 +158,9 @@ TCropOutcome TCropJob::Run()
   const QString temp = CreateTempBeside(FOutputName, error);
   std::unique_ptr<TMOVWriter> writer;
   try {
-    writer = std::make_unique<TMOVWriter>(temp.isEmpty() ? FOutputName : temp);
+    if (temp.isEmpty())
+      throw EStreamOpenError(QStringLiteral("cannot create ") + FOutputName + QStringLiteral(": ") + error, -1);
+    writer = std::make_unique<TMOVWriter>(temp);
   } catch (...) {
     if (!temp.isEmpty()) QFile::remove(temp);
     FHost.ShowMain();
@@ -169,7 +172,7 @@ TCropOutcome TCropJob::Run()
 
   TState state;
   CopyItems(*writer, state);
-  FlushDatBlock(state, state.Block.LastMark);
+  FlushDatBlock(state, DatLastEndMark(state.Block.Items, state.Block.End));
   Notify(FEvents.ItemStarted, -1);
   // Nothing processes window messages from here to the end, so the dialog
   // stays as this call finds it.
@@ -282,10 +285,14 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
   RetimeRange(block, t1, t2, item.Speed);
   if (range.Items.empty()) return;
   if (FOptions.Meta) {
-    const auto [first, last] = DatMarkTimes(block, start, t2);
-    // The previous block's end mark depends on where this one starts.
-    if (state.Block.Set) FlushDatBlock(state, DatEndMarkBefore(state.Block.Items, state.Block.End, start - first));
-    state.Block = {std::move(block), first, t2, last, true};
+    // A block's end mark, and the next block's start mark, depend on both.
+    TDateTime startMark = DatFirstStartMark(block, start);
+    if (state.Block.Set) {
+      const auto [endMark, nextStart] = DatBoundaryMarks(state.Block.Items, state.Block.End, block, start);
+      FlushDatBlock(state, endMark);
+      startMark = nextStart;
+    }
+    state.Block = {std::move(block), startMark, t2, true};
   }
   if (FOptions.VideoSubtitles || FOptions.SrtSubtitles)
     AddSubtitles(range, start, Round(CropItemOutputMs(item)), writer, state);
