@@ -2,6 +2,8 @@
 // every other part reads under the lock.
 #include "UnitFileManager.h"
 
+#include "WorkerThreads.h"
+
 #include <chrono>
 
 namespace kp {
@@ -31,7 +33,8 @@ void TFileManager::Start()
   // step waits for the thread instead of racing it.
   SetStatus(FWords.Initializing);
   FThread = std::thread([this] {
-    Execute();
+    // A failed pass ends the search; the list keeps what it found so far.
+    RunWorkerBody([this] { Execute(); });
     FRunning.store(false);
   });
 }

@@ -50,6 +50,9 @@ public:
   // not build one, or when the movie still holds no sample after the call.
   bool AppendFragment(double &P1, double &P2, double Speed, bool BigFPS, TMOVReader &Reader,
                       const TMOVProgressEvent &OnProgress, bool Video, bool Audio);
+  // The last AppendFragment found the samples of a track it copied ending
+  // before P2 (a truncated source): the fragment came out shorter.
+  bool LastFragmentClipped() const { return FLastFragmentClipped; }
 
   // Writes the moov from the template's moov; nothing without a template.
   // A movie without any video or sound sample is not written: like any
@@ -148,6 +151,7 @@ private:
   int32_t FHighestWrittenID = 0;
   int FCopyDepth = 0;
   bool FTrakHasCtts = false; // the template trak being copied has a ctts
+  bool FLastFragmentClipped = false;
   // Samples contiguous in the source and the output, copied with one read
   // and one write when the run ends.
   struct TRun {

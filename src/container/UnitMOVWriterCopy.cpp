@@ -64,6 +64,7 @@ bool TMOVWriter::AppendFragment(double &P1, double &P2, double Speed, bool BigFP
     }
   }
   TFragment f{Reader, Speed, BigFPS, OnProgress, {}, 1, 0, -1, 0, 0};
+  FLastFragmentClipped = false;
   const TUndo undo = SaveUndo();
   try {
     CheckListed(Reader, Video, Audio);
@@ -179,7 +180,9 @@ void TMOVWriter::SetUpState(TFragment &f, int ti, double P1, double P2, bool Vid
       }
   }
   if (t.Kind == mtkVideo) s.Last = DisplayClosedEnd(t, s.First, s.Last);
+  const int32_t asked = s.Last;
   ClipToSource(f, t, s);
+  if (s.Last < asked && Copied(t.Kind, Video, Audio)) FLastFragmentClipped = true;
   s.Cur = s.First;
   s.Count = std::max(0, s.Last - s.First + 1);
   int dst = FindDestination(t);

@@ -1,5 +1,6 @@
 #include "UnitException.h"
 #include "DiagnosticsLog.h"
+#include "WorkerThreads.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -122,6 +123,7 @@ void InstallExceptionHook(std::unique_ptr<TReportShower> shower)
     g_reporter = reporter;
   }
   delete previous;
+  SetWorkerFailureHandler([](const std::exception_ptr &exception) noexcept { ReportException(exception); });
 }
 
 void RemoveExceptionHook()
@@ -132,6 +134,7 @@ void RemoveExceptionHook()
     reporter = g_reporter;
     g_reporter = nullptr;
   }
+  SetWorkerFailureHandler(nullptr);
   delete reporter;
 }
 

@@ -241,12 +241,28 @@ double Speed(double metres, double days)
 
 void TMovingInfo::MarkOutliers()
 {
-  const size_t n = Points.size();
-  if (n < 3) return;
+  // Records without a position (zero coordinates: a receiver without a
+  // fix, or the time marks that bound the blocks of a cut's track) carry
+  // only a time and end a run: the fixes on either side may lie far apart
+  // by right (a cut joins fragments of different places), and as a
+  // neighbour such a record would make the next fix look like a jump
+  // across the globe.
+  size_t from = 0;
+  for (size_t i = 0; i <= Points.size(); ++i) {
+    if (i < Points.size() && Points[i].Lon != 0 && Points[i].Lat != 0) continue;
+    MarkOutliersIn(from, i);
+    from = i + 1;
+  }
+}
+
+void TMovingInfo::MarkOutliersIn(size_t from, size_t to)
+{
+  if (to < from + 3) return;
+  const size_t n = to;
   auto dist = [this](size_t a, size_t b) {
     return GeoDistanceFast(Points[a].Lon, Points[a].Lat, Points[b].Lon, Points[b].Lat);
   };
-  for (size_t i = 0; i + 2 < n; ++i) {
+  for (size_t i = from; i + 2 < n; ++i) {
     TMovingPoint &p0 = Points[i], &p1 = Points[i + 1], &p2 = Points[i + 2];
     const double d01 = dist(i, i + 1), d02 = dist(i, i + 2), d12 = dist(i + 1, i + 2);
     const double d23 = i + 3 < n ? dist(i + 2, i + 3) : 0.0;

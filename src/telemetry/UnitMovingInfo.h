@@ -82,6 +82,7 @@ public:
   void FixDayJumps();
   void FixTimeSteps();
   void MarkOutliers();
+  void MarkOutliersIn(size_t from, size_t to); // points From..To-1, all with a position
   void AssignGSensorTimes(const QString &fileName);
   void CenterGSensor();
   void CalcDerived(bool quick);

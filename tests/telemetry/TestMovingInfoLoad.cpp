@@ -4,6 +4,7 @@
 
 #include "TelemetryTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <random>
@@ -231,9 +232,18 @@ TEST(MovingInfoCleaning, SoundTracksKeepEveryFix)
   for (int i = 0; i < 5; ++i) pause.push_back(At(kT0 + i * kSec, 37.6, 55.7 + i * 10 * kDeg));
   for (int i = 0; i < 5; ++i) pause.push_back(At(kT0 + (304 + i) * kSec, 37.6, 55.7 + (3040 + i * 10) * kDeg));
   for (int i = 0; i < 8; ++i) dateLine.push_back(At(kT0 + i * kSec, NormalLon(179.9997 + i * 10 * kDeg), 0.5));
-  for (const auto &items : {pause, dateLine}) {
+  // A joined track (a cut of two places): records without a position stand
+  // between the parts, and the first fix after them is no jump.
+  std::vector<TTrackInfoItem> joined;
+  for (int i = 0; i < 4; ++i) joined.push_back(At(kT0 + i * kSec, 37.6, 55.7 + i * 14 * kDeg));
+  joined.push_back(At(kT0 + 3.2 * kSec, 0, 0));
+  joined.push_back(At(kT0 + 3.3 * kSec, 0, 0));
+  for (int i = 0; i < 4; ++i) joined.push_back(At(kT0 + (3.4 + i) * kSec, 37.7, 55.8 + i * 14 * kDeg));
+  for (const auto &items : {pause, dateLine, joined}) {
     const auto m = Load(items);
-    ASSERT_EQ(m->Points.size(), items.size());
+    const size_t positionless =
+        size_t(std::count_if(items.begin(), items.end(), [](const TTrackInfoItem &i) { return i.Lon == 0; }));
+    ASSERT_EQ(m->Points.size(), items.size() - positionless);
     for (const TMovingPoint &p : m->Points) EXPECT_FALSE(p.NoFix) << p.Lon << " " << p.Lat;
   }
 }

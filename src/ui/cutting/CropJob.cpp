@@ -1,5 +1,8 @@
 #include "CropJob.h"
 
+#include "ByteStream.h"
+#include "CropDatBlock.h"
+#include "CropOutputFile.h"
 #include "CropRules.h"
 #include "UnitException.h"
 #include "UnitGpsConverterSRT.h"
@@ -9,6 +12,7 @@
 #include "UnitUtilsFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -21,6 +25,9 @@ namespace {
 const char *const kTextTrackName = "GPS information";
 constexpr uint16_t kLanguageRussian = 32;
 constexpr uint16_t kLanguageEnglish = 0;
+// A fragment this much shorter than asked is reported (its ends move to
+// frames and key frames by less).
+constexpr long double kShortFragmentMs = 1000;
 
 TDateTime FragmentTime(const TCropItem &item, long double p)
 {
@@ -67,6 +74,12 @@ struct TCropJob::TState {
   double TripOffset = 0; // metres shown by the earlier fragments' subtitles
   QByteArray Dat, Srt;
   bool TextStarted = false;
+  std::vector<TTrackInfoItem> PreviousFixes; // of the last fragment with telemetry, as its source has them
+  struct {
+    TTrackInfo Items;
+    TDateTime StartMark = 0, End = 0;
+    bool Set = false;
+  } Block;                              // the last ".dat" block, written once the next one begins
   std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
 };
 
@@ -110,6 +123,20 @@ QString TCropJob::FindOverwrittenSource(const std::vector<TCropItem> &items, con
   return {};
 }
 
+QStringList TCropJob::ExistingOutputs() const
+{
+  QStringList outputs{FOutputName};
+  // Side files come only with telemetry.
+  const bool telemetry = std::any_of(FItems.begin(), FItems.end(), [](const TCropItem &i) { return bool(i.Info); });
+  if (FOptions.Meta && telemetry) outputs << SanitizedPath(CropSideFileName(FOutputName, QStringLiteral(".dat")));
+  if (FOptions.SrtSubtitles && telemetry)
+    outputs << SanitizedPath(CropSideFileName(FOutputName, QStringLiteral(".srt")));
+  QStringList existing;
+  for (const QString &output : outputs)
+    if (QFileInfo(output).isFile() && !existing.contains(output)) existing << output;
+  return existing;
+}
+
 TCropOutcome TCropJob::Run()
 {
   const bool pcm = std::any_of(FItems.begin(), FItems.end(), [](const TCropItem &i) { return i.HasPCMAudio; });
@@ -122,12 +149,20 @@ TCropOutcome TCropJob::Run()
     FMessages(Translate(u"Cropping_SameFile") + QStringLiteral("\r\n") + source);
     return TCropOutcome::Refused;
   }
+  const QStringList existing = ExistingOutputs();
+  if (!existing.isEmpty() && !(FEvents.AskReplace && FEvents.AskReplace(existing))) return TCropOutcome::Refused;
 
   if (FEvents.Started) FEvents.Started(FOutputName, TotalSeconds(FItems));
+  // The movie grows under a temporary name and takes its own when complete.
+  QString error;
+  const QString temp = CreateTempBeside(FOutputName, error);
   std::unique_ptr<TMOVWriter> writer;
   try {
-    writer = std::make_unique<TMOVWriter>(FOutputName);
+    if (temp.isEmpty())
+      throw EStreamOpenError(QStringLiteral("cannot create ") + FOutputName + QStringLiteral(": ") + error, -1);
+    writer = std::make_unique<TMOVWriter>(temp);
   } catch (...) {
+    if (!temp.isEmpty()) QFile::remove(temp);
     FHost.ShowMain();
     ReportFailure(std::current_exception());
     return TCropOutcome::Failed;
@@ -137,6 +172,7 @@ TCropOutcome TCropJob::Run()
 
   TState state;
   CopyItems(*writer, state);
+  FlushDatBlock(state, DatLastEndMark(state.Block.Items, state.Block.End));
   Notify(FEvents.ItemStarted, -1);
   // Nothing processes window messages from here to the end, so the dialog
   // stays as this call finds it.
@@ -153,19 +189,22 @@ TCropOutcome TCropJob::Run()
   writer.reset();
   // A close wins over a failure it caused (a movie cut off before its first
   // sample cannot be finished): the user asked for no movie.
-  if (!visible) {
-    QFile::remove(FOutputName);
+  if (!visible || failure) {
+    QFile::remove(temp);
     ShowAction({});
-    return TCropOutcome::Cancelled;
-  }
-  if (failure) {
-    ShowAction({});
+    if (!visible) return TCropOutcome::Cancelled;
     ReportFailure(failure);
+    return TCropOutcome::Failed;
+  }
+  if (!CommitTemp(temp, FOutputName, error)) {
+    ShowAction({});
+    FMessages(FOutputName + QStringLiteral(": ") + error);
     return TCropOutcome::Failed;
   }
 
   const QStringList unsaved = SaveSideFiles(state);
   ShowAction({});
+  ReportShortFragments();
   FHost.StopPlayback();
   FHost.AddFiles({FOutputName});
   if (!unsaved.isEmpty()) FMessages(unsaved.join(QStringLiteral("\r\n")));
@@ -179,8 +218,10 @@ void TCropJob::CopyItems(TMOVWriter &writer, TState &state)
     try {
       CopyItem(int(i), writer, state, stop);
     } catch (const std::exception &e) {
+      ReportException();
       FMessages(QString::fromUtf8(e.what()));
     } catch (...) {
+      ReportException();
       FMessages(QStringLiteral("Unknown error: ") + FItems[i].FileName);
     }
   }
@@ -193,24 +234,38 @@ void TCropJob::CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop
   ShowAction(Step("Cropping_Open"));
   auto reader = std::make_unique<TMOVReader>(FItems[size_t(index)].FileName, false);
   ShowAction(Step("Cropping_Copping"));
-  if (!reader->HasMoov()) return;
+  if (!reader->HasMoov()) {
+    // A source cut off since it was added (its index was at its end).
+    FShortItems << FItems[size_t(index)].FileName;
+    return;
+  }
   TMOVReader *source = reader.get();
   if (!state.Template) state.Template = std::move(reader);
 
   TCropItem &item = FItems[size_t(index)];
   double p1 = double(item.P1), p2 = double(item.P2);
   const double speed = item.Speed > 0 ? double(item.Speed) : 1.0;
+  const int64_t before = writer.DurationMs;
   if (!writer.AppendFragment(p1, p2, speed, item.BigFPS, *source, FProgress, FOptions.Video, FOptions.Audio)) {
     stop = true;
     return;
   }
   item.P1 = p1;
   item.P2 = p2;
+  // The part in the movie: a source that ends early gave less than asked,
+  // and the telemetry and the later fragments follow what was copied.
+  // (a reader that finds the data cut off lists only the samples it has).
+  TCropItem copied = item;
+  const long double gotMs = std::max<int64_t>(writer.DurationMs - before, 0);
+  if (writer.LastFragmentClipped() || gotMs + kShortFragmentMs < CropItemOutputMs(item)) {
+    FShortItems << item.FileName;
+    if (copied.DurationMs > 0) copied.P2 = std::min(copied.P2, copied.P1 + gotMs * copied.Speed / copied.DurationMs);
+  }
   // The fragment is in the movie: its length counts even when its telemetry fails.
-  const long double lengthMs = CropItemOutputMs(item);
+  const long double lengthMs = CropItemOutputMs(copied);
   try {
     if (item.Info && (FOptions.Meta || FOptions.VideoSubtitles || FOptions.SrtSubtitles))
-      AddTelemetry(item, FragmentTime(item, item.P1), FragmentTime(item, item.P2), writer, state);
+      AddTelemetry(copied, FragmentTime(copied, copied.P1), FragmentTime(copied, copied.P2), writer, state);
   } catch (...) {
     state.ClockMs += Round(lengthMs);
     throw;
@@ -224,14 +279,31 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
   ShowAction(Step("Cropping_MetaInfo"));
   TTrackInfo range;
   item.Info->ExtractRange(range, t1, t2);
+  TTrackInfo block = DatBlockItems(range, t1, state.PreviousFixes);
+  state.PreviousFixes = DatBlockFixes(block);
   const TDateTime start = RetimeRange(range, t1, t2, item.Speed);
+  RetimeRange(block, t1, t2, item.Speed);
   if (range.Items.empty()) return;
   if (FOptions.Meta) {
-    if (!state.Dat.isEmpty()) state.Dat += "[B]\r\n";
-    state.Dat += DatText(TimeMark(start)) + DatText(range) + DatText(TimeMark(t2));
+    // A block's end mark, and the next block's start mark, depend on both.
+    TDateTime startMark = DatFirstStartMark(block, start);
+    if (state.Block.Set) {
+      const auto [endMark, nextStart] = DatBoundaryMarks(state.Block.Items, state.Block.End, block, start);
+      FlushDatBlock(state, endMark);
+      startMark = nextStart;
+    }
+    state.Block = {std::move(block), startMark, t2, true};
   }
   if (FOptions.VideoSubtitles || FOptions.SrtSubtitles)
     AddSubtitles(range, start, Round(CropItemOutputMs(item)), writer, state);
+}
+
+void TCropJob::FlushDatBlock(TState &state, TDateTime endMark)
+{
+  if (!state.Block.Set) return;
+  if (!state.Dat.isEmpty()) state.Dat += "[B]\r\n";
+  state.Dat += DatText(TimeMark(state.Block.StartMark)) + DatText(state.Block.Items) + DatText(TimeMark(endMark));
+  state.Block = {};
 }
 
 void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer, TState &state)
@@ -276,21 +348,27 @@ QStringList TCropJob::SaveSideFiles(const TState &state)
   const std::pair<const QByteArray *, const char *> sides[] = {{&state.Dat, ".dat"}, {&state.Srt, ".srt"}};
   for (const auto &[text, ext] : sides) {
     if (text->isEmpty()) continue;
-    QString path = CropSideFileName(FOutputName, QString::fromLatin1(ext));
+    const QString path = SanitizedPath(CropSideFileName(FOutputName, QString::fromLatin1(ext)));
     if (path == FOutputName) { // a movie named "cut.dat" is not replaced by its own track
       unsaved << path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EEXIST));
       continue;
     }
-    errno = 0;
-    if (!SaveStringToFile(path, *text)) {
-      const int error = errno;
-      unsaved << path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+    QString error;
+    if (!SaveFileComplete(path, *text, error)) {
+      unsaved << path + QStringLiteral(": ") + error;
       continue;
     }
     if (times) SetFileTimes(path, firstStart, lastEnd);
   }
   if (times) SetFileTimes(FOutputName, firstStart, lastEnd);
   return unsaved;
+}
+
+void TCropJob::ReportShortFragments()
+{
+  if (FShortItems.isEmpty()) return;
+  FMessages(FShortItems.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n") +
+            Translate(u"Cropping_ShortFragment"));
 }
 
 void TCropJob::ReportFailure(const std::exception_ptr &error)

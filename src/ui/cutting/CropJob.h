@@ -37,7 +37,7 @@ uint16_t CropTextLanguage();
 
 enum class TCropOutcome {
   NotStarted, // empty output name
-  Refused,    // the output would replace a source file
+  Refused,    // the output would replace a source file, or the user keeps an existing one
   Failed,     // no writer, or the movie's header could not be written
   Cancelled,  // the dialog was closed: the movie is deleted
   Finished,   // the movie is written and handed to the main window
@@ -52,6 +52,9 @@ struct TCropJobEvents {
   std::function<void(const QString &text)> Action;
   // An item has been copied (its row to repaint).
   std::function<void(int index)> ItemDone;
+  // Whether the existing files among the outputs may be replaced; without
+  // an answer nothing is replaced and the job does not start.
+  std::function<bool(const QStringList &existing)> AskReplace;
 };
 
 class TCropJob {
@@ -82,7 +85,10 @@ private:
   void CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop);
   void AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, TMOVWriter &writer, TState &state);
   void AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer, TState &state);
+  void FlushDatBlock(TState &state, TDateTime endMark);
+  QStringList ExistingOutputs() const;
   QStringList SaveSideFiles(const TState &state);
+  void ReportShortFragments();
   void ReportFailure(const std::exception_ptr &error);
   void Notify(const std::function<void(int)> &event, int index) const;
   void ShowAction(const QString &text) const;
@@ -94,6 +100,7 @@ private:
   TMOVProgressEvent FProgress;
   TMessageSink FMessages;
   TCropJobEvents FEvents;
+  QStringList FShortItems; // sources that ended before their fragment
 };
 
 } // namespace kp

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoopLocker>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -135,6 +136,9 @@ void TFormCropping::CreateControls()
 
   FEditFileName = new QLineEdit(this);
   FEditFileName->setObjectName(QStringLiteral("EditFileName"));
+  connect(FEditFileName, &QLineEdit::textChanged, this, [this](const QString &text) {
+    if (text != FConfirmedName) FConfirmedName.clear();
+  });
   FSpeedButtonSelectFile = new QToolButton(this);
   FSpeedButtonSelectFile->setObjectName(QStringLiteral("SpeedButtonSelectFile"));
   FSpeedButtonSelectFile->setText(QStringLiteral("..."));
@@ -529,8 +533,22 @@ void TFormCropping::DoSelectFile()
   dialog.setNameFilters({QStringLiteral("MP4 and MOV files (*.mp4 *.mov)"), QStringLiteral("Any Files (*)")});
   const QString current = SanitizedPath(FEditFileName->text());
   if (!current.isEmpty()) dialog.selectFile(current);
-  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     FEditFileName->setText(dialog.selectedFiles().constFirst());
+    // The save dialog has asked about replacing this one.
+    FConfirmedName = FEditFileName->text();
+  }
+}
+
+bool TFormCropping::AskReplace(const QStringList &existing)
+{
+  QStringList ask = existing;
+  ask.removeAll(FConfirmedName);
+  if (ask.isEmpty()) return true;
+  const QString text = Translate(u"Mes_FileExists") + QStringLiteral("\r\n") + ask.join(QStringLiteral("\r\n")) +
+                       QStringLiteral("\r\n\r\n") + Translate(u"Mes_SureToReplace") + QStringLiteral(" ?");
+  return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+         QMessageBox::Yes;
 }
 
 void TFormCropping::ShowPopup(const QPoint &pos)
@@ -589,11 +607,20 @@ void TFormCropping::Start()
     repaint();
   };
   events.ItemDone = [this](int index) { FModel->RepaintRow(index); };
+  events.AskReplace = [this](const QStringList &existing) { return AskReplace(existing); };
 
   TCropJob job(
       FItems, FEditFileName->text(), options, FHost, [this](double s, double f) { return SetProgress(s, f); },
       FMessages, events);
-  const TCropOutcome outcome = job.Run();
+  TCropOutcome outcome;
+  {
+    // The main window is hidden while the job runs: closing this dialog then
+    // closes the last visible window, which must not end the program.
+    const QEventLoopLocker keepRunning;
+    outcome = job.Run();
+  }
+  // The files the save dialog asked about may now be this job's own output.
+  if (outcome != TCropOutcome::NotStarted && outcome != TCropOutcome::Refused) FConfirmedName.clear();
   if (!job.OutputName().isEmpty() && !FResetPending) FEditFileName->setText(job.OutputName());
   FCurrentItem = -1;
   FItemProgress = 0;

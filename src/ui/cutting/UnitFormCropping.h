@@ -88,6 +88,7 @@ private:
   void SetRunning(bool running);
   void UpdateActions();
   void Message(const QString &text);
+  bool AskReplace(const QStringList &existing);
 
   std::vector<bool> SelectionMarks() const;
   void SelectMarked(const std::vector<bool> &marks);
@@ -108,6 +109,7 @@ private:
   ICropHost &FHost;
   TFormCroppingItem &FEditor;
   TMessageSink FMessages;
+  QString FConfirmedName; // the output name the save dialog asked about
 
   std::vector<TCropItem> FItems;
   int FCurrentItem = -1;

@@ -4,6 +4,7 @@
 #include "RecordingFiles.h"
 #include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
+#include "WorkerThreads.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -149,7 +150,14 @@ TFormCopyThread::~TFormCopyThread()
 
 void TFormCopyThread::Start()
 {
-  if (!FThread.joinable()) FThread = std::thread([this] { Execute(); });
+  if (FThread.joinable()) return;
+  FThread = std::thread([this] {
+    if (RunWorkerBody([this] { Execute(); })) return;
+    // The window shows a failure instead of copying on for ever.
+    std::lock_guard<std::mutex> lock(FLock);
+    if (FState.Error.isEmpty()) FState.Error = FState.SourceName + QLatin1Char('\n') + FState.TargetName;
+    FState.Finished = true;
+  });
 }
 
 void TFormCopyThread::Terminate()

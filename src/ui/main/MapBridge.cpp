@@ -1,5 +1,6 @@
 #include "MapBridge.h"
 
+#include "UnitException.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 #include "UnitUtils.h"
@@ -48,8 +49,10 @@ bool TMapBridge::ExecMapScript(const QString &script, bool force)
   try {
     FBrowser->RunScript(script);
   } catch (const std::exception &e) {
+    ReportException();
     qCWarning(lcMap) << "map script failed:" << e.what();
   } catch (...) {
+    ReportException();
     qCWarning(lcMap) << "map script failed";
   }
   return true;
@@ -112,8 +115,10 @@ bool TMapBridge::WebBrowserBeforeNavigate2(const QUrl &url)
   try {
     HandleCallback(command, query);
   } catch (const std::exception &e) {
+    ReportException();
     qCWarning(lcMap) << "map callback" << command << "failed:" << e.what();
   } catch (...) {
+    ReportException();
     qCWarning(lcMap) << "map callback" << command << "failed";
   }
   return true;
@@ -145,7 +150,9 @@ void TMapBridge::OnInited()
   try {
     FHost.RestartUpdateChecker(kUpdateCheckDelayMs);
   } catch (...) {
-    // An update checker that cannot be stopped or started costs only the check.
+    // An update checker that cannot be stopped or started costs only the
+    // check; the map goes on.
+    ReportException();
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "DSUtil.h"
 #include "IPlaybackHost.h"
+#include "UnitException.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -30,9 +31,11 @@ bool GuardStep(IPlaybackHost &host, TGraphFailure graphFailure, const std::funct
     qCWarning(lcPlayback) << "media graph:" << e.Message();
     if (graphFailure == TGraphFailure::Show) host.ShowMessage(e.Message());
   } catch (const std::exception &e) {
+    ReportException();
     qCWarning(lcPlayback) << "playback step failed:" << e.what();
     host.ShowMessage(QString::fromUtf8(e.what()));
   } catch (...) {
+    ReportException();
     qCWarning(lcPlayback) << "playback step failed with an unknown exception";
   }
   return false;

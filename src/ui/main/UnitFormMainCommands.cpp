@@ -215,6 +215,7 @@ void TFormMain::RestartUpdateChecker(int delayMs)
   try {
     if (UpdateChecker) UpdateChecker->Stop();
   } catch (...) {
+    ReportException();
   }
   UpdateChecker.reset();
   if (Windows.AutoUpdate) UpdateChecker = TAutoUpdateChecker::Create(delayMs, *Windows.AutoUpdate);

@@ -1,5 +1,5 @@
 # The cutting list's rules, headless.
-kp_add_test(ui kp_ui_cutting_rules_tests SOURCES TestCropRules.cpp LIBS kp_ui kp_ui_testsupport)
+kp_add_test(ui kp_ui_cutting_rules_tests SOURCES TestCropRules.cpp TestCropDatBlock.cpp LIBS kp_ui kp_ui_testsupport)
 
 # The cutting job and the dialogs on real recordings: a demo card and the
 # writer's B-frame source, made once per build tree as CTest fixtures, with
@@ -35,3 +35,5 @@ kp_cutting_test(kp_ui_cutting_job_tests TestCropJob.cpp offscreen)
 kp_cutting_test(kp_ui_cutting_dialog_tests TestFormCropping.cpp xcb)
 find_package(Qt6 REQUIRED COMPONENTS Test)
 target_link_libraries(kp_ui_cutting_dialog_tests PRIVATE Qt6::Test)
+# The program's own windows: a cut cancelled while the main window is hidden.
+kp_cutting_test(kp_ui_cutting_realwindow_tests TestCropCancelRealWindow.cpp xcb)

@@ -1,6 +1,7 @@
 // The cutting job on real recordings (a generated demo card and a B-frame
 // source), with ffmpeg and ffprobe as oracles.
 #include "CuttingTestSupport.h"
+#include "ReportRecorder.h"
 #include "CropRules.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -15,6 +16,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -60,6 +63,7 @@ protected:
   {
     ASSERT_TRUE(QFile::exists(CardMovie(2))) << "no demo card in " KP_CUTTING_CARD;
     ASSERT_TRUE(FOut.isValid());
+    kptest::ensureApplication();
     InitLanguages();
   }
 
@@ -174,7 +178,8 @@ TEST_F(CropJob, FragmentWithoutTelemetryStillAdvancesTheClock)
   ASSERT_EQ(Run(Out(QStringLiteral("clock.mov"))), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
   const QStringList cues = Cues(QString::fromUtf8(kptest::readFileBytes(Out(QStringLiteral("clock.srt")))));
   ASSERT_FALSE(cues.isEmpty());
-  EXPECT_TRUE(FMessages.isEmpty());
+  // The source that lost its index is named.
+  EXPECT_EQ(FMessages, QStringList(lost + QStringLiteral("\r\n\r\n") + Translate(u"Cropping_ShortFragment")));
   const double start = FItems[1].DurationMs * double(FItems[1].P2 - FItems[1].P1) / 1000;
   const auto srtTime = [](double seconds) { return QString::fromLatin1(SrtFormatTime(seconds / SecsPerDay)); };
   EXPECT_GE(cues.front().left(12), srtTime(start)) << cues.front().toStdString();
@@ -275,4 +280,135 @@ TEST_F(CropJob, WholeCardFragmentAtSpeedOneShowsEveryFrame)
   EXPECT_EQ(Tool(ffprobe, {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
                            "stream=nb_read_frames,nb_frames", "-of", "csv=p=0", FOutput}),
             QStringLiteral("600,600"));
+}
+
+TEST_F(CropJob, FailedItemIsReportedAndTheJobGoesOn)
+{
+  kptest::TReportRecorder reports;
+  FItems = {Item(CardMovie(2), false, 0, 0.1L), Item(CardMovie(3), false, 0, 0.1L)};
+  int calls = 0;
+  // The first item's first progress call fails (as a repaint may).
+  ASSERT_EQ(Run(Out(QStringLiteral("failed.mov")), {},
+                [&](double, double) {
+                  if (++calls == 1) throw std::runtime_error("repaint failed");
+                  return true;
+                }),
+            TCropOutcome::Finished);
+  EXPECT_EQ(FMessages, QStringList(QStringLiteral("repaint failed")));
+  const QStringList shown = reports.Shown();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown[0].contains(QStringLiteral(", repaint failed\r\n"))) << shown[0].toStdString();
+  // The movie holds the second item alone.
+  EXPECT_NEAR(double(TMOVReader(FOutput, true).DurationMs), FItems[1].DurationMs * 0.1, 1100);
+}
+
+TEST_F(CropJob, CutKilledMidwayLeavesNoFileUnderItsName)
+{
+  const QString child = qEnvironmentVariable("KP_CUT_KILL_TARGET");
+  if (!child.isEmpty()) {
+    // The child: cuts until its first progress inside the copy, says so,
+    // and waits to be killed.
+    FItems = {Item(CardMovie(2), true, 0, 1), Item(CardMovie(3), true, 0, 1)};
+    Run(child, {}, [&](double seconds, double) {
+      if (seconds > 0) {
+        kptest::writeFileBytes(child + QStringLiteral(".started"), "1");
+        for (;;) ::pause();
+      }
+      return true;
+    });
+    FAIL() << "the child was not stopped";
+  }
+  const QString target = Out(QStringLiteral("killed.mov"));
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("KP_CUT_KILL_TARGET"), target);
+  process.setProcessEnvironment(env);
+  process.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=CropJob.CutKilledMidwayLeavesNoFileUnderItsName")});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  const bool started = kptest::waitUntil([&] { return QFile::exists(target + QStringLiteral(".started")); }, 60000);
+  process.kill(); // SIGKILL
+  process.waitForFinished(10000);
+  ASSERT_TRUE(started) << process.readAllStandardOutput().toStdString();
+  const QStringList left = QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden);
+  EXPECT_FALSE(left.contains(QStringLiteral("killed.mov"))) << left.join(u' ').toStdString();
+  for (const QString &name : left)
+    EXPECT_TRUE(name == QStringLiteral("killed.mov.started") || name.startsWith(QStringLiteral("killed.mov.tmp-")))
+        << name.toStdString();
+}
+
+TEST_F(CropJob, TruncatedSourceGivesAShorterFragmentAndSaysSo)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  // A camera file cut off by a power loss: with its index first (it keeps
+  // the samples before the cut), and with its index last (it has none).
+  const QString faststart = Out(QStringLiteral("faststart.mov")), indexLast = Out(QStringLiteral("indexlast.mov"));
+  ASSERT_EQ(Tool(ffmpeg, {"-v", "error", "-i", CardMovie(2), "-c", "copy", "-movflags", "+faststart", faststart}),
+            QString());
+  ASSERT_TRUE(QFile::copy(CardMovie(2), indexLast));
+  for (const QString &source : {faststart, indexLast}) {
+    ASSERT_TRUE(QFile::resize(source, QFileInfo(source).size() / 2));
+    const QString cut = Out(QFileInfo(source).baseName() + QStringLiteral("-cut.mov"));
+    FItems = {Item(CardMovie(3), false, 0, 0.1L), Item(CardMovie(2), false, 0, 1), Item(CardMovie(4), true, 0, 0.1L)};
+    FItems[1].FileName = source;
+    FMessages.clear();
+    ASSERT_EQ(Run(cut), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+    ASSERT_EQ(FMessages.size(), 1) << source.toStdString();
+    EXPECT_EQ(FMessages[0], source + QStringLiteral("\r\n\r\n") + Translate(u"Cropping_ShortFragment"));
+    // The last fragment's subtitles begin where the copied part ends.
+    const double before = double(TMOVReader(cut, true).DurationMs) - FItems[2].DurationMs * 0.1;
+    EXPECT_LT(before, FItems[0].DurationMs * 0.1 + FItems[1].DurationMs * 0.75) << source.toStdString();
+    const QStringList cues =
+        Cues(QString::fromUtf8(kptest::readFileBytes(Out(QFileInfo(source).baseName() + QStringLiteral("-cut.srt")))));
+    ASSERT_FALSE(cues.isEmpty());
+    const auto srtTime = [](double ms) { return QString::fromLatin1(SrtFormatTime(ms / MSecsPerDay)); };
+    EXPECT_GE(cues.front().left(12), srtTime(before - 1500)) << cues.front().toStdString();
+    EXPECT_LE(cues.front().left(12), srtTime(before + 1500)) << cues.front().toStdString();
+  }
+}
+
+TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
+{
+  // A selection across two files, then two adjacent fragments of one file.
+  FItems = {Item(CardMovie(2), true, 0.9L, 1), Item(CardMovie(3), true, 0, 0.2L), Item(CardMovie(4), true, 0.3L, 0.5L),
+            Item(CardMovie(4), true, 0.5L, 0.6L)};
+  ASSERT_EQ(Run(Out(QStringLiteral("fixes.mov"))), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+  QFile::remove("/tmp/fixes.dat");
+  QFile::copy(Out(QStringLiteral("fixes.dat")), "/tmp/fixes.dat");
+  const auto back = TMovingInfo::LoadFromFile(Out(QStringLiteral("fixes.dat")), false);
+  ASSERT_TRUE(back);
+
+  // Where each source fix is shown in the cut (seconds from its start), once.
+  struct TShown {
+    double Lon, Lat, At;
+    TDateTime Time = 0; // in the source
+  };
+  std::vector<TShown> expected;
+  double offset = 0;
+  for (const TCropItem &item : FItems) {
+    const TDateTime t1 = item.StartTime + double(item.DurationMs * item.P1 / MSecsPerDay);
+    const TDateTime t2 = item.StartTime + double(item.DurationMs * item.P2 / MSecsPerDay);
+    for (const TMovingPoint &p : item.Info->Points) {
+      if (p.NoFix || p.Time < t1 || p.Time > t2) continue;
+      const bool seen = std::any_of(expected.begin(), expected.end(), [&](const TShown &s) {
+        return s.Time == p.Time && s.Lon == p.Lon && s.Lat == p.Lat;
+      });
+      if (!seen) expected.push_back({p.Lon, p.Lat, offset + (p.Time - t1) * SecsPerDay, p.Time});
+    }
+    offset += double(CropItemOutputMs(item)) / 1000;
+  }
+  std::vector<TShown> read;
+  for (const TMovingPoint &p : back->Points)
+    if (!p.NoFix) read.push_back({p.Lon, p.Lat, (p.Time - back->StartTime) * SecsPerDay});
+  ASSERT_EQ(read.size(), expected.size()) << "each fix once";
+  for (size_t i = 0; i < read.size(); ++i) {
+    EXPECT_NEAR(read[i].Lon, expected[i].Lon, 1e-6) << i;
+    EXPECT_NEAR(read[i].Lat, expected[i].Lat, 1e-6) << i;
+    // The file keeps fixes to the second and the reader needs some room
+    // between them and the marks: a fix on both sides of a cut between two
+    // fragments (the second and third here) costs up to 0.25 s.
+    EXPECT_NEAR(read[i].At, expected[i].At, i < 19 ? 0.1 : 0.35) << i;
+  }
+  // The timeline starts with the first fragment's picture.
+  EXPECT_NEAR((back->EndTime - back->StartTime) * SecsPerDay, offset, 0.4);
 }

@@ -5,14 +5,17 @@
 #include "UnitFormCropping.h"
 #include "UnitFormCroppingItem.h"
 #include "UnitTranslate.h"
+#include "UnitUtils.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -219,4 +222,63 @@ TEST_F(FormCropping, ClosingDuringTheJobKeepsTheItemsUntilItEnds)
   EXPECT_EQ(FForm.RowCount(), 0) << "emptied once the job has ended";
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()) << "a cancelled movie is deleted";
   EXPECT_EQ(FHost.Calls, QStringList({"stop", "hide", "show"}));
+}
+
+namespace {
+
+// Answers the next question box with Button and keeps its text.
+class TBoxAnswerer {
+public:
+  explicit TBoxAnswerer(QMessageBox::StandardButton button)
+  {
+    FTimer.setInterval(20);
+    QObject::connect(&FTimer, &QTimer::timeout, [this, button] {
+      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+      if (!box) return;
+      Texts << box->text();
+      box->button(button)->click();
+    });
+    FTimer.start();
+  }
+  QStringList Texts;
+
+private:
+  QTimer FTimer;
+};
+
+} // namespace
+
+TEST_F(FormCropping, TypedNameOfExistingFilesAsksBeforeReplacingThem)
+{
+  QTemporaryDir dir;
+  const QString movie = dir.filePath(QStringLiteral("out.mov")), srt = dir.filePath(QStringLiteral("out.srt"));
+  ASSERT_TRUE(kptest::writeFileBytes(movie, "the user's movie"));
+  ASSERT_TRUE(kptest::writeFileBytes(srt, "the user's subtitles"));
+  const auto info = TMovingInfo::LoadFromFile(ChangeFileExt(CardMovie(2), QStringLiteral(".DAT")), false);
+  ASSERT_TRUE(info);
+  FForm.AddFile(CardMovie(2), info.get(), 0.5L, 0.6L, 0);
+  auto *name = Child<QLineEdit>(&FForm, "EditFileName");
+  name->clear();
+  QTest::keyClicks(name, movie);
+  {
+    TBoxAnswerer no(QMessageBox::No);
+    Child<QPushButton>(&FForm, "ButtonStart")->click();
+    ASSERT_EQ(no.Texts.size(), 1);
+    EXPECT_TRUE(no.Texts[0].contains(movie)) << no.Texts[0].toStdString();
+    EXPECT_TRUE(no.Texts[0].contains(srt)) << "the side file is named too";
+    EXPECT_FALSE(no.Texts[0].contains(dir.filePath(QStringLiteral("out.dat")))) << "only files that exist";
+  }
+  EXPECT_TRUE(FHost.Calls.isEmpty()) << "nothing starts";
+  EXPECT_EQ(kptest::readFileBytes(movie), "the user's movie");
+  EXPECT_EQ(kptest::readFileBytes(srt), "the user's subtitles");
+  EXPECT_FALSE(FForm.Running());
+  // Yes replaces them.
+  {
+    TBoxAnswerer yes(QMessageBox::Yes);
+    Child<QPushButton>(&FForm, "ButtonStart")->click();
+    EXPECT_EQ(yes.Texts.size(), 1);
+  }
+  EXPECT_EQ(FHost.Calls, QStringList({"stop", "hide", "show", "stop", "add " + movie}));
+  EXPECT_GT(QFileInfo(movie).size(), 1000);
+  EXPECT_NE(kptest::readFileBytes(srt), "the user's subtitles");
 }
