@@ -156,7 +156,6 @@ TEST_F(MapJourney, AFirstClickWithFreshSettingsShowsTheWholeTrackAndStoresWhatIs
         return view.Holds(track) && view.E - view.W < 4 * (track.E - track.W) + 0.05;
       },
       10000);
-  kptest::ScreenOf(w.get()).save(kptest::artifactPath(QStringLiteral("map_first_click.png")));
   ASSERT_TRUE(fitted) << "view " << view << " track " << track;
   const auto storedIsShown = [&] {
     const QStringList c = Eval("[map.getCenter().lng, map.getCenter().lat].join()").toString().split(',');
@@ -165,6 +164,7 @@ TEST_F(MapJourney, AFirstClickWithFreshSettingsShowsTheWholeTrackAndStoresWhatIs
   };
   EXPECT_TRUE(kptest::waitUntil(storedIsShown, 5000));
   EXPECT_TRUE(kptest::waitUntil([&] { return Pixels(kptest::ScreenOf(w->WebBrowser), true) > 50; }, 5000));
+  kptest::ScreenOf(w.get()).save(kptest::artifactPath(QStringLiteral("map_first_click.png")));
   // Still there once everything has answered.
   EXPECT_TRUE(kptest::waitUntil([&] { return PageView().Holds(track) && storedIsShown(); }, 2000));
 }
