@@ -167,6 +167,13 @@ TEST_F(MapJourney, AFirstClickWithFreshSettingsShowsTheWholeTrackAndStoresWhatIs
   kptest::ScreenOf(w.get()).save(kptest::artifactPath(QStringLiteral("map_first_click.png")));
   // Still there once everything has answered.
   EXPECT_TRUE(kptest::waitUntil([&] { return PageView().Holds(track) && storedIsShown(); }, 2000));
+
+  // The next start comes up on the track.
+  w->close();
+  w.reset();
+  Start(DemoCard());
+  ASSERT_TRUE(kptest::waitUntil([&] { return MapReady(); }, 30000));
+  EXPECT_TRUE(kptest::waitUntil([&] { return PageView().Holds(track); }, 5000)) << PageView() << track;
 }
 
 TEST_F(MapJourney, MarksSetWithTheKeysReachTheMapAtOnce)
