@@ -59,8 +59,9 @@ TFormGroup::TFormGroup(IDialogHost *host, QWidget *parent) : QDialog(parent), FH
   connect(FButtonClose, &QPushButton::clicked, this, &QDialog::reject);
   connect(FListView, &QTreeWidget::itemSelectionChanged, this, &TFormGroup::RestartRouteTimer);
   connect(FListView, &QTreeWidget::itemChanged, this, &TFormGroup::RestartRouteTimer);
+  // The route timer starts with the first fill: the window is created hidden
+  // at start-up, and a pass then would wipe the main window's track.
   ApplyLanguage();
-  FTimerDrawRoute->start();
 }
 
 void TFormGroup::ApplyLanguage()
@@ -210,6 +211,8 @@ void TFormGroup::ToggleSelectedChecks()
 void TFormGroup::TimerDrawRouteTimer()
 {
   FTimerDrawRoute->stop();
+  // The map belongs to the main window unless the user is choosing here.
+  if (!isVisible()) return;
   if (FDrawing) {
     // A click while the tracks load: draw again once this pass is over.
     FRedrawPending = true;
@@ -247,7 +250,8 @@ void TFormGroup::TimerDrawRouteTimer()
   if (loaded.size() == 1) flags[0] = false;
   std::vector<const TMovingInfo *> tracks;
   for (const auto &info : loaded) tracks.push_back(info.get());
-  FHost->SetMapBounds(tracks, flags);
+  // Closed while the tracks loaded: the main window has its map back.
+  if (isVisible()) FHost->SetMapBounds(tracks, flags);
   QApplication::restoreOverrideCursor();
   FDrawing = false;
   if (FRedrawPending) {

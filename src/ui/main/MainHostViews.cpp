@@ -140,7 +140,10 @@ void TMainHost::UpdateDetailsVisibility()
 
 void TMainHost::ShowGroupWindow(int row)
 {
-  if (W.Windows.Group) W.Windows.Group->Execute(row);
+  if (!W.Windows.Group) return;
+  W.Windows.Group->Execute(row);
+  // Its preview leaves the map with it.
+  if (W.MapBridge) W.MapBridge->ShowRecordingTracks();
 }
 
 void TMainHost::CloseActiveWindow()

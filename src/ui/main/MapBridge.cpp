@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcMap, "kp.map")
 
@@ -18,6 +19,9 @@ namespace {
 
 const QString kCallbackPrefix = QStringLiteral("http://callback/");
 constexpr int kUpdateCheckDelayMs = 500;
+// How long a sent fit may take to come back as a view report; a page that
+// never reports does not hold the map still for longer.
+constexpr int kFitReportMs = 3000;
 
 bool IsMapType(const QString &type)
 {
@@ -30,6 +34,12 @@ double StoredCoord(const TStringSetting &setting, QStringView startKey)
 {
   const QString start = Translate(startKey);
   return StrToFloatAny(setting.ReadOr(start), StrToFloatAny(start, 0));
+}
+
+// The zoom the page starts with.
+int InitialZoom()
+{
+  return settings::MapZoom.ReadOr(StrToIntDef(Translate(u"gmStartZoom"), 0));
 }
 
 } // namespace
@@ -63,6 +73,21 @@ bool TMapBridge::MapVisible() const
   return FBrowser && FBrowser->Shown();
 }
 
+bool TMapBridge::Fitting() const
+{
+  return FFitSent.isValid() && FFitSent.elapsed() < kFitReportMs;
+}
+
+// The reported view shows the whole fitted rectangle (within a hundredth of
+// its size, for the page's rounding).
+bool TMapBridge::ViewHoldsFit() const
+{
+  const TMapView &v = FView.MapView, &f = FFitBounds;
+  const double dx = (f.BottomRight.X - f.TopLeft.X) / 100, dy = (f.TopLeft.Y - f.BottomRight.Y) / 100;
+  return v.TopLeft.X <= f.TopLeft.X + dx && v.BottomRight.X >= f.BottomRight.X - dx &&
+         v.TopLeft.Y >= f.TopLeft.Y - dy && v.BottomRight.Y <= f.BottomRight.Y + dy;
+}
+
 void TMapBridge::ForgetTrackScript()
 {
   FLastTrackScript.clear();
@@ -72,7 +97,7 @@ QString TMapBridge::InitializeScript()
 {
   const double y = StoredCoord(settings::MapY, u"gmStartY");
   const double x = StoredCoord(settings::MapX, u"gmStartX");
-  const int zoom = settings::MapZoom.ReadOr(StrToIntDef(Translate(u"gmStartZoom"), 0));
+  const int zoom = InitialZoom();
   QString type = settings::MapType.Read();
   if (!IsMapType(type)) type.clear();
   return QStringLiteral("initialize(") + CoordToStr(y) + QStringLiteral(", ") + CoordToStr(x) + QStringLiteral(", ") +
@@ -89,6 +114,7 @@ void TMapBridge::LoadMapPage(int provider)
 {
   SetMapProvider(provider);
   FView.MapInited = false;
+  FFitSent.invalidate();
   if (!FBrowser) return;
   if (provider == 1) {
     FBrowser->SetShown(true);
@@ -144,7 +170,11 @@ void TMapBridge::OnInited()
 {
   FView.MapInited = true;
   FLastTrackScript.clear();
-  if (!FPendingFit.isEmpty() && ExecMapScript(FPendingFit)) FPendingFit.clear();
+  if (!FPendingFit.isEmpty()) {
+    // The zoom before this fit is the one the page has just started with.
+    if (FView.PendingMapZoom <= 0) FView.PendingMapZoom = InitialZoom();
+    SendFit(std::exchange(FPendingFit, QString()), FFitBounds);
+  }
   DrawTrackPath();
   FHost.TimerPass();
   try {
@@ -163,6 +193,9 @@ void TMapBridge::OnZoom(const QString &query)
   while (NextQueryParam(rest, name, value))
     if (name == u"z") FView.MapZoom = StrToIntDef(value, 0);
   const TMovingPoint m = FHost.CurrentPoint();
+  // A fit zooms about the track, not about the position; and its centre is
+  // not known before its view report, which follows this one.
+  if (Fitting()) return;
   if (old < FView.MapZoom && FView.FollowMarker && m.Time > 0) {
     // Keep the position where it was on the screen.
     const double k = std::ldexp(1.0, std::min(FView.MapZoom - old, 64));
@@ -240,6 +273,7 @@ void TMapBridge::SaveView()
 void TMapBridge::OnView(const QString &query, bool bounds)
 {
   ReadViewFields(query);
+  if (ViewHoldsFit()) FFitSent.invalidate();
   if (DeriveView()) {
     const double oldSize = FView.MarkerSize;
     FView.MarkerSize = 20 * FView.MetresPerPixel.X;

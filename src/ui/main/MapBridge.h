@@ -13,6 +13,7 @@
 #include "IMapPage.h"
 #include "MapViewState.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -38,6 +39,9 @@ public:
   // Redraws the tracks last handed to SetMapBounds when the view changed
   // enough to give another script.
   void DrawTrackPath();
+  // The loaded recording's tracks again, fitted as its selection fits them,
+  // after another window showed its own; an empty map when none is loaded.
+  void ShowRecordingTracks();
   // Shows the A and B marks at their telemetry points.
   void ShowMapAB();
   void OpenAnalyticsPage();
@@ -66,6 +70,9 @@ private:
   bool ViewReal() const;
   void SaveView();
   QString TrackScript(double tolerance, TGeoPoint &start, TGeoPoint &finish) const;
+  void SendFit(const QString &script, const TMapView &bounds);
+  bool Fitting() const;
+  bool ViewHoldsFit() const;
   double RouteTolerance() const;
   TGeoPoint MarkPoint(long double position) const;
 
@@ -79,6 +86,11 @@ private:
   QString FLastTrackScript;
   // A fit asked for before the page was ready, sent when it is.
   QString FPendingFit;
+  TMapView FFitBounds; // of the last fit sent or pending
+  // Running from a fit's sending until the page reports a view that holds
+  // the fitted rectangle: the view fields hold an older view meanwhile
+  // (reports sent before the fit may still be on their way).
+  QElapsedTimer FFitSent;
   TGeoPoint FStartPoint, FFinishPoint;
 };
 

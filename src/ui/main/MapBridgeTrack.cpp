@@ -82,7 +82,9 @@ TGeoPoint EndPoint(const std::vector<std::unique_ptr<TMovingInfo>> &tracks, bool
 
 void TMapBridge::SetMapCenter(double x, double y, double azimuth)
 {
-  if (!MapVisible()) return;
+  // Panning while a fit is under way would leave the map at neither; the
+  // next pass follows from the fitted view.
+  if (!MapVisible() || Fitting()) return;
   TGeoPoint p{x, y};
   if (0 <= azimuth && azimuth <= 360) {
     if (!ViewReal()) return;
@@ -114,15 +116,43 @@ void TMapBridge::SetMapBounds(const std::vector<const TMovingInfo *> &tracks, co
     for (const auto &info : FTrackInfos)
       if (info) info->GetBounds(northWest, southEast);
     if (northWest.X < southEast.X && northWest.Y > southEast.Y) {
-      if (FView.PendingMapZoom <= 0) FView.PendingMapZoom = FView.MapZoom;
+      // Before the page's first report there is no zoom to go back to (a
+      // zoom of 0 would never be restored, and would stop "gm_Z" being saved).
+      if (FView.PendingMapZoom <= 0 && FView.MapZoom > 0) FView.PendingMapZoom = FView.MapZoom;
       const QString script = QStringLiteral("SetMapBounds(") + P(northWest.X, southEast.Y) + QStringLiteral(", ") +
                              P(southEast.X, northWest.Y) + QStringLiteral(");");
-      // A recording chosen while the page still loads (the command line
-      // plays at once) would otherwise leave the map somewhere else.
-      if (!ExecMapScript(script)) FPendingFit = script;
+      SendFit(script, TMapView{northWest, southEast});
     }
   }
   DrawTrackPath();
+}
+
+void TMapBridge::ShowRecordingTracks()
+{
+  std::vector<const TMovingInfo *> tracks;
+  bool any = false;
+  for (int i = 0; i < FHost.FileCount(); ++i) {
+    tracks.push_back(FHost.FileTrack(i));
+    any = any || tracks.back();
+  }
+  if (any) {
+    SetMapBounds(tracks, {}, true, true);
+    return;
+  }
+  SetMapBounds({}, {}, false, false);
+  ExecMapScript(QStringLiteral("ClearPath()"));
+  FLastTrackScript.clear();
+}
+
+void TMapBridge::SendFit(const QString &script, const TMapView &bounds)
+{
+  FFitBounds = bounds;
+  // A recording chosen while the page still loads (the command line plays
+  // at once) would otherwise leave the map somewhere else.
+  if (ExecMapScript(script))
+    FFitSent.start();
+  else
+    FPendingFit = script;
 }
 
 double TMapBridge::RouteTolerance() const

@@ -139,6 +139,7 @@ void TTimeWindow::N_View_Time_SetAClick(QObject *sender)
     S.MarkB = FHost.GetPosition();
     if (S.MarkB <= S.MarkA) S.MarkA = 0;
   }
+  FHost.ShowMapAB();
   FHost.FormResize();
 }
 

@@ -397,10 +397,9 @@ void TFormMain::TimerOnStartTimer()
   step([this, &args] {
     if (args.Files.isEmpty()) return;
     N_FileList_RefreshClick(false);
-    for (const QString &file : args.Files) {
-      TFileItem item;
-      if (QFileInfo(file).isFile()) FFileManager->GetGroupByFile(QFileInfo(file).absoluteFilePath(), item);
-    }
+    // As File > Open takes them: a camera track stands for its movie, a
+    // folder gives its recordings.
+    AddFilesToCatalogue(*FFileManager, args.Files, false);
     FileManagerChanged(-1);
     if (FFileManager->GetCount() > 0) {
       ListView->selectRow(0);
