@@ -9,6 +9,7 @@
 #include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -287,6 +288,42 @@ TEST_F(FileManager, WithoutFileManagerTheFolderOpens)
   ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")));
   ASSERT_EQ(FUrls.opened.size(), 1);
   EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
+}
+
+// A desktop without any opener (no handler, nothing on PATH to start): the
+// caller hears of it with the path, for the folder as for a document.
+TEST_F(FileManager, WhenNothingCanOpenTheCallerIsTold)
+{
+  QDesktopServices::unsetUrlHandler("file");
+  QTemporaryDir emptyPath;
+  const QByteArray names[] = {"PATH",
+                              "BROWSER",
+                              "DEFAULT_BROWSER",
+                              "XDG_CURRENT_DESKTOP",
+                              "KDE_FULL_SESSION",
+                              "GNOME_DESKTOP_SESSION_ID",
+                              "DESKTOP_SESSION"};
+  std::vector<std::pair<QByteArray, QByteArray>> saved;
+  for (const QByteArray &name : names) {
+    if (qEnvironmentVariableIsSet(name.constData())) saved.emplace_back(name, qgetenv(name.constData()));
+    qunsetenv(name.constData());
+  }
+  qputenv("PATH", QFile::encodeName(emptyPath.path()));
+  QStringList failed;
+  const TDesktopFailure record = [&](const QString &path) { failed << path; };
+
+  EXPECT_FALSE(OpenWithDesktop(FFile, record));
+  EXPECT_EQ(failed, QStringList({FFile}));
+  failed.clear();
+  ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")), record);
+  EXPECT_EQ(failed, QStringList({FTmp.path()}));
+  failed.clear();
+  ShowInExplorer(FFile, *FClient, record); // no file manager on the bus either
+  EXPECT_TRUE(WaitFor([&] { return !failed.isEmpty(); }));
+  EXPECT_EQ(failed, QStringList({FTmp.path()}));
+
+  qunsetenv("PATH");
+  for (const auto &[name, value] : saved) qputenv(name.constData(), value);
 }
 
 TEST(DesktopClipboard, TextArrivesConvertedFromItsCodePage)
