@@ -145,9 +145,11 @@ TEST_F(PltFormat, PltFileToGpxAndDatKeepsEveryFixSecond)
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("drive.plt"));
   ASSERT_TRUE(writeFileBytes(path, Export(kPlt, original)));
+  // As the format reads it, and as the list's export loads it.
+  TTrackInfo read, loaded;
+  ASSERT_TRUE(LoadWith(kPlt, readFileBytes(path), read));
   const auto moving = TMovingInfo::LoadFromFile(path, false);
   ASSERT_TRUE(moving);
-  TTrackInfo loaded;
   moving->ToTrackInfo(loaded);
 
   QStringList expected; // UTC seconds, as both formats write them
@@ -158,14 +160,16 @@ TEST_F(PltFormat, PltFileToGpxAndDatKeepsEveryFixSecond)
     while (it.hasNext()) out << it.next().captured(1);
     return out;
   };
-  const QStringList gpx =
-      times(Export(TGpsInfoConverterGPX(), loaded), R"(<time>\d{4}-\d\d-\d\dT([\d:]{8})Z</time><course)");
-  EXPECT_EQ(gpx, expected);
-  QStringList dat = times(Export(TGpsInfoConverterDatDOD(), loaded), R"(\d{4}-\d\d-\d\d ([\d:]{8}))");
-  // The camera format writes local times.
-  for (QString &t : dat)
-    t = QTime::fromString(t, QStringLiteral("HH:mm:ss")).addSecs(-3 * 3600).toString(QStringLiteral("HH:mm:ss"));
-  EXPECT_EQ(dat, expected);
+  for (const TTrackInfo *track : {&read, &loaded}) {
+    const QStringList gpx =
+        times(Export(TGpsInfoConverterGPX(), *track), R"(<time>\d{4}-\d\d-\d\dT([\d:]{8})Z</time><course)");
+    EXPECT_EQ(gpx, expected);
+    QStringList dat = times(Export(TGpsInfoConverterDatDOD(), *track), R"(\d{4}-\d\d-\d\d ([\d:]{8}))");
+    // The camera format writes local times.
+    for (QString &t : dat)
+      t = QTime::fromString(t, QStringLiteral("HH:mm:ss")).addSecs(-3 * 3600).toString(QStringLiteral("HH:mm:ss"));
+    EXPECT_EQ(dat, expected);
+  }
 }
 
 TEST_F(PltFormat, RecognitionNeedsTheOziWordsUpFront)
