@@ -2,6 +2,7 @@
 #include "UnitUtilsDesktop.h"
 #include "UnitUtilsPower.h"
 
+#include "NoDesktopOpener.h"
 #include "TestSupport.h"
 
 #include <QClipboard>
@@ -295,20 +296,7 @@ TEST_F(FileManager, WithoutFileManagerTheFolderOpens)
 TEST_F(FileManager, WhenNothingCanOpenTheCallerIsTold)
 {
   QDesktopServices::unsetUrlHandler("file");
-  QTemporaryDir emptyPath;
-  const QByteArray names[] = {"PATH",
-                              "BROWSER",
-                              "DEFAULT_BROWSER",
-                              "XDG_CURRENT_DESKTOP",
-                              "KDE_FULL_SESSION",
-                              "GNOME_DESKTOP_SESSION_ID",
-                              "DESKTOP_SESSION"};
-  std::vector<std::pair<QByteArray, QByteArray>> saved;
-  for (const QByteArray &name : names) {
-    if (qEnvironmentVariableIsSet(name.constData())) saved.emplace_back(name, qgetenv(name.constData()));
-    qunsetenv(name.constData());
-  }
-  qputenv("PATH", QFile::encodeName(emptyPath.path()));
+  const kptest::TNoDesktopOpener noOpener;
   QStringList failed;
   const TDesktopFailure record = [&](const QString &path) { failed << path; };
 
@@ -321,9 +309,6 @@ TEST_F(FileManager, WhenNothingCanOpenTheCallerIsTold)
   ShowInExplorer(FFile, *FClient, record); // no file manager on the bus either
   EXPECT_TRUE(WaitFor([&] { return !failed.isEmpty(); }));
   EXPECT_EQ(failed, QStringList({FTmp.path()}));
-
-  qunsetenv("PATH");
-  for (const auto &[name, value] : saved) qputenv(name.constData(), value);
 }
 
 TEST(DesktopClipboard, TextArrivesConvertedFromItsCodePage)

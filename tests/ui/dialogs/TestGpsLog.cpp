@@ -6,6 +6,7 @@
 #include "GpsLogFiles.h"
 #include "GpsLogNaming.h"
 #include "IAuxHost.h"
+#include "NoDesktopOpener.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFileManager.h"
@@ -336,4 +337,21 @@ TEST_F(GpsLog, LogWithoutAFixCountsNoPointsAndWritesNothing)
   for (const TGpsInfoConverter *format : GpsExportConverters())
     EXPECT_FALSE(QFile::exists(GpsLogFormatFile(log, *format))) << format->GetName().toStdString();
   EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->checkState(0), Qt::Checked);
+}
+
+// "Show in folder" on a desktop that cannot open the folder says so.
+TEST_F(GpsLog, ShowInFolderThatCannotOpenSaysSo)
+{
+  TFakeGpsHost host;
+  TFormGPSLog form(host, nullptr);
+  QStringList messages;
+  TDialogPrompts prompts;
+  prompts.Message = [&](const QString &text) { messages << text; };
+  form.SetPrompts(prompts);
+  form.Execute({FLogs[0]});
+  form.ListViewFiles()->topLevelItem(0)->setSelected(true);
+  const kptest::TNoDesktopOpener noOpener;
+  form.ShowSelectedInExplorer();
+  ASSERT_TRUE(kptest::waitUntil([&] { return !messages.isEmpty(); }, 10000));
+  EXPECT_EQ(messages[0], Translate(u"Mes_CantOpen") + "\r\n" + QFileInfo(FLogs[0]).absolutePath());
 }

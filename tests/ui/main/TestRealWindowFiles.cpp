@@ -2,6 +2,7 @@
 // frame and window snapshots of the save keys, and the play speed buttons.
 
 #include "FileListCommands.h"
+#include "NoDesktopOpener.h"
 #include "RealWindowSupport.h"
 #include "TestSupport.h"
 #include "UnitTranslate.h"
@@ -130,20 +131,7 @@ TEST_F(RealWindow, ExportAsksForTheFinalNameAndDesktopFailuresAreShown)
     EXPECT_EQ(kptest::readFileBytes(existing), "mine");
   }
 
-  QTemporaryDir emptyPath;
-  const QByteArray names[] = {"PATH",
-                              "BROWSER",
-                              "DEFAULT_BROWSER",
-                              "XDG_CURRENT_DESKTOP",
-                              "KDE_FULL_SESSION",
-                              "GNOME_DESKTOP_SESSION_ID",
-                              "DESKTOP_SESSION"};
-  std::vector<std::pair<QByteArray, QByteArray>> saved;
-  for (const QByteArray &name : names) {
-    if (qEnvironmentVariableIsSet(name.constData())) saved.emplace_back(name, qgetenv(name.constData()));
-    qunsetenv(name.constData());
-  }
-  qputenv("PATH", QFile::encodeName(emptyPath.path()));
+  auto noOpener = std::make_unique<kptest::TNoDesktopOpener>();
   QString kml;
   {
     kptest::TDialogAnswerer answer(QString{});
@@ -155,8 +143,7 @@ TEST_F(RealWindow, ExportAsksForTheFinalNameAndDesktopFailuresAreShown)
       EXPECT_TRUE(text.startsWith(Translate(u"Mes_CantOpen"))) << text.toStdString();
     if (answer.Messages.size() == 2) kml = answer.Messages[1].section(QLatin1Char('\n'), 1);
   }
-  qunsetenv("PATH");
-  for (const auto &[name, value] : saved) qputenv(name.constData(), value);
+  noOpener.reset();
   EXPECT_TRUE(kml.endsWith(QStringLiteral(".kml"))) << kml.toStdString();
   EXPECT_TRUE(QFile::exists(kml));
   w->close();
