@@ -74,6 +74,12 @@ TGpsInfoConverterCSV::TGpsInfoConverterCSV(bool withGps, bool withGSensor)
 {
 }
 
+QString TGpsInfoConverterCSV::GetFileSuffix() const
+{
+  if (FWithGps && FWithGSensor) return {};
+  return FWithGps ? QStringLiteral("_gps") : QStringLiteral("_gsensor");
+}
+
 void TGpsInfoConverterCSV::WriteTrack(const TTrackInfo &info, TStringBuffer &output) const
 {
   const bool both = FWithGps && FWithGSensor;

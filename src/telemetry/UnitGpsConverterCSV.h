@@ -12,6 +12,8 @@ public:
   TGpsInfoConverterCSV(bool withGps, bool withGSensor);
   QString GetName() const override { return FName; }
   QString GetExt() const override { return QStringLiteral("csv"); }
+  // The flavour with both kinds keeps the plain name; the others are marked.
+  QString GetFileSuffix() const override;
   void WriteTrack(const TTrackInfo &info, TStringBuffer &output) const override;
 
 private:

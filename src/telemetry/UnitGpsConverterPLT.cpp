@@ -54,14 +54,45 @@ private:
   QByteArray FText;
 };
 
+} // namespace
+
+QByteArray PltDaysText(TDateTime utc)
+{
+  // The field's last digit is 8.64 ms. Rounded, a fix at a whole second is
+  // written up to 4.3 ms early and readers that truncate (most do) put it in
+  // the second before; so the value is the first step at or after the fix,
+  // counted in whole microseconds (finer than a date-time's own precision)
+  // to keep floating-point noise from pulling it below the fix.
+  if (!IsFinite(utc) || std::fabs(utc) > 1e6) return "0";
+  const int64_t us = Round(utc * MSecsPerDay * 1000.0);
+  constexpr int64_t kUsPerStep = 8640; // 86,400,000,000 us a day / 10^7 steps
+  int64_t steps = us / kUsPerStep;
+  if (us % kUsPerStep > 0) ++steps; // division truncates towards zero
+  const bool negative = steps < 0;
+  const uint64_t magnitude = negative ? uint64_t(-steps) : uint64_t(steps);
+  QByteArray text = QByteArray::number(qulonglong(magnitude / 10000000u));
+  QByteArray fraction = QByteArray::number(qulonglong(magnitude % 10000000u)).rightJustified(7, '0');
+  while (fraction.endsWith('0')) fraction.chop(1);
+  if (!fraction.isEmpty()) text += '.' + fraction;
+  return negative ? '-' + text : text;
+}
+
+TDateTime PltDaysToTime(double days)
+{
+  // The written value lies up to one step (8.64 ms) after the fix: the
+  // nearest 10 ms gives back a fix taken at a whole second, in that second.
+  if (!IsFinite(days) || std::fabs(days) > 1e6) return 0;
+  return TDateTime(Round(days * 8640000.0)) / 8640000.0;
+}
+
+namespace {
+
 void WritePoint(const TTrackInfoItem &item, bool newSegment, TDateCache &dates, TStringBuffer &out)
 {
   const TDateTime exact = item.Time - LocalTimeOffset();
-  // The day fraction rounded at its last written digit, the date and time
-  // texts to the second they show.
-  QByteArray days = FloatToStrDotBytes(std::isfinite(exact) ? RoundF(exact * 1e7) / 1e7 : 0.0, 7);
+  // The date and time texts show the nearest second.
+  const QByteArray days = PltDaysText(exact);
   const TDateTime utc = RoundToSecond(exact);
-  days.replace(',', '.');
   out.Append(CoordToBytes(item.Lat));
   out.Append(",");
   out.Append(CoordToBytes(item.Lon));
@@ -98,7 +129,7 @@ bool TGpsInfoConverterPLT::ParseLine(QByteArrayView line, TParseContext &ctx, TT
   item.Lon = StrToFloatAny(QByteArrayView(Trimmed(f[1])), 0);
   const double feet = StrToFloatAny(QByteArrayView(Trimmed(f[3])), 0);
   item.Alt = feet == kNoAltitude ? 0 : feet * kFoot;
-  item.Time = StrToFloatAny(QByteArrayView(Trimmed(f[4])), 0);
+  item.Time = PltDaysToTime(StrToFloatAny(QByteArrayView(Trimmed(f[4])), 0));
   if (item.Time > 0) item.Time += LocalTimeOffset();
   item.Course = -1;
   item.Speed = -1;

@@ -67,6 +67,10 @@ public:
   // (from 1) at which the parse gave up, -1 otherwise. Never throws.
   bool Load(QByteArrayView text, TTrackInfo &info, int *stoppedAt = nullptr) const;
 
+  // Put between a side file's base name and its extension, so formats that
+  // share an extension write distinct files beside one log; empty for most.
+  virtual QString GetFileSuffix() const { return {}; }
+
   QString GetCaption() const; // name (.ext)
   QString GetFilter() const;  // caption|*.ext|
 

@@ -1,15 +1,21 @@
 // OziExplorer PLT: the exact text, segment flags and reading it back.
 
 #include "TestGpsConverterSupport.h"
+#include "UnitGpsConverterDatDOD.h"
+#include "UnitGpsConverterGPX.h"
 #include "UnitGpsConverterPLT.h"
+#include "UnitMovingInfo.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 using namespace kp;
 using namespace kptest;
 
 namespace {
 
-// The day numbers are rounded at their last digit (10:00:00 is
-// 40664.41666666..., written 40664.4166667).
+// The day numbers are the first step of their last digit at or after the
+// fix (10:00:01 is 40664.41667824..., written 40664.4166783).
 const QByteArray kGoldenPlt = "OziExplorer Track Point File Version 2.1\r\n"
                               "WGS 84\r\n"
                               "Altitude is in Feet\r\n"
@@ -17,8 +23,8 @@ const QByteArray kGoldenPlt = "OziExplorer Track Point File Version 2.1\r\n"
                               "0,2,8323327,Trip & <Test> \"1\",0,0,2,8421376\r\n"
                               "3\r\n"
                               "55.751244,37.618423,1,494,40664.4166667,01.05.2011,10:00:00,36,\r\n"
-                              "55.751300,37.618500,0,-777,40664.4166782,01.05.2011,10:00:01,-1,\r\n"
-                              "-33.500000,-70.250000,1,33,40664.4167824,01.05.2011,10:00:10,45,\r\n";
+                              "55.751300,37.618500,0,-777,40664.4166783,01.05.2011,10:00:01,-1,\r\n"
+                              "-33.500000,-70.250000,1,33,40664.4167825,01.05.2011,10:00:10,45,\r\n";
 
 using PltFormat = TFormatsTest;
 const TGpsInfoConverterPLT kPlt;
@@ -46,10 +52,10 @@ TEST_F(PltFormat, FirstWrittenPointStartsASegmentAfterANoFixPoint)
   EXPECT_TRUE(lines[8].startsWith("55.500000,37.500000,1,"));
 }
 
-// The day number is rounded at its last digit and the date and time columns
-// show the nearest second, both of the same instant (also a fraction of a
-// millisecond before midnight).
-TEST_F(PltFormat, WrittenTimesAreRounded)
+// The day number is the first step at or after the instant and the date and
+// time columns show the nearest second (also a fraction of a millisecond
+// before midnight).
+TEST_F(PltFormat, WrittenDaysNeverFallBeforeTheFix)
 {
   const struct {
     TDateTime local;
@@ -58,6 +64,7 @@ TEST_F(PltFormat, WrittenTimesAreRounded)
       {Dt(2011, 5, 1, 13, 0, 0), "40664.4166667,01.05.2011,10:00:00,"},
       {Dt(2011, 5, 1, 13, 0, 1) - 0.005 / SecsPerDay, "40664.4166782,01.05.2011,10:00:01,"},
       {Dt(2011, 5, 2, 3) - 0.0004 / SecsPerDay, "40665,02.05.2011,00:00:00,"},
+      {Dt(2011, 5, 1, 3, 3, 36), "40664.0025,01.05.2011,00:03:36,"}, // 216 s: exactly on a step
   };
   for (const auto &c : cases) {
     TTrackInfo info;
@@ -65,6 +72,33 @@ TEST_F(PltFormat, WrittenTimesAreRounded)
     const QList<QByteArray> lines = Export(kPlt, info).split('\n');
     ASSERT_EQ(lines.size(), 8);
     EXPECT_TRUE(lines[6].contains(c.columns)) << lines[6].constData();
+  }
+}
+
+// Every whole second of a day: the written value is at or after the second
+// and less than one step (8.64 ms) later, so a reader that truncates and our
+// reader (nearest 10 ms) both give that second back.
+TEST_F(PltFormat, EverySecondOfADayKeepsItsSecond)
+{
+  const int64_t day = 40664;
+  int wrong = 0;
+  for (int64_t second = 0; second < 86400 && wrong < 5; ++second) {
+    const TDateTime utc = TDateTime(day) + TDateTime(second) / SecsPerDay;
+    const QByteArray text = PltDaysText(utc);
+    // Exact decimal arithmetic: steps of 1e-7 day, 8640 us each.
+    const qsizetype dot = text.indexOf('.');
+    const QByteArray fraction = dot < 0 ? QByteArray() : text.mid(dot + 1).leftJustified(7, '0');
+    const int64_t steps = text.left(dot < 0 ? text.size() : dot).toLongLong() * 10000000 + fraction.toLongLong();
+    const int64_t writtenUs = steps * 8640, exactUs = (day * 86400 + second) * 1000000;
+    const bool after = writtenUs >= exactUs && writtenUs - exactUs < 8640;
+    const bool truncatedKeeps = writtenUs / 1000000 == day * 86400 + second;
+    TDateTimeFields f;
+    DecodeDateTime(PltDaysToTime(StrToFloatAny(QByteArrayView(text), 0)), f);
+    const bool readKeeps = f.hour * 3600 + f.minute * 60 + f.second == second && f.msec <= 10;
+    if (!after || !truncatedKeeps || !readKeeps) {
+      ++wrong;
+      ADD_FAILURE() << second << " s written as " << text.constData();
+    }
   }
 }
 
@@ -76,7 +110,7 @@ TEST_F(PltFormat, RoundTripKeepsTimesWithinTheTruncation)
   ASSERT_TRUE(LoadWith(kPlt, Export(kPlt, original), info));
   ASSERT_EQ(info.Items.size(), 3u);
   for (int i = 0; i < 3; ++i)
-    EXPECT_NEAR(info.Items[size_t(i)].Time, original.Items[size_t(2 * i + 1)].Time, 0.009 / SecsPerDay);
+    EXPECT_NEAR(info.Items[size_t(i)].Time, original.Items[size_t(2 * i + 1)].Time, 0.0101 / SecsPerDay);
   // Feet to metres; -777 is no altitude; speed and course are not read.
   for (TTrackInfoItem &i : info.Items) i.Time = 0;
   EXPECT_EQ(Items(info), "G - 55.751244,37.618423 a150.5712 s-1 c-1\n"
@@ -93,8 +127,49 @@ TEST_F(PltFormat, ReaderSkipsSixHeaderLinesAndTrimsFields)
   TTrackInfo info;
   ASSERT_TRUE(LoadWith(kPlt, text, info));
   ASSERT_EQ(info.Items.size(), 1u);
-  EXPECT_DOUBLE_EQ(info.Items[0].Time, 39307.3279977 + kZone);
-  EXPECT_EQ(Items(info), "G 2007-08-13 10:52:19.001 47.465158,3.749013 a147.828 s-1 c-1\n");
+  // 39307.3279977 is 07:52:19.00128 UTC, read to the nearest 10 ms.
+  EXPECT_DOUBLE_EQ(info.Items[0].Time, (39307.0 * 8640000 + 2833900) / 8640000 + kZone);
+  EXPECT_EQ(Items(info), "G 2007-08-13 10:52:19.000 47.465158,3.749013 a147.828 s-1 c-1\n");
+}
+
+// A PLT file of ten minutes of fixes at whole seconds, loaded the way the
+// list's export loads a track, then written as GPX and camera ".dat": every
+// fix keeps its second.
+TEST_F(PltFormat, PltFileToGpxAndDatKeepsEveryFixSecond)
+{
+  TTrackInfo original;
+  original.Name = QStringLiteral("drive");
+  const TDateTime start = Dt(2011, 5, 1, 13, 0, 0);
+  for (int i = 0; i < 600; ++i)
+    original.Items.push_back(Fix(start + i * kSec, 55.75 + i * 1e-5, 37.61 + i * 1e-5, 100, 40, 90));
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("drive.plt"));
+  ASSERT_TRUE(writeFileBytes(path, Export(kPlt, original)));
+  // As the format reads it, and as the list's export loads it.
+  TTrackInfo read, loaded;
+  ASSERT_TRUE(LoadWith(kPlt, readFileBytes(path), read));
+  const auto moving = TMovingInfo::LoadFromFile(path, false);
+  ASSERT_TRUE(moving);
+  moving->ToTrackInfo(loaded);
+
+  QStringList expected; // UTC seconds, as both formats write them
+  for (const TTrackInfoItem &item : original.Items) expected << DateTimeToISO(item.Time - kZone).mid(11, 8);
+  const auto times = [](const QByteArray &text, const char *pattern) {
+    QStringList out;
+    auto it = QRegularExpression(QLatin1String(pattern)).globalMatch(QString::fromUtf8(text));
+    while (it.hasNext()) out << it.next().captured(1);
+    return out;
+  };
+  for (const TTrackInfo *track : {&read, &loaded}) {
+    const QStringList gpx = times(Export(TGpsInfoConverterGPX(), *track),
+                                  R"(<trkpt [^>]*>(?:<ele>[^<]*</ele>)?<time>\d{4}-\d\d-\d\dT([\d:]{8})Z</time>)");
+    EXPECT_EQ(gpx, expected);
+    QStringList dat = times(Export(TGpsInfoConverterDatDOD(), *track), R"(\d{4}-\d\d-\d\d ([\d:]{8}))");
+    // The camera format writes local times.
+    for (QString &t : dat)
+      t = QTime::fromString(t, QStringLiteral("HH:mm:ss")).addSecs(-3 * 3600).toString(QStringLiteral("HH:mm:ss"));
+    EXPECT_EQ(dat, expected);
+  }
 }
 
 TEST_F(PltFormat, RecognitionNeedsTheOziWordsUpFront)

@@ -21,9 +21,9 @@ namespace kp {
 
 namespace {
 
-void OpenFolder(const QString &folder)
+void OpenFolder(const QString &folder, const TDesktopFailure &failed)
 {
-  if (!folder.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  if (!folder.isEmpty()) OpenWithDesktop(folder, failed);
 }
 
 // The folder part of a path: the text up to its last separator.
@@ -66,12 +66,19 @@ bool CopyTextToClipboard(const QByteArray &text, int codePage)
   return true;
 }
 
-void ShowInExplorer(const QString &path, const QDBusConnection &bus)
+bool OpenWithDesktop(const QString &path, const TDesktopFailure &failed)
+{
+  if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
+  if (failed) failed(path);
+  return false;
+}
+
+void ShowInExplorer(const QString &path, const QDBusConnection &bus, const TDesktopFailure &failed)
 {
   if (path.isEmpty()) return;
   const QFileInfo file(path);
   if (!file.exists() || !bus.isConnected()) {
-    OpenFolder(FolderOf(path));
+    OpenFolder(FolderOf(path), failed);
     return;
   }
   QDBusMessage call = QDBusMessage::createMethodCall(
@@ -80,8 +87,8 @@ void ShowInExplorer(const QString &path, const QDBusConnection &bus)
   call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded)} << QString();
   auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), QCoreApplication::instance());
   const QString folder = file.absolutePath();
-  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [folder](QDBusPendingCallWatcher *w) {
-    if (w->isError()) OpenFolder(folder);
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [folder, failed](QDBusPendingCallWatcher *w) {
+    if (w->isError()) OpenFolder(folder, failed);
     w->deleteLater();
   });
 }

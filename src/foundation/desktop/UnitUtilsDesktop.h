@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QString>
+#include <functional>
 
 namespace kp {
 
@@ -22,10 +23,20 @@ QIcon LoadResourceIcon(const QString &name);
 // there is no clipboard.
 bool CopyTextToClipboard(const QByteArray &text, int codePage);
 
+// What a desktop service calls when the desktop could not do it: the path
+// it could not open (the error would otherwise only reach the log).
+using TDesktopFailure = std::function<void(const QString &path)>;
+
+// Opens Path with the desktop's program for it; false (and Failed called)
+// when the desktop has no way to open it.
+bool OpenWithDesktop(const QString &path, const TDesktopFailure &failed = {});
+
 // Shows the file selected in the desktop's file manager; when the file does
 // not exist, or no file manager answers on Bus, opens the folder part of
-// Path instead.
-void ShowInExplorer(const QString &path, const QDBusConnection &bus = QDBusConnection::sessionBus());
+// Path instead. Failed is called (possibly later, from the event loop) when
+// that cannot be opened either.
+void ShowInExplorer(const QString &path, const QDBusConnection &bus = QDBusConnection::sessionBus(),
+                    const TDesktopFailure &failed = {});
 
 // False keeps the screen saver and display power saving off (while a
 // recording plays); true lets them work again. Repeated calls are harmless.

@@ -3,6 +3,7 @@
 #include "GpsLogNaming.h"
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
+#include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
 
 #include <QFile>
@@ -17,7 +18,37 @@ bool IsTheLog(const QString &target, const QString &log)
   return target == log || IsSameExistingFile(target, log);
 }
 
+bool HasFix(const TTrackInfo &track)
+{
+  for (const TTrackInfoItem &item : track.Items)
+    if (item.Kind == ikGps && !item.NoFix) return true;
+  return false;
+}
+
+bool Exists(const QString &path)
+{
+  return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
 } // namespace
+
+QString GpsLogFormatFile(const QString &path, const TGpsInfoConverter &format)
+{
+  return GpsLogSideFileName(path, format.GetExt(), format.GetFileSuffix());
+}
+
+QString GpsLogFormatLabel(const TGpsInfoConverter &format)
+{
+  return format.GetName() + QStringLiteral(" (") + format.GetFileSuffix() + QLatin1Char('.') + format.GetExt() +
+         QLatin1Char(')');
+}
+
+int GpsLogFixCount(const TMovingInfo &info)
+{
+  int fixes = 0;
+  for (const TMovingPoint &point : info.Points) fixes += !point.NoFix;
+  return fixes;
+}
 
 bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverter *> &formats, QStringList &failures)
 {
@@ -30,9 +61,15 @@ bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverte
     }
     info->ToTrackInfo(track);
   }
+  // Every format would be an empty shell (a 0-byte ".dat", a GPX without
+  // points) that looks like a converted track.
+  if (!HasFix(track)) {
+    failures << path + QStringLiteral(": ") + Translate(u"Mes_NoGPSInfo");
+    return false;
+  }
   bool allWritten = true;
   for (const TGpsInfoConverter *format : formats) {
-    QString target = GpsLogSideFileName(path, format->GetExt());
+    QString target = GpsLogFormatFile(path, *format);
     if (IsTheLog(target, path)) {
       failures << target + QStringLiteral(": skipped, it is the log itself");
       allWritten = false;
@@ -52,20 +89,29 @@ bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverte
   return allWritten;
 }
 
+QStringList GpsLogFilesToDelete(const QString &path)
+{
+  QStringList files;
+  for (const TGpsInfoConverter *format : GpsExportConverters()) {
+    const QString side = GpsLogFormatFile(path, *format);
+    if (!IsTheLog(side, path) && !files.contains(side) && Exists(side)) files << side;
+  }
+  if (Exists(path)) files << path;
+  return files;
+}
+
+bool DeleteGpsLog(const QString &path, const QStringList &files, QStringList &failures)
+{
+  for (const QString &file : files) {
+    QFile f(file);
+    if (Exists(file) && !f.remove()) failures << file + QStringLiteral(": ") + f.errorString();
+  }
+  return !Exists(path);
+}
+
 bool DeleteGpsLog(const QString &path, QStringList &failures)
 {
-  for (const TGpsInfoConverter *format : GpsExportConverters()) {
-    const QString side = GpsLogSideFileName(path, format->GetExt());
-    if (IsTheLog(side, path) || !QFileInfo::exists(side)) continue;
-    if (!QFile::remove(side)) failures << side + QStringLiteral(": cannot be deleted");
-  }
-  QFile log(path);
-  if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) return true;
-  if (!log.remove()) {
-    failures << path + QStringLiteral(": ") + log.errorString();
-    return false;
-  }
-  return true;
+  return DeleteGpsLog(path, GpsLogFilesToDelete(path), failures);
 }
 
 } // namespace kp

@@ -1,7 +1,7 @@
 #pragma once
 // What the GPS-log window does to files: converting a log into side files
 // of the ticked export formats, and deleting a log with those side files.
-// Both name side files with GpsLogSideFileName, so a delete removes exactly
+// Both name side files with GpsLogFormatFile, so a delete removes exactly
 // what a conversion wrote. Failures come back as readable lines; nothing
 // throws. Any thread.
 
@@ -12,13 +12,27 @@
 namespace kp {
 
 class TGpsInfoConverter;
+class TMovingInfo;
+
+// The side file a format writes beside the log (formats sharing an
+// extension differ by their suffix).
+QString GpsLogFormatFile(const QString &path, const TGpsInfoConverter &format);
+// The format's row in the window: its name and the ending of its file.
+QString GpsLogFormatLabel(const TGpsInfoConverter &format);
+// The points of a log that have a position.
+int GpsLogFixCount(const TMovingInfo &info);
 
 // Writes one side file per converter; true when every one was written.
-// A side file that would be the log itself is skipped and reported.
+// A side file that would be the log itself is skipped and reported; a log
+// without a single fix writes nothing and says so.
 bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverter *> &formats, QStringList &failures);
 
-// Deletes the log's side files of every export format, then the log.
+// What a delete of the log removes: its existing side files of every export
+// format, then the log itself.
+QStringList GpsLogFilesToDelete(const QString &path);
+// Deletes Files (as GpsLogFilesToDelete listed them for the log Path).
 // Missing files are not failures; true when the log is gone.
+bool DeleteGpsLog(const QString &path, const QStringList &files, QStringList &failures);
 bool DeleteGpsLog(const QString &path, QStringList &failures);
 
 } // namespace kp

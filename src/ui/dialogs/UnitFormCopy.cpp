@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -211,7 +212,12 @@ void TFormCopy::ButtonOpenFolderClick()
 {
   const bool pausedHere = !FButtonPause->isChecked() && FButtonPause->isVisible();
   if (pausedHere) FButtonPause->click();
-  ShowInExplorer(FThread ? FThread->Snapshot().TargetName : QString());
+  ShowInExplorer(FThread ? FThread->Snapshot().TargetName : QString(), QDBusConnection::sessionBus(),
+                 [self = QPointer<TFormCopy>(this)](const QString &path) {
+                   if (self)
+                     QMessageBox::information(self, self->windowTitle(),
+                                              Translate(u"Mes_CantOpen") + QStringLiteral("\n") + path);
+                 });
   if (pausedHere)
     QTimer::singleShot(3000, this, [this] {
       if (FButtonPause->isChecked()) FButtonPause->click();

@@ -25,6 +25,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTime>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -165,10 +166,15 @@ void TFormGPSLog::BuildPopup()
 void TFormGPSLog::FillFormats()
 {
   for (const TGpsInfoConverter *format : GpsExportConverters()) {
-    auto *item = new QListWidgetItem(format->GetCaption(), FFormats);
+    auto *item = new QListWidgetItem(GpsLogFormatLabel(*format), FFormats);
+    item->setToolTip(item->text());
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(FFormats->count() == 1 ? Qt::Checked : Qt::Unchecked);
   }
+  // Wide enough for every row whole: the three CSV rows differ only at
+  // their ends.
+  FFormats->setMinimumWidth(FFormats->sizeHintForColumn(0) + 2 * FFormats->frameWidth() +
+                            FFormats->verticalScrollBar()->sizeHint().width());
 }
 
 QTreeWidgetItem *TFormGPSLog::AddRow(const QString &path, bool ticked)
@@ -247,7 +253,7 @@ void TFormGPSLog::InformationTimer()
   if (!info) {
     row->setText(colPoints, QStringLiteral("error"));
   } else {
-    row->setText(colPoints, QString::number(info->GetPointSpan()));
+    row->setText(colPoints, QString::number(GpsLogFixCount(*info)));
     row->setText(colSpan, SpanText(double(info->GetEndTime() - info->GetStartTime())));
     row->setData(colLength, kMetresRole, double(info->GetTrackLength()));
     row->setText(colLength, LengthText(info->GetTrackLength()));
@@ -406,24 +412,48 @@ void TFormGPSLog::DeleteSelectedFromDisk()
   }
   if (!row) return;
   const QString path = row->text(colFile);
-  if (!FPrompts.Confirm(Translate(u"Mes_SureToDelFile") + QStringLiteral("\r\n") + path + QStringLiteral(" ?"))) return;
+  // The question names every file that goes, side files the user may have
+  // made included, and exactly those are deleted.
+  QStringList files = GpsLogFilesToDelete(path);
+  if (files.isEmpty()) files << path;
+  if (!FPrompts.Confirm(Translate(u"Mes_SureToDelFile") + QStringLiteral("\r\n") + files.join(QStringLiteral("\r\n")) +
+                        QStringLiteral(" ?")))
+    return;
   QStringList failures;
-  if (DeleteGpsLog(path, failures)) delete RowOf(path);
+  if (DeleteGpsLog(path, files, failures)) delete RowOf(path);
   if (!failures.isEmpty()) FPrompts.Message(failures.join(QStringLiteral("\r\n")));
 }
 
 void TFormGPSLog::DeleteAllFromDisk()
 {
-  if (!FPrompts.Confirm(Translate(u"Mes_SureToDelAllGPSLogs") + QLatin1Char('?'))) return;
   QStringList paths;
-  for (int i = 0; i < FList->topLevelItemCount(); ++i) paths << FList->topLevelItem(i)->text(colFile);
+  std::vector<QStringList> files;
+  int count = 0;
+  for (int i = 0; i < FList->topLevelItemCount(); ++i) {
+    paths << FList->topLevelItem(i)->text(colFile);
+    files.push_back(GpsLogFilesToDelete(paths.last()));
+    count += int(files.back().size());
+  }
+  if (!FPrompts.Confirm(DeleteAllQuestion(files, count))) return;
   QStringList failures;
-  for (const QString &path : paths) {
-    if (DeleteGpsLog(path, failures)) delete RowOf(path);
+  for (qsizetype i = 0; i < paths.size(); ++i) {
+    if (DeleteGpsLog(paths[i], files[size_t(i)], failures)) delete RowOf(paths[i]);
   }
   FHost.RefreshFileList();
   if (!failures.isEmpty()) FPrompts.Message(failures.join(QStringLiteral("\r\n")));
   close();
+}
+
+// The count of every file that goes and the first 20 of them by name, as the
+// recording list's question does (a box of hundreds of lines would not fit).
+QString TFormGPSLog::DeleteAllQuestion(const std::vector<QStringList> &files, int count)
+{
+  QString names;
+  int listed = 0;
+  for (const QStringList &log : files)
+    for (const QString &file : log) names += listed++ < 20 ? file + QStringLiteral("\r\n") : QStringLiteral("... ");
+  return Translate(u"Mes_SureToDelAllGPSLogs") + QStringLiteral("?\r\n\r\n") + Translate(u"Mes_SureToDelAllFiles2") +
+         QStringLiteral(": ") + QString::number(count) + QStringLiteral("\r\n") + names;
 }
 
 void TFormGPSLog::RemoveSelectedRows()
@@ -439,7 +469,11 @@ void TFormGPSLog::ClearRows()
 void TFormGPSLog::ShowSelectedInExplorer()
 {
   const QList<QTreeWidgetItem *> selected = FList->selectedItems();
-  if (!selected.isEmpty()) ShowInExplorer(selected.first()->text(colFile));
+  if (selected.isEmpty()) return;
+  ShowInExplorer(selected.first()->text(colFile), QDBusConnection::sessionBus(),
+                 [self = QPointer<TFormGPSLog>(this)](const QString &path) {
+                   if (self) self->FPrompts.Message(Translate(u"Mes_CantOpen") + QStringLiteral("\r\n") + path);
+                 });
 }
 
 void TFormGPSLog::closeEvent(QCloseEvent *event)

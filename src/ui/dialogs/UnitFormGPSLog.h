@@ -12,8 +12,10 @@
 
 #include "DialogPrompts.h"
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <vector>
 
 class QCheckBox;
 class QListWidget;
@@ -60,6 +62,8 @@ public:
   QCheckBox *CheckBoxShowPath() const { return FShowPath; }
   // True when every listed row has its figures.
   bool InformationComplete() const;
+  // The "delete every log" question: the count of Files and their names.
+  static QString DeleteAllQuestion(const std::vector<QStringList> &files, int count);
 
 protected:
   void closeEvent(QCloseEvent *event) override;

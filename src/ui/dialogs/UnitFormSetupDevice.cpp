@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -92,7 +93,12 @@ void TFormSetupDevice::showEvent(QShowEvent *event)
   FComboFrame->setItemText(SetupOtherRow, Translate(u"SetupDevice_OtherSize"));
   if (FRoots.size() == 1) {
     FComboDevice->setCurrentIndex(0);
-    ComboBoxDeviceChange();
+    // Read once the window is on the screen: a question or message box run
+    // from here would show before it, and the window would then come up at
+    // the platform's default size instead of its own.
+    QTimer::singleShot(0, this, [this] {
+      if (isVisible() && FComboDevice->currentIndex() == 0) ComboBoxDeviceChange();
+    });
   } else {
     FComboDevice->setCurrentIndex(-1);
   }
@@ -129,21 +135,28 @@ QString TFormSetupDevice::OtherRowText() const
   return Translate(u"SetupDevice_OtherSize") + QStringLiteral(" (") + QString::number(code) + QLatin1Char(')');
 }
 
-// Reads the chosen card's file; false (with a message) for a refused one.
+// Reads the chosen card's file; false (with a message saying what is wrong)
+// for a refused one.
 bool TFormSetupDevice::ReadConfig()
 {
   const QFileInfo info(FConfigPath);
   if (!info.exists()) return true;
+  const auto refuse = [this](const QString &why) {
+    FPrompts.Message(FConfigPath + QStringLiteral("\r\n\r\n") + why);
+    return false;
+  };
+  const auto badLength = [](qint64 size) {
+    return Translate(u"SetupDevice_BadLength")
+        .replace(QStringLiteral("%size%"), QString::number(size))
+        .replace(QStringLiteral("%min%"), QString::number(SetupMinLength))
+        .replace(QStringLiteral("%max%"), QString::number(SetupMaxLength));
+  };
+  if (!SetupConfigAcceptable(info.size())) return refuse(badLength(info.size()));
   QFile file(FConfigPath);
-  if (!SetupConfigAcceptable(info.size()) || !file.open(QIODevice::ReadOnly)) {
-    FPrompts.Message(FConfigPath + QStringLiteral("\r\n") + QString::number(info.size()));
-    return false;
-  }
+  if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
   const QByteArray bytes = file.read(SetupMaxLength + 1);
-  if (!SetupConfigAcceptable(bytes.size())) {
-    FPrompts.Message(FConfigPath + QStringLiteral("\r\n") + QString::number(bytes.size()));
-    return false;
-  }
+  if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
+  if (!SetupConfigAcceptable(bytes.size())) return refuse(badLength(bytes.size()));
   FConfig = bytes;
   return true;
 }

@@ -5,7 +5,8 @@
 // sensitivities, and writes the file back. Main thread only; modal.
 //
 // The file is refused when shorter than 11 bytes or above 1 MiB; "Ok" is
-// shown only after the write and its flush to the card succeeded.
+// shown only after the write and its flush to the card succeeded. The only
+// card is read just after the window is shown (from the event loop).
 
 #include "DialogPrompts.h"
 

@@ -10,7 +10,10 @@
 #include "UnitUtilsFiles.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QFile>
 #include <QDir>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <algorithm>
@@ -45,6 +48,20 @@ TFileListCommands::TFileListCommands(IFileListHost &host, TFileListModel &model,
                                      QObject *parent)
   : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus)
 {
+  if (QCoreApplication::instance())
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            &TFileListCommands::RemoveTemporaryFiles);
+}
+
+TFileListCommands::~TFileListCommands()
+{
+  RemoveTemporaryFiles();
+}
+
+void TFileListCommands::RemoveTemporaryFiles()
+{
+  for (const QString &path : std::as_const(FTemporaryFiles)) QFile::remove(path);
+  FTemporaryFiles.clear();
 }
 
 TFileManager *TFileListCommands::Manager() const
@@ -287,6 +304,13 @@ void TFileListCommands::ExportTrack()
   if (name.isEmpty() || chosen < 0 || size_t(chosen) >= converters.size()) return;
   const TGpsInfoConverter &converter = *converters[size_t(chosen)];
   QString path = WithExportExtension(name, converter.GetExt());
+  // The save dialog asked about the name as typed; a name that only now
+  // gets its extension may be another, existing file.
+  if (path != name && (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) &&
+      !FHost.AskYesNo(Translate(u"Mes_FileExists") + QLatin1String("\r\n") + path + QLatin1String("\r\n\r\n") +
+                          Translate(u"Mes_SureToReplace") + QLatin1String(" ?"),
+                      true))
+    return;
   QByteArray text;
   if (!converter.ExportToText(info, text) || !SaveStringToFile(path, text))
     FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
@@ -307,6 +331,7 @@ void TFileListCommands::OpenTrackInEarth()
     FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
     return;
   }
+  if (!FTemporaryFiles.contains(path)) FTemporaryFiles << path;
   FHost.OpenDocument(path);
 }
 

@@ -36,6 +36,8 @@ class TFileListCommands : public QObject {
 public:
   TFileListCommands(IFileListHost &host, TFileListModel &model, QTableView &view, TMainMenus &menus,
                     QObject *parent = nullptr);
+  // Removes the temporary tracks it wrote.
+  ~TFileListCommands() override;
 
   TFileManager *Manager() const;
   // The caption kept selected across catalogue changes.
@@ -73,11 +75,14 @@ public:
 private:
   QAction *Item(const char *name) const;
   void ReportUndeleted(const QStringList &failed);
+  void RemoveTemporaryFiles();
 
   IFileListHost &FHost;
   TFileListModel &FModel;
   QTableView &FView;
   TMainMenus &FMenus;
+  // The tracks written for another program to open, removed at exit.
+  QStringList FTemporaryFiles;
 };
 
 } // namespace kp

@@ -13,12 +13,14 @@
 #include "UnitFormGPSLog.h"
 #include "UnitFormGroup.h"
 #include "UnitFormMain.h"
+#include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTableView>
 #include <QToolButton>
 #include <QUrl>
@@ -79,14 +81,27 @@ void TMainHost::ShowGpsLogs(const QStringList &logs, const QStringList &tick, bo
   if (onlyTicked) W.Windows.GPSLog->TickAndSelect(tick);
 }
 
+namespace {
+
+// A failure of the desktop reaches the user; the answer may come later, when
+// the window may be gone.
+TDesktopFailure DesktopFailureOf(TMainHost *host)
+{
+  return [guard = QPointer<TMainHost>(host)](const QString &path) {
+    if (guard) guard->ShowMessage(Translate(u"Mes_CantOpen") + QLatin1String("\r\n") + path);
+  };
+}
+
+} // namespace
+
 void TMainHost::OpenDocument(const QString &path)
 {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  OpenWithDesktop(path, DesktopFailureOf(this));
 }
 
 void TMainHost::ShowInFileManager(const QString &path)
 {
-  ShowInExplorer(path);
+  ShowInExplorer(path, QDBusConnection::sessionBus(), DesktopFailureOf(this));
 }
 
 bool TMainHost::AskYesNo(const QString &text, bool warning)

@@ -37,14 +37,18 @@ QString MakeInstallationId(const std::function<int()> &coin, const std::function
 
 namespace {
 
-// Exec's quoting: inside double quotes, ", `, $ and \ take a backslash;
-// then the desktop file's own string escape doubles every backslash.
+// Exec's quoting: inside double quotes, ", `, $ and \ take a backslash, and
+// a literal % is written %% (else "%d" in a folder name reads as a field
+// code and the launcher refuses the entry); then the desktop file's own
+// string escape doubles every backslash.
 QString QuotedExec(const QString &path)
 {
   QString quoted;
   for (QChar c : path) {
     if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
       quoted += QLatin1Char('\\');
+    else if (c == QLatin1Char('%'))
+      quoted += QLatin1Char('%');
     quoted += c;
   }
   quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));

@@ -2,6 +2,7 @@
 #include "UnitUtilsDesktop.h"
 #include "UnitUtilsPower.h"
 
+#include "NoDesktopOpener.h"
 #include "TestSupport.h"
 
 #include <QClipboard>
@@ -9,6 +10,7 @@
 #include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -287,6 +289,26 @@ TEST_F(FileManager, WithoutFileManagerTheFolderOpens)
   ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")));
   ASSERT_EQ(FUrls.opened.size(), 1);
   EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
+}
+
+// A desktop without any opener (no handler, nothing on PATH to start): the
+// caller hears of it with the path, for the folder as for a document.
+TEST_F(FileManager, WhenNothingCanOpenTheCallerIsTold)
+{
+  QDesktopServices::unsetUrlHandler("file");
+  const kptest::TNoDesktopOpener noOpener;
+  QStringList failed;
+  const TDesktopFailure record = [&](const QString &path) { failed << path; };
+
+  EXPECT_FALSE(OpenWithDesktop(FFile, record));
+  EXPECT_EQ(failed, QStringList({FFile}));
+  failed.clear();
+  ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")), record);
+  EXPECT_EQ(failed, QStringList({FTmp.path()}));
+  failed.clear();
+  ShowInExplorer(FFile, *FClient, record); // no file manager on the bus either
+  EXPECT_TRUE(WaitFor([&] { return !failed.isEmpty(); }));
+  EXPECT_EQ(failed, QStringList({FTmp.path()}));
 }
 
 TEST(DesktopClipboard, TextArrivesConvertedFromItsCodePage)

@@ -6,6 +6,7 @@
 #include "GpsLogFiles.h"
 #include "GpsLogNaming.h"
 #include "IAuxHost.h"
+#include "NoDesktopOpener.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFileManager.h"
@@ -15,9 +16,12 @@
 #include "UnitTranslate.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -218,11 +222,19 @@ TEST_F(GpsLog, DeletesRemoveSideFilesOrReportAndKeepTheRow)
   QFile::setPermissions(lockedDir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
   if (::geteuid() == 0) locked = "/proc/version";
 
+  // A file the user made under the log's name with a format's extension
+  // goes too: the question names it with every other file that goes.
+  const QString mine = GpsLogSideFileName(FLogs[0], "csv");
+  ASSERT_TRUE(kptest::writeFileBytes(mine, "my own table"));
+
   form.Execute({FLogs[0], locked});
   QTreeWidget *list = form.ListViewFiles();
   list->setCurrentItem(list->topLevelItem(0));
   form.DeleteSelectedFromDisk();
-  EXPECT_EQ(confirmations.last(), Translate(u"Mes_SureToDelFile") + "\r\n" + FLogs[0] + " ?");
+  EXPECT_EQ(confirmations.last(), Translate(u"Mes_SureToDelFile") + "\r\n" + GpsLogSideFileName(FLogs[0], "kml") +
+                                      "\r\n" + GpsLogSideFileName(FLogs[0], "gpx") + "\r\n" + mine + "\r\n" + FLogs[0] +
+                                      " ?");
+  EXPECT_FALSE(QFile::exists(mine));
   EXPECT_FALSE(QFile::exists(FLogs[0]));
   EXPECT_FALSE(QFile::exists(GpsLogSideFileName(FLogs[0], "kml")));
   EXPECT_FALSE(QFile::exists(GpsLogSideFileName(FLogs[0], "gpx")));
@@ -236,8 +248,110 @@ TEST_F(GpsLog, DeletesRemoveSideFilesOrReportAndKeepTheRow)
   EXPECT_TRUE(messages[0].startsWith(locked));
 
   form.DeleteAllFromDisk();
-  EXPECT_EQ(confirmations.last(), Translate(u"Mes_SureToDelAllGPSLogs") + "?");
+  EXPECT_EQ(confirmations.last(), Translate(u"Mes_SureToDelAllGPSLogs") + "?\r\n\r\n" +
+                                      Translate(u"Mes_SureToDelAllFiles2") + ": 1\r\n" + locked + "\r\n");
   EXPECT_EQ(list->topLevelItemCount(), 1);
   EXPECT_EQ(host.Refreshes, 1);
   QFile::setPermissions(lockedDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// Each CSV flavour writes its own file (the first keeps the plain name), and
+// the window's rows tell every format and its file apart.
+TEST_F(GpsLog, EveryTickedFormatWritesItsOwnFile)
+{
+  std::vector<const TGpsInfoConverter *> all(GpsExportConverters().begin(), GpsExportConverters().end());
+  QStringList failures;
+  ASSERT_TRUE(ConvertGpsLog(FLogs[0], all, failures)) << failures.join('|').toStdString();
+  const struct {
+    QString Suffix;
+    QByteArray Header;
+  } csvs[] = {{".csv", "Type;Date;Time(GMT);X;Y;H;Speed;Bearing;Trip\r\n"},
+              {"_gps.csv", "Date;Time(GMT);X;Y;H;Speed;Bearing;Trip\r\n"},
+              {"_gsensor.csv", "Date;Time(GMT);X;Y;Z\r\n"}};
+  QString base = FLogs[0];
+  base.chop(QFileInfo(base).suffix().size() + 1);
+  for (const auto &c : csvs) {
+    const QByteArray text = kptest::readFileBytes(base + c.Suffix);
+    EXPECT_TRUE(text.startsWith(c.Header)) << c.Suffix.toStdString();
+  }
+  EXPECT_GT(kptest::readFileBytes(base + "_gps.csv").count('\n'), 10);
+  QStringList written;
+  for (const TGpsInfoConverter *format : all) written << GpsLogFormatFile(FLogs[0], *format);
+  EXPECT_EQ(written.size(), QSet<QString>(written.begin(), written.end()).size()) << written.join(' ').toStdString();
+
+  // The window's format rows: distinct, each naming its file's ending, and
+  // shown whole.
+  TFakeGpsHost host;
+  QWidget main;
+  TFormGPSLog form(host, &main);
+  form.Execute({FLogs[0]});
+  QListWidget *formats = form.ListFormats();
+  QCoreApplication::processEvents(); // the layout
+  ASSERT_EQ(formats->count(), int(all.size()));
+  QStringList labels;
+  for (int i = 0; i < formats->count(); ++i) {
+    const QString text = formats->item(i)->text();
+    labels << text;
+    const QString ending = QFileInfo(written[i]).fileName().mid(QFileInfo(base).fileName().size());
+    EXPECT_TRUE(text.endsWith("(" + ending + ")")) << text.toStdString();
+    const QRect shown = formats->visualItemRect(formats->item(i)).intersected(formats->viewport()->rect());
+    EXPECT_LE(formats->fontMetrics().horizontalAdvance(text), shown.width()) << text.toStdString();
+  }
+  EXPECT_EQ(labels.size(), QSet<QString>(labels.begin(), labels.end()).size());
+  kptest::saveScreenshot(&form, QStringLiteral("gpslog_formats.png"));
+}
+
+// A log of sentences without a fix: the row counts 0 points, and converting
+// it says so and writes nothing.
+TEST_F(GpsLog, LogWithoutAFixCountsNoPointsAndWritesNothing)
+{
+  QByteArray text;
+  for (int i = 0; i < 90; ++i) {
+    const QByteArray body = "$GPRMC,120" + QByteArray::number(i / 60) +
+                            QByteArray::number(i % 60).rightJustified(2, '0') + ".00,V,,,,,,,010524,,,N";
+    unsigned sum = 0;
+    for (qsizetype k = 1; k < body.size(); ++k) sum ^= uint8_t(body[k]);
+    text += body + "*" + QByteArray::number(sum, 16).rightJustified(2, '0').toUpper() + "\r\n";
+  }
+  const QString log = FCard.filePath("NOFIX.NMEA");
+  ASSERT_TRUE(kptest::writeFileBytes(log, text));
+  ASSERT_TRUE(TMovingInfo::LoadFromFile(log, false)); // readable, only without a position
+
+  TFakeGpsHost host;
+  QWidget main;
+  TFormGPSLog form(host, &main);
+  QStringList messages;
+  TDialogPrompts prompts;
+  prompts.Message = [&](const QString &t) { messages << t; };
+  form.SetPrompts(prompts);
+  form.Execute({log});
+  ASSERT_TRUE(kptest::waitUntil([&] { return form.InformationComplete(); }, 20000));
+  EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->text(1), "0");
+
+  for (int i = 0; i < form.ListFormats()->count(); ++i) form.ListFormats()->item(i)->setCheckState(Qt::Checked);
+  form.ListViewFiles()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+  form.ButtonConvertClick();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(log) && messages[0].contains(Translate(u"Mes_NoGPSInfo")))
+      << messages[0].toStdString();
+  for (const TGpsInfoConverter *format : GpsExportConverters())
+    EXPECT_FALSE(QFile::exists(GpsLogFormatFile(log, *format))) << format->GetName().toStdString();
+  EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->checkState(0), Qt::Checked);
+}
+
+// "Show in folder" on a desktop that cannot open the folder says so.
+TEST_F(GpsLog, ShowInFolderThatCannotOpenSaysSo)
+{
+  TFakeGpsHost host;
+  TFormGPSLog form(host, nullptr);
+  QStringList messages;
+  TDialogPrompts prompts;
+  prompts.Message = [&](const QString &text) { messages << text; };
+  form.SetPrompts(prompts);
+  form.Execute({FLogs[0]});
+  form.ListViewFiles()->topLevelItem(0)->setSelected(true);
+  const kptest::TNoDesktopOpener noOpener;
+  form.ShowSelectedInExplorer();
+  ASSERT_TRUE(kptest::waitUntil([&] { return !messages.isEmpty(); }, 10000));
+  EXPECT_EQ(messages[0], Translate(u"Mes_CantOpen") + "\r\n" + QFileInfo(FLogs[0]).absolutePath());
 }

@@ -5,9 +5,13 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFormSetupDevice.h"
+#include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -59,6 +63,7 @@ protected:
     auto form = std::make_unique<TFormSetupDevice>();
     form->SetPrompts(FPrompts);
     form->show();
+    QCoreApplication::processEvents(); // the card is read once the window is up
     return form;
   }
 
@@ -97,6 +102,7 @@ TEST_F(SetupDevice, ChooseGmtPlus3AndWrite)
 
 TEST_F(SetupDevice, MissingRefusedAndUnwritableFiles)
 {
+  kptest::useLanguage(LangEnglish);
   struct Case {
     const char *Name;
     QByteArray Existing; // "-" none, "dir" a folder in the file's place
@@ -106,6 +112,7 @@ TEST_F(SetupDevice, MissingRefusedAndUnwritableFiles)
       {"missing, No", "-", false, false},
       {"missing, Yes", "-", true, true},
       {"ten bytes", QByteArray(10, '\1'), true, false},
+      {"five bytes", QByteArray(5, '\1'), true, false},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.Name);
@@ -120,7 +127,13 @@ TEST_F(SetupDevice, MissingRefusedAndUnwritableFiles)
     ASSERT_EQ(FMessages.size(), 1);
     EXPECT_TRUE(FMessages[0].startsWith(c.Existing == "-" ? form->ComboBoxDevice()->currentText() : Config()));
     if (c.Existing != "-") {
-      EXPECT_TRUE(FMessages[0].endsWith("\r\n" + QString::number(c.Existing.size())));
+      // What is wrong, not a bare number.
+      EXPECT_EQ(FMessages[0], Config() + "\r\n\r\n" +
+                                  Translate(u"SetupDevice_BadLength")
+                                      .replace("%size%", QString::number(c.Existing.size()))
+                                      .replace("%min%", "11")
+                                      .replace("%max%", "1048576"));
+      EXPECT_TRUE(FMessages[0].contains("damaged"));
     }
     if (!c.Editable) {
       EXPECT_EQ(QFile::exists(Config()), c.Existing != "-");
@@ -155,4 +168,35 @@ TEST_F(SetupDevice, OtherFrameCodeIsKept)
   EXPECT_TRUE(form->ComboBoxFrameSize()->currentText().endsWith(" (200)"));
   form->ButtonWriteClick();
   EXPECT_EQ(uint8_t(kptest::readFileBytes(Config())[6]), 200);
+}
+
+// The real question box shown while the window opens (a card without the
+// file) leaves the window at the size it has without one.
+TEST_F(SetupDevice, WindowKeepsItsSizeAfterAMessageBox)
+{
+  ASSERT_TRUE(kptest::writeFileBytes(Config(), DefaultSetupBlock()));
+  kptest::useLanguage(LangEnglish);
+  TFormSetupDevice plain;
+  plain.show();
+  ASSERT_TRUE(kptest::waitUntil([&] { return plain.ButtonWrite()->isEnabled(); }, 5000));
+  const QSize expected = plain.size();
+  plain.hide();
+
+  QFile::remove(Config());
+  TFormSetupDevice asked;
+  QStringList boxes;
+  QTimer answer;
+  answer.setInterval(20);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+      boxes << box->text();
+      box->button(QMessageBox::Yes)->click();
+    }
+  });
+  answer.start();
+  asked.show();
+  ASSERT_TRUE(kptest::waitUntil([&] { return asked.ButtonWrite()->isEnabled(); }, 5000));
+  EXPECT_EQ(boxes.size(), 1);
+  kptest::saveScreenshot(&asked, QStringLiteral("setup_after_question.png"));
+  EXPECT_EQ(asked.size(), expected);
 }

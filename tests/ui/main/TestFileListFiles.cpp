@@ -87,6 +87,45 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
   QFile::remove(Host.Opened.front());
 }
 
+// The save dialog asks about the name as typed; a name that gets its
+// extension afterwards is asked about again when that file exists.
+TEST_F(CardFixture, ExportAsksBeforeReplacingTheNameWithItsExtension)
+{
+  Add({DemoCard() + "/DCIM/100MEDIA"});
+  SelectAll();
+  const auto &converters = GpsExportConverters();
+  for (size_t i = 0; i < converters.size(); ++i)
+    if (converters[i]->GetExt() == "gpx") Host.SaveFilter = int(i);
+  const struct {
+    const char *typed, *existing, *written;
+    bool answer, asked, replaced;
+  } cases[] = {
+      {"t3", "t3.gpx", "t3.gpx", false, true, false},
+      {"t3", "t3.gpx", "t3.gpx", true, true, true},
+      {"t3.gpx", "t3.gpx", "t3.gpx", false, false, true}, // the dialog itself asked
+      {"t4", "", "t4.gpx", false, false, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.typed);
+    QTemporaryDir out;
+    if (*c.existing) {
+      ASSERT_TRUE(kptest::writeFileBytes(out.filePath(c.existing), "mine"));
+    }
+    Host.SaveAs = out.filePath(c.typed);
+    Host.Answer = c.answer;
+    Host.Questions.clear();
+    Commands->ExportTrack();
+    ASSERT_EQ(Host.Questions.size(), c.asked ? 1 : 0);
+    if (c.asked) {
+      EXPECT_TRUE(Host.Questions.front().contains(out.filePath(c.written)));
+    }
+    QFile written(out.filePath(c.written));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().contains("<gpx"), c.replaced);
+  }
+  EXPECT_TRUE(Host.Messages.isEmpty()) << Host.Messages.join(' ').toStdString();
+}
+
 TEST_F(CardFixture, DeleteRemovesFilesAndReportsTheOnesThatStay)
 {
   QTemporaryDir dir;

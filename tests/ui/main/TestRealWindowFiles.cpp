@@ -1,14 +1,19 @@
 // The real main window under an X server: recordings dropped on it, the
 // frame and window snapshots of the save keys, and the play speed buttons.
 
+#include "FileListCommands.h"
+#include "NoDesktopOpener.h"
 #include "RealWindowSupport.h"
 #include "UnitFormCopy.h"
 #include "UnitFormSelectFolder.h"
 #include "UnitRegSettings.h"
+#include "TestSupport.h"
+#include "UnitTranslate.h"
 #include "UnitUtils.h"
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QPushButton>
@@ -169,4 +174,48 @@ TEST_F(RealWindow, CopyCommandNamesTheRecordingAndTakesItsSideFiles)
   expected.sort();
   EXPECT_EQ(QDir(target).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
   copy->close();
+}
+
+// The list's export through the real save dialog: a name typed without its
+// extension is asked about when the final name exists. Then the desktop
+// commands on a desktop that has nothing to open files with: each says so,
+// and the temporary track goes when the window does.
+TEST_F(RealWindow, ExportAsksForTheFinalNameAndDesktopFailuresAreShown)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  w->ListCommands().UpdateEnabling();
+  ASSERT_TRUE(w->Item("N_FileList_Track_Export")->isEnabled());
+  QTemporaryDir out;
+  const QString existing = out.filePath(QStringLiteral("t3.kml"));
+  ASSERT_TRUE(kptest::writeFileBytes(existing, "mine"));
+  {
+    kptest::TDialogAnswerer answer(out.filePath(QStringLiteral("t3")));
+    w->Item("N_FileList_Track_Export")->trigger();
+    EXPECT_EQ(answer.FilesAnswered, 1);
+    ASSERT_EQ(answer.Messages.size(), 1);
+    EXPECT_TRUE(answer.Messages[0].contains(existing)) << answer.Messages[0].toStdString();
+    EXPECT_EQ(kptest::readFileBytes(existing), "mine");
+  }
+
+  auto noOpener = std::make_unique<kptest::TNoDesktopOpener>();
+  QString kml;
+  {
+    kptest::TDialogAnswerer answer(QString{});
+    w->Item("N_FileList_ShowExplorer")->trigger();
+    EXPECT_TRUE(kptest::waitUntil([&] { return answer.Messages.size() == 1; }, 10000));
+    w->Item("N_FileList_Track_Google")->trigger();
+    EXPECT_TRUE(kptest::waitUntil([&] { return answer.Messages.size() == 2; }, 10000));
+    for (const QString &text : answer.Messages)
+      EXPECT_TRUE(text.startsWith(Translate(u"Mes_CantOpen"))) << text.toStdString();
+    if (answer.Messages.size() == 2) kml = answer.Messages[1].section(QLatin1Char('\n'), 1);
+  }
+  noOpener.reset();
+  EXPECT_TRUE(kml.endsWith(QStringLiteral(".kml"))) << kml.toStdString();
+  EXPECT_TRUE(QFile::exists(kml));
+  w->close();
+  w.reset();
+  EXPECT_FALSE(QFile::exists(kml));
 }

@@ -42,34 +42,62 @@ TEST(StartupSupport, InstallationIdIsElevenMixedCaseLetters)
   EXPECT_EQ(id, "aBcDeFgHiJk");
 }
 
-TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
+namespace {
+
+// The Exec value as a launcher reads it: the string escape undone, "%%"
+// made "%" and the file field code dropped.
+QString ExecCommand(QString exec)
 {
-  QTemporaryDir home;
-  const QString exe = QStringLiteral("/opt/my \"player\" $dir/kestril-player");
-  ASSERT_TRUE(WriteDesktopEntry(home.path(), exe));
-  const QString path = home.path() + "/applications/kestril-player.desktop";
-  const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
-  if (!validate.isEmpty()) {
-    QProcess p;
-    p.start(validate, {path});
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
-  } else if (qEnvironmentVariable("CI") == QLatin1String("true")) {
-    FAIL() << "desktop-file-validate missing";
-  }
-  // The shell reads the Exec line back to the same program path.
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  QString exec;
-  for (const QString &line : QString::fromUtf8(f.readAll()).split('\n'))
-    if (line.startsWith("Exec=")) exec = line.mid(5);
   exec.replace(QLatin1String("\\\\"), QLatin1String("\\"));
   exec.chop(QStringLiteral(" %f").size());
-  QProcess sh;
-  sh.start(QStringLiteral("sh"), {"-c", "printf %s " + exec});
-  ASSERT_TRUE(sh.waitForFinished(5000));
-  EXPECT_EQ(QString::fromUtf8(sh.readAllStandardOutput()), exe);
-  const QDateTime written = QFileInfo(path).lastModified();
-  EXPECT_FALSE(WriteDesktopEntry(home.path(), exe));
-  EXPECT_EQ(QFileInfo(path).lastModified(), written);
+  QString out;
+  for (qsizetype i = 0; i < exec.size(); ++i) {
+    if (exec[i] == QLatin1Char('%')) {
+      if (i + 1 >= exec.size() || exec[i + 1] != QLatin1Char('%')) return QStringLiteral("<stray field code>");
+      ++i;
+    }
+    out += exec[i];
+  }
+  return out;
+}
+
+} // namespace
+
+// Characters the shell or the launcher would read as their own: quotes,
+// "$", backslashes and "%" (a field code such as "%d" in a folder name).
+TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
+{
+  const QString exes[] = {
+      QStringLiteral("/opt/my \"player\" $dir/kestril-player"),
+      QStringLiteral("/home/u/clips %d 100%/kestril-player"),
+      QStringLiteral("/opt/a\\b %%f `x`/kestril-player"),
+  };
+  for (const QString &exe : exes) {
+    SCOPED_TRACE(exe.toStdString());
+    QTemporaryDir home;
+    ASSERT_TRUE(WriteDesktopEntry(home.path(), exe));
+    const QString path = home.path() + "/applications/kestril-player.desktop";
+    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (!validate.isEmpty()) {
+      QProcess p;
+      p.start(validate, {path});
+      ASSERT_TRUE(p.waitForFinished(10000));
+      EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
+    } else if (qEnvironmentVariable("CI") == QLatin1String("true")) {
+      FAIL() << "desktop-file-validate missing";
+    }
+    // The shell reads the launcher's command back to the same program path.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QString exec;
+    for (const QString &line : QString::fromUtf8(f.readAll()).split('\n'))
+      if (line.startsWith("Exec=")) exec = line.mid(5);
+    QProcess sh;
+    sh.start(QStringLiteral("sh"), {"-c", "printf %s " + ExecCommand(exec)});
+    ASSERT_TRUE(sh.waitForFinished(5000));
+    EXPECT_EQ(QString::fromUtf8(sh.readAllStandardOutput()), exe);
+    const QDateTime written = QFileInfo(path).lastModified();
+    EXPECT_FALSE(WriteDesktopEntry(home.path(), exe));
+    EXPECT_EQ(QFileInfo(path).lastModified(), written);
+  }
 }

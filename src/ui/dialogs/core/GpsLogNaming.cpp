@@ -8,9 +8,9 @@
 
 namespace kp {
 
-QString GpsLogSideFileName(const QString &logPath, const QString &ext)
+QString GpsLogSideFileName(const QString &logPath, const QString &ext, const QString &suffix)
 {
-  return SanitizedPath(ChangeFileExt(logPath, QLatin1Char('.') + ext));
+  return SanitizedPath(ChangeFileExt(logPath, suffix + QLatin1Char('.') + ext));
 }
 
 bool IsSameExistingFile(const QString &a, const QString &b)

@@ -7,10 +7,10 @@
 
 namespace kp {
 
-// Log with the extension of its file-name part replaced by "." + Ext (or
-// "." + Ext appended when it has none), with the file-name characters that
-// SaveStringToFile replaces already replaced.
-QString GpsLogSideFileName(const QString &logPath, const QString &ext);
+// Log with the extension of its file-name part replaced by Suffix + "." +
+// Ext (or that appended when it has none), with the file-name characters
+// that SaveStringToFile replaces already replaced.
+QString GpsLogSideFileName(const QString &logPath, const QString &ext, const QString &suffix = {});
 
 // True when both paths name one existing file (same device and inode), so a
 // name differing only in case on a card is caught too.
