@@ -16,7 +16,8 @@
 //   They carry the rate set with SetRate on the open file (1.0 for a new
 //   file). Positions are media time at any rate.
 // - End of stream is latched: the position equals the duration and the
-//   state stays running until a seek, a state change or a new file.
+//   state stays running until a seek, a state change or a new file. A
+//   seek to the duration shows the last frame and latches the end too.
 // - Bus messages are handled on the main thread; streaming threads reach
 //   the main thread in one place only (the graph's crossing).
 
