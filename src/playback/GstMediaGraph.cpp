@@ -325,9 +325,13 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   const GstStateChangeReturn change = gst_element_set_state(FPlaybin, GST_STATE_PAUSED);
   GstState state = GST_STATE_NULL;
   GstStateChangeReturn result = change;
-  if (change == GST_STATE_CHANGE_ASYNC)
-    result = gst_element_get_state(FPlaybin, &state, nullptr,
-                                   static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
+  if (change == GST_STATE_CHANGE_ASYNC) {
+    // A reader's error stops the preroll without failing the state change,
+    // so the wait ends on the error as well as on the preroll.
+    const bool prerolled = WaitForBus(wfAsyncDone, FOptions.WaitTimeoutMs);
+    result = gst_element_get_state(FPlaybin, &state, nullptr, prerolled ? GST_SECOND : 0);
+    if (!prerolled && !FLastError.isEmpty()) result = GST_STATE_CHANGE_FAILURE;
+  }
   DrainBus();
 
   gint nVideo = 0, nAudio = 0, nText = 0;
