@@ -7,8 +7,10 @@
 // Decided behaviour, for callers:
 // - AddSourceFilter prerolls synchronously (bounded wait); the duration is
 //   known when it returns. A file no demuxer takes gives
-//   VFW_E_UNSUPPORTED_STREAM and no filter; each stream without a decoder
-//   is a pin whose Render fails with VFW_E_CANNOT_RENDER.
+//   VFW_E_UNSUPPORTED_STREAM and no filter; a file its demuxer finds
+//   damaged gives VFW_E_INVALID_FILE_FORMAT with the demuxer's words; each
+//   stream without a decoder is a pin whose Render fails with
+//   VFW_E_CANNOT_RENDER.
 // - Stop is logical: the pipeline stays prerolled at its position and
 //   reports State_Stopped. GetState reports the target of a change under
 //   way (VFW_S_STATE_INTERMEDIATE).

@@ -143,6 +143,7 @@ struct RealWindowPlaying : kptest::RealWindow {
       GTEST_SKIP() << "no X server";
     }
     kptest::ensureApplication();
+    KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
     ASSERT_FALSE(FragmentCard().Dir.isEmpty()) << "ffmpeg could not make the card";
     ASSERT_NO_FATAL_FAILURE(Start(FragmentCard().Dir));
     // Listed, read and grouped: the trip's three fragments in one row.
