@@ -36,6 +36,8 @@ constexpr HRESULT VFW_E_CANNOT_RENDER = static_cast<HRESULT>(0x80040218u);
 constexpr HRESULT VFW_E_WRONG_STATE = static_cast<HRESULT>(0x80040227u);
 constexpr HRESULT VFW_E_TIMEOUT = static_cast<HRESULT>(0x8004022Eu);
 constexpr HRESULT VFW_E_UNSUPPORTED_STREAM = static_cast<HRESULT>(0x8004022Fu);
+// The file's format is known but its content cannot be read (damaged).
+constexpr HRESULT VFW_E_INVALID_FILE_FORMAT = static_cast<HRESULT>(0x80040241u);
 constexpr HRESULT VFW_E_NOT_FOUND_FILE = static_cast<HRESULT>(0x80070002u);
 constexpr HRESULT VFW_S_STATE_INTERMEDIATE = 0x00040237;
 

@@ -132,7 +132,9 @@ void TVideoWindow::GraphEvent(int32_t event, intptr_t, intptr_t)
 void TVideoWindow::ApplyPresentation()
 {
   if (FMode == vmNormal) {
-    FPresenter.SetAspectMode(vamNone);
+    // The plain renderer fills its window, but "fit" still means the
+    // picture's own shape: only the stretch view gives that up.
+    FPresenter.SetAspectMode(FOptions.KeepAspectRatio() ? vamPreserve : vamNone);
     FPresenter.SetSourceRect(TNormalizedRect());
     FPresenter.SetDestination(QRect());
     FPresenter.SetFlips(false, false);

@@ -30,6 +30,7 @@ QString knownErrorText(HRESULT hr)
     return QStringLiteral("The operation could not be performed because the filter is in the wrong state.");
   case 0x8004022Eu: return QStringLiteral("This operation timed out.");
   case 0x8004022Fu: return QStringLiteral("Cannot play back the file: the format is not supported.");
+  case 0x80040241u: return QStringLiteral("The file format is invalid.");
   default: return {};
   }
 }

@@ -17,6 +17,9 @@ namespace kp {
 namespace {
 
 constexpr guint kPlayFlagVideo = 0x1, kPlayFlagAudio = 0x2, kPlayFlagSoftVolume = 0x10;
+// How far before the end a seek to the end lands: inside the last frame at
+// any frame rate a camera records.
+constexpr gint64 kEndLeadNs = GST_MSECOND;
 
 GstElement *makeFromDescription(const QString &description)
 {
@@ -27,6 +30,16 @@ GstElement *makeFromDescription(const QString &description)
     g_error_free(error);
   }
   return element;
+}
+
+// Errors that mean no installed element reads the file or one of its
+// streams; any other error of a reader means the file itself is at fault.
+bool NoReaderError(const GError *error)
+{
+  if (error->domain == GST_CORE_ERROR) return error->code == GST_CORE_ERROR_MISSING_PLUGIN;
+  if (error->domain != GST_STREAM_ERROR) return false;
+  return error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND || error->code == GST_STREAM_ERROR_WRONG_TYPE ||
+         error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND || error->code == GST_STREAM_ERROR_NOT_IMPLEMENTED;
 }
 
 // A warning or error of the bus with the element it came from and the debug
@@ -130,6 +143,9 @@ void TGstMediaGraph::HandleMessage(GstMessage *message)
     gst_message_parse_error(message, &error, &debug);
     logBusMessage(message, error, debug);
     FLastError = error ? QString::fromUtf8(error->message) : QStringLiteral("Playback error");
+    // Later errors of the same failure only echo the first (a stopped data
+    // flow): what made it stays known.
+    FLastErrorUnsupported = FLastErrorUnsupported || (error && NoReaderError(error));
     if (error) g_error_free(error);
     g_free(debug);
     SetErrorString(E_FAIL, FLastError);
@@ -298,6 +314,7 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   FStopNs = -1;
   FMissing.clear();
   FLastError.clear();
+  FLastErrorUnsupported = false;
   const QFileInfo info(fileName);
   if (!info.isFile()) return Failure(VFW_E_NOT_FOUND_FILE, QStringLiteral("The file was not found: ") + fileName);
   gchar *uri = gst_filename_to_uri(info.absoluteFilePath().toUtf8().constData(), nullptr);
@@ -308,9 +325,13 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   const GstStateChangeReturn change = gst_element_set_state(FPlaybin, GST_STATE_PAUSED);
   GstState state = GST_STATE_NULL;
   GstStateChangeReturn result = change;
-  if (change == GST_STATE_CHANGE_ASYNC)
-    result = gst_element_get_state(FPlaybin, &state, nullptr,
-                                   static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
+  if (change == GST_STATE_CHANGE_ASYNC) {
+    // A reader's error stops the preroll without failing the state change,
+    // so the wait ends on the error as well as on the preroll.
+    const bool prerolled = WaitForBus(wfAsyncDone, FOptions.WaitTimeoutMs);
+    result = gst_element_get_state(FPlaybin, &state, nullptr, prerolled ? GST_SECOND : 0);
+    if (!prerolled && !FLastError.isEmpty()) result = GST_STATE_CHANGE_FAILURE;
+  }
   DrainBus();
 
   gint nVideo = 0, nAudio = 0, nText = 0;
@@ -332,6 +353,9 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   if (pins.empty()) {
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
     DrainBus();
+    // A reader that took the file and failed on its content: the file is
+    // damaged, and its own words say how.
+    if (!FLastError.isEmpty() && !FLastErrorUnsupported) return Failure(VFW_E_INVALID_FILE_FORMAT, FLastError);
     return Failure(VFW_E_UNSUPPORTED_STREAM,
                    FLastError.isEmpty() ? QStringLiteral("The file holds no stream that can be played.") : FLastError);
   }
@@ -370,7 +394,16 @@ FILTER_STATE TGstMediaGraph::LogicalState() const
   if (FStopped) return State_Stopped;
   GstState current = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
   gst_element_get_state(FPlaybin, &current, &pending, 0);
-  const GstState shown = pending != GST_STATE_VOID_PENDING ? pending : current;
+  // While a change is under way the state asked for is what counts: a
+  // flushing seek while playing drops the pipeline to PAUSED (pending
+  // PAUSED) until it prerolls, then takes it back to PLAYING by itself, and
+  // a pause pressed in between must not be taken for a no-op.
+  GstState shown = current;
+  if (pending != GST_STATE_VOID_PENDING) {
+    GST_OBJECT_LOCK(FPlaybin);
+    shown = GST_STATE_TARGET(FPlaybin);
+    GST_OBJECT_UNLOCK(FPlaybin);
+  }
   return shown == GST_STATE_PLAYING ? State_Running : shown == GST_STATE_PAUSED ? State_Paused : State_Stopped;
 }
 
@@ -501,6 +534,13 @@ HRESULT TGstMediaGraph::GetPositions(REFERENCE_TIME &current, REFERENCE_TIME &st
 HRESULT TGstMediaGraph::SeekTo(gint64 positionNs, double rate)
 {
   const bool paused = LogicalState() != State_Running;
+  // No frame starts at the very end: a seek there finds nothing to show and
+  // the demuxer falls back to the first frame. The last frame is the one
+  // that reaches the end, so the seek lands just inside it and the end is
+  // latched as reached, as a play to the end leaves it.
+  const gint64 duration = DurationNs();
+  const bool toEnd = duration > 0 && positionNs >= duration;
+  if (toEnd) positionNs = std::max<gint64>(0, duration - kEndLeadNs);
   FEos = false;
   FSeen = 0;
   // ACCURATE: the frame shown is the frame asked for (a key-unit seek would
@@ -516,6 +556,7 @@ HRESULT TGstMediaGraph::SeekTo(gint64 positionNs, double rate)
     gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
     DrainBus();
   }
+  if (toEnd) FEos = true;
   return S_OK;
 }
 

@@ -7,8 +7,10 @@
 // Decided behaviour, for callers:
 // - AddSourceFilter prerolls synchronously (bounded wait); the duration is
 //   known when it returns. A file no demuxer takes gives
-//   VFW_E_UNSUPPORTED_STREAM and no filter; each stream without a decoder
-//   is a pin whose Render fails with VFW_E_CANNOT_RENDER.
+//   VFW_E_UNSUPPORTED_STREAM and no filter; a file its demuxer finds
+//   damaged gives VFW_E_INVALID_FILE_FORMAT with the demuxer's words; each
+//   stream without a decoder is a pin whose Render fails with
+//   VFW_E_CANNOT_RENDER.
 // - Stop is logical: the pipeline stays prerolled at its position and
 //   reports State_Stopped. GetState reports the target of a change under
 //   way (VFW_S_STATE_INTERMEDIATE).
@@ -16,7 +18,8 @@
 //   They carry the rate set with SetRate on the open file (1.0 for a new
 //   file). Positions are media time at any rate.
 // - End of stream is latched: the position equals the duration and the
-//   state stays running until a seek, a state change or a new file.
+//   state stays running until a seek, a state change or a new file. A
+//   seek to the duration shows the last frame and latches the end too.
 // - Bus messages are handled on the main thread; streaming threads reach
 //   the main thread in one place only (the graph's crossing).
 

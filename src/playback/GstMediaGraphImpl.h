@@ -220,6 +220,9 @@ private:
   int32_t FBalance = 0;
   unsigned FSeen = 0; // TWaitFor bits seen since the last wait began
   QString FLastError;
+  // An error since the file was opened said no element can read it (as
+  // opposed to a reader that took the file and found it damaged).
+  bool FLastErrorUnsupported = false;
   QStringList FMissing; // streams without a decoder, while opening
 
   std::deque<TEvent> FEvents;

@@ -305,6 +305,72 @@ TEST_F(GstPlaybackTest, NonMediaFilesGiveTheSplitterFailure)
   EXPECT_TRUE(FAILED(hr));
 }
 
+// A movie cut short before its index was written is a damaged file of a
+// known format: the reader says what is wrong, not that nothing reads it.
+TEST_F(GstPlaybackTest, AMovieWithoutItsIndexIsDamagedNotUnsupported)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  QTemporaryDir dir;
+  const QString cut = dir.filePath(QStringLiteral("cut.mp4"));
+  QByteArray bytes = kptest::readFileBytes(kptest::patternClip(ffmpeg));
+  ASSERT_GT(bytes.size(), 1000);
+  bytes.truncate(bytes.size() / 2); // the index sits at the end
+  ASSERT_TRUE(kptest::writeFileBytes(cut, bytes));
+  HRESULT hr = S_OK;
+  EXPECT_TRUE(open(cut, &hr).empty());
+  EXPECT_EQ(hr, VFW_E_INVALID_FILE_FORMAT);
+  const QString text = GetErrorString(hr);
+  EXPECT_FALSE(text.isEmpty());
+  EXPECT_NE(text, GetErrorString(VFW_E_UNSUPPORTED_STREAM));
+  EXPECT_EQ(graph->GetState(), psStopped);
+  // The next file opens as usual.
+  open(kptest::patternClip(ffmpeg), &hr);
+  EXPECT_EQ(hr, S_OK);
+}
+
+// A flushing seek while playing re-prerolls the pipeline, which meanwhile
+// shows PAUSED: the graph still says playing, and a pause in that moment
+// holds the picture.
+TEST_F(GstPlaybackTest, APauseRightAfterASeekWhilePlayingHolds)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  ASSERT_TRUE(graph->Pause());
+  ASSERT_TRUE(graph->Play());
+  ASSERT_TRUE(kptest::waitUntil([&] { return position() > kSecond / 2; }, kWaitMs));
+  for (const REFERENCE_TIME target : {2 * kSecond, 4 * kSecond, 6 * kSecond}) {
+    ASSERT_TRUE(graph->Play());
+    seek(target);
+    EXPECT_EQ(graph->GetState(), psPlaying) << "at " << target;
+    if (graph->GetState() == psPlaying) graph->Pause(); // as the play button does
+    EXPECT_EQ(graph->GetState(), psPaused);
+    const REFERENCE_TIME held = position();
+    EXPECT_FALSE(kptest::waitUntil([&] { return position() > held + kSecond / 10; }, 600))
+        << held << " -> " << position();
+  }
+}
+
+// A seek to the duration shows the last frame and reads back as the end.
+TEST_F(GstPlaybackTest, ASeekToTheEndShowsTheLastFrame)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  open(kptest::patternClip(ffmpeg));
+  ASSERT_TRUE(graph->Pause());
+  REFERENCE_TIME duration = 0;
+  ASSERT_EQ(seeking->GetDuration(duration), S_OK);
+  seek(duration);
+  EXPECT_EQ(position(), duration);
+  // The last frame, its start clipped to where the seek landed.
+  const REFERENCE_TIME last = duration - kFrame;
+  ASSERT_TRUE(kptest::waitUntil([&] { return latestFrame().Time >= last; }, kWaitMs))
+      << "got frame at " << latestFrame().Time;
+  EXPECT_NEAR(greyOf(latestFrame().Image), kptest::patternGrey(int(last / kFrame)), 3);
+  EXPECT_EQ(graph->GetState(), psPaused);
+  // Playing from there ends at once, as at the end of a play.
+  ASSERT_TRUE(graph->Play());
+  EXPECT_TRUE(kptest::waitUntil([&] { return position() == duration; }, kWaitMs));
+}
+
 TEST_F(GstPlaybackTest, SubtitleTrackIsNeitherDrawnNorAFailure)
 {
   KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");

@@ -112,11 +112,17 @@ TEST_F(VideoWidgetTest, FlipsMirrorThePicture)
   EXPECT_NE(at(image, 40, 2), QColor(Qt::green));
 }
 
-TEST_F(VideoWidgetTest, PlainRendererStretchesAndTellsNoSizeOrSnapshot)
+TEST_F(VideoWidgetTest, PlainRendererKeepsTheShapeUnlessStretchedAndTellsNoSizeOrSnapshot)
 {
   TVideoWindow &window = activeWindow(100, 100, false);
   ASSERT_EQ(window.Mode(), vmNormal);
   deliver(halves(64, 32));
+  // A 2:1 picture in a square window: bars above and below.
+  EXPECT_EQ(at(shot(), 10, 2), QColor(Qt::black));
+  EXPECT_EQ(at(shot(), 10, 28), QColor(Qt::red));
+  EXPECT_EQ(at(shot(), 90, 72), QColor(Qt::blue));
+  EXPECT_EQ(at(shot(), 90, 97), QColor(Qt::black));
+  window.VMROptions().SetKeepAspectRatio(false);
   EXPECT_EQ(at(shot(), 10, 2), QColor(Qt::red));
   EXPECT_EQ(at(shot(), 90, 97), QColor(Qt::blue));
   QImage image;

@@ -104,6 +104,7 @@ public:
   void RepaintList() override;
   void ButtonPlayClick() override;
   void ButtonStopClick() override;
+  void RefreshPlayingTitle() override;
   long double GetPosition() override;
   void ListViewSelectItem() override;
   void FrameNext() override;

@@ -49,6 +49,11 @@ void TMainHost::ButtonStopClick()
   W.Loop->ButtonStopClick(TOrigin::Window);
 }
 
+void TMainHost::RefreshPlayingTitle()
+{
+  W.Loop->RefreshTitle();
+}
+
 long double TMainHost::GetPosition()
 {
   return W.Model->GetPosition();

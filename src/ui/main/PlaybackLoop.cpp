@@ -6,6 +6,7 @@
 #include "PositionModel.h"
 #include "UnitBitmaps.h"
 #include "UnitEVRWindow.h"
+#include "UnitFileManager.h"
 #include "UnitGraphics.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
@@ -52,6 +53,13 @@ QString TPlaybackLoop::PlayingTitle() const
   if (!r.SpeedText.isEmpty())
     title += QStringLiteral("    ") + r.SpeedText + Translate(UseBritishUnits() ? u"MilesPerH" : u"KmetersPerH");
   return title + QStringLiteral(" - ") + kProgramTitle;
+}
+
+void TPlaybackLoop::RefreshTitle()
+{
+  if (!C.FilterGraph->Active() || S.Recording.Summary.FileName.isEmpty()) return;
+  TFileManager::FormatItem(S.Recording, TCatalogueWords::Current(true));
+  FHost.SetTitle(PlayingTitle());
 }
 
 // ------------------------------------------------------------------ play and pause

@@ -43,6 +43,9 @@ public:
 
   // The window's caption while a recording plays.
   QString PlayingTitle() const;
+  // Formats the playing recording's texts anew (time zone, units) and
+  // shows them in the caption; nothing while no graph plays one.
+  void RefreshTitle();
 
 private:
   void Pass(TOrigin origin);

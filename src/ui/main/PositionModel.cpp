@@ -68,11 +68,16 @@ int TPositionModel::FindFileAt(long double g) const
   return 0;
 }
 
+long double TPositionModel::SpanDays() const
+{
+  const TFileItemSubitem &s = S.Recording.Summary;
+  return s.StartTime > 0 && s.EndTime > s.StartTime ? static_cast<long double>(s.EndTime) - s.StartTime : 0;
+}
+
 int64_t TPositionModel::PositionToMs(long double g) const
 {
   if (S.CurrentFile < 0) return 0;
-  const long double span = S.Recording.Summary.EndTime - S.Recording.Summary.StartTime;
-  const long double ms = span * g * 86400000.0L;
+  const long double ms = SpanDays() * g * 86400000.0L;
   return std::isfinite(ms) ? Round(ms) : 0;
 }
 

@@ -36,6 +36,9 @@ public:
   static long double FileTrackToGroupPosition(const TFileItemSubitem &file, long double f);
   static bool GroupToFilePosition(const TFileItemSubitem &file, long double g, long double &f);
   int FindFileAt(long double g) const;
+  // The recording's length in days; 0 when its start is not known (a file
+  // without a header and without a creation time has only an end).
+  long double SpanDays() const;
   int64_t PositionToMs(long double g) const;
   double PositionToDateTime(long double g) const;
   // The local time telemetry is stored in, at G (no display shift).

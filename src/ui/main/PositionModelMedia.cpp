@@ -60,9 +60,10 @@ long double TPositionModel::GetPosition()
       const long double g = std::max(file->Position.End, files[next].Position.Start);
       GuardStep(FHost, TGraphFailure::Log, [&] { SeekTo(g, false, false); });
       result = S.Position;
-    } else if (known && ended) {
+    } else if (ended) {
       // The end of the last file is the end of the recording, whatever the
-      // rate or an overlap of the files says.
+      // rate or an overlap of the files says; a last file that could not be
+      // opened has ended too, so play-next goes on past it.
       result = 1.0L;
     } else if (known) {
       const long double f = duration > 0 ? static_cast<long double>(current) / duration : 0;
@@ -166,10 +167,17 @@ void TPositionModel::RenderSource(const QString &fileName)
   }
   IBaseFilterPtr source;
   // No graph at all fails like a file no splitter takes.
-  if (builder) builder->AddSourceFilter(fileName, QStringLiteral("File"), source);
+  const HRESULT hr =
+      builder ? builder->AddSourceFilter(fileName, QStringLiteral("File"), source) : VFW_E_UNSUPPORTED_STREAM;
   S.SourceFilter = source;
   if (!source) {
-    Message(CannotOpenText(fileName, "Mes_CannotOpen_Splitter"));
+    // Only a file nothing reads points at missing codecs; a damaged or
+    // missing file is reported in its reader's words.
+    if (hr == VFW_E_UNSUPPORTED_STREAM || SUCCEEDED(hr))
+      Message(CannotOpenText(fileName, "Mes_CannotOpen_Splitter"));
+    else
+      Message(Translate(u"Mes_CannotOpen_Video") + QStringLiteral("\r\n") + fileName + QStringLiteral("\r\n") +
+              GetErrorString(hr));
     return;
   }
   for (const IPinPtr &pin : source->EnumPins())

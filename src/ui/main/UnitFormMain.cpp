@@ -322,9 +322,10 @@ void TFormMain::FormResize()
   Model->GetSeekBarSpans(w, gaps, noHeader, ab, State.TimeWindowStart, State.TimeWindowEnd);
   const double shift = TimeZoneShift();
   const TFileItemSubitem &summary = State.Recording.Summary;
-  SeekBitmap->Draw(Colour("colorMainBG"), gaps, summary.StartTime > 0 ? summary.StartTime + shift : 0,
-                   summary.EndTime > 0 ? summary.EndTime + shift : 0, State.TimeWindowStart, State.TimeWindowEnd,
-                   noHeader, ab);
+  // Without a known start the scales would count from the year 1899.
+  const bool timed = Model->SpanDays() > 0;
+  SeekBitmap->Draw(Colour("colorMainBG"), gaps, timed ? summary.StartTime + shift : 0,
+                   timed ? summary.EndTime + shift : 0, State.TimeWindowStart, State.TimeWindowEnd, noHeader, ab);
   for (size_t i = 0; i < Graphs.size(); ++i) {
     TMyGraphic &graph = *Graphs[i];
     graph.FillBackground(Colour("colorGraphBG"));

@@ -229,6 +229,21 @@ TEST_F(PositionModelOnFake, ASplitterFailureOfTheMiddleFileIsShownAndPlaybackMov
   EXPECT_EQ(Rig->Host.Messages.size(), 1);
 }
 
+// An unreadable last file is the end of its recording: play-next goes on
+// instead of leaving the player playing nothing with the cursor stuck.
+TEST_F(PositionModelOnFake, AnUnreadableLastFileEndsTheRecordingAndPlayNextGoesOn)
+{
+  Script->Files.erase(QStringLiteral("/fake/a2.mp4"));
+  Rig->Item("N_Playback_PlayNext")->setChecked(true);
+  Open(0, true);
+  Rig->Model->SeekTo(0.9L, false, false);
+  ASSERT_EQ(Rig->Host.Messages.size(), 1);
+  EXPECT_EQ(Rig->Model->GetPosition(), 1.0L);
+  Rig->Loop->TimerTimer(TOrigin::Timer);
+  EXPECT_EQ(Rig->State.Recording.Summary.Name, QStringLiteral("trip B"));
+  EXPECT_EQ(Rig->Graph->GetState(), psPlaying);
+}
+
 TEST_F(PositionModelOnFake, AFailedRunLeavesNoFileOpenAndNothingReadsPastTheFiles)
 {
   Script->FailNext[QStringLiteral("Run")] = E_FAIL;

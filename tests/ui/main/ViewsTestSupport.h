@@ -27,7 +27,7 @@
 namespace kptest {
 
 struct FakeViewsHost : kp::IViewsHost {
-  int Resizes = 0, Stops = 0, Plays = 0, Passes = 0, Frames = 0, BackJumps = 0, Builds = 0, Reloads = 0;
+  int Resizes = 0, Stops = 0, Plays = 0, Passes = 0, Retitles = 0, Frames = 0, BackJumps = 0, Builds = 0, Reloads = 0;
   std::vector<long double> Seeks;
   std::vector<int> Providers;
   QStringList Messages, Scripts;
@@ -45,6 +45,7 @@ struct FakeViewsHost : kp::IViewsHost {
   void ButtonPlayClick() override { ++Plays; }
   void ButtonStopClick() override { ++Stops; }
   void TimerPass() override { ++Passes; }
+  void RefreshPlayingTitle() override { ++Retitles; }
   long double GetPosition() override { return Position; }
   void SeekTo(long double p) override { Seeks.push_back(p); }
   void ListViewSelectItem() override { ++Reloads; }

@@ -1,0 +1,363 @@
+// The real main window under an X server, playing a card of 30-s fragments
+// as a dash camera writes them (H.264 and PCM sound, 320 x 180): pausing
+// around a switch to the next fragment, seeking to the very end, a damaged
+// fragment met by a click and by play-next, the title after a time-zone
+// change and the aspect ratio of the standard renderer.
+
+#include "RealWindowSupport.h"
+
+#include "DSPack.h"
+#include "DateTime.h"
+#include "UnitBitmaps.h"
+#include "UnitTranslate.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace kp;
+
+namespace {
+
+constexpr int kFragmentSeconds = 30;
+
+// One fragment: red, its last second blue, a tone beside it.
+bool EncodeFragment(const QString &ffmpeg, const QString &path)
+{
+  QProcess p;
+  p.start(ffmpeg,
+          {"-nostdin",
+           "-hide_banner",
+           "-loglevel",
+           "error",
+           "-y",
+           "-f",
+           "lavfi",
+           "-i",
+           QStringLiteral("color=c=red:s=320x180:r=25:d=%1").arg(kFragmentSeconds),
+           "-f",
+           "lavfi",
+           "-i",
+           QStringLiteral("sine=frequency=440:sample_rate=8000:duration=%1").arg(kFragmentSeconds),
+           "-vf",
+           QStringLiteral("drawbox=x=0:y=0:w=iw:h=ih:color=blue:t=fill:enable='gte(t,%1)'").arg(kFragmentSeconds - 1),
+           "-c:v",
+           "libx264",
+           "-preset",
+           "ultrafast",
+           "-g",
+           "25",
+           "-bf",
+           "0",
+           "-pix_fmt",
+           "yuv420p",
+           "-c:a",
+           "pcm_s16le",
+           "-ac",
+           "1",
+           "-f",
+           "mov",
+           path});
+  return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool Stamp(const QString &path, const QDateTime &modified)
+{
+  QFile file(path);
+  return file.open(QIODevice::ReadWrite) && file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+// The card: a trip of three fragments; two hours later a fragment whose
+// movie lost its index when the power went off; two hours after that a
+// trip of one fragment. Made once per run.
+struct TFragmentCard {
+  QString Dir;
+  QString Damaged;
+};
+
+const TFragmentCard &FragmentCard()
+{
+  static QTemporaryDir dir;
+  static const TFragmentCard card = [] {
+    TFragmentCard c;
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString folder = dir.filePath(QStringLiteral("DCIM/100MEDIA"));
+    const QString master = dir.filePath(QStringLiteral("master.mov"));
+    if (ffmpeg.isEmpty() || !QDir().mkpath(folder) || !EncodeFragment(ffmpeg, master)) return c;
+    const QDateTime start(QDate(2024, 6, 1), QTime(9, 0), Qt::LocalTime);
+    // The first two fragments abut; the third starts half a second before
+    // the second ends, as a camera's often do.
+    const std::vector<int> endMs = {30000, 60000, 89500, 2 * 3600000 + 30000, 4 * 3600000 + 30000};
+    for (size_t i = 0; i < endMs.size(); ++i) {
+      const QString path = folder + QStringLiteral("/FILE%1.MOV").arg(i + 1, 4, 10, QLatin1Char('0'));
+      if (!QFile::copy(master, path)) return c;
+      if (i == 3) {
+        // The camera never wrote the index at the end of the movie.
+        QFile file(path);
+        if (!file.resize(file.size() / 2)) return c;
+        c.Damaged = path;
+      }
+      if (!Stamp(path, start.addMSecs(endMs[i]))) return c;
+    }
+    QFile::remove(master);
+    c.Dir = dir.path();
+    return c;
+  }();
+  return card;
+}
+
+QWidget *Active()
+{
+  return QApplication::activeWindow();
+}
+
+// A key as the keyboard sends it: to the focus widget of the active window.
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+  QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : Active();
+  ASSERT_NE(target, nullptr);
+  QTest::keyClick(target, key, modifiers);
+}
+
+// Share of the picture's pixels that are mostly blue, and mostly red.
+double ColourShare(const QImage &image, bool blue)
+{
+  if (image.isNull()) return 0;
+  const QImage small = image.scaled(64, 36).convertToFormat(QImage::Format_RGB32);
+  int hits = 0;
+  for (int y = 0; y < small.height(); ++y)
+    for (int x = 0; x < small.width(); ++x) {
+      const QColor c = small.pixelColor(x, y);
+      const int main = blue ? c.blue() : c.red(), other = blue ? c.red() : c.blue();
+      hits += main > 150 && other < 80 && c.green() < 80;
+    }
+  return double(hits) / (small.width() * small.height());
+}
+
+struct RealWindowPlaying : kptest::RealWindow {
+  void SetUp() override
+  {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+      if (qEnvironmentVariable("CI") == QLatin1String("true")) FAIL() << "no X server";
+      GTEST_SKIP() << "no X server";
+    }
+    kptest::ensureApplication();
+    KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+    ASSERT_FALSE(FragmentCard().Dir.isEmpty()) << "ffmpeg could not make the card";
+    ASSERT_NO_FATAL_FAILURE(Start(FragmentCard().Dir));
+    // Listed, read and grouped: the trip's three fragments in one row.
+    ASSERT_TRUE(kptest::waitUntil(
+        [&] {
+          const int trip = RowOf(QStringLiteral("FILE0001"));
+          return Listed() && trip >= 0 && RowOf(QStringLiteral("FILE0003")) == trip &&
+                 RowOf(QStringLiteral("FILE0005")) >= 0 && Model().FileManager()->GetGroup(trip).Files.size() == 3;
+        },
+        20000))
+        << Model().rowCount();
+  }
+
+  // The row whose recording holds the named file (by its name part).
+  int RowOf(const QString &name) const
+  {
+    const TFileManager *m = Model().FileManager();
+    for (int row = 0; row < Model().rowCount(); ++row) {
+      if (Model().IsStatusRow(row)) continue;
+      if (row >= m->GetCount()) continue;
+      for (const TFileItemSubitem &f : m->GetGroup(row).Files)
+        if (f.FileName.contains(name)) return row;
+    }
+    return -1;
+  }
+  void ClickRow(int row, bool twice)
+  {
+    const QRect r = w->ListView->visualRect(Model().index(row, 0));
+    QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+    if (twice) QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+  }
+  double SpanSeconds() const
+  {
+    const TFileItemSubitem &s = w->State.Recording.Summary;
+    return double((s.EndTime - s.StartTime) * 86400);
+  }
+  long double At(double seconds) const { return seconds / SpanSeconds(); }
+  // The graph and the window agree on the play state.
+  bool Agree() const
+  {
+    const int state = w->FilterGraph.GetState();
+    return w->ButtonPlay->isChecked() ? state == psPlaying : state == psPaused;
+  }
+  bool Blue() const { return w->EVR && ColourShare(w->EVR->GetCurrentImage(), true) > 0.8; }
+};
+
+} // namespace
+
+// Space pressed again within moments of the switch to the next fragment
+// pauses the graph as well as the window, at 1x and at 4x, however the
+// press falls around the switch.
+TEST_F(RealWindowPlaying, PauseAroundAFragmentSwitchHoldsTheGraph)
+{
+  const int trip = RowOf(QStringLiteral("FILE0001"));
+  ASSERT_GE(trip, 0);
+  ClickRow(trip, false);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->FilterGraph.GetState() == psPaused; }, 10000));
+  ASSERT_NEAR(SpanSeconds(), 3 * kFragmentSeconds - 0.5, 1.0);
+  const QString tripName = w->State.Recording.Summary.FileName;
+  int tries = 0;
+  for (const int speed : {2, 4}) { // the 1x and 4x buttons
+    w->PlaySpeedButtons[size_t(speed)]->click();
+    const double rate = speed == 2 ? 1 : 4;
+    for (const int delayMs : {900, 1000, 1030, 1060, 1090, 1120, 1150, 1200, 1300}) {
+      SCOPED_TRACE(QStringLiteral("rate %1, pause %2 ms after play").arg(rate).arg(delayMs).toStdString());
+      const double boundary = kFragmentSeconds * (1 + tries++ % 2);
+      // One second of real time before the switch.
+      w->Model->SeekTo(At(boundary - rate), true, false);
+      ASSERT_TRUE(kptest::waitUntil([&] { return Agree(); }, 5000));
+      Key(Qt::Key_Space);
+      ASSERT_TRUE(w->ButtonPlay->isChecked());
+      QElapsedTimer clock;
+      clock.start();
+      kptest::waitUntil([&] { return clock.elapsed() >= delayMs; }, delayMs + 1000);
+      Key(Qt::Key_Space);
+      ASSERT_FALSE(w->ButtonPlay->isChecked());
+      EXPECT_TRUE(kptest::waitUntil([&] { return Agree(); }, 5000)) << w->FilterGraph.GetState();
+      // Held: the media position no longer moves.
+      const double held = Seconds();
+      EXPECT_FALSE(kptest::waitUntil([&] { return !Agree() || std::abs(Seconds() - held) > 0.1; }, 800))
+          << held << " -> " << Seconds() << " state " << w->FilterGraph.GetState();
+      EXPECT_FALSE(w->Timer.isActive());
+      EXPECT_EQ(w->State.Recording.Summary.FileName, tripName);
+    }
+  }
+}
+
+// A click at the right end of the seek bar shows the last frame (blue), not
+// the first (red), and the clock says the end.
+TEST_F(RealWindowPlaying, SeekingToTheVeryEndShowsTheLastFrame)
+{
+  const int trip = RowOf(QStringLiteral("FILE0001"));
+  ASSERT_GE(trip, 0);
+  ClickRow(trip, false);
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] { return Agree() && w->EVR && ColourShare(w->EVR->GetCurrentImage(), false) > 0.8; }, 10000));
+  const int y = w->ImageSeek->height() / 2;
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(w->ImageSeek->width() - 1, y));
+  EXPECT_NEAR(Seconds(), SpanSeconds(), 0.1);
+  EXPECT_TRUE(kptest::waitUntil([&] { return Blue(); }, 5000)) << ColourShare(w->EVR->GetCurrentImage(), true);
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_seek_end.png"));
+  // The same while playing: the end of the last fragment, shown paused
+  // (play-next would move on to the next recording).
+  w->Item("N_Playback_PlayNext")->setChecked(false);
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(w->ImageSeek->width() / 2, y));
+  ASSERT_TRUE(PressPlay(true));
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(w->ImageSeek->width() - 1, y));
+  ASSERT_TRUE(PressPlay(false));
+  EXPECT_TRUE(kptest::waitUntil([&] { return Blue(); }, 5000))
+      << "red " << ColourShare(w->EVR->GetCurrentImage(), false) << " blue "
+      << ColourShare(w->EVR->GetCurrentImage(), true) << " at " << Seconds() << " of " << SpanSeconds();
+}
+
+// A damaged fragment: its reader's words, not a codec question; a seek bar
+// with sane labels; and play-next goes on past it to the next readable
+// recording.
+TEST_F(RealWindowPlaying, ADamagedFragmentIsReportedAndPlayNextGoesOnPastIt)
+{
+  const int damaged = RowOf(QStringLiteral("FILE0004")), lone = RowOf(QStringLiteral("FILE0005"));
+  ASSERT_GE(damaged, 0);
+  ASSERT_GE(lone, 0);
+  ASSERT_NE(damaged, lone);
+  {
+    kptest::TDialogAnswerer answers(QString{});
+    ClickRow(damaged, false);
+    ASSERT_TRUE(kptest::waitUntil([&] { return !answers.Messages.isEmpty(); }, 10000));
+    const QString text = answers.Messages.join(QLatin1Char('\n'));
+    EXPECT_TRUE(text.contains(Translate(u"Mes_CannotOpen_Video"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(FragmentCard().Damaged)) << text.toStdString();
+    EXPECT_FALSE(text.contains(Translate(u"Mes_CannotOpen_Splitter"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(Translate(u"Mes_CannotOpen_SysCodec"))) << text.toStdString();
+  }
+  // The seek bar counts no years from the fragment's unknown start.
+  EXPECT_LT(double(w->Model->SpanDays() * 86400), 2 * kFragmentSeconds);
+  const int64_t ms = w->Model->PositionToMs(1);
+  EXPECT_FALSE(CursorElapsedText(0, ms).contains(QLatin1Char('d'))) << CursorElapsedText(0, ms).toStdString();
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_damaged_fragment.png"));
+
+  // Play-next from the end of the row before it.
+  const int before = damaged > 0 ? damaged - 1 : Model().rowCount() - 1;
+  ASSERT_NE(before, damaged);
+  w->Item("N_Playback_PlayNext")->setChecked(true);
+  kptest::TDialogAnswerer answers(QString{});
+  ClickRow(before, false);
+  ASSERT_TRUE(kptest::waitUntil([&] { return Agree() && w->FilterGraph.Active(); }, 10000));
+  w->Model->SeekTo(At(SpanSeconds() - 1), true, false);
+  ASSERT_TRUE(Activate(w.get())); // nobody gives it back after the message
+  Key(Qt::Key_Space);
+  const int after = damaged + 1 < Model().rowCount() ? damaged + 1 : 0;
+  const QString afterName = Model().FileManager()->GetGroup(after).Summary.FileName;
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] { return w->State.Recording.Summary.FileName == afterName && Playing() && Seconds() > 0.3; }, 20000))
+      << "playing " << w->State.Recording.Summary.FileName.toStdString() << " at " << Seconds();
+  EXPECT_FALSE(answers.Messages.isEmpty());
+}
+
+// The caption follows a change of time zone while a recording plays.
+TEST_F(RealWindowPlaying, TheTitleFollowsATimeZoneChange)
+{
+  const int trip = RowOf(QStringLiteral("FILE0001"));
+  ASSERT_GE(trip, 0);
+  ClickRow(trip, true);
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
+  const QString before = w->windowTitle();
+  ASSERT_TRUE(before.contains(w->State.Recording.DateText)) << before.toStdString();
+  const int offsetHours = int(std::lround(LocalTimeOffset() * 24));
+  // Five hours east of the local zone (or west when that is off the menu).
+  const int zone = offsetHours + 5 <= 12 ? offsetHours + 5 : offsetHours - 5;
+  QAction *item = w->Item(QStringLiteral("N_View_TimeZone_GMT%1").arg(zone + 24).toLatin1().constData());
+  ASSERT_NE(item, nullptr);
+  item->trigger();
+  const QString row = Model().FileManager()->GetGroup(trip).DateText;
+  EXPECT_TRUE(kptest::waitUntil([&] { return w->windowTitle().contains(row); }, 3000))
+      << w->windowTitle().toStdString() << " / " << row.toStdString();
+  EXPECT_NE(w->windowTitle(), before);
+  w->Item("N_View_TimeZone_Local")->trigger();
+  EXPECT_TRUE(kptest::waitUntil([&] { return w->windowTitle() == before; }, 3000)) << w->windowTitle().toStdString();
+}
+
+// "Fit to window" under the standard renderer keeps the picture's shape in
+// a panel of another shape; "Stretch" fills it.
+TEST_F(RealWindowPlaying, FitToWindowUnderTheStandardRendererKeepsTheAspectRatio)
+{
+  w->Item("N_Playback_Renderer_NUL")->trigger();
+  ASSERT_NE(w->VideoWindowWMR, nullptr);
+  ASSERT_EQ(w->VideoWindowWMR->Mode(), vmNormal);
+  const int trip = RowOf(QStringLiteral("FILE0001"));
+  ASSERT_GE(trip, 0);
+  ClickRow(trip, false);
+  w->Item("N_VideoZoom_Letterbox")->trigger();
+  QWidget *video = w->VideoWindowWMR;
+  // The red picture's box on the screen.
+  const auto redBox = [&] {
+    const QImage image = video->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QRect box;
+    for (int y = 0; y < image.height(); y += 2)
+      for (int x = 0; x < image.width(); x += 2) {
+        const QColor c = image.pixelColor(x, y);
+        if (c.red() > 150 && c.green() < 80 && c.blue() < 80) box |= QRect(x, y, 2, 2);
+      }
+    return box;
+  };
+  ASSERT_TRUE(kptest::waitUntil([&] { return redBox().width() > 100; }, 10000));
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_standard_fit.png"));
+  const QRect fit = redBox();
+  const double panelShape = double(video->width()) / std::max(1, video->height());
+  ASSERT_GT(std::abs(panelShape - 16.0 / 9), 0.1) << "the panel has the picture's shape";
+  EXPECT_NEAR(double(fit.width()) / fit.height(), 16.0 / 9, 0.08) << fit.width() << "x" << fit.height();
+  w->Item("N_VideoZoom_Stretch")->trigger();
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        const QRect box = redBox();
+        return box.width() >= video->width() - 4 && box.height() >= video->height() - 4;
+      },
+      3000))
+      << redBox().width() << "x" << redBox().height() << " in " << video->width() << "x" << video->height();
+}
