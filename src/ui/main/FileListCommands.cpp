@@ -45,6 +45,19 @@ TFileListCommands::TFileListCommands(IFileListHost &host, TFileListModel &model,
                                      QObject *parent)
   : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus)
 {
+  // The status row comes and goes with a reset or as row 0 changes.
+  connect(&FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateStatusSpan(); });
+  connect(&FModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateStatusSpan(); });
+}
+
+void TFileListCommands::UpdateStatusSpan()
+{
+  // The catalogue's status text reads across the columns after the name.
+  const bool status = FModel.rowCount() > 0 && FModel.IsStatusRow(0);
+  const int span = status ? TFileListModel::ColumnCount - 1 : 1;
+  if (FView.columnSpan(0, 1) == span && FView.rowSpan(0, 1) == 1) return;
+  FView.clearSpans();
+  if (status) FView.setSpan(0, 1, 1, span);
 }
 
 TFileManager *TFileListCommands::Manager() const

@@ -66,6 +66,8 @@ public:
 private:
   QAction *Item(const char *name) const;
   void ReportUndeleted(const QStringList &failed);
+  // Row 0 spans the columns after the name while it is the status row.
+  void UpdateStatusSpan();
 
   IFileListHost &FHost;
   TFileListModel &FModel;
