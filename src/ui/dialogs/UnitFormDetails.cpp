@@ -51,7 +51,7 @@ QString CaptionText(const TLabelRow &r)
   if (r.Key) return Translate(QStringView(r.Key)) + QLatin1Char(':');
   const QString name = QString::fromLatin1(r.Caption);
   if (name == QLatin1String("LabelGPS")) return QStringLiteral("GPS");
-  if (name == QLatin1String("LabelGSensor")) return QStringLiteral("G-Sensor");
+  if (name == QLatin1String("LabelGSensor")) return Translate(u"Details_GSensor");
   // "LabelGSensorXCaption" -> "X:"
   return name.mid(12, 1) + QLatin1Char(':');
 }
@@ -159,6 +159,7 @@ void TFormDetails::ApplyLanguage()
   FWords = TDetailsWords::Current();
   for (const TLabelRow &r : kTimeRows) Label(QString::fromLatin1(r.Caption))->setText(CaptionText(r));
   for (const TLabelRow &r : kGpsRows) Label(QString::fromLatin1(r.Caption))->setText(CaptionText(r));
+  for (const TLabelRow &r : kGSensorRows) Label(QString::fromLatin1(r.Caption))->setText(CaptionText(r));
   ApplyLayout();
 }
 

@@ -51,6 +51,9 @@ TFileListCommands::TFileListCommands(IFileListHost &host, TFileListModel &model,
   if (QCoreApplication::instance())
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
             &TFileListCommands::RemoveTemporaryFiles);
+  // The status row comes and goes with a reset or as row 0 changes.
+  connect(&FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateStatusSpan(); });
+  connect(&FModel, &QAbstractItemModel::dataChanged, this, [this] { UpdateStatusSpan(); });
 }
 
 TFileListCommands::~TFileListCommands()
@@ -62,6 +65,16 @@ void TFileListCommands::RemoveTemporaryFiles()
 {
   for (const QString &path : std::as_const(FTemporaryFiles)) QFile::remove(path);
   FTemporaryFiles.clear();
+}
+
+void TFileListCommands::UpdateStatusSpan()
+{
+  // The catalogue's status text reads across the columns after the name.
+  const bool status = FModel.rowCount() > 0 && FModel.IsStatusRow(0);
+  const int span = status ? TFileListModel::ColumnCount - 1 : 1;
+  if (FView.columnSpan(0, 1) == span && FView.rowSpan(0, 1) == 1) return;
+  FView.clearSpans();
+  if (status) FView.setSpan(0, 1, 1, span);
 }
 
 TFileManager *TFileListCommands::Manager() const

@@ -76,6 +76,8 @@ private:
   QAction *Item(const char *name) const;
   void ReportUndeleted(const QStringList &failed);
   void RemoveTemporaryFiles();
+  // Row 0 spans the columns after the name while it is the status row.
+  void UpdateStatusSpan();
 
   IFileListHost &FHost;
   TFileListModel &FModel;

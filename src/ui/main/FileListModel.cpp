@@ -76,6 +76,8 @@ QVariant TFileListModel::data(const QModelIndex &index, int role) const
     return size_t(column - 1) < item.SubItemImages.size() ? item.SubItemImages[size_t(column - 1)] : int(fliNone);
   case StatusRowRole: return item.SubItems.size() == 1;
   case Qt::TextAlignmentRole:
+    // The status text starts after the name, over the columns it spans.
+    if (item.SubItems.size() == 1) return int(Qt::AlignLeft | Qt::AlignVCenter);
     // Durations, distances, speeds and sizes line up on the right.
     if (column == flcDuration || column == flcDistance || column == flcSpeed || column == flcSize)
       return int(Qt::AlignRight | Qt::AlignVCenter);

@@ -1,5 +1,7 @@
 #include "MapWebPage.h"
 
+#include "PageTexts.h"
+
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +19,7 @@ namespace {
 
 const QString kCallbackPrefix = QStringLiteral("http://callback/");
 const QString kTileScriptName = QStringLiteral("kpTileUrl");
+const QString kTextsScriptName = QStringLiteral("kpTexts");
 const QString kProgramAgent = QStringLiteral("KestrilPlayer/1.1");
 
 // A JavaScript string literal of Text.
@@ -55,6 +58,14 @@ void TMapWebPage::SetTileUrl(const QString &url)
   script.setRunsOnSubFrames(false);
   script.setSourceCode(QStringLiteral("window.kpTileUrl = ") + JsString(url) + QLatin1Char(';'));
   collection.insert(script);
+}
+
+void TMapWebPage::SetPageTexts(const QString &loading, const QString &offline, const QString &refresh)
+{
+  SetPageScript(*this, kTextsScriptName,
+                QStringLiteral("if (typeof SetTexts === 'function') SetTexts(") + JsStringLiteral(loading) +
+                    QLatin1Char(',') + JsStringLiteral(offline) + QLatin1Char(',') + JsStringLiteral(refresh) +
+                    QStringLiteral(");"));
 }
 
 bool TMapWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)

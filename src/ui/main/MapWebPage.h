@@ -32,6 +32,9 @@ public:
   bool SaidLoaded() const { return FSaidLoaded; }
   // The tile address the next page load starts with ("" for no tiles).
   void SetTileUrl(const QString &url);
+  // The page's own words (loading, offline, refresh), on this page and on
+  // every page loaded later.
+  void SetPageTexts(const QString &loading, const QString &offline, const QString &refresh);
 
 protected:
   bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;

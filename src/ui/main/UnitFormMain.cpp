@@ -10,6 +10,9 @@
 #include "UnitGraphics.h"
 #include "MainHost.h"
 #include "MapBridge.h"
+#include "MapBrowser.h"
+#include "MapWebPage.h"
+#include "PageTexts.h"
 #include "PanelSplitters.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
@@ -206,9 +209,14 @@ void TFormMain::ApplyLanguage(QAction *sender)
       if (a->isChecked()) SetCurLang(a->data().toInt());
   FMenus->TranslateMenus();
   TranslateMainWindowTexts();
+  // Captions changed their widths: the control panel flows again.
+  FormResize();
   // The menus lost the free zoom's figure: the zoom puts it back.
   ApplyVideoZoom();
   setWindowTitle(QLatin1String(kProgramName));
+  if (MapBrowser)
+    MapBrowser->Page()->SetPageTexts(Translate(u"Map_Loading"), Translate(u"Map_Offline"), Translate(u"Map_Refresh"));
+  if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) TranslateAdsPage(*ads->page());
   TOtherWindows &w = Windows;
   if (w.AutoUpdate) w.AutoUpdate->ApplyLanguage();
   if (w.Details) w.Details->ApplyLanguage();
@@ -229,6 +237,7 @@ void TFormMain::TranslateMainWindowTexts()
                           Translate(u"FileList_Col_DateTime"), Translate(u"FileList_Col_Track"),
                           Translate(britishUnits ? u"MilesPerH" : u"KmetersPerH"), Translate(u"FileList_Col_FilePath"),
                           Translate(u"Mb"), Translate(u"FileList_Col_PictSize")});
+  FitColumnCaptions();
   if (FFileManager) FFileManager->Refresh();
   const QList<QAction *> items = FMenus->ListPopupActions();
   size_t b = 0;
@@ -239,6 +248,8 @@ void TFormMain::TranslateMainWindowTexts()
   TrackBarVolume->setToolTip(Translate(u"Volume"));
   PanelPlaySpeed->setToolTip(Translate(u"PlaySpeed"));
   CheckBoxLoop->setText(Translate(u"N_View_Time_LoopAB"));
+  // The box sits in no layout: a longer caption needs a wider box.
+  CheckBoxLoop->resize(CheckBoxLoop->sizeHint().width(), CheckBoxLoop->height());
   CheckBoxLoop->setToolTip(Translate(u"N_View_Time_LoopABHint"));
   ImageAzimut->setToolTip(Translate(u"Azimut"));
   ImageGSensor->setToolTip(
@@ -261,6 +272,17 @@ void TFormMain::TranslateMainWindowTexts()
   TMenuState::SetItemCaptionSuffix(Item("N_VideoZoom_NotLinear"), Translate(u"EVRonly"), !evr);
   TMenuState::SetItemCaptionSuffix(Item("N_VideoZoom_FlipV"), Translate(u"VMRonly"), !vmr);
   TMenuState::SetItemCaptionSuffix(Item("N_VideoZoom_FlipH"), Translate(u"VMRonly"), !vmr);
+}
+
+void TFormMain::FitColumnCaptions()
+{
+  // A column narrower than its caption widens to show it whole; columns
+  // 1 pixel wide are hidden on purpose (the location, or the track columns
+  // of a profile without GPS) and stay so.
+  QHeaderView *header = ListView->horizontalHeader();
+  for (int i = 0; i < header->count(); ++i)
+    if (header->sectionSize(i) > 1 && header->sectionSize(i) < header->sectionSizeHint(i))
+      header->resizeSection(i, header->sectionSizeHint(i));
 }
 
 void TFormMain::LayoutControlPanel()
@@ -382,12 +404,6 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event)
   // known only once its layout ran, after the command that asked for it.
   if (watched == PanelBottomGraphics && event->type() == QEvent::Resize) FormResize();
   return QMainWindow::eventFilter(watched, event);
-}
-
-void TFormMain::mouseDoubleClickEvent(QMouseEvent *event)
-{
-  QMainWindow::mouseDoubleClickEvent(event);
-  Views->FullScreen.N_FullScreenClick(this);
 }
 
 void TFormMain::resizeEvent(QResizeEvent *event)

@@ -212,7 +212,6 @@ protected:
   void closeEvent(QCloseEvent *event) override;
   void showEvent(QShowEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
-  void mouseDoubleClickEvent(QMouseEvent *event) override;
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dropEvent(QDropEvent *event) override;
 
@@ -232,6 +231,7 @@ private:
   void ApplyColours();
   void CreateGauges();
   void TranslateMainWindowTexts();
+  void FitColumnCaptions();
   void ConnectCommands();
   void ConnectPlaybackCommands();
   void ConnectWindowCommands();

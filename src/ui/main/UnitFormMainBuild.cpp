@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSlider>
@@ -50,6 +51,16 @@ QVBoxLayout *Column(QWidget *w)
   l->setContentsMargins(0, 0, 0, 0);
   l->setSpacing(0);
   return l;
+}
+
+// The video's popup on a video surface. The menu is looked up when asked
+// for: the popups are built after the first video window.
+void AttachPopup(QWidget *surface, const TMainMenus *menus)
+{
+  surface->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(surface, &QWidget::customContextMenuRequested, surface, [surface, menus](const QPoint &at) {
+    if (QMenu *popup = menus->VideoPopup()) popup->popup(surface->mapToGlobal(at));
+  });
 }
 
 } // namespace
@@ -152,6 +163,7 @@ void TFormMain::BuildWidgets()
   SplitterBottom = Named(new QSplitter(Qt::Vertical, panelLeft), "SplitterBottom");
   PanelVideo = Named(new QWidget, "PanelVideo");
   Column(PanelVideo);
+  AttachPopup(PanelVideo, FMenus);
   PanelBottom = Named(new QWidget, "PanelBottom");
   auto *bottomRow = Row(PanelBottom);
   PanelGraphicsAddon = Named(new QWidget, "PanelGraphicsAddon");
@@ -323,7 +335,13 @@ void TFormMain::BuildPlayback()
   connect(TrackBarVolume, &QSlider::valueChanged, this, [this] { Loop->TrackBarVolumeChange(); });
   for (QToolButton *b : PlaySpeedButtons)
     connect(b, &QToolButton::clicked, this, [this] { Loop->TrackBarPlaySpeedChange(TOrigin::Control); });
-  ButtonPlay->setEnabled(false);
+  // Nothing is loaded yet: the controls start as Stop leaves them, and
+  // frame steps wait for a paused recording.
+  for (QWidget *control :
+       std::initializer_list<QWidget *>{ButtonPlay, ButtonStop, ButtonVideoZoomIn, ButtonVideoZoomOut, ButtonFrameNext,
+                                        ButtonFramePrev, PanelPlaySpeed})
+    control->setEnabled(false);
+  for (const char *name : {"N_Playback_Frame_Next", "N_Playback_Frame_Prev"}) Item(name)->setEnabled(false);
 }
 
 void TFormMain::BuildVideoWindow()
@@ -341,6 +359,7 @@ void TFormMain::BuildVideoWindow()
     VideoWindowEVR->setObjectName(QStringLiteral("VideoWindowEVR"));
     VideoWindowEVR->setGeometry(PanelVideo->rect());
     VideoWindowEVR->show();
+    AttachPopup(VideoWindowEVR, FMenus);
     EVR = std::make_unique<TEVR>(this, VideoWindowEVR, nullptr);
     FilterEVR.SetFilterGraph(&FilterGraph);
     FilterMicrosoftVideo.SetFilterGraph(&FilterGraph);
@@ -351,9 +370,7 @@ void TFormMain::BuildVideoWindow()
     VideoWindowWMR->show();
     VideoWindowWMR->SetFilterGraph(&FilterGraph);
     VideoWindowWMR->SetMode(Item("N_Playback_Renderer_WMR")->isChecked() ? vmVMR : vmNormal);
-    VideoWindowWMR->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(VideoWindowWMR, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { FMenus->VideoPopup()->popup(VideoWindowWMR->mapToGlobal(at)); });
+    AttachPopup(VideoWindowWMR, FMenus);
   }
   Controls.VideoWindowWMR = VideoWindowWMR;
   Controls.EVR = EVR.get();

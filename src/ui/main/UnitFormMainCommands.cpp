@@ -411,6 +411,12 @@ void TFormMain::TimerOnStartTimer()
   step([this] {
     if (!FFileManager || FFileManager->GetCount() == 0) N_FileList_RefreshClick(true);
   });
+  // The list has the keyboard from the start, whichever widget the window
+  // would pick first: its keys and the window's single-letter keys work
+  // without a click (a played recording leaves it there too).
+  step([this] {
+    if (ListView->isVisible() && !Item("N_FullScreen")->isChecked()) ListView->setFocus();
+  });
   step([this] { RestartUpdateChecker(5000); });
   step([this, &args] {
     if (args.WhatsNew) Item("N_Help_WhatsNew")->trigger();

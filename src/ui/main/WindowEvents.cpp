@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTableView>
@@ -53,7 +54,8 @@ bool TWindowEvents::ShortcutKey(int key, Qt::KeyboardModifiers modifiers)
   const auto trigger = [this](const char *name) {
     if (QAction *a = C.Item(name)) a->trigger();
   };
-  if ((keypad && key == Qt::Key_Plus) || key == Qt::Key_Equal) {
+  // "+" is also Shift+"=" on most keyboards, with or without the keypad.
+  if (key == Qt::Key_Plus || key == Qt::Key_Equal) {
     if (ctrl)
       trigger("N_View_Time_ZoomIn");
     else
@@ -135,6 +137,22 @@ void TWindowEvents::ControlPanelWheel(int steps)
   }
 }
 
+bool TWindowEvents::EscapeInOtherWindow(QWidget *watched, const QKeyEvent &key)
+{
+  if (key.key() != Qt::Key_Escape || (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  // Only an Esc nothing inside the window used reaches the window itself;
+  // dialogs and popups close on Esc by themselves.
+  QWidget *window = QApplication::activeWindow();
+  if (watched != window || !window || qobject_cast<QDialog *>(window) || window->windowType() == Qt::Popup)
+    return false;
+  // The menu's Esc closes the active window; its shortcut acts only in the
+  // main and the full-screen window.
+  QAction *stop = C.Item("N_Playback_Stop");
+  if (!stop || !stop->isEnabled()) return false;
+  stop->trigger();
+  return true;
+}
+
 void TWindowEvents::WatchApplication()
 {
   qApp->installEventFilter(this);
@@ -149,7 +167,8 @@ bool TWindowEvents::eventFilter(QObject *watched, QEvent *event)
 {
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
     const TActiveWindow active = FHost.ActiveWindow();
-    if (active != TActiveWindow::Main && active != TActiveWindow::FullScreen) return false;
+    if (active != TActiveWindow::Main && active != TActiveWindow::FullScreen)
+      return EscapeInOtherWindow(static_cast<QWidget *>(watched), *static_cast<QKeyEvent *>(event));
     // A key travels up from the focus widget and passes here at every
     // step; it counts once, where it starts.
     QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();

@@ -1,17 +1,21 @@
 #pragma once
-// The main window's keyboard and wheel rules. Keys: keypad plus and minus
-// (and "=" and "-") zoom the video, or with Ctrl the time window; keypad
-// "*" is 100 %, keypad "/" switches letterbox and pan-and-scan; Ctrl+A
-// selects every row; only while the main or the full-screen window is
-// active. Wheel: the deltas add up to a notch of 120 before anything
-// happens, then the first region under the pointer decides (the video, the
-// graphs, the time scroll bar, the control panel, the map). Main thread only.
+// The main window's keyboard and wheel rules. Keys: plus ("+", also typed
+// as Shift+"=") and minus (and "=" and "-") zoom the video, or with Ctrl
+// the time window; keypad "*" is 100 %, keypad "/" switches letterbox and
+// pan-and-scan; Ctrl+A selects every row; only while the main or the
+// full-screen window is active. Esc in another window that is not a dialog
+// runs the menu's Esc. Wheel: the deltas add up to a notch of 120 before
+// anything happens, then the first region under the pointer decides (the
+// video, the graphs, the time scroll bar, the control panel, the map). Main
+// thread only.
 
 #include "PlaybackState.h"
 #include "ViewsControls.h"
 
 #include <QObject>
 #include <QPoint>
+
+class QKeyEvent;
 
 namespace kp {
 
@@ -56,6 +60,8 @@ protected:
 private:
   void Wheel(TWheelRegion region, int steps);
   void ControlPanelWheel(int steps);
+  // Esc in a window of the program that is not a dialog runs the menu's Esc.
+  bool EscapeInOtherWindow(QWidget *watched, const QKeyEvent &key);
 
   TPlaybackState &S;
   TViewState &V;
