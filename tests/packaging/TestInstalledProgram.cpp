@@ -1,5 +1,5 @@
 // The installed program started as a user starts it, under the X server:
-// from a card's folder it lists the trips and plays one on a double-click,
+// from a card's folder it lists the trips and opens one on a double-click,
 // from the desktop's entry on a file it plays that file; it closes cleanly
 // on the window's close request and writes no desktop entry of the user's
 // own beside the installed one.
