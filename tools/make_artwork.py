@@ -5,7 +5,8 @@ Everything is drawn from simple shapes in a 16-unit design grid (scaled for
 larger sizes) with 3x3 supersampling, and written without any imaging
 library: 24-bit BMP for bitmaps (transparent parts in the key colour, which
 the program takes from the bottom-left pixel), 32-bit ICO with 16 and 32
-pixel images, and RGBA PNG for the map markers.
+pixel images, and RGBA PNG for the map markers. The program's own icon for
+the desktop goes to resources/icons as PNG at several sizes and as SVG.
 
 Run from anywhere: python3 tools/make_artwork.py
 """
@@ -16,6 +17,9 @@ import struct
 import zlib
 
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "images")
+# The icons the desktop shows for the program; installed, not embedded.
+ICONS_OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "icons")
+APP_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 KEY = (255, 0, 255)
 BLUE = (47, 111, 179)
@@ -225,7 +229,7 @@ def write_ico(name, images):
         f.write(out + b"".join(entries))
 
 
-def write_png(name, pixels):
+def write_png(name, pixels, folder=OUT):
     h = len(pixels)
     w = len(pixels[0])
     raw = bytearray()
@@ -238,7 +242,7 @@ def write_png(name, pixels):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
     png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
-    with open(os.path.join(OUT, name), "wb") as f:
+    with open(os.path.join(folder, name), "wb") as f:
         f.write(png)
 
 # ------------------------------------------------------------------ glyphs (16-unit design)
@@ -581,12 +585,47 @@ def speed_dial():
     return render(134, 134, shapes, FACE)
 
 
+def logo_parts():
+    """The program's logo in a 64-unit grid, a camera lens with the program's
+    initial: ("rrect", x0, y0, x1, y1, r), ("circle", cx, cy, r) or
+    ("rect", x0, y0, x1, y1) with a colour, so the same drawing is both
+    rasterised and written as SVG."""
+    parts = [("rrect", (2, 2, 62, 62, 12), BLUE), ("circle", (32, 32, 24), DARK), ("circle", (32, 32, 19), (35, 38, 45)),
+             ("circle", (32, 32, 14), (70, 110, 160)), ("circle", (25, 25, 4), (190, 215, 240))]
+    for (x0, y0, x1, y1), _, c in text(32 - text_width("K", 2) / 2, 25, "K", 2, WHITE):
+        parts.append(("rect", (x0, y0, x1, y1), c))
+    return parts
+
+
+def logo_shapes(s):
+    makers = {"rrect": rrect, "circle": circle, "rect": rect}
+    return [makers[kind](*[v * s for v in values], c) for kind, values, c in logo_parts()]
+
+
+def logo_svg():
+    def colour(c):
+        return "#%02x%02x%02x" % c
+
+    def fmt(v):
+        return ("%.3f" % v).rstrip("0").rstrip(".")
+    body = []
+    for kind, v, c in logo_parts():
+        if kind == "rrect":
+            body.append('<rect x="%s" y="%s" width="%s" height="%s" rx="%s" fill="%s"/>' %
+                        (fmt(v[0]), fmt(v[1]), fmt(v[2] - v[0]), fmt(v[3] - v[1]), fmt(v[4]), colour(c)))
+        elif kind == "circle":
+            body.append('<circle cx="%s" cy="%s" r="%s" fill="%s"/>' % (fmt(v[0]), fmt(v[1]), fmt(v[2]), colour(c)))
+        else:
+            body.append('<rect x="%s" y="%s" width="%s" height="%s" fill="%s"/>' %
+                        (fmt(v[0]), fmt(v[1]), fmt(v[2] - v[0]), fmt(v[3] - v[1]), colour(c)))
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            '<svg xmlns="http://www.w3.org/2000/svg" width="64" height="64" viewBox="0 0 64 64">\n  ' +
+            "\n  ".join(body) + "\n</svg>\n")
+
+
 def about_logo():
-    """64 x 64: a camera lens with the program's initial."""
-    shapes = [rrect(2, 2, 62, 62, 12, BLUE), circle(32, 32, 24, DARK), circle(32, 32, 19, (35, 38, 45)),
-              circle(32, 32, 14, (70, 110, 160)), circle(25, 25, 4, (190, 215, 240))]
-    shapes += text(32 - text_width("K", 2) / 2, 25, "K", 2, WHITE)
-    return render(64, 64, shapes, WHITE)
+    """64 x 64: the logo on white."""
+    return render(64, 64, logo_shapes(1), WHITE)
 
 
 def setup_device_picture():
@@ -625,8 +664,19 @@ def point_marker():
     return render(11, 11, [circle(5.5, 5.5, 5, (40, 40, 40)), circle(5.5, 5.5, 3.8, AMBER)])
 
 
+def write_app_icons():
+    """The desktop's icons of the program (installed, not embedded): PNG at
+    the theme's usual sizes and the scalable drawing."""
+    os.makedirs(ICONS_OUT, exist_ok=True)
+    for size in APP_ICON_SIZES:
+        write_png("kestril-player-%d.png" % size, render(size, size, logo_shapes(size / 64.0)), ICONS_OUT)
+    with open(os.path.join(ICONS_OUT, "kestril-player.svg"), "w", encoding="utf-8") as f:
+        f.write(logo_svg())
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
+    write_app_icons()
     for name, fn in BUTTONS.items():
         write_bmp(name, keyed(render(20, 20, scaled(fn, 20))))
     for name, fn in list(LIST_ICONS.items()) + list(MENU.items()):

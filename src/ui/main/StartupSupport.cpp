@@ -4,10 +4,23 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
+// Where the install rules put the shared data, relative to the program's
+// folder (the build says; this is the usual layout).
+#ifndef KP_DATADIR_FROM_BINDIR
+#define KP_DATADIR_FROM_BINDIR "../share"
+#endif
+
 namespace kp {
+
+namespace {
+
+const QLatin1String kEntryFileName("kestril-player.desktop");
+
+} // namespace
 
 TStartArgs ParseStartArgs(const QStringList &args)
 {
@@ -73,7 +86,7 @@ QString DesktopEntryText(const QString &exePath)
 bool WriteDesktopEntry(const QString &dataHome, const QString &exePath)
 {
   const QString dir = QDir(dataHome).absoluteFilePath(QStringLiteral("applications"));
-  const QString path = QDir(dir).absoluteFilePath(QStringLiteral("kestril-player.desktop"));
+  const QString path = QDir(dir).absoluteFilePath(kEntryFileName);
   const QByteArray text = DesktopEntryText(exePath).toUtf8();
   QFile current(path);
   if (current.open(QIODevice::ReadOnly) && current.readAll() == text) return false;
@@ -86,6 +99,36 @@ bool WriteDesktopEntry(const QString &dataHome, const QString &exePath)
   const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
   if (!tool.isEmpty()) QProcess::startDetached(tool, {dir});
   return true;
+}
+
+QString InstalledDesktopEntryText(const QString &exePath)
+{
+  return DesktopEntryText(exePath) + QStringLiteral("Icon=kestril-player\n");
+}
+
+namespace {
+
+QString ExecLine(const QByteArray &entry)
+{
+  for (const QByteArray &line : entry.split('\n'))
+    if (line.startsWith("Exec=")) return QString::fromUtf8(line);
+  return {};
+}
+
+} // namespace
+
+QString InstalledDesktopEntry(const QString &exePath)
+{
+  const QString path = QDir::cleanPath(QFileInfo(exePath).absolutePath() + QStringLiteral("/" KP_DATADIR_FROM_BINDIR) +
+                                       QStringLiteral("/applications/") + kEntryFileName);
+  QFile entry(path);
+  // Bounded: a desktop entry is a few hundred bytes.
+  if (!entry.open(QIODevice::ReadOnly)) return {};
+  const QString exec = ExecLine(entry.read(64 * 1024));
+  // An entry left by a prefix since moved, or a staged copy, names another
+  // program: this one still registers itself.
+  if (exec.isEmpty() || exec != ExecLine(DesktopEntryText(exePath).toUtf8())) return {};
+  return path;
 }
 
 QString LocalOffsetSuffix(double localTimeOffsetDays)

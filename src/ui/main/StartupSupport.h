@@ -28,6 +28,15 @@ QString DesktopEntryText(const QString &exePath);
 // when the file was (re)written.
 bool WriteDesktopEntry(const QString &dataHome, const QString &exePath);
 
+// The entry installed beside the program: the same entry with the icon the
+// theme holds for it.
+QString InstalledDesktopEntryText(const QString &exePath);
+// The desktop entry installed with the program at ExePath
+// (<prefix>/share/applications/kestril-player.desktop beside
+// <prefix>/bin/kestril-player) when it exists and starts that very program;
+// empty otherwise. Such a program needs no entry of the user's own.
+QString InstalledDesktopEntry(const QString &exePath);
+
 // The local-time item's ending for an offset from UTC in days: " (+3)",
 // " (-5)", " (0)".
 QString LocalOffsetSuffix(double localTimeOffsetDays);

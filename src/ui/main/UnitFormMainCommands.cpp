@@ -381,7 +381,10 @@ void TFormMain::TimerOnStartTimer()
   });
   step([] {
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (!dataHome.isEmpty()) WriteDesktopEntry(dataHome, QCoreApplication::applicationFilePath());
+    const QString exe = QCoreApplication::applicationFilePath();
+    // An installed program is offered by the entry installed with it; one of
+    // the user's own would shadow it (and, with the prefix ~/.local, replace it).
+    if (!dataHome.isEmpty() && InstalledDesktopEntry(exe).isEmpty()) WriteDesktopEntry(dataHome, exe);
   });
   step([] {
     if (settings::InstallationId.Read().isEmpty()) {

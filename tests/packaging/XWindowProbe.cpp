@@ -1,0 +1,95 @@
+#include "XWindowProbe.h"
+
+#include <QByteArray>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+
+namespace kptest {
+
+TXWindowProbe::TXWindowProbe()
+{
+  int screen = 0;
+  xcb_connection_t *c = xcb_connect(nullptr, &screen);
+  if (!c || xcb_connection_has_error(c)) {
+    if (c) xcb_disconnect(c);
+    return;
+  }
+  xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+  for (int i = 0; i < screen && it.rem; ++i) xcb_screen_next(&it);
+  if (!it.rem) {
+    xcb_disconnect(c);
+    return;
+  }
+  FConnection = c;
+  FRoot = it.data->root;
+}
+
+TXWindowProbe::~TXWindowProbe()
+{
+  if (FConnection) xcb_disconnect(FConnection);
+}
+
+uint32_t TXWindowProbe::Atom(const char *name)
+{
+  xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+      FConnection, xcb_intern_atom(FConnection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  if (!reply) return XCB_ATOM_NONE;
+  const uint32_t atom = reply->atom;
+  std::free(reply);
+  return atom;
+}
+
+QByteArray TXWindowProbe::Property(uint32_t window, uint32_t property, uint32_t type)
+{
+  xcb_get_property_reply_t *reply =
+      xcb_get_property_reply(FConnection, xcb_get_property(FConnection, 0, window, property, type, 0, 1024), nullptr);
+  if (!reply) return {};
+  const QByteArray value(static_cast<const char *>(xcb_get_property_value(reply)),
+                         xcb_get_property_value_length(reply));
+  std::free(reply);
+  return value;
+}
+
+QList<TXWindow> TXWindowProbe::ShownWindowsOf(int64_t pid)
+{
+  QList<TXWindow> out;
+  if (!FConnection) return out;
+  const uint32_t pidAtom = Atom("_NET_WM_PID");
+  const uint32_t nameAtom = Atom("_NET_WM_NAME");
+  const uint32_t utf8 = Atom("UTF8_STRING");
+  xcb_query_tree_reply_t *tree = xcb_query_tree_reply(FConnection, xcb_query_tree(FConnection, FRoot), nullptr);
+  if (!tree) return out;
+  const xcb_window_t *children = xcb_query_tree_children(tree);
+  for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+    const QByteArray owner = Property(children[i], pidAtom, XCB_ATOM_CARDINAL);
+    if (owner.size() != 4) continue;
+    uint32_t ownerPid = 0;
+    std::memcpy(&ownerPid, owner.constData(), 4);
+    if (ownerPid != pid) continue;
+    xcb_get_window_attributes_reply_t *attributes =
+        xcb_get_window_attributes_reply(FConnection, xcb_get_window_attributes(FConnection, children[i]), nullptr);
+    const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    if (shown) out.append({children[i], QString::fromUtf8(Property(children[i], nameAtom, utf8))});
+  }
+  std::free(tree);
+  return out;
+}
+
+void TXWindowProbe::RequestClose(uint32_t window)
+{
+  if (!FConnection) return;
+  xcb_client_message_event_t event;
+  std::memset(&event, 0, sizeof event);
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window;
+  event.type = Atom("WM_PROTOCOLS");
+  event.data.data32[0] = Atom("WM_DELETE_WINDOW");
+  event.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(FConnection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+  xcb_flush(FConnection);
+}
+
+} // namespace kptest
