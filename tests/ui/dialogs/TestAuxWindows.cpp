@@ -57,6 +57,29 @@ protected:
     kptest::ensureApplication();
     kptest::useLanguage(LangEnglish);
   }
+  // A recording of one file of Size bytes, its size left to the copy to find.
+  static TFileItem OneFileRecording(const QString &path, int size)
+  {
+    TFileItem item;
+    if (!kptest::writeFileBytes(path, QByteArray(size, 'x'))) return item;
+    item.Files.resize(1);
+    item.Files[0].FileName = path;
+    item.Files[0].Size = -1;
+    return item;
+  }
+  // A copy into "out" that is paused once it has copied something (null when
+  // it never started).
+  TFormCopy *StartPausedCopy(const TFileItem &item)
+  {
+    FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+    auto *form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+    form->StartCopy(item);
+    form->Thread()->SetPaused(true);
+    if (kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000)) return form;
+    form->close();
+    return nullptr;
+  }
+
   kptest::ScopedSettings FSettings;
   kptest::FakeDialogHost FHost;
   QTemporaryDir FDir;
@@ -94,16 +117,9 @@ TEST_F(AuxWindows, CopyWindowCopiesARecordingOfTheDemoCard)
 TEST_F(AuxWindows, CopyWindowClosedMidCopyGoesAwayWithoutAPartialFile)
 {
   const QString source = FDir.path() + QStringLiteral("/BIG.MOV");
-  ASSERT_TRUE(kptest::writeFileBytes(source, QByteArray(8 << 20, 'x')));
-  TFileItem item;
-  item.Files.resize(1);
-  item.Files[0].FileName = source;
-  item.Files[0].Size = -1;
-  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
-  form->StartCopy(item);
-  form->Thread()->SetPaused(true);
-  ASSERT_TRUE(kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000));
+  const TFileItem item = OneFileRecording(source, 8 << 20);
+  QPointer<TFormCopy> form = StartPausedCopy(item);
+  ASSERT_TRUE(form);
   form->close();
   EXPECT_TRUE(form.isNull() || !form->isVisible());
   ASSERT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
@@ -121,16 +137,8 @@ TEST_F(AuxWindows, CopyWindowClosedMidCopyGoesAwayWithoutAPartialFile)
 TEST_F(AuxWindows, CopyWindowShowsAFailure)
 {
   const QString source = FDir.path() + QStringLiteral("/PULLED.MOV");
-  ASSERT_TRUE(kptest::writeFileBytes(source, QByteArray(4 << 20, 'x')));
-  TFileItem item;
-  item.Files.resize(1);
-  item.Files[0].FileName = source;
-  item.Files[0].Size = -1;
-  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
-  form->StartCopy(item);
-  form->Thread()->SetPaused(true);
-  ASSERT_TRUE(kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000));
+  QPointer<TFormCopy> form = StartPausedCopy(OneFileRecording(source, 4 << 20));
+  ASSERT_TRUE(form);
   QFile::resize(source, 1 << 20); // the card is pulled
   kptest::MessageBoxAnswerer boxes;
   form->Thread()->SetPaused(false);

@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -56,6 +57,14 @@ inline double MeanDifference(const QImage &a, const QImage &b)
 }
 
 // What the screen shows of a widget (the X server's picture, not Qt's).
+// A key as the keyboard sends it: to the focus widget of the active window.
+inline void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+  QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+  ASSERT_NE(target, nullptr);
+  QTest::keyClick(target, key, modifiers);
+}
+
 inline QImage ScreenOf(const QWidget *w)
 {
   QScreen *screen = QGuiApplication::primaryScreen();

@@ -115,6 +115,15 @@ struct MapJourney : kptest::RealWindow {
     const QRect r = w->ListView->visualRect(Model().index(row, 0));
     QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
   }
+  // The demo card's first trip clicked once the list and the map are ready.
+  void StartAndClickTheFirstTrip()
+  {
+    Start(DemoCard());
+    ASSERT_TRUE(kptest::waitUntil([&] { return Listed() && MapReady(); }, 30000));
+    const int trip = RowOf(QStringLiteral("FILE0001"));
+    ASSERT_GE(trip, 0);
+    Click(trip);
+  }
 
   QElapsedTimer FShown;
 };
@@ -139,11 +148,7 @@ TEST_F(MapJourney, ARecordingOnTheCommandLineShowsItsTrackAndTheCarAtOnce)
 
 TEST_F(MapJourney, AFirstClickWithFreshSettingsShowsTheWholeTrackAndStoresWhatIsShown)
 {
-  Start(DemoCard());
-  ASSERT_TRUE(kptest::waitUntil([&] { return Listed() && MapReady(); }, 30000));
-  const int trip = RowOf(QStringLiteral("FILE0001"));
-  ASSERT_GE(trip, 0);
-  Click(trip);
+  ASSERT_NO_FATAL_FAILURE(StartAndClickTheFirstTrip());
   ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.MovingInfos.empty(); }, 10000));
   const TBox track = LoadedTrack();
   ASSERT_LT(track.W, track.E);
@@ -178,11 +183,7 @@ TEST_F(MapJourney, AFirstClickWithFreshSettingsShowsTheWholeTrackAndStoresWhatIs
 
 TEST_F(MapJourney, MarksSetWithTheKeysReachTheMapAtOnce)
 {
-  Start(DemoCard());
-  ASSERT_TRUE(kptest::waitUntil([&] { return Listed() && MapReady(); }, 30000));
-  const int trip = RowOf(QStringLiteral("FILE0001"));
-  ASSERT_GE(trip, 0);
-  Click(trip);
+  ASSERT_NO_FATAL_FAILURE(StartAndClickTheFirstTrip());
   ASSERT_TRUE(kptest::waitUntil([&] { return w->FilterGraph.Active() && !w->ButtonPlay->isChecked(); }, 10000));
   ASSERT_TRUE(kptest::waitUntil([&] { return Eval("pathItems.length").toInt() > 2; }, 10000));
   const long double windowStart = w->State.TimeWindowStart, windowEnd = w->State.TimeWindowEnd;
@@ -212,11 +213,7 @@ TEST_F(MapJourney, MarksSetWithTheKeysReachTheMapAtOnce)
 
 TEST_F(MapJourney, TheGroupingPreviewLeavesTheMapWithItsWindow)
 {
-  Start(DemoCard());
-  ASSERT_TRUE(kptest::waitUntil([&] { return Listed() && MapReady(); }, 30000));
-  const int trip = RowOf(QStringLiteral("FILE0001"));
-  ASSERT_GE(trip, 0);
-  Click(trip);
+  ASSERT_NO_FATAL_FAILURE(StartAndClickTheFirstTrip());
   ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.MovingInfos.empty(); }, 10000));
   const TBox loaded = LoadedTrack();
   const auto near = [](const TBox &a, const TBox &b) {
@@ -227,7 +224,8 @@ TEST_F(MapJourney, TheGroupingPreviewLeavesTheMapWithItsWindow)
   // window puts the loaded recording's track back.
   int other = -1;
   for (int i = 0; i < Model().rowCount() && other < 0; ++i)
-    if (i != trip && !Model().IsStatusRow(i) && !w->FileManager()->GetGroup(i).Files.front().TrackFileName.isEmpty())
+    if (i != RowOf(QStringLiteral("FILE0001")) && !Model().IsStatusRow(i) &&
+        !w->FileManager()->GetGroup(i).Files.front().TrackFileName.isEmpty())
       other = i;
   ASSERT_GE(other, 0);
   bool previewed = false, checked = false;

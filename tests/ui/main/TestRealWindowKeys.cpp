@@ -42,13 +42,7 @@ void WindowRightClick(QWidget *widget, QPoint at)
   QTest::mouseClick(widget->window()->windowHandle(), Qt::RightButton, {}, widget->mapTo(widget->window(), at));
 }
 
-// A key as the keyboard sends it: to the focus widget of the active window.
-void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
-{
-  QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
-  ASSERT_NE(target, nullptr);
-  QTest::keyClick(target, key, modifiers);
-}
+using kptest::Key;
 
 // A point of the panel where no child widget lies.
 QPoint Background(QWidget *panel)

@@ -18,13 +18,7 @@ using kptest::RealWindow;
 
 namespace {
 
-// A key as the keyboard sends it: to the focus widget of the active window.
-void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
-{
-  QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
-  ASSERT_NE(target, nullptr);
-  QTest::keyClick(target, key, modifiers);
-}
+using kptest::Key;
 
 // The part of Widget its ancestors up to the window let show.
 QRect Shown(const QWidget *widget)

@@ -112,13 +112,7 @@ QWidget *Active()
   return QApplication::activeWindow();
 }
 
-// A key as the keyboard sends it: to the focus widget of the active window.
-void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
-{
-  QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : Active();
-  ASSERT_NE(target, nullptr);
-  QTest::keyClick(target, key, modifiers);
-}
+using kptest::Key;
 
 // Share of the picture's pixels that are mostly blue, and mostly red.
 double ColourShare(const QImage &image, bool blue)
