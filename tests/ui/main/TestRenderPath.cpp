@@ -1,0 +1,103 @@
+// Which scene graph the web views get, and that the real window looks the
+// same on either: the gauges on the screen are the painters' pictures and
+// the map page is drawn.
+
+#include "RealWindowSupport.h"
+#include "RenderPath.h"
+
+#include <QQuickWindow>
+#include <QTest>
+#include <QWebEngineView>
+
+using namespace kp;
+using kptest::RealWindow;
+
+TEST(RenderPath, RendererStringsAndTheUsersChoice)
+{
+  const struct {
+    const char *Renderer;
+    bool Software;
+  } renderers[] = {
+      {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+      {"softpipe", true},
+      {"Software Rasterizer", true},
+      {"Mesa X11 swrast", true},
+      {"Google SwiftShader", true},
+      {"ANGLE (Google, Vulkan 1.3.0 (SwiftShader Device (Subzero) (0x0000C0DE)), SwiftShader driver)", true},
+      {"Microsoft Basic Render Driver", true},
+      {"GDI Generic", true},
+      {"", true},   // no OpenGL at all
+      {"  ", true}, // nor a name
+      {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+      {"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0)", false}, // LLVM, yet a GPU
+      {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", false},
+      {"virgl (Intel(R) UHD Graphics 630)", false},
+      {"Apple M1", false},
+  };
+  for (const auto &r : renderers) {
+    EXPECT_EQ(IsSoftwareRenderer(QString::fromLatin1(r.Renderer)), r.Software) << r.Renderer;
+    EXPECT_EQ(ChooseRenderPath({}, QString::fromLatin1(r.Renderer)),
+              r.Software ? TRenderPath::Software : TRenderPath::OpenGL)
+        << r.Renderer;
+    // Whatever the renderer, the user's QT_QUICK_BACKEND wins.
+    EXPECT_EQ(ChooseRenderPath(QStringLiteral("software"), QString::fromLatin1(r.Renderer)), TRenderPath::User);
+    EXPECT_EQ(ChooseRenderPath(QStringLiteral("rhi"), QString::fromLatin1(r.Renderer)), TRenderPath::User);
+  }
+  EXPECT_EQ(ChooseRenderPath(QStringLiteral(" "), QStringLiteral("llvmpipe")), TRenderPath::Software);
+}
+
+namespace {
+
+// The window on Path: the gauges on the screen show the painters' pictures
+// exactly, and the map page, once loaded, is drawn (not left black).
+void ExpectWindowDrawn(RealWindow &t)
+{
+  ASSERT_NO_FATAL_FAILURE(t.Start(kptest::DemoCard()));
+  auto *map = qobject_cast<QWebEngineView *>(t.w->MapWebView);
+  ASSERT_NE(map, nullptr);
+  ASSERT_TRUE(kptest::waitUntil([&] { return t.Listed(); }, 20000));
+  if (!map->isVisible()) t.w->Item("N_View_GoogleMaps")->trigger();
+  ASSERT_TRUE(map->isVisible());
+  // Row 0 played a moment: the gauges carry a needle.
+  const QRect row0 = t.w->ListView->visualRect(t.Model().index(0, 0));
+  QTest::mouseDClick(t.w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return t.Playing() && t.Seconds() > 1; }, 15000));
+  ASSERT_TRUE(t.PressPlay(false));
+  for (TBS_Image *gauge : {t.w->ImageSpeed, t.w->ImageAzimut}) {
+    if (!gauge->isVisible()) continue;
+    const QImage picture = gauge->Image()->Picture.convertToFormat(QImage::Format_RGB32);
+    QImage screen;
+    const bool same = kptest::waitUntil(
+        [&] {
+          screen = kptest::ScreenOf(gauge).convertToFormat(QImage::Format_RGB32);
+          return screen == picture.copy(0, 0, gauge->width(), gauge->height());
+        },
+        5000);
+    EXPECT_TRUE(same) << gauge->objectName().toStdString() << " differs on the screen, mean "
+                      << kptest::MeanDifference(screen, picture);
+  }
+  EXPECT_TRUE(kptest::waitUntil([&] { return kptest::LitShare(kptest::ScreenOf(map)) > 0.5; }, 20000))
+      << "the map page is not drawn";
+  kptest::ScreenOf(t.w.get()).save(kptest::artifactPath(
+      QStringLiteral("render-path-%1.png")
+          .arg(QQuickWindow::graphicsApi() == QSGRendererInterface::Software ? "software" : "opengl")));
+}
+
+} // namespace
+
+TEST_F(RealWindow, OpenGLPathWhereTheMachineHasOpenGL)
+{
+  if (ProbeOpenGLRenderer().isEmpty()) GTEST_SKIP() << "no OpenGL here";
+  if (!ForceRenderPath(TRenderPath::OpenGL)) GTEST_SKIP() << "a path was chosen before this test";
+  ExpectWindowDrawn(*this);
+  EXPECT_NE(QQuickWindow::graphicsApi(), QSGRendererInterface::Software);
+}
+
+TEST_F(RealWindow, ProbedPathDrawsTheSameWindow)
+{
+  if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) GTEST_SKIP() << "QT_QUICK_BACKEND is set";
+  const bool software = IsSoftwareRenderer(ProbeOpenGLRenderer());
+  ExpectWindowDrawn(*this);
+  EXPECT_EQ(ApplyRenderPath(), software ? TRenderPath::Software : TRenderPath::OpenGL);
+  EXPECT_EQ(QQuickWindow::graphicsApi() == QSGRendererInterface::Software, software);
+}
