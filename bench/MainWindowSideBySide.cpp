@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -278,6 +279,7 @@ void PrintRow(const char *name, const TTreeRun &r, const TTreeRun &mpv, bool pro
     std::printf("  frames %s of %s, pass p99 %s ms, close to exit %.0f ms  [%s]", qPrintable(Said(r, "frames")),
                 qPrintable(Said(r, "expected")), qPrintable(Said(r, "p99")), r.CloseMs, qPrintable(Said(r, "render")));
   std::printf("%s\n", r.Ok ? "" : "  [FAILED]");
+  if (program) std::printf("      paints: %s\n", qPrintable(Said(r, "paints")));
 }
 
 bool Table(const char *title, const QString &card, int seconds, double mapGoal, double hiddenGoal, double coreGoal)
@@ -308,10 +310,54 @@ bool Table(const char *title, const QString &card, int seconds, double mapGoal, 
 
 // ------------------------------------------------------------ the child side
 
+// Times every widget's paint while Counting: how often, how many pixels and
+// how long, by widget (its name, else its class).
+class TPaintTimingApplication : public QApplication {
+public:
+  using QApplication::QApplication;
+  struct TPaints {
+    int Count = 0;
+    double Pixels = 0, Ms = 0;
+  };
+  std::map<QString, TPaints> Paints;
+  bool Counting = false;
+  bool notify(QObject *receiver, QEvent *event) override
+  {
+    if (!Counting || event->type() != QEvent::Paint || !receiver->isWidgetType())
+      return QApplication::notify(receiver, event);
+    const QRect r = static_cast<QPaintEvent *>(event)->rect();
+    const double start = NowMs();
+    const bool result = QApplication::notify(receiver, event);
+    const QString name = receiver->objectName();
+    TPaints &p = Paints[name.isEmpty() ? QString::fromLatin1(receiver->metaObject()->className()) : name];
+    ++p.Count;
+    p.Pixels += double(r.width()) * r.height();
+    p.Ms += NowMs() - start;
+    return result;
+  }
+  // The widgets by paint time, per second of Seconds.
+  QString Summary(double seconds) const
+  {
+    std::vector<std::pair<double, QString>> order;
+    for (const auto &[name, p] : Paints) order.emplace_back(-p.Ms, name);
+    std::sort(order.begin(), order.end());
+    QStringList out;
+    for (size_t i = 0; i < order.size() && i < 10; ++i) {
+      const TPaints &p = Paints.at(order[i].second);
+      out << QStringLiteral("%1 %2/s %3 kpx/s %4 ms/s")
+                 .arg(order[i].second)
+                 .arg(p.Count / seconds, 0, 'f', 1)
+                 .arg(p.Pixels / 1000 / seconds, 0, 'f', 0)
+                 .arg(p.Ms / seconds, 0, 'f', 2);
+    }
+    return out.join(QStringLiteral("; "));
+  }
+};
+
 int PlayChild(int argc, char **argv, const QString &card, bool map, int seconds)
 {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // as the program
-  QApplication app(argc, argv);
+  TPaintTimingApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("KESTRIL PLAYER"));
   SetLocalTimeOffset(SystemLocalTimeOffset());
   SetFormatSettings(SystemFormatSettings());
@@ -350,9 +396,12 @@ int PlayChild(int argc, char **argv, const QString &card, bool map, int seconds)
   const REFERENCE_TIME pos0 = Position(w->FilterGraph);
   driver.start();
   Say(QStringLiteral("measure=start"));
+  app.Counting = true;
   WaitUntil([] { return false; }, seconds * 1000);
+  app.Counting = false;
   Say(QStringLiteral("measure=end"));
   driver.stop();
+  Say(QStringLiteral("paints=") + app.Summary(seconds));
   const REFERENCE_TIME advanced = Position(w->FilterGraph) - pos0;
   Say(QStringLiteral("file=") + file);
   Say(QStringLiteral("video=%1x%2").arg(w->PanelVideo->width()).arg(w->PanelVideo->height()));
@@ -364,10 +413,13 @@ int PlayChild(int argc, char **argv, const QString &card, bool map, int seconds)
           .arg(path == TRenderPath::Software ? "software"
                : path == TRenderPath::OpenGL ? "OpenGL"
                                              : "QT_QUICK_BACKEND"));
-  // As the user's close: the window's close handler, then the way out of
-  // main the program takes.
-  Say(QStringLiteral("close=%1").arg(NowMs(), 0, 'f', 1));
-  w->close();
+  // As the user's close: the window's close handler ends the event loop,
+  // then the program's way out of main.
+  QTimer::singleShot(0, w.get(), [&] {
+    Say(QStringLiteral("close=%1").arg(NowMs(), 0, 'f', 1));
+    w->close();
+  });
+  QApplication::exec();
   w.reset();
   return 0;
 }

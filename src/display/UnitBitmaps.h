@@ -25,8 +25,8 @@ struct TImage {
   int Width = 0;
   int Height = 0;
   QImage Picture;
-  QRect Dirty;
   std::function<void()> Changed;
+  QRect Dirty;
 };
 
 using TTriangle = std::array<QPoint, 3>;

@@ -48,6 +48,11 @@ TEST(RenderPath, RendererStringsAndTheUsersChoice)
 
 namespace {
 
+bool SoftwareSceneGraph()
+{
+  return QQuickWindow::sceneGraphBackend() == QLatin1String("software");
+}
+
 // The window on Path: the gauges on the screen show the painters' pictures
 // exactly, and the map page, once loaded, is drawn (not left black).
 void ExpectWindowDrawn(RealWindow &t)
@@ -60,27 +65,33 @@ void ExpectWindowDrawn(RealWindow &t)
   ASSERT_TRUE(map->isVisible());
   // Row 0 played a moment: the gauges carry a needle.
   const QRect row0 = t.w->ListView->visualRect(t.Model().index(0, 0));
+  QTest::mouseClick(t.w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
   QTest::mouseDClick(t.w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
   ASSERT_TRUE(kptest::waitUntil([&] { return t.Playing() && t.Seconds() > 1; }, 15000));
   ASSERT_TRUE(t.PressPlay(false));
-  for (TBS_Image *gauge : {t.w->ImageSpeed, t.w->ImageAzimut}) {
-    if (!gauge->isVisible()) continue;
-    const QImage picture = gauge->Image()->Picture.convertToFormat(QImage::Format_RGB32);
-    QImage screen;
+  // What the screen shows of the gauges and graphs is what their widgets
+  // paint: the window's composing adds nothing and leaves nothing out.
+  for (QWidget *panel : {t.w->PanelControl, t.w->PanelBottomGraphics}) {
+    ASSERT_TRUE(panel->isVisible()) << panel->objectName().toStdString();
+    QImage screen, painted;
     const bool same = kptest::waitUntil(
         [&] {
-          screen = kptest::ScreenOf(gauge).convertToFormat(QImage::Format_RGB32);
-          return screen == picture.copy(0, 0, gauge->width(), gauge->height());
+          screen = kptest::ScreenOf(panel).convertToFormat(QImage::Format_RGB32);
+          painted = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+          return screen == painted;
         },
         5000);
-    EXPECT_TRUE(same) << gauge->objectName().toStdString() << " differs on the screen, mean "
-                      << kptest::MeanDifference(screen, picture);
+    if (!same) {
+      screen.save(kptest::artifactPath(panel->objectName() + QStringLiteral("-screen.png")));
+      painted.save(kptest::artifactPath(panel->objectName() + QStringLiteral("-painted.png")));
+    }
+    EXPECT_TRUE(same) << panel->objectName().toStdString() << " differs on the screen, mean "
+                      << kptest::MeanDifference(screen, painted);
   }
   EXPECT_TRUE(kptest::waitUntil([&] { return kptest::LitShare(kptest::ScreenOf(map)) > 0.5; }, 20000))
       << "the map page is not drawn";
-  kptest::ScreenOf(t.w.get()).save(kptest::artifactPath(
-      QStringLiteral("render-path-%1.png")
-          .arg(QQuickWindow::graphicsApi() == QSGRendererInterface::Software ? "software" : "opengl")));
+  kptest::ScreenOf(t.w.get()).save(
+      kptest::artifactPath(QStringLiteral("render-path-%1.png").arg(SoftwareSceneGraph() ? "software" : "opengl")));
 }
 
 } // namespace
@@ -90,7 +101,7 @@ TEST_F(RealWindow, OpenGLPathWhereTheMachineHasOpenGL)
   if (ProbeOpenGLRenderer().isEmpty()) GTEST_SKIP() << "no OpenGL here";
   if (!ForceRenderPath(TRenderPath::OpenGL)) GTEST_SKIP() << "a path was chosen before this test";
   ExpectWindowDrawn(*this);
-  EXPECT_NE(QQuickWindow::graphicsApi(), QSGRendererInterface::Software);
+  EXPECT_FALSE(SoftwareSceneGraph());
 }
 
 TEST_F(RealWindow, ProbedPathDrawsTheSameWindow)
@@ -99,5 +110,5 @@ TEST_F(RealWindow, ProbedPathDrawsTheSameWindow)
   const bool software = IsSoftwareRenderer(ProbeOpenGLRenderer());
   ExpectWindowDrawn(*this);
   EXPECT_EQ(ApplyRenderPath(), software ? TRenderPath::Software : TRenderPath::OpenGL);
-  EXPECT_EQ(QQuickWindow::graphicsApi() == QSGRendererInterface::Software, software);
+  EXPECT_EQ(SoftwareSceneGraph(), software);
 }
