@@ -3,11 +3,15 @@
 // the map page is drawn.
 
 #include "RealWindowSupport.h"
+#include "PlaybackLoop.h"
 #include "RenderPath.h"
 
+#include <QPaintEvent>
 #include <QQuickWindow>
 #include <QTest>
 #include <QWebEngineView>
+#include <map>
+#include <memory>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -111,4 +115,66 @@ TEST_F(RealWindow, ProbedPathDrawsTheSameWindow)
   ExpectWindowDrawn(*this);
   EXPECT_EQ(ApplyRenderPath(), software ? TRenderPath::Software : TRenderPath::OpenGL);
   EXPECT_EQ(SoftwareSceneGraph(), software);
+}
+
+namespace {
+
+// Paints of the watched widgets, and their pixels.
+class TPaintCount : public QObject {
+public:
+  std::map<QObject *, int> Paints;
+  std::map<QObject *, qint64> Pixels;
+  bool eventFilter(QObject *watched, QEvent *event) override
+  {
+    if (event->type() == QEvent::Paint) {
+      const QRect r = static_cast<QPaintEvent *>(event)->rect();
+      ++Paints[watched];
+      Pixels[watched] += qint64(r.width()) * r.height();
+    }
+    return false;
+  }
+};
+
+} // namespace
+
+TEST_F(RealWindow, PeriodicPassRepaintsOnlyWhatChanged)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  for (const char *name : {"N_View_ControlPanel", "N_View_Graphics_S", "N_View_Graphics_G"})
+    if (QAction *a = w->Item(name); a && !a->isChecked()) a->trigger();
+  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing() && Seconds() > 1; }, 15000));
+  ASSERT_TRUE(PressPlay(false));
+  ASSERT_TRUE(Activate(w.get()));
+  std::vector<QWidget *> watched{w->ImageSpeed, w->ImageAzimut, w->ImageGSensor, w->ImageSeek};
+  for (TBS_Image *graph : w->GraphImages)
+    if (graph->isVisible()) watched.push_back(graph);
+  ASSERT_GT(watched.size(), 5u);
+  // Paused: the passes find every value as drawn and repaint nothing.
+  const auto passes = [&](TPaintCount &count, int n) {
+    for (QWidget *widget : watched) widget->installEventFilter(&count);
+    for (int i = 0; i < n; ++i) {
+      w->Loop->TimerTimer(TOrigin::Timer);
+      QCoreApplication::processEvents();
+    }
+    kptest::waitUntil([] { return false; }, 300); // let pending repaints through
+    for (QWidget *widget : watched) widget->removeEventFilter(&count);
+  };
+  passes(*std::make_unique<TPaintCount>(), 2); // whatever the pause left
+  TPaintCount paused;
+  passes(paused, 5);
+  for (QWidget *widget : watched)
+    EXPECT_EQ(paused.Paints[widget], 0) << widget->objectName().toStdString() << " repainted while nothing changed";
+  // Playing: a graph's cursor repaints a strip of its graph, not the graph.
+  ASSERT_TRUE(PressPlay(true));
+  TPaintCount playing;
+  passes(playing, 5);
+  for (TBS_Image *graph : w->GraphImages) {
+    if (!graph->isVisible() || !playing.Paints[graph]) continue;
+    EXPECT_LT(playing.Pixels[graph], qint64(graph->width()) * graph->height() * playing.Paints[graph] / 4)
+        << graph->objectName().toStdString();
+  }
 }
