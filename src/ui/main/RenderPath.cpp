@@ -1,5 +1,6 @@
 #include "RenderPath.h"
 
+#include <QElapsedTimer>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -82,14 +83,17 @@ TRenderPath ApplyRenderPath()
   if (Applied()) return *Applied();
   const QString user = qEnvironmentVariable("QT_QUICK_BACKEND");
   // The user's choice needs no probe (and a probe context costs time).
+  QElapsedTimer probe;
+  probe.start();
   const QString renderer = user.trimmed().isEmpty() ? ProbeOpenGLRenderer() : QString();
+  const qint64 probeMs = probe.elapsed();
   const TRenderPath path = ChooseRenderPath(user, renderer);
   Apply(path);
   if (path == TRenderPath::User)
     qCInfo(lcRender, "web views: scene graph backend \"%s\" from QT_QUICK_BACKEND", qPrintable(user));
   else
-    qCInfo(lcRender, "web views: %s scene graph (OpenGL renderer: %s)", PathName(path),
-           renderer.isEmpty() ? "none" : qPrintable(renderer));
+    qCInfo(lcRender, "web views: %s scene graph (OpenGL renderer: %s; probed in %lld ms)", PathName(path),
+           renderer.isEmpty() ? "none" : qPrintable(renderer), static_cast<long long>(probeMs));
   return path;
 }
 
