@@ -195,6 +195,7 @@ TTreeRun Watch(QProcess &process, int fixedMs, int limitMs)
   double from = -1;
   QByteArray pending;
   bool measuring = false, done = false;
+  double lastPss = 0;
   while (NowMs() - started < limitMs && process.state() != QProcess::NotRunning) {
     process.waitForReadyRead(10);
     pending += process.readAllStandardOutput();
@@ -219,7 +220,6 @@ TTreeRun Watch(QProcess &process, int fixedMs, int limitMs)
       done = run.Ok = true;
       if (fixedMs > 0) process.terminate();
     }
-    static double lastPss = 0;
     if (measuring && NowMs() - lastPss > 500) {
       run.PeakPss = std::max(run.PeakPss, TreePssMb(pid));
       lastPss = NowMs();
