@@ -7,6 +7,17 @@ namespace kp {
 
 namespace {
 
+QString TriangleKey(const TTriangle &t)
+{
+  return QStringLiteral("%1,%2 %3,%4 %5,%6;")
+      .arg(t[0].x())
+      .arg(t[0].y())
+      .arg(t[1].x())
+      .arg(t[1].y())
+      .arg(t[2].x())
+      .arg(t[2].y());
+}
+
 QImage resized(const QImage &old, int w, int h)
 {
   QImage img(std::max(0, w), std::max(0, h), QImage::Format_RGB32);
@@ -90,9 +101,31 @@ void TMyBitmap::RestoreBackground()
   ImageCanvas.Draw(0, 0, FBackground);
 }
 
-void TMyBitmap::NotifyChanged()
+void TMyBitmap::NotifyChanged(const QRect &dirty)
 {
+  FImage->Dirty = dirty;
   if (FImage->Changed) FImage->Changed();
+}
+
+bool TMyBitmap::PictureAsDrawn() const
+{
+  // An image's cache key changes with every drawing on it and every
+  // assignment, so equal keys mean untouched pictures.
+  return FDrawnPicture != 0 && FBackground.cacheKey() == FDrawnBackground &&
+         FImage->Picture.cacheKey() == FDrawnPicture && FImage->Picture.width() == W() &&
+         FImage->Picture.height() == H();
+}
+
+bool TMyBitmap::SameAsDrawn(const QString &key) const
+{
+  return key == FDrawnKey && PictureAsDrawn();
+}
+
+void TMyBitmap::Drawn(const QString &key)
+{
+  FDrawnKey = key;
+  FDrawnBackground = FBackground.cacheKey();
+  FDrawnPicture = FImage->Picture.cacheKey();
 }
 
 // ---------------------------------------------------------------- speedometer
@@ -112,6 +145,14 @@ TSpeedBitmap::TSpeedBitmap(TImage *image, const QColor &backColour) : TMyBitmap(
 
 void TSpeedBitmap::Draw(int decimals, double speed, double trip, double altitude)
 {
+  // What the dial would show: an unchanged dial is not drawn or repainted.
+  const QString key =
+      QStringLiteral("%1|%2|%3|%4|%5")
+          .arg(speed >= 0 ? TriangleKey(SpeedNeedle(speed)) + RoundedText(speed) : QString(),
+               trip >= 0 ? TripText(decimals, trip) : QString(), altitude != 0 ? RoundedText(altitude) : QString())
+          .arg(DisplayColour(QStringLiteral("colorSpeedArrow")).rgba())
+          .arg(DisplayColour(QStringLiteral("colorSpeedText")).rgba());
+  if (SameAsDrawn(key)) return;
   RestoreBackground();
   TCanvas &c = ImageCanvas;
   c.PenMode = TPenMode::Copy;
@@ -149,6 +190,7 @@ void TSpeedBitmap::Draw(int decimals, double speed, double trip, double altitude
   }
   c.SetFont(QStringLiteral("Arial"), 22);
   NotifyChanged();
+  Drawn(key);
 }
 
 // ---------------------------------------------------------------- compass
@@ -175,9 +217,15 @@ TAzimutBitmap::TAzimutBitmap(TImage *image, const QColor &backColour) : TMyBitma
 
 void TAzimutBitmap::Draw(double bearing)
 {
+  const int w = W(), h = H();
+  QString key;
+  if (bearing >= 0) {
+    const TCompassNeedle n = CompassNeedle(w, h, bearing);
+    key = TriangleKey(n.South) + TriangleKey(n.North) + RoundedText(bearing);
+  }
+  if (SameAsDrawn(key)) return;
   RestoreBackground();
   TCanvas &c = ImageCanvas;
-  const int w = W(), h = H();
   c.PenMode = TPenMode::Copy;
   c.PenWidth = 1;
   if (bearing >= 0) {
@@ -209,6 +257,7 @@ void TAzimutBitmap::Draw(double bearing)
   c.Polygon({QPoint(w / 2, 0), QPoint(w / 2 - 3, 4), QPoint(w / 2 + 3, 4)});
   c.Ellipse(w / 2 - 2, h / 2 - 2, w / 2 + 3, h / 2 + 3);
   NotifyChanged();
+  Drawn(key);
 }
 
 // ---------------------------------------------------------------- G-sensor
@@ -273,11 +322,15 @@ void TGSensorBitmap::DrawAxes()
 void TGSensorBitmap::Draw(double x, double y, double z, double magnitude)
 {
   Q_UNUSED(magnitude);
-  RestoreBackground();
   const TGSensorDots d = GSensorDots(FLayout, x, y, z);
+  const QString key =
+      QStringLiteral("%1,%2 %3,%4 %5,%6").arg(d.X.x()).arg(d.X.y()).arg(d.Y.x()).arg(d.Y.y()).arg(d.Z.x()).arg(d.Z.y());
+  if (SameAsDrawn(key)) return;
+  RestoreBackground();
   ImageCanvas.PenMode = TPenMode::Copy;
   for (const QPoint p : {d.X, d.Z, d.Y}) ImageCanvas.Ellipse(p.x() - 2, p.y() - 2, p.x() + 3, p.y() + 3);
   NotifyChanged();
+  Drawn(key);
 }
 
 } // namespace kp

@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -18,12 +19,14 @@
 namespace kp {
 
 // The picture control a painter draws into: a widget sets Width and Height
-// to its own size and shows Picture; Changed is called after every drawing.
+// to its own size and shows Picture; Changed is called after every drawing
+// that changed the picture, with Dirty the part it changed (empty: all).
 struct TImage {
   int Width = 0;
   int Height = 0;
   QImage Picture;
   std::function<void()> Changed;
+  QRect Dirty;
 };
 
 using TTriangle = std::array<QPoint, 3>;
@@ -89,12 +92,24 @@ protected:
   int H() const { return FImage->Height; }
   // Restores the static drawing on the picture.
   void RestoreBackground();
-  void NotifyChanged();
+  void NotifyChanged(const QRect &dirty = QRect());
+  // True when Key describes what the last drawing showed and neither the
+  // background nor the picture changed since: drawing again would show the
+  // same, so the caller leaves it (and the widget's repaint) out.
+  bool SameAsDrawn(const QString &key) const;
+  // True when the picture is still exactly what the last drawing left.
+  bool PictureAsDrawn() const;
+  void Drawn(const QString &key);
 
   TImage *FImage;
   QImage FBackground;
   TCanvas BackCanvas;
   TCanvas ImageCanvas;
+
+private:
+  QString FDrawnKey;
+  qint64 FDrawnBackground = 0;
+  qint64 FDrawnPicture = 0;
 };
 
 class TSpeedBitmap : public TMyBitmap {
@@ -177,6 +192,7 @@ private:
   long double FWindowEnd = 0;
   // No cursor drawn yet: far from any pixel, so no click lands on it.
   int FCursorX = INT32_MIN / 2;
+  QRect FCursorRect; // the part of the picture the cursor covers
   int FMargin = 0;
 };
 

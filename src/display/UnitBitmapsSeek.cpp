@@ -171,16 +171,26 @@ void TSeekBitmap::DrawBar()
 
 void TSeekBitmap::DrawCursor(int decimals, long double position)
 {
-  RestoreBackground();
   const long double length = static_cast<long double>(FEndTime) - FStartTime;
   const int64_t ms = Round(length * position * static_cast<long double>(MSecsPerDay));
   const double clock = static_cast<double>(FStartTime + length * position);
   const long double f = FWindowEnd > FWindowStart ? (position - FWindowStart) / (FWindowEnd - FWindowStart) : -1.0L;
   const int x = FMargin + PixelRound(static_cast<long double>(Wd()) * f);
-  if (x < FMargin || x > W() - FMargin) {
+  const bool shown = x >= FMargin && x <= W() - FMargin;
+  const QString elapsed = shown ? CursorElapsedText(decimals, ms) : QString();
+  const QString clockText = shown ? TimeToStr(clock) : QString();
+  // An unchanged cursor is not drawn again; a moved one repaints only the
+  // strip it left and the strip it took.
+  const QString key = shown ? QStringLiteral("%1|%2|%3").arg(x).arg(elapsed, clockText) : QString();
+  if (SameAsDrawn(key)) return;
+  const QRect before = PictureAsDrawn() ? FCursorRect : QRect(0, 0, W(), H());
+  RestoreBackground();
+  if (!shown) {
     // Nothing shown, so nothing to grab either.
     FCursorX = INT32_MIN / 2;
-    NotifyChanged();
+    FCursorRect = QRect();
+    NotifyChanged(before.isEmpty() ? QRect(0, 0, 1, 1) : before);
+    Drawn(key);
     return;
   }
   TCanvas &c = ImageCanvas;
@@ -189,8 +199,10 @@ void TSeekBitmap::DrawCursor(int decimals, long double position)
   c.PenColor = Qt::black;
   c.Line(x, mid + half + 5, x, mid - half - 5);
   c.FontColor = Qt::black;
+  int widest = FBarHeight;
   auto label = [&](const QString &text, int boxTop, int boxBottom, int textTop) {
     const int tw = c.TextWidth(text);
+    widest = std::max(widest, tw + 10);
     c.PenColor = QColor(100, 100, 100);
     c.BrushColor = Qt::white;
     c.BrushClear = false;
@@ -198,15 +210,17 @@ void TSeekBitmap::DrawCursor(int decimals, long double position)
     c.BrushClear = true;
     c.TextOut(x - tw / 2, textTop, text);
   };
-  const QString elapsed = CursorElapsedText(decimals, ms);
   label(elapsed, 0, mid - half - 2, mid - half - c.TextHeight(elapsed) - 2);
-  label(TimeToStr(clock), mid + half + 2, H(), mid + half + 2);
+  label(clockText, mid + half + 2, H(), mid + half + 2);
   c.PenColor = Qt::black;
   c.BrushColor = SystemColour(TSystemColour::ButtonHighlight);
   c.BrushClear = false;
   c.Ellipse(x - half, mid - half, x + half, mid + half);
   FCursorX = x;
-  NotifyChanged();
+  // Text may reach a pixel or two past its measured width.
+  FCursorRect = QRect(x - widest / 2 - 4, 0, widest + 8, H());
+  NotifyChanged(before.united(FCursorRect));
+  Drawn(key);
 }
 
 long double TSeekBitmap::XToPosition(int x, bool &onCursor) const

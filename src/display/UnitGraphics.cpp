@@ -1,5 +1,7 @@
 #include "UnitGraphics.h"
 
+#include <QPainter>
+
 namespace kp {
 
 namespace {
@@ -121,16 +123,35 @@ void TMyGraphic::DrawBorder()
 
 void TMyGraphic::DrawCursor(long double time)
 {
-  RestoreBackground();
-  if (const std::optional<int> x = GraphCursorX(W(), FMargin, time, FTimeStart, FTimeEnd)) {
+  const std::optional<int> x = GraphCursorX(W(), FMargin, time, FTimeStart, FTimeEnd);
+  const QString key = x ? QString::number(*x) : QString();
+  if (SameAsDrawn(key)) return;
+  // The cursor is one column: moving it restores the column it left
+  // instead of the whole graph, and repaints just the two columns.
+  QRect dirty;
+  if (PictureAsDrawn()) {
+    if (FCursorColumn) {
+      dirty = QRect(*FCursorColumn - 1, 0, 3, H());
+      QPainter p(&FImage->Picture);
+      p.setCompositionMode(QPainter::CompositionMode_Source);
+      p.drawImage(dirty.topLeft(), FBackground, dirty);
+    }
+  } else {
+    RestoreBackground();
+    dirty = QRect(0, 0, W(), H());
+  }
+  FCursorColumn = x;
+  if (x) {
     TCanvas &c = ImageCanvas;
     c.PenWidth = 1;
     c.PenColor = QColor(255, 0, 0);
     c.PenMode = TPenMode::NotMerge;
     c.Line(*x, 0, *x, H());
     c.PenMode = TPenMode::Copy;
+    dirty |= QRect(*x - 1, 0, 3, H());
   }
-  NotifyChanged();
+  NotifyChanged(dirty.isEmpty() ? QRect(0, 0, 1, 1) : dirty);
+  Drawn(key);
 }
 
 // ---------------------------------------------------------------- the six graphs

@@ -124,6 +124,7 @@ private:
   void DrawPeaks(TGraphicItems &series, const TGraphArea &a);
 
   int FMargin = 0;
+  std::optional<int> FCursorColumn; // where the cursor is drawn on the picture
   int FTopMargin = 0;
   int FBottomMargin = 0;
   int FBaseY = 0;

@@ -1,6 +1,7 @@
 #include "UnitBSImage.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace kp {
@@ -12,7 +13,13 @@ TBS_Image::TBS_Image(QWidget *parent) : QWidget(parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   FImage.Width = width();
   FImage.Height = height();
-  FImage.Changed = [this] { update(); };
+  // Only the part a drawing changed is repainted (a moving cursor, say).
+  FImage.Changed = [this] {
+    if (FImage.Dirty.isEmpty())
+      update();
+    else
+      update(FImage.Dirty);
+  };
 }
 
 TBS_Image::~TBS_Image()
@@ -21,13 +28,14 @@ TBS_Image::~TBS_Image()
   FImage.Changed = nullptr;
 }
 
-void TBS_Image::paintEvent(QPaintEvent *)
+void TBS_Image::paintEvent(QPaintEvent *event)
 {
   QPainter painter(this);
+  const QRect r = event->rect();
   if (FImage.Picture.isNull())
-    painter.fillRect(rect(), palette().window());
+    painter.fillRect(r, palette().window());
   else
-    painter.drawImage(0, 0, FImage.Picture);
+    painter.drawImage(r.topLeft(), FImage.Picture, r);
 }
 
 void TBS_Image::resizeEvent(QResizeEvent *)

@@ -5,6 +5,7 @@
 #include "UnitException.h"
 #include "CommandBoundary.h"
 #include "MainHost.h"
+#include "RenderPath.h"
 #include "UnitFormAbout.h"
 #include "UnitFormAutoUpdate.h"
 #include "UnitFormCropping.h"
@@ -45,6 +46,8 @@ void TFormMain::CreateOtherWindows()
 
 std::unique_ptr<TFormMain> CreateWindows(const QStringList &args)
 {
+  // Before the first web view: the scene graph cannot change afterwards.
+  ApplyRenderPath();
   InstallPaletteThemeColors();
   InitLanguages();
   auto main = std::make_unique<TFormMain>();

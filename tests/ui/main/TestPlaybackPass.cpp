@@ -155,7 +155,7 @@ TEST_F(PlaybackPass, GaugesInMetricAndBritishUnits)
     SetUseBritishUnits(c.British);
     LoadTelemetry(90, 60, true);
     Rig->Loop->TimerTimer(TOrigin::None);
-    TImage expected{Rig->SpeedImage.Width, Rig->SpeedImage.Height, {}, {}};
+    TImage expected{Rig->SpeedImage.Width, Rig->SpeedImage.Height, {}, {}, {}};
     TSpeedBitmap reference(&expected, Qt::white);
     reference.Resize();
     reference.Draw(c.Format, c.Speed, c.Trip, c.Altitude);
