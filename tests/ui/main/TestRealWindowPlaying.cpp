@@ -107,11 +107,6 @@ const TFragmentCard &FragmentCard()
   return card;
 }
 
-QWidget *Active()
-{
-  return QApplication::activeWindow();
-}
-
 using kptest::Key;
 
 // Share of the picture's pixels that are mostly blue, and mostly red.
