@@ -73,6 +73,7 @@
 #include <vector>
 
 using namespace kp;
+using kpbench::WaitUntil;
 
 namespace {
 
@@ -181,18 +182,6 @@ bool Listed(TFormMain &w)
 {
   auto &model = static_cast<TFileListModel &>(*w.ListView->model());
   return model.rowCount() >= 3 && !model.IsStatusRow(0) && w.FileManager() && !w.FileManager()->Searching();
-}
-
-bool WaitUntil(const std::function<bool()> &done, int ms)
-{
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-  return true;
 }
 
 // ------------------------------------------------------------- start-up, child

@@ -50,18 +50,6 @@ double NowMs()
   return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-bool WaitUntil(const std::function<bool()> &done, int ms)
-{
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-  return true;
-}
-
 QByteArray ReadProc(const QString &path)
 {
   QFile file(path);
@@ -307,6 +295,18 @@ bool Table(const char *title, const QString &card, int seconds, double mapGoal, 
 }
 
 } // namespace
+
+bool WaitUntil(const std::function<bool()> &done, int ms)
+{
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+  }
+  return true;
+}
 
 // ------------------------------------------------------------ the child side
 

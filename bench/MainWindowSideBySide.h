@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace kpbench {
 
 // The child: plays row 0 of Card with every view on (Map: the map too) for
@@ -16,5 +18,8 @@ int PlayChild(int argc, char **argv, const QString &card, bool map, int seconds)
 bool SideBySideFigures(const QString &demoCard, const QString &work);
 // The same three on the demo card as it is (its 320x180 10 fps clips).
 bool DemoClipFigures(const QString &demoCard);
+
+// Runs the event loop until Done or Ms milliseconds have passed.
+bool WaitUntil(const std::function<bool()> &done, int ms);
 
 } // namespace kpbench
