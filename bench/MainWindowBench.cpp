@@ -73,6 +73,8 @@
 #include <vector>
 
 using namespace kp;
+using kpbench::FrameRate;
+using kpbench::Percentile;
 using kpbench::WaitUntil;
 
 namespace {
@@ -92,14 +94,6 @@ double Median(std::vector<double> v)
   std::sort(v.begin(), v.end());
   const size_t n = v.size();
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5));
-  return v[i];
 }
 
 // CPU seconds of this process and of every process below it (the web
@@ -396,18 +390,6 @@ REFERENCE_TIME Position(const TFilterGraph &graph)
   REFERENCE_TIME now = 0;
   if (auto seeking = graph.QueryInterface<IMediaSeeking>()) seeking->GetCurrentPosition(now);
   return now;
-}
-
-// Frames the stream holds per second, from its file; 30 when unknown.
-double FrameRate(const QString &file)
-{
-  QProcess probe;
-  probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                          "stream=avg_frame_rate", "-of", "csv=p=0", file});
-  probe.waitForFinished(10000);
-  const QList<QByteArray> parts = probe.readAllStandardOutput().trimmed().split('/');
-  if (parts.size() == 2 && parts[1].toDouble() > 0) return parts[0].toDouble() / parts[1].toDouble();
-  return 30;
 }
 
 void TurnEveryViewOn(TFormMain &w, bool map)

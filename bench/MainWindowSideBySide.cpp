@@ -111,24 +111,6 @@ double TreePssMb(int root)
   return kb / 1024;
 }
 
-double Percentile(std::vector<double> v, double p)
-{
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5))];
-}
-
-double FrameRate(const QString &file)
-{
-  QProcess probe;
-  probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                          "stream=avg_frame_rate", "-of", "csv=p=0", file});
-  probe.waitForFinished(10000);
-  const QList<QByteArray> parts = probe.readAllStandardOutput().trimmed().split('/');
-  if (parts.size() == 2 && parts[1].toDouble() > 0) return parts[0].toDouble() / parts[1].toDouble();
-  return 30;
-}
-
 REFERENCE_TIME Position(const TFilterGraph &graph)
 {
   REFERENCE_TIME now = 0;
@@ -306,6 +288,24 @@ bool WaitUntil(const std::function<bool()> &done, int ms)
     QThread::msleep(1);
   }
   return true;
+}
+
+double Percentile(std::vector<double> v, double p)
+{
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5))];
+}
+
+double FrameRate(const QString &file)
+{
+  QProcess probe;
+  probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                          "stream=avg_frame_rate", "-of", "csv=p=0", file});
+  probe.waitForFinished(10000);
+  const QList<QByteArray> parts = probe.readAllStandardOutput().trimmed().split('/');
+  if (parts.size() == 2 && parts[1].toDouble() > 0) return parts[0].toDouble() / parts[1].toDouble();
+  return 30;
 }
 
 // ------------------------------------------------------------ the child side

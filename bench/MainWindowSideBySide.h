@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace kpbench {
 
@@ -21,5 +22,9 @@ bool DemoClipFigures(const QString &demoCard);
 
 // Runs the event loop until Done or Ms milliseconds have passed.
 bool WaitUntil(const std::function<bool()> &done, int ms);
+// The value below which share P (0..1) of V lies; 0 for no values.
+double Percentile(std::vector<double> v, double p);
+// Frames the stream of File holds per second, by ffprobe; 30 when unknown.
+double FrameRate(const QString &file);
 
 } // namespace kpbench
