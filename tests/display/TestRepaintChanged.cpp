@@ -179,16 +179,26 @@ TEST(RepaintChanged, SameShowingIsNotDrawnAndMovesRepaintTheirStripOnly)
   }
 }
 
+// A 300x100 speed graph drawn over a whole series, its cursor at the middle.
+struct TDrawnGraph {
+  TDrawnGraph()
+  {
+    kptest::useEnglishColours();
+    Graph.Resize();
+    Graph.FillBackground(DisplayColour(QStringLiteral("colorGraphBG")));
+    Graph.Draw(Items, {}, {}, {}, 0.0L, 1.0L);
+    Graph.DrawCursor(0.5L);
+  }
+  TWatchedImage Watched{300, 100};
+  TSpeedGraphic Graph{&Watched.Image, 25};
+  TGraphicItems Items = Series(250);
+};
+
 TEST(RepaintChanged, MovedGraphCursorRepaintsTwoColumnsNotTheGraph)
 {
-  kptest::useEnglishColours();
-  TWatchedImage watched(300, 100);
-  TSpeedGraphic g(&watched.Image, 25);
-  g.Resize();
-  g.FillBackground(DisplayColour(QStringLiteral("colorGraphBG")));
-  TGraphicItems s = Series(250);
-  g.Draw(s, {}, {}, {}, 0.0L, 1.0L);
-  g.DrawCursor(0.5L);
+  TDrawnGraph drawn;
+  TWatchedImage &watched = drawn.Watched;
+  TSpeedGraphic &g = drawn.Graph;
   EXPECT_EQ(watched.LastDirty, QRect(0, 0, 300, 100)); // first drawing: whole
   g.DrawCursor(0.504L);                                // one pixel on
   EXPECT_LE(watched.LastDirty.width(), 5);
@@ -199,14 +209,9 @@ TEST(RepaintChanged, MovedGraphCursorRepaintsTwoColumnsNotTheGraph)
 
 TEST(RepaintChanged, ChangedBackgroundOrPictureIsDrawnWhole)
 {
-  kptest::useEnglishColours();
-  TWatchedImage watched(300, 100);
-  TSpeedGraphic g(&watched.Image, 25);
-  g.Resize();
-  g.FillBackground(DisplayColour(QStringLiteral("colorGraphBG")));
-  TGraphicItems s = Series(250);
-  g.Draw(s, {}, {}, {}, 0.0L, 1.0L);
-  g.DrawCursor(0.5L);
+  TDrawnGraph drawn;
+  TWatchedImage &watched = drawn.Watched;
+  TSpeedGraphic &g = drawn.Graph;
   const int changes = watched.Changes;
   // The owner redraws the graph (a new time window): the same cursor time
   // must draw again, over the new background.
