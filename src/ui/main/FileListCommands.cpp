@@ -150,9 +150,9 @@ void TFileListCommands::DeleteFromDisk()
   if (items.empty()) return;
   QStringList names;
   for (const QStringList &files : m->FilesToDelete(items)) names += files;
-  const QString question = Translate(u"Mes_SureToDelFile") + QLatin1String("\r\n") + names.join(QLatin1String("\r\n")) +
-                           QLatin1String(" ?\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
-  if (!FHost.AskYesNo(question, false)) return;
+  const QString question = Translate(u"Mes_SureToDelFile") + QLatin1String(" ?\r\n") + CountAndSize(names) +
+                           QLatin1String("\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
+  if (!FHost.AskYesNo(question, false, names)) return;
   QStringList failed;
   for (const TFileItem &item : items) {
     QStringList stayed;
@@ -163,20 +163,19 @@ void TFileListCommands::DeleteFromDisk()
   ReportUndeleted(failed);
 }
 
-QString TFileListCommands::DeleteAllQuestion(const std::vector<QStringList> &rowFiles)
+QString CountAndSize(const QStringList &files)
 {
-  QString names;
-  int collected = 0, fileCount = 0;
-  for (const QStringList &files : rowFiles) {
-    fileCount += int(files.size());
-    if (collected++ < 20)
-      names += files.join(QLatin1String(", ")) + QLatin1String("\r\n");
-    else
-      names += QLatin1String("... ");
-  }
-  return Translate(u"Mes_SureToDelAllFiles") + QLatin1String("?\r\n\r\n") + Translate(u"Mes_SureToDelAllFiles2") +
-         QLatin1String(": ") + QString::number(fileCount) + QLatin1String("\r\n") + names + QLatin1String("\r\n") +
-         Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
+  qint64 bytes = 0;
+  for (const QString &file : files) bytes += std::max<qint64>(QFileInfo(file).size(), 0);
+  return Translate(u"Mes_SureToDelAllFiles2") + QLatin1String(": ") + QString::number(files.size()) +
+         QLatin1String(" (") + FloatToStrDot(double(bytes) / 1048576.0, 1, true) + QLatin1Char(' ') + Translate(u"Mb") +
+         QLatin1Char(')');
+}
+
+QString TFileListCommands::DeleteAllQuestion(const QStringList &files)
+{
+  return Translate(u"Mes_SureToDelAllFiles") + QLatin1String("?\r\n\r\n") + CountAndSize(files) +
+         QLatin1String("\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
 }
 
 void TFileListCommands::DeleteAllUnlocked()
@@ -191,7 +190,9 @@ void TFileListCommands::DeleteAllUnlocked()
     items.push_back(row);
   }
   if (items.empty()) return;
-  if (!FHost.AskYesNo(DeleteAllQuestion(m->FilesToDelete(items)), true)) return;
+  QStringList names;
+  for (const QStringList &files : m->FilesToDelete(items)) names += files;
+  if (!FHost.AskYesNo(DeleteAllQuestion(names), true, names)) return;
   QStringList failed;
   for (const TFileItem &item : items) {
     QStringList stayed;
@@ -205,7 +206,7 @@ void TFileListCommands::DeleteAllUnlocked()
 void TFileListCommands::ReportUndeleted(const QStringList &failed)
 {
   if (!failed.isEmpty())
-    FHost.ShowMessage(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + failed.join(QLatin1String("\r\n")));
+    FHost.ShowFailure(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + CountAndSize(failed), failed);
 }
 
 void TFileListCommands::Remove()
@@ -233,7 +234,7 @@ void TFileListCommands::SetLock(bool lock)
   }
   UpdateEnabling();
   if (!unchanged.isEmpty())
-    FHost.ShowMessage(Translate(u"Mes_CantChangeLock") + QLatin1String("\r\n") + unchanged.join(QLatin1String("\r\n")));
+    FHost.ShowFailure(Translate(u"Mes_CantChangeLock") + QLatin1String("\r\n") + CountAndSize(unchanged), unchanged);
 }
 
 void TFileListCommands::UpdateEnabling()
@@ -322,11 +323,11 @@ void TFileListCommands::ExportTrack()
   if (path != name && (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) &&
       !FHost.AskYesNo(Translate(u"Mes_FileExists") + QLatin1String("\r\n") + path + QLatin1String("\r\n\r\n") +
                           Translate(u"Mes_SureToReplace") + QLatin1String(" ?"),
-                      true))
+                      true, {}))
     return;
   QByteArray text;
   if (!converter.ExportToText(info, text) || !SaveStringToFile(path, text))
-    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+    FHost.ShowFailure(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path, {});
 }
 
 void TFileListCommands::OpenTrackInEarth()
@@ -341,7 +342,7 @@ void TFileListCommands::OpenTrackInEarth()
   QString path = QDir(QDir::tempPath()).absoluteFilePath(file);
   QByteArray text;
   if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text)) {
-    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+    FHost.ShowFailure(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path, {});
     return;
   }
   if (!FTemporaryFiles.contains(path)) FTemporaryFiles << path;

@@ -30,6 +30,8 @@ QString ExportFileName(const QString &trackName);
 QString WithExportExtension(const QString &name, const QString &ext);
 // "caption|*.ext|" pairs as Qt's "caption (*.ext)" filters.
 QStringList QtFilters(const QString &pairs);
+// "Count: 12 (3.4 Mb)": how many files there are and what they hold.
+QString CountAndSize(const QStringList &files);
 
 class TFileListCommands : public QObject {
   Q_OBJECT
@@ -67,10 +69,10 @@ public:
   int CurrentRow() const;
   void ClearSelection();
 
-  // The question before deleting every unlocked recording, from the files
-  // each row takes along (TFileManager::FilesToDelete): every file counted,
-  // the files of the first 20 rows named.
-  static QString DeleteAllQuestion(const std::vector<QStringList> &rowFiles);
+  // The question before deleting every unlocked recording, over the files
+  // the rows take along (TFileManager::FilesToDelete): their count and size;
+  // the names go with it as the question's details.
+  static QString DeleteAllQuestion(const QStringList &files);
 
 private:
   QAction *Item(const char *name) const;

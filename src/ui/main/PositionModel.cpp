@@ -280,7 +280,7 @@ void TPositionModel::RunTimerPass(TOrigin origin)
 
 void TPositionModel::Message(const QString &text) const
 {
-  FHost.ShowMessage(text);
+  FHost.ShowFailure(text);
 }
 
 } // namespace kp

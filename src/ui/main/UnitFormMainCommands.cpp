@@ -118,7 +118,7 @@ void TFormMain::ConnectCommands()
   on("N_Playback_Save_Wind", [this] { SaveSnapshot(true); });
   on("N_File_Exit", [this] { close(); });
   on("N_Settings_Clear", [this] {
-    if (!FHost->AskYesNo(Translate(u"Mes_ClearSettings") + QLatin1String("?\r\n"), false)) return;
+    if (!FHost->AskYesNo(Translate(u"Mes_ClearSettings") + QLatin1String("?\r\n"), false, {})) return;
     ResetAllSettings([this] { close(); },
                      [] { return QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
     QCoreApplication::quit();

@@ -9,12 +9,10 @@
 #include "VideoZoom.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QTableView>
-#include <QUrl>
 
 namespace kp {
 
@@ -109,7 +107,7 @@ void TViewDialogs::N_FileList_Track_MoveClick()
 
 void TViewDialogs::N_Help_SiteClick()
 {
-  QDesktopServices::openUrl(QUrl(Translate(u"MySite")));
+  FHost.OpenWebSite();
 }
 
 } // namespace kp

@@ -71,20 +71,25 @@ public:
   QRect GraphPanelScreenRect() const override { return Panel; }
 };
 
-// Answers every message box shown while it lives, keeping the texts.
+// Answers every message box shown while it lives with Press, keeping the
+// texts and icons.
 class MessageBoxAnswerer {
 public:
-  MessageBoxAnswerer()
+  explicit MessageBoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok)
   {
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+    QObject::connect(&FTimer, &QTimer::timeout, [this, press] {
       if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
         Texts << box->text();
-        box->done(QMessageBox::Ok);
+        Icons << box->icon();
+        Offered << box->standardButtons();
+        box->done(press);
       }
     });
     FTimer.start(20);
   }
   QStringList Texts;
+  QList<QMessageBox::Icon> Icons;
+  QList<QMessageBox::StandardButtons> Offered;
 
 private:
   QTimer FTimer;

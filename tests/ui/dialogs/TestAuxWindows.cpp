@@ -3,6 +3,7 @@
 // chooser, What's new and About.
 
 #include "FakeDialogHost.h"
+#include "NoDesktopOpener.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFormAbout.h"
@@ -151,6 +152,62 @@ TEST_F(AuxWindows, CopyWindowShowsAFailure)
     EXPECT_TRUE(b->text() != Translate(u"Pause") || !b->isVisible());
   EXPECT_FALSE(form->Done());
   kptest::saveScreenshot(form, QStringLiteral("copy-failed.png"));
+  form->close();
+  EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+}
+
+// Three files of a recording already in the folder: one question, whose
+// answer for all holds for the rest, whether it replaces or keeps them.
+TEST_F(AuxWindows, CopyWindowAsksOnceForAllFilesThatExist)
+{
+  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+  ASSERT_TRUE(QDir().mkpath(FHost.ChosenFolder));
+  TFileItem item;
+  for (const char *name : {"A.MOV", "B.MOV", "C.MOV"}) {
+    item.Files.push_back(OneFileRecording(FDir.filePath(name), 1000).Files.front());
+    ASSERT_TRUE(kptest::writeFileBytes(FHost.ChosenFolder + "/" + name, "mine"));
+  }
+  struct Case {
+    QMessageBox::StandardButton Answer;
+    QByteArray Left;
+  };
+  for (const Case &c : {Case{QMessageBox::NoToAll, "mine"}, Case{QMessageBox::YesToAll, QByteArray(1000, 'x')}}) {
+    kptest::MessageBoxAnswerer boxes(c.Answer);
+    QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+    form->StartCopy(item);
+    ASSERT_TRUE(kptest::waitUntil([&] { return form->Done() || form->Failed(); }, 20000));
+    ASSERT_EQ(boxes.Texts.size(), 1) << boxes.Texts.join('|').toStdString();
+    EXPECT_TRUE(boxes.Texts[0].contains(FHost.ChosenFolder + "/A.MOV")) << boxes.Texts[0].toStdString();
+    EXPECT_TRUE(boxes.Offered[0].testFlags(QMessageBox::YesToAll | QMessageBox::NoToAll));
+    for (const char *name : {"A.MOV", "B.MOV", "C.MOV"})
+      EXPECT_EQ(kptest::readFileBytes(FHost.ChosenFolder + "/" + name), c.Left) << name;
+    form->close();
+    EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+  }
+}
+
+// The copy window's folder and About's mail address on a desktop that
+// cannot open them: each says so.
+TEST_F(AuxWindows, DesktopFailuresAreShown)
+{
+  const QString source = FDir.path() + QStringLiteral("/ONE.MOV");
+  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  form->StartCopy(OneFileRecording(source, 1000));
+  ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 20000));
+  TFormAbout about(&FHost);
+  about.show();
+  const kptest::TFakeDesktopOpener opener(3);
+  kptest::MessageBoxAnswerer boxes;
+  for (QPushButton *b : form->findChildren<QPushButton *>())
+    if (b->text() == Translate(u"OpenFolder")) b->click();
+  ASSERT_TRUE(kptest::waitUntil([&] { return boxes.Texts.size() == 1; }, 10000));
+  QTest::mouseClick(about.LabelMail(), Qt::LeftButton);
+  ASSERT_TRUE(kptest::waitUntil([&] { return boxes.Texts.size() == 2; }, 10000));
+  EXPECT_EQ(boxes.Texts[0], Translate(u"Mes_CantOpen") + "\n" + FHost.ChosenFolder);
+  EXPECT_TRUE(boxes.Texts[1].startsWith(Translate(u"Mes_CantOpen") + "\nmailto:")) << boxes.Texts[1].toStdString();
+  EXPECT_EQ(boxes.Icons, QList<QMessageBox::Icon>({QMessageBox::Warning, QMessageBox::Warning}));
+  EXPECT_EQ(opener.Opened().size(), 2);
   form->close();
   EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
 }

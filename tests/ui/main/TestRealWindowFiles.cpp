@@ -219,3 +219,66 @@ TEST_F(RealWindow, ExportAsksForTheFinalNameAndDesktopFailuresAreShown)
   w.reset();
   EXPECT_FALSE(QFile::exists(kml));
 }
+
+// A card of 300 fragments whose files cannot go: the question and the
+// report each fit the screen, with their buttons, and list every file in
+// their details, one per line.
+TEST_F(RealWindow, DeleteQuestionAndReportOfManyFilesFitTheScreen)
+{
+  QTemporaryDir card;
+  const QString folder = card.filePath(QStringLiteral("DCIM/100MEDIA"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QStringList names;
+  for (int i = 1; i <= 300; ++i) {
+    names << folder + QStringLiteral("/FILE%1.MOV").arg(i, 4, 10, QLatin1Char('0'));
+    ASSERT_TRUE(kptest::writeFileBytes(names.last(), "x"));
+  }
+  ASSERT_NO_FATAL_FAILURE(Start(card.path()));
+  // A folder that stands where a movie stood cannot be deleted, even by root.
+  for (const QString &name : std::as_const(names)) {
+    QFile::remove(name);
+    ASSERT_TRUE(QDir().mkpath(name + QStringLiteral("/inside")));
+  }
+  kptest::TDialogAnswerer answer(QString{});
+  answer.Press = QMessageBox::Yes;
+  w->Item("N_FileList_DelDiskAll")->trigger();
+  ASSERT_TRUE(kptest::waitUntil([&] { return answer.Messages.size() == 2; }, 20000)) << answer.Messages.size();
+  EXPECT_TRUE(answer.Messages[0].contains(QStringLiteral(": 300 ("))) << answer.Messages[0].toStdString();
+  EXPECT_TRUE(answer.Messages[1].startsWith(Translate(u"Mes_CantDelete"))) << answer.Messages[1].toStdString();
+  const int screen = w->screen()->availableGeometry().height();
+  for (int i = 0; i < 2; ++i) {
+    QStringList listed = answer.Details[i].split(QLatin1Char('\n'));
+    listed.sort();
+    EXPECT_EQ(listed, names);
+    EXPECT_LT(answer.Heights[i], screen / 2) << i;
+  }
+  EXPECT_EQ(answer.Icons, QList<QMessageBox::Icon>({QMessageBox::Warning, QMessageBox::Warning}));
+}
+
+// A desktop whose opener runs but finds no program (3) or whose program
+// fails (4): every command that hands something to the desktop says so,
+// with a warning, the same as when there is no opener at all.
+TEST_F(RealWindow, DesktopCommandsSayWhenTheDesktopCouldNotOpen)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  w->ListCommands().UpdateEnabling();
+  QStringList commands{"N_FileList_ShowExplorer", "N_FileList_Track_Google"};
+  if (w->Item("N_Help_Site")->isVisible()) commands << "N_Help_Site";
+  for (int status : {3, 4}) {
+    SCOPED_TRACE(status);
+    const kptest::TFakeDesktopOpener opener(status);
+    kptest::TDialogAnswerer answer(QString{});
+    for (const QString &command : commands) {
+      const qsizetype shown = answer.Messages.size();
+      w->Item(command.toLatin1().constData())->trigger();
+      ASSERT_TRUE(kptest::waitUntil([&] { return answer.Messages.size() > shown; }, 10000)) << command.toStdString();
+      EXPECT_TRUE(answer.Messages.last().startsWith(Translate(u"Mes_CantOpen")))
+          << answer.Messages.last().toStdString();
+      EXPECT_EQ(answer.Icons.last(), QMessageBox::Warning);
+    }
+    EXPECT_EQ(opener.Opened().size(), commands.size());
+  }
+}
