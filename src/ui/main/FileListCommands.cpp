@@ -2,6 +2,7 @@
 
 #include "DateTime.h"
 #include "FileListModel.h"
+#include "ListNotice.h"
 #include "MainMenus.h"
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
@@ -46,7 +47,7 @@ QStringList QtFilters(const QString &pairs)
 
 TFileListCommands::TFileListCommands(IFileListHost &host, TFileListModel &model, QTableView &view, TMainMenus &menus,
                                      QObject *parent)
-  : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus)
+  : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus), FNotice(new TListNotice(view))
 {
   if (QCoreApplication::instance())
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
@@ -109,9 +110,22 @@ void TFileListCommands::ClearSelection()
   FView.selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
+void TFileListCommands::UpdateNotice()
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  // While a search runs its status row says what it skips.
+  if (!m->GetStatus().isEmpty()) {
+    FNotice->Reset();
+    return;
+  }
+  FNotice->ShowNotice(m->SkippedNotice(), m->UnreadableFolders().join(QLatin1Char('\n')));
+}
+
 void TFileListCommands::FileManagerChanged(int index)
 {
   if (FModel.Sync()) UpdateEnabling();
+  UpdateNotice();
   const int current = CurrentRow();
   if (!SelectedCaption.isEmpty() && (current < 0 || FModel.Caption(current) != SelectedCaption)) {
     int match = -1;

@@ -22,6 +22,7 @@ namespace kp {
 
 class TFileManager;
 class TFileListModel;
+class TListNotice;
 class TMainMenus;
 
 // Names built from date or time text, ready to join a folder.
@@ -63,6 +64,8 @@ public:
   // command, named as the list names the rows ("FILE0001-5"; several rows
   // joined with ", "). No files when nothing is selected.
   TFileItem SelectedForCopy() const;
+  // The line below the list about what the last search left out.
+  TListNotice &Notice() const { return *FNotice; }
 
   // The rows selected in display order, each with its identity.
   std::vector<int> SelectedRows() const;
@@ -80,6 +83,8 @@ private:
   void RemoveTemporaryFiles();
   // Row 0 spans the columns after the name while it is the status row.
   void UpdateStatusSpan();
+  // What the finished search left out stays said below the list.
+  void UpdateNotice();
 
   IFileListHost &FHost;
   TFileListModel &FModel;
@@ -87,6 +92,7 @@ private:
   TMainMenus &FMenus;
   // The tracks written for another program to open, removed at exit.
   QStringList FTemporaryFiles;
+  TListNotice *FNotice; // a child of the view
 };
 
 } // namespace kp

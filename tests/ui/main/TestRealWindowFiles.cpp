@@ -16,12 +16,15 @@
 #include <QFile>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
+
+#include <sys/stat.h>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -253,6 +256,35 @@ TEST_F(RealWindow, DeleteQuestionAndReportOfManyFilesFitTheScreen)
     EXPECT_LT(answer.Heights[i], screen / 2) << i;
   }
   EXPECT_EQ(answer.Icons, QList<QMessageBox::Icon>({QMessageBox::Warning, QMessageBox::Warning}));
+}
+
+// A card copied under a Latin-1 system: what the search left out stays
+// said below the list after the search, until the user clicks it; the next
+// search says it again.
+TEST_F(RealWindow, WhatTheSearchLeftOutStaysSaidUntilClicked)
+{
+  QTemporaryDir card;
+  const QByteArray root = QFile::encodeName(card.path());
+  ASSERT_EQ(::mkdir((root + "/trip \xfc").constData(), 0755), 0);
+  ASSERT_TRUE(kptest::writeFileBytes(card.filePath(QStringLiteral("GOOD.MOV")), "x"));
+  ASSERT_NO_FATAL_FAILURE(Start(card.path()));
+  auto *notice = w->ListView->findChild<QLabel *>(QStringLiteral("ListNotice"));
+  ASSERT_TRUE(notice);
+  ASSERT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 5000));
+  EXPECT_EQ(notice->text(), Translate(u"Mes_NamesNotUtf8") + QStringLiteral(": 1"));
+  EXPECT_FALSE(kptest::waitUntil([&] { return !notice->isVisible(); }, 1000)); // no longer gone with the search
+  EXPECT_TRUE(w->ListView->rect().contains(notice->geometry())) << notice->geometry().y();
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_search_notice.png"));
+  QTest::mouseClick(notice, Qt::LeftButton);
+  EXPECT_FALSE(notice->isVisible());
+  w->ListCommands().FileManagerChanged(-1);
+  EXPECT_FALSE(notice->isVisible());
+
+  const QString oldCurrent = QDir::currentPath();
+  QDir::setCurrent(card.path());
+  w->Item("N_FileList_Refresh")->trigger();
+  QDir::setCurrent(oldCurrent);
+  EXPECT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 20000));
 }
 
 // A desktop whose opener runs but finds no program (3) or whose program
