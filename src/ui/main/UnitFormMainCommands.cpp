@@ -515,9 +515,15 @@ void TFormMain::SaveWholeGroup()
     const bool wasEmpty = dialog.RowCount() == 0;
     dialog.ClearSelection();
     dialog.ShowRestored();
-    for (int row : FListCommands->SelectedRows())
-      for (const TFileItemSubitem &file : FFileManager->GetGroup(row).Files)
-        dialog.AddFile(file.FileName, nullptr, 0, 1, file.StartTime);
+    for (int row : FListCommands->SelectedRows()) {
+      const TFileItem group = FFileManager->GetGroup(row);
+      bool added = false;
+      for (const TFileItemSubitem &file : group.Files)
+        added |= dialog.AddFile(file.FileName, nullptr, 0, 1, file.StartTime);
+      // Named after the first recording of which something could be read.
+      if (added && dialog.OutputName().isEmpty())
+        dialog.SetOutputName(DefaultFragmentName(settings::CopyFolder.Read(), group.Summary.Name, QString()));
+    }
     if (wasEmpty) dialog.ClearSelection();
     dialog.update();
   }

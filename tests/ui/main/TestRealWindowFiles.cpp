@@ -5,6 +5,8 @@
 #include "NoDesktopOpener.h"
 #include "RealWindowSupport.h"
 #include "UnitFormCopy.h"
+#include "UnitFormCropping.h"
+#include "UnitMOV.h"
 #include "UnitFormSelectFolder.h"
 #include "UnitRegSettings.h"
 #include "TestSupport.h"
@@ -285,6 +287,49 @@ TEST_F(RealWindow, WhatTheSearchLeftOutStaysSaidUntilClicked)
   w->Item("N_FileList_Refresh")->trigger();
   QDir::setCurrent(oldCurrent);
   EXPECT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 20000));
+}
+
+// A trip whose last fragment the camera never finished, saved whole from
+// the list: the fragment is named damaged in its reader's words, the rest
+// is listed, and the output gets the trip's name.
+TEST_F(RealWindow, CuttingATripWithADamagedFragment)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  int row = -1;
+  QString damaged;
+  for (int r = 0; r < Model().rowCount() && row < 0; ++r)
+    for (const TFileItemSubitem &f : Model().FileManager()->GetGroup(r).Files)
+      if (!TMOVReader(f.FileName, true).HasMoov()) {
+        row = r;
+        damaged = f.FileName;
+      }
+  ASSERT_GE(row, 0);
+  const TFileItem trip = Model().FileManager()->GetGroup(row);
+  ASSERT_GT(trip.Files.size(), 1u);
+  TFormCropping &dialog = *w->Windows.Cropping;
+  QStringList messages;
+  dialog.SetMessageSink([&](const QString &text) { messages << text; });
+  // Loaded, and still selected after Stop with nothing loaded.
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  for (const bool loaded : {true, false}) {
+    SCOPED_TRACE(loaded ? "the trip loaded" : "the trip selected, nothing loaded");
+    if (!loaded) {
+      ASSERT_TRUE(Activate(w.get()));
+      w->Item("N_Playback_Stop")->trigger();
+    }
+    ASSERT_EQ(w->State.Recording.Files.empty(), !loaded);
+    messages.clear();
+    w->Item("N_FileList_Save")->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(damaged + "\r\n\r\n" + Translate(u"Cropping_FileDamaged") + "\r\n"))
+        << messages[0].toStdString();
+    EXPECT_GT(messages[0].section("\r\n", 3).size(), 0) << "the reader's words";
+    EXPECT_EQ(dialog.RowCount(), int(trip.Files.size()) - 1);
+    EXPECT_TRUE(dialog.OutputName().contains(trip.Summary.Name)) << dialog.OutputName().toStdString();
+    dialog.reject();
+  }
 }
 
 // A desktop whose opener runs but finds no program (3) or whose program
