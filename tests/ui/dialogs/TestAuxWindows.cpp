@@ -265,6 +265,29 @@ TEST_F(AuxWindows, FolderChooserOpensAtTheChosenFolder)
   EXPECT_EQ(form.Path(), FDir.path());
 }
 
+// The chooser lists the folders a user keeps, not the hidden ones of the
+// programs, and a folder it adds takes its place in the order.
+TEST_F(AuxWindows, FolderChooserListsVisibleFoldersInOrder)
+{
+  for (const char *name : {".cache", ".config", "b", "d"}) ASSERT_TRUE(QDir(FDir.path()).mkpath(name));
+  TFormSelectFolder form;
+  const auto *files = static_cast<const QFileSystemModel *>(form.Tree()->model());
+  const auto listed = [&] {
+    QStringList names;
+    const QModelIndex parent = files->index(FDir.path());
+    for (int r = 0; r < files->rowCount(parent); ++r) names << files->index(r, 0, parent).data().toString();
+    return names;
+  };
+  form.SetPath(FDir.path() + QStringLiteral("/b"));
+  form.show();
+  ASSERT_TRUE(kptest::waitUntil([&] { return listed().size() >= 2; }, 10000));
+  EXPECT_EQ(listed(), QStringList({"b", "d"}));
+  form.SetPath(FDir.path());
+  ASSERT_TRUE(form.AddFolder(QStringLiteral("c")));
+  EXPECT_EQ(listed(), QStringList({"b", "c", "d"})); // in order from the moment it shows
+  EXPECT_EQ(form.Path(), FDir.path() + QStringLiteral("/c"));
+}
+
 TEST_F(AuxWindows, PropertyCopyAllReachesTheClipboard)
 {
   TFileItem item;
