@@ -1,5 +1,7 @@
 #include "DialogPrompts.h"
 
+#include "MessageBoxes.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -12,12 +14,13 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
 {
   const QPointer<QWidget> owner(parent);
   TDialogPrompts prompts;
+  // Through the one message box that keeps long texts within the screen.
   prompts.Message = [owner](const QString &text) {
-    QMessageBox::information(owner, QApplication::applicationDisplayName(), text);
+    ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Information, text, {}});
   };
   prompts.Confirm = [owner](const QString &text) {
-    return QMessageBox::question(owner, QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Question, text, {}},
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
   prompts.GetInt = [owner](const QString &title, const QString &prompt, int initial, int &value) {
     bool ok = false;

@@ -12,7 +12,7 @@ namespace {
 
 // More lines than this and the text would push the buttons off a small
 // screen once the box wraps them.
-constexpr qsizetype kMaxTextLines = 16;
+constexpr qsizetype kMaxTextLines = 25;
 
 QMessageBox::Icon IconOf(TMessageKind kind)
 {

@@ -292,7 +292,7 @@ void TFormMain::SaveSnapshot(bool window)
   const QString path =
       FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
   if (!path.isEmpty() && !SaveJpeg(picture, path))
-    FHost->ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+    FHost->ShowFailure(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

@@ -82,6 +82,8 @@ public:
         Texts << box->text();
         Icons << box->icon();
         Offered << box->standardButtons();
+        Details << box->detailedText();
+        Heights << box->frameGeometry().height();
         box->done(press);
       }
     });
@@ -90,6 +92,8 @@ public:
   QStringList Texts;
   QList<QMessageBox::Icon> Icons;
   QList<QMessageBox::StandardButtons> Offered;
+  QStringList Details;
+  QList<int> Heights;
 
 private:
   QTimer FTimer;

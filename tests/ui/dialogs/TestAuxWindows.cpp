@@ -6,6 +6,7 @@
 #include "NoDesktopOpener.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
+#include "DialogPrompts.h"
 #include "UnitFormAbout.h"
 #include "UnitFormCopy.h"
 #include "UnitFormFileProperty.h"
@@ -28,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeView>
@@ -184,6 +186,25 @@ TEST_F(AuxWindows, CopyWindowAsksOnceForAllFilesThatExist)
     form->close();
     EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
   }
+}
+
+// A window's message of many lines (a list of files it could not delete)
+// keeps its first paragraph and scrolls the rest: the box fits the screen.
+TEST_F(AuxWindows, ALongMessageKeepsItsSummaryAndScrollsTheRest)
+{
+  QStringList lines{QStringLiteral("These files could not be deleted:"), QString()};
+  for (int i = 0; i < 400; ++i)
+    lines << QStringLiteral("/card/DCIM/100MEDIA/FILE%1.MOV").arg(i, 4, 10, QLatin1Char('0'));
+  const TDialogPrompts prompts = DefaultDialogPrompts(nullptr);
+  kptest::MessageBoxAnswerer boxes;
+  prompts.Message(lines.join(QStringLiteral("\r\n")));
+  prompts.Message(QStringLiteral("Short\r\nand plain"));
+  ASSERT_EQ(boxes.Texts.size(), 2);
+  EXPECT_EQ(boxes.Texts[0], lines[0]);
+  EXPECT_EQ(boxes.Details[0], lines.mid(2).join('\n'));
+  EXPECT_LT(boxes.Heights[0], QGuiApplication::primaryScreen()->availableGeometry().height() / 2);
+  EXPECT_EQ(boxes.Texts[1], QStringLiteral("Short\nand plain"));
+  EXPECT_EQ(boxes.Details[1], QString());
 }
 
 // The copy window's folder and About's mail address on a desktop that
