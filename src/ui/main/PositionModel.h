@@ -85,6 +85,8 @@ private:
   void RunTimerPass(TOrigin origin);
   void RenderSource(const QString &fileName);
   void SeekInOpenFile(long double g);
+  // Opens file Index for a seek to G; returns where the seek goes on.
+  long double SwitchForSeek(int index, bool force, long double lastSeek, long double g);
   long double ShownPosition(long double fallback) const;
 
   TPlaybackState &S;

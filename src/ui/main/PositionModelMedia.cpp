@@ -91,29 +91,32 @@ void TPositionModel::SeekTo(long double g, bool refresh, bool force)
   if (S.CurrentFile < 0 || g < 0 || g > 1 || files.empty()) return;
   const int index = FindFileAt(g);
   g = std::max(g, files[static_cast<size_t>(index)].Position.Start);
-  if (index != S.CurrentFile) {
-    const int from = S.CurrentFile;
-    const bool paused = GraphState() == psPaused;
-    const long double shown = paused ? ShownPosition(lastSeek) : lastSeek;
-    SwitchToFile(index, force);
-    S.CurrentFile = index;
-    // A paused picture cannot be sent into a file that does not open: after
-    // the message the position goes back to the picture still shown. (A
-    // crossing at a file's end goes on: going back would only meet the end
-    // again.)
-    if (!S.SourceFilter && paused && !force && !FCrossing && from >= 0 && static_cast<size_t>(from) < files.size()) {
-      SwitchToFile(from, true);
-      S.CurrentFile = from;
-      g = shown;
-      S.Position = g;
-    }
-  }
+  if (index != S.CurrentFile) g = SwitchForSeek(index, force, lastSeek, g);
   if ((force || GraphPlaying()) && S.MediaSeeking) SeekInOpenFile(g);
   if (S.FrameRefreshPending) {
     if (GraphState() == psPaused) C.FilterGraph->RefreshPausedFrame();
     S.FrameRefreshPending = false;
   }
   if (refresh) RunTimerPass(TOrigin::Window);
+}
+
+long double TPositionModel::SwitchForSeek(int index, bool force, long double lastSeek, long double g)
+{
+  const int from = S.CurrentFile;
+  // Only a paused seek somebody asked for goes back: while playing the trip
+  // moves on past the file, and a jump the window makes by itself would
+  // meet the same file again.
+  const bool asked = !force && !FCrossing && !Unattended && GraphState() == psPaused;
+  const long double shown = asked ? ShownPosition(lastSeek) : lastSeek;
+  SwitchToFile(index, force);
+  S.CurrentFile = index;
+  if (S.SourceFilter || !asked || from < 0 || static_cast<size_t>(from) >= S.Recording.Files.size()) return g;
+  // A file that does not open shows nothing: after the message the position
+  // goes back to the paused picture still shown.
+  SwitchToFile(from, true);
+  S.CurrentFile = from;
+  S.Position = shown;
+  return shown;
 }
 
 bool TPositionModel::EnterNextFile()

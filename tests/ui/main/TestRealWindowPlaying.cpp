@@ -109,8 +109,6 @@ const TFragmentCard &FragmentCard()
 
 using kptest::Key;
 
-QString NoteText(const kp::TFormMain &window);
-
 // Share of the picture's pixels that are mostly blue, and mostly red.
 double ColourShare(const QImage &image, bool blue)
 {
@@ -127,7 +125,6 @@ double ColourShare(const QImage &image, bool blue)
 }
 
 struct RealWindowPlaying : kptest::RealWindow {
-  QString NoteText() const;
   void SetUp() override
   {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
@@ -187,11 +184,6 @@ QString NoteText(const kp::TFormMain &window)
 {
   const auto *note = window.findChild<QMessageBox *>(QStringLiteral("PlaybackNote"));
   return note && note->isVisible() ? note->text() : QString();
-}
-
-QString RealWindowPlaying::NoteText() const
-{
-  return ::NoteText(*w);
 }
 
 // The pictures of the graphs as the screen shows them.
@@ -311,7 +303,7 @@ TEST_F(RealWindowPlaying, ADamagedFragmentIsReportedAndPlayNextGoesOnPastIt)
       << "playing " << w->State.Recording.Summary.FileName.toStdString() << " at " << Seconds();
   // Named in a note that did not wait for anybody.
   EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join(QLatin1Char('\n')).toStdString();
-  EXPECT_TRUE(NoteText().contains(FragmentCard().Damaged)) << NoteText().toStdString();
+  EXPECT_TRUE(NoteText(*w).contains(FragmentCard().Damaged)) << NoteText(*w).toStdString();
 }
 
 // The caption follows a change of time zone while a recording plays.
