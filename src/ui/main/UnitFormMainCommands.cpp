@@ -443,8 +443,12 @@ void TFormMain::FrameNext()
 {
   if (FilterGraph.Active())
     if (const auto step = FilterGraph.QueryInterface<IVideoFrameStep>()) {
+      const long double before = Model->GetPosition();
       State.FrameRefreshPending = true;
       step->Step(1);
+      // The last frame of a fragment has no next one in its file: the next
+      // fragment's first frame follows it.
+      if (!(Model->GetPosition() > before)) Model->EnterNextFile();
     }
   Loop->TimerTimer(TOrigin::Window);
 }
