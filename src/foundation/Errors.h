@@ -2,6 +2,7 @@
 // Exception classes shared by every subsystem.
 
 #include <QString>
+#include <exception>
 #include <stdexcept>
 
 namespace kp {
@@ -38,5 +39,14 @@ private:
 
 // The system's text for an errno value.
 QString SystemErrorText(int error);
+
+// The system's reason when Exception is an ordinary failure of a file (an
+// EFileError, or a stream the system refused); empty for anything else,
+// which is a fault of the program.
+QString FileFailureReason(const std::exception_ptr &exception);
+
+// The one plain message of a file that could not be written: the text of
+// Mes_CantSave, the file and the reason, one a line.
+QString FileFailureMessage(const QString &fileName, const QString &reason);
 
 } // namespace kp

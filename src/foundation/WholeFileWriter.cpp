@@ -7,19 +7,12 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kp {
-
-QString SystemErrorText(int error)
-{
-  return QString::fromLocal8Bit(std::strerror(error));
-}
 
 namespace {
 

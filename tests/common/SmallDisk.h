@@ -1,7 +1,7 @@
 #pragma once
 // A file system of the test's own for the failures a user meets when saving:
-// a small tmpfs mounted on a temporary folder, either read-only or filled to
-// the last byte. Mounting needs root (CI runs as root); elsewhere the test
+// a tmpfs of 1 MiB mounted on a temporary folder, read-only, filled to the
+// last byte, or empty (to fill up while a big file is written). Mounting needs root (CI runs as root); elsewhere the test
 // skips with a message.
 
 #include <QDir>
@@ -19,7 +19,7 @@ namespace kptest {
 
 class TSmallDisk {
 public:
-  enum TKind { ReadOnly, Full };
+  enum TKind { ReadOnly, Full, Small };
 
   explicit TSmallDisk(TKind kind) : FKind(kind)
   {
@@ -41,7 +41,10 @@ public:
   bool Mounted() const { return FMounted; }
   const QString &Reason() const { return FReason; }
   QString Path(const QString &name = {}) const { return name.isEmpty() ? FDir.path() : FDir.path() + '/' + name; }
-  const char *Name() const { return FKind == ReadOnly ? "read-only folder" : "full disk"; }
+  const char *Name() const
+  {
+    return FKind == ReadOnly ? "read-only folder" : FKind == Full ? "full disk" : "disk that fills up";
+  }
   // What is in the folder (hidden files too), less the file that fills it.
   QStringList Entries() const
   {
