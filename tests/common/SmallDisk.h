@@ -54,7 +54,12 @@ public:
     return entries;
   }
 
-private:
+  // The file system turns read-only, as a card whose lock is slid.
+  bool MakeReadOnly()
+  {
+    return ::mount(nullptr, QFile::encodeName(FDir.path()).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+  // Takes the last free byte.
   void Fill()
   {
     const int fd = ::open(QFile::encodeName(Path(QStringLiteral("filler"))).constData(), O_WRONLY | O_CREAT, 0644);
@@ -64,6 +69,7 @@ private:
     if (fd >= 0) ::close(fd);
   }
 
+private:
   TKind FKind;
   QTemporaryDir FDir;
   bool FMounted = false;

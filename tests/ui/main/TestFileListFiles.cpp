@@ -2,7 +2,9 @@
 // track files checked by gpsbabel and xmllint and snapshots by identify.
 
 #include "FileAdder.h"
+#include "Errors.h"
 #include "FileListTestSupport.h"
+#include "SmallDisk.h"
 #include "UnitGpsConverters.h"
 #include "UnitSnapshot.h"
 
@@ -85,6 +87,28 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
     EXPECT_EQ(code, 0);
   }
   QFile::remove(Host.Opened.front());
+}
+
+// A folder that cannot be written or a full disk: one plain message naming
+// the file and the system's reason, and no file left.
+TEST_F(CardFixture, ExportToADiskThatRefusesItSaysWhy)
+{
+  Add({DemoCard() + "/DCIM/100MEDIA"});
+  SelectAll();
+  const auto &converters = GpsExportConverters();
+  for (size_t i = 0; i < converters.size(); ++i)
+    if (converters[i]->GetExt() == "gpx") Host.SaveFilter = int(i);
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    Host.SaveAs = disk.Path("trip");
+    Host.Messages.clear();
+    Commands->ExportTrack();
+    EXPECT_EQ(Host.Messages,
+              QStringList(FileFailureMessage(disk.Path("trip.gpx"),
+                                             SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC))));
+    EXPECT_EQ(disk.Entries(), QStringList());
+  }
 }
 
 // The save dialog asks about the name as typed; a name that gets its
@@ -226,4 +250,13 @@ TEST(SnapshotFile, JpegOfFullSizeAndQuality96)
   }
   EXPECT_FALSE(SaveJpeg(QImage(), dir.path() + "/none.jpg"));
   EXPECT_FALSE(SaveJpeg(frame, dir.path() + "/no/such/folder/x.jpg"));
+  // Save frame and Save window show this reason beside the file's name.
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    QString error;
+    EXPECT_FALSE(SaveJpeg(frame, disk.Path("Frame.jpg"), error));
+    EXPECT_EQ(error, SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC));
+    EXPECT_EQ(disk.Entries(), QStringList());
+  }
 }
