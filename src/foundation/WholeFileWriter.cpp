@@ -2,11 +2,10 @@
 
 #include "Errors.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -63,6 +62,31 @@ bool Unheld(const QByteArray &path)
   return unheld;
 }
 
+bool IsRandomPart(const QByteArray &text, qsizetype from, qsizetype to, bool upperCase)
+{
+  if (to <= from) return false;
+  for (qsizetype i = from; i < to; ++i) {
+    const char c = text[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (upperCase && c >= 'A' && c <= 'Z'))) return false;
+  }
+  return true;
+}
+
+// "." + stem + "." + up to 13 base-36 digits + ".part".
+bool IsOurs(const QByteArray &name, const QByteArray &prefix)
+{
+  const qsizetype digits = name.size() - prefix.size() - 5;
+  return digits >= 1 && digits <= 13 && name.startsWith(prefix) && name.endsWith(".part") &&
+         IsRandomPart(name, prefix.size(), prefix.size() + digits, false);
+}
+
+// Name + ".tmp-" + six letters or digits: what cuts used to leave.
+bool IsEarlierCut(const QByteArray &name, const QByteArray &prefix)
+{
+  return name.size() == prefix.size() + 6 && name.startsWith(prefix) &&
+         IsRandomPart(name, prefix.size(), name.size(), true);
+}
+
 // Renames without replacing; where the file system cannot say so in one
 // call, a hard link does, and where it has no links, the name is checked
 // first (the only racy way left).
@@ -91,18 +115,21 @@ TWholeFileWriter::~TWholeFileWriter()
 
 int TWholeFileWriter::RemoveStaleTemporaries(const QString &target)
 {
-  const QString name = NameOf(target);
-  const QRegularExpression ours(QStringLiteral("^\\.") + QRegularExpression::escape(Stem(target)) +
-                                QStringLiteral("\\.[0-9a-z]{1,13}\\.part$"));
-  const QRegularExpression earlierCut(QStringLiteral("^") + QRegularExpression::escape(name) +
-                                      QStringLiteral("\\.tmp-[0-9A-Za-z]{6}$"));
-  const QDir folder(FolderOf(target));
+  // Raw names, read without a look at each entry: a card folder of
+  // hundreds of files is scanned once per file copied into it.
+  const QByteArray ours = "." + QFile::encodeName(Stem(target)) + ".",
+                   earlierCut = QFile::encodeName(NameOf(target)) + ".tmp-";
+  const QByteArray folder = QFile::encodeName(FolderOf(target));
+  DIR *dir = ::opendir(folder.constData());
+  if (!dir) return 0;
   int removed = 0;
-  for (const QString &entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-    if (!ours.match(entry).hasMatch() && !earlierCut.match(entry).hasMatch()) continue;
-    const QByteArray path = QFile::encodeName(folder.filePath(entry));
+  while (const dirent *entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    if (!IsOurs(name, ours) && !IsEarlierCut(name, earlierCut)) continue;
+    const QByteArray path = folder + name;
     if (Unheld(path) && ::unlink(path.constData()) == 0) ++removed;
   }
+  ::closedir(dir);
   return removed;
 }
 
