@@ -45,21 +45,24 @@ int OpenRetry(const QByteArray &name, int flags, mode_t mode = 0)
 
 bool SameInode(int fd, const QByteArray &path)
 {
-  struct stat a {
-  }, b{};
+  struct stat a {};
+  struct stat b {};
   return ::fstat(fd, &a) == 0 && ::stat(path.constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Nobody holds the file: the writer that made it has ended without
-// removing it.
-bool Unheld(const QByteArray &path)
+// Removes the file when nobody holds it: the writer that made it has ended
+// without removing it. The lock is held over the removal, so a writer that
+// has just made the file either finds it taken and makes another, or finds
+// it gone once it holds the lock (Create checks both).
+bool RemoveIfUnheld(const QByteArray &path)
 {
   const int fd = OpenRetry(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
-  const bool unheld = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  const bool removed = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                       ::unlink(path.constData()) == 0;
   ::close(fd);
-  return unheld;
+  return removed;
 }
 
 bool IsRandomPart(const QByteArray &text, qsizetype from, qsizetype to, bool upperCase)
@@ -127,7 +130,7 @@ int TWholeFileWriter::RemoveStaleTemporaries(const QString &target)
     const QByteArray name(entry->d_name);
     if (!IsOurs(name, ours) && !IsEarlierCut(name, earlierCut)) continue;
     const QByteArray path = folder + name;
-    if (Unheld(path) && ::unlink(path.constData()) == 0) ++removed;
+    removed += RemoveIfUnheld(path);
   }
   ::closedir(dir);
   return removed;
@@ -154,8 +157,10 @@ bool TWholeFileWriter::Create()
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return Fail(errno);
     // Another writer's clean-up may have taken the file for a stale one
-    // before the lock was on it: then it is gone, and a new one is made.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !SameInode(fd, name)) {
+    // before the lock was on it: then it goes, and a new one is made. (A
+    // file system without locks leaves the file unlocked and in place.)
+    const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (taken || !SameInode(fd, name)) {
       ::close(fd);
       continue;
     }
