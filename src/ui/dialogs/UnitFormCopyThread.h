@@ -48,6 +48,7 @@ struct TCopySnapshot {
   QString Error; // source, target and the system's text, one per line
 };
 
+// The engine's timing; tests shorten it.
 struct TCopyDelays {
   int SpeedWindowMs = 4000; // the speed is measured over windows this long
 };
