@@ -195,18 +195,18 @@ bool TWholeFileWriter::Rename(bool replace)
   return Fail(error);
 }
 
-bool TWholeFileWriter::SyncFolder()
+bool TWholeFileWriter::SyncFolder(const QString &path, QString &error)
 {
-  const int fd = OpenRetry(QFile::encodeName(FolderOf(FTarget)), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return Fail(errno);
+  const int fd = OpenRetry(QFile::encodeName(FolderOf(path)), O_RDONLY | O_DIRECTORY);
   // File systems that keep no folder data of their own cannot sync it.
-  const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EOPNOTSUPP;
-  const int error = errno;
-  ::close(fd);
-  return synced || Fail(error);
+  const bool synced = fd >= 0 && (::fsync(fd) == 0 || errno == EINVAL || errno == EOPNOTSUPP);
+  const int failure = errno;
+  if (fd >= 0) ::close(fd);
+  if (!synced) error = SystemErrorText(failure);
+  return synced;
 }
 
-bool TWholeFileWriter::Commit(bool replace)
+bool TWholeFileWriter::Commit(bool replace, TFolderSync folderSync)
 {
   FTargetExists = false;
   if (FFd < 0) return Fail(EBADF);
@@ -224,7 +224,7 @@ bool TWholeFileWriter::Commit(bool replace)
   const int error = errno;
   FFd = -1;
   if (closed != 0) return Fail(error);
-  return SyncFolder();
+  return folderSync == SyncLater || SyncFolder(FTarget, FError);
 }
 
 void TWholeFileWriter::Discard()

@@ -45,7 +45,14 @@ public:
   // TargetExists() true and the temporary file kept for a second Commit.
   // Any other failure removes the temporary file. A folder that cannot be
   // synced fails the call after the rename: the file is then in place.
-  bool Commit(bool replace);
+  // A writer of many files into one folder may leave the folder to one
+  // SyncFolder after the last (SyncLater): a file that has its name is
+  // whole either way, and only the renames since the last sync may be
+  // lost to a power cut, leaving temporary files the next write clears.
+  enum TFolderSync { SyncNow, SyncLater };
+  bool Commit(bool replace, TFolderSync folderSync = SyncNow);
+  // Makes the renames in Path's folder lasting; false with the reason.
+  static bool SyncFolder(const QString &path, QString &error);
   // Removes the temporary file.
   void Discard();
 
@@ -60,7 +67,6 @@ public:
 private:
   bool Fail(int error);
   bool Rename(bool replace);
-  bool SyncFolder();
 
   QString FTarget, FTemporary;
   int FFd = -1;

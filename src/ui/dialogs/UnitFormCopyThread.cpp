@@ -229,7 +229,14 @@ void TFormCopyThread::Execute()
       break;
     }
   }
+  // One sync of the folder makes every rename of this copy lasting.
+  QString error;
+  const bool synced = TWholeFileWriter::SyncFolder(FTargetFolder, error);
   std::lock_guard<std::mutex> lock(FLock);
+  if (completed && !synced) {
+    FState.Error = FTargetFolder + QLatin1Char('\n') + error;
+    completed = false;
+  }
   if (completed) FState.CurrentIndex = FState.FileCount;
   FState.Cancelled = FTerminate && FState.Error.isEmpty() && !completed;
   FState.Finished = true;
@@ -284,7 +291,7 @@ bool TFormCopyThread::Publish(TWholeFileWriter &out, const QString &source, bool
   published = false;
   // A file that appeared under the name while copying is not replaced
   // unasked.
-  if (!replace && out.Commit(false)) {
+  if (!replace && out.Commit(false, TWholeFileWriter::SyncLater)) {
     published = true;
     return true;
   }
@@ -297,7 +304,7 @@ bool TFormCopyThread::Publish(TWholeFileWriter &out, const QString &source, bool
   // complete.
   const bool wasLocked = IsFileLocked(target);
   if (wasLocked) SetFileLocked(target, false);
-  if (!out.Commit(true)) {
+  if (!out.Commit(true, TWholeFileWriter::SyncLater)) {
     Fail(source, target, out.Error());
     if (wasLocked) SetFileLocked(target, true); // the old file stays as it was
 
