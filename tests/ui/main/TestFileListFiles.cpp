@@ -38,6 +38,13 @@ struct CardFixture : kptest::TListFixture {
     Commands->SelectedCaption = r.CaptionToSelect;
     Commands->FileManagerChanged(-2);
   }
+  // The save dialog's filter of that format.
+  void ChooseExportFormat(const QString &ext)
+  {
+    const auto &converters = GpsExportConverters();
+    for (size_t i = 0; i < converters.size(); ++i)
+      if (converters[i]->GetExt() == ext) Host.SaveFilter = int(i);
+  }
   void SelectAll()
   {
     View.selectAll();
@@ -65,9 +72,7 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
   SelectAll();
   QTemporaryDir out;
   Host.SaveAs = out.path() + "/trip";
-  const auto &converters = GpsExportConverters();
-  for (size_t i = 0; i < converters.size(); ++i)
-    if (converters[i]->GetExt() == "gpx") Host.SaveFilter = int(i);
+  ChooseExportFormat("gpx");
   Commands->ExportTrack();
   ASSERT_TRUE(Host.Messages.isEmpty()) << Host.Messages.join(' ').toStdString();
   ASSERT_TRUE(QFile::exists(out.path() + "/trip.gpx"));
@@ -95,9 +100,7 @@ TEST_F(CardFixture, ExportToADiskThatRefusesItSaysWhy)
 {
   Add({DemoCard() + "/DCIM/100MEDIA"});
   SelectAll();
-  const auto &converters = GpsExportConverters();
-  for (size_t i = 0; i < converters.size(); ++i)
-    if (converters[i]->GetExt() == "gpx") Host.SaveFilter = int(i);
+  ChooseExportFormat("gpx");
   for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full}) {
     KP_SMALL_DISK(disk, kind);
     SCOPED_TRACE(disk.Name());
@@ -117,9 +120,7 @@ TEST_F(CardFixture, ExportAsksBeforeReplacingTheNameWithItsExtension)
 {
   Add({DemoCard() + "/DCIM/100MEDIA"});
   SelectAll();
-  const auto &converters = GpsExportConverters();
-  for (size_t i = 0; i < converters.size(); ++i)
-    if (converters[i]->GetExt() == "gpx") Host.SaveFilter = int(i);
+  ChooseExportFormat("gpx");
   const struct {
     const char *typed, *existing, *written;
     bool answer, asked, replaced;
