@@ -68,6 +68,15 @@ QByteArray DatText(const TTrackInfo &info)
   return text;
 }
 
+// The block's fixes Shift earlier.
+TTrackInfo Shifted(TTrackInfo block, TDateTime shift)
+{
+  if (shift != 0)
+    for (TTrackInfoItem &item : block.Items)
+      if (item.Kind == ikGps) item.Time -= shift;
+  return block;
+}
+
 } // namespace
 
 struct TCropJob::TState {
@@ -80,7 +89,9 @@ struct TCropJob::TState {
     TTrackInfo Items;
     TDateTime StartMark = 0, End = 0;
     bool Set = false;
+    TDateTime Shift = 0;                // written this much earlier (DatBlockShift)
   } Block;                              // the last ".dat" block, written once the next one begins
+  double DatReaderMoves = 0;            // DatBlockShift's sum
   std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
   std::exception_ptr FileFailure;       // the disk refused the movie: the job stops
 };
@@ -317,32 +328,40 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
   item.Info->ExtractRange(range, t1, t2);
   TTrackInfo block = DatBlockItems(range, t1, state.PreviousFixes);
   state.PreviousFixes = DatBlockFixes(block);
-  const TDateTime start = RetimeRange(range, t1, t2, item.Speed);
+  // The ".dat" has one time axis, the movie's: a speed-changed fragment's
+  // fixes are re-timed there. Subtitles are timed on it too, but show when
+  // each fix was taken.
+  std::vector<TDateTime> taken;
+  const TDateTime start = RetimeRange(range, t1, t2, item.Speed, &taken);
   RetimeRange(block, t1, t2, item.Speed);
   if (range.Items.empty()) return;
   if (FOptions.Meta) {
     // A block's end mark, and the next block's start mark, depend on both.
-    TDateTime startMark = DatFirstStartMark(block, start);
+    TDateTime startMark = DatFirstStartMark(block, start), shift = 0;
     if (state.Block.Set) {
       const auto [endMark, nextStart] = DatBoundaryMarks(state.Block.Items, state.Block.End, block, start);
+      shift = DatBlockShift(endMark, nextStart, state.DatReaderMoves);
       FlushDatBlock(state, endMark);
       startMark = nextStart;
     }
-    state.Block = {std::move(block), startMark, t2, true};
+    state.Block = {std::move(block), startMark, t2, true, shift};
   }
   if (FOptions.VideoSubtitles || FOptions.SrtSubtitles)
-    AddSubtitles(range, start, Round(CropItemOutputMs(item)), writer, state);
+    AddSubtitles(range, taken, start, Round(CropItemOutputMs(item)), writer, state);
 }
 
 void TCropJob::FlushDatBlock(TState &state, TDateTime endMark)
 {
   if (!state.Block.Set) return;
   if (!state.Dat.isEmpty()) state.Dat += "[B]\r\n";
-  state.Dat += DatText(TimeMark(state.Block.StartMark)) + DatText(state.Block.Items) + DatText(TimeMark(endMark));
+  const TDateTime shift = state.Block.Shift;
+  state.Dat += DatText(TimeMark(state.Block.StartMark - shift)) + DatText(Shifted(state.Block.Items, shift)) +
+               DatText(TimeMark(endMark - shift));
   state.Block = {};
 }
 
-void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer, TState &state)
+void TCropJob::AddSubtitles(const TTrackInfo &range, const std::vector<TDateTime> &taken, TDateTime t1,
+                            int64_t lengthMs, TMOVWriter &writer, TState &state)
 {
   const auto isFix = [](const TTrackInfoItem &i) { return i.Kind == ikGps; };
   const auto first = std::find_if(range.Items.begin(), range.Items.end(), isFix);
@@ -350,7 +369,7 @@ void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengt
   const double firstTrip = first != range.Items.end() ? first->Trip : 0;
   const double lastTrip = last != range.Items.rend() ? last->Trip : firstTrip;
   TSubtitleItems entries;
-  SrtBuildEntries(range, entries, firstTrip - state.TripOffset, t1 - state.ClockMs / MSecsPerDay);
+  SrtBuildEntries(range, entries, firstTrip - state.TripOffset, t1 - state.ClockMs / MSecsPerDay, &taken);
   state.TripOffset += lastTrip - firstTrip;
   const double from = state.ClockMs / MSecsPerDay, to = (state.ClockMs + lengthMs) / MSecsPerDay;
   for (size_t i = 0; i < entries.size(); ++i) {
