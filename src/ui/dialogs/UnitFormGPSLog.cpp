@@ -216,6 +216,10 @@ void TFormGPSLog::Execute(const QStringList &paths)
   }
   show();
   raise();
+  // Opened by a command of the main window: the keys (Esc too) are meant
+  // for this window now.
+  activateWindow();
+  FList->setFocus();
   if (!FInfoTimer) {
     FInfoTimer = new QTimer(this);
     connect(FInfoTimer, &QTimer::timeout, this, &TFormGPSLog::InformationTimer);
