@@ -15,9 +15,10 @@ QString WithoutHotKey(const QString &caption)
   QString plain;
   plain.reserve(caption.size());
   for (qsizetype i = 0; i < caption.size(); ++i) {
-    if (caption[i] != QLatin1Char('&')) {
+    const bool mark = caption[i] == QLatin1Char('&') && i + 1 < caption.size() && !caption[i + 1].isSpace();
+    if (!mark) {
       plain += caption[i];
-    } else if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&')) {
+    } else if (caption[i + 1] == QLatin1Char('&')) {
       plain += QLatin1Char('&');
       ++i;
     }

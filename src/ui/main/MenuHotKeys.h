@@ -12,7 +12,8 @@ class QWidget;
 
 namespace kp {
 
-// The caption as read: hot-key marks dropped, "&&" back to one "&".
+// The caption as read: hot-key marks dropped, "&&" back to one "&"; an "&"
+// before a blank or at the end is no mark (a table's plain "A & B").
 QString WithoutHotKey(const QString &caption);
 
 // Puts a hot key on every item of the menus and menu bars in Containers,
