@@ -2,6 +2,7 @@
 
 #include "GpsLogFiles.h"
 #include "IAuxHost.h"
+#include "MenuHotKeys.h"
 #include "Numbers.h"
 #include "UnitFileManager.h"
 #include "UnitGpsConverters.h"
@@ -131,6 +132,7 @@ void TFormGPSLog::ApplyLanguage()
        Translate(u"FileList_Col_Track") + QStringLiteral(", ") + Translate(UseBritishUnits() ? u"Miles" : u"Kmeters")});
   for (QAction *action : FPopup->actions())
     if (!action->isSeparator()) action->setText(Translate(action->objectName()));
+  AssignHotKeys({FPopup});
   const QSignalBlocker block(FList);
   for (int i = 0; i < FList->topLevelItemCount(); ++i) {
     QTreeWidgetItem *row = FList->topLevelItem(i);

@@ -12,6 +12,7 @@
 #include "UnitFormDetails.h"
 #include "UnitFormFileProperty.h"
 #include "UnitFormFullScreen.h"
+#include "UnitFormCropping.h"
 #include "UnitFormGPSLog.h"
 #include "UnitTranslate.h"
 
@@ -404,6 +405,10 @@ TEST_F(RealWindow, MenusOpenFromTheKeyboardWithAHotKeyOnEveryItemInEveryLanguage
     if (top->menu()) CollectMenus(top->menu(), containers);
   for (QMenu *popup : {w->Menus().ListPopup(), w->Menus().VideoPopup(), w->Menus().GraphicsPopup()})
     CollectMenus(popup, containers);
+  // The popups of the GPS-log and the cutting window.
+  for (QWidget *window :
+       {static_cast<QWidget *>(w->Windows.GPSLog.get()), static_cast<QWidget *>(w->Windows.Cropping.get())})
+    for (QMenu *popup : window->findChildren<QMenu *>()) containers << popup;
   QAction *fullScreen = w->Item("N_FullScreen");
   for (const char *language : {"N_View_Language_ru", "N_View_Language_ua", "N_View_Language_en"}) {
     SCOPED_TRACE(language);
