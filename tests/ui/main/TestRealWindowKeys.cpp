@@ -73,6 +73,21 @@ bool RefreshCard(RealWindow &t)
   return t.Model().rowCount() > 0 && t.Model().IsStatusRow(0);
 }
 
+// Another window a case opens, by name.
+struct TWindowCase {
+  const char *name;
+  std::function<QWidget *()> open;
+};
+
+// The property window of the selected row, as its command opens it.
+QWidget *OpenProperties(RealWindow &t)
+{
+  t.w->ListCommands().ShowProperties();
+  for (QWidget *top : QApplication::topLevelWidgets())
+    if (qobject_cast<TFormFileProperty *>(top) && top->isVisible()) return top;
+  return nullptr;
+}
+
 QString RunScript(QWebEnginePage *page, const QString &script)
 {
   QString result;
@@ -183,25 +198,15 @@ TEST_F(RealWindow, EscClosesOtherWindowsThatAreNoDialogs)
   ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
   ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
   w->ListView->selectRow(0);
-  struct Case {
-    const char *name;
-    std::function<QWidget *()> open;
-  };
-  const Case cases[] = {
-      {"property window",
-       [&]() -> QWidget * {
-         w->ListCommands().ShowProperties();
-         for (QWidget *top : QApplication::topLevelWidgets())
-           if (qobject_cast<TFormFileProperty *>(top) && top->isVisible()) return top;
-         return nullptr;
-       }},
+  const TWindowCase cases[] = {
+      {"property window", [&] { return OpenProperties(*this); }},
       {"GPS-log window",
        [&]() -> QWidget * {
          w->Windows.GPSLog->show();
          return w->Windows.GPSLog.get();
        }},
   };
-  for (const Case &c : cases) {
+  for (const TWindowCase &c : cases) {
     QPointer<QWidget> window = c.open();
     ASSERT_NE(window, nullptr) << c.name;
     ASSERT_TRUE(Activate(window)) << c.name;
@@ -493,25 +498,15 @@ TEST_F(RealWindow, SecondaryWindowsOpenWholeOnTheMainWindowsScreen)
   w->setGeometry(screen.right() - 700, screen.bottom() - 560, 680, 540);
   ASSERT_TRUE(kptest::waitUntil([&] { return w->geometry().left() > screen.width() / 2; }, 3000));
   w->ListView->selectRow(0);
-  struct Case {
-    const char *name;
-    std::function<QWidget *()> open;
-  };
-  const Case cases[] = {
-      {"property window",
-       [&]() -> QWidget * {
-         w->ListCommands().ShowProperties();
-         for (QWidget *top : QApplication::topLevelWidgets())
-           if (qobject_cast<TFormFileProperty *>(top) && top->isVisible()) return top;
-         return nullptr;
-       }},
+  const TWindowCase cases[] = {
+      {"property window", [&] { return OpenProperties(*this); }},
       {"GPS-log window",
        [&]() -> QWidget * {
          w->Item("N_File_Convert_GPS")->trigger();
          return w->Windows.GPSLog.get();
        }},
   };
-  for (const Case &c : cases) {
+  for (const TWindowCase &c : cases) {
     QPointer<QWidget> window = c.open();
     ASSERT_NE(window, nullptr) << c.name;
     ASSERT_TRUE(kptest::waitUntil([&] { return window->isVisible(); }, 3000)) << c.name;
