@@ -28,7 +28,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeView>
@@ -308,27 +307,4 @@ TEST(SecondaryPlacement, FitInsideMovesInAndShrinksOnlyWhatSticksOut)
       {{-5000, 5000, 300, 200}, {0, 800, 300, 200}}, // on another screen
   };
   for (const auto &c : cases) EXPECT_EQ(FitInside(c.outer, area), c.fitted) << c.outer.x() << "," << c.outer.y();
-}
-
-TEST_F(AuxWindows, PropertyWindowOpensWholeOnTheMainWindowsScreen)
-{
-  QWidget main;
-  const QRect screen = main.screen()->availableGeometry();
-  // The main window low on the screen: a window centred on it would reach
-  // below the bottom edge.
-  main.setGeometry(screen.left() + 20, screen.bottom() - 200, 400, 180);
-  main.show();
-  TSecondaryPlacement placement(&main);
-  TFileItem item;
-  item.Files.resize(1);
-  item.Files[0].FileName = QStringLiteral("/card/A.MOV");
-  QPointer<TFormFileProperty> form = TFormFileProperty::ShowGroup(item);
-  ASSERT_TRUE(kptest::waitUntil([&] { return form->isVisible(); }, 5000));
-  EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->y() << " + " << form->frameGeometry().height();
-  // Opened again, it stays where it was left (and whole).
-  form->move(screen.left() + 50, screen.top() + 40);
-  form->hide();
-  form->show();
-  EXPECT_EQ(form->pos(), QPoint(screen.left() + 50, screen.top() + 40));
-  form->close();
 }
