@@ -189,7 +189,8 @@ bool TWindowEvents::eventFilter(QObject *watched, QEvent *event)
     if (!key->isAutoRepeat())
       FLoneAlt = key->key() == Qt::Key_Alt && (key->modifiers() & ~Qt::AltModifier) == Qt::NoModifier;
   }
-  if (event->type() == QEvent::MouseButtonPress) FLoneAlt = false;
+  // A click, or Alt+Tab to another program, is no lone Alt either.
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::WindowDeactivate) FLoneAlt = false;
   // The release counts where it is first seen (the menu bar may have taken
   // the focus on the way); the bar belongs to the main window alone.
   if (event->type() == QEvent::KeyRelease && watched->isWidgetType() && FLoneAlt &&
