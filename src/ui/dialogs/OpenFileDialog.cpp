@@ -7,26 +7,29 @@
 #include <QHeaderView>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 namespace kp {
 
 namespace {
 
 // Wide enough for a camera's file name, "999.9 MiB", "QuickTime video" and
-// a date with its time, in a 9-point font at 96 dpi.
+// a date with its time in a font 17 pixels high; a larger font widens it.
 constexpr QSize kFirstSize{900, 540};
+constexpr double kFirstFontHeight = 17;
 
 } // namespace
 
-QSize OpenDialogSize()
+QSize OpenDialogSize(const QFontMetrics &font)
 {
   const QSize stored(settings::OpenDialogWidth.Read(), settings::OpenDialogHeight.Read());
-  return stored.width() > 0 && stored.height() > 0 ? stored : kFirstSize;
+  if (stored.width() > 0 && stored.height() > 0) return stored;
+  return kFirstSize * std::max(1.0, font.height() / kFirstFontHeight);
 }
 
 void PrepareOpenDialog(QFileDialog &dialog)
 {
-  dialog.resize(OpenDialogSize());
+  dialog.resize(OpenDialogSize(dialog.fontMetrics()));
   auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
   auto *model = dialog.findChild<QFileSystemModel *>();
   if (!view || !model) return; // the desktop's own dialog lays itself out
@@ -47,6 +50,7 @@ void PrepareOpenDialog(QFileDialog &dialog)
 
 void RememberOpenDialog(const QFileDialog &dialog)
 {
+  if (dialog.size() == OpenDialogSize(dialog.fontMetrics())) return;
   settings::OpenDialogWidth.Write(dialog.width());
   settings::OpenDialogHeight.Write(dialog.height());
 }

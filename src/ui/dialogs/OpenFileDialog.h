@@ -9,12 +9,14 @@
 #include <QStringList>
 
 class QFileDialog;
+class QFontMetrics;
 class QWidget;
 
 namespace kp {
 
-// Size the dialog opens at: the stored one, else the first-time one.
-QSize OpenDialogSize();
+// Size the dialog opens at: the stored one, else the first-time one for
+// the dialog's font.
+QSize OpenDialogSize(const QFontMetrics &font);
 // Gives Dialog that size, and fits its columns to each folder it reads.
 void PrepareOpenDialog(QFileDialog &dialog);
 // Remembers the size Dialog was closed with.
