@@ -152,8 +152,9 @@ private:
     for (QWidget *h : Holders(action)) {
       QAction *o = FOwner.value(h).value(key, nullptr);
       if (!o) continue;
-      // A shortcut's letter stays where it is.
-      if ((owner && o != owner) || !FAt.contains(o) || FPlain[o][FAt[o]].toLower() != key) return nullptr;
+      // A shortcut's letter stays where it is, also as its item's hot key.
+      const bool shortcut = ShortcutLetter(o, Qt::NoModifier) == key || ShortcutLetter(o, Qt::AltModifier) == key;
+      if ((owner && o != owner) || shortcut || !FAt.contains(o) || FPlain[o][FAt[o]].toLower() != key) return nullptr;
       owner = o;
     }
     return owner;
