@@ -1,7 +1,8 @@
 #include "DialogPrompts.h"
 
+#include "OpenFileDialog.h"
+
 #include <QApplication>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -36,7 +37,7 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
   };
   prompts.OpenFiles = [owner](const QString &filter, const QString &selected) {
     QString chosen = selected;
-    return QFileDialog::getOpenFileNames(owner, QString(), QString(), filter, &chosen);
+    return ChooseFilesToOpen(owner, filter, &chosen, true);
   };
   return prompts;
 }

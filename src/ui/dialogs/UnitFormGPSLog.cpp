@@ -2,6 +2,7 @@
 
 #include "GpsLogFiles.h"
 #include "IAuxHost.h"
+#include "MenuHotKeys.h"
 #include "Numbers.h"
 #include "UnitFileManager.h"
 #include "UnitGpsConverters.h"
@@ -139,6 +140,7 @@ void TFormGPSLog::ApplyLanguage()
        Translate(u"FileList_Col_Track") + QStringLiteral(", ") + Translate(UseBritishUnits() ? u"Miles" : u"Kmeters")});
   for (QAction *action : FPopup->actions())
     if (!action->isSeparator()) action->setText(Translate(action->objectName()));
+  AssignHotKeys({FPopup});
   const QSignalBlocker block(FList);
   for (int i = 0; i < FList->topLevelItemCount(); ++i) {
     QTreeWidgetItem *row = FList->topLevelItem(i);
@@ -228,6 +230,10 @@ void TFormGPSLog::Execute(const QStringList &paths)
   raise();
   // The paths get most of the list; the user may change it afterwards.
   if (first) FList->setColumnWidth(colFile, FList->viewport()->width() * 3 / 5);
+  // Opened by a command of the main window: the keys (Esc too) are meant
+  // for this window now.
+  activateWindow();
+  FList->setFocus();
   if (!FInfoTimer) {
     FInfoTimer = new QTimer(this);
     connect(FInfoTimer, &QTimer::timeout, this, &TFormGPSLog::InformationTimer);

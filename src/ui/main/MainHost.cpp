@@ -2,6 +2,7 @@
 
 #include "FileListCommands.h"
 #include "MapBridge.h"
+#include "OpenFileDialog.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
@@ -368,8 +369,7 @@ void TMainHost::ShowMain()
 
 QStringList TMainHost::ChooseVideoFiles()
 {
-  return QFileDialog::getOpenFileNames(&W, QString(), QString(),
-                                       QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"));
+  return ChooseFilesToOpen(&W, QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"), nullptr, true);
 }
 
 // ------------------------------------------------------------ update, GPS logs

@@ -12,6 +12,7 @@
 #include "MapBridge.h"
 #include "MapBrowser.h"
 #include "MapWebPage.h"
+#include "MenuHotKeys.h"
 #include "PageTexts.h"
 #include "PanelSplitters.h"
 #include "PlaybackLoop.h"
@@ -215,6 +216,8 @@ void TFormMain::ApplyLanguage(QAction *sender)
   ApplyVideoZoom();
   // The loaded recording's texts follow the language and the units.
   Loop->RefreshTitle();
+  // Last, once every caption of the menus reads as it will.
+  FMenus->AssignHotKeys();
   if (MapBrowser)
     MapBrowser->Page()->SetPageTexts(Translate(u"Map_Loading"), Translate(u"Map_Offline"), Translate(u"Map_Refresh"));
   if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) TranslateAdsPage(*ads->page());
@@ -243,7 +246,7 @@ void TFormMain::TranslateMainWindowTexts()
   const QList<QAction *> items = FMenus->ListPopupActions();
   size_t b = 0;
   for (QAction *a : items)
-    if (!a->isSeparator() && b < FileListButtons.size()) FileListButtons[b++]->setToolTip(a->text());
+    if (!a->isSeparator() && b < FileListButtons.size()) FileListButtons[b++]->setToolTip(WithoutHotKey(a->text()));
   if (QAction *local = Item("N_View_TimeZone_Local"))
     local->setText(Translate(u"N_View_TimeZone_Local") + LocalOffsetSuffix(LocalTimeOffset()));
   TrackBarVolume->setToolTip(Translate(u"Volume"));
@@ -260,13 +263,13 @@ void TFormMain::TranslateMainWindowTexts()
                              .arg(Translate(u"N_View_Graphics_H"), Translate(britishUnits ? u"Feets" : u"Meters"),
                                   Translate(u"Property_Track_Length"), Translate(britishUnits ? u"Miles" : u"Meters"),
                                   Translate(u"Speed"), Translate(britishUnits ? u"MilesPerH" : u"KmetersPerH")));
-  ButtonVideoZoomIn->setToolTip(Item("N_VideoZoom_ZoomIn")->text());
-  ButtonVideoZoomOut->setToolTip(Item("N_VideoZoom_ZoomOut")->text());
+  ButtonVideoZoomIn->setToolTip(WithoutHotKey(Item("N_VideoZoom_ZoomIn")->text()));
+  ButtonVideoZoomOut->setToolTip(WithoutHotKey(Item("N_VideoZoom_ZoomOut")->text()));
   for (auto [button, name] :
        {std::pair{ButtonFramePrev, "N_Playback_Frame_Prev"}, {ButtonFrameNext, "N_Playback_Frame_Next"}}) {
     QAction *a = Item(name);
-    button->setToolTip(a->text() + QStringLiteral(" (") + a->shortcut().toString(QKeySequence::NativeText) +
-                       QLatin1Char(')'));
+    button->setToolTip(WithoutHotKey(a->text()) + QStringLiteral(" (") +
+                       a->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
   }
   const bool evr = Item("N_Playback_Renderer_EVR")->isChecked();
   const bool vmr = Item("N_Playback_Renderer_WMR")->isChecked();

@@ -145,6 +145,9 @@ QWidget *TFormMain::BuildRightPanel()
   ListView->verticalHeader()->hide();
   ListView->horizontalHeader()->setSectionsMovable(true);
   ListView->setContextMenuPolicy(Qt::CustomContextMenu);
+  // Tab moves on to the next control: walking the cells would select (and
+  // so load) the next row.
+  ListView->setTabKeyNavigation(false);
   listColumn->addWidget(PanelFileListMenu);
   listColumn->addWidget(ListView, 1);
   SplitterListView->addWidget(WebBrowser);

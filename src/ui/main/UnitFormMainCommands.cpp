@@ -16,6 +16,7 @@
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
+#include "SecondaryPlacement.h"
 #include "UnitFormCopy.h"
 #include "UnitFormGroup.h"
 #include "UnitFormAbout.h"
@@ -77,6 +78,7 @@ void TFormMain::BuildList()
   for (int i = 0; i < TFileListModel::ColumnCount; ++i) ListView->horizontalHeader()->resizeSection(i, design[i]);
   FListCommands = std::make_unique<TFileListCommands>(*FHost, *FListModel, *ListView, *FMenus);
   FPlacement = new TWindowPlacement(this);
+  new TSecondaryPlacement(this);
   connect(ListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { FListCommands->UpdateEnabling(); });
   connect(ListView->horizontalHeader(), &QHeaderView::sectionClicked, this,

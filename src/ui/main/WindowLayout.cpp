@@ -93,17 +93,19 @@ TColumnRestore RestoreColumns(const std::vector<int> &designWidths, const std::f
 
 QImage GrayBitmap(const QImage &bitmap, double factor)
 {
-  QImage out = bitmap.convertToFormat(QImage::Format_RGB32);
+  // The picture's transparent surround stays transparent: made opaque (and
+  // chequered) it turned every disabled button into a grey square that hid
+  // the glyph.
+  QImage out = bitmap.convertToFormat(QImage::Format_ARGB32);
   const double f = factor > 0 ? factor : 1.0;
   for (int y = 0; y < out.height(); ++y) {
     auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
     for (int x = 0; x < out.width(); ++x) {
       const QRgb c = line[x];
+      if (qAlpha(c) == 0) continue;
       const int g = (qRed(c) + qBlue(c) + 2 * qGreen(c)) / 4;
-      int v = 255 - int(Round((255 - g) / f));
-      if ((x + y) % 2 == 0) v = 255;
-      v = std::clamp(v, 0, 255);
-      line[x] = qRgb(v, v, v);
+      const int v = std::clamp(255 - int(Round((255 - g) / f)), 0, 255);
+      line[x] = qRgba(v, v, v, qAlpha(c));
     }
   }
   return out;

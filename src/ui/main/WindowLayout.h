@@ -47,8 +47,8 @@ struct TColumnRestore {
 TColumnRestore RestoreColumns(const std::vector<int> &designWidths, const std::function<int(int)> &readWidth,
                               const std::function<int(int)> &readIndex);
 
-// The disabled look of a toolbar picture: lighter grey by Factor, with every
-// other pixel white.
+// The disabled look of a toolbar picture: lighter grey by Factor, its
+// transparent pixels left transparent.
 QImage GrayBitmap(const QImage &bitmap, double factor);
 
 // The picture with its bottom-left pixel's colour made transparent.

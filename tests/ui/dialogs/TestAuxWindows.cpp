@@ -5,6 +5,7 @@
 #include "FakeDialogHost.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
+#include "SecondaryPlacement.h"
 #include "UnitFormAbout.h"
 #include "UnitFormCopy.h"
 #include "UnitFormFileProperty.h"
@@ -292,3 +293,18 @@ TEST_F(AuxWindows, AboutOpensTheSite)
 }
 
 } // namespace
+
+TEST(SecondaryPlacement, FitInsideMovesInAndShrinksOnlyWhatSticksOut)
+{
+  const QRect area(0, 0, 1600, 1000);
+  const struct {
+    QRect outer, fitted;
+  } cases[] = {
+      {{100, 100, 560, 480}, {100, 100, 560, 480}},  // already inside
+      {{900, 535, 560, 480}, {900, 520, 560, 480}},  // below the bottom edge
+      {{1300, -40, 560, 480}, {1040, 0, 560, 480}},  // over the top and the right
+      {{-200, 200, 2000, 1200}, {0, 0, 1600, 1000}}, // larger than the screen
+      {{-5000, 5000, 300, 200}, {0, 800, 300, 200}}, // on another screen
+  };
+  for (const auto &c : cases) EXPECT_EQ(FitInside(c.outer, area), c.fitted) << c.outer.x() << "," << c.outer.y();
+}

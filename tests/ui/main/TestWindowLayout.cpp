@@ -87,14 +87,16 @@ TEST(WindowLayout, ColumnsRestoreWidthsAndOrder)
   EXPECT_EQ(r.Order, (std::vector<int>{2, 0, 1, 3, 4, 5, 6, 7}));
 }
 
-TEST(WindowLayout, GrayBitmapLightensAndChequers)
+TEST(WindowLayout, GrayBitmapLightensTheGlyphAndKeepsItsSurroundTransparent)
 {
-  QImage image(2, 1, QImage::Format_RGB32);
+  QImage image(3, 1, QImage::Format_ARGB32);
   image.setPixel(0, 0, qRgb(0, 0, 0));
   image.setPixel(1, 0, qRgb(40, 100, 200)); // g = (40 + 200 + 200) / 4 = 110
+  image.setPixel(2, 0, qRgba(0, 0, 0, 0));
   const QImage grey = GrayBitmap(image, 2.0);
-  EXPECT_EQ(grey.pixel(0, 0), qRgb(255, 255, 255)); // x + y even: white
-  EXPECT_EQ(grey.pixel(1, 0), qRgb(183, 183, 183)); // 255 - Round(72.5), halves to even
+  EXPECT_EQ(grey.pixel(0, 0), qRgb(127, 127, 127)); // 255 - Round(127.5), halves to even
+  EXPECT_EQ(grey.pixel(1, 0), qRgb(183, 183, 183)); // 255 - Round(72.5)
+  EXPECT_EQ(qAlpha(grey.pixel(2, 0)), 0);
 }
 
 TEST(WindowLayout, GaugesBesideTheGraphsStayWholeInTheDesignedBottomPanel)
