@@ -150,7 +150,7 @@ void TMainHost::SetBusy(bool busy)
 
 void TMainHost::FormResize()
 {
-  W.FormResize();
+  W.RequestLayout();
 }
 
 void TMainHost::NormalizeTimeWindow()

@@ -8,6 +8,10 @@ namespace kp {
 
 namespace {
 
+// The graphs beside a side panel keep at least this width, or half of the
+// bottom panel when that is less.
+constexpr int kLeastGraphWidth = 100;
+
 struct TFlow {
   int MarginLeft, MarginTop, GapX = 8, GapY = 4;
 };
@@ -52,7 +56,12 @@ TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
     placed.push_back(QRect(at, b));
     columnWidth = std::max(columnWidth, at.x() + b.width() - columnLeft);
   }
-  if (!in.AlongTopOrBottom) out.PanelWidth = std::min(columnLeft + columnWidth, in.BottomPanelWidth / 2);
+  if (!in.AlongTopOrBottom) {
+    // Its columns whole, so no gauge is cut in a small window.
+    const int needed = columnLeft + columnWidth;
+    const int share = std::max(in.BottomPanelWidth / 2, in.BottomPanelWidth - kLeastGraphWidth);
+    out.PanelWidth = std::min(needed, share);
+  }
   for (const QRect &r : placed) out.Positions.push_back(r.topLeft());
   return out;
 }

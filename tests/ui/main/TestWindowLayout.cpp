@@ -121,5 +121,5 @@ TEST(WindowLayout, StoredBottomPanelBelowTheSeekBarIsRefused)
   struct Case {
     int Stored, Expected;
   } cases[] = {{17, 185}, {0, 185}, {-40, 185}, {54, 185}, {55, 55}, {320, 320}};
-  for (const Case &c : cases) EXPECT_EQ(RestoredBottomHeight(c.Stored, minimum, 185), c.Expected) << c.Stored;
+  for (const Case &c : cases) EXPECT_EQ(RestoredPanelSize(c.Stored, minimum, 185), c.Expected) << c.Stored;
 }
