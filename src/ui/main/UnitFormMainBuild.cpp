@@ -215,6 +215,9 @@ void TFormMain::BuildFileListToolbar()
     b->setObjectName(QStringLiteral("Button_") + a->objectName());
     b->setAutoRaise(true);
     b->setFixedSize(a->isVisible() ? h : 0, h);
+    // Open and Add have their own keys and places: their buttons exist
+    // but leave the row's room to the others.
+    b->setVisible(FileListButtons.size() >= 2);
     const QImage picture = WithTransparentCorner(LoadResourceBitmap(a->objectName() + QLatin1String(".bmp")));
     if (!picture.isNull()) {
       QIcon icon(QPixmap::fromImage(picture));

@@ -309,7 +309,7 @@ TEST_F(RealWindowLayout, SmallWindowsShowEveryGaugeAndToolbarButton)
       w->SplitterRight->setSizes({sizes[0] + sizes[1] - right, right});
       EXPECT_LE(w->PanelRight->width(), right);
       for (QToolButton *button : w->FileListButtons) {
-        if (button->width() == 0) continue; // an item that is not offered
+        if (button->isHidden() || button->width() == 0) continue; // not offered on the row
         auto *strip = qobject_cast<QScrollArea *>(w->PanelFileListMenu->parentWidget()->parentWidget());
         ASSERT_NE(strip, nullptr);
         strip->ensureWidgetVisible(button, 0, 0);
@@ -320,6 +320,19 @@ TEST_F(RealWindowLayout, SmallWindowsShowEveryGaugeAndToolbarButton)
     EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000));
     kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_small_%1x%2.png").arg(size.width()).arg(size.height()));
   }
+  // The video profile puts the control panel under the list: a narrow
+  // panel wraps its controls rather than cut them off.
+  w->Item("N_View_Profile_Video")->trigger();
+  for (int right : {510, 300}) {
+    const QList<int> sizes = w->SplitterRight->sizes();
+    w->SplitterRight->setSizes({sizes[0] + sizes[1] - right, right});
+    for (QWidget *block : {w->PanelControl_s1, w->PanelPlaySpeed, w->PanelControl_s2,
+                           static_cast<QWidget *>(w->TrackBarVolume), static_cast<QWidget *>(w->CheckBoxLoop)})
+      EXPECT_TRUE(kptest::waitUntil([&] { return Shown(block) == block->rect(); }, 3000))
+          << block->objectName().toStdString() << " in a panel of " << right;
+    EXPECT_TRUE(kptest::waitUntil([&] { return BottomGraphicsFit(); }, 3000)) << right;
+  }
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_small_video_profile.png"));
 }
 
 // Stored panel sizes that leave the video no room are refused at start.

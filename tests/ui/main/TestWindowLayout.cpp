@@ -25,7 +25,19 @@ TControlPanelInput BottomPanel(int width, bool speedometer)
 
 TEST(WindowLayout, ControlPanelHeightFollowsWidthAndBlocksDoNotOverlap)
 {
-  EXPECT_EQ(LayoutControlPanel(BottomPanel(400, false)).PanelHeight, 36);
+  EXPECT_EQ(LayoutControlPanel(BottomPanel(700, false)).PanelHeight, 36);
+  // Narrower than its one row, the panel wraps instead of cutting blocks
+  // off at its edge.
+  for (int width : {400, 300}) {
+    const TControlPanelInput in = BottomPanel(width, false);
+    const TControlPanelLayout out = LayoutControlPanel(in);
+    EXPECT_GT(out.PanelHeight, 36) << width;
+    EXPECT_LE(out.PanelHeight, 135) << width;
+    for (size_t i = 0; i < in.Blocks.size(); ++i) {
+      const QRect r(out.Positions[i], in.Blocks[i]);
+      EXPECT_TRUE(QRect(0, 0, width, out.PanelHeight).contains(r)) << width << " block " << i;
+    }
+  }
   for (auto [width, height] : {std::pair{700, 60}, {500, 106}, {400, 135}}) {
     const TControlPanelInput in = BottomPanel(width, true);
     const TControlPanelLayout out = LayoutControlPanel(in);
