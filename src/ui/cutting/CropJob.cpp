@@ -1,8 +1,8 @@
 #include "CropJob.h"
 
 #include "ByteStream.h"
+#include "Errors.h"
 #include "CropDatBlock.h"
-#include "CropOutputFile.h"
 #include "CropRules.h"
 #include "UnitException.h"
 #include "UnitGpsConverterSRT.h"
@@ -10,6 +10,7 @@
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
+#include "WholeFileWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -81,6 +82,7 @@ struct TCropJob::TState {
     bool Set = false;
   } Block;                              // the last ".dat" block, written once the next one begins
   std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
+  std::exception_ptr FileFailure;       // the disk refused the movie: the job stops
 };
 
 uint16_t CropTextLanguage()
@@ -152,21 +154,13 @@ TCropOutcome TCropJob::Run()
   const QStringList existing = ExistingOutputs();
   if (!existing.isEmpty() && !(FEvents.AskReplace && FEvents.AskReplace(existing))) return TCropOutcome::Refused;
 
+  FAgreed = existing;
+
   if (FEvents.Started) FEvents.Started(FOutputName, TotalSeconds(FItems));
   // The movie grows under a temporary name and takes its own when complete.
-  QString error;
-  const QString temp = CreateTempBeside(FOutputName, error);
-  std::unique_ptr<TMOVWriter> writer;
-  try {
-    if (temp.isEmpty())
-      throw EStreamOpenError(QStringLiteral("cannot create ") + FOutputName + QStringLiteral(": ") + error, -1);
-    writer = std::make_unique<TMOVWriter>(temp);
-  } catch (...) {
-    if (!temp.isEmpty()) QFile::remove(temp);
-    FHost.ShowMain();
-    ReportFailure(std::current_exception());
-    return TCropOutcome::Failed;
-  }
+  TWholeFileWriter output(FOutputName);
+  std::unique_ptr<TMOVWriter> writer = StartWriter(output);
+  if (!writer) return TCropOutcome::Failed;
   FHost.StopPlayback();
   FHost.HideMain();
 
@@ -178,9 +172,9 @@ TCropOutcome TCropJob::Run()
   // stays as this call finds it.
   const bool visible = FProgress(-1, 1);
   ShowAction(Step("Cropping_Finish"));
-  std::exception_ptr failure;
+  std::exception_ptr failure = state.FileFailure;
   try {
-    writer->WriteMoov(state.Template.get());
+    if (!failure) writer->WriteMoov(state.Template.get());
   } catch (...) {
     failure = std::current_exception();
   }
@@ -190,16 +184,16 @@ TCropOutcome TCropJob::Run()
   // A close wins over a failure it caused (a movie cut off before its first
   // sample cannot be finished): the user asked for no movie.
   if (!visible || failure) {
-    QFile::remove(temp);
+    output.Discard();
     ShowAction({});
     if (!visible) return TCropOutcome::Cancelled;
     ReportFailure(failure);
     return TCropOutcome::Failed;
   }
-  if (!CommitTemp(temp, FOutputName, error)) {
+  const TCropOutcome published = PublishMovie(output);
+  if (published != TCropOutcome::Finished) {
     ShowAction({});
-    FMessages(FOutputName + QStringLiteral(": ") + error);
-    return TCropOutcome::Failed;
+    return published;
   }
 
   const QStringList unsaved = SaveSideFiles(state);
@@ -211,19 +205,61 @@ TCropOutcome TCropJob::Run()
   return TCropOutcome::Finished;
 }
 
+std::unique_ptr<TMOVWriter> TCropJob::StartWriter(TWholeFileWriter &output)
+{
+  try {
+    if (output.Create()) return std::make_unique<TMOVWriter>(output.Temporary());
+    FHost.ShowMain();
+    FMessages(FileFailureMessage(FOutputName, output.Error()));
+  } catch (...) {
+    FHost.ShowMain();
+    ReportFailure(std::current_exception());
+  }
+  return nullptr;
+}
+
+TCropOutcome TCropJob::PublishMovie(TWholeFileWriter &output)
+{
+  bool published = output.Commit(FAgreed.contains(FOutputName));
+  // A file that took the name while the job ran is the user's: replaced
+  // only when the user agrees now.
+  if (!published && output.TargetExists()) {
+    if (!(FEvents.AskReplace && FEvents.AskReplace({FOutputName}))) return TCropOutcome::Refused;
+    published = output.Commit(true);
+  }
+  if (published) return TCropOutcome::Finished;
+  FMessages(FileFailureMessage(FOutputName, output.Error()));
+  return TCropOutcome::Failed;
+}
+
 void TCropJob::CopyItems(TMOVWriter &writer, TState &state)
 {
   bool stop = false;
   for (size_t i = 0; i < FItems.size() && !stop; ++i) {
     try {
       CopyItem(int(i), writer, state, stop);
-    } catch (const std::exception &e) {
-      ReportException();
-      FMessages(QString::fromUtf8(e.what()));
     } catch (...) {
-      ReportException();
-      FMessages(QStringLiteral("Unknown error: ") + FItems[i].FileName);
+      // The disk that refused this fragment would refuse the next ones.
+      if (FileFailureReason(std::current_exception()).isEmpty()) {
+        ReportItemFailure(int(i));
+        continue;
+      }
+      state.FileFailure = std::current_exception();
+      return;
     }
+  }
+}
+
+void TCropJob::ReportItemFailure(int index)
+{
+  try {
+    throw;
+  } catch (const std::exception &e) {
+    ReportException();
+    FMessages(QString::fromUtf8(e.what()));
+  } catch (...) {
+    ReportException();
+    FMessages(QStringLiteral("Unknown error: ") + FItems[size_t(index)].FileName);
   }
 }
 
@@ -354,7 +390,7 @@ QStringList TCropJob::SaveSideFiles(const TState &state)
       continue;
     }
     QString error;
-    if (!SaveFileComplete(path, *text, error)) {
+    if (!SaveFileWhole(path, *text, FAgreed.contains(path), error)) {
       unsaved << path + QStringLiteral(": ") + error;
       continue;
     }
@@ -373,6 +409,12 @@ void TCropJob::ReportShortFragments()
 
 void TCropJob::ReportFailure(const std::exception_ptr &error)
 {
+  // The disk, not the program: one plain message.
+  const QString reason = FileFailureReason(error);
+  if (!reason.isEmpty()) {
+    FMessages(FileFailureMessage(FOutputName, reason));
+    return;
+  }
   ReportException(error);
   QString message;
   try {

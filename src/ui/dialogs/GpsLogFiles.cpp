@@ -81,8 +81,9 @@ bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverte
       allWritten = false;
       continue;
     }
-    if (!SaveStringToFile(target, text)) {
-      failures << target + QStringLiteral(": cannot be written");
+    QString error;
+    if (!SaveStringToFile(target, text, error)) {
+      failures << target + QStringLiteral(": ") + error;
       allWritten = false;
     }
   }

@@ -1,5 +1,7 @@
 #include "FileListCommands.h"
 
+#include "Errors.h"
+
 #include "DateTime.h"
 #include "FileListModel.h"
 #include "MainMenus.h"
@@ -325,8 +327,11 @@ void TFileListCommands::ExportTrack()
                       true))
     return;
   QByteArray text;
-  if (!converter.ExportToText(info, text) || !SaveStringToFile(path, text))
+  QString error;
+  if (!converter.ExportToText(info, text))
     FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+  else if (!SaveStringToFile(path, text, error))
+    FHost.ShowMessage(FileFailureMessage(path, error));
 }
 
 void TFileListCommands::OpenTrackInEarth()
@@ -340,8 +345,9 @@ void TFileListCommands::OpenTrackInEarth()
                                         QLatin1String(".kml"));
   QString path = QDir(QDir::tempPath()).absoluteFilePath(file);
   QByteArray text;
-  if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text)) {
-    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+  QString error;
+  if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text, error)) {
+    FHost.ShowMessage(FileFailureMessage(path, error));
     return;
   }
   if (!FTemporaryFiles.contains(path)) FTemporaryFiles << path;

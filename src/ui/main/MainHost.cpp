@@ -119,6 +119,23 @@ void TMainHost::ShowMessage(const QString &text)
   QMessageBox::information(&W, W.windowTitle(), MessageText(text));
 }
 
+void TMainHost::ShowNote(const QString &text)
+{
+  // One note at a time: a later one replaces the words of the shown one.
+  const QString name = QStringLiteral("PlaybackNote");
+  auto *note = W.findChild<QMessageBox *>(name, Qt::FindDirectChildrenOnly);
+  if (!note) {
+    note = new QMessageBox(QMessageBox::Warning, W.windowTitle(), QString(), QMessageBox::Ok, &W);
+    note->setObjectName(name);
+    note->setWindowModality(Qt::NonModal);
+    note->setAttribute(Qt::WA_DeleteOnClose);
+    // The keys stay with the window that plays.
+    note->setAttribute(Qt::WA_ShowWithoutActivating);
+  }
+  note->setText(MessageText(text));
+  note->show();
+}
+
 QString TMainHost::ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,
                                   const QString &defaultSuffix)
 {

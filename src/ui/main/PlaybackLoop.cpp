@@ -57,7 +57,10 @@ QString TPlaybackLoop::PlayingTitle() const
 
 void TPlaybackLoop::RefreshTitle()
 {
-  if (!C.FilterGraph->Active() || S.Recording.Summary.FileName.isEmpty()) return;
+  if (S.Recording.Summary.FileName.isEmpty()) {
+    FHost.SetTitle(kProgramTitle);
+    return;
+  }
   TFileManager::FormatItem(S.Recording, TCatalogueWords::Current(true));
   FHost.SetTitle(PlayingTitle());
 }
@@ -184,9 +187,6 @@ void TPlaybackLoop::ResetPlaybackView()
   if (C.SpeedBitmap) C.SpeedBitmap->Draw(0, -1, -1, 0);
   if (C.AzimutBitmap) C.AzimutBitmap->Draw(-1);
   if (C.GSensorBitmap) C.GSensorBitmap->Draw(10, 10, 10, 0);
-  FHost.FormResize();
-  if (C.Graphs)
-    for (const std::unique_ptr<TMyGraphic> &graph : *C.Graphs) graph->DrawCursor(0);
   S.LastPosition = 0;
   S.Position = 0;
   S.FrameRefreshPending = false;
@@ -199,6 +199,8 @@ void TPlaybackLoop::ResetPlaybackView()
   S.VideoZoom = 1.0;
   S.VideoZoomCenterX = 0.5;
   S.VideoZoomCenterY = 0.5;
+  // Drawn after the marks and the window are forgotten: no band, no cursor.
+  FHost.FormResize();
   if (C.Checked("N_VideoZoom_Custom"))
     if (QAction *letterbox = C.Action("N_VideoZoom_Letterbox")) FHost.SetMenuChecked(letterbox);
   if (C.MapPage) {

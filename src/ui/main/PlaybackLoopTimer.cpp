@@ -104,6 +104,8 @@ void TPlaybackLoop::PlayNext(TOrigin origin)
   const QModelIndex index = view->model()->index(row, 0);
   view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   view->scrollTo(index, QAbstractItemView::EnsureVisible);
+  // Nobody is there to answer a message while the list plays on.
+  const TPassFlag unattended(FModel.Unattended);
   if (ListViewDblClick) ListViewDblClick(origin);
 }
 

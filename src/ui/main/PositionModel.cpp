@@ -277,7 +277,10 @@ void TPositionModel::RunTimerPass(TOrigin origin)
 
 void TPositionModel::Message(const QString &text) const
 {
-  FHost.ShowMessage(text);
+  if (Unattended)
+    FHost.ShowNote(text);
+  else
+    FHost.ShowMessage(text);
 }
 
 } // namespace kp

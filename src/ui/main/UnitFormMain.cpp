@@ -232,7 +232,8 @@ void TFormMain::ApplyLanguage(QAction *sender)
   RequestLayout();
   // The menus lost the free zoom's figure: the zoom puts it back.
   ApplyVideoZoom();
-  setWindowTitle(QLatin1String(kProgramName));
+  // The loaded recording's texts follow the language and the units.
+  Loop->RefreshTitle();
   if (MapBrowser)
     MapBrowser->Page()->SetPageTexts(Translate(u"Map_Loading"), Translate(u"Map_Offline"), Translate(u"Map_Refresh"));
   if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) TranslateAdsPage(*ads->page());

@@ -2,6 +2,8 @@
 
 #include "UnitFormMain.h"
 
+#include "Errors.h"
+
 #include "FileAdder.h"
 #include "FileListCommands.h"
 #include "FileListDelegate.h"
@@ -291,8 +293,8 @@ void TFormMain::SaveSnapshot(bool window)
   int filter = 0;
   const QString path =
       FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
-  if (!path.isEmpty() && !SaveJpeg(picture, path))
-    FHost->ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+  QString error;
+  if (!path.isEmpty() && !SaveJpeg(picture, path, error)) FHost->ShowMessage(FileFailureMessage(path, error));
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)
@@ -443,8 +445,12 @@ void TFormMain::FrameNext()
 {
   if (FilterGraph.Active())
     if (const auto step = FilterGraph.QueryInterface<IVideoFrameStep>()) {
+      const long double before = Model->GetPosition();
       State.FrameRefreshPending = true;
       step->Step(1);
+      // The last frame of a fragment has no next one in its file: the next
+      // fragment's first frame follows it.
+      if (!(Model->GetPosition() > before)) Model->EnterNextFile();
     }
   Loop->TimerTimer(TOrigin::Window);
 }

@@ -3,6 +3,8 @@
 #include "CuttingTestSupport.h"
 #include "ReportRecorder.h"
 #include "CropRules.h"
+#include "Errors.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitGpsConverterSRT.h"
@@ -262,9 +264,12 @@ TEST_F(CropJob, OutputThatWouldReplaceASourceIsRefused)
 TEST_F(CropJob, WriterThatCannotStartReportsAndShowsTheMainWindow)
 {
   FItems = {Item(CardMovie(2), false, 0, 0.2L)};
+  kptest::TReportRecorder reports;
   EXPECT_EQ(Run(Out(QStringLiteral("missing/cut.mov"))), TCropOutcome::Failed);
-  ASSERT_EQ(FMessages.size(), 1);
-  EXPECT_TRUE(FMessages[0].startsWith(QStringLiteral("Exception\r\n\r\n"))) << FMessages[0].toStdString();
+  // A missing folder is the user's to mend: one plain message, no report.
+  EXPECT_EQ(FMessages,
+            QStringList(FileFailureMessage(Out(QStringLiteral("missing/cut.mov")), SystemErrorText(ENOENT))));
+  EXPECT_EQ(reports.Shown(), QStringList());
   EXPECT_EQ(FHost.Calls, QStringList({"show"}));
   // An empty name starts nothing and stores no folder.
   settings::CopyFolder.Write(QStringLiteral("/kept/"));
@@ -332,9 +337,62 @@ TEST_F(CropJob, CutKilledMidwayLeavesNoFileUnderItsName)
   ASSERT_TRUE(started) << process.readAllStandardOutput().toStdString();
   const QStringList left = QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden);
   EXPECT_FALSE(left.contains(QStringLiteral("killed.mov"))) << left.join(u' ').toStdString();
+  // Hidden, as the copy's are.
   for (const QString &name : left)
-    EXPECT_TRUE(name == QStringLiteral("killed.mov.started") || name.startsWith(QStringLiteral("killed.mov.tmp-")))
+    EXPECT_TRUE(name == QStringLiteral("killed.mov.started") || name.startsWith(QStringLiteral(".killed.mov.")))
         << name.toStdString();
+  // The next cut to the same name clears what the killed one left.
+  FItems = {Item(CardMovie(2), false, 0, 0.1L)};
+  ASSERT_EQ(Run(target), TCropOutcome::Finished);
+  EXPECT_EQ(QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"killed.mov", "killed.mov.started"}));
+}
+
+// A file that takes the movie's name while the job runs is the user's: it
+// stays unless the user agrees now.
+TEST_F(CropJob, FileThatAppearsWhileCuttingIsReplacedOnlyWhenAgreed)
+{
+  for (const bool agree : {false, true}) {
+    SCOPED_TRACE(agree);
+    const QString target = Out(QStringLiteral("appeared.mov"));
+    QFile::remove(target);
+    FItems = {Item(CardMovie(2), false, 0, 0.1L)};
+    QStringList asked;
+    TCropJobEvents events;
+    events.AskReplace = [&](const QStringList &names) {
+      asked << names;
+      return agree;
+    };
+    const auto progress = [&](double, double) {
+      if (!QFile::exists(target)) kptest::writeFileBytes(target, "the user's");
+      return true;
+    };
+    TCropJob job(
+        FItems, target, {}, FHost, progress, [this](const QString &m) { FMessages << m; }, events);
+    EXPECT_EQ(job.Run(), agree ? TCropOutcome::Finished : TCropOutcome::Refused);
+    EXPECT_EQ(asked, QStringList(target));
+    EXPECT_EQ(kptest::readFileBytes(target) == "the user's", !agree);
+    EXPECT_EQ(QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"appeared.mov"}));
+  }
+}
+
+// A folder that cannot be written, a full disk and one that fills during
+// the copy: one plain message naming the movie and the reason, no crash
+// report, nothing left.
+TEST_F(CropJob, DiskThatRefusesTheMovieGivesOnePlainMessage)
+{
+  kptest::TReportRecorder reports;
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full, kptest::TSmallDisk::Small}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    FItems = {Item(CardMovie(2), true, 0, 1), Item(CardMovie(3), true, 0, 1)};
+    FMessages.clear();
+    EXPECT_EQ(Run(disk.Path(QStringLiteral("cut.mov"))), TCropOutcome::Failed);
+    EXPECT_EQ(FMessages,
+              QStringList(FileFailureMessage(disk.Path(QStringLiteral("cut.mov")),
+                                             SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC))));
+    EXPECT_EQ(reports.Shown(), QStringList());
+    EXPECT_EQ(disk.Entries(), QStringList());
+  }
 }
 
 TEST_F(CropJob, TruncatedSourceGivesAShorterFragmentAndSaysSo)

@@ -72,7 +72,7 @@ protected:
   TFormCopy *StartPausedCopy(const TFileItem &item)
   {
     FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-    auto *form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+    auto *form = new TFormCopy(&FHost, TCopyDelays{});
     form->StartCopy(item);
     form->Thread()->SetPaused(true);
     if (kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000)) return form;
@@ -91,7 +91,7 @@ TEST_F(AuxWindows, CopyWindowCopiesARecordingOfTheDemoCard)
   ASSERT_FALSE(card.isEmpty());
   const TFileItem item = CardRecording(card);
   FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{});
   form->StartCopy(item);
   EXPECT_EQ(FHost.ChooserCaptions, QStringList{"Select a folder for FILE0001-0002"});
   ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 60000));

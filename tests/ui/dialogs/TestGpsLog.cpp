@@ -7,6 +7,7 @@
 #include "GpsLogNaming.h"
 #include "IAuxHost.h"
 #include "NoDesktopOpener.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFileManager.h"
@@ -24,6 +25,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -111,6 +113,28 @@ TEST_F(GpsLog, TargetThatIsTheLogIsSkipped)
   EXPECT_TRUE(failures[0].startsWith(gpxLog));
   EXPECT_EQ(kptest::readFileBytes(gpxLog), before);
   EXPECT_TRUE(QFile::exists(GpsLogSideFileName(gpxLog, "kml")));
+}
+
+// Logs on a card that turned read-only or is full: each format's file is
+// named with the system's reason, and nothing is left beside the log.
+TEST_F(GpsLog, CardThatRefusesTheFilesNamesEachWithTheReason)
+{
+  for (const bool readOnly : {true, false}) {
+    KP_SMALL_DISK(disk, kptest::TSmallDisk::Small);
+    const QString log = disk.Path(QFileInfo(FLogs[0]).fileName());
+    ASSERT_TRUE(QFile::copy(FLogs[0], log));
+    if (readOnly) {
+      ASSERT_TRUE(disk.MakeReadOnly());
+    } else {
+      disk.Fill();
+    }
+    QStringList failures;
+    EXPECT_FALSE(ConvertGpsLog(log, {ExportByExt("gpx"), ExportByExt("kml")}, failures));
+    const QString reason = QString::fromLocal8Bit(std::strerror(readOnly ? EROFS : ENOSPC));
+    EXPECT_EQ(failures, QStringList({GpsLogFormatFile(log, *ExportByExt("gpx")) + ": " + reason,
+                                     GpsLogFormatFile(log, *ExportByExt("kml")) + ": " + reason}));
+    EXPECT_EQ(disk.Entries(), QStringList(QFileInfo(log).fileName()));
+  }
 }
 
 TEST_F(GpsLog, WindowRowsFiguresRoutesAndConversion)

@@ -68,6 +68,8 @@ public:
   void Repaint() override {}
   void CloseMainWindow() override { Log << QStringLiteral("CloseMainWindow"); }
   void ShowMessage(const QString &text) override;
+  void ShowNote(const QString &text) override { Notes << text; }
+  QStringList Notes;
 };
 
 class TRecordingMap : public kp::IMapPage {
