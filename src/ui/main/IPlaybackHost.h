@@ -19,7 +19,8 @@ class IPlaybackHost {
 public:
   virtual ~IPlaybackHost() = default;
 
-  // Layout: re-lays out and redraws the seek bar and the graphs.
+  // Layout: re-lays out and redraws the seek bar and the graphs once the
+  // running command has returned.
   virtual void FormResize() = 0;
   // Keeps the time window inside 0..1 and no narrower than its minimum.
   virtual void NormalizeTimeWindow() = 0;

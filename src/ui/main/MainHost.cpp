@@ -168,7 +168,7 @@ void TMainHost::SetBusy(bool busy)
 
 void TMainHost::FormResize()
 {
-  W.FormResize();
+  W.RequestLayout();
 }
 
 void TMainHost::NormalizeTimeWindow()

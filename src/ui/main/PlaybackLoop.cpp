@@ -79,13 +79,13 @@ void TPlaybackLoop::ButtonPlayClick(TOrigin)
       }
       FHost.SetTitle(PlayingTitle());
       TBusyCursor cursor;
-      if (C.EVR) {
+      if (C.CurrentEVR()) {
         if (C.FilterEVR) C.FilterEVR->SetFilterGraph(graph);
         if (C.FilterMicrosoftVideo) C.FilterMicrosoftVideo->SetFilterGraph(graph);
-      } else if (C.VideoWindowWMR)
-        C.VideoWindowWMR->SetFilterGraph(graph);
+      } else if (TVideoWindow *video = C.CurrentVideoWindowWMR())
+        video->SetFilterGraph(graph);
       graph->SetActive(true);
-      if (C.EVR && C.FilterEVR) C.EVR->ConnectFilter(C.FilterEVR);
+      if (TEVR *evr = C.CurrentEVR(); evr && C.FilterEVR) evr->ConnectFilter(C.FilterEVR);
       S.CurrentFile = kForceOpenFile;
       FModel.SeekTo(S.LastPosition, false, true);
       TrackBarVolumeChange();
@@ -121,7 +121,8 @@ void TPlaybackLoop::FinishPlayClick()
   if (FHost.FullScreen() || !FHost.MainWindowVisible()) return;
   // The list ends up with the focus; the video window takes it first so
   // that it is the one the list's focus returns from.
-  QWidget *video = C.EVR ? C.EVR->VideoWindow() : static_cast<QWidget *>(C.VideoWindowWMR);
+  TEVR *evr = C.CurrentEVR();
+  QWidget *video = evr ? evr->VideoWindow() : static_cast<QWidget *>(C.CurrentVideoWindowWMR());
   for (QWidget *widget : {video, static_cast<QWidget *>(C.ListView)})
     if (widget && widget->isVisible() && widget->isEnabled()) widget->setFocus();
 }
@@ -156,11 +157,11 @@ void TPlaybackLoop::TearDownGraph()
       C.FilterGraph->Stop();
     } catch (const std::exception &) {
     }
-    if (C.EVR) C.EVR->SetVideoPosition(QRect(0, 0, 1, 1), TNormalizedRect{0, 0, 1, 1});
+    if (TEVR *evr = C.CurrentEVR()) evr->SetVideoPosition(QRect(0, 0, 1, 1), TNormalizedRect{0, 0, 1, 1});
     C.FilterGraph->SetActive(false);
     if (C.FilterEVR) C.FilterEVR->SetFilterGraph(nullptr);
     if (C.FilterMicrosoftVideo) C.FilterMicrosoftVideo->SetFilterGraph(nullptr);
-    if (C.VideoWindowWMR) C.VideoWindowWMR->SetFilterGraph(nullptr);
+    if (TVideoWindow *video = C.CurrentVideoWindowWMR()) video->SetFilterGraph(nullptr);
     C.FilterGraph->ClearGraph();
   } catch (const std::exception &e) {
     qCWarning(lcPlayback) << "stopping:" << e.what();

@@ -207,7 +207,8 @@ void TPlaybackLoop::DrawCursors(long double g)
   const long double dayPerPixel = span * (S.TimeWindowEnd - S.TimeWindowStart) / pixels;
   const int decimals = dayPerPixel < kHundredthSecondDays ? 3 : dayPerPixel < kTenthSecondDays ? 1 : 0;
   if (C.SeekBitmap) C.SeekBitmap->DrawCursor(decimals, g);
-  for (TMyGraphic *graph : C.Graphs) graph->DrawCursor(g);
+  if (C.Graphs)
+    for (const std::unique_ptr<TMyGraphic> &graph : *C.Graphs) graph->DrawCursor(g);
   FHost.DetailsDrawCursor(g);
 }
 

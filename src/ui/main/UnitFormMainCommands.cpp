@@ -341,7 +341,7 @@ namespace kp {
 void TFormMain::showEvent(QShowEvent *event)
 {
   QMainWindow::showEvent(event);
-  FormResize();
+  RequestLayout();
   if (FStarted) return;
   FStarted = true;
   QMetaObject::invokeMethod(

@@ -19,7 +19,7 @@ struct TControlPanelInput {
   int PanelHeight = 0; // used as is along a side
   bool SpeedometerShown = true;
   int FirstBlockHeight = 0;  // PanelControl_s1
-  int BottomPanelWidth = 0;  // a side panel is at most half of it
+  int BottomPanelWidth = 0;  // a side panel leaves the graphs beside it some room
   std::vector<QSize> Blocks; // the visible blocks in flow order
   int VolumeBlock = -1;      // index of the horizontal volume bar, -1 none
 };
