@@ -1,9 +1,9 @@
 #include "DialogPrompts.h"
 
 #include "MessageBoxes.h"
+#include "OpenFileDialog.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -22,6 +22,17 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
     return ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Question, text, {}},
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
+  prompts.AskReplace = [owner](const QString &text, bool more) {
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (more) buttons |= QMessageBox::YesToAll | QMessageBox::NoToAll;
+    switch (ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Question, text, {}}, buttons,
+                           QMessageBox::No)) {
+    case QMessageBox::Yes: return TReplaceAnswer::Yes;
+    case QMessageBox::YesToAll: return TReplaceAnswer::YesToAll;
+    case QMessageBox::NoToAll: return TReplaceAnswer::NoToAll;
+    default: return TReplaceAnswer::No;
+    }
+  };
   prompts.GetInt = [owner](const QString &title, const QString &prompt, int initial, int &value) {
     bool ok = false;
     value = QInputDialog::getInt(owner, title, prompt, initial, 0, 255, 1, &ok);
@@ -29,7 +40,7 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
   };
   prompts.OpenFiles = [owner](const QString &filter, const QString &selected) {
     QString chosen = selected;
-    return QFileDialog::getOpenFileNames(owner, QString(), QString(), filter, &chosen);
+    return ChooseFilesToOpen(owner, filter, &chosen, true);
   };
   return prompts;
 }

@@ -1,5 +1,7 @@
 #include "FileListCommands.h"
 
+#include "Errors.h"
+
 #include "DateTime.h"
 #include "FileListModel.h"
 #include "ListNotice.h"
@@ -340,8 +342,11 @@ void TFileListCommands::ExportTrack()
                       true, {}))
     return;
   QByteArray text;
-  if (!converter.ExportToText(info, text) || !SaveStringToFile(path, text))
+  QString error;
+  if (!converter.ExportToText(info, text))
     FHost.ShowFailure(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path, {});
+  else if (!SaveStringToFile(path, text, error))
+    FHost.ShowFailure(FileFailureMessage(path, error), {});
 }
 
 void TFileListCommands::OpenTrackInEarth()
@@ -355,8 +360,9 @@ void TFileListCommands::OpenTrackInEarth()
                                         QLatin1String(".kml"));
   QString path = QDir(QDir::tempPath()).absoluteFilePath(file);
   QByteArray text;
-  if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text)) {
-    FHost.ShowFailure(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path, {});
+  QString error;
+  if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text, error)) {
+    FHost.ShowFailure(FileFailureMessage(path, error), {});
     return;
   }
   if (!FTemporaryFiles.contains(path)) FTemporaryFiles << path;

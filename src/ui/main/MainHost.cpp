@@ -3,6 +3,7 @@
 #include "FileListCommands.h"
 #include "MapBridge.h"
 #include "MessageBoxes.h"
+#include "OpenFileDialog.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
@@ -26,6 +27,11 @@
 #include <QUrl>
 
 namespace kp {
+
+QString MessageText(QString text)
+{
+  return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
 
 TMainHost::TMainHost(TFormMain &window) : QObject(&window), W(window) {}
 
@@ -108,6 +114,23 @@ void TMainHost::ShowFailure(const QString &text)
   ShowFailure(text, {});
 }
 
+void TMainHost::ShowNote(const QString &text)
+{
+  // One note at a time: a later one replaces the words of the shown one.
+  const QString name = QStringLiteral("PlaybackNote");
+  auto *note = W.findChild<QMessageBox *>(name, Qt::FindDirectChildrenOnly);
+  if (!note) {
+    note = new QMessageBox(QMessageBox::Warning, W.windowTitle(), QString(), QMessageBox::Ok, &W);
+    note->setObjectName(name);
+    note->setWindowModality(Qt::NonModal);
+    note->setAttribute(Qt::WA_DeleteOnClose);
+    // The keys stay with the window that plays.
+    note->setAttribute(Qt::WA_ShowWithoutActivating);
+  }
+  note->setText(MessageText(text));
+  note->show();
+}
+
 QString TMainHost::ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,
                                   const QString &defaultSuffix)
 {
@@ -139,7 +162,7 @@ void TMainHost::SetBusy(bool busy)
 
 void TMainHost::FormResize()
 {
-  W.FormResize();
+  W.RequestLayout();
 }
 
 void TMainHost::NormalizeTimeWindow()
@@ -340,8 +363,7 @@ void TMainHost::ShowMain()
 
 QStringList TMainHost::ChooseVideoFiles()
 {
-  return QFileDialog::getOpenFileNames(&W, QString(), QString(),
-                                       QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"));
+  return ChooseFilesToOpen(&W, QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"), nullptr, true);
 }
 
 // ------------------------------------------------------------ update, GPS logs

@@ -46,6 +46,7 @@ public:
   void ShowMessage(const QString &text) override;
   void ShowFailure(const QString &text, const QStringList &details) override;
   void ShowFailure(const QString &text) override;
+  void ShowNote(const QString &text) override;
   QString ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,
                          const QString &defaultSuffix) override;
   void ProcessEvents() override;

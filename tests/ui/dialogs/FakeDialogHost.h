@@ -5,6 +5,7 @@
 #include "IDialogHost.h"
 #include "UnitFileManager.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringList>
@@ -71,8 +72,8 @@ public:
   QRect GraphPanelScreenRect() const override { return Panel; }
 };
 
-// Answers every message box shown while it lives with Press, keeping the
-// texts and icons.
+// Answers every message box shown while it lives, keeping the texts, icons
+// and the buttons offered: with the next of Answers (clicked), else Press.
 class MessageBoxAnswerer {
 public:
   explicit MessageBoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok)
@@ -84,12 +85,17 @@ public:
         Offered << box->standardButtons();
         Details << box->detailedText();
         Heights << box->frameGeometry().height();
-        box->done(press);
+        QAbstractButton *button = Answers.isEmpty() ? nullptr : box->button(Answers.takeFirst());
+        if (button)
+          button->click();
+        else
+          box->done(press);
       }
     });
     FTimer.start(20);
   }
   QStringList Texts;
+  QList<QMessageBox::StandardButton> Answers;
   QList<QMessageBox::Icon> Icons;
   QList<QMessageBox::StandardButtons> Offered;
   QStringList Details;

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "DialogPrompts.h"
+#include "SecondaryPlacement.h"
 #include "UnitFormAbout.h"
 #include "UnitFormCopy.h"
 #include "UnitFormFileProperty.h"
@@ -75,7 +76,7 @@ protected:
   TFormCopy *StartPausedCopy(const TFileItem &item)
   {
     FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-    auto *form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+    auto *form = new TFormCopy(&FHost, TCopyDelays{});
     form->StartCopy(item);
     form->Thread()->SetPaused(true);
     if (kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000)) return form;
@@ -94,7 +95,7 @@ TEST_F(AuxWindows, CopyWindowCopiesARecordingOfTheDemoCard)
   ASSERT_FALSE(card.isEmpty());
   const TFileItem item = CardRecording(card);
   FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{});
   form->StartCopy(item);
   EXPECT_EQ(FHost.ChooserCaptions, QStringList{"Select a folder for FILE0001-0002"});
   ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 60000));
@@ -175,7 +176,7 @@ TEST_F(AuxWindows, CopyWindowAsksOnceForAllFilesThatExist)
   };
   for (const Case &c : {Case{QMessageBox::NoToAll, "mine"}, Case{QMessageBox::YesToAll, QByteArray(1000, 'x')}}) {
     kptest::MessageBoxAnswerer boxes(c.Answer);
-    QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+    QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{});
     form->StartCopy(item);
     ASSERT_TRUE(kptest::waitUntil([&] { return form->Done() || form->Failed(); }, 20000));
     ASSERT_EQ(boxes.Texts.size(), 1) << boxes.Texts.join('|').toStdString();
@@ -213,7 +214,7 @@ TEST_F(AuxWindows, DesktopFailuresAreShown)
 {
   const QString source = FDir.path() + QStringLiteral("/ONE.MOV");
   FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{});
   form->StartCopy(OneFileRecording(source, 1000));
   ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 20000));
   TFormAbout about(&FHost);
@@ -393,3 +394,18 @@ TEST_F(AuxWindows, AboutOpensTheSite)
 }
 
 } // namespace
+
+TEST(SecondaryPlacement, FitInsideMovesInAndShrinksOnlyWhatSticksOut)
+{
+  const QRect area(0, 0, 1600, 1000);
+  const struct {
+    QRect outer, fitted;
+  } cases[] = {
+      {{100, 100, 560, 480}, {100, 100, 560, 480}},  // already inside
+      {{900, 535, 560, 480}, {900, 520, 560, 480}},  // below the bottom edge
+      {{1300, -40, 560, 480}, {1040, 0, 560, 480}},  // over the top and the right
+      {{-200, 200, 2000, 1200}, {0, 0, 1600, 1000}}, // larger than the screen
+      {{-5000, 5000, 300, 200}, {0, 800, 300, 200}}, // on another screen
+  };
+  for (const auto &c : cases) EXPECT_EQ(FitInside(c.outer, area), c.fitted) << c.outer.x() << "," << c.outer.y();
+}
