@@ -4,6 +4,7 @@
 #include "FileAdder.h"
 #include "Errors.h"
 #include "FileListTestSupport.h"
+#include "LogCapture.h"
 #include "SmallDisk.h"
 #include "UnitGpsConverters.h"
 #include "UnitSnapshot.h"
@@ -65,6 +66,14 @@ TEST_F(CardFixture, DatNameAndFolderAddRecordings)
   Add({DemoCard() + "/DCIM"}, false);
   EXPECT_GE(Manager.GetCount(), 3); // the trips, grouped
   EXPECT_EQ(MovieForName(DemoCard() + "/DCIM/100MEDIA/NOSUCH.DAT"), QString());
+
+  // Names that lead nowhere are logged, one not in UTF-8 as such.
+  kptest::TLogCapture log("kp.catalogue");
+  const int before = Manager.GetCount();
+  Add({DemoCard() + "/NOSUCH.MOV", QFile::decodeName(QFile::encodeName(DemoCard()) + "/trip \xfc.MOV")});
+  EXPECT_EQ(Manager.GetCount(), before);
+  EXPECT_EQ(log.LinesWith("no such file or folder").size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_EQ(log.LinesWith("not valid UTF-8").size(), 1) << log.Lines().join('\n').toStdString();
 }
 
 TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
