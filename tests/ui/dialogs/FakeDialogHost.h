@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTextEdit>
 #include <QStringList>
 #include <QTimer>
 #include <map>
@@ -85,6 +86,8 @@ public:
         Offered << box->standardButtons();
         Details << box->detailedText();
         Heights << box->frameGeometry().height();
+        const auto *details = box->findChild<QTextEdit *>();
+        DetailsOpen << (details && details->isVisible());
         QAbstractButton *button = Answers.isEmpty() ? nullptr : box->button(Answers.takeFirst());
         if (button)
           button->click();
@@ -100,6 +103,7 @@ public:
   QList<QMessageBox::StandardButtons> Offered;
   QStringList Details;
   QList<int> Heights;
+  QList<bool> DetailsOpen;
 
 private:
   QTimer FTimer;

@@ -203,6 +203,7 @@ TEST_F(AuxWindows, ALongMessageKeepsItsSummaryAndScrollsTheRest)
   ASSERT_EQ(boxes.Texts.size(), 2);
   EXPECT_EQ(boxes.Texts[0], lines[0]);
   EXPECT_EQ(boxes.Details[0], lines.mid(2).join('\n'));
+  EXPECT_TRUE(boxes.DetailsOpen[0]) << "the names show without a click";
   EXPECT_LT(boxes.Heights[0], QGuiApplication::primaryScreen()->availableGeometry().height() / 2);
   EXPECT_EQ(boxes.Texts[1], QStringLiteral("Short\nand plain"));
   EXPECT_EQ(boxes.Details[1], QString());
