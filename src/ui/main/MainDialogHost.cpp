@@ -2,15 +2,15 @@
 #include "FileListModel.h"
 #include "MainHost.h"
 #include "MapBridge.h"
+#include "MessageBoxes.h"
 #include "PositionModel.h"
 #include "UnitFormMain.h"
 #include "UnitFormSelectFolder.h"
 #include "UnitTranslate.h"
 
-#include <QDesktopServices>
+#include <QApplication>
 #include <QHeaderView>
 #include <QTableView>
-#include <QUrl>
 
 namespace kp {
 
@@ -34,7 +34,8 @@ bool TMainDialogHost::MenuChecked(const QString &name) const
 
 void TMainDialogHost::OpenWebSite()
 {
-  QDesktopServices::openUrl(QUrl(Translate(u"MySite")));
+  OpenWithDesktop(Translate(u"MySite"),
+                  CantOpenReport(QApplication::activeWindow() ? QApplication::activeWindow() : &W));
 }
 
 bool TMainDialogHost::SelectFolder(QString &path, const QString &caption)

@@ -11,11 +11,9 @@
 #include "VideoZoom.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QTableView>
-#include <QUrl>
 
 namespace kp {
 
@@ -110,7 +108,7 @@ void TViewDialogs::N_FileList_Track_MoveClick()
 
 void TViewDialogs::N_Help_SiteClick()
 {
-  QDesktopServices::openUrl(QUrl(Translate(u"MySite")));
+  FHost.OpenWebSite();
 }
 
 } // namespace kp
