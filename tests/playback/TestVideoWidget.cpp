@@ -112,7 +112,7 @@ TEST_F(VideoWidgetTest, FlipsMirrorThePicture)
   EXPECT_NE(at(image, 40, 2), QColor(Qt::green));
 }
 
-TEST_F(VideoWidgetTest, PlainRendererKeepsTheShapeUnlessStretchedAndTellsNoSizeOrSnapshot)
+TEST_F(VideoWidgetTest, PlainRendererKeepsTheShapeUnlessStretchedPlacesThePictureButTakesNoSnapshot)
 {
   TVideoWindow &window = activeWindow(100, 100, false);
   ASSERT_EQ(window.Mode(), vmNormal);
@@ -127,10 +127,17 @@ TEST_F(VideoWidgetTest, PlainRendererKeepsTheShapeUnlessStretchedAndTellsNoSizeO
   EXPECT_EQ(at(shot(), 90, 97), QColor(Qt::blue));
   QImage image;
   EXPECT_FALSE(window.VMRGetBitmap(image));
-  int w, h, aw, ah;
-  EXPECT_FALSE(window.GetNativeVideoSize(w, h, aw, ah));
   window.SetOutputRect(MakeNormalizedRect(1, 0, 0, 1));
   EXPECT_EQ(at(shot(), 10, 50), QColor(Qt::red)) << "no flips on the plain renderer";
+  // The fill and zoom views need the size and a part of the picture.
+  int w, h, aw, ah;
+  ASSERT_TRUE(window.GetNativeVideoSize(w, h, aw, ah));
+  EXPECT_EQ(QSize(w, h), QSize(64, 32));
+  EXPECT_EQ(QSize(aw, ah), QSize(2, 1));
+  window.SetVideoPosition(QRect(32, 0, 32, 32), QRect());
+  EXPECT_EQ(at(shot(), 10, 50), QColor(Qt::blue)) << "only the right half is shown";
+  window.VMROptions().SetKeepAspectRatio(true);
+  EXPECT_EQ(at(shot(), 10, 50), QColor(Qt::blue)) << "the place outlives a change of aspect mode";
 }
 
 TEST_F(VideoWidgetTest, SnapshotIsTheFullFrameAndSourceRectZooms)
