@@ -4,9 +4,33 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <cmath>
 #include <numeric>
 
 namespace kp {
+
+namespace {
+
+// Bilinear sampling reads only the two nearest source pixels, which below
+// half size skips rows as nearest-pixel scaling does; there the part shown
+// is averaged down to the destination's size first.
+void DrawFiltered(QPainter &painter, const QRectF &target, const QImage &image, const QRectF &source)
+{
+  const QSize size = target.size().toSize();
+  if ((target.width() >= source.width() / 2 && target.height() >= source.height() / 2) || size.isEmpty()) {
+    painter.drawImage(target, image, source);
+    return;
+  }
+  const QRect part = source.toAlignedRect().intersected(image.rect());
+  if (part.isEmpty()) return;
+  // The part as a view into the frame's pixels, not a copy.
+  const QImage view(image.constBits() + qsizetype(part.top()) * image.bytesPerLine() +
+                        qsizetype(part.left()) * (image.depth() / 8),
+                    part.width(), part.height(), image.bytesPerLine(), image.format());
+  painter.drawImage(target, view.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+} // namespace
 
 TNormalizedRect MakeNormalizedRect(float l, float t, float r, float b)
 {
@@ -101,8 +125,10 @@ QRectF TVideoPresenter::PictureRect(const QRect &area, QSize frameSize, int parN
   const double srcH = std::max(0.0, double(FSource.bottom - FSource.top)) * frameSize.height();
   if (srcW <= 0 || srcH <= 0 || dest.isEmpty()) return dest;
   const double scale = std::min(dest.width() / srcW, dest.height() / srcH);
-  const double w = srcW * scale, h = srcH * scale;
-  return QRectF(dest.left() + (dest.width() - w) / 2, dest.top() + (dest.height() - h) / 2, w, h);
+  // On whole pixels: a picture half a pixel off is blurred by the filter.
+  const double w = std::round(srcW * scale), h = std::round(srcH * scale);
+  return QRectF(std::round(dest.left() + (dest.width() - w) / 2), std::round(dest.top() + (dest.height() - h) / 2), w,
+                h);
 }
 
 void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
@@ -123,10 +149,13 @@ void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
     painter.scale(FFlipH ? -1 : 1, FFlipV ? -1 : 1);
     painter.translate(-centre);
   }
+  // A nearest-pixel scaling drops whole rows and columns: thin strokes of a
+  // stamp or a plate vanish or double. Filtering costs about the same.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   if (FAspectMode == vamNonLinear)
     PaintNonLinear(painter, target, frame, source);
   else
-    painter.drawImage(target, frame.Image, source);
+    DrawFiltered(painter, target, frame.Image, source);
   painter.restore();
 }
 
