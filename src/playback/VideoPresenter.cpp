@@ -30,6 +30,28 @@ void DrawFiltered(QPainter &painter, const QRectF &target, const QImage &image, 
   painter.drawImage(target, view.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
+// The size the whole picture is shown at when its Source part fills Target;
+// empty unless that shrinks the frame (a larger one is drawn from it).
+QSize ShrunkPictureSize(const QRectF &target, const QRectF &source, QSize frame)
+{
+  const QSize whole(Round32(target.width() * frame.width() / source.width()),
+                    Round32(target.height() * frame.height() / source.height()));
+  if (whole.isEmpty() || whole.width() > frame.width() || whole.height() > frame.height()) return {};
+  return whole;
+}
+
+// Shown is the whole frame already scaled to the picture's size: the part
+// falls on whole pixels and is copied, not resampled again.
+void DrawShown(QPainter &painter, const QRectF &target, const QImage &shown, const QRectF &source, QSize frame)
+{
+  const double kx = double(shown.width()) / frame.width(), ky = double(shown.height()) / frame.height();
+  QRectF part(source.left() * kx, source.top() * ky, source.width() * kx, source.height() * ky);
+  const QRectF snapped(std::round(part.left()), std::round(part.top()), std::round(part.width()),
+                       std::round(part.height()));
+  if (snapped.size() == target.size()) part = snapped;
+  painter.drawImage(target, shown, part);
+}
+
 } // namespace
 
 TNormalizedRect MakeNormalizedRect(float l, float t, float r, float b)
@@ -142,6 +164,8 @@ void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
   const QRectF source(FSource.left * size.width(), FSource.top * size.height(),
                       (FSource.right - FSource.left) * size.width(), (FSource.bottom - FSource.top) * size.height());
   if (target.isEmpty() || source.isEmpty()) return;
+  const QSize shrunk = FAspectMode == vamNonLinear ? QSize() : ShrunkPictureSize(target, source, size);
+  FSlot->SetShownSize(shrunk);
   painter.save();
   if (FFlipH || FFlipV) {
     const QPointF centre = target.center();
@@ -154,6 +178,8 @@ void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   if (FAspectMode == vamNonLinear)
     PaintNonLinear(painter, target, frame, source);
+  else if (!shrunk.isEmpty() && frame.Shown.size() == shrunk)
+    DrawShown(painter, target, frame.Shown, source, size);
   else
     DrawFiltered(painter, target, frame.Image, source);
   painter.restore();

@@ -211,9 +211,17 @@ QString StampedClip(const QString &ffmpeg)
                        "if(between(Y,100,399)*between(X,600,999),if(lt(mod(X,4),2),235,16),128))':cb=128:cr=128");
     QProcess p;
     if (QDir().mkpath(folder))
-      p.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=gray:s=1280x720:r=30:d=3",
-                       "-vf", detail + stamps + ",format=yuv420p", "-c:v", "libx264", "-preset", "veryfast", "-crf",
-                       "1", "-f", "mov", clip});
+      p.start(ffmpeg, {"-nostdin", "-loglevel",
+                       "error",    "-y",
+                       "-f",       "lavfi",
+                       "-i",       "color=c=gray:s=1280x720:r=30:d=1",
+                       "-vf",      detail + stamps + ",loop=-1:1,format=yuv420p",
+                       "-t",       "30",
+                       "-c:v",     "libx264",
+                       "-preset",  "veryfast",
+                       "-crf",     "1",
+                       "-f",       "mov",
+                       clip});
     return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? clip : QString();
   }();
   return made;
@@ -245,7 +253,9 @@ QRect LitBox(const QImage &image)
 
 // The picture on the screen is the frame scaled with a filter, as a plain
 // player shows it: close to ffmpeg's filtered scaling of the frame and far
-// from a nearest-pixel one, fitted in the window, at 25 % and full screen.
+// from a nearest-pixel one, paused and playing, fitted in the window, at
+// 25 % and full screen. Playing, a shrunk picture comes scaled from the
+// renderer's thread.
 TEST_F(RealWindow, VideoIsScaledWithAFilterAtEveryZoom)
 {
   KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
@@ -281,9 +291,18 @@ TEST_F(RealWindow, VideoIsScaledWithAFilterAtEveryZoom)
     EXPECT_LT(toFiltered, 8) << name << " " << picture.width() << "x" << picture.height();
     EXPECT_LT(toFiltered, toNearest / 2) << name << " " << picture.width() << "x" << picture.height();
   };
+  compare("paused", 0);
+  ASSERT_TRUE(PressPlay(true));
+  auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(w->FilterEVR.MemberFilter());
+  ASSERT_NE(renderer, nullptr);
+  const auto scaledBy = [&](QSize size) {
+    return kptest::waitUntil([&] { return renderer->Frames()->Latest().Shown.size() == size; }, 5000);
+  };
   compare("fit", 0);
+  EXPECT_TRUE(scaledBy(LitBox(kptest::ScreenOf(w->PanelVideo).convertToFormat(QImage::Format_RGB32)).size()));
   w->Item("N_VideoZoom_25")->trigger();
   compare("25", 320);
+  EXPECT_TRUE(scaledBy(QSize(320, 180)));
   w->Item("N_VideoZoom_Letterbox")->trigger();
   ASSERT_TRUE(Activate(w.get()));
   kptest::Key(Qt::Key_Return, Qt::AltModifier);
