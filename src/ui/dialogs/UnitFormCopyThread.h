@@ -8,10 +8,11 @@
 // locked source's copy is locked as it takes its name.
 //
 // Speed. The disk is set writing each block as soon as it is written, and
-// finished files wait in a group (PublishBytes, PublishFiles) to be synced
-// and named one after another: by then most of their data is on the disk,
-// so the syncs cost little more than one sync of the whole copy would. A
-// cancel or a failure still names the files finished before it.
+// finished files wait under their hidden names in a group (PublishBytes,
+// PublishFiles) that one sync of the file system makes lasting (a sync of
+// each file would flush the disk for each); each file's own write failures
+// are still collected before it takes its name. A cancel or a failure
+// still names the files finished before it.
 //
 // Threading. The constructor builds the list on the caller's thread; Start
 // runs the copy on a std::thread. The window polls Snapshot() and writes
