@@ -117,7 +117,8 @@ int64_t SmoothCopySpeed(int64_t speed, int64_t rate)
   return Round(double(speed) * 0.5 + double(rate) * 0.5);
 }
 
-TFormCopyThread::TFormCopyThread(const TFileItem &item, const QString &folder, TCopyDelays delays) : FDelays(delays)
+TFormCopyThread::TFormCopyThread(const TFileItem &item, const QString &folder, TCopyDelays delays)
+  : FDelays(delays), FPaused(delays.StartPaused)
 {
   FFiles = RecordingCopyFiles(item);
   for (const QString &path : FFiles) {

@@ -58,6 +58,7 @@ struct TCopySnapshot {
 // The engine's timing; tests shorten it.
 struct TCopyDelays {
   int SpeedWindowMs = 4000; // the speed is measured over windows this long
+  bool StartPaused = false; // for tests: paused from the start (after one block)
 };
 
 // Last-access and last-write times of a source, taken before it is read
