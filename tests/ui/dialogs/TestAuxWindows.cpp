@@ -76,9 +76,9 @@ protected:
   TFormCopy *StartPausedCopy(const TFileItem &item)
   {
     FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-    auto *form = new TFormCopy(&FHost, TCopyDelays{});
+    // Paused before it starts: a copy paused after starting may be over.
+    auto *form = new TFormCopy(&FHost, TCopyDelays{4000, true});
     form->StartCopy(item);
-    form->Thread()->SetPaused(true);
     if (kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000)) return form;
     form->close();
     return nullptr;
