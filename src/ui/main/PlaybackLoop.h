@@ -11,6 +11,7 @@
 #include "PlaybackControls.h"
 #include "PlaybackState.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <functional>
 
@@ -53,6 +54,7 @@ private:
   void PlayNext(TOrigin origin);
   void Telemetry(TOrigin origin, long double g);
   void PlaceMarker(bool valid);
+  bool MarkerDue(TOrigin origin);
   void PendingZoomAndFollow();
   void DrawGauges();
   void DrawCursors(long double g);
@@ -66,6 +68,8 @@ private:
   IPlaybackHost &FHost;
   TPositionModel &FModel;
   bool FInPass = false;
+  // When the map's marker was last placed.
+  QElapsedTimer FMarkerPlaced;
 };
 
 } // namespace kp

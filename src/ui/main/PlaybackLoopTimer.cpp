@@ -122,7 +122,7 @@ void TPlaybackLoop::Telemetry(TOrigin origin, long double g)
   const bool panelShown = C.PanelControl && C.PanelControl->isVisible();
   if (S.CurrentPoint.Time > 0) {
     if (C.MapPage && C.MapPage->MapVisible()) {
-      PlaceMarker(valid);
+      if (MarkerDue(origin)) PlaceMarker(valid);
       if (origin != TOrigin::None) PendingZoomAndFollow();
     }
     if (panelShown) DrawGauges();
@@ -130,6 +130,18 @@ void TPlaybackLoop::Telemetry(TOrigin origin, long double g)
     ExecMapScript(QStringLiteral("ClearMarkers()"));
   if (S.CurrentSample.Time > 0 && panelShown && C.GSensorBitmap)
     C.GSensorBitmap->Draw(S.CurrentSample.X, S.CurrentSample.Y, S.CurrentSample.Z, S.CurrentSample.A);
+}
+
+bool TPlaybackLoop::MarkerDue(TOrigin origin)
+{
+  // Every frame of the map page costs its renderer a few milliseconds however
+  // little the marker moved, about as much as the rest of the window's pass:
+  // at the fastest refresh the marker moves on every other pass (five times
+  // a second), while a pass a command runs places it at once.
+  constexpr qint64 kMarkerIntervalMs = 150;
+  if (origin == TOrigin::Timer && FMarkerPlaced.isValid() && FMarkerPlaced.elapsed() < kMarkerIntervalMs) return false;
+  FMarkerPlaced.start();
+  return true;
 }
 
 void TPlaybackLoop::PlaceMarker(bool valid)

@@ -6,6 +6,7 @@
 #include "PlayingTestSupport.h"
 #include "UiTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <map>
@@ -109,6 +110,28 @@ TEST_F(PlaybackPass, MarkerScripts)
     Rig->Loop->TimerTimer(TOrigin::None);
     EXPECT_EQ(Rig->Map.Scripts, QStringList{c.Expected}) << c.What;
   }
+}
+
+TEST_F(PlaybackPass, TheTimerMovesTheMarkerEveryOtherPassACommandAtOnce)
+{
+  LoadTelemetry(90, 60, true);
+  Rig->Map.Scripts.clear();
+  int passes = 0;
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 420) {
+    Rig->Loop->TimerTimer(TOrigin::Timer);
+    ++passes;
+    QTest::qWait(10);
+  }
+  const auto markers = [&] { return Rig->Map.Scripts.filter(QStringLiteral("PlaceMarker(")).size(); };
+  // Placed at 0, 150, 300 ms (and 450 ms on a slow pass), never on every pass.
+  EXPECT_GE(markers(), 3);
+  EXPECT_LE(markers(), 4);
+  EXPECT_GT(passes, 8);
+  const qsizetype before = markers();
+  Rig->Loop->TimerTimer(TOrigin::Window);
+  EXPECT_EQ(markers(), before + 1);
 }
 
 TEST_F(PlaybackPass, WithoutTelemetryMarkersClearAndOnlyTheCursorMoves)
