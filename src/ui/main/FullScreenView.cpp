@@ -120,6 +120,13 @@ void TFullScreenView::MoveBottomBar(int y)
   }
 }
 
+void TFullScreenView::KeepBottomHeight(int height, bool handleShown)
+{
+  if (FBottomHeight < 0) return;
+  FBottomHeight = height;
+  FBottomHandleShown = handleShown;
+}
+
 void TFullScreenView::RestoreBottomHeight()
 {
   QSplitter *splitter = C.SplitterBottom;

@@ -39,6 +39,12 @@ public:
   // Watches the video panel and the current video windows (after every
   // renderer switch).
   void WatchVideoWindows();
+  // The bottom panel's height in the window: the one it goes back to while
+  // full screen holds the video, else Current.
+  int BottomHeightInWindow(int current) const { return FBottomHeight >= 0 ? FBottomHeight : current; }
+  // Graphs changed while full screen holds the video: the window gives the
+  // panel Height and shows its splitter handle or not when it comes back.
+  void KeepBottomHeight(int height, bool handleShown);
 
   bool FullScreenOn() const;
   bool VideoInFullScreen() const;

@@ -132,6 +132,9 @@ void TTimeWindow::ScrollBarZoomChange()
 
 void TTimeWindow::N_View_Time_SetAClick(QObject *sender)
 {
+  // Nothing loaded, no time line: a mark would only draw a band over
+  // empty graphs.
+  if (S.Recording.Files.empty()) return;
   if (C.Is(sender, "N_View_Time_SetA")) {
     S.MarkA = FHost.GetPosition();
     if (S.MarkB <= S.MarkA) S.MarkB = 1;

@@ -128,8 +128,12 @@ void TViewCommands::N_View_Graphics_SClick(QObject *sender)
   const int chosen = C.Graphs ? int(C.Graphs->size()) : 0;
   if (C.SplitterBottom && C.SplitterBottom->count() > 1) C.SplitterBottom->handle(1)->setVisible(chosen > 0);
   if (sender && C.PanelBottom) {
-    const int height = BottomPanelHeight(chosen, BottomPanelBase(), C.PanelBottom->height());
+    // In full screen the panel's height now is the screen's, not the window's.
+    const int current =
+        FullScreen ? FullScreen->BottomHeightInWindow(C.PanelBottom->height()) : C.PanelBottom->height();
+    const int height = BottomPanelHeight(chosen, BottomPanelBase(), current);
     if (height != C.PanelBottom->height()) SetSecondPane(C.SplitterBottom, height);
+    if (FullScreen) FullScreen->KeepBottomHeight(height, chosen > 0);
   }
   FHost.GraphsChanged();
   FHost.SplitterRightMoved();

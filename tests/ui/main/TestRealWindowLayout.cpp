@@ -195,6 +195,23 @@ TEST_F(RealWindowLayout, BottomPanelKeepsItsHeightThroughFullScreenAndRestart)
 
   ASSERT_NO_FATAL_FAILURE(Restart(kptest::DemoCard()));
   EXPECT_EQ(w->PanelBottom->height(), height);
+
+  // Graphs hidden in full screen: back in the window the panel has the
+  // height hidden graphs give it, not the one it left with.
+  ASSERT_NO_FATAL_FAILURE(LoadFirstRow());
+  QAction *hide = w->Item("N_View_Graphics_Hide"), *show = w->Item("N_View_Graphics_Show");
+  hide->trigger();
+  const int compact = w->PanelBottom->height();
+  show->trigger();
+  ASSERT_GT(w->PanelBottom->height(), compact);
+  w->ToggleFullScreen();
+  ASSERT_TRUE(Activate(w->FullScreenForm.get()));
+  hide->trigger();
+  Key(Qt::Key_Escape);
+  ASSERT_FALSE(w->Item("N_FullScreen")->isChecked());
+  EXPECT_TRUE(kptest::waitUntil([&] { return w->PanelBottom->height() == compact; }, 3000))
+      << w->PanelBottom->height() << " for " << compact;
+  EXPECT_TRUE(w->SplitterBottom->handle(1)->isHidden());
 }
 
 TEST_F(RealWindowLayout, SeekBarAndGraphsFollowEveryRelayout)

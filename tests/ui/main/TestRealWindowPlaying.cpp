@@ -424,7 +424,8 @@ TEST_F(RealWindowPlaying, NextFrameStepsIntoTheNextFragment)
 
 // The title names the loaded recording through a change of language, of
 // units and of renderer. A stop (Esc here) leaves nothing of the recording
-// on the graphs, and a click on the row it left selected loads it again.
+// on the graphs, nor do the A and B marks then, and a click on the row it
+// left selected loads it again.
 TEST_F(RealWindowPlaying, TheTitleKeepsTheRecordingAndAStoppedRowLoadsAgain)
 {
   const int trip = RowOf(QStringLiteral("FILE0001"));
@@ -468,6 +469,16 @@ TEST_F(RealWindowPlaying, TheTitleKeepsTheRecordingAndAStoppedRowLoadsAgain)
   for (size_t i = 0; i < fresh.size(); ++i) {
     EXPECT_GT(kptest::MeanDifference(loaded[i], fresh[i]), 0) << "graph " << i << " showed no band";
     EXPECT_EQ(kptest::MeanDifference(stopped[i], fresh[i]), 0) << "graph " << i;
+  }
+  // With nothing loaded there is no time line to mark: no band comes back.
+  for (const char *item : {"N_View_Time_SetA", "N_View_Time_SetB"}) {
+    SCOPED_TRACE(item);
+    w->Item(item)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->State.MarkA, 0);
+    EXPECT_EQ(w->State.MarkB, 0);
+    const std::vector<QImage> marked = GraphPictures(*w);
+    for (size_t i = 0; i < fresh.size(); ++i) EXPECT_EQ(kptest::MeanDifference(marked[i], fresh[i]), 0) << i;
   }
 
   ClickRow(trip, false);

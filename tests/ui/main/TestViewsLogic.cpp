@@ -128,6 +128,7 @@ TEST_F(ViewsLogicTest, MarksKeepAbeforeBAndTheLoopWarns)
       {0.5L, 0.8L, 0.3L, "N_View_Time_SetB", 0, 0.3L},
       {0.2L, 0.8L, 0.5L, "N_View_Time_SetA", 0.5L, 0.8L},
   };
+  rig.state.Recording.Files.resize(1); // a recording is loaded
   for (const Case &c : cases) {
     rig.state.MarkA = c.A;
     rig.state.MarkB = c.B;
@@ -136,7 +137,14 @@ TEST_F(ViewsLogicTest, MarksKeepAbeforeBAndTheLoopWarns)
     EXPECT_EQ(rig.state.MarkA, c.WantA) << c.Item;
     EXPECT_EQ(rig.state.MarkB, c.WantB) << c.Item;
   }
+  // Nothing loaded: nothing to mark.
+  rig.state.Recording.Files.clear();
   rig.state.MarkA = rig.state.MarkB = 0;
+  for (const char *item : {"N_View_Time_SetA", "N_View_Time_SetB"}) {
+    rig[item]->trigger();
+    EXPECT_EQ(rig.state.MarkA, 0) << item;
+    EXPECT_EQ(rig.state.MarkB, 0) << item;
+  }
   rig.c.CheckBoxLoop->click();
   EXPECT_TRUE(rig["N_View_Time_LoopAB"]->isChecked());
   EXPECT_EQ(rig.host.Messages, QStringList{Translate(u"Cropping_Info")});
