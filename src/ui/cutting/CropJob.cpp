@@ -153,7 +153,9 @@ TCropOutcome TCropJob::Run()
   if (!existing.isEmpty() && !(FEvents.AskReplace && FEvents.AskReplace(existing))) return TCropOutcome::Refused;
 
   if (FEvents.Started) FEvents.Started(FOutputName, TotalSeconds(FItems));
-  // The movie grows under a temporary name and takes its own when complete.
+  // The movie grows under a temporary name and takes its own when complete;
+  // its folder (the videos folder by default) may not exist yet.
+  if (!folder.isEmpty()) ForceDirs(folder);
   QString error;
   const QString temp = CreateTempBeside(FOutputName, error);
   std::unique_ptr<TMOVWriter> writer;
