@@ -6,6 +6,7 @@
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
+#include "UnitTempFiles.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
 
@@ -64,6 +65,7 @@ TFileListCommands::~TFileListCommands()
 void TFileListCommands::RemoveTemporaryFiles()
 {
   for (const QString &path : std::as_const(FTemporaryFiles)) QFile::remove(path);
+  if (!FTemporaryFiles.isEmpty()) RemoveTempFilesFolder();
   FTemporaryFiles.clear();
 }
 
@@ -338,13 +340,14 @@ void TFileListCommands::OpenTrackInEarth()
   }
   const QString file = SanitizeFileName(QLatin1String("Track ") + DateTimeToStr(info.StartTime + TimeZoneShift()) +
                                         QLatin1String(".kml"));
-  QString path = QDir(QDir::tempPath()).absoluteFilePath(file);
   QByteArray text;
-  if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text)) {
-    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+  QString error, path;
+  if (GpsExportConverters().front()->ExportToText(info, text)) path = CreateTempFile(file, text, error);
+  if (path.isEmpty()) {
+    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + file);
     return;
   }
-  if (!FTemporaryFiles.contains(path)) FTemporaryFiles << path;
+  FTemporaryFiles << path;
   FHost.OpenDocument(path);
 }
 
