@@ -1,6 +1,7 @@
 #include "FileListCommands.h"
 #include "FileListModel.h"
 #include "MainHost.h"
+#include "MakerContacts.h"
 #include "MapBridge.h"
 #include "PositionModel.h"
 #include "UnitFormMain.h"
@@ -34,7 +35,7 @@ bool TMainDialogHost::MenuChecked(const QString &name) const
 
 void TMainDialogHost::OpenWebSite()
 {
-  QDesktopServices::openUrl(QUrl(Translate(u"MySite")));
+  if (!MakerContacts().Site.isEmpty()) QDesktopServices::openUrl(QUrl(MakerContacts().Site));
 }
 
 bool TMainDialogHost::SelectFolder(QString &path, const QString &caption)

@@ -2,6 +2,7 @@
 
 #include "DateTime.h"
 #include "IViewsHost.h"
+#include "MakerContacts.h"
 #include "UnitFileManager.h"
 #include "UnitGpsConverters.h"
 #include "UnitTranslate.h"
@@ -109,7 +110,7 @@ void TViewDialogs::N_FileList_Track_MoveClick()
 
 void TViewDialogs::N_Help_SiteClick()
 {
-  QDesktopServices::openUrl(QUrl(Translate(u"MySite")));
+  if (!MakerContacts().Site.isEmpty()) QDesktopServices::openUrl(QUrl(MakerContacts().Site));
 }
 
 } // namespace kp
