@@ -98,7 +98,7 @@ void TFormCopy::resizeEvent(QResizeEvent *)
   FProgress->setGeometry(0, height() - 16, width(), 16);
 }
 
-void TFormCopy::StartCopy(const TFileItem &item)
+void TFormCopy::StartCopy(const TFileItem &item, bool paused)
 {
   QString folder = settings::CopyFolder.Read();
   if (folder.isEmpty()) folder = GetSpecialFolder(sfVideos);
@@ -111,6 +111,7 @@ void TFormCopy::StartCopy(const TFileItem &item)
   settings::CopyFolder.Write(folder);
   FWords = TCopyWords::Current();
   FThread = std::make_unique<TFormCopyThread>(item, folder, FDelays);
+  FThread->SetPaused(paused);
   FThread->Start();
   FClock.Start(Now());
   TimerTimer();
