@@ -125,6 +125,8 @@ TEST_F(AuxWindows, CopyWindowClosedMidCopyGoesAwayWithoutAPartialFile)
   EXPECT_TRUE(form.isNull() || !form->isVisible());
   ASSERT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
   EXPECT_FALSE(QFileInfo::exists(FHost.ChosenFolder + QStringLiteral("/BIG.MOV")));
+  // Nor its temporary file: the engine removes what it began.
+  EXPECT_EQ(QDir(FHost.ChosenFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
 
   // A cancelled folder choice closes the window at once.
   FHost.ChosenFolder.clear();
@@ -140,6 +142,9 @@ TEST_F(AuxWindows, CopyWindowShowsAFailure)
   const QString source = FDir.path() + QStringLiteral("/PULLED.MOV");
   QPointer<TFormCopy> form = StartPausedCopy(OneFileRecording(source, 4 << 20));
   ASSERT_TRUE(form);
+  // Held after its first block, under a hidden name.
+  EXPECT_EQ(form->Thread()->Snapshot().CopiedBytes, TFormCopyThread::BlockSize);
+  EXPECT_FALSE(QFileInfo::exists(FHost.ChosenFolder + QStringLiteral("/PULLED.MOV")));
   QFile::resize(source, 1 << 20); // the card is pulled
   kptest::MessageBoxAnswerer boxes;
   form->Thread()->SetPaused(false);
@@ -154,6 +159,7 @@ TEST_F(AuxWindows, CopyWindowShowsAFailure)
   kptest::saveScreenshot(form, QStringLiteral("copy-failed.png"));
   form->close();
   EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+  EXPECT_EQ(QDir(FHost.ChosenFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 TEST_F(AuxWindows, FolderChooserOpensAtTheChosenFolder)
