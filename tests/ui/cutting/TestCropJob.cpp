@@ -262,7 +262,13 @@ TEST_F(CropJob, OutputThatWouldReplaceASourceIsRefused)
 TEST_F(CropJob, WriterThatCannotStartReportsAndShowsTheMainWindow)
 {
   FItems = {Item(CardMovie(2), false, 0, 0.2L)};
-  EXPECT_EQ(Run(Out(QStringLiteral("missing/cut.mov"))), TCropOutcome::Failed);
+  // A folder not made yet (the videos folder before the first save) is made.
+  EXPECT_EQ(Run(Out(QStringLiteral("not yet/made/cut.mov"))), TCropOutcome::Finished);
+  EXPECT_TRUE(QFileInfo(Out(QStringLiteral("not yet/made/cut.mov"))).isFile());
+  FHost.Calls.clear();
+  // One that cannot be made (a file stands in its way) fails the writer.
+  ASSERT_TRUE(kptest::writeFileBytes(Out(QStringLiteral("plain")), "x"));
+  EXPECT_EQ(Run(Out(QStringLiteral("plain/cut.mov"))), TCropOutcome::Failed);
   ASSERT_EQ(FMessages.size(), 1);
   EXPECT_TRUE(FMessages[0].startsWith(QStringLiteral("Exception\r\n\r\n"))) << FMessages[0].toStdString();
   EXPECT_EQ(FHost.Calls, QStringList({"show"}));
