@@ -118,14 +118,18 @@ TFileFraction FractionOf(TDateTime start, TDateTime end, TDateTime origin, doubl
 QString DateText(TDateTime start, const TCatalogueWords &words)
 {
   const TDateTime t = start + TimeZoneShift();
-  const int64_t m = Round(Frac(t) * 1440.0);
-  // The last half-minute of a day rounds to 1440 and shows as 24:00.
+  int64_t m = Round(Frac(t) * 1440.0);
+  double day = Int(t);
+  // The last half-minute of a day rounds up to the next day's midnight.
+  if (m >= 1440) {
+    m -= 1440;
+    day += 1;
+  }
   const QString clock = QLatin1Char(' ') + IntToStrZ(m / 60, 2) + QLatin1Char(':') + IntToStrZ(m % 60, 2);
-  const double day = Int(t);
   const double today = Int(Now());
   if (day == today) return words.Today + clock;
   if (day == today - 1) return words.Yesterday + clock;
-  return FormatDateTime(words.Formats.shortDateFormat, t, words.Formats) + clock;
+  return FormatDateTime(words.Formats.shortDateFormat, day, words.Formats) + clock;
 }
 
 QString SizeText(int64_t size)

@@ -22,7 +22,10 @@ double peakValue(const TGraphicItem &c)
 
 QString GeneralFloatText(double value)
 {
-  return GeneralFloatText(value, FormatSettings().decimalSeparator);
+  // Every number on the screen (list, title, seek bar, details) carries a
+  // point whatever the language; the graphs follow them, not the system's
+  // locale, so one window never mixes two separators.
+  return GeneralFloatText(value, QLatin1Char('.'));
 }
 
 QString GeneralFloatText(double value, QChar sep)

@@ -1,5 +1,7 @@
 #include "ByteStream.h"
 
+#include "Errors.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -26,8 +28,8 @@ bool AddFits(int64_t pos, int64_t n, int64_t &end)
 
 } // namespace
 
-EStreamError::EStreamError(const QString &message, int64_t offset)
-  : std::runtime_error(message.toStdString()), FOffset(offset)
+EStreamError::EStreamError(const QString &message, int64_t offset, int systemError)
+  : std::runtime_error(message.toStdString()), FOffset(offset), FSystemError(systemError)
 {
 }
 
@@ -233,7 +235,11 @@ bool TFileStream::DoWriteAt(int64_t pos, const void *buffer, int64_t n)
   while (done < n) {
     const ssize_t r = ::pwrite(FFd, in + done, static_cast<size_t>(n - done), static_cast<off_t>(pos + done));
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
+    if (r <= 0) {
+      const int error = r == 0 ? ENOSPC : errno;
+      throw EStreamWriteError(QStringLiteral("cannot write %1: %2").arg(FileName(), SystemErrorText(error)), pos + done,
+                              error);
+    }
     done += r;
   }
   if (pos + n > FSize) FSize = pos + n;

@@ -19,12 +19,16 @@ namespace kp {
 
 class EStreamError : public std::runtime_error {
 public:
-  EStreamError(const QString &message, int64_t offset);
+  EStreamError(const QString &message, int64_t offset, int systemError = 0);
   // Byte offset in the stream where the failing operation started (-1: none).
   int64_t Offset() const { return FOffset; }
+  // The errno of a file the system refused (a full disk, a file system
+  // gone read-only); 0 for anything else.
+  int SystemError() const { return FSystemError; }
 
 private:
   int64_t FOffset;
+  int FSystemError;
 };
 
 // A read or seek outside the stream's range, or a failed device read.

@@ -75,6 +75,10 @@ inline constexpr TIntSetting PosWidth{"pos_Width", 0};
 inline constexpr TIntSetting PosHeight{"pos_Height", 0};
 inline constexpr TIntSetting PosState{"pos_State", 2};
 
+// The size the file-open dialog was last closed with; 0 until then.
+inline constexpr TIntSetting OpenDialogWidth{"dlgOpen_Width", 0};
+inline constexpr TIntSetting OpenDialogHeight{"dlgOpen_Height", 0};
+
 // The list's sort column (0 name .. 7 resolution) and direction.
 inline constexpr TIntSetting ColSort{"col_sort", 2};
 inline constexpr TBoolSetting ColSortDur{"col_sort_dur", true};

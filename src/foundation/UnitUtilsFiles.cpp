@@ -1,6 +1,8 @@
 #include "UnitUtilsFiles.h"
 
+#include "Errors.h"
 #include "UnitUtils.h"
+#include "WholeFileWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -118,12 +120,18 @@ QString SanitizedPath(const QString &path)
 
 bool SaveStringToFile(QString &path, const QByteArray &text)
 {
+  QString error;
+  return SaveStringToFile(path, text, error);
+}
+
+bool SaveStringToFile(QString &path, const QByteArray &text, QString &error)
+{
   SanitizePath(path);
-  if (path.isEmpty()) return false;
-  const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool written = WriteAllToFd(fd, text);
-  return ::close(fd) == 0 && written;
+  if (path.isEmpty()) {
+    error = SystemErrorText(ENOENT);
+    return false;
+  }
+  return SaveFileWhole(path, text, true, error);
 }
 
 int64_t GetFileSize64(const QString &path)

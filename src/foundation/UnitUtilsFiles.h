@@ -93,9 +93,12 @@ QString SanitizeFileName(const QString &name);
 void SanitizePath(QString &path);
 QString SanitizedPath(const QString &path);
 
-// Sanitises Path in place and writes Text as the file's whole content.
-// False when the file could not be written completely.
+// Sanitises Path in place and writes Text as the file's whole content,
+// replacing a file of that name (TWholeFileWriter: the file is whole or
+// untouched). False, with the system's reason in Error, when the file could
+// not be written.
 bool SaveStringToFile(QString &path, const QByteArray &text);
+bool SaveStringToFile(QString &path, const QByteArray &text, QString &error);
 
 // The file's size in bytes; 0 when it is missing or not a regular file.
 int64_t GetFileSize64(const QString &path);

@@ -17,6 +17,10 @@ constexpr int kHeaderLines = 6;
 // milliseconds, so that fixes exactly 6 s apart never split on the last bit
 // of a date-time.
 constexpr int64_t kSegmentGapMs = 6000;
+// How far the written day number stays after the fix: far above the error of
+// a double near 50,000 days (under 1 us) and of the arithmetic a reader does
+// with it, far below a step.
+constexpr int64_t kMarginUs = 50;
 
 QByteArray Trimmed(const QByteArray &field)
 {
@@ -60,11 +64,13 @@ QByteArray PltDaysText(TDateTime utc)
 {
   // The field's last digit is 8.64 ms. Rounded, a fix at a whole second is
   // written up to 4.3 ms early and readers that truncate (most do) put it in
-  // the second before; so the value is the first step at or after the fix,
-  // counted in whole microseconds (finer than a date-time's own precision)
-  // to keep floating-point noise from pulling it below the fix.
+  // the second before. Nor may the value fall exactly on the fix: its decimal
+  // text seldom has an exact double, and the nearest one may lie below it
+  // (every 27th second of a day is such a step). So the value is the first step at
+  // least kMarginUs after the fix, counted in whole microseconds (finer than
+  // a date-time's own precision) to keep floating-point noise out.
   if (!IsFinite(utc) || std::fabs(utc) > 1e6) return "0";
-  const int64_t us = Round(utc * MSecsPerDay * 1000.0);
+  const int64_t us = Round(utc * MSecsPerDay * 1000.0) + kMarginUs;
   constexpr int64_t kUsPerStep = 8640; // 86,400,000,000 us a day / 10^7 steps
   int64_t steps = us / kUsPerStep;
   if (us % kUsPerStep > 0) ++steps; // division truncates towards zero
@@ -79,8 +85,9 @@ QByteArray PltDaysText(TDateTime utc)
 
 TDateTime PltDaysToTime(double days)
 {
-  // The written value lies up to one step (8.64 ms) after the fix: the
-  // nearest 10 ms gives back a fix taken at a whole second, in that second.
+  // The written value lies up to one step (8.64 ms, plus the margin) after
+  // the fix: the nearest 10 ms gives back a fix taken at a whole second, in
+  // that second.
   if (!IsFinite(days) || std::fabs(days) > 1e6) return 0;
   return TDateTime(Round(days * 8640000.0)) / 8640000.0;
 }

@@ -17,8 +17,9 @@ public:
   void GetSignatureChars(TCharSet &required, TCharSet &forbidden) const override;
 };
 
-// The days field of a UTC time: seven decimals at most, never before the
-// time itself, so readers that truncate keep its second.
+// The days field of a UTC time: seven decimals at most, a little after the
+// time itself, so readers that truncate keep its second even when they go
+// through a double.
 QByteArray PltDaysText(TDateTime utc);
 // A days field read back, to the nearest 10 ms.
 TDateTime PltDaysToTime(double days);

@@ -23,9 +23,9 @@ QByteArray Hemisphere(double v, char positive, char negative)
   return (v >= 0 ? positive : negative) + FloatToStrDotBytes(std::fabs(v), 6, true);
 }
 
-QByteArray EntryText(const TTrackInfoItem &item, double baseTrip)
+QByteArray EntryText(const TTrackInfoItem &item, TDateTime shown, double baseTrip)
 {
-  return DateTimeToStr(item.Time).toUtf8() + " \r\n" + Hemisphere(item.Lat, 'N', 'S') + "   " +
+  return DateTimeToStr(shown).toUtf8() + " \r\n" + Hemisphere(item.Lat, 'N', 'S') + "   " +
          Hemisphere(item.Lon, 'E', 'W') + " \r\n" + TranslateCP(u"Speed", kUtf8) + ": " + IntText(item.Speed) +
          TranslateCP(u"KmetersPerH", kUtf8) + " \r\n" + TranslateCP(u"Details_Track_Length", kUtf8) + ": " +
          IntText(item.Trip - baseTrip) + TranslateCP(u"meters", kUtf8);
@@ -38,7 +38,8 @@ QByteArray Digits(int64_t n, int width)
 
 } // namespace
 
-void SrtBuildEntries(const TTrackInfo &info, TSubtitleItems &entries, double baseTrip, TDateTime baseTime)
+void SrtBuildEntries(const TTrackInfo &info, TSubtitleItems &entries, double baseTrip, TDateTime baseTime,
+                     const std::vector<TDateTime> *shown)
 {
   entries.clear();
   entries.reserve(info.Items.size());
@@ -56,7 +57,8 @@ void SrtBuildEntries(const TTrackInfo &info, TSubtitleItems &entries, double bas
     if (item.Kind != ikGps) continue;
     if (previous) complete(item.Time - previous->Time);
     TSubtitleItem entry;
-    entry.Text = EntryText(item, baseTrip);
+    const size_t k = entries.size();
+    entry.Text = EntryText(item, shown && k < shown->size() ? (*shown)[k] : item.Time, baseTrip);
     entry.StartTime = std::max(item.Time - baseTime, 0.0);
     entries.push_back(entry);
     previous = &item;

@@ -15,8 +15,11 @@ public:
 };
 
 // One entry per GPS item of Info, timed from BaseTime (the first fix's time
-// when BaseTime <= 0); the trip shown counts from BaseTrip.
-void SrtBuildEntries(const TTrackInfo &info, TSubtitleItems &entries, double baseTrip, TDateTime baseTime);
+// when BaseTime <= 0); the trip shown counts from BaseTrip. Shown, when
+// given, holds the time each entry shows, per GPS item in order (a fix
+// re-timed for a faster movie still shows when it was taken).
+void SrtBuildEntries(const TTrackInfo &info, TSubtitleItems &entries, double baseTrip, TDateTime baseTime,
+                     const std::vector<TDateTime> *shown = nullptr);
 // The SubRip text of Entries, numbered from 1, without a byte-order mark.
 QByteArray SrtEntriesToText(const TSubtitleItems &entries);
 // "hh:mm:ss,zzz" of a span in days; hours wrap at 24.

@@ -14,6 +14,7 @@ namespace {
 constexpr double kOneMs = 1.1574074074074074e-08;
 constexpr double kShortRange = 0.0002314814814814815; // 20 s
 constexpr double kNear = 6.944444444444444e-05;       // 6 s
+constexpr double kEndReach = 3.472222222222222e-05;   // 3 s
 
 TTrackInfoItem PointItem(const TMovingPoint &p)
 {
@@ -66,6 +67,21 @@ QString TrackName(TDateTime start)
          IntToStr2(f.day) + QLatin1Char(' ') + TimeToStr(t);
 }
 
+// Time of the last fix in Items, 0 without one.
+TDateTime LastFixTime(const std::vector<TTrackInfoItem> &items)
+{
+  for (auto it = items.rbegin(); it != items.rend(); ++it)
+    if (it->Kind == ikGps) return it->Time;
+  return 0;
+}
+
+// The hours the list's average speed of a file counts: first to last fix.
+double MovingHours(const TMovingInfo &info)
+{
+  const double kmh = info.GetAvgSpeed();
+  return kmh > 0 ? info.GetTrackLength() / 1000 / kmh : 0;
+}
+
 // The average speed with one decimal in the user's number format.
 QString SpeedText(double kmh)
 {
@@ -95,6 +111,14 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
   // to 1 ms after a point go after it. Ends when both arrays are used up.
   constexpr double kNoLimit = std::numeric_limits<double>::infinity();
   auto &items = info.Items;
+  // Cameras write the fix at a fragment's boundary into both fragments'
+  // tracks: the trip holds it once.
+  const TDateTime lastFix = LastFixTime(items);
+  const auto addPoint = [&](const TMovingPoint &point) {
+    if (lastFix > 0 && std::fabs(point.Time - lastFix) < kOneMs) return;
+    items.push_back(PointItem(point));
+    Widen(info, point);
+  };
   items.reserve(items.size() + Points.size() + GSensor.size());
   size_t p = 0, s = 0;
   double limit = 0;
@@ -105,8 +129,7 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
         limit = Points[p].Time;
         break;
       }
-      items.push_back(PointItem(Points[p]));
-      Widen(info, Points[p]);
+      addPoint(Points[p]);
     }
     if (p >= Points.size()) limit = kNoLimit;
     for (; s < GSensor.size(); ++s) {
@@ -120,8 +143,7 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
     // Times that do not compare (NaN) would stall the merge: take the next
     // point as it comes.
     if (p + s == before && p < Points.size()) {
-      items.push_back(PointItem(Points[p]));
-      Widen(info, Points[p++]);
+      addPoint(Points[p++]);
     } else if (p + s == before && s < GSensor.size()) {
       items.push_back(SampleItem(GSensor[s++]));
     }
@@ -133,14 +155,42 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
   info.CentreLat = (info.MaxLat + info.MinLat) / 2;
   info.Width = GeoDistance(info.MinLon, info.CentreLat, info.MaxLon, info.CentreLat);
   info.Height = GeoDistance(info.CentreLon, info.MaxLat, info.CentreLon, info.MinLat);
+  // The recording list's average: the length over the time between each
+  // file's first and last fix, so gaps between files and a G-sensor that
+  // runs on after the last fix do not count.
+  const double hours = (info.AvgSpeed > 0 ? info.Length / 1000 / info.AvgSpeed : 0) + MovingHours(*this);
   info.Length += GetTrackLength();
   const double duration = info.EndTime - info.StartTime;
-  info.AvgSpeed = info.StartTime < info.EndTime ? info.Length / 1000 / (duration * 24) : 0;
+  info.AvgSpeed = hours > 0 ? info.Length / 1000 / hours : 0;
   info.Name = TrackName(info.StartTime);
   info.Description = QStringLiteral("Duration: ") + FormatDateTime(FormatSettings().longTimeFormat, duration) +
                      QStringLiteral(". Length: ") + QString::number(Round(info.Length)) +
                      QStringLiteral("m. AvgSpeed: ") + SpeedText(info.AvgSpeed) + QStringLiteral("km/h.");
 }
+
+namespace {
+
+// The altitude of Points at Time, interpolated (a side without one gives
+// way to the other); up to 3 s beyond their ends, as the player shows a
+// fix, the end's. Alt stays when Time lies further out.
+void AltitudeAt(const std::vector<TMovingPoint> &points, TDateTime time, double &alt)
+{
+  const auto byTime = [](const TMovingPoint &p, TDateTime t) { return p.Time < t; };
+  const auto hi = std::lower_bound(points.begin(), points.end(), time, byTime);
+  if (hi == points.end() || hi->Time == time || hi == points.begin()) {
+    const TMovingPoint &end = hi == points.end() ? points.back() : *hi;
+    if (std::fabs(end.Time - time) < kEndReach) alt = end.Alt;
+    return;
+  }
+  const TMovingPoint &a = *(hi - 1), &b = *hi;
+  if (a.Alt == 0 || b.Alt == 0) {
+    alt = a.Alt == 0 ? b.Alt : a.Alt;
+    return;
+  }
+  alt = a.Alt + (b.Alt - a.Alt) * (time - a.Time) / (b.Time - a.Time);
+}
+
+} // namespace
 
 void TMovingInfo::Join(std::span<TMovingInfo *const> infos)
 {
@@ -171,11 +221,12 @@ void TMovingInfo::MergeAltitude(const TMovingInfo *other)
   const auto byTime = [](const TMovingPoint &p, TDateTime t) { return p.Time < t; };
   size_t i = size_t(std::lower_bound(o.begin(), o.end(), Points[0].Time, byTime) - o.begin());
   size_t k = 0;
-  ptrdiff_t last = -1;
+  ptrdiff_t first = -1, last = -1;
   for (; i < o.size(); ++i) {
     while (k < Points.size() && Points[k].Time < o[i].Time) ++k;
     if (k >= Points.size()) break;
     Points[k].Alt = o[i].Alt;
+    if (first < 0) first = ptrdiff_t(k);
     if (last >= 0 && size_t(last) + 1 < k) {
       const TMovingPoint &a = Points[size_t(last)], &b = Points[k];
       const double span = b.Time - a.Time;
@@ -187,6 +238,13 @@ void TMovingInfo::MergeAltitude(const TMovingInfo *other)
     }
     last = ptrdiff_t(k);
   }
+  // Own points before the first and after the last that took an altitude
+  // (a fragment's first and last fix, between two of the other track's
+  // points) take the other track's altitude at their time.
+  const size_t head = first < 0 ? Points.size() : size_t(first);
+  for (size_t j = 0; j < head; ++j) AltitudeAt(o, Points[j].Time, Points[j].Alt);
+  for (size_t j = last < 0 ? Points.size() : size_t(last) + 1; j < Points.size(); ++j)
+    AltitudeAt(o, Points[j].Time, Points[j].Alt);
 }
 
 void TMovingInfo::ExtractRange(TTrackInfo &info, TDateTime fromTime, TDateTime toTime) const

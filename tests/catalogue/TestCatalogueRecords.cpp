@@ -196,9 +196,21 @@ TEST_F(Records, DateTextsWithPinnedClock)
   EXPECT_EQ(Summary(s).DateText, "yesterday 09:05");
   s.StartTime = At(9, 5) - 2;
   EXPECT_EQ(Summary(s).DateText, "08.05.2024 09:05");
-  // The last half-minute of a day shows as 24:00 of that day.
+  // The last half-minute of a day shows as midnight of the next day, also
+  // when that day is yesterday or today, and when a zone's shift takes it
+  // there.
   s.StartTime = At(23, 59, 45) - 3;
-  EXPECT_EQ(Summary(s).DateText, "07.05.2024 24:00");
+  EXPECT_EQ(Summary(s).DateText, "08.05.2024 00:00");
+  s.StartTime = At(23, 59, 31) - 2;
+  EXPECT_EQ(Summary(s).DateText, "yesterday 00:00");
+  s.StartTime = At(23, 59, 50) - 1;
+  EXPECT_EQ(Summary(s).DateText, "today 00:00");
+  s.StartTime = At(19, 59, 40) - 3;
+  SetTimeZoneShift(4.0 / 24);
+  EXPECT_EQ(Summary(s).DateText, "08.05.2024 00:00");
+  SetTimeZoneShift(0);
+  s.StartTime = At(23, 59, 29) - 3;
+  EXPECT_EQ(Summary(s).DateText, "07.05.2024 23:59");
   s.StartTime = At(23, 30);
   SetTimeZoneShift(1.0 / 24);
   EXPECT_EQ(Summary(s).DateText, "11.05.2024 00:30");

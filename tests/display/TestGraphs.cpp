@@ -149,6 +149,24 @@ TEST(GraphGrid, LabelsOfAPositiveAndASignedScale)
   for (const auto &l : GridLabels(signedArea, 0.1, 12)) texts.push_back(l.Text);
   // 40 px for 0.5: labels need 14.4 px, so a step of 0.2.
   EXPECT_EQ(texts, (std::vector<QString>{"0", "0", "-0.2", "0.2", "-0.4", "0.4"}));
+
+  // A system locale with a decimal comma changes no label: the rest of the
+  // window writes its numbers with a point.
+  TFormatSettings comma = FormatSettings();
+  const QChar point = comma.decimalSeparator;
+  comma.decimalSeparator = QLatin1Char(',');
+  SetFormatSettings(comma);
+  std::vector<QString> underComma;
+  for (const auto &l : GridLabels(signedArea, 0.1, 12)) underComma.push_back(l.Text);
+  TGraphicItems s = flatSeries(100, 0.2);
+  s[40] = {-0.83, 0.1, 1, s[40].Time};
+  const TGraphScale sc = PrepareSeries(s, 0.1, false);
+  const auto peaks = PickPeaks(s, area100(sc.M, sc.AllPositive), 0.1, kSixPerChar, 12);
+  comma.decimalSeparator = point;
+  SetFormatSettings(comma);
+  EXPECT_EQ(underComma, texts);
+  ASSERT_FALSE(peaks.empty());
+  EXPECT_EQ(peaks[0].Text, "-0.83");
 }
 
 TEST(GraphGrid, AbsurdValuesGiveBoundedLabels)

@@ -1,13 +1,17 @@
 #include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
 
+#include "Errors.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
+#include "WholeFileWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -231,6 +235,74 @@ TEST_F(TempFolder, SaveStringToFileIntoReadOnlyFolderFails)
   QString readOnly = Path("ro/out.kml");
   EXPECT_FALSE(SaveStringToFile(readOnly, "text"));
   ::chmod(QFile::encodeName(Path("ro")).constData(), 0755);
+}
+
+// The one writer of a user's whole files: nothing under the target's name
+// until the end, nothing replaced unasked, nothing left on failure, and the
+// leftovers of a killed writer cleared by the next one.
+TEST_F(TempFolder, WholeFileAppearsOnlyWhenCommittedAndNeverReplacesUnasked)
+{
+  const QString target = Path("trip.gpx");
+  TWholeFileWriter writer(target);
+  ASSERT_TRUE(writer.Create()) << writer.Error().toStdString();
+  EXPECT_TRUE(QFileInfo(writer.Temporary()).fileName().startsWith(".trip.gpx."));
+  ASSERT_TRUE(writer.Write("new"));
+  ASSERT_TRUE(kptest::writeFileBytes(target, "the user's")); // appears meanwhile
+  EXPECT_FALSE(writer.Commit(false));
+  EXPECT_TRUE(writer.TargetExists());
+  EXPECT_EQ(kptest::readFileBytes(target), "the user's");
+  ASSERT_TRUE(writer.Commit(true)) << writer.Error().toStdString();
+  EXPECT_EQ(kptest::readFileBytes(target), "new");
+  EXPECT_EQ(QDir(FTmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"trip.gpx"});
+
+  // Dropped without a commit: gone.
+  {
+    TWholeFileWriter dropped(Path("other.kml"));
+    ASSERT_TRUE(dropped.Create() && dropped.Write("x"));
+  }
+  EXPECT_EQ(QDir(FTmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"trip.gpx"});
+}
+
+TEST_F(TempFolder, WholeFileWriterClearsWhatKilledWritersLeft)
+{
+  const QString target = Path("CUT.MP4");
+  // Left by killed copies and cuts (this scheme and the cut's earlier
+  // visible one), another target's, and a user's look-alike that is no
+  // temporary name.
+  const QStringList stale{".CUT.MP4.1x2y3z.part", ".CUT.MP4.k.part", "CUT.MP4.tmp-aB3dE9"};
+  const QStringList kept{".OTHER.MP4.1x2y3z.part", "CUT.MP4.tmp-long-name", ".CUT.MP4.X Y.part"};
+  // One of the target's temporary files is held by a writer still at work.
+  TWholeFileWriter live(target);
+  ASSERT_TRUE(live.Create());
+  for (const QString &name : stale + kept) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
+  EXPECT_EQ(TWholeFileWriter::RemoveStaleTemporaries(target), 3);
+  TWholeFileWriter next(target);
+  ASSERT_TRUE(next.Create());
+  QStringList expected = kept;
+  expected << QFileInfo(live.Temporary()).fileName() << QFileInfo(next.Temporary()).fileName();
+  expected.sort();
+  QStringList entries = QDir(FTmp.path()).entryList(QDir::Files | QDir::Hidden);
+  entries.sort();
+  EXPECT_EQ(entries, expected);
+}
+
+TEST_F(TempFolder, WholeFileFailuresNameTheReasonAndLeaveNothing)
+{
+  QString error;
+  EXPECT_FALSE(SaveFileWhole(Path("missing/out.kml"), "x", true, error));
+  EXPECT_EQ(error, SystemErrorText(ENOENT));
+  ASSERT_TRUE(ForceDirs(Path("dir")));
+  EXPECT_FALSE(SaveFileWhole(Path("dir"), "x", true, error)); // a folder is never replaced
+  EXPECT_EQ(QDir(FTmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    error.clear();
+    EXPECT_FALSE(SaveFileWhole(disk.Path("track.gpx"), QByteArray(8192, 'g'), false, error));
+    EXPECT_EQ(error, SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC));
+    EXPECT_EQ(disk.Entries(), QStringList{});
+  }
 }
 
 TEST_F(TempFolder, FileSizeOfFilesOnly)

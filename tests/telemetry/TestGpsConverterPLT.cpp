@@ -64,7 +64,9 @@ TEST_F(PltFormat, WrittenDaysNeverFallBeforeTheFix)
       {Dt(2011, 5, 1, 13, 0, 0), "40664.4166667,01.05.2011,10:00:00,"},
       {Dt(2011, 5, 1, 13, 0, 1) - 0.005 / SecsPerDay, "40664.4166782,01.05.2011,10:00:01,"},
       {Dt(2011, 5, 2, 3) - 0.0004 / SecsPerDay, "40665,02.05.2011,00:00:00,"},
-      {Dt(2011, 5, 1, 3, 3, 36), "40664.0025,01.05.2011,00:03:36,"}, // 216 s: exactly on a step
+      // 216 s is exactly on a step: the next one, since 40664.0025 may parse
+      // to just below the second.
+      {Dt(2011, 5, 1, 3, 3, 36), "40664.0025001,01.05.2011,00:03:36,"},
   };
   for (const auto &c : cases) {
     TTrackInfo info;
@@ -75,31 +77,70 @@ TEST_F(PltFormat, WrittenDaysNeverFallBeforeTheFix)
   }
 }
 
-// Every whole second of a day: the written value is at or after the second
-// and less than one step (8.64 ms) later, so a reader that truncates and our
-// reader (nearest 10 ms) both give that second back.
+// Every whole second of two days (the second one's 08:12:45 lies exactly on
+// a step): the written value is after the second and less than one step
+// later, so a reader that truncates, in exact decimals or through a double
+// as gpsbabel does, and our reader (nearest 10 ms) all give that second back.
 TEST_F(PltFormat, EverySecondOfADayKeepsItsSecond)
 {
-  const int64_t day = 40664;
-  int wrong = 0;
-  for (int64_t second = 0; second < 86400 && wrong < 5; ++second) {
-    const TDateTime utc = TDateTime(day) + TDateTime(second) / SecsPerDay;
-    const QByteArray text = PltDaysText(utc);
-    // Exact decimal arithmetic: steps of 1e-7 day, 8640 us each.
-    const qsizetype dot = text.indexOf('.');
-    const QByteArray fraction = dot < 0 ? QByteArray() : text.mid(dot + 1).leftJustified(7, '0');
-    const int64_t steps = text.left(dot < 0 ? text.size() : dot).toLongLong() * 10000000 + fraction.toLongLong();
-    const int64_t writtenUs = steps * 8640, exactUs = (day * 86400 + second) * 1000000;
-    const bool after = writtenUs >= exactUs && writtenUs - exactUs < 8640;
-    const bool truncatedKeeps = writtenUs / 1000000 == day * 86400 + second;
-    TDateTimeFields f;
-    DecodeDateTime(PltDaysToTime(StrToFloatAny(QByteArrayView(text), 0)), f);
-    const bool readKeeps = f.hour * 3600 + f.minute * 60 + f.second == second && f.msec <= 10;
-    if (!after || !truncatedKeeps || !readKeeps) {
-      ++wrong;
-      ADD_FAILURE() << second << " s written as " << text.constData();
+  for (const int64_t day : {int64_t(40664), int64_t(46157)}) {
+    int wrong = 0;
+    for (int64_t second = 0; second < 86400 && wrong < 5; ++second) {
+      const TDateTime utc = TDateTime(day) + TDateTime(second) / SecsPerDay;
+      const QByteArray text = PltDaysText(utc);
+      // Exact decimal arithmetic: steps of 1e-7 day, 8640 us each.
+      const qsizetype dot = text.indexOf('.');
+      const QByteArray fraction = dot < 0 ? QByteArray() : text.mid(dot + 1).leftJustified(7, '0');
+      const int64_t steps = text.left(dot < 0 ? text.size() : dot).toLongLong() * 10000000 + fraction.toLongLong();
+      const int64_t writtenUs = steps * 8640, exactUs = (day * 86400 + second) * 1000000;
+      const bool after = writtenUs > exactUs && writtenUs - exactUs < 8640 + 50;
+      const bool truncatedKeeps = writtenUs / 1000000 == day * 86400 + second;
+      // Through a double, as seconds of the day and as Unix seconds.
+      const double parsed = std::strtod(text.constData(), nullptr);
+      const bool doubleKeeps = int64_t(std::floor((parsed - double(day)) * 86400.0)) == second &&
+                               int64_t(std::floor((parsed - 25569.0) * 86400.0)) == (day - 25569) * 86400 + second;
+      TDateTimeFields f;
+      DecodeDateTime(PltDaysToTime(StrToFloatAny(QByteArrayView(text), 0)), f);
+      const bool readKeeps = f.hour * 3600 + f.minute * 60 + f.second == second && f.msec <= 10;
+      if (!after || !truncatedKeeps || !doubleKeeps || !readKeeps) {
+        ++wrong;
+        ADD_FAILURE() << day << " day " << second << " s written as " << text.constData();
+      }
     }
   }
+}
+
+// gpsbabel reads a day of fixes, one a second, each in its own second. Its
+// reader adds the day's fraction x 1000 as milliseconds to the truncated
+// second, so from 23:59:16.8 on (a fraction of 0.9995 or more, rounded to
+// 1000 ms) it reads every value of a second as the next one: those 43
+// seconds are the only ones read late, by exactly one second.
+TEST_F(PltFormat, GpsbabelReadsEveryFixOfADayInItsSecond)
+{
+  KP_REQUIRE_TOOL(babel, "gpsbabel");
+  TTrackInfo day;
+  day.Name = QStringLiteral("day");
+  const TDateTime start = TDateTime(46157) + kZone; // 2026-05-15 00:00:00 UTC
+  for (int i = 0; i < 86400; ++i)
+    day.Items.push_back(Fix(start + i * kSec, 55.75 + (i % 1000) * 1e-5, 37.61 + (i / 1000) * 1e-5));
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("day.plt"));
+  ASSERT_TRUE(writeFileBytes(path, Export(kPlt, day)));
+  bool ok = false;
+  const std::vector<TPoint> read = BabelPoints(babel, QStringLiteral("ozi"), path, ok);
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(read.size(), day.Items.size());
+  const std::vector<TPoint> ours = OurFixes(day);
+  int wrong = 0, carried = 0;
+  for (size_t i = 0; i < ours.size() && wrong < 5; ++i) {
+    const int64_t late = Div(read[i].Ms, 1000) - Div(ours[i].Ms, 1000);
+    const bool carry = i >= 86357;
+    carried += carry && late == 1;
+    if (late == (carry ? 1 : 0)) continue;
+    ++wrong;
+    ADD_FAILURE() << "fix " << i << " read at " << read[i].Ms << " ms, taken at " << ours[i].Ms;
+  }
+  EXPECT_EQ(carried, 43);
 }
 
 TEST_F(PltFormat, RoundTripKeepsTimesWithinTheTruncation)

@@ -369,9 +369,10 @@ TEST(MovingInfoTrackInfo, MergeOrderBoundsAndTexts)
   EXPECT_GT(info.Width, 6000);
   EXPECT_NEAR(info.Height, GeoDistance(37.65, 55.8, 37.65, 55.7), 1e-6);
   EXPECT_NEAR(info.Length, 1234.4, 1e-9);
-  EXPECT_NEAR(info.AvgSpeed, 1.2344, 1e-9);
+  // The list's average: over the 2 s between the fixes, not the hour.
+  EXPECT_NEAR(info.AvgSpeed, 2221.92, 1e-3);
   EXPECT_EQ(info.Name, QStringLiteral("Track 2012.05.01 10:00:00"));
-  EXPECT_EQ(info.Description, QStringLiteral("Duration: 01:00:00. Length: 1234m. AvgSpeed: 1.2km/h."));
+  EXPECT_EQ(info.Description, QStringLiteral("Duration: 01:00:00. Length: 1234m. AvgSpeed: 2221.9km/h."));
 
   SetTimeZoneShift(3.0 / 24);
   fs.decimalSeparator = QLatin1Char(',');
@@ -380,7 +381,7 @@ TEST(MovingInfoTrackInfo, MergeOrderBoundsAndTexts)
   SetTimeZoneShift(0);
   SetFormatSettings(TFormatSettings{});
   EXPECT_EQ(info.Name, QStringLiteral("Track 2012.05.01 13:00:00")) << "the name shows the chosen zone";
-  EXPECT_EQ(info.Description, QStringLiteral("Duration: 01:00:00. Length: 1234m. AvgSpeed: 1,2km/h."));
+  EXPECT_EQ(info.Description, QStringLiteral("Duration: 01:00:00. Length: 1234m. AvgSpeed: 2221,9km/h."));
 }
 
 TEST(MovingInfoTrackInfo, AppendAccumulatesAndHugeTimesEnd)
@@ -396,6 +397,29 @@ TEST(MovingInfoTrackInfo, AppendAccumulatesAndHugeTimesEnd)
   b.AppendToTrackInfo(info);
   EXPECT_EQ(info.Items.size(), 5u) << "times beyond 1e7 days still end the merge";
   EXPECT_EQ(std::tuple(info.StartTime, info.EndTime, info.Length), std::tuple(kT0, 2e7 + 10 * kSec, 500.0));
+}
+
+// Files of one trip: the fix two tracks share at their boundary is written
+// once, and the average is the list's, the length over each file's time
+// from its first to its last fix (the 80 s gap does not count).
+TEST(MovingInfoTrackInfo, AppendWritesASharedFixOnceAndAveragesAsTheList)
+{
+  TMovingInfo a = Track({Pt(kT0, 37.6, 55.7), Pt(kT0 + 10 * kSec, 37.6, 55.701)});
+  TMovingInfo b = Track({Pt(kT0 + 10 * kSec, 37.6, 55.701), Pt(kT0 + 20 * kSec, 37.6, 55.702)});
+  TMovingInfo c = Track({Pt(kT0 + 100 * kSec, 37.6, 55.71), Pt(kT0 + 120 * kSec, 37.6, 55.711)});
+  a.Points[1].Trip = b.Points[1].Trip = 100;
+  c.Points[1].Trip = 400;
+  a.SetTimeRange(kT0 - 5 * kSec, kT0 + 15 * kSec);
+  c.SetTimeRange(kT0 + 95 * kSec, kT0 + 125 * kSec);
+  TTrackInfo info;
+  a.ToTrackInfo(info);
+  b.AppendToTrackInfo(info);
+  c.AppendToTrackInfo(info);
+  std::vector<double> seconds;
+  for (const TTrackInfoItem &item : info.Items) seconds.push_back(Round((item.Time - kT0) * SecsPerDay));
+  EXPECT_EQ(seconds, std::vector<double>({0, 10, 20, 100, 120}));
+  EXPECT_NEAR(info.Length, 600, 1e-9);
+  EXPECT_NEAR(info.AvgSpeed, 600.0 / 40 * 3.6, 1e-3);
 }
 
 // A drive east across 180 degrees: bounds on the short side (west beyond
@@ -453,11 +477,30 @@ TEST(MovingInfoMerge, AltitudeByTimeWithInterpolationAndGuards)
   const TMovingInfo other = Track(
       {Pt(kT0 - kSec, 0, 0, 0, 0, 1), Pt(kT0 + 0.5 * kSec, 0, 0, 0, 0, 100), Pt(kT0 + 4 * kSec, 0, 0, 0, 0, 400)});
   m.MergeAltitude(&other);
-  EXPECT_EQ(m.Points[0].Alt, 0) << "before the other's first point at or after ours";
+  // Before the other's first point at or after ours: the other's altitude
+  // at its time, between that point and the one before.
+  EXPECT_NEAR(m.Points[0].Alt, 67, 1e-3);
   EXPECT_EQ(m.Points[1].Alt, 100);
   EXPECT_NEAR(m.Points[2].Alt, 200, 1e-3);
   EXPECT_NEAR(m.Points[3].Alt, 350, 1e-3);
   EXPECT_EQ(m.Points[4].Alt, 400);
+
+  // A fragment's last fix between two of the other's points, and fixes up
+  // to 3 s after the other's last point, take its altitude; one further out
+  // keeps its own.
+  const TMovingInfo log = Track({Pt(kT0 + 10 * kSec, 0, 0, 0, 0, 10), Pt(kT0 + 12 * kSec, 0, 0, 0, 0, 20)});
+  const struct {
+    std::vector<double> Seconds, Alts;
+  } tails[] = {{{10, 11}, {10, 15}}, {{13, 14, 16}, {20, 20, 5}}};
+  for (const auto &t : tails) {
+    std::vector<TMovingPoint> points;
+    for (double sec : t.Seconds) points.push_back(Pt(kT0 + sec * kSec, 37.6, 55.7, 0, 0, 5));
+    TMovingInfo tail = Track(points);
+    tail.MergeAltitude(&log);
+    std::vector<double> alts;
+    for (const TMovingPoint &p : tail.Points) alts.push_back(p.Alt);
+    EXPECT_EQ(alts, t.Alts);
+  }
 
   const TMovingInfo early = Track({Pt(kT0 - 10 * kSec, 0, 0, 0, 0, 7)});
   m.MergeAltitude(&early); // no point of the other at or after ours

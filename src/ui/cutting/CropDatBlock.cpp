@@ -97,4 +97,10 @@ std::pair<TDateTime, TDateTime> DatBoundaryMarks(const TTrackInfo &block, TDateT
   return {endMark, startMark};
 }
 
+TDateTime DatBlockShift(TDateTime endMark, TDateTime nextStartMark, double &readerMoves)
+{
+  readerMoves += nextStartMark - endMark - kBlockGap;
+  return RoundF(readerMoves * SecsPerDay) / SecsPerDay;
+}
+
 } // namespace kp

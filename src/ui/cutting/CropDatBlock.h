@@ -39,4 +39,15 @@ TDateTime DatLastEndMark(const TTrackInfo &block, TDateTime end);
 std::pair<TDateTime, TDateTime> DatBoundaryMarks(const TTrackInfo &block, TDateTime end, const TTrackInfo &next,
                                                  TDateTime nextStart);
 
+// How much earlier (in days, whole seconds) the block starting at
+// NextStartMark is written than its fixes were taken. One time axis runs
+// through the file, and the reader moves every block before a "[B]" to end
+// just before the next begins; pieces that do not touch in the camera's
+// time would so move the first piece late by the gaps. Writing each later
+// block back by the gaps before it (to the second the file keeps fixes in)
+// keeps the first piece on the camera's time, to within half a second,
+// while every fix keeps its place in the cut. ReaderMoves (days) adds up
+// the reader's moves at the boundaries so far, from 0.
+TDateTime DatBlockShift(TDateTime endMark, TDateTime nextStartMark, double &readerMoves);
+
 } // namespace kp

@@ -1,8 +1,8 @@
 #include "CropJob.h"
 
 #include "ByteStream.h"
+#include "Errors.h"
 #include "CropDatBlock.h"
-#include "CropOutputFile.h"
 #include "CropRules.h"
 #include "UnitException.h"
 #include "UnitGpsConverterSRT.h"
@@ -10,6 +10,7 @@
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
+#include "WholeFileWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -67,6 +68,15 @@ QByteArray DatText(const TTrackInfo &info)
   return text;
 }
 
+// The block's fixes Shift earlier.
+TTrackInfo Shifted(TTrackInfo block, TDateTime shift)
+{
+  if (shift != 0)
+    for (TTrackInfoItem &item : block.Items)
+      if (item.Kind == ikGps) item.Time -= shift;
+  return block;
+}
+
 } // namespace
 
 struct TCropJob::TState {
@@ -79,8 +89,11 @@ struct TCropJob::TState {
     TTrackInfo Items;
     TDateTime StartMark = 0, End = 0;
     bool Set = false;
+    TDateTime Shift = 0;                // written this much earlier (DatBlockShift)
   } Block;                              // the last ".dat" block, written once the next one begins
+  double DatReaderMoves = 0;            // DatBlockShift's sum
   std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
+  std::exception_ptr FileFailure;       // the disk refused the movie: the job stops
 };
 
 uint16_t CropTextLanguage()
@@ -152,23 +165,15 @@ TCropOutcome TCropJob::Run()
   const QStringList existing = ExistingOutputs();
   if (!existing.isEmpty() && !(FEvents.AskReplace && FEvents.AskReplace(existing))) return TCropOutcome::Refused;
 
+  FAgreed = existing;
+
   if (FEvents.Started) FEvents.Started(FOutputName, TotalSeconds(FItems));
   // The movie grows under a temporary name and takes its own when complete;
   // its folder (the videos folder by default) may not exist yet.
   if (!folder.isEmpty()) ForceDirs(folder);
-  QString error;
-  const QString temp = CreateTempBeside(FOutputName, error);
-  std::unique_ptr<TMOVWriter> writer;
-  try {
-    if (temp.isEmpty())
-      throw EStreamOpenError(QStringLiteral("cannot create ") + FOutputName + QStringLiteral(": ") + error, -1);
-    writer = std::make_unique<TMOVWriter>(temp);
-  } catch (...) {
-    if (!temp.isEmpty()) QFile::remove(temp);
-    FHost.ShowMain();
-    ReportFailure(std::current_exception());
-    return TCropOutcome::Failed;
-  }
+  TWholeFileWriter output(FOutputName);
+  std::unique_ptr<TMOVWriter> writer = StartWriter(output);
+  if (!writer) return TCropOutcome::Failed;
   FHost.StopPlayback();
   FHost.HideMain();
 
@@ -180,9 +185,9 @@ TCropOutcome TCropJob::Run()
   // stays as this call finds it.
   const bool visible = FProgress(-1, 1);
   ShowAction(Step("Cropping_Finish"));
-  std::exception_ptr failure;
+  std::exception_ptr failure = state.FileFailure;
   try {
-    writer->WriteMoov(state.Template.get());
+    if (!failure) writer->WriteMoov(state.Template.get());
   } catch (...) {
     failure = std::current_exception();
   }
@@ -192,16 +197,16 @@ TCropOutcome TCropJob::Run()
   // A close wins over a failure it caused (a movie cut off before its first
   // sample cannot be finished): the user asked for no movie.
   if (!visible || failure) {
-    QFile::remove(temp);
+    output.Discard();
     ShowAction({});
     if (!visible) return TCropOutcome::Cancelled;
     ReportFailure(failure);
     return TCropOutcome::Failed;
   }
-  if (!CommitTemp(temp, FOutputName, error)) {
+  const TCropOutcome published = PublishMovie(output);
+  if (published != TCropOutcome::Finished) {
     ShowAction({});
-    FMessages(FOutputName + QStringLiteral(": ") + error);
-    return TCropOutcome::Failed;
+    return published;
   }
 
   const QStringList unsaved = SaveSideFiles(state);
@@ -213,19 +218,61 @@ TCropOutcome TCropJob::Run()
   return TCropOutcome::Finished;
 }
 
+std::unique_ptr<TMOVWriter> TCropJob::StartWriter(TWholeFileWriter &output)
+{
+  try {
+    if (output.Create()) return std::make_unique<TMOVWriter>(output.Temporary());
+    FHost.ShowMain();
+    FMessages(FileFailureMessage(FOutputName, output.Error()));
+  } catch (...) {
+    FHost.ShowMain();
+    ReportFailure(std::current_exception());
+  }
+  return nullptr;
+}
+
+TCropOutcome TCropJob::PublishMovie(TWholeFileWriter &output)
+{
+  bool published = output.Commit(FAgreed.contains(FOutputName));
+  // A file that took the name while the job ran is the user's: replaced
+  // only when the user agrees now.
+  if (!published && output.TargetExists()) {
+    if (!(FEvents.AskReplace && FEvents.AskReplace({FOutputName}))) return TCropOutcome::Refused;
+    published = output.Commit(true);
+  }
+  if (published) return TCropOutcome::Finished;
+  FMessages(FileFailureMessage(FOutputName, output.Error()));
+  return TCropOutcome::Failed;
+}
+
 void TCropJob::CopyItems(TMOVWriter &writer, TState &state)
 {
   bool stop = false;
   for (size_t i = 0; i < FItems.size() && !stop; ++i) {
     try {
       CopyItem(int(i), writer, state, stop);
-    } catch (const std::exception &e) {
-      ReportException();
-      FMessages(QString::fromUtf8(e.what()));
     } catch (...) {
-      ReportException();
-      FMessages(QStringLiteral("Unknown error: ") + FItems[i].FileName);
+      // The disk that refused this fragment would refuse the next ones.
+      if (FileFailureReason(std::current_exception()).isEmpty()) {
+        ReportItemFailure(int(i));
+        continue;
+      }
+      state.FileFailure = std::current_exception();
+      return;
     }
+  }
+}
+
+void TCropJob::ReportItemFailure(int index)
+{
+  try {
+    throw;
+  } catch (const std::exception &e) {
+    ReportException();
+    FMessages(QString::fromUtf8(e.what()));
+  } catch (...) {
+    ReportException();
+    FMessages(QStringLiteral("Unknown error: ") + FItems[size_t(index)].FileName);
   }
 }
 
@@ -283,32 +330,40 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
   item.Info->ExtractRange(range, t1, t2);
   TTrackInfo block = DatBlockItems(range, t1, state.PreviousFixes);
   state.PreviousFixes = DatBlockFixes(block);
-  const TDateTime start = RetimeRange(range, t1, t2, item.Speed);
+  // The ".dat" has one time axis, the movie's: a speed-changed fragment's
+  // fixes are re-timed there. Subtitles are timed on it too, but show when
+  // each fix was taken.
+  std::vector<TDateTime> taken;
+  const TDateTime start = RetimeRange(range, t1, t2, item.Speed, &taken);
   RetimeRange(block, t1, t2, item.Speed);
   if (range.Items.empty()) return;
   if (FOptions.Meta) {
     // A block's end mark, and the next block's start mark, depend on both.
-    TDateTime startMark = DatFirstStartMark(block, start);
+    TDateTime startMark = DatFirstStartMark(block, start), shift = 0;
     if (state.Block.Set) {
       const auto [endMark, nextStart] = DatBoundaryMarks(state.Block.Items, state.Block.End, block, start);
+      shift = DatBlockShift(endMark, nextStart, state.DatReaderMoves);
       FlushDatBlock(state, endMark);
       startMark = nextStart;
     }
-    state.Block = {std::move(block), startMark, t2, true};
+    state.Block = {std::move(block), startMark, t2, true, shift};
   }
   if (FOptions.VideoSubtitles || FOptions.SrtSubtitles)
-    AddSubtitles(range, start, Round(CropItemOutputMs(item)), writer, state);
+    AddSubtitles(range, taken, start, Round(CropItemOutputMs(item)), writer, state);
 }
 
 void TCropJob::FlushDatBlock(TState &state, TDateTime endMark)
 {
   if (!state.Block.Set) return;
   if (!state.Dat.isEmpty()) state.Dat += "[B]\r\n";
-  state.Dat += DatText(TimeMark(state.Block.StartMark)) + DatText(state.Block.Items) + DatText(TimeMark(endMark));
+  const TDateTime shift = state.Block.Shift;
+  state.Dat += DatText(TimeMark(state.Block.StartMark - shift)) + DatText(Shifted(state.Block.Items, shift)) +
+               DatText(TimeMark(endMark - shift));
   state.Block = {};
 }
 
-void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer, TState &state)
+void TCropJob::AddSubtitles(const TTrackInfo &range, const std::vector<TDateTime> &taken, TDateTime t1,
+                            int64_t lengthMs, TMOVWriter &writer, TState &state)
 {
   const auto isFix = [](const TTrackInfoItem &i) { return i.Kind == ikGps; };
   const auto first = std::find_if(range.Items.begin(), range.Items.end(), isFix);
@@ -316,7 +371,7 @@ void TCropJob::AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengt
   const double firstTrip = first != range.Items.end() ? first->Trip : 0;
   const double lastTrip = last != range.Items.rend() ? last->Trip : firstTrip;
   TSubtitleItems entries;
-  SrtBuildEntries(range, entries, firstTrip - state.TripOffset, t1 - state.ClockMs / MSecsPerDay);
+  SrtBuildEntries(range, entries, firstTrip - state.TripOffset, t1 - state.ClockMs / MSecsPerDay, &taken);
   state.TripOffset += lastTrip - firstTrip;
   const double from = state.ClockMs / MSecsPerDay, to = (state.ClockMs + lengthMs) / MSecsPerDay;
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -356,7 +411,7 @@ QStringList TCropJob::SaveSideFiles(const TState &state)
       continue;
     }
     QString error;
-    if (!SaveFileComplete(path, *text, error)) {
+    if (!SaveFileWhole(path, *text, FAgreed.contains(path), error)) {
       unsaved << path + QStringLiteral(": ") + error;
       continue;
     }
@@ -375,6 +430,12 @@ void TCropJob::ReportShortFragments()
 
 void TCropJob::ReportFailure(const std::exception_ptr &error)
 {
+  // The disk, not the program: one plain message.
+  const QString reason = FileFailureReason(error);
+  if (!reason.isEmpty()) {
+    FMessages(FileFailureMessage(FOutputName, reason));
+    return;
+  }
   ReportException(error);
   QString message;
   try {

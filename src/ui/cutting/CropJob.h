@@ -10,6 +10,13 @@
 // labels and rows. The items are the dialog's own list; the job writes the
 // moved start of each fragment back into it, and nothing may add or remove
 // items while it runs.
+//
+// Files: the movie and its side files go through TWholeFileWriter, so they
+// appear whole or not at all, and a file that took one of their names
+// meanwhile is replaced only when the user agrees. A disk that refuses the
+// movie (no permission, full, read-only) stops the job with one plain
+// message naming the file and the system's reason; only faults of the
+// program go to the exception reporter.
 
 #include "CropItem.h"
 #include "ICropHost.h"
@@ -21,6 +28,8 @@
 #include <vector>
 
 namespace kp {
+
+class TWholeFileWriter;
 
 // The dialog's five check boxes and the text track's language.
 struct TCropJobOptions {
@@ -38,7 +47,7 @@ uint16_t CropTextLanguage();
 enum class TCropOutcome {
   NotStarted, // empty output name
   Refused,    // the output would replace a source file, or the user keeps an existing one
-  Failed,     // no writer, or the movie's header could not be written
+  Failed,     // no writer, the disk refused the movie, or its header could not be written
   Cancelled,  // the dialog was closed: the movie is deleted
   Finished,   // the movie is written and handed to the main window
 };
@@ -81,10 +90,18 @@ public:
 private:
   struct TState;
 
+  // The writer on the output's temporary file; none (the failure shown)
+  // when it cannot start.
+  std::unique_ptr<TMOVWriter> StartWriter(TWholeFileWriter &output);
+  TCropOutcome PublishMovie(TWholeFileWriter &output);
   void CopyItems(TMOVWriter &writer, TState &state);
+  // Inside a catch block: shows the current exception of item Index.
+  void ReportItemFailure(int index);
   void CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop);
   void AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, TMOVWriter &writer, TState &state);
-  void AddSubtitles(const TTrackInfo &range, TDateTime t1, int64_t lengthMs, TMOVWriter &writer, TState &state);
+  // Taken: when each fix of Range was taken, for the entries' texts.
+  void AddSubtitles(const TTrackInfo &range, const std::vector<TDateTime> &taken, TDateTime t1, int64_t lengthMs,
+                    TMOVWriter &writer, TState &state);
   void FlushDatBlock(TState &state, TDateTime endMark);
   QStringList ExistingOutputs() const;
   QStringList SaveSideFiles(const TState &state);
@@ -101,6 +118,7 @@ private:
   TMessageSink FMessages;
   TCropJobEvents FEvents;
   QStringList FShortItems; // sources that ended before their fragment
+  QStringList FAgreed;     // existing outputs the user agreed to replace
 };
 
 } // namespace kp

@@ -152,14 +152,22 @@ QString CropOutputFolder(const QString &movie)
   return ExtractFilePath(movie);
 }
 
-TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double speed)
+TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double speed, std::vector<TDateTime> *taken)
 {
-  if (!(speed > 0)) return t1;
+  if (taken) taken->clear();
+  const auto keep = [&](TTrackInfoItem &item, TDateTime time) {
+    if (taken && item.Kind == ikGps) taken->push_back(item.Time);
+    item.Time = time;
+  };
+  if (!(speed > 0)) {
+    for (TTrackInfoItem &item : range.Items) keep(item, item.Time);
+    return t1;
+  }
   auto retime = [&](TDateTime t) { return TDateTime(t2 - static_cast<long double>(t2 - t) / speed); };
   const TDateTime start = retime(t1);
-  if (speed >= 0.99L && speed <= 1.01L) return start;
-  if (speed < 0.99L) {
-    for (TTrackInfoItem &item : range.Items) item.Time = retime(item.Time);
+  if (speed <= 1.01L) {
+    const bool same = speed >= 0.99L;
+    for (TTrackInfoItem &item : range.Items) keep(item, same ? item.Time : retime(item.Time));
     return start;
   }
   const int64_t n = Round(speed);
@@ -169,7 +177,7 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
     int64_t *counter = item.Kind == ikGps ? &gps : item.Kind == ikGSensor ? &sensor : nullptr;
     if (counter && ++*counter < n) continue;
     if (counter) *counter = 0;
-    item.Time = retime(item.Time);
+    keep(item, retime(item.Time));
     range.Items[kept++] = item;
   }
   range.Items.resize(kept);

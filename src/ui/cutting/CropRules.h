@@ -93,8 +93,10 @@ QString CropOutputFolder(const QString &movie);
 // fragment's end T2: every time t becomes T2 - (T2 - t) / Speed (unchanged
 // for speeds within 1 +- 0.01). Above 1.01 only the N-th, 2N-th ... item of
 // each kind (GPS fix, G-sensor sample) stays, N being the rounded speed.
-// Returns the re-timed start T2 - (T2 - T1) / Speed.
-TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double speed);
+// Returns the re-timed start T2 - (T2 - T1) / Speed. Taken, when given,
+// gets the times before re-timing of the GPS fixes that stay, in order.
+TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double speed,
+                      std::vector<TDateTime> *taken = nullptr);
 
 // ---------------------------------------------------------------- rows
 

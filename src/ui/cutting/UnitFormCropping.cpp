@@ -3,6 +3,7 @@
 #include "CropJob.h"
 #include "CropListModel.h"
 #include "CropRules.h"
+#include "MenuHotKeys.h"
 #include "UnitFormCroppingItem.h"
 #include "UnitGpsConverters.h"
 #include "UnitTranslate.h"
@@ -85,6 +86,7 @@ void TFormCropping::ApplyLanguage()
   for (QAction *action : FPopupMenu->actions())
     if (!action->isSeparator()) action->setText(Translate(action->objectName()));
   FN_Speed->setText(Translate(u"Speed"));
+  AssignHotKeys({FPopupMenu});
 }
 
 TFormCropping::~TFormCropping() = default;
@@ -216,8 +218,8 @@ QToolButton *TFormCropping::SmallButton(const char *name, QAction *action)
   auto *button = new QToolButton(this);
   button->setObjectName(QLatin1String(name));
   button->setIcon(action->icon());
-  button->setToolTip(action->text());
-  connect(action, &QAction::changed, button, [button, action] { button->setToolTip(action->text()); });
+  button->setToolTip(WithoutHotKey(action->text()));
+  connect(action, &QAction::changed, button, [button, action] { button->setToolTip(WithoutHotKey(action->text())); });
   button->setFocusPolicy(Qt::NoFocus);
   connect(button, &QToolButton::clicked, this, [this, action] {
     // The handler runs even when the action is greyed for want of a

@@ -1,7 +1,8 @@
 #include "DialogPrompts.h"
 
+#include "OpenFileDialog.h"
+
 #include <QApplication>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -19,6 +20,16 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
     return QMessageBox::question(owner, QApplication::applicationDisplayName(), text,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
+  prompts.AskReplace = [owner](const QString &text, bool more) {
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (more) buttons |= QMessageBox::YesToAll | QMessageBox::NoToAll;
+    switch (QMessageBox::question(owner, QApplication::applicationDisplayName(), text, buttons, QMessageBox::No)) {
+    case QMessageBox::Yes: return TReplaceAnswer::Yes;
+    case QMessageBox::YesToAll: return TReplaceAnswer::YesToAll;
+    case QMessageBox::NoToAll: return TReplaceAnswer::NoToAll;
+    default: return TReplaceAnswer::No;
+    }
+  };
   prompts.GetInt = [owner](const QString &title, const QString &prompt, int initial, int &value) {
     bool ok = false;
     value = QInputDialog::getInt(owner, title, prompt, initial, 0, 255, 1, &ok);
@@ -26,7 +37,7 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
   };
   prompts.OpenFiles = [owner](const QString &filter, const QString &selected) {
     QString chosen = selected;
-    return QFileDialog::getOpenFileNames(owner, QString(), QString(), filter, &chosen);
+    return ChooseFilesToOpen(owner, filter, &chosen, true);
   };
   return prompts;
 }

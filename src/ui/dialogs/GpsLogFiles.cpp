@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace kp {
 
@@ -50,7 +51,27 @@ int GpsLogFixCount(const TMovingInfo &info)
   return fixes;
 }
 
-bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverter *> &formats, QStringList &failures)
+double GpsLogFixSpan(const TMovingInfo &info)
+{
+  const auto hasFix = [](const TMovingPoint &point) { return !point.NoFix; };
+  const auto first = std::find_if(info.Points.begin(), info.Points.end(), hasFix);
+  if (first == info.Points.end()) return -1;
+  const auto last = std::find_if(info.Points.rbegin(), info.Points.rend(), hasFix);
+  return last->Time - first->Time;
+}
+
+QStringList GpsLogExistingTargets(const QString &path, const std::vector<const TGpsInfoConverter *> &formats)
+{
+  QStringList existing;
+  for (const TGpsInfoConverter *format : formats) {
+    const QString target = GpsLogFormatFile(path, *format);
+    if (!IsTheLog(target, path) && Exists(target) && !existing.contains(target)) existing << target;
+  }
+  return existing;
+}
+
+bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverter *> &formats, QStringList &failures,
+                   const QStringList &keep)
 {
   TTrackInfo track;
   {
@@ -75,14 +96,16 @@ bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverte
       allWritten = false;
       continue;
     }
+    if (keep.contains(target)) continue;
     QByteArray text;
     if (!format->ExportToText(track, text)) {
       failures << target + QStringLiteral(": the track cannot be written as ") + format->GetCaption();
       allWritten = false;
       continue;
     }
-    if (!SaveStringToFile(target, text)) {
-      failures << target + QStringLiteral(": cannot be written");
+    QString error;
+    if (!SaveStringToFile(target, text, error)) {
+      failures << target + QStringLiteral(": ") + error;
       allWritten = false;
     }
   }

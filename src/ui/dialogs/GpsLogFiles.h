@@ -21,11 +21,20 @@ QString GpsLogFormatFile(const QString &path, const TGpsInfoConverter &format);
 QString GpsLogFormatLabel(const TGpsInfoConverter &format);
 // The points of a log that have a position.
 int GpsLogFixCount(const TMovingInfo &info);
+// The time from a log's first to its last point with a position, in days;
+// -1 without such a point.
+double GpsLogFixSpan(const TMovingInfo &info);
 
-// Writes one side file per converter; true when every one was written.
-// A side file that would be the log itself is skipped and reported; a log
-// without a single fix writes nothing and says so.
-bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverter *> &formats, QStringList &failures);
+// The side files converting the log into Formats would replace: those that
+// exist, the log itself left out.
+QStringList GpsLogExistingTargets(const QString &path, const std::vector<const TGpsInfoConverter *> &formats);
+
+// Writes one side file per converter; true when every one was written or
+// is one of Keep (existing files the user chose not to replace). A side
+// file that would be the log itself is skipped and reported; a log without
+// a single fix writes nothing and says so.
+bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverter *> &formats, QStringList &failures,
+                   const QStringList &keep = {});
 
 // What a delete of the log removes: its existing side files of every export
 // format, then the log itself.

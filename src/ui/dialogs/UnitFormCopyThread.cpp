@@ -4,10 +4,10 @@
 #include "RecordingFiles.h"
 #include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
+#include "WholeFileWriter.h"
 #include "WorkerThreads.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -92,30 +92,21 @@ bool ApplyStamp(const QString &path, const TCopyStamp &stamp)
   return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
-// A new hidden file beside Target, never an existing one.
-int CreateTemporary(const QString &target, QString &temporary)
-{
-  const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
-  const QString folder = target.left(slash + 1), name = target.mid(slash + 1);
-  // The name stays recognisable unless it would not fit the file system.
-  const QString stem = name.size() > 200 ? QStringLiteral("copy") : name;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder + QLatin1Char('.') + stem + QLatin1Char('.') +
-                QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".part");
-    const int fd = OpenRetry(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+// The source's descriptor, closed on every way out of the copy.
+class TSourceFile {
+public:
+  explicit TSourceFile(const QString &path) : FFd(OpenSource(path)) {}
+  ~TSourceFile()
+  {
+    if (FFd >= 0) ::close(FFd);
   }
-  return -1;
-}
+  TSourceFile(const TSourceFile &) = delete;
+  TSourceFile &operator=(const TSourceFile &) = delete;
+  int Fd() const { return FFd; }
 
-// A rename is lasting only once the folder that holds it is synced.
-void SyncFolder(const QString &folder)
-{
-  const int fd = OpenRetry(folder, O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
+private:
+  int FFd;
+};
 
 } // namespace
 
@@ -204,14 +195,6 @@ bool TFormCopyThread::Terminated() const
   return FTerminate;
 }
 
-void TFormCopyThread::SleepMs(int ms) const
-{
-  std::unique_lock<std::mutex> lock(FLock);
-  // Termination cuts the pause short; nothing waits on this condition but
-  // the replace question, which re-checks its own predicate.
-  FAnswered.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FTerminate; });
-}
-
 void TFormCopyThread::Fail(const QString &source, const QString &target, const QString &why)
 {
   std::lock_guard<std::mutex> lock(FLock);
@@ -231,7 +214,6 @@ bool TFormCopyThread::AskReplace()
 void TFormCopyThread::Execute()
 {
   ForceDirs(FTargetFolder);
-  std::vector<std::pair<QString, TCopyStamp>> copied;
   bool completed = true;
   for (int i = 0; i < FFiles.size(); ++i) {
     const QString source = FFiles[i];
@@ -242,117 +224,93 @@ void TFormCopyThread::Execute()
       FState.SourceName = source;
       FState.TargetName = target;
     }
-    bool done = false;
-    TCopyStamp stamp;
-    if (Terminated() || !CopyOneFile(source, target, done, stamp)) {
+    if (Terminated() || !CopyOneFile(source, target)) {
       completed = false;
       break;
     }
-    if (done) copied.emplace_back(target, stamp);
   }
-  if (completed) {
-    {
-      std::lock_guard<std::mutex> lock(FLock);
-      FState.CurrentIndex = FState.FileCount;
-    }
-    SleepMs(FDelays.FinalTimesMs);
-    // Only files written here: a skipped target keeps its own times. The
-    // times are those the sources had before the copy read them.
-    for (const auto &[target, stamp] : copied) ApplyStamp(target, stamp);
-  }
+  // One sync of the folder makes every rename of this copy lasting.
+  QString error;
+  const bool synced = TWholeFileWriter::SyncFolder(FTargetFolder, error);
   std::lock_guard<std::mutex> lock(FLock);
+  if (completed && !synced) {
+    FState.Error = FTargetFolder + QLatin1Char('\n') + error;
+    completed = false;
+  }
+  if (completed) FState.CurrentIndex = FState.FileCount;
   FState.Cancelled = FTerminate && FState.Error.isEmpty() && !completed;
   FState.Finished = true;
 }
 
-bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target, bool &copied, TCopyStamp &stamp)
+bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target)
 {
-  copied = false;
-  const int in = OpenSource(source);
+  const TSourceFile in(source);
   struct stat ss {};
-  if (in < 0 || ::fstat(in, &ss) != 0) {
+  if (in.Fd() < 0 || ::fstat(in.Fd(), &ss) != 0) {
     Fail(source, target, ErrnoText(errno));
-    if (in >= 0) ::close(in);
     return false;
   }
-  stamp = StampOf(ss);
+  // The times the source had before this copy read it.
+  const TCopyStamp stamp = StampOf(ss);
   struct stat ts {};
   const bool exists = ::stat(QFile::encodeName(target).constData(), &ts) == 0;
   if (exists) {
     // Copying a file onto itself would truncate the only copy.
     const bool same = ts.st_dev == ss.st_dev && ts.st_ino == ss.st_ino;
-    if (same || !AskReplace()) {
-      ::close(in);
-      return same || !Terminated();
-    }
+    if (same || !AskReplace()) return same || !Terminated();
   }
-  QString temporary;
-  const bool written = WriteTemporary(in, int64_t(ss.st_size), source, target, temporary);
-  ::close(in);
-  if (!written) return false;
+  TWholeFileWriter out(target);
+  if (!WriteTemporary(in.Fd(), int64_t(ss.st_size), source, out)) return false;
+  // The data is on the disk: the copy takes the source's times now, and
+  // keeps them through the rename.
+  ApplyStamp(out.Temporary(), stamp);
   bool published = false;
-  if (!Publish(temporary, source, target, stamp, exists, published)) return false;
+  if (!Publish(out, source, exists, published)) return false;
   if (!published) return !Terminated(); // the user kept a file that appeared meanwhile
-  SleepMs(FDelays.BeforeLockMs);
   if (IsFileLocked(source)) SetFileLocked(target, true);
-  SleepMs(FDelays.BeforeTimesMs);
-  ApplyStamp(target, stamp);
-  copied = true;
   return true;
 }
 
-bool TFormCopyThread::WriteTemporary(int in, int64_t size, const QString &source, const QString &target,
-                                     QString &temporary)
+bool TFormCopyThread::WriteTemporary(int in, int64_t size, const QString &source, TWholeFileWriter &out)
 {
-  const int out = CreateTemporary(target, temporary);
-  if (out < 0) {
+  const QString &target = out.Target();
+  if (!out.Create()) {
+    Fail(source, target, out.Error());
+    return false;
+  }
+  if (!ReserveSize(out.Handle(), size)) {
     Fail(source, target, ErrnoText(errno));
     return false;
   }
-  bool ok = ReserveSize(out, size);
-  if (!ok) Fail(source, target, ErrnoText(errno));
-  ok = ok && WriteBlocks(in, out, size, source, target);
-  if (ok && ::fsync(out) != 0) {
-    Fail(source, target, ErrnoText(errno));
-    ok = false;
-  }
-  if (::close(out) != 0 && ok) {
-    Fail(source, target, ErrnoText(errno));
-    ok = false;
-  }
-  if (!ok) ForceDeleteFile(temporary);
-  return ok;
+  return WriteBlocks(in, out.Handle(), size, source, target);
 }
 
-bool TFormCopyThread::Publish(const QString &temporary, const QString &source, const QString &target,
-                              const TCopyStamp &stamp, bool replace, bool &published)
+bool TFormCopyThread::Publish(TWholeFileWriter &out, const QString &source, bool replace, bool &published)
 {
+  const QString &target = out.Target();
   published = false;
-  ApplyStamp(temporary, stamp);
-  const QByteArray from = QFile::encodeName(temporary), to = QFile::encodeName(target);
   // A file that appeared under the name while copying is not replaced
-  // unasked (file systems without the no-replace rename were checked
-  // before the copy).
-  if (!replace && ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+  // unasked.
+  if (!replace && out.Commit(false, TWholeFileWriter::SyncLater)) {
     published = true;
-  } else if (!replace && errno == EEXIST && !AskReplace()) {
-    ForceDeleteFile(temporary);
     return true;
   }
-  if (!published) {
-    // A replaced target loses its protection only now that its successor
-    // is complete.
-    const bool wasLocked = IsFileLocked(target);
-    if (wasLocked) SetFileLocked(target, false);
-    if (::rename(from.constData(), to.constData()) != 0) {
-      Fail(source, target, ErrnoText(errno));
-      ForceDeleteFile(temporary);
-      if (wasLocked) SetFileLocked(target, true); // the old file stays as it was
-      return false;
-    }
+  if (!replace && !out.TargetExists()) {
+    Fail(source, target, out.Error());
+    return false;
+  }
+  if (!replace && !AskReplace()) return true; // the temporary goes with the writer
+  // A replaced target loses its protection only now that its successor is
+  // complete.
+  const bool wasLocked = IsFileLocked(target);
+  if (wasLocked) SetFileLocked(target, false);
+  if (!out.Commit(true, TWholeFileWriter::SyncLater)) {
+    Fail(source, target, out.Error());
+    if (wasLocked) SetFileLocked(target, true); // the old file stays as it was
+
+    return false;
   }
   published = true;
-  SyncFolder(FTargetFolder);
   return true;
 }
 

@@ -2,9 +2,10 @@
 // The copy engine behind the copy window: copies every file of a recording
 // (each video, then its track and G-sensor side files) into one folder on a
 // thread of its own, in 1 MiB blocks through one buffer. Each file is
-// written under a hidden temporary name in the target folder (its size
-// reserved first) and takes its own name only once complete and synced, so
-// no target name ever holds a partial copy, whatever ends the program.
+// written by a TWholeFileWriter (its size reserved first), takes the
+// source's times and then its own name once complete and synced, so no
+// target name ever holds a partial copy, whatever ends the program; a
+// locked source's copy is locked at once.
 //
 // Threading. The constructor builds the list on the caller's thread; Start
 // runs the copy on a std::thread. The window polls Snapshot() and writes
@@ -31,6 +32,8 @@
 
 namespace kp {
 
+class TWholeFileWriter;
+
 // What the window shows, copied out under the lock.
 struct TCopySnapshot {
   int FileCount = 0;
@@ -45,12 +48,8 @@ struct TCopySnapshot {
   QString Error; // source, target and the system's text, one per line
 };
 
-// Pauses the engine takes between steps; the platform's file system settles
-// the target before its lock and times are applied.
+// The engine's timing; tests shorten it.
 struct TCopyDelays {
-  int BeforeLockMs = 500;
-  int BeforeTimesMs = 200;
-  int FinalTimesMs = 500;
   int SpeedWindowMs = 4000; // the speed is measured over windows this long
 };
 
@@ -94,22 +93,19 @@ private:
   void Execute();
   // False when the copy stopped (failure or termination); Error is set on
   // failure.
-  bool CopyOneFile(const QString &source, const QString &target, bool &copied, TCopyStamp &stamp);
-  // Writes the source into a new temporary file beside Target and syncs
-  // it; false (temporary file removed) on failure or termination.
-  bool WriteTemporary(int in, int64_t size, const QString &source, const QString &target, QString &temporary);
-  // Gives the finished temporary file the target's name, replacing a file
-  // of that name only when Replace was agreed or the user agrees now;
-  // Published is false when the user kept the file (temporary removed).
-  // False on failure.
-  bool Publish(const QString &temporary, const QString &source, const QString &target, const TCopyStamp &stamp,
-               bool replace, bool &published);
+  bool CopyOneFile(const QString &source, const QString &target);
+  // Writes the source into Out's temporary file; false on failure or
+  // termination (the temporary file goes with Out).
+  bool WriteTemporary(int in, int64_t size, const QString &source, TWholeFileWriter &out);
+  // Gives the finished file the target's name, replacing a file of that
+  // name only when Replace was agreed or the user agrees now; Published is
+  // false when the user kept the file. False on failure.
+  bool Publish(TWholeFileWriter &out, const QString &source, bool replace, bool &published);
   bool WriteBlocks(int in, int out, int64_t size, const QString &source, const QString &target);
   void WaitWhilePaused(int64_t &windowStartMs);
   bool AskReplace();
   bool Terminated() const;
   void Fail(const QString &source, const QString &target, const QString &why);
-  void SleepMs(int ms) const;
   void AddProgress(int64_t bytes, int64_t &windowBytes, int64_t &windowStartMs);
 
   const TCopyDelays FDelays;

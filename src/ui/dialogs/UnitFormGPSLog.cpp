@@ -2,6 +2,7 @@
 
 #include "GpsLogFiles.h"
 #include "IAuxHost.h"
+#include "MenuHotKeys.h"
 #include "Numbers.h"
 #include "UnitFileManager.h"
 #include "UnitGpsConverters.h"
@@ -29,6 +30,7 @@
 #include <QTime>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace kp {
 
@@ -60,11 +62,13 @@ QString LengthText(double metres)
   return FloatToStrDot(metres * (UseBritishUnits() ? MilesPerMetre : KmPerMetre), 1, true);
 }
 
-// The span as a time of day in the locale's format, without a zone name.
+// The span to the nearest second (a log and its conversions keep a fix's
+// time to different fractions of a second) as a time of day in the locale's
+// format, without a zone name. None for a log without a fix.
 QString SpanText(double days)
 {
-  if (!IsFinite(days) || days < 0) days = 0;
-  const int64_t ms = Round(Frac(days) * 86400000.0);
+  if (!IsFinite(days) || days < 0) return {};
+  const int64_t ms = Round(Frac(days) * 86400.0) * 1000;
   QString format = QLocale().timeFormat(QLocale::LongFormat);
   format.remove(QLatin1Char('t'));
   return QLocale().toString(QTime::fromMSecsSinceStartOfDay(int(Clamp<int64_t>(ms, 0, 86399999))), format.trimmed());
@@ -84,6 +88,8 @@ TFormGPSLog::TFormGPSLog(IGpsLogHost &host, QWidget *mainWindow)
   FList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   FList->setRootIsDecorated(false);
   FList->setContextMenuPolicy(Qt::CustomContextMenu);
+  // Logs in one deep folder differ at the end of their paths.
+  FList->setTextElideMode(Qt::ElideMiddle);
   FFormats = new QListWidget(this);
   FCheckAll = new QCheckBox(this);
   FShowPath = new QCheckBox(this);
@@ -112,7 +118,10 @@ TFormGPSLog::TFormGPSLog(IGpsLogHost &host, QWidget *mainWindow)
   connect(FButtonConvert, &QPushButton::clicked, this, &TFormGPSLog::ButtonConvertClick);
   connect(FCheckAll, &QCheckBox::clicked, this, &TFormGPSLog::CheckBoxAllClick);
   connect(FShowPath, &QCheckBox::clicked, this, &TFormGPSLog::ListViewFilesClick);
-  connect(FList, &QTreeWidget::itemChanged, this, [this] { ListViewFilesClick(); });
+  connect(FList, &QTreeWidget::itemChanged, this, [this] {
+    SyncCheckAll();
+    ListViewFilesClick();
+  });
   connect(FList, &QTreeWidget::itemSelectionChanged, this, &TFormGPSLog::ListViewFilesClick);
   connect(FList, &QTreeWidget::itemDoubleClicked, this, [this] { ShowSelectedInExplorer(); });
   BuildPopup();
@@ -131,6 +140,7 @@ void TFormGPSLog::ApplyLanguage()
        Translate(u"FileList_Col_Track") + QStringLiteral(", ") + Translate(UseBritishUnits() ? u"Miles" : u"Kmeters")});
   for (QAction *action : FPopup->actions())
     if (!action->isSeparator()) action->setText(Translate(action->objectName()));
+  AssignHotKeys({FPopup});
   const QSignalBlocker block(FList);
   for (int i = 0; i < FList->topLevelItemCount(); ++i) {
     QTreeWidgetItem *row = FList->topLevelItem(i);
@@ -180,6 +190,7 @@ void TFormGPSLog::FillFormats()
 QTreeWidgetItem *TFormGPSLog::AddRow(const QString &path, bool ticked)
 {
   auto *item = new QTreeWidgetItem(FList, {path});
+  item->setToolTip(colFile, path);
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   item->setCheckState(colFile, ticked ? Qt::Checked : Qt::Unchecked);
   return item;
@@ -214,8 +225,15 @@ void TFormGPSLog::Execute(const QStringList &paths)
     move(main->frameGeometry().topLeft() + QPoint(30, 70));
     resize(width(), std::min(height(), std::max(main->height() - 10, 100)));
   }
+  const bool first = !FInfoTimer;
   show();
   raise();
+  // The paths get most of the list; the user may change it afterwards.
+  if (first) FList->setColumnWidth(colFile, FList->viewport()->width() * 3 / 5);
+  // Opened by a command of the main window: the keys (Esc too) are meant
+  // for this window now.
+  activateWindow();
+  FList->setFocus();
   if (!FInfoTimer) {
     FInfoTimer = new QTimer(this);
     connect(FInfoTimer, &QTimer::timeout, this, &TFormGPSLog::InformationTimer);
@@ -254,7 +272,7 @@ void TFormGPSLog::InformationTimer()
     row->setText(colPoints, QStringLiteral("error"));
   } else {
     row->setText(colPoints, QString::number(GpsLogFixCount(*info)));
-    row->setText(colSpan, SpanText(double(info->GetEndTime() - info->GetStartTime())));
+    row->setText(colSpan, SpanText(GpsLogFixSpan(*info)));
     row->setData(colLength, kMetresRole, double(info->GetTrackLength()));
     row->setText(colLength, LengthText(info->GetTrackLength()));
   }
@@ -384,6 +402,7 @@ void TFormGPSLog::ButtonConvertClick()
   for (int i = 0; i < FFormats->count(); ++i) {
     if (FFormats->item(i)->checkState() == Qt::Checked) formats.push_back(GpsExportConverters()[size_t(i)]);
   }
+  const QStringList keep = FilesToKeep(paths, formats);
   FButtonConvert->setEnabled(false);
   FCheckAll->setEnabled(false);
   QPointer<TFormGPSLog> self(this);
@@ -395,12 +414,44 @@ void TFormGPSLog::ButtonConvertClick()
     row->setSelected(true);
     QCoreApplication::processEvents();
     if (!self) return;
-    const bool converted = ConvertGpsLog(path, formats, failures);
+    const bool converted = ConvertGpsLog(path, formats, failures, keep);
     if (QTreeWidgetItem *again = converted ? RowOf(path) : nullptr) again->setCheckState(colFile, Qt::Unchecked);
   }
   FButtonConvert->setEnabled(true);
   FCheckAll->setEnabled(true);
   if (!failures.isEmpty()) FPrompts.Message(failures.join(QStringLiteral("\r\n")));
+}
+
+// Asks about each existing file the conversion would replace, by name;
+// the files the user keeps.
+QStringList TFormGPSLog::FilesToKeep(const QStringList &paths,
+                                     const std::vector<const TGpsInfoConverter *> &formats) const
+{
+  QStringList existing;
+  for (const QString &path : paths)
+    for (const QString &target : GpsLogExistingTargets(path, formats))
+      if (!existing.contains(target)) existing << target;
+  QStringList keep;
+  std::optional<bool> all;
+  for (qsizetype i = 0; i < existing.size(); ++i) {
+    const QString text = Translate(u"Mes_FileExists") + QStringLiteral("\r\n") + existing[i] +
+                         QStringLiteral("\r\n\r\n") + Translate(u"Mes_SureToReplace") + QStringLiteral(" ?");
+    const TReplaceAnswer answer = all                   ? (*all ? TReplaceAnswer::Yes : TReplaceAnswer::No)
+                                  : FPrompts.AskReplace ? FPrompts.AskReplace(text, i + 1 < existing.size())
+                                                        : TReplaceAnswer::No;
+    if (answer == TReplaceAnswer::YesToAll || answer == TReplaceAnswer::NoToAll)
+      all = answer == TReplaceAnswer::YesToAll;
+    if (answer == TReplaceAnswer::No || answer == TReplaceAnswer::NoToAll) keep << existing[i];
+  }
+  return keep;
+}
+
+void TFormGPSLog::SyncCheckAll()
+{
+  bool all = FList->topLevelItemCount() > 0;
+  for (int i = 0; i < FList->topLevelItemCount() && all; ++i)
+    all = FList->topLevelItem(i)->checkState(colFile) == Qt::Checked;
+  FCheckAll->setChecked(all);
 }
 
 void TFormGPSLog::DeleteSelectedFromDisk()

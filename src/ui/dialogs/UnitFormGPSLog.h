@@ -27,6 +27,7 @@ class QTreeWidgetItem;
 namespace kp {
 
 class IGpsLogHost;
+class TGpsInfoConverter;
 
 class TFormGPSLog : public QWidget {
   Q_OBJECT
@@ -76,6 +77,9 @@ private:
   QTreeWidgetItem *AddRow(const QString &path, bool ticked);
   QTreeWidgetItem *RowOf(const QString &path) const;
   QStringList TickedPaths() const;
+  QStringList FilesToKeep(const QStringList &paths, const std::vector<const TGpsInfoConverter *> &formats) const;
+  // The select-all box shows whether every row is ticked.
+  void SyncCheckAll();
   void InformationTimer();
   void TimerDrawRouteTimer();
 

@@ -1,11 +1,13 @@
 #include "UnitFormSetupDevice.h"
 
+#include "Errors.h"
 #include "Numbers.h"
 #include "SetupConfig.h"
 #include "UnitTranslate.h"
 #include "UnitUtils.h"
 #include "UnitUtilsDesktop.h"
 #include "UnitUtilsFiles.h"
+#include "WholeFileWriter.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -15,9 +17,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 namespace kp {
 
@@ -89,8 +88,9 @@ void TFormSetupDevice::showEvent(QShowEvent *event)
 {
   QDialog::showEvent(event);
   SetEditing(false);
+  FConfig.clear();
   FillDevices();
-  FComboFrame->setItemText(SetupOtherRow, Translate(u"SetupDevice_OtherSize"));
+  ShowValues({});
   if (FRoots.size() == 1) {
     FComboDevice->setCurrentIndex(0);
     // Read once the window is on the screen: a question or message box run
@@ -127,6 +127,10 @@ void TFormSetupDevice::FillDevices()
     FComboDevice->addItem(text);
     FRoots << root;
   }
+  // An empty list would say nothing at all.
+  const QString hint = FRoots.isEmpty() ? Translate(u"SetupDevice_NoCard") : QString();
+  FComboDevice->setPlaceholderText(hint);
+  FComboDevice->setMinimumWidth(hint.isEmpty() ? 0 : FComboDevice->fontMetrics().horizontalAdvance(hint) + 40);
 }
 
 QString TFormSetupDevice::OtherRowText() const
@@ -157,6 +161,7 @@ bool TFormSetupDevice::ReadConfig()
   const QByteArray bytes = file.read(SetupMaxLength + 1);
   if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
   if (!SetupConfigAcceptable(bytes.size())) return refuse(badLength(bytes.size()));
+  if (!SetupConfigKnown(bytes)) return refuse(Translate(u"SetupDevice_NotSetup"));
   FConfig = bytes;
   return true;
 }
@@ -166,6 +171,8 @@ void TFormSetupDevice::ComboBoxDeviceChange()
   const int index = FComboDevice->currentIndex();
   FConfig.clear();
   SetEditing(false);
+  // Nothing of the file read before stays on show.
+  ShowValues({});
   if (index < 0 || index >= FRoots.size()) return;
   FConfigPath = FRoots[index] + QStringLiteral("/setup.cfg");
   if (!ReadConfig()) return;
@@ -175,12 +182,18 @@ void TFormSetupDevice::ComboBoxDeviceChange()
   if (FConfig.isEmpty()) return;
 
   SetEditing(true);
-  const TSetupValues values = DecodeSetup(FConfig);
-  FFilling = true;
-  FComboFrame->setCurrentIndex(values.FrameRow);
+  ShowValues(DecodeSetup(FConfig));
   ComboBoxFrameSizeChange(false);
-  FComboZone->setCurrentIndex(values.TimeZoneRow);
-  for (int axis = 0; axis < 3; ++axis) FSliders[axis]->setValue(values.Sensitivity[axis]);
+}
+
+void TFormSetupDevice::ShowValues(const TSetupValues &values)
+{
+  FFilling = true;
+  FComboFrame->setItemText(SetupOtherRow, Translate(u"SetupDevice_OtherSize"));
+  const bool shown = !FConfig.isEmpty();
+  FComboFrame->setCurrentIndex(shown ? values.FrameRow : -1);
+  FComboZone->setCurrentIndex(shown ? values.TimeZoneRow : -1);
+  for (int axis = 0; axis < 3; ++axis) FSliders[axis]->setValue(shown ? values.Sensitivity[axis] : 0);
   FFilling = false;
   GSensorXChange();
 }
@@ -208,7 +221,7 @@ void TFormSetupDevice::GSensorXChange()
 
 void TFormSetupDevice::ButtonWriteClick()
 {
-  if (FComboFrame->currentIndex() < 0 || !SetupConfigAcceptable(FConfig.size())) {
+  if (FComboFrame->currentIndex() < 0 || !SetupConfigKnown(FConfig)) {
     FPrompts.Message(FLabelFrame->text());
     return;
   }
@@ -218,33 +231,12 @@ void TFormSetupDevice::ButtonWriteClick()
   for (int axis = 0; axis < 3; ++axis) edit.Sensitivity[axis] = FSliders[axis]->value();
   EncodeSetup(FConfig, edit);
   QString error;
-  if (!WriteConfig(error)) {
-    FPrompts.Message(FConfigPath + QStringLiteral("\r\n") + error);
+  if (!SaveFileWhole(FConfigPath, FConfig, true, error)) {
+    FPrompts.Message(FileFailureMessage(FConfigPath, error));
     return;
   }
   FPrompts.Message(QStringLiteral("Ok"));
   accept();
-}
-
-// In place, at the length read, flushed to the card before "Ok".
-bool TFormSetupDevice::WriteConfig(QString &error)
-{
-  QFile file(FConfigPath);
-  if (!file.open(QIODevice::ReadWrite) || !file.resize(FConfig.size()) || !file.seek(0) ||
-      file.write(FConfig) != FConfig.size() || !file.flush()) {
-    error = file.errorString();
-    return false;
-  }
-  if (::fsync(file.handle()) != 0) {
-    error = QString::fromLocal8Bit(std::strerror(errno));
-    return false;
-  }
-  file.close();
-  if (file.error() != QFileDevice::NoError) {
-    error = file.errorString();
-    return false;
-  }
-  return true;
 }
 
 } // namespace kp

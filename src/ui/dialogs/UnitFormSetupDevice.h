@@ -4,11 +4,15 @@
 // the user change the frame size, the time zone and the G-sensor
 // sensitivities, and writes the file back. Main thread only; modal.
 //
-// The file is refused when shorter than 11 bytes or above 1 MiB; "Ok" is
-// shown only after the write and its flush to the card succeeded. The only
-// card is read just after the window is shown (from the event loop).
+// The file is refused when shorter than 11 bytes or above 1 MiB, or when it
+// is no set-up block the window knows (a time zone outside -12..+12): it is
+// then left untouched and nothing of an earlier file stays on show. The
+// file is replaced whole (TWholeFileWriter), and "Ok" is shown only once it
+// is on the card. The only card is read just after the window is shown
+// (from the event loop); with no card the device list says so.
 
 #include "DialogPrompts.h"
+#include "SetupConfig.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -52,7 +56,8 @@ private:
   void FillDevices();
   void SetEditing(bool enabled);
   bool ReadConfig();
-  bool WriteConfig(QString &error);
+  // The block's values in the controls; empty controls without a block.
+  void ShowValues(const TSetupValues &values);
   QString OtherRowText() const;
 
   TDialogPrompts FPrompts;

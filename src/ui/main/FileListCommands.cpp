@@ -1,5 +1,7 @@
 #include "FileListCommands.h"
 
+#include "Errors.h"
+
 #include "DateTime.h"
 #include "FileListModel.h"
 #include "MainMenus.h"
@@ -327,8 +329,11 @@ void TFileListCommands::ExportTrack()
                       true))
     return;
   QByteArray text;
-  if (!converter.ExportToText(info, text) || !SaveStringToFile(path, text))
+  QString error;
+  if (!converter.ExportToText(info, text))
     FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+  else if (!SaveStringToFile(path, text, error))
+    FHost.ShowMessage(FileFailureMessage(path, error));
 }
 
 void TFileListCommands::OpenTrackInEarth()
@@ -344,7 +349,7 @@ void TFileListCommands::OpenTrackInEarth()
   QString error, path;
   if (GpsExportConverters().front()->ExportToText(info, text)) path = CreateTempFile(file, text, error);
   if (path.isEmpty()) {
-    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + file);
+    FHost.ShowMessage(FileFailureMessage(file, error));
     return;
   }
   FTemporaryFiles << path;

@@ -19,7 +19,8 @@ class IPlaybackHost {
 public:
   virtual ~IPlaybackHost() = default;
 
-  // Layout: re-lays out and redraws the seek bar and the graphs.
+  // Layout: re-lays out and redraws the seek bar and the graphs once the
+  // running command has returned.
   virtual void FormResize() = 0;
   // Keeps the time window inside 0..1 and no narrower than its minimum.
   virtual void NormalizeTimeWindow() = 0;
@@ -57,6 +58,9 @@ public:
   virtual void CloseMainWindow() = 0;
   // A modal message box with an OK button.
   virtual void ShowMessage(const QString &text) = 0;
+  // The same words in a note that does not wait for the user: what playing
+  // unattended meets must not hold up the rest of the trip.
+  virtual void ShowNote(const QString &text) = 0;
 };
 
 } // namespace kp

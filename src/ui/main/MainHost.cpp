@@ -2,6 +2,7 @@
 
 #include "FileListCommands.h"
 #include "MapBridge.h"
+#include "OpenFileDialog.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
@@ -119,6 +120,23 @@ void TMainHost::ShowMessage(const QString &text)
   QMessageBox::information(&W, W.windowTitle(), MessageText(text));
 }
 
+void TMainHost::ShowNote(const QString &text)
+{
+  // One note at a time: a later one replaces the words of the shown one.
+  const QString name = QStringLiteral("PlaybackNote");
+  auto *note = W.findChild<QMessageBox *>(name, Qt::FindDirectChildrenOnly);
+  if (!note) {
+    note = new QMessageBox(QMessageBox::Warning, W.windowTitle(), QString(), QMessageBox::Ok, &W);
+    note->setObjectName(name);
+    note->setWindowModality(Qt::NonModal);
+    note->setAttribute(Qt::WA_DeleteOnClose);
+    // The keys stay with the window that plays.
+    note->setAttribute(Qt::WA_ShowWithoutActivating);
+  }
+  note->setText(MessageText(text));
+  note->show();
+}
+
 QString TMainHost::ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,
                                   const QString &defaultSuffix)
 {
@@ -150,7 +168,7 @@ void TMainHost::SetBusy(bool busy)
 
 void TMainHost::FormResize()
 {
-  W.FormResize();
+  W.RequestLayout();
 }
 
 void TMainHost::NormalizeTimeWindow()
@@ -351,8 +369,7 @@ void TMainHost::ShowMain()
 
 QStringList TMainHost::ChooseVideoFiles()
 {
-  return QFileDialog::getOpenFileNames(&W, QString(), QString(),
-                                       QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"));
+  return ChooseFilesToOpen(&W, QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"), nullptr, true);
 }
 
 // ------------------------------------------------------------ update, GPS logs

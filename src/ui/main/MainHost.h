@@ -44,6 +44,7 @@ public:
   void ShowInFileManager(const QString &path) override;
   bool AskYesNo(const QString &text, bool warning) override;
   void ShowMessage(const QString &text) override;
+  void ShowNote(const QString &text) override;
   QString ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,
                          const QString &defaultSuffix) override;
   void ProcessEvents() override;

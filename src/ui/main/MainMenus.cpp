@@ -1,12 +1,15 @@
 #include "MainMenus.h"
 
+#include "MenuHotKeys.h"
 #include "UnitTranslate.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QHelpEvent>
 #include <QRegularExpression>
+#include <QToolTip>
 #include <QWidget>
 
 namespace kp {
@@ -52,6 +55,8 @@ QAction *TMainMenus::MakeAction(const TMenuDecl &decl, QMenu *into)
 
 void TMainMenus::Build(QMenuBar *bar)
 {
+  FBar = bar;
+  if (bar) bar->installEventFilter(this);
   for (const TMenuDecl &decl : MainMenuTable()) {
     QMenu *parent = FMenus.value(QString::fromLatin1(decl.Parent), nullptr);
     if (decl.Kind == TMenuKind::Separator) {
@@ -144,7 +149,7 @@ void TMainMenus::BuildPopupMenus()
     }
     // The popup's own File menu: the same actions without Exit, which the
     // popup shows at its end.
-    auto *file = new QMenu(top->text(), FVideoPopup);
+    auto *file = new QMenu(WithoutHotKey(top->text()), FVideoPopup);
     file->menuAction()->setObjectName(name);
     for (QAction *a : top->menu()->actions())
       if (a->objectName() != QLatin1String("N_File_Exit")) file->addAction(a);
@@ -231,6 +236,45 @@ void TMainMenus::TranslateMenus()
   // The zoom items show their keys in the shortcut column.
   if (QAction *in = Action(QStringLiteral("N_VideoZoom_ZoomIn"))) in->setText(in->text() + QLatin1String("  \t+"));
   if (QAction *out = Action(QStringLiteral("N_VideoZoom_ZoomOut"))) out->setText(out->text() + QLatin1String("  \t-"));
+}
+
+bool TMainMenus::eventFilter(QObject *watched, QEvent *event)
+{
+  if (watched != FBar || event->type() != QEvent::ToolTip) return QObject::eventFilter(watched, event);
+  const auto *help = static_cast<QHelpEvent *>(event);
+  QAction *a = FBar->actionAt(help->pos());
+  if (a && !a->icon().isNull())
+    QToolTip::showText(help->globalPos(), a->toolTip(), FBar, FBar->actionGeometry(a));
+  else
+    QToolTip::hideText();
+  return true;
+}
+
+void TMainMenus::CollectMenus(QMenu *menu, QList<QWidget *> &into) const
+{
+  into << menu;
+  for (QAction *a : menu->actions())
+    if (a->menu()) CollectMenus(a->menu(), into);
+}
+
+void TMainMenus::AssignHotKeys()
+{
+  QList<QWidget *> containers;
+  if (FBar) containers << FBar;
+  for (QMenu *menu : FTopMenus) CollectMenus(menu, containers);
+  for (QMenu *popup : {FListPopup, FVideoPopup, FGraphicsPopup})
+    if (popup) CollectMenus(popup, containers);
+  kp::AssignHotKeys(containers);
+}
+
+void TMainMenus::OpenMenuBar()
+{
+  if (!FBar || !FBar->isVisible()) return;
+  for (QAction *a : FBar->actions())
+    if (a->isVisible() && a->isEnabled() && a->menu()) {
+      FBar->setActiveAction(a);
+      return;
+    }
 }
 
 } // namespace kp

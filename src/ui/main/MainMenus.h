@@ -54,12 +54,23 @@ public:
 
   // Captions of every menu in the active language.
   void TranslateMenus();
+  // Hot keys on every item of the menu bar, its menus and the popups, from
+  // the captions as they read now.
+  void AssignHotKeys();
+  // Opens the menu bar's first menu, as F10 and a lone Alt do.
+  void OpenMenuBar();
+
+protected:
+  // Items of the menu bar drawn as a picture tell their caption as a tip.
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   QAction *MakeAction(const TMenuDecl &decl, QMenu *into);
   void TranslateMenu(QMenu *menu);
+  void CollectMenus(QMenu *menu, QList<QWidget *> &into) const;
 
   QWidget *FWindow;
+  QMenuBar *FBar = nullptr;
   TMenuState FState;
   QHash<QString, QMenu *> FMenus;
   QHash<QString, QActionGroup *> FGroups;

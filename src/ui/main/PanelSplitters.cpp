@@ -27,9 +27,17 @@ int BottomPanelMinimum(int seekBarHeight, int zoomBarHeight)
   return std::max(0, seekBarHeight) + std::max(0, zoomBarHeight);
 }
 
-int RestoredBottomHeight(int stored, int minimum, int design)
+int RestoredPanelSize(int stored, int minimum, int design, int maximum)
 {
-  return stored < minimum ? design : stored;
+  if (stored >= minimum && stored <= maximum) return stored;
+  return std::max(minimum, std::min(design, maximum));
+}
+
+int PanelRoomBeside(int extent)
+{
+  // The video's least room: a picture still worth watching.
+  constexpr int kLeastVideoExtent = 160;
+  return std::max(0, extent - kLeastVideoExtent);
 }
 
 } // namespace kp

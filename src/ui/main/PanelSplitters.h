@@ -2,6 +2,7 @@
 // The two splitters of the main window: the map's share of the right-hand
 // column, and the panel sizes kept in the settings.
 
+#include <limits>
 #include <optional>
 
 namespace kp {
@@ -25,8 +26,13 @@ void StorePanelSizes(bool windowVisible, int panelRightWidth, int panelBottomHei
 // The bottom panel's least height that still shows the seek bar and the
 // time scroll bar under it.
 int BottomPanelMinimum(int seekBarHeight, int zoomBarHeight);
-// The bottom panel's height at start: a stored height below Minimum (a
-// panel left collapsed) is refused for the design height.
-int RestoredBottomHeight(int stored, int minimum, int design);
+// A panel's size at start (the bottom panel's height, the right panel's
+// width): a stored size below Minimum (a panel left collapsed) or above
+// Maximum (no room left for the video) is refused for the design size,
+// itself kept to Maximum.
+int RestoredPanelSize(int stored, int minimum, int design, int maximum = std::numeric_limits<int>::max());
+// The most a panel beside or below the video may take of Extent (the
+// window's width or height) so that the video keeps its least room.
+int PanelRoomBeside(int extent);
 
 } // namespace kp

@@ -3,10 +3,16 @@
 // window fills one of these with its own widgets and painters; tests fill it
 // with bare widgets. Nothing here is owned. Null members are left alone,
 // except FilterGraph, which must be set. Main thread only.
+//
+// What a command replaces (the graphs, the video window) is reached through
+// its owner at each use, never kept here as a copy: a timer pass or a layout
+// handler may run while a command rebuilds it.
 
 #include <QAction>
 #include <QList>
 #include <QObject>
+#include <functional>
+#include <memory>
 #include <vector>
 
 class QAbstractItemView;
@@ -49,12 +55,14 @@ struct TPlaybackControls {
   QAbstractItemView *ListView = nullptr;
   QWidget *PanelControl = nullptr;
   TBS_Image *ImageSeek = nullptr;
-  // The graph images, in the order of Graphs.
-  QList<QWidget *> GraphImages;
+  // The owner's graph images, in the order of Graphs.
+  const std::vector<TBS_Image *> *GraphImages = nullptr;
 
   TFilterGraph *FilterGraph = nullptr;
-  TVideoWindow *VideoWindowWMR = nullptr;
-  TEVR *EVR = nullptr; // set when the EVR renderer is in use
+  // The owner's video window and EVR (the latter only while the EVR
+  // renderer is in use); unset or null: none.
+  std::function<TVideoWindow *()> VideoWindowWMR;
+  std::function<TEVR *()> EVR;
   TFilter *FilterEVR = nullptr;
   TFilter *FilterMicrosoftVideo = nullptr;
 
@@ -62,13 +70,19 @@ struct TPlaybackControls {
   TSpeedBitmap *SpeedBitmap = nullptr;
   TAzimutBitmap *AzimutBitmap = nullptr;
   TGSensorBitmap *GSensorBitmap = nullptr;
-  std::vector<TMyGraphic *> Graphs;
+  // The owner's graph painters.
+  const std::vector<std::unique_ptr<TMyGraphic>> *Graphs = nullptr;
 
   IMapPage *MapPage = nullptr;
   TFileManager *FileManager = nullptr;
 
   // Where the menu's QActions live; found by object name.
   QObject *Menu = nullptr;
+
+  TVideoWindow *CurrentVideoWindowWMR() const { return VideoWindowWMR ? VideoWindowWMR() : nullptr; }
+  TEVR *CurrentEVR() const { return EVR ? EVR() : nullptr; }
+  // The graph painter of Image, or null.
+  TMyGraphic *GraphOf(const QObject *image) const;
 
   QAction *Action(const char *name) const { return Menu ? Menu->findChild<QAction *>(QLatin1String(name)) : nullptr; }
   bool Checked(const char *name) const

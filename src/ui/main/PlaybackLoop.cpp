@@ -57,7 +57,10 @@ QString TPlaybackLoop::PlayingTitle() const
 
 void TPlaybackLoop::RefreshTitle()
 {
-  if (!C.FilterGraph->Active() || S.Recording.Summary.FileName.isEmpty()) return;
+  if (S.Recording.Summary.FileName.isEmpty()) {
+    FHost.SetTitle(kProgramTitle);
+    return;
+  }
   TFileManager::FormatItem(S.Recording, TCatalogueWords::Current(true));
   FHost.SetTitle(PlayingTitle());
 }
@@ -76,13 +79,13 @@ void TPlaybackLoop::ButtonPlayClick(TOrigin)
       }
       FHost.SetTitle(PlayingTitle());
       TBusyCursor cursor;
-      if (C.EVR) {
+      if (C.CurrentEVR()) {
         if (C.FilterEVR) C.FilterEVR->SetFilterGraph(graph);
         if (C.FilterMicrosoftVideo) C.FilterMicrosoftVideo->SetFilterGraph(graph);
-      } else if (C.VideoWindowWMR)
-        C.VideoWindowWMR->SetFilterGraph(graph);
+      } else if (TVideoWindow *video = C.CurrentVideoWindowWMR())
+        video->SetFilterGraph(graph);
       graph->SetActive(true);
-      if (C.EVR && C.FilterEVR) C.EVR->ConnectFilter(C.FilterEVR);
+      if (TEVR *evr = C.CurrentEVR(); evr && C.FilterEVR) evr->ConnectFilter(C.FilterEVR);
       S.CurrentFile = kForceOpenFile;
       FModel.SeekTo(S.LastPosition, false, true);
       TrackBarVolumeChange();
@@ -118,7 +121,8 @@ void TPlaybackLoop::FinishPlayClick()
   if (FHost.FullScreen() || !FHost.MainWindowVisible()) return;
   // The list ends up with the focus; the video window takes it first so
   // that it is the one the list's focus returns from.
-  QWidget *video = C.EVR ? C.EVR->VideoWindow() : static_cast<QWidget *>(C.VideoWindowWMR);
+  TEVR *evr = C.CurrentEVR();
+  QWidget *video = evr ? evr->VideoWindow() : static_cast<QWidget *>(C.CurrentVideoWindowWMR());
   for (QWidget *widget : {video, static_cast<QWidget *>(C.ListView)})
     if (widget && widget->isVisible() && widget->isEnabled()) widget->setFocus();
 }
@@ -153,11 +157,11 @@ void TPlaybackLoop::TearDownGraph()
       C.FilterGraph->Stop();
     } catch (const std::exception &) {
     }
-    if (C.EVR) C.EVR->SetVideoPosition(QRect(0, 0, 1, 1), TNormalizedRect{0, 0, 1, 1});
+    if (TEVR *evr = C.CurrentEVR()) evr->SetVideoPosition(QRect(0, 0, 1, 1), TNormalizedRect{0, 0, 1, 1});
     C.FilterGraph->SetActive(false);
     if (C.FilterEVR) C.FilterEVR->SetFilterGraph(nullptr);
     if (C.FilterMicrosoftVideo) C.FilterMicrosoftVideo->SetFilterGraph(nullptr);
-    if (C.VideoWindowWMR) C.VideoWindowWMR->SetFilterGraph(nullptr);
+    if (TVideoWindow *video = C.CurrentVideoWindowWMR()) video->SetFilterGraph(nullptr);
     C.FilterGraph->ClearGraph();
   } catch (const std::exception &e) {
     qCWarning(lcPlayback) << "stopping:" << e.what();
@@ -183,8 +187,6 @@ void TPlaybackLoop::ResetPlaybackView()
   if (C.SpeedBitmap) C.SpeedBitmap->Draw(0, -1, -1, 0);
   if (C.AzimutBitmap) C.AzimutBitmap->Draw(-1);
   if (C.GSensorBitmap) C.GSensorBitmap->Draw(10, 10, 10, 0);
-  FHost.FormResize();
-  for (TMyGraphic *graph : C.Graphs) graph->DrawCursor(0);
   S.LastPosition = 0;
   S.Position = 0;
   S.FrameRefreshPending = false;
@@ -197,6 +199,8 @@ void TPlaybackLoop::ResetPlaybackView()
   S.VideoZoom = 1.0;
   S.VideoZoomCenterX = 0.5;
   S.VideoZoomCenterY = 0.5;
+  // Drawn after the marks and the window are forgotten: no band, no cursor.
+  FHost.FormResize();
   if (C.Checked("N_VideoZoom_Custom"))
     if (QAction *letterbox = C.Action("N_VideoZoom_Letterbox")) FHost.SetMenuChecked(letterbox);
   if (C.MapPage) {

@@ -104,6 +104,8 @@ void TPlaybackLoop::PlayNext(TOrigin origin)
   const QModelIndex index = view->model()->index(row, 0);
   view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   view->scrollTo(index, QAbstractItemView::EnsureVisible);
+  // Nobody is there to answer a message while the list plays on.
+  const TPassFlag unattended(FModel.Unattended);
   if (ListViewDblClick) ListViewDblClick(origin);
 }
 
@@ -205,7 +207,8 @@ void TPlaybackLoop::DrawCursors(long double g)
   const long double dayPerPixel = span * (S.TimeWindowEnd - S.TimeWindowStart) / pixels;
   const int decimals = dayPerPixel < kHundredthSecondDays ? 3 : dayPerPixel < kTenthSecondDays ? 1 : 0;
   if (C.SeekBitmap) C.SeekBitmap->DrawCursor(decimals, g);
-  for (TMyGraphic *graph : C.Graphs) graph->DrawCursor(g);
+  if (C.Graphs)
+    for (const std::unique_ptr<TMyGraphic> &graph : *C.Graphs) graph->DrawCursor(g);
   FHost.DetailsDrawCursor(g);
 }
 

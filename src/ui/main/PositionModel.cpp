@@ -228,8 +228,8 @@ void TPositionModel::ImageSeekMouseMove(QObject *sender, int x)
       C.ImageSeek->unsetCursor();
   }
   auto *image = qobject_cast<QWidget *>(sender);
-  const int graphIndex = static_cast<int>(C.GraphImages.indexOf(image));
-  const bool isImage = image && (image == C.ImageSeek || graphIndex >= 0);
+  TMyGraphic *pointed = C.GraphOf(image);
+  const bool isImage = image && (image == C.ImageSeek || pointed);
   if (!C.Checked("N_View_Details") || FHost.FullScreen() || !isImage) return;
   const int margin = C.SeekBitmap ? C.SeekBitmap->Margin() : 0;
   if (S.CurrentFile < 0 || x < margin - 5 || x > image->width() - margin + 5) {
@@ -240,10 +240,7 @@ void TPositionModel::ImageSeekMouseMove(QObject *sender, int x)
   // The smallest time window: half a second of the recording.
   const long double span = S.Recording.Summary.EndTime - S.Recording.Summary.StartTime;
   const long double minWindow = 0.5L * kSecondDays / (span + kSecondDays);
-  TMyGraphic *graph = nullptr;
-  if (graphIndex >= 0 && static_cast<size_t>(graphIndex) < C.Graphs.size() && step >= minWindow)
-    graph = C.Graphs[static_cast<size_t>(graphIndex)];
-  FHost.ShowDetails(g, S.LastPosition, graph, step);
+  FHost.ShowDetails(g, S.LastPosition, step >= minWindow ? pointed : nullptr, step);
 }
 
 void TPositionModel::ImageSeekMouseUp(int x)
@@ -280,7 +277,10 @@ void TPositionModel::RunTimerPass(TOrigin origin)
 
 void TPositionModel::Message(const QString &text) const
 {
-  FHost.ShowMessage(text);
+  if (Unattended)
+    FHost.ShowNote(text);
+  else
+    FHost.ShowMessage(text);
 }
 
 } // namespace kp

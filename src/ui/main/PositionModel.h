@@ -51,6 +51,13 @@ public:
   void SeekTo(long double g, bool refresh, bool force);
   void SwitchToFile(int index, bool force);
   void OpenVideoFile(const QString &fileName);
+  // After a frame step that did not move: the open file showed its last
+  // frame, so the next file of the recording opens at its start. False
+  // when the open file is the last.
+  bool EnterNextFile();
+  // While set, a file that cannot be opened is named in a note instead of
+  // a message box (play-next moving on by itself).
+  bool Unattended = false;
 
   // ---------------------------------------------------------- telemetry and drawing
   void GetTelemetryAt(long double g, TMovingPoint &point, TGSensorSample &sample, bool &valid) const;
@@ -78,10 +85,14 @@ private:
   void RunTimerPass(TOrigin origin);
   void RenderSource(const QString &fileName);
   void SeekInOpenFile(long double g);
+  // Opens file Index for a seek to G; returns where the seek goes on.
+  long double SwitchForSeek(int index, bool force, long double lastSeek, long double g);
+  long double ShownPosition(long double fallback) const;
 
   TPlaybackState &S;
   const TPlaybackControls &C;
   IPlaybackHost &FHost;
+  bool FCrossing = false; // GetPosition moves on to the next file
 };
 
 } // namespace kp

@@ -58,7 +58,13 @@ long double TPositionModel::GetPosition()
     const bool ended = known ? duration > 0 && current >= duration - 1 : !S.SourceFilter;
     if (later && ended) {
       const long double g = std::max(file->Position.End, files[next].Position.Start);
+      // Nobody watches a crossing while the trip plays on.
+      const bool unattended = Unattended;
+      Unattended = unattended || GraphState() == psPlaying;
+      FCrossing = true;
       GuardStep(FHost, TGraphFailure::Log, [&] { SeekTo(g, false, false); });
+      FCrossing = false;
+      Unattended = unattended;
       result = S.Position;
     } else if (ended) {
       // The end of the last file is the end of the recording, whatever the
@@ -77,6 +83,7 @@ long double TPositionModel::GetPosition()
 void TPositionModel::SeekTo(long double g, bool refresh, bool force)
 {
   if (!std::isfinite(g)) return;
+  const long double lastSeek = S.Position;
   S.Position = g;
   S.Dragging = false;
   if (S.Map) S.Map->FollowMarker = true;
@@ -84,16 +91,55 @@ void TPositionModel::SeekTo(long double g, bool refresh, bool force)
   if (S.CurrentFile < 0 || g < 0 || g > 1 || files.empty()) return;
   const int index = FindFileAt(g);
   g = std::max(g, files[static_cast<size_t>(index)].Position.Start);
-  if (index != S.CurrentFile) {
-    SwitchToFile(index, force);
-    S.CurrentFile = index;
-  }
+  if (index != S.CurrentFile) g = SwitchForSeek(index, force, lastSeek, g);
   if ((force || GraphPlaying()) && S.MediaSeeking) SeekInOpenFile(g);
   if (S.FrameRefreshPending) {
     if (GraphState() == psPaused) C.FilterGraph->RefreshPausedFrame();
     S.FrameRefreshPending = false;
   }
   if (refresh) RunTimerPass(TOrigin::Window);
+}
+
+long double TPositionModel::SwitchForSeek(int index, bool force, long double lastSeek, long double g)
+{
+  const int from = S.CurrentFile;
+  // Only a paused seek somebody asked for goes back: while playing the trip
+  // moves on past the file, and a jump the window makes by itself would
+  // meet the same file again.
+  const bool asked = !force && !FCrossing && !Unattended && GraphState() == psPaused;
+  const long double shown = asked ? ShownPosition(lastSeek) : lastSeek;
+  SwitchToFile(index, force);
+  S.CurrentFile = index;
+  if (S.SourceFilter || !asked || from < 0 || static_cast<size_t>(from) >= S.Recording.Files.size()) return g;
+  // A file that does not open shows nothing: after the message the position
+  // goes back to the paused picture still shown.
+  SwitchToFile(from, true);
+  S.CurrentFile = from;
+  S.Position = shown;
+  return shown;
+}
+
+bool TPositionModel::EnterNextFile()
+{
+  const auto &files = S.Recording.Files;
+  const TFileItemSubitem *file = S.OpenFile();
+  const size_t next = static_cast<size_t>(S.CurrentFile) + 1;
+  if (!file || next >= files.size()) return false;
+  S.FrameRefreshPending = true;
+  SeekTo(std::max(file->Position.End, files[next].Position.Start), false, false);
+  return true;
+}
+
+// Where the open file's picture is, read from the graph; Fallback when the
+// graph cannot tell.
+long double TPositionModel::ShownPosition(long double fallback) const
+{
+  const TFileItemSubitem *file = S.OpenFile();
+  REFERENCE_TIME current = 0, duration = 0;
+  if (!file || !S.MediaSeeking || FAILED(S.MediaSeeking->GetCurrentPosition(current)) ||
+      FAILED(S.MediaSeeking->GetDuration(duration)) || duration <= 0)
+    return fallback;
+  return FileToGroupPosition(*file, static_cast<long double>(current) / duration);
 }
 
 void TPositionModel::SeekInOpenFile(long double g)
@@ -145,12 +191,13 @@ void TPositionModel::OpenVideoFile(const QString &fileName)
   TBusyCursor cursor;
   if (fileName.isEmpty() || !C.FilterGraph) return;
   int saved = psNotInitialised;
-  GuardStep(FHost, TGraphFailure::Show, [&] {
+  const TGraphFailure failure = Unattended ? TGraphFailure::Log : TGraphFailure::Show;
+  GuardStep(FHost, failure, [&] {
     saved = GraphState();
     C.FilterGraph->Stop();
     RenderSource(fileName);
   });
-  GuardStep(FHost, TGraphFailure::Show, [&] {
+  GuardStep(FHost, failure, [&] {
     S.MediaSeeking = C.FilterGraph->QueryInterface<IMediaSeeking>();
     if (ReapplyPlaySpeed) ReapplyPlaySpeed();
     if (saved >= psStopped && saved <= psPlaying) C.FilterGraph->SetState(saved);

@@ -74,6 +74,7 @@ void TRecordingSelection::LoadRecording(int row)
   S.CurrentPoint = ZeroedPoint();
   if (S.Map) S.Map->FollowMarker = true;
   if (C.MapPage) C.MapPage->SetMapBounds(std::vector<const TMovingInfo *>(infos.begin(), infos.end()), {}, true, true);
+  FLoop.RefreshTitle();
   FLoop.TimerTimer(TOrigin::None);
 }
 
@@ -103,8 +104,12 @@ const TMovingInfo *TRecordingSelection::GetMovingInfo(const QString &fileName)
 
 void TRecordingSelection::ListViewClick(Qt::KeyboardModifiers modifiers)
 {
-  if (!C.ButtonPlay || !C.ButtonPlay->isEnabled() || C.FilterGraph->Active()) return;
+  if (!C.ButtonPlay || C.FilterGraph->Active()) return;
   if (modifiers & (Qt::ControlModifier | Qt::ShiftModifier)) return;
+  // A stop keeps the row selected, and a click on a selected row changes no
+  // selection: the click loads it.
+  if (!C.ButtonPlay->isEnabled()) ListViewSelectItem(true);
+  if (!C.ButtonPlay->isEnabled()) return;
   FHost.Repaint();
   C.ButtonPlay->setChecked(false);
   FLoop.ButtonPlayClick(TOrigin::Control);

@@ -12,6 +12,7 @@
 #include "MapBridge.h"
 #include "MapBrowser.h"
 #include "MapWebPage.h"
+#include "MenuHotKeys.h"
 #include "PageTexts.h"
 #include "PanelSplitters.h"
 #include "PlaybackLoop.h"
@@ -40,7 +41,10 @@
 #include <QWebEngineView>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLayout>
+#include <QScopeGuard>
 #include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
@@ -56,6 +60,7 @@ constexpr const char *kProgramName = "KESTRIL PLAYER";
 // The bottom panel's height as designed: the seek bar, two graphs and the
 // gauges beside them whole.
 constexpr int kDesignBottomHeight = 185;
+constexpr int kDesignRightWidth = 510;
 
 QColor Colour(const char *key)
 {
@@ -146,6 +151,12 @@ void TFormMain::ApplyColours()
   QPalette video = PanelVideo->palette();
   video.setColor(QPalette::Window, Qt::black);
   PanelVideo->setPalette(video);
+  // Full screen lends the bottom panel to its black window: the panel keeps
+  // the window's colour there, so its captions stay readable.
+  PanelBottom->setAutoFillBackground(true);
+  QPalette bottom = PanelBottom->palette();
+  bottom.setColor(QPalette::Window, Colour("colorMainBG"));
+  PanelBottom->setPalette(bottom);
 }
 
 void TFormMain::CreateGauges()
@@ -180,13 +191,23 @@ void TFormMain::LoadListColumns()
 
 void TFormMain::RestoreLayout()
 {
-  if (PanelRight->width() > 0)
-    SplitterRight->setSizes(
-        {width() - std::max(5, settings::PanelRight.ReadOr(510)), std::max(5, settings::PanelRight.ReadOr(510))});
-  const int bottom =
-      RestoredBottomHeight(settings::PanelBottom.ReadOr(kDesignBottomHeight),
-                           BottomPanelMinimum(ImageSeek->height(), PanelZoomScroll->height()), kDesignBottomHeight);
-  SplitterBottom->setSizes({std::max(1, height() - bottom), bottom});
+  // Sizes that leave the video no room in this window are refused.
+  const QRect bounds = RestoredBounds();
+  if (PanelRight->width() > 0) {
+    const int right = RestoredPanelSize(std::max(5, settings::PanelRight.ReadOr(kDesignRightWidth)), 5,
+                                        kDesignRightWidth, PanelRoomBeside(bounds.width()));
+    SplitterRight->setSizes({bounds.width() - right, right});
+  }
+  const int bottom = RestoredPanelSize(settings::PanelBottom.ReadOr(kDesignBottomHeight),
+                                       BottomPanelMinimum(ImageSeek->height(), PanelZoomScroll->height()),
+                                       kDesignBottomHeight, PanelRoomBeside(bounds.height() - menuBar()->height()));
+  SplitterBottom->setSizes({std::max(1, bounds.height() - bottom), bottom});
+  setGeometry(bounds);
+  if (settings::PosState.Read() == 2) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+QRect TFormMain::RestoredBounds() const
+{
   QRect bounds = geometry();
   const int w = settings::PosWidth.ReadOr(bounds.width());
   const int h = settings::PosHeight.ReadOr(bounds.height());
@@ -195,8 +216,7 @@ void TFormMain::RestoreLayout()
   if (QScreen *screen = QGuiApplication::screenAt(bounds.center()) ? QGuiApplication::screenAt(bounds.center())
                                                                    : QGuiApplication::primaryScreen())
     bounds = PullBackOntoScreen(bounds, screen->availableGeometry());
-  setGeometry(bounds);
-  if (settings::PosState.Read() == 2) setWindowState(windowState() | Qt::WindowMaximized);
+  return bounds;
 }
 
 void TFormMain::ApplyLanguage(QAction *sender)
@@ -210,10 +230,13 @@ void TFormMain::ApplyLanguage(QAction *sender)
   FMenus->TranslateMenus();
   TranslateMainWindowTexts();
   // Captions changed their widths: the control panel flows again.
-  FormResize();
+  RequestLayout();
   // The menus lost the free zoom's figure: the zoom puts it back.
   ApplyVideoZoom();
-  setWindowTitle(QLatin1String(kProgramName));
+  // The loaded recording's texts follow the language and the units.
+  Loop->RefreshTitle();
+  // Last, once every caption of the menus reads as it will.
+  FMenus->AssignHotKeys();
   if (MapBrowser)
     MapBrowser->Page()->SetPageTexts(Translate(u"Map_Loading"), Translate(u"Map_Offline"), Translate(u"Map_Refresh"));
   if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) TranslateAdsPage(*ads->page());
@@ -242,7 +265,7 @@ void TFormMain::TranslateMainWindowTexts()
   const QList<QAction *> items = FMenus->ListPopupActions();
   size_t b = 0;
   for (QAction *a : items)
-    if (!a->isSeparator() && b < FileListButtons.size()) FileListButtons[b++]->setToolTip(a->text());
+    if (!a->isSeparator() && b < FileListButtons.size()) FileListButtons[b++]->setToolTip(WithoutHotKey(a->text()));
   if (QAction *local = Item("N_View_TimeZone_Local"))
     local->setText(Translate(u"N_View_TimeZone_Local") + LocalOffsetSuffix(LocalTimeOffset()));
   TrackBarVolume->setToolTip(Translate(u"Volume"));
@@ -259,13 +282,13 @@ void TFormMain::TranslateMainWindowTexts()
                              .arg(Translate(u"N_View_Graphics_H"), Translate(britishUnits ? u"Feets" : u"Meters"),
                                   Translate(u"Property_Track_Length"), Translate(britishUnits ? u"Miles" : u"Meters"),
                                   Translate(u"Speed"), Translate(britishUnits ? u"MilesPerH" : u"KmetersPerH")));
-  ButtonVideoZoomIn->setToolTip(Item("N_VideoZoom_ZoomIn")->text());
-  ButtonVideoZoomOut->setToolTip(Item("N_VideoZoom_ZoomOut")->text());
+  ButtonVideoZoomIn->setToolTip(WithoutHotKey(Item("N_VideoZoom_ZoomIn")->text()));
+  ButtonVideoZoomOut->setToolTip(WithoutHotKey(Item("N_VideoZoom_ZoomOut")->text()));
   for (auto [button, name] :
        {std::pair{ButtonFramePrev, "N_Playback_Frame_Prev"}, {ButtonFrameNext, "N_Playback_Frame_Next"}}) {
     QAction *a = Item(name);
-    button->setToolTip(a->text() + QStringLiteral(" (") + a->shortcut().toString(QKeySequence::NativeText) +
-                       QLatin1Char(')'));
+    button->setToolTip(WithoutHotKey(a->text()) + QStringLiteral(" (") +
+                       a->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
   }
   const bool evr = Item("N_Playback_Renderer_EVR")->isChecked();
   const bool vmr = Item("N_Playback_Renderer_WMR")->isChecked();
@@ -319,17 +342,36 @@ void TFormMain::SplitterMoved(bool listView)
     sizes.BrowserHeight = WebBrowser->height();
     if (const std::optional<double> share = BrowserShareAfterMove(sizes)) BrowserShare = *share;
   }
-  FormResize();
+  RequestLayout();
   // While full screen has the video or the bottom bar, the panel's height
   // in the window is not the user's.
   const bool bottomHome = PanelBottom->parentWidget() == SplitterBottom && PanelVideo->parentWidget() == SplitterBottom;
   StorePanelSizes(isVisible(), PanelRight->width(), bottomHome ? PanelBottom->height() : -1, BrowserShare);
 }
 
+void TFormMain::RequestLayout()
+{
+  if (FLayoutQueued) return;
+  FLayoutQueued = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        FLayoutQueued = false;
+        FormResize();
+      },
+      Qt::QueuedConnection);
+}
+
 void TFormMain::FormResize()
 {
-  if (!isVisible() || QCoreApplication::closingDown()) return;
+  if (!isVisible() || QCoreApplication::closingDown() || FInLayout) return;
+  // The panels' own resizes that this pass causes are drawn by it.
+  FInLayout = true;
+  const auto done = qScopeGuard([this] { FInLayout = false; });
+  ++FLayoutPasses;
   if (PanelControl->isVisible()) LayoutControlPanel();
+  // The control panel's new width reaches the graphs now, not in a second pass.
+  if (QLayout *row = PanelBottom->layout()) row->activate();
   const int seekHeight = ImageSeek->height();
   ImageSeek->setGeometry(0, 0, PanelBottomGraphics->width(), seekHeight);
   const int count = int(GraphImages.size());
@@ -399,17 +441,18 @@ void TFormMain::NavigateAds(const QString &url)
 bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 {
   if (watched == PanelVideo && event->type() == QEvent::Resize) ApplyVideoZoom();
-  // The seek bar and the graphs follow their panel whatever resized it (a
-  // profile, graphs shown or hidden, full screen): the panel's new size is
-  // known only once its layout ran, after the command that asked for it.
-  if (watched == PanelBottomGraphics && event->type() == QEvent::Resize) FormResize();
+  // The seek bar, the graphs and the control panel's blocks follow their
+  // panels whatever resized them (a profile, graphs shown or hidden, full
+  // screen and back), once the command that did it has returned.
+  if ((watched == PanelBottomGraphics || watched == PanelControl) && event->type() == QEvent::Resize && !FInLayout)
+    RequestLayout();
   return QMainWindow::eventFilter(watched, event);
 }
 
 void TFormMain::resizeEvent(QResizeEvent *event)
 {
   QMainWindow::resizeEvent(event);
-  FormResize();
+  RequestLayout();
   ApplyVideoZoom();
 }
 

@@ -84,7 +84,14 @@ public:
   // Texts of the active language on this window (and, through their own
   // calls, on the others). Sender: the language item picked, or null.
   void ApplyLanguage(QAction *sender);
+  // Lays the window out and redraws the seek bar and the graphs, now.
   void FormResize();
+  // FormResize once the running command or event has returned; any number
+  // of requests meanwhile make one pass. Commands and layout handlers ask
+  // this way, so no pass meets views a command is rebuilding.
+  void RequestLayout();
+  // How many passes FormResize made so far.
+  int LayoutPasses() const { return FLayoutPasses; }
   // A splitter moved (ListView: the one between map and list): the map's
   // share follows, the window is laid out and the panel sizes are stored.
   void SplitterMoved(bool listView);
@@ -228,6 +235,7 @@ private:
   void LoadMenuBitmaps();
   void LoadListColumns();
   void RestoreLayout();
+  QRect RestoredBounds() const;
   void ApplyColours();
   void CreateGauges();
   void TranslateMainWindowTexts();
@@ -252,6 +260,9 @@ private:
   TWindowPlacement *FPlacement = nullptr;
   bool FStarted = false;
   bool FAllWindowsCreated = false;
+  bool FLayoutQueued = false;
+  bool FInLayout = false;
+  int FLayoutPasses = 0;
 };
 
 } // namespace kp

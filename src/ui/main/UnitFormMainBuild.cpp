@@ -3,6 +3,7 @@
 #include "UnitFormMain.h"
 
 #include "MakerContacts.h"
+#include "ScrollingStrip.h"
 #include "UnitUtilsDesktop.h"
 #include "WindowLayout.h"
 
@@ -146,7 +147,11 @@ QWidget *TFormMain::BuildRightPanel()
   ListView->verticalHeader()->hide();
   ListView->horizontalHeader()->setSectionsMovable(true);
   ListView->setContextMenuPolicy(Qt::CustomContextMenu);
-  listColumn->addWidget(PanelFileListMenu);
+  // Tab moves on to the next control: walking the cells would select (and
+  // so load) the next row.
+  ListView->setTabKeyNavigation(false);
+  // The toolbar scrolls rather than keep the panel as wide as its buttons.
+  listColumn->addWidget(new TScrollingStrip(PanelFileListMenu));
   listColumn->addWidget(ListView, 1);
   SplitterListView->addWidget(WebBrowser);
   SplitterListView->addWidget(PanelListView);
@@ -216,6 +221,9 @@ void TFormMain::BuildFileListToolbar()
     b->setObjectName(QStringLiteral("Button_") + a->objectName());
     b->setAutoRaise(true);
     b->setFixedSize(a->isVisible() ? h : 0, h);
+    // Open and Add have their own keys and places: their buttons exist
+    // but leave the row's room to the others.
+    b->setVisible(FileListButtons.size() >= 2);
     const QImage picture = WithTransparentCorner(LoadResourceBitmap(a->objectName() + QLatin1String(".bmp")));
     if (!picture.isNull()) {
       QIcon icon(QPixmap::fromImage(picture));
@@ -326,6 +334,10 @@ void TFormMain::BuildPlayback()
   Controls.AzimutBitmap = AzimutBitmap.get();
   Controls.GSensorBitmap = GSensorBitmap.get();
   Controls.Menu = this;
+  Controls.Graphs = &Graphs;
+  Controls.GraphImages = &GraphImages;
+  Controls.VideoWindowWMR = [this] { return VideoWindowWMR; };
+  Controls.EVR = [this] { return EVR.get(); };
   Model = std::make_unique<TPositionModel>(State, Controls, *FHost);
   Loop = std::make_unique<TPlaybackLoop>(State, Controls, *FHost, *Model);
   Selection = std::make_unique<TRecordingSelection>(State, Controls, *FHost, *Model, *Loop);
@@ -375,8 +387,6 @@ void TFormMain::BuildVideoWindow()
     VideoWindowWMR->SetMode(Item("N_Playback_Renderer_WMR")->isChecked() ? vmVMR : vmNormal);
     AttachPopup(VideoWindowWMR, FMenus);
   }
-  Controls.VideoWindowWMR = VideoWindowWMR;
-  Controls.EVR = EVR.get();
   if (Views) Views->FullScreen.WatchVideoWindows();
   ApplyVideoZoom();
 }
@@ -401,8 +411,6 @@ void TFormMain::GraphsChanged()
       {&TGsensorYGraphic::Create, QString()}, {&TGsensorZGraphic::Create, QString()},
   };
   GraphClasses.clear();
-  Controls.Graphs.clear();
-  Controls.GraphImages.clear();
   for (size_t i = 0; i < Graphs.size(); ++i) {
     TMyGraphic *graph = Graphs[i].get();
     TMyGraphicClass found = nullptr;
@@ -413,14 +421,15 @@ void TFormMain::GraphsChanged()
       if (kind.first(&probe, 0)->GetLetter() == graph->GetLetter()) found = kind.first;
     }
     GraphClasses.push_back(found);
-    Controls.Graphs.push_back(graph);
     if (i >= GraphImages.size()) continue;
-    Controls.GraphImages << GraphImages[i];
+    TBS_Image *image = GraphImages[i];
     // The painter follows its picture's size (the images are new each time).
-    GraphImages[i]->Image()->Width = std::max(1, GraphImages[i]->width());
-    GraphImages[i]->Image()->Height = std::max(1, GraphImages[i]->height());
+    image->Image()->Width = std::max(1, image->width());
+    image->Image()->Height = std::max(1, image->height());
     graph->Resize();
-    connect(GraphImages[i], &TBS_Image::Resized, this, [graph] { graph->Resize(); });
+    connect(image, &TBS_Image::Resized, this, [this, image] {
+      if (TMyGraphic *painter = Controls.GraphOf(image)) painter->Resize();
+    });
   }
 }
 
@@ -490,6 +499,7 @@ void TFormMain::BuildViews()
   connect(FMenus->GraphicsPopup(), &QMenu::aboutToShow, this, [this] { FHost->HideDetails(); });
   PanelVideo->installEventFilter(this);
   PanelBottomGraphics->installEventFilter(this);
+  PanelControl->installEventFilter(this);
   Views->StartupPasses();
   if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) Views->Profiles.WatchAdsPage(ads);
   if (auto *analytics = qobject_cast<QWebEngineView *>(WebBrowserAnalytics)) Views->Profiles.WatchAdsPage(analytics);

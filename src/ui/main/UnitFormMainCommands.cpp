@@ -2,6 +2,8 @@
 
 #include "UnitFormMain.h"
 
+#include "Errors.h"
+
 #include "FileAdder.h"
 #include "FileListCommands.h"
 #include "FileListDelegate.h"
@@ -14,6 +16,7 @@
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
+#include "SecondaryPlacement.h"
 #include "UnitFormCopy.h"
 #include "UnitFormGroup.h"
 #include "UnitFormAbout.h"
@@ -76,6 +79,7 @@ void TFormMain::BuildList()
   for (int i = 0; i < TFileListModel::ColumnCount; ++i) ListView->horizontalHeader()->resizeSection(i, design[i]);
   FListCommands = std::make_unique<TFileListCommands>(*FHost, *FListModel, *ListView, *FMenus);
   FPlacement = new TWindowPlacement(this);
+  new TSecondaryPlacement(this);
   connect(ListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { FListCommands->UpdateEnabling(); });
   connect(ListView->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -292,8 +296,8 @@ void TFormMain::SaveSnapshot(bool window)
   int filter = 0;
   const QString path =
       FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
-  if (!path.isEmpty() && !SaveJpeg(picture, path))
-    FHost->ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+  QString error;
+  if (!path.isEmpty() && !SaveJpeg(picture, path, error)) FHost->ShowMessage(FileFailureMessage(path, error));
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)
@@ -338,7 +342,7 @@ namespace kp {
 void TFormMain::showEvent(QShowEvent *event)
 {
   QMainWindow::showEvent(event);
-  FormResize();
+  RequestLayout();
   if (FStarted) return;
   FStarted = true;
   QMetaObject::invokeMethod(
@@ -445,8 +449,12 @@ void TFormMain::FrameNext()
 {
   if (FilterGraph.Active())
     if (const auto step = FilterGraph.QueryInterface<IVideoFrameStep>()) {
+      const long double before = Model->GetPosition();
       State.FrameRefreshPending = true;
       step->Step(1);
+      // The last frame of a fragment has no next one in its file: the next
+      // fragment's first frame follows it.
+      if (!(Model->GetPosition() > before)) Model->EnterNextFile();
     }
   Loop->TimerTimer(TOrigin::Window);
 }

@@ -2,9 +2,9 @@
 
 #include "DateTime.h"
 #include "UnitUtilsFiles.h"
+#include "WholeFileWriter.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
@@ -70,18 +70,20 @@ bool Compress(const QImage &rgb, int quality, QByteArray &out)
 
 } // namespace
 
-bool SaveJpeg(const QImage &image, const QString &path, int quality)
+bool SaveJpeg(const QImage &image, const QString &path, QString &error, int quality)
 {
-  if (image.isNull()) return false;
   QByteArray data;
-  if (!Compress(image.convertToFormat(QImage::Format_RGB888), quality, data)) return false;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(data) != data.size()) {
-    file.cancelWriting();
+  if (image.isNull() || !Compress(image.convertToFormat(QImage::Format_RGB888), quality, data)) {
+    error = QStringLiteral("no picture");
     return false;
   }
-  return file.commit();
+  return SaveFileWhole(path, data, true, error);
+}
+
+bool SaveJpeg(const QImage &image, const QString &path, int quality)
+{
+  QString error;
+  return SaveJpeg(image, path, error, quality);
 }
 
 } // namespace kp

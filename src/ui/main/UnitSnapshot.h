@@ -12,9 +12,11 @@ namespace kp {
 // with the computer's formats; no character a file name cannot hold.
 QString SnapshotFileName(const QString &kind, double dateTime, int64_t positionMs);
 
-// Writes Image as a baseline JPEG of the given quality (libjpeg). False when
-// the image is empty or the file could not be written completely; nothing
-// half-written stays.
+// Writes Image as a baseline JPEG of the given quality (libjpeg) through
+// TWholeFileWriter, replacing a file of that name (the save dialog asked).
+// False when the image is empty or the file could not be written, with the
+// system's reason in Error; nothing half-written stays.
+bool SaveJpeg(const QImage &image, const QString &path, QString &error, int quality = 96);
 bool SaveJpeg(const QImage &image, const QString &path, int quality = 96);
 
 } // namespace kp

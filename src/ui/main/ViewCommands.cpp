@@ -128,13 +128,24 @@ void TViewCommands::N_View_Graphics_SClick(QObject *sender)
   const int chosen = C.Graphs ? int(C.Graphs->size()) : 0;
   if (C.SplitterBottom && C.SplitterBottom->count() > 1) C.SplitterBottom->handle(1)->setVisible(chosen > 0);
   if (sender && C.PanelBottom) {
-    const int base = (C.ImageSeek ? C.ImageSeek->height() : 0) + (C.PanelZoomScroll ? C.PanelZoomScroll->height() : 0);
-    const int height = BottomPanelHeight(chosen, base, C.PanelBottom->height());
+    const int height = BottomPanelHeight(chosen, BottomPanelBase(), C.PanelBottom->height());
     if (height != C.PanelBottom->height()) SetSecondPane(C.SplitterBottom, height);
   }
   FHost.GraphsChanged();
   FHost.SplitterRightMoved();
   FHost.FormResize();
+}
+
+int TViewCommands::BottomPanelBase() const
+{
+  int base = (C.ImageSeek ? C.ImageSeek->height() : 0) + (C.PanelZoomScroll ? C.PanelZoomScroll->height() : 0);
+  // Without graphs the control panel beside them keeps its gauges whole.
+  const bool beside = C.PanelControl && !C.PanelControl->isHidden() && C.PanelGraphicsAddon &&
+                      C.PanelControl->parentWidget() == C.PanelGraphicsAddon;
+  if (beside)
+    for (const QWidget *gauge : {C.ImageSpeed, C.ImageGSensor, C.ImageAzimut})
+      if (gauge && !gauge->isHidden()) base = std::max(base, gauge->height());
+  return base;
 }
 
 void TViewCommands::N_View_Graphics_ShowClick(QAction *sender)

@@ -23,7 +23,8 @@ class TVideoZoom;
 // collapsed below 20 pixels, its own width otherwise; 0 when nothing shows.
 int RightPanelWidth(bool anythingOnRight, int current);
 // The bottom panel's height after the user chose Chosen of six graphs
-// (Base: the seek bar and the scroll bar); Current when it stays.
+// (Base: the seek bar and the scroll bar, or more for the control panel's
+// gauges beside them); Current when it stays.
 int BottomPanelHeight(int chosen, int base, int current);
 // A seek key's target: Step seconds from P within a file of Duration
 // (100-ns units) that spans FileStart..FileEnd of the recording; 0..1.
@@ -56,6 +57,7 @@ public:
 
 private:
   void EnableZoomItems();
+  int BottomPanelBase() const;
   void PlaceBrowser(bool listVisible);
 
   TPlaybackState &S;

@@ -3,6 +3,8 @@
 #include "DateTime.h"
 #include "IViewsHost.h"
 #include "MakerContacts.h"
+#include "MenuHotKeys.h"
+#include "OpenFileDialog.h"
 #include "UnitFileManager.h"
 #include "UnitGpsConverters.h"
 #include "UnitTranslate.h"
@@ -11,7 +13,6 @@
 
 #include <QAction>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QTableView>
@@ -58,7 +59,7 @@ TViewDialogs::TViewDialogs(const TViewsControls &controls, IViewsHost &host, TVi
   };
   ChooseTrackFile = [this](const QStringList &filters, const QString &selected) {
     QString chosen = selected;
-    return QFileDialog::getOpenFileName(C.Window, QString(), QString(), filters.join(QStringLiteral(";;")), &chosen);
+    return ChooseFilesToOpen(C.Window, filters.join(QStringLiteral(";;")), &chosen, false).value(0);
   };
 }
 
@@ -98,7 +99,7 @@ void TViewDialogs::N_FileList_Track_MoveClick()
 {
   const QAction *item = C.Item("N_FileList_Track_Move");
   QString text = TimeToStr(0);
-  if (!InputQuery(item ? item->text() : QString(), QString(), text)) return;
+  if (!InputQuery(item ? WithoutHotKey(item->text()) : QString(), QString(), text)) return;
   const double shift = ParseTimeShift(text);
   if (shift == 0) return;
   QString identity;

@@ -1,6 +1,7 @@
 #include "WindowEvents.h"
 
 #include "IViewsHost.h"
+#include "MainMenus.h"
 #include "TimeWindow.h"
 #include "VideoZoom.h"
 #include "ViewCommands.h"
@@ -23,6 +24,12 @@ constexpr int kNotch = 120;
 constexpr double kVideoWheelStep = 1.2;
 constexpr double kTimeWheelStep = 1.5;
 constexpr double kFarPast = -1e9;
+
+// Where a key starts its way up.
+QWidget *KeyTarget()
+{
+  return QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+}
 
 bool Contains(const QWidget *w, QPoint global)
 {
@@ -153,6 +160,16 @@ bool TWindowEvents::EscapeInOtherWindow(QWidget *watched, const QKeyEvent &key)
   return true;
 }
 
+bool TWindowEvents::MenuBarKey(const QKeyEvent &key)
+{
+  const bool f10 = key.type() == QEvent::KeyPress && key.key() == Qt::Key_F10 && key.modifiers() == Qt::NoModifier;
+  const bool loneAlt = key.type() == QEvent::KeyRelease && key.key() == Qt::Key_Alt && FLoneAlt;
+  if (key.type() == QEvent::KeyRelease) FLoneAlt = false;
+  if ((!f10 && !loneAlt) || !C.Menus) return false;
+  C.Menus->OpenMenuBar();
+  return true;
+}
+
 void TWindowEvents::WatchApplication()
 {
   qApp->installEventFilter(this);
@@ -165,15 +182,29 @@ void TWindowEvents::WatchWheel(QWidget *widget)
 
 bool TWindowEvents::eventFilter(QObject *watched, QEvent *event)
 {
+  // Every key asks first whether it is a shortcut, even one a shortcut
+  // then uses up: Alt is alone while no other key asked since it went down.
+  if (event->type() == QEvent::ShortcutOverride) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (!key->isAutoRepeat())
+      FLoneAlt = key->key() == Qt::Key_Alt && (key->modifiers() & ~Qt::AltModifier) == Qt::NoModifier;
+  }
+  // A click, or Alt+Tab to another program, is no lone Alt either.
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::WindowDeactivate) FLoneAlt = false;
+  // The release counts where it is first seen (the menu bar may have taken
+  // the focus on the way); the bar belongs to the main window alone.
+  if (event->type() == QEvent::KeyRelease && watched->isWidgetType() && FLoneAlt &&
+      FHost.ActiveWindow() == TActiveWindow::Main)
+    return MenuBarKey(*static_cast<QKeyEvent *>(event));
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
     const TActiveWindow active = FHost.ActiveWindow();
     if (active != TActiveWindow::Main && active != TActiveWindow::FullScreen)
       return EscapeInOtherWindow(static_cast<QWidget *>(watched), *static_cast<QKeyEvent *>(event));
     // A key travels up from the focus widget and passes here at every
     // step; it counts once, where it starts.
-    QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
-    if (watched != target) return false;
+    if (watched != KeyTarget()) return false;
     auto *key = static_cast<QKeyEvent *>(event);
+    if (active == TActiveWindow::Main && MenuBarKey(*key)) return true;
     return ShortcutKey(key->key(), key->modifiers());
   }
   if (event->type() == QEvent::Wheel && watched->isWidgetType()) {

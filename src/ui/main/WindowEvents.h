@@ -3,7 +3,7 @@
 // as Shift+"=") and minus (and "=" and "-") zoom the video, or with Ctrl
 // the time window; keypad "*" is 100 %, keypad "/" switches letterbox and
 // pan-and-scan; Ctrl+A selects every row; only while the main or the
-// full-screen window is active. Esc in another window that is not a dialog
+// full-screen window is active. F10 and a lone Alt open the menu bar. Esc in another window that is not a dialog
 // runs the menu's Esc. Wheel: the deltas add up to a notch of 120 before
 // anything happens, then the first region under the pointer decides (the
 // video, the graphs, the time scroll bar, the control panel, the map). Main
@@ -62,6 +62,9 @@ private:
   void ControlPanelWheel(int steps);
   // Esc in a window of the program that is not a dialog runs the menu's Esc.
   bool EscapeInOtherWindow(QWidget *watched, const QKeyEvent &key);
+  // F10, or Alt pressed and released with nothing between, opens the menu
+  // bar; true when the key was used up.
+  bool MenuBarKey(const QKeyEvent &key);
 
   TPlaybackState &S;
   TViewState &V;
@@ -71,6 +74,7 @@ private:
   TTimeWindow &FTime;
   TViewCommands &FCommands;
   TWheelAccumulator FWheel;
+  bool FLoneAlt = false;
 };
 
 } // namespace kp

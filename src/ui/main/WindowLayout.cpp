@@ -8,9 +8,15 @@ namespace kp {
 
 namespace {
 
+// The graphs beside a side panel keep at least this width, or half of the
+// bottom panel when that is less.
+constexpr int kLeastGraphWidth = 100;
+
 struct TFlow {
   int MarginLeft, MarginTop, GapX = 8, GapY = 4;
 };
+
+constexpr int kTallestPanel = 135;
 
 int PanelHeightFor(const TControlPanelInput &in)
 {
@@ -18,17 +24,13 @@ int PanelHeightFor(const TControlPanelInput &in)
   if (!in.SpeedometerShown) return in.FirstBlockHeight + 8;
   if (in.PanelWidth > 620) return 60;
   if (in.PanelWidth > 430) return 106;
-  return 135;
+  return kTallestPanel;
 }
 
-} // namespace
-
-TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
+// The blocks flowed into a panel Height high; Right gets the right edge of
+// the last column.
+std::vector<QRect> Flow(const TControlPanelInput &in, int height, int &right)
 {
-  TControlPanelLayout out;
-  out.PanelHeight = PanelHeightFor(in);
-  out.PanelWidth = in.PanelWidth;
-  if (in.Blocks.empty()) return out;
   const TFlow flow{4, in.AlongTopOrBottom ? 4 : 0};
   std::vector<QRect> placed;
   placed.push_back(QRect(QPoint(flow.MarginLeft, flow.MarginTop), in.Blocks[0]));
@@ -40,7 +42,7 @@ TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
     QPoint at;
     if (p.width() + b.width() < 1.1 * columnWidth) {
       at = QPoint(p.x() + p.width() + flow.GapX, p.y());
-    } else if (p.y() + p.height() + flow.GapY + b.height() <= out.PanelHeight) {
+    } else if (p.y() + p.height() + flow.GapY + b.height() <= height) {
       at = QPoint(columnLeft, p.y() + p.height() + flow.GapY);
     } else {
       columnLeft = p.x() + columnWidth + flow.GapX;
@@ -48,11 +50,36 @@ TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
       at = QPoint(columnLeft, flow.MarginTop);
     }
     if (int(i) == in.VolumeBlock) at += QPoint(-4, -3);
-    if (at.y() + b.height() > out.PanelHeight) at.setY(out.PanelHeight - b.height());
+    if (at.y() + b.height() > height) at.setY(height - b.height());
     placed.push_back(QRect(at, b));
     columnWidth = std::max(columnWidth, at.x() + b.width() - columnLeft);
   }
-  if (!in.AlongTopOrBottom) out.PanelWidth = std::min(columnLeft + columnWidth, in.BottomPanelWidth / 2);
+  right = columnLeft + columnWidth;
+  return placed;
+}
+
+} // namespace
+
+TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
+{
+  TControlPanelLayout out;
+  out.PanelHeight = PanelHeightFor(in);
+  out.PanelWidth = in.PanelWidth;
+  if (in.Blocks.empty()) return out;
+  int right = 0;
+  std::vector<QRect> placed = Flow(in, out.PanelHeight, right);
+  // Along the top or bottom, blocks that reach past a narrow panel's edge
+  // wrap: the panel grows by a row at a time, up to its tallest design.
+  while (in.AlongTopOrBottom && right > in.PanelWidth && out.PanelHeight < kTallestPanel) {
+    out.PanelHeight = std::min(kTallestPanel, out.PanelHeight + std::max(1, in.FirstBlockHeight) + 4);
+    placed = Flow(in, out.PanelHeight, right);
+  }
+  if (!in.AlongTopOrBottom) {
+    // Its columns whole, so no gauge is cut in a small window.
+    const int needed = right;
+    const int share = std::max(in.BottomPanelWidth / 2, in.BottomPanelWidth - kLeastGraphWidth);
+    out.PanelWidth = std::min(needed, share);
+  }
   for (const QRect &r : placed) out.Positions.push_back(r.topLeft());
   return out;
 }
@@ -93,17 +120,19 @@ TColumnRestore RestoreColumns(const std::vector<int> &designWidths, const std::f
 
 QImage GrayBitmap(const QImage &bitmap, double factor)
 {
-  QImage out = bitmap.convertToFormat(QImage::Format_RGB32);
+  // The picture's transparent surround stays transparent: made opaque (and
+  // chequered) it turned every disabled button into a grey square that hid
+  // the glyph.
+  QImage out = bitmap.convertToFormat(QImage::Format_ARGB32);
   const double f = factor > 0 ? factor : 1.0;
   for (int y = 0; y < out.height(); ++y) {
     auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
     for (int x = 0; x < out.width(); ++x) {
       const QRgb c = line[x];
+      if (qAlpha(c) == 0) continue;
       const int g = (qRed(c) + qBlue(c) + 2 * qGreen(c)) / 4;
-      int v = 255 - int(Round((255 - g) / f));
-      if ((x + y) % 2 == 0) v = 255;
-      v = std::clamp(v, 0, 255);
-      line[x] = qRgb(v, v, v);
+      const int v = std::clamp(255 - int(Round((255 - g) / f)), 0, 255);
+      line[x] = qRgba(v, v, v, qAlpha(c));
     }
   }
   return out;

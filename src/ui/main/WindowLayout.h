@@ -19,7 +19,7 @@ struct TControlPanelInput {
   int PanelHeight = 0; // used as is along a side
   bool SpeedometerShown = true;
   int FirstBlockHeight = 0;  // PanelControl_s1
-  int BottomPanelWidth = 0;  // a side panel is at most half of it
+  int BottomPanelWidth = 0;  // a side panel leaves the graphs beside it some room
   std::vector<QSize> Blocks; // the visible blocks in flow order
   int VolumeBlock = -1;      // index of the horizontal volume bar, -1 none
 };
@@ -47,8 +47,8 @@ struct TColumnRestore {
 TColumnRestore RestoreColumns(const std::vector<int> &designWidths, const std::function<int(int)> &readWidth,
                               const std::function<int(int)> &readIndex);
 
-// The disabled look of a toolbar picture: lighter grey by Factor, with every
-// other pixel white.
+// The disabled look of a toolbar picture: lighter grey by Factor, its
+// transparent pixels left transparent.
 QImage GrayBitmap(const QImage &bitmap, double factor);
 
 // The picture with its bottom-left pixel's colour made transparent.

@@ -3,6 +3,8 @@
 #include "CuttingTestSupport.h"
 #include "ReportRecorder.h"
 #include "CropRules.h"
+#include "Errors.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitGpsConverterSRT.h"
@@ -16,6 +18,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTime>
 #include <csignal>
 #include <unistd.h>
 #include <gtest/gtest.h>
@@ -262,15 +265,17 @@ TEST_F(CropJob, OutputThatWouldReplaceASourceIsRefused)
 TEST_F(CropJob, WriterThatCannotStartReportsAndShowsTheMainWindow)
 {
   FItems = {Item(CardMovie(2), false, 0, 0.2L)};
+  kptest::TReportRecorder reports;
   // A folder not made yet (the videos folder before the first save) is made.
   EXPECT_EQ(Run(Out(QStringLiteral("not yet/made/cut.mov"))), TCropOutcome::Finished);
   EXPECT_TRUE(QFileInfo(Out(QStringLiteral("not yet/made/cut.mov"))).isFile());
   FHost.Calls.clear();
-  // One that cannot be made (a file stands in its way) fails the writer.
+  // One that cannot be made (a file stands in its way) is the user's to
+  // mend: one plain message, no report.
   ASSERT_TRUE(kptest::writeFileBytes(Out(QStringLiteral("plain")), "x"));
   EXPECT_EQ(Run(Out(QStringLiteral("plain/cut.mov"))), TCropOutcome::Failed);
-  ASSERT_EQ(FMessages.size(), 1);
-  EXPECT_TRUE(FMessages[0].startsWith(QStringLiteral("Exception\r\n\r\n"))) << FMessages[0].toStdString();
+  EXPECT_EQ(FMessages, QStringList(FileFailureMessage(Out(QStringLiteral("plain/cut.mov")), SystemErrorText(ENOTDIR))));
+  EXPECT_EQ(reports.Shown(), QStringList());
   EXPECT_EQ(FHost.Calls, QStringList({"show"}));
   // An empty name starts nothing and stores no folder.
   settings::CopyFolder.Write(QStringLiteral("/kept/"));
@@ -338,9 +343,62 @@ TEST_F(CropJob, CutKilledMidwayLeavesNoFileUnderItsName)
   ASSERT_TRUE(started) << process.readAllStandardOutput().toStdString();
   const QStringList left = QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden);
   EXPECT_FALSE(left.contains(QStringLiteral("killed.mov"))) << left.join(u' ').toStdString();
+  // Hidden, as the copy's are.
   for (const QString &name : left)
-    EXPECT_TRUE(name == QStringLiteral("killed.mov.started") || name.startsWith(QStringLiteral("killed.mov.tmp-")))
+    EXPECT_TRUE(name == QStringLiteral("killed.mov.started") || name.startsWith(QStringLiteral(".killed.mov.")))
         << name.toStdString();
+  // The next cut to the same name clears what the killed one left.
+  FItems = {Item(CardMovie(2), false, 0, 0.1L)};
+  ASSERT_EQ(Run(target), TCropOutcome::Finished);
+  EXPECT_EQ(QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"killed.mov", "killed.mov.started"}));
+}
+
+// A file that takes the movie's name while the job runs is the user's: it
+// stays unless the user agrees now.
+TEST_F(CropJob, FileThatAppearsWhileCuttingIsReplacedOnlyWhenAgreed)
+{
+  for (const bool agree : {false, true}) {
+    SCOPED_TRACE(agree);
+    const QString target = Out(QStringLiteral("appeared.mov"));
+    QFile::remove(target);
+    FItems = {Item(CardMovie(2), false, 0, 0.1L)};
+    QStringList asked;
+    TCropJobEvents events;
+    events.AskReplace = [&](const QStringList &names) {
+      asked << names;
+      return agree;
+    };
+    const auto progress = [&](double, double) {
+      if (!QFile::exists(target)) kptest::writeFileBytes(target, "the user's");
+      return true;
+    };
+    TCropJob job(
+        FItems, target, {}, FHost, progress, [this](const QString &m) { FMessages << m; }, events);
+    EXPECT_EQ(job.Run(), agree ? TCropOutcome::Finished : TCropOutcome::Refused);
+    EXPECT_EQ(asked, QStringList(target));
+    EXPECT_EQ(kptest::readFileBytes(target) == "the user's", !agree);
+    EXPECT_EQ(QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"appeared.mov"}));
+  }
+}
+
+// A folder that cannot be written, a full disk and one that fills during
+// the copy: one plain message naming the movie and the reason, no crash
+// report, nothing left.
+TEST_F(CropJob, DiskThatRefusesTheMovieGivesOnePlainMessage)
+{
+  kptest::TReportRecorder reports;
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full, kptest::TSmallDisk::Small}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    FItems = {Item(CardMovie(2), true, 0, 1), Item(CardMovie(3), true, 0, 1)};
+    FMessages.clear();
+    EXPECT_EQ(Run(disk.Path(QStringLiteral("cut.mov"))), TCropOutcome::Failed);
+    EXPECT_EQ(FMessages,
+              QStringList(FileFailureMessage(disk.Path(QStringLiteral("cut.mov")),
+                                             SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC))));
+    EXPECT_EQ(reports.Shown(), QStringList());
+    EXPECT_EQ(disk.Entries(), QStringList());
+  }
 }
 
 TEST_F(CropJob, TruncatedSourceGivesAShorterFragmentAndSaysSo)
@@ -417,4 +475,74 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
   }
   // The timeline starts with the first fragment's picture.
   EXPECT_NEAR((back->EndTime - back->StartTime) * SecsPerDay, offset, 0.4);
+}
+
+// A fragment cut at four times the speed: each subtitle (side file and text
+// track alike) is cued on the faster movie but shows when its fix was taken,
+// so 10 s into the movie it shows the fix of 40 s into the fragment. The
+// ".dat" keeps the movie's one time axis: its fixes are re-timed.
+TEST_F(CropJob, SpeedChangedCutShowsWhenEachFixWasTaken)
+{
+  FItems = {Item(CardMovie(2), true, 0, 1, 4, false)};
+  ASSERT_EQ(Run(Out(QStringLiteral("fast.mov"))), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+  const TCropItem &item = FItems[0];
+  const TDateTime t1 = item.StartTime + double(item.DurationMs * item.P1 / MSecsPerDay);
+  QString srt = QString::fromUtf8(kptest::readFileBytes(Out(QStringLiteral("fast.srt"))));
+  srt.remove(QChar(0xFEFF));
+  const QStringList blocks = srt.split(QStringLiteral("\r\n\r\n"), Qt::SkipEmptyParts);
+  ASSERT_GT(blocks.size(), 10);
+  int wrong = 0;
+  for (const QString &block : blocks) {
+    const QStringList lines = block.split(QStringLiteral("\r\n"));
+    ASSERT_GE(lines.size(), 3);
+    const QTime cue = QTime::fromString(lines[1].left(12), QStringLiteral("HH:mm:ss,zzz"));
+    const double recordedSeconds = 4 * cue.msecsSinceStartOfDay() / 1000.0;
+    const auto fix = std::find_if(item.Info->Points.begin(), item.Info->Points.end(), [&](const TMovingPoint &p) {
+      return std::fabs((p.Time - t1) * SecsPerDay - recordedSeconds) < 0.1;
+    });
+    if (fix != item.Info->Points.end() && lines[2].trimmed() == DateTimeToStr(fix->Time)) continue;
+    if (++wrong <= 3) ADD_FAILURE() << lines[1].toStdString() << " shows " << lines[2].toStdString();
+  }
+  EXPECT_EQ(wrong, 0);
+  // The ".dat": a quarter of the fixes over a quarter of the time.
+  const auto back = TMovingInfo::LoadFromFile(Out(QStringLiteral("fast.dat")), false);
+  ASSERT_TRUE(back);
+  const double span = (back->Points.back().Time - back->Points.front().Time) * SecsPerDay;
+  EXPECT_NEAR(span, double(CropItemOutputMs(item)) / 1000, 2);
+}
+
+// Two pieces that do not touch in the camera's time (15 s apart): read back,
+// the ".dat" keeps the first piece on the camera's time and gives the second
+// the times that follow it in the movie, so the gap is gone from the second
+// piece only.
+TEST_F(CropJob, PiecesThatDoNotTouchKeepTheFirstOnTheCamerasTime)
+{
+  FItems = {Item(CardMovie(6), true, 0.25L, 0.75L), Item(CardMovie(7), true, 0, 0.5L)};
+  ASSERT_EQ(Run(Out(QStringLiteral("apart.mov"))), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+  const auto at = [](const TCropItem &item, long double p) {
+    return item.StartTime + double(item.DurationMs * p / MSecsPerDay);
+  };
+  const TDateTime t1a = at(FItems[0], FItems[0].P1), t1b = at(FItems[1], FItems[1].P1);
+  const double gap = (t1b - at(FItems[0], FItems[0].P2)) * SecsPerDay;
+  ASSERT_GT(gap, 10);
+  const double firstLength = double(CropItemOutputMs(FItems[0])) / 1000;
+  const auto back = TMovingInfo::LoadFromFile(Out(QStringLiteral("apart.dat")), false);
+  ASSERT_TRUE(back);
+  EXPECT_NEAR((back->StartTime - t1a) * SecsPerDay, 0, 1) << "the movie starts on the camera's time";
+  int matched[2] = {0, 0};
+  for (const TMovingPoint &p : back->Points) {
+    if (p.NoFix) continue;
+    for (int piece = 0; piece < 2; ++piece) {
+      const TCropItem &item = FItems[size_t(piece)];
+      for (const TMovingPoint &s : item.Info->Points) {
+        if (s.NoFix || std::fabs(s.Lon - p.Lon) > 1e-6 || std::fabs(s.Lat - p.Lat) > 1e-6) continue;
+        // Where the movie shows the fix, on the first piece's time.
+        const double expected = piece == 0 ? (s.Time - t1a) * SecsPerDay : firstLength + (s.Time - t1b) * SecsPerDay;
+        EXPECT_NEAR((p.Time - t1a) * SecsPerDay, expected, 0.6) << "piece " << piece;
+        ++matched[piece];
+      }
+    }
+  }
+  EXPECT_GT(matched[0], 20);
+  EXPECT_GT(matched[1], 20);
 }

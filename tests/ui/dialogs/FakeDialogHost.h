@@ -5,6 +5,7 @@
 #include "IDialogHost.h"
 #include "UnitFileManager.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringList>
@@ -71,7 +72,8 @@ public:
   QRect GraphPanelScreenRect() const override { return Panel; }
 };
 
-// Answers every message box shown while it lives, keeping the texts.
+// Answers every message box shown while it lives, keeping the texts and
+// the buttons offered: with the next of Answers (clicked), else Ok.
 class MessageBoxAnswerer {
 public:
   MessageBoxAnswerer()
@@ -79,12 +81,19 @@ public:
     QObject::connect(&FTimer, &QTimer::timeout, [this] {
       if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
         Texts << box->text();
-        box->done(QMessageBox::Ok);
+        Offered << box->standardButtons();
+        QAbstractButton *button = Answers.isEmpty() ? nullptr : box->button(Answers.takeFirst());
+        if (button)
+          button->click();
+        else
+          box->done(QMessageBox::Ok);
       }
     });
     FTimer.start(20);
   }
   QStringList Texts;
+  QList<QMessageBox::StandardButton> Answers;
+  QList<QMessageBox::StandardButtons> Offered;
 
 private:
   QTimer FTimer;

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "MakerContacts.h"
+#include "SecondaryPlacement.h"
 #include "UnitFormAbout.h"
 #include "UnitFormCopy.h"
 #include "UnitFormFileProperty.h"
@@ -74,7 +75,7 @@ protected:
   TFormCopy *StartPausedCopy(const TFileItem &item)
   {
     FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-    auto *form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+    auto *form = new TFormCopy(&FHost, TCopyDelays{});
     form->StartCopy(item, true);
     if (kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000)) return form;
     form->close();
@@ -92,7 +93,7 @@ TEST_F(AuxWindows, CopyWindowCopiesARecordingOfTheDemoCard)
   ASSERT_FALSE(card.isEmpty());
   const TFileItem item = CardRecording(card);
   FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{0, 0, 0});
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{});
   form->StartCopy(item);
   EXPECT_EQ(FHost.ChooserCaptions, QStringList{"Select a folder for FILE0001-0002"});
   ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 60000));
@@ -365,3 +366,18 @@ TEST_F(AuxWindows, AboutShowsOnlyTheContactsTheBuildGives)
 }
 
 } // namespace
+
+TEST(SecondaryPlacement, FitInsideMovesInAndShrinksOnlyWhatSticksOut)
+{
+  const QRect area(0, 0, 1600, 1000);
+  const struct {
+    QRect outer, fitted;
+  } cases[] = {
+      {{100, 100, 560, 480}, {100, 100, 560, 480}},  // already inside
+      {{900, 535, 560, 480}, {900, 520, 560, 480}},  // below the bottom edge
+      {{1300, -40, 560, 480}, {1040, 0, 560, 480}},  // over the top and the right
+      {{-200, 200, 2000, 1200}, {0, 0, 1600, 1000}}, // larger than the screen
+      {{-5000, 5000, 300, 200}, {0, 800, 300, 200}}, // on another screen
+  };
+  for (const auto &c : cases) EXPECT_EQ(FitInside(c.outer, area), c.fitted) << c.outer.x() << "," << c.outer.y();
+}

@@ -3,6 +3,8 @@
 // copy killed midway, the speed after a pause and a target that is the
 // source.
 
+#include "Errors.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFileManager.h"
@@ -62,7 +64,7 @@ protected:
   {
     TFileItem item;
     item.Files = std::move(files);
-    auto t = std::make_unique<TFormCopyThread>(item, folder.isEmpty() ? Dst() : folder, TCopyDelays{0, 0, 0});
+    auto t = std::make_unique<TFormCopyThread>(item, folder.isEmpty() ? Dst() : folder, TCopyDelays{});
     t->SetPaused(paused);
     t->Start();
     return t;
@@ -219,7 +221,7 @@ TEST_F(CopyEngine, PausedTimeIsNoCopyingTime)
   TFileItem item;
   item.Files = {Video(Make("P.MOV", size, 19))};
   // Windows shorter than the pause, longer than copying the rest takes.
-  TFormCopyThread t(item, Dst(), TCopyDelays{0, 0, 0, 700});
+  TFormCopyThread t(item, Dst(), TCopyDelays{700});
   t.SetPaused(true);
   QElapsedTimer clock;
   clock.start();
@@ -244,7 +246,7 @@ TEST(CopyEngineChild, CopiesUntilKilled)
   if (source.isEmpty()) GTEST_SKIP() << "started by CopyEngine.KilledMidwayLeavesNoTarget";
   TFileItem item;
   item.Files = {Video(source)};
-  TFormCopyThread t(item, qEnvironmentVariable("KP_COPY_CHILD_FOLDER"), TCopyDelays{0, 0, 0});
+  TFormCopyThread t(item, qEnvironmentVariable("KP_COPY_CHILD_FOLDER"), TCopyDelays{});
   t.SetPaused(true);
   t.Start();
   ASSERT_TRUE(kptest::waitUntil([&] { return t.Snapshot().CopiedBytes > 0; }, 10000));
@@ -281,6 +283,60 @@ TEST_F(CopyEngine, KilledMidwayLeavesNoTarget)
   const QStringList left = QDir(Dst()).entryList(QDir::Files | QDir::Hidden);
   ASSERT_EQ(left.size(), 1);
   EXPECT_TRUE(left[0].startsWith(".KILL.MOV.")) << left[0].toStdString();
+  // The next copy to the same target clears what the killed one left.
+  auto retry = Start({Video(source)});
+  EXPECT_TRUE(Finish(*retry).Error.isEmpty());
+  EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden), QStringList{"KILL.MOV"});
+  EXPECT_EQ(kptest::readFileBytes(Dst("KILL.MOV")), Pattern(6 << 20, 25));
+}
+
+// Nothing waits once a file's data is synced: a recording of nine small
+// files takes a moment, not 0.7 s a file, with every time and lock kept.
+TEST_F(CopyEngine, CopiesWithoutWaitingAndKeepsTimesAndLocks)
+{
+  std::vector<TFileItemSubitem> files;
+  for (int i = 0; i < 9; ++i) {
+    const QString source = Make(QStringLiteral("F%1.MOV").arg(i), 64 << 10, 30 + i);
+    ASSERT_TRUE(SetFileTimes(source, 0, 46000.5 + i));
+    if (i % 3 == 0) {
+      ASSERT_TRUE(SetFileLocked(source, true));
+    }
+    files.push_back(Video(source));
+  }
+  QElapsedTimer clock;
+  clock.start();
+  auto t = Start(files);
+  const TCopySnapshot s = Finish(*t);
+  EXPECT_LT(clock.elapsed(), 2000);
+  EXPECT_TRUE(s.Error.isEmpty()) << s.Error.toStdString();
+  for (const TFileItemSubitem &f : files) {
+    const QString target = Dst(ExtractFileName(f.FileName));
+    SCOPED_TRACE(target.toStdString());
+    struct stat a {
+    }, b{};
+    ASSERT_EQ(::stat(QFile::encodeName(f.FileName).constData(), &a), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &b), 0);
+    EXPECT_EQ(a.st_mtim.tv_sec, b.st_mtim.tv_sec);
+    EXPECT_EQ(a.st_mtim.tv_nsec, b.st_mtim.tv_nsec);
+    EXPECT_EQ(IsFileLocked(target), IsFileLocked(f.FileName));
+    SetFileLocked(f.FileName, false);
+  }
+}
+
+// A folder the user cannot write to, or a disk that fills up: the failure
+// names the file and the system's reason, and nothing is left behind.
+TEST_F(CopyEngine, ReadOnlyFolderOrFullDiskIsNamedAndLeavesNothing)
+{
+  const QString source = Make("RO.MOV", 300 << 10, 40);
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    auto t = Start({Video(source)}, false, disk.Path());
+    const TCopySnapshot s = Finish(*t);
+    EXPECT_EQ(s.Error, source + "\n" + disk.Path("RO.MOV") + "\n" +
+                           SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC));
+    EXPECT_EQ(disk.Entries(), QStringList{});
+  }
 }
 
 TEST_F(CopyEngine, TargetThatIsTheSourceIsSkipped)

@@ -3,10 +3,12 @@
 // and deletes.
 
 #include "DemoCard.h"
+#include "FakeDialogHost.h"
 #include "GpsLogFiles.h"
 #include "GpsLogNaming.h"
 #include "IAuxHost.h"
 #include "NoDesktopOpener.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFileManager.h"
@@ -24,6 +26,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -111,6 +114,28 @@ TEST_F(GpsLog, TargetThatIsTheLogIsSkipped)
   EXPECT_TRUE(failures[0].startsWith(gpxLog));
   EXPECT_EQ(kptest::readFileBytes(gpxLog), before);
   EXPECT_TRUE(QFile::exists(GpsLogSideFileName(gpxLog, "kml")));
+}
+
+// Logs on a card that turned read-only or is full: each format's file is
+// named with the system's reason, and nothing is left beside the log.
+TEST_F(GpsLog, CardThatRefusesTheFilesNamesEachWithTheReason)
+{
+  for (const bool readOnly : {true, false}) {
+    KP_SMALL_DISK(disk, kptest::TSmallDisk::Small);
+    const QString log = disk.Path(QFileInfo(FLogs[0]).fileName());
+    ASSERT_TRUE(QFile::copy(FLogs[0], log));
+    if (readOnly) {
+      ASSERT_TRUE(disk.MakeReadOnly());
+    } else {
+      disk.Fill();
+    }
+    QStringList failures;
+    EXPECT_FALSE(ConvertGpsLog(log, {ExportByExt("gpx"), ExportByExt("kml")}, failures));
+    const QString reason = QString::fromLocal8Bit(std::strerror(readOnly ? EROFS : ENOSPC));
+    EXPECT_EQ(failures, QStringList({GpsLogFormatFile(log, *ExportByExt("gpx")) + ": " + reason,
+                                     GpsLogFormatFile(log, *ExportByExt("kml")) + ": " + reason}));
+    EXPECT_EQ(disk.Entries(), QStringList(QFileInfo(log).fileName()));
+  }
 }
 
 TEST_F(GpsLog, WindowRowsFiguresRoutesAndConversion)
@@ -327,6 +352,7 @@ TEST_F(GpsLog, LogWithoutAFixCountsNoPointsAndWritesNothing)
   form.Execute({log});
   ASSERT_TRUE(kptest::waitUntil([&] { return form.InformationComplete(); }, 20000));
   EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->text(1), "0");
+  EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->text(2), "") << "no duration without a fix";
 
   for (int i = 0; i < form.ListFormats()->count(); ++i) form.ListFormats()->item(i)->setCheckState(Qt::Checked);
   form.ListViewFiles()->topLevelItem(0)->setCheckState(0, Qt::Checked);
@@ -354,4 +380,97 @@ TEST_F(GpsLog, ShowInFolderThatCannotOpenSaysSo)
   form.ShowSelectedInExplorer();
   ASSERT_TRUE(kptest::waitUntil([&] { return !messages.isEmpty(); }, 10000));
   EXPECT_EQ(messages[0], Translate(u"Mes_CantOpen") + "\r\n" + QFileInfo(FLogs[0]).absolutePath());
+}
+
+// Converting over files the user has under the outputs' names asks about
+// each one by name in the real message box, with answers for all of them
+// while more are to come; a kept file stays as it was, and the log counts
+// as converted (unticked, and "Select all" unticked with it).
+TEST_F(GpsLog, ConversionAsksBeforeReplacingEachExistingFile)
+{
+  TFakeGpsHost host;
+  QWidget main;
+  TFormGPSLog form(host, &main);
+  form.Execute({FLogs[0], FLogs[1]});
+  for (int i = 0; i < form.ListFormats()->count(); ++i) {
+    const bool wanted = GpsExportConverters()[size_t(i)] == ExportByExt("kml") ||
+                        GpsExportConverters()[size_t(i)] == ExportByExt("gpx");
+    form.ListFormats()->item(i)->setCheckState(wanted ? Qt::Checked : Qt::Unchecked);
+  }
+  const QString mine[] = {GpsLogSideFileName(FLogs[0], "kml"), GpsLogSideFileName(FLogs[0], "gpx"),
+                          GpsLogSideFileName(FLogs[1], "kml")};
+  for (const QString &file : mine) ASSERT_TRUE(kptest::writeFileBytes(file, "my own file"));
+  form.CheckBoxShowPath()->setChecked(false);
+  const auto selectAll = form.findChildren<QCheckBox *>().first();
+  ASSERT_NE(selectAll, form.CheckBoxShowPath());
+  selectAll->click();
+  ASSERT_TRUE(selectAll->isChecked());
+
+  const QMessageBox::StandardButtons all =
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll | QMessageBox::NoToAll;
+  {
+    kptest::MessageBoxAnswerer boxes;
+    boxes.Answers = {QMessageBox::Yes, QMessageBox::NoToAll};
+    form.ButtonConvertClick();
+    ASSERT_EQ(boxes.Texts.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(boxes.Texts[i],
+                Translate(u"Mes_FileExists") + "\r\n" + mine[i] + "\r\n\r\n" + Translate(u"Mes_SureToReplace") + " ?");
+      EXPECT_EQ(boxes.Offered[i], all);
+    }
+  }
+  EXPECT_TRUE(kptest::readFileBytes(mine[0]).contains("<kml"));
+  EXPECT_EQ(kptest::readFileBytes(mine[1]), "my own file");
+  EXPECT_EQ(kptest::readFileBytes(mine[2]), "my own file");
+  EXPECT_TRUE(kptest::readFileBytes(GpsLogSideFileName(FLogs[1], "gpx")).contains("<gpx"));
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(form.ListViewFiles()->topLevelItem(i)->checkState(0), Qt::Unchecked);
+  EXPECT_FALSE(selectAll->isChecked());
+
+  // One file left to ask about: Yes or No only.
+  ASSERT_TRUE(QFile::remove(mine[1]));
+  form.ListViewFiles()->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  {
+    kptest::MessageBoxAnswerer boxes;
+    boxes.Answers = {QMessageBox::No, QMessageBox::No};
+    form.ButtonConvertClick();
+    ASSERT_EQ(boxes.Texts.size(), 2) << "each of log 2's files exists";
+    EXPECT_EQ(boxes.Offered[0], all);
+    EXPECT_EQ(boxes.Offered[1], QMessageBox::Yes | QMessageBox::No);
+  }
+  EXPECT_EQ(kptest::readFileBytes(mine[2]), "my own file");
+}
+
+// The window's duration is the time between the first and the last fix to
+// the nearest second, the same for a log and its PLT and GPX conversions
+// (which keep a fix's time to other fractions of a second); log paths too
+// long for their cell are cut in the middle and shown whole as a tip.
+TEST_F(GpsLog, ConversionsShowTheLogsDurationAndLongPathsTheirEnds)
+{
+  KP_REQUIRE_SAMPLES();
+  const QString deep = FCard.filePath("a/rather/deep/folder/of/logs/from/one/card/and/one/day/of/driving");
+  ASSERT_TRUE(QDir().mkpath(deep));
+  const std::vector<const TGpsInfoConverter *> formats = {ExportByExt("plt"), ExportByExt("gpx")};
+  QStringList paths;
+  for (const char *sample : {"nmea/gpsbabel_track_2004.nmea", "nmea/gpsd_rx210.log", "nmea/gpsd_tomtom-mkII.log",
+                             "nmea/gpsd_garmin25lp.log", "nmea/gpsd_mt3339.log", "nmea/gpsd_quectel-eg25-g.log"}) {
+    const QString log = deep + "/" + QFileInfo(sample).completeBaseName() + ".nmea";
+    ASSERT_TRUE(QFile::copy(kptest::samplePath(sample), log)) << sample;
+    QStringList failures;
+    ASSERT_TRUE(ConvertGpsLog(log, formats, failures)) << failures.join('|').toStdString();
+    paths << log << GpsLogFormatFile(log, *formats[0]) << GpsLogFormatFile(log, *formats[1]);
+  }
+  TFakeGpsHost host;
+  QWidget main;
+  TFormGPSLog form(host, &main);
+  form.Execute(paths);
+  ASSERT_TRUE(kptest::waitUntil([&] { return form.InformationComplete(); }, 30000));
+  QTreeWidget *list = form.ListViewFiles();
+  for (int i = 0; i < list->topLevelItemCount(); i += 3) {
+    const QString duration = list->topLevelItem(i)->text(2);
+    EXPECT_FALSE(duration.isEmpty()) << paths[i].toStdString();
+    for (int k = 1; k < 3; ++k) EXPECT_EQ(list->topLevelItem(i + k)->text(2), duration) << paths[i + k].toStdString();
+  }
+  EXPECT_EQ(list->textElideMode(), Qt::ElideMiddle);
+  for (int i = 0; i < list->topLevelItemCount(); ++i) EXPECT_EQ(list->topLevelItem(i)->toolTip(0), paths[i]);
+  kptest::saveScreenshot(&form, QStringLiteral("gpslog_deep_paths.png"));
 }

@@ -108,8 +108,8 @@ TPlayingRig::TPlayingRig(IGraphFactoryPtr factory)
   SeekBitmap = std::make_unique<TSeekBitmap>(ImageSeek->Image());
   GraphImage.Width = 400;
   GraphImage.Height = 60;
-  SpeedGraph = TSpeedGraphic::Create(&GraphImage, 10);
-  SpeedGraph->Resize();
+  Graphs.push_back(TSpeedGraphic::Create(&GraphImage, 10));
+  Graphs.front()->Resize();
   for (TImage *image : {&SpeedImage, &AzimutImage, &GSensorImage}) {
     image->Width = 134;
     image->Height = 134;
@@ -136,12 +136,12 @@ TPlayingRig::TPlayingRig(IGraphFactoryPtr factory)
   Controls.PanelControl = PanelControl;
   Controls.ImageSeek = ImageSeek;
   Controls.FilterGraph = Graph.get();
-  Controls.VideoWindowWMR = Video.get();
+  Controls.VideoWindowWMR = [this] { return Video.get(); };
   Controls.SeekBitmap = SeekBitmap.get();
   Controls.SpeedBitmap = SpeedBitmap.get();
   Controls.AzimutBitmap = AzimutBitmap.get();
   Controls.GSensorBitmap = GSensorBitmap.get();
-  Controls.Graphs = {SpeedGraph.get()};
+  Controls.Graphs = &Graphs;
   Controls.MapPage = &Map;
   Controls.FileManager = &Catalogue;
   Controls.Menu = &Menu;
@@ -158,7 +158,7 @@ TPlayingRig::TPlayingRig(IGraphFactoryPtr factory)
     Model->GetSeekBarSpans(SeekBitmap->Wd(), gaps, noHeader, ab, State.TimeWindowStart, State.TimeWindowEnd);
     SeekBitmap->Draw(Qt::white, gaps, State.Recording.Summary.StartTime, State.Recording.Summary.EndTime,
                      State.TimeWindowStart, State.TimeWindowEnd, noHeader, ab);
-    Model->DrawGraphWindow(*SpeedGraph, GraphImage.Width, gaps, noHeader, ab, State.TimeWindowStart,
+    Model->DrawGraphWindow(*Graphs.front(), GraphImage.Width, gaps, noHeader, ab, State.TimeWindowStart,
                            State.TimeWindowEnd);
   };
   QObject::connect(ImageSeek, &TBS_Image::Resized, &Window, [this] {

@@ -68,6 +68,8 @@ public:
   void Repaint() override {}
   void CloseMainWindow() override { Log << QStringLiteral("CloseMainWindow"); }
   void ShowMessage(const QString &text) override;
+  void ShowNote(const QString &text) override { Notes << text; }
+  QStringList Notes;
 };
 
 class TRecordingMap : public kp::IMapPage {
@@ -129,7 +131,7 @@ public:
   std::unique_ptr<kp::TSpeedBitmap> SpeedBitmap;
   std::unique_ptr<kp::TAzimutBitmap> AzimutBitmap;
   std::unique_ptr<kp::TGSensorBitmap> GSensorBitmap;
-  std::unique_ptr<kp::TMyGraphic> SpeedGraph;
+  std::vector<std::unique_ptr<kp::TMyGraphic>> Graphs; // one speed graph
   kp::TFileManager Catalogue{false, [](int32_t) {}};
   TRecordingHost Host;
   TRecordingMap Map;

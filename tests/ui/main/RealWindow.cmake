@@ -16,3 +16,4 @@ kp_add_test(ui kp_ui_realwindow_playing_tests
   LIBS kp_ui kp_ui_testsupport Qt6::Test
   XCB)
 target_compile_definitions(kp_ui_realwindow_playing_tests PRIVATE KP_MAKE_DEMO_CARD="$<TARGET_FILE:make-demo-card>")
+add_dependencies(kp_ui_realwindow_playing_tests make-demo-card)

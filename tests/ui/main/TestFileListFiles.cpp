@@ -2,7 +2,9 @@
 // track files checked by gpsbabel and xmllint and snapshots by identify.
 
 #include "FileAdder.h"
+#include "Errors.h"
 #include "FileListTestSupport.h"
+#include "SmallDisk.h"
 #include "UnitGpsConverters.h"
 #include "UnitSnapshot.h"
 #include "UnitTempFiles.h"
@@ -37,6 +39,13 @@ struct CardFixture : kptest::TListFixture {
     Commands->SelectedCaption = r.CaptionToSelect;
     Commands->FileManagerChanged(-2);
   }
+  // The save dialog's filter of that format.
+  void ChooseExportFormat(const QString &ext)
+  {
+    const auto &converters = GpsExportConverters();
+    for (size_t i = 0; i < converters.size(); ++i)
+      if (converters[i]->GetExt() == ext) Host.SaveFilter = int(i);
+  }
   void SelectAll()
   {
     View.selectAll();
@@ -64,9 +73,7 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
   SelectAll();
   QTemporaryDir out;
   Host.SaveAs = out.path() + "/trip";
-  const auto &converters = GpsExportConverters();
-  for (size_t i = 0; i < converters.size(); ++i)
-    if (converters[i]->GetExt() == "gpx") Host.SaveFilter = int(i);
+  ChooseExportFormat("gpx");
   Commands->ExportTrack();
   ASSERT_TRUE(Host.Messages.isEmpty()) << Host.Messages.join(' ').toStdString();
   ASSERT_TRUE(QFile::exists(out.path() + "/trip.gpx"));
@@ -131,15 +138,33 @@ TEST_F(CardFixture, TrackForTheGlobeNeverWritesThroughALink)
   EXPECT_EQ(kptest::readFileBytes(target), "mine");
 }
 
+// A folder that cannot be written or a full disk: one plain message naming
+// the file and the system's reason, and no file left.
+TEST_F(CardFixture, ExportToADiskThatRefusesItSaysWhy)
+{
+  Add({DemoCard() + "/DCIM/100MEDIA"});
+  SelectAll();
+  ChooseExportFormat("gpx");
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    Host.SaveAs = disk.Path("trip");
+    Host.Messages.clear();
+    Commands->ExportTrack();
+    EXPECT_EQ(Host.Messages,
+              QStringList(FileFailureMessage(disk.Path("trip.gpx"),
+                                             SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC))));
+    EXPECT_EQ(disk.Entries(), QStringList());
+  }
+}
+
 // The save dialog asks about the name as typed; a name that gets its
 // extension afterwards is asked about again when that file exists.
 TEST_F(CardFixture, ExportAsksBeforeReplacingTheNameWithItsExtension)
 {
   Add({DemoCard() + "/DCIM/100MEDIA"});
   SelectAll();
-  const auto &converters = GpsExportConverters();
-  for (size_t i = 0; i < converters.size(); ++i)
-    if (converters[i]->GetExt() == "gpx") Host.SaveFilter = int(i);
+  ChooseExportFormat("gpx");
   const struct {
     const char *typed, *existing, *written;
     bool answer, asked, replaced;
@@ -270,4 +295,13 @@ TEST(SnapshotFile, JpegOfFullSizeAndQuality96)
   }
   EXPECT_FALSE(SaveJpeg(QImage(), dir.path() + "/none.jpg"));
   EXPECT_FALSE(SaveJpeg(frame, dir.path() + "/no/such/folder/x.jpg"));
+  // Save frame and Save window show this reason beside the file's name.
+  for (const auto kind : {kptest::TSmallDisk::ReadOnly, kptest::TSmallDisk::Full}) {
+    KP_SMALL_DISK(disk, kind);
+    SCOPED_TRACE(disk.Name());
+    QString error;
+    EXPECT_FALSE(SaveJpeg(frame, disk.Path("Frame.jpg"), error));
+    EXPECT_EQ(error, SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC));
+    EXPECT_EQ(disk.Entries(), QStringList());
+  }
 }

@@ -1,4 +1,5 @@
 #include "MainMenus.h"
+#include "MenuHotKeys.h"
 #include "StartupSupport.h"
 #include "UiTestSupport.h"
 #include "UnitReg.h"
@@ -6,6 +7,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -106,4 +108,40 @@ TEST_F(MainMenusTest, CaptionSuffixIsReplacedNotAdded)
   EXPECT_EQ(LocalOffsetSuffix(3.0 / 24), " (+3)");
   EXPECT_EQ(LocalOffsetSuffix(-5.0 / 24), " (-5)");
   EXPECT_EQ(LocalOffsetSuffix(0), " (0)");
+}
+
+TEST_F(MainMenusTest, HotKeysAreUniquePerMenuAndClearOfShortcutsAndNotes)
+{
+  QWidget window;
+  QMenuBar bar(&window);
+  QMenu first, second;
+  const auto add = [&window](QWidget *into, const QString &text, const QString &shortcut = {}) {
+    auto *a = new QAction(text, &window);
+    a->setShortcut(QKeySequence(shortcut));
+    window.addAction(a);
+    into->addAction(a);
+    return a;
+  };
+  QAction *file = add(&bar, "File"), *find = add(&bar, "Find");
+  add(&window, "Save window", "Alt+F"); // the bar leaves Alt+F to it
+  QAction *speed = add(&first, "Speed", "S"), *save = add(&first, "Save");
+  QAction *flip = add(&first, "Flip (VMR only)"), *zoom = add(&first, "Zoom in  \t+");
+  QAction *tracks = add(&first, "Tracks & logs");
+  QAction *wide = add(&first, "Ab"), *narrow = add(&first, "A"); // takes "a" back from Save
+  second.addAction(save);                                        // shared: unique in both menus
+  QAction *other = add(&second, "Save all");
+  for (int run = 0; run < 2; ++run) { // a second run gives the same marks
+    AssignHotKeys({&bar, &first, &second});
+    EXPECT_EQ(file->text(), "F&ile");
+    EXPECT_EQ(find->text(), "Fi&nd");
+    EXPECT_EQ(speed->text(), "&Speed");
+    EXPECT_EQ(save->text(), "Sa&ve");
+    EXPECT_EQ(flip->text(), "&Flip (VMR only)");
+    EXPECT_EQ(zoom->text(), "&Zoom in  \t+");
+    EXPECT_EQ(tracks->text(), "&Tracks && logs");
+    EXPECT_EQ(WithoutHotKey(tracks->text()), "Tracks & logs");
+    EXPECT_EQ(narrow->text(), "&A");
+    EXPECT_EQ(wide->text(), "A&b");
+    EXPECT_EQ(other->text(), "&Save all");
+  }
 }

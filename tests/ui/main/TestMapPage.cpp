@@ -212,4 +212,58 @@ TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
   EXPECT_EQ(Eval("pathItems.length > 2").toBool(), true);
 }
 
+TEST_F(MapPage, AFitKeepsEveryMarkerWholeAndClearOfThePageControls)
+{
+  TTileServer server;
+  ASSERT_TRUE(server.isListening());
+  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; },
+      15000));
+  // Each marker picture against the map's edges and the page's own controls;
+  // empty when all lie whole inside and clear.
+  const QString overlaps = QStringLiteral(R"(
+    (function () {
+      var box = map.getContainer().getBoundingClientRect(), bad = [];
+      var controls = [".leaflet-control-zoom", ".leaflet-control-attribution", "#offline"];
+      var icons = document.querySelectorAll(".leaflet-marker-icon");
+      for (var i = 0; i < icons.length; i++) {
+        var r = icons[i].getBoundingClientRect();
+        if (r.left < box.left || r.top < box.top || r.right > box.right || r.bottom > box.bottom) bad.push("edge");
+        for (var j = 0; j < controls.length; j++) {
+          var c = document.querySelector(controls[j]).getBoundingClientRect();
+          if (r.left < c.right && c.left < r.right && r.top < c.bottom && c.top < r.bottom) bad.push(controls[j]);
+        }
+      }
+      return icons.length + ":" + bad.join(",");
+    })())");
+  const struct {
+    const char *name;
+    double dLon, dLat;
+  } tracks[] = {
+      {"north to south", 0.000001, -0.00005},          // its start under the offline note
+      {"south to north", 0.000001, 0.00005},           // its end there
+      {"south-east to north-west", -0.00005, 0.00003}, // its end under the zoom buttons
+      {"north-west to south-east", 0.00005, -0.00003}, // its end on the attribution
+      {"west to east", 0.00005, 0.000001},
+  };
+  // Zoom levels are whole: lengths over one doubling make some track fill
+  // the view edge to edge.
+  for (const auto &t : tracks)
+    for (double scale = 1.0; scale < 2.0; scale += 0.125) {
+      SCOPED_TRACE(std::string(t.name) + " x" + std::to_string(scale));
+      FHost.FFiles.clear();
+      FHost.FFiles.push_back(kptest::Line(37.60, 55.74, t.dLon * scale, t.dLat * scale, 600));
+      FCallbacks.clear();
+      FBridge.SetMapBounds({FHost.FFiles[0].get()}, {}, true, true);
+      ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 15000));
+      ASSERT_TRUE(kptest::waitUntil([&] { return Eval("pathItems.length").toInt() > 2; }, 15000));
+      const QStringList result = Eval(overlaps).toString().split(':');
+      ASSERT_EQ(result.size(), 2);
+      EXPECT_GE(result[0].toInt(), 2);
+      EXPECT_EQ(result[1], "");
+    }
+  kptest::saveScreenshot(&FView, "map_fit_margins.png");
+}
+
 } // namespace

@@ -167,6 +167,21 @@ TEST_F(PlaybackPass, APassFiredInsideAMessageReturnsAtOnce)
 {
   Script->Files.erase(QStringLiteral("/fake/a1.mp4"));
   Play(0);
+  // Met while playing, the missing file is only noted: the trip goes on.
+  Script->AdvanceClock(10500);
+  Rig->Loop->TimerTimer(TOrigin::Timer);
+  EXPECT_TRUE(Rig->Host.Messages.isEmpty()) << Rig->Host.Messages.join(QLatin1Char('|')).toStdString();
+  ASSERT_EQ(Rig->Host.Notes.size(), 1);
+  EXPECT_TRUE(Rig->Host.Notes[0].contains(QStringLiteral("/fake/a1.mp4")));
+  EXPECT_EQ(Rig->State.CurrentFile, 1);
+
+  // Met at the end of a file paused there, it is a message box.
+  Rig->Model->SeekTo(0.25L, false, false);
+  ASSERT_EQ(Rig->State.CurrentFile, 0);
+  Script->AdvanceClock(5500);
+  Rig->ButtonPlay.setChecked(false);
+  Rig->Loop->ButtonPlayClick(TOrigin::Control);
+  ASSERT_EQ(Rig->Graph->GetState(), psPaused);
   int nested = 0;
   Rig->Host.OnMessage = [&](const QString &) {
     const qsizetype scripts = Rig->Map.Scripts.size();
@@ -174,7 +189,6 @@ TEST_F(PlaybackPass, APassFiredInsideAMessageReturnsAtOnce)
     EXPECT_EQ(Rig->Map.Scripts.size(), scripts);
     ++nested;
   };
-  Script->AdvanceClock(10500);
   Rig->Loop->TimerTimer(TOrigin::Timer);
   EXPECT_EQ(nested, 1);
   EXPECT_EQ(Rig->State.CurrentFile, 1);

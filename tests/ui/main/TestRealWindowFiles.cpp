@@ -17,6 +17,8 @@
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTreeView>
 #include <QMimeData>
 #include <QStandardPaths>
@@ -218,4 +220,89 @@ TEST_F(RealWindow, ExportAsksForTheFinalNameAndDesktopFailuresAreShown)
   w->close();
   w.reset();
   EXPECT_FALSE(QFile::exists(kml));
+}
+
+// A trip whose fragments' tracks share the fix at each boundary (as some
+// cameras write them), loaded by a click and exported as GPX through the
+// real save dialog: every fix once, every fix with the log's altitude (the
+// last one of each fragment too), and the list's average speed.
+TEST_F(RealWindow, TripExportHoldsEachFixOnceWithAltitudeAndTheListsSpeed)
+{
+  QTemporaryDir copy;
+  const QString card = copy.filePath(QStringLiteral("card"));
+  int code = -1;
+  kptest::runTool(QStringLiteral("cp"), {"-a", kptest::DemoCard(), card}, &code);
+  ASSERT_EQ(code, 0);
+  const QString media = card + QStringLiteral("/DCIM/100MEDIA/");
+  int shared = 0;
+  for (int n = 1; QFile::exists(media + QStringLiteral("FILE%1.DAT").arg(n + 1, 4, 10, QLatin1Char('0'))); ++n) {
+    const QString dat = media + QStringLiteral("FILE%1.DAT").arg(n, 4, 10, QLatin1Char('0'));
+    const QByteArray next =
+        kptest::readFileBytes(media + QStringLiteral("FILE%1.DAT").arg(n + 1, 4, 10, QLatin1Char('0')));
+    const QByteArray own = kptest::readFileBytes(dat);
+    // Within a trip only: the next fragment's first fix a second after this
+    // one's last.
+    const auto fixTime = [](const QByteArray &line) {
+      return QDateTime::fromString(QString::fromLatin1(line.split('\t').value(1)),
+                                   QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    const QByteArray first = next.left(next.indexOf('\n') + 1);
+    const QByteArray last = own.trimmed().mid(own.trimmed().lastIndexOf('\n') + 1);
+    if (fixTime(last).secsTo(fixTime(first)) != 1) continue;
+    const QDateTime written = QFileInfo(dat).lastModified();
+    ASSERT_TRUE(kptest::writeFileBytes(dat, own + first));
+    QFile file(dat);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(written, QFileDevice::FileModificationTime));
+    ++shared;
+  }
+  ASSERT_GE(shared, 2);
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const TFileManager &m = *Model().FileManager();
+  int row = -1;
+  for (int r = 0; r < m.GetCount(); ++r)
+    if (m.GetGroup(r).Files.size() >= 3 && (row < 0 || m.GetGroup(r).Files.size() > m.GetGroup(row).Files.size()))
+      row = r;
+  ASSERT_GE(row, 0);
+  const TFileItem trip = m.GetGroup(row);
+  ASSERT_FALSE(trip.Files.front().Log.FileName.isEmpty());
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->State.MovingInfos.size() == trip.Files.size(); }, 10000));
+  w->ListCommands().UpdateEnabling();
+
+  QTemporaryDir out;
+  const QString gpx = out.filePath(QStringLiteral("trip.gpx"));
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+      for (const QString &filter : files->nameFilters())
+        if (filter.contains(QStringLiteral("*.gpx"))) files->selectNameFilter(filter);
+      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(gpx);
+      static_cast<QDialog *>(files)->accept();
+    }
+  });
+  answer.start(50);
+  w->Item("N_FileList_Track_Export")->trigger();
+  answer.stop();
+  const QString text = QString::fromUtf8(kptest::readFileBytes(gpx));
+  ASSERT_FALSE(text.isEmpty());
+
+  QStringList times;
+  int points = 0, withAltitude = 0;
+  auto it = QRegularExpression(QStringLiteral("<trkpt [^>]*>(.*)</trkpt>")).globalMatch(text);
+  while (it.hasNext()) {
+    const QString point = it.next().captured(1);
+    ++points;
+    withAltitude += point.contains(QStringLiteral("<ele>"));
+    times << point.section(QStringLiteral("<time>"), 1).section(QStringLiteral("</time>"), 0, 0);
+  }
+  ASSERT_GT(points, 30);
+  EXPECT_EQ(QSet<QString>(times.begin(), times.end()).size(), points) << "a fix written twice";
+  EXPECT_EQ(withAltitude, points);
+  const QString desc = text.section(QStringLiteral("<desc>"), 1).section(QStringLiteral("</desc>"), 0, 0);
+  ASSERT_GT(trip.Summary.AvgSpeed, 0);
+  EXPECT_TRUE(desc.contains(QStringLiteral("AvgSpeed: ") + QString::number(trip.Summary.AvgSpeed, 'f', 1) +
+                            QStringLiteral("km/h")))
+      << desc.toStdString() << " / list " << trip.Summary.AvgSpeed;
 }

@@ -12,16 +12,22 @@
 #include "UnitFormDetails.h"
 #include "UnitFormFileProperty.h"
 #include "UnitFormFullScreen.h"
+#include "UnitFormCropping.h"
 #include "UnitFormGPSLog.h"
 #include "UnitTranslate.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QStyle>
 #include <QTest>
+#include <QToolTip>
+#include <QTreeView>
 #include <QWebEngineView>
 
 using namespace kp;
@@ -65,6 +71,21 @@ bool RefreshCard(RealWindow &t)
   QDir::setCurrent(oldCurrent);
   t.w->FileManagerChanged(-1);
   return t.Model().rowCount() > 0 && t.Model().IsStatusRow(0);
+}
+
+// Another window a case opens, by name.
+struct TWindowCase {
+  const char *name;
+  std::function<QWidget *()> open;
+};
+
+// The property window of the selected row, as its command opens it.
+QWidget *OpenProperties(RealWindow &t)
+{
+  t.w->ListCommands().ShowProperties();
+  for (QWidget *top : QApplication::topLevelWidgets())
+    if (qobject_cast<TFormFileProperty *>(top) && top->isVisible()) return top;
+  return nullptr;
 }
 
 QString RunScript(QWebEnginePage *page, const QString &script)
@@ -179,25 +200,15 @@ TEST_F(RealWindow, EscClosesOtherWindowsThatAreNoDialogs)
   ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
   ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
   w->ListView->selectRow(0);
-  struct Case {
-    const char *name;
-    std::function<QWidget *()> open;
-  };
-  const Case cases[] = {
-      {"property window",
-       [&]() -> QWidget * {
-         w->ListCommands().ShowProperties();
-         for (QWidget *top : QApplication::topLevelWidgets())
-           if (qobject_cast<TFormFileProperty *>(top) && top->isVisible()) return top;
-         return nullptr;
-       }},
+  const TWindowCase cases[] = {
+      {"property window", [&] { return OpenProperties(*this); }},
       {"GPS-log window",
        [&]() -> QWidget * {
          w->Windows.GPSLog->show();
          return w->Windows.GPSLog.get();
        }},
   };
-  for (const Case &c : cases) {
+  for (const TWindowCase &c : cases) {
     QPointer<QWidget> window = c.open();
     ASSERT_NE(window, nullptr) << c.name;
     ASSERT_TRUE(Activate(window)) << c.name;
@@ -322,4 +333,255 @@ TEST_F(RealWindow, LanguageSwitchTranslatesAndFitsEveryCaption)
   EXPECT_TRUE(kptest::waitUntil(
       [&] { return RunScript(page, "document.getElementById('offlineText').textContent") == expected; }, 10000));
   w->Item("N_View_Language_en")->trigger();
+}
+
+namespace {
+
+// Tab (or Shift+Tab) until the focus is back on Start, at most Limit
+// times; the widgets it stopped on, in order. A web page walks its own
+// elements before it lets the focus go, without a change seen here.
+QList<QWidget *> FocusRound(QWidget *start, Qt::KeyboardModifiers modifiers, int limit)
+{
+  QList<QWidget *> stops;
+  for (int i = 0; i < limit; ++i) {
+    QWidget *before = QApplication::focusWidget();
+    kptest::Key(Qt::Key_Tab, modifiers);
+    kptest::waitUntil([&] { return QApplication::focusWidget() != before; }, 300);
+    QWidget *now = QApplication::focusWidget();
+    if (now == start) return stops << now;
+    if (now && now != before) stops << now;
+  }
+  return stops;
+}
+
+// Every menu of the bar, depth first.
+void CollectMenus(QMenu *menu, QList<QWidget *> &into)
+{
+  into << menu;
+  for (QAction *a : menu->actions())
+    if (a->menu()) CollectMenus(a->menu(), into);
+}
+
+bool MenuOpen(QMenuBar *bar, const char *name)
+{
+  QAction *active = bar->activeAction();
+  return active && active->menu() && active->menu()->isVisible() &&
+         (!name || active->objectName() == QLatin1String(name));
+}
+
+void CloseMenus()
+{
+  while (QWidget *popup = QApplication::activePopupWidget()) popup->close();
+}
+
+} // namespace
+
+TEST_F(RealWindow, TabWalksTheControlsAndNeverChangesThePlayingRecording)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
+  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
+  const QString playing = w->State.Recording.Summary.Name;
+  w->ListView->setFocus();
+  for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+    SCOPED_TRACE(modifiers ? "Shift+Tab" : "Tab");
+    const QList<QWidget *> stops = FocusRound(w->ListView, modifiers, 60);
+    // Other controls of the window take the focus, and the round ends where
+    // it began.
+    ASSERT_FALSE(stops.isEmpty());
+    EXPECT_EQ(stops.back(), w->ListView);
+    const auto outsideList = std::count_if(stops.begin(), stops.end(), [&](QWidget *s) {
+      return s->window() == w.get() && s != w->ListView && !w->ListView->isAncestorOf(s);
+    });
+    EXPECT_GE(outsideList, 3);
+    EXPECT_EQ(w->State.Recording.Summary.Name, playing);
+    EXPECT_EQ(w->ListView->selectionModel()->selectedRows().size(), 1);
+    EXPECT_TRUE(Playing());
+  }
+}
+
+TEST_F(RealWindow, MenusOpenFromTheKeyboardWithAHotKeyOnEveryItemInEveryLanguage)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  QMenuBar *bar = w->menuBar();
+  QList<QWidget *> containers{bar};
+  for (QAction *top : bar->actions())
+    if (top->menu()) CollectMenus(top->menu(), containers);
+  for (QMenu *popup : {w->Menus().ListPopup(), w->Menus().VideoPopup(), w->Menus().GraphicsPopup()})
+    CollectMenus(popup, containers);
+  // The popups of the GPS-log and the cutting window.
+  for (QWidget *window :
+       {static_cast<QWidget *>(w->Windows.GPSLog.get()), static_cast<QWidget *>(w->Windows.Cropping.get())})
+    for (QMenu *popup : window->findChildren<QMenu *>()) containers << popup;
+  QAction *fullScreen = w->Item("N_FullScreen");
+  for (const char *language : {"N_View_Language_ru", "N_View_Language_ua", "N_View_Language_en"}) {
+    SCOPED_TRACE(language);
+    w->Item(language)->trigger();
+    for (QWidget *container : containers) {
+      QSet<QString> keys;
+      for (QAction *a : container->actions()) {
+        if (a->isSeparator() || !a->isVisible()) continue;
+        const QString key = QKeySequence::mnemonic(a->text()).toString().toLower();
+        // Twenty-five zones named "GMT" and a number cannot all have one.
+        if (!a->objectName().startsWith(QLatin1String("N_View_TimeZone_GMT"))) {
+          EXPECT_FALSE(key.isEmpty()) << a->text().toStdString();
+        }
+        if (!key.isEmpty()) {
+          EXPECT_FALSE(keys.contains(key)) << container->objectName().toStdString() << " " << a->text().toStdString();
+        }
+        keys.insert(key);
+      }
+    }
+    // The full-screen item shows only its picture: a tip and a name say it.
+    const QRect item = bar->actionGeometry(fullScreen);
+    ASSERT_TRUE(item.isValid());
+    QHelpEvent help(QEvent::ToolTip, item.center(), bar->mapToGlobal(item.center()));
+    QApplication::sendEvent(bar, &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), Translate(u"N_FullScreen"));
+    QToolTip::hideText();
+    QAccessibleInterface *access = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_NE(access, nullptr);
+    QAccessibleInterface *child = access->child(int(bar->actions().indexOf(fullScreen)));
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->text(QAccessible::Name), Translate(u"N_FullScreen"));
+  }
+
+  // F10 and a lone Alt open the bar's first menu; Alt and a letter its menu.
+  ASSERT_TRUE(Activate(w.get()));
+  w->ListView->setFocus();
+  kptest::Key(Qt::Key_F10);
+  EXPECT_TRUE(kptest::waitUntil([&] { return MenuOpen(bar, "N_File"); }, 3000));
+  CloseMenus();
+  ASSERT_TRUE(Activate(w.get()));
+  kptest::Key(Qt::Key_Alt);
+  EXPECT_TRUE(kptest::waitUntil([&] { return MenuOpen(bar, "N_File"); }, 3000));
+  CloseMenus();
+  ASSERT_TRUE(Activate(w.get()));
+  const QString view =
+      QKeySequence::mnemonic(w->Menus().Menu(QStringLiteral("N_View"))->menuAction()->text()).toString();
+  ASSERT_FALSE(view.isEmpty());
+  kptest::Key(Qt::Key(QKeySequence(view)[0].key()), Qt::AltModifier);
+  EXPECT_TRUE(kptest::waitUntil([&] { return MenuOpen(bar, "N_View"); }, 3000));
+  kptest::saveScreenshot(w.get(), QStringLiteral("keys_view_menu.png"));
+  CloseMenus();
+  // Alt held for another key's sake opens nothing.
+  ASSERT_TRUE(Activate(w.get()));
+  QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::AltModifier);
+  QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt);
+  QApplication::processEvents();
+  EXPECT_FALSE(MenuOpen(bar, nullptr));
+  CloseMenus();
+}
+
+TEST_F(RealWindow, TheGpsLogWindowTakesTheKeysWhenItOpens)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  QPointer<QWidget> logs = w->Windows.GPSLog.get();
+  w->Item("N_File_Convert_GPS")->trigger();
+  ASSERT_TRUE(kptest::waitUntil([&] { return logs->isVisible(); }, 3000));
+  // Nobody activates it here: the command does.
+  EXPECT_TRUE(kptest::waitUntil([&] { return QApplication::activeWindow() == logs; }, 3000));
+  kptest::Key(Qt::Key_Escape);
+  EXPECT_TRUE(kptest::waitUntil([&] { return !logs->isVisible(); }, 3000));
+  EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(RealWindow, SecondaryWindowsOpenWholeOnTheMainWindowsScreen)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
+  // The main window in the screen's bottom-right corner.
+  const QRect screen = w->screen()->availableGeometry();
+  w->setGeometry(screen.right() - 700, screen.bottom() - 560, 680, 540);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->geometry().left() > screen.width() / 2; }, 3000));
+  w->ListView->selectRow(0);
+  const TWindowCase cases[] = {
+      {"property window", [&] { return OpenProperties(*this); }},
+      {"GPS-log window",
+       [&]() -> QWidget * {
+         w->Item("N_File_Convert_GPS")->trigger();
+         return w->Windows.GPSLog.get();
+       }},
+  };
+  for (const TWindowCase &c : cases) {
+    QPointer<QWidget> window = c.open();
+    ASSERT_NE(window, nullptr) << c.name;
+    ASSERT_TRUE(kptest::waitUntil([&] { return window->isVisible(); }, 3000)) << c.name;
+    QApplication::processEvents();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << c.name << " " << window->frameGeometry().x() << "," << window->frameGeometry().y() << " "
+        << window->frameGeometry().width() << "x" << window->frameGeometry().height();
+    window->close();
+  }
+}
+
+TEST_F(RealWindow, DisabledListButtonsShowTheirGlyphGreyed)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  int checked = 0;
+  for (QToolButton *b : w->FileListButtons) {
+    if (b->isEnabled() || b->width() == 0 || b->icon().isNull()) continue;
+    const QImage picture = b->icon().pixmap(b->iconSize(), QIcon::Disabled).toImage();
+    int opaque = 0;
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) opaque += qAlpha(picture.pixel(x, y)) > 0;
+    // The glyph's shape on the button's own background, not a square.
+    EXPECT_GT(opaque, 0) << b->objectName().toStdString();
+    EXPECT_LT(opaque, picture.width() * picture.height() * 3 / 4) << b->objectName().toStdString();
+    ++checked;
+  }
+  EXPECT_GE(checked, 3);
+  kptest::saveScreenshot(w->PanelFileListMenu, QStringLiteral("keys_list_toolbar_disabled.png"));
+}
+
+TEST_F(RealWindow, TheOpenDialogShowsItsColumnsWholeAndKeepsItsSize)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  const QString oldCurrent = QDir::currentPath();
+  QDir::setCurrent(kptest::DemoCard() + QStringLiteral("/DCIM/100MEDIA"));
+  // Runs Check on the next file dialog, then cancels it.
+  const auto onDialog = [&](const std::function<void(QFileDialog &)> &check) {
+    bool done = false;
+    QTimer timer;
+    timer.setInterval(50);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+      if (!dialog || done) return;
+      done = true;
+      check(*dialog);
+      dialog->reject();
+    });
+    timer.start();
+    w->Item("N_File_Open")->trigger();
+    EXPECT_TRUE(done);
+  };
+  onDialog([&](QFileDialog &dialog) {
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    ASSERT_NE(view, nullptr);
+    // Name, size, type and date of every file read whole.
+    const auto whole = [view] {
+      const QModelIndex root = view->rootIndex();
+      const int rows = view->model()->rowCount(root);
+      if (rows < 3) return false;
+      for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < rows; ++row) {
+          const QString text = view->model()->index(row, column, root).data().toString();
+          // The text, its margins, and the name's icon.
+          const int needed = view->fontMetrics().horizontalAdvance(text) + 6 +
+                             (column == 0 ? std::max(16, view->iconSize().width()) + 6 : 0);
+          if (text.isEmpty() || view->header()->sectionSize(column) < needed) return false;
+        }
+      return true;
+    };
+    EXPECT_TRUE(kptest::waitUntil(whole, 5000)) << dialog.width() << "x" << dialog.height();
+    kptest::saveScreenshot(&dialog, QStringLiteral("keys_open_dialog.png"));
+    dialog.resize(780, 520);
+  });
+  onDialog([&](QFileDialog &dialog) { EXPECT_EQ(dialog.size(), QSize(780, 520)); });
+  QDir::setCurrent(oldCurrent);
 }

@@ -10,6 +10,8 @@
 #include "UnitUtilsDesktop.h"
 #include "Views.h"
 
+#include <QCheckBox>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTest>
 
@@ -44,6 +46,20 @@ QImage ScreenWhenPainted(const QWidget *widget)
   return last;
 }
 
+// The spread of grey levels in a picture: a caption on its background
+// spreads far, a black caption on black not at all.
+int Contrast(const QImage &image)
+{
+  int least = 255, most = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const int grey = qGray(image.pixel(x, y));
+      least = std::min(least, grey);
+      most = std::max(most, grey);
+    }
+  return most - least;
+}
+
 } // namespace
 
 struct RealWindowLayout : RealWindow {
@@ -56,6 +72,21 @@ struct RealWindowLayout : RealWindow {
     for (TBS_Image *graph : w->GraphImages)
       if (graph->width() != width || graph->Image()->Picture.width() != width) return false;
     return w->GraphImages.empty() || w->GraphImages.back()->geometry().bottom() + 1 == w->PanelBottomGraphics->height();
+  }
+  // Whether each gauge the profile shows is on the screen whole.
+  bool GaugesWhole() const
+  {
+    for (TBS_Image *g : {w->ImageSpeed, w->ImageGSensor, w->ImageAzimut})
+      if (!g->isHidden() && (g->size() != g->Image()->Picture.size() || Shown(g) != g->rect())) return false;
+    return true;
+  }
+  // The first row of the list loaded (one click), paused.
+  void LoadFirstRow()
+  {
+    ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000)) << Model().rowCount();
+    const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+    QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+    ASSERT_TRUE(kptest::waitUntil([&] { return w->ButtonPlay->isEnabled(); }, 10000));
   }
   void Restart(const QString &folder)
   {
@@ -111,6 +142,8 @@ TEST_F(RealWindowLayout, BottomPanelKeepsItsHeightThroughFullScreenAndRestart)
   settings::PanelBottom.Write(17);
   ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
   EXPECT_EQ(w->PanelBottom->height(), 185);
+  // With a recording loaded, as the bar's controls are then enabled.
+  ASSERT_NO_FATAL_FAILURE(LoadFirstRow());
   // The user's own height.
   const int height = 230;
   const QList<int> sizes = w->SplitterBottom->sizes();
@@ -134,6 +167,12 @@ TEST_F(RealWindowLayout, BottomPanelKeepsItsHeightThroughFullScreenAndRestart)
       3000))
       << w->PanelBottom->height();
   kptest::saveScreenshot(w->FullScreenForm.get(), QStringLiteral("realwindow_full_screen_bar.png"));
+  // Every caption of the bar stands out from what is behind it (of the
+  // check box, the caption beside its box).
+  for (QToolButton *speed : w->PlaySpeedButtons)
+    EXPECT_GT(Contrast(ScreenWhenPainted(speed)), 100) << speed->objectName().toStdString();
+  const QImage loop = ScreenWhenPainted(w->CheckBoxLoop);
+  EXPECT_GT(Contrast(loop.copy(loop.width() / 3, 0, loop.width(), loop.height())), 100);
   // A layout pass meanwhile stores nothing of full screen.
   w->SplitterMoved(false);
   EXPECT_EQ(settings::PanelBottom.Read(), height);
@@ -144,10 +183,10 @@ TEST_F(RealWindowLayout, BottomPanelKeepsItsHeightThroughFullScreenAndRestart)
   EXPECT_TRUE(kptest::waitUntil(
       [&] {
         return w->PanelBottom->window() == w.get() && w->PanelBottom->height() == height &&
-               Shown(w->ImageSeek) == w->ImageSeek->rect() && BottomGraphicsFit();
+               Shown(w->ImageSeek) == w->ImageSeek->rect() && BottomGraphicsFit() && GaugesWhole();
       },
       3000))
-      << w->PanelBottom->height();
+      << w->PanelBottom->height() << ", speedometer shown " << Shown(w->ImageSpeed).height();
   w->SplitterMoved(false);
   EXPECT_EQ(settings::PanelBottom.Read(), height);
   // What the screen shows (a grab of the widgets draws the video window
@@ -201,4 +240,131 @@ TEST_F(RealWindowLayout, WindowSnapshotInFullScreenLeavesFullScreenFirst)
   // platform, none on an X server without a window manager).
   const QPoint frame = w->geometry().topLeft() - w->frameGeometry().topLeft();
   EXPECT_LT(kptest::MeanDifference(saved.copy(list.translated(frame)), shown.copy(list)), 12);
+}
+
+// Every view command, with a recording loaded, paused and playing: the
+// graphs are rebuilt, panels move and the window lays itself out again
+// while the timer draws cursors.
+TEST_F(RealWindowLayout, ViewCommandsWithARecordingLoadedKeepTheWindowDrawn)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_NO_FATAL_FAILURE(LoadFirstRow());
+  struct Step {
+    const char *Item; // a menu item, or null for the key
+    Qt::Key Key;
+  };
+  const Step steps[] = {
+      {nullptr, Qt::Key_F6},        {nullptr, Qt::Key_F7},        {nullptr, Qt::Key_S},
+      {nullptr, Qt::Key_G},         {nullptr, Qt::Key_H},         {nullptr, Qt::Key_X},
+      {nullptr, Qt::Key_F6},        {nullptr, Qt::Key_Y},         {nullptr, Qt::Key_Z},
+      {nullptr, Qt::Key_Y},         {nullptr, Qt::Key_Z},         {"N_View_Profile_Video", {}},
+      {"N_View_Profile_GPS", {}},   {"N_View_Profile_Video", {}}, {"N_View_Profile_GPS_G", {}},
+      {nullptr, Qt::Key_G},         {nullptr, Qt::Key_S},         {nullptr, Qt::Key_S},
+      {"N_View_Profile_GPS", {}},   {nullptr, Qt::Key_S},         {nullptr, Qt::Key_F7},
+      {"N_View_Profile_GPS_G", {}},
+  };
+  for (const bool playing : {false, true}) {
+    if (playing) {
+      ASSERT_TRUE(PressPlay(true));
+    }
+    for (const Step &step : steps) {
+      const std::string name = step.Item ? step.Item : QKeySequence(step.Key).toString().toStdString();
+      const int passes = w->LayoutPasses();
+      if (step.Item) {
+        w->Item(step.Item)->trigger();
+      } else {
+        ASSERT_NO_FATAL_FAILURE(Key(step.Key));
+      }
+      const bool drawn = kptest::waitUntil(
+          [&] {
+            for (TBS_Image *graph : w->GraphImages)
+              if (!graph->isVisible() || graph->Image()->Picture.isNull()) return false;
+            // Below 1024 pixels (the offscreen platform's screen) the gauges
+            // may share too little width.
+            return BottomGraphicsFit() && (w->width() < 1024 || GaugesWhole()) && w->ImageSeek->isVisible();
+          },
+          3000);
+      EXPECT_TRUE(drawn) << (playing ? "playing" : "paused") << ", after " << name << ": " << w->GraphImages.size()
+                         << " graphs, bottom " << w->PanelBottom->height() << ", fit " << BottomGraphicsFit()
+                         << ", gauges " << GaugesWhole() << ", window " << w->width() << "x" << w->height();
+      EXPECT_EQ(w->GraphImages.size(), w->Graphs.size());
+      // One command, one drawing of the graphs, also once what it posted ran.
+      for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+      EXPECT_EQ(w->LayoutPasses() - passes, 1) << name;
+    }
+    EXPECT_EQ(Playing(), playing);
+  }
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_view_commands.png"));
+}
+
+// Small windows: every gauge whole and every button of the list's toolbar
+// within reach; the right panel narrower than the toolbar on request.
+TEST_F(RealWindowLayout, SmallWindowsShowEveryGaugeAndToolbarButton)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_NO_FATAL_FAILURE(LoadFirstRow());
+  // 1120x540 is the default size on a 1280x720 screen.
+  for (const QSize size : {QSize(1024, 768), QSize(1200, 800), QSize(1120, 540)}) {
+    w->resize(size);
+    ASSERT_TRUE(kptest::waitUntil([&] { return w->size() == size; }, 5000));
+    EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000))
+        << size.width() << "x" << size.height() << ": speedometer shown " << Shown(w->ImageSpeed).width()
+        << ", compass shown " << Shown(w->ImageAzimut).width();
+    for (int right : {w->PanelRight->width(), 300}) {
+      const QList<int> sizes = w->SplitterRight->sizes();
+      w->SplitterRight->setSizes({sizes[0] + sizes[1] - right, right});
+      EXPECT_LE(w->PanelRight->width(), right);
+      for (QToolButton *button : w->FileListButtons) {
+        if (button->isHidden() || button->width() == 0) continue; // not offered on the row
+        auto *strip = qobject_cast<QScrollArea *>(w->PanelFileListMenu->parentWidget()->parentWidget());
+        ASSERT_NE(strip, nullptr);
+        strip->ensureWidgetVisible(button, 0, 0);
+        EXPECT_EQ(Shown(button), button->rect()) << button->objectName().toStdString() << " at " << size.width() << "x"
+                                                 << size.height() << ", panel " << right;
+      }
+    }
+    EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000));
+    kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_small_%1x%2.png").arg(size.width()).arg(size.height()));
+  }
+  // The video profile puts the control panel under the list: a narrow
+  // panel wraps its controls rather than cut them off.
+  w->Item("N_View_Profile_Video")->trigger();
+  for (int right : {510, 300}) {
+    const QList<int> sizes = w->SplitterRight->sizes();
+    w->SplitterRight->setSizes({sizes[0] + sizes[1] - right, right});
+    for (QWidget *block : {w->PanelControl_s1, w->PanelPlaySpeed, w->PanelControl_s2,
+                           static_cast<QWidget *>(w->TrackBarVolume), static_cast<QWidget *>(w->CheckBoxLoop)})
+      EXPECT_TRUE(kptest::waitUntil([&] { return Shown(block) == block->rect(); }, 3000))
+          << block->objectName().toStdString() << " in a panel of " << right;
+    EXPECT_TRUE(kptest::waitUntil([&] { return BottomGraphicsFit(); }, 3000)) << right;
+  }
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_small_video_profile.png"));
+}
+
+// Stored panel sizes that leave the video no room are refused at start.
+TEST_F(RealWindowLayout, StoredPanelsLeavingTheVideoNoRoomAreRefused)
+{
+  struct Case {
+    int Right, Bottom, ExpectedRight, ExpectedBottom;
+  } cases[] = {{100000, 100000, 510, 185}, {1190, 790, 510, 185}, {400, 250, 400, 250}};
+  for (const Case &c : cases) {
+    settings::PanelRight.Write(c.Right);
+    settings::PanelBottom.Write(c.Bottom);
+    // The window as the test shows it, from the start.
+    settings::PosWidth.Write(1200);
+    settings::PosHeight.Write(800);
+    settings::PosState.Write(0);
+    ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+    EXPECT_TRUE(kptest::waitUntil(
+        [&] {
+          return w->PanelRight->width() == c.ExpectedRight && w->PanelBottom->height() == c.ExpectedBottom &&
+                 GaugesWhole() && BottomGraphicsFit();
+        },
+        3000))
+        << c.Right << ": right " << w->PanelRight->width() << ", bottom " << w->PanelBottom->height();
+    EXPECT_GT(w->PanelVideo->width(), 160);
+    EXPECT_GT(w->PanelVideo->height(), 160);
+    w->close();
+    w.reset();
+  }
 }

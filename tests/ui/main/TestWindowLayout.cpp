@@ -25,7 +25,19 @@ TControlPanelInput BottomPanel(int width, bool speedometer)
 
 TEST(WindowLayout, ControlPanelHeightFollowsWidthAndBlocksDoNotOverlap)
 {
-  EXPECT_EQ(LayoutControlPanel(BottomPanel(400, false)).PanelHeight, 36);
+  EXPECT_EQ(LayoutControlPanel(BottomPanel(700, false)).PanelHeight, 36);
+  // Narrower than its one row, the panel wraps instead of cutting blocks
+  // off at its edge.
+  for (int width : {400, 300}) {
+    const TControlPanelInput in = BottomPanel(width, false);
+    const TControlPanelLayout out = LayoutControlPanel(in);
+    EXPECT_GT(out.PanelHeight, 36) << width;
+    EXPECT_LE(out.PanelHeight, 135) << width;
+    for (size_t i = 0; i < in.Blocks.size(); ++i) {
+      const QRect r(out.Positions[i], in.Blocks[i]);
+      EXPECT_TRUE(QRect(0, 0, width, out.PanelHeight).contains(r)) << width << " block " << i;
+    }
+  }
   for (auto [width, height] : {std::pair{700, 60}, {500, 106}, {400, 135}}) {
     const TControlPanelInput in = BottomPanel(width, true);
     const TControlPanelLayout out = LayoutControlPanel(in);
@@ -87,14 +99,16 @@ TEST(WindowLayout, ColumnsRestoreWidthsAndOrder)
   EXPECT_EQ(r.Order, (std::vector<int>{2, 0, 1, 3, 4, 5, 6, 7}));
 }
 
-TEST(WindowLayout, GrayBitmapLightensAndChequers)
+TEST(WindowLayout, GrayBitmapLightensTheGlyphAndKeepsItsSurroundTransparent)
 {
-  QImage image(2, 1, QImage::Format_RGB32);
+  QImage image(3, 1, QImage::Format_ARGB32);
   image.setPixel(0, 0, qRgb(0, 0, 0));
   image.setPixel(1, 0, qRgb(40, 100, 200)); // g = (40 + 200 + 200) / 4 = 110
+  image.setPixel(2, 0, qRgba(0, 0, 0, 0));
   const QImage grey = GrayBitmap(image, 2.0);
-  EXPECT_EQ(grey.pixel(0, 0), qRgb(255, 255, 255)); // x + y even: white
-  EXPECT_EQ(grey.pixel(1, 0), qRgb(183, 183, 183)); // 255 - Round(72.5), halves to even
+  EXPECT_EQ(grey.pixel(0, 0), qRgb(127, 127, 127)); // 255 - Round(127.5), halves to even
+  EXPECT_EQ(grey.pixel(1, 0), qRgb(183, 183, 183)); // 255 - Round(72.5)
+  EXPECT_EQ(qAlpha(grey.pixel(2, 0)), 0);
 }
 
 TEST(WindowLayout, GaugesBesideTheGraphsStayWholeInTheDesignedBottomPanel)
@@ -108,10 +122,16 @@ TEST(WindowLayout, GaugesBesideTheGraphsStayWholeInTheDesignedBottomPanel)
   in.FirstBlockHeight = 28;
   in.Blocks = {{112, 28}, {150, 22}, {56, 28}, {100, 24}, {90, 20}, {134, 134}, {52, 52}, {52, 52}};
   in.VolumeBlock = 3;
-  const TControlPanelLayout out = LayoutControlPanel(in);
-  const QRect panel(0, 0, out.PanelWidth, in.PanelHeight);
-  for (size_t i = 5; i < in.Blocks.size(); ++i)
-    EXPECT_TRUE(panel.contains(QRect(out.Positions[i], in.Blocks[i]))) << "gauge " << i;
+  // 880: a wide window; 690 and 500: the bottom panels of 1200- and
+  // 1024-pixel windows beside the list, where half of them cut the gauges.
+  for (int bottomWidth : {880, 690, 500}) {
+    in.BottomPanelWidth = bottomWidth;
+    const TControlPanelLayout out = LayoutControlPanel(in);
+    const QRect panel(0, 0, out.PanelWidth, in.PanelHeight);
+    for (size_t i = 5; i < in.Blocks.size(); ++i)
+      EXPECT_TRUE(panel.contains(QRect(out.Positions[i], in.Blocks[i]))) << "gauge " << i << " in " << bottomWidth;
+    EXPECT_GE(bottomWidth - out.PanelWidth, 100) << bottomWidth; // the graphs' room
+  }
 }
 
 TEST(WindowLayout, StoredBottomPanelBelowTheSeekBarIsRefused)
@@ -121,5 +141,24 @@ TEST(WindowLayout, StoredBottomPanelBelowTheSeekBarIsRefused)
   struct Case {
     int Stored, Expected;
   } cases[] = {{17, 185}, {0, 185}, {-40, 185}, {54, 185}, {55, 55}, {320, 320}};
-  for (const Case &c : cases) EXPECT_EQ(RestoredBottomHeight(c.Stored, minimum, 185), c.Expected) << c.Stored;
+  for (const Case &c : cases) EXPECT_EQ(RestoredPanelSize(c.Stored, minimum, 185), c.Expected) << c.Stored;
+}
+
+TEST(WindowLayout, StoredPanelLeavingTheVideoNoRoomIsRefused)
+{
+  // A 1200-pixel window: the panel beside the video takes at most 1040.
+  const int maximum = PanelRoomBeside(1200);
+  EXPECT_EQ(maximum, 1040);
+  struct Case {
+    int Stored, Design, Maximum, Expected;
+  } cases[] = {
+      {100000, 510, maximum, 510},
+      {1041, 510, maximum, 510},
+      {1040, 510, maximum, 1040},
+      {400, 510, maximum, 400},
+      {900, 510, 300, 300}, // the design itself kept to the room
+      {900, 510, 0, 5},     // never below the least size
+  };
+  for (const Case &c : cases) EXPECT_EQ(RestoredPanelSize(c.Stored, 5, c.Design, c.Maximum), c.Expected) << c.Stored;
+  EXPECT_EQ(PanelRoomBeside(100), 0);
 }

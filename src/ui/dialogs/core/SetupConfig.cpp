@@ -63,6 +63,13 @@ bool SetupConfigAcceptable(qsizetype length)
   return length >= SetupMinLength && length <= SetupMaxLength;
 }
 
+bool SetupConfigKnown(const QByteArray &config)
+{
+  if (!SetupConfigAcceptable(config.size())) return false;
+  const int zone = int(int8_t(config[TimeZoneOffset]));
+  return zone >= -12 && zone <= 12;
+}
+
 TSetupValues DecodeSetup(const QByteArray &config)
 {
   TSetupValues values;

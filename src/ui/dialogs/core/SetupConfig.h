@@ -30,6 +30,11 @@ QByteArray DefaultSetupBlock();
 
 // Files the editor refuses: shorter than SetupMinLength, or above SetupMaxLength.
 bool SetupConfigAcceptable(qsizetype length);
+// A block the editor knows as a camera's set-up: an acceptable length and a
+// time zone within -12..+12. No camera writes another zone, and the window
+// could not show it: such a file is something else (a text "setup.cfg" of
+// another camera), and writing the window's values into it would damage it.
+bool SetupConfigKnown(const QByteArray &config);
 
 // What the window shows for a block.
 struct TSetupValues {

@@ -99,6 +99,17 @@ TEST(SetupConfig, RowsDefaultBlockAndRefusedLengths)
   EXPECT_EQ(v.TimeZoneRow, 16);
   for (const qsizetype length : {0, 10, SetupMaxLength + 1}) EXPECT_FALSE(SetupConfigAcceptable(length));
   for (const qsizetype length : {11, 128, SetupMaxLength}) EXPECT_TRUE(SetupConfigAcceptable(length));
+  // Only a time zone a camera can write makes a block one the editor knows.
+  QByteArray block = d;
+  for (const int zone : {-12, 0, 12}) {
+    block[7] = char(zone);
+    EXPECT_TRUE(SetupConfigKnown(block)) << zone;
+  }
+  for (const int zone : {-13, 13, 93, -128}) {
+    block[7] = char(zone);
+    EXPECT_FALSE(SetupConfigKnown(block)) << zone;
+  }
+  EXPECT_FALSE(SetupConfigKnown(QByteArray(10, '\0')));
   QByteArray shortBlock(10, 'a');
   EncodeSetup(shortBlock, {5, 12, {1, 1, 1}});
   EXPECT_EQ(shortBlock, QByteArray(10, 'a'));

@@ -1,0 +1,249 @@
+#include "WholeFileWriter.h"
+
+#include "Errors.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kp {
+
+namespace {
+
+QString FolderOf(const QString &path)
+{
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  return slash < 0 ? QStringLiteral("./") : path.left(slash + 1);
+}
+
+QString NameOf(const QString &path)
+{
+  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// The part of the target's name the temporary name carries; short enough
+// that the whole name fits the file system.
+QString Stem(const QString &target)
+{
+  QString stem = NameOf(target);
+  while (QFile::encodeName(stem).size() > 200) stem.chop(1);
+  return stem;
+}
+
+int OpenRetry(const QByteArray &name, int flags, mode_t mode = 0)
+{
+  int fd;
+  do fd = ::open(name.constData(), flags | O_CLOEXEC, mode);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool SameInode(int fd, const QByteArray &path)
+{
+  struct stat a {};
+  struct stat b {};
+  return ::fstat(fd, &a) == 0 && ::stat(path.constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes the file when nobody holds it: the writer that made it has ended
+// without removing it. The lock is held over the removal, so a writer that
+// has just made the file either finds it taken and makes another, or finds
+// it gone once it holds the lock (Create checks both).
+bool RemoveIfUnheld(const QByteArray &path)
+{
+  const int fd = OpenRetry(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool removed = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                       ::unlink(path.constData()) == 0;
+  ::close(fd);
+  return removed;
+}
+
+bool IsRandomPart(const QByteArray &text, qsizetype from, qsizetype to, bool upperCase)
+{
+  if (to <= from) return false;
+  for (qsizetype i = from; i < to; ++i) {
+    const char c = text[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (upperCase && c >= 'A' && c <= 'Z'))) return false;
+  }
+  return true;
+}
+
+// "." + stem + "." + up to 13 base-36 digits + ".part".
+bool IsOurs(const QByteArray &name, const QByteArray &prefix)
+{
+  const qsizetype digits = name.size() - prefix.size() - 5;
+  return digits >= 1 && digits <= 13 && name.startsWith(prefix) && name.endsWith(".part") &&
+         IsRandomPart(name, prefix.size(), prefix.size() + digits, false);
+}
+
+// Name + ".tmp-" + six letters or digits: what cuts used to leave.
+bool IsEarlierCut(const QByteArray &name, const QByteArray &prefix)
+{
+  return name.size() == prefix.size() + 6 && name.startsWith(prefix) &&
+         IsRandomPart(name, prefix.size(), name.size(), true);
+}
+
+// Renames without replacing; where the file system cannot say so in one
+// call, a hard link does, and where it has no links, the name is checked
+// first (the only racy way left).
+int RenameNoReplace(const QByteArray &from, const QByteArray &to)
+{
+  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  if (::link(from.constData(), to.constData()) == 0) {
+    ::unlink(from.constData());
+    return 0;
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return errno;
+  struct stat st {};
+  if (::lstat(to.constData(), &st) == 0) return EEXIST;
+  return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+TWholeFileWriter::TWholeFileWriter(const QString &target) : FTarget(target) {}
+
+TWholeFileWriter::~TWholeFileWriter()
+{
+  Discard();
+}
+
+int TWholeFileWriter::RemoveStaleTemporaries(const QString &target)
+{
+  // Raw names, read without a look at each entry: a card folder of
+  // hundreds of files is scanned once per file copied into it.
+  const QByteArray ours = "." + QFile::encodeName(Stem(target)) + ".",
+                   earlierCut = QFile::encodeName(NameOf(target)) + ".tmp-";
+  const QByteArray folder = QFile::encodeName(FolderOf(target));
+  DIR *dir = ::opendir(folder.constData());
+  if (!dir) return 0;
+  int removed = 0;
+  while (const dirent *entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    if (!IsOurs(name, ours) && !IsEarlierCut(name, earlierCut)) continue;
+    const QByteArray path = folder + name;
+    removed += RemoveIfUnheld(path);
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+bool TWholeFileWriter::Fail(int error)
+{
+  FError = SystemErrorText(error);
+  return false;
+}
+
+bool TWholeFileWriter::Create()
+{
+  Discard();
+  FTargetExists = false;
+  FError.clear();
+  RemoveStaleTemporaries(FTarget);
+  const QString prefix = FolderOf(FTarget) + QLatin1Char('.') + Stem(FTarget) + QLatin1Char('.');
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const QString temporary =
+        prefix + QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
+    const QByteArray name = QFile::encodeName(temporary);
+    const int fd = OpenRetry(name, O_RDWR | O_CREAT | O_EXCL, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return Fail(errno);
+    // Another writer's clean-up may have taken the file for a stale one
+    // before the lock was on it: then it goes, and a new one is made. (A
+    // file system without locks leaves the file unlocked and in place.)
+    const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (taken || !SameInode(fd, name)) {
+      ::close(fd);
+      continue;
+    }
+    FFd = fd;
+    FTemporary = temporary;
+    return true;
+  }
+  return Fail(EEXIST);
+}
+
+bool TWholeFileWriter::Write(const QByteArray &data)
+{
+  if (FFd < 0) return Fail(EBADF);
+  const char *p = data.constData();
+  qsizetype left = data.size();
+  while (left > 0) {
+    const ssize_t n = ::write(FFd, p, size_t(left));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail(n == 0 ? ENOSPC : errno);
+    p += n;
+    left -= n;
+  }
+  return true;
+}
+
+bool TWholeFileWriter::Rename(bool replace)
+{
+  const QByteArray from = QFile::encodeName(FTemporary), to = QFile::encodeName(FTarget);
+  const int error = replace ? (::rename(from.constData(), to.constData()) == 0 ? 0 : errno) : RenameNoReplace(from, to);
+  if (error == 0) return true;
+  FTargetExists = error == EEXIST;
+  return Fail(error);
+}
+
+bool TWholeFileWriter::SyncFolder(const QString &path, QString &error)
+{
+  const int fd = OpenRetry(QFile::encodeName(FolderOf(path)), O_RDONLY | O_DIRECTORY);
+  // File systems that keep no folder data of their own cannot sync it.
+  const bool synced = fd >= 0 && (::fsync(fd) == 0 || errno == EINVAL || errno == EOPNOTSUPP);
+  const int failure = errno;
+  if (fd >= 0) ::close(fd);
+  if (!synced) error = SystemErrorText(failure);
+  return synced;
+}
+
+bool TWholeFileWriter::Commit(bool replace, TFolderSync folderSync)
+{
+  FTargetExists = false;
+  if (FFd < 0) return Fail(EBADF);
+  if (::fsync(FFd) != 0) {
+    Fail(errno);
+    Discard();
+    return false;
+  }
+  if (!Rename(replace)) {
+    if (!FTargetExists) Discard();
+    return false;
+  }
+  FTemporary.clear(); // the name is the target's now
+  const int closed = ::close(FFd);
+  const int error = errno;
+  FFd = -1;
+  if (closed != 0) return Fail(error);
+  return folderSync == SyncLater || SyncFolder(FTarget, FError);
+}
+
+void TWholeFileWriter::Discard()
+{
+  if (FFd >= 0) {
+    // Unlinked while still held, so no clean-up takes it for a stale one.
+    if (!FTemporary.isEmpty()) ::unlink(QFile::encodeName(FTemporary).constData());
+    ::close(FFd);
+    FFd = -1;
+  }
+  FTemporary.clear();
+}
+
+bool SaveFileWhole(const QString &path, const QByteArray &data, bool replace, QString &error)
+{
+  TWholeFileWriter writer(path);
+  const bool saved = writer.Create() && writer.Write(data) && writer.Commit(replace);
+  if (!saved) error = writer.Error();
+  return saved;
+}
+
+} // namespace kp

@@ -1,0 +1,81 @@
+#pragma once
+// Every file the user keeps (a copy, a cut movie and its side files, an
+// exported track, a converted log, a snapshot, the camera's set-up file) is
+// written by this one helper, so that it appears under its name whole or
+// not at all, whatever ends the program:
+// - the bytes go into a new hidden file beside the target,
+//   "." + name + "." + random + ".part", made for this writer alone;
+// - Commit syncs it, gives it the target's name without replacing a file of
+//   that name unless asked, and syncs the folder, checking every result;
+// - any failure, and a writer dropped without Commit, removes it.
+// A writer holds an exclusive lock on its temporary file while it lives.
+// A temporary file of the same target that nobody holds is what a killed
+// copy or cut left behind: Create removes it (and the visible
+// name + ".tmp-" + six characters of earlier cuts) before making its own.
+//
+// One thread per writer; no exceptions.
+
+#include <QByteArray>
+#include <QString>
+
+namespace kp {
+
+class TWholeFileWriter {
+public:
+  explicit TWholeFileWriter(const QString &target);
+  // Discards the temporary file unless Commit succeeded.
+  ~TWholeFileWriter();
+  TWholeFileWriter(const TWholeFileWriter &) = delete;
+  TWholeFileWriter &operator=(const TWholeFileWriter &) = delete;
+
+  // Makes the temporary file (after removing stale ones of the target);
+  // false with the reason when it cannot be made.
+  bool Create();
+  // The temporary file's descriptor, open for reading and writing; -1
+  // before Create and after Commit or Discard.
+  int Handle() const { return FFd; }
+  const QString &Target() const { return FTarget; }
+  const QString &Temporary() const { return FTemporary; }
+
+  // Appends all of Data at the descriptor's position; false with the
+  // reason (the temporary stays until Discard or destruction).
+  bool Write(const QByteArray &data);
+  // Syncs the data, gives the file the target's name and syncs the folder.
+  // Without Replace an existing target is left alone: the call fails with
+  // TargetExists() true and the temporary file kept for a second Commit.
+  // Any other failure removes the temporary file. A folder that cannot be
+  // synced fails the call after the rename: the file is then in place.
+  // A writer of many files into one folder may leave the folder to one
+  // SyncFolder after the last (SyncLater): a file that has its name is
+  // whole either way, and only the renames since the last sync may be
+  // lost to a power cut, leaving temporary files the next write clears.
+  enum TFolderSync { SyncNow, SyncLater };
+  bool Commit(bool replace, TFolderSync folderSync = SyncNow);
+  // Makes the renames in Path's folder lasting; false with the reason.
+  static bool SyncFolder(const QString &path, QString &error);
+  // Removes the temporary file.
+  void Discard();
+
+  bool TargetExists() const { return FTargetExists; }
+  // The system's reason for the last failure.
+  const QString &Error() const { return FError; }
+
+  // The temporary names of Target left by writers that have ended; for
+  // tests and for Create.
+  static int RemoveStaleTemporaries(const QString &target);
+
+private:
+  bool Fail(int error);
+  bool Rename(bool replace);
+
+  QString FTarget, FTemporary;
+  int FFd = -1;
+  bool FTargetExists = false;
+  QString FError;
+};
+
+// Writes Data as the whole content of Path through a TWholeFileWriter;
+// false with the system's reason in Error (and nothing left behind).
+bool SaveFileWhole(const QString &path, const QByteArray &data, bool replace, QString &error);
+
+} // namespace kp
