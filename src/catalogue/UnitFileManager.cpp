@@ -83,15 +83,36 @@ QString TFileManager::GetStatus() const
 
 QString TFileManager::StatusTextLocked() const
 {
-  if (FStatus.isEmpty() || FUnreadable.isEmpty()) return FStatus;
-  return FStatus + QStringLiteral("  [") + FWords.CantReadFolder + QStringLiteral(": ") + FUnreadable.back() +
-         QLatin1Char(']');
+  const QString skipped = SkippedNoticeLocked();
+  if (FStatus.isEmpty() || skipped.isEmpty()) return FStatus;
+  return FStatus + QStringLiteral("  [") + skipped + QLatin1Char(']');
+}
+
+QString TFileManager::SkippedNoticeLocked() const
+{
+  QStringList parts;
+  if (!FUnreadable.isEmpty()) parts << FWords.CantReadFolder + QStringLiteral(": ") + FUnreadable.back();
+  if (!FUnrepresentable.isEmpty())
+    parts << FWords.NamesNotUtf8 + QStringLiteral(": ") + QString::number(FUnrepresentable.size());
+  return parts.join(QStringLiteral("; "));
 }
 
 QStringList TFileManager::UnreadableFolders() const
 {
   std::lock_guard<std::mutex> lock(FLock);
   return FUnreadable;
+}
+
+int TFileManager::UnrepresentableNames() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return int(FUnrepresentable.size());
+}
+
+QString TFileManager::SkippedNotice() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return SkippedNoticeLocked();
 }
 
 void TFileManager::SetStatus(const QString &status)

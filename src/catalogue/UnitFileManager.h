@@ -16,6 +16,8 @@
 // catalogue is stopped or destroyed no delivery reaches OnChange.
 #include "UnitUtils.h"
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -188,7 +190,7 @@ using TFileManagerPost = std::function<void(std::function<void()> deliver)>;
 // thread (at creation and at Refresh) so the search thread never reads the
 // language tables.
 struct TCatalogueWords {
-  QString Initializing, Searching, Preview, Video, Grouping, Today, Yesterday, CantReadFolder;
+  QString Initializing, Searching, Preview, Video, Grouping, Today, Yesterday, CantReadFolder, NamesNotUtf8;
   QString KmWord, MiWord; // empty until the first Refresh
   TFormatSettings Formats;
   static TCatalogueWords Current(bool withUnits);
@@ -231,11 +233,17 @@ public:
   void Changed(int32_t index = -1);
 
   int GetCount() const;
-  // The progress text of a running search, with the last folder it could
-  // not read; empty when idle.
+  // The progress text of a running search, with what it had to leave out
+  // so far (SkippedNotice); empty when idle.
   QString GetStatus() const;
   // Folders the search could not read (each also logged under kp.catalogue).
   QStringList UnreadableFolders() const;
+  // Entries whose names are no valid UTF-8: the program cannot name them,
+  // so they are left out (each also logged, its bytes escaped).
+  int UnrepresentableNames() const;
+  // What the user is told was left out: the last folder that could not be
+  // read and the count of names that cannot be shown; empty when nothing.
+  QString SkippedNotice() const;
   void FillListItem(int index, TFileListItem &item) const;
   int IndexOfFile(const QString &fileName, int *fileIndex = nullptr) const;
 
@@ -322,7 +330,9 @@ private:
   void PreviewAll();
   void SetStatus(const QString &status);
   QString StatusTextLocked() const;
+  QString SkippedNoticeLocked() const;
   void NoteUnreadableFolder(const QString &path, int error);
+  void NoteUnrepresentableName(const QByteArray &path);
   bool Interrupted() const { return FStop.load() || FClearRequested.load(); }
   void SleepInterruptible(int ms) const;
   void LowerThreadPriority() const;
@@ -376,6 +386,7 @@ private:
   std::unordered_set<QString> FPaths; // lower-case paths of every listed video
   QString FStatus;
   QStringList FUnreadable;
+  QSet<QByteArray> FUnrepresentable; // their paths: overlapping roots meet them again
   TCatalogueWords FWords;
 };
 

@@ -101,7 +101,9 @@ void TFileManager::FitTimesToGps(TFileItem &item)
     const double ts = f.TrackEndTime - f.TrackStartTime;
     if (SpansAgree(fs, ts)) {
       f.StartTime = f.TrackStartTime;
-      f.EndTime = f.TrackEndTime;
+      // The last fix comes a second or so before the movie ends: a length
+      // read from the movie itself places its end.
+      f.EndTime = f.DurationSource == dsHeader ? f.StartTime + f.DurationMs / MSecsPerDay : f.TrackEndTime;
     } else if (f.EndTime <= f.TrackStartTime || f.TrackEndTime < f.StartTime) {
       f.EndTime = f.TrackEndTime;
       f.StartTime = f.EndTime - fs;

@@ -212,6 +212,7 @@ TCatalogueWords TCatalogueWords::Current(bool withUnits)
   w.Today = Translate(u"today");
   w.Yesterday = Translate(u"yesterday");
   w.CantReadFolder = Translate(u"Mes_CantReadFolder");
+  w.NamesNotUtf8 = Translate(u"Mes_NamesNotUtf8");
   if (withUnits) {
     w.KmWord = Translate(u"Kmeters");
     w.MiWord = Translate(u"Miles").left(2);

@@ -159,6 +159,12 @@ void TFileManager::ScanFolderBelow(const QString &path, const QString &lowerBelo
     }
     const QString name = QFile::decodeName(entry->d_name);
     if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
+    // A name that does not come back from its text (not UTF-8) could
+    // never be opened by that text: it is counted, not listed.
+    if (QFile::encodeName(name) != entry->d_name) {
+      NoteUnrepresentableName(QFile::encodeName(path) + entry->d_name);
+      continue;
+    }
     const QString full = path + name;
     switch (EntryKind(full, entry->d_type)) {
     case TEntryKind::Folder:
@@ -178,6 +184,17 @@ void TFileManager::NoteUnreadableFolder(const QString &path, int error)
                                      << QString::fromLocal8Bit(std::strerror(error));
   std::lock_guard<std::mutex> lock(FLock);
   if (!FUnreadable.contains(path)) FUnreadable += path;
+}
+
+void TFileManager::NoteUnrepresentableName(const QByteArray &path)
+{
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    if (FUnrepresentable.contains(path)) return;
+    FUnrepresentable.insert(path);
+  }
+  qCWarning(lcKpCatalogue).noquote() << "skipped a name that is not valid UTF-8:"
+                                     << QString::fromLatin1(path.toPercentEncoding("/ "));
 }
 
 bool TFileManager::ScanFile(const QString &full, const QString &lowerBelow, const QString &name)

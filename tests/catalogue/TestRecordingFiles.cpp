@@ -4,11 +4,15 @@
 #include "CatalogueTestSupport.h"
 #include "LogCapture.h"
 #include "RecordingFiles.h"
+#include "UnitTranslate.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kp;
@@ -156,7 +160,36 @@ TEST_F(RecordingFiles, UnreadableFolderIsLoggedAndShownWhileSearching)
     EXPECT_EQ(log.LinesWith(blocked).size(), 1) << log.Lines().join('\n').toStdString();
     std::lock_guard<std::mutex> guard(lock);
     EXPECT_FALSE(statuses.filter(blocked).isEmpty()) << statuses.join('\n').toStdString();
-    EXPECT_EQ(fm.GetStatus(), ""); // idle again
+    EXPECT_EQ(fm.GetStatus(), ""); // idle again, and what was skipped still told
+    EXPECT_EQ(fm.SkippedNotice(), Translate(u"Mes_CantReadFolder") + ": " + blocked + "/");
     QFile::setPermissions(blocked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   }
+}
+
+// A card copied under a Latin-1 system: a folder and a file whose names are
+// no UTF-8 cannot be listed by a name the program could open again; each is
+// counted once (also when two roots meet it) and logged with its bytes.
+TEST_F(RecordingFiles, NamesThatAreNotUtf8AreCountedAndLogged)
+{
+  QTemporaryDir dir;
+  const QByteArray root = QFile::encodeName(dir.path());
+  ASSERT_EQ(::mkdir((root + "/trip \xfc").constData(), 0755), 0);
+  for (const QByteArray &name : {QByteArray("/trip \xfc/FILE0001.MOV"), QByteArray("/b\xe4"
+                                                                                   "d.MOV")}) {
+    const int fd = ::open((root + name).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+  }
+  ASSERT_TRUE(kptest::writeFileBytes(dir.filePath("GOOD.MOV"), "x"));
+  kptest::TLogCapture log("kp.catalogue");
+  TFileManager fm(true, [](int32_t) {});
+  fm.SetSearchRoots({dir.path(), dir.path() + "/"});
+  fm.Start();
+  fm.WaitFor();
+  ASSERT_EQ(fm.GetCount(), 1);
+  EXPECT_TRUE(fm.GetGroup(0).Summary.FileName.endsWith("GOOD.MOV"));
+  EXPECT_EQ(fm.UnrepresentableNames(), 2);
+  EXPECT_EQ(fm.SkippedNotice(), Translate(u"Mes_NamesNotUtf8") + ": 2");
+  EXPECT_EQ(log.LinesWith("trip %FC").size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_EQ(log.LinesWith("b%E4d.MOV").size(), 1) << log.Lines().join('\n').toStdString();
 }

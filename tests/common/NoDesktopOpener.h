@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <utility>
 #include <vector>
@@ -22,7 +23,7 @@ public:
     }
     qputenv("PATH", QFile::encodeName(FEmpty.path()));
   }
-  ~TNoDesktopOpener()
+  virtual ~TNoDesktopOpener()
   {
     qunsetenv("PATH");
     for (const auto &[name, value] : FSaved) qputenv(name.constData(), value);
@@ -30,9 +31,38 @@ public:
   TNoDesktopOpener(const TNoDesktopOpener &) = delete;
   TNoDesktopOpener &operator=(const TNoDesktopOpener &) = delete;
 
+protected:
+  QString Folder() const { return FEmpty.path(); }
+
 private:
   QTemporaryDir FEmpty;
   std::vector<std::pair<QByteArray, QByteArray>> FSaved;
+};
+
+// While it lives, the desktop's opener is a script of the test's own: it
+// notes every target it is given and ends with Status, as xdg-open does (0
+// opened, 3 no program for that kind of file, 4 the program failed).
+class TFakeDesktopOpener : public TNoDesktopOpener {
+public:
+  explicit TFakeDesktopOpener(int status)
+  {
+    QFile script(Folder() + QStringLiteral("/xdg-open"));
+    if (!script.open(QIODevice::WriteOnly)) return;
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + QFile::encodeName(Log()) + "'\nexit " +
+                 QByteArray::number(status) + "\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+  // The targets given so far, in order.
+  QStringList Opened() const
+  {
+    QFile log(Log());
+    if (!log.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+
+private:
+  QString Log() const { return Folder() + QStringLiteral("/opened.txt"); }
 };
 
 } // namespace kptest

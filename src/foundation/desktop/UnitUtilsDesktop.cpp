@@ -1,5 +1,6 @@
 #include "UnitUtilsDesktop.h"
 
+#include "FoundationLog.h"
 #include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
 #include "UnitUtilsPower.h"
@@ -9,12 +10,12 @@
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPixmap>
 #include <QPointer>
+#include <QProcess>
 #include <QUrl>
 
 namespace kp {
@@ -66,11 +67,33 @@ bool CopyTextToClipboard(const QByteArray &text, int codePage)
   return true;
 }
 
-bool OpenWithDesktop(const QString &path, const TDesktopFailure &failed)
+void OpenWithDesktop(const QString &target, const TDesktopFailure &failed)
 {
-  if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
-  if (failed) failed(path);
-  return false;
+  if (target.isEmpty()) return;
+  // Unparented: a program still running when this one quits is left alone
+  // (a QProcess kills its child when it goes).
+  auto *opener = new QProcess;
+  opener->setProgram(QStringLiteral("xdg-open"));
+  opener->setArguments({target});
+  opener->setStandardInputFile(QProcess::nullDevice());
+  opener->setStandardOutputFile(QProcess::nullDevice());
+  opener->setProcessChannelMode(QProcess::ForwardedErrorChannel); // its own words, for the log reader
+  const auto fail = [opener, target, failed](const QString &why) {
+    qCWarning(lcKpFoundation).noquote() << "the desktop could not open" << target << "-" << why;
+    opener->deleteLater();
+    if (failed) failed(target);
+  };
+  QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, fail](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) fail(opener->errorString());
+  });
+  QObject::connect(opener, &QProcess::finished, opener, [opener, fail](int code, QProcess::ExitStatus status) {
+    if (status == QProcess::NormalExit && code == 0) {
+      opener->deleteLater();
+      return;
+    }
+    fail(status == QProcess::NormalExit ? QStringLiteral("exit status %1").arg(code) : opener->errorString());
+  });
+  opener->start();
 }
 
 void ShowInExplorer(const QString &path, const QDBusConnection &bus, const TDesktopFailure &failed)

@@ -27,9 +27,12 @@ bool CopyTextToClipboard(const QByteArray &text, int codePage);
 // it could not open (the error would otherwise only reach the log).
 using TDesktopFailure = std::function<void(const QString &path)>;
 
-// Opens Path with the desktop's program for it; false (and Failed called)
-// when the desktop has no way to open it.
-bool OpenWithDesktop(const QString &path, const TDesktopFailure &failed = {});
+// Hands Target (a local path, or a URL such as "mailto:" or "https:") to the
+// desktop's opener and returns at once. Failed is called later, from the
+// event loop, when the desktop could not open it: no opener, no program for
+// that kind of file, no browser. The opener may run as long as the program
+// it started, so its answer is awaited, never waited for.
+void OpenWithDesktop(const QString &target, const TDesktopFailure &failed = {});
 
 // Shows the file selected in the desktop's file manager; when the file does
 // not exist, or no file manager answers on Bus, opens the folder part of

@@ -4,6 +4,7 @@
 #include "UnitMOV.h"
 #include "UnitUtilsFiles.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 namespace kp {
@@ -36,12 +37,24 @@ TDateTime FragmentTime(const TCropItem &item, long double p)
   return item.StartTime + double(item.DurationMs * p / MSecsPerDay);
 }
 
+// A movie file opens with its file-type atom.
+bool StartsAsMovie(const QString &fileName)
+{
+  QFile file(fileName);
+  return file.open(QIODevice::ReadOnly) && file.read(8).mid(4) == "ftyp";
+}
+
 } // namespace
 
-bool ReadCropSource(const QString &fileName, TDateTime startTime, TCropItem &item)
+bool ReadCropSource(const QString &fileName, TDateTime startTime, TCropItem &item, QString *damage)
 {
   TMOVReader reader(fileName, false);
-  if (!reader.HasMoov() || !reader.FindVideoTrack() || reader.DurationMs <= 0) return false;
+  if (!reader.HasMoov()) {
+    if (damage && StartsAsMovie(fileName))
+      *damage = reader.LastError().isEmpty() ? QStringLiteral("no movie index (moov)") : reader.LastError();
+    return false;
+  }
+  if (!reader.FindVideoTrack() || reader.DurationMs <= 0) return false;
   item = TCropItem();
   item.FileName = fileName;
   item.DurationMs = reader.DurationMs;

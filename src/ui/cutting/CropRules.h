@@ -17,8 +17,10 @@ namespace kp {
 // A new item on the whole of a movie, read completely (speed 1, every frame
 // kept, no telemetry). StartTime 1.0 or less takes the file's last-write
 // time less its length. False for a file that is no readable movie with
-// video and a length.
-bool ReadCropSource(const QString &fileName, TDateTime startTime, TCropItem &item);
+// video and a length; Damage then receives the reader's words when the file
+// begins as a movie but cannot be read as one (a cut-off recording), and
+// stays empty for a file of another kind.
+bool ReadCropSource(const QString &fileName, TDateTime startTime, TCropItem &item, QString *damage = nullptr);
 
 // ---------------------------------------------------------------- speeds
 

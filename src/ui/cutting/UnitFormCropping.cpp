@@ -366,14 +366,17 @@ void TFormCropping::UpdateTotals()
 
 // ---------------------------------------------------------------- items
 
-void TFormCropping::AddFile(const QString &fileName, const TMovingInfo *info, long double p1, long double p2,
+bool TFormCropping::AddFile(const QString &fileName, const TMovingInfo *info, long double p1, long double p2,
                             TDateTime startTime)
 {
-  if (FRunning) return;
+  if (FRunning) return false;
   TCropItem item;
-  if (!ReadCropSource(fileName, startTime, item)) {
-    Message(fileName + QStringLiteral("\r\n\r\n") + Translate(u"Cropping_FormatUnknown"));
-    return;
+  QString damage;
+  if (!ReadCropSource(fileName, startTime, item, &damage)) {
+    Message(fileName + QStringLiteral("\r\n\r\n") +
+            (damage.isEmpty() ? Translate(u"Cropping_FormatUnknown")
+                              : Translate(u"Cropping_FileDamaged") + QStringLiteral("\r\n") + damage));
+    return false;
   }
   item.P1 = p1;
   item.P2 = p2;
@@ -397,6 +400,7 @@ void TFormCropping::AddFile(const QString &fileName, const TMovingInfo *info, lo
   FListView->scrollTo(row);
   UpdateTotals();
   QCoreApplication::processEvents();
+  return true;
 }
 
 bool TFormCropping::SetProgress(double seconds, double fraction)

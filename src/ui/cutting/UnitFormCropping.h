@@ -43,9 +43,10 @@ public:
 
   // Appends the fragment P1..P2 of a movie (its telemetry cloned, when
   // given); a file that is no readable movie with video is refused with a
-  // message. StartTime 0 takes the file's last-write time less its length.
-  // Ignored while the job runs.
-  void AddFile(const QString &fileName, const TMovingInfo *info, long double p1, long double p2, TDateTime startTime);
+  // message (the reader's words for a damaged one). StartTime 0 takes the
+  // file's last-write time less its length. Ignored while the job runs.
+  // True when the file was added.
+  bool AddFile(const QString &fileName, const TMovingInfo *info, long double p1, long double p2, TDateTime startTime);
   // The job's progress callback: output seconds so far (negative: repaint
   // the current row now) and the part of the current fragment copied.
   // Processes window messages; false once the dialog is closed.

@@ -165,7 +165,11 @@ void TFormCroppingItem::Fill(TCropItem &item)
   FEditP1->setText(FractionText(item.P1));
   FEditP2->setText(FractionText(item.P2));
   FEditSpeed->setText(SpeedText(item.Speed));
+  // The same text raises no change, and the method group must follow the
+  // speed from the first opening on.
+  EditSpeedChanged();
   (item.BigFPS ? FSUM_FPS : FSUM_KeyFrames)->setChecked(true);
+  setWindowTitle(Translate(u"N_Edit") + QStringLiteral(" - ") + ExtractFileName(item.FileName));
 }
 
 void TFormCroppingItem::WriteBack(TCropItem &item) const

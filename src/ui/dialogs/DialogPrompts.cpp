@@ -1,5 +1,6 @@
 #include "DialogPrompts.h"
 
+#include "MessageBoxes.h"
 #include "OpenFileDialog.h"
 
 #include <QApplication>
@@ -13,17 +14,19 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
 {
   const QPointer<QWidget> owner(parent);
   TDialogPrompts prompts;
+  // Through the one message box that keeps long texts within the screen.
   prompts.Message = [owner](const QString &text) {
-    QMessageBox::information(owner, QApplication::applicationDisplayName(), text);
+    ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Information, text, {}});
   };
   prompts.Confirm = [owner](const QString &text) {
-    return QMessageBox::question(owner, QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Question, text, {}},
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
   prompts.AskReplace = [owner](const QString &text, bool more) {
     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
     if (more) buttons |= QMessageBox::YesToAll | QMessageBox::NoToAll;
-    switch (QMessageBox::question(owner, QApplication::applicationDisplayName(), text, buttons, QMessageBox::No)) {
+    switch (ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Question, text, {}}, buttons,
+                           QMessageBox::No)) {
     case QMessageBox::Yes: return TReplaceAnswer::Yes;
     case QMessageBox::YesToAll: return TReplaceAnswer::YesToAll;
     case QMessageBox::NoToAll: return TReplaceAnswer::NoToAll;

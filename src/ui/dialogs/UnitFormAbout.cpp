@@ -3,14 +3,13 @@
 #include "Canvas.h"
 #include "IDialogHost.h"
 #include "MakerContacts.h"
+#include "MessageBoxes.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QLabel>
 #include <QPixmap>
-#include <QUrl>
 #include <utility>
 
 namespace kp {
@@ -105,7 +104,7 @@ bool TFormAbout::eventFilter(QObject *watched, QEvent *event)
       label->setPalette(pal);
     } else if (event->type() == QEvent::MouseButtonRelease) {
       if (label == FLabelMail)
-        QDesktopServices::openUrl(QUrl(MailUrl()));
+        OpenWithDesktop(MailUrl(), CantOpenReport(this));
       else if (FHost)
         FHost->OpenWebSite();
       return true;

@@ -1,6 +1,7 @@
 #include "UnitFormAutoUpdate.h"
 
 #include "IAuxHost.h"
+#include "MessageBoxes.h"
 #include "Numbers.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
@@ -8,7 +9,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -111,7 +111,7 @@ void TFormAutoUpdate::SetHooks(const THooks &hooks)
       return QProcess::startDetached(program, args);
     };
   if (!FHooks.Quit) FHooks.Quit = [] { QCoreApplication::quit(); };
-  if (!FHooks.OpenUrl) FHooks.OpenUrl = [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); };
+  if (!FHooks.OpenUrl) FHooks.OpenUrl = [this](const QString &url) { OpenWithDesktop(url, CantOpenReport(this)); };
   FDownload.SetTimeoutMs(FHooks.TimeoutMs);
   FDownload.SetCaCertificates(FHooks.CaCertificates);
 }

@@ -1,6 +1,7 @@
 #include "UnitFormCopy.h"
 
 #include "IDialogHost.h"
+#include "MessageBoxes.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
@@ -171,11 +172,19 @@ void TFormCopy::ShowDone(const TCopyLabels &l)
 
 void TFormCopy::AskReplace(const QString &target)
 {
+  if (FReplaceAll) {
+    if (FThread) FThread->AnswerReplace(*FReplaceAll);
+    return;
+  }
   FTimer->stop();
-  const QString text = Translate(u"Mes_FileExists") + QStringLiteral("\r\n") + target + QStringLiteral("\r\n\r\n") +
+  const QString text = Translate(u"Mes_FileExists") + QStringLiteral("\n") + target + QStringLiteral("\n\n") +
                        Translate(u"Mes_SureToReplace") + QStringLiteral(" ?");
-  const auto answer = QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No);
-  if (FThread) FThread->AnswerReplace(answer == QMessageBox::Yes);
+  const auto answer = ShowMessageBox(this, windowTitle(), {TMessageKind::Question, text, {}},
+                                     QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll,
+                                     QMessageBox::No);
+  const bool replace = answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
+  if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll) FReplaceAll = replace;
+  if (FThread) FThread->AnswerReplace(replace);
   FTimer->start();
 }
 
@@ -214,11 +223,7 @@ void TFormCopy::ButtonOpenFolderClick()
   const bool pausedHere = !FButtonPause->isChecked() && FButtonPause->isVisible();
   if (pausedHere) FButtonPause->click();
   ShowInExplorer(FThread ? FThread->Snapshot().TargetName : QString(), QDBusConnection::sessionBus(),
-                 [self = QPointer<TFormCopy>(this)](const QString &path) {
-                   if (self)
-                     QMessageBox::information(self, self->windowTitle(),
-                                              Translate(u"Mes_CantOpen") + QStringLiteral("\n") + path);
-                 });
+                 CantOpenReport(this));
   if (pausedHere)
     QTimer::singleShot(3000, this, [this] {
       if (FButtonPause->isChecked()) FButtonPause->click();

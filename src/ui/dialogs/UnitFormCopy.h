@@ -13,6 +13,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -63,6 +64,7 @@ private:
   bool FDone = false;
   bool FClosing = false;
   bool FFailed = false;
+  std::optional<bool> FReplaceAll; // the answer for every further file, once given
   QTimer *FTimer;
   QLabel *FFileCaption, *FFile, *FSizeCaption, *FSize, *FTimeCaption, *FTime;
   QLabel *FSpeedCaption, *FSpeed, *FRemainsCaption, *FRemains;

@@ -43,7 +43,8 @@ TFormSelectFolder::TFormSelectFolder(QWidget *parent) : QDialog(parent)
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_select_folder.ico")));
   setMinimumSize(200, 100);
   FModel = new QFileSystemModel(this);
-  FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+  // Hidden folders hold programs' data, not videos.
+  FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
   FModel->setRootPath(QStringLiteral("/"));
   FTree = new QTreeView(this);
   FTree->setModel(FModel);
@@ -171,6 +172,11 @@ bool TFormSelectFolder::AddFolder(const QString &name)
   }
   FEdit->setText(path);
   ButtonShowInTreeClick();
+  // Looked up by its path before the model's own reading finds it, the
+  // folder joins its parent's rows at the end. The model sorts again only
+  // for another column: by size and back by name, it takes its place.
+  FModel->sort(1, Qt::AscendingOrder);
+  FModel->sort(0, Qt::AscendingOrder);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "FileAdder.h"
 
+#include "CatalogueLog.h"
 #include "UnitFileManager.h"
 #include "UnitGpsConverters.h"
 
@@ -36,6 +37,13 @@ TAddFilesResult AddFilesToCatalogue(TFileManager &manager, const QStringList &na
         const TFileItem last = manager.GetGroup(manager.GetCount() - 1);
         if (!last.Files.empty()) lastFile = last.Files.front().FileName;
       }
+    } else {
+      // A name given in another encoding than UTF-8 arrives with
+      // replacement characters and can never be found.
+      qCWarning(lcKpCatalogue).noquote() << (name.contains(QChar::ReplacementCharacter)
+                                                 ? "cannot open a name that is not valid UTF-8:"
+                                                 : "no such file or folder:")
+                                         << name;
     }
     if (!added) continue;
     result.AddedAny = true;

@@ -4,6 +4,7 @@
 
 #include "DateTime.h"
 #include "FileListModel.h"
+#include "ListNotice.h"
 #include "MainMenus.h"
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
@@ -49,7 +50,7 @@ QStringList QtFilters(const QString &pairs)
 
 TFileListCommands::TFileListCommands(IFileListHost &host, TFileListModel &model, QTableView &view, TMainMenus &menus,
                                      QObject *parent)
-  : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus)
+  : QObject(parent), FHost(host), FModel(model), FView(view), FMenus(menus), FNotice(new TListNotice(view))
 {
   if (QCoreApplication::instance())
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
@@ -113,9 +114,22 @@ void TFileListCommands::ClearSelection()
   FView.selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
+void TFileListCommands::UpdateNotice()
+{
+  TFileManager *m = Manager();
+  if (!m) return;
+  // While a search runs its status row says what it skips.
+  if (!m->GetStatus().isEmpty()) {
+    FNotice->Reset();
+    return;
+  }
+  FNotice->ShowNotice(m->SkippedNotice(), m->UnreadableFolders().join(QLatin1Char('\n')));
+}
+
 void TFileListCommands::FileManagerChanged(int index)
 {
   if (FModel.Sync()) UpdateEnabling();
+  UpdateNotice();
   const int current = CurrentRow();
   if (!SelectedCaption.isEmpty() && (current < 0 || FModel.Caption(current) != SelectedCaption)) {
     int match = -1;
@@ -154,9 +168,9 @@ void TFileListCommands::DeleteFromDisk()
   if (items.empty()) return;
   QStringList names;
   for (const QStringList &files : m->FilesToDelete(items)) names += files;
-  const QString question = Translate(u"Mes_SureToDelFile") + QLatin1String("\r\n") + names.join(QLatin1String("\r\n")) +
-                           QLatin1String(" ?\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
-  if (!FHost.AskYesNo(question, false)) return;
+  const QString question = Translate(u"Mes_SureToDelFile") + QLatin1String(" ?\r\n") + CountAndSize(names) +
+                           QLatin1String("\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
+  if (!FHost.AskYesNo(question, false, names)) return;
   QStringList failed;
   for (const TFileItem &item : items) {
     QStringList stayed;
@@ -167,20 +181,19 @@ void TFileListCommands::DeleteFromDisk()
   ReportUndeleted(failed);
 }
 
-QString TFileListCommands::DeleteAllQuestion(const std::vector<QStringList> &rowFiles)
+QString CountAndSize(const QStringList &files)
 {
-  QString names;
-  int collected = 0, fileCount = 0;
-  for (const QStringList &files : rowFiles) {
-    fileCount += int(files.size());
-    if (collected++ < 20)
-      names += files.join(QLatin1String(", ")) + QLatin1String("\r\n");
-    else
-      names += QLatin1String("... ");
-  }
-  return Translate(u"Mes_SureToDelAllFiles") + QLatin1String("?\r\n\r\n") + Translate(u"Mes_SureToDelAllFiles2") +
-         QLatin1String(": ") + QString::number(fileCount) + QLatin1String("\r\n") + names + QLatin1String("\r\n") +
-         Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
+  qint64 bytes = 0;
+  for (const QString &file : files) bytes += std::max<qint64>(QFileInfo(file).size(), 0);
+  return Translate(u"Mes_SureToDelAllFiles2") + QLatin1String(": ") + QString::number(files.size()) +
+         QLatin1String(" (") + FloatToStrDot(double(bytes) / 1048576.0, 1, true) + QLatin1Char(' ') + Translate(u"Mb") +
+         QLatin1Char(')');
+}
+
+QString TFileListCommands::DeleteAllQuestion(const QStringList &files)
+{
+  return Translate(u"Mes_SureToDelAllFiles") + QLatin1String("?\r\n\r\n") + CountAndSize(files) +
+         QLatin1String("\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
 }
 
 void TFileListCommands::DeleteAllUnlocked()
@@ -195,7 +208,9 @@ void TFileListCommands::DeleteAllUnlocked()
     items.push_back(row);
   }
   if (items.empty()) return;
-  if (!FHost.AskYesNo(DeleteAllQuestion(m->FilesToDelete(items)), true)) return;
+  QStringList names;
+  for (const QStringList &files : m->FilesToDelete(items)) names += files;
+  if (!FHost.AskYesNo(DeleteAllQuestion(names), true, names)) return;
   QStringList failed;
   for (const TFileItem &item : items) {
     QStringList stayed;
@@ -209,7 +224,7 @@ void TFileListCommands::DeleteAllUnlocked()
 void TFileListCommands::ReportUndeleted(const QStringList &failed)
 {
   if (!failed.isEmpty())
-    FHost.ShowMessage(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + failed.join(QLatin1String("\r\n")));
+    FHost.ShowFailure(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + CountAndSize(failed), failed);
 }
 
 void TFileListCommands::Remove()
@@ -237,7 +252,7 @@ void TFileListCommands::SetLock(bool lock)
   }
   UpdateEnabling();
   if (!unchanged.isEmpty())
-    FHost.ShowMessage(Translate(u"Mes_CantChangeLock") + QLatin1String("\r\n") + unchanged.join(QLatin1String("\r\n")));
+    FHost.ShowFailure(Translate(u"Mes_CantChangeLock") + QLatin1String("\r\n") + CountAndSize(unchanged), unchanged);
 }
 
 void TFileListCommands::UpdateEnabling()
@@ -326,14 +341,14 @@ void TFileListCommands::ExportTrack()
   if (path != name && (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) &&
       !FHost.AskYesNo(Translate(u"Mes_FileExists") + QLatin1String("\r\n") + path + QLatin1String("\r\n\r\n") +
                           Translate(u"Mes_SureToReplace") + QLatin1String(" ?"),
-                      true))
+                      true, {}))
     return;
   QByteArray text;
   QString error;
   if (!converter.ExportToText(info, text))
-    FHost.ShowMessage(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path);
+    FHost.ShowFailure(Translate(u"Mes_CantSave") + QLatin1String("\r\n") + path, {});
   else if (!SaveStringToFile(path, text, error))
-    FHost.ShowMessage(FileFailureMessage(path, error));
+    FHost.ShowFailure(FileFailureMessage(path, error), {});
 }
 
 void TFileListCommands::OpenTrackInEarth()
@@ -349,7 +364,7 @@ void TFileListCommands::OpenTrackInEarth()
   QString error, path;
   if (GpsExportConverters().front()->ExportToText(info, text)) path = CreateTempFile(file, text, error);
   if (path.isEmpty()) {
-    FHost.ShowMessage(FileFailureMessage(file, error));
+    FHost.ShowFailure(FileFailureMessage(file, error), {});
     return;
   }
   FTemporaryFiles << path;

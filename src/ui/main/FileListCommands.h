@@ -22,6 +22,7 @@ namespace kp {
 
 class TFileManager;
 class TFileListModel;
+class TListNotice;
 class TMainMenus;
 
 // Names built from date or time text, ready to join a folder.
@@ -30,6 +31,8 @@ QString ExportFileName(const QString &trackName);
 QString WithExportExtension(const QString &name, const QString &ext);
 // "caption|*.ext|" pairs as Qt's "caption (*.ext)" filters.
 QStringList QtFilters(const QString &pairs);
+// "Count: 12 (3.4 Mb)": how many files there are and what they hold.
+QString CountAndSize(const QStringList &files);
 
 class TFileListCommands : public QObject {
   Q_OBJECT
@@ -61,16 +64,18 @@ public:
   // command, named as the list names the rows ("FILE0001-5"; several rows
   // joined with ", "). No files when nothing is selected.
   TFileItem SelectedForCopy() const;
+  // The line below the list about what the last search left out.
+  TListNotice &Notice() const { return *FNotice; }
 
   // The rows selected in display order, each with its identity.
   std::vector<int> SelectedRows() const;
   int CurrentRow() const;
   void ClearSelection();
 
-  // The question before deleting every unlocked recording, from the files
-  // each row takes along (TFileManager::FilesToDelete): every file counted,
-  // the files of the first 20 rows named.
-  static QString DeleteAllQuestion(const std::vector<QStringList> &rowFiles);
+  // The question before deleting every unlocked recording, over the files
+  // the rows take along (TFileManager::FilesToDelete): their count and size;
+  // the names go with it as the question's details.
+  static QString DeleteAllQuestion(const QStringList &files);
 
 private:
   QAction *Item(const char *name) const;
@@ -78,6 +83,8 @@ private:
   void RemoveTemporaryFiles();
   // Row 0 spans the columns after the name while it is the status row.
   void UpdateStatusSpan();
+  // What the finished search left out stays said below the list.
+  void UpdateNotice();
 
   IFileListHost &FHost;
   TFileListModel &FModel;
@@ -85,6 +92,7 @@ private:
   TMainMenus &FMenus;
   // The tracks written for another program to open, removed at exit.
   QStringList FTemporaryFiles;
+  TListNotice *FNotice; // a child of the view
 };
 
 } // namespace kp

@@ -34,9 +34,12 @@ public:
   virtual void OpenDocument(const QString &path) = 0;
   virtual void ShowInFileManager(const QString &path) = 0;
 
-  // The user.
-  virtual bool AskYesNo(const QString &text, bool warning) = 0;
+  // The user. Details: the files a question or a report is about, listed
+  // apart from its summary Text so that no list makes it outgrow the screen.
+  virtual bool AskYesNo(const QString &text, bool warning, const QStringList &details) = 0;
   virtual void ShowMessage(const QString &text) = 0;
+  // Something the user asked for failed.
+  virtual void ShowFailure(const QString &text, const QStringList &details) = 0;
   // A save dialog; empty when cancelled. Filters are Qt's "caption (*.ext)";
   // FilterIndex in: the one to preselect, out: the one chosen.
   virtual QString ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,

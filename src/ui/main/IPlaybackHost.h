@@ -58,6 +58,8 @@ public:
   virtual void CloseMainWindow() = 0;
   // A modal message box with an OK button.
   virtual void ShowMessage(const QString &text) = 0;
+  // The same for a failure (a file that cannot be played), marked as one.
+  virtual void ShowFailure(const QString &text) = 0;
   // The same words in a note that does not wait for the user: what playing
   // unattended meets must not hold up the rest of the trip.
   virtual void ShowNote(const QString &text) = 0;

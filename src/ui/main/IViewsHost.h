@@ -75,6 +75,8 @@ public:
   virtual TActiveWindow ActiveWindow() const = 0;
   virtual void CloseActiveWindow() = 0;
   virtual void ShowMessage(const QString &text) = 0;
+  // The maker's site in the desktop's browser (a failure is shown).
+  virtual void OpenWebSite() = 0;
 
   // A new graph image beside the seek bar, wired like it.
   virtual TBS_Image *NewGraphImage() = 0;

@@ -3,15 +3,15 @@
 #include "MainHost.h"
 #include "MakerContacts.h"
 #include "MapBridge.h"
+#include "MessageBoxes.h"
 #include "PositionModel.h"
 #include "UnitFormMain.h"
 #include "UnitFormSelectFolder.h"
 #include "UnitTranslate.h"
 
-#include <QDesktopServices>
+#include <QApplication>
 #include <QHeaderView>
 #include <QTableView>
-#include <QUrl>
 
 namespace kp {
 
@@ -35,7 +35,9 @@ bool TMainDialogHost::MenuChecked(const QString &name) const
 
 void TMainDialogHost::OpenWebSite()
 {
-  if (!MakerContacts().Site.isEmpty()) QDesktopServices::openUrl(QUrl(MakerContacts().Site));
+  if (MakerContacts().Site.isEmpty()) return;
+  OpenWithDesktop(MakerContacts().Site,
+                  CantOpenReport(QApplication::activeWindow() ? QApplication::activeWindow() : &W));
 }
 
 bool TMainDialogHost::SelectFolder(QString &path, const QString &caption)

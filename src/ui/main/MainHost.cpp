@@ -2,6 +2,7 @@
 
 #include "FileListCommands.h"
 #include "MapBridge.h"
+#include "MessageBoxes.h"
 #include "OpenFileDialog.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
@@ -18,7 +19,6 @@
 #include "UnitUtilsDesktop.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -82,42 +82,36 @@ void TMainHost::ShowGpsLogs(const QStringList &logs, const QStringList &tick, bo
   if (onlyTicked) W.Windows.GPSLog->TickAndSelect(tick);
 }
 
-namespace {
-
-// A failure of the desktop reaches the user; the answer may come later, when
-// the window may be gone.
-TDesktopFailure DesktopFailureOf(TMainHost *host)
-{
-  return [guard = QPointer<TMainHost>(host)](const QString &path) {
-    if (guard) guard->ShowMessage(Translate(u"Mes_CantOpen") + QLatin1String("\r\n") + path);
-  };
-}
-
-} // namespace
-
 void TMainHost::OpenDocument(const QString &path)
 {
-  OpenWithDesktop(path, DesktopFailureOf(this));
+  OpenWithDesktop(path, CantOpenReport(&W));
 }
 
 void TMainHost::ShowInFileManager(const QString &path)
 {
-  ShowInExplorer(path, QDBusConnection::sessionBus(), DesktopFailureOf(this));
+  ShowInExplorer(path, QDBusConnection::sessionBus(), CantOpenReport(&W));
 }
 
-bool TMainHost::AskYesNo(const QString &text, bool warning)
+bool TMainHost::AskYesNo(const QString &text, bool warning, const QStringList &details)
 {
-  const QString caption = W.windowTitle();
-  const auto answer =
-      warning
-          ? QMessageBox::warning(&W, caption, MessageText(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-          : QMessageBox::question(&W, caption, MessageText(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-  return answer == QMessageBox::Yes;
+  const TMessage question{warning ? TMessageKind::Warning : TMessageKind::Question, text, details};
+  return ShowMessageBox(&W, W.windowTitle(), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+         QMessageBox::Yes;
 }
 
 void TMainHost::ShowMessage(const QString &text)
 {
-  QMessageBox::information(&W, W.windowTitle(), MessageText(text));
+  ShowMessageBox(&W, W.windowTitle(), {TMessageKind::Information, text, {}});
+}
+
+void TMainHost::ShowFailure(const QString &text, const QStringList &details)
+{
+  ShowMessageBox(&W, W.windowTitle(), {TMessageKind::Warning, text, details});
+}
+
+void TMainHost::ShowFailure(const QString &text)
+{
+  ShowFailure(text, {});
 }
 
 void TMainHost::ShowNote(const QString &text)

@@ -42,8 +42,10 @@ public:
   void ShowGpsLogs(const QStringList &logs, const QStringList &tick, bool onlyTicked) override;
   void OpenDocument(const QString &path) override;
   void ShowInFileManager(const QString &path) override;
-  bool AskYesNo(const QString &text, bool warning) override;
+  bool AskYesNo(const QString &text, bool warning, const QStringList &details) override;
   void ShowMessage(const QString &text) override;
+  void ShowFailure(const QString &text, const QStringList &details) override;
+  void ShowFailure(const QString &text) override;
   void ShowNote(const QString &text) override;
   QString ChooseSaveFile(const QString &proposed, const QStringList &filters, int &filterIndex,
                          const QString &defaultSuffix) override;
@@ -125,6 +127,7 @@ public:
   void UpdateDetailsVisibility() override;
   void ShowGroupWindow(int row) override;
   void CloseActiveWindow() override;
+  void OpenWebSite() override;
   TBS_Image *NewGraphImage() override;
   void GraphsChanged() override;
   TFileManager *FileManager() const override;

@@ -156,6 +156,11 @@ void TMainHost::CloseActiveWindow()
   if (QWidget *active = QApplication::activeWindow()) active->close();
 }
 
+void TMainHost::OpenWebSite()
+{
+  W.DialogHost().OpenWebSite();
+}
+
 TBS_Image *TMainHost::NewGraphImage()
 {
   return W.NewGraphImage();

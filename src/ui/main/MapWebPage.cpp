@@ -1,8 +1,9 @@
 #include "MapWebPage.h"
 
+#include "MessageBoxes.h"
 #include "PageTexts.h"
 
-#include <QDesktopServices>
+#include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
@@ -32,8 +33,9 @@ QString JsString(const QString &text)
 } // namespace
 
 TMapWebPage::TMapWebPage(QWebEngineProfile *profile, QObject *parent)
-  : QWebEnginePage(profile ? profile : QWebEngineProfile::defaultProfile(), parent),
-    OnOpenLink([](const QUrl &url) { QDesktopServices::openUrl(url); })
+  : QWebEnginePage(profile ? profile : QWebEngineProfile::defaultProfile(), parent), OnOpenLink([](const QUrl &url) {
+      OpenWithDesktop(url.toString(QUrl::FullyEncoded), CantOpenReport(QApplication::activeWindow()));
+    })
 {
   // The page comes from the program's resources and its tiles from the net.
   settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);

@@ -29,11 +29,11 @@ bool GuardStep(IPlaybackHost &host, TGraphFailure graphFailure, const std::funct
     return true;
   } catch (const EDirectShowException &e) {
     qCWarning(lcPlayback) << "media graph:" << e.Message();
-    if (graphFailure == TGraphFailure::Show) host.ShowMessage(e.Message());
+    if (graphFailure == TGraphFailure::Show) host.ShowFailure(e.Message());
   } catch (const std::exception &e) {
     ReportException();
     qCWarning(lcPlayback) << "playback step failed:" << e.what();
-    host.ShowMessage(QString::fromUtf8(e.what()));
+    host.ShowFailure(QString::fromUtf8(e.what()));
   } catch (...) {
     ReportException();
     qCWarning(lcPlayback) << "playback step failed with an unknown exception";

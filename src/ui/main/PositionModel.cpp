@@ -280,7 +280,7 @@ void TPositionModel::Message(const QString &text) const
   if (Unattended)
     FHost.ShowNote(text);
   else
-    FHost.ShowMessage(text);
+    FHost.ShowFailure(text);
 }
 
 } // namespace kp

@@ -123,7 +123,7 @@ void TFormMain::ConnectCommands()
   on("N_Playback_Save_Wind", [this] { SaveSnapshot(true); });
   on("N_File_Exit", [this] { close(); });
   on("N_Settings_Clear", [this] {
-    if (!FHost->AskYesNo(Translate(u"Mes_ClearSettings") + QLatin1String("?\r\n"), false)) return;
+    if (!FHost->AskYesNo(Translate(u"Mes_ClearSettings") + QLatin1String("?\r\n"), false, {})) return;
     ResetAllSettings([this] { close(); },
                      [] { return QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
     QCoreApplication::quit();
@@ -297,7 +297,7 @@ void TFormMain::SaveSnapshot(bool window)
   const QString path =
       FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
   QString error;
-  if (!path.isEmpty() && !SaveJpeg(picture, path, error)) FHost->ShowMessage(FileFailureMessage(path, error));
+  if (!path.isEmpty() && !SaveJpeg(picture, path, error)) FHost->ShowFailure(FileFailureMessage(path, error));
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)
@@ -525,9 +525,15 @@ void TFormMain::SaveWholeGroup()
     const bool wasEmpty = dialog.RowCount() == 0;
     dialog.ClearSelection();
     dialog.ShowRestored();
-    for (int row : FListCommands->SelectedRows())
-      for (const TFileItemSubitem &file : FFileManager->GetGroup(row).Files)
-        dialog.AddFile(file.FileName, nullptr, 0, 1, file.StartTime);
+    for (int row : FListCommands->SelectedRows()) {
+      const TFileItem group = FFileManager->GetGroup(row);
+      bool added = false;
+      for (const TFileItemSubitem &file : group.Files)
+        added |= dialog.AddFile(file.FileName, nullptr, 0, 1, file.StartTime);
+      // Named after the first recording of which something could be read.
+      if (added && dialog.OutputName().isEmpty())
+        dialog.SetOutputName(DefaultFragmentName(settings::CopyFolder.Read(), group.Summary.Name, QString()));
+    }
     if (wasEmpty) dialog.ClearSelection();
     dialog.update();
   }

@@ -2,7 +2,6 @@
 
 #include "DateTime.h"
 #include "IViewsHost.h"
-#include "MakerContacts.h"
 #include "MenuHotKeys.h"
 #include "OpenFileDialog.h"
 #include "UnitFileManager.h"
@@ -12,11 +11,9 @@
 #include "VideoZoom.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QTableView>
-#include <QUrl>
 
 namespace kp {
 
@@ -111,7 +108,7 @@ void TViewDialogs::N_FileList_Track_MoveClick()
 
 void TViewDialogs::N_Help_SiteClick()
 {
-  if (!MakerContacts().Site.isEmpty()) QDesktopServices::openUrl(QUrl(MakerContacts().Site));
+  FHost.OpenWebSite();
 }
 
 } // namespace kp

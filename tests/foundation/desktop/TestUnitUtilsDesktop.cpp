@@ -8,7 +8,6 @@
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -121,15 +120,6 @@ public slots:
   void ShowFolders(const QStringList &, const QString &) {}
 };
 
-// Catches what would go to the desktop's default file handler.
-class UrlCatcher : public QObject {
-  Q_OBJECT
-public:
-  QList<QUrl> opened;
-public slots:
-  void Open(const QUrl &url) { opened << url; }
-};
-
 // Two connections to a private bus: the program's and the fake services'.
 class DesktopBus : public ::testing::Test {
 protected:
@@ -142,11 +132,9 @@ protected:
     FService = std::make_unique<QDBusConnection>(FBus.Connect("kptest-service"));
     ASSERT_TRUE(FClient->isConnected());
     ASSERT_TRUE(FService->isConnected());
-    QDesktopServices::setUrlHandler("file", &FUrls, "Open");
   }
   void TearDown() override
   {
-    QDesktopServices::unsetUrlHandler("file");
     FClient.reset();
     FService.reset();
     QDBusConnection::disconnectFromBus("kptest-client");
@@ -161,7 +149,6 @@ protected:
 
   PrivateBus FBus;
   std::unique_ptr<QDBusConnection> FClient, FService;
-  UrlCatcher FUrls;
 };
 
 class ScreenSaver : public DesktopBus {
@@ -250,10 +237,24 @@ protected:
     ASSERT_TRUE(FTmp.isValid());
     FFile = FTmp.path() + "/Trip 1#a.mov";
     ASSERT_TRUE(kptest::writeFileBytes(FFile, "x"));
+    FOpener = std::make_unique<kptest::TFakeDesktopOpener>(0);
+  }
+  void TearDown() override
+  {
+    FOpener.reset();
+    DesktopBus::TearDown();
+  }
+  // What reached the desktop's opener, once N targets have.
+  QStringList Opened(qsizetype n)
+  {
+    WaitFor([&] { return FOpener->Opened().size() >= n; });
+    return FOpener->Opened();
   }
   QTemporaryDir FTmp;
   QString FFile;
   FakeFileManager FManager;
+  // Made once the bus runs: it takes PATH away.
+  std::unique_ptr<kptest::TFakeDesktopOpener> FOpener;
 };
 
 TEST_F(FileManager, ExistingFileIsShownSelected)
@@ -265,50 +266,58 @@ TEST_F(FileManager, ExistingFileIsShownSelected)
   EXPECT_EQ(QUrl(FManager.shown[0]).toLocalFile(), FFile);
   EXPECT_TRUE(FManager.shown[0].contains("%23")) << FManager.shown[0].toStdString();
   QCoreApplication::processEvents();
-  EXPECT_TRUE(FUrls.opened.isEmpty());
+  EXPECT_TRUE(FOpener->Opened().isEmpty());
 }
 
 TEST_F(FileManager, MissingFileOpensItsFolder)
 {
   Offer("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", &FManager);
   ShowInExplorer(FTmp.path() + "/not yet copied.mov", *FClient);
-  ASSERT_EQ(FUrls.opened.size(), 1);
-  EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
+  EXPECT_EQ(Opened(1), QStringList({FTmp.path()}));
   ShowInExplorer("", *FClient); // no row, nothing to show
-  EXPECT_EQ(FUrls.opened.size(), 1);
+  EXPECT_FALSE(WaitFor([&] { return FOpener->Opened().size() > 1; }, 300));
   EXPECT_TRUE(FManager.shown.isEmpty());
 }
 
 TEST_F(FileManager, WithoutFileManagerTheFolderOpens)
 {
   ShowInExplorer(FFile, *FClient);
-  ASSERT_TRUE(WaitFor([&] { return !FUrls.opened.isEmpty(); }));
-  EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
-
-  FUrls.opened.clear();
+  EXPECT_EQ(Opened(1), QStringList({FTmp.path()}));
   ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")));
-  ASSERT_EQ(FUrls.opened.size(), 1);
-  EXPECT_EQ(FUrls.opened[0].toLocalFile(), FTmp.path());
+  EXPECT_EQ(Opened(2), QStringList({FTmp.path(), FTmp.path()}));
 }
 
-// A desktop without any opener (no handler, nothing on PATH to start): the
-// caller hears of it with the path, for the folder as for a document.
-TEST_F(FileManager, WhenNothingCanOpenTheCallerIsTold)
+// The desktop could not open the target, whether there is no opener at all
+// or the opener finds no program for it (3) or the program fails (4): the
+// caller hears of it with the target, for a folder, a document or an
+// address; a target the opener took is never reported.
+TEST_F(FileManager, WhenTheDesktopCannotOpenTheCallerIsTold)
 {
-  QDesktopServices::unsetUrlHandler("file");
-  const kptest::TNoDesktopOpener noOpener;
   QStringList failed;
   const TDesktopFailure record = [&](const QString &path) { failed << path; };
+  const QString site = QStringLiteral("https://kestril.invalid/");
+  OpenWithDesktop(FFile, record);
+  EXPECT_EQ(Opened(1), QStringList({FFile}));
+  EXPECT_FALSE(WaitFor([&] { return !failed.isEmpty(); }, 300));
 
-  EXPECT_FALSE(OpenWithDesktop(FFile, record));
-  EXPECT_EQ(failed, QStringList({FFile}));
-  failed.clear();
-  ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")), record);
-  EXPECT_EQ(failed, QStringList({FTmp.path()}));
-  failed.clear();
-  ShowInExplorer(FFile, *FClient, record); // no file manager on the bus either
-  EXPECT_TRUE(WaitFor([&] { return !failed.isEmpty(); }));
-  EXPECT_EQ(failed, QStringList({FTmp.path()}));
+  for (int status : {-1, 3, 4}) {
+    SCOPED_TRACE(status);
+    std::unique_ptr<kptest::TNoDesktopOpener> opener;
+    if (status < 0)
+      opener = std::make_unique<kptest::TNoDesktopOpener>();
+    else
+      opener = std::make_unique<kptest::TFakeDesktopOpener>(status);
+    failed.clear();
+    OpenWithDesktop(FFile, record);
+    OpenWithDesktop(site, record);
+    ShowInExplorer(FFile, QDBusConnection(QStringLiteral("kptest-not-connected")), record);
+    ShowInExplorer(FFile, *FClient, record); // no file manager on the bus either
+    EXPECT_TRUE(WaitFor([&] { return failed.size() == 4; }));
+    failed.sort(); // the openers end in any order
+    QStringList expected{FFile, site, FTmp.path(), FTmp.path()};
+    expected.sort();
+    EXPECT_EQ(failed, expected);
+  }
 }
 
 TEST(DesktopClipboard, TextArrivesConvertedFromItsCodePage)

@@ -151,6 +151,10 @@ TEST_F(FormCropping, EditorLinksSpeedSliderAndLimits)
     auto *speed = Child<QLineEdit>(&d, "EditSpeed");
     auto *slider = Child<QSlider>(&d, "TrackBarSpeed");
     auto *group = Child<QGroupBox>(&d, "SpeedUpMethod");
+    // Opened at speed 1 (the first time too): no method to choose, and the
+    // title says what is edited.
+    EXPECT_FALSE(group->isVisibleTo(&d));
+    EXPECT_EQ(d.windowTitle(), Translate(u"N_Edit") + QStringLiteral(" - clip.mov"));
     EXPECT_EQ(Child<QLineEdit>(&d, "EditTime1")->text(), QStringLiteral("00:00:15"));
     speed->setText(QStringLiteral("1/4"));
     EXPECT_EQ(slider->value(), 1);

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTextEdit>
 #include <QStringList>
 #include <QTimer>
 #include <map>
@@ -72,28 +73,37 @@ public:
   QRect GraphPanelScreenRect() const override { return Panel; }
 };
 
-// Answers every message box shown while it lives, keeping the texts and
-// the buttons offered: with the next of Answers (clicked), else Ok.
+// Answers every message box shown while it lives, keeping the texts, icons
+// and the buttons offered: with the next of Answers (clicked), else Press.
 class MessageBoxAnswerer {
 public:
-  MessageBoxAnswerer()
+  explicit MessageBoxAnswerer(QMessageBox::StandardButton press = QMessageBox::Ok)
   {
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+    QObject::connect(&FTimer, &QTimer::timeout, [this, press] {
       if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
         Texts << box->text();
+        Icons << box->icon();
         Offered << box->standardButtons();
+        Details << box->detailedText();
+        Heights << box->frameGeometry().height();
+        const auto *details = box->findChild<QTextEdit *>();
+        DetailsOpen << (details && details->isVisible());
         QAbstractButton *button = Answers.isEmpty() ? nullptr : box->button(Answers.takeFirst());
         if (button)
           button->click();
         else
-          box->done(QMessageBox::Ok);
+          box->done(press);
       }
     });
     FTimer.start(20);
   }
   QStringList Texts;
   QList<QMessageBox::StandardButton> Answers;
+  QList<QMessageBox::Icon> Icons;
   QList<QMessageBox::StandardButtons> Offered;
+  QStringList Details;
+  QList<int> Heights;
+  QList<bool> DetailsOpen;
 
 private:
   QTimer FTimer;

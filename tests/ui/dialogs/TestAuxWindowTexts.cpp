@@ -1,6 +1,7 @@
 // The pure texts of the auxiliary windows: copy labels and speed, the
 // details values, the property rows.
 
+#include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFileManager.h"
 #include "UnitFormCopyText.h"
@@ -10,6 +11,7 @@
 #include "UnitTranslate.h"
 #include "UnitUtils.h"
 
+#include <QDateTime>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -161,6 +163,40 @@ TEST_F(AuxTexts, PropertyRowsOfAGroup)
   const QStringList lines = rows.Text().split(QStringLiteral("\r\n"));
   ASSERT_EQ(lines.size(), qsizetype(rows.Rows().size()) + 1);
   for (qsizetype i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].count('\t'), 1) << lines[i].toStdString();
+}
+
+// The fragments of a card as the search finds them: each file starts and
+// ends where ffprobe says its movie does (the moment it was made, plus its
+// length), not at its track's first and last fix.
+TEST_F(AuxTexts, PropertyTimesOfACardsFilesAreTheMoviesOwn)
+{
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  const QString card = kptest::quickDemoCard();
+  ASSERT_FALSE(card.isEmpty());
+  TFileManager fm(true, [](int32_t) {});
+  fm.SetSearchRoots({card + "/DCIM/100MEDIA"});
+  fm.Start();
+  fm.WaitFor();
+  int checked = 0;
+  for (int row = 0; row < fm.GetCount(); ++row)
+    for (const TFileItemSubitem &f : fm.GetGroup(row).Files) {
+      if (f.TrackFileName.isEmpty() || f.DurationSource != dsHeader) continue;
+      const QStringList probe =
+          kptest::runTool(ffprobe, {"-v", "error", "-show_entries", "format=duration:format_tags=creation_time", "-of",
+                                    "default=nw=1:nk=1", f.FileName})
+              .split('\n', Qt::SkipEmptyParts);
+      ASSERT_EQ(probe.size(), 2) << probe.join('|').toStdString();
+      const QDateTime made = QDateTime::fromString(probe[1].trimmed(), Qt::ISODateWithMs);
+      ASSERT_TRUE(made.isValid()) << probe[1].toStdString();
+      const TDateTime start = UnixToDateTime(double(made.toMSecsSinceEpoch()) / 1000.0) + LocalTimeOffset();
+      const TDateTime end = start + probe[0].toDouble() / SecsPerDay;
+      TPropertyRows rows(false);
+      rows.AddFileRows(f);
+      EXPECT_EQ(ValueOf(rows, "    " + Translate(u"Started")), DateTimeToStr(start)) << f.FileName.toStdString();
+      EXPECT_EQ(ValueOf(rows, "    " + Translate(u"Finished")), DateTimeToStr(end)) << f.FileName.toStdString();
+      ++checked;
+    }
+  EXPECT_GE(checked, 3);
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 // chooser, What's new and About.
 
 #include "FakeDialogHost.h"
+#include "NoDesktopOpener.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
+#include "DialogPrompts.h"
 #include "MakerContacts.h"
 #include "SecondaryPlacement.h"
 #include "UnitFormAbout.h"
@@ -29,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeView>
@@ -163,6 +166,82 @@ TEST_F(AuxWindows, CopyWindowShowsAFailure)
   EXPECT_EQ(QDir(FHost.ChosenFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
+// Three files of a recording already in the folder: one question, whose
+// answer for all holds for the rest, whether it replaces or keeps them.
+TEST_F(AuxWindows, CopyWindowAsksOnceForAllFilesThatExist)
+{
+  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+  ASSERT_TRUE(QDir().mkpath(FHost.ChosenFolder));
+  TFileItem item;
+  for (const char *name : {"A.MOV", "B.MOV", "C.MOV"}) {
+    item.Files.push_back(OneFileRecording(FDir.filePath(name), 1000).Files.front());
+    ASSERT_TRUE(kptest::writeFileBytes(FHost.ChosenFolder + "/" + name, "mine"));
+  }
+  struct Case {
+    QMessageBox::StandardButton Answer;
+    QByteArray Left;
+  };
+  for (const Case &c : {Case{QMessageBox::NoToAll, "mine"}, Case{QMessageBox::YesToAll, QByteArray(1000, 'x')}}) {
+    kptest::MessageBoxAnswerer boxes(c.Answer);
+    QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{});
+    form->StartCopy(item);
+    ASSERT_TRUE(kptest::waitUntil([&] { return form->Done() || form->Failed(); }, 20000));
+    ASSERT_EQ(boxes.Texts.size(), 1) << boxes.Texts.join('|').toStdString();
+    EXPECT_TRUE(boxes.Texts[0].contains(FHost.ChosenFolder + "/A.MOV")) << boxes.Texts[0].toStdString();
+    EXPECT_TRUE(boxes.Offered[0].testFlags(QMessageBox::YesToAll | QMessageBox::NoToAll));
+    for (const char *name : {"A.MOV", "B.MOV", "C.MOV"})
+      EXPECT_EQ(kptest::readFileBytes(FHost.ChosenFolder + "/" + name), c.Left) << name;
+    form->close();
+    EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+  }
+}
+
+// A window's message of many lines (a list of files it could not delete)
+// keeps its first paragraph and scrolls the rest: the box fits the screen.
+TEST_F(AuxWindows, ALongMessageKeepsItsSummaryAndScrollsTheRest)
+{
+  QStringList lines{QStringLiteral("These files could not be deleted:"), QString()};
+  for (int i = 0; i < 400; ++i)
+    lines << QStringLiteral("/card/DCIM/100MEDIA/FILE%1.MOV").arg(i, 4, 10, QLatin1Char('0'));
+  const TDialogPrompts prompts = DefaultDialogPrompts(nullptr);
+  kptest::MessageBoxAnswerer boxes;
+  prompts.Message(lines.join(QStringLiteral("\r\n")));
+  prompts.Message(QStringLiteral("Short\r\nand plain"));
+  ASSERT_EQ(boxes.Texts.size(), 2);
+  EXPECT_EQ(boxes.Texts[0], lines[0]);
+  EXPECT_EQ(boxes.Details[0], lines.mid(2).join('\n'));
+  EXPECT_TRUE(boxes.DetailsOpen[0]) << "the names show without a click";
+  EXPECT_LT(boxes.Heights[0], QGuiApplication::primaryScreen()->availableGeometry().height() / 2);
+  EXPECT_EQ(boxes.Texts[1], QStringLiteral("Short\nand plain"));
+  EXPECT_EQ(boxes.Details[1], QString());
+}
+
+// The copy window's folder and About's mail address on a desktop that
+// cannot open them: each says so.
+TEST_F(AuxWindows, DesktopFailuresAreShown)
+{
+  const QString source = FDir.path() + QStringLiteral("/ONE.MOV");
+  FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
+  QPointer<TFormCopy> form = new TFormCopy(&FHost, TCopyDelays{});
+  form->StartCopy(OneFileRecording(source, 1000));
+  ASSERT_TRUE(kptest::waitUntil([&] { return form->Done(); }, 20000));
+  TFormAbout about(&FHost);
+  about.show();
+  const kptest::TFakeDesktopOpener opener(3);
+  kptest::MessageBoxAnswerer boxes;
+  for (QPushButton *b : form->findChildren<QPushButton *>())
+    if (b->text() == Translate(u"OpenFolder")) b->click();
+  ASSERT_TRUE(kptest::waitUntil([&] { return boxes.Texts.size() == 1; }, 10000));
+  QTest::mouseClick(about.LabelMail(), Qt::LeftButton);
+  ASSERT_TRUE(kptest::waitUntil([&] { return boxes.Texts.size() == 2; }, 10000));
+  EXPECT_EQ(boxes.Texts[0], Translate(u"Mes_CantOpen") + "\n" + FHost.ChosenFolder);
+  EXPECT_TRUE(boxes.Texts[1].startsWith(Translate(u"Mes_CantOpen") + "\nmailto:")) << boxes.Texts[1].toStdString();
+  EXPECT_EQ(boxes.Icons, QList<QMessageBox::Icon>({QMessageBox::Warning, QMessageBox::Warning}));
+  EXPECT_EQ(opener.Opened().size(), 2);
+  form->close();
+  EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+}
+
 TEST_F(AuxWindows, FolderChooserOpensAtTheChosenFolder)
 {
   // Deep below many siblings, so the folder is out of view unless the tree
@@ -242,6 +321,29 @@ TEST_F(AuxWindows, FolderChooserKeepsAFolderStillToBeMade)
   EXPECT_EQ(form.Path(), FDir.path());
   qputenv("HOME", oldHome);
   qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
+// The chooser lists the folders a user keeps, not the hidden ones of the
+// programs, and a folder it adds takes its place in the order.
+TEST_F(AuxWindows, FolderChooserListsVisibleFoldersInOrder)
+{
+  for (const char *name : {".cache", ".config", "b", "d"}) ASSERT_TRUE(QDir(FDir.path()).mkpath(name));
+  TFormSelectFolder form;
+  const auto *files = static_cast<const QFileSystemModel *>(form.Tree()->model());
+  const auto listed = [&] {
+    QStringList names;
+    const QModelIndex parent = files->index(FDir.path());
+    for (int r = 0; r < files->rowCount(parent); ++r) names << files->index(r, 0, parent).data().toString();
+    return names;
+  };
+  form.SetPath(FDir.path() + QStringLiteral("/b"));
+  form.show();
+  ASSERT_TRUE(kptest::waitUntil([&] { return listed().size() >= 2; }, 10000));
+  EXPECT_EQ(listed(), QStringList({"b", "d"}));
+  form.SetPath(FDir.path());
+  ASSERT_TRUE(form.AddFolder(QStringLiteral("c")));
+  EXPECT_EQ(listed(), QStringList({"b", "c", "d"})); // in order from the moment it shows
+  EXPECT_EQ(form.Path(), FDir.path() + QStringLiteral("/c"));
 }
 
 TEST_F(AuxWindows, PropertyCopyAllReachesTheClipboard)

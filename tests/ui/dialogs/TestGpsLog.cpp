@@ -415,7 +415,7 @@ TEST_F(GpsLog, ConversionAsksBeforeReplacingEachExistingFile)
     ASSERT_EQ(boxes.Texts.size(), 2);
     for (int i = 0; i < 2; ++i) {
       EXPECT_EQ(boxes.Texts[i],
-                Translate(u"Mes_FileExists") + "\r\n" + mine[i] + "\r\n\r\n" + Translate(u"Mes_SureToReplace") + " ?");
+                Translate(u"Mes_FileExists") + "\n" + mine[i] + "\n\n" + Translate(u"Mes_SureToReplace") + " ?");
       EXPECT_EQ(boxes.Offered[i], all);
     }
   }

@@ -18,6 +18,9 @@ namespace kptest {
 
 struct TRecordingListHost : kp::IFileListHost {
   QStringList Questions, Messages, Opened, Shown;
+  QStringList Failures;       // the messages that report a failure
+  QList<QStringList> Details; // the files listed apart, per question and failure
+
   bool Answer = true;
   bool Loaded = false;
   int Stops = 0, Clicks = 0, Restarts = 0;
@@ -34,12 +37,19 @@ struct TRecordingListHost : kp::IFileListHost {
   void ShowGpsLogs(const QStringList &, const QStringList &tick, bool) override { Shown << tick; }
   void OpenDocument(const QString &path) override { Opened << path; }
   void ShowInFileManager(const QString &path) override { Opened << path; }
-  bool AskYesNo(const QString &text, bool) override
+  bool AskYesNo(const QString &text, bool, const QStringList &details) override
   {
     Questions << text;
+    Details << details;
     return Answer;
   }
   void ShowMessage(const QString &text) override { Messages << text; }
+  void ShowFailure(const QString &text, const QStringList &details) override
+  {
+    Messages << text;
+    Failures << text;
+    Details << details;
+  }
   QString ChooseSaveFile(const QString &, const QStringList &, int &filterIndex, const QString &) override
   {
     filterIndex = SaveFilter;

@@ -30,6 +30,12 @@ void TRecordingHost::ShowMessage(const QString &text)
   if (OnMessage) OnMessage(text);
 }
 
+void TRecordingHost::ShowFailure(const QString &text)
+{
+  Failures << text;
+  ShowMessage(text);
+}
+
 void TRecordingMap::SetMapCenter(double x, double y, double azimuth)
 {
   Calls << QStringLiteral("SetMapCenter %1 %2 %3").arg(x).arg(y).arg(azimuth);

@@ -33,8 +33,9 @@ inline constexpr kp::REFERENCE_TIME kSecondRef = 10000000;
 
 class TRecordingHost : public kp::IPlaybackHost {
 public:
-  QStringList Log; // calls other than the details cursor, in order
-  QStringList Messages;
+  QStringList Log;      // calls other than the details cursor, in order
+  QStringList Messages; // information and failures, in order
+  QStringList Failures;
   QString Title;
   kp::TActiveWindow Active = kp::TActiveWindow::Main;
   bool IsFullScreen = false;
@@ -68,6 +69,7 @@ public:
   void Repaint() override {}
   void CloseMainWindow() override { Log << QStringLiteral("CloseMainWindow"); }
   void ShowMessage(const QString &text) override;
+  void ShowFailure(const QString &text) override;
   void ShowNote(const QString &text) override { Notes << text; }
   QStringList Notes;
 };

@@ -89,13 +89,22 @@ public:
         ++FilesAnswered;
       } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         Messages << box->text();
-        box->done(QMessageBox::Cancel);
+        Icons << box->icon();
+        Details << box->detailedText();
+        Heights << box->frameGeometry().height();
+        box->done(Press);
       }
     });
     FTimer.start();
   }
   int FilesAnswered = 0;
   QStringList Messages;
+  // Of each message box: its icon, its details part and its height on screen.
+  QList<QMessageBox::Icon> Icons;
+  QStringList Details;
+  QList<int> Heights;
+  // The answer to every message box.
+  QMessageBox::StandardButton Press = QMessageBox::Cancel;
 
 private:
   QString FPath;

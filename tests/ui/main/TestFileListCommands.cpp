@@ -56,7 +56,9 @@ struct ListFixture : kptest::TListFixture {
 
 } // namespace
 
-TEST_F(ListFixture, DeleteAllAsksWithTwentyNamesAndEveryFileCounted)
+// However many files go, the question is a summary (their count and size)
+// with every name on a line of its own in the details.
+TEST_F(ListFixture, DeleteAllAsksWithACountAndEveryNameInTheDetails)
 {
   std::vector<TFileItem> rows;
   for (int i = 0; i < 25; ++i)
@@ -68,10 +70,11 @@ TEST_F(ListFixture, DeleteAllAsksWithTwentyNamesAndEveryFileCounted)
   Commands->DeleteAllUnlocked();
   ASSERT_EQ(Host.Questions.size(), 1);
   const QString q = Host.Questions.front();
-  EXPECT_EQ(q.count("... "), 5);
-  EXPECT_EQ(q.count(".MOV\r\n"), 20);
-  EXPECT_TRUE(q.contains(": 50\r\n")) << q.toStdString();
-  EXPECT_FALSE(q.contains("LOCKED"));
+  EXPECT_FALSE(q.contains(".MOV")) << q.toStdString();
+  EXPECT_TRUE(q.contains(": 50 (0.0 MB)\r\n")) << q.toStdString();
+  ASSERT_EQ(Host.Details.front().size(), 50);
+  EXPECT_EQ(Host.Details.front()[1], "/card/T00B.MOV");
+  EXPECT_FALSE(Host.Details.front().join(' ').contains("LOCKED"));
   EXPECT_EQ(Manager.GetCount(), 26); // No changes nothing
 }
 
@@ -85,8 +88,10 @@ TEST_F(ListFixture, LockThatDidNotTakeIsReported)
   for (const bool lock : {true, false}) {
     Host.Messages.clear();
     Commands->SetLock(lock);
-    ASSERT_EQ(Host.Messages.size(), 1) << lock;
-    EXPECT_EQ(Host.Messages[0], "The protection of these files could not be changed:\r\n" + gone);
+    ASSERT_EQ(Host.Failures.size(), 1) << lock;
+    EXPECT_EQ(Host.Failures[0], "The protection of these files could not be changed:\r\nCount: 1 (0.0 MB)");
+    EXPECT_EQ(Host.Details.back(), QStringList{gone});
+    Host.Failures.clear();
     EXPECT_EQ(IsFileLocked(kept), lock);
   }
   ASSERT_TRUE(kptest::writeFileBytes(gone, "x"));
@@ -108,8 +113,10 @@ TEST_F(ListFixture, DeletingSeveralRowsReportsEveryFileThatStayed)
   Select({0, 1});
   Commands->DeleteFromDisk();
   EXPECT_FALSE(QFileInfo::exists(gone));
-  ASSERT_EQ(Host.Messages.size(), 1);
-  EXPECT_EQ(Host.Messages[0], "These files could not be deleted:\r\n" + stuck);
+  ASSERT_EQ(Host.Failures.size(), 1);
+  EXPECT_TRUE(Host.Failures[0].startsWith("These files could not be deleted:\r\nCount: 1 ("))
+      << Host.Failures[0].toStdString();
+  EXPECT_EQ(Host.Details.back(), QStringList{stuck});
 }
 
 TEST_F(ListFixture, EnablingFollowsTheSelection)

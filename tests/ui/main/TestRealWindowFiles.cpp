@@ -5,6 +5,8 @@
 #include "NoDesktopOpener.h"
 #include "RealWindowSupport.h"
 #include "UnitFormCopy.h"
+#include "UnitFormCropping.h"
+#include "UnitMOV.h"
 #include "UnitFormSelectFolder.h"
 #include "UnitRegSettings.h"
 #include "TestSupport.h"
@@ -16,6 +18,7 @@
 #include <QFile>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
@@ -24,6 +27,8 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
+
+#include <sys/stat.h>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -220,6 +225,151 @@ TEST_F(RealWindow, ExportAsksForTheFinalNameAndDesktopFailuresAreShown)
   w->close();
   w.reset();
   EXPECT_FALSE(QFile::exists(kml));
+}
+
+// A card of 300 fragments whose files cannot go: the question and the
+// report each fit the screen, with their buttons, and list every file in
+// their details, one per line.
+TEST_F(RealWindow, DeleteQuestionAndReportOfManyFilesFitTheScreen)
+{
+  QTemporaryDir card;
+  const QString folder = card.filePath(QStringLiteral("DCIM/100MEDIA"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QStringList names;
+  for (int i = 1; i <= 300; ++i) {
+    names << folder + QStringLiteral("/FILE%1.MOV").arg(i, 4, 10, QLatin1Char('0'));
+    ASSERT_TRUE(kptest::writeFileBytes(names.last(), "x"));
+  }
+  ASSERT_NO_FATAL_FAILURE(Start(card.path()));
+  // Only the card's files may go: what the search found beside the test
+  // program leaves the list (not the disk).
+  TFileManager &m = *Model().FileManager();
+  m.UngroupAll(); // a foreign video made at the same time may share a row
+  for (int r = m.GetCount() - 1; r >= 0; --r)
+    if (!m.GetGroup(r).Files.front().FileName.startsWith(card.path() + QLatin1Char('/'))) m.RemoveGroup(m.GetGroup(r));
+  w->ListCommands().FileManagerChanged(-1);
+  size_t listed = 0;
+  for (int r = 0; r < m.GetCount(); ++r) listed += m.GetGroup(r).Files.size();
+  ASSERT_EQ(listed, 300u);
+  // A folder that stands where a movie stood cannot be deleted, even by root.
+  for (const QString &name : std::as_const(names)) {
+    QFile::remove(name);
+    ASSERT_TRUE(QDir().mkpath(name + QStringLiteral("/inside")));
+  }
+  kptest::TDialogAnswerer answer(QString{});
+  answer.Press = QMessageBox::Yes;
+  w->Item("N_FileList_DelDiskAll")->trigger();
+  ASSERT_TRUE(kptest::waitUntil([&] { return answer.Messages.size() == 2; }, 20000)) << answer.Messages.size();
+  EXPECT_TRUE(answer.Messages[0].contains(QStringLiteral(": 300 ("))) << answer.Messages[0].toStdString();
+  EXPECT_TRUE(answer.Messages[1].startsWith(Translate(u"Mes_CantDelete"))) << answer.Messages[1].toStdString();
+  const int screen = w->screen()->availableGeometry().height();
+  for (int i = 0; i < 2; ++i) {
+    QStringList listed = answer.Details[i].split(QLatin1Char('\n'));
+    listed.sort();
+    EXPECT_EQ(listed, names);
+    EXPECT_LT(answer.Heights[i], screen / 2) << i;
+  }
+  EXPECT_EQ(answer.Icons, QList<QMessageBox::Icon>({QMessageBox::Warning, QMessageBox::Warning}));
+}
+
+// A card copied under a Latin-1 system: what the search left out stays
+// said below the list after the search, until the user clicks it; the next
+// search says it again.
+TEST_F(RealWindow, WhatTheSearchLeftOutStaysSaidUntilClicked)
+{
+  QTemporaryDir card;
+  const QByteArray root = QFile::encodeName(card.path());
+  ASSERT_EQ(::mkdir((root + "/trip \xfc").constData(), 0755), 0);
+  ASSERT_TRUE(kptest::writeFileBytes(card.filePath(QStringLiteral("GOOD.MOV")), "x"));
+  ASSERT_NO_FATAL_FAILURE(Start(card.path()));
+  auto *notice = w->ListView->findChild<QLabel *>(QStringLiteral("ListNotice"));
+  ASSERT_TRUE(notice);
+  ASSERT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 5000));
+  EXPECT_EQ(notice->text(), Translate(u"Mes_NamesNotUtf8") + QStringLiteral(": 1"));
+  EXPECT_FALSE(kptest::waitUntil([&] { return !notice->isVisible(); }, 1000)); // no longer gone with the search
+  EXPECT_TRUE(w->ListView->rect().contains(notice->geometry())) << notice->geometry().y();
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_search_notice.png"));
+  QTest::mouseClick(notice, Qt::LeftButton);
+  EXPECT_FALSE(notice->isVisible());
+  w->ListCommands().FileManagerChanged(-1);
+  EXPECT_FALSE(notice->isVisible());
+
+  const QString oldCurrent = QDir::currentPath();
+  QDir::setCurrent(card.path());
+  w->Item("N_FileList_Refresh")->trigger();
+  QDir::setCurrent(oldCurrent);
+  EXPECT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 20000));
+}
+
+// A trip whose last fragment the camera never finished, saved whole from
+// the list: the fragment is named damaged in its reader's words, the rest
+// is listed, and the output gets the trip's name.
+TEST_F(RealWindow, CuttingATripWithADamagedFragment)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  int row = -1;
+  QString damaged;
+  for (int r = 0; r < Model().rowCount() && row < 0; ++r)
+    for (const TFileItemSubitem &f : Model().FileManager()->GetGroup(r).Files)
+      if (!TMOVReader(f.FileName, true).HasMoov()) {
+        row = r;
+        damaged = f.FileName;
+      }
+  ASSERT_GE(row, 0);
+  const TFileItem trip = Model().FileManager()->GetGroup(row);
+  ASSERT_GT(trip.Files.size(), 1u);
+  TFormCropping &dialog = *w->Windows.Cropping;
+  QStringList messages;
+  dialog.SetMessageSink([&](const QString &text) { messages << text; });
+  // Loaded, and still selected after Stop with nothing loaded.
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  for (const bool loaded : {true, false}) {
+    SCOPED_TRACE(loaded ? "the trip loaded" : "the trip selected, nothing loaded");
+    if (!loaded) {
+      ASSERT_TRUE(Activate(w.get()));
+      w->Item("N_Playback_Stop")->trigger();
+    }
+    ASSERT_EQ(w->State.Recording.Files.empty(), !loaded);
+    messages.clear();
+    w->Item("N_FileList_Save")->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(damaged + "\r\n\r\n" + Translate(u"Cropping_FileDamaged") + "\r\n"))
+        << messages[0].toStdString();
+    EXPECT_GT(messages[0].section("\r\n", 3).size(), 0) << "the reader's words";
+    EXPECT_EQ(dialog.RowCount(), int(trip.Files.size()) - 1);
+    EXPECT_TRUE(dialog.OutputName().contains(trip.Summary.Name)) << dialog.OutputName().toStdString();
+    dialog.reject();
+  }
+}
+
+// A desktop whose opener runs but finds no program (3) or whose program
+// fails (4): every command that hands something to the desktop says so,
+// with a warning, the same as when there is no opener at all.
+TEST_F(RealWindow, DesktopCommandsSayWhenTheDesktopCouldNotOpen)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  w->ListCommands().UpdateEnabling();
+  QStringList commands{"N_FileList_ShowExplorer", "N_FileList_Track_Google"};
+  if (w->Item("N_Help_Site")->isVisible()) commands << "N_Help_Site";
+  for (int status : {3, 4}) {
+    SCOPED_TRACE(status);
+    const kptest::TFakeDesktopOpener opener(status);
+    kptest::TDialogAnswerer answer(QString{});
+    for (const QString &command : commands) {
+      const qsizetype shown = answer.Messages.size();
+      w->Item(command.toLatin1().constData())->trigger();
+      ASSERT_TRUE(kptest::waitUntil([&] { return answer.Messages.size() > shown; }, 10000)) << command.toStdString();
+      EXPECT_TRUE(answer.Messages.last().startsWith(Translate(u"Mes_CantOpen")))
+          << answer.Messages.last().toStdString();
+      EXPECT_EQ(answer.Icons.last(), QMessageBox::Warning);
+    }
+    EXPECT_EQ(opener.Opened().size(), commands.size());
+  }
 }
 
 // A trip whose fragments' tracks share the fix at each boundary (as some

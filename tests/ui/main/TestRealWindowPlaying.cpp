@@ -279,6 +279,7 @@ TEST_F(RealWindowPlaying, ADamagedFragmentIsReportedAndPlayNextGoesOnPastIt)
     EXPECT_TRUE(text.contains(FragmentCard().Damaged)) << text.toStdString();
     EXPECT_FALSE(text.contains(Translate(u"Mes_CannotOpen_Splitter"))) << text.toStdString();
     EXPECT_FALSE(text.contains(Translate(u"Mes_CannotOpen_SysCodec"))) << text.toStdString();
+    for (QMessageBox::Icon icon : answers.Icons) EXPECT_EQ(icon, QMessageBox::Warning); // a failure, not a notice
   }
   // The seek bar counts no years from the fragment's unknown start.
   EXPECT_LT(double(w->Model->SpanDays() * 86400), 2 * kFragmentSeconds);

@@ -31,6 +31,7 @@ struct FakeViewsHost : kp::IViewsHost {
   std::vector<long double> Seeks;
   std::vector<int> Providers;
   QStringList Messages, Scripts;
+  int WebSites = 0;
   long double Position = 0.5;
   int State = 0;
   int64_t Duration = 600LL * 10000000;
@@ -69,6 +70,7 @@ struct FakeViewsHost : kp::IViewsHost {
   kp::TActiveWindow ActiveWindow() const override { return Active; }
   void CloseActiveWindow() override {}
   void ShowMessage(const QString &text) override { Messages << text; }
+  void OpenWebSite() override { ++WebSites; }
   kp::TBS_Image *NewGraphImage() override { return new kp::TBS_Image(GraphParent); }
   void GraphsChanged() override {}
   kp::TFileManager *FileManager() const override { return nullptr; }
