@@ -469,7 +469,7 @@ bool SideBySideFigures(const QString &demoCard, const QString &work)
                                             dir + "/FILE0001.MOV"});
     ffmpeg.waitForFinished(600000);
   }
-  return Table("side by side, 1280x720 30 fps fragment", card, 20, 1.3, 1.2, 0);
+  return Table("side by side, 1280x720 30 fps fragment", card, 20, 1.2, 1.2, 0);
 }
 
 bool DemoClipFigures(const QString &demoCard)

@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <dirent.h>
+#include <map>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -86,7 +87,7 @@ bool IsOurs(const QByteArray &name, const QByteArray &prefix)
 // Name + ".tmp-" + six letters or digits: what cuts used to leave.
 bool IsEarlierCut(const QByteArray &name, const QByteArray &prefix)
 {
-  return name.size() == prefix.size() + 6 && name.startsWith(prefix) &&
+  return name.size() == prefix.size() + 6 && prefix.endsWith(".tmp-") && name.startsWith(prefix) &&
          IsRandomPart(name, prefix.size(), name.size(), true);
 }
 
@@ -118,22 +119,46 @@ TWholeFileWriter::~TWholeFileWriter()
 
 int TWholeFileWriter::RemoveStaleTemporaries(const QString &target)
 {
-  // Raw names, read without a look at each entry: a card folder of
-  // hundreds of files is scanned once per file copied into it.
-  const QByteArray ours = "." + QFile::encodeName(Stem(target)) + ".",
-                   earlierCut = QFile::encodeName(NameOf(target)) + ".tmp-";
-  const QByteArray folder = QFile::encodeName(FolderOf(target));
+  return RemoveStaleTemporaries(QStringList{target});
+}
+
+int TWholeFileWriter::RemoveStaleTemporaries(const QStringList &targets)
+{
+  std::map<QByteArray, TStaleNames> folders;
+  for (const QString &target : targets) {
+    TStaleNames &names = folders[QFile::encodeName(FolderOf(target))];
+    names.Stems.insert(QFile::encodeName(Stem(target)));
+    names.Names.insert(QFile::encodeName(NameOf(target)));
+  }
+  int removed = 0;
+  for (const auto &[folder, names] : folders) removed += RemoveStaleIn(folder, names);
+  return removed;
+}
+
+int TWholeFileWriter::RemoveStaleIn(const QByteArray &folder, const TStaleNames &names)
+{
+  // Raw names, read without a look at each entry: a card folder may hold
+  // hundreds of files.
   DIR *dir = ::opendir(folder.constData());
   if (!dir) return 0;
   int removed = 0;
   while (const dirent *entry = ::readdir(dir)) {
     const QByteArray name(entry->d_name);
-    if (!IsOurs(name, ours) && !IsEarlierCut(name, earlierCut)) continue;
-    const QByteArray path = folder + name;
-    removed += RemoveIfUnheld(path);
+    if (IsStaleName(name, names)) removed += RemoveIfUnheld(folder + name);
   }
   ::closedir(dir);
   return removed;
+}
+
+bool TWholeFileWriter::IsStaleName(const QByteArray &name, const TStaleNames &names)
+{
+  // "." + stem + "." + random + ".part": the random part holds no dot.
+  const qsizetype dot = name.size() > 6 ? name.lastIndexOf('.', name.size() - 6) : -1;
+  if (name.startsWith('.') && dot > 1 && names.Stems.contains(name.mid(1, dot - 1)) && IsOurs(name, name.left(dot + 1)))
+    return true;
+  // Name + ".tmp-" + six characters.
+  return name.size() > 11 && names.Names.contains(name.left(name.size() - 11)) &&
+         IsEarlierCut(name, name.left(name.size() - 6));
 }
 
 bool TWholeFileWriter::Fail(int error)
@@ -142,12 +167,12 @@ bool TWholeFileWriter::Fail(int error)
   return false;
 }
 
-bool TWholeFileWriter::Create()
+bool TWholeFileWriter::Create(TStaleScan stale)
 {
   Discard();
   FTargetExists = false;
   FError.clear();
-  RemoveStaleTemporaries(FTarget);
+  if (stale == RemoveStale) RemoveStaleTemporaries(FTarget);
   const QString prefix = FolderOf(FTarget) + QLatin1Char('.') + Stem(FTarget) + QLatin1Char('.');
   for (int attempt = 0; attempt < 100; ++attempt) {
     const QString temporary =
@@ -166,6 +191,7 @@ bool TWholeFileWriter::Create()
     }
     FFd = fd;
     FTemporary = temporary;
+    FDataSynced = false;
     return true;
   }
   return Fail(EEXIST);
@@ -174,6 +200,7 @@ bool TWholeFileWriter::Create()
 bool TWholeFileWriter::Write(const QByteArray &data)
 {
   if (FFd < 0) return Fail(EBADF);
+  FDataSynced = false;
   const char *p = data.constData();
   qsizetype left = data.size();
   while (left > 0) {
@@ -206,11 +233,48 @@ bool TWholeFileWriter::SyncFolder(const QString &path, QString &error)
   return synced;
 }
 
+bool TWholeFileWriter::SyncTogether(const std::vector<TWholeFileWriter *> &writers)
+{
+  bool synced = true;
+  std::map<dev_t, std::vector<TWholeFileWriter *>> byDevice;
+  for (TWholeFileWriter *writer : writers) {
+    struct stat st {};
+    if (writer->FFd >= 0 && ::fstat(writer->FFd, &st) == 0)
+      byDevice[st.st_dev].push_back(writer);
+    else
+      synced = false;
+  }
+  // The first writer's descriptor was opened before any of the group wrote:
+  // the sync reports every write failure on the file system since then.
+  for (const auto &[device, group] : byDevice) {
+    if (::syncfs(group.front()->FFd) != 0) {
+      synced = false;
+      continue;
+    }
+    for (TWholeFileWriter *writer : group) writer->FDataSynced = true;
+  }
+  return synced;
+}
+
+// After a sync of the file system only the file's own write failures are
+// left to collect; waiting for its (finished) writes does that without
+// another flush of the disk.
+bool TWholeFileWriter::SyncData()
+{
+  if (!FDataSynced) return ::fsync(FFd) == 0;
+  int result;
+  do
+    result =
+        ::sync_file_range(FFd, 0, 0, SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+  while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
 bool TWholeFileWriter::Commit(bool replace, TFolderSync folderSync)
 {
   FTargetExists = false;
   if (FFd < 0) return Fail(EBADF);
-  if (::fsync(FFd) != 0) {
+  if (!SyncData()) {
     Fail(errno);
     Discard();
     return false;

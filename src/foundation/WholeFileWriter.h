@@ -16,7 +16,10 @@
 // One thread per writer; no exceptions.
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
+#include <QStringList>
+#include <vector>
 
 namespace kp {
 
@@ -28,9 +31,11 @@ public:
   TWholeFileWriter(const TWholeFileWriter &) = delete;
   TWholeFileWriter &operator=(const TWholeFileWriter &) = delete;
 
-  // Makes the temporary file (after removing stale ones of the target);
-  // false with the reason when it cannot be made.
-  bool Create();
+  // Makes the temporary file (after removing stale ones of the target
+  // unless the caller did so for a whole group of targets); false with the
+  // reason when it cannot be made.
+  enum TStaleScan { RemoveStale, StaleRemoved };
+  bool Create(TStaleScan stale = RemoveStale);
   // The temporary file's descriptor, open for reading and writing; -1
   // before Create and after Commit or Discard.
   int Handle() const { return FFd; }
@@ -51,6 +56,13 @@ public:
   // lost to a power cut, leaving temporary files the next write clears.
   enum TFolderSync { SyncNow, SyncLater };
   bool Commit(bool replace, TFolderSync folderSync = SyncNow);
+  // Makes the data of a group of writers lasting with one sync of their
+  // file system (a sync of each file flushes the disk for each): their
+  // Commit then only collects their own write failures. Writers in the
+  // order they were made, each written in full (through its Handle; a later
+  // Write undoes this). False when a sync failed: those writers' Commit
+  // syncs their own files, naming the failing one.
+  static bool SyncTogether(const std::vector<TWholeFileWriter *> &writers);
   // Makes the renames in Path's folder lasting; false with the reason.
   static bool SyncFolder(const QString &path, QString &error);
   // Removes the temporary file.
@@ -63,14 +75,24 @@ public:
   // The temporary names of Target left by writers that have ended; for
   // tests and for Create.
   static int RemoveStaleTemporaries(const QString &target);
+  // The same for many targets, reading each folder once.
+  static int RemoveStaleTemporaries(const QStringList &targets);
 
 private:
+  struct TStaleNames {
+    QSet<QByteArray> Stems, Names;
+  };
+  static int RemoveStaleIn(const QByteArray &folder, const TStaleNames &names);
+  static bool IsStaleName(const QByteArray &name, const TStaleNames &names);
+
   bool Fail(int error);
   bool Rename(bool replace);
+  bool SyncData();
 
   QString FTarget, FTemporary;
   int FFd = -1;
   bool FTargetExists = false;
+  bool FDataSynced = false;
   QString FError;
 };
 

@@ -249,8 +249,9 @@ public:
   // only); false on vmNormal, without a renderer or before the first frame.
   bool VMRGetBitmap(QImage &image) const;
 
-  // Windowless-control operations of the mixing renderer.
-  // Native size and aspect pair; false when unknown or in vmNormal.
+  // Windowless-control operations of the mixing renderer, which the plain
+  // renderer answers too (all but the mirror).
+  // Native size and aspect pair; false when unknown.
   bool GetNativeVideoSize(int &width, int &height, int &aspectWidth, int &aspectHeight) const;
   // Source in video pixels (empty = whole picture) and destination in this
   // control's pixels (empty = whole control).

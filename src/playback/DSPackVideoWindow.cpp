@@ -131,16 +131,10 @@ void TVideoWindow::GraphEvent(int32_t event, intptr_t, intptr_t)
 
 void TVideoWindow::ApplyPresentation()
 {
-  if (FMode == vmNormal) {
-    // The plain renderer fills its window, but "fit" still means the
-    // picture's own shape: only the stretch view gives that up.
-    FPresenter.SetAspectMode(FOptions.KeepAspectRatio() ? vamPreserve : vamNone);
-    FPresenter.SetSourceRect(TNormalizedRect());
-    FPresenter.SetDestination(QRect());
-    FPresenter.SetFlips(false, false);
-  } else {
-    FPresenter.SetAspectMode(FOptions.KeepAspectRatio() ? vamPreserve : vamNone);
-  }
+  // "Fit" keeps the picture's own shape on either renderer: only the
+  // stretch view gives that up. The plain renderer has no mixer to mirror.
+  FPresenter.SetAspectMode(FOptions.KeepAspectRatio() ? vamPreserve : vamNone);
+  if (FMode == vmNormal) FPresenter.SetFlips(false, false);
   update();
 }
 
@@ -157,7 +151,7 @@ bool TVideoWindow::GetNativeVideoSize(int &width, int &height, int &aspectWidth,
 {
   width = height = aspectWidth = aspectHeight = 0;
   QSize size, aspect;
-  if (FMode != vmVMR || !FPresenter.GetNativeVideoSize(size, aspect)) return false;
+  if (!FPresenter.GetNativeVideoSize(size, aspect)) return false;
   width = size.width();
   height = size.height();
   aspectWidth = aspect.width();
@@ -165,9 +159,10 @@ bool TVideoWindow::GetNativeVideoSize(int &width, int &height, int &aspectWidth,
   return true;
 }
 
+// The plain renderer places the picture as the mixing one does, so the
+// fill and zoom views work on both.
 void TVideoWindow::SetVideoPosition(const QRect &source, const QRect &dest)
 {
-  if (FMode != vmVMR) return;
   FSourcePixels = source;
   QSize size, aspect;
   if (!source.isEmpty() && FPresenter.GetNativeVideoSize(size, aspect) && !size.isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 // Internals of the GStreamer layer (see GstMediaGraph.h for the contract).
 
+#include "GstFrameScaler.h"
 #include "GstMediaGraph.h"
 #include "VideoFrameSlot.h"
 
@@ -24,7 +25,8 @@ constexpr unsigned kCrossBus = 1u;
 constexpr unsigned kCrossFrame = 2u;
 
 // "videoconvert ! video/x-raw,format=BGRx ! appsink": every preroll and
-// sample lands in the frame slot, wrapped without copying.
+// sample lands in the frame slot, wrapped without copying, beside its copy
+// scaled to the size the display asked for.
 class TGstVideoSink : public IVideoRenderer {
 public:
   explicit TGstVideoSink(bool sync);
@@ -53,6 +55,7 @@ private:
   QString FName;
   TVideoFrameSlotPtr FSlot = std::make_shared<TVideoFrameSlot>();
   std::atomic<IGstCrossing *> FCrossing{nullptr};
+  TGstFrameScaler FScaler; // streaming thread only
 };
 
 // A filter that only takes a place in the graph's list (decoders are chosen

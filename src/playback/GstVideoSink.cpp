@@ -101,6 +101,7 @@ void TGstVideoSink::TakeSample(GstSample *sample)
   // BGRx in memory is 0xffRRGGBB read as a native 32-bit word: RGB32.
   frame.Image = QImage(static_cast<const uchar *>(mapped->Map.data), width, height, stride, QImage::Format_RGB32,
                        releaseMapped, mapped);
+  frame.Shown = FScaler.Scale(info, buffer, FSlot->ShownSize());
   frame.ParN = GST_VIDEO_INFO_PAR_N(&info) > 0 ? GST_VIDEO_INFO_PAR_N(&info) : 1;
   frame.ParD = GST_VIDEO_INFO_PAR_D(&info) > 0 ? GST_VIDEO_INFO_PAR_D(&info) : 1;
   const GstSegment *segment = gst_sample_get_segment(sample);

@@ -50,6 +50,18 @@ bool TVideoFrameSlot::Format(QSize &size, int &parN, int &parD) const
   return FSize.width() > 0 && FSize.height() > 0;
 }
 
+void TVideoFrameSlot::SetShownSize(QSize size)
+{
+  std::lock_guard<std::mutex> lock(FMutex);
+  FShownSize = size;
+}
+
+QSize TVideoFrameSlot::ShownSize() const
+{
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FShownSize;
+}
+
 int TVideoFrameSlot::Subscribe(std::function<void()> onFrame)
 {
   const int id = FNextId++;

@@ -15,6 +15,7 @@ namespace kp {
 
 struct TVideoFrame {
   QImage Image;             // wraps the decoder's buffer (RGB32, no copy)
+  QImage Shown;             // Image scaled to the display's asked size, or null
   REFERENCE_TIME Time = -1; // presentation time, 100-ns units; -1 unknown
   int ParN = 1, ParD = 1;   // pixel aspect ratio from the caps
   bool IsValid() const { return !Image.isNull(); }
@@ -31,6 +32,11 @@ public:
   // graph still knows its picture size.
   void SetFormat(QSize size, int parN, int parD);
   bool Format(QSize &size, int &parN, int &parD) const;
+  // The size the display shows the whole picture at, when smaller than the
+  // frame (empty otherwise): the renderer then scales frames to it on its
+  // own thread. Any thread.
+  void SetShownSize(QSize size);
+  QSize ShownSize() const;
 
   // GUI thread only.
   int Subscribe(std::function<void()> onFrame);
@@ -44,6 +50,7 @@ private:
   mutable std::mutex FMutex;
   TVideoFrame FFrame;
   QSize FSize;
+  QSize FShownSize;
   int FParN = 1, FParD = 1;
   bool FNews = false;
   uint64_t FStored = 0;

@@ -4,9 +4,55 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <cmath>
 #include <numeric>
 
 namespace kp {
+
+namespace {
+
+// Bilinear sampling reads only the two nearest source pixels, which below
+// half size skips rows as nearest-pixel scaling does; there the part shown
+// is averaged down to the destination's size first.
+void DrawFiltered(QPainter &painter, const QRectF &target, const QImage &image, const QRectF &source)
+{
+  const QSize size = target.size().toSize();
+  if ((target.width() >= source.width() / 2 && target.height() >= source.height() / 2) || size.isEmpty()) {
+    painter.drawImage(target, image, source);
+    return;
+  }
+  const QRect part = source.toAlignedRect().intersected(image.rect());
+  if (part.isEmpty()) return;
+  // The part as a view into the frame's pixels, not a copy.
+  const QImage view(image.constBits() + qsizetype(part.top()) * image.bytesPerLine() +
+                        qsizetype(part.left()) * (image.depth() / 8),
+                    part.width(), part.height(), image.bytesPerLine(), image.format());
+  painter.drawImage(target, view.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+// The size the whole picture is shown at when its Source part fills Target;
+// empty unless that shrinks the frame (a larger one is drawn from it).
+QSize ShrunkPictureSize(const QRectF &target, const QRectF &source, QSize frame)
+{
+  const QSize whole(Round32(target.width() * frame.width() / source.width()),
+                    Round32(target.height() * frame.height() / source.height()));
+  if (whole.isEmpty() || whole.width() > frame.width() || whole.height() > frame.height()) return {};
+  return whole;
+}
+
+// Shown is the whole frame already scaled to the picture's size: the part
+// falls on whole pixels and is copied, not resampled again.
+void DrawShown(QPainter &painter, const QRectF &target, const QImage &shown, const QRectF &source, QSize frame)
+{
+  const double kx = double(shown.width()) / frame.width(), ky = double(shown.height()) / frame.height();
+  QRectF part(source.left() * kx, source.top() * ky, source.width() * kx, source.height() * ky);
+  const QRectF snapped(std::round(part.left()), std::round(part.top()), std::round(part.width()),
+                       std::round(part.height()));
+  if (snapped.size() == target.size()) part = snapped;
+  painter.drawImage(target, shown, part);
+}
+
+} // namespace
 
 TNormalizedRect MakeNormalizedRect(float l, float t, float r, float b)
 {
@@ -101,8 +147,10 @@ QRectF TVideoPresenter::PictureRect(const QRect &area, QSize frameSize, int parN
   const double srcH = std::max(0.0, double(FSource.bottom - FSource.top)) * frameSize.height();
   if (srcW <= 0 || srcH <= 0 || dest.isEmpty()) return dest;
   const double scale = std::min(dest.width() / srcW, dest.height() / srcH);
-  const double w = srcW * scale, h = srcH * scale;
-  return QRectF(dest.left() + (dest.width() - w) / 2, dest.top() + (dest.height() - h) / 2, w, h);
+  // On whole pixels: a picture half a pixel off is blurred by the filter.
+  const double w = std::round(srcW * scale), h = std::round(srcH * scale);
+  return QRectF(std::round(dest.left() + (dest.width() - w) / 2), std::round(dest.top() + (dest.height() - h) / 2), w,
+                h);
 }
 
 void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
@@ -116,6 +164,8 @@ void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
   const QRectF source(FSource.left * size.width(), FSource.top * size.height(),
                       (FSource.right - FSource.left) * size.width(), (FSource.bottom - FSource.top) * size.height());
   if (target.isEmpty() || source.isEmpty()) return;
+  const QSize shrunk = FAspectMode == vamNonLinear ? QSize() : ShrunkPictureSize(target, source, size);
+  FSlot->SetShownSize(shrunk);
   painter.save();
   if (FFlipH || FFlipV) {
     const QPointF centre = target.center();
@@ -123,10 +173,15 @@ void TVideoPresenter::Paint(QPainter &painter, const QRect &area) const
     painter.scale(FFlipH ? -1 : 1, FFlipV ? -1 : 1);
     painter.translate(-centre);
   }
+  // A nearest-pixel scaling drops whole rows and columns: thin strokes of a
+  // stamp or a plate vanish or double. Filtering costs about the same.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   if (FAspectMode == vamNonLinear)
     PaintNonLinear(painter, target, frame, source);
+  else if (!shrunk.isEmpty() && frame.Shown.size() == shrunk)
+    DrawShown(painter, target, frame.Shown, source, size);
   else
-    painter.drawImage(target, frame.Image, source);
+    DrawFiltered(painter, target, frame.Image, source);
   painter.restore();
 }
 

@@ -286,6 +286,41 @@ TEST_F(TempFolder, WholeFileWriterClearsWhatKilledWritersLeft)
   EXPECT_EQ(entries, expected);
 }
 
+// A writer of many files clears the leftovers of all its targets in one
+// look at each folder, and only theirs.
+TEST_F(TempFolder, WholeFileLeftoversOfManyTargetsGoInOneScan)
+{
+  ASSERT_TRUE(ForceDirs(Path("sub")));
+  const QStringList stale{".A.MOV.1x.part", "A.MOV.tmp-aB3dE9", ".B.DAT.zz9.part", "sub/.C.MOV.q.part"};
+  const QStringList kept{".A.MOV.1x.part.old", ".AB.MOV.1x.part", ".D.MOV.1x.part", "sub/.A.MOV.1x.part",
+                         "B.DAT.tmp-aB3dE"};
+  for (const QString &name : stale + kept) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
+  EXPECT_EQ(TWholeFileWriter::RemoveStaleTemporaries(QStringList{Path("A.MOV"), Path("B.DAT"), Path("sub/C.MOV")}),
+            int(stale.size()));
+  for (const QString &name : stale) EXPECT_FALSE(QFileInfo::exists(Path(name))) << name.toStdString();
+  for (const QString &name : kept) EXPECT_TRUE(QFileInfo::exists(Path(name))) << name.toStdString();
+  // A writer told the scan was done leaves a look-alike of its own alone.
+  ASSERT_TRUE(kptest::writeFileBytes(Path(".D.MOV.1y.part"), "left"));
+  TWholeFileWriter writer(Path("D.MOV"));
+  ASSERT_TRUE(writer.Create(TWholeFileWriter::StaleRemoved));
+  EXPECT_TRUE(QFileInfo::exists(Path(".D.MOV.1y.part")));
+}
+
+// Writers synced together commit whole files; one that has nothing to sync
+// says so, and a write after the sync is synced by its own commit.
+TEST_F(TempFolder, WholeFilesSyncedTogetherCommitWhole)
+{
+  ASSERT_TRUE(ForceDirs(Path("sub")));
+  TWholeFileWriter a(Path("a.bin")), b(Path("sub/b.bin")), unmade(Path("c.bin"));
+  ASSERT_TRUE(a.Create() && a.Write("first") && b.Create() && b.Write("second"));
+  EXPECT_TRUE(TWholeFileWriter::SyncTogether({&a, &b}));
+  EXPECT_FALSE(TWholeFileWriter::SyncTogether({&a, &unmade}));
+  ASSERT_TRUE(b.Write(" and more"));
+  EXPECT_TRUE(a.Commit(false) && b.Commit(false)) << a.Error().toStdString() << b.Error().toStdString();
+  EXPECT_EQ(kptest::readFileBytes(Path("a.bin")), "first");
+  EXPECT_EQ(kptest::readFileBytes(Path("sub/b.bin")), "second and more");
+}
+
 TEST_F(TempFolder, WholeFileFailuresNameTheReasonAndLeaveNothing)
 {
   QString error;

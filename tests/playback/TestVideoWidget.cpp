@@ -112,7 +112,7 @@ TEST_F(VideoWidgetTest, FlipsMirrorThePicture)
   EXPECT_NE(at(image, 40, 2), QColor(Qt::green));
 }
 
-TEST_F(VideoWidgetTest, PlainRendererKeepsTheShapeUnlessStretchedAndTellsNoSizeOrSnapshot)
+TEST_F(VideoWidgetTest, PlainRendererKeepsTheShapeUnlessStretchedPlacesThePictureButTakesNoSnapshot)
 {
   TVideoWindow &window = activeWindow(100, 100, false);
   ASSERT_EQ(window.Mode(), vmNormal);
@@ -127,10 +127,82 @@ TEST_F(VideoWidgetTest, PlainRendererKeepsTheShapeUnlessStretchedAndTellsNoSizeO
   EXPECT_EQ(at(shot(), 90, 97), QColor(Qt::blue));
   QImage image;
   EXPECT_FALSE(window.VMRGetBitmap(image));
-  int w, h, aw, ah;
-  EXPECT_FALSE(window.GetNativeVideoSize(w, h, aw, ah));
   window.SetOutputRect(MakeNormalizedRect(1, 0, 0, 1));
   EXPECT_EQ(at(shot(), 10, 50), QColor(Qt::red)) << "no flips on the plain renderer";
+  // The fill and zoom views need the size and a part of the picture.
+  int w, h, aw, ah;
+  ASSERT_TRUE(window.GetNativeVideoSize(w, h, aw, ah));
+  EXPECT_EQ(QSize(w, h), QSize(64, 32));
+  EXPECT_EQ(QSize(aw, ah), QSize(2, 1));
+  window.SetVideoPosition(QRect(32, 0, 32, 32), QRect());
+  EXPECT_EQ(at(shot(), 10, 50), QColor(Qt::blue)) << "only the right half is shown";
+  window.VMROptions().SetKeepAspectRatio(true);
+  EXPECT_EQ(at(shot(), 10, 50), QColor(Qt::blue)) << "the place outlives a change of aspect mode";
+}
+
+namespace {
+
+// Rows alternately black and white, one pixel each, the part right of
+// Blue from blue.
+QImage fineRows(int w, int h, int blue)
+{
+  QImage image(w, h, QImage::Format_RGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) image.setPixel(x, y, x >= blue ? qRgb(0, 0, 255) : y % 2 ? qRgb(255, 255, 255) : 0);
+  return image;
+}
+
+// Mean distance from mid-grey of a column: 127 for rows kept black and
+// white (a nearest-pixel scaling), less the more the rows are blended.
+double RowContrast(const QImage &image, int x, QRect rows)
+{
+  double sum = 0;
+  for (int y = rows.top(); y <= rows.bottom(); ++y) sum += std::abs(qGray(image.pixel(x, y)) - 127.5);
+  return sum / rows.height();
+}
+
+} // namespace
+
+// Fine detail is blended, not dropped or doubled, at every scale: down to
+// a third, just below half, a fraction above it, and up.
+TEST_F(VideoWidgetTest, ScaledPictureIsFilteredAtEverySize)
+{
+  const struct {
+    QSize Window;
+    double MaxContrast;
+  } cases[] = {
+      {{60, 30}, 20},
+      {{90, 45}, 40},
+      {{140, 70}, 95},
+      {{300, 150}, 95},
+  };
+  for (const auto &c : cases) {
+    TVideoWindow &window = activeWindow(c.Window.width(), c.Window.height());
+    window.VMROptions().SetKeepAspectRatio(false);
+    deliver(fineRows(200, 100, 200));
+    const QImage image = shot().convertToFormat(QImage::Format_RGB32);
+    const QRect inner(0, 2, 1, c.Window.height() - 4); // clear of the clamped edges
+    const double contrast = RowContrast(image, c.Window.width() / 2, inner);
+    EXPECT_LT(contrast, c.MaxContrast) << c.Window.width() << "x" << c.Window.height();
+    EXPECT_NEAR(qGray(image.pixel(c.Window.width() / 2, c.Window.height() / 2)), 127, 127 - 5)
+        << "the rows are still there";
+    window.SetFilterGraph(nullptr);
+  }
+}
+
+// A small part of the picture shrunk strongly is the part asked for.
+TEST_F(VideoWidgetTest, ShrunkPartOfThePictureIsThePartAskedFor)
+{
+  TVideoWindow &window = activeWindow(30, 30);
+  window.VMROptions().SetKeepAspectRatio(false);
+  deliver(fineRows(400, 200, 300));
+  window.SetVideoPosition(QRect(300, 100, 100, 100), QRect());
+  QImage image = shot().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(image.pixelColor(15, 15), QColor(Qt::blue));
+  EXPECT_EQ(image.pixelColor(1, 28), QColor(Qt::blue));
+  window.SetVideoPosition(QRect(0, 0, 200, 200), QRect());
+  image = shot().convertToFormat(QImage::Format_RGB32);
+  EXPECT_LT(RowContrast(image, 15, QRect(0, 2, 1, 26)), 20);
 }
 
 TEST_F(VideoWidgetTest, SnapshotIsTheFullFrameAndSourceRectZooms)
@@ -297,10 +369,15 @@ TEST_F(VideoWidgetTest, NonLinearStretchFillsThePanelWithWiderSideStripes)
   const QImage image = panel.grab().toImage();
   std::vector<int> runs{1};
   QString row = QStringLiteral("?");
-  for (int x = 1; x < image.width(); ++x) {
+  // A filtered edge blends its two stripes: each pixel counts for the
+  // stripe it is nearer to.
+  const auto side = [&](int x) {
     const QColor c = image.pixelColor(x, 25);
-    row += c == QColor(Qt::red) ? 'r' : c == QColor(Qt::blue) ? 'b' : '?';
-    if (c == image.pixelColor(x - 1, 25))
+    return c.red() >= c.blue() ? 'r' : 'b';
+  };
+  for (int x = 1; x < image.width(); ++x) {
+    row += side(x);
+    if (side(x) == side(x - 1))
       ++runs.back();
     else
       runs.push_back(1);

@@ -99,7 +99,7 @@ void TFormCopy::resizeEvent(QResizeEvent *)
   FProgress->setGeometry(0, height() - 16, width(), 16);
 }
 
-void TFormCopy::StartCopy(const TFileItem &item, bool paused)
+void TFormCopy::StartCopy(const TFileItem &item)
 {
   QString folder = settings::CopyFolder.Read();
   if (folder.isEmpty()) folder = GetSpecialFolder(sfVideos);
@@ -112,7 +112,6 @@ void TFormCopy::StartCopy(const TFileItem &item, bool paused)
   settings::CopyFolder.Write(folder);
   FWords = TCopyWords::Current();
   FThread = std::make_unique<TFormCopyThread>(item, folder, FDelays);
-  FThread->SetPaused(paused);
   FThread->Start();
   FClock.Start(Now());
   TimerTimer();

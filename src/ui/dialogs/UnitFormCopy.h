@@ -31,10 +31,8 @@ public:
   ~TFormCopy() override;
 
   // Asks for the folder and starts copying every file of Item; closes the
-  // window when the user cancels the folder. Paused: the engine is paused
-  // before it starts, so it stops after its first block until resumed
-  // (tests hold a copy half-way so).
-  void StartCopy(const TFileItem &item, bool paused = false);
+  // window when the user cancels the folder.
+  void StartCopy(const TFileItem &item);
 
   // For tests and the main window's status.
   TFormCopyThread *Thread() const { return FThread.get(); }

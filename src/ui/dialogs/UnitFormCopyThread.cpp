@@ -117,7 +117,8 @@ int64_t SmoothCopySpeed(int64_t speed, int64_t rate)
   return Round(double(speed) * 0.5 + double(rate) * 0.5);
 }
 
-TFormCopyThread::TFormCopyThread(const TFileItem &item, const QString &folder, TCopyDelays delays) : FDelays(delays)
+TFormCopyThread::TFormCopyThread(const TFileItem &item, const QString &folder, TCopyDelays delays)
+  : FDelays(delays), FPaused(delays.StartPaused)
 {
   FFiles = RecordingCopyFiles(item);
   for (const QString &path : FFiles) {
@@ -144,6 +145,7 @@ void TFormCopyThread::Start()
   if (FThread.joinable()) return;
   FThread = std::thread([this] {
     if (RunWorkerBody([this] { Execute(); })) return;
+    FFinished.clear();
     // The window shows a failure instead of copying on for ever.
     std::lock_guard<std::mutex> lock(FLock);
     if (FState.Error.isEmpty()) FState.Error = FState.SourceName + QLatin1Char('\n') + FState.TargetName;
@@ -198,12 +200,15 @@ bool TFormCopyThread::Terminated() const
 void TFormCopyThread::Fail(const QString &source, const QString &target, const QString &why)
 {
   std::lock_guard<std::mutex> lock(FLock);
-  FState.Error = source + QLatin1Char('\n') + target + QLatin1Char('\n') + why;
+  // The first failure is what stopped the copy.
+  if (FState.Error.isEmpty()) FState.Error = source + QLatin1Char('\n') + target + QLatin1Char('\n') + why;
 }
 
-bool TFormCopyThread::AskReplace()
+bool TFormCopyThread::AskReplace(const QString &source, const QString &target)
 {
   std::unique_lock<std::mutex> lock(FLock);
+  FState.SourceName = source;
+  FState.TargetName = target;
   FHasAnswer = false;
   FState.ReplacePending = true;
   FAnswered.wait(lock, [this] { return FHasAnswer || FTerminate; });
@@ -214,6 +219,11 @@ bool TFormCopyThread::AskReplace()
 void TFormCopyThread::Execute()
 {
   ForceDirs(FTargetFolder);
+  // What killed copies left is cleared in one look at the folder, not one
+  // a file.
+  QStringList targets;
+  for (const QString &source : FFiles) targets << FTargetFolder + ExtractFileName(source);
+  TWholeFileWriter::RemoveStaleTemporaries(targets);
   bool completed = true;
   for (int i = 0; i < FFiles.size(); ++i) {
     const QString source = FFiles[i];
@@ -228,7 +238,14 @@ void TFormCopyThread::Execute()
       completed = false;
       break;
     }
+    const bool groupFull = FFinishedBytes >= PublishBytes || int(FFinished.size()) >= PublishFiles;
+    if (groupFull && !PublishFinished()) {
+      completed = false;
+      break;
+    }
   }
+  // Files finished before a cancel or a failure keep their copies.
+  completed = PublishFinished() && completed;
   // One sync of the folder makes every rename of this copy lasting.
   QString error;
   const bool synced = TWholeFileWriter::SyncFolder(FTargetFolder, error);
@@ -257,24 +274,40 @@ bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target)
   if (exists) {
     // Copying a file onto itself would truncate the only copy.
     const bool same = ts.st_dev == ss.st_dev && ts.st_ino == ss.st_ino;
-    if (same || !AskReplace()) return same || !Terminated();
+    if (same || !AskReplace(source, target)) return same || !Terminated();
   }
-  TWholeFileWriter out(target);
-  if (!WriteTemporary(in.Fd(), int64_t(ss.st_size), source, out)) return false;
-  // The data is on the disk: the copy takes the source's times now, and
-  // keeps them through the rename.
-  ApplyStamp(out.Temporary(), stamp);
-  bool published = false;
-  if (!Publish(out, source, exists, published)) return false;
-  if (!published) return !Terminated(); // the user kept a file that appeared meanwhile
-  if (IsFileLocked(source)) SetFileLocked(target, true);
+  auto out = std::make_unique<TWholeFileWriter>(target);
+  if (!WriteTemporary(in.Fd(), int64_t(ss.st_size), source, *out)) return false;
+  // The copy takes the source's times before its data is synced, so one
+  // sync makes both lasting, and keeps them through the rename.
+  ApplyStamp(out->Temporary(), stamp);
+  FFinishedBytes += int64_t(ss.st_size);
+  FFinished.push_back({std::move(out), source, exists, IsFileLocked(source)});
+  return true;
+}
+
+// The files of a group are synced together once all are written: one
+// flush of the disk instead of one a file.
+bool TFormCopyThread::PublishFinished()
+{
+  std::vector<TFinishedFile> group;
+  group.swap(FFinished);
+  FFinishedBytes = 0;
+  std::vector<TWholeFileWriter *> writers;
+  for (TFinishedFile &f : group) writers.push_back(f.Out.get());
+  TWholeFileWriter::SyncTogether(writers); // failing, each file syncs alone
+  for (TFinishedFile &f : group) {
+    bool published = false;
+    if (!Publish(*f.Out, f.Source, f.Replace, published)) return false;
+    if (published && f.Locked) SetFileLocked(f.Out->Target(), true);
+  }
   return true;
 }
 
 bool TFormCopyThread::WriteTemporary(int in, int64_t size, const QString &source, TWholeFileWriter &out)
 {
   const QString &target = out.Target();
-  if (!out.Create()) {
+  if (!out.Create(TWholeFileWriter::StaleRemoved)) {
     Fail(source, target, out.Error());
     return false;
   }
@@ -299,7 +332,7 @@ bool TFormCopyThread::Publish(TWholeFileWriter &out, const QString &source, bool
     Fail(source, target, out.Error());
     return false;
   }
-  if (!replace && !AskReplace()) return true; // the temporary goes with the writer
+  if (!replace && !AskReplace(source, target)) return true; // the temporary goes with the writer
   // A replaced target loses its protection only now that its successor is
   // complete.
   const bool wasLocked = IsFileLocked(target);
@@ -349,6 +382,9 @@ bool TFormCopyThread::WriteBlocks(int in, int out, int64_t size, const QString &
       Fail(source, target, ErrnoText(errno));
       return false;
     }
+    // The disk starts on each block at once; the sync before the name
+    // reports any failure.
+    ::sync_file_range(out, off_t(done), off_t(n), SYNC_FILE_RANGE_WRITE);
     done += n;
     AddProgress(n, windowBytes, windowStartMs);
     WaitWhilePaused(windowStartMs);

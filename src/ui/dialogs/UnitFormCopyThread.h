@@ -5,7 +5,14 @@
 // written by a TWholeFileWriter (its size reserved first), takes the
 // source's times and then its own name once complete and synced, so no
 // target name ever holds a partial copy, whatever ends the program; a
-// locked source's copy is locked at once.
+// locked source's copy is locked as it takes its name.
+//
+// Speed. The disk is set writing each block as soon as it is written, and
+// finished files wait under their hidden names in a group (PublishBytes,
+// PublishFiles) that one sync of the file system makes lasting (a sync of
+// each file would flush the disk for each); each file's own write failures
+// are still collected before it takes its name. A cancel or a failure
+// still names the files finished before it.
 //
 // Threading. The constructor builds the list on the caller's thread; Start
 // runs the copy on a std::thread. The window polls Snapshot() and writes
@@ -21,18 +28,18 @@
 // it was.
 
 #include "UnitFileManager.h"
+#include "WholeFileWriter.h"
 
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace kp {
-
-class TWholeFileWriter;
 
 // What the window shows, copied out under the lock.
 struct TCopySnapshot {
@@ -51,6 +58,7 @@ struct TCopySnapshot {
 // The engine's timing; tests shorten it.
 struct TCopyDelays {
   int SpeedWindowMs = 4000; // the speed is measured over windows this long
+  bool StartPaused = false; // for tests: paused from the start (after one block)
 };
 
 // Last-access and last-write times of a source, taken before it is read
@@ -67,6 +75,9 @@ int64_t SmoothCopySpeed(int64_t speed, int64_t rate);
 class TFormCopyThread {
 public:
   static constexpr int BlockSize = 1 << 20;
+  // Finished files are named in groups of about this many bytes or files.
+  static constexpr int64_t PublishBytes = int64_t(64) << 20;
+  static constexpr int PublishFiles = 64;
 
   // Builds the list (RecordingCopyFiles: each video with its recorded size,
   // or its size on disk when that is unknown, then its track and side
@@ -90,6 +101,12 @@ public:
   void AnswerReplace(bool replace);
 
 private:
+  struct TFinishedFile {
+    std::unique_ptr<TWholeFileWriter> Out;
+    QString Source;
+    bool Replace = false, Locked = false;
+  };
+
   void Execute();
   // False when the copy stopped (failure or termination); Error is set on
   // failure.
@@ -101,9 +118,12 @@ private:
   // name only when Replace was agreed or the user agrees now; Published is
   // false when the user kept the file. False on failure.
   bool Publish(TWholeFileWriter &out, const QString &source, bool replace, bool &published);
+  // Syncs and names every finished file not yet named, in list order; false
+  // on failure (the rest of them are removed).
+  bool PublishFinished();
   bool WriteBlocks(int in, int out, int64_t size, const QString &source, const QString &target);
   void WaitWhilePaused(int64_t &windowStartMs);
-  bool AskReplace();
+  bool AskReplace(const QString &source, const QString &target);
   bool Terminated() const;
   void Fail(const QString &source, const QString &target, const QString &why);
   void AddProgress(int64_t bytes, int64_t &windowBytes, int64_t &windowStartMs);
@@ -114,6 +134,10 @@ private:
   int64_t FTotalBytes = 0;
   std::vector<char> FBuffer;
   std::thread FThread;
+
+  // Written files that wait for their name (worker only).
+  std::vector<TFinishedFile> FFinished;
+  int64_t FFinishedBytes = 0;
 
   mutable std::mutex FLock;
   mutable std::condition_variable FAnswered;

@@ -115,7 +115,9 @@ void TMapBridge::SetMapBounds(const std::vector<const TMovingInfo *> &tracks, co
     TGeoPoint northWest{1000, -1000}, southEast{-1000, 1000};
     for (const auto &info : FTrackInfos)
       if (info) info->GetBounds(northWest, southEast);
-    if (northWest.X < southEast.X && northWest.Y > southEast.Y) {
+    // A track straight along a meridian or a parallel, or a car that never
+    // moved, has no area but a place: the page fits it all the same.
+    if (northWest.X <= southEast.X && northWest.Y >= southEast.Y) {
       // Before the page's first report there is no zoom to go back to (a
       // zoom of 0 would never be restored, and would stop "gm_Z" being saved).
       if (FView.PendingMapZoom <= 0 && FView.MapZoom > 0) FView.PendingMapZoom = FView.MapZoom;

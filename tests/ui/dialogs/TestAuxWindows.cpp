@@ -78,8 +78,8 @@ protected:
   TFormCopy *StartPausedCopy(const TFileItem &item)
   {
     FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-    auto *form = new TFormCopy(&FHost, TCopyDelays{});
-    form->StartCopy(item, true);
+    auto *form = new TFormCopy(&FHost, TCopyDelays{4000, true});
+    form->StartCopy(item);
     if (kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000)) return form;
     form->close();
     return nullptr;

@@ -323,6 +323,43 @@ TEST_F(CopyEngine, CopiesWithoutWaitingAndKeepsTimesAndLocks)
   }
 }
 
+// Finished files wait hidden for their group's sync; a cancel still names
+// them, whole, with their times and locks, and leaves nothing else.
+TEST_F(CopyEngine, FinishedFilesTakeTheirNamesWholeEvenWhenCancelled)
+{
+  std::vector<TFileItemSubitem> files;
+  QStringList names;
+  for (int i = 0; i < 3; ++i) {
+    const QString source = Make(QStringLiteral("G%1.MOV").arg(i), (1 << 20) + 7000 * i, 50 + i);
+    ASSERT_TRUE(SetFileTimes(source, 0, 45000.25 + i));
+    files.push_back(Video(source));
+    names << ExtractFileName(source);
+  }
+  ASSERT_TRUE(SetFileLocked(files[1].FileName, true));
+  // The fourth file's question holds the copy while the three wait.
+  files.push_back(Video(Make("Q.MOV", 100, 60)));
+  QDir().mkpath(Dst());
+  ASSERT_TRUE(kptest::writeFileBytes(Dst("Q.MOV"), "the user's"));
+  auto t = Start(files);
+  ASSERT_TRUE(kptest::waitUntil([&] { return t->Snapshot().ReplacePending; }, 5000));
+  EXPECT_EQ(t->Snapshot().TargetName, Dst("Q.MOV"));
+  EXPECT_EQ(QDir(Dst()).entryList(QDir::Files), QStringList{"Q.MOV"});
+  EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+  t->Terminate();
+  const TCopySnapshot s = Finish(*t);
+  EXPECT_TRUE(s.Cancelled);
+  EXPECT_TRUE(s.Error.isEmpty()) << s.Error.toStdString();
+  for (int i = 0; i < 3; ++i) {
+    const QString &source = files[size_t(i)].FileName, target = Dst(names[i]);
+    EXPECT_EQ(kptest::readFileBytes(target), kptest::readFileBytes(source));
+    EXPECT_EQ(QFileInfo(target).lastModified(), QFileInfo(source).lastModified());
+    EXPECT_EQ(IsFileLocked(target), i == 1);
+  }
+  EXPECT_EQ(kptest::readFileBytes(Dst("Q.MOV")), "the user's");
+  EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden), names + QStringList{"Q.MOV"});
+  SetFileLocked(files[1].FileName, false);
+}
+
 // A folder the user cannot write to, or a disk that fills up: the failure
 // names the file and the system's reason, and nothing is left behind.
 TEST_F(CopyEngine, ReadOnlyFolderOrFullDiskIsNamedAndLeavesNothing)

@@ -197,12 +197,31 @@ TEST_F(MapBridge, CentreAndFitTexts)
                                   "new google.maps.LatLng(50.009950, 30.019900));");
   EXPECT_EQ(FView.PendingMapZoom, 14);
 
-  // A track along one meridian is drawn but not fitted.
-  FHost.FFiles[0] = Line(30.01, 50.005, 0, 0.0001, 100);
-  FBrowser.FScripts.clear();
-  FBridge.SetMapBounds({FHost.FFiles[0].get()}, {}, true, false);
-  ASSERT_EQ(FBrowser.FScripts.size(), 1);
-  EXPECT_TRUE(FBrowser.FScripts[0].startsWith("ClearPath();"));
+  // A track along one meridian, along one parallel, or standing still has
+  // no area but is fitted and drawn all the same.
+  const struct {
+    double DLon, DLat;
+    const char *Fit;
+  } flat[] = {
+      {0, 0.0001,
+       "SetMapBounds(new google.maps.LatLng(50.005000, 30.010000), "
+       "new google.maps.LatLng(50.014900, 30.010000));"},
+      {0.0001, 0,
+       "SetMapBounds(new google.maps.LatLng(50.005000, 30.010000), "
+       "new google.maps.LatLng(50.005000, 30.019900));"},
+      {0, 0,
+       "SetMapBounds(new google.maps.LatLng(50.005000, 30.010000), "
+       "new google.maps.LatLng(50.005000, 30.010000));"},
+  };
+  for (const auto &t : flat) {
+    SCOPED_TRACE(t.Fit);
+    FHost.FFiles[0] = Line(30.01, 50.005, t.DLon, t.DLat, 100);
+    FBrowser.FScripts.clear();
+    FBridge.SetMapBounds({FHost.FFiles[0].get()}, {}, true, false);
+    ASSERT_EQ(FBrowser.FScripts.size(), 2);
+    EXPECT_EQ(FBrowser.FScripts[0], t.Fit);
+    EXPECT_TRUE(FBrowser.FScripts[1].startsWith("ClearPath();"));
+  }
 }
 
 TEST_F(MapBridge, ABMarks)

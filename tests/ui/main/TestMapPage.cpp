@@ -16,6 +16,8 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QWebEngineView>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -264,6 +266,60 @@ TEST_F(MapPage, AFitKeepsEveryMarkerWholeAndClearOfThePageControls)
       EXPECT_EQ(result[1], "");
     }
   kptest::saveScreenshot(&FView, "map_fit_margins.png");
+}
+
+// A track straight along a meridian or a parallel fills the view along its
+// length; a car that never moved is centred at the zoom of a few streets.
+// Each starts from a view far away.
+TEST_F(MapPage, ATrackWithoutAreaIsFittedAndCentred)
+{
+  TTileServer server;
+  ASSERT_TRUE(server.isListening());
+  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+  const struct {
+    const char *Name;
+    double DLon, DLat;
+    int Zoom; // expected, or 0 for one the length sets
+  } tracks[] = {
+      {"north to south", 0, -0.00005, 0},
+      {"west to east", 0.00008, 0, 0},
+      {"standing still", 0, 0, 17},
+  };
+  for (const auto &t : tracks) {
+    SCOPED_TRACE(t.Name);
+    Exec({"SetMapZoom(5, new google.maps.LatLng(10, 10))", "SetMapCenter(10 ,10)"});
+    FHost.FFiles.clear();
+    FHost.FFiles.push_back(kptest::Line(37.60, 55.74, t.DLon, t.DLat, 600));
+    FCallbacks.clear();
+    FBridge.SetMapBounds({FHost.FFiles[0].get()}, {}, true, true);
+    ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 15000));
+    const QStringList view = Eval(QStringLiteral(R"(
+      (function () {
+        var a = map.latLngToContainerPoint([55.74, 37.60]);
+        var b = map.latLngToContainerPoint([55.74 + 599 * %1, 37.60 + 599 * %2]), s = map.getSize();
+        return [map.getZoom(), a.x / s.x, a.y / s.y, b.x / s.x, b.y / s.y].join();
+      })())")
+                                      .arg(t.DLat, 0, 'g', 12)
+                                      .arg(t.DLon, 0, 'g', 12))
+                                 .toString()
+                                 .split(',');
+    ASSERT_EQ(view.size(), 5);
+    // Both ends inside the view.
+    for (int i = 1; i < 5; ++i) {
+      EXPECT_GT(view[i].toDouble(), 0.0) << i;
+      EXPECT_LT(view[i].toDouble(), 1.0) << i;
+    }
+    if (t.Zoom > 0) {
+      EXPECT_EQ(view[0].toInt(), t.Zoom);
+      EXPECT_NEAR(view[1].toDouble(), 0.5, 0.1);
+    } else {
+      // Across at least a third of the view along the track, as any fit.
+      const double along = std::max(std::abs(view[3].toDouble() - view[1].toDouble()),
+                                    std::abs(view[4].toDouble() - view[2].toDouble()));
+      EXPECT_GT(along, 1.0 / 3);
+    }
+  }
+  kptest::saveScreenshot(&FView, "map_fit_standing_still.png");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "DateTime.h"
 #include "UnitBitmaps.h"
 #include "UnitTranslate.h"
+#include "Views.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -331,8 +332,9 @@ TEST_F(RealWindowPlaying, TheTitleFollowsATimeZoneChange)
 }
 
 // "Fit to window" under the standard renderer keeps the picture's shape in
-// a panel of another shape; "Stretch" fills it.
-TEST_F(RealWindowPlaying, FitToWindowUnderTheStandardRendererKeepsTheAspectRatio)
+// a panel of another shape; "Fill the window" (Alt+2) covers the panel and
+// cuts what overflows; "Stretch" fills it.
+TEST_F(RealWindowPlaying, StandardRendererFitsFillsAndStretches)
 {
   w->Item("N_Playback_Renderer_NUL")->trigger();
   ASSERT_NE(w->VideoWindowWMR, nullptr);
@@ -359,6 +361,21 @@ TEST_F(RealWindowPlaying, FitToWindowUnderTheStandardRendererKeepsTheAspectRatio
   const double panelShape = double(video->width()) / std::max(1, video->height());
   ASSERT_GT(std::abs(panelShape - 16.0 / 9), 0.1) << "the panel has the picture's shape";
   EXPECT_NEAR(double(fit.width()) / fit.height(), 16.0 / 9, 0.08) << fit.width() << "x" << fit.height();
+  ASSERT_TRUE(Activate(w.get()));
+  Key(Qt::Key_2, Qt::AltModifier);
+  ASSERT_TRUE(w->Item("N_VideoZoom_PanAndScan")->isChecked());
+  const QSize panel = w->PanelVideo->size();
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] {
+        const QRect box = redBox();
+        return video->size() == panel && box.width() >= panel.width() - 2 && box.height() >= panel.height() - 2;
+      },
+      3000))
+      << redBox().width() << "x" << redBox().height() << " in " << panel.width() << "x" << panel.height();
+  const QRect picture = w->Views->View.PictureRect;
+  EXPECT_NEAR(double(picture.width()) / picture.height(), 16.0 / 9, 0.02) << "the shape is kept";
+  EXPECT_TRUE(picture.width() > panel.width() + 2 || picture.height() > panel.height() + 2) << "nothing is cut";
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_standard_fill.png"));
   w->Item("N_VideoZoom_Stretch")->trigger();
   EXPECT_TRUE(kptest::waitUntil(
       [&] {

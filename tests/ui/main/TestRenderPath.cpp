@@ -1,18 +1,23 @@
 // Which scene graph the web views get, and that the real window looks the
 // same on either: the gauges on the screen are the painters' pictures and
-// the map page is drawn.
+// the map page is drawn; the video is scaled with a filter.
 
 #include "RealWindowSupport.h"
 #include "PlaybackLoop.h"
 #include "RenderPath.h"
+#include "UnitFormFullScreen.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPaintEvent>
+#include <QProcess>
 #include <QQuickWindow>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
 #include <map>
 #include <memory>
+#include <tuple>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -190,4 +195,141 @@ TEST_F(RealWindow, PeriodicPassRepaintsOnlyWhatChanged)
     EXPECT_LT(playing.Pixels[graph], qint64(graph->width()) * graph->height() * playing.Paints[graph] / 4)
         << graph->objectName().toStdString();
   }
+}
+
+namespace {
+
+// A card of one still 1280 x 720 clip of fine detail on grey: rows and
+// columns two pixels wide and a camera's stamp in small and large type.
+// Made once per run; the clip's path, empty when ffmpeg failed.
+QString StampedClip(const QString &ffmpeg)
+{
+  static QTemporaryDir card;
+  static const QString made = [&] {
+    const QString folder = card.filePath(QStringLiteral("DCIM/100MEDIA"));
+    const QString clip = folder + QStringLiteral("/FILE0001.MOV");
+    const QString font = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    QString stamps;
+    if (QFile::exists(font))
+      for (const auto &[size, x, y, text] : {std::tuple{22, 100, 480, "244"}, std::tuple{44, 300, 470, "244"},
+                                             std::tuple{22, 100, 580, "2025/03/01 12.44.44  244 km/h"}})
+        stamps += QStringLiteral(",drawtext=fontfile=%1:text='%2':fontsize=%3:fontcolor=white:box=1:boxcolor=black:"
+                                 "boxborderw=4:x=%4:y=%5")
+                      .arg(font, QString::fromLatin1(text))
+                      .arg(size)
+                      .arg(x)
+                      .arg(y);
+    const QString detail =
+        QStringLiteral("geq=lum='if(between(Y,100,399)*between(X,100,499),if(lt(mod(Y,4),2),235,16),"
+                       "if(between(Y,100,399)*between(X,600,999),if(lt(mod(X,4),2),235,16),128))':cb=128:cr=128");
+    QProcess p;
+    if (QDir().mkpath(folder))
+      p.start(ffmpeg, {"-nostdin", "-loglevel",
+                       "error",    "-y",
+                       "-f",       "lavfi",
+                       "-i",       "color=c=gray:s=1280x720:r=30:d=1",
+                       "-vf",      detail + stamps + ",loop=-1:1,format=yuv420p",
+                       "-t",       "30",
+                       "-c:v",     "libx264",
+                       "-preset",  "veryfast",
+                       "-crf",     "1",
+                       "-f",       "mov",
+                       clip});
+    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? clip : QString();
+  }();
+  return made;
+}
+
+// The clip's first frame scaled by ffmpeg to Size with the scaler Flags.
+QImage ScaledFrame(const QString &ffmpeg, const QString &clip, QSize size, const char *flags)
+{
+  QTemporaryDir dir;
+  const QString out = dir.filePath(QStringLiteral("frame.png"));
+  QProcess p;
+  p.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-y", "-i", clip, "-frames:v", "1", "-vf",
+                   QStringLiteral("scale=%1:%2:flags=%3").arg(size.width()).arg(size.height()).arg(flags), out});
+  p.waitForFinished(60000);
+  return QImage(out).convertToFormat(QImage::Format_RGB32);
+}
+
+// The box of the lit pixels (the grey picture inside its black bars).
+QRect LitBox(const QImage &image)
+{
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) > 40) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+} // namespace
+
+// The picture on the screen is the frame scaled with a filter, as a plain
+// player shows it: close to ffmpeg's filtered scaling of the frame and far
+// from a nearest-pixel one, paused and playing, fitted in the window, at
+// 25 % and full screen. Playing, a shrunk picture comes scaled from the
+// renderer's thread.
+TEST_F(RealWindow, VideoIsScaledWithAFilterAtEveryZoom)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  const QString clip = StampedClip(ffmpeg);
+  ASSERT_FALSE(clip.isEmpty()) << "ffmpeg could not make the clip";
+  ASSERT_NO_FATAL_FAILURE(Start(QFileInfo(clip).dir().filePath(QStringLiteral("../.."))));
+  w->resize(1600, 1000);
+  // The program's own folder is searched too, where other tests leave clips
+  // of their own: the stamped clip is found by its name.
+  int row = -1;
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] {
+        if (Model().rowCount() < 1 || Model().IsStatusRow(0)) return false;
+        for (row = 0; row < Model().rowCount(); ++row)
+          if (Model().Caption(row).startsWith(QStringLiteral("FILE0001"))) return true;
+        return false;
+      },
+      20000));
+  const QRect clipRow = w->ListView->visualRect(Model().index(row, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, clipRow.center());
+  w->Item("N_VideoZoom_Letterbox")->trigger();
+  // Width: the picture's on the screen, or 0 for any fitted one.
+  const auto compare = [&](const char *name, int width) {
+    QImage screen, picture;
+    ASSERT_TRUE(kptest::waitUntil(
+        [&] {
+          screen = kptest::ScreenOf(w->PanelVideo).convertToFormat(QImage::Format_RGB32);
+          const QRect box = LitBox(screen);
+          picture = screen.copy(box);
+          return (width ? std::abs(box.width() - width) <= 2 : box.width() > 600) &&
+                 std::abs(box.width() * 9 - box.height() * 16) < 40;
+        },
+        10000))
+        << name << ": no picture, lit " << picture.width() << "x" << picture.height();
+    const QImage filtered = ScaledFrame(ffmpeg, clip, picture.size(), "bicubic");
+    const QImage nearest = ScaledFrame(ffmpeg, clip, picture.size(), "neighbor");
+    picture.save(kptest::artifactPath(QStringLiteral("stamped-%1-window.png").arg(name)));
+    filtered.save(kptest::artifactPath(QStringLiteral("stamped-%1-ffmpeg.png").arg(name)));
+    const double toFiltered = kptest::MeanDifference(picture, filtered);
+    const double toNearest = kptest::MeanDifference(picture, nearest);
+    std::printf("%s %dx%d: %.2f from the filtered scaling, %.2f from the nearest-pixel one\n", name, picture.width(),
+                picture.height(), toFiltered, toNearest);
+    EXPECT_LT(toFiltered, 8) << name << " " << picture.width() << "x" << picture.height();
+    EXPECT_LT(toFiltered, toNearest / 2) << name << " " << picture.width() << "x" << picture.height();
+  };
+  compare("paused", 0);
+  ASSERT_TRUE(PressPlay(true));
+  auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(w->FilterEVR.MemberFilter());
+  ASSERT_NE(renderer, nullptr);
+  const auto scaledBy = [&](QSize size) {
+    return kptest::waitUntil([&] { return renderer->Frames()->Latest().Shown.size() == size; }, 5000);
+  };
+  compare("fit", 0);
+  EXPECT_TRUE(scaledBy(LitBox(kptest::ScreenOf(w->PanelVideo).convertToFormat(QImage::Format_RGB32)).size()));
+  w->Item("N_VideoZoom_25")->trigger();
+  compare("25", 320);
+  EXPECT_TRUE(scaledBy(QSize(320, 180)));
+  w->Item("N_VideoZoom_Letterbox")->trigger();
+  ASSERT_TRUE(Activate(w.get()));
+  kptest::Key(Qt::Key_Return, Qt::AltModifier);
+  ASSERT_TRUE(w->Item("N_FullScreen")->isChecked());
+  compare("full-screen", w->FullScreenForm->screen()->geometry().width());
+  kptest::Key(Qt::Key_Escape);
 }
