@@ -9,6 +9,44 @@ function(kp_add_subsystem sub)
   endif()
 endfunction()
 
+# Every test runs in a home of its own (cmake/KpTestHome.sh.in): a test
+# target gets the launcher as its emulator, which CTest puts in front of the
+# program both when it lists a gtest program's cases and when it runs them;
+# a test whose command is no target starts with ${KP_TEST_HOME} itself. Each
+# such test also requires the fixture kp_real_home, whose last test fails when
+# the home of whoever runs the tests changed meanwhile.
+set(KP_TEST_HOME_DIR ${CMAKE_BINARY_DIR}/test-home)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/KpTestHome.sh.in ${KP_TEST_HOME_DIR}/kp-test-home @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(KP_TEST_HOME ${KP_TEST_HOME_DIR}/kp-test-home)
+set(KP_REAL_HOME_FIXTURE kp_real_home)
+
+function(kp_test_home target)
+  set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR ${KP_TEST_HOME})
+endfunction()
+
+# Further fixtures whose tests cannot also require kp_real_home (a gtest
+# program's discovered cases take one fixture): the home check runs after
+# their tests too.
+function(kp_real_home_also_after fixture)
+  set_property(GLOBAL APPEND PROPERTY KP_REAL_HOME_LATER_FIXTURES ${fixture})
+endfunction()
+
+# The first and the last test of every run: a record of the runner's home,
+# and its comparison once every test is done. Called once, after every test
+# was declared.
+function(kp_add_real_home_check)
+  get_property(later GLOBAL PROPERTY KP_REAL_HOME_LATER_FIXTURES)
+  set(record ${KP_TEST_HOME_DIR}/real-home.txt)
+  foreach(mode snapshot check)
+    add_test(NAME real_home_${mode}
+      COMMAND ${CMAKE_COMMAND} -DMODE=${mode} -DFILE=${record}
+              -P ${CMAKE_SOURCE_DIR}/cmake/KpRealHome.cmake)
+  endforeach()
+  set_tests_properties(real_home_snapshot PROPERTIES FIXTURES_SETUP ${KP_REAL_HOME_FIXTURE})
+  set_tests_properties(real_home_check PROPERTIES FIXTURES_CLEANUP "${KP_REAL_HOME_FIXTURE};${later}")
+endfunction()
+
 # kp_add_test(<subsystem> <target> SOURCES ... LIBS ... [XCB] [ENVIRONMENT VAR=value])
 # Every test case becomes a CTest test named "<subsystem>_<Suite>.<Case>", so
 # one subsystem's tests run alone with `ctest -R ^<subsystem>_`. Tests run
@@ -18,6 +56,7 @@ function(kp_add_test sub target)
   cmake_parse_arguments(ARG "XCB" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} kp_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
+  kp_test_home(${target})
   set(lock)
   if(ARG_XCB)
     set(platform "QT_QPA_PLATFORM=xcb")
@@ -39,5 +78,6 @@ function(kp_add_test sub target)
     set(extra ENVIRONMENT_MODIFICATION "${modification}")
   endif()
   gtest_discover_tests(${target} TEST_PREFIX "${sub}_" DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "${platform}" ${extra} ${lock} TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "${platform}" ${extra} ${lock} TIMEOUT 300
+    FIXTURES_REQUIRED ${KP_REAL_HOME_FIXTURE})
 endfunction()

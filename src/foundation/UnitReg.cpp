@@ -11,9 +11,11 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kp {
@@ -91,33 +93,98 @@ void Warn(const QString &what)
   qCWarning(lcKpFoundation).noquote() << "settings:" << what;
 }
 
-// Reads the store, lets Change alter it and writes it back when Change says
-// it changed something.
-bool ModifyValues(const std::function<bool(TSettingsValues &)> &change)
+// What stopped a change from being stored: the settings file and why.
+struct TSaveFailure {
+  QString File, Reason;
+};
+
+QString ErrnoReason()
 {
-  std::lock_guard<std::mutex> guard(g_mutex);
+  return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Told the first time a change cannot be stored (see SetSaveFailureNotice).
+std::function<void(const QString &, const QString &)> g_notice;
+bool g_noticeGiven = false;
+
+// Logs every failure; the user hears of the first one only.
+void SaveFailed(const TSaveFailure &failure)
+{
+  Warn(failure.Reason + QStringLiteral(" (\"%1\")").arg(failure.File));
+  std::function<void(const QString &, const QString &)> notice;
+  {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    if (g_noticeGiven || !g_notice) return;
+    g_noticeGiven = true;
+    notice = g_notice;
+  }
+  notice(failure.File, failure.Reason);
+}
+
+bool ModifyValuesLocked(const std::function<bool(TSettingsValues &)> &change, TSaveFailure &failure)
+{
   const QString dir = DirLocked();
-  if (dir.isEmpty() || !QDir().mkpath(dir)) {
-    Warn(QStringLiteral("cannot create the folder \"%1\"").arg(dir));
+  const QString path = dir + QLatin1Char('/') + FileName;
+  if (dir.isEmpty()) {
+    failure = {FileName, QStringLiteral("no folder for the settings")};
+    return false;
+  }
+  if (!QDir().mkpath(dir)) {
+    // The folder's own error, as the last step of the path gives it.
+    ::mkdir(QFile::encodeName(dir).constData(), 0700);
+    failure = {path, QStringLiteral("cannot create the folder \"%1\": %2").arg(dir, ErrnoReason())};
     return false;
   }
   TProcessLock lock(dir);
   if (!lock.Held()) {
-    Warn(QStringLiteral("cannot lock the folder \"%1\"").arg(dir));
+    failure = {path, QStringLiteral("cannot lock the folder \"%1\": %2").arg(dir, ErrnoReason())};
     return false;
   }
-  const QString path = dir + QLatin1Char('/') + FileName;
   RemoveStaleTempFiles(path);
   TSettingsValues values;
   if (!LoadValues(path, values)) {
-    Warn(QStringLiteral("cannot read \"%1\"").arg(path));
+    failure = {path, QStringLiteral("cannot read the file: %1").arg(ErrnoReason())};
     return false;
   }
   if (!change(values)) return true;
   QString error;
   if (ReplaceFileAtomically(path, values.ToText(), g_beforeReplace, error)) return true;
-  Warn(error + QStringLiteral(" (\"%1\")").arg(path));
+  failure = {path, error};
   return false;
+}
+
+bool ClearSettingsLocked(TSaveFailure &failure)
+{
+  const QString dir = DirLocked();
+  if (dir.isEmpty() || !QDir(dir).exists()) return true;
+  TProcessLock lock(dir);
+  const QString path = dir + QLatin1Char('/') + FileName;
+  RemoveStaleTempFiles(path);
+  if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
+    failure = {path, QStringLiteral("cannot remove the file: %1").arg(ErrnoReason())};
+    return false;
+  }
+  return true;
+}
+
+// Runs Step under the lock; a failure is logged, and told once.
+bool Store(const std::function<bool(TSaveFailure &)> &step)
+{
+  TSaveFailure failure;
+  bool stored = false;
+  {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    stored = step(failure);
+  }
+  if (!stored) SaveFailed(failure);
+  return stored;
+}
+
+// Reads the store, lets Change alter it and writes it back when Change says
+// it changed something.
+bool ModifyValues(const std::function<bool(TSettingsValues &)> &change)
+{
+  return Store([&](TSaveFailure &failure) { return ModifyValuesLocked(change, failure); });
 }
 
 } // namespace
@@ -220,17 +287,14 @@ bool DeleteSetting(const QString &name)
 
 bool ClearSettings()
 {
+  return Store(ClearSettingsLocked);
+}
+
+void SetSaveFailureNotice(std::function<void(const QString &file, const QString &reason)> notice)
+{
   std::lock_guard<std::mutex> guard(g_mutex);
-  const QString dir = DirLocked();
-  if (dir.isEmpty() || !QDir(dir).exists()) return true;
-  TProcessLock lock(dir);
-  const QString path = dir + QLatin1Char('/') + FileName;
-  RemoveStaleTempFiles(path);
-  if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
-    Warn(QStringLiteral("cannot remove \"%1\"").arg(path));
-    return false;
-  }
-  return true;
+  g_notice = std::move(notice);
+  g_noticeGiven = false;
 }
 
 namespace settings {

@@ -57,6 +57,12 @@ bool DeleteSetting(const QString &name);
 // Removes every setting of the program.
 bool ClearSettings();
 
+// Called the first time a change of the settings cannot be stored since the
+// notice was set (a session), with the settings file and the reason; later
+// failures only reach the log. It runs on the thread whose change failed.
+// Empty: nobody is told.
+void SetSaveFailureNotice(std::function<void(const QString &file, const QString &reason)> notice);
+
 namespace testing {
 // Runs between writing the new file and putting it in place of the old one,
 // so tests can stop a write half-way. Empty = nothing.

@@ -79,9 +79,8 @@ QString GetSpecialFolder(int id)
   case sfVideos: location = QStandardPaths::MoviesLocation; break;
   default: return {};
   }
-  const QString path = QStandardPaths::writableLocation(location);
-  if (path.isEmpty() || !ForceDirs(path)) return {};
-  return path;
+  // Not made here: a folder appears when the user copies or saves into it.
+  return QStandardPaths::writableLocation(location);
 }
 
 bool ForceDirs(const QString &path)

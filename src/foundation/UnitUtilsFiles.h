@@ -70,8 +70,8 @@ enum TSpecialFolder : int {
   sfVideos = 14,
   sfDesktopDirectory = 16,
 };
-// The user's folder of that kind, created when missing; empty for an unknown
-// id or when it cannot be created.
+// The user's folder of that kind, which need not exist yet (what writes into
+// it makes it); empty for an unknown id.
 QString GetSpecialFolder(int id);
 
 // Creates the folder and its missing parents; true when it exists

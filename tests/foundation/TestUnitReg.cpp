@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -190,6 +191,32 @@ TEST_F(SettingsStore, WriteFailureIsReportedAndReadsStayDefault)
   EXPECT_EQ(log.LinesWith(blocker + "/kestril-player").size(), 1) << log.Lines().join('\n').toStdString();
   EXPECT_EQ(ReadSettingInt("volume", 100), 100);
   EXPECT_TRUE(ClearSettings());
+}
+
+// Every failure reaches the log, the user only the first of a session: the
+// file and the reason, whichever change or thread met it.
+TEST_F(SettingsStore, FailureToSaveIsToldOncePerSession)
+{
+  const QString blocker = FTmp.path() + "/plainfile";
+  ASSERT_TRUE(kptest::writeFileBytes(blocker, "x"));
+  QStringList told;
+  SetSaveFailureNotice([&](const QString &file, const QString &reason) { told << file + " | " + reason; });
+  EXPECT_TRUE(WriteSetting("volume", "10")); // a store that works tells nothing
+  EXPECT_TRUE(told.isEmpty());
+  SetSettingsDir(blocker + "/kestril-player");
+  kptest::TLogCapture log("kp.foundation");
+  EXPECT_FALSE(WriteSetting("volume", "20"));
+  std::thread([] { EXPECT_FALSE(WriteSettingBool("mute", true)); }).join();
+  EXPECT_FALSE(DeleteSetting("volume"));
+  EXPECT_EQ(log.LinesWith("settings:").size(), 3) << log.Lines().join('\n').toStdString();
+  ASSERT_EQ(told.size(), 1);
+  EXPECT_TRUE(told[0].startsWith(blocker + "/kestril-player/settings.conf | ")) << told[0].toStdString();
+  EXPECT_TRUE(told[0].contains(QString::fromLocal8Bit(std::strerror(ENOTDIR)))) << told[0].toStdString();
+  // A new session is told again.
+  SetSaveFailureNotice([&](const QString &file, const QString &) { told << file; });
+  EXPECT_FALSE(WriteSetting("volume", "30"));
+  EXPECT_EQ(told.size(), 2);
+  SetSaveFailureNotice({});
 }
 
 TEST_F(SettingsStore, TwoThreadsWritingLoseNothing)

@@ -386,7 +386,7 @@ TEST_F(TempFolder, FileTimesRoundTrip)
   SetLocalTimeOffset(oldOffset);
 }
 
-TEST_F(TempFolder, SpecialFoldersFollowTheUsersDirsAndAreCreated)
+TEST_F(TempFolder, SpecialFoldersFollowTheUsersDirsAndAreNotCreated)
 {
   const QByteArray oldHome = qgetenv("HOME"), oldXdg = qgetenv("XDG_CONFIG_HOME");
   qputenv("HOME", QFile::encodeName(Path("home")));
@@ -395,9 +395,11 @@ TEST_F(TempFolder, SpecialFoldersFollowTheUsersDirsAndAreCreated)
   ASSERT_TRUE(kptest::writeFileBytes(Path("home/.config/user-dirs.dirs"), "XDG_VIDEOS_DIR=\"$HOME/Clips\"\n"));
 
   EXPECT_EQ(GetSpecialFolder(sfVideos), Path("home/Clips"));
-  EXPECT_TRUE(QFileInfo(Path("home/Clips")).isDir());
   EXPECT_EQ(GetSpecialFolder(sfDocuments), Path("home/Documents"));
-  EXPECT_TRUE(QFileInfo(Path("home/Documents")).isDir());
+  EXPECT_EQ(GetSpecialFolder(sfDesktopDirectory), Path("home/Desktop"));
+  // Asking makes nothing: only a copy or a save into a folder does.
+  EXPECT_EQ(QDir(Path("home")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{".config"});
   EXPECT_EQ(GetSpecialFolder(99), "");
 
   qputenv("HOME", oldHome);

@@ -50,9 +50,12 @@ QStringList FilesUnder(const QString &root)
 QStringList ExpectedInstalledFiles()
 {
   const QString bin = QStringLiteral(KP_BINDIR), data = QStringLiteral(KP_DATADIR);
-  QStringList files{bin + "/kestril-player", data + "/applications/kestril-player.desktop",
+  QStringList files{bin + "/kestril-player",
+                    data + "/applications/kestril-player.desktop",
                     data + "/metainfo/org.kestril.player.metainfo.xml",
-                    data + "/icons/hicolor/scalable/apps/kestril-player.svg"};
+                    data + "/icons/hicolor/scalable/apps/kestril-player.svg",
+                    data + "/doc/kestril-player/copyright",
+                    data + "/doc/kestril-player/changelog.gz"};
   for (int size : {16, 24, 32, 48, 64, 128, 256})
     files << QStringLiteral("%1/icons/hicolor/%2x%2/apps/kestril-player.png").arg(data).arg(size);
   files.sort();

@@ -81,6 +81,9 @@ TEST(DebPackage, DeclaresItsRuntimeNeedsAndInstallsAndRemovesCleanly)
   EXPECT_EQ(field("Version"), QString(kp::ProgramVersion));
   EXPECT_EQ(field("Architecture"), arch);
   EXPECT_EQ(field("Section"), QStringLiteral("video"));
+  // Someone answers for it, at an address.
+  static const QRegularExpression maintainer(QStringLiteral(R"(^[^<>]+ <[^<>@\s]+@[^<>@\s]+>$)"));
+  EXPECT_TRUE(maintainer.match(field("Maintainer")).hasMatch()) << field("Maintainer").toStdString();
 
   // Linked libraries (found by dpkg-shlibdeps) and what is loaded at run
   // time: the GStreamer plugins for QuickTime, H.264 and PCM, the map's
@@ -103,6 +106,13 @@ TEST(DebPackage, DeclaresItsRuntimeNeedsAndInstallsAndRemovesCleanly)
   QStringList expected;
   for (const QString &file : ExpectedInstalledFiles()) expected << QStringLiteral("usr/") + file;
   EXPECT_EQ(PackageFiles(deb), expected);
+  // Debian's own checks find no error (the package as a whole, its
+  // copyright file and changelog included).
+  KP_REQUIRE_TOOL(lintian, "lintian");
+  const TRun lint = RunProcess(lintian, {"--fail-on", "error", "--no-tag-display-limit", deb});
+  EXPECT_EQ(lint.Code, 0) << lint.Output.toStdString();
+  EXPECT_FALSE(lint.Output.contains(QLatin1String("E: "))) << lint.Output.toStdString();
+
   // No maintainer scripts: the desktop's caches follow dpkg's triggers.
   QTemporaryDir control;
   ASSERT_EQ(RunProcess(dpkgDeb, {"--control", deb, control.path()}).Code, 0);
@@ -125,6 +135,18 @@ TEST(DebPackage, DeclaresItsRuntimeNeedsAndInstallsAndRemovesCleanly)
   const QString entry = root.filePath(QStringLiteral("usr/" KP_DATADIR "/applications/kestril-player.desktop"));
   EXPECT_EQ(ExecProgram(DesktopEntryValue(entry, QStringLiteral("Exec"))),
             QStringLiteral("/usr/" KP_BINDIR "/kestril-player"));
+  // The program without its debug information: a tenth of the built one or
+  // less, its routines still named for exception reports.
+  const QString program = root.filePath(QStringLiteral("usr/" KP_BINDIR "/kestril-player"));
+  EXPECT_LE(QFileInfo(program).size() * 10, QFileInfo(QStringLiteral(KP_BUILT_PROGRAM)).size());
+  const TRun sections = RunProcess(QStringLiteral("readelf"), {"--section-headers", "--wide", program});
+  EXPECT_FALSE(sections.Output.contains(QLatin1String(".debug_"))) << sections.Output.toStdString();
+  EXPECT_TRUE(sections.Output.contains(QLatin1String(".dynsym")));
+  const QString docs = root.filePath(QStringLiteral("usr/" KP_DATADIR "/doc/kestril-player/"));
+  EXPECT_TRUE(readFileBytes(docs + "copyright").startsWith("Format: https://www.debian.org/doc/packaging-manuals/"));
+  const TRun changelog = RunProcess(QStringLiteral("gzip"), {"-dc", docs + "changelog.gz"});
+  EXPECT_TRUE(changelog.Output.startsWith(QStringLiteral("kestril-player (%1) ").arg(QString(kp::ProgramVersion))))
+      << changelog.Output.toStdString();
   const TRun remove = RunProcess(QStringLiteral("dpkg"), dpkg + QStringList{"--purge", "kestril-player"});
   ASSERT_EQ(remove.Code, 0) << remove.Output.toStdString();
   QStringList left;

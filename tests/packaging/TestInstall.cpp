@@ -97,3 +97,14 @@ TEST(Install, PutsTheProgramItsEntryIconsAndMetainfoAndNothingElse)
   const TRun validTree = RunProcess(appstream, {"validate-tree", "--no-net", usr});
   EXPECT_EQ(validTree.Code, 0) << validTree.Output.toStdString();
 }
+
+// The program carries no made-up contact data of its maker: the site, mail,
+// address and telephone come only from the build's options.
+TEST(Install, TheProgramHoldsNoPlaceholderContacts)
+{
+  const QByteArray program = readFileBytes(QStringLiteral(KP_BUILT_PROGRAM));
+  ASSERT_GT(program.size(), 1 << 20);
+  for (const char *placeholder :
+       {"www.example.org", "support@example.org", "+1 555 0100", "Example Street", "Example City"})
+    EXPECT_FALSE(program.contains(placeholder)) << placeholder;
+}

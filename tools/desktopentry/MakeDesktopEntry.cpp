@@ -1,7 +1,8 @@
 // Writes the desktop entry that is installed beside the program: the very
 // entry the program writes for itself, Exec naming the installed program,
-// plus its icon. The install rules run it with the final paths, so the
-// entry follows the prefix given at install time.
+// plus its icon and, outside the home folder, the types it opens. The
+// install rules run it with the final paths, so the entry follows the
+// prefix given at install time.
 //
 //   make-desktop-entry <installed program> <entry file to write>
 

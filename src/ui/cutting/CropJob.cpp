@@ -168,7 +168,9 @@ TCropOutcome TCropJob::Run()
   FAgreed = existing;
 
   if (FEvents.Started) FEvents.Started(FOutputName, TotalSeconds(FItems));
-  // The movie grows under a temporary name and takes its own when complete.
+  // The movie grows under a temporary name and takes its own when complete;
+  // its folder (the videos folder by default) may not exist yet.
+  if (!folder.isEmpty()) ForceDirs(folder);
   TWholeFileWriter output(FOutputName);
   std::unique_ptr<TMOVWriter> writer = StartWriter(output);
   if (!writer) return TCropOutcome::Failed;

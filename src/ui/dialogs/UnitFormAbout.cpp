@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "IDialogHost.h"
+#include "MakerContacts.h"
 #include "MessageBoxes.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
@@ -9,6 +10,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <utility>
 
 namespace kp {
 
@@ -35,7 +37,6 @@ TFormAbout::TFormAbout(IDialogHost *host, QWidget *parent) : QDialog(parent), FH
   }
   const int logoHeight = FImageLogo->sizeHint().height();
   const int row = fontMetrics().height() + 6;
-  // The city line sits above the name line.
   int y = 10;
   FImageLogo->move(0, y);
   y += logoHeight + 5;
@@ -43,11 +44,20 @@ TFormAbout::TFormAbout(IDialogHost *host, QWidget *parent) : QDialog(parent), FH
   y += FLabelTitle->sizeHint().height() + 2;
   FLabelVer->move(0, y);
   y += row + 8;
-  FLabelCity->move(0, y);
-  FLabelName->move(0, y + row);
-  FLabelMail->move(0, y + 2 * row);
-  FLabelSite->move(0, y + 3 * row);
-  setFixedSize(std::max(360, FImageLogo->sizeHint().width() + 20), y + 4 * row + 10);
+  // The contact lines the build gives, the address first, without gaps.
+  const TMakerContacts &contacts = MakerContacts();
+  const std::pair<QLabel *, QString> lines[] = {{FLabelCity, contacts.Address},
+                                                {FLabelName, contacts.Phone},
+                                                {FLabelMail, contacts.Mail},
+                                                {FLabelSite, contacts.Site}};
+  for (const auto &[label, text] : lines) {
+    label->setText(text);
+    label->setVisible(!text.isEmpty());
+    if (text.isEmpty()) continue;
+    label->move(0, y);
+    y += row;
+  }
+  setFixedSize(std::max(360, FImageLogo->sizeHint().width() + 20), y + 10);
   ApplyLanguage();
 }
 
@@ -56,16 +66,12 @@ void TFormAbout::ApplyLanguage()
   setWindowTitle(Translate(u"N_Help_About"));
   FLabelMail->setToolTip(Translate(u"SendMail"));
   FLabelSite->setToolTip(Translate(u"N_Help_Site"));
-  FLabelName->setText(Translate(u"MyName"));
-  FLabelMail->setText(Translate(u"MyEMail"));
-  FLabelCity->setText(Translate(u"MyCity"));
-  FLabelSite->setText(Translate(u"MySite"));
   CentreAll();
 }
 
 QString TFormAbout::MailUrl()
 {
-  return QStringLiteral("mailto:") + Translate(u"MyEMail") + QStringLiteral("?subject=") + Title;
+  return QStringLiteral("mailto:") + MakerContacts().Mail + QStringLiteral("?subject=") + Title;
 }
 
 void TFormAbout::CentreAll()

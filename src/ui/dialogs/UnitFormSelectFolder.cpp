@@ -133,12 +133,27 @@ void TFormSelectFolder::ShowPendingFolder()
   FShowingPending = false;
 }
 
+namespace {
+
+bool IsUserFolderToBeMade(const QString &path)
+{
+  if (path.isEmpty() || QFileInfo::exists(path)) return false;
+  const QString clean = QDir::cleanPath(path);
+  return clean == QDir::cleanPath(GetSpecialFolder(sfVideos)) ||
+         clean == QDir::cleanPath(GetSpecialFolder(sfDocuments));
+}
+
+} // namespace
+
 void TFormSelectFolder::ShellTreeViewChange()
 {
   const QModelIndex index = FTree->currentIndex();
   const QString path = index.isValid() ? FModel->filePath(index) : QString();
   // The user's own choice ends the bringing into view.
   if (!FShowingPending && path != FPendingFolder) FPendingFolder.clear();
+  // The user's videos or documents folder before anything was saved there
+  // stays chosen while the tree shows where it will be: the copy makes it.
+  if (FShowingPending && IsUserFolderToBeMade(FEdit->text())) return;
   // No node: nothing a copy could go to.
   FEdit->setText(path);
   FButtonOk->setEnabled(!path.isEmpty());

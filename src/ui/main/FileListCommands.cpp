@@ -9,6 +9,7 @@
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
+#include "UnitTempFiles.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
 
@@ -67,6 +68,7 @@ TFileListCommands::~TFileListCommands()
 void TFileListCommands::RemoveTemporaryFiles()
 {
   for (const QString &path : std::as_const(FTemporaryFiles)) QFile::remove(path);
+  if (!FTemporaryFiles.isEmpty()) RemoveTempFilesFolder();
   FTemporaryFiles.clear();
 }
 
@@ -358,14 +360,14 @@ void TFileListCommands::OpenTrackInEarth()
   }
   const QString file = SanitizeFileName(QLatin1String("Track ") + DateTimeToStr(info.StartTime + TimeZoneShift()) +
                                         QLatin1String(".kml"));
-  QString path = QDir(QDir::tempPath()).absoluteFilePath(file);
   QByteArray text;
-  QString error;
-  if (!GpsExportConverters().front()->ExportToText(info, text) || !SaveStringToFile(path, text, error)) {
-    FHost.ShowFailure(FileFailureMessage(path, error), {});
+  QString error, path;
+  if (GpsExportConverters().front()->ExportToText(info, text)) path = CreateTempFile(file, text, error);
+  if (path.isEmpty()) {
+    FHost.ShowFailure(FileFailureMessage(file, error), {});
     return;
   }
-  if (!FTemporaryFiles.contains(path)) FTemporaryFiles << path;
+  FTemporaryFiles << path;
   FHost.OpenDocument(path);
 }
 

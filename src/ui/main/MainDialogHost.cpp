@@ -1,6 +1,7 @@
 #include "FileListCommands.h"
 #include "FileListModel.h"
 #include "MainHost.h"
+#include "MakerContacts.h"
 #include "MapBridge.h"
 #include "MessageBoxes.h"
 #include "PositionModel.h"
@@ -34,7 +35,8 @@ bool TMainDialogHost::MenuChecked(const QString &name) const
 
 void TMainDialogHost::OpenWebSite()
 {
-  OpenWithDesktop(Translate(u"MySite"),
+  if (MakerContacts().Site.isEmpty()) return;
+  OpenWithDesktop(MakerContacts().Site,
                   CantOpenReport(QApplication::activeWindow() ? QApplication::activeWindow() : &W));
 }
 

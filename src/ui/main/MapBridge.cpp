@@ -1,5 +1,6 @@
 #include "MapBridge.h"
 
+#include "MakerContacts.h"
 #include "UnitException.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
@@ -106,8 +107,11 @@ QString TMapBridge::InitializeScript()
 
 void TMapBridge::OpenAnalyticsPage()
 {
+  // The maker's page is asked only of a build that names the maker's site.
+  const QString site = MakerContacts().Site;
+  if (site.isEmpty()) return;
   FHost.NavigateAnalytics(
-      QUrl(Translate(u"MySite") + QStringLiteral("/googleMapsAPI.html?version=1.1&langid=") + Translate(u"langid")));
+      QUrl(site + QStringLiteral("/googleMapsAPI.html?version=1.1&langid=") + Translate(u"langid")));
 }
 
 void TMapBridge::LoadMapPage(int provider)

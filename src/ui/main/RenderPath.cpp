@@ -105,4 +105,9 @@ bool ForceRenderPath(TRenderPath path)
   return true;
 }
 
+std::optional<TRenderPath> AppliedRenderPath()
+{
+  return Applied();
+}
+
 } // namespace kp

@@ -8,6 +8,7 @@
 
 #include <QLoggingCategory>
 #include <QString>
+#include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcRender)
 
@@ -34,5 +35,7 @@ TRenderPath ApplyRenderPath();
 // Applies Path without probing (a test that wants the OpenGL path); false
 // when a path was applied already.
 bool ForceRenderPath(TRenderPath path);
+// The path this process applied; none before the first choice.
+std::optional<TRenderPath> AppliedRenderPath();
 
 } // namespace kp

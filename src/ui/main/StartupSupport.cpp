@@ -77,7 +77,6 @@ QString DesktopEntryText(const QString &exePath)
                         "Name=KESTRIL PLAYER\n"
                         "Comment=Dash-camera recordings with their track\n"
                         "Exec=%1 %f\n"
-                        "MimeType=video/quicktime;\n"
                         "Categories=AudioVideo;Video;Player;\n"
                         "Terminal=false\n")
       .arg(QuotedExec(exePath));
@@ -96,14 +95,28 @@ bool WriteDesktopEntry(const QString &dataHome, const QString &exePath)
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(text) != text.size() || !out.flush())
     return false;
   out.close();
+  // The entry names no type, but an earlier one may have: a cache that may
+  // still list the program is refreshed. None is made where there was none.
   const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
-  if (!tool.isEmpty()) QProcess::startDetached(tool, {dir});
+  if (!tool.isEmpty() && QFileInfo::exists(QDir(dir).absoluteFilePath(QStringLiteral("mimeinfo.cache"))))
+    QProcess::startDetached(tool, {dir});
   return true;
 }
 
 QString InstalledDesktopEntryText(const QString &exePath)
 {
-  return DesktopEntryText(exePath) + QStringLiteral("Icon=kestril-player\n");
+  QString text = DesktopEntryText(exePath);
+  // A prefix in the home folder (~/.local) puts the entry among the user's
+  // own, where a type it names would take that type over as well.
+  const QString home = QDir::cleanPath(QDir::homePath()) + QLatin1Char('/');
+  if (!QDir::cleanPath(exePath).startsWith(home))
+    text += QStringLiteral("MimeType=%1;\n").arg(DesktopEntryTypes().join(QLatin1Char(';')));
+  return text + QStringLiteral("Icon=kestril-player\n");
+}
+
+QStringList DesktopEntryTypes()
+{
+  return {QStringLiteral("video/quicktime")};
 }
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // What the program reads and writes around its start: the switches of the
-// command line, the installation id, and the desktop entry that offers the
-// program for QuickTime movies (never as their default handler).
+// command line, the installation id, and the desktop entries that list the
+// program among the desktop's applications.
 
 #include <QString>
 #include <QStringList>
@@ -21,15 +21,21 @@ TStartArgs ParseStartArgs(const QStringList &args);
 // Eleven letters, each 'a' or 'A' by Coin (0 or 1) plus Letter (0..25).
 QString MakeInstallationId(const std::function<int()> &coin, const std::function<int()> &letter);
 
-// The entry's text for the program at ExePath.
+// The text of the entry the program writes for itself (program at ExePath).
+// It declares no file type: by the desktop's rules, any type an entry in the
+// user's own folder declares makes it that type's preferred program over
+// every system-wide one, unless the user chose a default.
 QString DesktopEntryText(const QString &exePath);
 // Writes $dataHome/applications/kestril-player.desktop when its text
-// changed, then refreshes the desktop's cache when the tool exists. True
-// when the file was (re)written.
+// changed, then refreshes that folder's type cache when it has one (an
+// earlier entry may be listed there). True when the file was (re)written.
 bool WriteDesktopEntry(const QString &dataHome, const QString &exePath);
 
+// The types the installed entry offers the program for.
+QStringList DesktopEntryTypes();
 // The entry installed beside the program: the same entry with the icon the
-// theme holds for it.
+// theme holds for it, and the types it opens unless the program is
+// installed in the user's home folder.
 QString InstalledDesktopEntryText(const QString &exePath);
 // The desktop entry installed with the program at ExePath
 // (<prefix>/share/applications/kestril-player.desktop beside

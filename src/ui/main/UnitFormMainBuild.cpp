@@ -2,6 +2,7 @@
 
 #include "UnitFormMain.h"
 
+#include "MakerContacts.h"
 #include "ScrollingStrip.h"
 #include "UnitUtilsDesktop.h"
 #include "WindowLayout.h"
@@ -162,6 +163,8 @@ void TFormMain::BuildWidgets()
 {
   FMenus = new TMainMenus(this);
   FMenus->Build(menuBar());
+  // Without a site of the maker's there is nothing to open.
+  FMenus->Action(QStringLiteral("N_Help_Site"))->setVisible(!MakerContacts().Site.isEmpty());
   SplitterRight = Named(new QSplitter(Qt::Horizontal), "SplitterRight");
   auto *panelLeft = Named(new QWidget, "PanelLeft");
   auto *leftColumn = Column(panelLeft);

@@ -31,6 +31,7 @@
 #include "UnitFileManager.h"
 #include "UnitRegSettings.h"
 #include "UnitSnapshot.h"
+#include "UnitTempFiles.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsDesktop.h"
 #include "WindowLayout.h"
@@ -374,6 +375,7 @@ void TFormMain::TimerOnStartTimer()
   };
   const TStartArgs args = ParseStartArgs(Arguments);
   step([this] { NavigateAds(QStringLiteral("qrc:/Ads.html")); });
+  step([] { RemoveStaleTempFolders(); });
   step([this] { ProbeEVR(); });
   step([this] { Views->Commands.N_Playback_Renderer_NULClick(nullptr); });
   step([] {

@@ -17,10 +17,12 @@
 #include "UnitFormSelectFolder.h"
 #include "UnitFormSetupDevice.h"
 #include "UnitFormWhatsNew.h"
+#include "UnitReg.h"
 #include "UnitTranslate.h"
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QMessageBox>
 #include <QToolTip>
 #include <unistd.h>
 
@@ -44,8 +46,33 @@ void TFormMain::CreateOtherWindows()
   w.WhatsNew = std::make_unique<TFormWhatsNew>();
 }
 
+namespace {
+
+// The first change the settings cannot store is told, once, without holding
+// up whoever made it (a worker thread, a window being closed).
+void TellWhenSettingsCannotBeSaved()
+{
+  SetSaveFailureNotice([](const QString &file, const QString &reason) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [file, reason] {
+          auto *box = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(),
+                                      Translate(u"Mes_CantSaveSettings") + QStringLiteral("\n") + file +
+                                          QStringLiteral("\n") + reason,
+                                      QMessageBox::Ok, QApplication::activeWindow());
+          box->setObjectName(QStringLiteral("SettingsNotSaved"));
+          box->setAttribute(Qt::WA_DeleteOnClose);
+          box->open();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+} // namespace
+
 std::unique_ptr<TFormMain> CreateWindows(const QStringList &args)
 {
+  TellWhenSettingsCannotBeSaved();
   // Before the first web view: the scene graph cannot change afterwards.
   ApplyRenderPath();
   InstallPaletteThemeColors();

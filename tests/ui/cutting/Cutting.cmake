@@ -6,11 +6,12 @@ kp_add_test(ui kp_ui_cutting_rules_tests SOURCES TestCropRules.cpp TestCropDatBl
 # ffmpeg and ffprobe as oracles.
 set(KP_CUTTING_CARD_DIR ${CMAKE_CURRENT_BINARY_DIR}/cutting-card)
 set(KP_CUTTING_SOURCES_DIR ${CMAKE_CURRENT_BINARY_DIR}/cutting-sources)
-add_test(NAME ui_MakeCuttingCard COMMAND make-demo-card --jobs 2 ${KP_CUTTING_CARD_DIR})
-set_tests_properties(ui_MakeCuttingCard PROPERTIES FIXTURES_SETUP kp_cutting_inputs TIMEOUT 300)
+add_test(NAME ui_MakeCuttingCard COMMAND ${KP_TEST_HOME} $<TARGET_FILE:make-demo-card> --jobs 2 ${KP_CUTTING_CARD_DIR})
 add_test(NAME ui_MakeCuttingSources
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/container/make_writer_sources.sh ${KP_CUTTING_SOURCES_DIR})
-set_tests_properties(ui_MakeCuttingSources PROPERTIES FIXTURES_SETUP kp_cutting_inputs TIMEOUT 300)
+  COMMAND ${KP_TEST_HOME} sh ${CMAKE_SOURCE_DIR}/tests/container/make_writer_sources.sh ${KP_CUTTING_SOURCES_DIR})
+set_tests_properties(ui_MakeCuttingCard ui_MakeCuttingSources PROPERTIES FIXTURES_SETUP kp_cutting_inputs TIMEOUT 300
+  FIXTURES_REQUIRED ${KP_REAL_HOME_FIXTURE})
+kp_real_home_also_after(kp_cutting_inputs)
 
 function(kp_cutting_test target source platform)
   add_executable(${target} ${source})
@@ -18,6 +19,7 @@ function(kp_cutting_test target source platform)
   target_compile_definitions(${target} PRIVATE
     KP_CUTTING_CARD="${KP_CUTTING_CARD_DIR}" KP_CUTTING_SOURCES="${KP_CUTTING_SOURCES_DIR}")
   add_dependencies(${target} make-demo-card)
+  kp_test_home(${target})
   set(lock)
   if(platform STREQUAL "xcb")
     # The X server's keyboard focus is shared with the other X tests.

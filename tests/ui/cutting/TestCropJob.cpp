@@ -266,10 +266,15 @@ TEST_F(CropJob, WriterThatCannotStartReportsAndShowsTheMainWindow)
 {
   FItems = {Item(CardMovie(2), false, 0, 0.2L)};
   kptest::TReportRecorder reports;
-  EXPECT_EQ(Run(Out(QStringLiteral("missing/cut.mov"))), TCropOutcome::Failed);
-  // A missing folder is the user's to mend: one plain message, no report.
-  EXPECT_EQ(FMessages,
-            QStringList(FileFailureMessage(Out(QStringLiteral("missing/cut.mov")), SystemErrorText(ENOENT))));
+  // A folder not made yet (the videos folder before the first save) is made.
+  EXPECT_EQ(Run(Out(QStringLiteral("not yet/made/cut.mov"))), TCropOutcome::Finished);
+  EXPECT_TRUE(QFileInfo(Out(QStringLiteral("not yet/made/cut.mov"))).isFile());
+  FHost.Calls.clear();
+  // One that cannot be made (a file stands in its way) is the user's to
+  // mend: one plain message, no report.
+  ASSERT_TRUE(kptest::writeFileBytes(Out(QStringLiteral("plain")), "x"));
+  EXPECT_EQ(Run(Out(QStringLiteral("plain/cut.mov"))), TCropOutcome::Failed);
+  EXPECT_EQ(FMessages, QStringList(FileFailureMessage(Out(QStringLiteral("plain/cut.mov")), SystemErrorText(ENOTDIR))));
   EXPECT_EQ(reports.Shown(), QStringList());
   EXPECT_EQ(FHost.Calls, QStringList({"show"}));
   // An empty name starts nothing and stores no folder.

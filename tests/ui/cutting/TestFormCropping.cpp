@@ -123,6 +123,10 @@ TEST_F(FormCropping, AddingFilesFillsRowsAndTotals)
   });
   QTest::keyClick(list, Qt::Key_Return);
   EXPECT_EQ(edited, CardMovie(2));
+  // Without a window manager (the offscreen platform) nothing gives the
+  // activation back once the editor closes: the user would click the dialog.
+  FForm.activateWindow();
+  ASSERT_TRUE(kptest::waitUntil([this] { return QApplication::activeWindow() == &FForm; }, 5000));
   QTest::keyClick(list, Qt::Key_Delete);
   EXPECT_EQ(FForm.RowCount(), 2);
   EXPECT_EQ(Cell(0, 0), CardMovie(3));

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "DialogPrompts.h"
+#include "MakerContacts.h"
 #include "SecondaryPlacement.h"
 #include "UnitFormAbout.h"
 #include "UnitFormCopy.h"
@@ -71,12 +72,12 @@ protected:
     item.Files[0].Size = -1;
     return item;
   }
-  // A copy into "out" that is paused once it has copied something (null when
-  // it never started).
+  // A copy into "out" that holds after its first block (null when it never
+  // started). Paused before it starts: a copy paused once running may well
+  // have ended by then (a few MiB take milliseconds).
   TFormCopy *StartPausedCopy(const TFileItem &item)
   {
     FHost.ChosenFolder = FDir.path() + QStringLiteral("/out");
-    // Paused before it starts: a copy paused after starting may be over.
     auto *form = new TFormCopy(&FHost, TCopyDelays{4000, true});
     form->StartCopy(item);
     if (kptest::waitUntil([&] { return form->Thread()->Snapshot().CopiedBytes > 0; }, 5000)) return form;
@@ -128,6 +129,8 @@ TEST_F(AuxWindows, CopyWindowClosedMidCopyGoesAwayWithoutAPartialFile)
   EXPECT_TRUE(form.isNull() || !form->isVisible());
   ASSERT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
   EXPECT_FALSE(QFileInfo::exists(FHost.ChosenFolder + QStringLiteral("/BIG.MOV")));
+  // Nor its temporary file: the engine removes what it began.
+  EXPECT_EQ(QDir(FHost.ChosenFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
 
   // A cancelled folder choice closes the window at once.
   FHost.ChosenFolder.clear();
@@ -143,6 +146,9 @@ TEST_F(AuxWindows, CopyWindowShowsAFailure)
   const QString source = FDir.path() + QStringLiteral("/PULLED.MOV");
   QPointer<TFormCopy> form = StartPausedCopy(OneFileRecording(source, 4 << 20));
   ASSERT_TRUE(form);
+  // Held after its first block, under a hidden name.
+  EXPECT_EQ(form->Thread()->Snapshot().CopiedBytes, TFormCopyThread::BlockSize);
+  EXPECT_FALSE(QFileInfo::exists(FHost.ChosenFolder + QStringLiteral("/PULLED.MOV")));
   QFile::resize(source, 1 << 20); // the card is pulled
   kptest::MessageBoxAnswerer boxes;
   form->Thread()->SetPaused(false);
@@ -157,6 +163,7 @@ TEST_F(AuxWindows, CopyWindowShowsAFailure)
   kptest::saveScreenshot(form, QStringLiteral("copy-failed.png"));
   form->close();
   EXPECT_TRUE(kptest::waitUntil([&] { return form.isNull(); }, 5000));
+  EXPECT_EQ(QDir(FHost.ChosenFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 // Three files of a recording already in the folder: one question, whose
@@ -288,6 +295,34 @@ TEST_F(AuxWindows, FolderChooserOpensAtTheChosenFolder)
   EXPECT_EQ(form.Path(), FDir.path());
 }
 
+// The default copy folder (the user's videos folder) is made by the first
+// copy, not before: until then the chooser shows where it will be and keeps
+// it chosen.
+TEST_F(AuxWindows, FolderChooserKeepsAFolderStillToBeMade)
+{
+  const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", QFile::encodeName(FDir.path() + QStringLiteral("/home")));
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(FDir.path() + QStringLiteral("/home/.config")));
+  const QString videos = FDir.path() + QStringLiteral("/home/Videos");
+  ASSERT_EQ(GetSpecialFolder(sfVideos), videos);
+  ASSERT_TRUE(QDir().mkpath(FDir.path() + QStringLiteral("/home")));
+  TFormSelectFolder form;
+  QTreeView *tree = form.Tree();
+  const auto *files = static_cast<const QFileSystemModel *>(tree->model());
+  form.SetPath(videos);
+  form.show();
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] { return files->filePath(tree->currentIndex()) == FDir.path() + QStringLiteral("/home"); }, 10000));
+  EXPECT_EQ(form.Path(), videos);
+  EXPECT_TRUE(form.ButtonOk()->isEnabled());
+  EXPECT_FALSE(QFileInfo::exists(videos));
+  // The user's own pick in the tree replaces it.
+  tree->setCurrentIndex(files->index(FDir.path()));
+  EXPECT_EQ(form.Path(), FDir.path());
+  qputenv("HOME", oldHome);
+  qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
 // The chooser lists the folders a user keeps, not the hidden ones of the
 // programs, and a folder it adds takes its place in the order.
 TEST_F(AuxWindows, FolderChooserListsVisibleFoldersInOrder)
@@ -388,10 +423,48 @@ TEST_F(AuxWindows, WhatsNewFallsBackToTheGeneralNotes)
 
 TEST_F(AuxWindows, AboutOpensTheSite)
 {
+  const TMakerContacts build = MakerContacts();
+  MakerContacts().Site = QStringLiteral("https://maker.test");
   TFormAbout form(&FHost);
   form.show();
   QTest::mouseClick(form.LabelSite(), Qt::LeftButton);
   EXPECT_EQ(FHost.WebSiteCalls, 1);
+  MakerContacts() = build;
+}
+
+// Only the contact lines the build gives are shown, one under the other,
+// and the window is no taller than they need.
+TEST_F(AuxWindows, AboutShowsOnlyTheContactsTheBuildGives)
+{
+  const TMakerContacts build = MakerContacts();
+  const struct {
+    TMakerContacts Given;
+    QStringList Shown;
+  } cases[] = {
+      {{}, {}},
+      {{"https://maker.test", "help@maker.test", "1 Road, Town", "+1 000"},
+       {"1 Road, Town", "+1 000", "help@maker.test", "https://maker.test"}},
+      {{"", "help@maker.test", "", ""}, {"help@maker.test"}},
+  };
+  int emptyHeight = 0;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Shown.join('|').toStdString());
+    MakerContacts() = c.Given;
+    TFormAbout form(&FHost);
+    form.show();
+    QList<QLabel *> lines;
+    for (QLabel *label : form.findChildren<QLabel *>())
+      if (label->isVisible() && label->pixmap().isNull() && label->y() > form.findChildren<QLabel *>()[2]->y())
+        lines << label;
+    std::sort(lines.begin(), lines.end(), [](QLabel *a, QLabel *b) { return a->y() < b->y(); });
+    QStringList shown;
+    for (QLabel *label : lines) shown << label->text();
+    EXPECT_EQ(shown, c.Shown);
+    EXPECT_EQ(form.LabelSite()->isVisible(), !c.Given.Site.isEmpty());
+    if (c.Shown.isEmpty()) emptyHeight = form.height();
+    EXPECT_EQ(form.height(), emptyHeight + int(c.Shown.size()) * (form.fontMetrics().height() + 6));
+  }
+  MakerContacts() = build;
 }
 
 } // namespace

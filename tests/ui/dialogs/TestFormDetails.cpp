@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
@@ -47,9 +48,11 @@ TEST_F(DetailsWindow, ShowsBesideThePointerWithoutTakingTheActivation)
   main.activateWindow();
   ASSERT_TRUE(kptest::waitUntil([&] { return QApplication::activeWindow() == &main; }, 5000));
   TFormDetails details(&FHost);
-  FHost.Panel = QRect(0, 500, 800, 200);
+  // Room below the graph panel on any screen (the offscreen one is 800x600).
+  const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+  FHost.Panel = QRect(work.left(), work.top() + 100, 800, 200);
   FHost.Caption = QString(300, QLatin1Char('x'));
-  QCursor::setPos(300, 200);
+  QCursor::setPos(work.left() + 300, work.top() + 200);
   details.ShowDetails(TSpeedGraphic::Create, 0.5, 0.01, 0.5);
   ASSERT_TRUE(kptest::waitUntil([&] { return details.isVisible(); }, 5000));
   kptest::spin(200);
@@ -60,7 +63,7 @@ TEST_F(DetailsWindow, ShowsBesideThePointerWithoutTakingTheActivation)
   EXPECT_TRUE(file->text().contains("..."));
   EXPECT_LE(file->x() + file->fontMetrics().horizontalAdvance(file->text()), details.width());
   const QPoint at = QCursor::pos();
-  EXPECT_EQ(details.pos(), QPoint(at.x() + 16, 700));
+  EXPECT_EQ(details.pos(), QPoint(at.x() + 16, FHost.Panel.bottom() + 1));
   kptest::saveScreenshot(&details, QStringLiteral("details.png"));
   details.HideDetails();
   EXPECT_FALSE(details.isVisible());

@@ -4,6 +4,7 @@
 #include "RealWindowSupport.h"
 
 #include "FileListModel.h"
+#include "StartupSupport.h"
 #include "PlaybackState.h"
 #include "UiTestSupport.h"
 #include "UnitFormMain.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTableView>
@@ -122,4 +124,82 @@ TEST_F(EndToEnd, TheProgramShowsItsWindow)
   program.terminate();
   if (!program.waitForFinished(10000)) program.kill();
   EXPECT_TRUE(shown);
+}
+
+namespace {
+
+QString DefaultFor(const QString &xdgMime, const QProcessEnvironment &env, const QString &type)
+{
+  QProcess query;
+  query.setProcessEnvironment(env);
+  query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type});
+  query.waitForFinished(10000);
+  return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+// A system whose only QuickTime player is another program, no default chosen:
+// the program started from the build tree lists itself among the user's
+// applications but leaves the desktop's choice as it was.
+TEST_F(EndToEnd, AStartFromTheBuildTreeLeavesTheDefaultPlayerAlone)
+{
+  const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  const QString updateDb = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+  if (xdgMime.isEmpty() || updateDb.isEmpty()) {
+    if (qEnvironmentVariable("CI") == QLatin1String("true")) FAIL() << "xdg-mime or update-desktop-database missing";
+    GTEST_SKIP() << "xdg-mime or update-desktop-database missing";
+  }
+  QTemporaryDir root;
+  const QString home = root.filePath(QStringLiteral("home")), system = root.filePath(QStringLiteral("system"));
+  const QString userApps = home + QStringLiteral("/.local/share/applications");
+  ASSERT_TRUE(QDir().mkpath(system + QStringLiteral("/applications")));
+  ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.config")));
+  const QStringList types = DesktopEntryTypes();
+  ASSERT_TRUE(kptest::writeFileBytes(
+      system + QStringLiteral("/applications/other-player.desktop"),
+      "[Desktop Entry]\nType=Application\nName=Other\nExec=true %f\nMimeType=" + types.join(';').toUtf8() + ";\n"));
+  ASSERT_EQ(QProcess::execute(updateDb, {system + QStringLiteral("/applications")}), 0);
+
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char *name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+    env.remove(QString::fromLatin1(name));
+  env.insert(QStringLiteral("HOME"), home);
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+  env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+  env.insert(QStringLiteral("XDG_CONFIG_DIRS"), system);
+  env.insert(QStringLiteral("XDG_DATA_DIRS"), system);
+  for (const QString &type : types)
+    ASSERT_EQ(DefaultFor(xdgMime, env, type), QStringLiteral("other-player.desktop")) << type.toStdString();
+
+  QProcess program;
+  QProcessEnvironment programEnv = env;
+  programEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  programEnv.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+  programEnv.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
+  program.setProcessEnvironment(programEnv);
+  program.setWorkingDirectory(root.path());
+  program.start(QStringLiteral(KP_PROGRAM), {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  const QString entry = userApps + QStringLiteral("/kestril-player.desktop");
+  // The installation id is stored by the start-up step after the entry's.
+  const QString settingsFile = home + QStringLiteral("/.config/kestril-player/settings.conf");
+  const bool started = kptest::waitUntil([&] { return kptest::readFileBytes(settingsFile).contains("\nid="); }, 30000);
+  const bool listed = QFileInfo(entry).size() > 0;
+  program.terminate();
+  if (!program.waitForFinished(10000)) program.kill();
+  // The program is among the user's applications ("Open with")...
+  ASSERT_TRUE(started);
+  EXPECT_TRUE(listed);
+  EXPECT_TRUE(kptest::readFileBytes(entry).contains("Exec=\"" + QFile::encodeName(KP_PROGRAM) + "\" %f"));
+  // ...and no cache of the user's names it for a type, not even after a
+  // refresh the program could have started.
+  EXPECT_FALSE(kptest::waitUntil(
+      [&] { return kptest::readFileBytes(userApps + QStringLiteral("/mimeinfo.cache")).contains("kestril-player"); },
+      2000));
+  for (const QString &type : types)
+    EXPECT_EQ(DefaultFor(xdgMime, env, type), QStringLiteral("other-player.desktop")) << type.toStdString();
+  // Nor does a start make the user's folders: a copy or a save does.
+  for (const char *folder : {"Videos", "Desktop", "Documents"})
+    EXPECT_FALSE(QFileInfo::exists(home + QLatin1Char('/') + QLatin1String(folder))) << folder;
 }

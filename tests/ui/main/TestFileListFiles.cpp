@@ -8,6 +8,7 @@
 #include "SmallDisk.h"
 #include "UnitGpsConverters.h"
 #include "UnitSnapshot.h"
+#include "UnitTempFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,6 +103,49 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
     EXPECT_EQ(code, 0);
   }
   QFile::remove(Host.Opened.front());
+}
+
+// Another user's (or a stale) link standing under any name the track could
+// be given is passed over, never written through; with every name taken the
+// user is told and nothing is opened.
+TEST_F(CardFixture, TrackForTheGlobeNeverWritesThroughALink)
+{
+  Add({DemoCard() + "/DCIM/100MEDIA"});
+  SelectAll();
+  Commands->OpenTrackInEarth();
+  ASSERT_EQ(Host.Opened.size(), 1);
+  const QFileInfo first(Host.Opened.takeFirst());
+  ASSERT_TRUE(QFile::remove(first.filePath()));
+  const QString stem = first.completeBaseName(), folder = first.path();
+  QStringList names;
+  for (int n = 1; n <= TempFileNameCount; ++n)
+    names << folder + '/' + (n == 1 ? stem : stem + QString(" (%1)").arg(n)) + ".kml";
+  QTemporaryDir victims;
+  const QString target = victims.filePath("precious");
+  ASSERT_TRUE(kptest::writeFileBytes(target, "mine"));
+  for (const QString &name : names) ASSERT_TRUE(QFile::link(target, name)) << name.toStdString();
+
+  Commands->OpenTrackInEarth();
+  EXPECT_TRUE(Host.Opened.isEmpty());
+  ASSERT_EQ(Host.Messages.size(), 1);
+  EXPECT_TRUE(Host.Messages.takeFirst().contains(first.fileName()));
+
+  // One name free again: that one is written, as a file of its own.
+  ASSERT_TRUE(QFile::remove(names[4]));
+  Commands->OpenTrackInEarth();
+  ASSERT_EQ(Host.Opened.size(), 1);
+  EXPECT_EQ(Host.Opened.front(), names[4]);
+  EXPECT_FALSE(QFileInfo(names[4]).isSymLink());
+  EXPECT_TRUE(kptest::readFileBytes(names[4]).contains("<kml"));
+  EXPECT_EQ(kptest::readFileBytes(target), "mine");
+  EXPECT_TRUE(Host.Messages.isEmpty());
+  // The folder is this user's alone, and goes with the program.
+  EXPECT_EQ(QFileInfo(folder).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ExeOther |
+                                               QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup),
+            QFile::Permissions());
+  Commands.reset();
+  EXPECT_FALSE(QFileInfo::exists(folder));
+  EXPECT_EQ(kptest::readFileBytes(target), "mine");
 }
 
 // A folder that cannot be written or a full disk: one plain message naming

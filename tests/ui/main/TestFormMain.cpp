@@ -1,6 +1,7 @@
 // The real main window, offscreen: what a second start brings back.
 
 #include "MainMenus.h"
+#include "MakerContacts.h"
 #include "MenuHotKeys.h"
 #include "UiTestSupport.h"
 #include "UnitFileManager.h"
@@ -17,13 +18,16 @@
 #include "UnitTranslate.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QTableView>
 #include <QTreeWidget>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -59,6 +63,45 @@ TEST_F(FormMainTest, SecondStartRestoresMarksColumnsAndGeometry)
   EXPECT_EQ(header->logicalIndex(0), 1);
   EXPECT_EQ(w->geometry().size(), QSize(900, 600));
   EXPECT_FALSE(w->windowState() & Qt::WindowMaximized);
+}
+
+// The help menu opens the maker's site only in a build that names one.
+TEST_F(FormMainTest, WebSiteCommandOnlyWithTheMakersSite)
+{
+  const QString build = MakerContacts().Site;
+  for (const QString &site : {QString(), QStringLiteral("https://maker.test")}) {
+    MakerContacts().Site = site;
+    const std::unique_ptr<TFormMain> w = CreateWindows({});
+    EXPECT_EQ(w->Item("N_Help_Site")->isVisible(), !site.isEmpty()) << site.toStdString();
+  }
+  MakerContacts().Site = build;
+}
+
+// A store that cannot be written (here its folder's parent is a file) is
+// told once, naming the file and why, however many changes fail after it.
+TEST_F(FormMainTest, SettingsThatCannotBeSavedAreToldOnce)
+{
+  const std::unique_ptr<TFormMain> w = CreateWindows({});
+  const QString blocker = settings.Dir() + "/plainfile";
+  ASSERT_TRUE(kptest::writeFileBytes(blocker, "x"));
+  SetSettingsDir(blocker + "/kestril-player");
+  w->Item("N_View_FileList")->trigger();
+  w->Item("N_View_ControlPanel")->trigger();
+  const auto boxes = [] {
+    QList<QMessageBox *> found;
+    for (QWidget *top : QApplication::topLevelWidgets())
+      if (top->objectName() == "SettingsNotSaved" && top->isVisible()) found << static_cast<QMessageBox *>(top);
+    return found;
+  };
+  ASSERT_TRUE(kptest::waitUntil([&] { return !boxes().isEmpty(); }, 5000));
+  QCoreApplication::sendPostedEvents();
+  ASSERT_EQ(boxes().size(), 1);
+  const QString text = boxes().front()->text();
+  EXPECT_TRUE(text.startsWith(Translate(u"Mes_CantSaveSettings"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(blocker + "/kestril-player/settings.conf")) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR)))) << text.toStdString();
+  boxes().front()->close();
+  SetSettingsDir(settings.Dir());
 }
 
 TEST_F(FormMainTest, MovedSplittersComeBackOnTheNextStart)

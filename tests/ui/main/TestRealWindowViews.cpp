@@ -10,6 +10,7 @@
 #include "Views.h"
 
 #include <QTest>
+#include <algorithm>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -99,10 +100,20 @@ TEST_F(RealWindow, RendererSwitchMirrorAndDragWhilePaused)
   ASSERT_TRUE(kptest::waitUntil([&] { return kptest::LitShare(video->grab().toImage()) > 0.3; }, 5000));
 
   // FlipH mirrors the picture; the caption strip at the bottom tells left
-  // from right.
+  // from right. The picture's own rows, without the bars a widget of another
+  // shape (a smaller screen) puts above and below it.
   const auto strip = [&] {
-    const QImage all = video->grab().toImage();
-    return all.copy(0, all.height() * 3 / 4, all.width(), all.height() / 4);
+    const QImage all = video->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int top = all.height(), bottom = -1;
+    for (int y = 0; y < all.height(); ++y)
+      for (int x = 0; x < all.width(); x += 4)
+        if (qGray(all.pixel(x, y)) > 24) {
+          top = std::min(top, y);
+          bottom = y;
+          break;
+        }
+    const int h = std::max(bottom - top + 1, 4);
+    return all.copy(0, top + h * 3 / 4, all.width(), h / 4);
   };
   const QImage upright = strip();
   w->Item("N_VideoZoom_FlipH")->trigger();
@@ -134,7 +145,14 @@ TEST_F(RealWindow, RendererSwitchMirrorAndDragWhilePaused)
   const QRect moved = w->Views->View.PictureRect;
   EXPECT_NEAR(moved.left() - picture.left(), by.x(), 2);
   EXPECT_NEAR(moved.top() - picture.top(), by.y(), 2);
-  const QRect inner(60, 200, 480, 330);
+  // Rows of the picture above its caption strip, inside the panel and the
+  // picture both before and after the drag, whatever the panel's size.
+  const QRect upper(0, 0, w->PanelVideo->width(), w->PanelVideo->height() * 3 / 4);
+  const QRect inner = upper.intersected(picture)
+                          .intersected(upper.translated(-by))
+                          .intersected(moved.translated(-by))
+                          .adjusted(8, 8, -8, -8);
+  ASSERT_GT(inner.width() * inner.height(), 10000);
   const auto shiftedDifference = [&] {
     const QImage now = w->PanelVideo->grab().toImage();
     return kptest::MeanDifference(still.copy(inner), now.copy(inner.translated(by)));

@@ -101,3 +101,25 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
     EXPECT_EQ(QFileInfo(path).lastModified(), written);
   }
 }
+
+// The entry the program writes for itself names no type, nor does one
+// installed in the home folder: either would make the program the type's
+// preferred player. A system-wide installed one offers its types.
+TEST(StartupSupport, OnlyASystemWideEntryNamesTheTypes)
+{
+  const struct {
+    QString Exe;
+    bool Installed, Types;
+  } cases[] = {
+      {"/usr/bin/kestril-player", true, true},
+      {"/opt/kp/bin/kestril-player", true, true},
+      {QDir::homePath() + "/.local/bin/kestril-player", true, false},
+      {QDir::homePath() + "/src/kp/build/src/ui/kestril-player", false, false},
+      {"/usr/bin/kestril-player", false, false},
+  };
+  for (const auto &c : cases) {
+    const QString text = c.Installed ? InstalledDesktopEntryText(c.Exe) : DesktopEntryText(c.Exe);
+    EXPECT_EQ(text.contains("\nMimeType=video/quicktime;\n"), c.Types) << c.Exe.toStdString() << c.Installed;
+    EXPECT_EQ(text.count("MimeType="), c.Types ? 1 : 0);
+  }
+}
