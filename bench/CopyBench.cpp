@@ -9,6 +9,8 @@
 #include "UnitFormCopyThread.h"
 #include "UnitUtils.h"
 
+#include "BenchFigures.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,13 +25,10 @@
 #include <thread>
 
 using namespace kp;
+using kpbench::Median;
+using kpbench::Seconds;
 
 namespace {
-
-double Seconds(const QElapsedTimer &clock)
-{
-  return double(clock.nsecsElapsed()) / 1e9;
-}
 
 bool Run(const QString &program, const QStringList &args)
 {
@@ -105,12 +104,6 @@ int Mismatches(const QStringList &sources, const QString &target)
       ++bad;
   }
   return bad;
-}
-
-double Median(std::vector<double> v)
-{
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 } // namespace

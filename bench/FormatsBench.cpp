@@ -9,6 +9,8 @@
 #include "UnitGpsConverterPLT.h"
 #include "UnitGpsConverters.h"
 
+#include "BenchFigures.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +22,8 @@
 #include <vector>
 
 using namespace kp;
+using kpbench::Median;
+using kpbench::Seconds;
 
 namespace {
 
@@ -102,12 +106,6 @@ double GpsbabelMs(const QString &tool, const QString &log, const QTemporaryDir &
 double Best(const std::vector<double> &v)
 {
   return *std::min_element(v.begin(), v.end());
-}
-
-double Median(std::vector<double> v)
-{
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 
 #include "UnitMOVWriter.h"
 
+#include "BenchFigures.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,13 +26,10 @@
 #include <vector>
 
 using namespace kp;
+using kpbench::Median;
+using kpbench::Seconds;
 
 namespace {
-
-double Seconds(const QElapsedTimer &t)
-{
-  return double(t.nsecsElapsed()) / 1e9;
-}
 
 bool Run(const QString &program, const QStringList &args)
 {
