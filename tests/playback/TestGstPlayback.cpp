@@ -328,6 +328,32 @@ TEST_F(GstPlaybackTest, AMovieWithoutItsIndexIsDamagedNotUnsupported)
   EXPECT_EQ(hr, S_OK);
 }
 
+// The reader's error ends the open at once however the threads are
+// scheduled: all of them share one core with a busy loop, which makes the
+// demuxer fail while the decoder chain is still being built.
+TEST_F(GstPlaybackTest, ADamagedMovieFailsAtOnceEveryTimeUnderLoad)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  QTemporaryDir dir;
+  const QString cut = dir.filePath(QStringLiteral("cut.mp4"));
+  QByteArray bytes = kptest::readFileBytes(kptest::patternClip(ffmpeg));
+  ASSERT_GT(bytes.size(), 1000);
+  // Cut as a power cut leaves it: the index is never written.
+  const qsizetype index = bytes.lastIndexOf("moov") - 4;
+  ASSERT_GT(index, 1000);
+  bytes.truncate(index - 777);
+  ASSERT_TRUE(kptest::writeFileBytes(cut, bytes));
+  kptest::TOneBusyCore busy;
+  for (int i = 0; i < 80; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    HRESULT hr = S_OK;
+    open(cut, &hr);
+    ASSERT_EQ(hr, VFW_E_INVALID_FILE_FORMAT) << "open " << i << ": " << GetErrorString(hr).toStdString();
+    ASSERT_LT(timer.elapsed(), 1000) << "open " << i;
+  }
+}
+
 // A flushing seek while playing re-prerolls the pipeline, which meanwhile
 // shows PAUSED: the graph still says playing, and a pause in that moment
 // holds the picture.
