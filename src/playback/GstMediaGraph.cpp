@@ -4,6 +4,7 @@
 #include "GstErrorCopies.h"
 #include "PlaybackLog.h"
 #include "Numbers.h"
+#include "UnitTranslate.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -379,7 +380,8 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
       pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Text, QStringLiteral("text"), true));
   } else if (result == GST_STATE_CHANGE_ASYNC) {
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
-    return Failure(VFW_E_TIMEOUT, QStringLiteral("The file did not open in time: ") + fileName);
+    // The window names the file above the reason.
+    return Failure(VFW_E_TIMEOUT, Translate(u"Mes_CannotOpen_Timeout"));
   }
   for (const QString &missing : FMissing)
     pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Other, missing, false));

@@ -9,8 +9,10 @@
 #include "PlaybackTestSupport.h"
 #include "TestSupport.h"
 #include "UnitEVRWindow.h"
+#include "UnitTranslate.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <charconv>
@@ -513,6 +515,28 @@ TEST(GstFailureTest, APipelineThatRefusesToPlayRaisesWithGStreamersText)
   const QStringList errors = log.LinesWith(QStringLiteral("error from fakesink"));
   ASSERT_FALSE(errors.isEmpty()) << log.Lines().join('\n').toStdString();
   EXPECT_TRUE(errors[0].endsWith(u')')) << errors[0].toStdString();
+  EXPECT_NO_THROW(graph.SetActive(false));
+}
+
+// The window puts the file's name above the reason, so the reason of a
+// time-out is the bare sentence of the active language.
+TEST(GstFailureTest, AnOpenThatTimesOutSaysSoWithoutTheFileName)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  kptest::ensureApplication();
+  const QString clip = kptest::patternClip(ffmpeg);
+  TGstGraphOptions options;
+  options.AudioSink = QStringLiteral("fakesink sync=true");
+  options.WaitTimeoutMs = 0; // no preroll is that fast
+  TFilterGraph graph(CreateGstGraphFactory(options));
+  graph.SetActive(true);
+  auto builder = graph.QueryInterface<IGraphBuilder>();
+  IBaseFilterPtr source;
+  const HRESULT hr = builder->AddSourceFilter(clip, QStringLiteral("File"), source);
+  EXPECT_EQ(hr, VFW_E_TIMEOUT);
+  EXPECT_FALSE(source);
+  EXPECT_EQ(GetErrorString(hr), Translate(u"Mes_CannotOpen_Timeout"));
+  EXPECT_FALSE(GetErrorString(hr).contains(QFileInfo(clip).fileName()));
   EXPECT_NO_THROW(graph.SetActive(false));
 }
 
