@@ -1,8 +1,10 @@
 #include "GstMediaGraphImpl.h"
 
 #include "DSUtil.h"
+#include "GstErrorCopies.h"
 #include "PlaybackLog.h"
 #include "Numbers.h"
+#include "UnitTranslate.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -20,6 +22,8 @@ constexpr guint kPlayFlagVideo = 0x1, kPlayFlagAudio = 0x2, kPlayFlagSoftVolume 
 // How far before the end a seek to the end lands: inside the last frame at
 // any frame rate a camera records.
 constexpr gint64 kEndLeadNs = GST_MSECOND;
+// How often a wait looks again at an error whose bin has not decided yet.
+constexpr qint64 kJudgeCopyMs = 5;
 
 GstElement *makeFromDescription(const QString &description)
 {
@@ -87,12 +91,14 @@ TGstMediaGraph::TGstMediaGraph(const TGstGraphOptions &options) : FOptions(optio
   ApplyVideoSink();
   FBus = gst_element_get_bus(FPlaybin);
   gst_bus_set_sync_handler(FBus, &TGstMediaGraph::BusSyncHandler, this, nullptr);
+  TGstErrorCopies::Watch(FPlaybin);
 }
 
 TGstMediaGraph::~TGstMediaGraph()
 {
   if (!FPlaybin) return;
   gst_element_set_state(FPlaybin, GST_STATE_NULL);
+  TGstErrorCopies::Unwatch(FPlaybin);
   gst_bus_set_sync_handler(FBus, nullptr, nullptr, nullptr);
   if (FRenderer) FRenderer->SetCrossing(nullptr);
   gst_object_unref(FBus);
@@ -137,21 +143,10 @@ void TGstMediaGraph::HandleMessage(GstMessage *message)
     FEos = true;
     PostEvent(EC_COMPLETE, S_OK);
     break;
-  case GST_MESSAGE_ERROR: {
-    GError *error = nullptr;
-    gchar *debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    logBusMessage(message, error, debug);
-    FLastError = error ? QString::fromUtf8(error->message) : QStringLiteral("Playback error");
-    // Later errors of the same failure only echo the first (a stopped data
-    // flow): what made it stays known.
-    FLastErrorUnsupported = FLastErrorUnsupported || (error && NoReaderError(error));
-    if (error) g_error_free(error);
-    g_free(debug);
-    SetErrorString(E_FAIL, FLastError);
+  case GST_MESSAGE_ERROR:
+    TakeError(message);
     PostEvent(EC_ERRORABORT, E_FAIL);
     break;
-  }
   case GST_MESSAGE_WARNING: {
     GError *error = nullptr;
     gchar *debug = nullptr;
@@ -176,6 +171,21 @@ void TGstMediaGraph::HandleMessage(GstMessage *message)
   case GST_MESSAGE_DURATION_CHANGED: FDurationNs = -1; break;
   default: break;
   }
+}
+
+void TGstMediaGraph::TakeError(GstMessage *message)
+{
+  GError *error = nullptr;
+  gchar *debug = nullptr;
+  gst_message_parse_error(message, &error, &debug);
+  logBusMessage(message, error, debug);
+  FLastError = error ? QString::fromUtf8(error->message) : QStringLiteral("Playback error");
+  // Later errors of the same failure only echo the first (a stopped data
+  // flow): what made it stays known.
+  FLastErrorUnsupported = FLastErrorUnsupported || (error && NoReaderError(error));
+  if (error) g_error_free(error);
+  g_free(debug);
+  SetErrorString(E_FAIL, FLastError);
 }
 
 void TGstMediaGraph::PostEvent(int32_t code, intptr_t p1, intptr_t p2)
@@ -219,17 +229,41 @@ bool TGstMediaGraph::WaitForBus(unsigned what, int timeoutMs)
 {
   QElapsedTimer timer;
   timer.start();
-  while (!(FSeen & what)) {
-    const qint64 left = timeoutMs - timer.elapsed();
-    if (left <= 0) return false;
-    GstMessage *message = gst_bus_timed_pop(FBus, static_cast<GstClockTime>(left) * GST_MSECOND);
-    if (!message) return false;
-    const bool isError = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
-    HandleMessage(message);
-    gst_message_unref(message);
-    if (isError) return false;
+  GstMessage *copied = nullptr; // an error its bin may have thrown away
+  bool ended = false;
+  while (!ended && !(FSeen & what)) {
+    qint64 left = timeoutMs - timer.elapsed();
+    if (left <= 0) break;
+    // A copied error is judged again every few milliseconds until its bin
+    // has kept or dropped the element.
+    if (copied) left = std::min<qint64>(left, kJudgeCopyMs);
+    if (GstMessage *message = gst_bus_timed_pop(FBus, static_cast<GstClockTime>(left) * GST_MSECOND)) {
+      ended = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
+      if (GstMessage *error = TGstErrorCopies::CopiedError(message)) {
+        if (!copied) copied = gst_message_ref(error);
+      } else {
+        HandleMessage(message);
+      }
+      gst_message_unref(message);
+    }
+    if (!ended && copied) ended = JudgeCopiedError(copied);
   }
-  return true;
+  if (copied) gst_message_unref(copied);
+  return !ended && (FSeen & what);
+}
+
+// True when the copy stands for an error the bus will never carry; Copied
+// is dropped once it is settled either way.
+bool TGstMediaGraph::JudgeCopiedError(GstMessage *&copied)
+{
+  bool settled = false;
+  const bool lost = TGstErrorCopies::ErrorWasKept(copied, FPlaybin, settled);
+  if (lost) TakeError(copied);
+  if (settled) {
+    gst_message_unref(copied);
+    copied = nullptr;
+  }
+  return lost;
 }
 
 // ------------------------------------------------------------ filters
@@ -346,7 +380,8 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
       pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Text, QStringLiteral("text"), true));
   } else if (result == GST_STATE_CHANGE_ASYNC) {
     gst_element_set_state(FPlaybin, GST_STATE_NULL);
-    return Failure(VFW_E_TIMEOUT, QStringLiteral("The file did not open in time: ") + fileName);
+    // The window names the file above the reason.
+    return Failure(VFW_E_TIMEOUT, Translate(u"Mes_CannotOpen_Timeout"));
   }
   for (const QString &missing : FMissing)
     pins.push_back(std::make_shared<TGstStreamPin>(TStreamKind::Other, missing, false));

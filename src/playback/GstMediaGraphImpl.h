@@ -192,6 +192,8 @@ private:
   void OnCrossing();
   void DrainBus();
   void HandleMessage(GstMessage *message);
+  void TakeError(GstMessage *message);
+  bool JudgeCopiedError(GstMessage *&copied);
   void PostEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
   HRESULT Failure(HRESULT hr, const QString &text);
   HRESULT ChangeState(GstState target, bool wait);

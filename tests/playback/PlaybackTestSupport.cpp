@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
 
 namespace kptest {
 
@@ -111,6 +112,25 @@ QString nonMediaFile()
     for (int i = 0; i < 200; ++i) file.write("This is a plain text file, not a movie.\n");
     return true;
   });
+}
+
+TOneBusyCore::TOneBusyCore()
+{
+  sched_getaffinity(0, sizeof(FSaved), &FSaved);
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(std::max(0, sched_getcpu()), &one);
+  sched_setaffinity(0, sizeof(one), &one);
+  FBusy = std::thread([this] {
+    while (!FStop.load(std::memory_order_relaxed)) {}
+  });
+}
+
+TOneBusyCore::~TOneBusyCore()
+{
+  FStop = true;
+  FBusy.join();
+  sched_setaffinity(0, sizeof(FSaved), &FSaved);
 }
 
 } // namespace kptest

@@ -6,8 +6,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <ostream>
+#include <sched.h>
+#include <thread>
 
 // Readable failure output for Qt strings.
 inline void PrintTo(const QString &s, std::ostream *os)
@@ -33,6 +36,21 @@ QString patternClip(const QString &ffmpeg);
 QString subtitledClip(const QString &ffmpeg);
 // A text file with a video name.
 QString nonMediaFile();
+// While it lives, the calling thread and every thread it starts share one
+// core with a busy loop: streaming threads are preempted at any point.
+class TOneBusyCore {
+public:
+  TOneBusyCore();
+  ~TOneBusyCore();
+  TOneBusyCore(const TOneBusyCore &) = delete;
+  TOneBusyCore &operator=(const TOneBusyCore &) = delete;
+
+private:
+  cpu_set_t FSaved;
+  std::atomic<bool> FStop{false};
+  std::thread FBusy;
+};
+
 // Grey level the pattern shows for a frame number.
 inline int patternGrey(int frame)
 {
