@@ -350,7 +350,7 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   FLastError.clear();
   FLastErrorUnsupported = false;
   const QFileInfo info(fileName);
-  if (!info.isFile()) return Failure(VFW_E_NOT_FOUND_FILE, QStringLiteral("The file was not found: ") + fileName);
+  if (!info.isFile()) return Failure(VFW_E_NOT_FOUND_FILE, Translate(u"Mes_CannotOpen_NotFound"));
   gchar *uri = gst_filename_to_uri(info.absoluteFilePath().toUtf8().constData(), nullptr);
   g_object_set(FPlaybin, "uri", uri, nullptr);
   g_free(uri);

@@ -523,24 +523,37 @@ TEST(GstFailureTest, APipelineThatRefusesToPlayRaisesWithGStreamersText)
 
 // The window puts the file's name above the reason, so the reason of a
 // time-out is the bare sentence of the active language.
-TEST(GstFailureTest, AnOpenThatTimesOutSaysSoWithoutTheFileName)
+// The window puts the file's name above the reason: the reason, in the
+// window's language, does not name it again.
+TEST(GstFailureTest, AnOpenThatTimesOutOrFindsNoFileSaysSoWithoutTheFileName)
 {
   KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
   kptest::ensureApplication();
   const QString clip = kptest::patternClip(ffmpeg);
-  TGstGraphOptions options;
-  options.AudioSink = QStringLiteral("fakesink sync=true");
-  options.WaitTimeoutMs = 0; // no preroll is that fast
-  TFilterGraph graph(CreateGstGraphFactory(options));
-  graph.SetActive(true);
-  auto builder = graph.QueryInterface<IGraphBuilder>();
-  IBaseFilterPtr source;
-  const HRESULT hr = builder->AddSourceFilter(clip, QStringLiteral("File"), source);
-  EXPECT_EQ(hr, VFW_E_TIMEOUT);
-  EXPECT_FALSE(source);
-  EXPECT_EQ(GetErrorString(hr), Translate(u"Mes_CannotOpen_Timeout"));
-  EXPECT_FALSE(GetErrorString(hr).contains(QFileInfo(clip).fileName()));
-  EXPECT_NO_THROW(graph.SetActive(false));
+  const QString missing = QFileInfo(clip).absolutePath() + QStringLiteral("/NOSUCHFILE.MOV");
+  struct Case {
+    QString File;
+    int TimeoutMs;
+    HRESULT Expected;
+    const char16_t *Reason;
+  };
+  // A time-out of 0: no preroll is that fast.
+  for (const Case &c : {Case{clip, 0, VFW_E_TIMEOUT, u"Mes_CannotOpen_Timeout"},
+                        Case{missing, 10000, VFW_E_NOT_FOUND_FILE, u"Mes_CannotOpen_NotFound"}}) {
+    TGstGraphOptions options;
+    options.AudioSink = QStringLiteral("fakesink sync=true");
+    options.WaitTimeoutMs = c.TimeoutMs;
+    TFilterGraph graph(CreateGstGraphFactory(options));
+    graph.SetActive(true);
+    auto builder = graph.QueryInterface<IGraphBuilder>();
+    IBaseFilterPtr source;
+    const HRESULT hr = builder->AddSourceFilter(c.File, QStringLiteral("File"), source);
+    EXPECT_EQ(hr, c.Expected);
+    EXPECT_FALSE(source);
+    EXPECT_EQ(GetErrorString(hr), Translate(c.Reason));
+    EXPECT_FALSE(GetErrorString(hr).contains(QFileInfo(c.File).fileName()));
+    EXPECT_NO_THROW(graph.SetActive(false));
+  }
 }
 
 TEST(GstFailureTest, BadAudioSinkDescriptionIsLoggedWithGStreamersError)
