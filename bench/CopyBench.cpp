@@ -26,16 +26,10 @@
 
 using namespace kp;
 using kpbench::Median;
+using kpbench::Run;
 using kpbench::Seconds;
 
 namespace {
-
-bool Run(const QString &program, const QStringList &args)
-{
-  QProcess p;
-  p.start(program, args);
-  return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 // Videos of Size bytes with a small track each; every fifth video locked,
 // all with last-write times of a day in 2024.

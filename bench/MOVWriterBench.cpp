@@ -27,17 +27,10 @@
 
 using namespace kp;
 using kpbench::Median;
+using kpbench::Run;
 using kpbench::Seconds;
 
 namespace {
-
-bool Run(const QString &program, const QStringList &args)
-{
-  QProcess p;
-  p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  p.start(program, args);
-  return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 void Report(const char *what, double seconds, int64_t bytes)
 {
