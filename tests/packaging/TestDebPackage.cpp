@@ -5,10 +5,12 @@
 // CI=true only: packaging copies and compresses the whole program.
 
 #include "PackagingTestSupport.h"
+#include "StartupSupport.h"
 #include "UiTestSupport.h"
 #include "UpdateProtocol.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -135,6 +137,25 @@ TEST(DebPackage, DeclaresItsRuntimeNeedsAndInstallsAndRemovesCleanly)
   const QString entry = root.filePath(QStringLiteral("usr/" KP_DATADIR "/applications/kestril-player.desktop"));
   EXPECT_EQ(ExecProgram(DesktopEntryValue(entry, QStringLiteral("Exec"))),
             QStringLiteral("/usr/" KP_BINDIR "/kestril-player"));
+  // A clone's program ran in this home before the package came. Once dpkg's
+  // trigger has refreshed the type cache, the desktop starts the package's
+  // program under its entry's name (no entry of the home's holds it) and,
+  // with no other player and no default chosen, takes it as the default for
+  // QuickTime movies.
+  KP_REQUIRE_TOOL(xdgMime, "xdg-mime");
+  QTemporaryDir home;
+  kp::UpdateUserDesktopEntries(home.path(), {}, QStringLiteral(KP_BUILT_PROGRAM));
+  const QString apps = root.filePath(QStringLiteral("usr/" KP_DATADIR "/applications"));
+  ASSERT_EQ(RunProcess(QStringLiteral("update-desktop-database"), {apps}).Code, 0);
+  const TRun query =
+      RunProcess(xdgMime, {"query", "default", kp::DesktopEntryTypes().value(0)},
+                 {"HOME=" + home.path(), "XDG_DATA_HOME=" + home.path(), "XDG_CONFIG_HOME=" + home.path(),
+                  "XDG_CONFIG_DIRS=" + home.path(), "XDG_DATA_DIRS=" + root.filePath(QStringLiteral("usr/" KP_DATADIR)),
+                  "XDG_CURRENT_DESKTOP=", "DESKTOP_SESSION=", "KDE_FULL_SESSION="});
+  EXPECT_EQ(query.Output.trimmed(), QStringLiteral("kestril-player.desktop"));
+  EXPECT_TRUE(QFileInfo::exists(home.filePath(QStringLiteral("applications/kestril-player-build.desktop"))));
+  EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("applications/kestril-player.desktop"))));
+  ASSERT_TRUE(QFile::remove(apps + QStringLiteral("/mimeinfo.cache")));
   // The program without its debug information: a tenth of the built one or
   // less, its routines still named for exception reports.
   const QString program = root.filePath(QStringLiteral("usr/" KP_BINDIR "/kestril-player"));

@@ -19,6 +19,10 @@ namespace kp {
 namespace {
 
 const QLatin1String kEntryFileName("kestril-player.desktop");
+// The entry of a program run from anywhere but an installed prefix. Under
+// the installed entry's name it would hide that one (the user's folder comes
+// first for a name), even once its own program is gone.
+const QLatin1String kOwnEntryFileName("kestril-player-build.desktop");
 
 } // namespace
 
@@ -68,9 +72,8 @@ QString QuotedExec(const QString &path)
   return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-} // namespace
-
-QString DesktopEntryText(const QString &exePath)
+// The entry as earlier starts wrote it, under the installed entry's name.
+QString EarlierEntryText(const QString &exePath)
 {
   return QStringLiteral("[Desktop Entry]\n"
                         "Type=Application\n"
@@ -82,10 +85,82 @@ QString DesktopEntryText(const QString &exePath)
       .arg(QuotedExec(exePath));
 }
 
+QString ExecLine(const QByteArray &entry)
+{
+  for (const QByteArray &line : entry.split('\n'))
+    if (line.startsWith("Exec=")) return QString::fromUtf8(line);
+  return {};
+}
+
+// The program an entry's Exec starts: the string escapes undone, then the
+// first word of the command unquoted. Empty when there is none.
+QString EntryProgram(const QByteArray &entry)
+{
+  const QString exec = ExecLine(entry).mid(5);
+  QString value;
+  for (qsizetype i = 0; i < exec.size(); ++i) {
+    if (exec[i] == QLatin1Char('\\') && i + 1 < exec.size()) {
+      const char c = exec[++i].toLatin1();
+      value += c == 's' ? QChar(' ') : c == 't' ? QChar('\t') : c == 'n' ? QChar('\n') : exec[i];
+    } else {
+      value += exec[i];
+    }
+  }
+  const bool quoted = value.startsWith(QLatin1Char('"'));
+  QString program;
+  for (qsizetype i = quoted ? 1 : 0; i < value.size(); ++i) {
+    const QChar c = value[i];
+    if (c == QLatin1Char(quoted ? '"' : ' ')) return program;
+    if ((quoted && c == QLatin1Char('\\')) || (c == QLatin1Char('%') && value.mid(i + 1, 1) == QLatin1String("%"))) ++i;
+    if (i < value.size()) program += value[i];
+  }
+  return quoted ? QString() : program;
+}
+
+QByteArray ReadEntry(const QString &path)
+{
+  QFile entry(path);
+  // Bounded: a desktop entry is a few hundred bytes.
+  return entry.open(QIODevice::ReadOnly) ? entry.read(64 * 1024) : QByteArray();
+}
+
+// Whether the desktop shows an entry under the installed entry's name: the
+// first one found (the user's folder first) hides the others, and it shows
+// when its program is there.
+bool InstalledEntryShown(const QStringList &dataDirs)
+{
+  for (const QString &dir : dataDirs) {
+    const QString path = QDir(dir).absoluteFilePath(QStringLiteral("applications/") + kEntryFileName);
+    if (!QFileInfo::exists(path)) continue;
+    QString program = EntryProgram(ReadEntry(path));
+    if (QDir::isRelativePath(program)) program = QStandardPaths::findExecutable(program);
+    return !program.isEmpty() && QFileInfo(program).isExecutable();
+  }
+  return false;
+}
+
+// The entry names no type, but an earlier one may have: a cache that may
+// still list the program is refreshed. None is made where there was none.
+void RefreshTypeCache(const QString &dir)
+{
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+  if (!tool.isEmpty() && QFileInfo::exists(QDir(dir).absoluteFilePath(QStringLiteral("mimeinfo.cache"))))
+    QProcess::startDetached(tool, {dir});
+}
+
+} // namespace
+
+QString DesktopEntryText(const QString &exePath)
+{
+  // TryExec is a plain string: only the backslash takes an escape.
+  return EarlierEntryText(exePath) +
+         QStringLiteral("TryExec=%1\n").arg(QString(exePath).replace(QLatin1String("\\"), QLatin1String("\\\\")));
+}
+
 bool WriteDesktopEntry(const QString &dataHome, const QString &exePath)
 {
   const QString dir = QDir(dataHome).absoluteFilePath(QStringLiteral("applications"));
-  const QString path = QDir(dir).absoluteFilePath(kEntryFileName);
+  const QString path = QDir(dir).absoluteFilePath(kOwnEntryFileName);
   const QByteArray text = DesktopEntryText(exePath).toUtf8();
   QFile current(path);
   if (current.open(QIODevice::ReadOnly) && current.readAll() == text) return false;
@@ -95,12 +170,28 @@ bool WriteDesktopEntry(const QString &dataHome, const QString &exePath)
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(text) != text.size() || !out.flush())
     return false;
   out.close();
-  // The entry names no type, but an earlier one may have: a cache that may
-  // still list the program is refreshed. None is made where there was none.
-  const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
-  if (!tool.isEmpty() && QFileInfo::exists(QDir(dir).absoluteFilePath(QStringLiteral("mimeinfo.cache"))))
-    QProcess::startDetached(tool, {dir});
+  RefreshTypeCache(dir);
   return true;
+}
+
+void UpdateUserDesktopEntries(const QString &dataHome, const QStringList &dataDirs, const QString &exePath)
+{
+  const QDir dir(QDir(dataHome).absoluteFilePath(QStringLiteral("applications")));
+  bool removed = false;
+  // Only the very text an earlier start wrote goes: an entry the user or a
+  // menu editor changed, or one installed into ~/.local, stays.
+  const QString earlier = dir.absoluteFilePath(kEntryFileName);
+  const QByteArray text = ReadEntry(earlier);
+  const QString program = EntryProgram(text);
+  if (!program.isEmpty() && text == EarlierEntryText(program).toUtf8()) removed = QFile::remove(earlier);
+  // An installed program is offered by the entry installed with it; where
+  // that one is shown, an entry of the user's own would list a second one.
+  if (InstalledDesktopEntry(exePath).isEmpty() && !InstalledEntryShown(QStringList(dataHome) + dataDirs)) {
+    if (WriteDesktopEntry(dataHome, exePath)) return;
+  } else {
+    removed = QFile::remove(dir.absoluteFilePath(kOwnEntryFileName)) || removed;
+  }
+  if (removed) RefreshTypeCache(dir.path());
 }
 
 QString InstalledDesktopEntryText(const QString &exePath)
@@ -119,25 +210,11 @@ QStringList DesktopEntryTypes()
   return {QStringLiteral("video/quicktime")};
 }
 
-namespace {
-
-QString ExecLine(const QByteArray &entry)
-{
-  for (const QByteArray &line : entry.split('\n'))
-    if (line.startsWith("Exec=")) return QString::fromUtf8(line);
-  return {};
-}
-
-} // namespace
-
 QString InstalledDesktopEntry(const QString &exePath)
 {
   const QString path = QDir::cleanPath(QFileInfo(exePath).absolutePath() + QStringLiteral("/" KP_DATADIR_FROM_BINDIR) +
                                        QStringLiteral("/applications/") + kEntryFileName);
-  QFile entry(path);
-  // Bounded: a desktop entry is a few hundred bytes.
-  if (!entry.open(QIODevice::ReadOnly)) return {};
-  const QString exec = ExecLine(entry.read(64 * 1024));
+  const QString exec = ExecLine(ReadEntry(path));
   // An entry left by a prefix since moved, or a staged copy, names another
   // program: this one still registers itself.
   if (exec.isEmpty() || exec != ExecLine(DesktopEntryText(exePath).toUtf8())) return {};

@@ -24,12 +24,19 @@ QString MakeInstallationId(const std::function<int()> &coin, const std::function
 // The text of the entry the program writes for itself (program at ExePath).
 // It declares no file type: by the desktop's rules, any type an entry in the
 // user's own folder declares makes it that type's preferred program over
-// every system-wide one, unless the user chose a default.
+// every system-wide one, unless the user chose a default. Its TryExec hides
+// it once the program is gone.
 QString DesktopEntryText(const QString &exePath);
-// Writes $dataHome/applications/kestril-player.desktop when its text
+// Writes $dataHome/applications/kestril-player-build.desktop when its text
 // changed, then refreshes that folder's type cache when it has one (an
 // earlier entry may be listed there). True when the file was (re)written.
 bool WriteDesktopEntry(const QString &dataHome, const QString &exePath);
+// At every start: removes an entry an earlier start wrote under the
+// installed entry's name, then writes the program's own entry unless the
+// program is installed with its entry or an installed entry is shown
+// (kestril-player.desktop under DataHome or DataDirs, its program there);
+// then the own entry is removed instead.
+void UpdateUserDesktopEntries(const QString &dataHome, const QStringList &dataDirs, const QString &exePath);
 
 // The types the installed entry offers the program for.
 QStringList DesktopEntryTypes();

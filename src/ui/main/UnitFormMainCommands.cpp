@@ -387,10 +387,9 @@ void TFormMain::TimerOnStartTimer()
   });
   step([] {
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString exe = QCoreApplication::applicationFilePath();
-    // An installed program is offered by the entry installed with it; one of
-    // the user's own would shadow it (and, with the prefix ~/.local, replace it).
-    if (!dataHome.isEmpty() && InstalledDesktopEntry(exe).isEmpty()) WriteDesktopEntry(dataHome, exe);
+    if (!dataHome.isEmpty())
+      UpdateUserDesktopEntries(dataHome, QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation),
+                               QCoreApplication::applicationFilePath());
   });
   step([] {
     if (settings::InstallationId.Read().isEmpty()) {

@@ -181,7 +181,7 @@ TEST_F(EndToEnd, AStartFromTheBuildTreeLeavesTheDefaultPlayerAlone)
   program.setWorkingDirectory(root.path());
   program.start(QStringLiteral(KP_PROGRAM), {});
   ASSERT_TRUE(program.waitForStarted(10000));
-  const QString entry = userApps + QStringLiteral("/kestril-player.desktop");
+  const QString entry = userApps + QStringLiteral("/kestril-player-build.desktop");
   // The installation id is stored by the start-up step after the entry's.
   const QString settingsFile = home + QStringLiteral("/.config/kestril-player/settings.conf");
   const bool started = kptest::waitUntil([&] { return kptest::readFileBytes(settingsFile).contains("\nid="); }, 30000);
@@ -192,6 +192,10 @@ TEST_F(EndToEnd, AStartFromTheBuildTreeLeavesTheDefaultPlayerAlone)
   ASSERT_TRUE(started);
   EXPECT_TRUE(listed);
   EXPECT_TRUE(kptest::readFileBytes(entry).contains("Exec=\"" + QFile::encodeName(KP_PROGRAM) + "\" %f"));
+  // ...under a name of its own, which leaves an installed entry in sight;
+  // and it chooses no default: no mimeapps.list of its making.
+  EXPECT_EQ(QDir(userApps).entryList(QDir::Files), QStringList(QStringLiteral("kestril-player-build.desktop")));
+  EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/.config/mimeapps.list")));
   // ...and no cache of the user's names it for a type, not even after a
   // refresh the program could have started.
   EXPECT_FALSE(kptest::waitUntil(

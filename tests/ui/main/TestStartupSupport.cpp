@@ -76,7 +76,7 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
     SCOPED_TRACE(exe.toStdString());
     QTemporaryDir home;
     ASSERT_TRUE(WriteDesktopEntry(home.path(), exe));
-    const QString path = home.path() + "/applications/kestril-player.desktop";
+    const QString path = home.path() + "/applications/kestril-player-build.desktop";
     const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (!validate.isEmpty()) {
       QProcess p;
@@ -89,9 +89,13 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
     // The shell reads the launcher's command back to the same program path.
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    QString exec;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split('\n'))
+    QString exec, tryExec;
+    for (const QString &line : QString::fromUtf8(f.readAll()).split('\n')) {
       if (line.startsWith("Exec=")) exec = line.mid(5);
+      if (line.startsWith("TryExec=")) tryExec = line.mid(8);
+    }
+    // The desktop hides the entry once that very program is gone.
+    EXPECT_EQ(tryExec.replace(QLatin1String("\\\\"), QLatin1String("\\")), exe);
     QProcess sh;
     sh.start(QStringLiteral("sh"), {"-c", "printf %s " + ExecCommand(exec)});
     ASSERT_TRUE(sh.waitForFinished(5000));
@@ -99,6 +103,11 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
     const QDateTime written = QFileInfo(path).lastModified();
     EXPECT_FALSE(WriteDesktopEntry(home.path(), exe));
     EXPECT_EQ(QFileInfo(path).lastModified(), written);
+    // What an earlier start wrote for it under the installed entry's name goes.
+    const QString earlier = home.path() + "/applications/kestril-player.desktop";
+    ASSERT_TRUE(kptest::writeFileBytes(earlier, DesktopEntryText(exe).section("TryExec=", 0, 0).toUtf8()));
+    UpdateUserDesktopEntries(home.path(), {}, exe);
+    EXPECT_FALSE(QFileInfo::exists(earlier));
   }
 }
 
@@ -122,4 +131,59 @@ TEST(StartupSupport, OnlyASystemWideEntryNamesTheTypes)
     EXPECT_EQ(text.contains("\nMimeType=video/quicktime;\n"), c.Types) << c.Exe.toStdString() << c.Installed;
     EXPECT_EQ(text.count("MimeType="), c.Types ? 1 : 0);
   }
+}
+
+// A clone's program ran, then the package is installed beside it, then
+// removed again: the menu's entry and "Open with" start the installed program
+// while it is there, and the clone's entry is never a second one beside it.
+TEST(StartupSupport, TheUserEntryNeverHidesTheInstalledOne)
+{
+  KP_REQUIRE_TOOL(gio, "gio");
+  KP_REQUIRE_TOOL(updateDb, "update-desktop-database");
+  QTemporaryDir root;
+  const QString home = root.filePath("home"), system = root.filePath("usr/share"), apps = home + "/applications/";
+  const QString clone = root.filePath("clone/build/kestril-player"),
+                installed = root.filePath("usr/bin/kestril-player");
+  for (const QString &program : {clone, installed}) {
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(program).path()) && kptest::writeFileBytes(program, "#!/bin/sh\n"));
+    ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
+  }
+  ASSERT_TRUE(QDir().mkpath(apps) && QDir().mkpath(system + "/applications"));
+  UpdateUserDesktopEntries(home, {system}, clone);
+  EXPECT_EQ(QDir(apps).entryList(QDir::Files), QStringList("kestril-player-build.desktop"));
+
+  // The package arrives, and its trigger refreshes the system's type cache:
+  // "Open with" (the desktop's own library reading the same folders) offers
+  // the installed program and, with no other player and no default chosen,
+  // takes it as the default.
+  const QString entry = system + "/applications/kestril-player.desktop";
+  ASSERT_TRUE(kptest::writeFileBytes(entry, InstalledDesktopEntryText(installed).toUtf8()));
+  ASSERT_EQ(QProcess::execute(updateDb, {system + "/applications"}), 0);
+  QProcess openWith;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_DATA_DIRS", system);
+  for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) env.insert(name, home);
+  openWith.setProcessEnvironment(env);
+  openWith.start(gio, {"mime", DesktopEntryTypes().value(0)});
+  ASSERT_TRUE(openWith.waitForFinished(10000));
+  EXPECT_TRUE(openWith.readAllStandardOutput().contains(
+      ": kestril-player.desktop\nRegistered applications:\n\tkestril-player.desktop\n"));
+  for (const QString &program : {clone, installed}) {
+    UpdateUserDesktopEntries(home, {system}, program);
+    EXPECT_EQ(QDir(apps).entryList(QDir::Files), QStringList()) << program.toStdString();
+  }
+  // An install into the home folder, or an entry of that name the user
+  // edited, stays and is the one shown.
+  const QString edited = DesktopEntryText(clone).section("TryExec=", 0, 0) + "NoDisplay=true\n";
+  for (const QString &text : {InstalledDesktopEntryText(installed), edited}) {
+    ASSERT_TRUE(kptest::writeFileBytes(apps + "kestril-player.desktop", text.toUtf8()));
+    UpdateUserDesktopEntries(home, {}, clone);
+    EXPECT_EQ(QDir(apps).entryList(QDir::Files), QStringList("kestril-player.desktop"));
+    EXPECT_EQ(QString::fromUtf8(kptest::readFileBytes(apps + "kestril-player.desktop")), text);
+  }
+
+  // The package removed: the clone's program lists itself again.
+  ASSERT_TRUE(QFile::remove(entry) && QFile::remove(installed) && QFile::remove(apps + "kestril-player.desktop"));
+  UpdateUserDesktopEntries(home, {system}, clone);
+  EXPECT_TRUE(QFileInfo::exists(apps + "kestril-player-build.desktop"));
 }
