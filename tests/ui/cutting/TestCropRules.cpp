@@ -146,6 +146,8 @@ TEST(CropRules, OutputAndSideFileNames)
   // Edited name, forced ".mov", movie, ".dat" beside it, folder stored.
   const std::tuple<const char *, bool, const char *, const char *, const char *> cases[] = {
       {"/v/a.mp4", true, "/v/a.mov", "/v/a.dat", "/v/"},
+      {"/v/bigcut.MOV", true, "/v/bigcut.MOV", "/v/bigcut.dat", "/v/"},
+      {"/v/b.Mov", false, "/v/b.Mov", "/v/b.dat", "/v/"},
       {"myvideo", true, "myvideo.mov", "myvideo.dat", ""},
       {"/d.x/clip", true, "/d.x/clip.mov", "/d.x/clip.dat", "/d.x/"},
       {"/d.x/clip", false, "/d.x/clip", "/d.x/clip.dat", "/d.x/"},
