@@ -200,9 +200,10 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
   return start;
 }
 
-QString CropStartFinishText(const TCropItem &item)
+QString CropStartFinishText(const TCropItem &item, double shift)
 {
-  return TimeToStr(FragmentTime(item, item.P1)) + QStringLiteral(" - ") + TimeToStr(FragmentTime(item, item.P2));
+  return TimeToStr(FragmentTime(item, item.P1) + shift) + QStringLiteral(" - ") +
+         TimeToStr(FragmentTime(item, item.P2) + shift);
 }
 
 QString CropProgressText(double seconds, double totalSeconds)

@@ -103,8 +103,9 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
 
 // ---------------------------------------------------------------- rows
 
-// "Start - Finish": the local times of the fragment's limits.
-QString CropStartFinishText(const TCropItem &item);
+// "Start - Finish": the times of the fragment's limits, Shift (days, the
+// list's display shift) added.
+QString CropStartFinishText(const TCropItem &item, double shift);
 // Progress line: "42% - 0:01:02" (the percentage only with a total).
 QString CropProgressText(double seconds, double totalSeconds);
 

@@ -591,6 +591,7 @@ void TFormCropping::Start()
   options.Meta = FCheckBoxMeta->isChecked();
   options.SrtSubtitles = FCheckBoxSRTSubtitles->isChecked();
   options.TextLanguage = CropTextLanguage();
+  options.DisplayShift = TimeZoneShift();
 
   TCropJobEvents events;
   events.Started = [this](const QString &name, double totalSeconds) {
