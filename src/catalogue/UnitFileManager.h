@@ -246,6 +246,10 @@ public:
   QString SkippedNotice() const;
   void FillListItem(int index, TFileListItem &item) const;
   int IndexOfFile(const QString &fileName, int *fileIndex = nullptr) const;
+  // A video file as a row of its own would hold it once previewed, without
+  // listing it: its track file as the list pairs them and its times fitted
+  // to the track's. File I/O; the lock only for the ".dat" lookup.
+  TFileItemSubitem PreviewFile(const QString &fileName) const;
 
   // ------------------------------------------------------------ search (thread and AddFolder)
   int AddVideoFile(const QString &fileName, const TFileRecord *record);

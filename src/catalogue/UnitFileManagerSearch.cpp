@@ -226,11 +226,12 @@ bool TFileManager::ScanFile(const QString &full, const QString &lowerBelow, cons
   return true;
 }
 
-int TFileManager::AddVideoFile(const QString &fileName, const TFileRecord *record)
+namespace {
+
+// A video file as a new row first holds it: its file times and size.
+TFileItemSubitem NewFileItem(const QString &fileName, const TFileRecord *record)
 {
-  TFileItem row;
-  row.Files.resize(1);
-  TFileItemSubitem &f = row.Files.front();
+  TFileItemSubitem f;
   f.FileName = fileName;
   f.Name = FragmentName(RenameFiNumber(ExtractFileNameNoExt(fileName)));
   f.Size = -1;
@@ -251,12 +252,29 @@ int TFileManager::AddVideoFile(const QString &fileName, const TFileRecord *recor
     f.DurationMs = Round((f.EndTime - f.StartTime) * MSecsPerDay);
     f.DurationSource = dsEstimated;
   }
+  return f;
+}
+
+} // namespace
+
+int TFileManager::AddVideoFile(const QString &fileName, const TFileRecord *record)
+{
+  TFileItem row;
+  row.Files.push_back(NewFileItem(fileName, record));
   std::lock_guard<std::mutex> lock(FLock);
   // The search and a file opened by the user may meet on the same file.
   if (!FPaths.insert(fileName.toLower()).second) return IndexOfFileLocked(fileName, nullptr);
   RecalcLocked(row);
   FItems.push_back(std::move(row));
   return int(FItems.size()) - 1;
+}
+
+TFileItemSubitem TFileManager::PreviewFile(const QString &fileName) const
+{
+  TFileItem row;
+  row.Files.push_back(NewFileItem(fileName, nullptr));
+  PreviewRow(row);
+  return row.Files.front();
 }
 
 void TFileManager::LowerThreadPriority() const

@@ -28,6 +28,13 @@ struct TCropItem {
   bool HasPCMAudio = false;
 };
 
+// Whether the fragment has telemetry to write: a track with a fix or a
+// G-sensor sample.
+inline bool CropItemHasTrack(const TCropItem &item)
+{
+  return item.Info && (!item.Info->Points.empty() || !item.Info->GSensor.empty());
+}
+
 // Output length of the fragment in milliseconds: DurationMs x (P2 - P1) /
 // Speed; 0 when the limits are crossed or the speed is no positive number,
 // so the output clock never runs backwards.

@@ -332,9 +332,10 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
   state.PreviousFixes = DatBlockFixes(block);
   // The ".dat" has one time axis, the movie's: a speed-changed fragment's
   // fixes are re-timed there. Subtitles are timed on it too, but show when
-  // each fix was taken.
+  // each fix was taken, on the clock the list shows.
   std::vector<TDateTime> taken;
   const TDateTime start = RetimeRange(range, t1, t2, item.Speed, &taken);
+  for (TDateTime &t : taken) t += FOptions.DisplayShift;
   RetimeRange(block, t1, t2, item.Speed);
   if (range.Items.empty()) return;
   if (FOptions.Meta) {

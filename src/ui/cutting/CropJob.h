@@ -39,6 +39,10 @@ struct TCropJobOptions {
   bool Meta = true;            // ".dat" side file
   bool SrtSubtitles = true;    // ".srt" side file
   uint16_t TextLanguage = 0;   // movie language code of the text track
+  // Added to the times the subtitles show, as the list adds it to the
+  // times it shows (the chosen time zone); days. The ".dat" keeps the
+  // stored times, which its reader takes back as they are.
+  double DisplayShift = 0;
 };
 
 // 32 (Russian) when the active language is Russian, else 0 (English).

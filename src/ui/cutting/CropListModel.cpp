@@ -31,7 +31,7 @@ QVariant TCropListModel::data(const QModelIndex &index, int role) const
   const TCropItem &item = FItems[size_t(index.row())];
   switch (index.column()) {
   case colFileName: return item.FileName;
-  case colStartFinish: return CropStartFinishText(item);
+  case colStartFinish: return CropStartFinishText(item, TimeZoneShift());
   case colSpeed: return SpeedColumnText(item.Speed, item.BigFPS);
   case colDuration:
     if (index.row() == FCurrentItem) return QString::number(Round(FItemProgress * 100)) + QLatin1Char('%');

@@ -152,7 +152,10 @@ std::vector<size_t> RemoveIntersections(std::vector<TCropItem> &items)
 QString CropOutputName(const QString &edited, bool forceMov)
 {
   if (edited.isEmpty()) return edited;
-  return SanitizedPath(forceMov ? ChangeFileExt(edited, QStringLiteral(".mov")) : edited);
+  const QString mov = QStringLiteral(".mov");
+  // A name that already ends in ".mov", in any letter case, is the user's.
+  const bool isMov = ExtractFileExt(edited).compare(mov, Qt::CaseInsensitive) == 0;
+  return SanitizedPath(forceMov && !isMov ? ChangeFileExt(edited, mov) : edited);
 }
 
 QString CropSideFileName(const QString &movie, const QString &ext)
@@ -197,9 +200,10 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
   return start;
 }
 
-QString CropStartFinishText(const TCropItem &item)
+QString CropStartFinishText(const TCropItem &item, double shift)
 {
-  return TimeToStr(FragmentTime(item, item.P1)) + QStringLiteral(" - ") + TimeToStr(FragmentTime(item, item.P2));
+  return TimeToStr(FragmentTime(item, item.P1) + shift) + QStringLiteral(" - ") +
+         TimeToStr(FragmentTime(item, item.P2) + shift);
 }
 
 QString CropProgressText(double seconds, double totalSeconds)

@@ -80,9 +80,10 @@ std::vector<size_t> RemoveIntersections(std::vector<TCropItem> &items);
 // ---------------------------------------------------------------- names
 
 // The movie's name: ".mov" forced (the extension of the file-name part
-// replaced, else appended) when a source carries PCM sound or the movie
-// gets a text track; reserved characters of the file name replaced, as the
-// side files' writer does, so the three files keep one base name.
+// replaced, else appended; one in any letter case stays as typed) when a
+// source carries PCM sound or the movie gets a text track; reserved
+// characters of the file name replaced, as the side files' writer does, so
+// the three files keep one base name.
 QString CropOutputName(const QString &edited, bool forceMov);
 // A side file beside the movie: its extension replaced by Ext (".dat").
 QString CropSideFileName(const QString &movie, const QString &ext);
@@ -102,8 +103,9 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
 
 // ---------------------------------------------------------------- rows
 
-// "Start - Finish": the local times of the fragment's limits.
-QString CropStartFinishText(const TCropItem &item);
+// "Start - Finish": the times of the fragment's limits, Shift (days, the
+// list's display shift) added.
+QString CropStartFinishText(const TCropItem &item, double shift);
 // Progress line: "42% - 0:01:02" (the percentage only with a total).
 QString CropProgressText(double seconds, double totalSeconds);
 

@@ -2,10 +2,18 @@
 // What the cutting dialog and its job need from the main window. The main
 // window implements it; tests fake it. Every call comes on the main thread.
 
+#include "DateTime.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace kp {
+
+// How the recording list pairs a video file with its track.
+struct TCropTrack {
+  QString FileName;        // the track file; empty when none
+  TDateTime StartTime = 0; // the video's first frame as the list places it (0 unknown)
+};
 
 class ICropHost {
 public:
@@ -20,6 +28,9 @@ public:
   virtual void AddFiles(const QStringList &fileNames) = 0;
   // The main window's open dialog for video files; empty when cancelled.
   virtual QStringList ChooseVideoFiles() = 0;
+  // The track of a video file that comes without one (added with "+",
+  // dropped, a row not loaded), paired as the recording list pairs them.
+  virtual TCropTrack FindTrack(const QString &videoFileName) = 0;
 };
 
 } // namespace kp

@@ -78,6 +78,7 @@ void TFormCropping::ApplyLanguage()
   FCheckBoxSRTSubtitles->setText(QStringLiteral("(.srt) - ") + Translate(u"Subtitles"));
   FGroupBoxVideoFileTracks->setTitle(Translate(u"Cropping_FileTracks"));
   FGroupBoxAdditionalFiles->setTitle(Translate(u"Cropping_AddonFiles"));
+  UpdateTrackNote();
   const QString titles[TCropListModel::colCount] = {
       Translate(u"File"), Translate(u"Started") + QStringLiteral(" - ") + Translate(u"Finished"), Translate(u"Speed"),
       Translate(u"Duration")};
@@ -157,6 +158,12 @@ void TFormCropping::CreateControls()
   FLabelTimePos->setObjectName(QStringLiteral("LabelTimePos"));
   FLabelCurrentAction = new QLabel(this);
   FLabelCurrentAction->setObjectName(QStringLiteral("LabelCurrentAction"));
+  FLabelNoTrack = new QLabel(this);
+  FLabelNoTrack->setObjectName(QStringLiteral("LabelNoTrack"));
+  FLabelNoTrack->setWordWrap(true);
+  FLabelNoTrack->hide();
+  for (QCheckBox *box : {FCheckBoxMeta, FCheckBoxSRTSubtitles, FCheckBoxVideoSubtitles})
+    connect(box, &QCheckBox::toggled, this, &TFormCropping::UpdateTrackNote);
 }
 
 void TFormCropping::CreateActions()
@@ -263,6 +270,7 @@ void TFormCropping::LayOut()
 
   auto *all = new QVBoxLayout(this);
   all->addLayout(list, 1);
+  all->addWidget(FLabelNoTrack);
   all->addLayout(groups);
   all->addLayout(name);
   all->addWidget(FLabelTimePos);
@@ -362,6 +370,7 @@ void TFormCropping::UpdateTotals()
   FLabelTimePos->setText(QStringLiteral("(") + QString::number(FItems.size()) + QStringLiteral(") ") +
                          TimeToStr(double(ms / MSecsPerDay)));
   FButtonStart->setEnabled(!FRunning && !FItems.empty());
+  UpdateTrackNote();
 }
 
 // ---------------------------------------------------------------- items
@@ -380,7 +389,10 @@ bool TFormCropping::AddFile(const QString &fileName, const TMovingInfo *info, lo
   }
   item.P1 = p1;
   item.P2 = p2;
-  if (info) item.Info = info->Clone();
+  if (info)
+    item.Info = info->Clone();
+  else
+    PairTrack(item, startTime > 1.0);
 
   for (const TCropItem &earlier : FItems)
     if (earlier.Width != item.Width || earlier.Height != item.Height) {
@@ -401,6 +413,38 @@ bool TFormCropping::AddFile(const QString &fileName, const TMovingInfo *info, lo
   UpdateTotals();
   QCoreApplication::processEvents();
   return true;
+}
+
+void TFormCropping::PairTrack(TCropItem &item, bool keepStartTime)
+{
+  const TCropTrack track = FHost.FindTrack(item.FileName);
+  // The list places a movie by its track's clock: the fragment's times
+  // must meet the track's for its fixes to be found.
+  if (!keepStartTime && track.StartTime > 1.0) item.StartTime = track.StartTime;
+  if (track.FileName.isEmpty()) return;
+  item.Info = TMovingInfo::LoadFromFile(track.FileName, false);
+  if (!CropItemHasTrack(item)) item.Info.reset();
+}
+
+void TFormCropping::UpdateTrackNote()
+{
+  // Only what the ticked boxes would take from the tracks is missed.
+  const bool wanted =
+      FCheckBoxMeta->isChecked() || FCheckBoxSRTSubtitles->isChecked() || FCheckBoxVideoSubtitles->isChecked();
+  QStringList without;
+  for (const TCropItem &item : FItems)
+    if (!CropItemHasTrack(item)) without << ExtractFileName(item.FileName);
+  without.removeDuplicates();
+  if (!wanted || without.isEmpty()) {
+    FLabelNoTrack->hide();
+    FLabelNoTrack->clear();
+    return;
+  }
+  constexpr qsizetype kNamesShown = 3;
+  QString names = QStringList(without.mid(0, kNamesShown)).join(QStringLiteral(", "));
+  if (without.size() > kNamesShown) names += QStringLiteral(", ...");
+  FLabelNoTrack->setText(Translate(u"Cropping_NoTrack") + QLatin1Char(' ') + names);
+  FLabelNoTrack->show();
 }
 
 bool TFormCropping::SetProgress(double seconds, double fraction)
@@ -591,6 +635,7 @@ void TFormCropping::Start()
   options.Meta = FCheckBoxMeta->isChecked();
   options.SrtSubtitles = FCheckBoxSRTSubtitles->isChecked();
   options.TextLanguage = CropTextLanguage();
+  options.DisplayShift = TimeZoneShift();
 
   TCropJobEvents events;
   events.Started = [this](const QString &name, double totalSeconds) {

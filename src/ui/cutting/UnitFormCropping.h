@@ -42,10 +42,11 @@ public:
   ~TFormCropping() override;
 
   // Appends the fragment P1..P2 of a movie (its telemetry cloned, when
-  // given); a file that is no readable movie with video is refused with a
-  // message (the reader's words for a damaged one). StartTime 0 takes the
-  // file's last-write time less its length. Ignored while the job runs.
-  // True when the file was added.
+  // given, else its track paired as the recording list pairs them); a file
+  // that is no readable movie with video is refused with a message (the
+  // reader's words for a damaged one). StartTime 0 takes the time the list
+  // gives the movie (its last-write time less its length, fitted to its
+  // track). Ignored while the job runs. True when the file was added.
   bool AddFile(const QString &fileName, const TMovingInfo *info, long double p1, long double p2, TDateTime startTime);
   // The job's progress callback: output seconds so far (negative: repaint
   // the current row now) and the part of the current fragment copied.
@@ -90,6 +91,11 @@ private:
   void UpdateActions();
   void Message(const QString &text);
   bool AskReplace(const QStringList &existing);
+  // Item's track as the recording list pairs it, for a movie that came
+  // without one; its start time too unless the caller gave one.
+  void PairTrack(TCropItem &item, bool keepStartTime);
+  // The note naming the movies whose part of the cut goes without a track.
+  void UpdateTrackNote();
 
   std::vector<bool> SelectionMarks() const;
   void SelectMarked(const std::vector<bool> &marks);
@@ -135,6 +141,7 @@ private:
   QPushButton *FButtonCancel = nullptr;
   QLabel *FLabelTimePos = nullptr;
   QLabel *FLabelCurrentAction = nullptr;
+  QLabel *FLabelNoTrack = nullptr;
 
   QMenu *FPopupMenu = nullptr;
   QAction *FN_Edit = nullptr;

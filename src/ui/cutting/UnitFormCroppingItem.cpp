@@ -186,7 +186,9 @@ void TFormCroppingItem::PositionChanged(QLineEdit *editP, QLineEdit *editTime, Q
   if (!FItem) return;
   const long double p = ReadFraction(editP, unreadable);
   const TDateTime t = double(p * FItem->DurationMs / MSecsPerDay);
-  dateTime->setText(DateToStr(FItem->StartTime + t) + QStringLiteral("  ") + TimeToStr(FItem->StartTime + t));
+  // On the list's clock.
+  const TDateTime shown = FItem->StartTime + t + TimeZoneShift();
+  dateTime->setText(DateToStr(shown) + QStringLiteral("  ") + TimeToStr(shown));
   if (!FUpdating) {
     FUpdating = true;
     editTime->setText(TimeToStr(t));

@@ -8,6 +8,7 @@
 #include "PositionModel.h"
 #include "RecordingSelection.h"
 #include "UnitEVRWindow.h"
+#include "UnitFileManager.h"
 #include "UnitFormAbout.h"
 #include "UnitFormAutoUpdate.h"
 #include "UnitFormDetails.h"
@@ -364,6 +365,14 @@ void TMainHost::ShowMain()
 QStringList TMainHost::ChooseVideoFiles()
 {
   return ChooseFilesToOpen(&W, QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"), nullptr, true);
+}
+
+TCropTrack TMainHost::FindTrack(const QString &videoFileName)
+{
+  const TFileManager *catalogue = W.FileManager();
+  if (!catalogue) return {};
+  const TFileItemSubitem file = catalogue->PreviewFile(videoFileName);
+  return {file.TrackFileName, file.StartTime};
 }
 
 // ------------------------------------------------------------ update, GPS logs

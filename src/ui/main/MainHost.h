@@ -93,6 +93,7 @@ public:
   void HideMain() override;
   void ShowMain() override;
   QStringList ChooseVideoFiles() override;
+  TCropTrack FindTrack(const QString &videoFileName) override;
 
   // ------------------------------------------------------------ update, GPS logs
   void HideMainWindow() override;

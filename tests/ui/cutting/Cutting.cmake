@@ -37,5 +37,9 @@ kp_cutting_test(kp_ui_cutting_job_tests TestCropJob.cpp offscreen)
 kp_cutting_test(kp_ui_cutting_dialog_tests TestFormCropping.cpp xcb)
 find_package(Qt6 REQUIRED COMPONENTS Test)
 target_link_libraries(kp_ui_cutting_dialog_tests PRIVATE Qt6::Test)
-# The program's own windows: a cut cancelled while the main window is hidden.
+# The program's own windows: a cut cancelled while the main window is hidden,
+# and a cut of a movie added by hand in another time zone.
 kp_cutting_test(kp_ui_cutting_realwindow_tests TestCropCancelRealWindow.cpp xcb)
+target_include_directories(kp_ui_cutting_realwindow_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/ui/main)
+target_compile_definitions(kp_ui_cutting_realwindow_tests PRIVATE KP_MAKE_DEMO_CARD="$<TARGET_FILE:make-demo-card>")
+target_link_libraries(kp_ui_cutting_realwindow_tests PRIVATE Qt6::Test)

@@ -1,8 +1,10 @@
 #pragma once
 // What the cutting tests share: the demo card's movies and a main window
-// that records what the dialog and the job ask of it.
+// that records what the dialog and the job ask of it and pairs tracks with
+// a real catalogue.
 
 #include "CropJob.h"
+#include "UnitFileManager.h"
 
 #include <QStringList>
 #include <functional>
@@ -25,7 +27,14 @@ public:
   void ShowMain() override { Calls << QStringLiteral("show"); }
   void AddFiles(const QStringList &names) override { Calls << QStringLiteral("add ") + names.join(u','); }
   QStringList ChooseVideoFiles() override { return Chosen; }
+  // The pairing of the program's own list.
+  kp::TCropTrack FindTrack(const QString &video) override
+  {
+    const kp::TFileItemSubitem file = Catalogue.PreviewFile(video);
+    return {file.TrackFileName, file.StartTime};
+  }
   QStringList Calls, Chosen;
+  kp::TFileManager Catalogue{false, [](int32_t) {}};
   std::function<void()> WhileHidden;
 };
 

@@ -1,22 +1,29 @@
-// Cancelling a running cut on the real program's windows under an X server:
-// the program goes on with its main window back and no movie, and closing
-// the main window still ends it.
+// The cutting window on the real program's windows under an X server.
+// Cancelling a running cut: the program goes on with its main window back
+// and no movie, and closing the main window still ends it. A movie added
+// with "+" in another time zone: the cut takes its track and the list's
+// clock.
 
 #include "CuttingTestSupport.h"
+#include "RealWindowSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFormCropping.h"
 #include "UnitFormMain.h"
 #include "UnitProgram.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kp;
 using kptest::CardMovie;
+using kptest::RealWindow;
+using kptest::TDialogAnswerer;
 
 TEST(CropCancelRealWindow, CancelKeepsTheProgramRunningAndClosingTheMainWindowEndsIt)
 {
@@ -64,4 +71,60 @@ TEST(CropCancelRealWindow, CancelKeepsTheProgramRunningAndClosingTheMainWindowEn
   QTimer::singleShot(0, w.get(), [&] { w->close(); });
   QTimer::singleShot(30000, [] { QCoreApplication::exit(7); });
   EXPECT_EQ(QApplication::exec(), 0);
+}
+
+// The card searched, GMT+10 chosen, FILE0007 added with "+" through the open
+// dialog and cut with its subtitles to a name typed as "bigcut.MOV".
+TEST_F(RealWindow, HandAddedMovieIsCutWithItsTrackOnTheListsClock)
+{
+  Start(QStringLiteral(KP_CUTTING_CARD));
+  const auto restore = qScopeGuard([] { SetTimeZoneShift(0); });
+  const int zone = int(std::lround(LocalTimeOffset() * 24)) <= 2 ? 10 : -10;
+  w->Item(QStringLiteral("N_View_TimeZone_GMT%1").arg(zone + 24).toLatin1().constData())->trigger();
+  const double shift = TimeZoneShift();
+  ASSERT_NE(shift, 0);
+  int file = -1;
+  const TFileItem row = w->FileManager()->GetGroup(w->FileManager()->IndexOfFile(CardMovie(7), &file));
+  ASSERT_GE(file, 0);
+  const TFileItemSubitem &listed = row.Files[size_t(file)];
+
+  TFormCropping &dialog = *w->Windows.Cropping;
+  dialog.ShowRestored();
+  ASSERT_TRUE(Activate(&dialog));
+  {
+    TDialogAnswerer answers(CardMovie(7));
+    dialog.findChild<QToolButton *>(QStringLiteral("ButtonAdd"))->click();
+    EXPECT_EQ(answers.FilesAnswered, 1);
+    EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join(u'\n').toStdString();
+  }
+  ASSERT_EQ(dialog.RowCount(), 1);
+  const QAbstractItemModel *cells = dialog.findChild<QTableView *>(QStringLiteral("ListView"))->model();
+  const QString startFinish = cells->data(cells->index(0, 1)).toString();
+  EXPECT_TRUE(startFinish.startsWith(TimeToStr(listed.StartTime + shift) + QStringLiteral(" - ")))
+      << startFinish.toStdString() << " on the list's clock " << TimeToStr(listed.StartTime + shift).toStdString();
+
+  QTemporaryDir out;
+  dialog.findChild<QCheckBox *>(QStringLiteral("CheckBoxVideoSubtitles"))->setChecked(true);
+  auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("EditFileName"));
+  name->clear();
+  QTest::keyClicks(name, out.filePath(QStringLiteral("bigcut.MOV")));
+  kptest::saveScreenshot(&dialog, QStringLiteral("cutting-hand-added.png"));
+  {
+    TDialogAnswerer answers({});
+    dialog.findChild<QPushButton *>(QStringLiteral("ButtonStart"))->click();
+    EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join(u'\n').toStdString();
+  }
+  QStringList written = QDir(out.path()).entryList(QDir::Files);
+  written.sort();
+  EXPECT_EQ(written, QStringList({"bigcut.MOV", "bigcut.dat", "bigcut.srt"})) << "the name as typed";
+  kptest::saveScreenshot(w.get(), QStringLiteral("cutting-hand-added-main.png"));
+
+  // The first subtitle shows the movie's first moment as the list shows it.
+  QString srt = QString::fromUtf8(kptest::readFileBytes(out.filePath(QStringLiteral("bigcut.srt"))));
+  srt.remove(QChar(0xFEFF));
+  const QString shown = srt.split(QStringLiteral("\r\n")).value(2).trimmed();
+  TDateTime time = 0;
+  ASSERT_TRUE(TryStrToTime(shown.section(u' ', -1), time)) << shown.toStdString();
+  const double listedSeconds = std::fmod(listed.StartTime + shift, 1.0) * SecsPerDay;
+  EXPECT_NEAR(time * SecsPerDay, listedSeconds, 3) << shown.toStdString();
 }

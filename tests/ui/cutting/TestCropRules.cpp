@@ -84,7 +84,10 @@ TEST(CropRules, SpeedTextsAndTheirReadings)
   // The progress line and a row's limits.
   EXPECT_EQ(CropProgressText(30, 60), QStringLiteral("50% - 00:00:30"));
   EXPECT_EQ(CropProgressText(30, 0), QStringLiteral("00:00:30"));
-  EXPECT_EQ(CropStartFinishText(Fragment(45000.5, 600000, 0.25L, 0.5L)), QStringLiteral("12:02:30 - 12:05:00"));
+  EXPECT_EQ(CropStartFinishText(Fragment(45000.5, 600000, 0.25L, 0.5L), 0), QStringLiteral("12:02:30 - 12:05:00"));
+  EXPECT_EQ(CropStartFinishText(Fragment(45000.5, 600000, 0.25L, 0.5L), 10.0 / 24),
+            QStringLiteral("22:02:30 - 22:05:00"))
+      << "on the list's clock";
   EXPECT_EQ(ReplaceMacro(QStringLiteral("a %FPS% b %fps% %Fps"), QStringLiteral("fps"), QStringLiteral("200")),
             QStringLiteral("a 200 b 200 %Fps"));
 }
@@ -146,6 +149,8 @@ TEST(CropRules, OutputAndSideFileNames)
   // Edited name, forced ".mov", movie, ".dat" beside it, folder stored.
   const std::tuple<const char *, bool, const char *, const char *, const char *> cases[] = {
       {"/v/a.mp4", true, "/v/a.mov", "/v/a.dat", "/v/"},
+      {"/v/bigcut.MOV", true, "/v/bigcut.MOV", "/v/bigcut.dat", "/v/"},
+      {"/v/b.Mov", false, "/v/b.Mov", "/v/b.dat", "/v/"},
       {"myvideo", true, "myvideo.mov", "myvideo.dat", ""},
       {"/d.x/clip", true, "/d.x/clip.mov", "/d.x/clip.dat", "/d.x/"},
       {"/d.x/clip", false, "/d.x/clip", "/d.x/clip.dat", "/d.x/"},

@@ -1,6 +1,7 @@
 // The cutting dialog and the fragment editor as the user meets them, with a
 // fake main window, on demo-card recordings.
 #include "CuttingTestSupport.h"
+#include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "UnitFormCropping.h"
 #include "UnitFormCroppingItem.h"
@@ -10,11 +11,13 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -289,4 +292,77 @@ TEST_F(FormCropping, TypedNameOfExistingFilesAsksBeforeReplacingThem)
   EXPECT_EQ(FHost.Calls, QStringList({"stop", "hide", "show", "stop", "add " + movie}));
   EXPECT_GT(QFileInfo(movie).size(), 1000);
   EXPECT_NE(kptest::readFileBytes(srt), "the user's subtitles");
+}
+
+// A piece of a trip, then a movie added with "+" whose track stands beside
+// it, with the time zone set to GMT+10: the cut carries the track of both
+// pieces, and every time the window shows or the subtitles say is on the
+// list's clock; the ".dat" keeps the stored clock its reader takes back. A
+// movie without a track is named before Start, and a typed ".MOV" stays.
+TEST_F(FormCropping, HandAddedMovieTakesItsTrackOnTheListsClock)
+{
+  KP_REQUIRE_TOOL(ffprobe, "ffprobe");
+  const double shift = 10.0 / 24 - LocalTimeOffset();
+  SetTimeZoneShift(shift);
+  const auto restore = qScopeGuard([] { SetTimeZoneShift(0); });
+  QTemporaryDir dir;
+  const QString alone = dir.filePath(QStringLiteral("alone.mov"));
+  ASSERT_TRUE(QFile::copy(CardMovie(8), alone));
+  FHost.Chosen = {alone};
+  Child<QAction>(&FForm, "N_FileList_Add")->trigger();
+  auto *note = Child<QLabel>(&FForm, "LabelNoTrack");
+  ASSERT_TRUE(note);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text(), Translate(u"Cropping_NoTrack") + QStringLiteral(" alone.mov"));
+  Child<QAction>(&FForm, "N_FileList_Clear")->trigger();
+  EXPECT_FALSE(note->isVisible());
+
+  // The second half of FILE0006 as the main window adds a trip's piece.
+  const auto trip = TMovingInfo::LoadFromFile(ChangeFileExt(CardMovie(6), QStringLiteral(".DAT")), false);
+  ASSERT_TRUE(trip);
+  const TFileItemSubitem six = FHost.Catalogue.PreviewFile(CardMovie(6));
+  const TFileItemSubitem seven = FHost.Catalogue.PreviewFile(CardMovie(7));
+  FForm.AddFile(CardMovie(6), trip.get(), 0.5L, 1, six.StartTime);
+  FHost.Chosen = {CardMovie(7)};
+  Child<QAction>(&FForm, "N_FileList_Add")->trigger();
+  ASSERT_EQ(FForm.RowCount(), 2);
+  EXPECT_FALSE(note->isVisible());
+  const TDateTime sevenEnd = seven.StartTime + seven.DurationMs / MSecsPerDay;
+  EXPECT_EQ(Cell(1, 1), TimeToStr(seven.StartTime + shift) + QStringLiteral(" - ") + TimeToStr(sevenEnd + shift));
+  TCropItem item = FForm.Items()[1];
+  Edit(item, [&](QDialog &d) {
+    EXPECT_EQ(Child<QLabel>(&d, "LabelDateTime1")->text(),
+              DateToStr(seven.StartTime + shift) + QStringLiteral("  ") + TimeToStr(seven.StartTime + shift));
+  });
+
+  Child<QCheckBox>(&FForm, "CheckBoxVideoSubtitles")->setChecked(true);
+  const QString movie = dir.filePath(QStringLiteral("bigcut.MOV"));
+  FForm.SetOutputName(movie);
+  Child<QPushButton>(&FForm, "ButtonStart")->click();
+  ASSERT_EQ(FHost.Calls.last(), QStringLiteral("add ") + movie);
+  EXPECT_TRUE(FMessages.isEmpty()) << FMessages.join(u'\n').toStdString();
+  EXPECT_EQ(kptest::runTool(ffprobe, {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", movie})
+                .trimmed()
+                .split(u'\n'),
+            QStringList({"video", "audio", "subtitle"}));
+
+  // Subtitles over both pieces, the first showing its fix on the list's clock.
+  QString srt = QString::fromUtf8(kptest::readFileBytes(dir.filePath(QStringLiteral("bigcut.srt"))));
+  srt.remove(QChar(0xFEFF));
+  const QStringList cues = srt.split(QStringLiteral("\r\n\r\n"), Qt::SkipEmptyParts);
+  ASSERT_GT(cues.size(), 20);
+  const TCropItem &first = FForm.Items()[0];
+  const TDateTime t1 = first.StartTime + double(first.DurationMs * first.P1 / MSecsPerDay);
+  const auto fix = std::find_if(trip->Points.begin(), trip->Points.end(),
+                                [&](const TMovingPoint &p) { return !p.NoFix && p.Time >= t1; });
+  ASSERT_NE(fix, trip->Points.end());
+  EXPECT_EQ(cues.front().split(QStringLiteral("\r\n")).value(2).trimmed(), DateTimeToStr(fix->Time + shift));
+  const QString lastStart = cues.back().split(QStringLiteral("\r\n")).value(1).left(8);
+  EXPECT_GE(lastStart, QStringLiteral("00:01:26")) << "to the end of the hand-added piece";
+
+  // The ".dat" holds both pieces on the stored clock.
+  const auto back = TMovingInfo::LoadFromFile(dir.filePath(QStringLiteral("bigcut.dat")), false);
+  ASSERT_TRUE(back);
+  EXPECT_NEAR((back->StartTime - t1) * SecsPerDay, 0, 2);
+  EXPECT_NEAR((back->EndTime - back->StartTime) * SecsPerDay, TCropJob::TotalSeconds(FForm.Items()), 3);
 }
