@@ -357,9 +357,16 @@ TEST_F(GstPlaybackTest, ADamagedMovieFailsAtOnceEveryTimeUnderLoad)
     QElapsedTimer timer;
     timer.start();
     HRESULT hr = S_OK;
+    kptest::TLogCapture log("kp.playback");
     open(cut, &hr);
     ASSERT_EQ(hr, VFW_E_INVALID_FILE_FORMAT) << "open " << i << ": " << GetErrorString(hr).toStdString();
     ASSERT_LT(timer.elapsed(), 1000) << "open " << i;
+    // However the copy of the reader's error and the bins' re-posts of it
+    // arrive, the log says it once, with the file and the reason.
+    const QStringList lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1) << "open " << i << ":\n" << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(cut)) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(GetErrorString(hr))) << lines[0].toStdString();
   }
 }
 
