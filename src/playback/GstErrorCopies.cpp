@@ -26,23 +26,27 @@ void kp_error_tracer_class_init(KpErrorTracerClass *) {}
 void kp_error_tracer_init(KpErrorTracer *) {}
 
 // Runs on whatever thread posts, before the element's bin gets the message.
+// The copies are posted once the list is unlocked: a bus's sync handler runs
+// inside the post, and one that waits for a thread which is watching or
+// unwatching a pipeline must not find the list locked.
 void beforePost(GObject *, GstClockTime, GstElement *element, GstMessage *message)
 {
   if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return;
-  std::lock_guard<std::mutex> lock(g_watchedMutex);
-  for (GstElement *pipeline : g_watched) {
-    // The pipeline's own errors go to its bus unfiltered.
-    if (element == pipeline || !gst_object_has_as_ancestor(GST_OBJECT(element), GST_OBJECT(pipeline))) continue;
+  std::vector<GstBus *> buses;
+  {
+    std::lock_guard<std::mutex> lock(g_watchedMutex);
+    for (GstElement *pipeline : g_watched) {
+      // The pipeline's own errors go to its bus unfiltered.
+      if (element == pipeline || !gst_object_has_as_ancestor(GST_OBJECT(element), GST_OBJECT(pipeline))) continue;
+      if (GstBus *bus = gst_element_get_bus(pipeline)) buses.push_back(bus);
+    }
+  }
+  for (GstBus *bus : buses) {
     GstMessage *error = gst_message_copy(message);
     GstStructure *body = gst_structure_new(kCopyName, "error", GST_TYPE_MESSAGE, error, nullptr);
     gst_message_unref(error);
-    GstBus *bus = gst_element_get_bus(pipeline);
-    if (bus) {
-      gst_bus_post(bus, gst_message_new_application(GST_OBJECT(element), body));
-      gst_object_unref(bus);
-    } else {
-      gst_structure_free(body);
-    }
+    gst_bus_post(bus, gst_message_new_application(GST_OBJECT(element), body));
+    gst_object_unref(bus);
   }
 }
 

@@ -46,13 +46,20 @@ bool NoReaderError(const GError *error)
          error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND || error->code == GST_STREAM_ERROR_NOT_IMPLEMENTED;
 }
 
-// A warning or error of the bus with the element it came from and the debug
-// text, which names the element's own reason.
-void logBusMessage(GstMessage *message, const GError *error, const gchar *debug)
+QString messageSource(GstMessage *message)
 {
   const gchar *source = GST_MESSAGE_SRC(message) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) : nullptr;
+  return QString::fromUtf8(source ? source : "?");
+}
+
+// A warning or error of the bus with the element it came from, the file it
+// was reading and the debug text, which names the element's own reason.
+void logBusMessage(GstMessage *message, const QString &fileName, const GError *error, const gchar *debug)
+{
+  QString where = messageSource(message);
+  if (!fileName.isEmpty()) where += QStringLiteral(" in ") + fileName;
   qCWarning(lcKpPlayback).noquote() << (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR ? "error" : "warning") << "from"
-                                    << (source ? source : "?") << "-" << (error ? error->message : "")
+                                    << where << "-" << (error ? error->message : "")
                                     << (debug ? QStringLiteral("(%1)").arg(QString::fromUtf8(debug)) : QString());
 }
 
@@ -151,7 +158,7 @@ void TGstMediaGraph::HandleMessage(GstMessage *message)
     GError *error = nullptr;
     gchar *debug = nullptr;
     gst_message_parse_warning(message, &error, &debug);
-    logBusMessage(message, error, debug);
+    logBusMessage(message, FFileName, error, debug);
     if (error) g_error_free(error);
     g_free(debug);
     break;
@@ -178,8 +185,10 @@ void TGstMediaGraph::TakeError(GstMessage *message)
   GError *error = nullptr;
   gchar *debug = nullptr;
   gst_message_parse_error(message, &error, &debug);
-  logBusMessage(message, error, debug);
   FLastError = error ? QString::fromUtf8(error->message) : QStringLiteral("Playback error");
+  const QString logged = messageSource(message) + QLatin1Char('\n') + FLastError;
+  if (logged != FLoggedError) logBusMessage(message, FFileName, error, debug);
+  FLoggedError = logged;
   // Later errors of the same failure only echo the first (a stopped data
   // flow): what made it stays known.
   FLastErrorUnsupported = FLastErrorUnsupported || (error && NoReaderError(error));
@@ -349,6 +358,8 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   FMissing.clear();
   FLastError.clear();
   FLastErrorUnsupported = false;
+  FFileName = fileName;
+  FLoggedError.clear();
   const QFileInfo info(fileName);
   if (!info.isFile()) return Failure(VFW_E_NOT_FOUND_FILE, Translate(u"Mes_CannotOpen_NotFound"));
   gchar *uri = gst_filename_to_uri(info.absoluteFilePath().toUtf8().constData(), nullptr);

@@ -228,6 +228,12 @@ private:
   // An error since the file was opened said no element can read it (as
   // opposed to a reader that took the file and found it damaged).
   bool FLastErrorUnsupported = false;
+  // The file the log's lines name, from the moment its open begins.
+  QString FFileName;
+  // The element and words of the error last written to the log since the
+  // file was opened: the copy of a hidden error and the bins' re-posts of it
+  // are the same failure, written once.
+  QString FLoggedError;
   QStringList FMissing; // streams without a decoder, while opening
 
   std::deque<TEvent> FEvents;

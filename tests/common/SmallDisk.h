@@ -1,8 +1,11 @@
 #pragma once
 // A file system of the test's own for the failures a user meets when saving:
 // a tmpfs of 1 MiB mounted on a temporary folder, read-only, filled to the
-// last byte, or empty (to fill up while a big file is written). Mounting needs root (CI runs as root); elsewhere the test
-// skips with a message.
+// last byte, or empty (to fill up while a big file is written). Mounting
+// needs root: under CI (which runs as root) a disk that cannot be mounted
+// fails the test with the reason; elsewhere the test skips with it.
+
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,8 +81,13 @@ private:
 
 } // namespace kptest
 
-// Declares Var as a small disk of Kind, or skips the test where mounting is
-// not permitted.
+// Declares Var as a small disk of Kind. Where it cannot be mounted the test
+// fails under CI and skips elsewhere, each with the reason.
 #define KP_SMALL_DISK(var, kind) \
   kptest::TSmallDisk var(kind); \
-  if (!var.Mounted()) GTEST_SKIP() << var.Reason().toStdString()
+  do { \
+    if (!var.Mounted()) { \
+      if (kptest::underCI()) FAIL() << "no " << var.Name() << " under CI: " << var.Reason().toStdString(); \
+      GTEST_SKIP() << "no " << var.Name() << ": " << var.Reason().toStdString(); \
+    } \
+  } while (0)

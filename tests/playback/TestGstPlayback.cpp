@@ -4,6 +4,7 @@
 // fakesink, so no sound device is needed.
 
 #include "DSPack.h"
+#include "GstErrorCopies.h"
 #include "GstMediaGraph.h"
 #include "LogCapture.h"
 #include "PlaybackTestSupport.h"
@@ -16,6 +17,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <charconv>
+#include <chrono>
+#include <future>
+#include <thread>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
@@ -353,10 +357,63 @@ TEST_F(GstPlaybackTest, ADamagedMovieFailsAtOnceEveryTimeUnderLoad)
     QElapsedTimer timer;
     timer.start();
     HRESULT hr = S_OK;
+    kptest::TLogCapture log("kp.playback");
     open(cut, &hr);
     ASSERT_EQ(hr, VFW_E_INVALID_FILE_FORMAT) << "open " << i << ": " << GetErrorString(hr).toStdString();
     ASSERT_LT(timer.elapsed(), 1000) << "open " << i;
+    // However the copy of the reader's error and the bins' re-posts of it
+    // arrive, the log says it once, with the file and the reason.
+    const QStringList lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1) << "open " << i << ":\n" << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(cut)) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(GetErrorString(hr))) << lines[0].toStdString();
   }
+}
+
+// The copy of a hidden error reaches the bus's sync handler with nothing of
+// the copier's held: a handler that waits for a thread which makes or ends
+// a graph meanwhile does not wait forever.
+TEST(GstErrorCopiesTest, TheSyncHandlerMayWaitForAThreadThatWatchesAnotherPipeline)
+{
+  gst_init(nullptr, nullptr);
+  GstElement *pipeline = gst_pipeline_new(nullptr);
+  GstElement *reader = gst_element_factory_make("identity", nullptr);
+  ASSERT_TRUE(pipeline && reader);
+  gst_bin_add(GST_BIN(pipeline), reader);
+  TGstErrorCopies::Watch(pipeline);
+  struct TSeen {
+    int Copies = 0;
+    bool OtherThreadDone = false;
+    std::thread Other;
+  } seen;
+  GstBus *bus = gst_element_get_bus(pipeline);
+  const auto handler = [](GstBus *, GstMessage *message, gpointer data) {
+    auto &seen = *static_cast<TSeen *>(data);
+    if (TGstErrorCopies::CopiedError(message) && ++seen.Copies == 1) {
+      std::promise<void> done;
+      std::future<void> doneFuture = done.get_future();
+      seen.Other = std::thread([done = std::move(done)]() mutable {
+        GstElement *other = gst_pipeline_new(nullptr);
+        TGstErrorCopies::Watch(other);
+        TGstErrorCopies::Unwatch(other);
+        gst_object_unref(other);
+        done.set_value();
+      });
+      seen.OtherThreadDone = doneFuture.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    }
+    return GST_BUS_DROP;
+  };
+  gst_bus_set_sync_handler(bus, handler, &seen, nullptr);
+  GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_DEMUX, "damaged");
+  gst_element_post_message(reader, gst_message_new_error(GST_OBJECT(reader), error, nullptr));
+  g_error_free(error);
+  if (seen.Other.joinable()) seen.Other.join();
+  EXPECT_EQ(seen.Copies, 1);
+  EXPECT_TRUE(seen.OtherThreadDone);
+  gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+  TGstErrorCopies::Unwatch(pipeline);
+  gst_object_unref(bus);
+  gst_object_unref(pipeline);
 }
 
 // A flushing seek while playing re-prerolls the pipeline, which meanwhile
