@@ -228,8 +228,25 @@ TEST_F(CardFixture, DeleteRemovesFilesAndReportsTheOnesThatStay)
   ASSERT_EQ(Host.Messages.size(), 1);
   EXPECT_TRUE(Host.Messages.front().startsWith(Translate(u"Mes_CantDelete"))) << Host.Messages.front().toStdString();
   EXPECT_EQ(Host.Failures, Host.Messages);
-  EXPECT_EQ(Host.Details.back(), QStringList{stays});
+  // Each file that stays is named with the system's reason.
+  EXPECT_EQ(Host.Details.back(), QStringList{stays + ": " + SystemErrorText(EISDIR)});
   EXPECT_EQ(Manager.GetCount(), 1); // the file that stayed is still listed
+
+  // A card whose lock is slid refuses root too.
+  KP_SMALL_DISK(locked, kptest::TSmallDisk::Small);
+  const QStringList movies{locked.Path("FILE0101.MOV"), locked.Path("FILE0102.MOV")};
+  for (const QString &movie : movies) ASSERT_TRUE(kptest::writeFileBytes(movie, "x"));
+  Add(movies, false);
+  ASSERT_TRUE(locked.MakeReadOnly());
+  Host.Messages.clear();
+  Commands->DeleteAllUnlocked();
+  ASSERT_EQ(Host.Messages.size(), 1);
+  EXPECT_TRUE(Host.Messages.front().startsWith(Translate(u"Mes_CantDelete"))) << Host.Messages.front().toStdString();
+  QStringList named = Host.Details.back(), expected{stays + ": " + SystemErrorText(EISDIR)};
+  for (const QString &movie : movies) expected << movie + ": " + SystemErrorText(EROFS);
+  named.sort();
+  expected.sort();
+  EXPECT_EQ(named, expected);
 }
 
 TEST_F(CardFixture, DeleteQuestionsCountAndNameEveryFileThatGoes)
