@@ -162,8 +162,9 @@ void RemoveStaleTempFiles(const QString &path)
 {
   const QFileInfo info(path);
   QDir folder(info.absolutePath());
-  const QStringList stale =
-      folder.entryList({info.fileName() + QLatin1String(kTempInfix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+  // The six characters mkostemp puts in, and no other name.
+  const QStringList stale = folder.entryList({info.fileName() + QLatin1String(kTempInfix) + QLatin1String("??????")},
+                                             QDir::Files | QDir::Hidden);
   for (const QString &name : stale) folder.remove(name);
 }
 

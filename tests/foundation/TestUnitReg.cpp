@@ -44,7 +44,7 @@ protected:
   QByteArray FileBytes() const { return kptest::readFileBytes(FilePath()); }
   QStringList TempFiles() const
   {
-    return QDir(FDir).entryList({QStringLiteral("settings.conf.tmp-*")}, QDir::Files | QDir::Hidden);
+    return QDir(FDir).entryList({QStringLiteral("settings.conf.tmp-??????")}, QDir::Files | QDir::Hidden);
   }
 
   QTemporaryDir FTmp;
@@ -296,8 +296,11 @@ TEST_F(SettingsStore, CrashBeforeTheRenameKeepsTheOldFile)
   EXPECT_EQ(FileBytes(), before);
   EXPECT_EQ(ReadSettingInt("volume", 100), 50);
   EXPECT_EQ(TempFiles().size(), 1); // the orphan of the crashed write
+  // A user's copy beside it only looks like one.
+  ASSERT_TRUE(kptest::writeFileBytes(FDir + "/settings.conf.tmp-before-upgrade", "mine"));
 
   EXPECT_TRUE(WriteSettingInt("volume", 70));
+  EXPECT_EQ(kptest::readFileBytes(FDir + "/settings.conf.tmp-before-upgrade"), "mine");
   EXPECT_EQ(ReadSettingInt("volume", 100), 70);
   EXPECT_EQ(ReadSetting("id", ""), "abcdefghijk");
   EXPECT_TRUE(TempFiles().isEmpty());
