@@ -146,8 +146,9 @@ bool IsFileLocked(const QString &path);
 // only as "everything the mount's mask allows, or none"). False when the
 // change failed; callers re-read the state either way.
 bool SetFileLocked(const QString &path, bool lock);
-// Makes the file writable, then deletes it; true when it is gone.
-bool ForceDeleteFile(const QString &path);
+// Makes the file writable, then deletes it; true when it is gone. Error,
+// when given, takes the system's error of a failure.
+bool ForceDeleteFile(const QString &path, int *error = nullptr);
 
 // What the search roots are made from; each member has a system default.
 struct TSearchRootInputs {
@@ -301,8 +302,8 @@ public:
   // Deletes the row's files from disk with their track and side files
   // (RecordingFiles.h; a track another listed file uses stays); the videos
   // that could not be deleted stay listed. False when any file stayed;
-  // Failed then names them.
-  bool DeleteGroupFiles(const TFileItem &item, QStringList *failed = nullptr);
+  // Failed then names them and Reasons gives the system's reason of each.
+  bool DeleteGroupFiles(const TFileItem &item, QStringList *failed = nullptr, QStringList *reasons = nullptr);
   // For each row, the files that deleting these rows together takes from
   // the disk (videos and everything that goes with them), each path once.
   std::vector<QStringList> FilesToDelete(const std::vector<TFileItem> &items) const;

@@ -1,9 +1,10 @@
 // Deleting recordings from the disk: every file that goes with a video,
 // except tracks another listed file still uses.
+#include "Errors.h"
 #include "RecordingFiles.h"
 #include "UnitFileManager.h"
 
-#include <QFileInfo>
+#include <cerrno>
 
 #include <algorithm>
 #include <unordered_set>
@@ -50,16 +51,23 @@ std::vector<QStringList> TFileManager::FilesToDelete(const std::vector<TFileItem
   return out;
 }
 
-bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
+bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed, QStringList *reasons)
 {
   TKeptTracks kept = KeptTracks({item});
   std::unordered_set<QString> deleted;
-  QStringList stayed;
+  QStringList stayed, why;
+  // A file already gone counts as deleted.
+  const auto remove = [&](const QString &path) {
+    int error = 0;
+    if (ForceDeleteFile(path, &error) || error == ENOENT || error == ENOTDIR) return true;
+    stayed += path;
+    why += SystemErrorText(error);
+    return false;
+  };
   for (const TFileItemSubitem &f : item.Files) {
     // The track goes only with its video, so a video that stays keeps it
     // (also when another file of this row shares it).
-    if (!ForceDeleteFile(f.FileName) && QFileInfo::exists(f.FileName)) {
-      stayed += f.FileName;
+    if (!remove(f.FileName)) {
       kept.Add(f.TrackFileName);
       kept.Add(f.Log.FileName);
       continue;
@@ -68,8 +76,7 @@ bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
   }
   for (const TFileItemSubitem &f : item.Files) {
     if (!deleted.count(f.FileName)) continue;
-    for (const QString &side : DeleteCompanions(f, kept))
-      if (!ForceDeleteFile(side) && QFileInfo::exists(side)) stayed += side;
+    for (const QString &side : DeleteCompanions(f, kept)) remove(side);
   }
   {
     std::lock_guard<std::mutex> lock(FLock);
@@ -90,6 +97,7 @@ bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed)
   }
   Changed(-1);
   if (failed) *failed = stayed;
+  if (reasons) *reasons = why;
   return stayed.isEmpty();
 }
 

@@ -80,14 +80,20 @@ bool SetFileLocked(const QString &path, bool lock)
   return errno == EPERM && ::chmod(name.constData(), perms | kWriteBits) == 0;
 }
 
-bool ForceDeleteFile(const QString &path)
+bool ForceDeleteFile(const QString &path, int *error)
 {
-  if (path.isEmpty()) return false;
+  const auto fail = [error](int code) {
+    if (error) *error = code;
+    return false;
+  };
+  if (path.isEmpty()) return fail(ENOENT);
   const QByteArray name = QFile::encodeName(path);
   struct stat st {};
-  if (::lstat(name.constData(), &st) != 0) return false;
+  if (::lstat(name.constData(), &st) != 0) return fail(errno);
   if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) ::chmod(name.constData(), (st.st_mode & 07777) | S_IWUSR);
-  return ::unlink(name.constData()) == 0;
+  if (::unlink(name.constData()) != 0) return fail(errno);
+  if (error) *error = 0;
+  return true;
 }
 
 bool ReadFileRecord(const QString &path, TFileRecord &record)

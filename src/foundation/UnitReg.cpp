@@ -1,6 +1,7 @@
 #include "UnitReg.h"
 #include "FoundationLog.h"
 
+#include "Errors.h"
 #include "UnitRegFile.h"
 #include "UnitRegSettings.h"
 #include "UnitUtils.h"
@@ -8,10 +9,10 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
@@ -61,7 +62,10 @@ public:
   explicit TProcessLock(const QString &dir)
   {
     FFd = ::open(QFile::encodeName(dir + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (FFd < 0) return;
+    if (FFd < 0) {
+      FError = errno;
+      return;
+    }
     while (::flock(FFd, LOCK_EX) != 0 && errno == EINTR) {}
   }
   ~TProcessLock()
@@ -71,54 +75,78 @@ public:
   TProcessLock(const TProcessLock &) = delete;
   TProcessLock &operator=(const TProcessLock &) = delete;
   bool Held() const { return FFd >= 0; }
+  // Why the lock file could not be opened.
+  int Error() const { return FError; }
 
 private:
   int FFd = -1;
+  int FError = 0;
 };
 
-bool LoadValues(const QString &path, TSettingsValues &values)
+// 0, or the error that kept the file from being read; a file that does not
+// exist holds no values.
+int LoadValues(const QString &path, TSettingsValues &values)
 {
-  QFile file(path);
-  if (!file.exists()) {
-    values = TSettingsValues();
-    return true;
+  values = TSettingsValues();
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? 0 : errno;
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return EIO;
   }
-  if (!file.open(QIODevice::ReadOnly)) return false;
   values = TSettingsValues::FromText(file.readAll());
-  return true;
+  return 0;
 }
 
-void Warn(const QString &what)
-{
-  qCWarning(lcKpFoundation).noquote() << "settings:" << what;
-}
-
-// What stopped a change from being stored: the settings file and why.
+// What stopped a change from being stored: the settings file, the step
+// that failed (for the log) and the system's reason (for the user too).
 struct TSaveFailure {
-  QString File, Reason;
+  QString File, Step;
+  int Error = 0;
 };
-
-QString ErrnoReason()
-{
-  return QString::fromLocal8Bit(std::strerror(errno));
-}
 
 // Told the first time a change cannot be stored (see SetSaveFailureNotice).
 std::function<void(const QString &, const QString &)> g_notice;
 bool g_noticeGiven = false;
+// The failures already logged this session: a store that cannot be written
+// fails the same way for every change after the first.
+QSet<QString> g_logged;
 
-// Logs every failure; the user hears of the first one only.
+// Logs each kind of failure once; the user hears of the first one only.
 void SaveFailed(const TSaveFailure &failure)
 {
-  Warn(failure.Reason + QStringLiteral(" (\"%1\")").arg(failure.File));
+  const QString reason = SystemErrorText(failure.Error);
+  const QString line = QStringLiteral("%1: %2 (\"%3\")").arg(failure.Step, reason, failure.File);
+  bool log = false;
   std::function<void(const QString &, const QString &)> notice;
   {
     std::lock_guard<std::mutex> guard(g_mutex);
-    if (g_noticeGiven || !g_notice) return;
-    g_noticeGiven = true;
-    notice = g_notice;
+    log = !g_logged.contains(line);
+    g_logged.insert(line);
+    if (!g_noticeGiven && g_notice) {
+      g_noticeGiven = true;
+      notice = g_notice;
+    }
   }
-  notice(failure.File, failure.Reason);
+  if (log) qCWarning(lcKpFoundation).noquote() << "settings:" << line;
+  if (notice) notice(failure.File, reason);
+}
+
+// Makes Dir and the folders on its way; 0, or the error of the first one
+// that could not be made (a read-only home fails at its first missing
+// folder, not at the last).
+int MakeFolders(const QString &dir)
+{
+  const QByteArray path = QFile::encodeName(QDir::cleanPath(dir));
+  for (qsizetype end = path.indexOf('/', 1);; end = path.indexOf('/', end + 1)) {
+    const QByteArray step = end < 0 ? path : path.left(end);
+    if (::mkdir(step.constData(), 0777) != 0 && errno != EEXIST) return errno;
+    if (end < 0) break;
+  }
+  struct stat st {};
+  if (::stat(path.constData(), &st) != 0) return errno;
+  return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
 bool ModifyValuesLocked(const std::function<bool(TSettingsValues &)> &change, TSaveFailure &failure)
@@ -126,30 +154,29 @@ bool ModifyValuesLocked(const std::function<bool(TSettingsValues &)> &change, TS
   const QString dir = DirLocked();
   const QString path = dir + QLatin1Char('/') + FileName;
   if (dir.isEmpty()) {
-    failure = {FileName, QStringLiteral("no folder for the settings")};
+    failure = {FileName, QStringLiteral("no folder for the settings"), ENOENT};
     return false;
   }
-  if (!QDir().mkpath(dir)) {
-    // The folder's own error, as the last step of the path gives it.
-    ::mkdir(QFile::encodeName(dir).constData(), 0700);
-    failure = {path, QStringLiteral("cannot create the folder \"%1\": %2").arg(dir, ErrnoReason())};
+  if (const int error = MakeFolders(dir)) {
+    failure = {path, QStringLiteral("cannot create the folder \"%1\"").arg(dir), error};
     return false;
   }
   TProcessLock lock(dir);
   if (!lock.Held()) {
-    failure = {path, QStringLiteral("cannot lock the folder \"%1\": %2").arg(dir, ErrnoReason())};
+    failure = {path, QStringLiteral("cannot lock the folder \"%1\"").arg(dir), lock.Error()};
     return false;
   }
   RemoveStaleTempFiles(path);
   TSettingsValues values;
-  if (!LoadValues(path, values)) {
-    failure = {path, QStringLiteral("cannot read the file: %1").arg(ErrnoReason())};
+  if (const int error = LoadValues(path, values)) {
+    failure = {path, QStringLiteral("cannot read the file"), error};
     return false;
   }
   if (!change(values)) return true;
-  QString error;
-  if (ReplaceFileAtomically(path, values.ToText(), g_beforeReplace, error)) return true;
-  failure = {path, error};
+  QString step;
+  int error = 0;
+  if (ReplaceFileAtomically(path, values.ToText(), g_beforeReplace, step, error)) return true;
+  failure = {path, step, error};
   return false;
 }
 
@@ -161,7 +188,8 @@ bool ClearSettingsLocked(TSaveFailure &failure)
   const QString path = dir + QLatin1Char('/') + FileName;
   RemoveStaleTempFiles(path);
   if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
-    failure = {path, QStringLiteral("cannot remove the file: %1").arg(ErrnoReason())};
+    const int error = errno;
+    failure = {path, QStringLiteral("cannot remove the file"), error};
     return false;
   }
   return true;
@@ -214,7 +242,8 @@ QString RegReadString(TRegRoot root, const QString &key, const QString &name, co
   const QString dir = DirLocked();
   TSettingsValues values;
   QString value;
-  if (dir.isEmpty() || !LoadValues(dir + QLatin1Char('/') + FileName, values) || !values.Get(name, value)) return def;
+  if (dir.isEmpty() || LoadValues(dir + QLatin1Char('/') + FileName, values) != 0 || !values.Get(name, value))
+    return def;
   return value;
 }
 
@@ -295,6 +324,7 @@ void SetSaveFailureNotice(std::function<void(const QString &file, const QString 
   std::lock_guard<std::mutex> guard(g_mutex);
   g_notice = std::move(notice);
   g_noticeGiven = false;
+  g_logged.clear();
 }
 
 namespace settings {

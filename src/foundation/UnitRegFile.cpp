@@ -7,7 +7,6 @@
 #include <QStringTokenizer>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -63,11 +62,6 @@ void SyncFolder(const QString &folder)
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
-}
-
-QString ErrnoText(const char *what)
-{
-  return QString::fromLatin1(what) + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }
 
 } // namespace
@@ -141,25 +135,22 @@ TSettingsValues TSettingsValues::FromText(const QByteArray &text)
 }
 
 bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const std::function<void()> &hook,
-                           QString &error)
+                           QString &step, int &error)
 {
+  const auto fail = [&](const char *what) {
+    error = errno;
+    step = QString::fromLatin1(what);
+    return false;
+  };
   QByteArray temp = QFile::encodeName(path) + kTempInfix + "XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = ErrnoText("cannot create a temporary file");
-    return false;
-  }
+  if (fd < 0) return fail("cannot create a temporary file");
   bool ok = WriteAllToFd(fd, data) && ::fsync(fd) == 0;
-  if (!ok) error = ErrnoText("cannot write the temporary file");
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = ErrnoText("cannot close the temporary file");
-  }
+  if (!ok) fail("cannot write the temporary file");
+  if (::close(fd) != 0 && ok) ok = fail("cannot close the temporary file");
   if (ok && hook) hook();
-  if (ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
-    ok = false;
-    error = ErrnoText("cannot replace the settings file");
-  }
+  if (ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+    ok = fail("cannot replace the settings file");
   if (!ok)
     ::unlink(temp.constData());
   else
@@ -171,8 +162,9 @@ void RemoveStaleTempFiles(const QString &path)
 {
   const QFileInfo info(path);
   QDir folder(info.absolutePath());
-  const QStringList stale =
-      folder.entryList({info.fileName() + QLatin1String(kTempInfix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+  // The six characters mkostemp puts in, and no other name.
+  const QStringList stale = folder.entryList({info.fileName() + QLatin1String(kTempInfix) + QLatin1String("??????")},
+                                             QDir::Files | QDir::Hidden);
   for (const QString &name : stale) folder.remove(name);
 }
 

@@ -41,9 +41,9 @@ private:
 
 // Writes Data to a new file beside Path, flushes it to the disk and renames
 // it over Path. Hook runs just before the rename. On failure Path is left as
-// it was and Error says why.
+// it was, Step says which step failed and Error holds its errno.
 bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const std::function<void()> &hook,
-                           QString &error);
+                           QString &step, int &error);
 
 // Removes the temporary files that an interrupted replacement of Path left.
 void RemoveStaleTempFiles(const QString &path);

@@ -1,6 +1,8 @@
 #include "UnitTempFiles.h"
 #include "FoundationLog.h"
 
+#include "Errors.h"
+#include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
 
 #include <QDir>
@@ -9,7 +11,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,11 +18,6 @@
 namespace kp {
 
 namespace {
-
-QString ErrnoText()
-{
-  return QString::fromLocal8Bit(std::strerror(errno));
-}
 
 // Makes Path as a folder closed to others, or accepts it when it already is
 // one of this user's, closed to others and no symbolic link.
@@ -41,6 +37,21 @@ QString ProgramFolder()
   if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) return runtime + QStringLiteral("/kestril-player");
   // The shared folder holds every user's: the name says whose it is.
   return QDir::tempPath() + QStringLiteral("/kestril-player-%1").arg(::getuid());
+}
+
+// Whether Path is a file of this user's (no link) that holds Bytes and
+// nothing else: the same text written earlier in this session.
+bool HoldsExactly(const QByteArray &path, const QByteArray &bytes)
+{
+  const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  QFile file;
+  const bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
+                    st.st_size == bytes.size() && file.open(fd, QIODevice::ReadOnly) && file.readAll() == bytes;
+  file.close();
+  ::close(fd);
+  return same;
 }
 
 QString NumberedName(const QString &name, int n)
@@ -66,27 +77,29 @@ QString CreateTempFile(const QString &name, const QByteArray &bytes, QString &er
 {
   const QString folder = TempFilesFolder();
   if (folder.isEmpty()) {
-    error = QStringLiteral("no private temporary folder");
+    error = Translate(u"Mes_NoTempFolder");
     return {};
   }
-  for (int n = 1; n <= TempFileNameCount; ++n) {
+  // The folder is this process's alone, so the numbers run out only with
+  // the disk: opening one track many times finds its own file again.
+  for (int n = 1;; ++n) {
     const QString path = folder + QLatin1Char('/') + NumberedName(name, n);
+    const QByteArray native = QFile::encodeName(path);
     // O_EXCL: a name taken by anything, a dangling link included, is passed over.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-      if (errno == EEXIST || errno == ELOOP) continue;
-      error = ErrnoText();
+      const int failure = errno;
+      if (failure == EEXIST && HoldsExactly(native, bytes)) return path;
+      if (failure == EEXIST || failure == ELOOP) continue;
+      error = SystemErrorText(failure);
       return {};
     }
     const bool written = WriteAllToFd(fd, bytes);
     if (::close(fd) == 0 && written) return path;
-    error = ErrnoText();
-    ::unlink(QFile::encodeName(path).constData());
+    error = SystemErrorText(errno);
+    ::unlink(native.constData());
     return {};
   }
-  error = QStringLiteral("every name is taken");
-  return {};
 }
 
 void RemoveTempFilesFolder()

@@ -10,17 +10,14 @@
 
 namespace kp {
 
-// How many names a file may be tried under: its own, then "<name> (2)" up to
-// "<name> (<count>)".
-inline constexpr int TempFileNameCount = 20;
-
 // This process's folder, made when missing; empty when a folder on the way
 // is not this user's own (or cannot be made).
 QString TempFilesFolder();
 
 // Writes Bytes to a new file in this process's folder under Name (a file
-// name, no folder), or under the first of its numbered names that is free.
-// The path written, or empty with Error saying why.
+// name, no folder), or under the first of its numbered names ("<name> (2)",
+// ...) that is free; a name that already holds these very bytes is used as
+// it is. The path, or empty with Error saying why.
 QString CreateTempFile(const QString &name, const QByteArray &bytes, QString &error);
 
 // Removes this process's folder with what it holds.

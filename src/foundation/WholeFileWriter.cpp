@@ -66,29 +66,22 @@ bool RemoveIfUnheld(const QByteArray &path)
   return removed;
 }
 
-bool IsRandomPart(const QByteArray &text, qsizetype from, qsizetype to, bool upperCase)
+// Sixteen hex digits of a 64-bit random number, always all of them, so a
+// name the writer made has one length for its target.
+constexpr qsizetype kRandomDigits = 16;
+
+QString RandomPart()
 {
-  if (to <= from) return false;
-  for (qsizetype i = from; i < to; ++i) {
+  return QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), int(kRandomDigits), 16, QLatin1Char('0'));
+}
+
+bool IsRandomPart(const QByteArray &text, qsizetype from)
+{
+  for (qsizetype i = from; i < from + kRandomDigits; ++i) {
     const char c = text[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (upperCase && c >= 'A' && c <= 'Z'))) return false;
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   }
   return true;
-}
-
-// "." + stem + "." + up to 13 base-36 digits + ".part".
-bool IsOurs(const QByteArray &name, const QByteArray &prefix)
-{
-  const qsizetype digits = name.size() - prefix.size() - 5;
-  return digits >= 1 && digits <= 13 && name.startsWith(prefix) && name.endsWith(".part") &&
-         IsRandomPart(name, prefix.size(), prefix.size() + digits, false);
-}
-
-// Name + ".tmp-" + six letters or digits: what cuts used to leave.
-bool IsEarlierCut(const QByteArray &name, const QByteArray &prefix)
-{
-  return name.size() == prefix.size() + 6 && prefix.endsWith(".tmp-") && name.startsWith(prefix) &&
-         IsRandomPart(name, prefix.size(), name.size(), true);
 }
 
 // Renames without replacing; where the file system cannot say so in one
@@ -126,9 +119,7 @@ int TWholeFileWriter::RemoveStaleTemporaries(const QStringList &targets)
 {
   std::map<QByteArray, TStaleNames> folders;
   for (const QString &target : targets) {
-    TStaleNames &names = folders[QFile::encodeName(FolderOf(target))];
-    names.Stems.insert(QFile::encodeName(Stem(target)));
-    names.Names.insert(QFile::encodeName(NameOf(target)));
+    folders[QFile::encodeName(FolderOf(target))].Stems.insert(QFile::encodeName(Stem(target)));
   }
   int removed = 0;
   for (const auto &[folder, names] : folders) removed += RemoveStaleIn(folder, names);
@@ -152,13 +143,12 @@ int TWholeFileWriter::RemoveStaleIn(const QByteArray &folder, const TStaleNames 
 
 bool TWholeFileWriter::IsStaleName(const QByteArray &name, const TStaleNames &names)
 {
-  // "." + stem + "." + random + ".part": the random part holds no dot.
-  const qsizetype dot = name.size() > 6 ? name.lastIndexOf('.', name.size() - 6) : -1;
-  if (name.startsWith('.') && dot > 1 && names.Stems.contains(name.mid(1, dot - 1)) && IsOurs(name, name.left(dot + 1)))
-    return true;
-  // Name + ".tmp-" + six characters.
-  return name.size() > 11 && names.Names.contains(name.left(name.size() - 11)) &&
-         IsEarlierCut(name, name.left(name.size() - 6));
+  // Only the exact form Create makes: a user's ".notes.txt.old.part" or
+  // "notes.txt.tmp-draft1" beside the target is the user's.
+  static const QByteArray mark(TemporaryMark), suffix(".part");
+  const qsizetype stemEnd = name.size() - suffix.size() - kRandomDigits - mark.size();
+  return stemEnd > 1 && name.startsWith('.') && name.endsWith(suffix) && name.sliced(stemEnd, mark.size()) == mark &&
+         IsRandomPart(name, stemEnd + mark.size()) && names.Stems.contains(name.sliced(1, stemEnd - 1));
 }
 
 bool TWholeFileWriter::Fail(int error)
@@ -173,10 +163,9 @@ bool TWholeFileWriter::Create(TStaleScan stale)
   FTargetExists = false;
   FError.clear();
   if (stale == RemoveStale) RemoveStaleTemporaries(FTarget);
-  const QString prefix = FolderOf(FTarget) + QLatin1Char('.') + Stem(FTarget) + QLatin1Char('.');
+  const QString prefix = FolderOf(FTarget) + QLatin1Char('.') + Stem(FTarget) + QLatin1String(TemporaryMark);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const QString temporary =
-        prefix + QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
+    const QString temporary = prefix + RandomPart() + QStringLiteral(".part");
     const QByteArray name = QFile::encodeName(temporary);
     const int fd = OpenRetry(name, O_RDWR | O_CREAT | O_EXCL, 0666);
     if (fd < 0 && errno == EEXIST) continue;

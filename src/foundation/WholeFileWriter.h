@@ -4,14 +4,16 @@
 // written by this one helper, so that it appears under its name whole or
 // not at all, whatever ends the program:
 // - the bytes go into a new hidden file beside the target,
-//   "." + name + "." + random + ".part", made for this writer alone;
+//   "." + name + ".kp-" + 16 random hex digits + ".part", made for this
+//   writer alone;
 // - Commit syncs it, gives it the target's name without replacing a file of
 //   that name unless asked, and syncs the folder, checking every result;
 // - any failure, and a writer dropped without Commit, removes it.
 // A writer holds an exclusive lock on its temporary file while it lives.
 // A temporary file of the same target that nobody holds is what a killed
-// copy or cut left behind: Create removes it (and the visible
-// name + ".tmp-" + six characters of earlier cuts) before making its own.
+// copy or cut left behind: Create removes it before making its own. Only
+// names of exactly that form are taken for one: a user's file beside the
+// target that merely looks alike (".name.old.part") is never touched.
 //
 // One thread per writer; no exceptions.
 
@@ -25,6 +27,10 @@ namespace kp {
 
 class TWholeFileWriter {
 public:
+  // What the temporary name carries between the target's name and the
+  // random digits.
+  static constexpr const char *TemporaryMark = ".kp-";
+
   explicit TWholeFileWriter(const QString &target);
   // Discards the temporary file unless Commit succeeded.
   ~TWholeFileWriter();
@@ -80,7 +86,7 @@ public:
 
 private:
   struct TStaleNames {
-    QSet<QByteArray> Stems, Names;
+    QSet<QByteArray> Stems;
   };
   static int RemoveStaleIn(const QByteArray &folder, const TStaleNames &names);
   static bool IsStaleName(const QByteArray &name, const TStaleNames &names);

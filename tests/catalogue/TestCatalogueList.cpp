@@ -1,6 +1,7 @@
 // The list operations: sorting, lock state, deleting and removing rows,
 // tracks attached by hand, times and durations, adding files.
 #include "CatalogueTestSupport.h"
+#include "Errors.h"
 #include "UnitMovingInfo.h"
 
 #include <QDir>
@@ -173,9 +174,10 @@ TEST_F(ListOps, FailedDeleteKeepsWhatStayed)
   auto fm = MakeManager();
   SetRows(*fm, {row});
   fm->Refresh();
-  QStringList failed;
-  EXPECT_FALSE(fm->DeleteGroupFiles(fm->GetGroup(0), &failed));
+  QStringList failed, reasons;
+  EXPECT_FALSE(fm->DeleteGroupFiles(fm->GetGroup(0), &failed, &reasons));
   EXPECT_EQ(failed, QStringList{stuck});
+  EXPECT_EQ(reasons, QStringList{SystemErrorText(EISDIR)});
   EXPECT_FALSE(QFileInfo::exists(gone));
   EXPECT_TRUE(QFileInfo::exists(stuckDat)); // its video stayed, so does its track
   ASSERT_EQ(fm->GetCount(), 1);

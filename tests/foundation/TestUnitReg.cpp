@@ -3,6 +3,7 @@
 #include "UnitRegSettings.h"
 
 #include "LogCapture.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -43,7 +44,7 @@ protected:
   QByteArray FileBytes() const { return kptest::readFileBytes(FilePath()); }
   QStringList TempFiles() const
   {
-    return QDir(FDir).entryList({QStringLiteral("settings.conf.tmp-*")}, QDir::Files | QDir::Hidden);
+    return QDir(FDir).entryList({QStringLiteral("settings.conf.tmp-??????")}, QDir::Files | QDir::Hidden);
   }
 
   QTemporaryDir FTmp;
@@ -193,8 +194,8 @@ TEST_F(SettingsStore, WriteFailureIsReportedAndReadsStayDefault)
   EXPECT_TRUE(ClearSettings());
 }
 
-// Every failure reaches the log, the user only the first of a session: the
-// file and the reason, whichever change or thread met it.
+// The log holds a failure once and the user hears of the first of a
+// session: the file and the reason, whichever change or thread met it.
 TEST_F(SettingsStore, FailureToSaveIsToldOncePerSession)
 {
   const QString blocker = FTmp.path() + "/plainfile";
@@ -208,7 +209,7 @@ TEST_F(SettingsStore, FailureToSaveIsToldOncePerSession)
   EXPECT_FALSE(WriteSetting("volume", "20"));
   std::thread([] { EXPECT_FALSE(WriteSettingBool("mute", true)); }).join();
   EXPECT_FALSE(DeleteSetting("volume"));
-  EXPECT_EQ(log.LinesWith("settings:").size(), 3) << log.Lines().join('\n').toStdString();
+  EXPECT_EQ(log.LinesWith("settings:").size(), 1) << log.Lines().join('\n').toStdString();
   ASSERT_EQ(told.size(), 1);
   EXPECT_TRUE(told[0].startsWith(blocker + "/kestril-player/settings.conf | ")) << told[0].toStdString();
   EXPECT_TRUE(told[0].contains(QString::fromLocal8Bit(std::strerror(ENOTDIR)))) << told[0].toStdString();
@@ -217,6 +218,36 @@ TEST_F(SettingsStore, FailureToSaveIsToldOncePerSession)
   EXPECT_FALSE(WriteSetting("volume", "30"));
   EXPECT_EQ(told.size(), 2);
   SetSaveFailureNotice({});
+}
+
+// A read-only home: the reason is the step's that failed (the first folder
+// that cannot be made, or the lock file in a folder that exists), told and
+// logged once however many changes fail.
+TEST_F(SettingsStore, ReadOnlyHomeGivesItsOwnReasonOnce)
+{
+  const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
+  KP_SMALL_DISK(bare, kptest::TSmallDisk::ReadOnly);
+  KP_SMALL_DISK(made, kptest::TSmallDisk::Small);
+  ASSERT_TRUE(QDir().mkpath(made.Path(".config/kestril-player")));
+  ASSERT_TRUE(made.MakeReadOnly());
+  const QString reason = QString::fromLocal8Bit(std::strerror(EROFS));
+  for (const kptest::TSmallDisk *home : {&bare, &made}) {
+    SCOPED_TRACE(home->Path().toStdString());
+    SetSettingsDir(QString());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->Path(".config")));
+    QStringList told;
+    SetSaveFailureNotice([&](const QString &file, const QString &why) { told << file + " | " + why; });
+    kptest::TLogCapture log("kp.foundation");
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(WriteSettingInt("volume", i));
+    EXPECT_FALSE(DeleteSetting("volume"));
+    EXPECT_EQ(told, QStringList(home->Path(".config/kestril-player/settings.conf | ") + reason));
+    const QStringList lines = log.LinesWith("settings:");
+    ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(reason)) << lines[0].toStdString();
+  }
+  SetSaveFailureNotice({});
+  RestoreEnv("XDG_CONFIG_HOME", oldXdg);
+  SetSettingsDir(FDir);
 }
 
 TEST_F(SettingsStore, TwoThreadsWritingLoseNothing)
@@ -265,8 +296,11 @@ TEST_F(SettingsStore, CrashBeforeTheRenameKeepsTheOldFile)
   EXPECT_EQ(FileBytes(), before);
   EXPECT_EQ(ReadSettingInt("volume", 100), 50);
   EXPECT_EQ(TempFiles().size(), 1); // the orphan of the crashed write
+  // A user's copy beside it only looks like one.
+  ASSERT_TRUE(kptest::writeFileBytes(FDir + "/settings.conf.tmp-before-upgrade", "mine"));
 
   EXPECT_TRUE(WriteSettingInt("volume", 70));
+  EXPECT_EQ(kptest::readFileBytes(FDir + "/settings.conf.tmp-before-upgrade"), "mine");
   EXPECT_EQ(ReadSettingInt("volume", 100), 70);
   EXPECT_EQ(ReadSetting("id", ""), "abcdefghijk");
   EXPECT_TRUE(TempFiles().isEmpty());

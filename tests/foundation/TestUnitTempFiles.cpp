@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 #include "UnitTempFiles.h"
+#include "UnitTranslate.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,7 +63,7 @@ TEST_F(TempFiles, AFolderOthersCouldReachIsRefused)
   ASSERT_TRUE(QFile::link(elsewhere.path(), Program()));
   QString error;
   EXPECT_TRUE(CreateTempFile("a.kml", "x", error).isEmpty());
-  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(error, Translate(u"Mes_NoTempFolder")); // shown to the user
   EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
   ASSERT_TRUE(QFile::remove(Program()));
 
@@ -75,4 +76,7 @@ TEST_F(TempFiles, AFolderOthersCouldReachIsRefused)
   EXPECT_TRUE(path.endsWith("/a.kml")) << error.toStdString();
   EXPECT_EQ(CreateTempFile("a.kml", "y", error), path.chopped(6) + "/a (2).kml");
   EXPECT_EQ(kptest::readFileBytes(path), "x");
+  // The same bytes again take the file that holds them.
+  EXPECT_EQ(CreateTempFile("a.kml", "y", error), path.chopped(6) + "/a (2).kml");
+  EXPECT_EQ(CreateTempFile("a.kml", "x", error), path);
 }

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <sys/file.h>
@@ -245,7 +246,10 @@ TEST_F(TempFolder, WholeFileAppearsOnlyWhenCommittedAndNeverReplacesUnasked)
   const QString target = Path("trip.gpx");
   TWholeFileWriter writer(target);
   ASSERT_TRUE(writer.Create()) << writer.Error().toStdString();
-  EXPECT_TRUE(QFileInfo(writer.Temporary()).fileName().startsWith(".trip.gpx."));
+  EXPECT_TRUE(QRegularExpression("^\\.trip\\.gpx\\.kp-[0-9a-f]{16}\\.part$")
+                  .match(QFileInfo(writer.Temporary()).fileName())
+                  .hasMatch())
+      << writer.Temporary().toStdString();
   ASSERT_TRUE(writer.Write("new"));
   ASSERT_TRUE(kptest::writeFileBytes(target, "the user's")); // appears meanwhile
   EXPECT_FALSE(writer.Commit(false));
@@ -266,24 +270,37 @@ TEST_F(TempFolder, WholeFileAppearsOnlyWhenCommittedAndNeverReplacesUnasked)
 TEST_F(TempFolder, WholeFileWriterClearsWhatKilledWritersLeft)
 {
   const QString target = Path("CUT.MP4");
-  // Left by killed copies and cuts (this scheme and the cut's earlier
-  // visible one), another target's, and a user's look-alike that is no
-  // temporary name.
-  const QStringList stale{".CUT.MP4.1x2y3z.part", ".CUT.MP4.k.part", "CUT.MP4.tmp-aB3dE9"};
-  const QStringList kept{".OTHER.MP4.1x2y3z.part", "CUT.MP4.tmp-long-name", ".CUT.MP4.X Y.part"};
+  // Left by killed copies and cuts; another target's; and a user's files
+  // that only look like temporary names (a wrong mark, length or digit, an
+  // earlier scheme's form): those stay through every write.
+  const QStringList stale{".CUT.MP4.kp-0123456789abcdef.part", ".CUT.MP4.kp-ffffffff00000000.part"};
+  const QStringList kept{".OTHER.MP4.kp-0123456789abcdef.part",
+                         ".CUT.MP4.backup.part",
+                         ".CUT.MP4.old.part",
+                         ".CUT.MP4.v2.part",
+                         "CUT.MP4.tmp-draft1",
+                         "CUT.MP4.tmp-aB3dE9",
+                         ".CUT.MP4.1x2y3z.part",
+                         ".CUT.MP4.kp-0123456789abcde.part",
+                         ".CUT.MP4.kp-0123456789abcdef0.part",
+                         ".CUT.MP4.kp-0123456789ABCDEF.part",
+                         ".CUT.MP4.kq-0123456789abcdef.part",
+                         ".CUT.MP4.kp-0123456789abcdeg.part"};
   // One of the target's temporary files is held by a writer still at work.
   TWholeFileWriter live(target);
   ASSERT_TRUE(live.Create());
   for (const QString &name : stale + kept) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
-  EXPECT_EQ(TWholeFileWriter::RemoveStaleTemporaries(target), 3);
-  TWholeFileWriter next(target);
-  ASSERT_TRUE(next.Create());
+  EXPECT_EQ(TWholeFileWriter::RemoveStaleTemporaries(target), int(stale.size()));
+  for (const QString &name : stale) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
+  QString error;
+  ASSERT_TRUE(SaveFileWhole(target, "cut", false, error)) << error.toStdString();
   QStringList expected = kept;
-  expected << QFileInfo(live.Temporary()).fileName() << QFileInfo(next.Temporary()).fileName();
+  expected << QFileInfo(live.Temporary()).fileName() << "CUT.MP4";
   expected.sort();
   QStringList entries = QDir(FTmp.path()).entryList(QDir::Files | QDir::Hidden);
   entries.sort();
   EXPECT_EQ(entries, expected);
+  for (const QString &name : kept) EXPECT_EQ(kptest::readFileBytes(Path(name)), "left") << name.toStdString();
 }
 
 // A writer of many files clears the leftovers of all its targets in one
@@ -291,19 +308,19 @@ TEST_F(TempFolder, WholeFileWriterClearsWhatKilledWritersLeft)
 TEST_F(TempFolder, WholeFileLeftoversOfManyTargetsGoInOneScan)
 {
   ASSERT_TRUE(ForceDirs(Path("sub")));
-  const QStringList stale{".A.MOV.1x.part", "A.MOV.tmp-aB3dE9", ".B.DAT.zz9.part", "sub/.C.MOV.q.part"};
-  const QStringList kept{".A.MOV.1x.part.old", ".AB.MOV.1x.part", ".D.MOV.1x.part", "sub/.A.MOV.1x.part",
-                         "B.DAT.tmp-aB3dE"};
+  const QString random = ".kp-00000000deadbeef.part";
+  const QStringList stale{".A.MOV" + random, ".B.DAT" + random, "sub/.C.MOV" + random};
+  const QStringList kept{".A.MOV" + random + ".old", ".AB.MOV" + random, ".D.MOV" + random, "sub/.A.MOV" + random,
+                         "B.DAT.tmp-aB3dE9"};
   for (const QString &name : stale + kept) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
   EXPECT_EQ(TWholeFileWriter::RemoveStaleTemporaries(QStringList{Path("A.MOV"), Path("B.DAT"), Path("sub/C.MOV")}),
             int(stale.size()));
   for (const QString &name : stale) EXPECT_FALSE(QFileInfo::exists(Path(name))) << name.toStdString();
   for (const QString &name : kept) EXPECT_TRUE(QFileInfo::exists(Path(name))) << name.toStdString();
   // A writer told the scan was done leaves a look-alike of its own alone.
-  ASSERT_TRUE(kptest::writeFileBytes(Path(".D.MOV.1y.part"), "left"));
   TWholeFileWriter writer(Path("D.MOV"));
   ASSERT_TRUE(writer.Create(TWholeFileWriter::StaleRemoved));
-  EXPECT_TRUE(QFileInfo::exists(Path(".D.MOV.1y.part")));
+  EXPECT_TRUE(QFileInfo::exists(Path(".D.MOV" + random)));
 }
 
 // Writers synced together commit whole files; one that has nothing to sync

@@ -171,14 +171,15 @@ void TFileListCommands::DeleteFromDisk()
   const QString question = Translate(u"Mes_SureToDelFile") + QLatin1String(" ?\r\n") + CountAndSize(names) +
                            QLatin1String("\r\n\r\n") + Translate(u"Mes_NoWayToBack") + QLatin1String(" ! ! !");
   if (!FHost.AskYesNo(question, false, names)) return;
-  QStringList failed;
+  QStringList failed, reasons;
   for (const TFileItem &item : items) {
-    QStringList stayed;
-    m->DeleteGroupFiles(item, &stayed);
+    QStringList stayed, why;
+    m->DeleteGroupFiles(item, &stayed, &why);
     failed += stayed;
+    reasons += why;
   }
   ClearSelection();
-  ReportUndeleted(failed);
+  ReportUndeleted(failed, reasons);
 }
 
 QString CountAndSize(const QStringList &files)
@@ -211,20 +212,24 @@ void TFileListCommands::DeleteAllUnlocked()
   QStringList names;
   for (const QStringList &files : m->FilesToDelete(items)) names += files;
   if (!FHost.AskYesNo(DeleteAllQuestion(names), true, names)) return;
-  QStringList failed;
+  QStringList failed, reasons;
   for (const TFileItem &item : items) {
-    QStringList stayed;
-    m->DeleteGroupFiles(item, &stayed);
+    QStringList stayed, why;
+    m->DeleteGroupFiles(item, &stayed, &why);
     failed += stayed;
+    reasons += why;
     FHost.ProcessEvents();
   }
-  ReportUndeleted(failed);
+  ReportUndeleted(failed, reasons);
 }
 
-void TFileListCommands::ReportUndeleted(const QStringList &failed)
+void TFileListCommands::ReportUndeleted(const QStringList &failed, const QStringList &reasons)
 {
-  if (!failed.isEmpty())
-    FHost.ShowFailure(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + CountAndSize(failed), failed);
+  if (failed.isEmpty()) return;
+  // Each file with the system's reason, as a failed save names them.
+  QStringList named;
+  for (qsizetype i = 0; i < failed.size(); ++i) named << failed[i] + QLatin1String(": ") + reasons.value(i);
+  FHost.ShowFailure(Translate(u"Mes_CantDelete") + QLatin1String("\r\n") + CountAndSize(failed), named);
 }
 
 void TFileListCommands::Remove()

@@ -79,7 +79,8 @@ public:
 
 private:
   QAction *Item(const char *name) const;
-  void ReportUndeleted(const QStringList &failed);
+  // Failed and Reasons side by side: each file and the system's reason.
+  void ReportUndeleted(const QStringList &failed, const QStringList &reasons);
   void RemoveTemporaryFiles();
   // Row 0 spans the columns after the name while it is the status row.
   void UpdateStatusSpan();

@@ -347,10 +347,16 @@ TEST_F(CropJob, CutKilledMidwayLeavesNoFileUnderItsName)
   for (const QString &name : left)
     EXPECT_TRUE(name == QStringLiteral("killed.mov.started") || name.startsWith(QStringLiteral(".killed.mov.")))
         << name.toStdString();
-  // The next cut to the same name clears what the killed one left.
+  // The next cut to the same name clears what the killed one left, and
+  // only that: the user's files that look alike stay.
+  QStringList users{".killed.mov.backup.part", ".killed.mov.old.part", ".killed.mov.v2.part", "killed.mov.tmp-draft1"};
+  for (const QString &name : users) ASSERT_TRUE(kptest::writeFileBytes(Out(name), "mine"));
   FItems = {Item(CardMovie(2), false, 0, 0.1L)};
   ASSERT_EQ(Run(target), TCropOutcome::Finished);
-  EXPECT_EQ(QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"killed.mov", "killed.mov.started"}));
+  users << "killed.mov"
+        << "killed.mov.started";
+  users.sort();
+  EXPECT_EQ(QDir(FOut.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), users);
 }
 
 // A file that takes the movie's name while the job runs is the user's: it

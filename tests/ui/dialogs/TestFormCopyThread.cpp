@@ -283,10 +283,15 @@ TEST_F(CopyEngine, KilledMidwayLeavesNoTarget)
   const QStringList left = QDir(Dst()).entryList(QDir::Files | QDir::Hidden);
   ASSERT_EQ(left.size(), 1);
   EXPECT_TRUE(left[0].startsWith(".KILL.MOV.")) << left[0].toStdString();
-  // The next copy to the same target clears what the killed one left.
+  // The next copy to the same target clears what the killed one left, and
+  // only that: the user's files that look alike stay.
+  QStringList users{".KILL.MOV.backup.part", ".KILL.MOV.old.part", ".KILL.MOV.v2.part", "KILL.MOV.tmp-draft1"};
+  for (const QString &name : users) ASSERT_TRUE(kptest::writeFileBytes(Dst(name), "mine"));
   auto retry = Start({Video(source)});
   EXPECT_TRUE(Finish(*retry).Error.isEmpty());
-  EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden), QStringList{"KILL.MOV"});
+  users << "KILL.MOV";
+  users.sort();
+  EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden, QDir::Name), users);
   EXPECT_EQ(kptest::readFileBytes(Dst("KILL.MOV")), Pattern(6 << 20, 25));
 }
 

@@ -3,6 +3,7 @@
 #include "FileListTestSupport.h"
 
 #include "DateTime.h"
+#include "Errors.h"
 #include "FileManagerTestAccess.h"
 #include "UnitRegSettings.h"
 #include "UnitSnapshot.h"
@@ -116,7 +117,7 @@ TEST_F(ListFixture, DeletingSeveralRowsReportsEveryFileThatStayed)
   ASSERT_EQ(Host.Failures.size(), 1);
   EXPECT_TRUE(Host.Failures[0].startsWith("These files could not be deleted:\r\nCount: 1 ("))
       << Host.Failures[0].toStdString();
-  EXPECT_EQ(Host.Details.back(), QStringList{stuck});
+  EXPECT_EQ(Host.Details.back(), QStringList{stuck + ": " + SystemErrorText(EISDIR)});
 }
 
 TEST_F(ListFixture, EnablingFollowsTheSelection)

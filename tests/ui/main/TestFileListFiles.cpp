@@ -8,7 +8,6 @@
 #include "SmallDisk.h"
 #include "UnitGpsConverters.h"
 #include "UnitSnapshot.h"
-#include "UnitTempFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,30 +104,33 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
   QFile::remove(Host.Opened.front());
 }
 
-// Another user's (or a stale) link standing under any name the track could
-// be given is passed over, never written through; with every name taken the
-// user is told and nothing is opened.
-TEST_F(CardFixture, TrackForTheGlobeNeverWritesThroughALink)
+// Opening one track again and again finds its own file, however often;
+// another user's (or a stale) link standing under a name the track could be
+// given is passed over, never written through.
+TEST_F(CardFixture, TrackForTheGlobeNeverRunsOutOfNamesNorWritesThroughALink)
 {
   Add({DemoCard() + "/DCIM/100MEDIA"});
   SelectAll();
-  Commands->OpenTrackInEarth();
-  ASSERT_EQ(Host.Opened.size(), 1);
-  const QFileInfo first(Host.Opened.takeFirst());
+  for (int i = 0; i < 25; ++i) Commands->OpenTrackInEarth();
+  EXPECT_TRUE(Host.Messages.isEmpty()) << Host.Messages.join('\n').toStdString();
+  ASSERT_EQ(Host.Opened.size(), 25);
+  const QFileInfo first(Host.Opened.front());
+  EXPECT_EQ(Host.Opened, QStringList(25, first.filePath()));
+  EXPECT_EQ(QDir(first.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList(first.fileName()));
+  Host.Opened.clear();
   ASSERT_TRUE(QFile::remove(first.filePath()));
   const QString stem = first.completeBaseName(), folder = first.path();
   QStringList names;
-  for (int n = 1; n <= TempFileNameCount; ++n)
-    names << folder + '/' + (n == 1 ? stem : stem + QString(" (%1)").arg(n)) + ".kml";
+  for (int n = 1; n <= 20; ++n) names << folder + '/' + (n == 1 ? stem : stem + QString(" (%1)").arg(n)) + ".kml";
   QTemporaryDir victims;
   const QString target = victims.filePath("precious");
   ASSERT_TRUE(kptest::writeFileBytes(target, "mine"));
   for (const QString &name : names) ASSERT_TRUE(QFile::link(target, name)) << name.toStdString();
 
   Commands->OpenTrackInEarth();
-  EXPECT_TRUE(Host.Opened.isEmpty());
-  ASSERT_EQ(Host.Messages.size(), 1);
-  EXPECT_TRUE(Host.Messages.takeFirst().contains(first.fileName()));
+  ASSERT_EQ(Host.Opened.size(), 1);
+  EXPECT_EQ(Host.Opened.takeFirst(), folder + '/' + stem + " (21).kml");
+  EXPECT_TRUE(Host.Messages.isEmpty());
 
   // One name free again: that one is written, as a file of its own.
   ASSERT_TRUE(QFile::remove(names[4]));
@@ -226,8 +228,25 @@ TEST_F(CardFixture, DeleteRemovesFilesAndReportsTheOnesThatStay)
   ASSERT_EQ(Host.Messages.size(), 1);
   EXPECT_TRUE(Host.Messages.front().startsWith(Translate(u"Mes_CantDelete"))) << Host.Messages.front().toStdString();
   EXPECT_EQ(Host.Failures, Host.Messages);
-  EXPECT_EQ(Host.Details.back(), QStringList{stays});
+  // Each file that stays is named with the system's reason.
+  EXPECT_EQ(Host.Details.back(), QStringList{stays + ": " + SystemErrorText(EISDIR)});
   EXPECT_EQ(Manager.GetCount(), 1); // the file that stayed is still listed
+
+  // A card whose lock is slid refuses root too.
+  KP_SMALL_DISK(locked, kptest::TSmallDisk::Small);
+  const QStringList movies{locked.Path("FILE0101.MOV"), locked.Path("FILE0102.MOV")};
+  for (const QString &movie : movies) ASSERT_TRUE(kptest::writeFileBytes(movie, "x"));
+  Add(movies, false);
+  ASSERT_TRUE(locked.MakeReadOnly());
+  Host.Messages.clear();
+  Commands->DeleteAllUnlocked();
+  ASSERT_EQ(Host.Messages.size(), 1);
+  EXPECT_TRUE(Host.Messages.front().startsWith(Translate(u"Mes_CantDelete"))) << Host.Messages.front().toStdString();
+  QStringList named = Host.Details.back(), expected{stays + ": " + SystemErrorText(EISDIR)};
+  for (const QString &movie : movies) expected << movie + ": " + SystemErrorText(EROFS);
+  named.sort();
+  expected.sort();
+  EXPECT_EQ(named, expected);
 }
 
 TEST_F(CardFixture, DeleteQuestionsCountAndNameEveryFileThatGoes)
