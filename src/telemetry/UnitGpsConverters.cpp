@@ -220,6 +220,15 @@ bool TGpsInfoConverter::ExportToText(const TTrackInfo &info, QByteArray &text) c
   }
 }
 
+bool TTripBreaks::Opens(size_t index)
+{
+  bool crossed = false;
+  for (; FNext < FStarts.size() && FStarts[FNext] <= index; ++FNext) crossed = true;
+  const bool opens = crossed && FWritten;
+  FWritten = true;
+  return opens;
+}
+
 QString TGpsInfoConverter::GetCaption() const
 {
   return GetName() + QStringLiteral(" (.") + GetExt() + QLatin1Char(')');

@@ -103,6 +103,20 @@ TGpsInfoConverter &GpsDefaultConverter();
 // warning naming the file. Never throws.
 bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackInfo &info);
 
+// A writer's view of TTrackInfo::TripStarts: asked for each item it writes,
+// in order, it tells which one opens a trip after the first (a trip may
+// begin with items the writer leaves out).
+class TTripBreaks {
+public:
+  explicit TTripBreaks(const TTrackInfo &info) : FStarts(info.TripStarts) {}
+  bool Opens(size_t index);
+
+private:
+  const std::vector<size_t> &FStarts;
+  size_t FNext = 0;
+  bool FWritten = false;
+};
+
 // "All files|*.*|All supported formats  ( ... )|...|" with one pair per mask.
 QString GpsConvertersOpenFilter();
 
