@@ -372,6 +372,43 @@ TEST_F(RealWindow, DesktopCommandsSayWhenTheDesktopCouldNotOpen)
   }
 }
 
+namespace {
+
+// The selection exported by the window's command through the real save
+// dialog, in the format of Ext, to Path; the text written.
+QString ExportThroughDialog(kp::TFormMain &w, const QString &path, const QString &ext)
+{
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+      for (const QString &filter : files->nameFilters())
+        if (filter.contains("*." + ext)) files->selectNameFilter(filter);
+      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+      static_cast<QDialog *>(files)->accept();
+    }
+  });
+  answer.start(50);
+  w.Item("N_FileList_Track_Export")->trigger();
+  return QString::fromUtf8(kptest::readFileBytes(path));
+}
+
+// The point lines of each segment of a GPX text.
+std::vector<QStringList> GpxSegments(const QString &text)
+{
+  std::vector<QStringList> segments;
+  auto it = QRegularExpression(QStringLiteral("<trkseg>(.*?)</trkseg>"), QRegularExpression::DotMatchesEverythingOption)
+                .globalMatch(text);
+  while (it.hasNext()) {
+    QStringList points;
+    for (const QString &line : it.next().captured(1).split(QStringLiteral("\r\n")))
+      if (line.startsWith(QStringLiteral("\t<trkpt "))) points << line;
+    segments.push_back(points);
+  }
+  return segments;
+}
+
+} // namespace
+
 // A trip whose fragments' tracks share the fix at each boundary (as some
 // cameras write them), loaded by a click and exported as GPX through the
 // real save dialog: every fix once, every fix with the log's altitude (the
@@ -422,20 +459,7 @@ TEST_F(RealWindow, TripExportHoldsEachFixOnceWithAltitudeAndTheListsSpeed)
   w->ListCommands().UpdateEnabling();
 
   QTemporaryDir out;
-  const QString gpx = out.filePath(QStringLiteral("trip.gpx"));
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-      for (const QString &filter : files->nameFilters())
-        if (filter.contains(QStringLiteral("*.gpx"))) files->selectNameFilter(filter);
-      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(gpx);
-      static_cast<QDialog *>(files)->accept();
-    }
-  });
-  answer.start(50);
-  w->Item("N_FileList_Track_Export")->trigger();
-  answer.stop();
-  const QString text = QString::fromUtf8(kptest::readFileBytes(gpx));
+  const QString text = ExportThroughDialog(*w, out.filePath(QStringLiteral("trip.gpx")), "gpx");
   ASSERT_FALSE(text.isEmpty());
 
   QStringList times;
@@ -456,43 +480,6 @@ TEST_F(RealWindow, TripExportHoldsEachFixOnceWithAltitudeAndTheListsSpeed)
                             QStringLiteral("km/h")))
       << desc.toStdString() << " / list " << trip.Summary.AvgSpeed;
 }
-
-namespace {
-
-// The selection exported by the window's command through the real save
-// dialog, in the format of Ext, to Path; the text written.
-QString ExportThroughDialog(kp::TFormMain &w, const QString &path, const QString &ext)
-{
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-      for (const QString &filter : files->nameFilters())
-        if (filter.contains("*." + ext)) files->selectNameFilter(filter);
-      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-      static_cast<QDialog *>(files)->accept();
-    }
-  });
-  answer.start(50);
-  w.Item("N_FileList_Track_Export")->trigger();
-  return QString::fromUtf8(kptest::readFileBytes(path));
-}
-
-// The point lines of each segment of a GPX text.
-std::vector<QStringList> GpxSegments(const QString &text)
-{
-  std::vector<QStringList> segments;
-  auto it = QRegularExpression(QStringLiteral("<trkseg>(.*?)</trkseg>"), QRegularExpression::DotMatchesEverythingOption)
-                .globalMatch(text);
-  while (it.hasNext()) {
-    QStringList points;
-    for (const QString &line : it.next().captured(1).split(QStringLiteral("\r\n")))
-      if (line.startsWith(QStringLiteral("\t<trkpt "))) points << line;
-    segments.push_back(points);
-  }
-  return segments;
-}
-
-} // namespace
 
 // Two trips selected and exported at once, on a UTC machine with the list
 // on GMT+10: each trip is its own segment in GPX, KML and PLT and holds
