@@ -1,6 +1,7 @@
 // The operations behind the recording list: sorting, lock state, removing
 // rows, attaching tracks, shifting times, adding files.
 #include "UnitFileManager.h"
+#include "RecordingTelemetry.h"
 #include "UnitFileManagerPairs.h"
 #include "UnitMovingInfo.h"
 
@@ -260,7 +261,7 @@ void TFileManager::UpdateFileTrack(const QString &fileName, TMovingInfo &telemet
     start = FItems[size_t(row)].Files[size_t(file)].StartTime;
     end = FItems[size_t(row)].Files[size_t(file)].EndTime;
   }
-  if (telemetry.GetStartTime() < start || telemetry.GetEndTime() > end) telemetry.Crop(start, end);
+  FitToFileWindow(telemetry, start, end);
   std::lock_guard<std::mutex> lock(FLock);
   int file = -1;
   const int row = IndexOfFileLocked(fileName, &file);

@@ -48,6 +48,10 @@ struct TTrackInfo {
   QString Name;
   QString Description;
   std::vector<TTrackInfoItem> Items;
+  // Where each trip after the first begins in Items, ascending: the formats
+  // that have segments start one there, so trips hours apart are never
+  // drawn as one line.
+  std::vector<size_t> TripStarts;
   double MinLon = 0, MaxLat = 0, MaxLon = 0, MinLat = 0;
   double CentreLon = 0, CentreLat = 0;
   double Width = 0, Height = 0;

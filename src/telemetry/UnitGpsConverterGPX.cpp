@@ -214,9 +214,13 @@ bool TGpsInfoConverterGPX::ParseText(QByteArrayView text, TTrackInfo &info, TPar
 void TGpsInfoConverterGPX::WriteTrack(const TTrackInfo &info, TStringBuffer &output) const
 {
   WriteHeader(info, output);
-  for (const TTrackInfoItem &item : info.Items)
-    if (item.Kind == ikGps && !item.NoFix && std::fabs(item.Lat) <= 90 && std::fabs(item.Lon) <= 180)
-      WritePoint(item, output);
+  TTripBreaks trips(info);
+  for (size_t i = 0; i < info.Items.size(); ++i) {
+    const TTrackInfoItem &item = info.Items[i];
+    if (item.Kind != ikGps || item.NoFix || !(std::fabs(item.Lat) <= 90) || !(std::fabs(item.Lon) <= 180)) continue;
+    if (trips.Opens(i)) output.Append("  </trkseg>\r\n  <trkseg>\r\n");
+    WritePoint(item, output);
+  }
   output.Append("  </trkseg>\r\n</trk>\r\n</gpx>\r\n");
 }
 

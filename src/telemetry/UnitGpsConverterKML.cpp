@@ -34,8 +34,11 @@ void WriteHead(const TTrackInfo &info, TStringBuffer &out)
              UtcIso(info.StartTime) + "</begin>\r\n      <end>" + UtcIso(info.EndTime) +
              "</end>\r\n    </gx:TimeSpan>\r\n  </LookAt>\r\n");
   out.Append("  <Style id=\"yellowLine\">\r\n    <LineStyle>\r\n      <color>7f00ffff</color>\r\n"
-             "      <width>4</width>\r\n    </LineStyle>\r\n  </Style>\r\n  <LineString>\r\n  <coordinates>\r\n");
+             "      <width>4</width>\r\n    </LineStyle>\r\n  </Style>\r\n");
 }
+
+constexpr const char *kLineHead = "  <LineString>\r\n  <coordinates>\r\n";
+constexpr const char *kLineTail = "  </coordinates>\r\n  </LineString>\r\n";
 
 } // namespace
 
@@ -47,8 +50,18 @@ int64_t TGpsInfoConverterKML::ViewRange(const TTrackInfo &info)
 void TGpsInfoConverterKML::WriteTrack(const TTrackInfo &info, TStringBuffer &output) const
 {
   WriteHead(info, output);
-  for (const TTrackInfoItem &item : info.Items) {
+  // Several trips: one line each in one placemark.
+  const bool trips = !info.TripStarts.empty();
+  if (trips) output.Append("  <MultiGeometry>\r\n");
+  output.Append(kLineHead);
+  TTripBreaks breaks(info);
+  for (size_t i = 0; i < info.Items.size(); ++i) {
+    const TTrackInfoItem &item = info.Items[i];
     if (item.Kind != ikGps || item.NoFix) continue;
+    if (breaks.Opens(i)) {
+      output.Append(kLineTail);
+      output.Append(kLineHead);
+    }
     output.Append("\t");
     output.Append(CoordToBytes(item.Lon));
     output.Append(",");
@@ -57,7 +70,9 @@ void TGpsInfoConverterKML::WriteTrack(const TTrackInfo &info, TStringBuffer &out
     output.Append(FloatToStrDotBytes(std::isfinite(item.Alt) ? item.Alt : 0.0, 1));
     output.Append("\r\n");
   }
-  output.Append("  </coordinates>\r\n  </LineString>\r\n</Placemark>\r\n</kml>\r\n");
+  output.Append(kLineTail);
+  if (trips) output.Append("  </MultiGeometry>\r\n");
+  output.Append("</Placemark>\r\n</kml>\r\n");
 }
 
 } // namespace kp

@@ -153,11 +153,13 @@ void TGpsInfoConverterPLT::WriteTrack(const TTrackInfo &info, TStringBuffer &out
       info.Name.toUtf8() + ",0,0,2,8421376\r\n" + QByteArray::number(points) + "\r\n");
   bool first = true;
   TDateCache dates;
+  TTripBreaks trips(info);
   for (size_t i = 0; i < info.Items.size(); ++i) {
     const TTrackInfoItem &item = info.Items[i];
     if (item.Kind != ikGps || item.NoFix) continue;
     const bool gap = i > 0 && std::abs(Round((item.Time - info.Items[i - 1].Time) * MSecsPerDay)) > kSegmentGapMs;
-    WritePoint(item, first || gap, dates, output);
+    const bool trip = trips.Opens(i);
+    WritePoint(item, first || gap || trip, dates, output);
     first = false;
   }
 }

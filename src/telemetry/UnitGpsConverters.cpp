@@ -155,6 +155,7 @@ bool TGpsInfoConverter::ParseText(QByteArrayView text, TTrackInfo &info, TParseC
     const int before = ctx.Count;
     AddLine(line, ctx, info);
     retiming.Stored(info, before, ctx.Count);
+    if (ctx.Skip) ++ctx.Known;
     if (!ctx.Skip) {
       if (ctx.BlockStart && ctx.Count >= 3) {
         const TTrackInfoItem &last = info.Items[ctx.Count - 1];
@@ -177,7 +178,7 @@ bool TGpsInfoConverter::ParseText(QByteArrayView text, TTrackInfo &info, TParseC
   return ctx.Count >= 1;
 }
 
-bool TGpsInfoConverter::Load(QByteArrayView text, TTrackInfo &info, int *stoppedAt) const
+bool TGpsInfoConverter::Load(QByteArrayView text, TTrackInfo &info, int *stoppedAt, bool *noFix) const
 {
   bool ok = false;
   TParseContext ctx;
@@ -194,6 +195,7 @@ bool TGpsInfoConverter::Load(QByteArrayView text, TTrackInfo &info, int *stopped
     ok = false;
   }
   if (stoppedAt) *stoppedAt = ok ? -1 : ctx.StoppedAt;
+  if (noFix) *noFix = !ok && ctx.StoppedAt < 0 && ctx.Known > ctx.LineNo;
   if (!ok) {
     info.Items.clear();
     return false;
@@ -220,6 +222,15 @@ bool TGpsInfoConverter::ExportToText(const TTrackInfo &info, QByteArray &text) c
   }
 }
 
+bool TTripBreaks::Opens(size_t index)
+{
+  bool crossed = false;
+  for (; FNext < FStarts.size() && FStarts[FNext] <= index; ++FNext) crossed = true;
+  const bool opens = crossed && FWritten;
+  FWritten = true;
+  return opens;
+}
+
 QString TGpsInfoConverter::GetCaption() const
 {
   return GetName() + QStringLiteral(" (.") + GetExt() + QLatin1Char(')');
@@ -232,8 +243,9 @@ QString TGpsInfoConverter::GetFilter() const
 
 // ---------------------------------------------------------------- detection
 
-bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackInfo &info)
+bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackInfo &info, bool *noFix)
 {
+  if (noFix) *noFix = false;
   info = TTrackInfo{};
   info.Name = fileName;
   GetFileTimes(fileName, info.StartTime, info.EndTime);
@@ -247,8 +259,10 @@ bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackIn
     QString failures;
     auto load = [&](size_t i) {
       int stoppedAt = -1;
-      loaded = converters[i]->Load(text, info, &stoppedAt);
+      bool found = false;
+      loaded = converters[i]->Load(text, info, &stoppedAt, &found);
       if (loaded) return;
+      if (noFix && found) *noFix = true;
       failures +=
           QStringLiteral("; ") + converters[i]->GetName() +
           (stoppedAt >= 0 ? QStringLiteral(" gave up at line %1").arg(stoppedAt) : QStringLiteral(" found no fix"));
@@ -272,6 +286,7 @@ bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackIn
                                                                    : failures.mid(2));
   }
   TGpsInfoConverter::LoadGSensorSideFile(info);
+  if (noFix && !info.Items.empty()) *noFix = false;
   return !info.Items.empty();
 }
 

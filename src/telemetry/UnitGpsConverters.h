@@ -31,6 +31,7 @@ struct TParseContext {
   int Shift = 0;           // key of a scrambled text
   double LastFixTime = 0;  // time of the latest dated fix stored
   int StoppedAt = -1;      // the text's line (from 1) at which the parse gave up
+  int Known = 0;           // lines the reader knew but took nothing from (Skip)
 };
 
 class TGpsInfoConverter {
@@ -64,8 +65,10 @@ public:
   bool ExportToText(const TTrackInfo &info, QByteArray &text) const;
   // Parses Text into Info.Items; on success records the format id. A failed
   // load leaves no items; StoppedAt (when given) gets the line of the text
-  // (from 1) at which the parse gave up, -1 otherwise. Never throws.
-  bool Load(QByteArrayView text, TTrackInfo &info, int *stoppedAt = nullptr) const;
+  // (from 1) at which the parse gave up, -1 otherwise; NoFix whether the
+  // text is this format's without a fix in it: the parse did not give up
+  // and most lines were ones the reader knows. Never throws.
+  bool Load(QByteArrayView text, TTrackInfo &info, int *stoppedAt = nullptr, bool *noFix = nullptr) const;
 
   // Put between a side file's base name and its extension, so formats that
   // share an extension write distinct files beside one log; empty for most.
@@ -100,8 +103,24 @@ TGpsInfoConverter &GpsDefaultConverter();
 
 // Detects the format of Text and loads it; then reads the side file. True
 // when Info holds at least one item. A text that no format reads logs one
-// warning naming the file. Never throws.
-bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackInfo &info);
+// warning naming the file. NoFix (when given) tells a text that a reader
+// took for its own and found no fix in (a log of "no fix" sentences) from
+// one no reader could read. Never throws.
+bool GpsConvertersLoad(const QByteArray &text, const QString &fileName, TTrackInfo &info, bool *noFix = nullptr);
+
+// A writer's view of TTrackInfo::TripStarts: asked for each item it writes,
+// in order, it tells which one opens a trip after the first (a trip may
+// begin with items the writer leaves out).
+class TTripBreaks {
+public:
+  explicit TTripBreaks(const TTrackInfo &info) : FStarts(info.TripStarts) {}
+  bool Opens(size_t index);
+
+private:
+  const std::vector<size_t> &FStarts;
+  size_t FNext = 0;
+  bool FWritten = false;
+};
 
 // "All files|*.*|All supported formats  ( ... )|...|" with one pair per mask.
 QString GpsConvertersOpenFilter();

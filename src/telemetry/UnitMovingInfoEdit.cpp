@@ -3,6 +3,8 @@
 
 #include "UnitMovingInfo.h"
 
+#include "UnitGpsConverterDatDOD.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -57,10 +59,21 @@ void CrossingBounds(TTrackInfo &info)
   }
 }
 
-// "Track 2012.05.01 10:00:00" in the chosen zone.
-QString TrackName(TDateTime start)
+// "Track 2012.05.01 10:00:00": the time of the first fix written (else of
+// the first point, else Start) to the nearest second, as the writers give a
+// fix's time, in the chosen zone, as the list shows times. The start of the
+// recording window may lie just before a whole second that the fix is on.
+QString TrackName(const std::vector<TTrackInfoItem> &items, TDateTime start)
 {
-  const TDateTime t = start + TimeZoneShift();
+  const auto firstOf = [&](bool positioned) {
+    const auto it = std::find_if(items.begin(), items.end(), [positioned](const TTrackInfoItem &item) {
+      return item.Kind == ikGps && item.Time > 0 && !(positioned && item.NoFix);
+    });
+    return it == items.end() ? TDateTime(0) : it->Time;
+  };
+  TDateTime first = firstOf(true);
+  if (!(first > 0)) first = firstOf(false);
+  const TDateTime t = RoundToSecond((first > 0 ? first : start) + TimeZoneShift());
   TDateTimeFields f;
   DecodeDateTime(t, f);
   return QStringLiteral("Track ") + IntToStrZ(f.year, 4) + QLatin1Char('.') + IntToStr2(f.month) + QLatin1Char('.') +
@@ -162,7 +175,7 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
   info.Length += GetTrackLength();
   const double duration = info.EndTime - info.StartTime;
   info.AvgSpeed = hours > 0 ? info.Length / 1000 / hours : 0;
-  info.Name = TrackName(info.StartTime);
+  info.Name = TrackName(info.Items, info.StartTime);
   info.Description = QStringLiteral("Duration: ") + FormatDateTime(FormatSettings().longTimeFormat, duration) +
                      QStringLiteral(". Length: ") + QString::number(Round(info.Length)) +
                      QStringLiteral("m. AvgSpeed: ") + SpeedText(info.AvgSpeed) + QStringLiteral("km/h.");

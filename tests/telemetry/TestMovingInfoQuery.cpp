@@ -384,6 +384,22 @@ TEST(MovingInfoTrackInfo, MergeOrderBoundsAndTexts)
   EXPECT_EQ(info.Description, QStringLiteral("Duration: 01:00:00. Length: 1234m. AvgSpeed: 2221,9km/h."));
 }
 
+// The recording's window opens 67 ms before its first fix, the first
+// point has no position yet: the name is the first fix's second on the
+// chosen zone's clock, never the second before it.
+TEST(MovingInfoTrackInfo, NameTakesTheFirstFixOnTheChosenClock)
+{
+  SetFormatSettings(TFormatSettings{});
+  TMovingInfo m = Track({Pt(kT0 + 2 * kSec, 0, 0), Pt(kT0 + 5 * kSec, 37.6, 55.7), Pt(kT0 + 6 * kSec, 37.6, 55.8)});
+  m.Points[0].NoFix = true;
+  m.SetTimeRange(kT0 + 2 * kSec - 67 * kMsDays, kT0 + 10 * kSec);
+  SetTimeZoneShift(10.0 / 24);
+  TTrackInfo info;
+  m.ToTrackInfo(info);
+  SetTimeZoneShift(0);
+  EXPECT_EQ(info.Name, QStringLiteral("Track 2012.05.01 20:00:05"));
+}
+
 TEST(MovingInfoTrackInfo, AppendAccumulatesAndHugeTimesEnd)
 {
   TMovingInfo a = Track({Pt(kT0, 37.6, 55.7)});

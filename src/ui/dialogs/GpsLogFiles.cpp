@@ -44,6 +44,15 @@ QString GpsLogFormatLabel(const TGpsInfoConverter &format)
          QLatin1Char(')');
 }
 
+std::unique_ptr<TMovingInfo> LoadGpsLog(const QString &path, bool &noFix)
+{
+  TTrackInfo track;
+  if (!GpsConvertersLoad(LoadFileToString(path), path, track, &noFix)) return nullptr;
+  auto info = TMovingInfo::LoadFromTrackInfo(track, path, false);
+  noFix = !info;
+  return info;
+}
+
 int GpsLogFixCount(const TMovingInfo &info)
 {
   int fixes = 0;
@@ -75,17 +84,18 @@ bool ConvertGpsLog(const QString &path, const std::vector<const TGpsInfoConverte
 {
   TTrackInfo track;
   {
-    const auto info = TMovingInfo::LoadFromFile(path, false);
-    if (!info) {
+    bool noFix = false;
+    const auto info = LoadGpsLog(path, noFix);
+    if (!info && !noFix) {
       failures << path + QStringLiteral(": cannot be read as a GPS log");
       return false;
     }
-    info->ToTrackInfo(track);
+    if (info) info->ToTrackInfo(track);
   }
   // Every format would be an empty shell (a 0-byte ".dat", a GPX without
   // points) that looks like a converted track.
   if (!HasFix(track)) {
-    failures << path + QStringLiteral(": ") + Translate(u"Mes_NoGPSInfo");
+    failures << path + QStringLiteral(": ") + Translate(u"GPSLog_NoFix");
     return false;
   }
   bool allWritten = true;

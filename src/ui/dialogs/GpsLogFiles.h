@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 namespace kp {
@@ -19,6 +20,10 @@ class TMovingInfo;
 QString GpsLogFormatFile(const QString &path, const TGpsInfoConverter &format);
 // The format's row in the window: its name and the ending of its file.
 QString GpsLogFormatLabel(const TGpsInfoConverter &format);
+// A log's telemetry; null when it has none. NoFix then tells a log of a
+// known format that holds no fix (only "no fix" sentences) from a file that
+// no format reads.
+std::unique_ptr<TMovingInfo> LoadGpsLog(const QString &path, bool &noFix);
 // The points of a log that have a position.
 int GpsLogFixCount(const TMovingInfo &info);
 // The time from a log's first to its last point with a position, in days;

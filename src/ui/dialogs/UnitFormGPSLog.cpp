@@ -146,6 +146,7 @@ void TFormGPSLog::ApplyLanguage()
     QTreeWidgetItem *row = FList->topLevelItem(i);
     const QVariant metres = row->data(colLength, kMetresRole);
     if (metres.isValid()) row->setText(colLength, LengthText(metres.toDouble()));
+    if (!row->toolTip(colPoints).isEmpty()) row->setToolTip(colPoints, Translate(u"GPSLog_NoFix"));
   }
 }
 
@@ -267,14 +268,21 @@ void TFormGPSLog::InformationTimer()
   if (!row) return;
   // Figures are no change of ticks: the route stays as it is.
   const QSignalBlocker block(FList);
-  const auto info = TMovingInfo::LoadFromFile(row->text(colFile), false);
-  if (!info) {
+  bool noFix = false;
+  const auto loaded = LoadGpsLog(row->text(colFile), noFix);
+  if (!loaded && !noFix) {
     row->setText(colPoints, QStringLiteral("error"));
   } else {
-    row->setText(colPoints, QString::number(GpsLogFixCount(*info)));
-    row->setText(colSpan, SpanText(GpsLogFixSpan(*info)));
-    row->setData(colLength, kMetresRole, double(info->GetTrackLength()));
-    row->setText(colLength, LengthText(info->GetTrackLength()));
+    // A log of nothing but "no fix" sentences reads as one whose fixes
+    // have no position: no points.
+    const TMovingInfo none;
+    const TMovingInfo &info = loaded ? *loaded : none;
+    const int fixes = GpsLogFixCount(info);
+    row->setText(colPoints, QString::number(fixes));
+    row->setToolTip(colPoints, fixes == 0 ? Translate(u"GPSLog_NoFix") : QString());
+    row->setText(colSpan, SpanText(GpsLogFixSpan(info)));
+    row->setData(colLength, kMetresRole, double(info.GetTrackLength()));
+    row->setText(colLength, LengthText(info.GetTrackLength()));
   }
   FInfoTimer->setInterval(1);
 }

@@ -6,6 +6,7 @@
 #include "FileListModel.h"
 #include "ListNotice.h"
 #include "MainMenus.h"
+#include "RecordingTelemetry.h"
 #include "UnitGpsConverters.h"
 #include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
@@ -315,12 +316,18 @@ bool TFileListCommands::CollectSelectedTracks(TTrackInfo &info)
   }
   TFileManager *m = Manager();
   if (!m) return false;
+  std::vector<TFileItem> trips;
+  for (int row : rows)
+    if (!FModel.IsStatusRow(row)) trips.push_back(m->GetGroup(row));
+  // A track runs forward in time, whatever order the list shows.
+  std::stable_sort(trips.begin(), trips.end(),
+                   [](const TFileItem &a, const TFileItem &b) { return a.Summary.StartTime < b.Summary.StartTime; });
   FHost.SetBusy(true);
-  for (int row : rows) {
-    if (FModel.IsStatusRow(row)) continue;
-    for (const TFileItemSubitem &f : m->GetGroup(row).Files)
-      if (!f.TrackFileName.isEmpty())
-        if (const auto track = TMovingInfo::LoadFromFile(f.TrackFileName, false)) feed(*track);
+  // Each trip as the player loads it, the log's altitudes merged in.
+  TRecordingTelemetry telemetry;
+  for (const TFileItem &trip : trips) {
+    if (!first) info.TripStarts.push_back(info.Items.size());
+    for (const auto &track : telemetry.Load(trip)) feed(*track);
   }
   FHost.SetBusy(false);
   return info.Items.size() >= 2;

@@ -5,6 +5,7 @@
 #include "PlaybackGuard.h"
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
+#include "RecordingTelemetry.h"
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -63,12 +64,14 @@ void TRecordingSelection::LoadRecording(int row)
   if (C.PanelPlaySpeed) C.PanelPlaySpeed->setEnabled(true);
   FHost.Repaint();
   S.MovingInfos.clear();
-  for (const TFileItemSubitem &file : S.Recording.Files) S.MovingInfos.push_back(LoadFileTelemetry(file));
-  FCacheNames.clear();
-  FCacheInfos.clear();
+  // The catalogue crops each file's telemetry to the file and takes its
+  // figures from the full load.
+  TRecordingTelemetry telemetry(LoadTrack, [this](const TFileItemSubitem &file, TMovingInfo &info) {
+    if (C.FileManager) C.FileManager->UpdateFileTrack(file.FileName, info);
+  });
+  S.MovingInfos = telemetry.Load(S.Recording);
   std::vector<TMovingInfo *> infos;
   for (const auto &info : S.MovingInfos) infos.push_back(info.get());
-  TMovingInfo::Join(infos);
   FHost.NormalizeTimeWindow();
   FHost.FormResize();
   S.CurrentPoint = ZeroedPoint();
@@ -76,30 +79,6 @@ void TRecordingSelection::LoadRecording(int row)
   if (C.MapPage) C.MapPage->SetMapBounds(std::vector<const TMovingInfo *>(infos.begin(), infos.end()), {}, true, true);
   FLoop.RefreshTitle();
   FLoop.TimerTimer(TOrigin::None);
-}
-
-std::unique_ptr<TMovingInfo> TRecordingSelection::LoadFileTelemetry(const TFileItemSubitem &file)
-{
-  std::unique_ptr<TMovingInfo> info;
-  if (!file.TrackFileName.isEmpty()) info = LoadTrack(file.TrackFileName);
-  // A log several files share is read once; each file crops its own copy.
-  if (!info)
-    if (const TMovingInfo *log = GetMovingInfo(file.Log.FileName)) info = log->Clone();
-  if (!info) return std::make_unique<TMovingInfo>();
-  if (info->GetStartTime() == 0) info->SetTimeRange(file.StartTime, file.EndTime);
-  if (C.FileManager) C.FileManager->UpdateFileTrack(file.FileName, *info);
-  if (!file.Log.FileName.isEmpty()) info->MergeAltitude(GetMovingInfo(file.Log.FileName));
-  return info;
-}
-
-const TMovingInfo *TRecordingSelection::GetMovingInfo(const QString &fileName)
-{
-  if (fileName.isEmpty()) return nullptr;
-  for (size_t i = 0; i < FCacheNames.size(); ++i)
-    if (FCacheNames[i] == fileName) return FCacheInfos[i].get();
-  FCacheNames.push_back(fileName);
-  FCacheInfos.push_back(LoadTrack(fileName));
-  return FCacheInfos.back().get();
 }
 
 void TRecordingSelection::ListViewClick(Qt::KeyboardModifiers modifiers)

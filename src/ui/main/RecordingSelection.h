@@ -33,26 +33,18 @@ public:
 
   // The list's selection changed (Selected: a row was added to it).
   void ListViewSelectItem(bool selected);
-  // The telemetry of a log shared by the files of the selection being
-  // loaded, read once; null for an empty name or an unreadable file.
-  const TMovingInfo *GetMovingInfo(const QString &fileName);
   void ListViewClick(Qt::KeyboardModifiers modifiers);
   void ListViewDblClick(TOrigin origin);
 
 private:
   int SelectedRow(bool &several) const;
   void LoadRecording(int row);
-  std::unique_ptr<TMovingInfo> LoadFileTelemetry(const TFileItemSubitem &file);
 
   TPlaybackState &S;
   const TPlaybackControls &C;
   IPlaybackHost &FHost;
   TPositionModel &FModel;
   TPlaybackLoop &FLoop;
-  // The loaded logs of one selection: names and objects (null when the
-  // file could not be read), freed when the selection is loaded.
-  std::vector<QString> FCacheNames;
-  std::vector<std::unique_ptr<TMovingInfo>> FCacheInfos;
 };
 
 // Routes a list view's selection changes, clicks (with the modifiers the

@@ -326,21 +326,26 @@ TEST_F(GpsLog, EveryTickedFormatWritesItsOwnFile)
   kptest::saveScreenshot(&form, QStringLiteral("gpslog_formats.png"));
 }
 
-// A log of sentences without a fix: the row counts 0 points, and converting
-// it says so and writes nothing.
+// Logs of sentences without a fix, with a time (read as fixes without a
+// position) or without one (nothing to read at all): each row counts 0
+// points and says why, and converting says the same for both and writes
+// nothing, in every language.
 TEST_F(GpsLog, LogWithoutAFixCountsNoPointsAndWritesNothing)
 {
-  QByteArray text;
-  for (int i = 0; i < 90; ++i) {
-    const QByteArray body = "$GPRMC,120" + QByteArray::number(i / 60) +
-                            QByteArray::number(i % 60).rightJustified(2, '0') + ".00,V,,,,,,,010524,,,N";
+  const auto sentence = [](const QByteArray &body) {
     unsigned sum = 0;
     for (qsizetype k = 1; k < body.size(); ++k) sum ^= uint8_t(body[k]);
-    text += body + "*" + QByteArray::number(sum, 16).rightJustified(2, '0').toUpper() + "\r\n";
+    return body + "*" + QByteArray::number(sum, 16).rightJustified(2, '0').toUpper() + "\r\n";
+  };
+  QByteArray timed, untimed;
+  for (int i = 0; i < 90; ++i) {
+    timed += sentence("$GPRMC,120" + QByteArray::number(i / 60) + QByteArray::number(i % 60).rightJustified(2, '0') +
+                      ".00,V,,,,,,,010524,,,N");
+    untimed += sentence("$GPGGA,,,,,,0,00,99.99,,,,,,") + sentence("$GPRMC,,V,,,,,,,,,,N");
   }
-  const QString log = FCard.filePath("NOFIX.NMEA");
-  ASSERT_TRUE(kptest::writeFileBytes(log, text));
-  ASSERT_TRUE(TMovingInfo::LoadFromFile(log, false)); // readable, only without a position
+  const QStringList logs = {FCard.filePath("NOFIX.NMEA"), FCard.filePath("NOTIME.LOG")};
+  ASSERT_TRUE(kptest::writeFileBytes(logs[0], timed));
+  ASSERT_TRUE(kptest::writeFileBytes(logs[1], untimed));
 
   TFakeGpsHost host;
   QWidget main;
@@ -349,19 +354,31 @@ TEST_F(GpsLog, LogWithoutAFixCountsNoPointsAndWritesNothing)
   TDialogPrompts prompts;
   prompts.Message = [&](const QString &t) { messages << t; };
   form.SetPrompts(prompts);
-  form.Execute({log});
+  form.Execute(logs);
   ASSERT_TRUE(kptest::waitUntil([&] { return form.InformationComplete(); }, 20000));
-  EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->text(1), "0");
-  EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->text(2), "") << "no duration without a fix";
+  for (int row = 0; row < 2; ++row) {
+    const QTreeWidgetItem *item = form.ListViewFiles()->topLevelItem(row);
+    EXPECT_EQ(item->text(1), "0") << row;
+    EXPECT_EQ(item->text(2), "") << "no duration without a fix";
+    EXPECT_EQ(item->toolTip(1), Translate(u"GPSLog_NoFix")) << row;
+  }
 
   for (int i = 0; i < form.ListFormats()->count(); ++i) form.ListFormats()->item(i)->setCheckState(Qt::Checked);
-  form.ListViewFiles()->topLevelItem(0)->setCheckState(0, Qt::Checked);
-  form.ButtonConvertClick();
-  ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].contains(log) && messages[0].contains(Translate(u"Mes_NoGPSInfo")))
-      << messages[0].toStdString();
-  for (const TGpsInfoConverter *format : GpsExportConverters())
-    EXPECT_FALSE(QFile::exists(GpsLogFormatFile(log, *format))) << format->GetName().toStdString();
+  for (int lang : {0, 1, 2}) {
+    kptest::useLanguage(lang);
+    const QString noFix = Translate(u"GPSLog_NoFix");
+    EXPECT_NE(noFix, "GPSLog_NoFix");
+    messages.clear();
+    form.CheckBoxAllClick();
+    for (int row = 0; row < 2; ++row) form.ListViewFiles()->topLevelItem(row)->setCheckState(0, Qt::Checked);
+    form.ButtonConvertClick();
+    ASSERT_EQ(messages, QStringList(logs[0] + ": " + noFix + "\r\n" + logs[1] + ": " + noFix)) << lang;
+  }
+  kptest::useLanguage(0);
+  for (const QString &log : logs) {
+    for (const TGpsInfoConverter *format : GpsExportConverters())
+      EXPECT_FALSE(QFile::exists(GpsLogFormatFile(log, *format))) << format->GetName().toStdString();
+  }
   EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->checkState(0), Qt::Checked);
 }
 

@@ -376,6 +376,43 @@ TEST_F(RealWindow, DesktopCommandsSayWhenTheDesktopCouldNotOpen)
   }
 }
 
+namespace {
+
+// The selection exported by the window's command through the real save
+// dialog, in the format of Ext, to Path; the text written.
+QString ExportThroughDialog(kp::TFormMain &w, const QString &path, const QString &ext)
+{
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+      for (const QString &filter : files->nameFilters())
+        if (filter.contains("*." + ext)) files->selectNameFilter(filter);
+      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+      static_cast<QDialog *>(files)->accept();
+    }
+  });
+  answer.start(50);
+  w.Item("N_FileList_Track_Export")->trigger();
+  return QString::fromUtf8(kptest::readFileBytes(path));
+}
+
+// The point lines of each segment of a GPX text.
+std::vector<QStringList> GpxSegments(const QString &text)
+{
+  std::vector<QStringList> segments;
+  auto it = QRegularExpression(QStringLiteral("<trkseg>(.*?)</trkseg>"), QRegularExpression::DotMatchesEverythingOption)
+                .globalMatch(text);
+  while (it.hasNext()) {
+    QStringList points;
+    for (const QString &line : it.next().captured(1).split(QStringLiteral("\r\n")))
+      if (line.startsWith(QStringLiteral("\t<trkpt "))) points << line;
+    segments.push_back(points);
+  }
+  return segments;
+}
+
+} // namespace
+
 // A trip whose fragments' tracks share the fix at each boundary (as some
 // cameras write them), loaded by a click and exported as GPX through the
 // real save dialog: every fix once, every fix with the log's altitude (the
@@ -426,20 +463,7 @@ TEST_F(RealWindow, TripExportHoldsEachFixOnceWithAltitudeAndTheListsSpeed)
   w->ListCommands().UpdateEnabling();
 
   QTemporaryDir out;
-  const QString gpx = out.filePath(QStringLiteral("trip.gpx"));
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-      for (const QString &filter : files->nameFilters())
-        if (filter.contains(QStringLiteral("*.gpx"))) files->selectNameFilter(filter);
-      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(gpx);
-      static_cast<QDialog *>(files)->accept();
-    }
-  });
-  answer.start(50);
-  w->Item("N_FileList_Track_Export")->trigger();
-  answer.stop();
-  const QString text = QString::fromUtf8(kptest::readFileBytes(gpx));
+  const QString text = ExportThroughDialog(*w, out.filePath(QStringLiteral("trip.gpx")), "gpx");
   ASSERT_FALSE(text.isEmpty());
 
   QStringList times;
@@ -459,4 +483,90 @@ TEST_F(RealWindow, TripExportHoldsEachFixOnceWithAltitudeAndTheListsSpeed)
   EXPECT_TRUE(desc.contains(QStringLiteral("AvgSpeed: ") + QString::number(trip.Summary.AvgSpeed, 'f', 1) +
                             QStringLiteral("km/h")))
       << desc.toStdString() << " / list " << trip.Summary.AvgSpeed;
+}
+
+// Two trips selected and exported at once, on a UTC machine with the list
+// on GMT+10: each trip is its own segment in GPX, KML and PLT and holds
+// exactly what it exports alone once loaded (its log's altitudes too); the
+// track is named after its first fix on the list's clock.
+TEST_F(RealWindow, TwoTripsExportAsOneSegmentEachAsWhenLoaded)
+{
+  KP_REQUIRE_TOOL(gpsbabel, "gpsbabel");
+  KP_REQUIRE_TOOL(xmllint, "xmllint");
+  SetLocalTimeOffset(0);
+  SetFormatSettings(TFormatSettings{});
+  struct TZoneBack {
+    ~TZoneBack() { SetTimeZoneShift(0); }
+  } zoneBack;
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  w->Item("N_View_TimeZone_GMT34")->trigger();
+  ASSERT_DOUBLE_EQ(TimeZoneShift(), 10.0 / 24);
+  const TFileManager &m = *Model().FileManager();
+  std::vector<int> rows;
+  for (int r = 0; r < m.GetCount(); ++r)
+    if (!m.GetGroup(r).Summary.TrackFileName.isEmpty()) rows.push_back(r);
+  ASSERT_GE(rows.size(), 2u);
+  std::sort(rows.begin(), rows.end(),
+            [&](int a, int b) { return m.GetGroup(a).Summary.StartTime < m.GetGroup(b).Summary.StartTime; });
+  rows.resize(2);
+  QTemporaryDir out;
+
+  std::vector<QStringList> alone;
+  for (int row : rows) {
+    const TFileItem trip = m.GetGroup(row);
+    ASSERT_FALSE(trip.Files.front().Log.FileName.isEmpty());
+    w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ASSERT_TRUE(kptest::waitUntil(
+        [&] {
+          return w->State.Recording.Summary.FileName == trip.Summary.FileName &&
+                 w->State.MovingInfos.size() == trip.Files.size();
+        },
+        10000));
+    const auto segments = GpxSegments(ExportThroughDialog(*w, out.filePath(QString("alone%1.gpx").arg(row)), "gpx"));
+    ASSERT_EQ(segments.size(), 1u);
+    ASSERT_GT(segments[0].size(), 10);
+    alone.push_back(segments[0]);
+  }
+
+  // Both, the later one selected first.
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(rows[1], 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  w->ListView->selectionModel()->select(Model().index(rows[0], 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  const QString gpx = ExportThroughDialog(*w, out.filePath("both.gpx"), "gpx");
+  EXPECT_EQ(GpxSegments(gpx), alone);
+  for (const QStringList &points : alone)
+    for (const QString &point : points) EXPECT_TRUE(point.contains("<ele>")) << point.toStdString();
+  int code = -1;
+  EXPECT_EQ(kptest::runTool(xmllint, {"--noout", out.filePath("both.gpx")}, &code), "");
+  EXPECT_EQ(code, 0);
+
+  // Named after the first fix, on the list's clock, to the second.
+  const QString firstFix = alone[0][0].section("<time>", 1).section("</time>", 0, 0);
+  const QDateTime shown = QDateTime::fromString(firstFix, Qt::ISODate).addSecs(10 * 3600);
+  ASSERT_TRUE(shown.isValid()) << firstFix.toStdString();
+  const QString name = "Track " + shown.toUTC().toString("yyyy.MM.dd HH:mm:ss");
+  EXPECT_EQ(gpx.section("<name>", 1).section("</name>", 0, 0), name);
+
+  // KML: one line per trip; PLT: a segment opens at each trip (and at each
+  // gap within a trip, as alone). Both as gpsbabel reads them.
+  const qsizetype fixes = alone[0].size() + alone[1].size();
+  const QString kml = ExportThroughDialog(*w, out.filePath("both.kml"), "kml");
+  EXPECT_EQ(kml.count("<LineString>"), 2);
+  EXPECT_TRUE(kml.contains("<name>" + name + "</name>"));
+  kptest::runTool(xmllint, {"--noout", out.filePath("both.kml")}, &code);
+  EXPECT_EQ(code, 0);
+  const QString plt = ExportThroughDialog(*w, out.filePath("both.plt"), "plt");
+  EXPECT_TRUE(plt.contains("\r\n0,2,8323327," + name + ",0,0,2,8421376\r\n")) << plt.left(300).toStdString();
+  for (const QString &file : {QStringLiteral("both.kml"), QStringLiteral("both.plt")}) {
+    const QString format = file.endsWith("kml") ? "kml" : "ozi";
+    const QString read =
+        kptest::runTool(gpsbabel, {"-t", "-i", format, "-f", out.filePath(file), "-o", "gpx", "-F", "-"}, &code);
+    ASSERT_EQ(code, 0) << read.toStdString();
+    EXPECT_EQ(read.count("<trkpt "), fixes) << file.toStdString();
+    EXPECT_GE(read.count("<trkseg>"), 2) << file.toStdString();
+  }
+  kptest::saveScreenshot(w.get(), QStringLiteral("export_two_trips.png"));
 }
