@@ -3,6 +3,7 @@
 #include "CatalogueLog.h"
 #include "UnitFileManager.h"
 #include "UnitGpsConverters.h"
+#include "UnitTranslate.h"
 
 #include <QFileInfo>
 
@@ -44,6 +45,7 @@ TAddFilesResult AddFilesToCatalogue(TFileManager &manager, const QStringList &na
                                                  ? "cannot open a name that is not valid UTF-8:"
                                                  : "no such file or folder:")
                                          << name;
+      result.Unopened << name;
     }
     if (!added) continue;
     result.AddedAny = true;
@@ -56,6 +58,16 @@ TAddFilesResult AddFilesToCatalogue(TFileManager &manager, const QStringList &na
   const int row = nothingLoaded && !lastFile.isEmpty() ? manager.IndexOfFile(lastFile) : -1;
   if (row >= 0) result.CaptionToSelect = manager.GetGroup(row).Summary.Name;
   return result;
+}
+
+QString UnopenedNamesText(const QStringList &names)
+{
+  QStringList parts;
+  for (const QString &name : names)
+    parts << Translate(u"Mes_CannotOpen_Video") + QStringLiteral("\r\n") + name + QStringLiteral("\r\n") +
+                 Translate(name.contains(QChar::ReplacementCharacter) ? u"Mes_CannotOpen_NotUtf8"
+                                                                      : u"Mes_CannotOpen_NotFound");
+  return parts.join(QStringLiteral("\r\n\r\n"));
 }
 
 } // namespace kp

@@ -19,6 +19,7 @@ QString MovieForName(const QString &name);
 struct TAddFilesResult {
   bool AddedAny = false;
   QString CaptionToSelect; // the recording to keep selected
+  QStringList Unopened;    // names that are neither a file nor a folder
 };
 
 // Adds each existing file (GetGroupByFile) or folder (AddFolder), then
@@ -27,5 +28,9 @@ struct TAddFilesResult {
 // added name (scroll, repaint).
 TAddFilesResult AddFilesToCatalogue(TFileManager &manager, const QStringList &names, bool nothingLoaded,
                                     const std::function<void()> &afterEach = {});
+
+// What the user is told of names that could not be opened: each named
+// with its reason, in the words of a movie that cannot be opened.
+QString UnopenedNamesText(const QStringList &names);
 
 } // namespace kp

@@ -110,6 +110,8 @@ void TFullScreenView::MoveBottomBar(int y)
     // the seek bar needs.
     FForm.TakeBottom(C.PanelBottom, std::max(FBottomHeight, minimum));
     FHost.FormResize();
+    // The gauges arrive showing this moment, paused or not.
+    FHost.TimerPass();
   } else if (y < h - kBarHideEdge && inForm && C.SplitterBottom) {
     C.PanelBottom->setMinimumHeight(0);
     C.PanelBottom->setMaximumHeight(QWIDGETSIZE_MAX);

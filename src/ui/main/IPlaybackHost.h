@@ -48,9 +48,11 @@ public:
   // The main window's caption (and the application's title).
   virtual void SetTitle(const QString &title) = 0;
   virtual TActiveWindow ActiveWindow() const = 0;
-  // Full screen is on, and whether the video panel sits in its window.
+  // Full screen is on, whether the video panel sits in its window, and
+  // whether the gauges do (the bottom bar brought up there).
   virtual bool FullScreen() const = 0;
   virtual bool VideoInFullScreen() const = 0;
+  virtual bool GaugesInFullScreen() const = 0;
   virtual bool MainWindowVisible() const = 0;
   // Repaints the main window now (before a long step).
   virtual void Repaint() = 0;

@@ -252,6 +252,11 @@ bool TMainHost::VideoInFullScreen() const
   return W.FullScreenWindow() && W.PanelVideo->window() == W.FullScreenWindow();
 }
 
+bool TMainHost::GaugesInFullScreen() const
+{
+  return W.FullScreenWindow() && W.PanelControl->window() == W.FullScreenWindow();
+}
+
 bool TMainHost::MainWindowVisible() const
 {
   return W.isVisible();

@@ -69,6 +69,7 @@ public:
   TActiveWindow ActiveWindow() const override;
   bool FullScreen() const override;
   bool VideoInFullScreen() const override;
+  bool GaugesInFullScreen() const override;
   bool MainWindowVisible() const override;
   void Repaint() override;
   void CloseMainWindow() override;

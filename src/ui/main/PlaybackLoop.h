@@ -52,13 +52,14 @@ private:
   void Pass(TOrigin origin);
   bool LoopAndFollow(TOrigin origin, long double g);
   void PlayNext(TOrigin origin);
-  void Telemetry(TOrigin origin, long double g);
+  void Telemetry(TOrigin origin, long double g, bool withMap);
   void PlaceMarker(bool valid);
   bool MarkerDue(TOrigin origin);
   void PendingZoomAndFollow();
   void DrawGauges();
   void DrawCursors(long double g);
   bool TelemetryWindowActive() const;
+  bool GaugesShownInFullScreen() const;
   void FinishPlayClick();
   void TearDownGraph();
   void ExecMapScript(const QString &script);

@@ -58,8 +58,20 @@ void TPlaybackLoop::Pass(TOrigin origin)
   if (origin != TOrigin::None && C.FilterGraph->Active() && C.FilterGraph->GetState() == psPlaying &&
       !LoopAndFollow(origin, g))
     return;
-  if (TelemetryWindowActive() && !C.Checked("N_View_Profile_Video")) Telemetry(origin, g);
+  if (!C.Checked("N_View_Profile_Video")) {
+    if (TelemetryWindowActive())
+      Telemetry(origin, g, true);
+    else if (GaugesShownInFullScreen())
+      Telemetry(origin, g, false);
+  }
   if (TelemetryWindowActive() || (FHost.FullScreen() && FHost.VideoInFullScreen())) DrawCursors(g);
+}
+
+// Full screen's bar holds the gauges: they follow the picture there, while
+// the map, hidden behind full screen, waits for the window to come back.
+bool TPlaybackLoop::GaugesShownInFullScreen() const
+{
+  return FHost.ActiveWindow() == TActiveWindow::FullScreen && FHost.FullScreen() && FHost.GaugesInFullScreen();
 }
 
 // False when the pass ends here (play-next took over).
@@ -115,18 +127,18 @@ bool TPlaybackLoop::TelemetryWindowActive() const
   return active == TActiveWindow::Main || active == TActiveWindow::Other;
 }
 
-void TPlaybackLoop::Telemetry(TOrigin origin, long double g)
+void TPlaybackLoop::Telemetry(TOrigin origin, long double g, bool withMap)
 {
   bool valid = false;
   FModel.GetTelemetryAt(g, S.CurrentPoint, S.CurrentSample, valid);
   const bool panelShown = C.PanelControl && C.PanelControl->isVisible();
   if (S.CurrentPoint.Time > 0) {
-    if (C.MapPage && C.MapPage->MapVisible()) {
+    if (withMap && C.MapPage && C.MapPage->MapVisible()) {
       if (MarkerDue(origin)) PlaceMarker(valid);
       if (origin != TOrigin::None) PendingZoomAndFollow();
     }
     if (panelShown) DrawGauges();
-  } else
+  } else if (withMap)
     ExecMapScript(QStringLiteral("ClearMarkers()"));
   if (S.CurrentSample.Time > 0 && panelShown && C.GSensorBitmap)
     C.GSensorBitmap->Draw(S.CurrentSample.X, S.CurrentSample.Y, S.CurrentSample.Z, S.CurrentSample.A);

@@ -407,7 +407,11 @@ void TFormMain::TimerOnStartTimer()
     N_FileList_RefreshClick(false);
     // As File > Open takes them: a camera track stands for its movie, a
     // folder gives its recordings.
-    AddFilesToCatalogue(*FFileManager, args.Files, false);
+    const TAddFilesResult added = AddFilesToCatalogue(*FFileManager, args.Files, false);
+    // Told once the window is up and searching when nothing else was given.
+    if (!added.Unopened.isEmpty())
+      QMetaObject::invokeMethod(
+          this, [this, text = UnopenedNamesText(added.Unopened)] { FHost->ShowFailure(text); }, Qt::QueuedConnection);
     FileManagerChanged(-1);
     if (FFileManager->GetCount() > 0) {
       ListView->selectRow(0);

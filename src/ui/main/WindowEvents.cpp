@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QScrollBar>
 #include <QTableView>
 #include <QToolButton>
@@ -160,6 +161,17 @@ bool TWindowEvents::EscapeInOtherWindow(QWidget *watched, const QKeyEvent &key)
   return true;
 }
 
+bool TWindowEvents::FrameStepKey(const QKeyEvent &key) const
+{
+  // A frame step's key reaches a widget only while stepping is off (while
+  // playing, say): the list would take it to move its current cell and
+  // scroll sideways, a slider to move. It belongs to the frame step alone.
+  const QKeySequence pressed(QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())));
+  for (const char *name : {"N_Playback_Frame_Next", "N_Playback_Frame_Prev"})
+    if (const QAction *item = C.Item(name); item && item->shortcuts().contains(pressed)) return true;
+  return false;
+}
+
 bool TWindowEvents::MenuBarKey(const QKeyEvent &key)
 {
   const bool f10 = key.type() == QEvent::KeyPress && key.key() == Qt::Key_F10 && key.modifiers() == Qt::NoModifier;
@@ -205,6 +217,7 @@ bool TWindowEvents::eventFilter(QObject *watched, QEvent *event)
     if (watched != KeyTarget()) return false;
     auto *key = static_cast<QKeyEvent *>(event);
     if (active == TActiveWindow::Main && MenuBarKey(*key)) return true;
+    if (FrameStepKey(*key)) return true;
     return ShortcutKey(key->key(), key->modifiers());
   }
   if (event->type() == QEvent::Wheel && watched->isWidgetType()) {

@@ -2,8 +2,8 @@
 // The main window's keyboard and wheel rules. Keys: plus ("+", also typed
 // as Shift+"=") and minus (and "=" and "-") zoom the video, or with Ctrl
 // the time window; keypad "*" is 100 %, keypad "/" switches letterbox and
-// pan-and-scan; Ctrl+A selects every row; only while the main or the
-// full-screen window is active. F10 and a lone Alt open the menu bar. Esc in another window that is not a dialog
+// pan-and-scan; Ctrl+A selects every row; the frame steps' keys reach no
+// widget; only while the main or the full-screen window is active. F10 and a lone Alt open the menu bar. Esc in another window that is not a dialog
 // runs the menu's Esc. Wheel: the deltas add up to a notch of 120 before
 // anything happens, then the first region under the pointer decides (the
 // video, the graphs, the time scroll bar, the control panel, the map). Main
@@ -65,6 +65,9 @@ private:
   // F10, or Alt pressed and released with nothing between, opens the menu
   // bar; true when the key was used up.
   bool MenuBarKey(const QKeyEvent &key);
+  // Whether the key is one of the frame steps' (used up whether they are
+  // enabled or not).
+  bool FrameStepKey(const QKeyEvent &key) const;
 
   TPlaybackState &S;
   TViewState &V;

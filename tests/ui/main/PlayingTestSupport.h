@@ -65,6 +65,7 @@ public:
   kp::TActiveWindow ActiveWindow() const override { return Active; }
   bool FullScreen() const override { return IsFullScreen; }
   bool VideoInFullScreen() const override { return false; }
+  bool GaugesInFullScreen() const override { return false; }
   bool MainWindowVisible() const override { return Visible; }
   void Repaint() override {}
   void CloseMainWindow() override { Log << QStringLiteral("CloseMainWindow"); }

@@ -128,12 +128,13 @@ struct RealWindow : ::testing::Test {
   }
 
   // The window as the program starts it, its search looking in Folder,
-  // shown, active and done searching (the list follows a moment later).
-  void Start(const QString &folder)
+  // shown, active and done searching (the list follows a moment later);
+  // Args as the command line names them.
+  void Start(const QString &folder, const QStringList &args = {})
   {
     const QString oldCurrent = QDir::currentPath();
     QDir::setCurrent(folder);
-    w = kp::CreateWindows({});
+    w = kp::CreateWindows(args);
     w->resize(1200, 800);
     w->show();
     const bool searched = waitUntil(

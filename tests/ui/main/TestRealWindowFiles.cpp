@@ -29,6 +29,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 using namespace kp;
@@ -303,6 +304,41 @@ TEST_F(RealWindow, WhatTheSearchLeftOutStaysSaidUntilClicked)
   w->Item("N_FileList_Refresh")->trigger();
   QDir::setCurrent(oldCurrent);
   EXPECT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 20000));
+}
+
+// Names on the command line that open nothing, a missing movie and one
+// whose name is not UTF-8, beside one that opens: one message names each
+// with its reason, and the movie that opens plays. Given alone, they leave
+// the message and a window that searches the cards.
+TEST_F(RealWindow, CommandLineNamesThatCannotBeOpenedAreTold)
+{
+  QTemporaryDir dir;
+  const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9.MOV";
+  std::FILE *file = std::fopen(latin1.constData(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  const QString notUtf8 = QString::fromLocal8Bit(latin1), missing = dir.filePath(QStringLiteral("GONE.MOV"));
+  const QString movie = kptest::DemoCard() + QStringLiteral("/DCIM/100MEDIA/FILE0001.MOV");
+  for (const bool withMovie : {true, false}) {
+    SCOPED_TRACE(withMovie ? "beside a movie" : "alone");
+    if (w) w->close();
+    kptest::TDialogAnswerer answers(QString{});
+    QStringList args{missing, notUtf8};
+    if (withMovie) args << movie;
+    ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard(), args));
+    ASSERT_TRUE(kptest::waitUntil([&] { return !answers.Messages.isEmpty(); }, 10000));
+    ASSERT_EQ(answers.Messages.size(), 1) << answers.Messages.join(QLatin1Char('\n')).toStdString();
+    const QString text = answers.Messages.front();
+    const std::string shown = text.toStdString();
+    EXPECT_EQ(answers.Icons.front(), QMessageBox::Warning);
+    EXPECT_EQ(text.count(Translate(u"Mes_CannotOpen_Video")), 2) << shown;
+    EXPECT_TRUE(text.contains(missing + QStringLiteral("\n") + Translate(u"Mes_CannotOpen_NotFound"))) << shown;
+    EXPECT_TRUE(text.contains(notUtf8 + QStringLiteral("\n") + Translate(u"Mes_CannotOpen_NotUtf8"))) << shown;
+    if (withMovie)
+      EXPECT_TRUE(kptest::waitUntil([&] { return Playing() && w->State.Recording.Summary.FileName == movie; }, 10000));
+    else
+      EXPECT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000)) << "the cards are searched";
+  }
 }
 
 // A trip whose last fragment the camera never finished, saved whole from

@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTest>
 #include <QToolTip>
@@ -401,6 +402,52 @@ TEST_F(RealWindow, TabWalksTheControlsAndNeverChangesThePlayingRecording)
     EXPECT_EQ(w->ListView->selectionModel()->selectedRows().size(), 1);
     EXPECT_TRUE(Playing());
   }
+}
+
+// The frame steps' keys, sent through the window as the X server sends
+// them, playing (stepping off) and paused, with the keyboard at the list or
+// at the next control: the list keeps its current cell and its sideways
+// scroll; paused, they step.
+TEST_F(RealWindow, FrameStepKeysNeverMoveTheList)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
+  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
+  ASSERT_TRUE(Activate(w.get()));
+  const QModelIndex current = w->ListView->currentIndex();
+  const QScrollBar *across = w->ListView->horizontalScrollBar();
+  ASSERT_GT(across->maximum(), 0) << "the columns fit: nothing to scroll";
+  const int scrolled = across->value();
+  for (const bool playing : {true, false}) {
+    if (!playing) {
+      ASSERT_TRUE(PressPlay(false));
+    }
+    for (const bool atList : {true, false}) {
+      w->ListView->setFocus();
+      // Elsewhere: the control Tab takes the keyboard to from the list.
+      if (!atList) QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
+      QWidget *focus = QApplication::focusWidget();
+      ASSERT_NE(focus, nullptr);
+      ASSERT_EQ(focus == w->ListView, atList);
+      SCOPED_TRACE(QStringLiteral("%1, keys at %2")
+                       .arg(playing ? QStringLiteral("playing") : QStringLiteral("paused"), focus->objectName())
+                       .toStdString());
+      for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Left}) {
+        const double from = Seconds();
+        for (int i = 0; i < 6; ++i) QTest::keyClick(w->windowHandle(), key, Qt::ControlModifier);
+        EXPECT_EQ(w->ListView->currentIndex(), current);
+        EXPECT_EQ(across->value(), scrolled);
+        if (!playing) {
+          EXPECT_EQ(Seconds() > from, key == Qt::Key_Right) << from << " -> " << Seconds();
+        }
+      }
+    }
+  }
+  EXPECT_EQ(w->State.Recording.Summary.Name, Model().FileManager()->GetGroup(current.row()).Summary.Name);
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_frame_step_keys.png"));
 }
 
 TEST_F(RealWindow, MenusOpenFromTheKeyboardWithAHotKeyOnEveryItemInEveryLanguage)

@@ -5,10 +5,15 @@
 
 #include "RealWindowSupport.h"
 
+#include "Canvas.h"
 #include "DSPack.h"
+#include "UnitBitmaps.h"
 #include "UnitFormFullScreen.h"
+#include "UnitUtilsDesktop.h"
 #include "Views.h"
 
+#include <QElapsedTimer>
+#include <QSet>
 #include <QTest>
 #include <algorithm>
 
@@ -24,7 +29,99 @@ QWidget *Active()
 
 using kptest::Key;
 
+// The speedometer and the compass as painters of their own draw the
+// telemetry at a position: what the window's gauges must show there.
+class TGaugeReference {
+public:
+  explicit TGaugeReference(const TFormMain &window)
+  {
+    FSpeed.Width = window.ImageSpeed->width();
+    FSpeed.Height = window.ImageSpeed->height();
+    FSpeed.Picture = LoadResourceBitmap(QStringLiteral("Form_Main_speed.bmp")).convertToFormat(QImage::Format_RGB32);
+    FCompass.Width = window.ImageAzimut->width();
+    FCompass.Height = window.ImageAzimut->height();
+    FCompass.Picture = QImage(FCompass.Width, FCompass.Height, QImage::Format_RGB32);
+    const QColor back = DisplayColour(QStringLiteral("colorMainBG"));
+    FSpeedPainter = std::make_unique<TSpeedBitmap>(&FSpeed, back);
+    FCompassPainter = std::make_unique<TAzimutBitmap>(&FCompass, back);
+  }
+  // The smallest difference of the two pictures from those drawn for the
+  // positions From..To (seconds): a pass somewhere in there drew them.
+  double Distance(const TFormMain &window, double from, double to, const QImage &speed, const QImage &compass)
+  {
+    const TFileItemSubitem &s = window.State.Recording.Summary;
+    const double span = double((s.EndTime - s.StartTime) * 86400);
+    double best = 255;
+    for (double t = std::max(0.0, from); t <= to; t += 0.02) {
+      TMovingPoint p;
+      TGSensorSample sample;
+      bool valid = false;
+      window.Model->GetTelemetryAt(t / span, p, sample, valid);
+      FSpeedPainter->Draw(0, p.Speed, p.Trip, p.Alt);
+      FCompassPainter->Draw(p.Course);
+      best = std::min(best, kptest::MeanDifference(speed, FSpeed.Picture) +
+                                kptest::MeanDifference(compass, FCompass.Picture));
+    }
+    return best;
+  }
+
+private:
+  TImage FSpeed, FCompass;
+  std::unique_ptr<TSpeedBitmap> FSpeedPainter;
+  std::unique_ptr<TAzimutBitmap> FCompassPainter;
+};
+
 } // namespace
+
+// Full screen with its bottom bar up: the speedometer and the compass show
+// the moment the picture shows while it plays through a turn that speeds
+// up, for a movie named on the command line and for a trip of the list.
+TEST_F(RealWindow, FullScreenGaugesFollowThePlayingVideo)
+{
+  const QString movie = kptest::DemoCard() + QStringLiteral("/DCIM/100MEDIA/FILE0001.MOV");
+  for (const bool commandLine : {true, false}) {
+    SCOPED_TRACE(commandLine ? "named on the command line" : "played from the list");
+    if (w) w->close();
+    if (commandLine) {
+      ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard(), {movie}));
+    } else {
+      ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+      ASSERT_TRUE(kptest::waitUntil([&] { return Listed() && Model().FileManager()->IndexOfFile(movie) >= 0; }, 10000));
+      const QRect row = w->ListView->visualRect(Model().index(Model().FileManager()->IndexOfFile(movie), 0));
+      QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row.center());
+      QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row.center());
+    }
+    ASSERT_TRUE(kptest::waitUntil([&] { return Playing() && Seconds() > 0.3; }, 10000));
+    ASSERT_TRUE(Activate(w.get()));
+    Key(Qt::Key_Return, Qt::AltModifier);
+    ASSERT_TRUE(Activate(w->FullScreenForm.get()));
+    QTest::mouseMove(w->PanelVideo, QPoint(w->PanelVideo->width() / 2, w->PanelVideo->height() - 1));
+    ASSERT_TRUE(kptest::waitUntil([&] { return w->ImageSpeed->window() == w->FullScreenForm.get(); }, 3000));
+    // From the first fix: the car pulls away and turns right.
+    const TFileItemSubitem &s = w->State.Recording.Summary;
+    w->Model->SeekTo(3.0L / ((s.EndTime - s.StartTime) * 86400), true, false);
+    TGaugeReference reference(*w);
+    QSet<QByteArray> speeds, compasses;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 4000) {
+      kptest::waitUntil([] { return false; }, 400);
+      const double from = Seconds() - 0.4;
+      const QImage speed = kptest::ScreenOf(w->ImageSpeed).convertToFormat(QImage::Format_RGB32);
+      const QImage compass = kptest::ScreenOf(w->ImageAzimut).convertToFormat(QImage::Format_RGB32);
+      const double to = Seconds();
+      ASSERT_TRUE(Playing());
+      speeds << QByteArray(reinterpret_cast<const char *>(speed.constBits()), int(speed.sizeInBytes()));
+      compasses << QByteArray(reinterpret_cast<const char *>(compass.constBits()), int(compass.sizeInBytes()));
+      EXPECT_LT(reference.Distance(*w, from, to, speed, compass), 1.0) << "at " << to << " s";
+    }
+    EXPECT_GE(speeds.size(), 4);
+    EXPECT_GE(compasses.size(), 4);
+    kptest::saveScreenshot(w->FullScreenForm.get(), commandLine
+                                                        ? QStringLiteral("realwindow_full_screen_gauges_args.png")
+                                                        : QStringLiteral("realwindow_full_screen_gauges.png"));
+  }
+}
 
 TEST_F(RealWindow, FullScreenKeysAndKeypadZoomWhilePlaying)
 {
