@@ -258,6 +258,14 @@ public:
   static void FitTimesToGps(TFileItem &item);
   static void CopyTrackInfo(TFileItemSubitem &file, const TMovingInfo *telemetry);
   void PreviewRow(TFileItem &item) const;
+  // A file's distance, wherever it is shown, is that of its telemetry within
+  // the file's span: a log that covers a whole trip counts for each file
+  // only the part the file shows. CropToFile cuts Telemetry to that part
+  // (false when nothing lay outside or the span is unknown);
+  // FitTracksToFiles refills the track facts of the files whose track
+  // reaches beyond them.
+  static bool CropToFile(const TFileItemSubitem &file, TMovingInfo &telemetry);
+  void FitTracksToFiles(TFileItem &item) const;
 
   // ------------------------------------------------------------ records
   // Both work on a row held by the caller with the catalogue's current words;

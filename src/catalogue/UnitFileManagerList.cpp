@@ -244,6 +244,7 @@ bool TFileManager::SetGroupTrack(int index, const QString &logFileName, const QS
       }
     }
   }
+  FitTracksToFiles(copy);
   std::lock_guard<std::mutex> lock(FLock);
   WriteBackLocked(copy, hint);
   return true;
@@ -260,7 +261,10 @@ void TFileManager::UpdateFileTrack(const QString &fileName, TMovingInfo &telemet
     start = FItems[size_t(row)].Files[size_t(file)].StartTime;
     end = FItems[size_t(row)].Files[size_t(file)].EndTime;
   }
-  if (telemetry.GetStartTime() < start || telemetry.GetEndTime() > end) telemetry.Crop(start, end);
+  TFileItemSubitem span;
+  span.StartTime = start;
+  span.EndTime = end;
+  CropToFile(span, telemetry);
   std::lock_guard<std::mutex> lock(FLock);
   int file = -1;
   const int row = IndexOfFileLocked(fileName, &file);

@@ -315,7 +315,11 @@ bool TFileListCommands::CollectSelectedTracks(TTrackInfo &info)
     if (FModel.IsStatusRow(row)) continue;
     for (const TFileItemSubitem &f : m->GetGroup(row).Files)
       if (!f.TrackFileName.isEmpty())
-        if (const auto track = TMovingInfo::LoadFromFile(f.TrackFileName, false)) feed(*track);
+        if (const auto track = TMovingInfo::LoadFromFile(f.TrackFileName, false)) {
+          // As the list counts it and the loaded trip holds it.
+          TFileManager::CropToFile(f, *track);
+          feed(*track);
+        }
   }
   FHost.SetBusy(false);
   return info.Items.size() >= 2;

@@ -232,6 +232,7 @@ void TFormMain::FileManagerChanged(int index)
   FListCommands->SelectedCaption = State.SelectedCaption;
   FListCommands->FileManagerChanged(index);
   State.SelectedCaption = FListCommands->SelectedCaption;
+  if (Selection && Selection->FollowCatalogue()) Loop->RefreshTitle();
 }
 
 void TFormMain::AddFiles(const QStringList &names)
