@@ -6,9 +6,12 @@
 #include "CropRules.h"
 #include "RealWindowSupport.h"
 #include "UnitMovingInfo.h"
+#include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
 
+#include <QAction>
 #include <QItemSelectionModel>
+#include <QLabel>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -97,4 +100,58 @@ TEST_F(RealWindow, CutsBesideTheirFragmentsStayApartAndTripsReadOneDistance)
     EXPECT_EQ(Model().index(r, flcDistance).data().toString(), listed) << "the list after loading";
   }
   kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_cuts_beside_fragments.png"));
+}
+
+// A card added by hand, one recording of it loaded, then one of its folders
+// renamed: Refresh keeps the recordings still there, drops those whose files
+// are gone and says how many below the list, and the loaded one stops.
+TEST_F(RealWindow, RefreshDropsRecordingsWhoseFilesAreGoneAndKeepsThoseAddedByHand)
+{
+  QTemporaryDir copy, elsewhere;
+  const QString card = CopyOfDemoCard(copy);
+  ASSERT_FALSE(card.isEmpty());
+  ASSERT_NO_FATAL_FAILURE(Start(elsewhere.path()));
+  w->AddFiles({card});
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const TFileManager *m = Model().FileManager();
+  QStringList kept;
+  int loaded = -1;
+  for (int r = 0; r < m->GetCount(); ++r)
+    if (m->GetGroup(r).Summary.FileName.contains(QStringLiteral("/101MEDIA/")))
+      kept << m->GetGroup(r).Summary.Name;
+    else
+      loaded = r;
+  ASSERT_EQ(kept.size(), 1);
+  ASSERT_GE(loaded, 0);
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(loaded, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.Recording.Files.empty(); }, 5000));
+  ASSERT_TRUE(PressPlay(true));
+  ASSERT_TRUE(QDir(card).rename(QStringLiteral("DCIM/100MEDIA"), QStringLiteral("DCIM/100MEDIA.old")));
+
+  const QString oldCurrent = QDir::currentPath();
+  QDir::setCurrent(elsewhere.path());
+  w->Item("N_FileList_Refresh")->trigger();
+  QDir::setCurrent(oldCurrent);
+  auto *notice = w->ListView->findChild<QLabel *>(QStringLiteral("ListNotice"));
+  ASSERT_TRUE(notice);
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] { return Model().FileManager() && !Model().FileManager()->Searching() && notice->isVisible(); }, 20000));
+  m = Model().FileManager();
+  QStringList listed;
+  for (int r = 0; r < m->GetCount(); ++r) listed << m->GetGroup(r).Summary.Name;
+  EXPECT_EQ(listed, kept);
+  EXPECT_EQ(notice->text(), Translate(u"Mes_RecordingsGone") + QStringLiteral(": 2"));
+  EXPECT_TRUE(notice->toolTip().contains(card + QStringLiteral("/DCIM/100MEDIA/FILE0001.MOV")))
+      << notice->toolTip().toStdString();
+  EXPECT_TRUE(w->State.Recording.Files.empty());
+  EXPECT_FALSE(w->ButtonPlay->isEnabled());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("KESTRIL PLAYER"));
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_refresh_drops_gone.png"));
+
+  // The recording kept loads and plays as before.
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.Recording.Files.empty(); }, 5000));
+  EXPECT_TRUE(PressPlay(true));
 }
