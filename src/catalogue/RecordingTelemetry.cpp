@@ -2,18 +2,11 @@
 
 namespace kp {
 
-void FitToFileWindow(TMovingInfo &telemetry, TDateTime start, TDateTime end)
-{
-  if (telemetry.GetStartTime() < start || telemetry.GetEndTime() > end) telemetry.Crop(start, end);
-}
-
 TRecordingTelemetry::TRecordingTelemetry(TLoad load, TFit fit) : FLoad(std::move(load)), FFit(std::move(fit))
 {
   if (!FLoad) FLoad = [](const QString &fileName) { return TMovingInfo::LoadFromFile(fileName, false); };
   if (!FFit)
-    FFit = [](const TFileItemSubitem &file, TMovingInfo &telemetry) {
-      FitToFileWindow(telemetry, file.StartTime, file.EndTime);
-    };
+    FFit = [](const TFileItemSubitem &file, TMovingInfo &telemetry) { TFileManager::CropToFile(file, telemetry); };
 }
 
 std::vector<std::unique_ptr<TMovingInfo>> TRecordingTelemetry::Load(const TFileItem &recording)

@@ -15,9 +15,6 @@
 
 namespace kp {
 
-// Cuts what lies outside Start..End from Telemetry, when anything does.
-void FitToFileWindow(TMovingInfo &telemetry, TDateTime start, TDateTime end);
-
 class TRecordingTelemetry {
 public:
   // Reads one track or log file; null when it yields no telemetry.
@@ -26,8 +23,8 @@ public:
   // go in (the player lets the catalogue crop it and take its figures).
   using TFit = std::function<void(const TFileItemSubitem &file, TMovingInfo &telemetry)>;
 
-  // The defaults: the telemetry loader itself, and a crop to the file's
-  // own window.
+  // The defaults: the telemetry loader itself, and the catalogue's crop to
+  // the file's own span (so an export counts what the list counts).
   explicit TRecordingTelemetry(TLoad load = {}, TFit fit = {});
 
   // One object per file of Recording, in its order (an empty one for a file

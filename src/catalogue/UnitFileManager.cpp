@@ -94,7 +94,36 @@ QString TFileManager::SkippedNoticeLocked() const
   if (!FUnreadable.isEmpty()) parts << FWords.CantReadFolder + QStringLiteral(": ") + FUnreadable.back();
   if (!FUnrepresentable.isEmpty())
     parts << FWords.NamesNotUtf8 + QStringLiteral(": ") + QString::number(FUnrepresentable.size());
+  if (FRecordingsGone > 0) parts << FWords.RecordingsGone + QStringLiteral(": ") + QString::number(FRecordingsGone);
   return parts.join(QStringLiteral("; "));
+}
+
+void TFileManager::KeepListed(const std::vector<QStringList> &recordings)
+{
+  int gone = 0;
+  QStringList goneFiles;
+  for (const QStringList &videos : recordings) {
+    bool whole = true;
+    for (const QString &video : videos) {
+      TFileRecord record;
+      if (!ReadFileRecord(video, record)) {
+        whole = false;
+        goneFiles += video;
+        continue;
+      }
+      AddVideoFile(video, &record);
+    }
+    gone += whole ? 0 : 1;
+  }
+  std::lock_guard<std::mutex> lock(FLock);
+  FRecordingsGone += gone;
+  FGoneFiles += goneFiles;
+}
+
+QStringList TFileManager::GoneFiles() const
+{
+  std::lock_guard<std::mutex> lock(FLock);
+  return FGoneFiles;
 }
 
 QStringList TFileManager::UnreadableFolders() const

@@ -191,7 +191,8 @@ using TFileManagerPost = std::function<void(std::function<void()> deliver)>;
 // thread (at creation and at Refresh) so the search thread never reads the
 // language tables.
 struct TCatalogueWords {
-  QString Initializing, Searching, Preview, Video, Grouping, Today, Yesterday, CantReadFolder, NamesNotUtf8;
+  QString Initializing, Searching, Preview, Video, Grouping, Today, Yesterday, CantReadFolder, NamesNotUtf8,
+      RecordingsGone;
   QString KmWord, MiWord; // empty until the first Refresh
   TFormatSettings Formats;
   static TCatalogueWords Current(bool withUnits);
@@ -223,6 +224,13 @@ public:
     FRootsOverride = roots;
     FHasRootsOverride = true;
   }
+  // Before Start: the recordings an earlier list held, as the paths of each
+  // one's videos. The videos still there are listed again (with those the
+  // search finds), so files the user added by hand survive a new search; a
+  // recording with a video gone is counted for SkippedNotice and its gone
+  // paths kept for GoneFiles.
+  void KeepListed(const std::vector<QStringList> &recordings);
+  QStringList GoneFiles() const;
   // Asks the thread to stop; does not wait.
   void Stop();
   bool Stopped() const { return FStop.load(); }
@@ -243,7 +251,8 @@ public:
   // so they are left out (each also logged, its bytes escaped).
   int UnrepresentableNames() const;
   // What the user is told was left out: the last folder that could not be
-  // read and the count of names that cannot be shown; empty when nothing.
+  // read, the count of names that cannot be shown and of recordings whose
+  // files are gone (KeepListed); empty when nothing.
   QString SkippedNotice() const;
   void FillListItem(int index, TFileListItem &item) const;
   int IndexOfFile(const QString &fileName, int *fileIndex = nullptr) const;
@@ -263,6 +272,14 @@ public:
   static void FitTimesToGps(TFileItem &item);
   static void CopyTrackInfo(TFileItemSubitem &file, const TMovingInfo *telemetry);
   void PreviewRow(TFileItem &item) const;
+  // A file's distance, wherever it is shown, is that of its telemetry within
+  // the file's span: a log that covers a whole trip counts for each file
+  // only the part the file shows. CropToFile cuts Telemetry to that part
+  // (false when nothing lay outside or the span is unknown);
+  // FitTracksToFiles refills the track facts of the files whose track
+  // reaches beyond them.
+  static bool CropToFile(const TFileItemSubitem &file, TMovingInfo &telemetry);
+  void FitTracksToFiles(TFileItem &item) const;
 
   // ------------------------------------------------------------ records
   // Both work on a row held by the caller with the catalogue's current words;
@@ -392,6 +409,8 @@ private:
   QString FStatus;
   QStringList FUnreadable;
   QSet<QByteArray> FUnrepresentable; // their paths: overlapping roots meet them again
+  int FRecordingsGone = 0;
+  QStringList FGoneFiles;
   TCatalogueWords FWords;
 };
 

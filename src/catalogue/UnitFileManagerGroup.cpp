@@ -22,8 +22,11 @@ double RowTimeGap(const TFileItem &a, const TFileItem &b)
   // One within the other (a copy of the same span) never joins.
   if ((s1 - kFiveSeconds <= s2 && e2 <= e1 + kFiveSeconds) || (s2 - kFiveSeconds <= s1 && e1 <= e2 + kFiveSeconds))
     return 1;
-  if (s2 <= e1 && e1 <= e2) return e1 - s2 <= kSixMinutes ? e1 - s2 : 1;
-  if (s1 <= e2 && e2 <= e1) return e2 - s1 <= kSixMinutes ? e2 - s1 : 1;
+  // Rows that share more than the slack hold the same moments twice (a cut
+  // saved beside the fragments it came from): one trip would count them
+  // twice and play them interleaved.
+  if (s2 <= e1 && e1 <= e2) return e1 - s2 <= kFiveSeconds ? e1 - s2 : 1;
+  if (s1 <= e2 && e2 <= e1) return e2 - s1 <= kFiveSeconds ? e2 - s1 : 1;
   double gap = 1;
   if (e1 > 0) gap = std::min(gap, std::abs(e1 - s2));
   if (e2 > 0) gap = std::min(gap, std::abs(e2 - s1));
@@ -218,6 +221,7 @@ void TFileManager::MatchGpsLogs()
     }
     FindGpsFiles(copy);
     FitTimesToGps(copy);
+    FitTracksToFiles(copy);
     std::lock_guard<std::mutex> lock(FLock);
     WriteBackLocked(copy, hint);
   }

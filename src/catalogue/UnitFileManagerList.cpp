@@ -245,6 +245,7 @@ bool TFileManager::SetGroupTrack(int index, const QString &logFileName, const QS
       }
     }
   }
+  FitTracksToFiles(copy);
   std::lock_guard<std::mutex> lock(FLock);
   WriteBackLocked(copy, hint);
   return true;
@@ -261,7 +262,10 @@ void TFileManager::UpdateFileTrack(const QString &fileName, TMovingInfo &telemet
     start = FItems[size_t(row)].Files[size_t(file)].StartTime;
     end = FItems[size_t(row)].Files[size_t(file)].EndTime;
   }
-  FitToFileWindow(telemetry, start, end);
+  TFileItemSubitem span;
+  span.StartTime = start;
+  span.EndTime = end;
+  CropToFile(span, telemetry);
   std::lock_guard<std::mutex> lock(FLock);
   int file = -1;
   const int row = IndexOfFileLocked(fileName, &file);

@@ -13,7 +13,9 @@ constexpr int kWorstScore = 1000;
 // and gap in days.
 bool PairQualifies(const TFileItem &a, const TFileItem &b, int &score, double &gap);
 
-// Days between two rows as the grouping sees them (1: never join).
+// Days between two rows as the grouping sees them (1: never join): rows
+// that overlap by more than a few seconds, or lie one within the other,
+// never join.
 double RowTimeGap(const TFileItem &a, const TFileItem &b);
 // Characters after the common start of the rows' paths, minus one.
 int RowNameDistance(const TFileItem &a, const TFileItem &b);

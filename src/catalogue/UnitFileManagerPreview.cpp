@@ -111,11 +111,30 @@ void TFileManager::FitTimesToGps(TFileItem &item)
   }
 }
 
+bool TFileManager::CropToFile(const TFileItemSubitem &file, TMovingInfo &telemetry)
+{
+  if (!(0 < file.StartTime && file.StartTime < file.EndTime)) return false;
+  if (!(telemetry.GetStartTime() < file.StartTime || telemetry.GetEndTime() > file.EndTime)) return false;
+  return telemetry.Crop(file.StartTime, file.EndTime);
+}
+
+void TFileManager::FitTracksToFiles(TFileItem &item) const
+{
+  for (TFileItemSubitem &f : item.Files) {
+    if (Interrupted()) break;
+    if (f.TrackFileName.isEmpty() || !(0 < f.StartTime && f.StartTime < f.EndTime)) continue;
+    if (!(f.TrackStartTime < f.StartTime || f.TrackEndTime > f.EndTime)) continue;
+    const std::unique_ptr<TMovingInfo> telemetry = TMovingInfo::LoadFromFile(f.TrackFileName, true);
+    if (telemetry && CropToFile(f, *telemetry)) CopyTrackInfo(f, telemetry.get());
+  }
+}
+
 void TFileManager::PreviewRow(TFileItem &item) const
 {
   FindGpsFiles(item);
   ReadVideoHeaders(item);
   FitTimesToGps(item);
+  FitTracksToFiles(item);
 }
 
 bool TFileManager::PreviewByIdentity(const QString &identity, int hint)

@@ -213,6 +213,7 @@ TCatalogueWords TCatalogueWords::Current(bool withUnits)
   w.Yesterday = Translate(u"yesterday");
   w.CantReadFolder = Translate(u"Mes_CantReadFolder");
   w.NamesNotUtf8 = Translate(u"Mes_NamesNotUtf8");
+  w.RecordingsGone = Translate(u"Mes_RecordingsGone");
   if (withUnits) {
     w.KmWord = Translate(u"Kmeters");
     w.MiWord = Translate(u"Miles").left(2);

@@ -1,5 +1,6 @@
 // Joining fragments into recordings, splitting them, and matching card logs.
 #include "CatalogueTestSupport.h"
+#include "UnitMovingInfo.h"
 
 #include <QDir>
 #include <random>
@@ -70,9 +71,12 @@ TEST_F(Grouping, WhichPairsJoin)
   EXPECT_FALSE(Joined({Row(Clip(1), At(0, 0), At(3, 0)), Row(Clip(2), At(10, 0), At(23, 0))}));
   // A copy within another never joins it.
   EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 10)), Row(Clip(2), At(10, 2), At(10, 5))}));
-  // Overlapping by 10 minutes no, by 2 minutes yes.
+  // Rows that share moments never join, by 10 minutes or by 6 s; touching
+  // fragments may share up to 5 s.
   EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 10), At(10, 40))}));
-  EXPECT_TRUE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 18), At(10, 40))}));
+  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 18), At(10, 40))}));
+  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 19, 54), At(10, 40))}));
+  EXPECT_TRUE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 19, 55), At(10, 40))}));
   // Rows without times never join.
   EXPECT_FALSE(Joined({Row(Clip(1), 0, 0), Row(Clip(2), 0, 0)}));
 }
@@ -226,6 +230,14 @@ TEST_F(Grouping, CardLogBecomesTheTrack)
   const TFileItemSubitem f = fm->GetGroup(0).Files[0];
   EXPECT_EQ(f.TrackFileName, log);
   EXPECT_TRUE(f.HasTrack);
-  EXPECT_EQ(f.TrackStartTime, At(10, 0));
+  // The log covers ten minutes; the file's distance is that of the three it
+  // shows (36 km/h), the figure the player finds when it loads the file.
+  EXPECT_EQ(f.TrackStartTime, At(10, 1));
+  EXPECT_NEAR(f.TrackLength, 1800, 20);
   EXPECT_TRUE(fm->GetGroup(0).Summary.HasTrack);
+  const std::unique_ptr<TMovingInfo> loaded = TMovingInfo::LoadFromFile(log, false);
+  ASSERT_TRUE(loaded);
+  fm->UpdateFileTrack(f.FileName, *loaded);
+  EXPECT_EQ(fm->GetGroup(0).Files[0].TrackLength, f.TrackLength);
+  EXPECT_EQ(fm->GetGroup(0).DistanceText, QStringLiteral("1.80km"));
 }

@@ -124,7 +124,7 @@ void TFileListCommands::UpdateNotice()
     FNotice->Reset();
     return;
   }
-  FNotice->ShowNotice(m->SkippedNotice(), m->UnreadableFolders().join(QLatin1Char('\n')));
+  FNotice->ShowNotice(m->SkippedNotice(), (m->UnreadableFolders() + m->GoneFiles()).join(QLatin1Char('\n')));
 }
 
 void TFileListCommands::FileManagerChanged(int index)

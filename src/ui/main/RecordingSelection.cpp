@@ -77,8 +77,32 @@ void TRecordingSelection::LoadRecording(int row)
   S.CurrentPoint = ZeroedPoint();
   if (S.Map) S.Map->FollowMarker = true;
   if (C.MapPage) C.MapPage->SetMapBounds(std::vector<const TMovingInfo *>(infos.begin(), infos.end()), {}, true, true);
+  FollowCatalogue();
   FLoop.RefreshTitle();
   FLoop.TimerTimer(TOrigin::None);
+}
+
+bool TRecordingSelection::FollowCatalogue()
+{
+  TFileItem &r = S.Recording;
+  if (!C.FileManager || r.Files.empty()) return false;
+  const int row = C.FileManager->IndexOfFile(r.Files.front().FileName);
+  if (row < 0) return false;
+  const TFileItem listed = C.FileManager->GetGroup(row);
+  if (listed.Files.size() != r.Files.size()) return false;
+  for (size_t k = 0; k < r.Files.size(); ++k)
+    if (listed.Files[k].FileName != r.Files[k].FileName) return false;
+  // Times and positions stay the loaded ones: playback goes on undisturbed.
+  bool changed = false;
+  const auto take = [&changed](TFileItemSubitem &to, const TFileItemSubitem &from) {
+    changed |= to.TrackLength != from.TrackLength || to.AvgSpeed != from.AvgSpeed || to.HasTrack != from.HasTrack;
+    to.TrackLength = from.TrackLength;
+    to.AvgSpeed = from.AvgSpeed;
+    to.HasTrack = from.HasTrack;
+  };
+  take(r.Summary, listed.Summary);
+  for (size_t k = 0; k < r.Files.size(); ++k) take(r.Files[k], listed.Files[k]);
+  return changed;
 }
 
 void TRecordingSelection::ListViewClick(Qt::KeyboardModifiers modifiers)

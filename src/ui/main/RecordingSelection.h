@@ -35,6 +35,11 @@ public:
   void ListViewSelectItem(bool selected);
   void ListViewClick(Qt::KeyboardModifiers modifiers);
   void ListViewDblClick(TOrigin origin);
+  // The loaded recording takes the distance and average speed its row has
+  // in the catalogue now (refilled as its files load, or by a new preview),
+  // so the title reads what the list reads; only while a row holds exactly
+  // the loaded files. True when a figure changed.
+  bool FollowCatalogue();
 
 private:
   int SelectedRow(bool &several) const;

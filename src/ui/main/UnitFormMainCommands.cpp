@@ -43,6 +43,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QHeaderView>
@@ -196,7 +197,21 @@ void TFormMain::ApplyRefreshRate()
 
 void TFormMain::N_FileList_RefreshClick(bool search)
 {
-  if (FFileManager) FFileManager->Stop();
+  // The recordings listed so far: files the user added by hand are not
+  // where the search looks, so the new list keeps every one still there;
+  // those gone leave it, and a loaded one stops rather than fail later.
+  std::vector<QStringList> listed;
+  if (FFileManager) {
+    FFileManager->Stop();
+    for (int row = 0; row < FFileManager->GetCount(); ++row) {
+      QStringList videos;
+      for (const TFileItemSubitem &f : FFileManager->GetGroup(row).Files) videos << f.FileName;
+      if (!videos.isEmpty()) listed.push_back(videos);
+    }
+  }
+  const auto gone = [](const TFileItemSubitem &f) { return !QFileInfo(f.FileName).isFile(); };
+  if (std::any_of(State.Recording.Files.begin(), State.Recording.Files.end(), gone))
+    Loop->ButtonStopClick(TOrigin::None);
   FListModel->SetFileManager(nullptr);
   Controls.FileManager = nullptr;
   FFileManager.reset();
@@ -209,6 +224,7 @@ void TFormMain::N_FileList_RefreshClick(bool search)
   FFileManager->Refresh();
   FFileManager->SetSortColumn(settings::ColSort.Read());
   FFileManager->SetSortAscending(settings::ColSortDur.Read());
+  FFileManager->KeepListed(listed);
   FListModel->SetFileManager(FFileManager.get());
   Controls.FileManager = FFileManager.get();
   FFileManager->Start();
@@ -232,6 +248,7 @@ void TFormMain::FileManagerChanged(int index)
   FListCommands->SelectedCaption = State.SelectedCaption;
   FListCommands->FileManagerChanged(index);
   State.SelectedCaption = FListCommands->SelectedCaption;
+  if (Selection && Selection->FollowCatalogue()) Loop->RefreshTitle();
 }
 
 void TFormMain::AddFiles(const QStringList &names)

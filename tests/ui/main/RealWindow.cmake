@@ -3,7 +3,7 @@
 # layout: gauges, the bottom panel through full screen, re-layouts.
 kp_add_test(ui kp_ui_realwindow_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowFiles.cpp ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowViews.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowLayout.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowLayout.cpp ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowCatalogue.cpp
           ${CMAKE_CURRENT_LIST_DIR}/RealWindowSupport.h
   LIBS kp_ui kp_ui_testsupport Qt6::Test
   XCB)

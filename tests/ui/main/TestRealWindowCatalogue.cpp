@@ -1,0 +1,171 @@
+// The real main window over a card that also holds the program's own cuts
+// and over folders that change between searches: which recordings form a
+// trip, the one distance a trip reads, and what Refresh keeps.
+
+#include "CropJob.h"
+#include "CropRules.h"
+#include "RealWindowSupport.h"
+#include "UnitMovingInfo.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QLabel>
+
+using namespace kp;
+using kptest::RealWindow;
+
+namespace {
+
+// The cutting job's view of the window: nothing to stop, show or add.
+class TSilentCropHost : public ICropHost {
+public:
+  void StopPlayback() override {}
+  void HideMain() override {}
+  void ShowMain() override {}
+  void AddFiles(const QStringList &) override {}
+  QStringList ChooseVideoFiles() override { return {}; }
+  TCropTrack FindTrack(const QString &) override { return {}; }
+};
+
+// A copy of the demo card with its file times; empty on failure.
+QString CopyOfDemoCard(const QTemporaryDir &into)
+{
+  const QString card = into.filePath(QStringLiteral("card"));
+  int code = -1;
+  kptest::runTool(QStringLiteral("cp"), {"-a", kptest::DemoCard(), card}, &code);
+  return code == 0 ? card : QString();
+}
+
+QString Fragment(const QString &card, int number)
+{
+  return card + QStringLiteral("/DCIM/100MEDIA/FILE%1.MOV").arg(number, 4, 10, QLatin1Char('0'));
+}
+
+// Cuts [from, to] of each fragment into Movie as the cutting window does,
+// with the fragments' tracks; Dat: the ".dat" and ".srt" beside it.
+bool WriteCut(const QString &card, const QString &movie, const std::vector<std::tuple<int, double, double>> &pieces,
+              bool dat)
+{
+  std::vector<TCropItem> items;
+  for (const auto &[number, from, to] : pieces) {
+    TCropItem item;
+    if (!ReadCropSource(Fragment(card, number), 0, item)) return false;
+    item.Info = TMovingInfo::LoadFromFile(ChangeFileExt(Fragment(card, number), QStringLiteral(".DAT")), false);
+    item.P1 = from;
+    item.P2 = to;
+    items.push_back(std::move(item));
+  }
+  TCropJobOptions options;
+  options.Meta = dat;
+  options.SrtSubtitles = dat;
+  TSilentCropHost host;
+  TCropJob job(items, movie, options, host, {}, [](const QString &) {});
+  return job.Run() == TCropOutcome::Finished;
+}
+
+} // namespace
+
+// Two cuts saved in the card's own folder: one across the end of one trip
+// and the start of the next (with its track), one inside a trip without a
+// track (the card's GPS log covers it). Each stays a recording of its own,
+// and every row reads one distance in the list and in the title, before and
+// after it is loaded.
+TEST_F(RealWindow, CutsBesideTheirFragmentsStayApartAndTripsReadOneDistance)
+{
+  QTemporaryDir copy;
+  const QString card = CopyOfDemoCard(copy);
+  ASSERT_FALSE(card.isEmpty());
+  const QString media = card + QStringLiteral("/DCIM/100MEDIA/");
+  ASSERT_TRUE(WriteCut(card, media + QStringLiteral("sep.mov"), {{3, 0.5, 1.0}, {4, 0.0, 1.0}}, true));
+  ASSERT_TRUE(WriteCut(card, media + QStringLiteral("nodat.mov"), {{5, 0.25, 1.0}, {6, 0.0, 0.5}}, false));
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const TFileManager &m = *Model().FileManager();
+
+  // The search also looks beside the program, where other tests leave clips.
+  const auto onCard = [&](int r) { return m.GetGroup(r).Summary.FileName.startsWith(card); };
+  QStringList names;
+  for (int r = 0; r < m.GetCount(); ++r)
+    if (onCard(r)) names << m.GetGroup(r).Summary.Name;
+  names.sort();
+  EXPECT_EQ(names, QStringList({"FILE0001-3", "FILE0004-6", "FILE0007-9", "nodat", "sep"}));
+
+  for (int r = 0; r < Model().rowCount(); ++r) {
+    if (!onCard(r)) continue;
+    const QString listed = Model().index(r, flcDistance).data().toString();
+    SCOPED_TRACE(Model().index(r, 0).data().toString().toStdString() + " " + listed.toStdString());
+    ASSERT_FALSE(listed.isEmpty());
+    w->ListView->selectionModel()->setCurrentIndex(Model().index(r, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ASSERT_TRUE(kptest::waitUntil([&] { return w->windowTitle().startsWith(m.GetGroup(r).Summary.Name); }, 5000));
+    EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("    ") + listed + QStringLiteral("    ")))
+        << w->windowTitle().toStdString();
+    EXPECT_EQ(Model().index(r, flcDistance).data().toString(), listed) << "the list after loading";
+  }
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_cuts_beside_fragments.png"));
+}
+
+// A card added by hand, one recording of it loaded, then one of its folders
+// renamed: Refresh keeps the recordings still there, drops those whose files
+// are gone and says how many below the list, and the loaded one stops.
+TEST_F(RealWindow, RefreshDropsRecordingsWhoseFilesAreGoneAndKeepsThoseAddedByHand)
+{
+  QTemporaryDir copy, elsewhere;
+  const QString card = CopyOfDemoCard(copy);
+  ASSERT_FALSE(card.isEmpty());
+  ASSERT_NO_FATAL_FAILURE(Start(elsewhere.path()));
+  w->AddFiles({card});
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const TFileManager *m = Model().FileManager();
+  QStringList kept;
+  int loaded = -1;
+  // The search also looks beside the program, where other tests leave clips.
+  const auto onCard = [&](int r, const char *folder) {
+    return m->GetGroup(r).Summary.FileName.startsWith(card + QStringLiteral("/DCIM/") + QLatin1String(folder));
+  };
+  for (int r = 0; r < m->GetCount(); ++r) {
+    if (onCard(r, "101MEDIA/")) kept << m->GetGroup(r).Summary.Name;
+    if (onCard(r, "100MEDIA/")) loaded = r;
+  }
+  ASSERT_EQ(kept.size(), 1);
+  ASSERT_GE(loaded, 0);
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(loaded, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.Recording.Files.empty(); }, 5000));
+  ASSERT_TRUE(PressPlay(true));
+  ASSERT_TRUE(QDir(card).rename(QStringLiteral("DCIM/100MEDIA"), QStringLiteral("DCIM/100MEDIA.old")));
+
+  const QString oldCurrent = QDir::currentPath();
+  QDir::setCurrent(elsewhere.path());
+  w->Item("N_FileList_Refresh")->trigger();
+  QDir::setCurrent(oldCurrent);
+  auto *notice = w->ListView->findChild<QLabel *>(QStringLiteral("ListNotice"));
+  ASSERT_TRUE(notice);
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] { return Model().FileManager() && !Model().FileManager()->Searching() && notice->isVisible(); }, 20000));
+  m = Model().FileManager();
+  QStringList listed;
+  int row = -1;
+  for (int r = 0; r < m->GetCount(); ++r)
+    if (m->GetGroup(r).Summary.FileName.startsWith(card)) {
+      listed << m->GetGroup(r).Summary.Name;
+      row = r;
+    }
+  EXPECT_EQ(listed, kept);
+  EXPECT_EQ(notice->text(), Translate(u"Mes_RecordingsGone") + QStringLiteral(": 2"));
+  EXPECT_TRUE(notice->toolTip().contains(card + QStringLiteral("/DCIM/100MEDIA/FILE0001.MOV")))
+      << notice->toolTip().toStdString();
+  EXPECT_TRUE(w->State.Recording.Files.empty());
+  EXPECT_FALSE(w->ButtonPlay->isEnabled());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("KESTRIL PLAYER"));
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_refresh_drops_gone.png"));
+
+  // The recording kept loads and plays as before.
+  ASSERT_GE(row, 0);
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.Recording.Files.empty(); }, 5000));
+  EXPECT_TRUE(PressPlay(true));
+}
