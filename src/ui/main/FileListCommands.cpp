@@ -370,8 +370,8 @@ void TFileListCommands::OpenTrackInEarth()
     FHost.ShowMessage(Translate(u"Mes_NoGPSInfo"));
     return;
   }
-  const QString file = SanitizeFileName(QLatin1String("Track ") + DateTimeToStr(info.StartTime + TimeZoneShift()) +
-                                        QLatin1String(".kml"));
+  // Named as the track inside it is, so the globe's list and the file agree.
+  const QString file = ExportFileName(info.Name) + QLatin1String(".kml");
   QByteArray text;
   QString error, path;
   if (GpsExportConverters().front()->ExportToText(info, text)) path = CreateTempFile(file, text, error);

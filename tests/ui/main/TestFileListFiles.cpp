@@ -96,6 +96,11 @@ TEST_F(CardFixture, ExportedTrackReadsBackInOtherTools)
   Commands->OpenTrackInEarth();
   ASSERT_EQ(Host.Opened.size(), 1);
   EXPECT_TRUE(Host.Opened.front().endsWith(".kml"));
+  // The file takes the track's own name, which the export proposed too.
+  const QString gpx = QString::fromUtf8(kptest::readFileBytes(out.path() + "/trip.gpx"));
+  const QString base = QFileInfo(Host.Opened.front()).completeBaseName(); // "Track yyyy.MM.dd hh-mm-ss"
+  const QString time = QString(base.mid(17)).replace('-', ':');
+  EXPECT_TRUE(gpx.contains("<name>" + base.left(17) + time + "</name>")) << base.toStdString();
   if (const QString xmllint = findTool("xmllint"); !xmllint.isEmpty()) {
     int code = -1;
     runTool(xmllint, {"--noout", Host.Opened.front()}, &code);
