@@ -169,6 +169,17 @@ struct RealWindow : ::testing::Test {
     return double(w->Model->GetPosition() * (s.EndTime - s.StartTime) * 86400);
   }
   bool Playing() const { return w->ButtonPlay->isChecked() && w->FilterGraph.GetState() == kp::psPlaying; }
+  // Starts on the demo card and plays its first row, clicked and double
+  // clicked as a user does.
+  void PlayTheDemoCardsFirstRow()
+  {
+    ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+    ASSERT_TRUE(waitUntil([&] { return Listed(); }, 10000));
+    const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
+    QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+    QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
+    ASSERT_TRUE(waitUntil([&] { return Playing(); }, 10000));
+  }
   // Plays (or pauses) with the play button, then waits for the position
   // to move (or for the graph to hold).
   bool PressPlay(bool play)

@@ -379,12 +379,7 @@ void CloseMenus()
 
 TEST_F(RealWindow, TabWalksTheControlsAndNeverChangesThePlayingRecording)
 {
-  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
-  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
-  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
-  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
-  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
-  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
+  ASSERT_NO_FATAL_FAILURE(PlayTheDemoCardsFirstRow());
   const QString playing = w->State.Recording.Summary.Name;
   w->ListView->setFocus();
   for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
@@ -410,12 +405,7 @@ TEST_F(RealWindow, TabWalksTheControlsAndNeverChangesThePlayingRecording)
 // scroll; paused, they step.
 TEST_F(RealWindow, FrameStepKeysNeverMoveTheList)
 {
-  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
-  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
-  const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
-  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
-  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
-  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
+  ASSERT_NO_FATAL_FAILURE(PlayTheDemoCardsFirstRow());
   ASSERT_TRUE(Activate(w.get()));
   const QModelIndex current = w->ListView->currentIndex();
   const QScrollBar *across = w->ListView->horizontalScrollBar();
