@@ -169,3 +169,54 @@ TEST_F(RealWindow, RefreshDropsRecordingsWhoseFilesAreGoneAndKeepsThoseAddedByHa
   ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.Recording.Files.empty(); }, 5000));
   EXPECT_TRUE(PressPlay(true));
 }
+
+// A folder of the card renamed where the search looks: Refresh lists its
+// recordings again from there, and nothing is told lost. Then the folder
+// taken away for good: its recordings are told gone.
+TEST_F(RealWindow, RefreshTellsNothingLostOfAFolderRenamedWhereTheSearchLooks)
+{
+  QTemporaryDir copy;
+  const QString card = CopyOfDemoCard(copy);
+  ASSERT_FALSE(card.isEmpty());
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  auto *notice = w->ListView->findChild<QLabel *>(QStringLiteral("ListNotice"));
+  ASSERT_TRUE(notice);
+  // The names of the card's recordings, those of the folder Under alone when given.
+  const auto cardNames = [&](const QString &under = QString()) {
+    const TFileManager *m = Model().FileManager();
+    QStringList names;
+    for (int r = 0; m && r < m->GetCount(); ++r)
+      if (m->GetGroup(r).Summary.FileName.startsWith(card + under)) names << m->GetGroup(r).Summary.Name;
+    names.sort();
+    return names;
+  };
+  const auto refresh = [&] {
+    const QString oldCurrent = QDir::currentPath();
+    QDir::setCurrent(card);
+    w->Item("N_FileList_Refresh")->trigger();
+    QDir::setCurrent(oldCurrent);
+    return kptest::waitUntil([&] { return Model().FileManager() && !Model().FileManager()->Searching(); }, 20000);
+  };
+  const QStringList all = cardNames(), moved = cardNames(QStringLiteral("/DCIM/100MEDIA/"));
+  ASSERT_GE(moved.size(), 1);
+  ASSERT_GT(all.size(), moved.size());
+
+  ASSERT_TRUE(QDir(card).rename(QStringLiteral("DCIM/100MEDIA"), QStringLiteral("DCIM/100MEDIA.old")));
+  ASSERT_TRUE(refresh());
+  ASSERT_TRUE(kptest::waitUntil([&] { return cardNames() == all; }, 5000)) << cardNames().join(' ').toStdString();
+  EXPECT_EQ(cardNames(QStringLiteral("/DCIM/100MEDIA.old/")), moved);
+  EXPECT_FALSE(notice->isVisible() && notice->text().contains(Translate(u"Mes_RecordingsGone")))
+      << notice->text().toStdString();
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_refresh_folder_renamed.png"));
+
+  ASSERT_TRUE(QDir(card + QStringLiteral("/DCIM/100MEDIA.old")).removeRecursively());
+  ASSERT_TRUE(refresh());
+  ASSERT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 5000));
+  QStringList left = all;
+  for (const QString &name : moved) left.removeOne(name);
+  EXPECT_EQ(cardNames(), left);
+  EXPECT_EQ(notice->text(), Translate(u"Mes_RecordingsGone") + QStringLiteral(": ") + QString::number(moved.size()));
+  EXPECT_TRUE(notice->toolTip().contains(card + QStringLiteral("/DCIM/100MEDIA.old/FILE0001.MOV")))
+      << notice->toolTip().toStdString();
+}
