@@ -107,6 +107,46 @@ TEST_F(RealWindow, CutsBesideTheirFragmentsStayApartAndTripsReadOneDistance)
   kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_cuts_beside_fragments.png"));
 }
 
+// A cut of two fragments a minute apart, saved on the card: its row and its
+// title read the distance driven in its pictures, as its subtitles count it,
+// and an average speed the car reached, not the straight line between the
+// pieces added in no time.
+TEST_F(RealWindow, ACutOfPiecesApartReadsTheDistanceItsPicturesDrive)
+{
+  QTemporaryDir copy;
+  const QString card = CopyOfDemoCard(copy);
+  ASSERT_FALSE(card.isEmpty());
+  const QString movie = card + QStringLiteral("/DCIM/100MEDIA/apart.mov");
+  ASSERT_TRUE(WriteCut(card, movie, {{1, 0.0, 1.0}, {3, 0.0, 1.0}}, true));
+  const QStringList srt = QString::fromUtf8(kptest::readFileBytes(ChangeFileExt(movie, QStringLiteral(".srt"))))
+                              .split(Translate(u"Details_Track_Length") + QStringLiteral(": "));
+  ASSERT_GT(srt.size(), 2);
+  const double shown = srt.back().section(Translate(u"meters"), 0, 0).toDouble();
+  double fastest = 0;
+  for (int n : {1, 3})
+    for (const TMovingPoint &p :
+         TMovingInfo::LoadFromFile(ChangeFileExt(Fragment(card, n), QStringLiteral(".DAT")), false)->Points)
+      fastest = std::max(fastest, p.Speed);
+  ASSERT_GT(shown, 100);
+
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const TFileManager &m = *Model().FileManager();
+  int row = -1;
+  for (int r = 0; r < m.GetCount(); ++r)
+    if (m.GetGroup(r).Summary.FileName == movie) row = r;
+  ASSERT_GE(row, 0);
+  const TFileItemSubitem sum = m.GetGroup(row).Summary;
+  EXPECT_NEAR(sum.TrackLength, shown, 0.03 * shown);
+  EXPECT_LE(sum.AvgSpeed, fastest);
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->windowTitle().startsWith(QStringLiteral("apart")); }, 5000));
+  EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("    ") + Model().index(row, flcDistance).data().toString()))
+      << w->windowTitle().toStdString();
+  EXPECT_NEAR(w->State.MovingInfos.front()->GetTrackLength(), shown, 0.03 * shown);
+}
+
 // A card added by hand, one recording of it loaded, then one of its folders
 // renamed: Refresh keeps the recordings still there, drops those whose files
 // are gone and says how many below the list, and the loaded one stops.
