@@ -94,36 +94,58 @@ QString TFileManager::SkippedNoticeLocked() const
   if (!FUnreadable.isEmpty()) parts << FWords.CantReadFolder + QStringLiteral(": ") + FUnreadable.back();
   if (!FUnrepresentable.isEmpty())
     parts << FWords.NamesNotUtf8 + QStringLiteral(": ") + QString::number(FUnrepresentable.size());
-  if (FRecordingsGone > 0) parts << FWords.RecordingsGone + QStringLiteral(": ") + QString::number(FRecordingsGone);
+  if (const size_t gone = StillGoneLocked().size())
+    parts << FWords.RecordingsGone + QStringLiteral(": ") + QString::number(gone);
   return parts.join(QStringLiteral("; "));
 }
 
-void TFileManager::KeepListed(const std::vector<QStringList> &recordings)
+void TFileManager::KeepListed(const std::vector<std::vector<TListedVideo>> &recordings)
 {
-  int gone = 0;
-  QStringList goneFiles;
-  for (const QStringList &videos : recordings) {
-    bool whole = true;
-    for (const QString &video : videos) {
+  std::vector<std::vector<TListedVideo>> goneRecordings;
+  for (const std::vector<TListedVideo> &videos : recordings) {
+    std::vector<TListedVideo> gone;
+    for (const TListedVideo &video : videos) {
       TFileRecord record;
-      if (!ReadFileRecord(video, record)) {
-        whole = false;
-        goneFiles += video;
+      if (!ReadFileRecord(video.FileName, record)) {
+        gone.push_back(video);
         continue;
       }
-      AddVideoFile(video, &record);
+      AddVideoFile(video.FileName, &record);
     }
-    gone += whole ? 0 : 1;
+    if (!gone.empty()) goneRecordings.push_back(std::move(gone));
   }
   std::lock_guard<std::mutex> lock(FLock);
-  FRecordingsGone += gone;
-  FGoneFiles += goneFiles;
+  FGoneRecordings.insert(FGoneRecordings.end(), goneRecordings.begin(), goneRecordings.end());
+}
+
+std::vector<QStringList> TFileManager::StillGoneLocked() const
+{
+  std::vector<QStringList> still;
+  if (FGoneRecordings.empty()) return still;
+  // A folder renamed or moved where the search looks brings its videos back
+  // under other paths: nothing of them is lost.
+  const auto key = [](const QString &path, int64_t size) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char('|') + QString::number(size);
+  };
+  QSet<QString> listed;
+  for (const TFileItem &item : FItems)
+    for (const TFileItemSubitem &f : item.Files)
+      if (f.Size >= 0) listed.insert(key(f.FileName, f.Size));
+  for (const std::vector<TListedVideo> &videos : FGoneRecordings) {
+    QStringList paths;
+    for (const TListedVideo &v : videos)
+      if (v.Size < 0 || !listed.contains(key(v.FileName, v.Size))) paths << v.FileName;
+    if (!paths.isEmpty()) still.push_back(paths);
+  }
+  return still;
 }
 
 QStringList TFileManager::GoneFiles() const
 {
   std::lock_guard<std::mutex> lock(FLock);
-  return FGoneFiles;
+  QStringList files;
+  for (const QStringList &paths : StillGoneLocked()) files += paths;
+  return files;
 }
 
 QStringList TFileManager::UnreadableFolders() const

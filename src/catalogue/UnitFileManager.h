@@ -207,6 +207,12 @@ struct TFileRecord {
 // False when the file cannot be examined.
 bool ReadFileRecord(const QString &path, TFileRecord &record);
 
+// A video an earlier list held.
+struct TListedVideo {
+  QString FileName;
+  int64_t Size = -1; // bytes, -1 unknown
+};
+
 class TFileManager {
 public:
   TFileManager(bool searchOnStart, TFileManagerEvent onChange, TFileManagerPost post = {});
@@ -224,12 +230,12 @@ public:
     FRootsOverride = roots;
     FHasRootsOverride = true;
   }
-  // Before Start: the recordings an earlier list held, as the paths of each
-  // one's videos. The videos still there are listed again (with those the
-  // search finds), so files the user added by hand survive a new search; a
-  // recording with a video gone is counted for SkippedNotice and its gone
-  // paths kept for GoneFiles.
-  void KeepListed(const std::vector<QStringList> &recordings);
+  // Before Start: the recordings an earlier list held, as each one's videos.
+  // The videos still there are listed again (with those the search finds),
+  // so files the user added by hand survive a new search; a recording with
+  // a video gone is counted for SkippedNotice and its gone paths kept for
+  // GoneFiles, unless the search lists each such video again elsewhere.
+  void KeepListed(const std::vector<std::vector<TListedVideo>> &recordings);
   QStringList GoneFiles() const;
   // Asks the thread to stop; does not wait.
   void Stop();
@@ -353,6 +359,9 @@ private:
   void SetStatus(const QString &status);
   QString StatusTextLocked() const;
   QString SkippedNoticeLocked() const;
+  // The gone videos of FGoneRecordings that the list does not hold again
+  // (same name, same size) in another folder, by recording.
+  std::vector<QStringList> StillGoneLocked() const;
   void NoteUnreadableFolder(const QString &path, int error);
   void NoteUnrepresentableName(const QByteArray &path);
   bool Interrupted() const { return FStop.load() || FClearRequested.load(); }
@@ -409,8 +418,8 @@ private:
   QString FStatus;
   QStringList FUnreadable;
   QSet<QByteArray> FUnrepresentable; // their paths: overlapping roots meet them again
-  int FRecordingsGone = 0;
-  QStringList FGoneFiles;
+  // Of each recording KeepListed found a video of gone: those videos.
+  std::vector<std::vector<TListedVideo>> FGoneRecordings;
   TCatalogueWords FWords;
 };
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStringTokenizer>
 
 #include <cerrno>
@@ -14,7 +15,31 @@ namespace kp {
 
 namespace {
 
-const char kTempInfix[] = ".tmp-";
+// A temporary name is the file's name, this mark, ten hex digits of our own
+// and the six characters mkostemp puts in: a user's copy beside the file
+// ("settings.conf.tmp-draft1") will not have that mark and length by chance.
+const char kTempMark[] = ".kp-";
+constexpr int kOwnDigits = 10;
+constexpr int kSystemChars = 6;
+
+QByteArray OwnDigits()
+{
+  const quint64 bits = QRandomGenerator::global()->generate64() & ((quint64(1) << (4 * kOwnDigits)) - 1);
+  return QByteArray::number(bits, 16).rightJustified(kOwnDigits, '0');
+}
+
+bool IsTemporaryOf(const QString &fileName, const QString &name)
+{
+  const QString prefix = fileName + QLatin1String(kTempMark);
+  if (!name.startsWith(prefix) || name.size() != prefix.size() + kOwnDigits + kSystemChars) return false;
+  for (qsizetype i = prefix.size(); i < name.size(); ++i) {
+    const char16_t c = name[i].unicode();
+    const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+    const bool alnum = hex || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+    if (i < prefix.size() + kOwnDigits ? !hex : !alnum) return false;
+  }
+  return true;
+}
 
 void AppendEscaped(QString &out, const QString &text, bool isName)
 {
@@ -142,7 +167,7 @@ bool ReplaceFileAtomically(const QString &path, const QByteArray &data, const st
     step = QString::fromLatin1(what);
     return false;
   };
-  QByteArray temp = QFile::encodeName(path) + kTempInfix + "XXXXXX";
+  QByteArray temp = QFile::encodeName(path) + kTempMark + OwnDigits() + "XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return fail("cannot create a temporary file");
   bool ok = WriteAllToFd(fd, data) && ::fsync(fd) == 0;
@@ -162,10 +187,10 @@ void RemoveStaleTempFiles(const QString &path)
 {
   const QFileInfo info(path);
   QDir folder(info.absolutePath());
-  // The six characters mkostemp puts in, and no other name.
-  const QStringList stale = folder.entryList({info.fileName() + QLatin1String(kTempInfix) + QLatin1String("??????")},
-                                             QDir::Files | QDir::Hidden);
-  for (const QString &name : stale) folder.remove(name);
+  const QStringList alike =
+      folder.entryList({info.fileName() + QLatin1String(kTempMark) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+  for (const QString &name : alike)
+    if (IsTemporaryOf(info.fileName(), name)) folder.remove(name);
 }
 
 } // namespace kp

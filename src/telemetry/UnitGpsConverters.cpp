@@ -162,6 +162,8 @@ bool TGpsInfoConverter::ParseText(QByteArrayView text, TTrackInfo &info, TParseC
         if (last.Kind == ikGps && last.Time > 1.0) {
           ctx.BlockStart = false;
           retiming.Retime(info, ctx.Count);
+          // Each block is a piece of its own: no line joins it to the last.
+          info.TripStarts.push_back(size_t(ctx.Count - 1));
         }
       }
       ++ctx.LineNo;
@@ -173,6 +175,7 @@ bool TGpsInfoConverter::ParseText(QByteArrayView text, TTrackInfo &info, TParseC
     }
   }
   if (gaveUp) ctx.Count = 0;
+  std::erase_if(info.TripStarts, [&](size_t start) { return start >= size_t(ctx.Count); });
   retiming.Apply(info, ctx.Count);
   info.Items.resize(ctx.Count);
   return ctx.Count >= 1;

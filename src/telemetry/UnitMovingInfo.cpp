@@ -121,6 +121,15 @@ std::unique_ptr<TMovingInfo> TMovingInfo::LoadFromTrackInfo(const TTrackInfo &in
       result->GSensor.push_back(s);
     }
   }
+  for (const size_t start : info.TripStarts) {
+    const auto fix =
+        std::find_if(info.Items.begin() + ptrdiff_t(std::min(start, info.Items.size())), info.Items.end(),
+                     [](const TTrackInfoItem &item) {
+                       return item.Kind == ikGps && item.Time > 0 && !item.NoFix && item.Lon != 0 && item.Lat != 0;
+                     });
+    if (fix != info.Items.end() && (result->PieceStarts.empty() || fix->Time > result->PieceStarts.back()))
+      result->PieceStarts.push_back(fix->Time);
+  }
   result->Clean();
   result->AssignGSensorTimes(fileName);
   result->CenterGSensor();

@@ -65,6 +65,10 @@ public:
   std::vector<TMovingPoint> Points;     // in time order
   TDateTime StartTime = 0, EndTime = 0; // recording window
   double SampleInterval = 0;            // mean sample interval, days (0 = not measured)
+  // When each piece after the first begins (its first fix), ascending: a
+  // cut joins fragments minutes apart end to end, and the way between them
+  // is no part of its trip.
+  std::vector<TDateTime> PieceStarts;
 
   // ------------------------------------------------------------ loading
 

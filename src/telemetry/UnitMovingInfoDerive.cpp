@@ -177,15 +177,23 @@ void TMovingInfo::CalcDerived(bool quick)
 void TMovingInfo::CalcTrip()
 {
   ptrdiff_t prev = -1;
+  auto piece = PieceStarts.begin();
   for (size_t i = 0; i < Points.size(); ++i) {
     TMovingPoint &p = Points[i];
     if (p.Index == 0) p.Index = static_cast<int32_t>(i);
+    // The first fix of a later piece adds nothing: the pictures never drove
+    // the way from the piece before.
+    bool joins = false;
+    while (piece != PieceStarts.end() && *piece <= p.Time) {
+      joins |= prev >= 0 && Points[prev].Time < *piece;
+      ++piece;
+    }
     if (p.Trip == 0) {
       if (prev < 0) {
         p.Trip = 0;
       } else {
         const TMovingPoint &q = Points[prev];
-        p.Trip = q.Trip + (p.NoFix ? 0.0 : GeoDistance(q.Lon, q.Lat, p.Lon, p.Lat));
+        p.Trip = q.Trip + (p.NoFix || joins ? 0.0 : GeoDistance(q.Lon, q.Lat, p.Lon, p.Lat));
       }
     }
     if (!p.NoFix) prev = static_cast<ptrdiff_t>(i);

@@ -44,7 +44,7 @@ protected:
   QByteArray FileBytes() const { return kptest::readFileBytes(FilePath()); }
   QStringList TempFiles() const
   {
-    return QDir(FDir).entryList({QStringLiteral("settings.conf.tmp-??????")}, QDir::Files | QDir::Hidden);
+    return QDir(FDir).entryList({QStringLiteral("settings.conf.kp-????????????????")}, QDir::Files | QDir::Hidden);
   }
 
   QTemporaryDir FTmp;
@@ -296,11 +296,13 @@ TEST_F(SettingsStore, CrashBeforeTheRenameKeepsTheOldFile)
   EXPECT_EQ(FileBytes(), before);
   EXPECT_EQ(ReadSettingInt("volume", 100), 50);
   EXPECT_EQ(TempFiles().size(), 1); // the orphan of the crashed write
-  // A user's copy beside it only looks like one.
-  ASSERT_TRUE(kptest::writeFileBytes(FDir + "/settings.conf.tmp-before-upgrade", "mine"));
+  // A user's copies beside it only look like one, whatever their length.
+  const QStringList users{"settings.conf.tmp-before-upgrade", "settings.conf.tmp-draft1", ".settings.conf.backup.part",
+                          ".settings.conf.old.part",          ".settings.conf.v2.part",   "settings.conf.kp-draft1"};
+  for (const QString &name : users) ASSERT_TRUE(kptest::writeFileBytes(FDir + "/" + name, "mine"));
 
   EXPECT_TRUE(WriteSettingInt("volume", 70));
-  EXPECT_EQ(kptest::readFileBytes(FDir + "/settings.conf.tmp-before-upgrade"), "mine");
+  for (const QString &name : users) EXPECT_EQ(kptest::readFileBytes(FDir + "/" + name), "mine") << name.toStdString();
   EXPECT_EQ(ReadSettingInt("volume", 100), 70);
   EXPECT_EQ(ReadSetting("id", ""), "abcdefghijk");
   EXPECT_TRUE(TempFiles().isEmpty());

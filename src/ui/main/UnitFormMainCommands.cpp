@@ -200,13 +200,13 @@ void TFormMain::N_FileList_RefreshClick(bool search)
   // The recordings listed so far: files the user added by hand are not
   // where the search looks, so the new list keeps every one still there;
   // those gone leave it, and a loaded one stops rather than fail later.
-  std::vector<QStringList> listed;
+  std::vector<std::vector<TListedVideo>> listed;
   if (FFileManager) {
     FFileManager->Stop();
     for (int row = 0; row < FFileManager->GetCount(); ++row) {
-      QStringList videos;
-      for (const TFileItemSubitem &f : FFileManager->GetGroup(row).Files) videos << f.FileName;
-      if (!videos.isEmpty()) listed.push_back(videos);
+      std::vector<TListedVideo> videos;
+      for (const TFileItemSubitem &f : FFileManager->GetGroup(row).Files) videos.push_back({f.FileName, f.Size});
+      if (!videos.empty()) listed.push_back(std::move(videos));
     }
   }
   const auto gone = [](const TFileItemSubitem &f) { return !QFileInfo(f.FileName).isFile(); };

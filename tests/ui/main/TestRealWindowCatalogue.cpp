@@ -107,6 +107,46 @@ TEST_F(RealWindow, CutsBesideTheirFragmentsStayApartAndTripsReadOneDistance)
   kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_cuts_beside_fragments.png"));
 }
 
+// A cut of two fragments a minute apart, saved on the card: its row and its
+// title read the distance driven in its pictures, as its subtitles count it,
+// and an average speed the car reached, not the straight line between the
+// pieces added in no time.
+TEST_F(RealWindow, ACutOfPiecesApartReadsTheDistanceItsPicturesDrive)
+{
+  QTemporaryDir copy;
+  const QString card = CopyOfDemoCard(copy);
+  ASSERT_FALSE(card.isEmpty());
+  const QString movie = card + QStringLiteral("/DCIM/100MEDIA/apart.mov");
+  ASSERT_TRUE(WriteCut(card, movie, {{1, 0.0, 1.0}, {3, 0.0, 1.0}}, true));
+  const QStringList srt = QString::fromUtf8(kptest::readFileBytes(ChangeFileExt(movie, QStringLiteral(".srt"))))
+                              .split(Translate(u"Details_Track_Length") + QStringLiteral(": "));
+  ASSERT_GT(srt.size(), 2);
+  const double shown = srt.back().section(Translate(u"meters"), 0, 0).toDouble();
+  double fastest = 0;
+  for (int n : {1, 3})
+    for (const TMovingPoint &p :
+         TMovingInfo::LoadFromFile(ChangeFileExt(Fragment(card, n), QStringLiteral(".DAT")), false)->Points)
+      fastest = std::max(fastest, p.Speed);
+  ASSERT_GT(shown, 100);
+
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const TFileManager &m = *Model().FileManager();
+  int row = -1;
+  for (int r = 0; r < m.GetCount(); ++r)
+    if (m.GetGroup(r).Summary.FileName == movie) row = r;
+  ASSERT_GE(row, 0);
+  const TFileItemSubitem sum = m.GetGroup(row).Summary;
+  EXPECT_NEAR(sum.TrackLength, shown, 0.03 * shown);
+  EXPECT_LE(sum.AvgSpeed, fastest);
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->windowTitle().startsWith(QStringLiteral("apart")); }, 5000));
+  EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("    ") + Model().index(row, flcDistance).data().toString()))
+      << w->windowTitle().toStdString();
+  EXPECT_NEAR(w->State.MovingInfos.front()->GetTrackLength(), shown, 0.03 * shown);
+}
+
 // A card added by hand, one recording of it loaded, then one of its folders
 // renamed: Refresh keeps the recordings still there, drops those whose files
 // are gone and says how many below the list, and the loaded one stops.
@@ -168,4 +208,55 @@ TEST_F(RealWindow, RefreshDropsRecordingsWhoseFilesAreGoneAndKeepsThoseAddedByHa
                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   ASSERT_TRUE(kptest::waitUntil([&] { return !w->State.Recording.Files.empty(); }, 5000));
   EXPECT_TRUE(PressPlay(true));
+}
+
+// A folder of the card renamed where the search looks: Refresh lists its
+// recordings again from there, and nothing is told lost. Then the folder
+// taken away for good: its recordings are told gone.
+TEST_F(RealWindow, RefreshTellsNothingLostOfAFolderRenamedWhereTheSearchLooks)
+{
+  QTemporaryDir copy;
+  const QString card = CopyOfDemoCard(copy);
+  ASSERT_FALSE(card.isEmpty());
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  auto *notice = w->ListView->findChild<QLabel *>(QStringLiteral("ListNotice"));
+  ASSERT_TRUE(notice);
+  // The names of the card's recordings, those of the folder Under alone when given.
+  const auto cardNames = [&](const QString &under = QString()) {
+    const TFileManager *m = Model().FileManager();
+    QStringList names;
+    for (int r = 0; m && r < m->GetCount(); ++r)
+      if (m->GetGroup(r).Summary.FileName.startsWith(card + under)) names << m->GetGroup(r).Summary.Name;
+    names.sort();
+    return names;
+  };
+  const auto refresh = [&] {
+    const QString oldCurrent = QDir::currentPath();
+    QDir::setCurrent(card);
+    w->Item("N_FileList_Refresh")->trigger();
+    QDir::setCurrent(oldCurrent);
+    return kptest::waitUntil([&] { return Model().FileManager() && !Model().FileManager()->Searching(); }, 20000);
+  };
+  const QStringList all = cardNames(), moved = cardNames(QStringLiteral("/DCIM/100MEDIA/"));
+  ASSERT_GE(moved.size(), 1);
+  ASSERT_GT(all.size(), moved.size());
+
+  ASSERT_TRUE(QDir(card).rename(QStringLiteral("DCIM/100MEDIA"), QStringLiteral("DCIM/100MEDIA.old")));
+  ASSERT_TRUE(refresh());
+  ASSERT_TRUE(kptest::waitUntil([&] { return cardNames() == all; }, 5000)) << cardNames().join(' ').toStdString();
+  EXPECT_EQ(cardNames(QStringLiteral("/DCIM/100MEDIA.old/")), moved);
+  EXPECT_FALSE(notice->isVisible() && notice->text().contains(Translate(u"Mes_RecordingsGone")))
+      << notice->text().toStdString();
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_refresh_folder_renamed.png"));
+
+  ASSERT_TRUE(QDir(card + QStringLiteral("/DCIM/100MEDIA.old")).removeRecursively());
+  ASSERT_TRUE(refresh());
+  ASSERT_TRUE(kptest::waitUntil([&] { return notice->isVisible(); }, 5000));
+  QStringList left = all;
+  for (const QString &name : moved) left.removeOne(name);
+  EXPECT_EQ(cardNames(), left);
+  EXPECT_EQ(notice->text(), Translate(u"Mes_RecordingsGone") + QStringLiteral(": ") + QString::number(moved.size()));
+  EXPECT_TRUE(notice->toolTip().contains(card + QStringLiteral("/DCIM/100MEDIA.old/FILE0001.MOV")))
+      << notice->toolTip().toStdString();
 }
