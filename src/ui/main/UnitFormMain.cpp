@@ -329,6 +329,9 @@ void TFormMain::LayoutControlPanel()
     PanelControl->setFixedHeight(out.PanelHeight);
   else
     PanelGraphicsAddon->setFixedWidth(std::max(1, out.PanelWidth));
+  // The list's splitter may not take the room the gauges need: on a small
+  // screen its design width would leave them cut behind the graphs.
+  if (PanelBottom->minimumWidth() != out.RowMinimum) PanelBottom->setMinimumWidth(out.RowMinimum);
 }
 
 void TFormMain::SplitterMoved(bool listView)

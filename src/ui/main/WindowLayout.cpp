@@ -79,6 +79,7 @@ TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
     const int needed = right;
     const int share = std::max(in.BottomPanelWidth / 2, in.BottomPanelWidth - kLeastGraphWidth);
     out.PanelWidth = std::min(needed, share);
+    out.RowMinimum = needed + kLeastGraphWidth;
   }
   for (const QRect &r : placed) out.Positions.push_back(r.topLeft());
   return out;

@@ -28,6 +28,9 @@ struct TControlPanelLayout {
   std::vector<QPoint> Positions; // one per block
   int PanelHeight = 0;
   int PanelWidth = 0; // changed only along a side
+  // Along a side: the least width of the whole bottom row that shows the
+  // columns whole beside the least graph (0 along the top or bottom).
+  int RowMinimum = 0;
 };
 
 TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in);

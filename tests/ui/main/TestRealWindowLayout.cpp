@@ -320,17 +320,21 @@ TEST_F(RealWindowLayout, SmallWindowsShowEveryGaugeAndToolbarButton)
 {
   ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
   ASSERT_NO_FATAL_FAILURE(LoadFirstRow());
-  // 1120x540 is the default size on a 1280x720 screen.
-  for (const QSize size : {QSize(1024, 768), QSize(1200, 800), QSize(1120, 540)}) {
+  // 1120x540 and 896x576 are the default sizes on 1280x720 and 1024x768
+  // screens.
+  for (const QSize size : {QSize(1024, 768), QSize(1200, 800), QSize(1120, 540), QSize(896, 576)}) {
     w->resize(size);
     ASSERT_TRUE(kptest::waitUntil([&] { return w->size() == size; }, 5000));
     EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000))
         << size.width() << "x" << size.height() << ": speedometer shown " << Shown(w->ImageSpeed).width()
         << ", compass shown " << Shown(w->ImageAzimut).width();
-    for (int right : {w->PanelRight->width(), 300}) {
+    for (int right : {510, 300}) {
       const QList<int> sizes = w->SplitterRight->sizes();
       w->SplitterRight->setSizes({sizes[0] + sizes[1] - right, right});
       EXPECT_LE(w->PanelRight->width(), right);
+      EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000))
+          << size.width() << "x" << size.height() << ", panel " << right << ": speedometer shown "
+          << Shown(w->ImageSpeed).width() << ", compass shown " << Shown(w->ImageAzimut).width();
       for (QToolButton *button : w->FileListButtons) {
         if (button->isHidden() || button->width() == 0) continue; // not offered on the row
         auto *strip = qobject_cast<QScrollArea *>(w->PanelFileListMenu->parentWidget()->parentWidget());
