@@ -136,6 +136,12 @@ public:
   // Continues point and sample indexes and the trip across the files of one
   // recording, in playing order. Every element must exist.
   static void Join(std::span<TMovingInfo *const> infos);
+  // Whether a piece whose first fix was taken at Next follows on from one
+  // whose last fix was taken at Previous: the camera kept recording between
+  // them, so the way between the two fixes was driven on the pictures and
+  // counts. Pieces recorded apart (a gap the route itself would break at,
+  // more than 6 s, or pieces that share time) add nothing between them.
+  static bool FollowsOn(TDateTime previous, TDateTime next);
   // Takes altitudes from another track of the same trip (by time).
   void MergeAltitude(const TMovingInfo *other);
   // Refills Info.Items with the fixes and samples of a time range.

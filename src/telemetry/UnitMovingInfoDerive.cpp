@@ -174,6 +174,14 @@ void TMovingInfo::CalcDerived(bool quick)
     if (p.Speed < 0) p.Speed = 0;
 }
 
+bool TMovingInfo::FollowsOn(TDateTime previous, TDateTime next)
+{
+  constexpr double kMaxGap = 6.944444444444444e-05;  // 6 s, the route's own break
+  constexpr double kSameFix = 5.787037037037037e-06; // 0.5 s: one fix written twice
+  const double gap = next - previous;
+  return std::isfinite(gap) && gap >= -kSameFix && gap <= kMaxGap;
+}
+
 void TMovingInfo::CalcTrip()
 {
   ptrdiff_t prev = -1;
