@@ -57,6 +57,9 @@ private:
   bool MarkerDue(TOrigin origin);
   void PendingZoomAndFollow();
   void DrawGauges();
+  // The gauges as with nothing loaded.
+  void DrawIdleGauges();
+  void DrawIdleGSensor();
   void DrawCursors(long double g);
   bool TelemetryWindowActive() const;
   bool GaugesShownInFullScreen() const;

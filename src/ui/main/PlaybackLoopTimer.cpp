@@ -138,10 +138,18 @@ void TPlaybackLoop::Telemetry(TOrigin origin, long double g, bool withMap)
       if (origin != TOrigin::None) PendingZoomAndFollow();
     }
     if (panelShown) DrawGauges();
-  } else if (withMap)
-    ExecMapScript(QStringLiteral("ClearMarkers()"));
-  if (S.CurrentSample.Time > 0 && panelShown && C.GSensorBitmap)
+  } else {
+    if (withMap) ExecMapScript(QStringLiteral("ClearMarkers()"));
+    // Nothing is known of this moment: the gauges must not go on showing
+    // another one (a seek back before the first fix, past the last one).
+    // Short dropouts never get here: the telemetry bridges them.
+    if (panelShown) DrawIdleGauges();
+  }
+  if (!panelShown || !C.GSensorBitmap) return;
+  if (S.CurrentSample.Time > 0)
     C.GSensorBitmap->Draw(S.CurrentSample.X, S.CurrentSample.Y, S.CurrentSample.Z, S.CurrentSample.A);
+  else
+    DrawIdleGSensor();
 }
 
 bool TPlaybackLoop::MarkerDue(TOrigin origin)

@@ -2,18 +2,23 @@
 // as a dash camera writes them (H.264 and PCM sound, 320 x 180): pausing
 // around a switch to the next fragment, seeking to the very end, a damaged
 // fragment met by a click and by play-next, the title after a time-zone
-// change and the aspect ratio of the standard renderer.
+// change and the aspect ratio of the standard renderer. On the demo card:
+// the gauges and the details window after a seek and a play-next.
 
 #include "RealWindowSupport.h"
 
 #include "DSPack.h"
 #include "DateTime.h"
+#include "UnitBSImage.h"
 #include "UnitBitmaps.h"
+#include "UnitFormDetails.h"
 #include "UnitTranslate.h"
 #include "Views.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -490,9 +495,21 @@ TEST_F(RealWindowPlaying, TheTitleKeepsTheRecordingAndAStoppedRowLoadsAgain)
 
 namespace {
 
+// The real window on a demo card: its play state and the seek bar's x.
+struct RealWindowDemoCard : kptest::RealWindow {
+  bool Paused() const { return !w->ButtonPlay->isChecked() && w->FilterGraph.GetState() == psPaused; }
+  // x on the seek bar of fraction G.
+  int SeekX(long double g) const
+  {
+    const int margin = w->SeekBitmap->Margin(), width = w->ImageSeek->width() - 2 * margin;
+    const long double share = (g - w->State.TimeWindowStart) / (w->State.TimeWindowEnd - w->State.TimeWindowStart);
+    return margin + int(width * share);
+  }
+};
+
 // The real window on the demo card, whose last trip ends in a fragment that
 // lost its index.
-struct RealWindowDemoTrip : kptest::RealWindow {
+struct RealWindowDemoTrip : RealWindowDemoCard {
   void SetUp() override
   {
     kptest::RealWindow::SetUp();
@@ -509,14 +526,6 @@ struct RealWindowDemoTrip : kptest::RealWindow {
       if (item.Files.size() > 1 && item.Files.back().DurationSource == dsNoHeader) return row;
     }
     return -1;
-  }
-  bool Paused() const { return !w->ButtonPlay->isChecked() && w->FilterGraph.GetState() == psPaused; }
-  // x on the seek bar of fraction G.
-  int SeekX(long double g) const
-  {
-    const int margin = w->SeekBitmap->Margin(), width = w->ImageSeek->width() - 2 * margin;
-    const long double share = (g - w->State.TimeWindowStart) / (w->State.TimeWindowEnd - w->State.TimeWindowStart);
-    return margin + int(width * share);
   }
 };
 
@@ -567,4 +576,57 @@ TEST_F(RealWindowDemoTrip, ADamagedFragmentOfATripKeepsPictureAndPositionTogethe
       << "playing " << w->State.Recording.Summary.FileName.toStdString() << " at " << Seconds();
   EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join(QLatin1Char('\n')).toStdString();
   EXPECT_TRUE(NoteText(*w).contains(damaged.FileName)) << NoteText(*w).toStdString();
+}
+
+// FILE0001-5 played to 0:30, then a click at 0:03, before the receiver's
+// first fix: the speedometer and compass go idle as with nothing loaded.
+// With the pointer resting on the time line, play-next moving on leaves no
+// details of the recording before.
+TEST_F(RealWindowDemoCard, GaugesAndDetailsShowOnlyTheMomentOnScreen)
+{
+  // At full length: the receiver takes 12 s to its first fix.
+  static QTemporaryDir card;
+  int code = -1;
+  const QString out = kptest::runTool(QStringLiteral(KP_MAKE_DEMO_CARD), {"--jobs", "2", card.path()}, &code);
+  ASSERT_EQ(code, 0) << out.toStdString();
+  ASSERT_NO_FATAL_FAILURE(Start(card.path()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const auto pictures = [&] {
+    return std::vector<QImage>{w->ImageSpeed->grab().toImage(), w->ImageAzimut->grab().toImage()};
+  };
+  const std::vector<QImage> idle = pictures();
+  int row = 0;
+  while (row < Model().rowCount() && !Model().FileManager()->GetGroup(row).Summary.Name.startsWith("FILE0001")) ++row;
+  ASSERT_LT(row, Model().rowCount());
+  w->Item("N_Playback_PlayNext")->setChecked(true);
+  const QRect r = w->ListView->visualRect(Model().index(row, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
+  const double span = double(w->Model->SpanDays() * 86400);
+  const int y = w->ImageSeek->height() / 2;
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(30 / span), y));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Seconds() > 30 && pictures()[0] != idle[0]; }, 5000));
+  EXPECT_NE(pictures()[1], idle[1]);
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(3 / span), y));
+  ASSERT_LT(Seconds(), 5);
+  TMovingPoint point;
+  TGSensorSample sample;
+  bool valid = false;
+  w->Model->GetTelemetryAt(w->Model->GetPosition(), point, sample, valid);
+  ASSERT_EQ(point.Time, 0) << "a fix at " << Seconds();
+  EXPECT_TRUE(pictures() == idle);
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_seek_before_fix.png"));
+
+  QTest::mouseMove(w->ImageSeek, QPoint(SeekX(0.5), y));
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->Windows.Details->Shown(); }, 3000));
+  const QString tripName = w->State.Recording.Summary.FileName;
+  w->Model->SeekTo(1 - 1 / span, true, false);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->State.Recording.Summary.FileName != tripName && Playing(); }, 20000));
+  QString file = w->Windows.Details->Label(QStringLiteral("LabelFile"))->text();
+  file.remove(QRegularExpression(QStringLiteral("^\\[\\d+\\] ")));
+  const auto &files = w->State.Recording.Files;
+  EXPECT_TRUE(!w->Windows.Details->Shown() || std::any_of(files.begin(), files.end(), [&](const TFileItemSubitem &f) {
+    return f.Name == file;
+  })) << file.toStdString();
 }
