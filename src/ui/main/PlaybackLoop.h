@@ -52,6 +52,7 @@ private:
   void Pass(TOrigin origin);
   bool LoopAndFollow(TOrigin origin, long double g);
   void PlayNext(TOrigin origin);
+  int NextPlayableRow(int current, int rows) const;
   void Telemetry(TOrigin origin, long double g, bool withMap);
   void PlaceMarker(bool valid);
   bool MarkerDue(TOrigin origin);
