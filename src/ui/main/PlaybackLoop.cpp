@@ -173,6 +173,9 @@ void TPlaybackLoop::ResetPlaybackView()
   S.Recording = kEmptyFileItem;
   S.CurrentFile = -1;
   S.MovingInfos.clear();
+  // Its values were of the recording forgotten here; the pointer's next
+  // move over the time line shows the next one's.
+  FHost.HideDetails();
   SetScreenSaverEnabled(true);
   if (C.Checked("N_FullScreen")) FHost.N_FullScreenClick();
   if (C.CheckBoxLoop && C.CheckBoxLoop->isChecked()) {
@@ -184,9 +187,8 @@ void TPlaybackLoop::ResetPlaybackView()
   }
   for (const char *script : {"ClearPath()", "ClearMarkersAB()", "ClearMarkers()"})
     ExecMapScript(QString::fromLatin1(script));
-  if (C.SpeedBitmap) C.SpeedBitmap->Draw(0, -1, -1, 0);
-  if (C.AzimutBitmap) C.AzimutBitmap->Draw(-1);
-  if (C.GSensorBitmap) C.GSensorBitmap->Draw(10, 10, 10, 0);
+  DrawIdleGauges();
+  DrawIdleGSensor();
   S.LastPosition = 0;
   S.Position = 0;
   S.FrameRefreshPending = false;
@@ -207,6 +209,19 @@ void TPlaybackLoop::ResetPlaybackView()
     C.MapPage->ForgetTrackScript();
     C.MapPage->SetMapBounds({}, {}, false, false);
   }
+}
+
+// No needles and empty boxes.
+void TPlaybackLoop::DrawIdleGauges()
+{
+  if (C.SpeedBitmap) C.SpeedBitmap->Draw(0, -1, -1, 0);
+  if (C.AzimutBitmap) C.AzimutBitmap->Draw(-1);
+}
+
+// The dots off the scale.
+void TPlaybackLoop::DrawIdleGSensor()
+{
+  if (C.GSensorBitmap) C.GSensorBitmap->Draw(10, 10, 10, 0);
 }
 
 void TPlaybackLoop::ExecMapScript(const QString &script)

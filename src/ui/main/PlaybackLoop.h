@@ -52,11 +52,15 @@ private:
   void Pass(TOrigin origin);
   bool LoopAndFollow(TOrigin origin, long double g);
   void PlayNext(TOrigin origin);
+  int NextPlayableRow(int current, int rows) const;
   void Telemetry(TOrigin origin, long double g, bool withMap);
   void PlaceMarker(bool valid);
   bool MarkerDue(TOrigin origin);
   void PendingZoomAndFollow();
   void DrawGauges();
+  // The gauges as with nothing loaded.
+  void DrawIdleGauges();
+  void DrawIdleGSensor();
   void DrawCursors(long double g);
   bool TelemetryWindowActive() const;
   bool GaugesShownInFullScreen() const;

@@ -7,6 +7,7 @@
 #include "PositionModel.h"
 #include "UnitBSImage.h"
 #include "UnitBitmaps.h"
+#include "UnitFileManager.h"
 #include "UnitGraphics.h"
 
 #include <QAbstractItemView>
@@ -29,15 +30,17 @@ QString FormatPolarPoint(double lon, double lat, double bearing, double distance
   return MapPointJS(GeoDestination(lon, lat, -bearing, distance));
 }
 
+// Sets a flag for its lifetime.
 class TPassFlag {
 public:
-  explicit TPassFlag(bool &flag) : FFlag(flag) { FFlag = true; }
-  ~TPassFlag() { FFlag = false; }
+  explicit TPassFlag(bool &flag) : FFlag(flag), FWas(flag) { FFlag = true; }
+  ~TPassFlag() { FFlag = FWas; }
   TPassFlag(const TPassFlag &) = delete;
   TPassFlag &operator=(const TPassFlag &) = delete;
 
 private:
   bool &FFlag;
+  const bool FWas;
 };
 
 } // namespace
@@ -78,6 +81,8 @@ bool TPlaybackLoop::GaugesShownInFullScreen() const
 bool TPlaybackLoop::LoopAndFollow(TOrigin origin, long double g)
 {
   if (C.CheckBoxLoop && C.CheckBoxLoop->isChecked() && S.MarkB > S.MarkA && g >= S.MarkB) {
+    // The loop goes round by itself: a file it cannot open is told once.
+    const TPassFlag unattended(FModel.Unattended);
     FModel.SeekTo(S.MarkA, false, false);
     return true;
   }
@@ -107,18 +112,34 @@ void TPlaybackLoop::PlayNext(TOrigin origin)
   QAbstractItemView *view = C.ListView;
   if (!view || !view->model()) return;
   const QModelIndexList selected = view->selectionModel()->selectedRows();
-  int row = selected.size() == 1 ? selected.first().row() : view->currentIndex().row();
+  const int current = selected.size() == 1 ? selected.first().row() : view->currentIndex().row();
   view->clearSelection();
   ButtonStopClick(origin);
   const int rows = view->model()->rowCount();
   if (rows <= 0) return;
-  row = row < rows - 1 ? row + 1 : 0;
+  // Nobody is there to answer a message while the list plays on.
+  const TPassFlag unattended(FModel.Unattended);
+  const int next = NextPlayableRow(current, rows);
+  // With nothing left to play the list rests on the row that failed.
+  const int row = next >= 0 ? next : std::clamp(current, 0, rows - 1);
   const QModelIndex index = view->model()->index(row, 0);
   view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   view->scrollTo(index, QAbstractItemView::EnsureVisible);
-  // Nobody is there to answer a message while the list plays on.
-  const TPassFlag unattended(FModel.Unattended);
-  if (ListViewDblClick) ListViewDblClick(origin);
+  if (next >= 0 && ListViewDblClick) ListViewDblClick(origin);
+}
+
+// The first row after Current, wrapping to the first, whose recording has a
+// file not yet failed to open; -1 when none has.
+int TPlaybackLoop::NextPlayableRow(int current, int rows) const
+{
+  for (int k = 1; k <= rows; ++k) {
+    const int row = ((current < 0 ? -1 : current) + k) % rows;
+    const TFileItem item = C.FileManager ? C.FileManager->GetGroup(row) : TFileItem();
+    const bool playable = std::any_of(item.Files.begin(), item.Files.end(),
+                                      [this](const TFileItemSubitem &f) { return !FModel.Failed(f.FileName); });
+    if (playable) return row;
+  }
+  return -1;
 }
 
 bool TPlaybackLoop::TelemetryWindowActive() const
@@ -138,10 +159,18 @@ void TPlaybackLoop::Telemetry(TOrigin origin, long double g, bool withMap)
       if (origin != TOrigin::None) PendingZoomAndFollow();
     }
     if (panelShown) DrawGauges();
-  } else if (withMap)
-    ExecMapScript(QStringLiteral("ClearMarkers()"));
-  if (S.CurrentSample.Time > 0 && panelShown && C.GSensorBitmap)
+  } else {
+    if (withMap) ExecMapScript(QStringLiteral("ClearMarkers()"));
+    // Nothing is known of this moment: the gauges must not go on showing
+    // another one (a seek back before the first fix, past the last one).
+    // Short dropouts never get here: the telemetry bridges them.
+    if (panelShown) DrawIdleGauges();
+  }
+  if (!panelShown || !C.GSensorBitmap) return;
+  if (S.CurrentSample.Time > 0)
     C.GSensorBitmap->Draw(S.CurrentSample.X, S.CurrentSample.Y, S.CurrentSample.Z, S.CurrentSample.A);
+  else
+    DrawIdleGSensor();
 }
 
 bool TPlaybackLoop::MarkerDue(TOrigin origin)

@@ -16,6 +16,7 @@
 #include "PlaybackState.h"
 
 #include <QObject>
+#include <QSet>
 #include <functional>
 
 namespace kp {
@@ -58,6 +59,11 @@ public:
   // While set, a file that cannot be opened is named in a note instead of
   // a message box (play-next moving on by itself).
   bool Unattended = false;
+  // Files that could not be opened since the user last loaded a recording.
+  // Unattended play does not try them again: each is told once, and a list
+  // of them cannot keep the window opening and failing.
+  bool Failed(const QString &fileName) const { return FFailed.contains(fileName); }
+  void ForgetFailures() { FFailed.clear(); }
 
   // ---------------------------------------------------------- telemetry and drawing
   void GetTelemetryAt(long double g, TMovingPoint &point, TGSensorSample &sample, bool &valid) const;
@@ -93,6 +99,7 @@ private:
   const TPlaybackControls &C;
   IPlaybackHost &FHost;
   bool FCrossing = false; // GetPosition moves on to the next file
+  QSet<QString> FFailed;
 };
 
 } // namespace kp

@@ -212,12 +212,15 @@ void TPositionModel::RenderSource(const QString &fileName)
     S.MediaSeeking.reset();
     S.SourceFilter.reset();
   }
+  // Left closed, as after its first failure.
+  if (Unattended && Failed(fileName)) return;
   IBaseFilterPtr source;
   // No graph at all fails like a file no splitter takes.
   const HRESULT hr =
       builder ? builder->AddSourceFilter(fileName, QStringLiteral("File"), source) : VFW_E_UNSUPPORTED_STREAM;
   S.SourceFilter = source;
   if (!source) {
+    FFailed.insert(fileName);
     // Only a file nothing reads points at missing codecs; a damaged or
     // missing file is reported in its reader's words.
     if (hr == VFW_E_UNSUPPORTED_STREAM || SUCCEEDED(hr))

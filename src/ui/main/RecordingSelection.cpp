@@ -52,6 +52,8 @@ void TRecordingSelection::ListViewSelectItem(bool selected)
 
 void TRecordingSelection::LoadRecording(int row)
 {
+  // A recording the user picks may be tried again, whatever failed before.
+  if (!FModel.Unattended) FModel.ForgetFailures();
   FLoop.ButtonStopClick(TOrigin::None);
   if (!C.FileManager) return;
   TFileItem item = C.FileManager->GetGroup(row);

@@ -10,7 +10,8 @@ kp_add_test(ui kp_ui_realwindow_tests
 target_compile_definitions(kp_ui_realwindow_tests PRIVATE KP_MAKE_DEMO_CARD="$<TARGET_FILE:make-demo-card>")
 add_dependencies(kp_ui_realwindow_tests make-demo-card)
 # The real main window on a card of 30-s fragments made by ffmpeg: pausing
-# at a fragment switch, the end of the seek bar, a damaged fragment.
+# at a fragment switch, the end of the seek bar, a damaged fragment; on the
+# demo card the gauges and details after a seek; empty movies.
 kp_add_test(ui kp_ui_realwindow_playing_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestRealWindowPlaying.cpp ${CMAKE_CURRENT_LIST_DIR}/RealWindowSupport.h
   LIBS kp_ui kp_ui_testsupport Qt6::Test

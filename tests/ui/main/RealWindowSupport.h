@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace kptest {
@@ -88,11 +89,13 @@ public:
         static_cast<QDialog *>(files)->accept(); // as the Save button does
         ++FilesAnswered;
       } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        Messages << box->text();
-        Icons << box->icon();
-        Details << box->detailedText();
-        Heights << box->frameGeometry().height();
-        box->done(Press);
+        Answer(box);
+      } else if (CloseNotes) {
+        // A note does not wait for an answer; the user closes it all the same.
+        for (QWidget *top : QApplication::topLevelWidgets())
+          if (auto *note = qobject_cast<QMessageBox *>(top);
+              note && note->isVisible() && note->objectName() == QLatin1String("PlaybackNote"))
+            Answer(note);
       }
     });
     FTimer.start();
@@ -105,8 +108,19 @@ public:
   QList<int> Heights;
   // The answer to every message box.
   QMessageBox::StandardButton Press = QMessageBox::Cancel;
+  // Also answers the notes playing leaves up (kept with the messages).
+  bool CloseNotes = false;
 
 private:
+  void Answer(QMessageBox *box)
+  {
+    Messages << box->text();
+    Icons << box->icon();
+    Details << box->detailedText();
+    Heights << box->frameGeometry().height();
+    box->done(Press);
+  }
+
   QString FPath;
   QTimer FTimer;
 };
@@ -135,6 +149,7 @@ struct RealWindow : ::testing::Test {
     const QString oldCurrent = QDir::currentPath();
     QDir::setCurrent(folder);
     w = kp::CreateWindows(args);
+    if (BeforeShow) BeforeShow();
     w->resize(1200, 800);
     w->show();
     const bool searched = waitUntil(
@@ -192,6 +207,8 @@ struct RealWindow : ::testing::Test {
 
   kptest::ScopedSettings settings;
   std::unique_ptr<kp::TFormMain> w;
+  // Runs in Start between the window's making and its showing.
+  std::function<void()> BeforeShow;
 };
 
 } // namespace kptest

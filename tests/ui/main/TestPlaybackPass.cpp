@@ -1,6 +1,7 @@
 // The periodic pass and the selection with a recording host and map: the
 // marker scripts, telemetry-less recordings, the A-B loop, the gauges in
-// British units, a nested pass, and reselection.
+// British units, a nested pass, files that cannot be opened met again, and
+// reselection.
 
 #include "FakeMediaGraph.h"
 #include "PlayingTestSupport.h"
@@ -215,6 +216,42 @@ TEST_F(PlaybackPass, APassFiredInsideAMessageReturnsAtOnce)
   Rig->Loop->TimerTimer(TOrigin::Timer);
   EXPECT_EQ(nested, 1);
   EXPECT_EQ(Rig->State.CurrentFile, 1);
+}
+
+// Files that cannot be opened, met again and again by the A-B loop and by
+// play-next round the list: each is tried and told once, and a list of
+// nothing but such files comes to rest on the row that failed last.
+TEST_F(PlaybackPass, AFileThatFailedIsToldOnceAndNotTriedAgain)
+{
+  Script->Files.erase(QStringLiteral("/fake/a1.mp4"));
+  Play(0);
+  Rig->State.MarkA = 0.45L;
+  Rig->State.MarkB = 0.55L;
+  Rig->CheckBoxLoop.setChecked(true);
+  Rig->Model->SeekTo(0.45L, false, false);
+  for (int round = 0; round < 3; ++round) {
+    Script->AdvanceClock(1500); // from A over into the missing file
+    for (int pass = 0; pass < 3; ++pass) Rig->Loop->TimerTimer(TOrigin::Timer);
+  }
+  EXPECT_EQ(Rig->State.Recording.Summary.Name, QStringLiteral("trip A"));
+  EXPECT_EQ(Script->Log.count("AddSourceFilter /fake/a1.mp4"), 1);
+  EXPECT_EQ(Rig->Host.Notes.size(), 1);
+
+  Rig->CheckBoxLoop.setChecked(false);
+  Script->Files.clear();
+  Script->Log.clear();
+  Rig->Host.Notes.clear();
+  Rig->Item("N_Playback_PlayNext")->setChecked(true);
+  Play(1); // picked by the user: tried again
+  for (int pass = 0; pass < 10; ++pass) Rig->Loop->TimerTimer(TOrigin::Timer);
+  for (const char *file : {"/fake/a0.mp4", "/fake/a1.mp4", "/fake/b0.mp4"})
+    EXPECT_EQ(Script->Log.count(QStringLiteral("AddSourceFilter ") + file), 1) << file;
+  EXPECT_EQ(Rig->Host.Messages.size() + Rig->Host.Notes.size(), 3);
+  EXPECT_FALSE(Rig->Graph->Active());
+  EXPECT_FALSE(Rig->Timer.isActive());
+  const QModelIndexList selected = Rig->ListView->selectionModel()->selectedRows();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(selected[0].row(), 0);
 }
 
 TEST_F(PlaybackPass, ReselectingTheLoadedRowKeepsPlayingAndTwoRowsStop)

@@ -2,18 +2,24 @@
 // as a dash camera writes them (H.264 and PCM sound, 320 x 180): pausing
 // around a switch to the next fragment, seeking to the very end, a damaged
 // fragment met by a click and by play-next, the title after a time-zone
-// change and the aspect ratio of the standard renderer.
+// change and the aspect ratio of the standard renderer. On the demo card:
+// the gauges and the details window after a seek and a play-next; and two
+// empty movies named on the command line.
 
 #include "RealWindowSupport.h"
 
 #include "DSPack.h"
 #include "DateTime.h"
+#include "UnitBSImage.h"
 #include "UnitBitmaps.h"
+#include "UnitFormDetails.h"
 #include "UnitTranslate.h"
 #include "Views.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -264,7 +270,7 @@ TEST_F(RealWindowPlaying, SeekingToTheVeryEndShowsTheLastFrame)
 
 // A damaged fragment: its reader's words, not a codec question; a seek bar
 // with sane labels; and play-next goes on past it to the next readable
-// recording.
+// recording, telling it once however often the list comes round.
 TEST_F(RealWindowPlaying, ADamagedFragmentIsReportedAndPlayNextGoesOnPastIt)
 {
   const int damaged = RowOf(QStringLiteral("FILE0004")), lone = RowOf(QStringLiteral("FILE0005"));
@@ -306,6 +312,23 @@ TEST_F(RealWindowPlaying, ADamagedFragmentIsReportedAndPlayNextGoesOnPastIt)
   // Named in a note that did not wait for anybody.
   EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join(QLatin1Char('\n')).toStdString();
   EXPECT_TRUE(NoteText(*w).contains(FragmentCard().Damaged)) << NoteText(*w).toStdString();
+
+  // Round the list again, the note closed: the fragment is passed over
+  // without a word.
+  answers.CloseNotes = true;
+  ASSERT_TRUE(kptest::waitUntil([&] { return answers.Messages.size() == 1; }, 2000));
+  const QString beforeName = Model().FileManager()->GetGroup(before).Summary.FileName;
+  const auto playPastTheEnd = [&] {
+    const QString from = w->State.Recording.Summary.FileName;
+    w->Model->SeekTo(At(SpanSeconds() - 1), true, false);
+    return kptest::waitUntil([&] { return w->State.Recording.Summary.FileName != from && Playing(); }, 20000);
+  };
+  for (int i = 0; i < Model().rowCount() && w->State.Recording.Summary.FileName != beforeName; ++i)
+    ASSERT_TRUE(playPastTheEnd());
+  ASSERT_TRUE(playPastTheEnd());
+  EXPECT_EQ(w->State.Recording.Summary.FileName, afterName);
+  QTest::qWait(300);
+  EXPECT_EQ(answers.Messages.size(), 1) << answers.Messages.join(QLatin1Char('\n')).toStdString();
 }
 
 // The caption follows a change of time zone while a recording plays.
@@ -490,9 +513,21 @@ TEST_F(RealWindowPlaying, TheTitleKeepsTheRecordingAndAStoppedRowLoadsAgain)
 
 namespace {
 
+// The real window on a demo card: its play state and the seek bar's x.
+struct RealWindowDemoCard : kptest::RealWindow {
+  bool Paused() const { return !w->ButtonPlay->isChecked() && w->FilterGraph.GetState() == psPaused; }
+  // x on the seek bar of fraction G.
+  int SeekX(long double g) const
+  {
+    const int margin = w->SeekBitmap->Margin(), width = w->ImageSeek->width() - 2 * margin;
+    const long double share = (g - w->State.TimeWindowStart) / (w->State.TimeWindowEnd - w->State.TimeWindowStart);
+    return margin + int(width * share);
+  }
+};
+
 // The real window on the demo card, whose last trip ends in a fragment that
 // lost its index.
-struct RealWindowDemoTrip : kptest::RealWindow {
+struct RealWindowDemoTrip : RealWindowDemoCard {
   void SetUp() override
   {
     kptest::RealWindow::SetUp();
@@ -510,21 +545,14 @@ struct RealWindowDemoTrip : kptest::RealWindow {
     }
     return -1;
   }
-  bool Paused() const { return !w->ButtonPlay->isChecked() && w->FilterGraph.GetState() == psPaused; }
-  // x on the seek bar of fraction G.
-  int SeekX(long double g) const
-  {
-    const int margin = w->SeekBitmap->Margin(), width = w->ImageSeek->width() - 2 * margin;
-    const long double share = (g - w->State.TimeWindowStart) / (w->State.TimeWindowEnd - w->State.TimeWindowStart);
-    return margin + int(width * share);
-  }
 };
 
 } // namespace
 
 // A click on the seek bar inside a fragment that cannot be opened: after
 // the message the picture and the position still agree. Played into while
-// playing, the fragment is named in a note and the list plays on.
+// playing, the fragment is passed over without a second word and the list
+// plays on.
 TEST_F(RealWindowDemoTrip, ADamagedFragmentOfATripKeepsPictureAndPositionTogether)
 {
   const int row = DamagedTrip();
@@ -566,5 +594,121 @@ TEST_F(RealWindowDemoTrip, ADamagedFragmentOfATripKeepsPictureAndPositionTogethe
       [&] { return w->State.Recording.Summary.FileName != tripName && Playing() && Seconds() > 0.3; }, 30000))
       << "playing " << w->State.Recording.Summary.FileName.toStdString() << " at " << Seconds();
   EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join(QLatin1Char('\n')).toStdString();
-  EXPECT_TRUE(NoteText(*w).contains(damaged.FileName)) << NoteText(*w).toStdString();
+  // The box told it already.
+  EXPECT_FALSE(NoteText(*w).contains(damaged.FileName)) << NoteText(*w).toStdString();
+}
+
+// FILE0001-5 played to 0:30, then a click at 0:03, before the receiver's
+// first fix: the speedometer and compass go idle as with nothing loaded.
+// With the pointer resting on the time line, play-next moving on leaves no
+// details of the recording before.
+TEST_F(RealWindowDemoCard, GaugesAndDetailsShowOnlyTheMomentOnScreen)
+{
+  // At full length: the receiver takes 12 s to its first fix.
+  static QTemporaryDir card;
+  int code = -1;
+  const QString out = kptest::runTool(QStringLiteral(KP_MAKE_DEMO_CARD), {"--jobs", "2", card.path()}, &code);
+  ASSERT_EQ(code, 0) << out.toStdString();
+  ASSERT_NO_FATAL_FAILURE(Start(card.path()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const auto pictures = [&] {
+    return std::vector<QImage>{w->ImageSpeed->grab().toImage(), w->ImageAzimut->grab().toImage()};
+  };
+  const std::vector<QImage> idle = pictures();
+  int row = 0;
+  while (row < Model().rowCount() && !Model().FileManager()->GetGroup(row).Summary.Name.startsWith("FILE0001")) ++row;
+  ASSERT_LT(row, Model().rowCount());
+  w->Item("N_Playback_PlayNext")->setChecked(true);
+  const QRect r = w->ListView->visualRect(Model().index(row, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
+  const double span = double(w->Model->SpanDays() * 86400);
+  const int y = w->ImageSeek->height() / 2;
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(30 / span), y));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Seconds() > 30 && pictures()[0] != idle[0]; }, 5000));
+  EXPECT_NE(pictures()[1], idle[1]);
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(3 / span), y));
+  ASSERT_LT(Seconds(), 5);
+  TMovingPoint point;
+  TGSensorSample sample;
+  bool valid = false;
+  w->Model->GetTelemetryAt(w->Model->GetPosition(), point, sample, valid);
+  ASSERT_EQ(point.Time, 0) << "a fix at " << Seconds();
+  EXPECT_TRUE(pictures() == idle);
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_seek_before_fix.png"));
+
+  QTest::mouseMove(w->ImageSeek, QPoint(SeekX(0.5), y));
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->Windows.Details->Shown(); }, 3000));
+  const QString tripName = w->State.Recording.Summary.FileName;
+  w->Model->SeekTo(1 - 1 / span, true, false);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->State.Recording.Summary.FileName != tripName && Playing(); }, 20000));
+  QString file = w->Windows.Details->Label(QStringLiteral("LabelFile"))->text();
+  file.remove(QRegularExpression(QStringLiteral("^\\[\\d+\\] ")));
+  const auto &files = w->State.Recording.Files;
+  EXPECT_TRUE(!w->Windows.Details->Shown() || std::any_of(files.begin(), files.end(), [&](const TFileItemSubitem &f) {
+    return f.Name == file;
+  })) << file.toStdString();
+}
+
+namespace {
+
+// Counts the media pipelines a window makes: every activation of its graph.
+struct TPipelineCounter : IGraphListener {
+  int Made = 0;
+  void GraphEvent(int32_t, intptr_t, intptr_t) override {}
+  void ControlEvent(int event, int param) override { Made += event == ceActive && param == 1; }
+};
+
+struct RealWindowUnreadable : kptest::RealWindow {
+  void TearDown() override
+  {
+    if (w) w->FilterGraph.RemoveEventNotifier(&Pipelines);
+    kptest::RealWindow::TearDown();
+  }
+  TPipelineCounter Pipelines;
+};
+
+} // namespace
+
+// Two movies that are empty files, named on the command line, then played
+// again with a double click: each is told once a time, in five seconds the
+// window opens nothing more and rests with the list on the row that
+// failed, and Alt+F4 closes it.
+TEST_F(RealWindowUnreadable, EmptyMoviesAreToldOnceAndTheWindowRests)
+{
+  QTemporaryDir dir;
+  const QStringList names = {dir.filePath(QStringLiteral("a.MOV")), dir.filePath(QStringLiteral("b.MOV"))};
+  for (const QString &name : names) ASSERT_TRUE(QFile(name).open(QIODevice::WriteOnly));
+  BeforeShow = [&] { w->FilterGraph.InsertEventNotifier(&Pipelines); };
+  kptest::TDialogAnswerer answers(QString{});
+  answers.Press = QMessageBox::Ok;
+  answers.CloseNotes = true;
+  ASSERT_NO_FATAL_FAILURE(Start(dir.path(), names));
+  for (const bool again : {false, true}) {
+    SCOPED_TRACE(again ? "double click" : "command line");
+    if (again) {
+      const QPoint row0 = w->ListView->visualRect(Model().index(0, 0)).center();
+      QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0);
+      QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, row0);
+    }
+    QTest::qWait(5000);
+    const int made = Pipelines.Made;
+    const qsizetype told = answers.Messages.size();
+    QTest::qWait(5000);
+    EXPECT_LE(made, again ? 6 : 4);
+    EXPECT_EQ(Pipelines.Made, made) << "still opening";
+    EXPECT_EQ(answers.Messages.size(), told);
+    for (const QString &name : names)
+      EXPECT_EQ(answers.Messages.filter(name).size(), again ? 2 : 1) << name.toStdString();
+    EXPECT_FALSE(w->Timer.isActive());
+    const QModelIndexList selected = w->ListView->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    ASSERT_FALSE(answers.Messages.isEmpty());
+    const QString failedLast = Model().FileManager()->GetGroup(selected[0].row()).Files.at(0).FileName;
+    EXPECT_TRUE(answers.Messages.back().contains(failedLast)) << failedLast.toStdString();
+  }
+  ASSERT_TRUE(Activate(w.get()));
+  Key(Qt::Key_F4, Qt::AltModifier);
+  EXPECT_TRUE(kptest::waitUntil([&] { return !w->isVisible(); }, 3000));
 }
