@@ -84,6 +84,10 @@ struct TFileItemSubitem {
   TDateTime TrackStartTime = 0;
   TDateTime TrackEndTime = 0;
   TFileFraction TrackPosition;
+  // The track's first and last fixes with a position (time 0: none): a
+  // summary's length adds the way between one file's last fix and the
+  // next file's first where the next follows on.
+  TFixBlock FirstFix, LastFix;
   // Log part.
   TGPSLogFileItem Log;
 

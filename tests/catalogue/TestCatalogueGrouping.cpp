@@ -71,12 +71,36 @@ TEST_F(Grouping, WhichPairsJoin)
   EXPECT_FALSE(Joined({Row(Clip(1), At(0, 0), At(3, 0)), Row(Clip(2), At(10, 0), At(23, 0))}));
   // A copy within another never joins it.
   EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 10)), Row(Clip(2), At(10, 2), At(10, 5))}));
-  // Rows that share moments never join, by 10 minutes or by 6 s; touching
-  // fragments may share up to 5 s.
-  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 10), At(10, 40))}));
-  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 18), At(10, 40))}));
-  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 19, 54), At(10, 40))}));
-  EXPECT_TRUE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 19, 55), At(10, 40))}));
+  // Rows that share time: neighbours in one camera's numbering in one
+  // folder may share up to 6 minutes (a clock that ran off or jumped back),
+  // any other pair at most a second (a cut saved beside its fragments).
+  const TFileItem first = Row(Clip(1), At(10, 0), At(10, 20));
+  TFileItem grouped = first; // quick-merged: its files stay unsorted
+  kp::catalogue::QuickMerge(grouped, Row(Clip(3), At(9, 40), At(10, 0)));
+  const struct {
+    TFileItem A;
+    QString Path;
+    int SharedSeconds;
+    bool Joins;
+  } shared[] = {
+      {first, Clip(2), 600, false},
+      {first, Clip(2), 120, true},
+      {first, Clip(3), 120, false},
+      {first, "/media/card/DCIM/101MEDIA/FILE0002.MOV", 120, false},
+      {first, kDir + "FILE02.MOV", 120, false},
+      {first, kDir + "FILE0002A.MOV", 120, false},
+      {first, kDir + "cut.MOV", 3, false},
+      {first, kDir + "cut.MOV", 1, true},
+      {Row(kDir + "FILE9999.MOV", At(10, 0), At(10, 20)), Clip(1), 120, true},
+      {Row(kDir + "FILE9999.MOV", At(10, 0), At(10, 20)), Clip(2), 120, false},
+      {grouped, Clip(2), 120, true},
+      {grouped, Clip(4), 120, true},
+  };
+  for (const auto &c : shared) {
+    const TDateTime from = c.A.Summary.EndTime - c.SharedSeconds / SecsPerDay;
+    EXPECT_EQ(Joined({c.A, Row(c.Path, from, from + Minutes(20))}), c.Joins)
+        << c.A.Files[0].FileName.toStdString() << " and " << c.Path.toStdString() << " sharing " << c.SharedSeconds;
+  }
   // Rows without times never join.
   EXPECT_FALSE(Joined({Row(Clip(1), 0, 0), Row(Clip(2), 0, 0)}));
 }
