@@ -240,6 +240,10 @@ public:
   // a video gone is counted for SkippedNotice and its gone paths kept for
   // GoneFiles, unless the search lists each such video again elsewhere.
   void KeepListed(const std::vector<std::vector<TListedVideo>> &recordings);
+  // Stops the search, waits for its thread and returns every recording
+  // listed, as its videos, in one snapshot: a search still adding, sorting
+  // or joining rows shifts them under a reader going row by row.
+  std::vector<std::vector<TListedVideo>> StopAndListVideos();
   QStringList GoneFiles() const;
   // Asks the thread to stop; does not wait.
   void Stop();
