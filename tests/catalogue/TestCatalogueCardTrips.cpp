@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -24,20 +23,21 @@ namespace {
 
 constexpr double kSecond = 1.0 / SecsPerDay;
 
-// The one-minute demo card, made once for the test program; empty when it
-// could not be made.
-QString DemoCard()
+bool Run(const QString &program, const QStringList &args)
+{
+  QProcess p;
+  p.start(program, args);
+  return p.waitForFinished(240000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// A copy of the one-minute demo card (made once for the test program) in
+// Into; empty on failure.
+QString CopyOfDemoCard(const QTemporaryDir &into)
 {
   static QTemporaryDir dir;
-  static const QString card = [] {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral(KP_MAKE_DEMO_CARD), {"--jobs", "2", dir.filePath("card")});
-    const bool done = p.waitForFinished(240000);
-    EXPECT_TRUE(done && p.exitCode() == 0) << p.readAll().toStdString();
-    return done && p.exitCode() == 0 ? dir.filePath("card") : QString();
-  }();
-  return card;
+  static const bool made = Run(QStringLiteral(KP_MAKE_DEMO_CARD), {"--jobs", "2", dir.filePath("card")});
+  const QString copy = into.filePath(QStringLiteral("card"));
+  return made && Run(QStringLiteral("cp"), {"-a", dir.filePath("card"), copy}) ? copy : QString();
 }
 
 QString Fragment(const QString &card, int number, const char *ext)
@@ -45,35 +45,36 @@ QString Fragment(const QString &card, int number, const char *ext)
   return card + QStringLiteral("/DCIM/100MEDIA/FILE%1.%2").arg(number, 4, 10, QLatin1Char('0')).arg(ext);
 }
 
-// Moves the file's last-write time, as a camera clock that runs off does.
-void ShiftFileTime(const QString &path, double seconds)
+// What a camera clock that runs off does to the files of fragments First to
+// Last: their last-write times move by Seconds.
+void ShiftFileTimes(const QString &card, int first, int last, double seconds)
 {
-  TDateTime created = 0, modified = 0;
-  ASSERT_TRUE(GetFileTimes(path, created, modified)) << path.toStdString();
-  ASSERT_TRUE(SetFileTimes(path, 0, modified + seconds * kSecond)) << path.toStdString();
+  for (int n = first; n <= last; ++n)
+    for (const char *ext : {"MOV", "DAT", "3GF"}) {
+      TDateTime created = 0, modified = 0;
+      if (!GetFileTimes(Fragment(card, n, ext), created, modified)) continue; // a track taken away
+      ASSERT_TRUE(SetFileTimes(Fragment(card, n, ext), 0, modified + seconds * kSecond));
+    }
 }
 
-// Moves the times of the track's fixes from the Skip-th on, as the camera
-// writes them after its clock jumped; the file keeps its times.
+// Moves the times of a ".DAT" track's fixes from the Skip-th on, as the
+// camera writes them after its clock jumped; the file keeps its times.
 void ShiftTrack(const QString &path, double seconds, int skip = 0)
 {
   TDateTime created = 0, modified = 0;
   ASSERT_TRUE(GetFileTimes(path, created, modified));
-  const QList<QByteArray> lines = kptest::readFileBytes(path).split('\n');
-  QByteArray out;
-  int fix = 0;
-  for (QByteArray line : lines) {
+  QList<QByteArray> lines = kptest::readFileBytes(path).split('\n');
+  for (QByteArray &line : lines) {
     QList<QByteArray> fields = line.split('\t');
-    if (fields.size() > 2 && fields[0] == "[G]" && fix++ >= skip) {
-      const QDateTime t = QDateTime::fromString(QString::fromLatin1(fields[1]), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-      ASSERT_TRUE(t.isValid()) << line.toStdString();
-      fields[1] = t.addSecs(qint64(seconds)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
-      line = fields.join('\t');
-    }
-    out += line + '\n';
+    if (fields.size() < 3 || fields[0] != "[G]" || skip-- > 0) continue;
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    fields[1] = QDateTime::fromString(QString::fromLatin1(fields[1]), format)
+                    .addSecs(qint64(seconds))
+                    .toString(format)
+                    .toLatin1();
+    line = fields.join('\t');
   }
-  out.chop(1);
-  ASSERT_TRUE(kptest::writeFileBytes(path, out));
+  ASSERT_TRUE(kptest::writeFileBytes(path, lines.join('\n')));
   ASSERT_TRUE(SetFileTimes(path, 0, modified));
 }
 
@@ -92,21 +93,8 @@ QStringList SearchedTrips(const QString &folder)
 
 class CardTrips : public ::testing::Test {
 protected:
-  void SetUp() override
-  {
-    // File times as the card generator wrote them: in the computer's zone.
-    SetLocalTimeOffset(SystemLocalTimeOffset());
-  }
-  // Empty when the card could not be made or copied.
-  QString CopyOfCard()
-  {
-    if (DemoCard().isEmpty()) return {};
-    const QString copy = FCopies.emplace_back(std::make_unique<QTemporaryDir>())->filePath("card");
-    QProcess cp;
-    cp.start(QStringLiteral("cp"), {"-a", DemoCard(), copy});
-    return cp.waitForFinished(60000) && cp.exitCode() == 0 ? copy : QString();
-  }
-  std::vector<std::unique_ptr<QTemporaryDir>> FCopies;
+  // File times as the card generator wrote them: in the computer's zone.
+  void SetUp() override { SetLocalTimeOffset(SystemLocalTimeOffset()); }
 };
 
 } // namespace
@@ -116,36 +104,32 @@ protected:
 // and the other trips are untouched.
 TEST_F(CardTrips, CameraSequencesWithClockFaultsListAsOneTrip)
 {
-  struct TCase {
+  const struct {
     const char *Name;
-    std::function<void(const QString &card)> Spoil;
-  };
-  const TCase cases[] = {
+    void (*Spoil)(const QString &card);
+  } cases[] = {
       {"first fragment without a fix while the clock runs 40 s fast",
        [](const QString &card) {
          QFile::remove(Fragment(card, 1, "DAT"));
-         for (int n = 1; n <= 5; ++n)
-           for (const char *ext : {"MOV", "DAT", "3GF"})
-             if (QFileInfo::exists(Fragment(card, n, ext))) ShiftFileTime(Fragment(card, n, ext), 40);
+         ShiftFileTimes(card, 1, 5, 40);
        }},
       {"tunnel fragment without a .DAT, the clock 20 s fast",
        [](const QString &card) {
          QFile::remove(Fragment(card, 4, "DAT"));
-         for (int n = 1; n <= 5; ++n)
-           for (const char *ext : {"MOV", "DAT", "3GF"})
-             if (QFileInfo::exists(Fragment(card, n, ext))) ShiftFileTime(Fragment(card, n, ext), 20);
+         ShiftFileTimes(card, 1, 5, 20);
        }},
       {"clock set back 40 s from GPS while FILE0003 records",
        [](const QString &card) {
          ShiftTrack(Fragment(card, 3, "DAT"), -40, 30);
-         for (int n = 4; n <= 5; ++n) ShiftTrack(Fragment(card, n, "DAT"), -40);
-         for (int n = 3; n <= 5; ++n)
-           for (const char *ext : {"MOV", "DAT", "3GF"}) ShiftFileTime(Fragment(card, n, ext), -40);
+         ShiftTrack(Fragment(card, 4, "DAT"), -40);
+         ShiftTrack(Fragment(card, 5, "DAT"), -40);
+         ShiftFileTimes(card, 3, 5, -40);
        }},
   };
-  for (const TCase &c : cases) {
+  for (const auto &c : cases) {
     SCOPED_TRACE(c.Name);
-    const QString card = CopyOfCard();
+    QTemporaryDir copy;
+    const QString card = CopyOfDemoCard(copy);
     ASSERT_FALSE(card.isEmpty());
     ASSERT_NO_FATAL_FAILURE(c.Spoil(card));
     EXPECT_EQ(SearchedTrips(card), QStringList({"FILE0001-5", "FILE0006-9", "FILE0010-12"}));
@@ -159,14 +143,14 @@ TEST_F(CardTrips, FragmentsOverlappingTheirNextByUpToHalfAMinuteFormOneTrip)
   QTemporaryDir card;
   const QString folder = card.filePath(QStringLiteral("DCIM/100MEDIA"));
   ASSERT_TRUE(QDir().mkpath(folder));
-  const int overlaps[] = {6, 12, 20, 30};
+  const int overlaps[] = {6, 12, 20, 30, 0};
   TDateTime start = EncodeDateTimeOr0(2026, 5, 17, 10, 0, 0);
   for (int n = 1; n <= 5; ++n) {
     const QString base = folder + QStringLiteral("/FILE%1.").arg(n, 4, 10, QLatin1Char('0'));
     ASSERT_TRUE(kpcat::WriteFile(base + "MOV", kpcat::MovieBytes(180000)));
     ASSERT_TRUE(kpcat::WriteFile(base + "DAT", kpcat::DatTrackBytes(start, 179)));
     ASSERT_TRUE(SetFileTimes(base + "MOV", 0, start + 180 * kSecond));
-    if (n < 5) start += (180 - overlaps[n - 1]) * kSecond;
+    start += (180 - overlaps[n - 1]) * kSecond;
   }
   EXPECT_EQ(SearchedTrips(card.path()), QStringList({"FILE0001-5"}));
 }

@@ -72,34 +72,29 @@ TEST_F(Grouping, WhichPairsJoin)
   // A copy within another never joins it.
   EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 10)), Row(Clip(2), At(10, 2), At(10, 5))}));
   // Rows that share time: neighbours in one camera's numbering in one
-  // folder may share up to 6 minutes (a clock that ran off or jumped back),
-  // any other pair at most a second (a cut saved beside its fragments).
-  const TFileItem first = Row(Clip(1), At(10, 0), At(10, 20));
-  TFileItem grouped = first; // quick-merged: its files stay unsorted
+  // folder (a row of several files included, the counter's turn too) may
+  // share up to 6 minutes, any other pair at most a second.
+  TFileItem grouped = Row(Clip(1), At(10, 0), At(10, 20));
   kp::catalogue::QuickMerge(grouped, Row(Clip(3), At(9, 40), At(10, 0)));
   const struct {
-    TFileItem A;
-    QString Path;
+    QString A, B;
     int SharedSeconds;
     bool Joins;
   } shared[] = {
-      {first, Clip(2), 600, false},
-      {first, Clip(2), 120, true},
-      {first, Clip(3), 120, false},
-      {first, "/media/card/DCIM/101MEDIA/FILE0002.MOV", 120, false},
-      {first, kDir + "FILE02.MOV", 120, false},
-      {first, kDir + "FILE0002A.MOV", 120, false},
-      {first, kDir + "cut.MOV", 3, false},
-      {first, kDir + "cut.MOV", 1, true},
-      {Row(kDir + "FILE9999.MOV", At(10, 0), At(10, 20)), Clip(1), 120, true},
-      {Row(kDir + "FILE9999.MOV", At(10, 0), At(10, 20)), Clip(2), 120, false},
-      {grouped, Clip(2), 120, true},
-      {grouped, Clip(4), 120, true},
+      {Clip(1), Clip(2), 600, false},
+      {Clip(1), Clip(2), 120, true},
+      {Clip(1), Clip(3), 120, false},
+      {Clip(1), "/media/card/DCIM/101MEDIA/FILE0002.MOV", 120, false},
+      {Clip(1), kDir + "cut.MOV", 3, false},
+      {Clip(1), kDir + "cut.MOV", 1, true},
+      {kDir + "FILE9999.MOV", Clip(1), 120, true},
+      {"", Clip(4), 120, true},
   };
   for (const auto &c : shared) {
-    const TDateTime from = c.A.Summary.EndTime - c.SharedSeconds / SecsPerDay;
-    EXPECT_EQ(Joined({c.A, Row(c.Path, from, from + Minutes(20))}), c.Joins)
-        << c.A.Files[0].FileName.toStdString() << " and " << c.Path.toStdString() << " sharing " << c.SharedSeconds;
+    const TFileItem a = c.A.isEmpty() ? grouped : Row(c.A, At(10, 0), At(10, 20));
+    const TDateTime from = a.Summary.EndTime - c.SharedSeconds / SecsPerDay;
+    EXPECT_EQ(Joined({a, Row(c.B, from, from + Minutes(20))}), c.Joins)
+        << c.A.toStdString() << " and " << c.B.toStdString() << " sharing " << c.SharedSeconds;
   }
   // Rows without times never join.
   EXPECT_FALSE(Joined({Row(Clip(1), 0, 0), Row(Clip(2), 0, 0)}));

@@ -119,30 +119,6 @@ TEST_F(Records, SummaryOfSeveralFiles)
   EXPECT_EQ(Group({a}).Summary.Locked, 1);
 }
 
-// Files a camera recorded one after the other add the road between one
-// file's last fix and the next one's first (1 s, 10 m here); a file
-// recorded 10 s after the one before adds nothing between them.
-TEST_F(Records, SummaryCountsTheRoadBetweenFilesThatFollowOn)
-{
-  const auto file = [](const char *name, int minute, double fromMetres) {
-    TFileItemSubitem f = File(name, At(10, minute), At(10, minute + 1));
-    f.TrackFileName = f.FileName + ".dat";
-    f.HasTrack = true;
-    f.TrackLength = 590;
-    f.AvgSpeed = 36;
-    f.FirstFix.Time = At(10, minute);
-    f.LastFix.Time = At(10, minute, 59);
-    f.FirstFix.Lat = 50 + fromMetres / MetresPerDegree;
-    f.LastFix.Lat = 50 + (fromMetres + 590) / MetresPerDegree;
-    return f;
-  };
-  TFileItemSubitem c = file("FILE0003", 2, 1200);
-  c.FirstFix.Time += 10 / SecsPerDay;
-  const TFileItemSubitem &s = Group({file("FILE0001", 0, 0), file("FILE0002", 1, 600), c}).Summary;
-  EXPECT_NEAR(s.TrackLength, 3 * 590 + 10, 0.01);
-  EXPECT_NEAR(s.AvgSpeed, 36, 0.01);
-}
-
 TEST_F(Records, StartFollowsFromEndAndDuration)
 {
   TFileItemSubitem f = File("FILE0001", 0, At(10, 1));
