@@ -118,6 +118,21 @@ void TFileManager::KeepListed(const std::vector<std::vector<TListedVideo>> &reco
   FGoneRecordings.insert(FGoneRecordings.end(), goneRecordings.begin(), goneRecordings.end());
 }
 
+std::vector<std::vector<TListedVideo>> TFileManager::StopAndListVideos()
+{
+  Stop();
+  WaitFor();
+  std::vector<std::vector<TListedVideo>> listed;
+  std::lock_guard<std::mutex> lock(FLock);
+  listed.reserve(FItems.size());
+  for (const TFileItem &row : FItems) {
+    std::vector<TListedVideo> videos;
+    for (const TFileItemSubitem &f : row.Files) videos.push_back({f.FileName, f.Size});
+    if (!videos.empty()) listed.push_back(std::move(videos));
+  }
+  return listed;
+}
+
 std::vector<QStringList> TFileManager::StillGoneLocked() const
 {
   std::vector<QStringList> still;

@@ -84,6 +84,10 @@ struct TFileItemSubitem {
   TDateTime TrackStartTime = 0;
   TDateTime TrackEndTime = 0;
   TFileFraction TrackPosition;
+  // The track's first and last fixes with a position (time 0: none): a
+  // summary's length adds the way between one file's last fix and the
+  // next file's first where the next follows on.
+  TFixBlock FirstFix, LastFix;
   // Log part.
   TGPSLogFileItem Log;
 
@@ -236,6 +240,10 @@ public:
   // a video gone is counted for SkippedNotice and its gone paths kept for
   // GoneFiles, unless the search lists each such video again elsewhere.
   void KeepListed(const std::vector<std::vector<TListedVideo>> &recordings);
+  // Stops the search, waits for its thread and returns every recording
+  // listed, as its videos, in one snapshot: a search still adding, sorting
+  // or joining rows shifts them under a reader going row by row.
+  std::vector<std::vector<TListedVideo>> StopAndListVideos();
   QStringList GoneFiles() const;
   // Asks the thread to stop; does not wait.
   void Stop();

@@ -11,7 +11,82 @@ namespace kp {
 namespace catalogue {
 
 namespace {
+
 constexpr double kFiveSeconds = 5.0 / SecsPerDay;
+// Two files' ends may disagree by a fix interval without sharing a moment;
+// times read from clocks of whole milliseconds compare with 1 ms to spare.
+constexpr double kOneSecond = 1.0 / SecsPerDay;
+constexpr double kOneMs = 0.001 / SecsPerDay;
+
+// A file's place in its camera's numbering: the folder and the name around
+// the last run of digits of its base name make the sequence, the digits
+// its number ("FILE0042.MOV": sequence ".../FILE####.MOV", number 42).
+struct TCameraNumber {
+  QString Sequence;
+  int64_t Number = -1;
+  int64_t Wrap = 0; // 10^digits: the counter starts again after Wrap - 1
+};
+
+TCameraNumber CameraNumber(const QString &path)
+{
+  TCameraNumber n;
+  const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+  qsizetype end = path.lastIndexOf(QLatin1Char('.'));
+  if (end < nameStart) end = path.size();
+  const auto digit = [&path](qsizetype i) { return path[i] >= QLatin1Char('0') && path[i] <= QLatin1Char('9'); };
+  qsizetype last = end;
+  while (last > nameStart && !digit(last - 1)) --last;
+  qsizetype first = last;
+  while (first > nameStart && digit(first - 1)) --first;
+  // Longer runs are dates and times, not a counter.
+  const qsizetype digits = last - first;
+  if (digits == 0 || digits > 9) return n;
+  n.Number = 0;
+  n.Wrap = 1;
+  for (qsizetype i = first; i < last; ++i) {
+    n.Number = n.Number * 10 + (path[i].unicode() - u'0');
+    n.Wrap *= 10;
+  }
+  n.Sequence = path.left(first) + QString(digits, QLatin1Char('#')) + path.mid(last);
+  return n;
+}
+
+// B is the file the camera started after A: the next number, or the
+// counter's first (0 or 1) after its last.
+bool Follows(const TCameraNumber &a, const TCameraNumber &b)
+{
+  if (a.Number < 0 || b.Number < 0 || a.Sequence != b.Sequence) return false;
+  return b.Number == a.Number + 1 || (a.Number == a.Wrap - 1 && b.Number <= 1);
+}
+
+// Some file of one row is the neighbour of some file of the other in one
+// camera's numbering in one folder. A row that is already a group has its
+// ends anywhere in its files: the quick merge keeps them unsorted.
+bool NeighboursInNumbering(const TFileItem &a, const TFileItem &b)
+{
+  std::vector<TCameraNumber> numbers;
+  numbers.reserve(b.Files.size());
+  for (const TFileItemSubitem &f : b.Files) numbers.push_back(CameraNumber(f.FileName));
+  for (const TFileItemSubitem &f : a.Files) {
+    const TCameraNumber x = CameraNumber(f.FileName);
+    if (x.Number < 0) continue;
+    for (const TCameraNumber &y : numbers)
+      if (Follows(x, y) || Follows(y, x)) return true;
+  }
+  return false;
+}
+
+// The gap of two rows that share Overlap days, or 1 (never join). A camera
+// whose clock ran wrong or jumped leaves a fragment overlapping the next
+// one by up to minutes; any other pair of rows that shares time holds the
+// same moments twice (a cut saved beside the fragments it came from) and
+// one trip would count them twice and play them interleaved.
+double SharedGap(const TFileItem &a, const TFileItem &b, double overlap)
+{
+  if (overlap <= kOneSecond + kOneMs) return overlap;
+  return overlap <= kSixMinutes + kOneMs && NeighboursInNumbering(a, b) ? overlap : 1;
+}
+
 } // namespace
 
 double RowTimeGap(const TFileItem &a, const TFileItem &b)
@@ -22,11 +97,8 @@ double RowTimeGap(const TFileItem &a, const TFileItem &b)
   // One within the other (a copy of the same span) never joins.
   if ((s1 - kFiveSeconds <= s2 && e2 <= e1 + kFiveSeconds) || (s2 - kFiveSeconds <= s1 && e1 <= e2 + kFiveSeconds))
     return 1;
-  // Rows that share more than the slack hold the same moments twice (a cut
-  // saved beside the fragments it came from): one trip would count them
-  // twice and play them interleaved.
-  if (s2 <= e1 && e1 <= e2) return e1 - s2 <= kFiveSeconds ? e1 - s2 : 1;
-  if (s1 <= e2 && e2 <= e1) return e2 - s1 <= kFiveSeconds ? e2 - s1 : 1;
+  if (s2 <= e1 && e1 <= e2) return SharedGap(a, b, e1 - s2);
+  if (s1 <= e2 && e2 <= e1) return SharedGap(a, b, e2 - s1);
   double gap = 1;
   if (e1 > 0) gap = std::min(gap, std::abs(e1 - s2));
   if (e2 > 0) gap = std::min(gap, std::abs(e2 - s1));

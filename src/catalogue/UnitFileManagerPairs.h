@@ -14,8 +14,9 @@ constexpr int kWorstScore = 1000;
 bool PairQualifies(const TFileItem &a, const TFileItem &b, int &score, double &gap);
 
 // Days between two rows as the grouping sees them (1: never join): rows
-// that overlap by more than a few seconds, or lie one within the other,
-// never join.
+// that lie one within the other never join, nor rows that share more than
+// a second, unless they are neighbours in one camera's numbering in one
+// folder, which may share up to 6 minutes.
 double RowTimeGap(const TFileItem &a, const TFileItem &b);
 // Characters after the common start of the rows' paths, minus one.
 int RowNameDistance(const TFileItem &a, const TFileItem &b);

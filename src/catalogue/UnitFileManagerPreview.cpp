@@ -44,6 +44,8 @@ void TFileManager::CopyTrackInfo(TFileItemSubitem &file, const TMovingInfo *tele
   file.AvgSpeed = telemetry->GetAvgSpeed();
   file.TrackPoints = telemetry->GetPointSpan();
   file.GSensorPoints = telemetry->GetGSensorSpan();
+  file.FirstFix = file.LastFix = TFixBlock{};
+  telemetry->FixEnds(file.FirstFix, file.LastFix);
 }
 
 void TFileManager::FindGpsFiles(TFileItem &item) const

@@ -65,7 +65,9 @@ void SortFilesByStart(std::vector<TFileItemSubitem> &files)
   }
 }
 
-void AddTrackPart(TFileItemSubitem &sum, const TFileItemSubitem &f, double &timeSum)
+// TimeSum counts the hours of the summary's average speed times 1000
+// (metres over km/h).
+void AddTrackPart(TFileItemSubitem &sum, const TFileItemSubitem &f, double &timeSum, TFixBlock &lastFix)
 {
   if (f.TrackFileName.isEmpty()) return;
   AppendJoined(sum.TrackFileName, f.TrackFileName);
@@ -73,6 +75,15 @@ void AddTrackPart(TFileItemSubitem &sum, const TFileItemSubitem &f, double &time
     sum.TrackLength += f.TrackLength;
     sum.HasTrack = true;
     if (f.AvgSpeed > 0) timeSum += f.TrackLength / f.AvgSpeed;
+  }
+  // The road from the file before, when the camera kept recording: the
+  // player and the exports count it too.
+  if (f.FirstFix.Time > 0) {
+    if (lastFix.Time > 0 && TMovingInfo::FollowsOn(lastFix.Time, f.FirstFix.Time)) {
+      sum.TrackLength += TMovingInfo::WayBetween(lastFix, f.FirstFix);
+      timeSum += (f.FirstFix.Time - lastFix.Time) * 24 * 1000;
+    }
+    lastFix = f.LastFix;
   }
   if (f.TrackStartTime > 0 && (sum.TrackStartTime == 0 || f.TrackStartTime < sum.TrackStartTime))
     sum.TrackStartTime = f.TrackStartTime;
@@ -87,6 +98,7 @@ TFileItemSubitem SummaryOfMany(const std::vector<TFileItemSubitem> &files)
   sum.DurationSource = dsHeader;
   TNameBuilder name;
   double timeSum = 0;
+  TFixBlock lastFix;
   int locked = 0;
   for (size_t i = 0; i < files.size(); ++i) {
     const TFileItemSubitem &f = files[i];
@@ -102,7 +114,7 @@ TFileItemSubitem SummaryOfMany(const std::vector<TFileItemSubitem> &files)
     sum.Height = std::max(sum.Height, f.Height);
     sum.FrameRate = std::max(sum.FrameRate, f.FrameRate);
     sum.Bitrate = std::max(sum.Bitrate, f.Bitrate);
-    AddTrackPart(sum, f, timeSum);
+    AddTrackPart(sum, f, timeSum, lastFix);
   }
   sum.Name = name.Finish();
   sum.Locked = locked == 0 ? lsNone : (locked == int(files.size()) ? lsLocked : lsPartial);
@@ -189,6 +201,7 @@ void TFileItemSubitem::ResetTrackPart()
   TrackStartTime = 0;
   TrackEndTime = 0;
   TrackPosition = {};
+  FirstFix = LastFix = TFixBlock{};
 }
 
 double ExtractTrailingNumber(const QString &name)

@@ -1,5 +1,6 @@
 #include "UnitGpsConverterSRT.h"
 
+#include "UnitMovingInfo.h"
 #include "UnitTranslate.h"
 
 #include <algorithm>
@@ -87,8 +88,14 @@ QByteArray SrtFormatTime(double span)
 
 void TGpsInfoConverterSRT::WriteTrack(const TTrackInfo &info, TStringBuffer &output) const
 {
+  // The subtitles are read by a person: each fix shows on the list's clock,
+  // as the track's name and the player do.
+  std::vector<TDateTime> shown;
+  const double shift = TimeZoneShift();
+  for (const TTrackInfoItem &item : info.Items)
+    if (item.Kind == ikGps) shown.push_back(item.Time > 0 ? item.Time + shift : item.Time);
   TSubtitleItems entries;
-  SrtBuildEntries(info, entries, 0, info.StartTime);
+  SrtBuildEntries(info, entries, 0, info.StartTime, &shown);
   output.Append("\xEF\xBB\xBF");
   output.Append(SrtEntriesToText(entries));
 }

@@ -126,6 +126,13 @@ public:
   int GetGSensorSpan() const;
   // Point I, or a zeroed record when I is out of range.
   void GetPoint(int i, TMovingPoint &point) const;
+  // The first and last points with a position; false (both left as they
+  // are) when there is none.
+  bool FixEnds(TFixBlock &first, TFixBlock &last) const;
+  // Metres between the last fix of one piece and the first of the next
+  // when the next follows on (FollowsOn); 0 for pieces recorded apart and
+  // for a missing fix (time 0).
+  static double WayBetween(const TFixBlock &last, const TFixBlock &first);
 
   // The telemetry as an export record: fixes and samples merged by time,
   // bounds, size, length, average speed, a "Track <date> <time>" name (in
@@ -134,7 +141,8 @@ public:
   void AppendToTrackInfo(TTrackInfo &info) const;
 
   // Continues point and sample indexes and the trip across the files of one
-  // recording, in playing order. Every element must exist.
+  // recording, in playing order, the way between files that follow on
+  // included (WayBetween). Every element must exist.
   static void Join(std::span<TMovingInfo *const> infos);
   // Whether a piece whose first fix was taken at Next follows on from one
   // whose last fix was taken at Previous: the camera kept recording between

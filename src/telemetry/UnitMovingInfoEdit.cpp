@@ -88,6 +88,17 @@ TDateTime LastFixTime(const std::vector<TTrackInfoItem> &items)
   return 0;
 }
 
+// The last fix with a position of the trip Info holds so far; time 0 when
+// there is none or the next items start another trip.
+TFixBlock LastPositionOfTrip(const TTrackInfo &info)
+{
+  const auto &items = info.Items;
+  if (!info.TripStarts.empty() && info.TripStarts.back() >= items.size()) return {};
+  for (auto it = items.rbegin(); it != items.rend(); ++it)
+    if (it->Kind == ikGps && !it->NoFix) return *it;
+  return {};
+}
+
 // The hours the list's average speed of a file counts: first to last fix.
 double MovingHours(const TMovingInfo &info)
 {
@@ -127,6 +138,9 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
   // Cameras write the fix at a fragment's boundary into both fragments'
   // tracks: the trip holds it once.
   const TDateTime lastFix = LastFixTime(items);
+  TFixBlock first, last;
+  const TFixBlock before = LastPositionOfTrip(info);
+  const bool followsOn = FixEnds(first, last) && before.Time > 0 && FollowsOn(before.Time, first.Time);
   const auto addPoint = [&](const TMovingPoint &point) {
     if (lastFix > 0 && std::fabs(point.Time - lastFix) < kOneMs) return;
     items.push_back(PointItem(point));
@@ -169,10 +183,12 @@ void TMovingInfo::AppendToTrackInfo(TTrackInfo &info) const
   info.Width = GeoDistance(info.MinLon, info.CentreLat, info.MaxLon, info.CentreLat);
   info.Height = GeoDistance(info.CentreLon, info.MaxLat, info.CentreLon, info.MinLat);
   // The recording list's average: the length over the time between each
-  // file's first and last fix, so gaps between files and a G-sensor that
-  // runs on after the last fix do not count.
-  const double hours = (info.AvgSpeed > 0 ? info.Length / 1000 / info.AvgSpeed : 0) + MovingHours(*this);
-  info.Length += GetTrackLength();
+  // file's first and last fix and across files that follow on, so gaps
+  // between files recorded apart and a G-sensor that runs on after the
+  // last fix do not count.
+  const double hours = (info.AvgSpeed > 0 ? info.Length / 1000 / info.AvgSpeed : 0) + MovingHours(*this) +
+                       (followsOn ? (first.Time - before.Time) * 24 : 0);
+  info.Length += GetTrackLength() + (followsOn ? WayBetween(before, first) : 0);
   const double duration = info.EndTime - info.StartTime;
   info.AvgSpeed = hours > 0 ? info.Length / 1000 / hours : 0;
   info.Name = TrackName(info.Items, info.StartTime);
@@ -205,10 +221,29 @@ void AltitudeAt(const std::vector<TMovingPoint> &points, TDateTime time, double 
 
 } // namespace
 
+bool TMovingInfo::FixEnds(TFixBlock &first, TFixBlock &last) const
+{
+  const auto hasPosition = [](const TMovingPoint &p) { return !p.NoFix; };
+  const auto head = std::find_if(Points.begin(), Points.end(), hasPosition);
+  if (head == Points.end()) return false;
+  first = *head;
+  last = *std::find_if(Points.rbegin(), Points.rend(), hasPosition);
+  return true;
+}
+
+double TMovingInfo::WayBetween(const TFixBlock &last, const TFixBlock &first)
+{
+  if (!(last.Time > 0 && first.Time > 0) || !FollowsOn(last.Time, first.Time)) return 0;
+  const double metres = GeoDistance(last.Lon, last.Lat, first.Lon, first.Lat);
+  return std::isfinite(metres) ? metres : 0;
+}
+
 void TMovingInfo::Join(std::span<TMovingInfo *const> infos)
 {
   int32_t pointOffset = 0, sampleOffset = 0;
   double tripOffset = 0;
+  TFixBlock lastFix, first, last; // the last fix of the files so far
+  if (!infos.empty()) infos[0]->FixEnds(first, lastFix);
   for (size_t k = 1; k < infos.size(); ++k) {
     const TMovingInfo &prev = *infos[k - 1];
     if (!prev.Points.empty()) {
@@ -217,6 +252,10 @@ void TMovingInfo::Join(std::span<TMovingInfo *const> infos)
     }
     if (!prev.GSensor.empty()) sampleOffset = prev.GSensor.back().Index + 1;
     TMovingInfo &info = *infos[k];
+    if (info.FixEnds(first, last)) {
+      tripOffset += WayBetween(lastFix, first);
+      lastFix = last;
+    }
     for (TMovingPoint &p : info.Points) {
       p.Index += pointOffset;
       p.Trip += tripOffset;

@@ -29,12 +29,14 @@ QByteArray DatTrackBytes(kp::TDateTime start, int seconds, double speedKmh)
 {
   kp::TTrackInfo info;
   const double stepDeg = speedKmh / 3.6 / kp::MetresPerDegree;
+  // Placed by the time of day: consecutive fragments continue one road.
+  const double secondOfDay = kp::Frac(start) * kp::SecsPerDay;
   for (int s = 0; s <= seconds; ++s) {
     kp::TTrackInfoItem item;
     item.Kind = kp::ikGps;
     item.Time = start + s / kp::SecsPerDay;
     item.Lon = 30.5;
-    item.Lat = 50.4 + stepDeg * s;
+    item.Lat = 50.4 + stepDeg * (secondOfDay + s);
     item.Alt = 150;
     item.Course = 0;
     item.Speed = speedKmh;

@@ -17,7 +17,9 @@ namespace kpcat {
 QByteArray MovieBytes(int64_t durationMs, int width = 640, int height = 360, int fps = 10);
 
 // A ".dat" track of one fix a second from Start (local time) for Seconds,
-// moving north at SpeedKmh; zero speed leaves the track in place.
+// moving north at SpeedKmh along one road (where the car is depends on the
+// time of day, so consecutive tracks continue each other); zero speed
+// leaves the track in place.
 QByteArray DatTrackBytes(kp::TDateTime start, int seconds, double speedKmh = 36.0);
 
 bool WriteFile(const QString &path, const QByteArray &bytes);

@@ -144,6 +144,49 @@ TEST_F(Concurrency, DestroyedWhileSearching)
   }
 }
 
+// What a refresh keeps is the list once the old search has stopped: the
+// search, held by the test while it reads a file's times, goes on to list
+// that file and sort when it is stopped. The snapshot holds that row, the
+// row the user added by hand meanwhile, and every other row once: a reader
+// going row by row while the search still changed rows could skip one.
+TEST_F(Concurrency, RefreshTakesTheListOnceTheSearchHasStopped)
+{
+  MakeCard(1, 6);
+  const QString held = AddMovie("DCIM/100MEDIA/FILE0007.MOV", At(8, 7));
+  const QString byHand = AddMovie("outside/HAND.MOV", At(20, 0));
+  std::atomic<TFileManager *> searching{nullptr};
+  std::atomic<bool> reached{false};
+  SetFileTimesSource([&](const QString &path, TDateTime &created, TDateTime &modified) {
+    if (path == held && !reached.exchange(true)) {
+      while (!searching.load()->Stopped()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    created = 0;
+    modified = path == byHand ? At(20, 0) : At(8, 1);
+    return true;
+  });
+  TFileManager fm(true, [](int32_t) {});
+  searching = &fm;
+  fm.SetSearchRoots({PathIn("DCIM")});
+  fm.Start();
+  ASSERT_TRUE(kptest::waitUntil([&] { return reached.load(); }, 10000));
+  TFileItem added;
+  ASSERT_TRUE(fm.GetGroupByFile(byHand, added));
+
+  QStringList taken;
+  for (const std::vector<TListedVideo> &videos : fm.StopAndListVideos())
+    for (const TListedVideo &v : videos) taken << v.FileName;
+  EXPECT_FALSE(fm.Searching());
+  QStringList final;
+  for (const TFileItem &row : Rows(fm))
+    for (const TFileItemSubitem &f : row.Files) final << f.FileName;
+  EXPECT_EQ(taken, final);
+  EXPECT_EQ(taken.count(held), 1);
+  EXPECT_EQ(taken.count(byHand), 1);
+  EXPECT_EQ(taken.removeDuplicates(), 0);
+  SetFileTimesSource({});
+}
+
 // Without the row's identity an index may point at another row once the
 // search has added or sorted rows, so such calls are refused until it ends.
 TEST_F(Concurrency, IndexOperationsWithoutIdentityWaitForTheSearch)

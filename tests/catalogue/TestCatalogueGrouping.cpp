@@ -71,12 +71,31 @@ TEST_F(Grouping, WhichPairsJoin)
   EXPECT_FALSE(Joined({Row(Clip(1), At(0, 0), At(3, 0)), Row(Clip(2), At(10, 0), At(23, 0))}));
   // A copy within another never joins it.
   EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 10)), Row(Clip(2), At(10, 2), At(10, 5))}));
-  // Rows that share moments never join, by 10 minutes or by 6 s; touching
-  // fragments may share up to 5 s.
-  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 10), At(10, 40))}));
-  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 18), At(10, 40))}));
-  EXPECT_FALSE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 19, 54), At(10, 40))}));
-  EXPECT_TRUE(Joined({Row(Clip(1), At(10, 0), At(10, 20)), Row(Clip(2), At(10, 19, 55), At(10, 40))}));
+  // Rows that share time: neighbours in one camera's numbering in one
+  // folder (a row of several files included, the counter's turn too) may
+  // share up to 6 minutes, any other pair at most a second.
+  TFileItem grouped = Row(Clip(1), At(10, 0), At(10, 20));
+  kp::catalogue::QuickMerge(grouped, Row(Clip(3), At(9, 40), At(10, 0)));
+  const struct {
+    QString A, B;
+    int SharedSeconds;
+    bool Joins;
+  } shared[] = {
+      {Clip(1), Clip(2), 600, false},
+      {Clip(1), Clip(2), 120, true},
+      {Clip(1), Clip(3), 120, false},
+      {Clip(1), "/media/card/DCIM/101MEDIA/FILE0002.MOV", 120, false},
+      {Clip(1), kDir + "cut.MOV", 3, false},
+      {Clip(1), kDir + "cut.MOV", 1, true},
+      {kDir + "FILE9999.MOV", Clip(1), 120, true},
+      {"", Clip(4), 120, true},
+  };
+  for (const auto &c : shared) {
+    const TFileItem a = c.A.isEmpty() ? grouped : Row(c.A, At(10, 0), At(10, 20));
+    const TDateTime from = a.Summary.EndTime - c.SharedSeconds / SecsPerDay;
+    EXPECT_EQ(Joined({a, Row(c.B, from, from + Minutes(20))}), c.Joins)
+        << c.A.toStdString() << " and " << c.B.toStdString() << " sharing " << c.SharedSeconds;
+  }
   // Rows without times never join.
   EXPECT_FALSE(Joined({Row(Clip(1), 0, 0), Row(Clip(2), 0, 0)}));
 }

@@ -43,6 +43,33 @@ TEST_F(SrtFormat, WritesTheExactFile)
   EXPECT_EQ(Export(srt, TTrackInfo{}), "\xEF\xBB\xBF");
 }
 
+// A zone chosen in the view menu (here 10 h east of the computer's): the
+// subtitles a person reads show each fix on that clock, the next day after
+// midnight, while their timing and every format whose times are UTC by
+// definition (GPX, PLT, CSV's "Time(GMT)", KML's time span) stay as they were.
+TEST_F(SrtFormat, SubtitlesReadTheChosenZoneAndUtcFormatsStay)
+{
+  TTrackInfo info = GoldenTrack();
+  for (TTrackInfoItem &item : info.Items) item.Time += 11.0 / 24;
+  info.StartTime += 11.0 / 24;
+  info.EndTime += 11.0 / 24;
+  std::vector<QByteArray> before;
+  for (const TGpsInfoConverter *c : GpsExportConverters()) before.push_back(Export(*c, info));
+  SetTimeZoneShift(10.0 / 24);
+  for (size_t k = 0; k < GpsExportConverters().size(); ++k) {
+    const TGpsInfoConverter &c = *GpsExportConverters()[k];
+    const QByteArray after = Export(c, info);
+    if (c.GetExt() != QLatin1String("srt")) {
+      EXPECT_EQ(after, before[k]) << c.GetName().toStdString();
+      continue;
+    }
+    QByteArray expected = kGoldenSrt;
+    expected.replace("01.05.2011 13:", "02.05.2011 10:");
+    EXPECT_EQ(after, expected);
+  }
+  SetTimeZoneShift(0);
+}
+
 TEST_F(SrtFormat, EntryDurationsAndBase)
 {
   TTrackInfo info;

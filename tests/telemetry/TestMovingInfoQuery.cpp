@@ -484,6 +484,37 @@ TEST(MovingInfoJoin, IndexesAndTripContinueAcrossAnEmptyFile)
   EXPECT_EQ(a.Points[1].Index, 1) << "the first file stays";
 }
 
+// Files of one trip that follow on (1 s from one file's last fix to the
+// next one's first, 10 m) count the road between them, in the trip counter
+// the player and the subtitles read and in the export's length and
+// average; a file recorded 19 s later, and the next trip of an export,
+// add nothing.
+TEST(MovingInfoJoin, TheRoadBetweenFilesThatFollowOnCountsOnce)
+{
+  const auto piece = [](double fromSecond, double fromMetres) {
+    TMovingInfo m = Track({Pt(kT0 + fromSecond * kSec, 37.6, 55.7 + fromMetres * kDeg),
+                           Pt(kT0 + (fromSecond + 10) * kSec, 37.6, 55.7 + (fromMetres + 100) * kDeg)});
+    m.Points[1].Trip = GeoDistance(37.6, m.Points[0].Lat, 37.6, m.Points[1].Lat);
+    m.SetTimeRange(m.Points[0].Time, m.Points[1].Time);
+    return m;
+  };
+  TMovingInfo a = piece(0, 0), b = piece(11, 110), c = piece(40, 400), d = piece(51, 510);
+  TMovingInfo *trip[] = {&a, &b, &c};
+  TMovingInfo::Join(trip);
+  EXPECT_NEAR(b.Points[0].Trip, 110, 0.01);
+  EXPECT_NEAR(c.Points[0].Trip, 210, 0.01);
+  TTrackInfo info;
+  a.ToTrackInfo(info);
+  b.AppendToTrackInfo(info);
+  c.AppendToTrackInfo(info);
+  EXPECT_NEAR(info.Length, 310, 0.01);
+  EXPECT_NEAR(info.Items.back().Trip, info.Length, 0.01);
+  EXPECT_NEAR(info.AvgSpeed, 310.0 / 31 * 3.6, 0.01);
+  info.TripStarts.push_back(info.Items.size());
+  d.AppendToTrackInfo(info);
+  EXPECT_NEAR(info.Length, 410, 0.01);
+}
+
 TEST(MovingInfoMerge, AltitudeByTimeWithInterpolationAndGuards)
 {
   std::vector<TMovingPoint> own;

@@ -201,14 +201,7 @@ void TFormMain::N_FileList_RefreshClick(bool search)
   // where the search looks, so the new list keeps every one still there;
   // those gone leave it, and a loaded one stops rather than fail later.
   std::vector<std::vector<TListedVideo>> listed;
-  if (FFileManager) {
-    FFileManager->Stop();
-    for (int row = 0; row < FFileManager->GetCount(); ++row) {
-      std::vector<TListedVideo> videos;
-      for (const TFileItemSubitem &f : FFileManager->GetGroup(row).Files) videos.push_back({f.FileName, f.Size});
-      if (!videos.empty()) listed.push_back(std::move(videos));
-    }
-  }
+  if (FFileManager) listed = FFileManager->StopAndListVideos();
   const auto gone = [](const TFileItemSubitem &f) { return !QFileInfo(f.FileName).isFile(); };
   if (std::any_of(State.Recording.Files.begin(), State.Recording.Files.end(), gone))
     Loop->ButtonStopClick(TOrigin::None);

@@ -125,6 +125,24 @@ private:
   QTimer FTimer;
 };
 
+// The selection exported by the window's command through the real save
+// dialog, in the format of Ext, to Path; the text written.
+inline QString ExportThroughDialog(kp::TFormMain &w, const QString &path, const QString &ext)
+{
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+      for (const QString &filter : files->nameFilters())
+        if (filter.contains("*." + ext)) files->selectNameFilter(filter);
+      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+      static_cast<QDialog *>(files)->accept();
+    }
+  });
+  answer.start(50);
+  w.Item("N_FileList_Track_Export")->trigger();
+  return QString::fromUtf8(kptest::readFileBytes(path));
+}
+
 struct RealWindow : ::testing::Test {
   void SetUp() override
   {

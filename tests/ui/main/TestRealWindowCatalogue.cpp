@@ -5,6 +5,8 @@
 #include "CropJob.h"
 #include "CropRules.h"
 #include "RealWindowSupport.h"
+#include "UnitFormFileProperty.h"
+#include "UnitFormGPSLog.h"
 #include "UnitMovingInfo.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
@@ -12,6 +14,8 @@
 #include <QAction>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QTableWidget>
+#include <QTreeWidget>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -67,11 +71,12 @@ bool WriteCut(const QString &card, const QString &movie, const std::vector<std::
 
 } // namespace
 
-// Two cuts saved in the card's own folder: one across the end of one trip
-// and the start of the next (with its track), one inside a trip without a
-// track (the card's GPS log covers it). Each stays a recording of its own,
-// and every row reads one distance in the list and in the title, before and
-// after it is loaded.
+// Three cuts saved in the card's own folder: one across the end of one trip
+// and the start of the next (with its track), one of only the last 3 s of a
+// trip and the start of the next, one inside a trip without a track (the
+// card's GPS log covers it). Each stays a recording of its own, and every
+// row reads one distance in the list and in the title, before and after it
+// is loaded.
 TEST_F(RealWindow, CutsBesideTheirFragmentsStayApartAndTripsReadOneDistance)
 {
   QTemporaryDir copy;
@@ -79,6 +84,7 @@ TEST_F(RealWindow, CutsBesideTheirFragmentsStayApartAndTripsReadOneDistance)
   ASSERT_FALSE(card.isEmpty());
   const QString media = card + QStringLiteral("/DCIM/100MEDIA/");
   ASSERT_TRUE(WriteCut(card, media + QStringLiteral("sep.mov"), {{3, 0.5, 1.0}, {4, 0.0, 1.0}}, true));
+  ASSERT_TRUE(WriteCut(card, media + QStringLiteral("tail.mov"), {{3, 0.8, 1.0}, {4, 0.0, 1.0}}, true));
   ASSERT_TRUE(WriteCut(card, media + QStringLiteral("nodat.mov"), {{5, 0.25, 1.0}, {6, 0.0, 0.5}}, false));
   ASSERT_NO_FATAL_FAILURE(Start(card));
   ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
@@ -90,7 +96,7 @@ TEST_F(RealWindow, CutsBesideTheirFragmentsStayApartAndTripsReadOneDistance)
   for (int r = 0; r < m.GetCount(); ++r)
     if (onCard(r)) names << m.GetGroup(r).Summary.Name;
   names.sort();
-  EXPECT_EQ(names, QStringList({"FILE0001-3", "FILE0004-6", "FILE0007-9", "nodat", "sep"}));
+  EXPECT_EQ(names, QStringList({"FILE0001-3", "FILE0004-6", "FILE0007-9", "nodat", "sep", "tail"}));
 
   for (int r = 0; r < Model().rowCount(); ++r) {
     if (!onCard(r)) continue;
@@ -145,6 +151,85 @@ TEST_F(RealWindow, ACutOfPiecesApartReadsTheDistanceItsPicturesDrive)
   EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("    ") + Model().index(row, flcDistance).data().toString()))
       << w->windowTitle().toStdString();
   EXPECT_NEAR(w->State.MovingInfos.front()->GetTrackLength(), shown, 0.03 * shown);
+}
+
+// The second trip of the card (three fragments, two boundaries): its
+// distance is what its fixes measure as one track, within a metre per
+// boundary, in the list, the title, Properties, the exported description
+// and subtitles, the player's trip counter and the GPS-log window.
+TEST_F(RealWindow, ATripReadsOneDistanceEverywhere)
+{
+  QTemporaryDir out;
+  QByteArray fixes;
+  for (int n = 4; n <= 6; ++n)
+    fixes += kptest::readFileBytes(ChangeFileExt(Fragment(kptest::DemoCard(), n), QStringLiteral(".DAT")));
+  const QString whole = out.filePath(QStringLiteral("whole.DAT"));
+  ASSERT_TRUE(kptest::writeFileBytes(whole, fixes));
+  const std::unique_ptr<TMovingInfo> oneTrack = TMovingInfo::LoadFromFile(whole, false);
+  ASSERT_TRUE(oneTrack);
+  const double driven = oneTrack->GetTrackLength();
+  const double slack = 2; // a metre per boundary
+  ASSERT_GT(driven, 500);
+
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  const TFileManager &m = *Model().FileManager();
+  int row = -1;
+  for (int r = 0; r < m.GetCount(); ++r)
+    if (m.GetGroup(r).Summary.FileName.startsWith(kptest::DemoCard()) && m.GetGroup(r).Summary.Name == "FILE0004-6")
+      row = r;
+  ASSERT_GE(row, 0);
+  EXPECT_NEAR(m.GetGroup(row).Summary.TrackLength, driven, slack) << "the list";
+  const QString listed = Model().index(row, flcDistance).data().toString();
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->windowTitle().startsWith(QStringLiteral("FILE0004-6")); }, 5000));
+  EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("    ") + listed + QStringLiteral("    ")))
+      << w->windowTitle().toStdString();
+  ASSERT_EQ(w->State.MovingInfos.size(), 3u);
+  EXPECT_NEAR(w->State.MovingInfos.back()->Points.back().Trip, driven, slack) << "the trip counter";
+
+  w->Item("N_FileList_Property")->trigger();
+  TFormFileProperty *properties = nullptr;
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+          if (auto *p = qobject_cast<TFormFileProperty *>(top); p && p->isVisible()) properties = p;
+        return properties != nullptr;
+      },
+      5000));
+  // The recording's rows come before those of each of its files.
+  QString length;
+  for (int r = properties->Grid()->rowCount() - 1; r >= 0; --r)
+    if (properties->Grid()->item(r, 0)->text().trimmed() == Translate(u"Property_Track_Length"))
+      length = properties->Grid()->item(r, 1)->text();
+  EXPECT_NEAR(length.section(' ', 0, 0).toDouble(), driven, slack) << "Properties: " << length.toStdString();
+  properties->close();
+
+  const QString kml = kptest::ExportThroughDialog(*w, out.filePath(QStringLiteral("trip.kml")), "kml");
+  EXPECT_NEAR(kml.section(QStringLiteral("Length: "), 1).section('m', 0, 0).toDouble(), driven, slack)
+      << "the exported description";
+  const QString srt = kptest::ExportThroughDialog(*w, out.filePath(QStringLiteral("trip.srt")), "srt");
+  const QString lastTrip = srt.section(Translate(u"Details_Track_Length") + QStringLiteral(": "), -1);
+  EXPECT_NEAR(lastTrip.section(Translate(u"meters"), 0, 0).toDouble(), driven, slack) << "the exported subtitles";
+
+  // The trip's log, every other second of the same drive: the window shows
+  // the same distance at its precision.
+  w->Item("N_FileList_Track_GPSLog")->trigger();
+  QTreeWidget *logs = w->Windows.GPSLog->ListViewFiles();
+  QTreeWidgetItem *log = nullptr;
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] {
+        for (int i = 0; i < logs->topLevelItemCount(); ++i)
+          if (logs->topLevelItem(i)->text(0).endsWith(QStringLiteral("LOG0002.LOG")) &&
+              !logs->topLevelItem(i)->text(3).isEmpty())
+            log = logs->topLevelItem(i);
+        return log != nullptr;
+      },
+      10000));
+  EXPECT_EQ(log->text(3), FloatToStrDot(driven / 1000, 1, true)) << "the GPS-log window";
+  kptest::saveScreenshot(w->Windows.GPSLog.get(), QStringLiteral("realwindow_trip_one_distance_gpslog.png"));
+  w->Windows.GPSLog->close();
 }
 
 // A card added by hand, one recording of it loaded, then one of its folders

@@ -33,6 +33,7 @@
 #include <sys/stat.h>
 
 using namespace kp;
+using kptest::ExportThroughDialog;
 using kptest::RealWindow;
 
 namespace {
@@ -413,24 +414,6 @@ TEST_F(RealWindow, DesktopCommandsSayWhenTheDesktopCouldNotOpen)
 }
 
 namespace {
-
-// The selection exported by the window's command through the real save
-// dialog, in the format of Ext, to Path; the text written.
-QString ExportThroughDialog(kp::TFormMain &w, const QString &path, const QString &ext)
-{
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    if (auto *files = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-      for (const QString &filter : files->nameFilters())
-        if (filter.contains("*." + ext)) files->selectNameFilter(filter);
-      files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-      static_cast<QDialog *>(files)->accept();
-    }
-  });
-  answer.start(50);
-  w.Item("N_FileList_Track_Export")->trigger();
-  return QString::fromUtf8(kptest::readFileBytes(path));
-}
 
 // The point lines of each segment of a GPX text.
 std::vector<QStringList> GpxSegments(const QString &text)
