@@ -1,8 +1,10 @@
 // Deleting recordings from the disk: every file that goes with a video,
-// except tracks another listed file still uses.
+// except tracks another listed file still uses; what stays is named with
+// its reason.
 #include "Errors.h"
 #include "RecordingFiles.h"
 #include "UnitFileManager.h"
+#include "UnitTranslate.h"
 
 #include <cerrno>
 
@@ -53,7 +55,8 @@ std::vector<QStringList> TFileManager::FilesToDelete(const std::vector<TFileItem
 
 bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed, QStringList *reasons)
 {
-  TKeptTracks kept = KeptTracks({item});
+  const TKeptTracks others = KeptTracks({item});
+  TKeptTracks kept = others;
   std::unordered_set<QString> deleted;
   QStringList stayed, why;
   // A file already gone counts as deleted.
@@ -73,6 +76,16 @@ bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed, 
       continue;
     }
     deleted.insert(f.FileName);
+  }
+  // The files that were to go with a video that stayed are named too: the
+  // question counted them.
+  for (const TFileItemSubitem &f : item.Files) {
+    if (deleted.count(f.FileName)) continue;
+    for (const QString &side : DeleteCompanions(f, others))
+      if (!stayed.contains(side)) {
+        stayed += side;
+        why += Translate(u"Mes_StaysWithVideo");
+      }
   }
   for (const TFileItemSubitem &f : item.Files) {
     if (!deleted.count(f.FileName)) continue;
