@@ -183,6 +183,36 @@ TEST_F(RealWindow, CopyCommandNamesTheRecordingAndTakesItsSideFiles)
   expected.sort();
   EXPECT_EQ(QDir(target).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
   copy->close();
+
+  // Copied again, into the folder the trip is in (the proposal taken as it
+  // stands): the window says the files are there already, and the folder
+  // stays as it was.
+  const QString own = QFileInfo(trip.Files.front().FileName).absolutePath();
+  kp::settings::CopyFolder.Write(own);
+  const QStringList before = QDir(own).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  QObject::disconnect(&answer, nullptr, nullptr, nullptr);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto *chooser = qobject_cast<kp::TFormSelectFolder *>(QApplication::activeModalWidget());
+    if (!chooser) return;
+    const QModelIndex current = chooser->Tree()->currentIndex();
+    if (!current.isValid() ||
+        static_cast<const QFileSystemModel *>(chooser->Tree()->model())->filePath(current) != own ||
+        chooser->Edit()->text() != own)
+      return;
+    chooser->ButtonOk()->click();
+  });
+  answer.start();
+  w->Menus().Action(QStringLiteral("N_FileList_Copy"))->trigger();
+  answer.stop();
+  kp::TFormCopy *again = nullptr;
+  for (QWidget *top : QApplication::topLevelWidgets())
+    if (auto *c = qobject_cast<kp::TFormCopy *>(top); c && c->isVisible() && c != copy) again = c;
+  ASSERT_NE(again, nullptr);
+  ASSERT_TRUE(kptest::waitUntil([&] { return again->Done() || again->Failed(); }, 60000));
+  EXPECT_EQ(again->FileText(), Translate(u"Mes_CopyAlreadyThere"));
+  kptest::saveScreenshot(again, QStringLiteral("copy-into-its-own-folder.png"));
+  EXPECT_EQ(QDir(own).entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
+  again->close();
 }
 
 // The list's export through the real save dialog: a name typed without its
