@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QImageReader>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
@@ -81,25 +82,41 @@ TEST_F(RealWindow, DroppedFolderSnapshotsAndDoubleSpeed)
   EXPECT_FALSE(w->ButtonPlay->isChecked());
   EXPECT_EQ(Model().Caption(w->ListView->currentIndex().row()), w->State.Recording.Summary.Name);
 
-  // Ctrl+S: the frame at full size; Alt+S: the window at its size.
+  // Ctrl+S: the frame at full size; Alt+S: the window at its size. Both
+  // are JPEG pictures under a name that says so: one typed with another
+  // extension gets ".jpg", asked about when that name is taken.
   QTemporaryDir out;
+  ASSERT_TRUE(kptest::writeFileBytes(out.filePath("taken.png.jpg"), "mine"));
   struct Case {
     Qt::KeyboardModifier Modifier;
-    const char *Name;
+    const char *Typed, *Written;
     QSize Size;
-  } cases[] = {{Qt::ControlModifier, "frame.jpg", QSize(320, 180)},
-               {Qt::AltModifier, "window.jpg", w->frameGeometry().size()}};
+    QMessageBox::StandardButton Answer; // to the question about a taken name
+  } cases[] = {{Qt::ControlModifier, "frame.jpg", "frame.jpg", QSize(320, 180), QMessageBox::NoButton},
+               {Qt::AltModifier, "window.JPEG", "window.JPEG", w->frameGeometry().size(), QMessageBox::NoButton},
+               {Qt::AltModifier, "win.png", "win.png.jpg", w->frameGeometry().size(), QMessageBox::NoButton},
+               {Qt::ControlModifier, "taken.png", "taken.png.jpg", QSize(), QMessageBox::No},
+               {Qt::ControlModifier, "taken.png", "taken.png.jpg", QSize(320, 180), QMessageBox::Yes}};
   for (const Case &c : cases) {
-    const QString path = out.filePath(QLatin1String(c.Name));
-    kptest::TDialogAnswerer answer(path);
+    SCOPED_TRACE(c.Typed);
+    const QString path = out.filePath(QLatin1String(c.Written));
+    kptest::TDialogAnswerer answer(out.filePath(QLatin1String(c.Typed)));
+    answer.Press = c.Answer;
     ASSERT_TRUE(Activate(w.get()));
     QTest::keyClick(w.get(), Qt::Key_S, c.Modifier);
-    EXPECT_EQ(answer.FilesAnswered, 1) << c.Name;
-    EXPECT_EQ(answer.Messages, QStringList()) << c.Name;
-    EXPECT_EQ(QImage(path).size(), c.Size) << c.Name;
+    EXPECT_EQ(answer.FilesAnswered, 1);
+    EXPECT_EQ(answer.Messages.size(), c.Answer == QMessageBox::NoButton ? 0 : 1);
+    for (const QString &text : answer.Messages) EXPECT_TRUE(text.contains(path)) << text.toStdString();
+    if (!c.Size.isValid()) {
+      EXPECT_EQ(kptest::readFileBytes(path), "mine");
+      continue;
+    }
+    EXPECT_EQ(QImageReader(path).format(), "jpeg");
+    EXPECT_EQ(QImage(path).size(), c.Size);
+    EXPECT_EQ(QFileInfo::exists(out.filePath(QLatin1String(c.Typed))), qstrcmp(c.Typed, c.Written) == 0);
     const QString quality = Identify(path);
     if (!quality.isEmpty()) {
-      EXPECT_EQ(quality, "96") << c.Name;
+      EXPECT_EQ(quality, "96");
     } else if (qEnvironmentVariable("CI") == QLatin1String("true")) {
       ADD_FAILURE() << "identify missing";
     }
