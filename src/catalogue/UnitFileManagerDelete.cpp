@@ -68,19 +68,15 @@ bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed, 
     return false;
   };
   for (const TFileItemSubitem &f : item.Files) {
-    // The track goes only with its video, so a video that stays keeps it
-    // (also when another file of this row shares it).
-    if (!remove(f.FileName)) {
-      kept.Add(f.TrackFileName);
-      kept.Add(f.Log.FileName);
+    if (remove(f.FileName)) {
+      deleted.insert(f.FileName);
       continue;
     }
-    deleted.insert(f.FileName);
-  }
-  // The files that were to go with a video that stayed are named too: the
-  // question counted them.
-  for (const TFileItemSubitem &f : item.Files) {
-    if (deleted.count(f.FileName)) continue;
+    // The track goes only with its video, so a video that stays keeps it
+    // (also when another file of this row shares it). What was to go with
+    // it is named after it: the question counted those files too.
+    kept.Add(f.TrackFileName);
+    kept.Add(f.Log.FileName);
     for (const QString &side : DeleteCompanions(f, others))
       if (!stayed.contains(side)) {
         stayed += side;
