@@ -332,8 +332,10 @@ public:
   bool SetGroupLocked(int index, bool lock, const QString &identity = {}, QStringList *kept = nullptr);
   // Deletes the row's files from disk with their track and side files
   // (RecordingFiles.h; a track another listed file uses stays); the videos
-  // that could not be deleted stay listed. False when any file stayed;
-  // Failed then names them and Reasons gives the system's reason of each.
+  // that could not be deleted stay listed, and so do the files that go with
+  // them. False when any file stayed; Failed then names them all and
+  // Reasons gives the reason of each (the system's, or that it stays with
+  // its video).
   bool DeleteGroupFiles(const TFileItem &item, QStringList *failed = nullptr, QStringList *reasons = nullptr);
   // For each row, the files that deleting these rows together takes from
   // the disk (videos and everything that goes with them), each path once.

@@ -1,8 +1,10 @@
 // Deleting recordings from the disk: every file that goes with a video,
-// except tracks another listed file still uses.
+// except tracks another listed file still uses; what stays is named with
+// its reason.
 #include "Errors.h"
 #include "RecordingFiles.h"
 #include "UnitFileManager.h"
+#include "UnitTranslate.h"
 
 #include <cerrno>
 
@@ -53,7 +55,8 @@ std::vector<QStringList> TFileManager::FilesToDelete(const std::vector<TFileItem
 
 bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed, QStringList *reasons)
 {
-  TKeptTracks kept = KeptTracks({item});
+  const TKeptTracks others = KeptTracks({item});
+  TKeptTracks kept = others;
   std::unordered_set<QString> deleted;
   QStringList stayed, why;
   // A file already gone counts as deleted.
@@ -65,14 +68,20 @@ bool TFileManager::DeleteGroupFiles(const TFileItem &item, QStringList *failed, 
     return false;
   };
   for (const TFileItemSubitem &f : item.Files) {
-    // The track goes only with its video, so a video that stays keeps it
-    // (also when another file of this row shares it).
-    if (!remove(f.FileName)) {
-      kept.Add(f.TrackFileName);
-      kept.Add(f.Log.FileName);
+    if (remove(f.FileName)) {
+      deleted.insert(f.FileName);
       continue;
     }
-    deleted.insert(f.FileName);
+    // The track goes only with its video, so a video that stays keeps it
+    // (also when another file of this row shares it). What was to go with
+    // it is named after it: the question counted those files too.
+    kept.Add(f.TrackFileName);
+    kept.Add(f.Log.FileName);
+    for (const QString &side : DeleteCompanions(f, others))
+      if (!stayed.contains(side)) {
+        stayed += side;
+        why += Translate(u"Mes_StaysWithVideo");
+      }
   }
   for (const TFileItemSubitem &f : item.Files) {
     if (!deleted.count(f.FileName)) continue;

@@ -1,15 +1,19 @@
 #include "WholeFileWriter.h"
 
 #include "Errors.h"
+#include "FoundationLog.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <dirent.h>
-#include <map>
+#include <linux/magic.h>
+#include <set>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace kp {
@@ -51,17 +55,20 @@ bool SameInode(int fd, const QByteArray &path)
   return ::fstat(fd, &a) == 0 && ::stat(path.constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Removes the file when nobody holds it: the writer that made it has ended
-// without removing it. The lock is held over the removal, so a writer that
-// has just made the file either finds it taken and makes another, or finds
-// it gone once it holds the lock (Create checks both).
-bool RemoveIfUnheld(const QByteArray &path)
+// Removes the file Name of the folder Dir when nobody holds it: the writer
+// that made it has ended without removing it. The lock is held over the
+// removal, so a writer that has just made the file either finds it taken
+// and makes another, or finds it gone once it holds the lock (Create checks
+// both).
+bool RemoveIfUnheld(int dir, const QByteArray &name)
 {
-  const int fd = OpenRetry(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+  int fd;
+  do fd = ::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   struct stat st {};
   const bool removed = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-                       ::unlink(path.constData()) == 0;
+                       ::unlinkat(dir, name.constData(), 0) == 0;
   ::close(fd);
   return removed;
 }
@@ -117,38 +124,79 @@ int TWholeFileWriter::RemoveStaleTemporaries(const QString &target)
 
 int TWholeFileWriter::RemoveStaleTemporaries(const QStringList &targets)
 {
-  std::map<QByteArray, TStaleNames> folders;
-  for (const QString &target : targets) {
-    folders[QFile::encodeName(FolderOf(target))].Stems.insert(QFile::encodeName(Stem(target)));
-  }
+  std::set<QByteArray> folders;
+  for (const QString &target : targets) folders.insert(QFile::encodeName(FolderOf(target)));
   int removed = 0;
-  for (const auto &[folder, names] : folders) removed += RemoveStaleIn(folder, names);
+  for (const QByteArray &folder : folders) removed += RemoveStaleIn(folder);
   return removed;
 }
 
-int TWholeFileWriter::RemoveStaleIn(const QByteArray &folder, const TStaleNames &names)
+bool TWholeFileWriter::LocksSeenByEveryWriter(int64_t fsType, dev_t device)
 {
-  // Raw names, read without a look at each entry: a card folder may hold
-  // hundreds of files.
+  switch (uint32_t(fsType)) {
+  case EXT4_SUPER_MAGIC:
+  case BTRFS_SUPER_MAGIC:
+  case XFS_SUPER_MAGIC:
+  case F2FS_SUPER_MAGIC:
+  case TMPFS_MAGIC:
+  case RAMFS_MAGIC:
+  case OVERLAYFS_SUPER_MAGIC:
+  case MSDOS_SUPER_MAGIC:
+  case EXFAT_SUPER_MAGIC:
+  case UDF_SUPER_MAGIC:
+  case NILFS_SUPER_MAGIC:
+  case REISERFS_SUPER_MAGIC:
+  case 0x5346544e: // ntfs
+  case 0x7366746e: // ntfs3
+  case 0x482b:     // hfsplus
+  case 0x3153464a: // jfs
+  case 0xca451a4e: // bcachefs
+  case 0x2fc12fc1: // zfs
+    return true;
+  // A FUSE file system on a block device (a card's exFAT or NTFS) is a disk
+  // of this computer; one without a device may be another computer's.
+  case FUSE_SUPER_MAGIC: return major(device) != 0;
+  default: return false;
+  }
+}
+
+int TWholeFileWriter::RemoveStaleIn(const QByteArray &folder)
+{
   DIR *dir = ::opendir(folder.constData());
   if (!dir) return 0;
+  const int fd = ::dirfd(dir);
+  struct statfs fs {};
+  struct stat st {};
+  if (::fstatfs(fd, &fs) != 0 || ::fstat(fd, &st) != 0 || !LocksSeenByEveryWriter(int64_t(fs.f_type), st.st_dev)) {
+    // A writer on another computer holds its lock where this one cannot
+    // see it: what looks left behind may still be growing.
+    qCDebug(lcKpFoundation).noquote() << "temporary files: not cleared in" << QFile::decodeName(folder)
+                                      << "(a file system other computers may write)";
+    ::closedir(dir);
+    return 0;
+  }
+  // Raw names, read without a look at each entry: a card folder may hold
+  // hundreds of files.
   int removed = 0;
   while (const dirent *entry = ::readdir(dir)) {
     const QByteArray name(entry->d_name);
-    if (IsStaleName(name, names)) removed += RemoveIfUnheld(folder + name);
+    if (!IsTemporaryName(name) || !RemoveIfUnheld(fd, name)) continue;
+    qCInfo(lcKpFoundation).noquote() << "temporary files: removed" << QFile::decodeName(folder + name)
+                                     << "left by a writer that ended";
+    ++removed;
   }
   ::closedir(dir);
   return removed;
 }
 
-bool TWholeFileWriter::IsStaleName(const QByteArray &name, const TStaleNames &names)
+bool TWholeFileWriter::IsTemporaryName(const QByteArray &name)
 {
-  // Only the exact form Create makes: a user's ".notes.txt.old.part" or
-  // "notes.txt.tmp-draft1" beside the target is the user's.
+  // Only the exact form Create makes, for any target: a user's
+  // ".notes.txt.old.part" or "notes.txt.tmp-draft1" is the user's.
   static const QByteArray mark(TemporaryMark), suffix(".part");
   const qsizetype stemEnd = name.size() - suffix.size() - kRandomDigits - mark.size();
   return stemEnd > 1 && name.startsWith('.') && name.endsWith(suffix) && name.sliced(stemEnd, mark.size()) == mark &&
-         IsRandomPart(name, stemEnd + mark.size()) && names.Stems.contains(name.sliced(1, stemEnd - 1));
+         IsRandomPart(name, stemEnd + mark.size());
 }
 
 bool TWholeFileWriter::Fail(int error)

@@ -9,18 +9,24 @@
 // - Commit syncs it, gives it the target's name without replacing a file of
 //   that name unless asked, and syncs the folder, checking every result;
 // - any failure, and a writer dropped without Commit, removes it.
-// A writer holds an exclusive lock on its temporary file while it lives.
-// A temporary file of the same target that nobody holds is what a killed
-// copy or cut left behind: Create removes it before making its own. Only
-// names of exactly that form are taken for one: a user's file beside the
-// target that merely looks alike (".name.old.part") is never touched.
+// A writer holds an exclusive lock on its temporary file while it lives;
+// the system lets go of it when the writer ends, however it ends. So a
+// temporary file in the target's folder that nobody holds, whatever target
+// it was for, is what a killed copy or cut left behind: Create removes every
+// such file before making its own, and never one that a writer of this or
+// another process holds. Only names of exactly that form are taken for one:
+// a user's file that merely looks alike (".name.old.part") is never touched.
+// Where the folder's file system may be shared with other computers (NFS,
+// SMB, a network FUSE mount), their writers' locks may not be seen here, so
+// nothing there is taken for stale.
 //
 // One thread per writer; no exceptions.
 
 #include <QByteArray>
-#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <sys/types.h>
 #include <vector>
 
 namespace kp {
@@ -37,9 +43,9 @@ public:
   TWholeFileWriter(const TWholeFileWriter &) = delete;
   TWholeFileWriter &operator=(const TWholeFileWriter &) = delete;
 
-  // Makes the temporary file (after removing stale ones of the target
-  // unless the caller did so for a whole group of targets); false with the
-  // reason when it cannot be made.
+  // Makes the temporary file (after removing stale ones in the target's
+  // folder unless the caller did so for a whole group of targets); false
+  // with the reason when it cannot be made.
   enum TStaleScan { RemoveStale, StaleRemoved };
   bool Create(TStaleScan stale = RemoveStale);
   // The temporary file's descriptor, open for reading and writing; -1
@@ -78,18 +84,19 @@ public:
   // The system's reason for the last failure.
   const QString &Error() const { return FError; }
 
-  // The temporary names of Target left by writers that have ended; for
-  // tests and for Create.
+  // Removes the temporary files in Target's folder that writers which have
+  // ended left behind; the count removed. For tests and for Create.
   static int RemoveStaleTemporaries(const QString &target);
-  // The same for many targets, reading each folder once.
+  // The same for the folders of many targets, reading each folder once.
   static int RemoveStaleTemporaries(const QStringList &targets);
+  // Whether a lock on a file system of that type (statfs's f_type) on that
+  // device is seen by every writer that may use it: true for file systems
+  // of this computer alone.
+  static bool LocksSeenByEveryWriter(int64_t fsType, dev_t device);
 
 private:
-  struct TStaleNames {
-    QSet<QByteArray> Stems;
-  };
-  static int RemoveStaleIn(const QByteArray &folder, const TStaleNames &names);
-  static bool IsStaleName(const QByteArray &name, const TStaleNames &names);
+  static int RemoveStaleIn(const QByteArray &folder);
+  static bool IsTemporaryName(const QByteArray &name);
 
   bool Fail(int error);
   bool Rename(bool replace);

@@ -3,6 +3,7 @@
 #include "CatalogueTestSupport.h"
 #include "Errors.h"
 #include "UnitMovingInfo.h"
+#include "UnitTranslate.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -176,8 +177,8 @@ TEST_F(ListOps, FailedDeleteKeepsWhatStayed)
   fm->Refresh();
   QStringList failed, reasons;
   EXPECT_FALSE(fm->DeleteGroupFiles(fm->GetGroup(0), &failed, &reasons));
-  EXPECT_EQ(failed, QStringList{stuck});
-  EXPECT_EQ(reasons, QStringList{SystemErrorText(EISDIR)});
+  EXPECT_EQ(failed, (QStringList{stuck, stuckDat}));
+  EXPECT_EQ(reasons, (QStringList{SystemErrorText(EISDIR), Translate(u"Mes_StaysWithVideo")}));
   EXPECT_FALSE(QFileInfo::exists(gone));
   EXPECT_TRUE(QFileInfo::exists(stuckDat)); // its video stayed, so does its track
   ASSERT_EQ(fm->GetCount(), 1);

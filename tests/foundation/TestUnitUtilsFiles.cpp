@@ -12,8 +12,15 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kp;
@@ -267,60 +274,146 @@ TEST_F(TempFolder, WholeFileAppearsOnlyWhenCommittedAndNeverReplacesUnasked)
   EXPECT_EQ(QDir(FTmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"trip.gpx"});
 }
 
-TEST_F(TempFolder, WholeFileWriterClearsWhatKilledWritersLeft)
+// A writer in a process of its own (another copy, or another instance of
+// the program): its temporary file's path once written, then held until
+// Finish or Kill.
+class TWriterProcess {
+public:
+  explicit TWriterProcess(const QString &target)
+  {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    QByteArray program(KP_HELD_WRITER), name = QFile::encodeName(target);
+    char *argv[] = {program.data(), name.data(), nullptr};
+    if (posix_spawn(&FPid, program.constData(), &actions, nullptr, argv, environ) != 0) FPid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+    FIn = in[1];
+    FOut = out[0];
+  }
+  ~TWriterProcess()
+  {
+    Kill();
+    ::close(FIn);
+    ::close(FOut);
+  }
+  QString Temporary()
+  {
+    QByteArray line;
+    char c;
+    pollfd wait{FOut, POLLIN, 0};
+    while (::poll(&wait, 1, 10000) == 1 && ::read(FOut, &c, 1) == 1 && c != '\n') line += c;
+    return QFile::decodeName(line);
+  }
+  void Kill()
+  {
+    if (FPid <= 0) return;
+    ::kill(FPid, SIGKILL);
+    ::waitpid(FPid, nullptr, 0);
+    FPid = -1;
+  }
+  // Lets the writer end as it would when cancelled; its exit code.
+  int Finish()
+  {
+    ::close(FIn);
+    FIn = -1;
+    int status = -1;
+    if (FPid > 0 && ::waitpid(FPid, &status, 0) == FPid) FPid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+private:
+  pid_t FPid = -1;
+  int FIn = -1, FOut = -1;
+};
+
+// Any write into a folder clears what writers that ended left there, for
+// whatever target, and nothing a writer still holds (in another process or
+// in this one), nor a user's file that only looks like a temporary name (a
+// wrong mark, length or digit, an earlier scheme's form).
+TEST_F(TempFolder, WholeFileWritersClearWhatEndedWritersLeftInTheFolder)
 {
-  const QString target = Path("CUT.MP4");
-  // Left by killed copies and cuts; another target's; and a user's files
-  // that only look like temporary names (a wrong mark, length or digit, an
-  // earlier scheme's form): those stay through every write.
-  const QStringList stale{".CUT.MP4.kp-0123456789abcdef.part", ".CUT.MP4.kp-ffffffff00000000.part"};
-  const QStringList kept{".OTHER.MP4.kp-0123456789abcdef.part",
-                         ".CUT.MP4.backup.part",
-                         ".CUT.MP4.old.part",
-                         ".CUT.MP4.v2.part",
-                         "CUT.MP4.tmp-draft1",
-                         "CUT.MP4.tmp-aB3dE9",
-                         ".CUT.MP4.1x2y3z.part",
-                         ".CUT.MP4.kp-0123456789abcde.part",
-                         ".CUT.MP4.kp-0123456789abcdef0.part",
-                         ".CUT.MP4.kp-0123456789ABCDEF.part",
-                         ".CUT.MP4.kq-0123456789abcdef.part",
-                         ".CUT.MP4.kp-0123456789abcdeg.part"};
-  // One of the target's temporary files is held by a writer still at work.
-  TWholeFileWriter live(target);
-  ASSERT_TRUE(live.Create());
-  for (const QString &name : stale + kept) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
-  EXPECT_EQ(TWholeFileWriter::RemoveStaleTemporaries(target), int(stale.size()));
-  for (const QString &name : stale) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
+  const QString random = ".kp-0123456789abcdef.part";
+  const QStringList leftovers{".CUT.MP4" + random, ".CUT.MP4.kp-ffffffff00000000.part", ".FILE0001.DAT" + random,
+                              ".Frame 01.05.2024 10-00-00 (0-01-23.456).jpg" + random};
+  const QStringList users{".CUT.MP4.backup.part",
+                          ".CUT.MP4.old.part",
+                          "CUT.MP4.tmp-draft1",
+                          ".CUT.MP4.1x2y3z.part",
+                          ".CUT.MP4.kp-0123456789abcde.part",
+                          ".CUT.MP4.kp-0123456789abcdef0.part",
+                          ".CUT.MP4.kp-0123456789ABCDEF.part",
+                          ".CUT.MP4.kq-0123456789abcdef.part",
+                          ".CUT.MP4.kp-0123456789abcdeg.part",
+                          ".kp-0123456789abcdef.part",
+                          "CUT.MP4" + random};
+  for (const QString &name : leftovers + users) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
+  TWriterProcess running(Path("FILE0002.MOV")), killed(Path("FILE0003.MOV"));
+  const QString held = running.Temporary(), dead = killed.Temporary();
+  ASSERT_TRUE(QFileInfo::exists(held) && QFileInfo::exists(dead)) << held.toStdString() << dead.toStdString();
+  killed.Kill(); // midway, as a crash or a power-off of the program leaves it
+  ASSERT_TRUE(QFileInfo::exists(dead));
+  TWholeFileWriter mine(Path("FILE0004.MOV"));
+  ASSERT_TRUE(mine.Create() && mine.Write("x"));
+
   QString error;
-  ASSERT_TRUE(SaveFileWhole(target, "cut", false, error)) << error.toStdString();
-  QStringList expected = kept;
-  expected << QFileInfo(live.Temporary()).fileName() << "CUT.MP4";
+  ASSERT_TRUE(SaveFileWhole(Path("trip.gpx"), "track", false, error)) << error.toStdString();
+  QStringList expected = users;
+  expected << ExtractFileName(held) << ExtractFileName(mine.Temporary()) << "trip.gpx";
   expected.sort();
   QStringList entries = QDir(FTmp.path()).entryList(QDir::Files | QDir::Hidden);
   entries.sort();
-  EXPECT_EQ(entries, expected);
-  for (const QString &name : kept) EXPECT_EQ(kptest::readFileBytes(Path(name)), "left") << name.toStdString();
+  EXPECT_EQ(entries.join('|').toStdString(), expected.join('|').toStdString());
+  for (const QString &name : users) EXPECT_EQ(kptest::readFileBytes(Path(name)), "left") << name.toStdString();
+  EXPECT_EQ(QFileInfo(held).size(), 1 << 20);
+  // The running writer's own end takes its file along.
+  EXPECT_EQ(running.Finish(), 0);
+  EXPECT_FALSE(QFileInfo::exists(held));
 }
 
-// A writer of many files clears the leftovers of all its targets in one
-// look at each folder, and only theirs.
+// A writer of many files clears the leftovers in each of their folders in
+// one look at each.
 TEST_F(TempFolder, WholeFileLeftoversOfManyTargetsGoInOneScan)
 {
-  ASSERT_TRUE(ForceDirs(Path("sub")));
+  ASSERT_TRUE(ForceDirs(Path("sub")) && ForceDirs(Path("other")));
   const QString random = ".kp-00000000deadbeef.part";
-  const QStringList stale{".A.MOV" + random, ".B.DAT" + random, "sub/.C.MOV" + random};
-  const QStringList kept{".A.MOV" + random + ".old", ".AB.MOV" + random, ".D.MOV" + random, "sub/.A.MOV" + random,
-                         "B.DAT.tmp-aB3dE9"};
+  const QStringList stale{".A.MOV" + random, ".D.MOV" + random, "sub/.C.MOV" + random, "sub/.A.MOV" + random};
+  const QStringList kept{".A.MOV" + random + ".old", "other/.A.MOV" + random, "B.DAT.tmp-aB3dE9"};
   for (const QString &name : stale + kept) ASSERT_TRUE(kptest::writeFileBytes(Path(name), "left"));
   EXPECT_EQ(TWholeFileWriter::RemoveStaleTemporaries(QStringList{Path("A.MOV"), Path("B.DAT"), Path("sub/C.MOV")}),
             int(stale.size()));
   for (const QString &name : stale) EXPECT_FALSE(QFileInfo::exists(Path(name))) << name.toStdString();
   for (const QString &name : kept) EXPECT_TRUE(QFileInfo::exists(Path(name))) << name.toStdString();
-  // A writer told the scan was done leaves a look-alike of its own alone.
+  // A writer told the scan was done does not look again.
+  ASSERT_TRUE(kptest::writeFileBytes(Path(".D.MOV" + random), "left"));
   TWholeFileWriter writer(Path("D.MOV"));
   ASSERT_TRUE(writer.Create(TWholeFileWriter::StaleRemoved));
   EXPECT_TRUE(QFileInfo::exists(Path(".D.MOV" + random)));
+}
+
+// Where other computers may write (a network share, a network FUSE mount),
+// their writers' locks are not seen here: nothing there counts as left
+// behind. Disks of this computer, a card's FUSE file system on its block
+// device included, are cleared.
+TEST(WholeFileWriter, LeftoversAreClearedOnlyWhereEveryWritersLockIsSeen)
+{
+  const dev_t disk = makedev(8, 17), none = makedev(0, 52);
+  const struct {
+    int64_t Type;
+    dev_t Device;
+    bool Seen;
+  } cases[] = {
+      {EXT4_SUPER_MAGIC, disk, true},      {TMPFS_MAGIC, none, true},       {MSDOS_SUPER_MAGIC, disk, true},
+      {EXFAT_SUPER_MAGIC, disk, true},     {FUSE_SUPER_MAGIC, disk, true},  {FUSE_SUPER_MAGIC, none, false},
+      {NFS_SUPER_MAGIC, none, false},      {SMB2_SUPER_MAGIC, none, false}, {int64_t(CIFS_SUPER_MAGIC), none, false},
+      {0x6b414653 /* afs */, none, false}, {0x12345678, disk, false}};
+  for (const auto &c : cases)
+    EXPECT_EQ(TWholeFileWriter::LocksSeenByEveryWriter(c.Type, c.Device), c.Seen) << std::hex << c.Type;
 }
 
 // Writers synced together commit whole files; one that has nothing to sync

@@ -18,6 +18,9 @@ TDialogPrompts DefaultDialogPrompts(QWidget *parent)
   prompts.Message = [owner](const QString &text) {
     ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Information, text, {}});
   };
+  prompts.Failure = [owner](const QString &text) {
+    ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Warning, text, {}});
+  };
   prompts.Confirm = [owner](const QString &text) {
     return ShowMessageBox(owner, QApplication::applicationDisplayName(), {TMessageKind::Question, text, {}},
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

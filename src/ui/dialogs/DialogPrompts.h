@@ -17,6 +17,9 @@ enum class TReplaceAnswer { Yes, YesToAll, No, NoToAll };
 
 struct TDialogPrompts {
   std::function<void(const QString &text)> Message;
+  // Something the user asked for failed: told with the warning icon, as
+  // every other file failure is.
+  std::function<void(const QString &text)> Failure;
   // Yes (true) or No.
   std::function<bool(const QString &text)> Confirm;
   // Whether to replace an existing file; the "all" answers are offered

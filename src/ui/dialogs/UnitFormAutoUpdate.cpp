@@ -173,7 +173,7 @@ void TFormAutoUpdate::ButtonAutoClick()
   QFile::remove(name);
   FNewFile.setFileName(name);
   if (!FNewFile.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-    FPrompts.Message(QStringLiteral("Cannot create file\r\n") + name);
+    FPrompts.Failure(QStringLiteral("Cannot create file\r\n") + name);
     return;
   }
   FDownloading = true;
@@ -244,7 +244,7 @@ void TFormAutoUpdate::EndFailedUpdate(bool say)
   if (!FNewFile.fileName().isEmpty()) QFile::remove(FNewFile.fileName());
   setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint);
   FButtonAuto->setEnabled(true);
-  if (say && !FClosedDuringDownload) FPrompts.Message(QStringLiteral("Error"));
+  if (say && !FClosedDuringDownload) FPrompts.Failure(QStringLiteral("Error"));
   FHost.ShowMainWindow();
   hide();
 }

@@ -17,7 +17,7 @@ int64_t WholeMb(int64_t bytes)
 
 TCopyWords TCopyWords::Current()
 {
-  return {Translate(u"Mb"), Translate(u"Mbytepsec")};
+  return {Translate(u"Mb"), Translate(u"Mbytepsec"), Translate(u"Mes_CopyAlreadyThere")};
 }
 
 TCopyLabels FormatCopyLabels(const TCopySnapshot &s, const TCopyWords &words)
@@ -26,7 +26,7 @@ TCopyLabels FormatCopyLabels(const TCopySnapshot &s, const TCopyWords &words)
   const QString mb = QLatin1Char(' ') + words.Mb;
   if (s.CurrentIndex + 1 > s.FileCount) {
     l.Done = true;
-    l.File = s.TargetName;
+    l.File = s.FileCount > 0 && s.AlreadyThere == s.FileCount ? words.AlreadyThere : s.TargetName;
     l.Size = QString::number(WholeMb(s.CopiedBytes)) + mb;
     l.Percent = 100;
     return l;

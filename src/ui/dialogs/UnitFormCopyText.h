@@ -11,6 +11,7 @@ namespace kp {
 
 struct TCopyWords {
   QString Mb, Mbytepsec;
+  QString AlreadyThere;        // said when every file was in the folder already
   static TCopyWords Current(); // from the translation tables
 };
 
@@ -21,7 +22,8 @@ struct TCopyLabels {
 };
 
 // Labels for a snapshot of the engine. Speed and remaining stay empty below
-// 1 B/s; a total of 0 bytes gives 0 %.
+// 1 B/s; a total of 0 bytes gives 0 %. A copy that found every file in the
+// folder already says so in place of the last file's name.
 TCopyLabels FormatCopyLabels(const TCopySnapshot &s, const TCopyWords &words);
 
 // Elapsed time of a copy, paused time left out.

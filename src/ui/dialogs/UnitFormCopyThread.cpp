@@ -272,9 +272,14 @@ bool TFormCopyThread::CopyOneFile(const QString &source, const QString &target)
   struct stat ts {};
   const bool exists = ::stat(QFile::encodeName(target).constData(), &ts) == 0;
   if (exists) {
-    // Copying a file onto itself would truncate the only copy.
-    const bool same = ts.st_dev == ss.st_dev && ts.st_ino == ss.st_ino;
-    if (same || !AskReplace(source, target)) return same || !Terminated();
+    // Copying a file onto itself would truncate the only copy: it is there
+    // already.
+    if (ts.st_dev == ss.st_dev && ts.st_ino == ss.st_ino) {
+      std::lock_guard<std::mutex> lock(FLock);
+      ++FState.AlreadyThere;
+      return true;
+    }
+    if (!AskReplace(source, target)) return !Terminated();
   }
   auto out = std::make_unique<TWholeFileWriter>(target);
   if (!WriteTemporary(in.Fd(), int64_t(ss.st_size), source, *out)) return false;

@@ -52,6 +52,8 @@ struct TCopySnapshot {
   bool ReplacePending = false; // a replace question waits for AnswerReplace
   bool Finished = false;       // the worker has ended (done, failed or cancelled)
   bool Cancelled = false;
+  // Files that were in the folder already (the target is the source itself).
+  int AlreadyThere = 0;
   QString Error; // source, target and the system's text, one per line
 };
 

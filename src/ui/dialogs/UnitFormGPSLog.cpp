@@ -427,7 +427,7 @@ void TFormGPSLog::ButtonConvertClick()
   }
   FButtonConvert->setEnabled(true);
   FCheckAll->setEnabled(true);
-  if (!failures.isEmpty()) FPrompts.Message(failures.join(QStringLiteral("\r\n")));
+  if (!failures.isEmpty()) FPrompts.Failure(failures.join(QStringLiteral("\r\n")));
 }
 
 // Asks about each existing file the conversion would replace, by name;
@@ -480,7 +480,7 @@ void TFormGPSLog::DeleteSelectedFromDisk()
     return;
   QStringList failures;
   if (DeleteGpsLog(path, files, failures)) delete RowOf(path);
-  if (!failures.isEmpty()) FPrompts.Message(failures.join(QStringLiteral("\r\n")));
+  if (!failures.isEmpty()) FPrompts.Failure(failures.join(QStringLiteral("\r\n")));
 }
 
 void TFormGPSLog::DeleteAllFromDisk()
@@ -499,7 +499,7 @@ void TFormGPSLog::DeleteAllFromDisk()
     if (DeleteGpsLog(paths[i], files[size_t(i)], failures)) delete RowOf(paths[i]);
   }
   FHost.RefreshFileList();
-  if (!failures.isEmpty()) FPrompts.Message(failures.join(QStringLiteral("\r\n")));
+  if (!failures.isEmpty()) FPrompts.Failure(failures.join(QStringLiteral("\r\n")));
   close();
 }
 
@@ -531,7 +531,7 @@ void TFormGPSLog::ShowSelectedInExplorer()
   if (selected.isEmpty()) return;
   ShowInExplorer(selected.first()->text(colFile), QDBusConnection::sessionBus(),
                  [self = QPointer<TFormGPSLog>(this)](const QString &path) {
-                   if (self) self->FPrompts.Message(Translate(u"Mes_CantOpen") + QStringLiteral("\r\n") + path);
+                   if (self) self->FPrompts.Failure(Translate(u"Mes_CantOpen") + QStringLiteral("\r\n") + path);
                  });
 }
 

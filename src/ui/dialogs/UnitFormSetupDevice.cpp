@@ -146,7 +146,7 @@ bool TFormSetupDevice::ReadConfig()
   const QFileInfo info(FConfigPath);
   if (!info.exists()) return true;
   const auto refuse = [this](const QString &why) {
-    FPrompts.Message(FConfigPath + QStringLiteral("\r\n\r\n") + why);
+    FPrompts.Failure(FConfigPath + QStringLiteral("\r\n\r\n") + why);
     return false;
   };
   const auto badLength = [](qint64 size) {
@@ -232,7 +232,7 @@ void TFormSetupDevice::ButtonWriteClick()
   EncodeSetup(FConfig, edit);
   QString error;
   if (!SaveFileWhole(FConfigPath, FConfig, true, error)) {
-    FPrompts.Message(FileFailureMessage(FConfigPath, error));
+    FPrompts.Failure(FileFailureMessage(FConfigPath, error));
     return;
   }
   FPrompts.Message(QStringLiteral("Ok"));

@@ -38,6 +38,12 @@ QString WithExportExtension(const QString &name, const QString &ext)
   return name.right(dotted.size()).toLower() == dotted ? name : name + QLatin1Char('.') + ext;
 }
 
+QString ReplaceQuestion(const QString &path)
+{
+  return Translate(u"Mes_FileExists") + QLatin1String("\r\n") + path + QLatin1String("\r\n\r\n") +
+         Translate(u"Mes_SureToReplace") + QLatin1String(" ?");
+}
+
 QStringList QtFilters(const QString &pairs)
 {
   QStringList out;
@@ -351,9 +357,7 @@ void TFileListCommands::ExportTrack()
   // The save dialog asked about the name as typed; a name that only now
   // gets its extension may be another, existing file.
   if (path != name && (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) &&
-      !FHost.AskYesNo(Translate(u"Mes_FileExists") + QLatin1String("\r\n") + path + QLatin1String("\r\n\r\n") +
-                          Translate(u"Mes_SureToReplace") + QLatin1String(" ?"),
-                      true, {}))
+      !FHost.AskYesNo(ReplaceQuestion(path), true, {}))
     return;
   QByteArray text;
   QString error;

@@ -29,6 +29,9 @@ class TMainMenus;
 QString ExportFileName(const QString &trackName);
 // The chosen name with the format's extension unless it already ends so.
 QString WithExportExtension(const QString &name, const QString &ext);
+// "The file already exists: Path ... Do you want to replace it ?", asked
+// of a name that only got its extension after the save dialog.
+QString ReplaceQuestion(const QString &path);
 // "caption|*.ext|" pairs as Qt's "caption (*.ext)" filters.
 QStringList QtFilters(const QString &pairs);
 // "Count: 12 (3.4 Mb)": how many files there are and what they hold.

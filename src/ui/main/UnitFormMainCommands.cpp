@@ -306,8 +306,15 @@ void TFormMain::SaveSnapshot(bool window)
   int filter = 0;
   const QString path =
       FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
+  if (path.isEmpty()) return;
+  // The picture is a JPEG whatever the name typed says; the save dialog
+  // asked about the name as typed, not about one that only now gets ".jpg".
+  const QString target = JpegFileName(path);
+  if (target != path && (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) &&
+      !FHost->AskYesNo(ReplaceQuestion(target), true, {}))
+    return;
   QString error;
-  if (!path.isEmpty() && !SaveJpeg(picture, path, error)) FHost->ShowFailure(FileFailureMessage(path, error));
+  if (!SaveJpeg(picture, target, error)) FHost->ShowFailure(FileFailureMessage(target, error));
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

@@ -21,6 +21,13 @@ QString SnapshotFileName(const QString &kind, double dateTime, int64_t positionM
   return SanitizeFileName(name);
 }
 
+QString JpegFileName(const QString &typed)
+{
+  for (const QLatin1String ext : {QLatin1String(".jpg"), QLatin1String(".jpeg")})
+    if (typed.endsWith(ext, Qt::CaseInsensitive) && typed.size() > ext.size()) return typed;
+  return typed + QLatin1String(".jpg");
+}
+
 namespace {
 
 struct TJpegError {

@@ -12,6 +12,11 @@ namespace kp {
 // with the computer's formats; no character a file name cannot hold.
 QString SnapshotFileName(const QString &kind, double dateTime, int64_t positionMs);
 
+// The name a snapshot typed as Typed is written under: a JPEG's, so the
+// name never says another format ("win.png" becomes "win.png.jpg"); a name
+// ending ".jpg" or ".jpeg" (in any case) stays as it is.
+QString JpegFileName(const QString &typed);
+
 // Writes Image as a baseline JPEG of the given quality (libjpeg) through
 // TWholeFileWriter, replacing a file of that name (the save dialog asked).
 // False when the image is empty or the file could not be written, with the

@@ -246,6 +246,7 @@ protected:
     form.SetHooks(hooks);
     TDialogPrompts prompts;
     prompts.Message = [this](const QString &text) { FMessages << text; };
+    prompts.Failure = prompts.Message;
     form.SetPrompts(prompts);
     TUpdateReply reply;
     ParseResponse(("version=1.2\r\ndownloadurl=" + downloadUrl).toUtf8(), reply);

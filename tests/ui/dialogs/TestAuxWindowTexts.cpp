@@ -34,14 +34,17 @@ TEST_F(AuxTexts, CopyLabels)
   struct Case {
     int Count, Index;
     int64_t Total, Copied, Speed;
+    int There;          // files found in the folder already
     const char *Labels; // file | size | speed | remaining | percent
   };
   const Case cases[] = {
-      {1, 0, 0, 0, 0, "1 / 1  -  /card/A.MOV|0%  -  0 MB / 0 MB|||0"},
-      {2, 1, 10 * mb, 3 * mb, 0, "2 / 2  -  /card/A.MOV|30%  -  3 MB / 10 MB|||30"},
-      {3, 0, 10 * mb, 5 * mb, mb + mb / 2, "1 / 3  -  /card/A.MOV|50%  -  5 MB / 10 MB|1.5 MB/s|00:00:03|50"},
-      {1, 0, 100, 150, 7, "1 / 1  -  /card/A.MOV|100%  -  0 MB / 0 MB|0.0 MB/s|00:00:00|100"},
-      {2, 2, 3 * mb, 3 * mb + 5, 9, "/copies/A.MOV|3 MB|||100"},
+      {1, 0, 0, 0, 0, 0, "1 / 1  -  /card/A.MOV|0%  -  0 MB / 0 MB|||0"},
+      {2, 1, 10 * mb, 3 * mb, 0, 0, "2 / 2  -  /card/A.MOV|30%  -  3 MB / 10 MB|||30"},
+      {3, 0, 10 * mb, 5 * mb, mb + mb / 2, 0, "1 / 3  -  /card/A.MOV|50%  -  5 MB / 10 MB|1.5 MB/s|00:00:03|50"},
+      {1, 0, 100, 150, 7, 0, "1 / 1  -  /card/A.MOV|100%  -  0 MB / 0 MB|0.0 MB/s|00:00:00|100"},
+      {2, 2, 3 * mb, 3 * mb + 5, 9, 0, "/copies/A.MOV|3 MB|||100"},
+      {2, 2, 3 * mb, 2 * mb, 9, 1, "/copies/A.MOV|2 MB|||100"},
+      {2, 2, 3 * mb, 0, 0, 2, "All there.|0 MB|||100"},
   };
   for (const Case &c : cases) {
     TCopySnapshot s;
@@ -50,9 +53,10 @@ TEST_F(AuxTexts, CopyLabels)
     s.TotalBytes = c.Total;
     s.CopiedBytes = c.Copied;
     s.Speed = c.Speed;
+    s.AlreadyThere = c.There;
     s.SourceName = QStringLiteral("/card/A.MOV");
     s.TargetName = QStringLiteral("/copies/A.MOV");
-    const TCopyLabels l = FormatCopyLabels(s, {QStringLiteral("MB"), QStringLiteral("MB/s")});
+    const TCopyLabels l = FormatCopyLabels(s, {QStringLiteral("MB"), QStringLiteral("MB/s"), "All there."});
     EXPECT_EQ(QStringList({l.File, l.Size, l.Speed, l.Remaining, QString::number(l.Percent)}).join('|'), c.Labels);
   }
 }

@@ -283,16 +283,16 @@ TEST_F(CopyEngine, KilledMidwayLeavesNoTarget)
   const QStringList left = QDir(Dst()).entryList(QDir::Files | QDir::Hidden);
   ASSERT_EQ(left.size(), 1);
   EXPECT_TRUE(left[0].startsWith(".KILL.MOV.")) << left[0].toStdString();
-  // The next copy to the same target clears what the killed one left, and
-  // only that: the user's files that look alike stay.
+  // The next copy into the folder, of another recording, clears what the
+  // killed one left, and only that: the user's files that look alike stay.
   QStringList users{".KILL.MOV.backup.part", ".KILL.MOV.old.part", ".KILL.MOV.v2.part", "KILL.MOV.tmp-draft1"};
   for (const QString &name : users) ASSERT_TRUE(kptest::writeFileBytes(Dst(name), "mine"));
-  auto retry = Start({Video(source)});
-  EXPECT_TRUE(Finish(*retry).Error.isEmpty());
-  users << "KILL.MOV";
+  auto next = Start({Video(Make("NEXT.MOV", 1 << 20, 26))});
+  EXPECT_TRUE(Finish(*next).Error.isEmpty());
+  users << "NEXT.MOV";
   users.sort();
   EXPECT_EQ(QDir(Dst()).entryList(QDir::Files | QDir::Hidden, QDir::Name), users);
-  EXPECT_EQ(kptest::readFileBytes(Dst("KILL.MOV")), Pattern(6 << 20, 25));
+  EXPECT_EQ(kptest::readFileBytes(Dst("NEXT.MOV")), Pattern(1 << 20, 26));
 }
 
 // Nothing waits once a file's data is synced: a recording of nine small

@@ -147,6 +147,7 @@ TEST_F(GpsLog, WindowRowsFiguresRoutesAndConversion)
   QString offeredSelected;
   TDialogPrompts prompts;
   prompts.Message = [&](const QString &text) { messages << text; };
+  prompts.Failure = [&](const QString &text) { messages << "failed: " + text; };
   prompts.Confirm = [&](const QString &text) {
     confirmations << text;
     return true;
@@ -216,12 +217,13 @@ TEST_F(GpsLog, WindowRowsFiguresRoutesAndConversion)
   EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].contains(garbage));
+  EXPECT_TRUE(messages[0].startsWith("failed: ") && messages[0].contains(garbage)) << messages[0].toStdString();
   // Nothing ticked: the request to tick first.
   form.CheckBoxAllClick();
   list->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
   form.ButtonConvertClick();
-  EXPECT_EQ(messages.size(), 2);
+  ASSERT_EQ(messages.size(), 2);
+  EXPECT_EQ(messages[1], Translate(u"GPSLog_SelectToProcess"));
 }
 
 TEST_F(GpsLog, DeletesRemoveSideFilesOrReportAndKeepTheRow)
@@ -235,6 +237,7 @@ TEST_F(GpsLog, DeletesRemoveSideFilesOrReportAndKeepTheRow)
     confirmations << text;
     return true;
   };
+  prompts.Failure = prompts.Message;
   form.SetPrompts(prompts);
   QStringList failures;
   ASSERT_TRUE(ConvertGpsLog(FLogs[0], {ExportByExt("kml"), ExportByExt("gpx")}, failures));
@@ -353,6 +356,7 @@ TEST_F(GpsLog, LogWithoutAFixCountsNoPointsAndWritesNothing)
   QStringList messages;
   TDialogPrompts prompts;
   prompts.Message = [&](const QString &t) { messages << t; };
+  prompts.Failure = prompts.Message;
   form.SetPrompts(prompts);
   form.Execute(logs);
   ASSERT_TRUE(kptest::waitUntil([&] { return form.InformationComplete(); }, 20000));
@@ -382,6 +386,34 @@ TEST_F(GpsLog, LogWithoutAFixCountsNoPointsAndWritesNothing)
   EXPECT_EQ(form.ListViewFiles()->topLevelItem(0)->checkState(0), Qt::Checked);
 }
 
+// On a card that turned read-only, a conversion and a delete fail: the
+// real boxes show each failure with the warning icon, as every other file
+// failure is shown.
+TEST_F(GpsLog, FailuresShowTheWarningIcon)
+{
+  KP_SMALL_DISK(disk, kptest::TSmallDisk::Small);
+  const QString log = disk.Path(QFileInfo(FLogs[0]).fileName());
+  ASSERT_TRUE(QFile::copy(FLogs[0], log));
+  ASSERT_TRUE(disk.MakeReadOnly());
+  TFakeGpsHost host;
+  QWidget main;
+  TFormGPSLog form(host, &main);
+  form.Execute({log});
+  for (int i = 0; i < form.ListFormats()->count(); ++i)
+    form.ListFormats()->item(i)->setCheckState(GpsExportConverters()[size_t(i)] == ExportByExt("kml") ? Qt::Checked
+                                                                                                      : Qt::Unchecked);
+  QTreeWidgetItem *row = form.ListViewFiles()->topLevelItem(0);
+  row->setCheckState(0, Qt::Checked);
+  kptest::MessageBoxAnswerer boxes(QMessageBox::Yes);
+  form.ButtonConvertClick();
+  form.ListViewFiles()->setCurrentItem(row);
+  form.DeleteSelectedFromDisk();
+  ASSERT_EQ(boxes.Texts.size(), 3) << boxes.Texts.join('|').toStdString();
+  EXPECT_TRUE(boxes.Texts[0].contains(GpsLogSideFileName(log, "kml"))) << boxes.Texts[0].toStdString();
+  EXPECT_EQ(boxes.Icons, QList<QMessageBox::Icon>({QMessageBox::Warning, QMessageBox::Question, QMessageBox::Warning}));
+  EXPECT_TRUE(QFile::exists(log));
+}
+
 // "Show in folder" on a desktop that cannot open the folder says so.
 TEST_F(GpsLog, ShowInFolderThatCannotOpenSaysSo)
 {
@@ -390,6 +422,7 @@ TEST_F(GpsLog, ShowInFolderThatCannotOpenSaysSo)
   QStringList messages;
   TDialogPrompts prompts;
   prompts.Message = [&](const QString &text) { messages << text; };
+  prompts.Failure = prompts.Message;
   form.SetPrompts(prompts);
   form.Execute({FLogs[0]});
   form.ListViewFiles()->topLevelItem(0)->setSelected(true);

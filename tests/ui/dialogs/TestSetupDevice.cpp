@@ -2,6 +2,7 @@
 // mount table of one USB card reader, mounted on a temporary folder.
 
 #include "Errors.h"
+#include "FakeDialogHost.h"
 #include "SetupConfig.h"
 #include "SmallDisk.h"
 #include "TestSupport.h"
@@ -45,6 +46,10 @@ protected:
     MountCardAt(FCard);
     ASSERT_EQ(CardDrives(), QStringList({FCard}));
     FPrompts.Message = [this](const QString &text) { FMessages << text; };
+    FPrompts.Failure = [this](const QString &text) {
+      FMessages << text;
+      FFailures << text;
+    };
     FPrompts.Confirm = [this](const QString &text) {
       FMessages << text;
       return FAnswerYes;
@@ -80,7 +85,7 @@ protected:
   QTemporaryDir FTmp;
   QString FCard;
   TDialogPrompts FPrompts;
-  QStringList FMessages;
+  QStringList FMessages, FFailures;
   bool FAnswerYes = true;
   int FOtherCode = 0;
 };
@@ -268,4 +273,26 @@ TEST_F(SetupDevice, CardThatRefusesTheFileGivesOnePlainMessage)
               FileFailureMessage(Config(), SystemErrorText(kind == kptest::TSmallDisk::ReadOnly ? EROFS : ENOSPC)));
     EXPECT_EQ(disk.Entries(), QStringList());
   }
+}
+
+// A damaged file and one that cannot be written: the real boxes show each
+// failure with the warning icon, as every other file failure is shown.
+TEST_F(SetupDevice, FailuresShowTheWarningIcon)
+{
+  kptest::MessageBoxAnswerer boxes(QMessageBox::Yes);
+  ASSERT_TRUE(kptest::writeFileBytes(Config(), "short"));
+  {
+    TFormSetupDevice damaged;
+    damaged.show();
+    QCoreApplication::processEvents();
+  }
+  ASSERT_TRUE(QFile::remove(Config()));
+  TFormSetupDevice form;
+  form.show();
+  QCoreApplication::processEvents(); // no file: the default block, as answered
+  ASSERT_TRUE(QDir().mkpath(Config()));
+  form.ButtonWriteClick();
+  ASSERT_EQ(boxes.Texts.size(), 3) << boxes.Texts.join('|').toStdString();
+  EXPECT_EQ(boxes.Texts[2], FileFailureMessage(Config(), SystemErrorText(EISDIR)).replace("\r\n", "\n"));
+  EXPECT_EQ(boxes.Icons, QList<QMessageBox::Icon>({QMessageBox::Warning, QMessageBox::Question, QMessageBox::Warning}));
 }

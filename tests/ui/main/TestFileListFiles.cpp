@@ -233,22 +233,36 @@ TEST_F(CardFixture, DeleteRemovesFilesAndReportsTheOnesThatStay)
   ASSERT_EQ(Host.Messages.size(), 1);
   EXPECT_TRUE(Host.Messages.front().startsWith(Translate(u"Mes_CantDelete"))) << Host.Messages.front().toStdString();
   EXPECT_EQ(Host.Failures, Host.Messages);
-  // Each file that stays is named with the system's reason.
-  EXPECT_EQ(Host.Details.back(), QStringList{stays + ": " + SystemErrorText(EISDIR)});
+  // Each file that stays is named with its reason: the video with the
+  // system's, its track and G-sensor files as staying with it.
+  const QString beside = Translate(u"Mes_StaysWithVideo");
+  QStringList expected{stays + ": " + SystemErrorText(EISDIR)};
+  for (const char *ext : {".DAT", ".3GF"}) expected << QString(stays).replace(".MOV", ext) + ": " + beside;
+  EXPECT_EQ(Host.Details.back(), expected);
   EXPECT_EQ(Manager.GetCount(), 1); // the file that stayed is still listed
 
-  // A card whose lock is slid refuses root too.
+  // A card whose lock is slid refuses root too: the report counts and names
+  // every file the question did, side files included.
   KP_SMALL_DISK(locked, kptest::TSmallDisk::Small);
   const QStringList movies{locked.Path("FILE0101.MOV"), locked.Path("FILE0102.MOV")};
-  for (const QString &movie : movies) ASSERT_TRUE(kptest::writeFileBytes(movie, "x"));
+  for (const QString &movie : movies) {
+    ASSERT_TRUE(kptest::writeFileBytes(movie, "x"));
+    for (const char *ext : {".DAT", ".3GF"})
+      ASSERT_TRUE(QFile::copy(QString(gone).replace(".MOV", ext).replace(card, DemoCard()),
+                              QString(movie).replace(".MOV", ext)));
+  }
   Add(movies, false);
   ASSERT_TRUE(locked.MakeReadOnly());
   Host.Messages.clear();
   Commands->DeleteAllUnlocked();
   ASSERT_EQ(Host.Messages.size(), 1);
   EXPECT_TRUE(Host.Messages.front().startsWith(Translate(u"Mes_CantDelete"))) << Host.Messages.front().toStdString();
-  QStringList named = Host.Details.back(), expected{stays + ": " + SystemErrorText(EISDIR)};
-  for (const QString &movie : movies) expected << movie + ": " + SystemErrorText(EROFS);
+  EXPECT_TRUE(Host.Messages.front().contains(": 9 (")) << Host.Messages.front().toStdString();
+  QStringList named = Host.Details.back();
+  for (const QString &movie : movies) {
+    expected << movie + ": " + SystemErrorText(EROFS);
+    for (const char *ext : {".DAT", ".3GF"}) expected << QString(movie).replace(".MOV", ext) + ": " + beside;
+  }
   named.sort();
   expected.sort();
   EXPECT_EQ(named, expected);

@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QImageReader>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
@@ -82,25 +83,41 @@ TEST_F(RealWindow, DroppedFolderSnapshotsAndDoubleSpeed)
   EXPECT_FALSE(w->ButtonPlay->isChecked());
   EXPECT_EQ(Model().Caption(w->ListView->currentIndex().row()), w->State.Recording.Summary.Name);
 
-  // Ctrl+S: the frame at full size; Alt+S: the window at its size.
+  // Ctrl+S: the frame at full size; Alt+S: the window at its size. Both
+  // are JPEG pictures under a name that says so: one typed with another
+  // extension gets ".jpg", asked about when that name is taken.
   QTemporaryDir out;
+  ASSERT_TRUE(kptest::writeFileBytes(out.filePath("taken.png.jpg"), "mine"));
   struct Case {
     Qt::KeyboardModifier Modifier;
-    const char *Name;
+    const char *Typed, *Written;
     QSize Size;
-  } cases[] = {{Qt::ControlModifier, "frame.jpg", QSize(320, 180)},
-               {Qt::AltModifier, "window.jpg", w->frameGeometry().size()}};
+    QMessageBox::StandardButton Answer; // to the question about a taken name
+  } cases[] = {{Qt::ControlModifier, "frame.jpg", "frame.jpg", QSize(320, 180), QMessageBox::NoButton},
+               {Qt::AltModifier, "window.JPEG", "window.JPEG", w->frameGeometry().size(), QMessageBox::NoButton},
+               {Qt::AltModifier, "win.png", "win.png.jpg", w->frameGeometry().size(), QMessageBox::NoButton},
+               {Qt::ControlModifier, "taken.png", "taken.png.jpg", QSize(), QMessageBox::No},
+               {Qt::ControlModifier, "taken.png", "taken.png.jpg", QSize(320, 180), QMessageBox::Yes}};
   for (const Case &c : cases) {
-    const QString path = out.filePath(QLatin1String(c.Name));
-    kptest::TDialogAnswerer answer(path);
+    SCOPED_TRACE(c.Typed);
+    const QString path = out.filePath(QLatin1String(c.Written));
+    kptest::TDialogAnswerer answer(out.filePath(QLatin1String(c.Typed)));
+    answer.Press = c.Answer;
     ASSERT_TRUE(Activate(w.get()));
     QTest::keyClick(w.get(), Qt::Key_S, c.Modifier);
-    EXPECT_EQ(answer.FilesAnswered, 1) << c.Name;
-    EXPECT_EQ(answer.Messages, QStringList()) << c.Name;
-    EXPECT_EQ(QImage(path).size(), c.Size) << c.Name;
+    EXPECT_EQ(answer.FilesAnswered, 1);
+    EXPECT_EQ(answer.Messages.size(), c.Answer == QMessageBox::NoButton ? 0 : 1);
+    for (const QString &text : answer.Messages) EXPECT_TRUE(text.contains(path)) << text.toStdString();
+    if (!c.Size.isValid()) {
+      EXPECT_EQ(kptest::readFileBytes(path), "mine");
+      continue;
+    }
+    EXPECT_EQ(QImageReader(path).format(), "jpeg");
+    EXPECT_EQ(QImage(path).size(), c.Size);
+    EXPECT_EQ(QFileInfo::exists(out.filePath(QLatin1String(c.Typed))), qstrcmp(c.Typed, c.Written) == 0);
     const QString quality = Identify(path);
     if (!quality.isEmpty()) {
-      EXPECT_EQ(quality, "96") << c.Name;
+      EXPECT_EQ(quality, "96");
     } else if (qEnvironmentVariable("CI") == QLatin1String("true")) {
       ADD_FAILURE() << "identify missing";
     }
@@ -184,6 +201,36 @@ TEST_F(RealWindow, CopyCommandNamesTheRecordingAndTakesItsSideFiles)
   expected.sort();
   EXPECT_EQ(QDir(target).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
   copy->close();
+
+  // Copied again, into the folder the trip is in (the proposal taken as it
+  // stands): the window says the files are there already, and the folder
+  // stays as it was.
+  const QString own = QFileInfo(trip.Files.front().FileName).absolutePath();
+  kp::settings::CopyFolder.Write(own);
+  const QStringList before = QDir(own).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  QObject::disconnect(&answer, nullptr, nullptr, nullptr);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto *chooser = qobject_cast<kp::TFormSelectFolder *>(QApplication::activeModalWidget());
+    if (!chooser) return;
+    const QModelIndex current = chooser->Tree()->currentIndex();
+    if (!current.isValid() ||
+        static_cast<const QFileSystemModel *>(chooser->Tree()->model())->filePath(current) != own ||
+        chooser->Edit()->text() != own)
+      return;
+    chooser->ButtonOk()->click();
+  });
+  answer.start();
+  w->Menus().Action(QStringLiteral("N_FileList_Copy"))->trigger();
+  answer.stop();
+  kp::TFormCopy *again = nullptr;
+  for (QWidget *top : QApplication::topLevelWidgets())
+    if (auto *c = qobject_cast<kp::TFormCopy *>(top); c && c->isVisible() && c != copy) again = c;
+  ASSERT_NE(again, nullptr);
+  ASSERT_TRUE(kptest::waitUntil([&] { return again->Done() || again->Failed(); }, 60000));
+  EXPECT_EQ(again->FileText(), Translate(u"Mes_CopyAlreadyThere"));
+  kptest::saveScreenshot(again, QStringLiteral("copy-into-its-own-folder.png"));
+  EXPECT_EQ(QDir(own).entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
+  again->close();
 }
 
 // The list's export through the real save dialog: a name typed without its
