@@ -79,7 +79,7 @@ QString DesktopEntryValue(const QString &path, const QString &key)
 QString ExecProgram(const QString &execValue)
 {
   QString exec = execValue;
-  if (exec.endsWith(QLatin1String(" %f"))) exec.chop(3);
+  if (exec.endsWith(QLatin1String(" %F"))) exec.chop(3);
   exec.replace(QLatin1String("%%"), QLatin1String("%"));
   exec.replace(QLatin1String("\\\\"), QLatin1String("\\"));
   const TRun run = RunProcess(QStringLiteral("sh"), {"-c", "printf %s " + exec}, {}, 10000);

@@ -25,7 +25,9 @@ QString MakeInstallationId(const std::function<int()> &coin, const std::function
 // It declares no file type: by the desktop's rules, any type an entry in the
 // user's own folder declares makes it that type's preferred program over
 // every system-wide one, unless the user chose a default. Its TryExec hides
-// it once the program is gone.
+// it once the program is gone. It takes every file the desktop hands it on
+// one command line (fragments of one trip open as that trip), and names the
+// program in each language of the translation tables.
 QString DesktopEntryText(const QString &exePath);
 // Writes $dataHome/applications/kestril-player-build.desktop when its text
 // changed, then refreshes that folder's type cache when it has one (an
@@ -38,7 +40,8 @@ bool WriteDesktopEntry(const QString &dataHome, const QString &exePath);
 // then the own entry is removed instead.
 void UpdateUserDesktopEntries(const QString &dataHome, const QStringList &dataDirs, const QString &exePath);
 
-// The types the installed entry offers the program for.
+// The types the installed entry offers the program for: those of the
+// movies the open dialog lists (".mov", ".mp4").
 QStringList DesktopEntryTypes();
 // The entry installed beside the program: the same entry with the icon the
 // theme holds for it, and the types it opens unless the program is

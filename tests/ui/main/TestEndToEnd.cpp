@@ -191,7 +191,7 @@ TEST_F(EndToEnd, AStartFromTheBuildTreeLeavesTheDefaultPlayerAlone)
   // The program is among the user's applications ("Open with")...
   ASSERT_TRUE(started);
   EXPECT_TRUE(listed);
-  EXPECT_TRUE(kptest::readFileBytes(entry).contains("Exec=\"" + QFile::encodeName(KP_PROGRAM) + "\" %f"));
+  EXPECT_TRUE(kptest::readFileBytes(entry).contains("Exec=\"" + QFile::encodeName(KP_PROGRAM) + "\" %F"));
   // ...under a name of its own, which leaves an installed entry in sight;
   // and it chooses no default: no mimeapps.list of its making.
   EXPECT_EQ(QDir(userApps).entryList(QDir::Files), QStringList(QStringLiteral("kestril-player-build.desktop")));

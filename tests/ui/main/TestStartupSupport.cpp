@@ -1,9 +1,12 @@
 #include "StartupSupport.h"
 #include "UiTestSupport.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -45,11 +48,12 @@ TEST(StartupSupport, InstallationIdIsElevenMixedCaseLetters)
 namespace {
 
 // The Exec value as a launcher reads it: the string escape undone, "%%"
-// made "%" and the file field code dropped.
+// made "%" and the field code of the file list dropped.
 QString ExecCommand(QString exec)
 {
   exec.replace(QLatin1String("\\\\"), QLatin1String("\\"));
-  exec.chop(QStringLiteral(" %f").size());
+  if (!exec.endsWith(QLatin1String(" %F"))) return QStringLiteral("<no file list>");
+  exec.chop(QStringLiteral(" %F").size());
   QString out;
   for (qsizetype i = 0; i < exec.size(); ++i) {
     if (exec[i] == QLatin1Char('%')) {
@@ -105,7 +109,16 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
     EXPECT_EQ(QFileInfo(path).lastModified(), written);
     // What an earlier start wrote for it under the installed entry's name goes.
     const QString earlier = home.path() + "/applications/kestril-player.desktop";
-    ASSERT_TRUE(kptest::writeFileBytes(earlier, DesktopEntryText(exe).section("TryExec=", 0, 0).toUtf8()));
+    const QString earlierExec = exec.section(QLatin1Char(' '), 0, -2) + QStringLiteral(" %f");
+    ASSERT_TRUE(kptest::writeFileBytes(earlier, "[Desktop Entry]\n"
+                                                "Type=Application\n"
+                                                "Name=KESTRIL PLAYER\n"
+                                                "Comment=Dash-camera recordings with their track\n"
+                                                "Exec=" +
+                                                    earlierExec.toUtf8() +
+                                                    "\n"
+                                                    "Categories=AudioVideo;Video;Player;\n"
+                                                    "Terminal=false\n"));
     UpdateUserDesktopEntries(home.path(), {}, exe);
     EXPECT_FALSE(QFileInfo::exists(earlier));
   }
@@ -113,9 +126,15 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
 
 // The entry the program writes for itself names no type, nor does one
 // installed in the home folder: either would make the program the type's
-// preferred player. A system-wide installed one offers its types.
+// preferred player. A system-wide installed one offers every kind of movie
+// the open dialog lists, by the names the system's type database gives
+// them. Each names the program in the languages of its own tables.
 TEST(StartupSupport, OnlyASystemWideEntryNamesTheTypes)
 {
+  const QStringList types = DesktopEntryTypes();
+  const QMimeDatabase mime;
+  for (const char *movie : {"clip.mov", "CLIP.MOV", "clip.mp4", "CLIP.MP4"})
+    EXPECT_TRUE(types.contains(mime.mimeTypeForFile(movie, QMimeDatabase::MatchExtension).name())) << movie;
   const struct {
     QString Exe;
     bool Installed, Types;
@@ -128,8 +147,19 @@ TEST(StartupSupport, OnlyASystemWideEntryNamesTheTypes)
   };
   for (const auto &c : cases) {
     const QString text = c.Installed ? InstalledDesktopEntryText(c.Exe) : DesktopEntryText(c.Exe);
-    EXPECT_EQ(text.contains("\nMimeType=video/quicktime;\n"), c.Types) << c.Exe.toStdString() << c.Installed;
+    EXPECT_EQ(text.contains("\nMimeType=" + types.join(';') + ";\n"), c.Types) << c.Exe.toStdString() << c.Installed;
     EXPECT_EQ(text.count("MimeType="), c.Types ? 1 : 0);
+    const struct {
+      const char *Locale, *Table;
+    } languages[] = {{"", "translate_en.txt"}, {"[ru]", "translate_ru.txt"}, {"[uk]", "translate_ua.txt"}};
+    for (const auto &l : languages) {
+      const TLang table(LoadResourceText(QString::fromLatin1(l.Table)));
+      for (const char *key : {"Name", "Comment"}) {
+        const QString value = table.GetValue(QStringLiteral("Program") + QLatin1String(key));
+        ASSERT_FALSE(value.isEmpty()) << l.Table << key;
+        EXPECT_EQ(text.count(QStringLiteral("\n%1%2=%3\n").arg(key, l.Locale, value)), 1) << l.Table << key;
+      }
+    }
   }
 }
 
