@@ -3,6 +3,7 @@
 #include "Numbers.h"
 #include "UnitTranslate.h"
 #include "UnitUtilsFiles.h"
+#include "UpdateProtocol.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,8 +42,44 @@ TStartArgs ParseStartArgs(const QStringList &args)
       first = 2;
     }
   }
-  for (int i = first; i < args.size(); ++i) out.Files << args[i];
+  bool options = true;
+  for (int i = first; i < args.size(); ++i) {
+    const QString &arg = args[i];
+    if (options && arg == QLatin1String("--")) {
+      options = false;
+    } else if (!options || !arg.startsWith(QLatin1Char('-'))) {
+      out.Files << arg;
+    } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+      out.Help = true;
+    } else if (arg == QLatin1String("--version")) {
+      out.Version = true;
+    } else if (out.BadOption.isEmpty()) {
+      out.BadOption = arg;
+    }
+  }
   return out;
+}
+
+QString CommandLineUsage()
+{
+  return QStringLiteral("Usage: kestril-player [OPTION]... [--] [FILE|FOLDER]...\n"
+                        "Plays car dash-camera recordings and shows the GPS track and G-sensor\n"
+                        "data the camera stored with them.\n"
+                        "\n"
+                        "Each FILE (a .mov or .mp4 movie, or the camera's track file beside one)\n"
+                        "and each FOLDER is listed, the fragments of one trip together, and the\n"
+                        "first recording plays. Without any, the current folder, the program's\n"
+                        "folder and the memory cards are searched for recordings.\n"
+                        "\n"
+                        "  -h, --help     show this help and exit\n"
+                        "      --version  show the version and exit\n"
+                        "  --             end the options: every later argument is a name, even one\n"
+                        "                 that starts with \"-\"\n");
+}
+
+QString VersionText()
+{
+  return QStringLiteral("kestril-player ") + ProgramVersion + QLatin1Char('\n');
 }
 
 QString MakeInstallationId(const std::function<int()> &coin, const std::function<int()> &letter)

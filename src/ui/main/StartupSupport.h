@@ -1,7 +1,7 @@
 #pragma once
-// What the program reads and writes around its start: the switches of the
-// command line, the installation id, and the desktop entries that list the
-// program among the desktop's applications.
+// What the program reads and writes around its start: the switches and
+// options of the command line, the installation id, and the desktop entries
+// that list the program among the desktop's applications.
 
 #include <QString>
 #include <QStringList>
@@ -13,10 +13,20 @@ struct TStartArgs {
   bool WhatsNew = false; // "/whatsnew" as the first argument
   QString DeleteFile;    // "/del<path>" as the second, after "/whatsnew"
   QStringList Files;     // every other argument, tried as a recording
+  // Options: an argument starting with "-" is one, never a file, until "--"
+  // ends them.
+  bool Help = false;    // "--help" or "-h"
+  bool Version = false; // "--version"
+  QString BadOption;    // the first option the program does not know
 };
 
 // Args without the program's own name.
 TStartArgs ParseStartArgs(const QStringList &args);
+
+// What "--help" prints: how to start the program, its options.
+QString CommandLineUsage();
+// What "--version" prints: the program's name and version, one line.
+QString VersionText();
 
 // Eleven letters, each 'a' or 'A' by Coin (0 or 1) plus Letter (0..25).
 QString MakeInstallationId(const std::function<int()> &coin, const std::function<int()> &letter);

@@ -14,13 +14,15 @@
 
 using namespace kp;
 
-TEST(StartupSupport, SwitchesAreReadBeforeFiles)
+TEST(StartupSupport, SwitchesAndOptionsAreReadBeforeFiles)
 {
   struct Case {
     QStringList args;
     bool whatsNew;
     QString del;
     QStringList files;
+    bool help = false, version = false;
+    QString bad = {};
   } cases[] = {
       {{}, false, "", {}},
       {{"/whatsnew"}, true, "", {}},
@@ -29,12 +31,66 @@ TEST(StartupSupport, SwitchesAreReadBeforeFiles)
       {{"a.mov", "/whatsnew"}, false, "", {"a.mov", "/whatsnew"}},
       // Without "/whatsnew" first, "/del..." is an ordinary argument.
       {{"a.mov", "/delivery/clip.mov"}, false, "", {"a.mov", "/delivery/clip.mov"}},
+      // A name that starts with "-" is an option, never a file, until "--".
+      {{"--help"}, false, "", {}, true},
+      {{"a.mov", "-h"}, false, "", {"a.mov"}, true},
+      {{"--version"}, false, "", {}, false, true},
+      {{"--verbose", "a.mov", "-x.MOV", "-"}, false, "", {"a.mov"}, false, false, "--verbose"},
+      {{"--", "-x.MOV", "--help", "--"}, false, "", {"-x.MOV", "--help", "--"}},
+      {{"/whatsnew", "/del/tmp/old", "--", "-x.MOV"}, true, "/tmp/old", {"-x.MOV"}},
   };
   for (const Case &c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
     const TStartArgs a = ParseStartArgs(c.args);
-    EXPECT_EQ(a.WhatsNew, c.whatsNew) << c.args.join(' ').toStdString();
-    EXPECT_EQ(a.DeleteFile, c.del) << c.args.join(' ').toStdString();
-    EXPECT_EQ(a.Files, c.files) << c.args.join(' ').toStdString();
+    EXPECT_EQ(a.WhatsNew, c.whatsNew);
+    EXPECT_EQ(a.DeleteFile, c.del);
+    EXPECT_EQ(a.Files, c.files);
+    EXPECT_EQ(a.Help, c.help);
+    EXPECT_EQ(a.Version, c.version);
+    EXPECT_EQ(a.BadOption, c.bad);
+  }
+}
+
+// Asked from a terminal, the program answers and ends without a window: no
+// display is needed (none is reachable here), and nothing of the user's is
+// written. An option it does not know is refused with the usage.
+TEST(StartupSupport, HelpVersionAndUnknownOptionsEndTheProgramWithoutAWindow)
+{
+  const struct {
+    QStringList Args;
+    int Code;
+    const char *Out, *Err; // the start of the one, a part of the other
+    const char *Platform;
+  } cases[] = {
+      {{"--help"}, 0, "Usage: kestril-player [OPTION]...", nullptr, "xcb"},
+      {{"a.mov", "-h"}, 0, "Usage: kestril-player [OPTION]...", nullptr, "xcb"},
+      {{"--version"}, 0, "kestril-player 1.", nullptr, "xcb"},
+      // Qt reads its own options first: this one needs a platform.
+      {{"--verbose", "a.mov"}, 2, nullptr, "unknown option \"--verbose\"", "offscreen"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Args.join(' ').toStdString());
+    QTemporaryDir home;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", c.Platform);
+    env.insert("DISPLAY", ":4095");
+    env.remove("WAYLAND_DISPLAY");
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+      env.insert(name, home.path());
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(home.path());
+    program.start(QStringLiteral(KP_PROGRAM), c.Args);
+    ASSERT_TRUE(program.waitForFinished(30000)) << "still running";
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(program.exitCode(), c.Code) << err.toStdString();
+    // The answer on standard output, a refusal with the usage on standard error.
+    EXPECT_TRUE(c.Code == 0 ? out.startsWith(QLatin1String(c.Out)) : out.isEmpty()) << out.toStdString();
+    EXPECT_EQ(err.contains(QLatin1String(c.Err)) && err.contains(QLatin1String("Usage: kestril-player")), c.Code != 0)
+        << err.toStdString();
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
   }
 }
 
