@@ -76,27 +76,6 @@ QList<QPoint> TripPins(const QImage &picture)
   return column;
 }
 
-// How far a window's icon picture is from the installed icon of its size:
-// the largest difference of a colour channel over the opaque pixels, and of
-// the alpha over all; -1 when no icon of that size is installed.
-int IconDistance(const QImage &icon, const QString &iconsDir)
-{
-  const QImage installed =
-      QImage(QStringLiteral("%1/%2x%3/apps/kestril-player.png").arg(iconsDir).arg(icon.width()).arg(icon.height()))
-          .convertToFormat(QImage::Format_ARGB32);
-  if (installed.isNull() || installed.size() != icon.size()) return -1;
-  int worst = 0;
-  for (int y = 0; y < icon.height(); ++y)
-    for (int x = 0; x < icon.width(); ++x) {
-      const QRgb a = icon.pixel(x, y), b = installed.pixel(x, y);
-      worst = std::max(worst, std::abs(qAlpha(a) - qAlpha(b)));
-      if (qAlpha(b) == 255)
-        worst = std::max(
-            {worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
-    }
-  return worst;
-}
-
 struct InstalledProgram : ::testing::Test {
   void SetUp() override
   {
@@ -110,16 +89,21 @@ struct InstalledProgram : ::testing::Test {
     ASSERT_FALSE(Card.isEmpty());
   }
 
-  // Starts the installed program in Folder with Args, as from the desktop:
-  // the real X server, settings and data folders of the test's own.
-  void Start(const QString &folder, const QStringList &args)
+  QProcessEnvironment Environment()
   {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), Home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), Home.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
-    Program.setProcessEnvironment(env);
+    return env;
+  }
+
+  // Starts the installed program in Folder with Args, as from the desktop:
+  // the real X server, settings and data folders of the test's own.
+  void Start(const QString &folder, const QStringList &args)
+  {
+    Program.setProcessEnvironment(Environment());
     Program.setWorkingDirectory(folder);
     Program.setProcessChannelMode(QProcess::MergedChannels);
     Program.start(Home.filePath(QStringLiteral("prefix/" KP_BINDIR "/kestril-player")), args);
@@ -190,16 +174,23 @@ struct InstalledProgram : ::testing::Test {
     return 0;
   }
 
-  // The closest distance of the window's icon pictures to the installed icon.
-  int ClosestIcon(uint32_t window)
+  // Whether one of the window's icon pictures is the installed icon of its
+  // size (to the rounding of the alpha, which Qt stores premultiplied).
+  bool ShowsTheProgramsIcon(uint32_t window)
   {
-    int best = -1;
-    const QString icons = Home.filePath(QStringLiteral("prefix/" KP_DATADIR "/icons/hicolor"));
+    const QString icons =
+        Home.filePath(QStringLiteral("prefix/" KP_DATADIR "/icons/hicolor/%1x%1/apps/kestril-player.png"));
     for (const QImage &icon : Probe.Icons(window)) {
-      const int d = IconDistance(icon, icons);
-      if (d >= 0 && (best < 0 || d < best)) best = d;
+      const QImage installed = QImage(icons.arg(icon.width())).convertToFormat(QImage::Format_ARGB32);
+      bool same = installed.size() == icon.size();
+      for (int y = 0; same && y < icon.height(); ++y)
+        for (int x = 0; same && x < icon.width(); ++x) {
+          const QRgb a = icon.pixel(x, y), b = installed.pixel(x, y);
+          same = std::abs(qAlpha(a) - qAlpha(b)) <= 2 && (qAlpha(b) < 255 || a == b);
+        }
+      if (same) return true;
     }
-    return best;
+    return false;
   }
 
   TXWindowProbe Probe;
@@ -266,12 +257,7 @@ TEST_F(InstalledProgram, OpenWithOnATripsFragmentsStartsOneProgramWithTheTrip)
   // The programs it starts keep its output: a file, which outlives the
   // launcher as a pipe would not.
   QProcess launcher;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), Home.filePath(QStringLiteral("config")));
-  env.insert(QStringLiteral("XDG_DATA_HOME"), Home.filePath(QStringLiteral("data")));
-  env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
-  launcher.setProcessEnvironment(env);
+  launcher.setProcessEnvironment(Environment());
   launcher.setProcessChannelMode(QProcess::MergedChannels);
   launcher.setStandardOutputFile(Home.filePath(QStringLiteral("launched.log")));
   launcher.start(gio, args);
@@ -298,17 +284,12 @@ TEST_F(InstalledProgram, OpenWithOnATripsFragmentsStartsOneProgramWithTheTrip)
 
   // Task bars and window switchers show the program's own icon, for the
   // main window and for full screen.
-  EXPECT_TRUE(waitUntil([&] { return ClosestIcon(window) >= 0; }, 5000));
-  const int mainIcon = ClosestIcon(window);
-  EXPECT_TRUE(mainIcon >= 0 && mainIcon <= 2) << mainIcon;
+  EXPECT_TRUE(waitUntil([&] { return ShowsTheProgramsIcon(window); }, 5000));
   RunProcess(xdotool, {"windowfocus", "--sync", QString::number(window)});
   RunProcess(xdotool, {"key", "alt+Return"});
   uint32_t full = 0;
   EXPECT_TRUE(waitUntil([&] { return (full = WindowOf(pid, QStringLiteral("Full Screen"))) != 0; }, 10000));
-  if (full) {
-    const int fullIcon = ClosestIcon(full);
-    EXPECT_TRUE(fullIcon >= 0 && fullIcon <= 2) << fullIcon;
-  }
+  EXPECT_TRUE(full && ShowsTheProgramsIcon(full));
   Probe.RequestClose(window);
   EXPECT_TRUE(waitUntil([&] { return !Runs(pid); }, 10000));
 }
