@@ -55,7 +55,8 @@ QStringList ExpectedInstalledFiles()
                     data + "/metainfo/org.kestril.player.metainfo.xml",
                     data + "/icons/hicolor/scalable/apps/kestril-player.svg",
                     data + "/doc/kestril-player/copyright",
-                    data + "/doc/kestril-player/changelog.gz"};
+                    data + "/doc/kestril-player/changelog.gz",
+                    QStringLiteral(KP_MANDIR "/man1/kestril-player.1.gz")};
   for (int size : {16, 24, 32, 48, 64, 128, 256})
     files << QStringLiteral("%1/icons/hicolor/%2x%2/apps/kestril-player.png").arg(data).arg(size);
   files.sort();
@@ -79,7 +80,7 @@ QString DesktopEntryValue(const QString &path, const QString &key)
 QString ExecProgram(const QString &execValue)
 {
   QString exec = execValue;
-  if (exec.endsWith(QLatin1String(" %f"))) exec.chop(3);
+  if (exec.endsWith(QLatin1String(" %F"))) exec.chop(3);
   exec.replace(QLatin1String("%%"), QLatin1String("%"));
   exec.replace(QLatin1String("\\\\"), QLatin1String("\\"));
   const TRun run = RunProcess(QStringLiteral("sh"), {"-c", "printf %s " + exec}, {}, 10000);

@@ -30,7 +30,7 @@ QStringList ExpectedInstalledFiles();
 QString DesktopEntryValue(const QString &path, const QString &key);
 
 // The program an Exec value starts, unquoted as the desktop does (string
-// escapes, then the shell's quoting; the trailing file field dropped).
+// escapes, then the shell's quoting; the trailing file list field dropped).
 QString ExecProgram(const QString &execValue);
 
 } // namespace kptest

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -69,6 +70,19 @@ TEST(Install, PutsTheProgramItsEntryIconsAndMetainfoAndNothingElse)
   const TRun valid = RunProcess(validate, {entry});
   EXPECT_EQ(valid.Code, 0) << valid.Output.toStdString();
   EXPECT_TRUE(valid.Output.trimmed().isEmpty()) << valid.Output.toStdString();
+
+  // The manual page: man reads it without a warning, and it tells every
+  // option of the program's usage.
+  KP_REQUIRE_TOOL(man, "man");
+  const QString page = usr + QStringLiteral("/" KP_MANDIR "/man1/kestril-player.1.gz");
+  const TRun warnings =
+      RunProcess(QStringLiteral("sh"), {"-c", "\"$0\" --warnings -l -Tutf8 -Z \"$1\" >/dev/null", man, page});
+  EXPECT_TRUE(warnings.Code == 0 && warnings.Output.isEmpty()) << warnings.Output.toStdString();
+  const QString shown = RunProcess(man, {"-P", "cat", "-l", page}, {"MANWIDTH=200", "LC_ALL=C.UTF-8"}).Output;
+  static const QRegularExpression option(QStringLiteral(R"(^ +(-\S*?),? +(?:(--\S+) )?)"));
+  for (const QString &line : kp::CommandLineUsage().split('\n'))
+    for (const QString &name : option.match(line).capturedTexts().mid(1))
+      EXPECT_TRUE(shown.contains(name)) << name.toStdString();
 
   // Icons: square at the size of their folder, transparent around the
   // rounded square, opaque inside; the scalable one a 64-unit SVG drawing.

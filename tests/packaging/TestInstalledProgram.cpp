@@ -1,8 +1,9 @@
 // The installed program started as a user starts it, under the X server:
 // from a card's folder it lists the trips and opens one on a double-click,
-// from the desktop's entry on a file it plays that file; it closes cleanly
-// on the window's close request and writes no desktop entry of the user's
-// own beside the installed one.
+// from the desktop's entry on a file it plays that file, and "Open with" on
+// a trip's fragments opens them as the one trip; it closes cleanly on the
+// window's close request and writes no desktop entry of the user's own
+// beside the installed one. Its windows carry its icon.
 
 #include "PackagingTestSupport.h"
 #include "UiTestSupport.h"
@@ -17,6 +18,8 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
+#include <csignal>
+#include <set>
 
 using namespace kptest;
 
@@ -86,16 +89,21 @@ struct InstalledProgram : ::testing::Test {
     ASSERT_FALSE(Card.isEmpty());
   }
 
-  // Starts the installed program in Folder with Args, as from the desktop:
-  // the real X server, settings and data folders of the test's own.
-  void Start(const QString &folder, const QStringList &args)
+  QProcessEnvironment Environment()
   {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), Home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), Home.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
-    Program.setProcessEnvironment(env);
+    return env;
+  }
+
+  // Starts the installed program in Folder with Args, as from the desktop:
+  // the real X server, settings and data folders of the test's own.
+  void Start(const QString &folder, const QStringList &args)
+  {
+    Program.setProcessEnvironment(Environment());
     Program.setWorkingDirectory(folder);
     Program.setProcessChannelMode(QProcess::MergedChannels);
     Program.start(Home.filePath(QStringLiteral("prefix/" KP_BINDIR "/kestril-player")), args);
@@ -135,6 +143,54 @@ struct InstalledProgram : ::testing::Test {
       Program.kill();
       Program.waitForFinished(5000);
     }
+    // Every program of this test's own prefix, seen or not.
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+      if (pid.toLongLong() > 0 && Runs(pid.toLongLong())) ::kill(pid_t(pid.toLongLong()), SIGKILL);
+  }
+
+  // Whether Pid is (still) the installed program: a process that ended has
+  // no program, not even while its parent has yet to collect it.
+  bool Runs(int64_t pid)
+  {
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() ==
+           Home.filePath(QStringLiteral("prefix/" KP_BINDIR "/kestril-player"));
+  }
+
+  // The processes of the installed program that show a window, the desktop's
+  // launcher having started them.
+  std::set<int64_t> ProgramsShowing()
+  {
+    std::set<int64_t> pids;
+    for (const TXWindow &w : Probe.ShownWindows())
+      if (Runs(w.Pid)) pids.insert(w.Pid);
+    return pids;
+  }
+
+  // The shown window of Pid whose title holds Text; 0 when there is none.
+  uint32_t WindowOf(int64_t pid, const QString &text)
+  {
+    for (const TXWindow &w : Probe.ShownWindowsOf(pid))
+      if (w.Title.contains(text)) return w.Id;
+    return 0;
+  }
+
+  // Whether one of the window's icon pictures is the installed icon of its
+  // size (to the rounding of the alpha, which Qt stores premultiplied).
+  bool ShowsTheProgramsIcon(uint32_t window)
+  {
+    const QString icons =
+        Home.filePath(QStringLiteral("prefix/" KP_DATADIR "/icons/hicolor/%1x%1/apps/kestril-player.png"));
+    for (const QImage &icon : Probe.Icons(window)) {
+      const QImage installed = QImage(icons.arg(icon.width())).convertToFormat(QImage::Format_ARGB32);
+      bool same = installed.size() == icon.size();
+      for (int y = 0; same && y < icon.height(); ++y)
+        for (int x = 0; same && x < icon.width(); ++x) {
+          const QRgb a = icon.pixel(x, y), b = installed.pixel(x, y);
+          same = std::abs(qAlpha(a) - qAlpha(b)) <= 2 && (qAlpha(b) < 255 || a == b);
+        }
+      if (same) return true;
+    }
+    return false;
   }
 
   TXWindowProbe Probe;
@@ -185,4 +241,55 @@ TEST_F(InstalledProgram, ListsTheCardsTripsClosesCleanlyAndLeavesTheUserNoSecond
   ASSERT_NE(playing, 0u) << Program.readAll().toStdString();
   EXPECT_EQ(CloseAndWait(playing), 0) << Program.readAll().toStdString();
   EXPECT_EQ(QDir(Home.filePath(QStringLiteral("data/applications"))).entryList(QDir::Files), QStringList());
+}
+
+TEST_F(InstalledProgram, OpenWithOnATripsFragmentsStartsOneProgramWithTheTrip)
+{
+  const TRun install = InstallBuild(Home.filePath(QStringLiteral("prefix")));
+  ASSERT_EQ(install.Code, 0) << install.Output.toStdString();
+  KP_REQUIRE_TOOL(gio, "gio");
+  KP_REQUIRE_TOOL(xdotool, "xdotool");
+  // As a file manager's "Open with" starts it: the launcher reads the
+  // installed entry and gives it the three fragments of the card's first trip.
+  const QString entry = Home.filePath(QStringLiteral("prefix/" KP_DATADIR "/applications/kestril-player.desktop"));
+  QStringList args{"launch", entry};
+  for (int i = 1; i <= 3; ++i) args << Card + QStringLiteral("/DCIM/100MEDIA/FILE000%1.MOV").arg(i);
+  // The programs it starts keep its output: a file, which outlives the
+  // launcher as a pipe would not.
+  QProcess launcher;
+  launcher.setProcessEnvironment(Environment());
+  launcher.setProcessChannelMode(QProcess::MergedChannels);
+  launcher.setStandardOutputFile(Home.filePath(QStringLiteral("launched.log")));
+  launcher.start(gio, args);
+  ASSERT_TRUE(launcher.waitForFinished(30000));
+  ASSERT_EQ(launcher.exitCode(), 0) << readFileBytes(Home.filePath(QStringLiteral("launched.log"))).toStdString();
+  int64_t pid = 0;
+  uint32_t window = 0;
+  const bool playing = waitUntil(
+      [&] {
+        for (int64_t p : ProgramsShowing())
+          if ((window = WindowOf(p, QStringLiteral("FILE0001"))) != 0) pid = p;
+        return pid != 0;
+      },
+      30000);
+  // Programs of fragments of their own would show by now.
+  waitUntil([&] { return ProgramsShowing().size() > 1; }, 5000);
+  QStringList shown;
+  for (const TXWindow &w : Probe.ShownWindows()) shown << QStringLiteral("%1 %2").arg(w.Pid).arg(w.Title);
+  ASSERT_TRUE(playing) << shown.join('\n').toStdString();
+  EXPECT_EQ(ProgramsShowing().size(), 1u) << shown.join('\n').toStdString();
+  // It plays the trip of all three, as the list names it.
+  EXPECT_NE(WindowOf(pid, QStringLiteral("FILE0001-3 ")), 0u) << shown.join('\n').toStdString();
+  Grab(window).save(artifactPath("installed_open_with.png"));
+
+  // Task bars and window switchers show the program's own icon, for the
+  // main window and for full screen.
+  EXPECT_TRUE(waitUntil([&] { return ShowsTheProgramsIcon(window); }, 5000));
+  RunProcess(xdotool, {"windowfocus", "--sync", QString::number(window)});
+  RunProcess(xdotool, {"key", "alt+Return"});
+  uint32_t full = 0;
+  EXPECT_TRUE(waitUntil([&] { return (full = WindowOf(pid, QStringLiteral("Full Screen"))) != 0; }, 10000));
+  EXPECT_TRUE(full && ShowsTheProgramsIcon(full));
+  Probe.RequestClose(window);
+  EXPECT_TRUE(waitUntil([&] { return !Runs(pid); }, 10000));
 }

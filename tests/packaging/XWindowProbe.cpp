@@ -40,10 +40,10 @@ uint32_t TXWindowProbe::Atom(const char *name)
   return atom;
 }
 
-QByteArray TXWindowProbe::Property(uint32_t window, uint32_t property, uint32_t type)
+QByteArray TXWindowProbe::Property(uint32_t window, uint32_t property, uint32_t type, uint32_t words)
 {
   xcb_get_property_reply_t *reply =
-      xcb_get_property_reply(FConnection, xcb_get_property(FConnection, 0, window, property, type, 0, 1024), nullptr);
+      xcb_get_property_reply(FConnection, xcb_get_property(FConnection, 0, window, property, type, 0, words), nullptr);
   if (!reply) return {};
   const QByteArray value(static_cast<const char *>(xcb_get_property_value(reply)),
                          xcb_get_property_value_length(reply));
@@ -52,6 +52,39 @@ QByteArray TXWindowProbe::Property(uint32_t window, uint32_t property, uint32_t 
 }
 
 QList<TXWindow> TXWindowProbe::ShownWindowsOf(int64_t pid)
+{
+  QList<TXWindow> out;
+  for (const TXWindow &w : ShownWindows())
+    if (w.Pid == pid) out.append(w);
+  return out;
+}
+
+QList<QImage> TXWindowProbe::Icons(uint32_t window)
+{
+  QList<QImage> out;
+  if (!FConnection) return out;
+  // Width, height, then the rows of 32-bit ARGB words; one picture after
+  // another.
+  const QByteArray data = Property(window, Atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 1u << 20);
+  const qsizetype words = data.size() / 4;
+  const auto word = [&](qsizetype i) {
+    uint32_t v = 0;
+    std::memcpy(&v, data.constData() + i * 4, 4);
+    return v;
+  };
+  for (qsizetype i = 0; i + 2 <= words;) {
+    const uint32_t width = word(i), height = word(i + 1);
+    if (width == 0 || height == 0 || width > 1024 || height > 1024 || qsizetype(width) * height > words - i - 2) break;
+    QImage image(int(width), int(height), QImage::Format_ARGB32);
+    for (uint32_t y = 0; y < height; ++y)
+      for (uint32_t x = 0; x < width; ++x) image.setPixel(int(x), int(y), word(i + 2 + y * width + x));
+    out.append(image);
+    i += 2 + qsizetype(width) * height;
+  }
+  return out;
+}
+
+QList<TXWindow> TXWindowProbe::ShownWindows()
 {
   QList<TXWindow> out;
   if (!FConnection) return out;
@@ -66,12 +99,11 @@ QList<TXWindow> TXWindowProbe::ShownWindowsOf(int64_t pid)
     if (owner.size() != 4) continue;
     uint32_t ownerPid = 0;
     std::memcpy(&ownerPid, owner.constData(), 4);
-    if (ownerPid != pid) continue;
     xcb_get_window_attributes_reply_t *attributes =
         xcb_get_window_attributes_reply(FConnection, xcb_get_window_attributes(FConnection, children[i]), nullptr);
     const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
     std::free(attributes);
-    if (shown) out.append({children[i], QString::fromUtf8(Property(children[i], nameAtom, utf8))});
+    if (shown) out.append({children[i], QString::fromUtf8(Property(children[i], nameAtom, utf8)), ownerPid});
   }
   std::free(tree);
   return out;

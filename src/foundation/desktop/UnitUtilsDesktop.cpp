@@ -58,6 +58,18 @@ QIcon LoadResourceIcon(const QString &name)
   return icon;
 }
 
+QIcon ProgramIcon()
+{
+  QIcon icon;
+  for (const char *name :
+       {"kestril-player-16.png", "kestril-player-24.png", "kestril-player-32.png", "kestril-player-48.png",
+        "kestril-player-64.png", "kestril-player-128.png", "kestril-player-256.png"}) {
+    const QImage image = LoadResourceBitmap(QLatin1String(name));
+    if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+  }
+  return icon;
+}
+
 bool CopyTextToClipboard(const QByteArray &text, int codePage)
 {
   if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) return false;

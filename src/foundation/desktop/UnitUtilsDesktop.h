@@ -19,6 +19,10 @@ QImage LoadResourceBitmap(const QString &name);
 // null icon when the resource is missing.
 QIcon LoadResourceIcon(const QString &name);
 
+// The program's own icon (the one the desktop shows for it), at every size
+// it is drawn in.
+QIcon ProgramIcon();
+
 // Puts Text, converted from CodePage, on the clipboard as text. False when
 // there is no clipboard.
 bool CopyTextToClipboard(const QByteArray &text, int codePage);

@@ -1,12 +1,16 @@
 #include "StartupSupport.h"
 
 #include "Numbers.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
+#include "UpdateProtocol.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <utility>
 
 // Where the install rules put the shared data, relative to the program's
 // folder (the build says; this is the usual layout).
@@ -38,8 +42,44 @@ TStartArgs ParseStartArgs(const QStringList &args)
       first = 2;
     }
   }
-  for (int i = first; i < args.size(); ++i) out.Files << args[i];
+  bool options = true;
+  for (int i = first; i < args.size(); ++i) {
+    const QString &arg = args[i];
+    if (options && arg == QLatin1String("--")) {
+      options = false;
+    } else if (!options || !arg.startsWith(QLatin1Char('-'))) {
+      out.Files << arg;
+    } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+      out.Help = true;
+    } else if (arg == QLatin1String("--version")) {
+      out.Version = true;
+    } else if (out.BadOption.isEmpty()) {
+      out.BadOption = arg;
+    }
+  }
   return out;
+}
+
+QString CommandLineUsage()
+{
+  return QStringLiteral("Usage: kestril-player [OPTION]... [--] [FILE|FOLDER]...\n"
+                        "Plays car dash-camera recordings and shows the GPS track and G-sensor\n"
+                        "data the camera stored with them.\n"
+                        "\n"
+                        "Each FILE (a .mov or .mp4 movie, or the camera's track file beside one)\n"
+                        "and each FOLDER is listed, the fragments of one trip together, and the\n"
+                        "first recording plays. Without any, the current folder, the program's\n"
+                        "folder and the memory cards are searched for recordings.\n"
+                        "\n"
+                        "  -h, --help     show this help and exit\n"
+                        "      --version  show the version and exit\n"
+                        "  --             end the options: every later argument is a name, even one\n"
+                        "                 that starts with \"-\"\n");
+}
+
+QString VersionText()
+{
+  return QStringLiteral("kestril-player ") + ProgramVersion + QLatin1Char('\n');
 }
 
 QString MakeInstallationId(const std::function<int()> &coin, const std::function<int()> &letter)
@@ -72,7 +112,9 @@ QString QuotedExec(const QString &path)
   return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-// The entry as earlier starts wrote it, under the installed entry's name.
+// The entry as earlier starts wrote it, under the installed entry's name
+// (one file at a time, English only): such an entry is recognised by this
+// very text.
 QString EarlierEntryText(const QString &exePath)
 {
   return QStringLiteral("[Desktop Entry]\n"
@@ -83,6 +125,46 @@ QString EarlierEntryText(const QString &exePath)
                         "Categories=AudioVideo;Video;Player;\n"
                         "Terminal=false\n")
       .arg(QuotedExec(exePath));
+}
+
+// A value as the desktop reads it back: the escapes of its string types.
+QString EntryValue(QString value)
+{
+  value.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+  value.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
+  value.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+  value.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+  value.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+  if (value.startsWith(QLatin1Char(' '))) value.replace(0, 1, QLatin1String("\\s"));
+  return value;
+}
+
+// Name and Comment from the translation tables: English as the entry's own,
+// then each other table's under the desktop's name of its language. A text
+// a table lacks is left to the English one.
+QString EntryTexts()
+{
+  const TLang english(LoadResourceText(QStringLiteral("translate_en.txt")));
+  const struct {
+    QLatin1String Locale;
+    TLang Table;
+  } others[] = {{QLatin1String("ru"), TLang(LoadResourceText(QStringLiteral("translate_ru.txt")))},
+                {QLatin1String("uk"), TLang(LoadResourceText(QStringLiteral("translate_ua.txt")))}};
+  QString text;
+  for (const auto &[key, fallback] : {std::pair(QLatin1String("Name"), QLatin1String("KESTRIL PLAYER")),
+                                      std::pair(QLatin1String("Comment"), QLatin1String(""))}) {
+    const QString tableKey = QStringLiteral("Program") + key;
+    QString value = english.GetValue(tableKey);
+    if (value.isEmpty()) value = fallback;
+    if (value.isEmpty()) continue;
+    text += key + QLatin1Char('=') + EntryValue(value) + QLatin1Char('\n');
+    for (const auto &other : others) {
+      const QString local = other.Table.GetValue(tableKey);
+      if (!local.isEmpty())
+        text += key + QLatin1Char('[') + other.Locale + QLatin1String("]=") + EntryValue(local) + QLatin1Char('\n');
+    }
+  }
+  return text;
 }
 
 QString ExecLine(const QByteArray &entry)
@@ -153,8 +235,12 @@ void RefreshTypeCache(const QString &dir)
 QString DesktopEntryText(const QString &exePath)
 {
   // TryExec is a plain string: only the backslash takes an escape.
-  return EarlierEntryText(exePath) +
-         QStringLiteral("TryExec=%1\n").arg(QString(exePath).replace(QLatin1String("\\"), QLatin1String("\\\\")));
+  return QStringLiteral("[Desktop Entry]\nType=Application\n") + EntryTexts() +
+         QStringLiteral("Exec=%1 %F\n"
+                        "Categories=AudioVideo;Video;Player;\n"
+                        "Terminal=false\n"
+                        "TryExec=%2\n")
+             .arg(QuotedExec(exePath), QString(exePath).replace(QLatin1String("\\"), QLatin1String("\\\\")));
 }
 
 bool WriteDesktopEntry(const QString &dataHome, const QString &exePath)
@@ -207,7 +293,7 @@ QString InstalledDesktopEntryText(const QString &exePath)
 
 QStringList DesktopEntryTypes()
 {
-  return {QStringLiteral("video/quicktime")};
+  return {QStringLiteral("video/quicktime"), QStringLiteral("video/mp4")};
 }
 
 QString InstalledDesktopEntry(const QString &exePath)

@@ -1,7 +1,7 @@
 #pragma once
-// What the program reads and writes around its start: the switches of the
-// command line, the installation id, and the desktop entries that list the
-// program among the desktop's applications.
+// What the program reads and writes around its start: the switches and
+// options of the command line, the installation id, and the desktop entries
+// that list the program among the desktop's applications.
 
 #include <QString>
 #include <QStringList>
@@ -13,10 +13,20 @@ struct TStartArgs {
   bool WhatsNew = false; // "/whatsnew" as the first argument
   QString DeleteFile;    // "/del<path>" as the second, after "/whatsnew"
   QStringList Files;     // every other argument, tried as a recording
+  // Options: an argument starting with "-" is one, never a file, until "--"
+  // ends them.
+  bool Help = false;    // "--help" or "-h"
+  bool Version = false; // "--version"
+  QString BadOption;    // the first option the program does not know
 };
 
 // Args without the program's own name.
 TStartArgs ParseStartArgs(const QStringList &args);
+
+// What "--help" prints: how to start the program, its options.
+QString CommandLineUsage();
+// What "--version" prints: the program's name and version, one line.
+QString VersionText();
 
 // Eleven letters, each 'a' or 'A' by Coin (0 or 1) plus Letter (0..25).
 QString MakeInstallationId(const std::function<int()> &coin, const std::function<int()> &letter);
@@ -25,7 +35,9 @@ QString MakeInstallationId(const std::function<int()> &coin, const std::function
 // It declares no file type: by the desktop's rules, any type an entry in the
 // user's own folder declares makes it that type's preferred program over
 // every system-wide one, unless the user chose a default. Its TryExec hides
-// it once the program is gone.
+// it once the program is gone. It takes every file the desktop hands it on
+// one command line (fragments of one trip open as that trip), and names the
+// program in each language of the translation tables.
 QString DesktopEntryText(const QString &exePath);
 // Writes $dataHome/applications/kestril-player-build.desktop when its text
 // changed, then refreshes that folder's type cache when it has one (an
@@ -38,7 +50,8 @@ bool WriteDesktopEntry(const QString &dataHome, const QString &exePath);
 // then the own entry is removed instead.
 void UpdateUserDesktopEntries(const QString &dataHome, const QStringList &dataDirs, const QString &exePath);
 
-// The types the installed entry offers the program for.
+// The types the installed entry offers the program for: those of the
+// movies the open dialog lists (".mov", ".mp4").
 QStringList DesktopEntryTypes();
 // The entry installed beside the program: the same entry with the icon the
 // theme holds for it, and the types it opens unless the program is

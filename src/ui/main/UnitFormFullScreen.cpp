@@ -1,5 +1,7 @@
 #include "UnitFormFullScreen.h"
 
+#include "UnitUtilsDesktop.h"
+
 #include <QCloseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -20,6 +22,8 @@ TFormFullScreen::TFormFullScreen(QWidget *mainWindow)
 {
   setObjectName(QStringLiteral("FormFullScreen"));
   setWindowTitle(QStringLiteral("Full Screen - KESTRIL PLAYER"));
+  // Task bars and window switchers show it in place of the main window.
+  setWindowIcon(ProgramIcon());
   FLayout->setContentsMargins(0, 0, 0, 0);
   FLayout->setSpacing(0);
   QPalette p = palette();

@@ -35,6 +35,7 @@
 #include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
+#include "UnitUtilsDesktop.h"
 #include "WindowLayout.h"
 
 #include <QApplication>
@@ -133,6 +134,7 @@ void TFormMain::FormCreate()
   TrackBarVolume->setValue(std::clamp(settings::Volume.Read(), 0, 100));
   FMenus->BuildPopupMenus();
   setWindowTitle(QLatin1String(kProgramName));
+  setWindowIcon(ProgramIcon());
   QApplication::setApplicationDisplayName(QString());
   ApplyRefreshRate();
   BuildViews();

@@ -17,6 +17,7 @@
 #include "UnitFormSelectFolder.h"
 #include "UnitFormSetupDevice.h"
 #include "UnitFormWhatsNew.h"
+#include "StartupSupport.h"
 #include "UnitReg.h"
 #include "UnitTranslate.h"
 
@@ -24,7 +25,9 @@
 #include <QHelpEvent>
 #include <QMessageBox>
 #include <QToolTip>
+#include <cstdio>
 #include <unistd.h>
+#include <vector>
 
 namespace kp {
 
@@ -111,17 +114,45 @@ public:
   }
 };
 
+void Print(std::FILE *to, const QString &text)
+{
+  std::fputs(text.toLocal8Bit().constData(), to);
+  std::fflush(to);
+}
+
 } // namespace
 
 int ProgramMain(int argc, char **argv)
 {
+  QStringList raw;
+  for (int i = 1; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+  // Asked from a terminal, perhaps one without a display: answered before
+  // anything connects to the display or touches the user's files.
+  const TStartArgs asked = ParseStartArgs(raw);
+  if (asked.Help || asked.Version) {
+    Print(stdout, asked.Help ? CommandLineUsage() : VersionText());
+    return 0;
+  }
+  // Qt takes its own options (-platform, -style, ...) off the command line;
+  // a name after "--" is never one of them, whatever it looks like.
+  const qsizetype end = raw.indexOf(QStringLiteral("--"));
+  int qtArgc = end < 0 ? argc : int(end) + 1;
+  std::vector<char *> qtArgv(argv, argv + qtArgc);
+  qtArgv.push_back(nullptr);
   // The web engine refuses to start its sandbox as root; the map would take
   // the whole program down with it.
   if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   // The map's web view shares the application's GL contexts.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  TProgramApplication app(argc, argv);
+  TProgramApplication app(qtArgc, qtArgv.data());
+  const QStringList args = QCoreApplication::arguments().mid(1) + (end < 0 ? QStringList() : raw.mid(end));
+  const TStartArgs parsed = ParseStartArgs(args);
+  if (!parsed.BadOption.isEmpty()) {
+    Print(stderr,
+          QStringLiteral("kestril-player: unknown option \"%1\"\n\n").arg(parsed.BadOption) + CommandLineUsage());
+    return 2;
+  }
   QApplication::setApplicationName(QStringLiteral("KESTRIL PLAYER"));
   InstallExceptionHook();
   // The platform state the rest of the program reads, taken once at start.
@@ -129,7 +160,7 @@ int ProgramMain(int argc, char **argv)
   SetFormatSettings(SystemFormatSettings());
   int result = 0;
   {
-    std::unique_ptr<TFormMain> main = CreateWindows(QCoreApplication::arguments().mid(1));
+    std::unique_ptr<TFormMain> main = CreateWindows(args);
     main->show();
     result = QApplication::exec();
   }

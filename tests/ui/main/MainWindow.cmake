@@ -6,6 +6,9 @@ kp_add_test(ui kp_ui_mainwindow_tests
   LIBS kp_ui kp_ui_testsupport
   # The main window holds the map's web view; CI runs as root.
   ENVIRONMENT QTWEBENGINE_DISABLE_SANDBOX=1)
+# The start-up tests run the built program on its command-line options.
+target_compile_definitions(kp_ui_mainwindow_tests PRIVATE KP_PROGRAM="$<TARGET_FILE:kestril-player>")
+add_dependencies(kp_ui_mainwindow_tests kestril-player)
 
 # The recording list's commands on rows in memory.
 kp_add_test(ui kp_ui_filelist_tests

@@ -1,9 +1,12 @@
 #include "StartupSupport.h"
 #include "UiTestSupport.h"
+#include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -11,13 +14,15 @@
 
 using namespace kp;
 
-TEST(StartupSupport, SwitchesAreReadBeforeFiles)
+TEST(StartupSupport, SwitchesAndOptionsAreReadBeforeFiles)
 {
   struct Case {
     QStringList args;
     bool whatsNew;
     QString del;
     QStringList files;
+    bool help = false, version = false;
+    QString bad = {};
   } cases[] = {
       {{}, false, "", {}},
       {{"/whatsnew"}, true, "", {}},
@@ -26,12 +31,66 @@ TEST(StartupSupport, SwitchesAreReadBeforeFiles)
       {{"a.mov", "/whatsnew"}, false, "", {"a.mov", "/whatsnew"}},
       // Without "/whatsnew" first, "/del..." is an ordinary argument.
       {{"a.mov", "/delivery/clip.mov"}, false, "", {"a.mov", "/delivery/clip.mov"}},
+      // A name that starts with "-" is an option, never a file, until "--".
+      {{"--help"}, false, "", {}, true},
+      {{"a.mov", "-h"}, false, "", {"a.mov"}, true},
+      {{"--version"}, false, "", {}, false, true},
+      {{"--verbose", "a.mov", "-x.MOV", "-"}, false, "", {"a.mov"}, false, false, "--verbose"},
+      {{"--", "-x.MOV", "--help", "--"}, false, "", {"-x.MOV", "--help", "--"}},
+      {{"/whatsnew", "/del/tmp/old", "--", "-x.MOV"}, true, "/tmp/old", {"-x.MOV"}},
   };
   for (const Case &c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
     const TStartArgs a = ParseStartArgs(c.args);
-    EXPECT_EQ(a.WhatsNew, c.whatsNew) << c.args.join(' ').toStdString();
-    EXPECT_EQ(a.DeleteFile, c.del) << c.args.join(' ').toStdString();
-    EXPECT_EQ(a.Files, c.files) << c.args.join(' ').toStdString();
+    EXPECT_EQ(a.WhatsNew, c.whatsNew);
+    EXPECT_EQ(a.DeleteFile, c.del);
+    EXPECT_EQ(a.Files, c.files);
+    EXPECT_EQ(a.Help, c.help);
+    EXPECT_EQ(a.Version, c.version);
+    EXPECT_EQ(a.BadOption, c.bad);
+  }
+}
+
+// Asked from a terminal, the program answers and ends without a window: no
+// display is needed (none is reachable here), and nothing of the user's is
+// written. An option it does not know is refused with the usage.
+TEST(StartupSupport, HelpVersionAndUnknownOptionsEndTheProgramWithoutAWindow)
+{
+  const struct {
+    QStringList Args;
+    int Code;
+    const char *Out, *Err; // the start of the one, a part of the other
+    const char *Platform;
+  } cases[] = {
+      {{"--help"}, 0, "Usage: kestril-player [OPTION]...", nullptr, "xcb"},
+      {{"a.mov", "-h"}, 0, "Usage: kestril-player [OPTION]...", nullptr, "xcb"},
+      {{"--version"}, 0, "kestril-player 1.", nullptr, "xcb"},
+      // Qt reads its own options first: this one needs a platform.
+      {{"--verbose", "a.mov"}, 2, nullptr, "unknown option \"--verbose\"", "offscreen"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Args.join(' ').toStdString());
+    QTemporaryDir home;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", c.Platform);
+    env.insert("DISPLAY", ":4095");
+    env.remove("WAYLAND_DISPLAY");
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+      env.insert(name, home.path());
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(home.path());
+    program.start(QStringLiteral(KP_PROGRAM), c.Args);
+    ASSERT_TRUE(program.waitForFinished(30000)) << "still running";
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(program.exitCode(), c.Code) << err.toStdString();
+    // The answer on standard output, a refusal with the usage on standard error.
+    EXPECT_TRUE(c.Code == 0 ? out.startsWith(QLatin1String(c.Out)) : out.isEmpty()) << out.toStdString();
+    EXPECT_EQ(err.contains(QLatin1String(c.Err)) && err.contains(QLatin1String("Usage: kestril-player")), c.Code != 0)
+        << err.toStdString();
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
   }
 }
 
@@ -45,11 +104,12 @@ TEST(StartupSupport, InstallationIdIsElevenMixedCaseLetters)
 namespace {
 
 // The Exec value as a launcher reads it: the string escape undone, "%%"
-// made "%" and the file field code dropped.
+// made "%" and the field code of the file list dropped.
 QString ExecCommand(QString exec)
 {
   exec.replace(QLatin1String("\\\\"), QLatin1String("\\"));
-  exec.chop(QStringLiteral(" %f").size());
+  if (!exec.endsWith(QLatin1String(" %F"))) return QStringLiteral("<no file list>");
+  exec.chop(QStringLiteral(" %F").size());
   QString out;
   for (qsizetype i = 0; i < exec.size(); ++i) {
     if (exec[i] == QLatin1Char('%')) {
@@ -105,7 +165,16 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
     EXPECT_EQ(QFileInfo(path).lastModified(), written);
     // What an earlier start wrote for it under the installed entry's name goes.
     const QString earlier = home.path() + "/applications/kestril-player.desktop";
-    ASSERT_TRUE(kptest::writeFileBytes(earlier, DesktopEntryText(exe).section("TryExec=", 0, 0).toUtf8()));
+    const QString earlierExec = exec.section(QLatin1Char(' '), 0, -2) + QStringLiteral(" %f");
+    ASSERT_TRUE(kptest::writeFileBytes(earlier, "[Desktop Entry]\n"
+                                                "Type=Application\n"
+                                                "Name=KESTRIL PLAYER\n"
+                                                "Comment=Dash-camera recordings with their track\n"
+                                                "Exec=" +
+                                                    earlierExec.toUtf8() +
+                                                    "\n"
+                                                    "Categories=AudioVideo;Video;Player;\n"
+                                                    "Terminal=false\n"));
     UpdateUserDesktopEntries(home.path(), {}, exe);
     EXPECT_FALSE(QFileInfo::exists(earlier));
   }
@@ -113,9 +182,15 @@ TEST(StartupSupport, DesktopEntryIsValidRoundTripsAndIsNotRewritten)
 
 // The entry the program writes for itself names no type, nor does one
 // installed in the home folder: either would make the program the type's
-// preferred player. A system-wide installed one offers its types.
+// preferred player. A system-wide installed one offers every kind of movie
+// the open dialog lists, by the names the system's type database gives
+// them. Each names the program in the languages of its own tables.
 TEST(StartupSupport, OnlyASystemWideEntryNamesTheTypes)
 {
+  const QStringList types = DesktopEntryTypes();
+  const QMimeDatabase mime;
+  for (const char *movie : {"clip.mov", "CLIP.MOV", "clip.mp4", "CLIP.MP4"})
+    EXPECT_TRUE(types.contains(mime.mimeTypeForFile(movie, QMimeDatabase::MatchExtension).name())) << movie;
   const struct {
     QString Exe;
     bool Installed, Types;
@@ -128,8 +203,19 @@ TEST(StartupSupport, OnlyASystemWideEntryNamesTheTypes)
   };
   for (const auto &c : cases) {
     const QString text = c.Installed ? InstalledDesktopEntryText(c.Exe) : DesktopEntryText(c.Exe);
-    EXPECT_EQ(text.contains("\nMimeType=video/quicktime;\n"), c.Types) << c.Exe.toStdString() << c.Installed;
+    EXPECT_EQ(text.contains("\nMimeType=" + types.join(';') + ";\n"), c.Types) << c.Exe.toStdString() << c.Installed;
     EXPECT_EQ(text.count("MimeType="), c.Types ? 1 : 0);
+    const struct {
+      const char *Locale, *Table;
+    } languages[] = {{"", "translate_en.txt"}, {"[ru]", "translate_ru.txt"}, {"[uk]", "translate_ua.txt"}};
+    for (const auto &l : languages) {
+      const TLang table(LoadResourceText(QString::fromLatin1(l.Table)));
+      for (const char *key : {"Name", "Comment"}) {
+        const QString value = table.GetValue(QStringLiteral("Program") + QLatin1String(key));
+        ASSERT_FALSE(value.isEmpty()) << l.Table << key;
+        EXPECT_EQ(text.count(QStringLiteral("\n%1%2=%3\n").arg(key, l.Locale, value)), 1) << l.Table << key;
+      }
+    }
   }
 }
 
