@@ -60,6 +60,12 @@ public:
   void ShowRestored();
   QString OutputName() const;
   void SetOutputName(const QString &name);
+  // Shows the name Propose makes, and makes it again when the clock of the
+  // list changes (ClockChanged) as long as the user has not edited it.
+  void ProposeOutputName(std::function<QString()> propose);
+  // The display zone changed: the rows' times, the totals and a proposed
+  // name follow.
+  void ClockChanged();
   static QString DefaultExtension() { return QStringLiteral("mp4"); }
 
   // Where message boxes go (tests collect them); by default a warning box.
@@ -124,7 +130,9 @@ private:
   double FTotalSeconds = 0;
   QElapsedTimer FLastRefresh;
   bool FRunning = false;
-  bool FResetPending = false; // closed while the job ran
+  bool FResetPending = false;         // closed while the job ran
+  std::function<QString()> FProposal; // makes the proposed name
+  QString FProposed;                  // the name it made last
 
   TCropListModel *FModel = nullptr;
   QTableView *FListView = nullptr;

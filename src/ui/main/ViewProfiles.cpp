@@ -103,7 +103,7 @@ void TViewProfiles::N_View_TimeZone_LocalClick(QObject *sender)
   SetTimeZoneShift(shift);
   if (!sender) return;
   if (TFileManager *manager = FHost.FileManager()) manager->Refresh();
-  FHost.RefreshPlayingTitle();
+  FHost.RefreshClockTexts();
   FCommands.N_View_FileListClick(sender);
 }
 
