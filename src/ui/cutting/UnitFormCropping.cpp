@@ -49,8 +49,8 @@ QIcon Glyph(const QString &name)
 
 } // namespace
 
-TFormCropping::TFormCropping(ICropHost &host, TFormCroppingItem &editor)
-  : QDialog(nullptr), FHost(host), FEditor(editor)
+TFormCropping::TFormCropping(ICropHost &host, TFormCroppingItem &editor, QWidget *parent)
+  : QDialog(parent), FHost(host), FEditor(editor)
 {
   setObjectName(QStringLiteral("FormCropping"));
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_cropping.ico")));

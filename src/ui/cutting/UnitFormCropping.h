@@ -5,8 +5,8 @@
 // job's progress callback processes window messages, so the dialog stays
 // alive and a close is seen at the next progress call.
 //
-// Created once at start-up by the main window, top-level without an owner,
-// and shown modeless by its save commands. Main thread only. The dialog owns
+// Created once at start-up by the main window, a window of its own that
+// stays above the main window, and shown modeless by its save commands. Main thread only. The dialog owns
 // its items; the fragment editor and the main window's services are lent to
 // it and outlive it.
 
@@ -38,7 +38,8 @@ class TFormCropping : public QDialog {
 public:
   using TMessageSink = std::function<void(const QString &text)>;
 
-  TFormCropping(ICropHost &host, TFormCroppingItem &editor);
+  // Parent: the main window, above which the dialog stays while open.
+  TFormCropping(ICropHost &host, TFormCroppingItem &editor, QWidget *parent = nullptr);
   ~TFormCropping() override;
 
   // Appends the fragment P1..P2 of a movie (its telemetry cloned, when

@@ -20,6 +20,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -189,4 +190,26 @@ TEST_F(RealWindow, FragmentRowAndProposedNameFollowTheListsClock)
   w->Item("N_View_TimeZone_Local")->trigger();
   EXPECT_EQ(name->text(), QStringLiteral("/tmp/mine.mp4"));
   EXPECT_EQ(rowAgrees(), localStart);
+}
+
+// The cutting window belongs to the main window as the other tool windows
+// do: the window manager keeps it above the main window while it is open,
+// after a click on the main window and after a file added with "+".
+TEST_F(RealWindow, CuttingWindowStaysWithTheMainWindow)
+{
+  Start(QStringLiteral(KP_CUTTING_CARD));
+  TFormCropping &dialog = *w->Windows.Cropping;
+  dialog.ShowRestored();
+  ASSERT_TRUE(Activate(&dialog));
+  const auto transientFor = [&] { return dialog.windowHandle() ? dialog.windowHandle()->transientParent() : nullptr; };
+  EXPECT_EQ(transientFor(), w->windowHandle());
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+  {
+    TDialogAnswerer answers(CardMovie(2));
+    dialog.findChild<QToolButton *>(QStringLiteral("ButtonAdd"))->click();
+    EXPECT_EQ(answers.FilesAnswered, 1);
+  }
+  EXPECT_EQ(dialog.RowCount(), 1);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(transientFor(), w->windowHandle());
 }
