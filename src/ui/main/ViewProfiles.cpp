@@ -1,5 +1,6 @@
 #include "ViewProfiles.h"
 
+#include "ColumnSaver.h"
 #include "DateTime.h"
 #include "IViewsHost.h"
 #include "MainMenus.h"
@@ -111,6 +112,12 @@ void TViewProfiles::ProfileColumns(bool speedVisible)
 {
   QHeaderView *header = C.ListView ? C.ListView->horizontalHeader() : nullptr;
   if (!header || header->count() <= kSpeedColumn) return;
+  // The window's columns come back at their own widths.
+  if (FColumns) {
+    FColumns->SetHidden(kDistanceColumn, !speedVisible);
+    FColumns->SetHidden(kSpeedColumn, !speedVisible);
+    return;
+  }
   if (speedVisible) {
     if (header->sectionSize(kDistanceColumn) < 2) header->resizeSection(kDistanceColumn, kDistanceWidth);
     if (header->sectionSize(kSpeedColumn) < 2) header->resizeSection(kSpeedColumn, kSpeedWidth);

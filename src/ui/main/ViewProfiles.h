@@ -16,6 +16,7 @@ class QWebEngineView;
 namespace kp {
 
 class IViewsHost;
+class TColumnSaver;
 class TViewCommands;
 
 // The display shift for zone GMT+N while the computer runs LocalOffset
@@ -40,6 +41,8 @@ public:
   // Reads the meta after every load of View (the strip or the analytics
   // page), and applies it to the strip.
   void WatchAdsPage(QWebEngineView *view);
+  // The list's own column widths, once the window has them.
+  void SetColumns(TColumnSaver *columns) { FColumns = columns; }
 
 private:
   void ProfileColumns(bool speedVisible);
@@ -49,6 +52,7 @@ private:
   const TViewsControls &C;
   IViewsHost &FHost;
   TViewCommands &FCommands;
+  TColumnSaver *FColumns = nullptr;
 };
 
 } // namespace kp

@@ -6,11 +6,13 @@
 #include "RealWindowSupport.h"
 
 #include "UnitFormFullScreen.h"
+#include "UnitReg.h"
 #include "UnitRegSettings.h"
 #include "UnitUtilsDesktop.h"
 #include "Views.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTest>
@@ -388,4 +390,33 @@ TEST_F(RealWindowLayout, StoredPanelsLeavingTheVideoNoRoomAreRefused)
     w->close();
     w.reset();
   }
+}
+
+// The list's columns come back at their widths: through languages whose
+// captions need other widths, and through a profile that hides the track
+// columns; a width the user dragged is the one that comes back.
+TEST_F(RealWindowLayout, ListColumnsComeBackAtTheirWidths)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
+  QHeaderView *header = w->ListView->horizontalHeader();
+  const auto widths = [&] {
+    std::vector<int> out;
+    for (int c = 0; c < header->count(); ++c) out.push_back(header->sectionSize(c));
+    return out;
+  };
+  // The distance column dragged wider by the user.
+  const QPoint edge(header->sectionViewportPosition(3) + header->sectionSize(3) - 1, header->height() / 2);
+  QTest::mousePress(header->viewport(), Qt::LeftButton, {}, edge);
+  QTest::mouseMove(header->viewport(), edge + QPoint(24, 0));
+  QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, edge + QPoint(24, 0));
+  const std::vector<int> before = widths();
+  ASSERT_GT(before[3], 70);
+
+  for (const char *language : {"N_View_Language_ru", "N_View_Language_ua", "N_View_Language_en"})
+    w->Item(language)->trigger();
+  EXPECT_EQ(widths(), before) << "after a round of languages";
+  for (const char *profile : {"N_View_Profile_Video", "N_View_Profile_GPS_G"}) w->Item(profile)->trigger();
+  EXPECT_EQ(widths(), before) << "after the video profile and back";
+  EXPECT_EQ(ReadSettingInt(settings::ColumnWidthName(3), -1), before[3]) << "the width the user gave it is kept";
 }
