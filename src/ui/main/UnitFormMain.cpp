@@ -239,7 +239,11 @@ void TFormMain::ApplyLanguage(QAction *sender)
   FMenus->AssignHotKeys();
   if (MapBrowser)
     MapBrowser->Page()->SetPageTexts(Translate(u"Map_Loading"), Translate(u"Map_Offline"), Translate(u"Map_Refresh"));
-  if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) TranslateAdsPage(*ads->page());
+  if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) {
+    TranslateAdsPage(*ads->page());
+    // The tip's new words may need another height.
+    if (Views) Views->Profiles.ReadAdsHeight();
+  }
   TOtherWindows &w = Windows;
   if (w.AutoUpdate) w.AutoUpdate->ApplyLanguage();
   if (w.Details) w.Details->ApplyLanguage();

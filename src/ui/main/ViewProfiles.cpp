@@ -13,6 +13,7 @@
 #include <QBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
+#include <QResizeEvent>
 #include <QTableView>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -52,6 +53,25 @@ void MoveInto(QWidget *widget, QWidget *parent, bool fill)
   widget->setVisible(!hidden);
 }
 
+// Runs Changed after the watched widget's width changed.
+class TWidthWatcher : public QObject {
+public:
+  TWidthWatcher(QObject *parent, std::function<void()> changed) : QObject(parent), FChanged(std::move(changed)) {}
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override
+  {
+    if (event->type() == QEvent::Resize) {
+      const auto *resize = static_cast<QResizeEvent *>(event);
+      if (resize->size().width() != resize->oldSize().width()) FChanged();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  std::function<void()> FChanged;
+};
+
 } // namespace
 
 double GmtShiftDays(int n, double localOffsetDays)
@@ -69,10 +89,13 @@ std::optional<int> AdsStripHeight(const QString &meta, int current)
   return std::nullopt;
 }
 
-QString AdsMetaScript()
+QString AdsMetaScript(int width)
 {
-  return QStringLiteral("(function(){var m=document.getElementsByTagName('meta');"
-                        "for(var i=0;i<m.length;i++){if((m[i].getAttribute('name')||'').toLowerCase()=='height')"
+  // A page that sizes its strip to its text measures itself first.
+  return QStringLiteral("(function(){if(typeof kpFit==='function')kpFit(%1);"
+                        "var m=document.getElementsByTagName('meta');")
+             .arg(width) +
+         QStringLiteral("for(var i=0;i<m.length;i++){if((m[i].getAttribute('name')||'').toLowerCase()=='height')"
                         "return m[i].getAttribute('content')||'';}return '';})()");
 }
 
@@ -195,10 +218,27 @@ void TViewProfiles::AdsLoaded(const QString &meta)
 void TViewProfiles::WatchAdsPage(QWebEngineView *view)
 {
   if (!view) return;
-  QObject::connect(view, &QWebEngineView::loadFinished, view, [this, view](bool ok) {
-    if (!ok) return;
-    view->page()->runJavaScript(AdsMetaScript(), [this](const QVariant &v) { AdsLoaded(v.toString()); });
+  const auto read = [this, view] {
+    view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
+  };
+  QObject::connect(view, &QWebEngineView::loadFinished, view, [read](bool ok) {
+    if (ok) read();
   });
+  // A strip's page may need another height at another width.
+  if (view == C.WebBrowserAds) view->installEventFilter(new TWidthWatcher(view, read));
+}
+
+int TViewProfiles::StripWidth() const
+{
+  return C.WebBrowserAds ? C.WebBrowserAds->width() : 0;
+}
+
+void TViewProfiles::ReadAdsHeight()
+{
+  // Shown once its page loaded; before, the load reads it.
+  auto *view = qobject_cast<QWebEngineView *>(C.WebBrowserAds);
+  if (!view || view->isHidden()) return;
+  view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
 }
 
 } // namespace kp
