@@ -520,15 +520,15 @@ void TFormMain::SaveSelectedFragment()
     }
     if (dialog.OutputName().isEmpty()) {
       const QString folder = settings::CopyFolder.Read(), name = State.Recording.Summary.Name;
-      const bool timed = !(a == 0 && b == 1) && State.CurrentFile >= 0;
+      const bool part = !(a == 0 && b == 1), current = State.CurrentFile >= 0;
       const double from = Model->TelemetryTime(a), to = Model->TelemetryTime(b);
       // The times in the name are read on the clock of the zone chosen when
       // the name is shown: a zone picked meanwhile renames the proposal.
-      dialog.ProposeOutputName([folder, name, timed, from, to] {
+      dialog.ProposeOutputName([folder, name, part, current, from, to] {
+        const auto clock = [current](double t) { return TimeToStr(current ? t + TimeZoneShift() : 0); };
         QString times;
-        if (timed) {
-          times = QStringLiteral(" (") + TimeToStr(from + TimeZoneShift()) + QStringLiteral(" - ") +
-                  TimeToStr(to + TimeZoneShift()) + QLatin1Char(')');
+        if (part) {
+          times = QStringLiteral(" (") + clock(from) + QStringLiteral(" - ") + clock(to) + QLatin1Char(')');
           times.replace(QLatin1Char(':'), QLatin1Char('-'));
         }
         return DefaultFragmentName(folder, name, times);

@@ -175,6 +175,10 @@ TEST_F(ViewsWidgetsTest, ColumnsAreSavedWhenMovedAndWhenAResizeEnds)
   QHeaderView *header = rig.c.ListView->horizontalHeader();
   for (int i = 0; i < header->count(); ++i) header->resizeSection(i, rig.designWidths[size_t(i)]);
   const auto stored = [](const QString &name) { return ReadSetting(name, QStringLiteral("<none>")); };
+  // A drag of a column's edge: the press, the resize, the release.
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(header->viewport(), &press);
   header->resizeSection(1, 77);
   EXPECT_EQ(stored(settings::ColumnWidthName(1)), "<none>"); // not while dragging the edge
   QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
@@ -184,6 +188,7 @@ TEST_F(ViewsWidgetsTest, ColumnsAreSavedWhenMovedAndWhenAResizeEnds)
   header->moveSection(0, 2);
   EXPECT_EQ(stored(settings::ColumnIndexName(0)), "1");
   header->moveSection(2, 0);
+  QApplication::sendEvent(header->viewport(), &press);
   header->resizeSection(1, 60);
   QApplication::sendEvent(header->viewport(), &release);
   EXPECT_EQ(stored(settings::ColumnIndexName(0)), "<none>");
