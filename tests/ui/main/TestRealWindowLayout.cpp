@@ -107,10 +107,9 @@ struct RealWindowLayout : RealWindow {
   }
   // The seek bar keeps room to seek, and no two labels of the seek bar's
   // scales or of one graph overlap or leave their picture.
-  void ExpectReadableTimeLine(QSize size)
+  void ExpectReadableTimeLine(const std::string &at)
   {
     w->FormResize();
-    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
     EXPECT_GE(w->SeekBitmap->Wd(), 180) << at;
     const auto readable = [&](const std::vector<QRect> &labels, const QSize &picture, const char *what) {
       EXPECT_FALSE(labels.empty()) << what << " at " << at;
@@ -372,6 +371,9 @@ TEST_F(RealWindowLayout, SmallWindowsShowEveryGaugeAndToolbarButton)
       EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000))
           << size.width() << "x" << size.height() << ", panel " << right << ": speedometer shown "
           << Shown(w->ImageSpeed).width() << ", compass shown " << Shown(w->ImageAzimut).width();
+      if (size.width() <= 1024)
+        ExpectReadableTimeLine(std::to_string(size.width()) + "x" + std::to_string(size.height()) + ", panel " +
+                               std::to_string(right));
       // Every button in reach without scrolling.
       for (QToolButton *button : w->FileListButtons) {
         if (button->isHidden() || button->width() == 0) continue; // not offered on the row
@@ -381,7 +383,6 @@ TEST_F(RealWindowLayout, SmallWindowsShowEveryGaugeAndToolbarButton)
       }
     }
     EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000));
-    if (size.width() <= 1024) ExpectReadableTimeLine(size);
     kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_small_%1x%2.png").arg(size.width()).arg(size.height()));
   }
   // The video profile puts the control panel under the list: a narrow
