@@ -130,13 +130,16 @@ TFileFraction FractionOf(TDateTime start, TDateTime end, TDateTime origin, doubl
 QString DateText(TDateTime start, const TCatalogueWords &words)
 {
   const TDateTime t = start + TimeZoneShift();
-  int64_t m = Round(Frac(t) * 1440.0);
+  // The minute in which the recording started, as the time line shows its
+  // first moment: 23:59:50 stays on its own day. Whole milliseconds first,
+  // so that a stored 09:05:00 a hair short of itself is still 09:05.
+  int64_t ms = Round(Frac(t) * MSecsPerDay);
   double day = Int(t);
-  // The last half-minute of a day rounds up to the next day's midnight.
-  if (m >= 1440) {
-    m -= 1440;
+  if (ms >= int64_t(MSecsPerDay)) {
+    ms -= int64_t(MSecsPerDay);
     day += 1;
   }
+  const int64_t m = ms / 60000;
   const QString clock = QLatin1Char(' ') + IntToStrZ(m / 60, 2) + QLatin1Char(':') + IntToStrZ(m % 60, 2);
   const double today = Int(Now());
   if (day == today) return words.Today + clock;

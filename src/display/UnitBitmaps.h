@@ -180,6 +180,8 @@ public:
   int BarHeight() const { return FBarHeight; }
   int CursorX() const { return FCursorX; }
   int Wd() const { return std::max(1, W() - 2 * FMargin); }
+  // Where the last Draw put the scales' labels.
+  const std::vector<QRect> &LabelRects() const { return FLabelRects; }
 
 private:
   void DrawScales(double t1, double t2);
@@ -194,6 +196,7 @@ private:
   int FCursorX = INT32_MIN / 2;
   QRect FCursorRect; // the part of the picture the cursor covers
   int FMargin = 0;
+  std::vector<QRect> FLabelRects;
 };
 
 } // namespace kp

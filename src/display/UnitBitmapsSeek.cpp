@@ -123,6 +123,7 @@ void TSeekBitmap::Draw(const QColor &backColour, const TArrayInteger &gaps, doub
   Resize();
   FillBackground(backColour);
   DrawCoverage(FMargin, gaps, noHeader, selection);
+  FLabelRects.clear();
   FStartTime = startTime;
   FEndTime = endTime;
   FWindowStart = windowStart;
@@ -147,14 +148,19 @@ void TSeekBitmap::DrawScales(double t1, double t2)
   const int mid = H() / 2, half = FBarHeight / 2;
   const TSeekScaleInput in{FStartTime, t1, t2, FMargin, Wd()};
   const TTextWidth width = [&c](const QString &s) { return c.TextWidth(s); };
+  const auto label = [&](const TScaleTick &t, int top) {
+    const QRect r(t.X - c.TextWidth(t.Text) / 2, top, c.TextWidth(t.Text), c.TextHeight(t.Text));
+    c.TextOut(r.x(), r.y(), t.Text);
+    FLabelRects.push_back(r);
+  };
   for (const TScaleTick &t : ElapsedTicks(in, width)) {
     if (!t.Drawn) continue;
-    c.TextOut(t.X - c.TextWidth(t.Text) / 2, mid - half - c.TextHeight(t.Text), t.Text);
+    label(t, mid - half - c.TextHeight(t.Text));
     c.Line(t.X, mid, t.X, mid - half - 2);
   }
   for (const TScaleTick &t : ClockTicks(in, width)) {
     if (!t.Drawn) continue;
-    c.TextOut(t.X - c.TextWidth(t.Text) / 2, mid + half + 1, t.Text);
+    label(t, mid + half + 1);
     c.Line(t.X, mid, t.X, mid + half + 1);
   }
 }

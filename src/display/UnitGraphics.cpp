@@ -1,6 +1,7 @@
 #include "UnitGraphics.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace kp {
 
@@ -39,6 +40,7 @@ void TMyGraphic::Draw(TGraphicItems &series, const TArrayInteger &gaps, const TA
 {
   FTimeStart = timeStart;
   FTimeEnd = timeEnd;
+  FLabelRects.clear();
   if (series.empty()) return;
   const TGraphScale scale = PrepareSeries(series, FGridStep, ZeroIsNoValue());
   FAllPositive = scale.AllPositive;
@@ -76,7 +78,12 @@ void TMyGraphic::DrawPeaks(TGraphicItems &series, const TGraphArea &a)
     const int x = p.Mark.x(), y = p.Mark.y();
     c.Line(x, y - 1, x, y + 2);
     c.Line(x - 1, y, x + 2, y);
-    c.TextOut(p.TextTopLeft.x(), p.TextTopLeft.y(), p.Text);
+    // A label that would cover one already drawn (a grid value, the letter,
+    // a higher peak's) is left out; its mark stays.
+    const QRect r(p.TextTopLeft, QSize(c.TextWidth(p.Text), c.TextHeight(p.Text)));
+    if (std::any_of(FLabelRects.begin(), FLabelRects.end(), [&](const QRect &o) { return o.intersects(r); })) continue;
+    c.TextOut(r.x(), r.y(), p.Text);
+    FLabelRects.push_back(r);
   }
 }
 
@@ -100,13 +107,19 @@ void TMyGraphic::DrawGrid(double maxValue)
     c.PenColor = axis;
     c.Line(left - 1, l.Y, left + 1, l.Y);
     c.TextOut(left - 2 - c.TextWidth(l.Text), l.Y - th / 2, l.Text);
+    // Zero stands for both signs: one label.
+    const QRect r(left - 2 - c.TextWidth(l.Text), l.Y - th / 2, c.TextWidth(l.Text), th);
+    if (FLabelRects.empty() || FLabelRects.back() != r) FLabelRects.push_back(r);
     if (l.GridLine) {
       c.PenColor = minor;
       c.Line(left + 1, l.Y, w - left, l.Y);
     }
   }
   const QString letter = GetLetter();
-  c.TextOut(w - left / 2 - c.TextWidth(letter) / 2, (FTopMargin + h - FBottomMargin) / 2 - th / 2, letter);
+  const QRect letterRect(w - left / 2 - c.TextWidth(letter) / 2, (FTopMargin + h - FBottomMargin) / 2 - th / 2,
+                         c.TextWidth(letter), th);
+  c.TextOut(letterRect.x(), letterRect.y(), letter);
+  FLabelRects.push_back(letterRect);
 }
 
 void TMyGraphic::DrawBorder()

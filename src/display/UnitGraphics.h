@@ -111,6 +111,8 @@ public:
   long double TimeStart() const { return FTimeStart; }
   long double TimeEnd() const { return FTimeEnd; }
   const QColor &Colour() const { return FColour; }
+  // Where the last Draw put its labels: grid values, the letter, peaks.
+  const std::vector<QRect> &LabelRects() const { return FLabelRects; }
 
 protected:
   TMyGraphic(TImage *image, int margin, double gridStep, const QString &colourKey);
@@ -133,6 +135,7 @@ private:
   long double FTimeStart = 0;
   long double FTimeEnd = 0;
   QColor FColour;
+  std::vector<QRect> FLabelRects;
 };
 
 #define KP_DECLARE_GRAPHIC(Class) \

@@ -178,8 +178,13 @@ std::vector<TPeakLabel> PickPeaks(TGraphicItems &series, const TGraphArea &a, do
     label.Mark = QPoint(a.Margin + k, ValueToY(a, v));
     label.Text = GeneralFloatText(RoundF(v / tenth) * tenth);
     const int y = label.Mark.y();
-    label.TextTopLeft =
-        QPoint(label.Mark.x() + 2, v >= 0 ? std::max(y - textHeight, 1) : std::min(y, a.H - textHeight));
+    // Right of its mark, or left of it where it would cross the right axis
+    // into the letter's margin.
+    const int textWidth = width(label.Text);
+    int x = label.Mark.x() + 2;
+    if (x + textWidth > a.W - a.Margin && label.Mark.x() <= a.W - a.Margin)
+      x = std::max(a.Margin + 2, label.Mark.x() - 2 - textWidth);
+    label.TextTopLeft = QPoint(x, v >= 0 ? std::max(y - textHeight, 1) : std::min(y, a.H - textHeight));
     out.push_back(label);
 
     // Empty the hill: the label's width on either side, then on while the

@@ -196,21 +196,21 @@ TEST_F(Records, DateTextsWithPinnedClock)
   EXPECT_EQ(Summary(s).DateText, "yesterday 09:05");
   s.StartTime = At(9, 5) - 2;
   EXPECT_EQ(Summary(s).DateText, "08.05.2024 09:05");
-  // The last half-minute of a day shows as midnight of the next day, also
-  // when that day is yesterday or today, and when a zone's shift takes it
-  // there.
-  s.StartTime = At(23, 59, 45) - 3;
-  EXPECT_EQ(Summary(s).DateText, "08.05.2024 00:00");
-  s.StartTime = At(23, 59, 31) - 2;
-  EXPECT_EQ(Summary(s).DateText, "yesterday 00:00");
-  s.StartTime = At(23, 59, 50) - 1;
-  EXPECT_EQ(Summary(s).DateText, "today 00:00");
-  s.StartTime = At(19, 59, 40) - 3;
-  SetTimeZoneShift(4.0 / 24);
-  EXPECT_EQ(Summary(s).DateText, "08.05.2024 00:00");
+  // The minute in which the recording started: the last half-minute of a
+  // day stays on that day, also when a zone's shift takes it there; a start
+  // a hair short of a whole minute (as stored times are) is that minute.
+  const std::tuple<TDateTime, double, const char *> starts[] = {
+      {At(23, 59, 45) - 3, 0, "07.05.2024 23:59"},       {At(23, 59, 31) - 2, 0, "08.05.2024 23:59"},
+      {At(23, 59, 50) - 1, 0, "yesterday 23:59"},        {At(19, 59, 40) - 3, 4.0 / 24, "07.05.2024 23:59"},
+      {At(0, 0, 10), -1.0 / 24, "yesterday 23:00"},      {At(9, 5) - 1e-9 / 86400, 0, "today 09:05"},
+      {At(9, 5, 59) + 0.9996 / 86400, 0, "today 09:06"},
+  };
+  for (const auto &[start, shift, text] : starts) {
+    s.StartTime = start;
+    SetTimeZoneShift(shift);
+    EXPECT_EQ(Summary(s).DateText, text) << double(start) << " " << shift;
+  }
   SetTimeZoneShift(0);
-  s.StartTime = At(23, 59, 29) - 3;
-  EXPECT_EQ(Summary(s).DateText, "07.05.2024 23:59");
   s.StartTime = At(23, 30);
   SetTimeZoneShift(1.0 / 24);
   EXPECT_EQ(Summary(s).DateText, "11.05.2024 00:30");

@@ -35,7 +35,7 @@ QVariant TCropListModel::data(const QModelIndex &index, int role) const
   case colSpeed: return SpeedColumnText(item.Speed, item.BigFPS);
   case colDuration:
     if (index.row() == FCurrentItem) return QString::number(Round(FItemProgress * 100)) + QLatin1Char('%');
-    return TimeToStr(double(CropItemOutputMs(item) / MSecsPerDay));
+    return CropDurationText(item);
   default: return {};
   }
 }

@@ -200,10 +200,34 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
   return start;
 }
 
+TCropRowTimes CropRowTimes(const TCropItem &item, double shift)
+{
+  // Whole seconds of the clock, cut as the clock texts cut them.
+  const auto second = [shift](TDateTime t) {
+    const int64_t ms = DateTimeToMSecs(t + shift);
+    return ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
+  };
+  const int64_t from = second(FragmentTime(item, item.P1)), to = second(FragmentTime(item, item.P2));
+  TCropRowTimes r;
+  r.Start = MSecsToDateTime(from * 1000);
+  r.Finish = MSecsToDateTime(to * 1000);
+  if (item.Speed > 0 && to > from) {
+    const long double seconds = (to - from) / item.Speed;
+    r.Seconds = std::isfinite(seconds) ? Round(seconds) : 0;
+  }
+  return r;
+}
+
 QString CropStartFinishText(const TCropItem &item, double shift)
 {
-  return TimeToStr(FragmentTime(item, item.P1) + shift) + QStringLiteral(" - ") +
-         TimeToStr(FragmentTime(item, item.P2) + shift);
+  const TCropRowTimes r = CropRowTimes(item, shift);
+  return TimeToStr(r.Start) + QStringLiteral(" - ") + TimeToStr(r.Finish);
+}
+
+QString CropDurationText(const TCropItem &item)
+{
+  // The shift moves whole hours: it changes no second.
+  return TimeToStr(double(CropRowTimes(item, TimeZoneShift()).Seconds) / SecsPerDay);
 }
 
 QString CropProgressText(double seconds, double totalSeconds)

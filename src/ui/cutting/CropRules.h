@@ -103,9 +103,20 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
 
 // ---------------------------------------------------------------- rows
 
+// A row's times as it shows them: the clock seconds in which the
+// fragment's limits fall (as the time line shows them), and the output
+// length in whole seconds that those two make at the fragment's speed, so
+// that at speed 1 Finish less Start reads Duration.
+struct TCropRowTimes {
+  TDateTime Start = 0, Finish = 0;
+  int64_t Seconds = 0;
+};
+TCropRowTimes CropRowTimes(const TCropItem &item, double shift);
 // "Start - Finish": the times of the fragment's limits, Shift (days, the
 // list's display shift) added.
 QString CropStartFinishText(const TCropItem &item, double shift);
+// The row's "Duration".
+QString CropDurationText(const TCropItem &item);
 // Progress line: "42% - 0:01:02" (the percentage only with a total).
 QString CropProgressText(double seconds, double totalSeconds);
 

@@ -49,8 +49,8 @@ QIcon Glyph(const QString &name)
 
 } // namespace
 
-TFormCropping::TFormCropping(ICropHost &host, TFormCroppingItem &editor)
-  : QDialog(nullptr), FHost(host), FEditor(editor)
+TFormCropping::TFormCropping(ICropHost &host, TFormCroppingItem &editor, QWidget *parent)
+  : QDialog(parent), FHost(host), FEditor(editor)
 {
   setObjectName(QStringLiteral("FormCropping"));
   setWindowIcon(LoadResourceIcon(QStringLiteral("icon_cropping.ico")));
@@ -296,7 +296,26 @@ QString TFormCropping::OutputName() const
 
 void TFormCropping::SetOutputName(const QString &name)
 {
+  FProposal = nullptr;
   FEditFileName->setText(name);
+}
+
+void TFormCropping::ProposeOutputName(std::function<QString()> propose)
+{
+  SetOutputName(propose ? propose() : QString());
+  FProposal = std::move(propose);
+  FProposed = FEditFileName->text();
+}
+
+void TFormCropping::ClockChanged()
+{
+  for (int row = 0; row < RowCount(); ++row) FModel->RepaintRow(row);
+  UpdateTotals();
+  // A name the user typed is the user's.
+  if (FProposal && !FRunning && FEditFileName->text() == FProposed) {
+    FProposed = FProposal();
+    FEditFileName->setText(FProposed);
+  }
 }
 
 void TFormCropping::ClearSelection()
@@ -325,6 +344,7 @@ void TFormCropping::ResetIdle()
   FItems.clear();
   FModel->Reset();
   FEditFileName->clear();
+  FProposal = nullptr;
   FLabelTimePos->setText(CropProgressText(0, 0));
   FLabelCurrentAction->clear();
   FCurrentItem = -1;
@@ -365,10 +385,11 @@ void TFormCropping::UpdateActions()
 
 void TFormCropping::UpdateTotals()
 {
-  long double ms = 0;
-  for (const TCropItem &item : FItems) ms += CropItemOutputMs(item);
+  // The sum of what the rows show.
+  int64_t seconds = 0;
+  for (const TCropItem &item : FItems) seconds += CropRowTimes(item, TimeZoneShift()).Seconds;
   FLabelTimePos->setText(QStringLiteral("(") + QString::number(FItems.size()) + QStringLiteral(") ") +
-                         TimeToStr(double(ms / MSecsPerDay)));
+                         TimeToStr(double(seconds) / SecsPerDay));
   FButtonStart->setEnabled(!FRunning && !FItems.empty());
   UpdateTrackNote();
 }

@@ -5,8 +5,8 @@
 // job's progress callback processes window messages, so the dialog stays
 // alive and a close is seen at the next progress call.
 //
-// Created once at start-up by the main window, top-level without an owner,
-// and shown modeless by its save commands. Main thread only. The dialog owns
+// Created once at start-up by the main window, a window of its own that
+// stays above the main window, and shown modeless by its save commands. Main thread only. The dialog owns
 // its items; the fragment editor and the main window's services are lent to
 // it and outlive it.
 
@@ -38,7 +38,8 @@ class TFormCropping : public QDialog {
 public:
   using TMessageSink = std::function<void(const QString &text)>;
 
-  TFormCropping(ICropHost &host, TFormCroppingItem &editor);
+  // Parent: the main window, above which the dialog stays while open.
+  TFormCropping(ICropHost &host, TFormCroppingItem &editor, QWidget *parent = nullptr);
   ~TFormCropping() override;
 
   // Appends the fragment P1..P2 of a movie (its telemetry cloned, when
@@ -60,6 +61,12 @@ public:
   void ShowRestored();
   QString OutputName() const;
   void SetOutputName(const QString &name);
+  // Shows the name Propose makes, and makes it again when the clock of the
+  // list changes (ClockChanged) as long as the user has not edited it.
+  void ProposeOutputName(std::function<QString()> propose);
+  // The display zone changed: the rows' times, the totals and a proposed
+  // name follow.
+  void ClockChanged();
   static QString DefaultExtension() { return QStringLiteral("mp4"); }
 
   // Where message boxes go (tests collect them); by default a warning box.
@@ -124,7 +131,9 @@ private:
   double FTotalSeconds = 0;
   QElapsedTimer FLastRefresh;
   bool FRunning = false;
-  bool FResetPending = false; // closed while the job ran
+  bool FResetPending = false;         // closed while the job ran
+  std::function<QString()> FProposal; // makes the proposed name
+  QString FProposed;                  // the name it made last
 
   TCropListModel *FModel = nullptr;
   QTableView *FListView = nullptr;

@@ -26,18 +26,57 @@ std::vector<TColumnSetting> ColumnSettings(const std::vector<int> &order, const 
 TColumnSaver::TColumnSaver(QHeaderView *header, const std::vector<int> &designWidths, QWidget *window)
   : FHeader(header), FDesignWidths(designWidths), FWindow(window)
 {
+  for (int c = 0; c < header->count(); ++c) FOwnWidths.push_back(header->sectionSize(c));
+  FHidden.assign(FOwnWidths.size(), false);
   connect(header, &QHeaderView::sectionMoved, this, [this] { Save(); });
-  connect(header, &QHeaderView::sectionResized, this, [this] { FResized = true; });
+  connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+    FResized = true;
+    // Only the user's own resizes (a drag, a double click on the edge) set
+    // a column's width; the program's fitting does not.
+    if (FMouseDown && column >= 0 && size_t(column) < FOwnWidths.size() && !FHidden[size_t(column)])
+      FOwnWidths[size_t(column)] = width;
+  });
   header->viewport()->installEventFilter(this);
 }
 
 bool TColumnSaver::eventFilter(QObject *watched, QEvent *event)
 {
-  if (event->type() == QEvent::MouseButtonRelease && FResized) {
-    FResized = false;
-    Save();
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) FMouseDown = true;
+  if (event->type() == QEvent::MouseButtonRelease) {
+    FMouseDown = false;
+    if (FResized) {
+      FResized = false;
+      Save();
+    }
   }
   return QObject::eventFilter(watched, event);
+}
+
+int TColumnSaver::OwnWidth(int column) const
+{
+  return column >= 0 && size_t(column) < FOwnWidths.size() ? FOwnWidths[size_t(column)] : 0;
+}
+
+void TColumnSaver::Fit(int column)
+{
+  const size_t c = size_t(column);
+  if (c >= FOwnWidths.size()) return;
+  int width = 1;
+  if (!FHidden[c] && FOwnWidths[c] > 1) width = std::max(FOwnWidths[c], FHeader->sectionSizeHint(column));
+  if (FHidden[c] || FOwnWidths[c] <= 1) FHeader->setMinimumSectionSize(1);
+  if (FHeader->sectionSize(column) != width) FHeader->resizeSection(column, width);
+}
+
+void TColumnSaver::FitCaptions()
+{
+  for (int c = 0; c < int(FOwnWidths.size()); ++c) Fit(c);
+}
+
+void TColumnSaver::SetHidden(int column, bool hidden)
+{
+  if (column < 0 || size_t(column) >= FHidden.size()) return;
+  FHidden[size_t(column)] = hidden;
+  Fit(column);
 }
 
 void TColumnSaver::Save()
@@ -45,7 +84,7 @@ void TColumnSaver::Save()
   if (FWindow && !FWindow->isVisible()) return;
   std::vector<int> order, widths;
   for (int p = 0; p < FHeader->count(); ++p) order.push_back(FHeader->logicalIndex(p));
-  for (int c = 0; c < FHeader->count(); ++c) widths.push_back(FHeader->sectionSize(c));
+  for (int c = 0; c < FHeader->count(); ++c) widths.push_back(OwnWidth(c));
   for (const TColumnSetting &s : ColumnSettings(order, widths, FDesignWidths)) {
     if (s.Value)
       WriteSettingInt(s.Name, *s.Value);

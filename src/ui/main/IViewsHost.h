@@ -34,8 +34,10 @@ public:
   virtual void ButtonPlayClick() = 0;
   virtual void ButtonStopClick() = 0;
   virtual void TimerPass() = 0;
-  // The playing recording's caption after the zone or units of its texts changed.
-  virtual void RefreshPlayingTitle() = 0;
+  // The texts that read the clock, after the display zone changed: the
+  // playing recording's caption, the cutting window's rows and the name it
+  // proposes.
+  virtual void RefreshClockTexts() = 0;
   virtual long double GetPosition() = 0;
   // Seeks and runs a loop pass.
   virtual void SeekTo(long double position) = 0;

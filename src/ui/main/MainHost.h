@@ -109,7 +109,7 @@ public:
   void RepaintList() override;
   void ButtonPlayClick() override;
   void ButtonStopClick() override;
-  void RefreshPlayingTitle() override;
+  void RefreshClockTexts() override;
   long double GetPosition() override;
   void ListViewSelectItem() override;
   void FrameNext() override;

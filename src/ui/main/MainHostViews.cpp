@@ -7,6 +7,7 @@
 #include "PlaybackLoop.h"
 #include "PositionModel.h"
 #include "RecordingSelection.h"
+#include "UnitFormCropping.h"
 #include "UnitFormDetails.h"
 #include "UnitFormGroup.h"
 #include "UnitFormMain.h"
@@ -49,9 +50,10 @@ void TMainHost::ButtonStopClick()
   W.Loop->ButtonStopClick(TOrigin::Window);
 }
 
-void TMainHost::RefreshPlayingTitle()
+void TMainHost::RefreshClockTexts()
 {
   W.Loop->RefreshTitle();
+  if (W.Windows.Cropping) W.Windows.Cropping->ClockChanged();
 }
 
 long double TMainHost::GetPosition()

@@ -241,7 +241,11 @@ void TFormMain::ApplyLanguage(QAction *sender)
   FMenus->AssignHotKeys();
   if (MapBrowser)
     MapBrowser->Page()->SetPageTexts(Translate(u"Map_Loading"), Translate(u"Map_Offline"), Translate(u"Map_Refresh"));
-  if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) TranslateAdsPage(*ads->page());
+  if (auto *ads = qobject_cast<QWebEngineView *>(WebBrowserAds)) {
+    TranslateAdsPage(*ads->page());
+    // The tip's new words may need another height.
+    if (Views) Views->Profiles.ReadAdsHeight();
+  }
   TOtherWindows &w = Windows;
   if (w.AutoUpdate) w.AutoUpdate->ApplyLanguage();
   if (w.Details) w.Details->ApplyLanguage();
@@ -301,9 +305,14 @@ void TFormMain::TranslateMainWindowTexts()
 
 void TFormMain::FitColumnCaptions()
 {
-  // A column narrower than its caption widens to show it whole; columns
-  // 1 pixel wide are hidden on purpose (the location, or the track columns
-  // of a profile without GPS) and stay so.
+  // A column narrower than its caption widens to show it whole, and narrows
+  // back to its own width for a shorter one; columns 1 pixel wide are hidden
+  // on purpose (the location, or the track columns of a profile without
+  // GPS) and stay so.
+  if (Views && Views->Columns) {
+    Views->Columns->FitCaptions();
+    return;
+  }
   QHeaderView *header = ListView->horizontalHeader();
   for (int i = 0; i < header->count(); ++i)
     if (header->sectionSize(i) > 1 && header->sectionSize(i) < header->sectionSizeHint(i))

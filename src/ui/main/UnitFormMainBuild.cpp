@@ -3,9 +3,9 @@
 #include "UnitFormMain.h"
 
 #include "MakerContacts.h"
-#include "ScrollingStrip.h"
 #include "UnitUtilsDesktop.h"
 #include "WindowLayout.h"
+#include "WrappingStrip.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -139,8 +139,9 @@ QWidget *TFormMain::BuildRightPanel()
   PanelListView = Named(new QWidget, "PanelListView");
   auto *listColumn = Column(PanelListView);
   PanelFileListMenu = Named(new QWidget, "PanelFileListMenu");
-  PanelFileListMenu->setFixedHeight(24);
-  Row(PanelFileListMenu);
+  // Narrower than its buttons, the toolbar wraps onto another row rather
+  // than hide some of them or keep the panel as wide as all of them.
+  new TWrappingStrip(PanelFileListMenu);
   ListView = Named(new QTableView, "ListView");
   ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -150,8 +151,7 @@ QWidget *TFormMain::BuildRightPanel()
   // Tab moves on to the next control: walking the cells would select (and
   // so load) the next row.
   ListView->setTabKeyNavigation(false);
-  // The toolbar scrolls rather than keep the panel as wide as its buttons.
-  listColumn->addWidget(new TScrollingStrip(PanelFileListMenu));
+  listColumn->addWidget(PanelFileListMenu);
   listColumn->addWidget(ListView, 1);
   SplitterListView->addWidget(WebBrowser);
   SplitterListView->addWidget(PanelListView);
@@ -210,11 +210,11 @@ void TFormMain::BuildPlaySpeedButtons()
 
 void TFormMain::BuildFileListToolbar()
 {
-  auto *row = static_cast<QHBoxLayout *>(PanelFileListMenu->layout());
-  const int h = PanelFileListMenu->height();
+  auto *row = static_cast<TWrappingStrip *>(PanelFileListMenu->layout());
+  constexpr int h = 24;
   for (QAction *a : FMenus->ListPopupActions()) {
     if (a->isSeparator()) {
-      row->addSpacing(4);
+      row->AddGap(4);
       continue;
     }
     auto *b = new QToolButton(PanelFileListMenu);
@@ -239,7 +239,6 @@ void TFormMain::BuildFileListToolbar()
     row->addWidget(b);
     FileListButtons.push_back(b);
   }
-  row->addStretch(1);
 }
 
 void TFormMain::LoadButtonGlyphs()

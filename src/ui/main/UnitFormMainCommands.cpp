@@ -519,13 +519,20 @@ void TFormMain::SaveSelectedFragment()
                        std::max<long double>(p1, 0), std::min<long double>(p2, 1), file.StartTime);
     }
     if (dialog.OutputName().isEmpty()) {
-      QString times;
-      if (!(a == 0 && b == 1)) {
-        times = QStringLiteral(" (") + TimeToStr(Model->PositionToDateTime(a)) + QStringLiteral(" - ") +
-                TimeToStr(Model->PositionToDateTime(b)) + QLatin1Char(')');
-        times.replace(QLatin1Char(':'), QLatin1Char('-'));
-      }
-      dialog.SetOutputName(DefaultFragmentName(settings::CopyFolder.Read(), State.Recording.Summary.Name, times));
+      const QString folder = settings::CopyFolder.Read(), name = State.Recording.Summary.Name;
+      const bool part = !(a == 0 && b == 1), current = State.CurrentFile >= 0;
+      const double from = Model->TelemetryTime(a), to = Model->TelemetryTime(b);
+      // The times in the name are read on the clock of the zone chosen when
+      // the name is shown: a zone picked meanwhile renames the proposal.
+      dialog.ProposeOutputName([folder, name, part, current, from, to] {
+        const auto clock = [current](double t) { return TimeToStr(current ? t + TimeZoneShift() : 0); };
+        QString times;
+        if (part) {
+          times = QStringLiteral(" (") + clock(from) + QStringLiteral(" - ") + clock(to) + QLatin1Char(')');
+          times.replace(QLatin1Char(':'), QLatin1Char('-'));
+        }
+        return DefaultFragmentName(folder, name, times);
+      });
     }
   }
   if (wasEmpty) dialog.ClearSelection();

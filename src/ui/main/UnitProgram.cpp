@@ -44,7 +44,9 @@ void TFormMain::CreateOtherWindows()
   w.Group = std::make_unique<TFormGroup>(&DialogHost());
   w.SelectFolder = std::make_unique<TFormSelectFolder>();
   w.CroppingItem = std::make_unique<TFormCroppingItem>();
-  w.Cropping = std::make_unique<TFormCropping>(Host(), *w.CroppingItem);
+  // Transient for the main window, as the GPS-log window: a click on the
+  // main window or its open dialog ("+") leaves the cutting window above.
+  w.Cropping = std::make_unique<TFormCropping>(Host(), *w.CroppingItem, this);
   w.SetupDevice = std::make_unique<TFormSetupDevice>();
   w.WhatsNew = std::make_unique<TFormWhatsNew>();
 }

@@ -1,5 +1,6 @@
 #include "ViewProfiles.h"
 
+#include "ColumnSaver.h"
 #include "DateTime.h"
 #include "IViewsHost.h"
 #include "MainMenus.h"
@@ -12,6 +13,7 @@
 #include <QBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
+#include <QResizeEvent>
 #include <QTableView>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -51,6 +53,25 @@ void MoveInto(QWidget *widget, QWidget *parent, bool fill)
   widget->setVisible(!hidden);
 }
 
+// Runs Changed after the watched widget's width changed.
+class TWidthWatcher : public QObject {
+public:
+  TWidthWatcher(QObject *parent, std::function<void()> changed) : QObject(parent), FChanged(std::move(changed)) {}
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override
+  {
+    if (event->type() == QEvent::Resize) {
+      const auto *resize = static_cast<QResizeEvent *>(event);
+      if (resize->size().width() != resize->oldSize().width()) FChanged();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  std::function<void()> FChanged;
+};
+
 } // namespace
 
 double GmtShiftDays(int n, double localOffsetDays)
@@ -68,10 +89,13 @@ std::optional<int> AdsStripHeight(const QString &meta, int current)
   return std::nullopt;
 }
 
-QString AdsMetaScript()
+QString AdsMetaScript(int width)
 {
-  return QStringLiteral("(function(){var m=document.getElementsByTagName('meta');"
-                        "for(var i=0;i<m.length;i++){if((m[i].getAttribute('name')||'').toLowerCase()=='height')"
+  // A page that sizes its strip to its text measures itself first.
+  return QStringLiteral("(function(){if(typeof kpFit==='function')kpFit(%1);"
+                        "var m=document.getElementsByTagName('meta');")
+             .arg(width) +
+         QStringLiteral("for(var i=0;i<m.length;i++){if((m[i].getAttribute('name')||'').toLowerCase()=='height')"
                         "return m[i].getAttribute('content')||'';}return '';})()");
 }
 
@@ -103,7 +127,7 @@ void TViewProfiles::N_View_TimeZone_LocalClick(QObject *sender)
   SetTimeZoneShift(shift);
   if (!sender) return;
   if (TFileManager *manager = FHost.FileManager()) manager->Refresh();
-  FHost.RefreshPlayingTitle();
+  FHost.RefreshClockTexts();
   FCommands.N_View_FileListClick(sender);
 }
 
@@ -111,6 +135,12 @@ void TViewProfiles::ProfileColumns(bool speedVisible)
 {
   QHeaderView *header = C.ListView ? C.ListView->horizontalHeader() : nullptr;
   if (!header || header->count() <= kSpeedColumn) return;
+  // The window's columns come back at their own widths.
+  if (FColumns) {
+    FColumns->SetHidden(kDistanceColumn, !speedVisible);
+    FColumns->SetHidden(kSpeedColumn, !speedVisible);
+    return;
+  }
   if (speedVisible) {
     if (header->sectionSize(kDistanceColumn) < 2) header->resizeSection(kDistanceColumn, kDistanceWidth);
     if (header->sectionSize(kSpeedColumn) < 2) header->resizeSection(kSpeedColumn, kSpeedWidth);
@@ -188,10 +218,27 @@ void TViewProfiles::AdsLoaded(const QString &meta)
 void TViewProfiles::WatchAdsPage(QWebEngineView *view)
 {
   if (!view) return;
-  QObject::connect(view, &QWebEngineView::loadFinished, view, [this, view](bool ok) {
-    if (!ok) return;
-    view->page()->runJavaScript(AdsMetaScript(), [this](const QVariant &v) { AdsLoaded(v.toString()); });
+  const auto read = [this, view] {
+    view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
+  };
+  QObject::connect(view, &QWebEngineView::loadFinished, view, [read](bool ok) {
+    if (ok) read();
   });
+  // A strip's page may need another height at another width.
+  if (view == C.WebBrowserAds) view->installEventFilter(new TWidthWatcher(view, read));
+}
+
+int TViewProfiles::StripWidth() const
+{
+  return C.WebBrowserAds ? C.WebBrowserAds->width() : 0;
+}
+
+void TViewProfiles::ReadAdsHeight()
+{
+  // Shown once its page loaded; before, the load reads it.
+  auto *view = qobject_cast<QWebEngineView *>(C.WebBrowserAds);
+  if (!view || view->isHidden()) return;
+  view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
 }
 
 } // namespace kp

@@ -16,6 +16,7 @@ class QWebEngineView;
 namespace kp {
 
 class IViewsHost;
+class TColumnSaver;
 class TViewCommands;
 
 // The display shift for zone GMT+N while the computer runs LocalOffset
@@ -25,8 +26,9 @@ double GmtShiftDays(int n, double localOffsetDays);
 // it stays: no integer keeps it, 0 hides the strip, N > 0 gives N + 4.
 std::optional<int> AdsStripHeight(const QString &meta, int current);
 // Script reading the first meta element named "height" (any case); "" when
-// there is none.
-QString AdsMetaScript();
+// there is none. A page that fits its strip to its text is first told the
+// strip's Width.
+QString AdsMetaScript(int width = 0);
 
 class TViewProfiles {
 public:
@@ -40,15 +42,21 @@ public:
   // Reads the meta after every load of View (the strip or the analytics
   // page), and applies it to the strip.
   void WatchAdsPage(QWebEngineView *view);
+  // Reads the strip's own page again (its text changed).
+  void ReadAdsHeight();
+  // The list's own column widths, once the window has them.
+  void SetColumns(TColumnSaver *columns) { FColumns = columns; }
 
 private:
   void ProfileColumns(bool speedVisible);
+  int StripWidth() const;
   void PlaceControlPanel(bool video);
   void ProfileMarks(bool video, bool gsensor);
 
   const TViewsControls &C;
   IViewsHost &FHost;
   TViewCommands &FCommands;
+  TColumnSaver *FColumns = nullptr;
 };
 
 } // namespace kp

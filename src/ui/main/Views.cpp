@@ -38,6 +38,7 @@ void TViews::Connect()
   FullScreen.WatchVideoWindows();
   if (C.ListView && C.DesignColumnWidths)
     Columns = std::make_unique<TColumnSaver>(C.ListView->horizontalHeader(), *C.DesignColumnWidths, C.Window);
+  Profiles.SetColumns(Columns.get());
 }
 
 void TViews::ConnectMenus()

@@ -11,6 +11,10 @@ namespace {
 // The graphs beside a side panel keep at least this width, or half of the
 // bottom panel when that is less.
 constexpr int kLeastGraphWidth = 100;
+// The width the row asks of the window for the seek bar and the graphs
+// beside the gauges: a 5-minute trip seeks by the second or two, and the
+// scales' labels stand apart.
+constexpr int kGraphRoom = 240;
 
 struct TFlow {
   int MarginLeft, MarginTop, GapX = 8, GapY = 4;
@@ -79,7 +83,7 @@ TControlPanelLayout LayoutControlPanel(const TControlPanelInput &in)
     const int needed = right;
     const int share = std::max(in.BottomPanelWidth / 2, in.BottomPanelWidth - kLeastGraphWidth);
     out.PanelWidth = std::min(needed, share);
-    out.RowMinimum = needed + kLeastGraphWidth;
+    out.RowMinimum = needed + kGraphRoom;
   }
   for (const QRect &r : placed) out.Positions.push_back(r.topLeft());
   return out;

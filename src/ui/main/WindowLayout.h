@@ -29,7 +29,8 @@ struct TControlPanelLayout {
   int PanelHeight = 0;
   int PanelWidth = 0; // changed only along a side
   // Along a side: the least width of the whole bottom row that shows the
-  // columns whole beside the least graph (0 along the top or bottom).
+  // columns whole beside graphs with room to seek (0 along the top or
+  // bottom).
   int RowMinimum = 0;
 };
 

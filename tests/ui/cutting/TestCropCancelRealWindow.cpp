@@ -14,10 +14,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QTableView>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -127,4 +130,86 @@ TEST_F(RealWindow, HandAddedMovieIsCutWithItsTrackOnTheListsClock)
   ASSERT_TRUE(TryStrToTime(shown.section(u' ', -1), time)) << shown.toStdString();
   const double listedSeconds = std::fmod(listed.StartTime + shift, 1.0) * SecsPerDay;
   EXPECT_NEAR(time * SecsPerDay, listedSeconds, 3) << shown.toStdString();
+}
+
+// A 24.9-s fragment of the first recording: its row's limits and length
+// agree, and the name proposed for it reads the clock of each zone picked
+// while the window is open, until the user types a name of their own.
+TEST_F(RealWindow, FragmentRowAndProposedNameFollowTheListsClock)
+{
+  Start(QStringLiteral(KP_CUTTING_CARD));
+  const auto restore = qScopeGuard([] { SetTimeZoneShift(0); });
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
+  w->ListView->selectionModel()->setCurrentIndex(Model().index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->ButtonPlay->isEnabled(); }, 10000));
+  const TFileItemSubitem &s = w->State.Recording.Summary;
+  const long double span = (s.EndTime - s.StartTime) * SecsPerDay;
+  ASSERT_GT(span, 40);
+  // The piece starts half-way through a second of the clock and ends 24.9 s
+  // later, in the 25th second after.
+  const double first = 11.5 - std::fmod(double(s.StartTime) * SecsPerDay, 1.0);
+  w->State.MarkA = first / span;
+  w->State.MarkB = (first + 24.9) / span;
+  w->Item("N_File_Save_Video")->trigger();
+  TFormCropping &dialog = *w->Windows.Cropping;
+  ASSERT_EQ(dialog.RowCount(), 1);
+  const QAbstractItemModel *cells = dialog.findChild<QTableView *>(QStringLiteral("ListView"))->model();
+  const auto seconds = [](const QString &clock) {
+    TDateTime t = 0;
+    EXPECT_TRUE(TryStrToTime(clock.trimmed(), t)) << clock.toStdString();
+    return std::lround(t * SecsPerDay);
+  };
+  const auto rowAgrees = [&] {
+    const QStringList limits = cells->data(cells->index(0, 1)).toString().split(QStringLiteral(" - "));
+    const QString duration = cells->data(cells->index(0, 3)).toString();
+    EXPECT_EQ(limits.size(), 2);
+    EXPECT_EQ(seconds(limits.value(1)) - seconds(limits.value(0)), seconds(duration))
+        << limits.join(u'|').toStdString() << ", " << duration.toStdString();
+    EXPECT_EQ(seconds(duration), 25) << duration.toStdString();
+    return limits.value(0);
+  };
+  const QString localStart = rowAgrees();
+
+  auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("EditFileName"));
+  const QString proposed = name->text();
+  const auto clockInName = [&](double shift) {
+    return TimeToStr(s.StartTime + (first + 0.0001) / SecsPerDay + shift).replace(u':', u'-');
+  };
+  EXPECT_TRUE(proposed.contains(clockInName(0))) << proposed.toStdString();
+  const int zone = int(std::lround(LocalTimeOffset() * 24)) <= 2 ? 10 : -10;
+  w->Item(QStringLiteral("N_View_TimeZone_GMT%1").arg(zone + 24).toLatin1().constData())->trigger();
+  const double shift = TimeZoneShift();
+  ASSERT_NE(shift, 0);
+  EXPECT_TRUE(name->text().contains(clockInName(shift))) << name->text().toStdString();
+  EXPECT_NE(rowAgrees(), localStart) << "the row reads the list's clock";
+  kptest::saveScreenshot(&dialog, QStringLiteral("cutting-fragment-zone.png"));
+
+  // A name of the user's stays through the next zone.
+  name->setText(QStringLiteral("/tmp/mine.mp4"));
+  w->Item("N_View_TimeZone_Local")->trigger();
+  EXPECT_EQ(name->text(), QStringLiteral("/tmp/mine.mp4"));
+  EXPECT_EQ(rowAgrees(), localStart);
+}
+
+// The cutting window belongs to the main window as the other tool windows
+// do: the window manager keeps it above the main window while it is open,
+// after a click on the main window and after a file added with "+".
+TEST_F(RealWindow, CuttingWindowStaysWithTheMainWindow)
+{
+  Start(QStringLiteral(KP_CUTTING_CARD));
+  TFormCropping &dialog = *w->Windows.Cropping;
+  dialog.ShowRestored();
+  ASSERT_TRUE(Activate(&dialog));
+  const auto transientFor = [&] { return dialog.windowHandle() ? dialog.windowHandle()->transientParent() : nullptr; };
+  EXPECT_EQ(transientFor(), w->windowHandle());
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+  {
+    TDialogAnswerer answers(CardMovie(2));
+    dialog.findChild<QToolButton *>(QStringLiteral("ButtonAdd"))->click();
+    EXPECT_EQ(answers.FilesAnswered, 1);
+  }
+  EXPECT_EQ(dialog.RowCount(), 1);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(transientFor(), w->windowHandle());
 }

@@ -88,6 +88,15 @@ TEST(CropRules, SpeedTextsAndTheirReadings)
   EXPECT_EQ(CropStartFinishText(Fragment(45000.5, 600000, 0.25L, 0.5L), 10.0 / 24),
             QStringLiteral("22:02:30 - 22:05:00"))
       << "on the list's clock";
+  // A row's length is what its limits' seconds make at its speed: 24.9 s
+  // from 30.3 s on reads 25 s, at speed 4 6 s, at 1/2 50 s; crossed limits 0.
+  const std::tuple<long double, long double, long double, int64_t> rows[] = {
+      {0.0505L, 0.0920L, 1, 25}, {0.0505L, 0.0920L, 4, 6}, {0.0505L, 0.0920L, 0.5L, 50}, {0.5L, 0.25L, 1, 0}};
+  for (const auto &[p1, p2, speed, seconds] : rows) {
+    TCropItem item = Fragment(45000.5, 600000, p1, p2);
+    item.Speed = speed;
+    EXPECT_EQ(CropRowTimes(item, -5.0 / 24).Seconds, seconds) << double(p1) << " " << double(speed);
+  }
   EXPECT_EQ(ReplaceMacro(QStringLiteral("a %FPS% b %fps% %Fps"), QStringLiteral("fps"), QStringLiteral("200")),
             QStringLiteral("a 200 b 200 %Fps"));
 }

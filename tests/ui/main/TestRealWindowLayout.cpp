@@ -6,14 +6,19 @@
 #include "RealWindowSupport.h"
 
 #include "UnitFormFullScreen.h"
+#include "UnitReg.h"
 #include "UnitRegSettings.h"
 #include "UnitUtilsDesktop.h"
 #include "Views.h"
 
 #include <QCheckBox>
-#include <QScrollArea>
+#include <QHeaderView>
+#include <QLabel>
 #include <QSplitter>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <sys/stat.h>
 
 using namespace kp;
 using kptest::RealWindow;
@@ -60,6 +65,18 @@ int Contrast(const QImage &image)
   return most - least;
 }
 
+QString RunScript(QWebEnginePage *page, const QString &script)
+{
+  QString result;
+  bool done = false;
+  page->runJavaScript(script, [&](const QVariant &v) {
+    result = v.toString();
+    done = true;
+  });
+  kptest::waitUntil([&] { return done; }, 5000);
+  return result;
+}
+
 } // namespace
 
 struct RealWindowLayout : RealWindow {
@@ -87,6 +104,25 @@ struct RealWindowLayout : RealWindow {
     const QRect row0 = w->ListView->visualRect(Model().index(0, 0));
     QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, row0.center());
     ASSERT_TRUE(kptest::waitUntil([&] { return w->ButtonPlay->isEnabled(); }, 10000));
+  }
+  // The seek bar keeps room to seek, and no two labels of the seek bar's
+  // scales or of one graph overlap or leave their picture.
+  void ExpectReadableTimeLine(const std::string &at)
+  {
+    w->FormResize();
+    EXPECT_GE(w->SeekBitmap->Wd(), 180) << at;
+    const auto readable = [&](const std::vector<QRect> &labels, const QSize &picture, const char *what) {
+      EXPECT_FALSE(labels.empty()) << what << " at " << at;
+      for (size_t i = 0; i < labels.size(); ++i) {
+        EXPECT_TRUE(QRect(QPoint(0, 0), picture).contains(labels[i])) << what << " label " << i << " at " << at;
+        for (size_t j = 0; j < i; ++j)
+          EXPECT_FALSE(labels[i].intersects(labels[j])) << what << " labels " << j << " and " << i << " at " << at;
+      }
+    };
+    readable(w->SeekBitmap->LabelRects(), w->ImageSeek->Image()->Picture.size(), "seek bar");
+    for (size_t g = 0; g < w->Graphs.size(); ++g)
+      readable(w->Graphs[g]->LabelRects(), w->GraphImages[g]->Image()->Picture.size(),
+               w->Graphs[g]->GetLetter().toLatin1().constData());
   }
   void Restart(const QString &folder)
   {
@@ -335,13 +371,15 @@ TEST_F(RealWindowLayout, SmallWindowsShowEveryGaugeAndToolbarButton)
       EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000))
           << size.width() << "x" << size.height() << ", panel " << right << ": speedometer shown "
           << Shown(w->ImageSpeed).width() << ", compass shown " << Shown(w->ImageAzimut).width();
+      if (size.width() <= 1024)
+        ExpectReadableTimeLine(std::to_string(size.width()) + "x" + std::to_string(size.height()) + ", panel " +
+                               std::to_string(right));
+      // Every button in reach without scrolling.
       for (QToolButton *button : w->FileListButtons) {
         if (button->isHidden() || button->width() == 0) continue; // not offered on the row
-        auto *strip = qobject_cast<QScrollArea *>(w->PanelFileListMenu->parentWidget()->parentWidget());
-        ASSERT_NE(strip, nullptr);
-        strip->ensureWidgetVisible(button, 0, 0);
-        EXPECT_EQ(Shown(button), button->rect()) << button->objectName().toStdString() << " at " << size.width() << "x"
-                                                 << size.height() << ", panel " << right;
+        EXPECT_TRUE(kptest::waitUntil([&] { return Shown(button) == button->rect(); }, 3000))
+            << button->objectName().toStdString() << " at " << size.width() << "x" << size.height() << ", panel "
+            << right;
       }
     }
     EXPECT_TRUE(kptest::waitUntil([&] { return GaugesWhole() && BottomGraphicsFit(); }, 3000));
@@ -388,4 +426,76 @@ TEST_F(RealWindowLayout, StoredPanelsLeavingTheVideoNoRoomAreRefused)
     w->close();
     w.reset();
   }
+}
+
+// The list's columns come back at their widths: through languages whose
+// captions need other widths, and through a profile that hides the track
+// columns; a width the user dragged is the one that comes back.
+TEST_F(RealWindowLayout, ListColumnsComeBackAtTheirWidths)
+{
+  ASSERT_NO_FATAL_FAILURE(Start(kptest::DemoCard()));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 10000));
+  QHeaderView *header = w->ListView->horizontalHeader();
+  const auto widths = [&] {
+    std::vector<int> out;
+    for (int c = 0; c < header->count(); ++c) out.push_back(header->sectionSize(c));
+    return out;
+  };
+  // The distance column dragged wider by the user.
+  const QPoint edge(header->sectionViewportPosition(3) + header->sectionSize(3) - 1, header->height() / 2);
+  QTest::mousePress(header->viewport(), Qt::LeftButton, {}, edge);
+  QTest::mouseMove(header->viewport(), edge + QPoint(24, 0));
+  QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, edge + QPoint(24, 0));
+  const std::vector<int> before = widths();
+  ASSERT_GT(before[3], 70);
+
+  for (const char *language : {"N_View_Language_ru", "N_View_Language_ua", "N_View_Language_en"})
+    w->Item(language)->trigger();
+  EXPECT_EQ(widths(), before) << "after a round of languages";
+  for (const char *profile : {"N_View_Profile_Video", "N_View_Profile_GPS_G"}) w->Item(profile)->trigger();
+  EXPECT_EQ(widths(), before) << "after the video profile and back";
+  EXPECT_EQ(ReadSettingInt(settings::ColumnWidthName(3), -1), before[3]) << "the width the user gave it is kept";
+}
+
+// In the default window of a 1024x768 screen the list's notice and the tip
+// under the list read whole: the notice over the rows' area whatever comes
+// or goes beside it, the tip on as many lines as it needs.
+TEST_F(RealWindowLayout, NoticeAndTipReadWholeInASmallWindow)
+{
+  QTemporaryDir card;
+  ASSERT_EQ(::mkdir((QFile::encodeName(card.path()) + "/trip \xfc").constData(), 0755), 0);
+  ASSERT_TRUE(kptest::writeFileBytes(card.filePath(QStringLiteral("GOOD.MOV")), "x"));
+  ASSERT_NO_FATAL_FAILURE(Start(card.path()));
+  w->resize(896, 576);
+  auto *notice = w->ListView->findChild<QLabel *>(QStringLiteral("ListNotice"));
+  ASSERT_TRUE(notice);
+  QHeaderView *header = w->ListView->horizontalHeader();
+  const auto whole = [&] {
+    const QRect rows = w->ListView->viewport()->geometry();
+    return notice->isVisible() && rows.contains(notice->geometry()) &&
+           notice->height() >= notice->heightForWidth(notice->width());
+  };
+  // The rows narrow enough to need no scroll bar, then wide again.
+  for (int width : {40, 600}) {
+    header->resizeSection(0, width);
+    EXPECT_TRUE(kptest::waitUntil(whole, 5000))
+        << "column " << width << ": notice " << notice->geometry().y() << "+" << notice->height() << ", rows to "
+        << w->ListView->viewport()->geometry().bottom();
+  }
+
+  auto *tip = qobject_cast<QWebEngineView *>(w->WebBrowserAds);
+  ASSERT_NE(tip, nullptr);
+  ASSERT_TRUE(kptest::waitUntil([&] { return !tip->isHidden() && tip->height() > 0; }, 20000));
+  // Once the page has the strip's size: no part of the tip's text beyond
+  // its right edge or below the strip.
+  const QString fits =
+      QStringLiteral("(function(){var t=document.getElementById('tip');var r=t.getBoundingClientRect();"
+                     "return window.innerWidth+'x'+window.innerHeight+' '+(t.scrollWidth<=t.clientWidth"
+                     "&&r.right<=window.innerWidth&&r.bottom<=window.innerHeight?'whole':'cut');})()");
+  const QString expected = QStringLiteral("%1x%2 whole");
+  QString said;
+  EXPECT_TRUE(kptest::waitUntil(
+      [&] { return (said = RunScript(tip->page(), fits)) == expected.arg(tip->width()).arg(tip->height()); }, 5000))
+      << said.toStdString() << ", strip " << tip->width() << "x" << tip->height();
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_small_notice_tip.png"));
 }

@@ -6,10 +6,12 @@
 #include "DateTime.h"
 #include "UnitMovingInfo.h"
 #include "UnitRegSettings.h"
+#include "WrappingStrip.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace kp;
@@ -173,6 +175,10 @@ TEST_F(ViewsWidgetsTest, ColumnsAreSavedWhenMovedAndWhenAResizeEnds)
   QHeaderView *header = rig.c.ListView->horizontalHeader();
   for (int i = 0; i < header->count(); ++i) header->resizeSection(i, rig.designWidths[size_t(i)]);
   const auto stored = [](const QString &name) { return ReadSetting(name, QStringLiteral("<none>")); };
+  // A drag of a column's edge: the press, the resize, the release.
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(header->viewport(), &press);
   header->resizeSection(1, 77);
   EXPECT_EQ(stored(settings::ColumnWidthName(1)), "<none>"); // not while dragging the edge
   QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
@@ -182,8 +188,41 @@ TEST_F(ViewsWidgetsTest, ColumnsAreSavedWhenMovedAndWhenAResizeEnds)
   header->moveSection(0, 2);
   EXPECT_EQ(stored(settings::ColumnIndexName(0)), "1");
   header->moveSection(2, 0);
+  QApplication::sendEvent(header->viewport(), &press);
   header->resizeSection(1, 60);
   QApplication::sendEvent(header->viewport(), &release);
   EXPECT_EQ(stored(settings::ColumnIndexName(0)), "<none>");
   EXPECT_EQ(stored(settings::ColumnWidthName(1)), "<none>");
+}
+
+// The list's toolbar wraps: buttons whole on as many rows as the width
+// needs, a hidden one taking no room, no gap opening a row.
+TEST_F(ViewsWidgetsTest, ToolbarWrapsItsButtonsOntoRows)
+{
+  QWidget panel;
+  auto *strip = new TWrappingStrip(&panel);
+  std::vector<QToolButton *> buttons;
+  for (int i = 0; i < 5; ++i) {
+    buttons.push_back(new QToolButton(&panel));
+    buttons.back()->setFixedSize(24, 24);
+    strip->addWidget(buttons.back());
+    if (i == 1) strip->AddGap(4);
+  }
+  buttons[2]->hide();
+  // Width, then the rows' height and each button's place (hidden skipped).
+  const std::tuple<int, int, std::vector<QPoint>> cases[] = {
+      {200, 24, {{0, 0}, {24, 0}, {52, 0}, {76, 0}}},
+      {60, 48, {{0, 0}, {24, 0}, {0, 24}, {24, 24}}},
+      {50, 48, {{0, 0}, {24, 0}, {0, 24}, {24, 24}}},
+      {24, 96, {{0, 0}, {0, 24}, {0, 48}, {0, 72}}},
+  };
+  for (const auto &[width, height, places] : cases) {
+    EXPECT_EQ(strip->heightForWidth(width), height) << width;
+    strip->setGeometry(QRect(0, 0, width, height));
+    std::vector<QPoint> placed;
+    for (QToolButton *b : buttons)
+      if (!b->isHidden()) placed.push_back(b->pos());
+    EXPECT_EQ(placed, places) << width;
+  }
+  EXPECT_EQ(strip->minimumSize(), QSize(24, 24));
 }

@@ -46,7 +46,7 @@ struct FakeViewsHost : kp::IViewsHost {
   void ButtonPlayClick() override { ++Plays; }
   void ButtonStopClick() override { ++Stops; }
   void TimerPass() override { ++Passes; }
-  void RefreshPlayingTitle() override { ++Retitles; }
+  void RefreshClockTexts() override { ++Retitles; }
   long double GetPosition() override { return Position; }
   void SeekTo(long double p) override { Seeks.push_back(p); }
   void ListViewSelectItem() override { ++Reloads; }
