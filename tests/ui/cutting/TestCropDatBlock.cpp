@@ -1,6 +1,10 @@
-// The blocks of a cut's ".dat": which fixes go in, and where the marks
-// stand so that the reader puts every fix where the cut shows it.
+// A cut's ".dat" read back by the program's reader: every fix at the moment
+// of the movie its fragment gives it, between its block's marks, and the
+// way counted across the blocks that follow on only.
 #include "CropDatBlock.h"
+
+#include "UnitGpsConverterDatDOD.h"
+#include "UnitMovingInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -9,81 +13,130 @@ using namespace kp;
 namespace {
 
 constexpr double kSecond = 1.0 / 86400.0;
-constexpr TDateTime kBase = 46000.5;
+constexpr TDateTime kOrigin = 46000.75 + 0.3 * kSecond; // the movie's start, between two seconds
+constexpr double kLon = 30;
 
-TTrackInfoItem Fix(double second, double lat = 50)
+double LatAt(double second)
 {
-  TTrackInfoItem item;
-  item.Kind = ikGps;
-  item.Time = kBase + second * kSecond;
-  item.Lon = 30;
-  item.Lat = lat + second / 1000;
-  return item;
+  return 50 + second / 1000;
 }
 
-TTrackInfoItem Sample()
+// A fragment's block: fixes at the given seconds of the movie, each with a
+// G-sensor sample after it (or the samples alone).
+TDatPiece Piece(double start, double end, const std::vector<double> &fixes, bool followsOn = false, int samplesOnly = 0)
 {
-  TTrackInfoItem item;
-  item.Kind = ikGSensor;
-  return item;
+  TDatPiece piece;
+  piece.Start = start * kSecond;
+  piece.End = end * kSecond;
+  piece.FollowsOn = followsOn;
+  TTrackInfoItem sample;
+  sample.Kind = ikGSensor;
+  for (double s : fixes) {
+    TTrackInfoItem fix;
+    fix.Kind = ikGps;
+    fix.Time = s * kSecond;
+    fix.Lon = kLon;
+    fix.Lat = LatAt(s);
+    fix.Speed = 50;
+    piece.Items.Items.push_back(fix);
+    piece.Items.Items.push_back(sample);
+  }
+  for (int i = 0; i < samplesOnly; ++i) piece.Items.Items.push_back(sample);
+  return piece;
 }
 
-TTrackInfo Fixes(std::initializer_list<double> seconds)
+// The times of the [G] lines of each block, and whether each has a position.
+struct TLine {
+  double Second;
+  bool Mark;
+};
+std::vector<std::vector<TLine>> Blocks(const QByteArray &text)
 {
-  TTrackInfo info;
-  for (double s : seconds) info.Items.push_back(Fix(s));
-  return info;
-}
-
-double Seconds(TDateTime t)
-{
-  return (t - kBase) / kSecond;
+  std::vector<std::vector<TLine>> blocks(1);
+  for (const QByteArray &line : text.split('\n')) {
+    const QByteArray l = line.trimmed();
+    if (l == "[B]") blocks.emplace_back();
+    if (!l.startsWith("[G]")) continue;
+    const QList<QByteArray> f = l.split('\t');
+    blocks.back().push_back({ParseISODateTime(QString::fromLatin1(f[1])) / kSecond, f[2] == "N0.000000"});
+  }
+  return blocks;
 }
 
 } // namespace
 
-TEST(CropDatBlock, BlockKeepsEachFixOnceAndNothingBeforeTheFragment)
-{
-  TTrackInfo range;
-  range.Items = {Fix(9), Sample(), Fix(10), Sample(), Fix(11), Fix(12)};
-  const std::vector<TTrackInfoItem> previous = {Fix(8), Fix(10)};
-  const TTrackInfo block = DatBlockItems(range, kBase + 9.5 * kSecond, previous);
-  ASSERT_EQ(block.Items.size(), 4u);
-  EXPECT_EQ(block.Items[0].Kind, ikGSensor);
-  EXPECT_NEAR(Seconds(block.Items[2].Time), 11, 1e-3) << "the fix at 10 s is the previous fragment's";
-  EXPECT_EQ(DatBlockFixes(block).size(), 2u);
-  // The same time at another place is another fix.
-  EXPECT_EQ(DatBlockItems(range, kBase, {Fix(10, 51)}).Items.size(), range.Items.size());
-}
-
-TEST(CropDatBlock, MarksKeepClearOfTheFixesAndTheReaderPutsTheBlocksAsTheCutDoes)
+TEST(CropDatBlock, ReaderPutsEveryFixWhereTheMovieShowsIt)
 {
   struct TCase {
     const char *name;
-    TTrackInfo block, next;
-    double end, nextStart;
-    double separation; // between the block's fixes and the next one's once read, beyond the cut's
+    std::vector<TDatPiece> pieces;
+    double movieEnd, tolerance;
   };
+  std::vector<double> second, slow, lateA, before, after;
+  for (int i = 0; i < 15; ++i) second.push_back(i);
+  for (int i = 0; i < 5; ++i) slow.push_back(3.5 + 8 * i);
+  for (int i = 0; i < 10; ++i) before.push_back(0.98 + i); // the last 0.05 s before the next fragment's first
+  for (int i = 0; i < 10; ++i) after.push_back(10.03 + i);
+  for (int i = 0; i < 9; ++i) lateA.push_back(20.5 + i);
   const TCase cases[] = {
-      {"fixes clear of the cut", Fixes({1, 2, 3}), Fixes({70.5, 71.5}), 3.4, 70.2, 0},
-      {"block ends on a fix", Fixes({1, 2, 3}), Fixes({70.6, 71.6}), 3, 70, 0},
-      {"next starts on a fix", Fixes({1, 2, 3}), Fixes({70, 71}), 3.5, 70, 0},
-      {"fixes on both sides", Fixes({1, 2, 3}), Fixes({70, 71}), 3, 70, 0.1 + 2 * 1.0 / 15},
-      {"block without fixes", TTrackInfo(), Fixes({70, 71}), 3, 70, 0},
+      {"a fix on each fragment's start",
+       {Piece(0, 15, second), Piece(15, 30, {15, 16, 17, 18, 19, 20}, true)},
+       30,
+       0.002},
+      {"slowed, fixes 8 s apart",
+       {Piece(0, 40, slow), Piece(40, 80, {44, 52, 60, 68, 76}), Piece(80, 81, {80.25})},
+       81,
+       0.002},
+      {"fixes nearer than the readers' gap either side of a cut",
+       {Piece(0, 10, before), Piece(10, 20, after, true)},
+       20,
+       0.06},
+      {"samples only between two fragments",
+       {Piece(0, 10, {1, 2, 3}), Piece(10, 20, {}, true, 5), Piece(20, 30, lateA, true)},
+       30,
+       0.002},
   };
   for (const TCase &c : cases) {
-    const auto [endMark, startMark] =
-        DatBoundaryMarks(c.block, kBase + c.end * kSecond, c.next, kBase + c.nextStart * kSecond);
-    // The reader ends the block 0.1 s before the next start mark.
-    const double shift = Seconds(startMark) - 0.1 - Seconds(endMark);
-    EXPECT_NEAR((c.nextStart - c.end) - shift, c.separation, 1e-4) << c.name;
-    for (const TTrackInfoItem &f : c.block.Items) EXPECT_LT(Seconds(f.Time) + 0.06, Seconds(endMark)) << c.name;
-    for (const TTrackInfoItem &f : c.next.Items) EXPECT_GT(Seconds(f.Time) - 0.06, Seconds(startMark)) << c.name;
+    SCOPED_TRACE(c.name);
+    const QByteArray text = DatCutText(c.pieces, kOrigin, c.movieEnd * kSecond);
+    // Each block's fixes between its two marks.
+    const auto blocks = Blocks(text);
+    ASSERT_EQ(blocks.size(), c.pieces.size());
+    for (const auto &block : blocks) {
+      ASSERT_GE(block.size(), 2u);
+      EXPECT_TRUE(block.front().Mark && block.back().Mark);
+      for (size_t i = 1; i + 1 < block.size(); ++i) {
+        EXPECT_FALSE(block[i].Mark);
+        EXPECT_GT(block[i].Second, block.front().Second);
+        EXPECT_LT(block[i].Second, block.back().Second);
+      }
+    }
+    TTrackInfo info;
+    ASSERT_TRUE(TGpsInfoConverterDatDOD().Load(text, info));
+    const auto back = TMovingInfo::LoadFromTrackInfo(info, QString(), false);
+    ASSERT_TRUE(back);
+    EXPECT_NEAR((back->EndTime - back->StartTime) / kSecond, c.movieEnd, c.tolerance);
+    // Every fix where the movie shows it, and the way along them counted
+    // across the cuts that follow on.
+    std::vector<double> expected;
+    double way = 0;
+    const TTrackInfoItem *last = nullptr;
+    bool joined = false; // no fragment recorded apart since the last fix
+    for (const TDatPiece &piece : c.pieces) {
+      joined = joined && piece.FollowsOn;
+      for (const TTrackInfoItem &fix : piece.Items.Items) {
+        if (fix.Kind != ikGps) continue;
+        if (last && joined) way += GeoDistance(kLon, last->Lat, kLon, fix.Lat);
+        expected.push_back(fix.Time / kSecond);
+        last = &fix;
+        joined = true;
+      }
+    }
+    ASSERT_EQ(back->Points.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_NEAR((back->Points[i].Time - back->StartTime) / kSecond, expected[i], c.tolerance) << i;
+      EXPECT_NEAR(back->Points[i].Lat, LatAt(expected[i]), 1e-6) << i;
+    }
+    EXPECT_NEAR(back->GetTrackLength(), way, 0.01);
   }
-  // The first and last marks: the fragment's ends unless a fix lies there.
-  EXPECT_NEAR(Seconds(DatFirstStartMark(Fixes({1, 2}), kBase + 0.5 * kSecond)), 0.5, 1e-4);
-  EXPECT_NEAR(Seconds(DatFirstStartMark(Fixes({1, 2}), kBase + 1 * kSecond)), 1 - 1.0 / 15, 1e-4);
-  EXPECT_NEAR(Seconds(DatLastEndMark(Fixes({1, 2}), kBase + 2.5 * kSecond)), 2.5, 1e-4);
-  EXPECT_NEAR(Seconds(DatLastEndMark(Fixes({1, 2}), kBase + 2 * kSecond)), 2 + 1.0 / 15, 1e-4);
-  EXPECT_NEAR(Seconds(DatLastEndMark(TTrackInfo(), kBase + 2 * kSecond)), 2, 1e-4);
 }

@@ -1,6 +1,7 @@
 // The cutting job on real recordings (a generated demo card and a B-frame
 // source), with ffmpeg and ffprobe as oracles.
 #include "CuttingTestSupport.h"
+#include "RecordingTelemetry.h"
 #include "ReportRecorder.h"
 #include "CropRules.h"
 #include "Errors.h"
@@ -54,6 +55,56 @@ QStringList Cues(QString srt)
   return cues;
 }
 
+// A cue of a cut's SubRip file: where it starts in the movie (seconds), the
+// fix it shows and the metres its trip counter shows.
+struct TCue {
+  double Start = 0, Lat = 0, Lon = 0, Trip = 0;
+};
+
+std::vector<TCue> TripCues(const QString &srtPath)
+{
+  static const QRegularExpression position(QStringLiteral("^([NS])([0-9.]+)\\s+([EW])([0-9.]+)$"));
+  static const QRegularExpression metres(QStringLiteral("(-?\\d+)\\D*$"));
+  std::vector<TCue> cues;
+  QString srt = QString::fromUtf8(kptest::readFileBytes(srtPath));
+  srt.remove(QChar(0xFEFF)).remove(u'\r');
+  for (const QString &block : srt.split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
+    const QStringList lines = block.split(u'\n');
+    if (lines.size() < 6) continue;
+    TCue cue;
+    cue.Start = QTime::fromString(lines[1].left(12), QStringLiteral("HH:mm:ss,zzz")).msecsSinceStartOfDay() / 1000.0;
+    const auto p = position.match(lines[3].trimmed());
+    cue.Lat = p.captured(2).toDouble() * (p.captured(1) == u"S" ? -1 : 1);
+    cue.Lon = p.captured(4).toDouble() * (p.captured(3) == u"W" ? -1 : 1);
+    cue.Trip = metres.match(lines[5].trimmed()).captured(1).toDouble();
+    cues.push_back(cue);
+  }
+  return cues;
+}
+
+// Whether every fix of a ".dat" lies between its block's two marks.
+bool FixesInsideTheirBlocks(const QString &datPath)
+{
+  std::vector<std::pair<TDateTime, bool>> block; // time, a mark
+  const auto inside = [&block] {
+    if (block.size() < 2 || !block.front().second || !block.back().second) return false;
+    for (size_t i = 1; i + 1 < block.size(); ++i)
+      if (block[i].second || !(block.front().first < block[i].first && block[i].first < block.back().first))
+        return false;
+    return true;
+  };
+  for (const QByteArray &line : kptest::readFileBytes(datPath).split('\n')) {
+    const QList<QByteArray> f = line.trimmed().split('\t');
+    if (f[0] == "[B]") {
+      if (!inside()) return false;
+      block.clear();
+    }
+    if (f[0] == "[G]" && f.size() > 2)
+      block.push_back({ParseISODateTime(QString::fromLatin1(f[1])), f[2] == "N0.000000"});
+  }
+  return inside();
+}
+
 QByteArray Checksum(const QString &path)
 {
   QFile f(path);
@@ -93,6 +144,22 @@ protected:
   }
 
   QString Out(const QString &name) const { return FOut.filePath(name); }
+
+  // A fragment with its telemetry as the player loads it.
+  TCropItem Played(const QString &movie, long double p1, long double p2, long double speed = 1)
+  {
+    TCropItem item = Item(movie, false, p1, p2, speed, !(speed > 1));
+    item.Info = TRecordingTelemetry().LoadFile(FHost.Catalogue.PreviewFile(movie));
+    EXPECT_TRUE(CropItemHasTrack(item)) << movie.toStdString();
+    return item;
+  }
+
+  // The cut as the list holds it and its telemetry as the player loads it.
+  std::pair<TFileItemSubitem, std::unique_ptr<TMovingInfo>> ReadBack(const QString &movie)
+  {
+    TFileItemSubitem file = FHost.Catalogue.PreviewFile(movie);
+    return {file, TRecordingTelemetry().LoadFile(file)};
+  }
 
   kptest::ScopedSettings FSettings;
   QTemporaryDir FOut;
@@ -156,7 +223,8 @@ TEST_F(CropJob, TwoFragmentsWithEveryTrackAndSideFile)
 
   // ".dat": two blocks, each between zero-position marks, read back as a track.
   const QString dat = QString::fromLatin1(kptest::readFileBytes(Out(QStringLiteral("joined.dat"))));
-  const QStringList blocks = dat.split(QStringLiteral("[B]\r\n"));
+  ASSERT_TRUE(dat.startsWith(QStringLiteral("[C]\r\n"))) << "a cut's track";
+  const QStringList blocks = dat.mid(5).split(QStringLiteral("[B]\r\n"));
   ASSERT_EQ(blocks.size(), 2);
   for (const QString &block : blocks) {
     const QStringList lines = block.trimmed().split(QStringLiteral("\r\n"));
@@ -443,8 +511,6 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
   FItems = {Item(CardMovie(2), true, 0.9L, 1), Item(CardMovie(3), true, 0, 0.2L), Item(CardMovie(4), true, 0.3L, 0.5L),
             Item(CardMovie(4), true, 0.5L, 0.6L)};
   ASSERT_EQ(Run(Out(QStringLiteral("fixes.mov"))), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
-  QFile::remove("/tmp/fixes.dat");
-  QFile::copy(Out(QStringLiteral("fixes.dat")), "/tmp/fixes.dat");
   const auto back = TMovingInfo::LoadFromFile(Out(QStringLiteral("fixes.dat")), false);
   ASSERT_TRUE(back);
 
@@ -458,8 +524,9 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
   for (const TCropItem &item : FItems) {
     const TDateTime t1 = item.StartTime + double(item.DurationMs * item.P1 / MSecsPerDay);
     const TDateTime t2 = item.StartTime + double(item.DurationMs * item.P2 / MSecsPerDay);
+    // A fix at the fragment's end is the next frame's, not the fragment's.
     for (const TMovingPoint &p : item.Info->Points) {
-      if (p.NoFix || p.Time < t1 || p.Time > t2) continue;
+      if (p.NoFix || p.Time < t1 || p.Time >= t2) continue;
       const bool seen = std::any_of(expected.begin(), expected.end(), [&](const TShown &s) {
         return s.Time == p.Time && s.Lon == p.Lon && s.Lat == p.Lat;
       });
@@ -474,10 +541,7 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
   for (size_t i = 0; i < read.size(); ++i) {
     EXPECT_NEAR(read[i].Lon, expected[i].Lon, 1e-6) << i;
     EXPECT_NEAR(read[i].Lat, expected[i].Lat, 1e-6) << i;
-    // The file keeps fixes to the second and the reader needs some room
-    // between them and the marks: a fix on both sides of a cut between two
-    // fragments (the second and third here) costs up to 0.25 s.
-    EXPECT_NEAR(read[i].At, expected[i].At, i < 19 ? 0.1 : 0.35) << i;
+    EXPECT_NEAR(read[i].At, expected[i].At, 0.01) << i;
   }
   // The timeline starts with the first fragment's picture.
   EXPECT_NEAR((back->EndTime - back->StartTime) * SecsPerDay, offset, 0.4);
@@ -551,4 +615,81 @@ TEST_F(CropJob, PiecesThatDoNotTouchKeepTheFirstOnTheCamerasTime)
   }
   EXPECT_GT(matched[0], 20);
   EXPECT_GT(matched[1], 20);
+}
+
+// A 4x and a 1/8 cut of three whole fragments (the demo card's FILE0007-9,
+// as A at 1:00 and B at 4:00 of FILE0006-9 give them), read back as the
+// list and the player read them: every fix is on the frame its subtitle is
+// on and inside its block, the list counts every fix, and the cut's way is
+// the way its subtitles count.
+TEST_F(CropJob, SpeedChangedCutsTrackIsWhereItsSubtitlesAre)
+{
+  for (const long double speed : {4.0L, 1.0L / 8}) {
+    SCOPED_TRACE(double(speed));
+    FItems = {Played(CardMovie(7), 0, 1, speed), Played(CardMovie(8), 0, 1, speed), Played(CardMovie(9), 0, 1, speed)};
+    const QString movie = Out(QStringLiteral("speed%1.mov").arg(double(speed)));
+    ASSERT_EQ(Run(movie), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+    const std::vector<TCue> cues = TripCues(ChangeFileExt(movie, QStringLiteral(".srt")));
+    ASSERT_GT(cues.size(), 40u);
+    EXPECT_TRUE(FixesInsideTheirBlocks(ChangeFileExt(movie, QStringLiteral(".dat"))));
+    const auto [file, telemetry] = ReadBack(movie);
+    ASSERT_TRUE(telemetry);
+    EXPECT_EQ(file.TrackPoints, int(cues.size()));
+    EXPECT_NEAR(file.TrackLength, cues.back().Trip, 1);
+    EXPECT_NEAR(telemetry->GetTrackLength(), cues.back().Trip, 1);
+    size_t placed = 0;
+    for (const TMovingPoint &p : telemetry->Points)
+      for (const TCue &cue : cues)
+        if (std::fabs(cue.Lat - p.Lat) < 1e-6 && std::fabs(cue.Lon - p.Lon) < 1e-6) {
+          // Half a frame of the source's 10 per second.
+          EXPECT_NEAR((p.Time - file.StartTime) * SecsPerDay, cue.Start, 0.05) << placed;
+          ++placed;
+        }
+    EXPECT_EQ(placed, cues.size());
+  }
+}
+
+// Cuts of a trip whose fragments follow on, on a card like a user's whose
+// trip crosses midnight: a whole-trip cut without loss reads the way the
+// trip's fixes measure, in the list and in its subtitles; a cut from 0:45
+// to 1:05 (pieces short enough to show the fix before them) counts from 0
+// at its first fix to the way driven at its last.
+TEST_F(CropJob, CutsOfATripReadTheWayItsFixesMeasure)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  QTemporaryDir card;
+  QString error;
+  const QStringList movies = kptest::MakeMidnightCard(card.path(), ffmpeg, error);
+  ASSERT_EQ(movies.size(), 3) << error.toStdString();
+  struct TCase {
+    const char *name;
+    std::vector<std::tuple<int, long double, long double>> pieces; // fragment, P1, P2
+  };
+  const TCase cases[] = {{"the whole trip", {{0, 0, 1}, {1, 0, 1}, {2, 0, 1}}},
+                         {"0:45 to 1:05", {{0, 45.0L / 60, 1}, {1, 0, 5.0L / 60}}}};
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    FItems.clear();
+    for (const auto &[fragment, p1, p2] : c.pieces) FItems.push_back(Played(movies[fragment], p1, p2));
+    const QString movie = Out(QStringLiteral("trip%1.mov").arg(c.pieces.size()));
+    ASSERT_EQ(Run(movie), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+    // The way from the first fix the cut shows to the last, fragment to fragment.
+    double way = 0;
+    const TMovingPoint *last = nullptr;
+    for (const TCropItem &item : FItems) {
+      const TDateTime t1 = item.StartTime + double(item.DurationMs * item.P1 / MSecsPerDay);
+      const TDateTime t2 = item.StartTime + double(item.DurationMs * item.P2 / MSecsPerDay);
+      for (const TMovingPoint &p : item.Info->Points) {
+        if (p.NoFix || p.Time < t1 || p.Time >= t2) continue;
+        if (last) way += GeoDistance(last->Lon, last->Lat, p.Lon, p.Lat);
+        last = &p;
+      }
+    }
+    const std::vector<TCue> cues = TripCues(ChangeFileExt(movie, QStringLiteral(".srt")));
+    ASSERT_FALSE(cues.empty());
+    EXPECT_EQ(cues.front().Trip, 0);
+    EXPECT_NEAR(cues.back().Trip, way, 1);
+    const auto [file, telemetry] = ReadBack(movie);
+    EXPECT_NEAR(file.TrackLength, way, 1);
+  }
 }
