@@ -1,5 +1,7 @@
 #include "MainHost.h"
 
+#include "CropTrack.h"
+
 #include "FileListCommands.h"
 #include "MapBridge.h"
 #include "MessageBoxes.h"
@@ -374,10 +376,7 @@ QStringList TMainHost::ChooseVideoFiles()
 
 TCropTrack TMainHost::FindTrack(const QString &videoFileName)
 {
-  const TFileManager *catalogue = W.FileManager();
-  if (!catalogue) return {};
-  const TFileItemSubitem file = catalogue->PreviewFile(videoFileName);
-  return {file.TrackFileName, file.StartTime};
+  return CropTrackOf(W.FileManager(), videoFileName);
 }
 
 // ------------------------------------------------------------ update, GPS logs

@@ -4,6 +4,7 @@
 // a real catalogue.
 
 #include "CropJob.h"
+#include "CropTrack.h"
 #include "DemoCard.h"
 #include "UnitFileManager.h"
 
@@ -59,12 +60,8 @@ public:
   void ShowMain() override { Calls << QStringLiteral("show"); }
   void AddFiles(const QStringList &names) override { Calls << QStringLiteral("add ") + names.join(u','); }
   QStringList ChooseVideoFiles() override { return Chosen; }
-  // The pairing of the program's own list.
-  kp::TCropTrack FindTrack(const QString &video) override
-  {
-    const kp::TFileItemSubitem file = Catalogue.PreviewFile(video);
-    return {file.TrackFileName, file.StartTime};
-  }
+  // The track the program's own list gives.
+  kp::TCropTrack FindTrack(const QString &video) override { return kp::CropTrackOf(&Catalogue, video); }
   QStringList Calls, Chosen;
   kp::TFileManager Catalogue{false, [](int32_t) {}};
   std::function<void()> WhileHidden;
