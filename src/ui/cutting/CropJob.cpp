@@ -178,7 +178,7 @@ TCropOutcome TCropJob::Run()
   ShowAction({});
   ReportShortFragments();
   FHost.StopPlayback();
-  FHost.AddFiles({FOutputName});
+  FHost.AddCut(FOutputName);
   if (!unsaved.isEmpty()) FMessages(unsaved.join(QStringLiteral("\r\n")));
   return TCropOutcome::Finished;
 }

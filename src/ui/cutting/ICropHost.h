@@ -26,8 +26,10 @@ public:
   // list command interleaves with it.
   virtual void HideMain() = 0;
   virtual void ShowMain() = 0;
-  // Adds the files to the recording list (and plays the first).
-  virtual void AddFiles(const QStringList &fileNames) = 0;
+  // Adds a cut the job has just written to the recording list (and plays
+  // it when nothing was loaded); a listed file of its name is shown as the
+  // file now is.
+  virtual void AddCut(const QString &movie) = 0;
   // The main window's open dialog for video files; empty when cancelled.
   virtual QStringList ChooseVideoFiles() = 0;
   // The track of a video file that comes without one (added with "+",

@@ -374,6 +374,14 @@ QStringList TMainHost::ChooseVideoFiles()
   return ChooseFilesToOpen(&W, QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"), nullptr, true);
 }
 
+void TMainHost::AddCut(const QString &movie)
+{
+  // A cut may replace a listed file, or be written where the search looks
+  // and be listed before it is whole: the list reads it as it now is.
+  if (TFileManager *catalogue = W.FileManager()) catalogue->RereadFile(movie);
+  W.AddFiles({movie});
+}
+
 TCropTrack TMainHost::FindTrack(const QString &videoFileName)
 {
   return CropTrackOf(W.FileManager(), videoFileName);

@@ -58,7 +58,7 @@ public:
     if (WhileHidden) WhileHidden();
   }
   void ShowMain() override { Calls << QStringLiteral("show"); }
-  void AddFiles(const QStringList &names) override { Calls << QStringLiteral("add ") + names.join(u','); }
+  void AddCut(const QString &movie) override { Calls << QStringLiteral("add ") + movie; }
   QStringList ChooseVideoFiles() override { return Chosen; }
   // The track the program's own list gives.
   kp::TCropTrack FindTrack(const QString &video) override { return kp::CropTrackOf(&Catalogue, video); }
