@@ -62,43 +62,30 @@ TEST(DatReading, LinesWithoutItemsCountButBlockTagsDoNot)
   EXPECT_EQ(ctx.Count, 0);
 }
 
-// A cut's blocks: "[F]" before a "[B]" says the next block follows on, so
-// no trip starts there; "[C]" marks the cut's track. Neither is counted as
-// a line, and both leave the blocks' re-timing as it is without them.
+// A cut's track: "[C]" marks it, "[F]" before a "[B]" says the next block
+// follows on (no trip starts there). Neither counts as a line, and the
+// blocks move as they do without them, as other readers move them.
 TEST(DatReading, CutMarkersTellTrackAndFollowingBlocks)
 {
-  const QByteArray blocks = "[G]\t2012-05-01 10:00:00.000\tN0.000000\tE0.000000\t0\t0\r\n"
-                            "[G]\t2012-05-01 10:00:01\tN55.750000\tE37.600000\t42\t180\r\n"
-                            "[G]\t2012-05-01 10:00:01.500\tN0.000000\tE0.000000\t0\t0\r\n"
-                            "%1[B]\r\n"
-                            "[G]\t2012-05-01 10:05:00.000\tN0.000000\tE0.000000\t0\t0\r\n"
-                            "[G]\t2012-05-01 10:05:01\tN55.760000\tE37.600000\t42\t180\r\n"
-                            "%2[B]\r\n"
-                            "[G]\t2012-05-01 10:09:00.000\tN0.000000\tE0.000000\t0\t0\r\n"
-                            "[G]\t2012-05-01 10:09:01\tN55.770000\tE37.600000\t42\t180\r\n";
-  struct TCase {
-    const char *head, *first, *second;
-    std::vector<size_t> tripStarts;
-    bool cut;
-  };
-  const TCase cases[] = {
-      {"", "", "", {3, 5}, false},
-      {"[C]\r\n", "[F]\r\n", "", {5}, true},
-      {"[C]\r\n", "[F]\r\n", "[F]\r\n", {}, true},
-  };
-  std::string plainTimes;
-  for (const TCase &c : cases) {
-    QByteArray text = c.head + blocks;
-    text.replace("%1", c.first).replace("%2", c.second);
+  const QByteArray block = "[G]\t2012-05-01 10:0%1:00.000\tN0.000000\tE0.000000\t0\t0\r\n"
+                           "[G]\t2012-05-01 10:0%1:01\tN55.7%1\tE37.600000\t42\t180\r\n";
+  std::string plain;
+  for (const bool marked : {false, true}) {
+    QByteArray text = marked ? "[C]\r\n" : "";
+    for (const char *minute : {"0", "5", "9"})
+      text += QByteArray(minute[0] == '0'             ? ""
+                         : marked && minute[0] == '5' ? "[F]\r\n[B]\r\n"
+                                                      : "[B]\r\n") +
+              QByteArray(block).replace("%1", minute);
     TTrackInfo info;
     TParseContext ctx;
     info.Items.resize(16);
-    ASSERT_TRUE(gDat.ParseText(text, info, ctx)) << c.head << c.first << c.second;
-    EXPECT_EQ(info.TripStarts, c.tripStarts) << c.head << c.first << c.second;
-    EXPECT_EQ(info.CutTrack, c.cut);
-    EXPECT_EQ(ctx.LineNo, 7);
-    if (plainTimes.empty()) plainTimes = Items(info);
-    EXPECT_EQ(Items(info), plainTimes) << "the blocks move as without the markers";
+    ASSERT_TRUE(gDat.ParseText(text, info, ctx));
+    EXPECT_EQ(info.TripStarts, (marked ? std::vector<size_t>{4} : std::vector<size_t>{2, 4}));
+    EXPECT_EQ(info.CutTrack, marked);
+    EXPECT_EQ(ctx.LineNo, 6);
+    if (!marked) plain = Items(info);
+    EXPECT_EQ(Items(info), plain);
   }
 }
 

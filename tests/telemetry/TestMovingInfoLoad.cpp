@@ -248,32 +248,6 @@ TEST(MovingInfoCleaning, SoundTracksKeepEveryFix)
   }
 }
 
-// A cut's track at four times the speed: its fixes were cleaned when cut,
-// and its speed steps (12.5 km/h of the road's per second, 50 in the
-// movie's) and its marks close to the fixes are no faults to mend.
-TEST(MovingInfoCleaning, CutTrackKeepsEveryFixWhereItStands)
-{
-  std::vector<TTrackInfoItem> items = {At(kT0 - 0.001 * kSec, 0, 0)};
-  double lat = 55.7;
-  for (int i = 0; i < 8; ++i) {
-    lat += (20 + (i % 2) * 14) * kDeg; // 72 and 122 km/h in turn
-    items.push_back(At(kT0 + i * kSec, 37.6, lat));
-  }
-  items.push_back(At(kT0 + 7.001 * kSec, 0, 0));
-  TTrackInfo info;
-  info.Items = items;
-  info.CutTrack = true;
-  const auto cut = TMovingInfo::LoadFromTrackInfo(info, QString(), false);
-  ASSERT_EQ(cut->Points.size(), 8u);
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_FALSE(cut->Points[size_t(i)].NoFix) << i;
-    EXPECT_DOUBLE_EQ(cut->Points[size_t(i)].Time, kT0 + i * kSec) << i;
-  }
-  // Read as a camera's, the same fixes are taken for faults.
-  const auto camera = Load(items);
-  EXPECT_TRUE(std::any_of(camera->Points.begin(), camera->Points.end(), [](const TMovingPoint &p) { return p.NoFix; }));
-}
-
 // ---------------------------------------------------------------- G-sensor timing
 
 TEST(MovingInfoGSensor, TenSamplesPerFixAreSpreadAndTheTailContinues)

@@ -1,5 +1,5 @@
 # The cutting list's rules, headless.
-kp_add_test(ui kp_ui_cutting_rules_tests SOURCES TestCropRules.cpp TestCropDatBlock.cpp TestCropTrip.cpp LIBS kp_ui kp_ui_testsupport)
+kp_add_test(ui kp_ui_cutting_rules_tests SOURCES TestCropRules.cpp TestCropDatBlock.cpp LIBS kp_ui kp_ui_testsupport)
 
 # The cutting job and the dialogs on real recordings: a demo card and the
 # writer's B-frame source, made once per build tree as CTest fixtures, with

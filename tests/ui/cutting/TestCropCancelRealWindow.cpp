@@ -184,7 +184,6 @@ TEST_F(RealWindow, ReplacedCutIsListedAsItNowIs)
         },
         5000))
         << w->State.Recording.Summary.DurationMs;
-    QTest::qWait(1000);
     kptest::saveScreenshot(w.get(), QStringLiteral("cutting-replaced-%1.png").arg(fragments));
     dialog.findChild<QPushButton *>(QStringLiteral("ButtonCancel"))->click();
   }
