@@ -23,9 +23,9 @@
 namespace kp {
 
 struct TDatPiece {
-  TTrackInfo Items;          // fixes and samples; times in days from the movie's start
-  double Start = 0, End = 0; // the fragment's part of the movie, days from its start
-  bool FollowsOn = false;    // from the piece before (see above)
+  TTrackInfo Items;       // fixes and samples; times in days from the movie's start
+  double Start = 0;       // where the fragment starts in the movie, days
+  bool FollowsOn = false; // from the piece before (see above)
 };
 
 // The text of a cut's ".dat"; empty without pieces. Origin is the time

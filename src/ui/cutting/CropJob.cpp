@@ -337,8 +337,7 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
   if (FOptions.Meta) {
     const double clock = state.ClockMs / MSecsPerDay;
     if (state.DatPieces.empty()) state.DatOrigin = start - clock;
-    state.DatPieces.push_back(
-        {DatBlockItems(range, start, t2, clock), clock, clock + lengthMs / MSecsPerDay, state.Trip.TakeFollowsOn()});
+    state.DatPieces.push_back({DatBlockItems(range, start, t2, clock), clock, state.Trip.TakeFollowsOn()});
   }
   if (FOptions.VideoSubtitles || FOptions.SrtSubtitles) AddSubtitles(range, taken, start, lengthMs, writer, state);
 }

@@ -16,9 +16,9 @@ constexpr double kSecond = 1.0 / 86400.0;
 
 // A fragment's block: fixes northwards at the given seconds of the movie,
 // each followed by a G-sensor sample (or samples alone).
-TDatPiece Piece(double start, double end, const std::vector<double> &fixes, bool followsOn = false)
+TDatPiece Piece(double start, const std::vector<double> &fixes, bool followsOn = false)
 {
-  TDatPiece piece{{}, start * kSecond, end * kSecond, followsOn};
+  TDatPiece piece{{}, start * kSecond, followsOn};
   TTrackInfoItem fix, sample;
   fix.Kind = ikGps;
   sample.Kind = ikGSensor;
@@ -43,17 +43,17 @@ TEST(CropDatBlock, ReaderPutsEveryFixWhereTheMovieShowsIt)
   };
   const TCase cases[] = {
       {"slowed: fixes 8 s apart, one on a fragment's start",
-       {Piece(0, 40, {0, 8, 16, 24, 32}), Piece(40, 80, {44.5, 52.5}, true), Piece(80, 90, {80.25, 81.25})},
+       {Piece(0, {0, 8, 16, 24, 32}), Piece(40, {44.5, 52.5}, true), Piece(80, {80.25, 81.25})},
        90,
        0.002,
        52.5 + 1},
       {"fixes nearer than the readers' 0.1 s either side of a cut",
-       {Piece(0, 10, {7.98, 8.98, 9.98}), Piece(10, 20, {10.03, 11.03}, true)},
+       {Piece(0, {7.98, 8.98, 9.98}), Piece(10, {10.03, 11.03}, true)},
        20,
        0.06,
        3.05},
       {"samples alone between fragments that follow on",
-       {Piece(0, 10, {1, 2}), Piece(10, 20, {}, true), Piece(20, 30, {20.5, 21.5}, true)},
+       {Piece(0, {1, 2}), Piece(10, {}, true), Piece(20, {20.5, 21.5}, true)},
        30,
        0.002,
        20.5},
