@@ -274,6 +274,10 @@ public:
   // listing it: its track file as the list pairs them and its times fitted
   // to the track's. File I/O; the lock only for the ".dat" lookup.
   TFileItemSubitem PreviewFile(const QString &fileName) const;
+  // A listed file that was written anew (a cut that replaced it): its entry
+  // is read again from the disk, as a new row's would be, in its row. False
+  // when the list does not hold it. File I/O, the lock only around it.
+  bool RereadFile(const QString &fileName);
 
   // ------------------------------------------------------------ search (thread and AddFolder)
   int AddVideoFile(const QString &fileName, const TFileRecord *record);

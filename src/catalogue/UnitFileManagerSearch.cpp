@@ -277,6 +277,32 @@ TFileItemSubitem TFileManager::PreviewFile(const QString &fileName) const
   return row.Files.front();
 }
 
+bool TFileManager::RereadFile(const QString &fileName)
+{
+  int hint = -1;
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    hint = IndexOfFileLocked(fileName, nullptr);
+    if (hint < 0) return false;
+  }
+  TFileItem copy;
+  copy.Files.push_back(NewFileItem(fileName, nullptr));
+  PreviewRow(copy);
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    int index = -1;
+    const int row = IndexOfFileLocked(fileName, &index);
+    if (row < 0) return false;
+    // Its lock state too is the file's as it now is.
+    const uint8_t locked = copy.Files.front().Locked;
+    WriteBackLocked(copy, row);
+    FItems[size_t(row)].Files[size_t(index)].Locked = locked;
+    RecalcLocked(FItems[size_t(row)]);
+  }
+  Changed(-1);
+  return true;
+}
+
 void TFileManager::LowerThreadPriority() const
 {
   // Linux keeps a nice value per thread, addressed by its thread id.

@@ -48,6 +48,10 @@ public:
   // before the call) and is rethrown. So does EConvertError, naming the
   // track, when a track to copy has no sample list because the reader could
   // not build one, or when the movie still holds no sample after the call.
+  // Sound goes with the picture: it starts at the first picture copied
+  // (PCM to the frame, other sound to the sample) and lasts as long as the
+  // fragment's picture at every speed, so the next fragment's sound starts
+  // with its own picture.
   bool AppendFragment(double &P1, double &P2, double Speed, bool BigFPS, TMOVReader &Reader,
                       const TMOVProgressEvent &OnProgress, bool Video, bool Audio);
   // The last AppendFragment found the samples of a track it copied ending
@@ -106,7 +110,11 @@ private:
   void ClipToSource(TFragment &f, const TMOVTrack &t, TCopyState &s);
   static int32_t DisplayClosedEnd(const TMOVTrack &t, int32_t first, int32_t last);
   void ChooseStep(TFragment &f);
+  void AlignSound(TFragment &f, double p1, double p2);
   void CopySample(TFragment &f, int ti);
+  void CopySound(TFragment &f, int ti);
+  static bool FitSound(const TMOVTrack &d, const TCopyState &s, TMOVSample &part);
+  void PadSound(TFragment &f);
   bool ThinKeyFrames(TFragment &f, int ti, TMOVSample &smp);
   void ReadSample(TMOVReader &reader, const TMOVSample &smp);
   void WriteSampleData(TFragment &f, TCopyState &s, TMOVSample &smp, bool inBuffer);

@@ -36,6 +36,11 @@ bool Copied(TMOVTrackKind kind, bool video, bool audio)
   return (kind == mtkVideo && video) || (kind == mtkAudio && audio);
 }
 
+// A fragment's sound catches up with its picture by at most this much
+// (seconds): more means an earlier source's sound stopped before its
+// picture, and no sound is there to keep in step.
+constexpr long double kCatchUpSeconds = 0.25;
+
 // Longest run of contiguous samples copied with one read and one write.
 constexpr int64_t MaxRun = int64_t(4) << 20;
 
@@ -70,6 +75,7 @@ bool TMOVWriter::AppendFragment(double &P1, double &P2, double Speed, bool BigFP
     CheckListed(Reader, Video, Audio);
     f.States.resize(Reader.Tracks.size());
     for (size_t ti = 0; ti < Reader.Tracks.size(); ++ti) SetUpState(f, int(ti), P1, P2, Video, Audio);
+    AlignSound(f, P1, P2);
     ChooseStep(f);
     const bool result = CopyFragment(f);
     if (result) CheckNotEmpty(SourceName(Reader));
@@ -215,6 +221,56 @@ void TMOVWriter::SetUpState(TFragment &f, int ti, double P1, double P2, bool Vid
   if (f.ProgressTrack < 0) f.ProgressTrack = ti;
 }
 
+// The sound's part of the fragment: from the first picture copied, as long
+// as the pictures last in the output. Sound is stored in blocks (a PCM chunk
+// is a tenth of a second or so) that rarely begin with a picture; taken
+// whole, and repeated in slow motion, each block's overhang would delay the
+// next fragment's sound behind its picture, more the more it is slowed.
+void TMOVWriter::AlignSound(TFragment &f, double p1, double p2)
+{
+  const TMOVTrack *v = f.Reader.FindVideoTrack();
+  if (!v || v->TimeScale <= 0) return;
+  const TCopyState &vs = f.States[size_t(v - f.Reader.Tracks.data())];
+  // The pictures the fragment spans, copied or not.
+  int32_t first = vs.First, last = vs.Last;
+  if (vs.DstIndex < 0) {
+    first = TrackSampleIndexAt(*v, p1);
+    last = v->Samples.empty() ? first - 1 : DisplayClosedEnd(*v, first, TrackSampleIndexAt(*v, p2));
+  }
+  if (last < first || size_t(last) >= v->Samples.size()) return;
+  const long double start = (long double)v->Samples[size_t(first)].DecodeTime / v->TimeScale;
+  long double length = 0;
+  for (int32_t i = first; i <= last; ++i) length += v->Samples[size_t(i)].Duration;
+  length /= v->TimeScale;
+  if (std::fabs(f.Speed - 1) > 0.01) length /= f.Speed;
+  // Where the picture of this fragment begins in the output; the sound
+  // catches up there unless an earlier source had none to keep step with.
+  long double pictureAt = -1;
+  if (vs.DstIndex >= 0 && Tracks[size_t(vs.DstIndex)].TimeScale > 0)
+    pictureAt = (long double)Tracks[size_t(vs.DstIndex)].Duration / Tracks[size_t(vs.DstIndex)].TimeScale;
+  for (size_t ti = 0; ti < f.States.size(); ++ti) {
+    TCopyState &s = f.States[ti];
+    const TMOVTrack &t = f.Reader.Tracks[ti];
+    if (t.Kind != mtkAudio || s.DstIndex < 0 || t.TimeScale <= 0 || s.Last < s.First ||
+        Tracks[size_t(s.DstIndex)].TimeScale <= 0)
+      continue;
+    const int64_t at = Round(double(start * t.TimeScale));
+    // The block holding the first picture.
+    while (s.First > 0 && t.Samples[size_t(s.First)].DecodeTime > at) --s.First;
+    while (s.First < s.Last && t.Samples[size_t(s.First) + 1].DecodeTime <= at) ++s.First;
+    const TMOVSample &block = t.Samples[size_t(s.First)];
+    if (t.PCMFrameSize > 0 && block.Size >= 2 * t.PCMFrameSize && block.Duration > 0 && at > block.DecodeTime) {
+      const int32_t frames = block.Size / t.PCMFrameSize;
+      const double perFrame = block.Duration / frames;
+      s.HeadFrames = int32_t(std::min<int64_t>(Round(double(at - block.DecodeTime) / perFrame), frames - 1));
+    }
+    s.Cur = s.First;
+    s.Count = s.Last - s.First + 1;
+    s.EndTime = (pictureAt >= 0 && std::fabs(pictureAt - s.OutTime) < kCatchUpSeconds ? pictureAt : s.OutTime) + length;
+    s.Aligned = true;
+  }
+}
+
 void TMOVWriter::ChooseStep(TFragment &f)
 {
   f.Step = int32_t(std::max<int64_t>(1, Round(f.Speed)));
@@ -250,6 +306,7 @@ bool TMOVWriter::CopyFragment(TFragment &f)
     CopySample(f, best);
     ++s.Cur;
   }
+  if (result) PadSound(f);
   FlushRun();
   EndAtom();
   if (FOut->Size() != GetPos()) FOut->SetSize(GetPos());
@@ -267,6 +324,10 @@ void TMOVWriter::ReadSample(TMOVReader &reader, const TMOVSample &smp)
 void TMOVWriter::CopySample(TFragment &f, int ti)
 {
   TCopyState &s = f.States[ti];
+  if (s.Aligned) {
+    CopySound(f, ti);
+    return;
+  }
   const TMOVTrack &t = f.Reader.Tracks[ti];
   TMOVTrack &d = Tracks[s.DstIndex];
   if (d.Kind == mtkAudio && f.Speed > 1.01 && (s.Cur - s.First) % f.SoundStep() != 0) return;
@@ -298,6 +359,98 @@ void TMOVWriter::CopySample(TFragment &f, int ti)
       d.Samples.push_back(written);
       s.OutTime += dt;
       ++s.DstCount;
+    }
+  }
+}
+
+namespace {
+
+// Frames Skip .. Skip + Keep - 1 of a PCM sample (at least one frame).
+TMOVSample PCMPart(TMOVSample smp, int32_t frameSize, int32_t skip, int32_t keep)
+{
+  const int32_t frames = smp.Size / frameSize;
+  if (frames <= 0) return smp;
+  const double perFrame = smp.Duration / frames;
+  skip = std::clamp(skip, 0, frames - 1);
+  keep = std::clamp(keep, 1, frames - skip);
+  smp.Offset += int64_t(skip) * frameSize;
+  smp.Size = keep * frameSize;
+  smp.Duration = perFrame * keep;
+  return smp;
+}
+
+} // namespace
+
+// Sound in step with the picture: decimated when sped up, each sample
+// listed again and again when slowed, and ended (a PCM sample to the frame)
+// where the fragment's picture ends.
+void TMOVWriter::CopySound(TFragment &f, int ti)
+{
+  TCopyState &s = f.States[ti];
+  const TMOVTrack &t = f.Reader.Tracks[ti];
+  TMOVTrack &d = Tracks[s.DstIndex];
+  if (f.Speed > 1.01 && (s.Cur - s.First) % f.SoundStep() != 0) return;
+  TMOVSample smp = t.Samples[s.Cur];
+  if (s.Cur == s.First && s.HeadFrames > 0) smp = PCMPart(smp, t.PCMFrameSize, s.HeadFrames, smp.Size);
+  if (t.TimeScale > 0 && d.TimeScale > 0 && t.TimeScale != d.TimeScale)
+    smp.Duration = d.TimeScale * (smp.Duration / t.TimeScale);
+  const int64_t times = f.Speed < 0.99 ? std::max<int64_t>(1, Round(1.0 / f.Speed)) : 1;
+  int64_t dataAt = -1;
+  for (int64_t k = 0; k < times; ++k) {
+    TMOVSample part = smp;
+    if (!FitSound(d, s, part)) {
+      s.Cur = s.Last; // the picture has ended
+      return;
+    }
+    if (dataAt < 0) {
+      WriteSampleData(f, s, part, false);
+      dataAt = d.Samples.back().Offset;
+    } else {
+      // Slow motion lists the sample again; its data is written once.
+      part.Offset = dataAt;
+      d.Samples.push_back(part);
+      ++s.DstCount;
+    }
+    s.OutTime += (long double)part.Duration / d.TimeScale;
+  }
+}
+
+// Fits Part into what is left of the fragment's sound: false when nothing
+// is (half a frame or half a sample); a PCM sample that would outlast the
+// picture is cut to the frame.
+bool TMOVWriter::FitSound(const TMOVTrack &d, const TCopyState &s, TMOVSample &part)
+{
+  if (!(part.Duration > 0)) return true;
+  const long double left = (s.EndTime - s.OutTime) * d.TimeScale;
+  if (d.PCMFrameSize > 0 && part.Size >= d.PCMFrameSize) {
+    const int32_t frames = part.Size / d.PCMFrameSize;
+    const int64_t fit = Round(double(left * frames / part.Duration));
+    if (fit <= 0) return false;
+    if (fit < frames) part = PCMPart(part, d.PCMFrameSize, 0, int32_t(fit));
+    return true;
+  }
+  return left >= part.Duration / 2;
+}
+
+// A source whose sound ends before its picture (its last block cut short,
+// as recorders do) by no more than one of its samples: its last sound is
+// listed again up to the picture's end, so the next fragment's sound does
+// not run ahead of its picture. A sound that stops earlier stays as it is.
+void TMOVWriter::PadSound(TFragment &f)
+{
+  for (size_t ti = 0; ti < f.States.size(); ++ti) {
+    TCopyState &s = f.States[ti];
+    if (!s.Aligned || !s.Started) continue;
+    const TMOVTrack &t = f.Reader.Tracks[ti];
+    TMOVTrack &d = Tracks[size_t(s.DstIndex)];
+    const TMOVSample last = d.Samples[size_t(s.DstCount) - 1];
+    const long double repeats = f.Speed < 0.99 ? std::max<int64_t>(1, Round(1.0 / f.Speed)) : 1;
+    const long double sample = repeats * t.Samples[size_t(s.Last)].Duration / t.TimeScale;
+    if (!(last.Duration > 0) || s.EndTime - s.OutTime > sample) continue;
+    for (TMOVSample part = last; FitSound(d, s, part); part = last) {
+      d.Samples.push_back(part);
+      ++s.DstCount;
+      s.OutTime += (long double)part.Duration / d.TimeScale;
     }
   }
 }

@@ -22,6 +22,12 @@ struct TMOVWriter::TCopyState {
   int32_t RememberedI = 0;
   int32_t KeptSinceKey = 0;
   bool Started = false; // a sample of this call has been written
+  // Sound kept in step with the picture: its part ends at EndTime (output
+  // seconds), and its first sample leaves out HeadFrames PCM frames that
+  // lie before the first picture.
+  bool Aligned = false;
+  long double EndTime = 0;
+  int32_t HeadFrames = 0;
 };
 
 struct TMOVWriter::TFragment {

@@ -52,6 +52,10 @@ struct TTrackInfo {
   // that have segments start one there, so trips hours apart are never
   // drawn as one line.
   std::vector<size_t> TripStarts;
+  // A cut's track: its times are the cut movie's (a slowed or sped-up
+  // piece's fixes stand as far apart as the movie shows them) and its fixes
+  // were cleaned when they were cut.
+  bool CutTrack = false;
   double MinLon = 0, MaxLat = 0, MaxLon = 0, MinLat = 0;
   double CentreLon = 0, CentreLat = 0;
   double Width = 0, Height = 0;

@@ -66,7 +66,7 @@ QByteArray DatTimeText(TDateTime t, bool withMs)
 }
 
 bool TGpsInfoConverterDatDOD::ParseLine(QByteArrayView line, TParseContext &ctx, TTrackInfoItem &item,
-                                        TTrackInfo &) const
+                                        TTrackInfo &info) const
 {
   if (line.size() >= 9 && line[0] == '[' && line[2] == ']') {
     const int n = SplitStringCount(line, "\t", true, ctx.Fields);
@@ -91,6 +91,12 @@ bool TGpsInfoConverterDatDOD::ParseLine(QByteArrayView line, TParseContext &ctx,
   }
   if (line == QByteArrayView("[B]")) {
     ctx.BlockStart = true;
+    ctx.Skip = true;
+  } else if (line == QByteArrayView("[F]")) {
+    ctx.FollowsOn = true;
+    ctx.Skip = true;
+  } else if (line == QByteArrayView("[C]")) {
+    info.CutTrack = true;
     ctx.Skip = true;
   }
   return false;

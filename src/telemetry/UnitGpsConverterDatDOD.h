@@ -3,6 +3,9 @@
 //   [S] X Y Z            G-sensor sample in thousandths of g, untimed
 //   [G] time lat lon speed course   GPS fix
 //   [B]                  a further fragment starts (cut movies)
+//   [F]                  before a [B]: the camera kept recording from the
+//                        last fragment to the next (cut movies)
+//   [C]                  first: the track of a cut movie, on its time axis
 
 #include "UnitGpsConverters.h"
 

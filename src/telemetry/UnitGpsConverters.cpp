@@ -162,8 +162,10 @@ bool TGpsInfoConverter::ParseText(QByteArrayView text, TTrackInfo &info, TParseC
         if (last.Kind == ikGps && last.Time > 1.0) {
           ctx.BlockStart = false;
           retiming.Retime(info, ctx.Count);
-          // Each block is a piece of its own: no line joins it to the last.
-          info.TripStarts.push_back(size_t(ctx.Count - 1));
+          // A block recorded apart from the last is a piece of its own: no
+          // line joins it to the last.
+          if (!ctx.FollowsOn) info.TripStarts.push_back(size_t(ctx.Count - 1));
+          ctx.FollowsOn = false;
         }
       }
       ++ctx.LineNo;

@@ -25,6 +25,7 @@ struct TParseContext {
   int LineNo = 0;          // counted (non-empty, not skipped) lines so far
   int Count = 0;           // items stored so far
   bool BlockStart = false; // a block tag was seen; re-time at the next fix
+  bool FollowsOn = false;  // the next block continues the way of the last one
   bool Skip = false;       // the current line is not counted
   TArrayBytes Fields;      // scratch: the current line split into fields
   double HeldAlt = 0;      // altitude carried from an earlier sentence

@@ -130,7 +130,13 @@ std::unique_ptr<TMovingInfo> TMovingInfo::LoadFromTrackInfo(const TTrackInfo &in
     if (fix != info.Items.end() && (result->PieceStarts.empty() || fix->Time > result->PieceStarts.back()))
       result->PieceStarts.push_back(fix->Time);
   }
-  result->Clean();
+  // A cut's fixes were cleaned when they were cut, and its times are the
+  // movie's: the clock and position checks would take a slowed or sped-up
+  // piece for faults.
+  if (info.CutTrack)
+    result->RemoveDuplicates();
+  else
+    result->Clean();
   result->AssignGSensorTimes(fileName);
   result->CenterGSensor();
   result->CalcDerived(quick);

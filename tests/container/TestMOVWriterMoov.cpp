@@ -76,12 +76,12 @@ TEST_F(MOVWriterMoov, TrakIsChosenFromItsTkhdWhereverItStands)
 
 TEST_F(MOVWriterMoov, HeadersArePatchedAndUnknownAtomsDropped)
 {
-  auto src = Source({{.Types = GopTypes(30, 15)}}, {{.Count = 60}});
+  auto src = Source({{.Types = GopTypes(30, 15)}}, {{.Delta = 1100, .Count = 60}});
   Output o = CopyAll(*src, true, true, nullptr, 2);
-  // Video at speed 2 lasts 30 x 1502 units of 1/90000 s; every second of
-  // the 60 sound samples (30 x 1024 at 48 kHz) is longer and sets the
-  // movie's scale.
-  EXPECT_EQ(Words(o.Body("moov/mvhd"), 12, 2), (std::vector<uint32_t>{48000, 30 * 1024}));
+  // Video at speed 2 lasts 30 x 1502 units of 1/90000 s (0.5007 s); every
+  // second sound sample goes with it up to its end, and the last of the 22
+  // (22 x 1100 at 48 kHz, 0.5042 s) ends later and sets the movie's scale.
+  EXPECT_EQ(Words(o.Body("moov/mvhd"), 12, 2), (std::vector<uint32_t>{48000, 22 * 1100}));
   EXPECT_TRUE(o.Find("moov/free").empty());
   const QByteArray videoTkhd = o.Body("moov/trak/tkhd", 0);
   EXPECT_EQ(BE32(videoTkhd, 20), uint32_t(Round(30 * 1502 / 90000.0 * 48000)));

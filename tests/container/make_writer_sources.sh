@@ -3,7 +3,7 @@
 # join: 4-second clips with tiny pictures, made with the fastest preset.
 # Usage: make_writer_sources.sh OUTDIR. Files already made by this version
 # of the script are kept (the build directory caches them).
-version=2
+version=3
 what=sources
 . "$(dirname "$0")/corpus_common.sh"
 
@@ -26,6 +26,14 @@ ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=4 $(tone 440) $x264 -bf 2 -
 # sound with a shorter chunk.
 ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=3 -f lavfi -i sine=frequency=440:sample_rate=48000:duration=3 \
   $x264 -bf 0 -g 30 -x264-params aud=1 -c:a pcm_s16le -ac 1 -movflags +faststart "$out/pcm48k_front.mov"
+# Noise as sound, in blocks of 1280 frames (0.08 s) that pictures seldom
+# begin with: every stretch of a source's sound is found in one place only,
+# so a test can tell where it landed.
+for seed in 1 2; do
+  ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=6 \
+    -f lavfi -i anoisesrc=sample_rate=16000:nb_samples=1280:duration=6:seed=$seed:amplitude=0.5 \
+    $x264 -bf 0 -g 15 -x264-params aud=1 -c:a pcm_s16le -ac 1 "$out/pcm_noise_$seed.mov"
+done
 # One key-frame interval for the whole recording.
 ff -f lavfi -i testsrc2=size=128x96:rate=30:duration=2 $x264 -bf 0 -g 600 -x264-params aud=1 "$out/one_gop.mov"
 # Motion JPEG: every frame stands alone, and there is no sync table.

@@ -62,6 +62,33 @@ TEST(DatReading, LinesWithoutItemsCountButBlockTagsDoNot)
   EXPECT_EQ(ctx.Count, 0);
 }
 
+// A cut's track: "[C]" marks it, "[F]" before a "[B]" says the next block
+// follows on (no trip starts there). Neither counts as a line, and the
+// blocks move as they do without them, as other readers move them.
+TEST(DatReading, CutMarkersTellTrackAndFollowingBlocks)
+{
+  const QByteArray block = "[G]\t2012-05-01 10:0%1:00.000\tN0.000000\tE0.000000\t0\t0\r\n"
+                           "[G]\t2012-05-01 10:0%1:01\tN55.7%1\tE37.600000\t42\t180\r\n";
+  std::string plain;
+  for (const bool marked : {false, true}) {
+    QByteArray text = marked ? "[C]\r\n" : "";
+    for (const char *minute : {"0", "5", "9"})
+      text += QByteArray(minute[0] == '0'             ? ""
+                         : marked && minute[0] == '5' ? "[F]\r\n[B]\r\n"
+                                                      : "[B]\r\n") +
+              QByteArray(block).replace("%1", minute);
+    TTrackInfo info;
+    TParseContext ctx;
+    info.Items.resize(16);
+    ASSERT_TRUE(gDat.ParseText(text, info, ctx));
+    EXPECT_EQ(info.TripStarts, (marked ? std::vector<size_t>{4} : std::vector<size_t>{2, 4}));
+    EXPECT_EQ(info.CutTrack, marked);
+    EXPECT_EQ(ctx.LineNo, 6);
+    if (!marked) plain = Items(info);
+    EXPECT_EQ(Items(info), plain);
+  }
+}
+
 TEST(DatWriting, ByteExactLines)
 {
   const TDateTime t = Dt(2012, 5, 1, 10);

@@ -1,106 +1,107 @@
 #include "CropDatBlock.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace kp {
 
 namespace {
 
-// The reader takes fixes nearer than a twentieth of their usual interval
-// for one time; the marks keep a fifteenth, and never less than 0.06 s.
-constexpr double kMinMarkGap = 0.06 / 86400.0; // days
-constexpr double kBlockGap = 0.1 / 86400.0;    // the reader's gap between blocks
+constexpr double kBlockGap = 0.1 / SecsPerDay;   // the readers' gap between blocks
+constexpr double kMarkRoom = 0.001 / SecsPerDay; // a mark never shares a fix's time
 
-bool SameFix(const TTrackInfoItem &a, const TTrackInfoItem &b)
+struct TFixSpan {
+  double First = 0, Last = 0;
+  bool Any = false;
+};
+
+TDateTime ToSecond(TDateTime t)
 {
-  return a.Time == b.Time && a.Lon == b.Lon && a.Lat == b.Lat;
+  return RoundF(t * SecsPerDay) / SecsPerDay;
 }
 
-// A fifteenth of the median interval between the fixes, at least 0.06 s.
-double MarkGap(const TTrackInfo &block)
+// Where a block is written (Origin moved so that its first fix falls on a
+// whole second) and the first and last fix as written, from the movie's
+// start.
+TFixSpan FixSpan(const TTrackInfo &items, TDateTime origin, TDateTime &at)
 {
-  std::vector<double> steps;
-  double last = 0;
-  for (const TTrackInfoItem &item : block.Items) {
-    if (item.Kind != ikGps) continue;
-    if (last > 0 && item.Time > last) steps.push_back(item.Time - last);
-    last = item.Time;
+  TFixSpan span;
+  at = origin;
+  for (const TTrackInfoItem &item : items.Items) {
+    if (item.Kind != ikGps || item.NoFix) continue;
+    if (!span.Any) at = ToSecond(origin + item.Time) - item.Time;
+    const double written = ToSecond(at + item.Time) - at;
+    if (!span.Any) span.First = written;
+    span.Last = std::max(span.Last, written);
+    span.Any = true;
   }
-  if (steps.empty()) return kMinMarkGap;
-  const auto middle = steps.begin() + std::ptrdiff_t(steps.size() / 2);
-  std::nth_element(steps.begin(), middle, steps.end());
-  return std::max(kMinMarkGap, *middle / 15);
+  return span;
 }
 
-// The times of the first and last fix, 0 without one.
-std::pair<TDateTime, TDateTime> FixSpan(const TTrackInfo &block)
+// A one-fix track at Time with every value 0: a block's mark.
+TTrackInfo TimeMark(TDateTime time)
 {
-  TDateTime first = 0, last = 0;
-  for (const TTrackInfoItem &item : block.Items) {
-    if (item.Kind != ikGps || !(item.Time > 0)) continue;
-    if (first == 0) first = item.Time;
-    last = item.Time;
+  TTrackInfoItem mark;
+  mark.Kind = ikGps;
+  mark.Time = time;
+  mark.Course = 0;
+  mark.Speed = 0;
+  TTrackInfo info;
+  info.Items.push_back(mark);
+  return info;
+}
+
+QByteArray DatText(const TTrackInfo &info)
+{
+  QByteArray text;
+  GpsDefaultConverter().ExportToText(info, text);
+  return text;
+}
+
+// The blocks' marks, in days from the movie's start: the first block
+// starts with the movie and the last ends with it; in between, each start
+// mark stands at its fragment's start (or as near as its own first fix and
+// the last fix before it allow) and each end mark 0.1 s before the next
+// start mark. Where the fixes either side of a boundary stand nearer than
+// that, the marks keep to the fixes and the readers' move costs the blocks
+// before the difference.
+void PlaceMarks(const std::vector<TDatPiece> &pieces, const std::vector<TFixSpan> &spans, double movieEnd,
+                std::vector<double> &starts, std::vector<double> &ends)
+{
+  const size_t n = pieces.size();
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  starts.assign(n, 0);
+  ends.assign(n, 0);
+  if (spans[0].Any) starts[0] = std::min(0.0, spans[0].First - kMarkRoom);
+  for (size_t j = 1; j < n; ++j) {
+    const double lo = spans[j - 1].Any ? spans[j - 1].Last + kBlockGap + kMarkRoom : -inf;
+    const double hi = spans[j].Any ? spans[j].First - kMarkRoom : inf;
+    starts[j] = lo <= hi ? std::clamp(pieces[j].Start, lo, hi) : hi;
+    ends[j - 1] = lo <= hi ? starts[j] - kBlockGap : spans[j - 1].Last + kMarkRoom;
+    ends[j - 1] = std::max(ends[j - 1], starts[j - 1] + kMarkRoom);
   }
-  return {first, last};
+  ends[n - 1] = std::max({movieEnd, starts[n - 1] + kMarkRoom, spans[n - 1].Any ? spans[n - 1].Last + kMarkRoom : 0});
 }
 
 } // namespace
 
-TTrackInfo DatBlockItems(const TTrackInfo &range, TDateTime t1, const std::vector<TTrackInfoItem> &previous)
+QByteArray DatCutText(const std::vector<TDatPiece> &pieces, TDateTime origin, double movieEnd)
 {
-  TTrackInfo block;
-  for (const TTrackInfoItem &item : range.Items) {
-    if (item.Kind == ikGps) {
-      if (item.Time < t1) continue;
-      if (std::any_of(previous.begin(), previous.end(), [&](const TTrackInfoItem &p) { return SameFix(p, item); }))
-        continue;
-    }
-    block.Items.push_back(item);
+  if (pieces.empty()) return {};
+  std::vector<TFixSpan> spans(pieces.size());
+  std::vector<TDateTime> at(pieces.size());
+  for (size_t j = 0; j < pieces.size(); ++j) spans[j] = FixSpan(pieces[j].Items, origin, at[j]);
+  std::vector<double> starts, ends;
+  PlaceMarks(pieces, spans, movieEnd, starts, ends);
+  QByteArray text = "[C]\r\n";
+  for (size_t j = 0; j < pieces.size(); ++j) {
+    if (j > 0) text += pieces[j].FollowsOn ? "[F]\r\n[B]\r\n" : "[B]\r\n";
+    TTrackInfo block = pieces[j].Items;
+    for (TTrackInfoItem &item : block.Items)
+      if (item.Kind == ikGps) item.Time += at[j];
+    text += DatText(TimeMark(at[j] + starts[j])) + DatText(block) + DatText(TimeMark(at[j] + ends[j]));
   }
-  return block;
-}
-
-std::vector<TTrackInfoItem> DatBlockFixes(const TTrackInfo &block)
-{
-  std::vector<TTrackInfoItem> fixes;
-  for (const TTrackInfoItem &item : block.Items)
-    if (item.Kind == ikGps) fixes.push_back(item);
-  return fixes;
-}
-
-TDateTime DatFirstStartMark(const TTrackInfo &block, TDateTime start)
-{
-  const auto [first, last] = FixSpan(block);
-  return first > 0 ? std::min(start, first - MarkGap(block)) : start;
-}
-
-TDateTime DatLastEndMark(const TTrackInfo &block, TDateTime end)
-{
-  const auto [first, last] = FixSpan(block);
-  return last > 0 ? std::max(end, last + MarkGap(block)) : end;
-}
-
-std::pair<TDateTime, TDateTime> DatBoundaryMarks(const TTrackInfo &block, TDateTime end, const TTrackInfo &next,
-                                                 TDateTime nextStart)
-{
-  // The reader puts the end mark kBlockGap before the next start mark, so
-  // the two marks stand that much further apart than the fragments' ends.
-  const double apart = nextStart - end + kBlockGap;
-  const TDateTime last = FixSpan(block).second, first = FixSpan(next).first;
-  TDateTime endMark = last > 0 ? last + MarkGap(block) : end;
-  TDateTime startMark = endMark + apart;
-  if (first > 0 && startMark > first - MarkGap(next)) {
-    // Fixes at both ends of the cut: as near as the reader allows.
-    startMark = first - MarkGap(next);
-    if (!(last > 0)) endMark = startMark - apart;
-  }
-  return {endMark, startMark};
-}
-
-TDateTime DatBlockShift(TDateTime endMark, TDateTime nextStartMark, double &readerMoves)
-{
-  readerMoves += nextStartMark - endMark - kBlockGap;
-  return RoundF(readerMoves * SecsPerDay) / SecsPerDay;
+  return text;
 }
 
 } // namespace kp

@@ -4,6 +4,7 @@
 #include "Errors.h"
 #include "CropDatBlock.h"
 #include "CropRules.h"
+#include "CropTrip.h"
 #include "UnitException.h"
 #include "UnitGpsConverterSRT.h"
 #include "UnitGpsConverters.h"
@@ -47,51 +48,15 @@ bool SameFile(const struct stat &a, const QString &path)
          a.st_ino == b.st_ino;
 }
 
-// A one-fix track at Time with every value 0: the marks that bound each
-// fragment's block in the ".dat" text.
-TTrackInfo TimeMark(TDateTime time)
-{
-  TTrackInfoItem mark;
-  mark.Kind = ikGps;
-  mark.Time = time;
-  mark.Course = 0;
-  mark.Speed = 0;
-  TTrackInfo info;
-  info.Items.push_back(mark);
-  return info;
-}
-
-QByteArray DatText(const TTrackInfo &info)
-{
-  QByteArray text;
-  GpsDefaultConverter().ExportToText(info, text);
-  return text;
-}
-
-// The block's fixes Shift earlier.
-TTrackInfo Shifted(TTrackInfo block, TDateTime shift)
-{
-  if (shift != 0)
-    for (TTrackInfoItem &item : block.Items)
-      if (item.Kind == ikGps) item.Time -= shift;
-  return block;
-}
-
 } // namespace
 
 struct TCropJob::TState {
-  int64_t ClockMs = 0;   // output time reached by the fragments copied
-  double TripOffset = 0; // metres shown by the earlier fragments' subtitles
+  int64_t ClockMs = 0; // output time reached by the fragments copied
   QByteArray Dat, Srt;
   bool TextStarted = false;
-  std::vector<TTrackInfoItem> PreviousFixes; // of the last fragment with telemetry, as its source has them
-  struct {
-    TTrackInfo Items;
-    TDateTime StartMark = 0, End = 0;
-    bool Set = false;
-    TDateTime Shift = 0;                // written this much earlier (DatBlockShift)
-  } Block;                              // the last ".dat" block, written once the next one begins
-  double DatReaderMoves = 0;            // DatBlockShift's sum
+  TCropTrip Trip;                       // the way shown so far
+  std::vector<TDatPiece> DatPieces;     // the ".dat" blocks, written once the movie's length is known
+  TDateTime DatOrigin = 0;              // the time the ".dat" gives the movie's start
   std::unique_ptr<TMOVReader> Template; // the first readable source, until the header is written
   std::exception_ptr FileFailure;       // the disk refused the movie: the job stops
 };
@@ -179,7 +144,7 @@ TCropOutcome TCropJob::Run()
 
   TState state;
   CopyItems(*writer, state);
-  FlushDatBlock(state, DatLastEndMark(state.Block.Items, state.Block.End));
+  state.Dat = DatCutText(state.DatPieces, state.DatOrigin, state.ClockMs / MSecsPerDay);
   Notify(FEvents.ItemStarted, -1);
   // Nothing processes window messages from here to the end, so the dialog
   // stays as this call finds it.
@@ -213,7 +178,7 @@ TCropOutcome TCropJob::Run()
   ShowAction({});
   ReportShortFragments();
   FHost.StopPlayback();
-  FHost.AddFiles({FOutputName});
+  FHost.AddCut(FOutputName);
   if (!unsaved.isEmpty()) FMessages(unsaved.join(QStringLiteral("\r\n")));
   return TCropOutcome::Finished;
 }
@@ -323,57 +288,65 @@ void TCropJob::CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop
   Notify(FEvents.ItemDone, index);
 }
 
+namespace {
+
+// When the first and the last fix taken during the fragment T1..T2 were
+// taken (0 when none).
+std::pair<TDateTime, TDateTime> TakenWithin(const TTrackInfo &range, TDateTime t1, TDateTime t2)
+{
+  TDateTime first = 0, last = 0;
+  for (const TTrackInfoItem &item : range.Items) {
+    if (item.Kind != ikGps || item.Time < t1 || item.Time >= t2) continue;
+    if (first == 0) first = item.Time;
+    last = item.Time;
+  }
+  return {first, last};
+}
+
+// The fragment's block of the ".dat": its items from Start to before End
+// (re-timed), at their times from the movie's start.
+TTrackInfo DatBlockItems(const TTrackInfo &range, TDateTime start, TDateTime end, double clock)
+{
+  TTrackInfo block;
+  for (TTrackInfoItem item : range.Items) {
+    if (item.Kind == ikGps && (item.Time < start || item.Time >= end)) continue;
+    item.Time = clock + (item.Time - start);
+    block.Items.push_back(item);
+  }
+  return block;
+}
+
+} // namespace
+
 void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, TMOVWriter &writer, TState &state)
 {
   ShowAction(Step("Cropping_MetaInfo"));
   TTrackInfo range;
   item.Info->ExtractRange(range, t1, t2);
-  TTrackInfo block = DatBlockItems(range, t1, state.PreviousFixes);
-  state.PreviousFixes = DatBlockFixes(block);
+  const auto [firstTaken, lastTaken] = TakenWithin(range, t1, t2);
+  state.Trip.Fragment(firstTaken, lastTaken);
   // The ".dat" has one time axis, the movie's: a speed-changed fragment's
   // fixes are re-timed there. Subtitles are timed on it too, but show when
   // each fix was taken, on the clock the list shows.
   std::vector<TDateTime> taken;
   const TDateTime start = RetimeRange(range, t1, t2, item.Speed, &taken);
   for (TDateTime &t : taken) t += FOptions.DisplayShift;
-  RetimeRange(block, t1, t2, item.Speed);
   if (range.Items.empty()) return;
+  state.Trip.Count(range, start, t2);
+  const int64_t lengthMs = Round(CropItemOutputMs(item));
   if (FOptions.Meta) {
-    // A block's end mark, and the next block's start mark, depend on both.
-    TDateTime startMark = DatFirstStartMark(block, start), shift = 0;
-    if (state.Block.Set) {
-      const auto [endMark, nextStart] = DatBoundaryMarks(state.Block.Items, state.Block.End, block, start);
-      shift = DatBlockShift(endMark, nextStart, state.DatReaderMoves);
-      FlushDatBlock(state, endMark);
-      startMark = nextStart;
-    }
-    state.Block = {std::move(block), startMark, t2, true, shift};
+    const double clock = state.ClockMs / MSecsPerDay;
+    if (state.DatPieces.empty()) state.DatOrigin = start - clock;
+    state.DatPieces.push_back({DatBlockItems(range, start, t2, clock), clock, state.Trip.TakeFollowsOn()});
   }
-  if (FOptions.VideoSubtitles || FOptions.SrtSubtitles)
-    AddSubtitles(range, taken, start, Round(CropItemOutputMs(item)), writer, state);
-}
-
-void TCropJob::FlushDatBlock(TState &state, TDateTime endMark)
-{
-  if (!state.Block.Set) return;
-  if (!state.Dat.isEmpty()) state.Dat += "[B]\r\n";
-  const TDateTime shift = state.Block.Shift;
-  state.Dat += DatText(TimeMark(state.Block.StartMark - shift)) + DatText(Shifted(state.Block.Items, shift)) +
-               DatText(TimeMark(endMark - shift));
-  state.Block = {};
+  if (FOptions.VideoSubtitles || FOptions.SrtSubtitles) AddSubtitles(range, taken, start, lengthMs, writer, state);
 }
 
 void TCropJob::AddSubtitles(const TTrackInfo &range, const std::vector<TDateTime> &taken, TDateTime t1,
                             int64_t lengthMs, TMOVWriter &writer, TState &state)
 {
-  const auto isFix = [](const TTrackInfoItem &i) { return i.Kind == ikGps; };
-  const auto first = std::find_if(range.Items.begin(), range.Items.end(), isFix);
-  const auto last = std::find_if(range.Items.rbegin(), range.Items.rend(), isFix);
-  const double firstTrip = first != range.Items.end() ? first->Trip : 0;
-  const double lastTrip = last != range.Items.rend() ? last->Trip : firstTrip;
   TSubtitleItems entries;
-  SrtBuildEntries(range, entries, firstTrip - state.TripOffset, t1 - state.ClockMs / MSecsPerDay, &taken);
-  state.TripOffset += lastTrip - firstTrip;
+  SrtBuildEntries(range, entries, 0, t1 - state.ClockMs / MSecsPerDay, &taken);
   const double from = state.ClockMs / MSecsPerDay, to = (state.ClockMs + lengthMs) / MSecsPerDay;
   for (size_t i = 0; i < entries.size(); ++i) {
     TSubtitleItem &entry = entries[i];

@@ -103,10 +103,10 @@ private:
   void ReportItemFailure(int index);
   void CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop);
   void AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, TMOVWriter &writer, TState &state);
-  // Taken: when each fix of Range was taken, for the entries' texts.
+  // Range: the fixes with the metres shown at each (TCropTrip); Taken: when
+  // each was taken, for the entries' texts.
   void AddSubtitles(const TTrackInfo &range, const std::vector<TDateTime> &taken, TDateTime t1, int64_t lengthMs,
                     TMOVWriter &writer, TState &state);
-  void FlushDatBlock(TState &state, TDateTime endMark);
   QStringList ExistingOutputs() const;
   QStringList SaveSideFiles(const TState &state);
   void ReportShortFragments();

@@ -179,7 +179,8 @@ TDateTime RetimeRange(TTrackInfo &range, TDateTime t1, TDateTime t2, long double
     for (TTrackInfoItem &item : range.Items) keep(item, item.Time);
     return t1;
   }
-  auto retime = [&](TDateTime t) { return TDateTime(t2 - static_cast<long double>(t2 - t) / speed); };
+  // Exact at speed 1: the fragment's first fix is then at its start.
+  auto retime = [&](TDateTime t) { return speed == 1 ? t : TDateTime(t2 - static_cast<long double>(t2 - t) / speed); };
   const TDateTime start = retime(t1);
   if (speed <= 1.01L) {
     const bool same = speed >= 0.99L;

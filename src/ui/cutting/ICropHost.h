@@ -3,16 +3,18 @@
 // window implements it; tests fake it. Every call comes on the main thread.
 
 #include "DateTime.h"
+#include "UnitMovingInfo.h"
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace kp {
 
-// How the recording list pairs a video file with its track.
+// The track the recording list gives a video file.
 struct TCropTrack {
-  QString FileName;        // the track file; empty when none
-  TDateTime StartTime = 0; // the video's first frame as the list places it (0 unknown)
+  std::shared_ptr<const TMovingInfo> Info; // as the player loads it; null when none
+  TDateTime StartTime = 0;                 // the video's first frame as the list places it (0 unknown)
 };
 
 class ICropHost {
@@ -24,12 +26,14 @@ public:
   // list command interleaves with it.
   virtual void HideMain() = 0;
   virtual void ShowMain() = 0;
-  // Adds the files to the recording list (and plays the first).
-  virtual void AddFiles(const QStringList &fileNames) = 0;
+  // Adds a cut the job has just written to the recording list (and plays
+  // it when nothing was loaded); a listed file of its name is shown as the
+  // file now is.
+  virtual void AddCut(const QString &movie) = 0;
   // The main window's open dialog for video files; empty when cancelled.
   virtual QStringList ChooseVideoFiles() = 0;
   // The track of a video file that comes without one (added with "+",
-  // dropped, a row not loaded), paired as the recording list pairs them.
+  // dropped, a row not loaded), as the recording list gives it (CropTrack.h).
   virtual TCropTrack FindTrack(const QString &videoFileName) = 0;
 };
 

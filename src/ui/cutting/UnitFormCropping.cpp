@@ -442,8 +442,7 @@ void TFormCropping::PairTrack(TCropItem &item, bool keepStartTime)
   // The list places a movie by its track's clock: the fragment's times
   // must meet the track's for its fixes to be found.
   if (!keepStartTime && track.StartTime > 1.0) item.StartTime = track.StartTime;
-  if (track.FileName.isEmpty()) return;
-  item.Info = TMovingInfo::LoadFromFile(track.FileName, false);
+  item.Info = track.Info;
   if (!CropItemHasTrack(item)) item.Info.reset();
 }
 

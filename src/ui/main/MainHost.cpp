@@ -1,5 +1,7 @@
 #include "MainHost.h"
 
+#include "CropTrack.h"
+
 #include "FileListCommands.h"
 #include "MapBridge.h"
 #include "MessageBoxes.h"
@@ -372,12 +374,17 @@ QStringList TMainHost::ChooseVideoFiles()
   return ChooseFilesToOpen(&W, QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"), nullptr, true);
 }
 
+void TMainHost::AddCut(const QString &movie)
+{
+  // A cut may replace a listed file, or be written where the search looks
+  // and be listed before it is whole: the list reads it as it now is.
+  if (TFileManager *catalogue = W.FileManager()) catalogue->RereadFile(movie);
+  W.AddFiles({movie});
+}
+
 TCropTrack TMainHost::FindTrack(const QString &videoFileName)
 {
-  const TFileManager *catalogue = W.FileManager();
-  if (!catalogue) return {};
-  const TFileItemSubitem file = catalogue->PreviewFile(videoFileName);
-  return {file.TrackFileName, file.StartTime};
+  return CropTrackOf(W.FileManager(), videoFileName);
 }
 
 // ------------------------------------------------------------ update, GPS logs

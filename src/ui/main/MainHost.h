@@ -95,6 +95,7 @@ public:
   void ShowMain() override;
   QStringList ChooseVideoFiles() override;
   TCropTrack FindTrack(const QString &videoFileName) override;
+  void AddCut(const QString &movie) override;
 
   // ------------------------------------------------------------ update, GPS logs
   void HideMainWindow() override;

@@ -15,7 +15,8 @@ kp_real_home_also_after(kp_cutting_inputs)
 
 function(kp_cutting_test target source platform)
   add_executable(${target} ${source})
-  target_link_libraries(${target} PRIVATE kp_ui kp_ui_testsupport kp_testsupport GTest::gtest GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE kp_ui kp_ui_testsupport kp_testsupport kp_democard GTest::gtest
+    GTest::gtest_main)
   target_compile_definitions(${target} PRIVATE
     KP_CUTTING_CARD="${KP_CUTTING_CARD_DIR}" KP_CUTTING_SOURCES="${KP_CUTTING_SOURCES_DIR}")
   add_dependencies(${target} make-demo-card)

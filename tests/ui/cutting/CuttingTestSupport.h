@@ -4,6 +4,8 @@
 // a real catalogue.
 
 #include "CropJob.h"
+#include "CropTrack.h"
+#include "DemoCard.h"
 #include "UnitFileManager.h"
 
 #include <QStringList>
@@ -16,6 +18,37 @@ inline QString CardMovie(int number)
   return QStringLiteral(KP_CUTTING_CARD "/DCIM/100MEDIA/FILE%1.MOV").arg(number, 4, 10, QLatin1Char('0'));
 }
 
+// A card like a user's whose trip crosses midnight: the demo card's
+// evening trip cut to its first three one-minute fragments and moved so
+// that the second starts 20 s before midnight. Written into Root with
+// Ffmpeg; the movies' paths in order, none when it could not be written.
+inline QStringList MakeMidnightCard(const QString &root, const QString &ffmpeg, QString &error)
+{
+  using namespace kp::demo;
+  TDemoCard card = DemoCardPlan({});
+  TDemoTrip trip = card.Trips.at(1);
+  const kp::TDateTime shift = kp::EncodeDateTimeOr0(2026, 5, 15, 23, 59, 40) - 60 / kp::SecsPerDay - trip.Start;
+  trip.Start += shift;
+  trip.Fragments = 3;
+  trip.Seconds = 3 * card.FragmentSeconds;
+  std::vector<TDemoFragment> fragments;
+  for (TDemoFragment f : card.Fragments)
+    if (f.Trip == 1 && fragments.size() < 3) {
+      f.Trip = 0;
+      f.Start += shift;
+      f.Locked = false;
+      fragments.push_back(f);
+    }
+  card.Trips = {trip};
+  card.Fragments = fragments;
+  if (!WriteTrackFiles(card, root, error) || !WriteMovies(card, root, ffmpeg, 2, error) ||
+      !FinishCard(card, root, error))
+    return {};
+  QStringList movies;
+  for (const TDemoFragment &f : card.Fragments) movies << f.MoviePath(root);
+  return movies;
+}
+
 class TFakeCropHost : public kp::ICropHost {
 public:
   void StopPlayback() override { Calls << QStringLiteral("stop"); }
@@ -25,14 +58,10 @@ public:
     if (WhileHidden) WhileHidden();
   }
   void ShowMain() override { Calls << QStringLiteral("show"); }
-  void AddFiles(const QStringList &names) override { Calls << QStringLiteral("add ") + names.join(u','); }
+  void AddCut(const QString &movie) override { Calls << QStringLiteral("add ") + movie; }
   QStringList ChooseVideoFiles() override { return Chosen; }
-  // The pairing of the program's own list.
-  kp::TCropTrack FindTrack(const QString &video) override
-  {
-    const kp::TFileItemSubitem file = Catalogue.PreviewFile(video);
-    return {file.TrackFileName, file.StartTime};
-  }
+  // The track the program's own list gives.
+  kp::TCropTrack FindTrack(const QString &video) override { return kp::CropTrackOf(&Catalogue, video); }
   QStringList Calls, Chosen;
   kp::TFileManager Catalogue{false, [](int32_t) {}};
   std::function<void()> WhileHidden;

@@ -2,7 +2,8 @@
 // Cancelling a running cut: the program goes on with its main window back
 // and no movie, and closing the main window still ends it. A movie added
 // with "+" in another time zone: the cut takes its track and the list's
-// clock.
+// clock. A cut saved in the card's folder and then replaced: the list shows
+// the file as it is.
 
 #include "CuttingTestSupport.h"
 #include "RealWindowSupport.h"
@@ -212,4 +213,63 @@ TEST_F(RealWindow, CuttingWindowStaysWithTheMainWindow)
   EXPECT_EQ(dialog.RowCount(), 1);
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(transientFor(), w->windowHandle());
+}
+
+// A copy of the card searched; a cut of one fragment saved in the card's
+// own folder, then a cut of two saved over it (Yes to replacing it): each
+// time the list shows the cut as the file now is, without a refresh.
+TEST_F(RealWindow, ReplacedCutIsListedAsItNowIs)
+{
+  QTemporaryDir copy;
+  const QString card = copy.filePath(QStringLiteral("card"));
+  int code = -1;
+  kptest::runTool(QStringLiteral("cp"), {"-a", QStringLiteral(KP_CUTTING_CARD), card}, &code);
+  ASSERT_EQ(code, 0);
+  const QString media = card + QStringLiteral("/DCIM/100MEDIA/");
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  TFormCropping &dialog = *w->Windows.Cropping;
+  const QString cut = media + QStringLiteral("cut.mov");
+  // The row of the cut as the list shows it: duration and distance.
+  const auto shown = [&] {
+    const int row = w->FileManager()->IndexOfFile(cut);
+    return row < 0 ? QString()
+                   : Model().index(row, flcDuration).data().toString() + u'|' +
+                         Model().index(row, flcDistance).data().toString();
+  };
+  for (const int fragments : {1, 2}) {
+    SCOPED_TRACE(fragments);
+    dialog.ShowRestored();
+    ASSERT_TRUE(Activate(&dialog));
+    for (int n = 2; n < 2 + fragments; ++n) {
+      TDialogAnswerer answers(media + QStringLiteral("FILE%1.MOV").arg(n, 4, 10, QLatin1Char('0')));
+      dialog.findChild<QToolButton *>(QStringLiteral("ButtonAdd"))->click();
+      ASSERT_EQ(answers.FilesAnswered, 1);
+    }
+    ASSERT_EQ(dialog.RowCount(), fragments);
+    auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("EditFileName"));
+    name->clear();
+    QTest::keyClicks(name, cut);
+    {
+      TDialogAnswerer answers({});
+      answers.Press = QMessageBox::Yes;
+      dialog.findChild<QPushButton *>(QStringLiteral("ButtonStart"))->click();
+      EXPECT_EQ(answers.Messages.size(), fragments - 1) << answers.Messages.join(u'\n').toStdString();
+    }
+    const TFileItemSubitem now = w->FileManager()->PreviewFile(cut);
+    const QString expected = DurationToStr(true, now.DurationMs);
+    ASSERT_TRUE(kptest::waitUntil([&] { return shown().startsWith(expected + u'|'); }, 5000))
+        << shown().toStdString() << " for " << expected.toStdString();
+    EXPECT_NEAR(now.DurationMs, fragments * 60000, 1000);
+    EXPECT_FALSE(shown().endsWith(u'|')) << "with its track";
+    // Nothing was loaded once the job stopped playback: the cut loads, as it now is.
+    EXPECT_TRUE(kptest::waitUntil(
+        [&] {
+          const TFileItem &r = w->State.Recording;
+          return r.Files.size() == 1 && r.Files[0].FileName == cut && r.Summary.DurationMs == now.DurationMs;
+        },
+        5000))
+        << w->State.Recording.Summary.DurationMs;
+    kptest::saveScreenshot(w.get(), QStringLiteral("cutting-replaced-%1.png").arg(fragments));
+    dialog.findChild<QPushButton *>(QStringLiteral("ButtonCancel"))->click();
+  }
 }

@@ -1,6 +1,10 @@
-// The blocks of a cut's ".dat": which fixes go in, and where the marks
-// stand so that the reader puts every fix where the cut shows it.
+// A cut's ".dat" read back by the program's reader: every fix at the moment
+// of the movie its fragment gives it, and the way counted across the blocks
+// that follow on only.
 #include "CropDatBlock.h"
+
+#include "UnitGpsConverterDatDOD.h"
+#include "UnitMovingInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -9,81 +13,67 @@ using namespace kp;
 namespace {
 
 constexpr double kSecond = 1.0 / 86400.0;
-constexpr TDateTime kBase = 46000.5;
 
-TTrackInfoItem Fix(double second, double lat = 50)
+// A fragment's block: fixes northwards at the given seconds of the movie,
+// each followed by a G-sensor sample (or samples alone).
+TDatPiece Piece(double start, const std::vector<double> &fixes, bool followsOn = false)
 {
-  TTrackInfoItem item;
-  item.Kind = ikGps;
-  item.Time = kBase + second * kSecond;
-  item.Lon = 30;
-  item.Lat = lat + second / 1000;
-  return item;
-}
-
-TTrackInfoItem Sample()
-{
-  TTrackInfoItem item;
-  item.Kind = ikGSensor;
-  return item;
-}
-
-TTrackInfo Fixes(std::initializer_list<double> seconds)
-{
-  TTrackInfo info;
-  for (double s : seconds) info.Items.push_back(Fix(s));
-  return info;
-}
-
-double Seconds(TDateTime t)
-{
-  return (t - kBase) / kSecond;
+  TDatPiece piece{{}, start * kSecond, followsOn};
+  TTrackInfoItem fix, sample;
+  fix.Kind = ikGps;
+  sample.Kind = ikGSensor;
+  for (double s : fixes) {
+    fix.Time = s * kSecond;
+    fix.Lon = 30;
+    fix.Lat = 50 + s / 1000;
+    piece.Items.Items.insert(piece.Items.Items.end(), {fix, sample});
+  }
+  if (fixes.empty()) piece.Items.Items.assign(3, sample);
+  return piece;
 }
 
 } // namespace
 
-TEST(CropDatBlock, BlockKeepsEachFixOnceAndNothingBeforeTheFragment)
-{
-  TTrackInfo range;
-  range.Items = {Fix(9), Sample(), Fix(10), Sample(), Fix(11), Fix(12)};
-  const std::vector<TTrackInfoItem> previous = {Fix(8), Fix(10)};
-  const TTrackInfo block = DatBlockItems(range, kBase + 9.5 * kSecond, previous);
-  ASSERT_EQ(block.Items.size(), 4u);
-  EXPECT_EQ(block.Items[0].Kind, ikGSensor);
-  EXPECT_NEAR(Seconds(block.Items[2].Time), 11, 1e-3) << "the fix at 10 s is the previous fragment's";
-  EXPECT_EQ(DatBlockFixes(block).size(), 2u);
-  // The same time at another place is another fix.
-  EXPECT_EQ(DatBlockItems(range, kBase, {Fix(10, 51)}).Items.size(), range.Items.size());
-}
-
-TEST(CropDatBlock, MarksKeepClearOfTheFixesAndTheReaderPutsTheBlocksAsTheCutDoes)
+TEST(CropDatBlock, ReaderPutsEveryFixWhereTheMovieShowsIt)
 {
   struct TCase {
     const char *name;
-    TTrackInfo block, next;
-    double end, nextStart;
-    double separation; // between the block's fixes and the next one's once read, beyond the cut's
+    std::vector<TDatPiece> pieces;
+    double end, tolerance, way; // the way counted, in thousandths of a degree
   };
   const TCase cases[] = {
-      {"fixes clear of the cut", Fixes({1, 2, 3}), Fixes({70.5, 71.5}), 3.4, 70.2, 0},
-      {"block ends on a fix", Fixes({1, 2, 3}), Fixes({70.6, 71.6}), 3, 70, 0},
-      {"next starts on a fix", Fixes({1, 2, 3}), Fixes({70, 71}), 3.5, 70, 0},
-      {"fixes on both sides", Fixes({1, 2, 3}), Fixes({70, 71}), 3, 70, 0.1 + 2 * 1.0 / 15},
-      {"block without fixes", TTrackInfo(), Fixes({70, 71}), 3, 70, 0},
+      {"slowed: fixes 8 s apart, one on a fragment's start",
+       {Piece(0, {0, 8, 16, 24, 32}), Piece(40, {44.5, 52.5}, true), Piece(80, {80.25, 81.25})},
+       90,
+       0.002,
+       52.5 + 1},
+      {"fixes nearer than the readers' 0.1 s either side of a cut",
+       {Piece(0, {7.98, 8.98, 9.98}), Piece(10, {10.03, 11.03}, true)},
+       20,
+       0.06,
+       3.05},
+      {"samples alone between fragments that follow on",
+       {Piece(0, {1, 2}), Piece(10, {}, true), Piece(20, {20.5, 21.5}, true)},
+       30,
+       0.002,
+       20.5},
   };
   for (const TCase &c : cases) {
-    const auto [endMark, startMark] =
-        DatBoundaryMarks(c.block, kBase + c.end * kSecond, c.next, kBase + c.nextStart * kSecond);
-    // The reader ends the block 0.1 s before the next start mark.
-    const double shift = Seconds(startMark) - 0.1 - Seconds(endMark);
-    EXPECT_NEAR((c.nextStart - c.end) - shift, c.separation, 1e-4) << c.name;
-    for (const TTrackInfoItem &f : c.block.Items) EXPECT_LT(Seconds(f.Time) + 0.06, Seconds(endMark)) << c.name;
-    for (const TTrackInfoItem &f : c.next.Items) EXPECT_GT(Seconds(f.Time) - 0.06, Seconds(startMark)) << c.name;
+    SCOPED_TRACE(c.name);
+    TTrackInfo info;
+    ASSERT_TRUE(TGpsInfoConverterDatDOD().Load(DatCutText(c.pieces, 46000.75 + 0.3 * kSecond, c.end * kSecond), info));
+    const auto back = TMovingInfo::LoadFromTrackInfo(info, QString(), false);
+    ASSERT_TRUE(back);
+    EXPECT_NEAR((back->EndTime - back->StartTime) / kSecond, c.end, c.tolerance);
+    size_t i = 0;
+    for (const TDatPiece &piece : c.pieces)
+      for (const TTrackInfoItem &fix : piece.Items.Items) {
+        if (fix.Kind != ikGps) continue;
+        ASSERT_LT(i, back->Points.size());
+        EXPECT_NEAR((back->Points[i].Time - back->StartTime) / kSecond, fix.Time / kSecond, c.tolerance) << i;
+        EXPECT_NEAR(back->Points[i++].Lat, fix.Lat, 1e-6);
+      }
+    EXPECT_EQ(i, back->Points.size());
+    EXPECT_NEAR(back->GetTrackLength(), GeoDistance(30, 50, 30, 50 + c.way / 1000), 0.05);
   }
-  // The first and last marks: the fragment's ends unless a fix lies there.
-  EXPECT_NEAR(Seconds(DatFirstStartMark(Fixes({1, 2}), kBase + 0.5 * kSecond)), 0.5, 1e-4);
-  EXPECT_NEAR(Seconds(DatFirstStartMark(Fixes({1, 2}), kBase + 1 * kSecond)), 1 - 1.0 / 15, 1e-4);
-  EXPECT_NEAR(Seconds(DatLastEndMark(Fixes({1, 2}), kBase + 2.5 * kSecond)), 2.5, 1e-4);
-  EXPECT_NEAR(Seconds(DatLastEndMark(Fixes({1, 2}), kBase + 2 * kSecond)), 2 + 1.0 / 15, 1e-4);
-  EXPECT_NEAR(Seconds(DatLastEndMark(TTrackInfo(), kBase + 2 * kSecond)), 2, 1e-4);
 }

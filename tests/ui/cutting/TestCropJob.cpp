@@ -1,6 +1,7 @@
 // The cutting job on real recordings (a generated demo card and a B-frame
 // source), with ffmpeg and ffprobe as oracles.
 #include "CuttingTestSupport.h"
+#include "RecordingTelemetry.h"
 #include "ReportRecorder.h"
 #include "CropRules.h"
 #include "Errors.h"
@@ -54,6 +55,60 @@ QStringList Cues(QString srt)
   return cues;
 }
 
+// Each cue of a cut's SubRip file: its start (seconds), its fix and the
+// metres its trip counter shows.
+struct TCue {
+  double Start = 0, Lat = 0, Lon = 0, Trip = 0;
+};
+
+std::vector<TCue> TripCues(const QString &srtPath)
+{
+  static const QRegularExpression cue(QStringLiteral(
+      "(\\d\\d:\\d\\d:\\d\\d,\\d+) --> .*\\n.*\\n([NS])([0-9.]+)\\s+([EW])([0-9.]+)\\s*\\n.*\\n\\D*(\\d+)"));
+  std::vector<TCue> cues;
+  const QString srt = QString::fromUtf8(kptest::readFileBytes(srtPath)).remove(u'\r');
+  for (const auto &m : cue.globalMatch(srt))
+    cues.push_back({QTime::fromString(m.captured(1), QStringLiteral("HH:mm:ss,zzz")).msecsSinceStartOfDay() / 1000.0,
+                    m.captured(3).toDouble() * (m.captured(2) == u"S" ? -1 : 1),
+                    m.captured(5).toDouble() * (m.captured(4) == u"W" ? -1 : 1), m.captured(6).toDouble()});
+  return cues;
+}
+
+// Whether every fix of a ".dat" lies between its block's two marks.
+bool FixesInsideTheirBlocks(const QString &datPath)
+{
+  for (const QString &block : QString::fromLatin1(kptest::readFileBytes(datPath)).split(QStringLiteral("[B]"))) {
+    std::vector<std::pair<TDateTime, bool>> lines; // time, a mark
+    for (const QString &line : block.split(u'\n'))
+      if (const QStringList f = line.trimmed().split(u'\t'); f[0] == u"[G]" && f.size() > 2)
+        lines.push_back({ParseISODateTime(f[1]), f[2] == u"N0.000000"});
+    if (lines.size() < 2 || !lines.front().second || !lines.back().second) return false;
+    for (size_t i = 1; i + 1 < lines.size(); ++i)
+      if (lines[i].second || !(lines.front().first < lines[i].first && lines[i].first < lines.back().first))
+        return false;
+  }
+  return true;
+}
+
+// The way along the fixes each fragment shows (T1 <= t < T2), and between
+// fragments too when Across.
+double WayShown(const std::vector<TCropItem> &items, bool across)
+{
+  double way = 0;
+  const TMovingPoint *last = nullptr;
+  for (const TCropItem &item : items) {
+    const TDateTime t1 = item.StartTime + double(item.DurationMs * item.P1 / MSecsPerDay);
+    const TDateTime t2 = item.StartTime + double(item.DurationMs * item.P2 / MSecsPerDay);
+    if (!across) last = nullptr;
+    for (const TMovingPoint &p : item.Info->Points) {
+      if (p.NoFix || p.Time < t1 || p.Time >= t2) continue;
+      if (last) way += GeoDistance(last->Lon, last->Lat, p.Lon, p.Lat);
+      last = &p;
+    }
+  }
+  return way;
+}
+
 QByteArray Checksum(const QString &path)
 {
   QFile f(path);
@@ -93,6 +148,22 @@ protected:
   }
 
   QString Out(const QString &name) const { return FOut.filePath(name); }
+
+  // A fragment with its telemetry as the player loads it.
+  TCropItem Played(const QString &movie, long double p1, long double p2, long double speed = 1)
+  {
+    TCropItem item = Item(movie, false, p1, p2, speed, !(speed > 1));
+    item.Info = TRecordingTelemetry().LoadFile(FHost.Catalogue.PreviewFile(movie));
+    EXPECT_TRUE(CropItemHasTrack(item)) << movie.toStdString();
+    return item;
+  }
+
+  // The cut as the list holds it and its telemetry as the player loads it.
+  std::pair<TFileItemSubitem, std::unique_ptr<TMovingInfo>> ReadBack(const QString &movie)
+  {
+    TFileItemSubitem file = FHost.Catalogue.PreviewFile(movie);
+    return {file, TRecordingTelemetry().LoadFile(file)};
+  }
 
   kptest::ScopedSettings FSettings;
   QTemporaryDir FOut;
@@ -156,7 +227,8 @@ TEST_F(CropJob, TwoFragmentsWithEveryTrackAndSideFile)
 
   // ".dat": two blocks, each between zero-position marks, read back as a track.
   const QString dat = QString::fromLatin1(kptest::readFileBytes(Out(QStringLiteral("joined.dat"))));
-  const QStringList blocks = dat.split(QStringLiteral("[B]\r\n"));
+  ASSERT_TRUE(dat.startsWith(QStringLiteral("[C]\r\n"))) << "a cut's track";
+  const QStringList blocks = dat.mid(5).split(QStringLiteral("[B]\r\n"));
   ASSERT_EQ(blocks.size(), 2);
   for (const QString &block : blocks) {
     const QStringList lines = block.trimmed().split(QStringLiteral("\r\n"));
@@ -443,8 +515,6 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
   FItems = {Item(CardMovie(2), true, 0.9L, 1), Item(CardMovie(3), true, 0, 0.2L), Item(CardMovie(4), true, 0.3L, 0.5L),
             Item(CardMovie(4), true, 0.5L, 0.6L)};
   ASSERT_EQ(Run(Out(QStringLiteral("fixes.mov"))), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
-  QFile::remove("/tmp/fixes.dat");
-  QFile::copy(Out(QStringLiteral("fixes.dat")), "/tmp/fixes.dat");
   const auto back = TMovingInfo::LoadFromFile(Out(QStringLiteral("fixes.dat")), false);
   ASSERT_TRUE(back);
 
@@ -458,8 +528,9 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
   for (const TCropItem &item : FItems) {
     const TDateTime t1 = item.StartTime + double(item.DurationMs * item.P1 / MSecsPerDay);
     const TDateTime t2 = item.StartTime + double(item.DurationMs * item.P2 / MSecsPerDay);
+    // A fix at the fragment's end is the next frame's, not the fragment's.
     for (const TMovingPoint &p : item.Info->Points) {
-      if (p.NoFix || p.Time < t1 || p.Time > t2) continue;
+      if (p.NoFix || p.Time < t1 || p.Time >= t2) continue;
       const bool seen = std::any_of(expected.begin(), expected.end(), [&](const TShown &s) {
         return s.Time == p.Time && s.Lon == p.Lon && s.Lat == p.Lat;
       });
@@ -474,10 +545,7 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
   for (size_t i = 0; i < read.size(); ++i) {
     EXPECT_NEAR(read[i].Lon, expected[i].Lon, 1e-6) << i;
     EXPECT_NEAR(read[i].Lat, expected[i].Lat, 1e-6) << i;
-    // The file keeps fixes to the second and the reader needs some room
-    // between them and the marks: a fix on both sides of a cut between two
-    // fragments (the second and third here) costs up to 0.25 s.
-    EXPECT_NEAR(read[i].At, expected[i].At, i < 19 ? 0.1 : 0.35) << i;
+    EXPECT_NEAR(read[i].At, expected[i].At, 0.01) << i;
   }
   // The timeline starts with the first fragment's picture.
   EXPECT_NEAR((back->EndTime - back->StartTime) * SecsPerDay, offset, 0.4);
@@ -551,4 +619,57 @@ TEST_F(CropJob, PiecesThatDoNotTouchKeepTheFirstOnTheCamerasTime)
   }
   EXPECT_GT(matched[0], 20);
   EXPECT_GT(matched[1], 20);
+  EXPECT_NEAR(back->GetTrackLength(), WayShown(FItems, false), 1) << "no way between pieces recorded apart";
+}
+
+// A 4x and a 1/8 cut of the demo card's FILE0007-9 (A at 1:00 and B at
+// 4:00 of FILE0006-9), read back as the list and the player read it: every
+// fix on the frame its subtitle is on and inside its block, the list counts
+// every fix and the way its subtitles count.
+TEST_F(CropJob, SpeedChangedCutsTrackIsWhereItsSubtitlesAre)
+{
+  for (const long double speed : {4.0L, 1.0L / 8}) {
+    SCOPED_TRACE(double(speed));
+    FItems = {Played(CardMovie(7), 0, 1, speed), Played(CardMovie(8), 0, 1, speed), Played(CardMovie(9), 0, 1, speed)};
+    const QString movie = Out(QStringLiteral("speed%1.mov").arg(double(speed)));
+    ASSERT_EQ(Run(movie), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+    const std::vector<TCue> cues = TripCues(ChangeFileExt(movie, QStringLiteral(".srt")));
+    ASSERT_GT(cues.size(), 40u);
+    EXPECT_TRUE(FixesInsideTheirBlocks(ChangeFileExt(movie, QStringLiteral(".dat"))));
+    const auto [file, telemetry] = ReadBack(movie);
+    EXPECT_EQ(file.TrackPoints, int(cues.size()));
+    EXPECT_NEAR(file.TrackLength, cues.back().Trip, 1);
+    size_t placed = 0;
+    for (const TMovingPoint &p : telemetry->Points)
+      for (const TCue &cue : cues)
+        if (std::fabs(cue.Lat - p.Lat) < 1e-6 && std::fabs(cue.Lon - p.Lon) < 1e-6) {
+          ++placed;
+          EXPECT_NEAR((p.Time - file.StartTime) * SecsPerDay, cue.Start, 0.05); // half a source frame
+        }
+    EXPECT_EQ(placed, cues.size());
+  }
+}
+
+// A card like a user's whose trip crosses midnight: a lossless cut of the
+// whole trip reads the way its fixes measure, in the list and the
+// subtitles; a cut from 0:45 to 1:05 (pieces short enough to show the fix
+// before them) counts from 0 at its first fix to the way driven.
+TEST_F(CropJob, CutsOfATripReadTheWayItsFixesMeasure)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  QTemporaryDir card;
+  QString error;
+  const QStringList movies = kptest::MakeMidnightCard(card.path(), ffmpeg, error);
+  ASSERT_EQ(movies.size(), 3) << error.toStdString();
+  for (const bool whole : {true, false}) {
+    FItems = whole ? std::vector{Played(movies[0], 0, 1), Played(movies[1], 0, 1), Played(movies[2], 0, 1)}
+                   : std::vector{Played(movies[0], 45.0L / 60, 1), Played(movies[1], 0, 5.0L / 60)};
+    const QString movie = Out(QStringLiteral("trip%1.mov").arg(whole));
+    ASSERT_EQ(Run(movie), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+    const std::vector<TCue> cues = TripCues(ChangeFileExt(movie, QStringLiteral(".srt")));
+    ASSERT_FALSE(cues.empty());
+    EXPECT_EQ(cues.front().Trip, 0) << whole;
+    EXPECT_NEAR(cues.back().Trip, WayShown(FItems, true), 1) << whole;
+    EXPECT_NEAR(ReadBack(movie).first.TrackLength, WayShown(FItems, true), 1) << whole;
+  }
 }

@@ -5,8 +5,10 @@
 #include "UiTestSupport.h"
 #include "UnitFormCropping.h"
 #include "UnitFormCroppingItem.h"
+#include "UnitGpsConverterGPX.h"
 #include "UnitTranslate.h"
 #include "UnitUtils.h"
+#include "UnitUtilsFiles.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -299,6 +301,58 @@ TEST_F(FormCropping, TypedNameOfExistingFilesAsksBeforeReplacingThem)
 // pieces, and every time the window shows or the subtitles say is on the
 // list's clock; the ".dat" keeps the stored clock its reader takes back. A
 // movie without a track is named before Start, and a typed ".MOV" stays.
+namespace {
+
+// A copy of a card file, with its last-write time.
+bool CopyWithTimes(const QString &from, const QString &to)
+{
+  TDateTime created = 0, modified = 0;
+  return QFile::copy(from, to) && GetFileTimes(from, created, modified) && SetFileTimes(to, 0, modified);
+}
+
+} // namespace
+
+// Movies the list holds whose track is no file beside them: a card's
+// fragment without its .DAT, which the list gives its card's GPS log, added
+// as a row the player never loaded is; and a copied movie the user attached
+// a GPX to in the list, added with "+". Each comes with the track the list
+// gives it, on the list's clock.
+TEST_F(FormCropping, ListedMoviesComeWithTheTrackTheListGivesThem)
+{
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("card/DCIM/100MEDIA"))));
+  ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("card/GPS"))));
+  const QString fragment = dir.filePath(QStringLiteral("card/DCIM/100MEDIA/FILE0002.MOV"));
+  ASSERT_TRUE(CopyWithTimes(CardMovie(2), fragment));
+  ASSERT_TRUE(CopyWithTimes(QStringLiteral(KP_CUTTING_CARD "/GPS/LOG0001.LOG"),
+                            dir.filePath(QStringLiteral("card/GPS/LOG0001.LOG"))));
+  const QString copied = dir.filePath(QStringLiteral("copied.mov")), gpx = dir.filePath(QStringLiteral("drive.gpx"));
+  ASSERT_TRUE(QFile::copy(CardMovie(8), copied)); // written now: its file clock is today's
+  TTrackInfo drive;
+  TMovingInfo::LoadFromFile(ChangeFileExt(CardMovie(8), QStringLiteral(".DAT")), false)->ToTrackInfo(drive);
+  QByteArray gpxText;
+  ASSERT_TRUE(TGpsInfoConverterGPX().ExportToText(drive, gpxText));
+  ASSERT_TRUE(kptest::writeFileBytes(gpx, gpxText));
+
+  TFileManager &list = FHost.Catalogue;
+  ASSERT_TRUE(list.AddFolder(dir.filePath(QStringLiteral("card"))));
+  list.MatchGpsLogs();
+  TFileItem row;
+  ASSERT_TRUE(list.GetGroupByFile(copied, row));
+  ASSERT_TRUE(list.SetGroupTrack(list.IndexOfFile(copied), gpx));
+  const TFileItemSubitem listedFragment = list.GetGroup(list.IndexOfFile(fragment)).Files.at(0);
+  const TFileItemSubitem listedCopy = list.GetGroup(list.IndexOfFile(copied)).Files.at(0);
+  ASSERT_TRUE(listedFragment.HasTrack && listedCopy.HasTrack);
+
+  FForm.AddFile(fragment, nullptr, 0, 1, listedFragment.StartTime);
+  FHost.Chosen = {copied};
+  Child<QAction>(&FForm, "N_FileList_Add")->trigger();
+  ASSERT_EQ(FForm.RowCount(), 2);
+  EXPECT_FALSE(Child<QLabel>(&FForm, "LabelNoTrack")->isVisible());
+  EXPECT_NEAR((FForm.Items()[1].StartTime - listedCopy.StartTime) * SecsPerDay, 0, 0.001) << "on the list's clock";
+  for (const TCropItem &item : FForm.Items()) EXPECT_TRUE(CropItemHasTrack(item)) << item.FileName.toStdString();
+}
+
 TEST_F(FormCropping, HandAddedMovieTakesItsTrackOnTheListsClock)
 {
   KP_REQUIRE_TOOL(ffprobe, "ffprobe");

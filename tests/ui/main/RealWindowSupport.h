@@ -118,7 +118,12 @@ private:
     Icons << box->icon();
     Details << box->detailedText();
     Heights << box->frameGeometry().height();
-    box->done(Press);
+    // Clicked as the user clicks it where the box offers it: a question
+    // answers by its clicked button, not by its result code.
+    if (QAbstractButton *button = box->button(Press))
+      button->click();
+    else
+      box->done(Press);
   }
 
   QString FPath;

@@ -28,7 +28,7 @@ public:
   void StopPlayback() override {}
   void HideMain() override {}
   void ShowMain() override {}
-  void AddFiles(const QStringList &) override {}
+  void AddCut(const QString &) override {}
   QStringList ChooseVideoFiles() override { return {}; }
   TCropTrack FindTrack(const QString &) override { return {}; }
 };
