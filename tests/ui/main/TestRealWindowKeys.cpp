@@ -6,6 +6,8 @@
 
 #include "RealWindowSupport.h"
 
+#include "PageScript.h"
+
 #include "FileListCommands.h"
 #include "MapBrowser.h"
 #include "MapWebPage.h"
@@ -50,6 +52,7 @@ void WindowRightClick(QWidget *widget, QPoint at)
 }
 
 using kptest::Key;
+using kptest::RunScript;
 
 // A point of the panel where no child widget lies.
 QPoint Background(QWidget *panel)
@@ -87,18 +90,6 @@ QWidget *OpenProperties(RealWindow &t)
   for (QWidget *top : QApplication::topLevelWidgets())
     if (qobject_cast<TFormFileProperty *>(top) && top->isVisible()) return top;
   return nullptr;
-}
-
-QString RunScript(QWebEnginePage *page, const QString &script)
-{
-  QString result;
-  bool done = false;
-  page->runJavaScript(script, [&](const QVariant &v) {
-    result = v.toString();
-    done = true;
-  });
-  kptest::waitUntil([&] { return done; }, 5000);
-  return result;
 }
 
 } // namespace

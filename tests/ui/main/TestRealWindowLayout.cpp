@@ -5,6 +5,8 @@
 
 #include "RealWindowSupport.h"
 
+#include "PageScript.h"
+
 #include "UnitFormFullScreen.h"
 #include "UnitReg.h"
 #include "UnitRegSettings.h"
@@ -26,6 +28,7 @@ using kptest::RealWindow;
 namespace {
 
 using kptest::Key;
+using kptest::RunScript;
 
 // The part of Widget its ancestors up to the window let show.
 QRect Shown(const QWidget *widget)
@@ -63,18 +66,6 @@ int Contrast(const QImage &image)
       most = std::max(most, grey);
     }
   return most - least;
-}
-
-QString RunScript(QWebEnginePage *page, const QString &script)
-{
-  QString result;
-  bool done = false;
-  page->runJavaScript(script, [&](const QVariant &v) {
-    result = v.toString();
-    done = true;
-  });
-  kptest::waitUntil([&] { return done; }, 5000);
-  return result;
 }
 
 } // namespace
