@@ -304,8 +304,10 @@ TEST_F(GstPlaybackTest, RateVolumeAndTheirRefusals)
 TEST_F(GstPlaybackTest, NonMediaFilesGiveTheSplitterFailure)
 {
   QTemporaryDir dir;
-  const std::pair<const char *, QByteArray> files[] = {{"card.MOV", QByteArray("PK\x03\x04", 4)},
-                                                       {"manual.mov", QByteArray("%PDF-1.4\n")}};
+  QByteArray noise(4000, '\0');
+  for (qsizetype i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + i / 13 * 104729) % 251);
+  const std::pair<const char *, QByteArray> files[] = {
+      {"card.MOV", QByteArray("PK\x03\x04", 4)}, {"manual.mov", QByteArray("%PDF-1.4\n")}, {"noise.MOV", noise}};
   QStringList paths = {kptest::nonMediaFile()};
   for (const auto &[name, head] : files) {
     paths << dir.filePath(QString::fromLatin1(name));
@@ -313,9 +315,17 @@ TEST_F(GstPlaybackTest, NonMediaFilesGiveTheSplitterFailure)
   }
   for (const QString &path : paths) {
     HRESULT hr = S_OK;
+    kptest::TLogCapture log("kp.playback");
     EXPECT_TRUE(open(path, &hr).empty()) << path.toStdString();
     EXPECT_EQ(hr, VFW_E_UNSUPPORTED_STREAM) << path.toStdString();
     EXPECT_EQ(graph->GetState(), psStopped);
+    // One line a failed open, with the file and the first reason (the
+    // stopped data flow and the bins' re-posts that follow it are echoes).
+    const QStringList lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(path)) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(GetErrorString(hr))) << lines[0].toStdString();
+    EXPECT_FALSE(GetErrorString(hr).contains(QStringLiteral("Internal data stream error"))) << lines[0].toStdString();
   }
   EXPECT_FALSE(GetErrorString(VFW_E_UNSUPPORTED_STREAM).isEmpty());
   EXPECT_NO_THROW(graph->Play());
