@@ -311,8 +311,8 @@ void TFormMain::SaveSnapshot(bool window)
       SnapshotFileName(window ? QStringLiteral("Window") : QStringLiteral("Frame"),
                        Model->PositionToDateTime(State.LastPosition), Model->PositionToMs(State.LastPosition));
   int filter = 0;
-  const QString path =
-      FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
+  const QString path = FHost->ChooseSaveFile(proposed, {Translate(u"Filter_Jpeg") + QStringLiteral(" (*.jpg *.jpeg)")},
+                                             filter, QStringLiteral("jpg"));
   QString error;
   if (!path.isEmpty() && !SaveJpeg(picture, path, error)) FHost->ShowFailure(FileFailureMessage(path, error));
 }
