@@ -9,7 +9,6 @@
 #include "UnitProgram.h"
 #include "UnitTranslate.h"
 
-#include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
 #include <QComboBox>
@@ -39,31 +38,27 @@ QString QtText(QLocale::Language language, const char *context, const char *text
   return translator.translate(context, text);
 }
 
-struct TShownTexts {
-  QStringList Texts; // of the widgets asked for, in order
-  bool Seen = false;
-};
-
-// Runs Command, which opens a modal dialog of type T, reads Read from it
-// and closes it with Close.
+// Runs Command, which opens a modal dialog of type T, and reads it with Read
+// before closing it (a question answered No); empty when none opened.
 template <class T>
-TShownTexts TextsOfModal(const std::function<void()> &command, const std::function<QStringList(T &)> &read,
-                         const std::function<void(T &)> &close)
+QStringList ReadModal(const std::function<void()> &command, const std::function<QStringList(T &)> &read)
 {
-  TShownTexts shown;
+  QStringList texts;
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
-      poll.stop();
-      shown.Texts = read(*dialog);
-      shown.Seen = true;
-      close(*dialog);
-    }
+    auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    poll.stop();
+    texts = read(*dialog);
+    if (auto *box = qobject_cast<QMessageBox *>(dialog); box && box->button(QMessageBox::No))
+      box->button(QMessageBox::No)->click();
+    else
+      dialog->reject();
   });
   poll.start();
   command();
-  return shown;
+  return texts;
 }
 
 QString TextOf(QWidget &parent, const char *name)
@@ -98,31 +93,27 @@ TEST(LanguageTexts, QtsDialogsAndTheProgramsTextsFollowTheLanguage)
     ASSERT_TRUE(c.Language == QLocale::English || lookIn != QStringLiteral("Look in:"));
 
     // File > Open: Qt's own words and the program's filter.
-    const TShownTexts open = TextsOfModal<QFileDialog>(
+    const QStringList open = ReadModal<QFileDialog>(
         [&] { w->Item("N_File_Open")->trigger(); },
         [](QFileDialog &d) {
           auto *box = d.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
-          QAbstractButton *button = box ? box->button(QDialogButtonBox::Cancel) : nullptr;
+          QPushButton *button = box ? box->button(QDialogButtonBox::Cancel) : nullptr;
           return QStringList{TextOf(d, "lookInLabel"), TextOf(d, "fileNameLabel"),
                              button ? button->text() : QStringLiteral("<no Cancel>"), TextOf(d, "fileTypeCombo")};
-        },
-        [](QFileDialog &d) { d.reject(); });
-    ASSERT_TRUE(open.Seen);
-    EXPECT_EQ(open.Texts, QStringList({lookIn, QtText(c.Language, "QFileDialog", "File &name:"), cancel,
-                                       Translate(u"Filter_Video") + QStringLiteral(" (*.mov *.MOV *.mp4 *.MP4)")}));
+        });
+    EXPECT_EQ(open, QStringList({lookIn, QtText(c.Language, "QFileDialog", "File &name:"), cancel,
+                                 Translate(u"Filter_Video") + QStringLiteral(" (*.mov *.MOV *.mp4 *.MP4)")}));
 
     // The question of File > Reset settings, answered No.
-    const TShownTexts question =
-        TextsOfModal<QMessageBox>([&] { w->Item("N_Settings_Clear")->trigger(); },
-                                  [](QMessageBox &box) {
-                                    QStringList texts;
-                                    for (QMessageBox::StandardButton b : {QMessageBox::Yes, QMessageBox::No})
-                                      texts << (box.button(b) ? box.button(b)->text() : QStringLiteral("<none>"));
-                                    return texts;
-                                  },
-                                  [](QMessageBox &box) { box.button(QMessageBox::No)->click(); });
-    ASSERT_TRUE(question.Seen);
-    EXPECT_EQ(question.Texts,
+    const QStringList question =
+        ReadModal<QMessageBox>([&] { w->Item("N_Settings_Clear")->trigger(); },
+                               [](QMessageBox &box) {
+                                 const auto text = [&box](QMessageBox::StandardButton b) {
+                                   return box.button(b) ? box.button(b)->text() : QStringLiteral("<none>");
+                                 };
+                                 return QStringList{text(QMessageBox::Yes), text(QMessageBox::No)};
+                               });
+    EXPECT_EQ(question,
               QStringList({QtText(c.Language, "QPlatformTheme", "&Yes"), QtText(c.Language, "QPlatformTheme", "&No")}));
 
     // The cutting window's list: every caption fits its column.
