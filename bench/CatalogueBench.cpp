@@ -3,9 +3,8 @@
 // warm cache, and its steps one by one: folder walk, preview, log matching
 // and automatic grouping.
 //
-// Run: kp_catalogue_bench [card folder] [file count]
-// The card is generated once into the folder (default: beside the program)
-// and reused.
+// Run by hand: kp_catalogue_bench --help.
+#include "BenchCommandLine.h"
 #include "CatalogueFixtures.h"
 #include "FileManagerTestAccess.h"
 #include "UnitFileManager.h"
@@ -23,6 +22,13 @@ using namespace kp;
 using namespace kpcat;
 
 namespace {
+
+const char *const kUsage = "usage: kp_catalogue_bench [WORK_FOLDER [FILE_COUNT]]\n"
+                           "Times the catalogue on a generated card of FILE_COUNT one-minute fragments (default 2000,\n"
+                           "at least 10): the search thread's whole pass, then walk, preview, log matching and\n"
+                           "grouping. The card is written in WORK_FOLDER (default: a new temporary folder), which\n"
+                           "must be missing or empty, and removed at the end. Exits 0 within the targets, 1 when\n"
+                           "the card cannot be written, 2 on a usage mistake or over a target.\n";
 
 using TClock = std::chrono::steady_clock;
 
@@ -82,10 +88,21 @@ double FullPass(const QString &root, int &rows)
 
 int main(int argc, char **argv)
 {
+  const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 2);
+  if (line.Exit >= 0) return line.Exit;
+  const long long fileCount = kpbench::CountArgument(line.Names.value(1), 2000, 10);
+  if (fileCount < 0 || fileCount > 1000000) {
+    std::fprintf(stderr, "FILE_COUNT must be a whole number from 10\n%s", kUsage);
+    return 2;
+  }
+  const int count = int(fileCount);
   QCoreApplication app(argc, argv);
-  const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                : QCoreApplication::applicationDirPath() + QStringLiteral("/catalogue-bench-card");
-  const int count = argc > 2 ? std::max(10, atoi(argv[2])) : 2000;
+  const kpbench::TWorkFolder folder(QStringLiteral("kp_catalogue_bench"), line.Names.value(0));
+  if (!folder.Ok()) {
+    std::fprintf(stderr, "%s\n", qPrintable(folder.Error()));
+    return 2;
+  }
+  const QString root = folder.Path() + QStringLiteral("/card");
   std::printf("catalogue bench: %d fragments in %s\n", count, qPrintable(root));
   TClock::time_point start = TClock::now();
   if (!MakeCard(root, count)) {

@@ -1,14 +1,13 @@
 // Copying a trip with the copy window's engine against `cp -p` and a sync
 // of the target's file system: the engine syncs every file before it takes
 // its name, cp leaves that to the sync. Checks that the copies keep the
-// sources' times and read-only marks. Run by hand:
-//   kp_copy_bench [work folder] [file count] [megabytes a file]
-// (defaults: a temporary folder, 90 videos of 2.8 MB, each with a track).
+// sources' times and read-only marks. Run by hand (kp_copy_bench --help).
 
 #include "UnitFileManager.h"
 #include "UnitFormCopyThread.h"
 #include "UnitUtils.h"
 
+#include "BenchCommandLine.h"
 #include "BenchFigures.h"
 
 #include <QCoreApplication>
@@ -17,7 +16,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
@@ -30,6 +28,14 @@ using kpbench::Run;
 using kpbench::Seconds;
 
 namespace {
+
+const char *const kUsage =
+    "usage: kp_copy_bench [WORK_FOLDER [FILE_COUNT [MEGABYTES_A_FILE]]]\n"
+    "Copies a trip of FILE_COUNT videos (default 90) of MEGABYTES_A_FILE (default 2.8), each with a\n"
+    "track, with the copy window's engine and with cp -p and a sync, five times each, and\n"
+    "compares the times. WORK_FOLDER (default: a new temporary folder) must be missing or\n"
+    "empty; everything written there is removed at the end. Exits 0 within the limit,\n"
+    "1 when the sources cannot be written, 2 on a usage mistake, 3 over the limit.\n";
 
 // Videos of Size bytes with a small track each; every fifth video locked,
 // all with last-write times of a day in 2024.
@@ -77,10 +83,10 @@ void CopyWithCp(const QStringList &files, const QString &folder, std::vector<dou
   QDir().mkpath(folder);
   QElapsedTimer clock;
   clock.start();
-  Run(QStringLiteral("cp"), QStringList{QStringLiteral("-p")} + files + QStringList{folder});
+  Run(QStringLiteral("cp"), QStringList{QStringLiteral("-p"), QStringLiteral("--")} + files + QStringList{folder});
   cp.push_back(Seconds(clock));
   clock.restart();
-  Run(QStringLiteral("sync"), {QStringLiteral("-f"), folder});
+  Run(QStringLiteral("sync"), {QStringLiteral("-f"), QStringLiteral("--"), folder});
   sync.push_back(Seconds(clock));
 }
 
@@ -104,22 +110,33 @@ int Mismatches(const QStringList &sources, const QString &target)
 
 int main(int argc, char **argv)
 {
+  const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 3);
+  if (line.Exit >= 0) return line.Exit;
+  const long long count = kpbench::CountArgument(line.Names.value(1), 90, 1);
+  bool sizeOk = true;
+  const double megabytes = line.Names.value(2).isEmpty() ? 2.8 : line.Names.value(2).toDouble(&sizeOk);
+  if (count < 0 || !sizeOk || !(megabytes >= 0.001 && megabytes <= 4000)) {
+    std::fprintf(stderr, "FILE_COUNT must be a whole number from 1, MEGABYTES_A_FILE from 0.001 to 4000\n%s", kUsage);
+    return 2;
+  }
   QCoreApplication app(argc, argv);
-  const QStringList args = app.arguments();
-  QTemporaryDir temporary;
-  const QString work = args.size() > 1 ? args[1] : temporary.path();
-  const int count = args.size() > 2 ? args[2].toInt() : 90;
-  const qint64 size = qint64((args.size() > 3 ? args[3].toDouble() : 2.8) * 1e6) / 4 * 4;
+  const kpbench::TWorkFolder folder(QStringLiteral("kp_copy_bench"), line.Names.value(0));
+  if (!folder.Ok()) {
+    std::fprintf(stderr, "%s\n", qPrintable(folder.Error()));
+    return 2;
+  }
+  const QString work = folder.Path();
+  const qint64 size = qint64(megabytes * 1e6) / 4 * 4;
   const QString sources = work + QStringLiteral("/sources");
   QDir().mkpath(sources);
-  const TFileItem trip = MakeTrip(sources, count, size);
+  const TFileItem trip = MakeTrip(sources, int(count), size);
   if (trip.Files.empty()) {
     std::printf("cannot write the sources in %s\n", qPrintable(sources));
     return 1;
   }
   QStringList files;
   for (const TFileItemSubitem &f : trip.Files) files << f.FileName << f.TrackFileName;
-  std::printf("%d videos of %.1f MB with their tracks (%.0f MB) in %s\n", count, double(size) / 1e6,
+  std::printf("%lld videos of %.1f MB with their tracks (%.0f MB) in %s\n", count, double(size) / 1e6,
               double(size + 40000) * count / 1e6, qPrintable(work));
 
   std::vector<double> engine, cp, sync;
@@ -143,5 +160,5 @@ int main(int argc, char **argv)
   std::printf("copies with another time or lock than their source: %d\n", bad);
   std::printf("%s\n", Median(engine) <= limit && bad == 0 ? "within the limit" : "OVER THE LIMIT");
   for (const QString &f : files) SetFileLocked(f, false);
-  return Median(engine) <= limit && bad == 0 ? 0 : 2;
+  return Median(engine) <= limit && bad == 0 ? 0 : 3;
 }

@@ -113,6 +113,8 @@ int main(int argc, char **argv)
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
+  // Initialize answers --help itself; a word it did not take is a mistake.
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

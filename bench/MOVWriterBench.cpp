@@ -5,14 +5,14 @@
 //   ffmpeg -c copy, with the moov sizes of source and copy.
 // Prints the times, throughputs and the ratio of our time to ffmpeg's.
 //
-// Usage: kp_movwriter_bench SRC1 SRC2 SRC3 [OUTDIR]
-//        kp_movwriter_bench --dashcam SRC [OUTDIR]
-// The sources come from bench/make_writer_bench_sources.sh (not made here:
-// about a gigabyte). Run on an otherwise quiet disk; the page cache is warm
-// for every contender (each reads the sources once before timing).
+// Run by hand: kp_movwriter_bench --help. The sources come from
+// bench/make_writer_bench_sources.sh (not made here: about a gigabyte). Run
+// on an otherwise quiet disk; the page cache is warm for every contender
+// (each reads the sources once before timing).
 
 #include "UnitMOVWriter.h"
 
+#include "BenchCommandLine.h"
 #include "BenchFigures.h"
 
 #include <QDir>
@@ -31,6 +31,23 @@ using kpbench::Run;
 using kpbench::Seconds;
 
 namespace {
+
+const char *const kUsage =
+    "usage: kp_movwriter_bench SRC1 SRC2 SRC3 [WORK_FOLDER]\n"
+    "       kp_movwriter_bench --dashcam SRC [WORK_FOLDER]\n"
+    "Joins three big recordings with the movie writer, against cp and ffmpeg's concat demuxer;\n"
+    "or copies one dash-camera recording, against ffmpeg -c copy (sources from\n"
+    "bench/make_writer_bench_sources.sh). The copies are written in WORK_FOLDER (default: a new\n"
+    "temporary folder), which must be missing or empty, and removed at the end. Exits 0 when\n"
+    "every contender ran, 1 when one failed, 2 on a usage mistake.\n";
+
+// A line of ffmpeg's concat list naming Path, quoted as the list reads it.
+QByteArray ConcatLine(const QString &path)
+{
+  QByteArray quoted = path.toUtf8();
+  quoted.replace("'", "'\\''");
+  return "file '" + quoted + "'\n";
+}
 
 void Report(const char *what, double seconds, int64_t bytes)
 {
@@ -88,7 +105,8 @@ int Dashcam(const QString &source, const QString &outDir)
     Run(QStringLiteral("sync"), {});
     QElapsedTimer t;
     t.start();
-    const QStringList args = {"-nostdin", "-v", "error", "-y", "-i", source, "-map", "0", "-c", "copy", ffOut};
+    const QStringList args = {"-nostdin", "-v", "error", "-y",   "-i", "file:" + source,
+                              "-map",     "0",  "-c",    "copy", ffOut};
     if (!Run(QStringLiteral("ffmpeg"), args)) return 1;
     Run(QStringLiteral("sync"), {});
     ff = std::min(ff, Seconds(t));
@@ -108,21 +126,32 @@ int Dashcam(const QString &source, const QString &outDir)
 
 int main(int argc, char **argv)
 {
-  if (argc >= 3 && qstrcmp(argv[1], "--dashcam") == 0) {
-    const QString source = QString::fromLocal8Bit(argv[2]);
-    return Dashcam(source, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QFileInfo(source).absolutePath());
-  }
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: %s SRC1 SRC2 SRC3 [OUTDIR]\n       %s --dashcam SRC [OUTDIR]\n", argv[0], argv[0]);
+  const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 4, {QStringLiteral("--dashcam")});
+  if (line.Exit >= 0) return line.Exit;
+  const bool dashcam = line.Options.contains(QStringLiteral("--dashcam"));
+  const qsizetype sourceCount = dashcam ? 1 : 3;
+  if (line.Names.size() < sourceCount || line.Names.size() > sourceCount + 1) {
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
   QStringList sources;
   int64_t bytes = 0;
-  for (int i = 1; i <= 3; ++i) {
-    sources << QString::fromLocal8Bit(argv[i]);
+  for (qsizetype i = 0; i < sourceCount; ++i) {
+    // Absolute: a name that starts with "-" is never read as an option.
+    sources << QFileInfo(line.Names[i]).absoluteFilePath();
+    if (!QFileInfo(sources.back()).isFile()) {
+      std::fprintf(stderr, "no such file: %s\n", qPrintable(sources.back()));
+      return 2;
+    }
     bytes += QFileInfo(sources.back()).size();
   }
-  const QString outDir = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QFileInfo(sources[0]).absolutePath();
+  const kpbench::TWorkFolder folder(QStringLiteral("kp_movwriter_bench"), line.Names.value(sourceCount));
+  if (!folder.Ok()) {
+    std::fprintf(stderr, "%s\n", qPrintable(folder.Error()));
+    return 2;
+  }
+  if (dashcam) return Dashcam(sources[0], folder.Path());
+  const QString outDir = folder.Path();
   const QString ours = outDir + QStringLiteral("/joined_kp.mov");
   const QString ffOut = outDir + QStringLiteral("/joined_ffmpeg.mov");
   const QString cpDir = outDir + QStringLiteral("/cp");
@@ -156,7 +185,8 @@ int main(int argc, char **argv)
 
   Run(QStringLiteral("sync"), {});
   t.restart();
-  Run(QStringLiteral("cp"), QStringList{QStringLiteral("--reflink=never")} + sources + QStringList{cpDir});
+  Run(QStringLiteral("cp"),
+      QStringList{QStringLiteral("--reflink=never"), QStringLiteral("--")} + sources + QStringList{cpDir});
   Run(QStringLiteral("sync"), {});
   const double cp = Seconds(t);
   Report("cp --reflink=never + sync", cp, bytes);
@@ -164,7 +194,7 @@ int main(int argc, char **argv)
   const QString list = outDir + QStringLiteral("/concat.txt");
   QFile l(list);
   if (l.open(QIODevice::WriteOnly)) {
-    for (const QString &s : sources) l.write("file '" + QFileInfo(s).absoluteFilePath().toUtf8() + "'\n");
+    for (const QString &s : sources) l.write(ConcatLine(s));
     l.close();
   }
   Run(QStringLiteral("sync"), {});

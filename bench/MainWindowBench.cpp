@@ -38,8 +38,9 @@
 //    closing the window to the process's exit (targets: 1.3x and 1.2x mpv,
 //    0.1 of a core for the demo clip, 350 MB, 0 dropped, 8 ms, 1 s).
 //
-// Usage: xvfb-run -a -s "-screen 0 1920x1080x24" kp_mainwindow_bench [work folder [side-by-side]]
+// Run by hand: kp_mainwindow_bench --help.
 
+#include "BenchCommandLine.h"
 #include "DSPack.h"
 #include "DateTime.h"
 #include "FileListModel.h"
@@ -591,6 +592,14 @@ bool PlayingFigures(const QString &card)
   return surface.Ok;
 }
 
+const char *const kUsage =
+    "usage: xvfb-run -a -s \"-screen 0 1920x1080x24\" kp_mainwindow_bench [WORK_FOLDER [side-by-side]]\n"
+    "Times the main window on a generated demo card under an X server: start-up, playing with\n"
+    "every view on against the surface path alone, then side by side with mpv (only that with\n"
+    "side-by-side). The card and the clips are written in WORK_FOLDER (default: a new temporary\n"
+    "folder), which must be missing or empty, and removed at the end. Exits 0 within the\n"
+    "targets, 1 when not or when no X server or card is there, 2 on a usage mistake.\n";
+
 QString MakeCard(const QString &folder)
 {
   const QString card = folder + QStringLiteral("/kestril-bench-card");
@@ -609,6 +618,12 @@ int main(int argc, char **argv)
                               std::atoi(argv[4]));
   if (argc > 3 && QByteArray(argv[1]) == "--startup-child")
     return StartupChild(argc, argv, std::atof(argv[2]), QByteArray(argv[3]) == "web-engine-first");
+  const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 2);
+  if (line.Exit >= 0) return line.Exit;
+  if (line.Names.size() > 1 && line.Names[1] != QLatin1String("side-by-side")) {
+    std::fprintf(stderr, "unknown word %s\n%s", qPrintable(line.Names[1]), kUsage);
+    return 2;
+  }
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QTemporaryDir home;
@@ -619,18 +634,23 @@ int main(int argc, char **argv)
   QApplication::setApplicationName(QStringLiteral("KESTRIL PLAYER"));
   SetLocalTimeOffset(SystemLocalTimeOffset());
   SetFormatSettings(SystemFormatSettings());
+  const kpbench::TWorkFolder folder(QStringLiteral("kp_mainwindow_bench"), line.Names.value(0));
+  if (!folder.Ok()) {
+    std::fprintf(stderr, "%s\n", qPrintable(folder.Error()));
+    return 2;
+  }
   if (qEnvironmentVariableIsEmpty("DISPLAY")) {
     std::fprintf(stderr, "needs an X server: run under xvfb-run\n");
     return 1;
   }
-  const QString card = MakeCard(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath());
+  const QString card = MakeCard(folder.Path());
   if (card.isEmpty()) {
     std::fprintf(stderr, "cannot make the demo card\n");
     return 1;
   }
   std::printf("card %s; the machine is shared, so CPU figures are noisy\n", qPrintable(card));
   // "side-by-side" as the second argument: only the comparison with mpv.
-  const bool sideOnly = argc > 2 && QByteArray(argv[2]) == "side-by-side";
+  const bool sideOnly = line.Names.size() > 1;
   const bool started = sideOnly || StartupFigures(card);
   const bool played = sideOnly || PlayingFigures(card);
   const bool side = kpbench::SideBySideFigures(card, QFileInfo(card).absolutePath()) && kpbench::DemoClipFigures(card);

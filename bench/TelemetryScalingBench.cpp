@@ -4,6 +4,7 @@
 // carry no usable time. Each at 10k, 20k, 40k and 80k fixes or blocks; the
 // time per fix or block must stay flat.
 
+#include "BenchCommandLine.h"
 #include "UnitGpsConverterDatDOD.h"
 #include "UnitGpsConverterDatSamoon.h"
 #include "UnitMovingInfo.h"
@@ -62,10 +63,16 @@ QByteArray UndatedSamoonFile(int n)
   return text;
 }
 
+const char *const kUsage = "usage: kp_telemetry_scaling_bench\n"
+                           "Times route joining, block re-timing and undated Samoon sentences at 10k to 80k fixes and\n"
+                           "prints the time per fix; it writes no file.\n";
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+  const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 0);
+  if (line.Exit >= 0) return line.Exit;
   SetGpsFormatsWriter([](const QString &) {});
   printf("%8s %18s %18s %18s\n", "n", "route us/fix", "blocks us/block", "samoon us/line");
   for (int n : {10000, 20000, 40000, 80000}) {

@@ -1,10 +1,15 @@
 // Language tables: parsing, start-up choice of the language and lookups.
 #include "UnitTranslate.h"
 
+#include "FoundationLog.h"
 #include "UnitRegSettings.h"
 #include "UnitUtils.h"
 #include "UnitUtilsFiles.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTranslator>
 #include <atomic>
 
 namespace kp {
@@ -164,6 +169,33 @@ int CurLang()
 void SetCurLang(int index)
 {
   if (index >= 0 && size_t(index) < g_langs.size()) g_curLang = index;
+}
+
+bool ApplyToolkitLanguage()
+{
+  // Parented to the application, so it never outlives it.
+  static QPointer<QTranslator> installed;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+  }
+  const int cur = g_curLang;
+  const int id = cur >= 0 && size_t(cur) < g_langs.size() ? g_langs[size_t(cur)].SystemID : LangIdEnglish;
+  QLocale::Language language = QLocale::English;
+  if (id == LangIdRussian) language = QLocale::Russian;
+  if (id == LangIdUkrainian) language = QLocale::Ukrainian;
+  if (language == QLocale::English || !QCoreApplication::instance()) return true;
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  auto *translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+    qCWarning(lcKpFoundation).noquote() << "no translation of Qt's own texts for" << QLocale::languageToString(language)
+                                        << "in" << folder;
+    delete translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(translator);
+  installed = translator;
+  return true;
 }
 
 QString Translate(QStringView key)

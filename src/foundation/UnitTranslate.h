@@ -80,6 +80,13 @@ int CurLang();
 // Out-of-range indexes are ignored.
 void SetCurLang(int index);
 
+// Qt's own texts (standard buttons, the file dialog) follow the active
+// language: Qt's translation for it, from where Qt keeps its translations,
+// is installed in the application, and removed for English. Main thread,
+// once the application object exists; calling again replaces it. False (and
+// a log line) when the language has no such translation installed.
+bool ApplyToolkitLanguage();
+
 // Text of Key in the active language, else in English, else Key itself.
 QString Translate(QStringView key);
 // The same text encoded in CodePage: 0 (the platform's own, UTF-8 here) and

@@ -54,13 +54,15 @@ QString messageSource(GstMessage *message)
 
 // A warning or error of the bus with the element it came from, the file it
 // was reading and the debug text, which names the element's own reason.
-void logBusMessage(GstMessage *message, const QString &fileName, const GError *error, const gchar *debug)
+QString busMessageLine(GstMessage *message, const QString &fileName, const GError *error, const gchar *debug)
 {
   QString where = messageSource(message);
   if (!fileName.isEmpty()) where += QStringLiteral(" in ") + fileName;
-  qCWarning(lcKpPlayback).noquote() << (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR ? "error" : "warning") << "from"
-                                    << where << "-" << (error ? error->message : "")
-                                    << (debug ? QStringLiteral("(%1)").arg(QString::fromUtf8(debug)) : QString());
+  QString line = QLatin1String(GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR ? "error" : "warning") +
+                 QStringLiteral(" from ") + where + QStringLiteral(" - ") +
+                 QString::fromUtf8(error ? error->message : "");
+  if (debug) line += QStringLiteral(" (%1)").arg(QString::fromUtf8(debug));
+  return line;
 }
 
 // Whether a missing element would have decoded a stream of pictures, sound
@@ -158,7 +160,7 @@ void TGstMediaGraph::HandleMessage(GstMessage *message)
     GError *error = nullptr;
     gchar *debug = nullptr;
     gst_message_parse_warning(message, &error, &debug);
-    logBusMessage(message, FFileName, error, debug);
+    Log(busMessageLine(message, FFileName, error, debug), false);
     if (error) g_error_free(error);
     g_free(debug);
     break;
@@ -185,16 +187,41 @@ void TGstMediaGraph::TakeError(GstMessage *message)
   GError *error = nullptr;
   gchar *debug = nullptr;
   gst_message_parse_error(message, &error, &debug);
-  FLastError = error ? QString::fromUtf8(error->message) : QStringLiteral("Playback error");
-  const QString logged = messageSource(message) + QLatin1Char('\n') + FLastError;
-  if (logged != FLoggedError) logBusMessage(message, FFileName, error, debug);
-  FLoggedError = logged;
-  // Later errors of the same failure only echo the first (a stopped data
-  // flow): what made it stays known.
+  // The first error since the file was opened says why it failed; the bins'
+  // re-posts of it and the data flow it stopped only echo it, so the reason
+  // kept and logged stays the first.
+  if (!FErrorTaken) {
+    FErrorTaken = true;
+    FLastError = error ? QString::fromUtf8(error->message) : QStringLiteral("Playback error");
+    Log(busMessageLine(message, FFileName, error, debug), true);
+  }
   FLastErrorUnsupported = FLastErrorUnsupported || (error && NoReaderError(error));
   if (error) g_error_free(error);
   g_free(debug);
   SetErrorString(E_FAIL, FLastError);
+}
+
+// While a file opens its lines wait: a failed open is told in one line.
+void TGstMediaGraph::Log(const QString &line, bool error)
+{
+  if (FOpening)
+    FHeldLines.push_back({line, error});
+  else
+    qCWarning(lcKpPlayback).noquote() << line;
+}
+
+// A failed open leaves the line of its first error, or of its first warning
+// when nothing failed outright; an open that went through leaves them all.
+void TGstMediaGraph::EndOpen(bool opened)
+{
+  FOpening = false;
+  std::vector<THeldLine> held;
+  held.swap(FHeldLines);
+  if (!opened && !held.empty()) {
+    const auto first = std::find_if(held.begin(), held.end(), [](const THeldLine &l) { return l.Error; });
+    held = {first != held.end() ? *first : held.front()};
+  }
+  for (const THeldLine &l : held) qCWarning(lcKpPlayback).noquote() << l.Text;
 }
 
 void TGstMediaGraph::PostEvent(int32_t code, intptr_t p1, intptr_t p2)
@@ -359,7 +386,15 @@ HRESULT TGstMediaGraph::AddSourceFilter(const QString &fileName, const QString &
   FLastError.clear();
   FLastErrorUnsupported = false;
   FFileName = fileName;
-  FLoggedError.clear();
+  FErrorTaken = false;
+  FOpening = true;
+  const HRESULT hr = OpenSource(fileName, filterName, filter);
+  EndOpen(SUCCEEDED(hr));
+  return hr;
+}
+
+HRESULT TGstMediaGraph::OpenSource(const QString &fileName, const QString &filterName, IBaseFilterPtr &filter)
+{
   const QFileInfo info(fileName);
   if (!info.isFile()) return Failure(VFW_E_NOT_FOUND_FILE, Translate(u"Mes_CannotOpen_NotFound"));
   gchar *uri = gst_filename_to_uri(info.absoluteFilePath().toUtf8().constData(), nullptr);

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <atomic>
 #include <deque>
+#include <vector>
 #include <gst/gst.h>
 
 namespace kp {
@@ -193,6 +194,9 @@ private:
   void DrainBus();
   void HandleMessage(GstMessage *message);
   void TakeError(GstMessage *message);
+  void Log(const QString &line, bool error);
+  void EndOpen(bool opened);
+  HRESULT OpenSource(const QString &fileName, const QString &filterName, IBaseFilterPtr &filter);
   bool JudgeCopiedError(GstMessage *&copied);
   void PostEvent(int32_t code, intptr_t p1 = 0, intptr_t p2 = 0);
   HRESULT Failure(HRESULT hr, const QString &text);
@@ -230,10 +234,15 @@ private:
   bool FLastErrorUnsupported = false;
   // The file the log's lines name, from the moment its open begins.
   QString FFileName;
-  // The element and words of the error last written to the log since the
-  // file was opened: the copy of a hidden error and the bins' re-posts of it
-  // are the same failure, written once.
-  QString FLoggedError;
+  // An error since the file was opened has been taken: later ones echo it.
+  bool FErrorTaken = false;
+  // The log's lines of an open under way, written when it ends.
+  struct THeldLine {
+    QString Text;
+    bool Error;
+  };
+  bool FOpening = false;
+  std::vector<THeldLine> FHeldLines;
   QStringList FMissing; // streams without a decoder, while opening
 
   std::deque<TEvent> FEvents;

@@ -8,18 +8,20 @@ namespace kp {
 
 namespace {
 
-// Keeps a sample mapped for as long as a QImage looks at its pixels.
-struct TMappedSample {
-  GstSample *Sample = nullptr;
+// Keeps a frame's buffer mapped for as long as a QImage looks at its
+// pixels. Only the buffer is kept: the sample a pull returns is the sink's
+// own, which it changes in place when the next file's caps arrive and which
+// must then have no other holder.
+struct TMappedBuffer {
   GstBuffer *Buffer = nullptr;
   GstMapInfo Map{};
 };
 
 void releaseMapped(void *info)
 {
-  auto *mapped = static_cast<TMappedSample *>(info);
+  auto *mapped = static_cast<TMappedBuffer *>(info);
   gst_buffer_unmap(mapped->Buffer, &mapped->Map);
-  gst_sample_unref(mapped->Sample);
+  gst_buffer_unref(mapped->Buffer);
   delete mapped;
 }
 
@@ -82,15 +84,23 @@ void TGstVideoSink::TakeSample(GstSample *sample)
   GstVideoInfo info;
   GstBuffer *buffer = gst_sample_get_buffer(sample);
   GstCaps *caps = gst_sample_get_caps(sample);
-  auto *mapped = new TMappedSample;
-  if (!buffer || !caps || !gst_video_info_from_caps(&info, caps) ||
-      !gst_buffer_map(buffer, &mapped->Map, GST_MAP_READ)) {
-    delete mapped;
+  if (!buffer || !caps || !gst_video_info_from_caps(&info, caps)) {
     gst_sample_unref(sample);
     return;
   }
-  mapped->Sample = sample;
-  mapped->Buffer = buffer;
+  auto *mapped = new TMappedBuffer;
+  mapped->Buffer = gst_buffer_ref(buffer);
+  // The segment is read here, while the sample is still held.
+  const GstSegment *segment = gst_sample_get_segment(sample);
+  guint64 stream = GST_CLOCK_TIME_NONE;
+  const GstClockTime pts = GST_BUFFER_PTS(buffer);
+  if (GST_CLOCK_TIME_IS_VALID(pts)) stream = segment ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts) : pts;
+  gst_sample_unref(sample);
+  if (!gst_buffer_map(buffer, &mapped->Map, GST_MAP_READ)) {
+    gst_buffer_unref(mapped->Buffer);
+    delete mapped;
+    return;
+  }
   const int width = GST_VIDEO_INFO_WIDTH(&info), height = GST_VIDEO_INFO_HEIGHT(&info);
   const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
   if (width <= 0 || height <= 0 || static_cast<gsize>(stride) * static_cast<gsize>(height) > mapped->Map.size) {
@@ -104,12 +114,7 @@ void TGstVideoSink::TakeSample(GstSample *sample)
   frame.Shown = FScaler.Scale(info, buffer, FSlot->ShownSize());
   frame.ParN = GST_VIDEO_INFO_PAR_N(&info) > 0 ? GST_VIDEO_INFO_PAR_N(&info) : 1;
   frame.ParD = GST_VIDEO_INFO_PAR_D(&info) > 0 ? GST_VIDEO_INFO_PAR_D(&info) : 1;
-  const GstSegment *segment = gst_sample_get_segment(sample);
-  const GstClockTime pts = GST_BUFFER_PTS(buffer);
-  if (GST_CLOCK_TIME_IS_VALID(pts)) {
-    const guint64 stream = segment ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts) : pts;
-    if (GST_CLOCK_TIME_IS_VALID(stream)) frame.Time = static_cast<REFERENCE_TIME>(stream / 100);
-  }
+  if (GST_CLOCK_TIME_IS_VALID(stream)) frame.Time = static_cast<REFERENCE_TIME>(stream / 100);
   FSlot->SetFormat(QSize(width, height), frame.ParN, frame.ParD);
   FSlot->Store(std::move(frame));
   if (IGstCrossing *crossing = FCrossing.load()) crossing->NotifyFromStreamingThread(kCrossFrame);

@@ -1,6 +1,7 @@
 #include "UnitGpsConverters.h"
 
 #include "TelemetryLog.h"
+#include "UnitTranslate.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -306,8 +307,8 @@ QString GpsConvertersOpenFilter()
   }
   QString spaced = masks;
   spaced.replace(QLatin1Char(';'), QStringLiteral("  "));
-  return QStringLiteral("All files|*.*|All supported formats  ( ") + spaced + QStringLiteral(")|") + masks +
-         QLatin1Char('|') + pairs;
+  return Translate(u"Filter_AllFiles") + QStringLiteral("|*.*|") + Translate(u"Filter_AllSupported") +
+         QStringLiteral("  ( ") + spaced + QStringLiteral(")|") + masks + QLatin1Char('|') + pairs;
 }
 
 } // namespace kp

@@ -84,6 +84,10 @@ void TFormCropping::ApplyLanguage()
       Translate(u"Duration")};
   for (int c = 0; c < TCropListModel::colCount; ++c)
     FModel->setHeaderData(c, Qt::Horizontal, titles[c], Qt::DisplayRole);
+  // A caption wider than its column widens it: the header would cut it.
+  QHeaderView *header = FListView->horizontalHeader();
+  for (int c = TCropListModel::colStartFinish; c < TCropListModel::colCount; ++c)
+    header->resizeSection(c, std::max(header->sectionSize(c), header->sectionSizeHint(c)));
   for (QAction *action : FPopupMenu->actions())
     if (!action->isSeparator()) action->setText(Translate(action->objectName()));
   FN_Speed->setText(Translate(u"Speed"));
@@ -600,7 +604,8 @@ void TFormCropping::DoSelectFile()
   QFileDialog dialog(this);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(DefaultExtension());
-  dialog.setNameFilters({QStringLiteral("MP4 and MOV files (*.mp4 *.mov)"), QStringLiteral("Any Files (*)")});
+  dialog.setNameFilters({Translate(u"Filter_MovieFiles") + QStringLiteral(" (*.mp4 *.mov)"),
+                         Translate(u"Filter_AnyFiles") + QStringLiteral(" (*)")});
   const QString current = SanitizedPath(FEditFileName->text());
   if (!current.isEmpty()) dialog.selectFile(current);
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {

@@ -371,7 +371,9 @@ void TMainHost::ShowMain()
 
 QStringList TMainHost::ChooseVideoFiles()
 {
-  return ChooseFilesToOpen(&W, QStringLiteral("Video (*.mov *.MOV *.mp4 *.MP4);;* (*)"), nullptr, true);
+  const QString filter = Translate(u"Filter_Video") + QStringLiteral(" (*.mov *.MOV *.mp4 *.MP4);;") +
+                         Translate(u"Filter_AllFiles") + QStringLiteral(" (*)");
+  return ChooseFilesToOpen(&W, filter, nullptr, true);
 }
 
 void TMainHost::AddCut(const QString &movie)

@@ -229,6 +229,7 @@ void TFormMain::ApplyLanguage(QAction *sender)
   if (QMenu *languages = FMenus->Menu(QStringLiteral("N_View_Language")))
     for (QAction *a : languages->actions())
       if (a->isChecked()) SetCurLang(a->data().toInt());
+  ApplyToolkitLanguage();
   FMenus->TranslateMenus();
   TranslateMainWindowTexts();
   // Captions changed their widths: the control panel flows again.

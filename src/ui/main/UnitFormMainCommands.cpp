@@ -304,8 +304,8 @@ void TFormMain::SaveSnapshot(bool window)
       SnapshotFileName(window ? QStringLiteral("Window") : QStringLiteral("Frame"),
                        Model->PositionToDateTime(State.LastPosition), Model->PositionToMs(State.LastPosition));
   int filter = 0;
-  const QString path =
-      FHost->ChooseSaveFile(proposed, {QStringLiteral("Jpeg Files (*.jpg *.jpeg)")}, filter, QStringLiteral("jpg"));
+  const QString path = FHost->ChooseSaveFile(proposed, {Translate(u"Filter_Jpeg") + QStringLiteral(" (*.jpg *.jpeg)")},
+                                             filter, QStringLiteral("jpg"));
   if (path.isEmpty()) return;
   // The picture is a JPEG whatever the name typed says; the save dialog
   // asked about the name as typed, not about one that only now gets ".jpg".

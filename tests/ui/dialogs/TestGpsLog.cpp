@@ -60,6 +60,7 @@ protected:
   void SetUp() override
   {
     kptest::ensureApplication();
+    kptest::useLanguage(LangEnglish);
     const demo::TDemoCard card = demo::DemoCardPlan({true});
     QString error;
     ASSERT_TRUE(demo::WriteTrackFiles(card, FCard.path(), error)) << error.toStdString();
