@@ -268,6 +268,46 @@ TEST_F(MapPage, AFitKeepsEveryMarkerWholeAndClearOfThePageControls)
   kptest::saveScreenshot(&FView, "map_fit_margins.png");
 }
 
+// The offline note in each language, on the narrow map of the default window
+// and wider: it never covers the zoom buttons and reads whole inside the map.
+TEST_F(MapPage, TheOfflineNoteLeavesTheZoomButtonsFree)
+{
+  TTileServer server;
+  ASSERT_TRUE(server.isListening());
+  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+  ASSERT_TRUE(kptest::waitUntil(
+      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; },
+      15000));
+  const QString faults = QStringLiteral(R"(
+    (function () {
+      var box = map.getContainer().getBoundingClientRect(), bad = [];
+      var note = document.getElementById("offline"), n = note.getBoundingClientRect();
+      var z = document.querySelector(".leaflet-control-zoom").getBoundingClientRect();
+      if (n.left < z.right && z.left < n.right && n.top < z.bottom && z.top < n.bottom) bad.push("zoom");
+      if (n.left < box.left || n.right > box.right) bad.push("edge");
+      if (note.scrollWidth > note.clientWidth) bad.push("clipped");
+      var b = document.getElementById("offlineRefresh").getBoundingClientRect();
+      if (b.left < n.left || b.right > n.right || b.bottom > n.bottom) bad.push("button");
+      return Math.round(box.width) + ":" + bad.join(",");
+    })())");
+  for (const int width : {640, 420, 285})
+    for (const int lang : {LangEnglish, LangRussian, LangUkrainian}) {
+      SCOPED_TRACE("width " + std::to_string(width) + ", language " + std::to_string(lang));
+      kptest::useLanguage(lang);
+      FBrowser.Page()->SetPageTexts(Translate(u"Map_Loading"), Translate(u"Map_Offline"), Translate(u"Map_Refresh"));
+      FView.resize(width, 300);
+      ASSERT_TRUE(kptest::waitUntil(
+          [&] {
+            return Eval("document.getElementById('offlineText').textContent").toString() == Translate(u"Map_Offline") &&
+                   Eval(faults).toString().startsWith(QString::number(width) + ':');
+          },
+          10000));
+      EXPECT_EQ(Eval(faults).toString(), QString::number(width) + ':');
+    }
+  kptest::saveScreenshot(&FView, "map_offline_note_narrow.png");
+  kptest::useLanguage(LangEnglish);
+}
+
 // A track straight along a meridian or a parallel fills the view along its
 // length; a car that never moved is centred at the zoom of a few streets.
 // Each starts from a view far away.
