@@ -60,6 +60,26 @@ TStartArgs ParseStartArgs(const QStringList &args)
   return out;
 }
 
+bool IsQtOption(const QString &arg)
+{
+  static const QStringList names = {// The application's own, then those of the window system's plug-ins.
+                                    QStringLiteral("platform"),      QStringLiteral("platformpluginpath"),
+                                    QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+                                    QStringLiteral("qmljsdebugger"), QStringLiteral("qwindowgeometry"),
+                                    QStringLiteral("qwindowicon"),   QStringLiteral("qwindowtitle"),
+                                    QStringLiteral("reverse"),       QStringLiteral("session"),
+                                    QStringLiteral("style"),         QStringLiteral("stylesheet"),
+                                    QStringLiteral("widgetcount"),   QStringLiteral("testability"),
+                                    QStringLiteral("display"),       QStringLiteral("geometry"),
+                                    QStringLiteral("title"),         QStringLiteral("icon"),
+                                    QStringLiteral("name"),          QStringLiteral("visual"),
+                                    QStringLiteral("sync"),          QStringLiteral("nograb"),
+                                    QStringLiteral("dograb"),        QStringLiteral("dialogs")};
+  QString name = arg.startsWith(QLatin1String("--")) ? arg.mid(2) : arg.mid(1);
+  name = name.section(QLatin1Char('='), 0, 0);
+  return arg.startsWith(QLatin1Char('-')) && names.contains(name);
+}
+
 QString CommandLineUsage()
 {
   return QStringLiteral("Usage: kestril-player [OPTION]... [--] [FILE|FOLDER]...\n"

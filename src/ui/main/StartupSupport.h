@@ -22,6 +22,9 @@ struct TStartArgs {
 
 // Args without the program's own name.
 TStartArgs ParseStartArgs(const QStringList &args);
+// Whether Arg names one of the options Qt itself takes off the command line
+// (-platform, -style, ...), which only Qt can judge.
+bool IsQtOption(const QString &arg);
 
 // What "--help" prints: how to start the program, its options.
 QString CommandLineUsage();

@@ -122,6 +122,12 @@ void Print(std::FILE *to, const QString &text)
   std::fflush(to);
 }
 
+int RefuseOption(const QString &option)
+{
+  Print(stderr, QStringLiteral("kestril-player: unknown option \"%1\"\n\n").arg(option) + CommandLineUsage());
+  return 2;
+}
+
 } // namespace
 
 int ProgramMain(int argc, char **argv)
@@ -134,6 +140,13 @@ int ProgramMain(int argc, char **argv)
   if (asked.Help || asked.Version) {
     Print(stdout, asked.Help ? CommandLineUsage() : VersionText());
     return 0;
+  }
+  // An option neither the program nor Qt knows is refused here too, so a
+  // mistyped option is told even where no display can be reached.
+  for (const QString &arg : raw) {
+    if (arg == QLatin1String("--")) break;
+    if (arg.startsWith(QLatin1Char('-')) && !IsQtOption(arg) && ParseStartArgs({arg}).BadOption == arg)
+      return RefuseOption(arg);
   }
   // Qt takes its own options (-platform, -style, ...) off the command line;
   // a name after "--" is never one of them, whatever it looks like.
@@ -150,11 +163,7 @@ int ProgramMain(int argc, char **argv)
   TProgramApplication app(qtArgc, qtArgv.data());
   const QStringList args = QCoreApplication::arguments().mid(1) + (end < 0 ? QStringList() : raw.mid(end));
   const TStartArgs parsed = ParseStartArgs(args);
-  if (!parsed.BadOption.isEmpty()) {
-    Print(stderr,
-          QStringLiteral("kestril-player: unknown option \"%1\"\n\n").arg(parsed.BadOption) + CommandLineUsage());
-    return 2;
-  }
+  if (!parsed.BadOption.isEmpty()) return RefuseOption(parsed.BadOption);
   QApplication::setApplicationName(QStringLiteral("KESTRIL PLAYER"));
   InstallExceptionHook();
   // The platform state the rest of the program reads, taken once at start.

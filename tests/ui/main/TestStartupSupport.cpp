@@ -65,8 +65,10 @@ TEST(StartupSupport, HelpVersionAndUnknownOptionsEndTheProgramWithoutAWindow)
       {{"--help"}, 0, "Usage: kestril-player [OPTION]...", nullptr, "xcb"},
       {{"a.mov", "-h"}, 0, "Usage: kestril-player [OPTION]...", nullptr, "xcb"},
       {{"--version"}, 0, "kestril-player 1.", nullptr, "xcb"},
-      // Qt reads its own options first: this one needs a platform.
-      {{"--verbose", "a.mov"}, 2, nullptr, "unknown option \"--verbose\"", "offscreen"},
+      // Refused before any display is sought; after Qt has read its own.
+      {{"--verbose", "a.mov"}, 2, nullptr, "unknown option \"--verbose\"", "xcb"},
+      {{"-style", "Fusion", "-x"}, 2, nullptr, "unknown option \"-x\"", "xcb"},
+      {{"-platform", "offscreen", "-x"}, 2, nullptr, "unknown option \"-x\"", "xcb"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Args.join(' ').toStdString());
