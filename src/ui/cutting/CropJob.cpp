@@ -41,6 +41,16 @@ QString Step(const char *key)
   return Translate(QString::fromLatin1(key)) + QStringLiteral(" . . .");
 }
 
+// The part of the source's picture a fragment shows, in the output (ms);
+// the header's length stands in for a source without a video track.
+long double PictureMs(const TMOVReader &source, const TCropItem &item)
+{
+  TCropItem picture = item;
+  if (const TMOVTrack *video = source.FindVideoTrack(); video && video->DurationMs > 0)
+    picture.DurationMs = video->DurationMs;
+  return CropItemOutputMs(picture);
+}
+
 bool SameFile(const struct stat &a, const QString &path)
 {
   struct stat b {};
@@ -266,25 +276,27 @@ void TCropJob::CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop
   }
   item.P1 = p1;
   item.P2 = p2;
-  // The part in the movie: a source that ends early gave less than asked,
-  // and the telemetry and the later fragments follow what was copied.
-  // (a reader that finds the data cut off lists only the samples it has).
+  // The part in the movie is the picture written. A source that ends early
+  // gives less than asked (a reader that finds the data cut off lists only
+  // the samples it has); so does one whose sound runs past its picture,
+  // since the header's length is the longer track's and the sound is cut
+  // to the picture. The telemetry and the later fragments follow the
+  // picture, or every later piece's track would lag its own.
   TCropItem copied = item;
   const long double gotMs = std::max<int64_t>(writer.DurationMs - before, 0);
-  if (writer.LastFragmentClipped() || gotMs + kShortFragmentMs < CropItemOutputMs(item)) {
-    FShortItems << item.FileName;
-    if (copied.DurationMs > 0) copied.P2 = std::min(copied.P2, copied.P1 + gotMs * copied.Speed / copied.DurationMs);
-  }
+  if (writer.LastFragmentClipped() || gotMs + kShortFragmentMs < PictureMs(*source, item)) FShortItems << item.FileName;
+  if (gotMs > 0 && gotMs < CropItemOutputMs(item) && copied.DurationMs > 0)
+    copied.P2 = std::min(copied.P2, copied.P1 + gotMs * copied.Speed / copied.DurationMs);
   // The fragment is in the movie: its length counts even when its telemetry fails.
-  const long double lengthMs = CropItemOutputMs(copied);
+  const int64_t lengthMs = Round(double(gotMs > 0 ? gotMs : CropItemOutputMs(copied)));
   try {
     if (item.Info && (FOptions.Meta || FOptions.VideoSubtitles || FOptions.SrtSubtitles))
-      AddTelemetry(copied, FragmentTime(copied, copied.P1), FragmentTime(copied, copied.P2), writer, state);
+      AddTelemetry(copied, FragmentTime(copied, copied.P1), FragmentTime(copied, copied.P2), lengthMs, writer, state);
   } catch (...) {
-    state.ClockMs += Round(lengthMs);
+    state.ClockMs += lengthMs;
     throw;
   }
-  state.ClockMs += Round(lengthMs);
+  state.ClockMs += lengthMs;
   Notify(FEvents.ItemDone, index);
 }
 
@@ -318,7 +330,8 @@ TTrackInfo DatBlockItems(const TTrackInfo &range, TDateTime start, TDateTime end
 
 } // namespace
 
-void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, TMOVWriter &writer, TState &state)
+void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, int64_t lengthMs, TMOVWriter &writer,
+                            TState &state)
 {
   ShowAction(Step("Cropping_MetaInfo"));
   TTrackInfo range;
@@ -333,7 +346,6 @@ void TCropJob::AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, T
   for (TDateTime &t : taken) t += FOptions.DisplayShift;
   if (range.Items.empty()) return;
   state.Trip.Count(range, start, t2);
-  const int64_t lengthMs = Round(CropItemOutputMs(item));
   if (FOptions.Meta) {
     const double clock = state.ClockMs / MSecsPerDay;
     if (state.DatPieces.empty()) state.DatOrigin = start - clock;

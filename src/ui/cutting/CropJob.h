@@ -102,7 +102,9 @@ private:
   // Inside a catch block: shows the current exception of item Index.
   void ReportItemFailure(int index);
   void CopyItem(int index, TMOVWriter &writer, TState &state, bool &stop);
-  void AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, TMOVWriter &writer, TState &state);
+  // LengthMs: the fragment's picture in the movie, which its subtitles keep to.
+  void AddTelemetry(const TCropItem &item, TDateTime t1, TDateTime t2, int64_t lengthMs, TMOVWriter &writer,
+                    TState &state);
   // Range: the fixes with the metres shown at each (TCropTrip); Taken: when
   // each was taken, for the entries' texts.
   void AddSubtitles(const TTrackInfo &range, const std::vector<TDateTime> &taken, TDateTime t1, int64_t lengthMs,

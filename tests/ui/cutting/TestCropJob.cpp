@@ -11,6 +11,7 @@
 #include "UnitGpsConverterSRT.h"
 #include "UnitRegSettings.h"
 #include "UnitTranslate.h"
+#include "UnitUtilsFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -536,7 +537,14 @@ TEST_F(CropJob, DatReadBackGivesEveryFixOnceWhereTheCutShowsIt)
       });
       if (!seen) expected.push_back({p.Lon, p.Lat, offset + (p.Time - t1) * SecsPerDay, p.Time});
     }
-    offset += double(CropItemOutputMs(item)) / 1000;
+    // The next piece starts where this one's picture ends: the movie holds
+    // its source's frames from the one at P1 to the one at P2.
+    const TMOVReader source(item.FileName, false);
+    const TMOVTrack &video = *source.FindVideoTrack();
+    const auto frame = [&](long double p) {
+      return video.Samples[size_t(std::min<int32_t>(TrackSampleIndexAt(video, p), int32_t(video.Samples.size()) - 1))];
+    };
+    offset += double(frame(item.P2).DecodeTime + frame(item.P2).Duration - frame(item.P1).DecodeTime) / video.TimeScale;
   }
   std::vector<TShown> read;
   for (const TMovingPoint &p : back->Points)
@@ -671,5 +679,68 @@ TEST_F(CropJob, CutsOfATripReadTheWayItsFixesMeasure)
     EXPECT_EQ(cues.front().Trip, 0) << whole;
     EXPECT_NEAR(cues.back().Trip, WayShown(FItems, true), 1) << whole;
     EXPECT_NEAR(ReadBack(movie).first.TrackLength, WayShown(FItems, true), 1) << whole;
+  }
+}
+
+// A camera whose sound runs a quarter of a second past its picture (the
+// movie's header then gives the sound's length): cut whole, at 1x and at
+// 1/8, every piece's subtitles and ".dat" fixes stand on that piece's own
+// picture, and the text track ends with the movie's picture.
+TEST_F(CropJob, EachPiecesTrackStandsOnItsOwnPictureWhenTheSoundRunsLonger)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  constexpr double kOverhang = 0.25;
+  QStringList movies;
+  for (const int n : {7, 8, 9}) {
+    const QString movie = Out(QFileInfo(CardMovie(n)).fileName());
+    ASSERT_EQ(Tool(ffmpeg, {"-v", "error", "-i", CardMovie(n), "-map", "0", "-c:v", "copy", "-c:a", "pcm_s16le", "-af",
+                            QStringLiteral("apad=pad_dur=%1").arg(kOverhang), "-map_metadata", "0", movie}),
+              QString());
+    for (const QString &ext : {QStringLiteral(".DAT"), QStringLiteral(".3GF")})
+      ASSERT_TRUE(QFile::copy(ChangeFileExt(CardMovie(n), ext), ChangeFileExt(movie, ext)));
+    // The camera closed the file when its sound ended.
+    TDateTime created = 0, modified = 0;
+    ASSERT_TRUE(GetFileTimes(CardMovie(n), created, modified));
+    ASSERT_TRUE(SetFileTimes(movie, 0, modified + kOverhang / SecsPerDay));
+    movies << movie;
+  }
+  for (const long double speed : {1.0L, 1.0L / 8}) {
+    SCOPED_TRACE(double(speed));
+    FItems = {Played(movies[0], 0, 1, speed), Played(movies[1], 0, 1, speed), Played(movies[2], 0, 1, speed)};
+    ASSERT_GT(FItems[0].DurationMs, 60100) << "the header gives the sound's length";
+    const QString movie = Out(QStringLiteral("longer-sound-%1.mov").arg(double(speed)));
+    ASSERT_EQ(Run(movie), TCropOutcome::Finished) << FMessages.join(u'\n').toStdString();
+    EXPECT_EQ(FMessages, QStringList()) << "an intact source is not short";
+    // Where each source fix belongs in the cut: its piece's picture starts
+    // where the pictures before it end.
+    const auto expectedAt = [&](double lat, double lon) {
+      double pictures = 0;
+      for (const TCropItem &item : FItems) {
+        for (const TMovingPoint &p : item.Info->Points)
+          if (!p.NoFix && std::fabs(p.Lat - lat) < 1e-6 && std::fabs(p.Lon - lon) < 1e-6)
+            return pictures + (p.Time - item.StartTime) * SecsPerDay / double(speed);
+        pictures += TMOVReader(item.FileName, false).FindVideoTrack()->DurationMs / 1000.0 / double(speed);
+      }
+      return -1.0;
+    };
+    const std::vector<TCue> cues = TripCues(ChangeFileExt(movie, QStringLiteral(".srt")));
+    ASSERT_GT(cues.size(), 170u);
+    int wrong = 0;
+    for (const TCue &cue : cues)
+      if (std::fabs(cue.Start - expectedAt(cue.Lat, cue.Lon)) > 0.05 && ++wrong <= 3)
+        ADD_FAILURE() << "cue at " << cue.Start << " s belongs at " << expectedAt(cue.Lat, cue.Lon) << " s";
+    const auto [file, telemetry] = ReadBack(movie);
+    ASSERT_TRUE(telemetry);
+    for (const TMovingPoint &p : telemetry->Points) {
+      const double at = (p.Time - file.StartTime) * SecsPerDay;
+      if (!p.NoFix && std::fabs(at - expectedAt(p.Lat, p.Lon)) > 0.05 && ++wrong <= 6)
+        ADD_FAILURE() << "fix at " << at << " s belongs at " << expectedAt(p.Lat, p.Lon) << " s";
+    }
+    EXPECT_EQ(wrong, 0);
+    const TMOVReader cut(movie, false);
+    for (const TMOVTrack &t : cut.Tracks) {
+      if (t.Kind != mtkText) continue;
+      EXPECT_LE(t.DurationMs, cut.FindVideoTrack()->DurationMs + 1) << "the text track outlasts the picture";
+    }
   }
 }
