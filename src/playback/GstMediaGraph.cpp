@@ -624,21 +624,79 @@ HRESULT TGstMediaGraph::SeekTo(gint64 positionNs, double rate)
   if (toEnd) positionNs = std::max<gint64>(0, duration - kEndLeadNs);
   FEos = false;
   FSeen = 0;
+  const uint64_t framesBefore = FramesShown();
+  if (!SeekForward(positionNs, rate)) return Failure(E_FAIL, QStringLiteral("The stream refused the seek."));
+  if (FStopped) FStoppedAtNs = positionNs;
+  if (!paused && !toEnd) return S_OK;
+  // A paused seek shows its frame before returning (preroll); so does one
+  // to the end, whose frame is looked for below.
+  WaitForPreroll();
+  // Cameras often record sound a little past the last picture: a seek into
+  // that sound finds no frame, and the picture of before would stay beside
+  // a position and gauges of the end.
+  if (HasPicture() && !ShowsFrameAt(positionNs, framesBefore) && ShowLastFrame(positionNs, rate, paused)) return S_OK;
+  if (toEnd) FEos = true;
+  return S_OK;
+}
+
+bool TGstMediaGraph::SeekForward(gint64 positionNs, double rate)
+{
   // ACCURATE: the frame shown is the frame asked for (a key-unit seek would
   // land up to a GOP early and the caller's stored position would be wrong).
   const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   const GstSeekType stopType = FStopNs >= 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE;
-  if (!gst_element_seek(FPlaybin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, positionNs, stopType,
-                        FStopNs >= 0 ? FStopNs : -1))
-    return Failure(E_FAIL, QStringLiteral("The stream refused the seek."));
-  if (FStopped) FStoppedAtNs = positionNs;
-  if (paused) {
-    // A paused seek shows its frame before returning (preroll).
-    gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
-    DrainBus();
+  return gst_element_seek(FPlaybin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, positionNs, stopType,
+                          FStopNs >= 0 ? FStopNs : -1);
+}
+
+void TGstMediaGraph::WaitForPreroll()
+{
+  gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
+  DrainBus();
+}
+
+uint64_t TGstMediaGraph::FramesShown() const
+{
+  return FRenderer ? FRenderer->Frames()->StoredCount() : 0;
+}
+
+// An accurate seek's frame starts where the seek landed (the decoder clips
+// it there); a frame from before the seek does not, whatever else a state
+// change may have shown again meanwhile.
+bool TGstMediaGraph::ShowsFrameAt(gint64 positionNs, uint64_t framesBefore) const
+{
+  if (FramesShown() == framesBefore) return false;
+  const REFERENCE_TIME time = FRenderer->Frames()->Latest().Time;
+  return time >= 0 && time * 100 >= positionNs - kEndLeadNs;
+}
+
+bool TGstMediaGraph::HasPicture() const
+{
+  gint videos = 0;
+  if (FRenderer && FSource) g_object_get(FPlaybin, "n-video", &videos, nullptr);
+  return videos > 0;
+}
+
+// The last frame that starts before BeforeNs, found by playing backwards
+// from there (a reverse preroll shows it first), then shown again forwards
+// so that playing goes on as usual. False when no frame was found.
+bool TGstMediaGraph::ShowLastFrame(gint64 beforeNs, double rate, bool paused)
+{
+  // Played backwards even for a moment, the sound would be heard.
+  if (!paused && FAILED(ChangeState(GST_STATE_PAUSED, true))) return false;
+  const uint64_t framesBefore = FramesShown();
+  const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+  REFERENCE_TIME last = -1;
+  if (gst_element_seek(FPlaybin, -1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET, beforeNs)) {
+    WaitForPreroll();
+    if (FramesShown() != framesBefore) last = FRenderer->Frames()->Latest().Time;
   }
-  if (toEnd) FEos = true;
-  return S_OK;
+  const gint64 at = last >= 0 ? std::min<gint64>(last * 100, beforeNs) : beforeNs;
+  const bool shown = SeekForward(at, rate);
+  WaitForPreroll();
+  if (FStopped) FStoppedAtNs = at;
+  if (!paused) ChangeState(GST_STATE_PLAYING, false);
+  return shown && last >= 0;
 }
 
 HRESULT TGstMediaGraph::SetPositions(REFERENCE_TIME *current, uint32_t currentFlags, REFERENCE_TIME *stop,

@@ -20,6 +20,9 @@
 // - End of stream is latched: the position equals the duration and the
 //   state stays running until a seek, a state change or a new file. A
 //   seek to the duration shows the last frame and latches the end too.
+// - A seek that finds no picture (into sound that runs on past the last
+//   frame, or to the duration of such a file) shows the last frame and
+//   reads back at that frame's start; the end is not latched then.
 // - Bus messages are handled on the main thread; streaming threads reach
 //   the main thread in one place only (the graph's crossing).
 

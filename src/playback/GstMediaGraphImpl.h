@@ -203,6 +203,12 @@ private:
   HRESULT ChangeState(GstState target, bool wait);
   bool WaitForBus(unsigned what, int timeoutMs);
   HRESULT SeekTo(gint64 positionNs, double rate);
+  bool SeekForward(gint64 positionNs, double rate);
+  bool ShowLastFrame(gint64 beforeNs, double rate, bool paused);
+  void WaitForPreroll();
+  uint64_t FramesShown() const;
+  bool ShowsFrameAt(gint64 positionNs, uint64_t framesBefore) const;
+  bool HasPicture() const;
   void ApplyVideoSink();
   void DropSource();
   gint64 DurationNs();

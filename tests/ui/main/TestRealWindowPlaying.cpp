@@ -3,8 +3,9 @@
 // around a switch to the next fragment, seeking to the very end, a damaged
 // fragment met by a click and by play-next, the title after a time-zone
 // change and the aspect ratio of the standard renderer. On the demo card:
-// the gauges and the details window after a seek and a play-next; and two
-// empty movies named on the command line.
+// the gauges and the details window after a seek and a play-next, and the
+// picture and the gauges at the end of a trip whose sound runs on past its
+// last picture; and two empty movies named on the command line.
 
 #include "RealWindowSupport.h"
 
@@ -16,6 +17,7 @@
 #include "UnitTranslate.h"
 #include "Views.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -711,4 +713,92 @@ TEST_F(RealWindowUnreadable, EmptyMoviesAreToldOnceAndTheWindowRests)
   ASSERT_TRUE(Activate(w.get()));
   Key(Qt::Key_F4, Qt::AltModifier);
   EXPECT_TRUE(kptest::waitUntil([&] { return !w->isVisible(); }, 3000));
+}
+
+namespace {
+
+// The demo card with the sound of a fragment running on half a second past
+// its last picture, as cameras often write it; made once per run.
+QString CardWithSoundPastThePicture(const QString &name)
+{
+  static QTemporaryDir dir;
+  static const QString card = [&] {
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString from = kptest::DemoCard();
+    if (ffmpeg.isEmpty() || from.isEmpty()) return QString();
+    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      const QString path = it.next(), to = dir.filePath(QDir(from).relativeFilePath(path));
+      if (!QDir().mkpath(QFileInfo(to).path()) || !QFile::copy(path, to)) return QString();
+    }
+    {
+      const QString movie = dir.filePath(QStringLiteral("DCIM/100MEDIA/") + name), padded = movie + ".mov";
+      const QDateTime modified = QFileInfo(movie).lastModified();
+      QProcess p;
+      p.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-y", "-i", movie, "-map", "0", "-map_metadata", "0", "-c:v",
+                       "copy", "-af", "apad=pad_dur=0.5", "-c:a", "pcm_s16le", "-f", "mov", padded});
+      if (!p.waitForFinished(60000) || p.exitCode() != 0 || !QFile::remove(movie) || !QFile::rename(padded, movie) ||
+          !Stamp(movie, modified))
+        return QString();
+    }
+    return dir.path();
+  }();
+  return card;
+}
+
+} // namespace
+
+// The evening trip, the sound of its last fragment running on past the
+// picture: a seek to the end, paused and playing, and into the sound after
+// the last picture shows the last frame, and the gauges and the time line
+// show its moment; at the exact end of a middle fragment, the next
+// fragment's first frame and its moment.
+TEST_F(RealWindowDemoCard, PastTheLastPictureTheGaugesShowTheLastFrame)
+{
+  KP_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  const QString card = CardWithSoundPastThePicture(QStringLiteral("FILE0006.MOV"));
+  ASSERT_FALSE(card.isEmpty());
+  ASSERT_NO_FATAL_FAILURE(Start(card));
+  ASSERT_TRUE(kptest::waitUntil([&] { return Listed(); }, 20000));
+  int row = 0;
+  while (row < Model().rowCount() && !Model().FileManager()->GetGroup(row).Summary.Name.startsWith("FILE0004")) ++row;
+  ASSERT_LT(row, Model().rowCount());
+  w->Item("N_Playback_PlayNext")->setChecked(false);
+  const QRect r = w->ListView->visualRect(Model().index(row, 0));
+  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+  ASSERT_TRUE(kptest::waitUntil([&] { return Paused(); }, 10000));
+  const auto &files = w->State.Recording.Files;
+  ASSERT_EQ(files.size(), 3u);
+  const auto renderer = std::dynamic_pointer_cast<IVideoRenderer>(w->FilterEVR.MemberFilter());
+  ASSERT_TRUE(renderer);
+  // Seconds of the day of the picture on screen, of the time line and of
+  // the fix the gauges show.
+  const auto check = [&](const char *what) {
+    SCOPED_TRACE(what);
+    const TVideoFrame frame = renderer->Frames()->Latest();
+    REFERENCE_TIME duration = 0;
+    ASSERT_TRUE(w->State.MediaSeeking && SUCCEEDED(w->State.MediaSeeking->GetDuration(duration)) && duration > 0);
+    const auto &file = files[size_t(w->State.CurrentFile)];
+    const auto seconds = [&](long double g) { return double(w->Model->TelemetryTime(g)) * 86400; };
+    const double picture = seconds(TPositionModel::FileToGroupPosition(file, (long double)frame.Time / duration));
+    const double line = seconds(w->Model->GetPosition()), gauges = double(w->State.CurrentPoint.Time) * 86400;
+    EXPECT_NEAR(line, picture, 0.7) << "frame at " << frame.Time / 1e7 << " s of file " << w->State.CurrentFile;
+    EXPECT_NEAR(gauges, picture, 1.05) << "frame at " << frame.Time / 1e7 << " s of file " << w->State.CurrentFile;
+  };
+  const int y = w->ImageSeek->height() / 2, end = w->ImageSeek->width() - 1;
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(end, y));
+  check("the end, paused");
+  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_seek_end_sound_past_picture.png"));
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(0.5), y));
+  ASSERT_TRUE(PressPlay(true));
+  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(end, y));
+  ASSERT_TRUE(kptest::waitUntil([&] { return w->Model->GetPosition() == 1; }, 5000));
+  ASSERT_TRUE(PressPlay(false));
+  check("the end, played to");
+  const long double second = 1 / (w->Model->SpanDays() * 86400);
+  w->Model->SeekTo(1 - second / 5, true, false);
+  check("the sound after the last picture");
+  w->Model->SeekTo(files[1].Position.End, true, false);
+  check("a middle fragment's end");
+  EXPECT_EQ(w->State.CurrentFile, 2);
 }
