@@ -768,7 +768,10 @@ QString CardWithSoundPastThePicture(const QString &name)
     QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
       const QString path = it.next(), to = dir.filePath(QDir(from).relativeFilePath(path));
-      if (!QDir().mkpath(QFileInfo(to).path()) || !QFile::copy(path, to)) return QString();
+      // The catalogue tells a fragment's own track from its neighbour's by
+      // the files' times, so the copy keeps them.
+      if (!QDir().mkpath(QFileInfo(to).path()) || !QFile::copy(path, to) || !Stamp(to, QFileInfo(path).lastModified()))
+        return QString();
     }
     {
       const QString movie = dir.filePath(QStringLiteral("DCIM/100MEDIA/") + name), padded = movie + ".mov";
