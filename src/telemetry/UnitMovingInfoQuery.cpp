@@ -85,7 +85,9 @@ void PointAt(const std::vector<TMovingPoint> &r, TDateTime time, TMovingPoint &p
 {
   size_t lo = 0, hi = 0;
   const TLocate where = Locate(r, time, lo, hi);
-  if (where == TLocate::None) return;
+  // Before the first fix the receiver had none: its first one belongs to a
+  // later moment, and the gauges and the map must not show that one here.
+  if (where == TLocate::None || time < r[0].Time) return;
   point = r[lo];
   if (where == TLocate::Edge) {
     valid = !r[lo].NoFix;

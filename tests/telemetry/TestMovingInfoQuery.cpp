@@ -81,9 +81,10 @@ double AngleApart(double a, double b)
 
 // ---------------------------------------------------------------- data at a time
 
-// Whether a play time shows a position: up to 3 s beyond the ends (the end
-// fix as it is), between fixes under 6 s apart, and within 1.5 s of a fix
-// across a longer gap (values are interpolated all the same).
+// Whether a play time shows a position: up to 3 s after the last fix (as
+// it is), never before the first (that fix is of a later moment), between
+// fixes under 6 s apart, and within 1.5 s of a fix across a longer gap
+// (values are interpolated all the same). Samples lead in by 3 s.
 TEST(MovingInfoAtTime, ValidityAndValues)
 {
   const TMovingInfo close = Track({Pt(kT0, 37.6, 55.7, 40), Pt(kT0 + kSec, 37.6, 55.70001, 42)}, {Smp(kT0, 0.5)});
@@ -94,7 +95,7 @@ TEST(MovingInfoAtTime, ValidityAndValues)
     double sec;
     bool valid;
     double speed;
-  } cases[] = {{&close, -2, true, 40},  {&close, -4, false, 0},  {&close, 3.5, true, 42}, {&close, 4.5, false, 0},
+  } cases[] = {{&close, -2, false, 0},  {&close, -4, false, 0},  {&close, 3.5, true, 42}, {&close, 4.5, false, 0},
                {&gap, 1.4, true, 42.8}, {&gap, 8.6, true, 57.2}, {&gap, 5, false, 50},    {&five, 2.5, true, 50}};
   for (const auto &c : cases) {
     const TAt r = DataAt(*c.m, kT0 + c.sec * kSec);
@@ -105,10 +106,10 @@ TEST(MovingInfoAtTime, ValidityAndValues)
   const TAt outside = DataAt(close, kT0 - 4 * kSec);
   EXPECT_EQ(QPointF(outside.P.Time, outside.S.Time), QPointF(0, 0)) << "a zeroed record";
   TMovingInfo m = close;
-  m.Points[0].NoFix = true;
-  const TAt r = DataAt(m, kT0 - 2 * kSec);
+  m.Points[1].NoFix = true;
+  const TAt r = DataAt(m, kT0 + 3 * kSec);
   EXPECT_FALSE(r.Valid);
-  EXPECT_EQ(r.P.Time, kT0);
+  EXPECT_EQ(r.P.Time, kT0 + kSec);
 }
 
 TEST(MovingInfoAtTime, CourseWrapsAndMissingValuesTakeTheOtherSide)

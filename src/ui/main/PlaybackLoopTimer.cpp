@@ -158,13 +158,18 @@ void TPlaybackLoop::Telemetry(TOrigin origin, long double g, bool withMap)
       if (MarkerDue(origin)) PlaceMarker(valid);
       if (origin != TOrigin::None) PendingZoomAndFollow();
     }
-    if (panelShown) DrawGauges();
-  } else {
-    if (withMap) ExecMapScript(QStringLiteral("ClearMarkers()"));
-    // Nothing is known of this moment: the gauges must not go on showing
-    // another one (a seek back before the first fix, past the last one).
-    // Short dropouts never get here: the telemetry bridges them.
-    if (panelShown) DrawIdleGauges();
+  } else if (withMap)
+    ExecMapScript(QStringLiteral("ClearMarkers()"));
+  // Without a fix of this moment (before the first, long past the last,
+  // across a long gap, beside a point the receiver marked as unfixed) the
+  // gauges go idle rather than show another moment or a guess; the map
+  // keeps its dot for a guess. Short dropouts stay valid: the telemetry
+  // bridges them.
+  if (panelShown) {
+    if (S.CurrentPoint.Time > 0 && valid)
+      DrawGauges();
+    else
+      DrawIdleGauges();
   }
   if (!panelShown || !C.GSensorBitmap) return;
   if (S.CurrentSample.Time > 0)

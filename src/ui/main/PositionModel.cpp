@@ -113,14 +113,29 @@ bool TPositionModel::IsSelectedGroupLoaded(int row) const
 
 void TPositionModel::GetTelemetryAt(long double g, TMovingPoint &point, TGSensorSample &sample, bool &valid) const
 {
-  const int index = FindFileAt(g);
-  if (index >= 0 && static_cast<size_t>(index) < S.MovingInfos.size() && S.MovingInfos[static_cast<size_t>(index)]) {
-    S.MovingInfos[static_cast<size_t>(index)]->GetDataAtTime(TelemetryTime(g), point, sample, valid);
-    return;
-  }
   valid = false;
   point = ZeroedPoint();
   sample = TGSensorSample();
+  const int index = FindFileAt(g);
+  const auto info = [this](int i) {
+    return i >= 0 && static_cast<size_t>(i) < S.MovingInfos.size() ? S.MovingInfos[static_cast<size_t>(i)].get()
+                                                                   : nullptr;
+  };
+  if (!info(index)) return;
+  const double time = TelemetryTime(g);
+  info(index)->GetDataAtTime(time, point, sample, valid);
+  if (point.Time > 0 || !info(index - 1)) return;
+  // A fragment's first fix may come a moment after its first frame: the
+  // last fix of the fragment before holds over the switch as it does at the
+  // end of a file, so the gauges do not blink out at every fragment.
+  TMovingPoint before;
+  TGSensorSample unused;
+  bool beforeValid = false;
+  info(index - 1)->GetDataAtTime(time, before, unused, beforeValid);
+  if (before.Time > 0 && before.Time <= time) {
+    point = before;
+    valid = beforeValid;
+  }
 }
 
 void TPositionModel::GetSeekBarSpans(int width, TArrayInteger &gaps, TArrayInteger &noHeader, TArrayInteger &ab,

@@ -1,7 +1,7 @@
 // The periodic pass and the selection with a recording host and map: the
-// marker scripts, telemetry-less recordings, the A-B loop, the gauges in
-// British units, a nested pass, files that cannot be opened met again, and
-// reselection.
+// marker scripts, telemetry-less recordings, the A-B loop, the gauges only
+// at a fix of the moment and in British units, a nested pass, files that
+// cannot be opened met again, and reselection.
 
 #include "FakeMediaGraph.h"
 #include "PlayingTestSupport.h"
@@ -184,6 +184,60 @@ TEST_F(PlaybackPass, GaugesInMetricAndBritishUnits)
     reference.Resize();
     reference.Draw(c.Format, c.Speed, c.Trip, c.Altitude);
     EXPECT_EQ(Rig->SpeedImage.Picture, expected.Picture) << "British " << c.British;
+  }
+}
+
+// Two 10-s fragments: the first with fixes at 1 and 8 s, an unfixed point
+// at 8.5 s and a fix at 9.6 s; the second's first fix 0.8 s after its first
+// frame. The gauges show only a fix of the moment: idle before the first,
+// across a long gap and beside the unfixed point (the map shows its dot for
+// a guess); the first fragment's last fix holds over the switch.
+TEST_F(PlaybackPass, GaugesShowOnlyAFixOfTheMoment)
+{
+  const double start = kDay, span = 20 * kSecond;
+  Rig->State.Recording = kptest::MakeRecording(QStringLiteral("t"), start, span,
+                                               {{"/fake/a0.mp4", 0, 0.5L, 10000}, {"/fake/a1.mp4", 0.5L, 1, 10000}});
+  Rig->State.CurrentFile = 0;
+  Rig->State.MovingInfos.clear();
+  const std::vector<std::vector<std::pair<double, double>>> fixes = {{{1, 30}, {8, 35}, {8.5, -1}, {9.6, 40}},
+                                                                     {{10.8, 60}, {11.8, 62}}};
+  for (const auto &file : fixes) {
+    auto info = std::make_unique<TMovingInfo>();
+    info->SetTimeRange(start + file.front().first * kSecond - 1 * kSecond, start + 20 * kSecond);
+    for (const auto &[second, speed] : file) {
+      TMovingPoint p;
+      p.Time = start + second * kSecond;
+      p.Lon = kLon;
+      p.Lat = kLat;
+      p.Course = 90;
+      p.Speed = speed < 0 ? 0 : speed;
+      p.Trip = 5000;
+      p.Alt = 100;
+      p.NoFix = speed < 0;
+      info->Points.push_back(p);
+    }
+    Rig->State.MovingInfos.push_back(std::move(info));
+  }
+  const struct {
+    double Second;
+    double Speed; // -1: idle
+    const char *Marker;
+  } cases[] = {{0.5, -1, "ClearMarkers()"}, {4.5, -1, "PlaceMarkerD("},  {8.3, -1, "PlaceMarkerD("},
+               {9.2, -1, "PlaceMarkerD("},  {10.3, 40, "PlaceMarker(["}, {11.3, 61, "PlaceMarker(["}};
+  for (const auto &c : cases) {
+    Rig->State.Position = c.Second / 20;
+    Rig->Map.Scripts.clear();
+    Rig->Loop->TimerTimer(TOrigin::None);
+    TImage expected{Rig->SpeedImage.Width, Rig->SpeedImage.Height, {}, {}, {}};
+    TSpeedBitmap reference(&expected, Qt::white);
+    reference.Resize();
+    if (c.Speed < 0)
+      reference.Draw(0, -1, -1, 0);
+    else
+      reference.Draw(0, c.Speed, 5000, 100);
+    EXPECT_EQ(Rig->SpeedImage.Picture, expected.Picture) << c.Second << " s";
+    ASSERT_EQ(Rig->Map.Scripts.size(), 1) << c.Second << " s";
+    EXPECT_TRUE(Rig->Map.Scripts[0].startsWith(QLatin1String(c.Marker))) << Rig->Map.Scripts[0].toStdString();
   }
 }
 

@@ -14,6 +14,7 @@
 #include "UnitBSImage.h"
 #include "UnitBitmaps.h"
 #include "UnitFormDetails.h"
+#include "UnitFormFullScreen.h"
 #include "UnitTranslate.h"
 #include "Views.h"
 
@@ -600,13 +601,14 @@ TEST_F(RealWindowDemoTrip, ADamagedFragmentOfATripKeepsPictureAndPositionTogethe
   EXPECT_FALSE(NoteText(*w).contains(damaged.FileName)) << NoteText(*w).toStdString();
 }
 
-// FILE0001-5 played to 0:30, then a click at 0:03, before the receiver's
-// first fix: the speedometer and compass go idle as with nothing loaded.
+// A trip played to 0:30, then taken back to a moment without a fix: the
+// speedometer and compass go idle as with nothing loaded, in the window and
+// in full screen's bar, and the details window shows no position there.
 // With the pointer resting on the time line, play-next moving on leaves no
 // details of the recording before.
 TEST_F(RealWindowDemoCard, GaugesAndDetailsShowOnlyTheMomentOnScreen)
 {
-  // At full length: the receiver takes 12 s to its first fix.
+  // At full length: the receivers take 12 s and 3 s to their first fixes.
   static QTemporaryDir card;
   int code = -1;
   const QString out = kptest::runTool(QStringLiteral(KP_MAKE_DEMO_CARD), {"--jobs", "2", card.path()}, &code);
@@ -617,28 +619,65 @@ TEST_F(RealWindowDemoCard, GaugesAndDetailsShowOnlyTheMomentOnScreen)
     return std::vector<QImage>{w->ImageSpeed->grab().toImage(), w->ImageAzimut->grab().toImage()};
   };
   const std::vector<QImage> idle = pictures();
-  int row = 0;
-  while (row < Model().rowCount() && !Model().FileManager()->GetGroup(row).Summary.Name.startsWith("FILE0001")) ++row;
-  ASSERT_LT(row, Model().rowCount());
   w->Item("N_Playback_PlayNext")->setChecked(true);
-  const QRect r = w->ListView->visualRect(Model().index(row, 0));
-  QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
-  QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
-  ASSERT_TRUE(kptest::waitUntil([&] { return Playing(); }, 10000));
-  const double span = double(w->Model->SpanDays() * 86400);
-  const int y = w->ImageSeek->height() / 2;
-  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(30 / span), y));
-  ASSERT_TRUE(kptest::waitUntil([&] { return Seconds() > 30 && pictures()[0] != idle[0]; }, 5000));
-  EXPECT_NE(pictures()[1], idle[1]);
-  QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(3 / span), y));
-  ASSERT_LT(Seconds(), 5);
-  TMovingPoint point;
-  TGSensorSample sample;
-  bool valid = false;
-  w->Model->GetTelemetryAt(w->Model->GetPosition(), point, sample, valid);
-  ASSERT_EQ(point.Time, 0) << "a fix at " << Seconds();
-  EXPECT_TRUE(pictures() == idle);
-  kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_seek_before_fix.png"));
+  const struct {
+    const char *Trip;
+    double NoFixSecond; // before the trip's first fix
+    bool FullScreen;
+  } cases[] = {{"FILE0010", 1, true}, {"FILE0010", 1, false}, {"FILE0001", 3, false}};
+  int y = 0;
+  double span = 0;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.Trip) + (c.FullScreen ? " in full screen" : " in the window"));
+    int row = 0;
+    while (row < Model().rowCount() && !Model().FileManager()->GetGroup(row).Summary.Name.startsWith(c.Trip)) ++row;
+    ASSERT_LT(row, Model().rowCount());
+    const QRect r = w->ListView->visualRect(Model().index(row, 0));
+    QTest::mouseClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(w->ListView->viewport(), Qt::LeftButton, {}, r.center());
+    ASSERT_TRUE(
+        kptest::waitUntil([&] { return Playing() && w->State.Recording.Summary.Name.startsWith(c.Trip); }, 10000));
+    span = double(w->Model->SpanDays() * 86400);
+    y = w->ImageSeek->height() / 2;
+    const auto seek = [&](double second) {
+      if (c.FullScreen)
+        w->Model->SeekTo(second / span, true, false);
+      else
+        QTest::mouseClick(w->ImageSeek, Qt::LeftButton, {}, QPoint(SeekX(second / span), y));
+    };
+    if (c.FullScreen) {
+      ASSERT_TRUE(Activate(w.get()));
+      kptest::Key(Qt::Key_Return, Qt::AltModifier);
+      ASSERT_TRUE(Activate(w->FullScreenForm.get()));
+      QTest::mouseMove(w->PanelVideo, QPoint(w->PanelVideo->width() / 2, w->PanelVideo->height() - 1));
+      ASSERT_TRUE(kptest::waitUntil([&] { return w->ImageSpeed->window() == w->FullScreenForm.get(); }, 3000));
+    }
+    seek(30);
+    ASSERT_TRUE(kptest::waitUntil([&] { return Seconds() > 30 && pictures()[0] != idle[0]; }, 5000));
+    EXPECT_NE(pictures()[1], idle[1]);
+    seek(c.NoFixSecond);
+    const std::vector<QImage> shown = pictures();
+    const double at = Seconds();
+    ASSERT_LT(at, c.NoFixSecond + 1);
+    TMovingPoint point;
+    TGSensorSample sample;
+    bool valid = false;
+    w->Model->GetTelemetryAt(w->Model->GetPosition(), point, sample, valid);
+    EXPECT_EQ(point.Time, 0) << "a fix at " << at << " s of " << DateTimeToStr(point.Time).toStdString();
+    EXPECT_TRUE(shown == idle) << "at " << at << " s";
+    if (c.FullScreen) {
+      kptest::saveScreenshot(w->FullScreenForm.get(), QStringLiteral("realwindow_full_screen_before_fix.png"));
+      kptest::Key(Qt::Key_Escape);
+      ASSERT_TRUE(kptest::waitUntil([&] { return !w->FullScreenForm->isVisible(); }, 3000));
+      ASSERT_TRUE(Activate(w.get()));
+      continue;
+    }
+    kptest::saveScreenshot(w.get(), QStringLiteral("realwindow_seek_before_fix_%1.png").arg(c.Trip));
+    QTest::mouseMove(w->ImageSeek, QPoint(SeekX(c.NoFixSecond / span), y));
+    ASSERT_TRUE(kptest::waitUntil([&] { return w->Windows.Details->Shown(); }, 3000));
+    EXPECT_EQ(w->Windows.Details->Label(QStringLiteral("LabelGPSSpeed"))->text(), QString());
+    w->Windows.Details->HideDetails();
+  }
 
   QTest::mouseMove(w->ImageSeek, QPoint(SeekX(0.5), y));
   ASSERT_TRUE(kptest::waitUntil([&] { return w->Windows.Details->Shown(); }, 3000));
@@ -729,7 +768,10 @@ QString CardWithSoundPastThePicture(const QString &name)
     QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
       const QString path = it.next(), to = dir.filePath(QDir(from).relativeFilePath(path));
-      if (!QDir().mkpath(QFileInfo(to).path()) || !QFile::copy(path, to)) return QString();
+      // The catalogue tells a fragment's own track from its neighbour's by
+      // the files' times, so the copy keeps them.
+      if (!QDir().mkpath(QFileInfo(to).path()) || !QFile::copy(path, to) || !Stamp(to, QFileInfo(path).lastModified()))
+        return QString();
     }
     {
       const QString movie = dir.filePath(QStringLiteral("DCIM/100MEDIA/") + name), padded = movie + ".mov";
