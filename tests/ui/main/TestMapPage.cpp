@@ -78,6 +78,16 @@ protected:
     ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 30000))
         << FCallbacks.join(',').toStdString();
   }
+  // The page with its tiles asked of the local server, which never answers.
+  void LoadOnServer(const TTileServer &server)
+  {
+    ASSERT_TRUE(server.isListening());
+    LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+  }
+  bool OfflineNoteShown()
+  {
+    return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block";
+  }
   QVariant Eval(const QString &script)
   {
     QVariant result;
@@ -157,8 +167,7 @@ TEST_F(MapPage, CallbacksAndEveryFunction)
 TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
 {
   TTileServer server;
-  ASSERT_TRUE(server.isListening());
-  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+  ASSERT_NO_FATAL_FAILURE(LoadOnServer(server));
   // A diagonal track of 10 minutes.
   FHost.FFiles.push_back(kptest::Line(37.60, 55.74, 0.00005, 0.00003, 600));
   FCallbacks.clear();
@@ -166,9 +175,7 @@ TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
   // Fitted, then drawn for the fitted view.
   ASSERT_TRUE(kptest::waitUntil([&] { return FCallbacks.contains("view"); }, 15000));
   ASSERT_TRUE(kptest::waitUntil([&] { return Eval("pathItems.length").toInt() > 2; }, 15000));
-  ASSERT_TRUE(kptest::waitUntil(
-      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; },
-      15000));
+  ASSERT_TRUE(kptest::waitUntil([&] { return OfflineNoteShown(); }, 15000));
   ASSERT_TRUE(kptest::waitUntil([&] { return !server.FRequests.isEmpty(); }, 5000));
   EXPECT_TRUE(server.FRequests.first().contains("KestrilPlayer/")) << server.FRequests.first().toStdString();
 
@@ -217,11 +224,8 @@ TEST_F(MapPage, TrackDrawsOnGreyWithoutTilesAndAClickSeeks)
 TEST_F(MapPage, AFitKeepsEveryMarkerWholeAndClearOfThePageControls)
 {
   TTileServer server;
-  ASSERT_TRUE(server.isListening());
-  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
-  ASSERT_TRUE(kptest::waitUntil(
-      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; },
-      15000));
+  ASSERT_NO_FATAL_FAILURE(LoadOnServer(server));
+  ASSERT_TRUE(kptest::waitUntil([&] { return OfflineNoteShown(); }, 15000));
   // Each marker picture against the map's edges and the page's own controls;
   // empty when all lie whole inside and clear.
   const QString overlaps = QStringLiteral(R"(
@@ -273,11 +277,8 @@ TEST_F(MapPage, AFitKeepsEveryMarkerWholeAndClearOfThePageControls)
 TEST_F(MapPage, TheOfflineNoteLeavesTheZoomButtonsFree)
 {
   TTileServer server;
-  ASSERT_TRUE(server.isListening());
-  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
-  ASSERT_TRUE(kptest::waitUntil(
-      [&] { return Eval("getComputedStyle(document.getElementById('offline')).display").toString() == "block"; },
-      15000));
+  ASSERT_NO_FATAL_FAILURE(LoadOnServer(server));
+  ASSERT_TRUE(kptest::waitUntil([&] { return OfflineNoteShown(); }, 15000));
   const QString faults = QStringLiteral(R"(
     (function () {
       var box = map.getContainer().getBoundingClientRect(), bad = [];
@@ -314,8 +315,7 @@ TEST_F(MapPage, TheOfflineNoteLeavesTheZoomButtonsFree)
 TEST_F(MapPage, ATrackWithoutAreaIsFittedAndCentred)
 {
   TTileServer server;
-  ASSERT_TRUE(server.isListening());
-  LoadInited(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+  ASSERT_NO_FATAL_FAILURE(LoadOnServer(server));
   const struct {
     const char *Name;
     double DLon, DLat;
