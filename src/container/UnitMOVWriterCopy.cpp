@@ -353,7 +353,7 @@ void TMOVWriter::CopySample(TFragment &f, int ti)
   if (d.Kind == mtkAudio && f.Speed < 0.99) {
     // Slow motion repeats each sound sample in the index; its data is
     // written once.
-    const int64_t n = Round(1.0 / f.Speed);
+    const int64_t n = f.SoundRepeats();
     const TMOVSample written = d.Samples.back();
     for (int64_t k = 1; k < n; ++k) {
       d.Samples.push_back(written);
@@ -394,7 +394,7 @@ void TMOVWriter::CopySound(TFragment &f, int ti)
   if (s.Cur == s.First && s.HeadFrames > 0) smp = PCMPart(smp, t.PCMFrameSize, s.HeadFrames, smp.Size);
   if (t.TimeScale > 0 && d.TimeScale > 0 && t.TimeScale != d.TimeScale)
     smp.Duration = d.TimeScale * (smp.Duration / t.TimeScale);
-  const int64_t times = f.Speed < 0.99 ? std::max<int64_t>(1, Round(1.0 / f.Speed)) : 1;
+  const int64_t times = f.SoundRepeats();
   int64_t dataAt = -1;
   for (int64_t k = 0; k < times; ++k) {
     TMOVSample part = smp;
@@ -444,8 +444,7 @@ void TMOVWriter::PadSound(TFragment &f)
     const TMOVTrack &t = f.Reader.Tracks[ti];
     TMOVTrack &d = Tracks[size_t(s.DstIndex)];
     const TMOVSample last = d.Samples[size_t(s.DstCount) - 1];
-    const long double repeats = f.Speed < 0.99 ? std::max<int64_t>(1, Round(1.0 / f.Speed)) : 1;
-    const long double sample = repeats * t.Samples[size_t(s.Last)].Duration / t.TimeScale;
+    const long double sample = (long double)f.SoundRepeats() * t.Samples[size_t(s.Last)].Duration / t.TimeScale;
     if (!(last.Duration > 0) || s.EndTime - s.OutTime > sample) continue;
     for (TMOVSample part = last; FitSound(d, s, part); part = last) {
       d.Samples.push_back(part);

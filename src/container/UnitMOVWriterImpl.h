@@ -44,6 +44,8 @@ struct TMOVWriter::TFragment {
 
   // Every n-th sound sample is kept when speeding up.
   int64_t SoundStep() const { return std::max<int64_t>(1, Round(Speed)); }
+  // Times each sound sample is listed when slowing down (once otherwise).
+  int64_t SoundRepeats() const { return Speed < 0.99 ? std::max<int64_t>(1, Round(1.0 / Speed)) : 1; }
 };
 
 struct TMOVWriter::TUndo {

@@ -149,7 +149,8 @@ void TSeekBitmap::DrawScales(double t1, double t2)
   const TSeekScaleInput in{FStartTime, t1, t2, FMargin, Wd()};
   const TTextWidth width = [&c](const QString &s) { return c.TextWidth(s); };
   const auto label = [&](const TScaleTick &t, int top) {
-    const QRect r(t.X - c.TextWidth(t.Text) / 2, top, c.TextWidth(t.Text), c.TextHeight(t.Text));
+    const int tw = c.TextWidth(t.Text);
+    const QRect r(t.X - tw / 2, top, tw, c.TextHeight(t.Text));
     c.TextOut(r.x(), r.y(), t.Text);
     FLabelRects.push_back(r);
   };

@@ -106,9 +106,10 @@ void TMyGraphic::DrawGrid(double maxValue)
   for (const TGridLabel &l : GridLabels(Area(maxValue), FGridStep, th)) {
     c.PenColor = axis;
     c.Line(left - 1, l.Y, left + 1, l.Y);
-    c.TextOut(left - 2 - c.TextWidth(l.Text), l.Y - th / 2, l.Text);
+    const int tw = c.TextWidth(l.Text);
+    const QRect r(left - 2 - tw, l.Y - th / 2, tw, th);
+    c.TextOut(r.x(), r.y(), l.Text);
     // Zero stands for both signs: one label.
-    const QRect r(left - 2 - c.TextWidth(l.Text), l.Y - th / 2, c.TextWidth(l.Text), th);
     if (FLabelRects.empty() || FLabelRects.back() != r) FLabelRects.push_back(r);
     if (l.GridLine) {
       c.PenColor = minor;
@@ -116,8 +117,8 @@ void TMyGraphic::DrawGrid(double maxValue)
     }
   }
   const QString letter = GetLetter();
-  const QRect letterRect(w - left / 2 - c.TextWidth(letter) / 2, (FTopMargin + h - FBottomMargin) / 2 - th / 2,
-                         c.TextWidth(letter), th);
+  const int lw = c.TextWidth(letter);
+  const QRect letterRect(w - left / 2 - lw / 2, (FTopMargin + h - FBottomMargin) / 2 - th / 2, lw, th);
   c.TextOut(letterRect.x(), letterRect.y(), letter);
   FLabelRects.push_back(letterRect);
 }

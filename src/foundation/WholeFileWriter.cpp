@@ -40,10 +40,11 @@ QString Stem(const QString &target)
   return stem;
 }
 
-int OpenRetry(const QByteArray &name, int flags, mode_t mode = 0)
+// Name is taken in the folder Dir when it is relative.
+int OpenRetry(const QByteArray &name, int flags, mode_t mode = 0, int dir = AT_FDCWD)
 {
   int fd;
-  do fd = ::open(name.constData(), flags | O_CLOEXEC, mode);
+  do fd = ::openat(dir, name.constData(), flags | O_CLOEXEC, mode);
   while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -62,9 +63,7 @@ bool SameInode(int fd, const QByteArray &path)
 // both).
 bool RemoveIfUnheld(int dir, const QByteArray &name)
 {
-  int fd;
-  do fd = ::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  while (fd < 0 && errno == EINTR);
+  const int fd = OpenRetry(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0, dir);
   if (fd < 0) return false;
   struct stat st {};
   const bool removed = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&

@@ -22,6 +22,9 @@ constexpr guint kPlayFlagVideo = 0x1, kPlayFlagAudio = 0x2, kPlayFlagSoftVolume 
 // How far before the end a seek to the end lands: inside the last frame at
 // any frame rate a camera records.
 constexpr gint64 kEndLeadNs = GST_MSECOND;
+// ACCURATE: the frame shown is the frame asked for (a key-unit seek would
+// land up to a GOP early and the caller's stored position would be wrong).
+constexpr auto kAccurateSeek = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
 // How often a wait looks again at an error whose bin has not decided yet.
 constexpr qint64 kJudgeCopyMs = 5;
 
@@ -641,11 +644,8 @@ HRESULT TGstMediaGraph::SeekTo(gint64 positionNs, double rate)
 
 bool TGstMediaGraph::SeekForward(gint64 positionNs, double rate)
 {
-  // ACCURATE: the frame shown is the frame asked for (a key-unit seek would
-  // land up to a GOP early and the caller's stored position would be wrong).
-  const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   const GstSeekType stopType = FStopNs >= 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE;
-  return gst_element_seek(FPlaybin, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, positionNs, stopType,
+  return gst_element_seek(FPlaybin, rate, GST_FORMAT_TIME, kAccurateSeek, GST_SEEK_TYPE_SET, positionNs, stopType,
                           FStopNs >= 0 ? FStopNs : -1);
 }
 
@@ -685,9 +685,9 @@ bool TGstMediaGraph::ShowLastFrame(gint64 beforeNs, double rate, bool paused)
   // Played backwards even for a moment, the sound would be heard.
   if (!paused && FAILED(ChangeState(GST_STATE_PAUSED, true))) return false;
   const uint64_t framesBefore = FramesShown();
-  const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   REFERENCE_TIME last = -1;
-  if (gst_element_seek(FPlaybin, -1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET, beforeNs)) {
+  if (gst_element_seek(FPlaybin, -1.0, GST_FORMAT_TIME, kAccurateSeek, GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET,
+                       beforeNs)) {
     WaitForPreroll();
     if (FramesShown() != framesBefore) last = FRenderer->Frames()->Latest().Time;
   }
@@ -760,8 +760,7 @@ HRESULT TGstMediaGraph::Step(uint32_t frames)
     return Failure(E_FAIL, QStringLiteral("The video renderer refused the frame step."));
   if (!WaitForBus(wfStepDone, FOptions.WaitTimeoutMs)) return VFW_E_TIMEOUT;
   // The stepped-to frame prerolls after the step completes.
-  gst_element_get_state(FPlaybin, nullptr, nullptr, static_cast<GstClockTime>(FOptions.WaitTimeoutMs) * GST_MSECOND);
-  DrainBus();
+  WaitForPreroll();
   return S_OK;
 }
 
