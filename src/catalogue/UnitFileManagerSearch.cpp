@@ -279,12 +279,7 @@ TFileItemSubitem TFileManager::PreviewFile(const QString &fileName) const
 
 bool TFileManager::RereadFile(const QString &fileName)
 {
-  int hint = -1;
-  {
-    std::lock_guard<std::mutex> lock(FLock);
-    hint = IndexOfFileLocked(fileName, nullptr);
-    if (hint < 0) return false;
-  }
+  if (IndexOfFile(fileName) < 0) return false;
   TFileItem copy;
   copy.Files.push_back(NewFileItem(fileName, nullptr));
   PreviewRow(copy);
@@ -293,10 +288,8 @@ bool TFileManager::RereadFile(const QString &fileName)
     int index = -1;
     const int row = IndexOfFileLocked(fileName, &index);
     if (row < 0) return false;
-    // Its lock state too is the file's as it now is.
-    const uint8_t locked = copy.Files.front().Locked;
-    WriteBackLocked(copy, row);
-    FItems[size_t(row)].Files[size_t(index)].Locked = locked;
+    // The whole entry, its lock state too, is the file's as it now is.
+    FItems[size_t(row)].Files[size_t(index)] = std::move(copy.Files.front());
     RecalcLocked(FItems[size_t(row)]);
   }
   Changed(-1);

@@ -1,5 +1,7 @@
 #include "CropDatBlock.h"
 
+#include "UnitGpsConverterDatDOD.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -15,11 +17,6 @@ struct TFixSpan {
   bool Any = false;
 };
 
-TDateTime ToSecond(TDateTime t)
-{
-  return RoundF(t * SecsPerDay) / SecsPerDay;
-}
-
 // Where a block is written (Origin moved so that its first fix falls on a
 // whole second) and the first and last fix as written, from the movie's
 // start.
@@ -29,8 +26,8 @@ TFixSpan FixSpan(const TTrackInfo &items, TDateTime origin, TDateTime &at)
   at = origin;
   for (const TTrackInfoItem &item : items.Items) {
     if (item.Kind != ikGps || item.NoFix) continue;
-    if (!span.Any) at = ToSecond(origin + item.Time) - item.Time;
-    const double written = ToSecond(at + item.Time) - at;
+    if (!span.Any) at = RoundToSecond(origin + item.Time) - item.Time;
+    const double written = RoundToSecond(at + item.Time) - at;
     if (!span.Any) span.First = written;
     span.Last = std::max(span.Last, written);
     span.Any = true;
