@@ -11,10 +11,8 @@
 
 #include <QAction>
 #include <QBoxLayout>
-#include <QHeaderView>
 #include <QMenu>
 #include <QResizeEvent>
-#include <QTableView>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -24,8 +22,6 @@ namespace {
 
 constexpr int kDistanceColumn = 3;
 constexpr int kSpeedColumn = 4;
-constexpr int kDistanceWidth = 54;
-constexpr int kSpeedWidth = 30;
 constexpr int kAddonWidth = 260;
 
 // Puts Widget first or last in its parent's box layout.
@@ -133,23 +129,10 @@ void TViewProfiles::N_View_TimeZone_LocalClick(QObject *sender)
 
 void TViewProfiles::ProfileColumns(bool speedVisible)
 {
-  QHeaderView *header = C.ListView ? C.ListView->horizontalHeader() : nullptr;
-  if (!header || header->count() <= kSpeedColumn) return;
   // The window's columns come back at their own widths.
-  if (FColumns) {
-    FColumns->SetHidden(kDistanceColumn, !speedVisible);
-    FColumns->SetHidden(kSpeedColumn, !speedVisible);
-    return;
-  }
-  if (speedVisible) {
-    if (header->sectionSize(kDistanceColumn) < 2) header->resizeSection(kDistanceColumn, kDistanceWidth);
-    if (header->sectionSize(kSpeedColumn) < 2) header->resizeSection(kSpeedColumn, kSpeedWidth);
-  } else {
-    // A column of one pixel is how the list hides it.
-    header->setMinimumSectionSize(1);
-    header->resizeSection(kDistanceColumn, 1);
-    header->resizeSection(kSpeedColumn, 1);
-  }
+  if (!FColumns) return;
+  FColumns->SetHidden(kDistanceColumn, !speedVisible);
+  FColumns->SetHidden(kSpeedColumn, !speedVisible);
 }
 
 void TViewProfiles::PlaceControlPanel(bool video)
