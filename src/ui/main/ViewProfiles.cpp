@@ -201,9 +201,7 @@ void TViewProfiles::AdsLoaded(const QString &meta)
 void TViewProfiles::WatchAdsPage(QWebEngineView *view)
 {
   if (!view) return;
-  const auto read = [this, view] {
-    view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
-  };
+  const auto read = [this, view] { ReadMeta(*view); };
   QObject::connect(view, &QWebEngineView::loadFinished, view, [read](bool ok) {
     if (ok) read();
   });
@@ -211,9 +209,11 @@ void TViewProfiles::WatchAdsPage(QWebEngineView *view)
   if (view == C.WebBrowserAds) view->installEventFilter(new TWidthWatcher(view, read));
 }
 
-int TViewProfiles::StripWidth() const
+// The strip's width goes along: the page's text may wrap to it.
+void TViewProfiles::ReadMeta(QWebEngineView &view)
 {
-  return C.WebBrowserAds ? C.WebBrowserAds->width() : 0;
+  const int width = C.WebBrowserAds ? C.WebBrowserAds->width() : 0;
+  view.page()->runJavaScript(AdsMetaScript(width), [this](const QVariant &v) { AdsLoaded(v.toString()); });
 }
 
 void TViewProfiles::ReadAdsHeight()
@@ -221,7 +221,7 @@ void TViewProfiles::ReadAdsHeight()
   // Shown once its page loaded; before, the load reads it.
   auto *view = qobject_cast<QWebEngineView *>(C.WebBrowserAds);
   if (!view || view->isHidden()) return;
-  view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
+  ReadMeta(*view);
 }
 
 } // namespace kp
