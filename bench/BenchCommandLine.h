@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 namespace kpbench {
@@ -55,14 +56,14 @@ inline TCommandLine ReadCommandLine(int argc, char **argv, const char *usage, qs
   return line;
 }
 
-// A whole number of at least Least from Text, or Fallback when Text is empty;
-// -1 when Text is no such number.
-inline long long CountArgument(const QString &text, long long fallback, long long least)
+// A whole number from Least to Most from Text, or Fallback when Text is
+// empty; -1 when Text is no such number.
+inline int CountArgument(const QString &text, int fallback, int least, int most = std::numeric_limits<int>::max())
 {
   if (text.isEmpty()) return fallback;
   bool ok = false;
   const long long n = text.toLongLong(&ok);
-  return ok && n >= least ? n : -1;
+  return ok && n >= least && n <= most ? int(n) : -1;
 }
 
 // The folder a tool writes in. Named, it must not start with "-" (an option

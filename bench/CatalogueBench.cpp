@@ -90,12 +90,11 @@ int main(int argc, char **argv)
 {
   const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 2);
   if (line.Exit >= 0) return line.Exit;
-  const long long fileCount = kpbench::CountArgument(line.Names.value(1), 2000, 10);
-  if (fileCount < 0 || fileCount > 1000000) {
+  const int count = kpbench::CountArgument(line.Names.value(1), 2000, 10, 1000000);
+  if (count < 0) {
     std::fprintf(stderr, "FILE_COUNT must be a whole number from 10\n%s", kUsage);
     return 2;
   }
-  const int count = int(fileCount);
   QCoreApplication app(argc, argv);
   const kpbench::TWorkFolder folder(QStringLiteral("kp_catalogue_bench"), line.Names.value(0));
   if (!folder.Ok()) {

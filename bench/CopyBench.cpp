@@ -112,7 +112,7 @@ int main(int argc, char **argv)
 {
   const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 3);
   if (line.Exit >= 0) return line.Exit;
-  const long long count = kpbench::CountArgument(line.Names.value(1), 90, 1);
+  const int count = kpbench::CountArgument(line.Names.value(1), 90, 1);
   bool sizeOk = true;
   const double megabytes = line.Names.value(2).isEmpty() ? 2.8 : line.Names.value(2).toDouble(&sizeOk);
   if (count < 0 || !sizeOk || !(megabytes >= 0.001 && megabytes <= 4000)) {
@@ -129,14 +129,14 @@ int main(int argc, char **argv)
   const qint64 size = qint64(megabytes * 1e6) / 4 * 4;
   const QString sources = work + QStringLiteral("/sources");
   QDir().mkpath(sources);
-  const TFileItem trip = MakeTrip(sources, int(count), size);
+  const TFileItem trip = MakeTrip(sources, count, size);
   if (trip.Files.empty()) {
     std::printf("cannot write the sources in %s\n", qPrintable(sources));
     return 1;
   }
   QStringList files;
   for (const TFileItemSubitem &f : trip.Files) files << f.FileName << f.TrackFileName;
-  std::printf("%lld videos of %.1f MB with their tracks (%.0f MB) in %s\n", count, double(size) / 1e6,
+  std::printf("%d videos of %.1f MB with their tracks (%.0f MB) in %s\n", count, double(size) / 1e6,
               double(size + 40000) * count / 1e6, qPrintable(work));
 
   std::vector<double> engine, cp, sync;

@@ -122,12 +122,11 @@ int main(int argc, char **argv)
 {
   const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 1);
   if (line.Exit >= 0) return line.Exit;
-  const long long runCount = kpbench::CountArgument(line.Names.value(0), 9, 1);
-  if (runCount < 0 || runCount > 10000) {
+  const int runs = kpbench::CountArgument(line.Names.value(0), 9, 1, 10000);
+  if (runs < 0) {
     std::fprintf(stderr, "RUNS must be a whole number from 1\n%s", kUsage);
     return 2;
   }
-  const int runs = int(runCount);
   QCoreApplication app(argc, argv);
   SetGpsFormatsWriter([](const QString &) {}); // keep the user's settings untouched
   QTemporaryDir dir;

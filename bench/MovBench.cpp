@@ -250,12 +250,11 @@ int main(int argc, char **argv)
 {
   const kpbench::TCommandLine line = kpbench::ReadCommandLine(argc, argv, kUsage, 2);
   if (line.Exit >= 0) return line.Exit;
-  const long long fileCount = kpbench::CountArgument(line.Names.value(1), 500, 1);
-  if (fileCount < 0 || fileCount > 100000) {
+  const int count = kpbench::CountArgument(line.Names.value(1), 500, 1, 100000);
+  if (count < 0) {
     std::fprintf(stderr, "FILE_COUNT must be a whole number from 1\n%s", kUsage);
     return 2;
   }
-  const int count = int(fileCount);
   QCoreApplication app(argc, argv);
   const kpbench::TWorkFolder folder(QStringLiteral("kp_mov_bench"), line.Names.value(0));
   if (!folder.Ok()) {

@@ -61,9 +61,9 @@ void TColumnSaver::Fit(int column)
 {
   const size_t c = size_t(column);
   if (c >= FOwnWidths.size()) return;
-  int width = 1;
-  if (!FHidden[c] && FOwnWidths[c] > 1) width = std::max(FOwnWidths[c], FHeader->sectionSizeHint(column));
-  if (FHidden[c] || FOwnWidths[c] <= 1) FHeader->setMinimumSectionSize(1);
+  const bool shown = !FHidden[c] && FOwnWidths[c] > 1;
+  if (!shown) FHeader->setMinimumSectionSize(1);
+  const int width = shown ? std::max(FOwnWidths[c], FHeader->sectionSizeHint(column)) : 1;
   if (FHeader->sectionSize(column) != width) FHeader->resizeSection(column, width);
 }
 

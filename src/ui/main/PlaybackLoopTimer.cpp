@@ -13,6 +13,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QItemSelectionModel>
+#include <QScopedValueRollback>
 #include <QToolButton>
 #include <algorithm>
 
@@ -30,26 +31,13 @@ QString FormatPolarPoint(double lon, double lat, double bearing, double distance
   return MapPointJS(GeoDestination(lon, lat, -bearing, distance));
 }
 
-// Sets a flag for its lifetime.
-class TPassFlag {
-public:
-  explicit TPassFlag(bool &flag) : FFlag(flag), FWas(flag) { FFlag = true; }
-  ~TPassFlag() { FFlag = FWas; }
-  TPassFlag(const TPassFlag &) = delete;
-  TPassFlag &operator=(const TPassFlag &) = delete;
-
-private:
-  bool &FFlag;
-  const bool FWas;
-};
-
 } // namespace
 
 void TPlaybackLoop::TimerTimer(TOrigin origin)
 {
   // A modal message inside a pass fires the timer in its nested loop.
   if (FInPass) return;
-  const TPassFlag flag(FInPass);
+  const QScopedValueRollback<bool> flag(FInPass, true);
   GuardStep(FHost, TGraphFailure::Log, [&] { Pass(origin); });
 }
 
@@ -82,7 +70,7 @@ bool TPlaybackLoop::LoopAndFollow(TOrigin origin, long double g)
 {
   if (C.CheckBoxLoop && C.CheckBoxLoop->isChecked() && S.MarkB > S.MarkA && g >= S.MarkB) {
     // The loop goes round by itself: a file it cannot open is told once.
-    const TPassFlag unattended(FModel.Unattended);
+    const QScopedValueRollback<bool> unattended(FModel.Unattended, true);
     FModel.SeekTo(S.MarkA, false, false);
     return true;
   }
@@ -118,7 +106,7 @@ void TPlaybackLoop::PlayNext(TOrigin origin)
   const int rows = view->model()->rowCount();
   if (rows <= 0) return;
   // Nobody is there to answer a message while the list plays on.
-  const TPassFlag unattended(FModel.Unattended);
+  const QScopedValueRollback<bool> unattended(FModel.Unattended, true);
   const int next = NextPlayableRow(current, rows);
   // With nothing left to play the list rests on the row that failed.
   const int row = next >= 0 ? next : std::clamp(current, 0, rows - 1);

@@ -310,14 +310,7 @@ void TFormMain::FitColumnCaptions()
   // back to its own width for a shorter one; columns 1 pixel wide are hidden
   // on purpose (the location, or the track columns of a profile without
   // GPS) and stay so.
-  if (Views && Views->Columns) {
-    Views->Columns->FitCaptions();
-    return;
-  }
-  QHeaderView *header = ListView->horizontalHeader();
-  for (int i = 0; i < header->count(); ++i)
-    if (header->sectionSize(i) > 1 && header->sectionSize(i) < header->sectionSizeHint(i))
-      header->resizeSection(i, header->sectionSizeHint(i));
+  if (Views && Views->Columns) Views->Columns->FitCaptions();
 }
 
 void TFormMain::LayoutControlPanel()

@@ -11,10 +11,8 @@
 
 #include <QAction>
 #include <QBoxLayout>
-#include <QHeaderView>
 #include <QMenu>
 #include <QResizeEvent>
-#include <QTableView>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -24,8 +22,6 @@ namespace {
 
 constexpr int kDistanceColumn = 3;
 constexpr int kSpeedColumn = 4;
-constexpr int kDistanceWidth = 54;
-constexpr int kSpeedWidth = 30;
 constexpr int kAddonWidth = 260;
 
 // Puts Widget first or last in its parent's box layout.
@@ -133,23 +129,10 @@ void TViewProfiles::N_View_TimeZone_LocalClick(QObject *sender)
 
 void TViewProfiles::ProfileColumns(bool speedVisible)
 {
-  QHeaderView *header = C.ListView ? C.ListView->horizontalHeader() : nullptr;
-  if (!header || header->count() <= kSpeedColumn) return;
   // The window's columns come back at their own widths.
-  if (FColumns) {
-    FColumns->SetHidden(kDistanceColumn, !speedVisible);
-    FColumns->SetHidden(kSpeedColumn, !speedVisible);
-    return;
-  }
-  if (speedVisible) {
-    if (header->sectionSize(kDistanceColumn) < 2) header->resizeSection(kDistanceColumn, kDistanceWidth);
-    if (header->sectionSize(kSpeedColumn) < 2) header->resizeSection(kSpeedColumn, kSpeedWidth);
-  } else {
-    // A column of one pixel is how the list hides it.
-    header->setMinimumSectionSize(1);
-    header->resizeSection(kDistanceColumn, 1);
-    header->resizeSection(kSpeedColumn, 1);
-  }
+  if (!FColumns) return;
+  FColumns->SetHidden(kDistanceColumn, !speedVisible);
+  FColumns->SetHidden(kSpeedColumn, !speedVisible);
 }
 
 void TViewProfiles::PlaceControlPanel(bool video)
@@ -218,9 +201,7 @@ void TViewProfiles::AdsLoaded(const QString &meta)
 void TViewProfiles::WatchAdsPage(QWebEngineView *view)
 {
   if (!view) return;
-  const auto read = [this, view] {
-    view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
-  };
+  const auto read = [this, view] { ReadMeta(*view); };
   QObject::connect(view, &QWebEngineView::loadFinished, view, [read](bool ok) {
     if (ok) read();
   });
@@ -228,9 +209,11 @@ void TViewProfiles::WatchAdsPage(QWebEngineView *view)
   if (view == C.WebBrowserAds) view->installEventFilter(new TWidthWatcher(view, read));
 }
 
-int TViewProfiles::StripWidth() const
+// The strip's width goes along: the page's text may wrap to it.
+void TViewProfiles::ReadMeta(QWebEngineView &view)
 {
-  return C.WebBrowserAds ? C.WebBrowserAds->width() : 0;
+  const int width = C.WebBrowserAds ? C.WebBrowserAds->width() : 0;
+  view.page()->runJavaScript(AdsMetaScript(width), [this](const QVariant &v) { AdsLoaded(v.toString()); });
 }
 
 void TViewProfiles::ReadAdsHeight()
@@ -238,7 +221,7 @@ void TViewProfiles::ReadAdsHeight()
   // Shown once its page loaded; before, the load reads it.
   auto *view = qobject_cast<QWebEngineView *>(C.WebBrowserAds);
   if (!view || view->isHidden()) return;
-  view->page()->runJavaScript(AdsMetaScript(StripWidth()), [this](const QVariant &v) { AdsLoaded(v.toString()); });
+  ReadMeta(*view);
 }
 
 } // namespace kp

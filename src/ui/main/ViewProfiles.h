@@ -28,7 +28,7 @@ std::optional<int> AdsStripHeight(const QString &meta, int current);
 // Script reading the first meta element named "height" (any case); "" when
 // there is none. A page that fits its strip to its text is first told the
 // strip's Width.
-QString AdsMetaScript(int width = 0);
+QString AdsMetaScript(int width);
 
 class TViewProfiles {
 public:
@@ -49,7 +49,8 @@ public:
 
 private:
   void ProfileColumns(bool speedVisible);
-  int StripWidth() const;
+  // Runs the meta script on View; its answer sizes the strip.
+  void ReadMeta(QWebEngineView &view);
   void PlaceControlPanel(bool video);
   void ProfileMarks(bool video, bool gsensor);
 
